@@ -1,0 +1,7 @@
+#include "LwError.h"
+
+void LwError::AddFunction(const std::string& context)
+{
+    message_ += '/';
+    message_ += context;
+}
