@@ -37,7 +37,8 @@ TEST(LwMatrixProduct, MatchesTripleLoop)
         int aRowBegin, k0, bColBegin;
     };
     const Case cases[] = {{3, 2, 4, 0, 0, 0}, {1, 5, 1, 2, -3, 7}, {7, 6, 5, -2, 1, 5},
-                          {16, 9, 12, 4, 100, -8}, {3, 3, 1, 0, 0, 0}};
+                          {16, 9, 12, 4, 100, -8}, {3, 3, 1, 0, 0, 0},
+                          {3, 2, 4, 2, 1, 5}};
     std::mt19937 rng(1234);
     for (const Case& t : cases) {
         SCOPED_TRACE("A " + std::to_string(t.n) + "x" + std::to_string(t.m) + " B " +
