@@ -81,6 +81,16 @@ TEST(LwMatrixProduct, ShapeAndBeginErrors)
     EXPECT_EQ(r.RowSize, 2);
 }
 
+TEST(LwMatrixProduct, OversizeResultIsAnOperatorError)
+{
+    // Both factors are valid, but the 65536 x 65536 product has 2^32 elements.
+    LwLDoubleMatrix column(1, 65536);
+    LwLDoubleMatrix row(65536, 1);
+    column.SetZero();
+    row.SetZero();
+    EXPECT_EQ(ErrorText([&] { column * row; }), " * operator Error");
+}
+
 TEST(LwMatrixProduct, RowVectorTimesColumnVectorIsTheDotProduct)
 {
     LwLDoubleMatrix row(3, 1);

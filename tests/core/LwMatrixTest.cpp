@@ -158,6 +158,22 @@ TYPED_TEST(LwMatrixFamily, OversizeShapesAreRefused)
               "Matrix over range. access=(0,0) size=(2147483647,0) begin=(0,0)FastReturn=false");
 }
 
+TYPED_TEST(LwMatrixFamily, DeleteMemoryLeavesNothingToIndex)
+{
+    // With the buffer gone the sizes go too, so no element access can reach
+    // the released memory; the begins stay.
+    TypeParam m(3, 2);
+    m.ColBegin = 4;
+    m.RowBegin = -1;
+    m.DeleteMemory();
+    ExpectShape(m, 0, 0, 4, -1);
+    EXPECT_EQ(m.Buffer(), nullptr);
+    EXPECT_EQ(ErrorText([&] { m(4, -1); }),
+              "Matrix over range. access=(4,-1) size=(0,0) begin=(4,-1)FastReturn=false");
+    m.GetMemory(2, 2);
+    ExpectShape(m, 2, 2, 4, -1);
+}
+
 TYPED_TEST(LwMatrixFamily, CreateLikeTakesSizesAndBegins)
 {
     TypeParam a(4, 3);
