@@ -1,0 +1,120 @@
+#include "LwSphericalMapGrid.h"
+
+#include "LwError.h"
+#include "LwSphericalMappingConvert.h"
+#include "TextUtilities.h"
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+
+// Pixel count (int)(span / resolution + extra), refused when the resolution
+// is not a positive finite number or the count does not fit an int: the
+// conversion of an out-of-range double to int has no defined result.
+int PixelCount(double span, double extra, double resolutionDeg)
+{
+    if (!(resolutionDeg > 0.0) || !std::isfinite(resolutionDeg))
+        throw LwError("Illegal resolution: " + DoubleToString(resolutionDeg) +
+                      " (a positive number of degrees is needed)");
+    const double n = span / resolutionDeg + extra;
+    if (!(n < static_cast<double>(std::numeric_limits<int>::max())))
+        throw LwError("Illegal resolution: " + DoubleToString(resolutionDeg) +
+                      " (the image would be too large)");
+    return static_cast<int>(n);
+}
+
+LwSphericalMapGrid BuildGrid(int N, int columns, int rows, const LwSphericalMappingConvert& convert)
+{
+    LwSphericalMapGrid grid;
+    grid.Create(N, columns, rows);
+    grid.FillDirections(convert, columns, rows);
+    grid.Name = convert.GetName();
+    return grid;
+}
+
+} // namespace
+
+void LwSphericalMapGrid::Create(int N, int columns, int rows)
+{
+    if (N < 0)
+        throw LwError("LwSphericalMapGrid::Create(): number of planes <0");
+    if (columns < 0 || rows < 0)
+        throw LwError("LwSphericalMapGrid::Create(): image size <0");
+    // Size everything in fresh matrices first, so that a failed allocation
+    // leaves the grid as it was.
+    std::vector<LwLDoubleMatrix> planes(static_cast<std::size_t>(N));
+    for (auto& p : planes) {
+        p.Create(columns, rows);
+        p.SetZero();
+    }
+    LwLDoubleMatrix x(columns, rows), y(columns, rows), z(columns, rows), w(columns, rows);
+    x.SetZero();
+    y.SetZero();
+    z.SetZero();
+    std::fill(w.Buffer(), w.Buffer() + w.ElementCount(), LDouble(1));
+    Planes.swap(planes);
+    X = x.Release(true);
+    Y = y.Release(true);
+    Z = z.Release(true);
+    W = w.Release(true);
+}
+
+void LwSphericalMapGrid::FillDirections(const LwSphericalMappingConvert& convert, int columns,
+                                        int rows)
+{
+    for (int i = 0; i < columns; ++i) {
+        for (int j = 0; j < rows; ++j) {
+            double x = 0, y = 0, z = 0, w = 0;
+            if (!convert.PixelToDirection(x, y, z, w, i, j, columns, rows))
+                x = y = z = w = 0;
+            X(i, j) = x;
+            Y(i, j) = y;
+            Z(i, j) = z;
+            W(i, j) = w;
+        }
+    }
+}
+
+LwSphericalMapGrid CreateAzimuthalEquidistantGrid(int N, double resolutionDeg)
+{
+    const int n = PixelCount(180.0, 1.0, resolutionDeg);
+    return BuildGrid(N, n, n, LwConvertAzimuthalEquidistantMap());
+}
+
+LwSphericalMapGrid CreateEquidistantCylindricalGrid(int N, double resolutionDeg)
+{
+    const int columns = PixelCount(360.0, 0.0, resolutionDeg);
+    const int rows = PixelCount(180.0, 1.0, resolutionDeg);
+    return BuildGrid(N, columns, rows, LwConvertEquidistantCylindricalMap());
+}
+
+LwSphericalMapGrid CreateGnomonicGrid(int N, double viewAngleDeg, int size)
+{
+    return BuildGrid(N, size, size, LwConvertGnomonicMap(viewAngleDeg));
+}
+
+LwSphericalMapGrid CreateStereographicGrid(int N, double viewAngleDeg, int size)
+{
+    return BuildGrid(N, size, size, LwConvertStereographicMap(viewAngleDeg));
+}
+
+LwSphericalMapGrid CreateOrthographicGrid(int N, int size)
+{
+    return BuildGrid(N, size, size, LwConvertOrthographicMap());
+}
+
+LwSphericalMapGrid CreateOneDimensionalGrid(int N, double resolutionDeg)
+{
+    const int n = PixelCount(180.0, 1.0, resolutionDeg);
+    LwSphericalMapGrid grid;
+    grid.Create(N, n, 1);
+    for (int i = 0; i < n; ++i) {
+        const double t = i * resolutionDeg * kPi / 180.0;
+        grid.X(i, 0) = std::sin(t);
+        grid.Z(i, 0) = std::cos(t);
+    }
+    return grid;
+}
