@@ -38,6 +38,13 @@ LwBarnXmlRack* LwBarnXmlRack::AddChild()
 
 LwBarnXmlRack* LwBarnXmlRack::FindChild(const std::string& name)
 {
+    // Most racks hold a handful of values: a scan is cheaper than an index.
+    constexpr std::size_t scanLimit = 8;
+    if (!nameIndex_ && children_.size() <= scanLimit) {
+        for (const auto& child : children_)
+            if (child->GetName() == name) return child.get();
+        return nullptr;
+    }
     if (!nameIndex_) {
         nameIndex_ = std::make_unique<std::unordered_map<std::string, std::deque<LwBarnXmlRack*>>>();
         for (const auto& child : children_) (*nameIndex_)[child->GetName()].push_back(child.get());

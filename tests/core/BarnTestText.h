@@ -3,12 +3,25 @@
 // of a write-mode document, and a compact picture of a parsed tree.
 
 #include "LwBarnXml.h"
+#include "LwError.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 
 namespace barn_test {
+
+// The message of the LwError that f throws, or "(no error)".
+inline std::string ErrorText(const std::function<void()>& f)
+{
+    try {
+        f();
+    } catch (const LwError& e) {
+        return e.Message();
+    }
+    return "(no error)";
+}
 
 // A read-mode document holding the tree of `text`.
 inline std::unique_ptr<LwBarnXml> Parse(const std::string& text)

@@ -10,10 +10,9 @@
 
 #include <unistd.h>
 
-#include <functional>
-#include <stdexcept>
 #include <string>
 
+using barn_test::ErrorText;
 using barn_test::LoadSaveSample;
 using barn_test::MakeSample;
 using barn_test::ReadBytes;
@@ -22,16 +21,6 @@ using barn_test::ScratchFolder;
 using barn_test::WriteBytes;
 
 namespace {
-
-std::string ErrorText(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const LwError& e) {
-        return e.Message();
-    }
-    return "(no error)";
-}
 
 const char* const kSampleText =
     "<SampleDocument><Title>x &amp; y</Title>\n"
@@ -206,127 +195,4 @@ TEST(BarnFile, UnwritablePathFailsAtConstruction)
         SCOPED_TRACE(file);
         EXPECT_EQ(ErrorText([&] { LwBarnFile doc(file, "w"); }), "Cannot File Open " + file);
     }
-}
-
-TEST(BarnFile, DestructorSavesAnUnsavedDocument)
-{
-    ScratchFolder folder;
-    const std::string file = folder.File("d.xml");
-    {
-        LwBarnFile doc(file, "w");
-        SampleDocument d = MakeSample();
-        LoadSaveSample(d, doc);
-    }
-    EXPECT_EQ(ReadSample(file), MakeSample());
-}
-
-TEST(BarnFile, NothingReachesTheFileBeforeSaving)
-{
-    ScratchFolder folder;
-    const std::string file = folder.File("d.xml");
-    WriteBytes(file, kSampleText);
-    {
-        LwBarnFile doc(file, "w");
-        SampleDocument d = MakeSample();
-        LoadSaveSample(d, doc);
-        EXPECT_EQ(ReadBytes(file), kSampleText);
-    }
-    EXPECT_EQ(ReadSample(file), MakeSample());
-    EXPECT_EQ(folder.Names(), std::vector<std::string>{"d.xml"});
-}
-
-TEST(BarnFile, DestructorAfterSaveDoesNotWriteAgain)
-{
-    ScratchFolder folder;
-    const std::string file = folder.File("d.xml");
-    {
-        LwBarnFile doc(file, "w");
-        SampleDocument d = MakeSample();
-        LoadSaveSample(d, doc);
-        doc.Save();
-        WriteBytes(file, "changed after saving");
-    }
-    EXPECT_EQ(ReadBytes(file), "changed after saving");
-}
-
-TEST(BarnFile, SaveCanBeRepeated)
-{
-    ScratchFolder folder;
-    const std::string file = folder.File("d.xml");
-    LwBarnFile doc(file, "w");
-    doc.OpenRack("a");
-    doc.Save();
-    EXPECT_EQ(ReadBytes(file), "<a></a>\n");
-    doc.CloseRack("a");
-    doc.OpenRack("b");
-    doc.CloseRack("b");
-    doc.Save();
-    EXPECT_EQ(ReadBytes(file), "<a></a>\n");  // only the first top-level rack
-    int n = 4;
-    ASSERT_TRUE(doc.OpenRack("a"));  // write mode appends a second "a" at the top
-    doc.ValueInt("n", n, 0);
-    doc.CloseRack("a");
-    doc.Save();
-    EXPECT_EQ(ReadBytes(file), "<a></a>\n");
-    EXPECT_EQ(folder.Names(), std::vector<std::string>{"d.xml"});
-}
-
-TEST(BarnFile, EmptyDocumentWritesAnEmptyFile)
-{
-    ScratchFolder folder;
-    const std::string file = folder.File("empty.xml");
-    WriteBytes(file, kSampleText);
-    { LwBarnFile doc(file, "w"); }
-    EXPECT_EQ(ReadBytes(file), "");
-}
-
-TEST(BarnFile, ExceptionWhileBuildingKeepsTheOldFile)
-{
-    ScratchFolder folder;
-    const std::string file = folder.File("d.xml");
-    WriteBytes(file, kSampleText);
-    EXPECT_THROW(
-        {
-            LwBarnFile doc(file, "w");
-            doc.OpenRack("SampleDocument");
-            throw std::runtime_error("serializer failed half way");
-        },
-        std::runtime_error);
-    EXPECT_EQ(ReadBytes(file), kSampleText);
-    EXPECT_EQ(folder.Names(), std::vector<std::string>{"d.xml"});
-}
-
-TEST(BarnFile, WriteFailureIsReportedAndKeepsTheOldFile)
-{
-    ScratchFolder folder;
-    const std::string file = folder.File("big.xml");
-    WriteBytes(file, kSampleText);
-    LwBarnFile doc(file, "w");
-    doc.OpenRack("d");
-    std::string block(4096, 'x');
-    for (int i = 0; i < 64; ++i) doc.ValueRawString("b", block, "");
-    doc.CloseRack("d");
-    {
-        barn_test::FileSizeLimit limit(100000);  // the document needs about 260 kB
-        EXPECT_EQ(ErrorText([&] { doc.Save(); }), "Cannot File Write " + file);
-    }
-    EXPECT_EQ(ReadBytes(file), kSampleText);
-    EXPECT_EQ(folder.Names(), std::vector<std::string>{"big.xml"});
-    // With room again the same document saves completely.
-    doc.Save();
-    EXPECT_EQ(ReadBytes(file).size(), 64u * (4096 + 8) + 8);
-}
-
-TEST(BarnFile, ReadModeSaveWritesNothing)
-{
-    ScratchFolder folder;
-    const std::string file = folder.File("r.xml");
-    WriteBytes(file, kSampleText);
-    {
-        LwBarnFile doc(file, "r");
-        doc.Save();
-        SampleDocument d;
-        LoadSaveSample(d, doc);  // consumes the tree
-    }
-    EXPECT_EQ(ReadBytes(file), kSampleText);
 }

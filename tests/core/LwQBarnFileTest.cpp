@@ -12,10 +12,9 @@
 
 #include <unistd.h>
 
-#include <functional>
-#include <stdexcept>
 #include <string>
 
+using barn_test::ErrorText;
 using barn_test::LoadSaveSample;
 using barn_test::MakeSample;
 using barn_test::ReadBytes;
@@ -24,16 +23,6 @@ using barn_test::ScratchFolder;
 using barn_test::WriteBytes;
 
 namespace {
-
-std::string ErrorText(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const LwError& e) {
-        return e.Message();
-    }
-    return "(no error)";
-}
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
@@ -205,95 +194,6 @@ TEST(QBarnFile, UnwritablePathFailsOnlyAtSave)
         EXPECT_EQ(ErrorText([&] { doc.Save(); }), "FILE CANNOT WRITE:" + file);
         // The destructor does not try again (and could not report it).
     }
-}
-
-TEST(QBarnFile, DestructorSavesOnlyWhenSaveNeverRan)
-{
-    ScratchFolder folder;
-    const std::string file = folder.File("d.xml");
-    {
-        LwQBarnFile doc(Q(file), "w");
-        doc.OpenRack("a");
-        doc.CloseRack("a");
-    }
-    EXPECT_EQ(ReadBytes(file), "<a></a>\n");
-    {
-        LwQBarnFile doc(Q(file), "w");
-        doc.OpenRack("b");
-        doc.CloseRack("b");
-        doc.Save();
-        WriteBytes(file, "changed after saving");
-    }
-    EXPECT_EQ(ReadBytes(file), "changed after saving");
-}
-
-TEST(QBarnFile, SaveCanBeRepeatedAndReadModeSaveWritesNothing)
-{
-    ScratchFolder folder;
-    const std::string file = folder.File("d.xml");
-    {
-        LwQBarnFile doc(Q(file), "w");
-        doc.OpenRack("a");
-        doc.Save();
-        EXPECT_EQ(ReadBytes(file), "<a></a>\n");
-        int n = 3;
-        doc.ValueInt("n", n, 0);
-        doc.CloseRack("a");
-        doc.Save();
-        EXPECT_EQ(ReadBytes(file), "<a><n>3</n>\n</a>\n");
-    }
-    {
-        LwQBarnFile doc(Q(file), "r");
-        doc.Save();
-    }
-    EXPECT_EQ(ReadBytes(file), "<a><n>3</n>\n</a>\n");
-    EXPECT_EQ(folder.Names(), std::vector<std::string>{"d.xml"});
-}
-
-TEST(QBarnFile, EmptyDocumentWritesAnEmptyFile)
-{
-    ScratchFolder folder;
-    const std::string file = folder.File("e.xml");
-    WriteBytes(file, kSmallText);
-    LwQBarnFile doc(Q(file), "w");
-    doc.Save();
-    EXPECT_EQ(ReadBytes(file), "");
-}
-
-TEST(QBarnFile, ExceptionWhileBuildingKeepsTheOldFile)
-{
-    ScratchFolder folder;
-    const std::string file = folder.File("d.xml");
-    WriteBytes(file, kSmallText);
-    EXPECT_THROW(
-        {
-            LwQBarnFile doc(Q(file), "w");
-            doc.OpenRack("a");
-            throw std::runtime_error("serializer failed half way");
-        },
-        std::runtime_error);
-    EXPECT_EQ(ReadBytes(file), kSmallText);
-    EXPECT_EQ(folder.Names(), std::vector<std::string>{"d.xml"});
-}
-
-TEST(QBarnFile, WriteFailureIsReportedAndKeepsTheOldFile)
-{
-    ScratchFolder folder;
-    const std::string file = folder.File("big.xml");
-    WriteBytes(file, kSmallText);
-    LwQBarnFile doc(Q(file), "w");
-    doc.OpenRack("d");
-    std::string block(4096, 'y');
-    for (int i = 0; i < 64; ++i) doc.ValueRawString("b", block, "");
-    doc.CloseRack("d");
-    {
-        barn_test::FileSizeLimit limit(100000);
-        EXPECT_EQ(ErrorText([&] { doc.Save(); }), "FILE CANNOT WRITE:" + file);
-    }
-    EXPECT_EQ(ReadBytes(file), kSmallText);
-    EXPECT_EQ(folder.Names(), std::vector<std::string>{"big.xml"});
-    doc.Save();
-    EXPECT_EQ(ReadBytes(file).size(), 64u * (4096 + 8) + 8);
 }
 
 TEST(QBarnFile, BytesThatAreNotUtf8DoNotSurviveQt)
