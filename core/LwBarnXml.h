@@ -50,9 +50,9 @@ public:
     // Appends a new empty rack at the end of the children and returns it.
     LwBarnXmlRack* AddChild();
     // The first child whose name equals `name` byte for byte, or null.
-    // Amortised constant time: a name index is built on the first search and
-    // kept up to date while children are removed, so consuming thousands of
-    // siblings one by one stays linear.
+    // A rack with more than a few children gets a name index on the first
+    // search, kept up to date while children are removed, so consuming
+    // thousands of siblings one by one stays linear in their number.
     LwBarnXmlRack* FindChild(const std::string& name);
     // Removes `child` (which must be a child of this rack) and destroys it.
     void RemoveChild(LwBarnXmlRack* child);

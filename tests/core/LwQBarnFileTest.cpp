@@ -173,6 +173,7 @@ TEST(QBarnFile, ReadErrors)
     ScratchFolder folder;
     const std::string missing = folder.File("m\xC3\xA9ssing.xml");
     EXPECT_EQ(ErrorText([&] { LwQBarnFile doc(Q(missing), "r"); }), "Cannot open:" + missing);
+    EXPECT_EQ(ErrorText([&] { LwQBarnFile doc(Q(folder.File("")), "r"); }), "Cannot open:" + folder.File(""));
     WriteBytes(folder.File("broken.xml"), "<a>\n<b>1</b\n");
     EXPECT_EQ(ErrorText([&] { LwQBarnFile doc(Q(folder.File("broken.xml")), "r"); }), "Illigal Tag Structure");
     EXPECT_EQ(ErrorText([&] { LwQBarnFile doc(Q(folder.File("broken.xml")), "x"); }), "IlligalMode");
