@@ -1,11 +1,10 @@
 // Associated Legendre functions, their normalisation and Y_lm, checked
 // against Boost.Math evaluated in long double, closed forms, symmetries and
 // orthonormality by quadrature.
+#include "LwErrorMessage.h"
 #include "LwSphericalHarmonics.h"
 
 #include <boost/math/special_functions/spherical_harmonic.hpp>
-#include "LwErrorMessage.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
