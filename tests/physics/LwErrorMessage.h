@@ -1,6 +1,9 @@
 #pragma once
-// The message of the LwError a call throws, or "(no error)" when it returns:
-// lets a table of cases compare messages in one expectation.
+// What a call throws, as a text, so that a table of cases compares messages
+// in one expectation:
+//   LwErrorMessageOf  the message of an LwError, or "(no error)";
+//   BareTextOf        a bare text (const char*) thrown by the wave
+//                     operations, or "(no text)".
 #include "LwError.h"
 
 #include <string>
@@ -14,4 +17,15 @@ std::string LwErrorMessageOf(F&& f)
         return e.Message();
     }
     return "(no error)";
+}
+
+template <typename F>
+std::string BareTextOf(F&& f)
+{
+    try {
+        f();
+    } catch (const char* text) {
+        return text;
+    }
+    return "(no text)";
 }
