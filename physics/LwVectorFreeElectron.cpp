@@ -23,13 +23,18 @@ const LwLmComplexArray& FarFieldHarmonics(LwLong L, LDouble theta, LDouble phi)
     return tables.Y;
 }
 
-// The unit direction (theta, phi) dotted with a source position, summed in
-// the order y, x, z.
-LDouble DirectionDot(LDouble theta, LDouble phi, const LwPartialWaveSource& s)
+// The unit direction (theta, phi), taken apart once per direction and dotted
+// with every source position, summed in the order y, x, z.
+struct Direction
 {
-    return (std::sin(theta) * std::sin(phi)) * s.Y() + (std::sin(theta) * std::cos(phi)) * s.X()
-           + std::cos(theta) * s.Z();
-}
+    Direction(LDouble theta, LDouble phi)
+        : uy(std::sin(theta) * std::sin(phi)), ux(std::sin(theta) * std::cos(phi)), uz(std::cos(theta))
+    {
+    }
+    double Dot(const LwPartialWaveSource& s) const { return static_cast<double>(uy * s.Y() + ux * s.X() + uz * s.Z()); }
+
+    LDouble uy, ux, uz;
+};
 
 LDouble Distance(const LwPartialWaveSource& s)
 {
@@ -86,7 +91,7 @@ LComplex LwVectorFreeElectron::GetFarFieldDirect(LDouble theta, LDouble phi) con
     if (s0.Outgoing().GetL() == 0)
         return LComplex(0, 0);  // nothing to sum (Y_lm need L >= 1)
     const LwLmComplexArray& Y = FarFieldHarmonics(s0.Outgoing().GetL(), theta, phi);
-    const double d0 = static_cast<double>(DirectionDot(theta, phi, s0));
+    const double d0 = Direction(theta, phi).Dot(s0);
     const double k0 = s0.GetWaveNumber();
     LComplex term = s0.GetFarFieldTerm(Y, k0, d0);
     return CalcThermalFactor(term, s0, s0.GetU() + s0.GetU(), k0, d0);
@@ -100,6 +105,7 @@ LComplex LwVectorFreeElectron::GetFarFieldScattered(LDouble theta, LDouble phi, 
     if (usedL == 0)
         return LComplex(0, 0);  // no source has coefficients
     const LwLmComplexArray& Y = FarFieldHarmonics(usedL, theta, phi);
+    const Direction u(theta, phi);
     const LwPartialWaveSource& s0 = sources_[0];
     const double k0 = s0.GetWaveNumber();
     const double u0 = s0.GetU();
@@ -108,7 +114,7 @@ LComplex LwVectorFreeElectron::GetFarFieldScattered(LDouble theta, LDouble phi, 
     LComplex sum(0, 0);
     for (std::size_t j = 1; j < sources_.size(); ++j) {
         const LwPartialWaveSource& s = sources_[j];
-        const double d = static_cast<double>(DirectionDot(theta, phi, s));
+        const double d = u.Dot(s);
         LComplex t = s.GetFarFieldTerm(Y, k0, d);
         CalcThermalFactor(t, s, s.GetU() + u0, k0, d);
         if (g > 0)
