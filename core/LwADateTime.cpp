@@ -1,5 +1,6 @@
 #include "LwADateTime.h"
 
+#include "LwBarnXml.h"
 #include "LwError.h"
 
 #include <algorithm>
@@ -190,4 +191,16 @@ double LwADateTime::DiffSeconds(const LwADateTime& o) const
     const double mine = Hour * 3600.0 + Minute * 60.0 + Second + Millisecond * 0.001;
     const double theirs = o.Hour * 3600.0 + o.Minute * 60.0 + o.Second + o.Millisecond * 0.001;
     return static_cast<double>(days) * 24 * 60 * 60 + mine - theirs;
+}
+
+bool LwADateTime::BarnValue(LwBarnXml& doc, const std::string& name)
+{
+    if (doc.IsWriteMode()) {
+        std::string text = ToString();
+        return doc.ValueString(name, text, text);
+    }
+    std::string text;
+    if (!doc.ValueRawString(name, text, std::string())) return false;
+    FromString(text);
+    return true;
 }

@@ -15,6 +15,8 @@
 #include <cstdint>
 #include <string>
 
+class LwBarnXml;
+
 class LwADateTime
 {
 public:
@@ -69,6 +71,12 @@ public:
     // This minus other in seconds, milliseconds included. Both must hold
     // valid dates.
     double DiffSeconds(const LwADateTime& other) const;
+
+    // The date-time as one Barn text element of that name. Write mode: the
+    // ToString text (escaped), result true. Read mode: an absent element
+    // leaves the date-time unchanged and gives false; a present one is parsed
+    // by FromString (whose errors pass through), result true.
+    bool BarnValue(LwBarnXml& doc, const std::string& name);
 
     // The environment assignment that SetNow puts in force.
     std::string TimeZone;

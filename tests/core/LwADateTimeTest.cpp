@@ -1,5 +1,8 @@
 #include "LwADateTime.h"
+#include "LwBarnXml.h"
 #include "LwError.h"
+
+#include "BarnTestText.h"
 
 #include <gtest/gtest.h>
 
@@ -296,4 +299,35 @@ TEST(LwADateTime, SetNowIsUtcPlusNineWhateverTheHostZone)
         EXPECT_TRUE(matched) << now.ToString();
         EXPECT_EQ(now.Millisecond, 0);
     }
+}
+
+TEST(LwADateTime, BarnElementRoundTrip)
+{
+    LwBarnXml out("w");
+    out.OpenRack("d");
+    LwADateTime stamp = Parse("2024/02/29 07:08:09", 123);
+    EXPECT_TRUE(stamp.BarnValue(out, "Start"));
+    out.CloseRack("d");
+    const std::string text = barn_test::WrittenText(out);
+    EXPECT_NE(text.find("<Start>2024/02/29 07:08:09</Start>"), std::string::npos) << text;
+
+    auto in = barn_test::Parse(text);
+    ASSERT_TRUE(in->OpenRack("d"));
+    LwADateTime read;
+    EXPECT_TRUE(read.BarnValue(*in, "Start"));
+    EXPECT_EQ(read.ToString(), "2024/02/29 07:08:09");
+    EXPECT_EQ(read.Millisecond, 0);  // not stored
+    // The element was consumed: a second read finds none and changes nothing.
+    EXPECT_FALSE(read.BarnValue(*in, "Start"));
+    EXPECT_EQ(read.ToString(), "2024/02/29 07:08:09");
+}
+
+TEST(LwADateTime, BarnElementReadErrorsPassThrough)
+{
+    auto in = barn_test::Parse("<d><Start>2023/02/29 00:00:00</Start><End>yesterday</End></d>");
+    ASSERT_TRUE(in->OpenRack("d"));
+    LwADateTime t;
+    EXPECT_EQ(barn_test::ErrorText([&] { t.BarnValue(*in, "Start"); }), "illigal date value");
+    EXPECT_EQ(barn_test::ErrorText([&] { t.BarnValue(*in, "End"); }), "illigal String");
+    EXPECT_FALSE(t.BarnValue(*in, "Missing"));
 }
