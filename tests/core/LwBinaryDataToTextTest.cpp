@@ -1,19 +1,17 @@
 #include "LwBinaryDataToText.h"
 #include "LwError.h"
 
+#include "BinaryTextTable.h"
+
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <cstring>
-#include <fstream>
 #include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
 namespace {
 
-using Bytes = std::vector<unsigned char>;
+using binary_text::Bytes;
 
 struct Form {
     const char* name;
@@ -51,61 +49,6 @@ size_t DecodedSize(const Form& f, size_t n)
     return 3 * (!f.standardBase64 && groups == 0 ? 1 : groups);
 }
 
-Bytes FromHex(const std::string& hex)
-{
-    Bytes out;
-    if (hex == "-") return out;
-    for (size_t i = 0; i + 1 < hex.size(); i += 2)
-        out.push_back(static_cast<unsigned char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-    return out;
-}
-
-// Comma-separated hexadecimal floating values packed little-endian as T (the
-// test machine is little-endian, as the document forms are).
-template <typename T>
-Bytes FromValues(const std::string& list)
-{
-    Bytes out;
-    std::stringstream in(list);
-    std::string item;
-    while (std::getline(in, item, ',')) {
-        const T v = static_cast<T>(std::strtod(item.c_str(), nullptr));
-        unsigned char raw[sizeof(T)];
-        std::memcpy(raw, &v, sizeof(T));
-        out.insert(out.end(), raw, raw + sizeof(T));
-    }
-    return out;
-}
-
-struct ReferenceCase {
-    std::string form, kind, payload, text;
-    Bytes data;
-};
-
-std::vector<ReferenceCase> LoadReference()
-{
-    std::vector<ReferenceCase> rows;
-    std::ifstream in(LW_TEST_DATA_DIR "/binary_text_forms.txt");
-    EXPECT_TRUE(in.good()) << "missing reference table";
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.empty() || line[0] == '#') continue;
-        std::stringstream fields(line);
-        ReferenceCase r;
-        std::getline(fields, r.form, '\t');
-        std::getline(fields, r.kind, '\t');
-        std::getline(fields, r.payload, '\t');
-        std::getline(fields, r.text, '\t');
-        if (r.text == "-") r.text.clear();
-        if (r.kind == "hex") r.data = FromHex(r.payload);
-        else if (r.kind == "f32") r.data = FromValues<float>(r.payload);
-        else if (r.kind == "f64") r.data = FromValues<double>(r.payload);
-        else ADD_FAILURE() << "unknown kind " << r.kind;
-        rows.push_back(r);
-    }
-    return rows;
-}
-
 void ExpectDecodes(const Form& f, const std::string& text, const Bytes& data)
 {
     Bytes out;
@@ -124,9 +67,9 @@ TEST(LwBinaryDataToText, MatchesPythonReferenceTable)
 {
     // Reference texts from Python's base64 module and a separate header-form
     // encoder over bytes and struct.pack'ed floats (scripts/make_binary_text_table.py).
-    const std::vector<ReferenceCase> rows = LoadReference();
+    const std::vector<binary_text::Case> rows = binary_text::Load();
     ASSERT_GT(rows.size(), 60u);
-    for (const ReferenceCase& r : rows) {
+    for (const binary_text::Case& r : rows) {
         SCOPED_TRACE(r.form + " " + r.kind + " n=" + std::to_string(r.data.size()));
         const Form& f = FormNamed(r.form);
         EXPECT_EQ(Encode(f, r.data), r.text);
