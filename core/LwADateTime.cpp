@@ -4,7 +4,6 @@
 #include "LwError.h"
 
 #include <algorithm>
-#include <cassert>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -75,8 +74,8 @@ void LwADateTime::SetNow()
     // setenv copies the value, so the environment never points into this
     // object; tzset makes the runtime re-read the zone before localtime_r.
     const size_t eq = TimeZone.find('=');
-    assert(eq != std::string::npos);
-    setenv(TimeZone.substr(0, eq).c_str(), TimeZone.substr(eq + 1).c_str(), 1);
+    if (eq == std::string::npos) setenv("TZ", TimeZone.c_str(), 1);
+    else setenv(TimeZone.substr(0, eq).c_str(), TimeZone.substr(eq + 1).c_str(), 1);
     tzset();
     const std::time_t now = std::time(nullptr);
     std::tm local{};
@@ -126,8 +125,9 @@ void LwADateTime::SetMonth(int month)
 
 void LwADateTime::SetDay(int day)
 {
-    assert(Month >= 0 && Month < 12);
-    if (day < 1 || day > GetMonthTable(Year)[Month]) throw LwError("illigal date value");
+    // Month is a public field: a day cannot be valid in a month that is not.
+    if (Month < 0 || Month > 11 || day < 1 || day > GetMonthTable(Year)[Month])
+        throw LwError("illigal date value");
     Day = day - 1;
 }
 
@@ -154,10 +154,10 @@ const LwADateTime::MonthTable& LwADateTime::GetMonthTable(int year)
 
 int LwADateTime::DayOfYear(int year, int month, int day)
 {
-    assert(month >= 0 && month < 12);
+    // Valid for month 0 to 11; other months never read outside the table.
     const MonthTable& table = GetMonthTable(year);
     int days = day + 1;
-    for (int m = 0; m < month; ++m) days += table[m];
+    for (int m = 0; m < std::min(month, 12); ++m) days += table[m];
     return days;
 }
 
