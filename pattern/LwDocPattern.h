@@ -10,8 +10,12 @@
 #include "LwMatrix.h"
 #include "LwSphericalMapGrid.h"
 #include "LwTypes.h"
+#include "LwVectorFreeElectron.h"
 
+#include <array>
 #include <vector>
+
+class LwNotifyTerminate;
 
 class LwDocPattern
 {
@@ -33,6 +37,56 @@ public:
     void SelectRecord(int i, bool selected);
     int RecordSelectionLength() const { return SelectBitCount_; }
 
+    // --- Pattern calculation (LwDocPatternCalculation.cpp) ---------------
+    //
+    // The far field of the working wave is summed over the pixels of the
+    // grid: for the direction of pixel (i, j), turned into the cluster frame
+    // by Rotation, A is the sum of the scattered waves and B the direct wave
+    // of the emitter, both coefficients of e^{ikR}/(kR). Planes 0 to 3 gain
+    //   plane 0: |A + B|^2  (the pattern)
+    //   plane 1: |B|^2      (the direct wave alone, the I0 image)
+    //   plane 2: |A|^2      (the scattered waves alone)
+    //   plane 3: |A + iB|^2 (the pattern with the direct wave turned by 90 deg)
+    // times the depth factor. Planes 4 and up are not written.
+
+    // Rotation = EulerRotationMatrix(-a, b, -c) of the Euler angles (radians).
+    void SetRotationFromEulerAngles();
+
+    // THETA and PHI (radians) of every pixel's direction turned by Rotation;
+    // 0 for pixels outside the projected area (W = 0). Sized like the grid.
+    void CalcDirectionAngles(LwLDoubleMatrix& theta, LwLDoubleMatrix& phi) const;
+
+    // The working wave becomes a copy of a record's scatterer list without
+    // the sources that the distance limits drop (the emitter, at the origin,
+    // always stays); its mean free path is MeanFreePath_m_ when the scattered
+    // waves are attenuated by their distance from the emitter, else 0; the
+    // emitter's outgoing coefficients are turned by the phase; L = 0.
+    // A negative mean free path that would be used fails with an LwError.
+    void PrepareWorkingWave(const LwVectorFreeElectron& scatterers);
+
+    // Height of the surface above the emitter (m): the largest source z, at
+    // least 0, plus 5e-11 m.
+    static double SurfaceHeight(const LwVectorFreeElectron& scatterers);
+
+    // One parallel region over the grid's columns (static schedule): every
+    // pixel inside the projected area gains its four intensities times the
+    // depth factor for the surface height zs. An error raised for one pixel
+    // is dropped and the loop goes on; a stop request skips the remaining
+    // pixels. Each thread writes only its own columns, and each pixel
+    // depends on nothing but its own angles, so the planes do not depend on
+    // the thread count (OpenMP's setting, omp_set_num_threads).
+    void CalcPixelColumns(const LwLDoubleMatrix& theta, const LwLDoubleMatrix& phi,
+                          LwNotifyTerminate& stop, double zs);
+
+    // (|A + B|^2, |B|^2, |A|^2, |A + iB|^2) of the working wave in the
+    // direction (theta, phi) of the cluster frame, radians.
+    std::array<double, 4> PixelIntensity(LDouble theta, LDouble phi) const;
+
+    // Attenuation of the pattern by the path zs / cos(theta) to the surface:
+    // 1 without depth attenuation or with a mean free path of 0, 0 beyond 90
+    // degrees, else exp(-(zs / cos theta) / mean free path).
+    double DepthFactor(LDouble theta, double zs) const;
+
     // Fields, in order.
     LwLong Type = 0;                 // 1 is refused with scattering versions 1 and 2
     LwLong N = 6;                    // number of intensity planes of the grid
@@ -49,8 +103,12 @@ public:
     std::vector<LwULong> SelectBits_; // record selection, 32 records per word
     LwLong SelectBitCount_ = 0;       // its length in bits
     LwSphericalMapGrid Grid;          // built by InitSphericalMap
+    LwVectorFreeElectron WorkingWave; // prepared copy of one record's scatterer list
     LwLong L = 0;                     // l range of the far-field sums; 0 = the sources' largest
     LwLDoubleMatrix Rotation;         // 3 x 3, from the Euler angles
+
+private:
+    std::array<double, 4> PixelIntensity(LDouble theta, LDouble phi, const LwLong& L) const;
 };
 
 class LwDocPattern_AzimuthalEquidistant : public LwDocPattern

@@ -1,0 +1,166 @@
+// The pattern calculation of LwDocPattern: the far field of a prepared
+// scatterer list summed into the intensity planes of the projection grid.
+
+#include "LwDocPattern.h"
+
+#include "LwError.h"
+#include "LwMatrixArithmetic.h"
+#include "LwNotifyTerminate.h"
+
+#include <omp.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+constexpr double kHalfPi = 1.5707963267948966;
+// Sources with a squared distance from the origin at or below this (m^2,
+// i.e. within 1e-11 m) are the emitter itself.
+constexpr double kEmitterDistance2 = 1e-22;
+// Margin of the surface above the topmost atom (m).
+constexpr double kSurfaceMargin = 5e-11;
+
+} // namespace
+
+void LwDocPattern::SetRotationFromEulerAngles()
+{
+    Rotation = EulerRotationMatrix(-EulerA_deg_ * kPi / 180, EulerB_deg_ * kPi / 180,
+                                   -EulerC_deg_ * kPi / 180);
+}
+
+void LwDocPattern::CalcDirectionAngles(LwLDoubleMatrix& theta, LwLDoubleMatrix& phi) const
+{
+    const LwLDoubleMatrix& W = Grid.W;
+    theta.Create(W.ColSize, W.RowSize);
+    phi.Create(W.ColSize, W.RowSize);
+    const LwLDoubleMatrix& R = Rotation;
+    const int c0 = R.ColBegin, r0 = R.RowBegin;
+    for (int i = 0; i < W.ColSize; ++i) {
+        for (int j = 0; j < W.RowSize; ++j) {
+            if (W(i, j) == 0) {
+                theta(i, j) = 0;
+                phi(i, j) = 0;
+                continue;
+            }
+            const LDouble u[3] = {Grid.X(i, j), Grid.Y(i, j), Grid.Z(i, j)};
+            LDouble v[3];
+            for (int row = 0; row < 3; ++row)
+                v[row] = R(c0, r0 + row) * u[0] + R(c0 + 1, r0 + row) * u[1] +
+                         R(c0 + 2, r0 + row) * u[2];
+            const LDouble r = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
+            // v_z / r may leave [-1, 1] by an ulp; acos would then give NaN.
+            theta(i, j) = std::acos(std::clamp(v[2] / r, LDouble(-1), LDouble(1)));
+            phi(i, j) = (v[0] == 0 && v[1] == 0) ? LDouble(0) : std::atan2(v[1], v[0]);
+        }
+    }
+}
+
+void LwDocPattern::PrepareWorkingWave(const LwVectorFreeElectron& scatterers)
+{
+    // The depth attenuation divides by the mean free path as well; a
+    // negative one would amplify instead of damp.
+    if (IsAttenuateByDepth_ && MeanFreePath_m_ < 0)
+        throw LwError("LwDocPattern::PrepareStructure():ERROR mean free path <0");
+    WorkingWave = scatterers;
+    const double limit2 = ClusterSizeLimit_m_ * ClusterSizeLimit_m_;
+    const double lower2 = LowerLimit_m_ * LowerLimit_m_;
+    auto& sources = WorkingWave.Sources();
+    const auto dropped = [&](const LwPartialWaveSource& s) {
+        const double x = s.X(), y = s.Y(), z = s.Z();
+        const double d2 = x * x + y * y + z * z;
+        return (ClusterSizeLimit_m_ != 0 && d2 >= limit2) ||
+               (DepthLimit_m_ > 0 && z > DepthLimit_m_) ||
+               (d2 > kEmitterDistance2 && d2 <= lower2);
+    };
+    // remove_if keeps the order of the sources that stay (source 0 stays
+    // the emitter).
+    sources.erase(std::remove_if(sources.begin(), sources.end(), dropped), sources.end());
+    WorkingWave.SetMeanFreePath_m(IsAttenuateByEmitterDistance_ ? MeanFreePath_m_ : 0);
+    if (Phase_deg_ != 0 && !sources.empty()) {
+        const double f = Phase_deg_ * kPi / 180;
+        const LComplex turn(std::cos(f), std::sin(f));
+        LwLmComplexArray& c = sources[0].Outgoing();
+        for (LwLong k = 0; k < c.Size(); ++k)
+            c[k] *= turn;
+    }
+    L = 0;
+}
+
+double LwDocPattern::SurfaceHeight(const LwVectorFreeElectron& scatterers)
+{
+    double top = 0;
+    for (const auto& s : scatterers.Sources())
+        top = std::max(top, static_cast<double>(s.Z()));
+    return top + kSurfaceMargin;
+}
+
+double LwDocPattern::DepthFactor(LDouble theta, double zs) const
+{
+    if (!IsAttenuateByDepth_ || MeanFreePath_m_ == 0)
+        return 1;
+    if (theta > kHalfPi)
+        return 0;
+    return std::exp(-(zs / std::cos(static_cast<double>(theta))) / MeanFreePath_m_);
+}
+
+std::array<double, 4> LwDocPattern::PixelIntensity(LDouble theta, LDouble phi) const
+{
+    return PixelIntensity(theta, phi, L);
+}
+
+std::array<double, 4> LwDocPattern::PixelIntensity(LDouble theta, LDouble phi,
+                                                   const LwLong& l) const
+{
+    const LComplex A = WorkingWave.GetFarFieldScattered(theta, phi, l);
+    const LComplex B = WorkingWave.GetFarFieldDirect(theta, phi);
+    const LComplex iB(-B.imag(), B.real());
+    return {static_cast<double>(std::norm(A + B)), static_cast<double>(std::norm(B)),
+            static_cast<double>(std::norm(A)), static_cast<double>(std::norm(A + iB))};
+}
+
+void LwDocPattern::CalcPixelColumns(const LwLDoubleMatrix& theta, const LwLDoubleMatrix& phi,
+                                    LwNotifyTerminate& stop, double zs)
+{
+    if (Grid.Planes.size() < 4)
+        throw LwError("LwDocPattern::CalcPixelColumns(): the grid has fewer than 4 planes");
+    const LwLDoubleMatrix& W = Grid.W;
+    W.CheckSameSize(theta);
+    W.CheckSameSize(phi);
+    for (int p = 0; p < 4; ++p)
+        W.CheckSameSize(Grid.Planes[p]);
+    LwLDoubleMatrix& p0 = Grid.Planes[0];
+    LwLDoubleMatrix& p1 = Grid.Planes[1];
+    LwLDoubleMatrix& p2 = Grid.Planes[2];
+    LwLDoubleMatrix& p3 = Grid.Planes[3];
+    const int columns = W.ColSize, rows = W.RowSize;
+    const int threads = omp_get_max_threads();
+
+    // Every exception is caught per pixel, so none can leave the region.
+    // The working wave and THETA, PHI and W are only read here (the far-field
+    // sums keep their tables per call); each thread reads the l range from
+    // its own copy, and writes only the pixels of its own columns.
+#pragma omp parallel num_threads(threads)
+    {
+        const LwLong threadL = L;
+#pragma omp for schedule(static)
+        for (int i = 0; i < columns; ++i) {
+            for (int j = 0; j < rows; ++j) {
+                try {
+                    if (stop.IsTerminate() || W(i, j) == 0)
+                        continue;
+                    const std::array<double, 4> p = PixelIntensity(theta(i, j), phi(i, j), threadL);
+                    const double g = DepthFactor(theta(i, j), zs);
+                    p0(i, j) += g * p[0];
+                    p1(i, j) += g * p[1];
+                    p2(i, j) += g * p[2];
+                    p3(i, j) += g * p[3];
+                } catch (...) {
+                    // An error of one pixel (an LwError or a bare text of the
+                    // wave evaluation) drops that pixel only.
+                }
+            }
+        }
+    }
+}
