@@ -1,5 +1,6 @@
 #include "LwCRMsg.h"
 
+#include "LwBarnXml.h"
 #include "TextUtilities.h"
 
 namespace {
@@ -80,6 +81,60 @@ bool LwCRMsg::GetNumber(double& number, std::string& unit) const
     }
     unit = field3_.substr(last + 1);
     number = StringToDouble(field3_.substr(first, last - first + 1));
+    return true;
+}
+
+namespace {
+
+// Reads one message text element: empty or missing gives an empty message.
+void ReadMessage(LwBarnXml& doc, const std::string& name, LwCRMsg& msg)
+{
+    std::string text;
+    doc.ValueString(name, text, std::string());
+    if (text.empty()) msg = LwCRMsg();
+    else msg.FromText(text);
+}
+
+} // namespace
+
+bool LwMsgCmdRply::Serialize(LwBarnXml& doc, const std::string& rackName)
+{
+    if (!doc.OpenRack(rackName)) return false;
+    if (doc.IsWriteMode()) {
+        // A message of the other kind has no text form that reads back as
+        // itself, so it is left out.
+        if (Cmd.GetKind() == LwCRMsg::KindCommand) {
+            std::string text = Cmd.CommandText();
+            doc.ValueString("Cmd", text, text);
+        }
+        if (Rply.GetKind() == LwCRMsg::KindReply) {
+            std::string text = Rply.ReplyText();
+            doc.ValueString("Rply", text, text);
+        }
+    } else {
+        ReadMessage(doc, "Cmd", Cmd);
+        ReadMessage(doc, "Rply", Rply);
+    }
+    doc.CloseRack();
+    return true;
+}
+
+bool SerializeMsgCmdRplyList(LwMsgCmdRplyList& list, LwBarnXml& doc, const std::string& rackName)
+{
+    if (!doc.OpenRack(rackName)) return false;
+    if (!doc.OpenRack("ListMsgCmdRply")) {
+        doc.CloseRack();
+        return false;
+    }
+    if (doc.IsWriteMode()) {
+        for (LwMsgCmdRply& pair : list) pair.Serialize(doc, "mg");
+    } else {
+        LwMsgCmdRplyList read;
+        for (LwMsgCmdRply pair; pair.Serialize(doc, "mg"); pair = LwMsgCmdRply()) read.push_back(pair);
+        list.swap(read);
+    }
+    doc.CloseRack();
+    doc.CloseRack();
     return true;
 }
 

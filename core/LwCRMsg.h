@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+class LwBarnXml;
+
 class LwCRMsg
 {
 public:
@@ -81,9 +83,21 @@ struct LwMsgCmdRply
 {
     LwCRMsg Cmd;
     LwCRMsg Rply;
+
+    // The pair as the rack `rackName` holding the escaped text elements "Cmd"
+    // (the command's three-field form, written only for a command) and "Rply"
+    // (the reply's five-field form, written only for a reply). Reading parses
+    // each text with FromText; a missing or empty text makes that message
+    // empty. Returns false only when the rack is missing (read mode).
+    bool Serialize(LwBarnXml& doc, const std::string& rackName);
 };
 
 using LwMsgCmdRplyList = std::vector<LwMsgCmdRply>;
+
+// A list of pairs: rack `rackName` holding "ListMsgCmdRply", which holds one
+// pair rack "mg" per pair in order. Reading replaces the list. False when
+// either rack is missing (read mode; the list is then unchanged).
+bool SerializeMsgCmdRplyList(LwMsgCmdRplyList& list, LwBarnXml& doc, const std::string& rackName);
 
 // Numbers of a list of command/reply pairs into "InfoValue": pair i goes under
 // prefix + "#" + i + "#" + the reply's object name (field 2). The number is the

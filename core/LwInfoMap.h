@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+class LwBarnXml;
+
 using LwInfoValueMap = std::map<std::string, std::vector<double>>;
 using LwInfoStringMap = std::map<std::string, std::vector<std::string>>;
 
@@ -17,3 +19,13 @@ using LwInfoStringMap = std::map<std::string, std::vector<std::string>>;
 // first element of its list replaced and keeps the others.
 void SetInfoValue(LwInfoValueMap& map, const std::string& key, double value);
 void SetInfoString(LwInfoStringMap& map, const std::string& key, const std::string& value);
+
+// The map racks, both directions. The rack `rackName` holds one rack "i" per
+// entry in key order: the escaped text element "key", then one element per
+// list item, "val" (a double, six significant digits) in the number map,
+// "value" (an escaped text) in the text map. Reading empties the map first,
+// then returns false when the rack is missing; otherwise it keeps every entry
+// whose key is not empty and whose list is not, the first of a repeated key,
+// and returns true.
+bool SerializeValueMap(LwInfoValueMap& map, LwBarnXml& doc, const std::string& rackName);
+bool SerializeTextMap(LwInfoStringMap& map, LwBarnXml& doc, const std::string& rackName);

@@ -1,5 +1,8 @@
 #include "LwCRMsg.h"
 
+#include "BarnTestText.h"
+#include "LwBarnXml.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -208,4 +211,117 @@ TEST(CommandListToStrings, CommandTextUnderPrefixAndIndex)
         {"I0Cmd#2", {"get/Mon/"}},
     };
     EXPECT_EQ(map, expected);
+}
+
+// ---- Barn forms of pairs and lists ----------------------------------------
+
+using barn_test::WriteInD;
+
+TEST(LwMsgCmdRply, WritesCommandAndReplyForms)
+{
+    LwMsgCmdRply pair;
+    pair.Cmd.FromText("put/Stage/1<2mm");
+    pair.Rply.FromText("Stage/put/ok/1<2mm/done");
+    const std::string text = WriteInD([&](LwBarnXml& doc) { EXPECT_TRUE(pair.Serialize(doc, "MsgForSetX")); });
+    EXPECT_EQ(text, "<d><MsgForSetX><Cmd>put/Stage/1&lt;2mm</Cmd>\n"
+                    "<Rply>Stage/put/ok/1&lt;2mm/done</Rply>\n"
+                    "</MsgForSetX>\n</d>\n");
+
+    auto doc = barn_test::Parse(text);
+    ASSERT_TRUE(doc->OpenRack("d"));
+    LwMsgCmdRply back;
+    EXPECT_TRUE(back.Serialize(*doc, "MsgForSetX"));
+    EXPECT_EQ(back.Cmd.GetKind(), LwCRMsg::KindCommand);
+    EXPECT_EQ(back.Cmd.CommandText(), "put/Stage/1<2mm");
+    EXPECT_EQ(back.Rply.GetKind(), LwCRMsg::KindReply);
+    EXPECT_EQ(back.Rply.ReplyText(), "Stage/put/ok/1<2mm/done");
+    doc->CloseRack("d");
+}
+
+TEST(LwMsgCmdRply, MessageOfTheOtherKindIsNotWritten)
+{
+    LwMsgCmdRply pair;
+    pair.Cmd.FromText("Z/get/ok/3/x");  // a reply in the command's place
+    pair.Rply.FromText("get/Z/");       // a command in the reply's place
+    const std::string text = WriteInD([&](LwBarnXml& doc) { pair.Serialize(doc, "mg"); });
+    EXPECT_EQ(text, "<d><mg></mg>\n</d>\n");
+
+    auto doc = barn_test::Parse(text);
+    ASSERT_TRUE(doc->OpenRack("d"));
+    LwMsgCmdRply back = pair;
+    EXPECT_TRUE(back.Serialize(*doc, "mg"));
+    EXPECT_EQ(back.Cmd.GetKind(), LwCRMsg::KindNone);
+    EXPECT_EQ(back.Cmd.CommandText(), "//");
+    EXPECT_EQ(back.Rply.GetKind(), LwCRMsg::KindNone);
+}
+
+TEST(LwMsgCmdRply, MissingRackReturnsFalseAndKeepsThePair)
+{
+    auto doc = barn_test::Parse("<d><other/></d>");
+    ASSERT_TRUE(doc->OpenRack("d"));
+    LwMsgCmdRply pair;
+    pair.Cmd.FromText("put/a/1");
+    EXPECT_FALSE(pair.Serialize(*doc, "MsgForSetX"));
+    EXPECT_EQ(pair.Cmd.CommandText(), "put/a/1");
+    EXPECT_EQ(doc->CurrentRack()->GetName(), "d");
+}
+
+TEST(SerializeMsgCmdRplyList, ListRoundTrip)
+{
+    LwMsgCmdRplyList list(3);
+    list[0].Cmd.FromText("get/Z/");
+    list[0].Rply.FromText("Z/get/ok/1.5mm/");
+    list[1].Cmd.FromText("put/Z/-2mm");
+    list[1].Rply.FromText("Z/put/ok/-2mm/");
+    list[2].Cmd.FromText("put/T/300K");
+    const std::string text = WriteInD([&](LwBarnXml& doc) {
+        EXPECT_TRUE(SerializeMsgCmdRplyList(list, doc, "CmdBeforeSurvey"));
+    });
+    EXPECT_EQ(text.rfind("<d><CmdBeforeSurvey><ListMsgCmdRply><mg><Cmd>get/Z/</Cmd>\n", 0), 0u) << text;
+
+    auto doc = barn_test::Parse(text);
+    ASSERT_TRUE(doc->OpenRack("d"));
+    LwMsgCmdRplyList back(7);  // replaced, not appended to
+    EXPECT_TRUE(SerializeMsgCmdRplyList(back, *doc, "CmdBeforeSurvey"));
+    ASSERT_EQ(back.size(), 3u);
+    for (std::size_t i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(back[i].Cmd.GetKind(), LwCRMsg::KindCommand);
+        EXPECT_EQ(back[i].Cmd.CommandText(), list[i].Cmd.CommandText());
+        EXPECT_EQ(back[i].Rply.GetKind(), list[i].Rply.GetKind());
+        EXPECT_EQ(back[i].Rply.ReplyText(), list[i].Rply.ReplyText());
+    }
+    doc->CloseRack("d");
+}
+
+TEST(SerializeMsgCmdRplyList, MissingOrEmptyRacks)
+{
+    const struct { const char* text; bool found; std::size_t size; const char* why; } rows[] = {
+        {"<d></d>", false, 1, "no list rack: list kept"},
+        {"<d><L><other/></L></d>", false, 1, "no ListMsgCmdRply: list kept"},
+        {"<d><L><ListMsgCmdRply></ListMsgCmdRply></L></d>", true, 0, "empty list"},
+        {"<d><L><ListMsgCmdRply><mg><Cmd>put/a/1</Cmd></mg><mg/></ListMsgCmdRply></L></d>", true, 1,
+         "a self-closed item is no item \"mg\""},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.why);
+        auto doc = barn_test::Parse(r.text);
+        ASSERT_TRUE(doc->OpenRack("d"));
+        LwMsgCmdRplyList list(1);
+        EXPECT_EQ(SerializeMsgCmdRplyList(list, *doc, "L"), r.found);
+        EXPECT_EQ(list.size(), r.size);
+        EXPECT_EQ(doc->CurrentRack()->GetName(), "d");
+        EXPECT_NO_THROW(doc->CloseRack("d"));
+    }
+}
+
+TEST(SerializeMsgCmdRplyList, EmptyListRackAddsNoMetadata)
+{
+    auto doc = barn_test::Parse("<d><CmdAfterSurvey><ListMsgCmdRply></ListMsgCmdRply></CmdAfterSurvey></d>");
+    ASSERT_TRUE(doc->OpenRack("d"));
+    LwMsgCmdRplyList list;
+    ASSERT_TRUE(SerializeMsgCmdRplyList(list, *doc, "CmdAfterSurvey"));
+    LwInfoValueMap map;
+    CommandListToValues(map, list, "CmdAfterSurvey");
+    EXPECT_TRUE(map.empty());
 }
