@@ -8,10 +8,14 @@
 
 #include <benchmark/benchmark.h>
 
+#include <unistd.h>
+
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
+#include <type_traits>
 
 namespace {
 
@@ -28,29 +32,28 @@ LwDocData PatternDocument()
     return data;
 }
 
+// A file name in the temporary folder, unique to this process.
 std::string TempFile(const char* name)
 {
-    return (std::filesystem::temp_directory_path() / name).string();
+    return (std::filesystem::temp_directory_path() / (std::to_string(getpid()) + name)).string();
 }
 
-// Writes the document once through the given file class.
+// The Barn file `name` opened through the file class File in `mode`.
 template <class File>
-void Save(LwDocData& data, const std::string& name);
-
-template <>
-void Save<LwQBarnFile>(LwDocData& data, const std::string& name)
+std::unique_ptr<File> OpenFile(const std::string& name, const char* mode)
 {
-    LwQBarnFile file(QString::fromStdString(name), "w");
-    data.Serialize(file);
-    file.Save();
+    if constexpr (std::is_same_v<File, LwQBarnFile>)
+        return std::make_unique<File>(QString::fromStdString(name), QString(mode));
+    else
+        return std::make_unique<File>(name, mode);
 }
 
-template <>
-void Save<LwBarnFile>(LwDocData& data, const std::string& name)
+template <class File>
+void Save(LwDocData& data, const std::string& name)
 {
-    LwBarnFile file(name, "w");
-    data.Serialize(file);
-    file.Save();
+    auto file = OpenFile<File>(name, "w");
+    data.Serialize(*file);
+    file->Save();
 }
 
 template <class File>
@@ -63,18 +66,6 @@ void BM_Save1024Image(benchmark::State& state)
     std::remove(name.c_str());
 }
 
-void LoadInto(LwDocData& data, const std::string& name, LwQBarnFile*)
-{
-    LwQBarnFile file(QString::fromStdString(name), "r");
-    data.Serialize(file);
-}
-
-void LoadInto(LwDocData& data, const std::string& name, LwBarnFile*)
-{
-    LwBarnFile file(name, "r");
-    data.Serialize(file);
-}
-
 template <class File>
 void BM_Load1024Image(benchmark::State& state)
 {
@@ -83,7 +74,7 @@ void BM_Load1024Image(benchmark::State& state)
     Save<File>(data, name);
     for (auto _ : state) {
         LwDocData read;
-        LoadInto(read, name, static_cast<File*>(nullptr));
+        read.Serialize(*OpenFile<File>(name, "r"));
         benchmark::DoNotOptimize(read.Images.at(0.0f).Buffer()[0]);
     }
     state.SetBytesProcessed(state.iterations() * std::int64_t(kSide) * kSide * 4);
