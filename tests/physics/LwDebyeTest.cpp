@@ -1,0 +1,282 @@
+#include "LwDebye.h"
+
+#include "LwError.h"
+
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <cmath>
+#include <fstream>
+#include <functional>
+#include <sstream>
+
+namespace {
+
+// GetMSD and EinsteinModelU are a handful of double operations; the closed
+// forms below are evaluated in long double from the defining constants, so
+// the two differ by a few double roundings.
+constexpr double kModelTolerance = 16 * DBL_EPSILON;
+
+constexpr long double kPi = 3.141592653589793238462643383279502884L;
+constexpr long double kPlanck = 6.6260755e-34L;       // J s
+constexpr long double kAmu = 1.66053873e-27L;         // kg
+constexpr long double kBoltzmann = 1.380658e-23L;     // J/K
+
+// U = 3 hbar^2 T / (M u kB ThetaD^2), the high-temperature Debye model.
+long double DebyeClosedForm(long double t, long double mass, long double theta)
+{
+    const long double hbar = kPlanck / (2 * kPi);
+    return 3 * hbar * hbar * t / (mass * kAmu * kBoltzmann * theta * theta);
+}
+
+void ExpectRelativelyNear(long double actual, long double expected, double tolerance)
+{
+    EXPECT_LE(std::fabs(actual - expected), tolerance * std::fabs(expected))
+        << "actual " << static_cast<double>(actual) << " expected " << static_cast<double>(expected);
+}
+
+std::string ExpectLwError(const std::function<void()>& f)
+{
+    try {
+        f();
+    } catch (const LwError& e) {
+        return e.Message();
+    }
+    ADD_FAILURE() << "no LwError";
+    return {};
+}
+
+std::string ReadWholeFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// The models need only the sources' atomic numbers and U.
+struct FakeSource
+{
+    int z = 0;
+    double u = -1.0;
+    int GetAtomicNumber() const { return z; }
+    void SetU(double value) { u = value; }
+};
+
+struct FakeWave
+{
+    std::vector<FakeSource> sources;
+    std::vector<FakeSource>& Sources() { return sources; }
+};
+
+FakeWave WaveOf(std::initializer_list<int> atomicNumbers)
+{
+    FakeWave wave;
+    for (int z : atomicNumbers)
+        wave.sources.push_back(FakeSource{z, -1.0});
+    return wave;
+}
+
+LwDebye ShippedTable()
+{
+    LwDebye debye;
+    debye.LoadAtomicWeight(ReadWholeFile(LW_SOURCE_DIR "/physics/data/AtomicWeight.txt"));
+    return debye;
+}
+
+} // namespace
+
+TEST(LwDebye, LoadsOneWeightPerLineAfterEntryZero)
+{
+    const char* const texts[] = {
+        "1 H hydrogen 1.008\n2 He helium 4.0026\n3 Li lithium 6.94",
+        "1 H hydrogen 1.008\n2 He helium 4.0026\n3 Li lithium 6.94\n",      // final break
+        "1 H hydrogen 1.008\r\n2 He helium 4.0026\r\n3 Li lithium 6.94\r\n",  // CR LF
+        "1,H,hydrogen,1.008\r2\tHe\thelium\t4.0026\r3 , Li,lithium , 6.94 extra",
+    };
+    for (const char* text : texts) {
+        SCOPED_TRACE(text);
+        LwDebye debye;
+        debye.LoadAtomicWeight(text);
+        EXPECT_EQ(debye.Table(), (std::vector<double>{0.0, 1.008, 4.0026, 6.94}));
+    }
+}
+
+TEST(LwDebye, LineOutOfOrderStopsTheLoad)
+{
+    LwDebye debye;
+    EXPECT_EQ(ExpectLwError([&] { debye.LoadAtomicWeight("1 H h 1.008\n3 Li l 6.94\n"); }),
+              "Debye:LoadAtomicWeight File: order is not correct.");
+    EXPECT_EQ(debye.Table(), (std::vector<double>{0.0, 1.008}));
+}
+
+TEST(LwDebye, ShortOrEmptyLineIsAnError)
+{
+    const struct { const char* text; const char* message; } cases[] = {
+        {"1 H h 1.008\n2 He 4.0026\n", "Debye:LoadAtomicWeight File: too few fields in line 2"},
+        {"1 H h 1.008\n\n2 He h 4.0026\n", "Debye:LoadAtomicWeight File: too few fields in line 2"},
+        {"1\n", "Debye:LoadAtomicWeight File: too few fields in line 1"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        LwDebye debye;
+        EXPECT_EQ(ExpectLwError([&] { debye.LoadAtomicWeight(c.text); }), c.message);
+    }
+}
+
+TEST(LwDebye, AtomicWeightOutsideTheTableNamesTheNumber)
+{
+    LwDebye debye;
+    debye.LoadAtomicWeight("1 H h 1.008\n2 He h 4.0026\n");
+    EXPECT_EQ(debye.GetAtoicWeight(2), 4.0026);
+    for (int z : {0, -1, 3}) {
+        SCOPED_TRACE(z);
+        EXPECT_EQ(ExpectLwError([&] { debye.GetAtoicWeight(z); }),
+                  "LwDebye::GetAtoicWeight(), not good atomic number=" + std::to_string(z));
+    }
+    LwDebye empty;
+    empty.LoadAtomicWeight("");
+    EXPECT_EQ(empty.Table(), std::vector<double>{0.0});
+    EXPECT_EQ(ExpectLwError([&] { empty.GetMSD(300, 1, 300); }),
+              "LwDebye::GetAtoicWeight(), not good atomic number=1");
+}
+
+TEST(LwDebye, ShippedTableCoversHydrogenToLawrencium)
+{
+    const LwDebye debye = ShippedTable();
+    ASSERT_EQ(debye.Table().size(), 104u);
+    // Standard atomic weights (IUPAC).
+    EXPECT_DOUBLE_EQ(debye.GetAtoicWeight(1), 1.00794);
+    EXPECT_DOUBLE_EQ(debye.GetAtoicWeight(26), 55.845);
+    EXPECT_DOUBLE_EQ(debye.GetAtoicWeight(29), 63.546);
+    for (int z = 1; z <= 103; ++z) {
+        // A nucleus holds Z protons and at least as many neutrons, at most
+        // about 1.6 times as many.
+        EXPECT_GE(debye.GetAtoicWeight(z), z) << "Z=" << z;
+        EXPECT_LE(debye.GetAtoicWeight(z), 2.6 * z) << "Z=" << z;
+    }
+}
+
+TEST(LwDebye, MsdNeedsALoadedTable)
+{
+    LwDebye debye;
+    EXPECT_EQ(ExpectLwError([&] { debye.GetMSD(300, 29, 343); }), "Atomic weight parameter is not loaded");
+}
+
+TEST(LwDebye, MsdIsZeroForNonPositiveDebyeTemperature)
+{
+    const LwDebye debye = ShippedTable();
+    for (double theta : {0.0, -1.0, -343.0}) {
+        SCOPED_TRACE(theta);
+        EXPECT_EQ(debye.GetMSD(300, 29, theta), 0.0);
+        EXPECT_EQ(debye.GetMSD(300, 500, theta), 0.0);  // Z is not looked up
+    }
+}
+
+TEST(LwDebye, MsdMatchesTheDebyeClosedForm)
+{
+    const LwDebye debye = ShippedTable();
+    // Copper at room temperature: 5.8396e-23 m^2 (0.0058 A^2).
+    EXPECT_NEAR(debye.GetMSD(300, 29, 343), 5.8396e-23, 0.00005e-23);
+
+    const struct { double t; int z; double theta; } cases[] = {
+        {300, 29, 343}, {10, 1, 122}, {77, 26, 470}, {1000, 79, 165}, {0, 14, 645}, {300, 103, 100},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "T=" << c.t << " Z=" << c.z << " ThetaD=" << c.theta);
+        const double mass = debye.GetAtoicWeight(c.z);
+        ExpectRelativelyNear(debye.GetMSD(c.t, c.z, c.theta), DebyeClosedForm(c.t, mass, c.theta),
+                             kModelTolerance);
+    }
+}
+
+TEST(LwDebye, MsdScalesAsTOverMassTimesThetaSquared)
+{
+    const LwDebye debye = ShippedTable();
+    const double reference = debye.GetMSD(300, 29, 343) * debye.GetAtoicWeight(29) * 343.0 * 343.0 / 300.0;
+    const struct { double t; int z; double theta; } cases[] = {
+        {600, 29, 343}, {300, 29, 686}, {300, 79, 343}, {50, 6, 2230}, {1234.5, 47, 225},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "T=" << c.t << " Z=" << c.z << " ThetaD=" << c.theta);
+        const double u = debye.GetMSD(c.t, c.z, c.theta);
+        ExpectRelativelyNear(u * debye.GetAtoicWeight(c.z) * c.theta * c.theta / c.t, reference,
+                             kModelTolerance);
+    }
+}
+
+TEST(LwDebye, DebyeModelSetsEverySourceFromItsElement)
+{
+    const LwDebye debye = ShippedTable();
+    LwDocFluctuation fluctuation;
+    fluctuation.Temperature_K_ = 300;
+    fluctuation.DebyeElement_ = {"Cu", "O", "Cu"};
+    fluctuation.DebyeTemperature_K_ = {343, 500, 100};  // the second Cu is ignored
+    FakeWave wave = WaveOf({29, 8, 29});
+    SetDebyeModel(fluctuation, wave, debye);
+    const double uCu = static_cast<double>(DebyeClosedForm(300, 63.546, 343));
+    ExpectRelativelyNear(wave.sources[0].u, uCu, kModelTolerance);
+    ExpectRelativelyNear(wave.sources[1].u, DebyeClosedForm(300, debye.GetAtoicWeight(8), 500), kModelTolerance);
+    EXPECT_EQ(wave.sources[2].u, wave.sources[0].u);
+}
+
+TEST(LwDebye, DebyeModelFailures)
+{
+    const LwDebye debye = ShippedTable();
+    LwDocFluctuation fluctuation;
+    fluctuation.Temperature_K_ = 300;
+    fluctuation.DebyeElement_ = {"Cu", "O"};
+    fluctuation.DebyeTemperature_K_ = {343, 500};
+
+    {
+        SCOPED_TRACE("source without atomic number; earlier sources are already set");
+        FakeWave wave = WaveOf({29, 0, 8});
+        EXPECT_EQ(ExpectLwError([&] { SetDebyeModel(fluctuation, wave, debye); }),
+                  "SetDebyeModel():Atomic Number is zero");
+        EXPECT_GT(wave.sources[0].u, 0.0);
+        EXPECT_EQ(wave.sources[2].u, -1.0);
+    }
+    {
+        SCOPED_TRACE("element without Debye temperature");
+        FakeWave wave = WaveOf({29, 26});
+        EXPECT_EQ(ExpectLwError([&] { SetDebyeModel(fluctuation, wave, debye); }),
+                  "SetDebyeModel():Atomic Number is not defined");
+        EXPECT_EQ(wave.sources[1].u, -1.0);
+    }
+    {
+        SCOPED_TRACE("bad symbol: nothing changes");
+        LwDocFluctuation bad = fluctuation;
+        bad.DebyeElement_ = {"Cu", "cu"};
+        FakeWave wave = WaveOf({29});
+        EXPECT_EQ(ExpectLwError([&] { SetDebyeModel(bad, wave, debye); }), "Error in element name");
+        EXPECT_EQ(wave.sources[0].u, -1.0);
+    }
+    {
+        SCOPED_TRACE("fewer temperatures than symbols: nothing changes");
+        LwDocFluctuation shortList = fluctuation;
+        shortList.DebyeTemperature_K_ = {343};
+        FakeWave wave = WaveOf({29});
+        EXPECT_EQ(ExpectLwError([&] { SetDebyeModel(shortList, wave, debye); }),
+                  "SetDebyeModel():Debye temperature is not given for O");
+        EXPECT_EQ(wave.sources[0].u, -1.0);
+    }
+}
+
+TEST(LwDebye, EinsteinModelIsBoltzmannTemperatureOverSpringConstant)
+{
+    LwDebye notLoaded;  // the Einstein model needs no atomic weight
+    LwDocFluctuation fluctuation;
+    for (double t : {0.0, 4.2, 300.0, 1500.0}) {
+        SCOPED_TRACE(t);
+        fluctuation.Temperature_K_ = t;
+        FakeWave wave = WaveOf({29, 0, 8});
+        SetEinsteinModel(fluctuation, wave, notLoaded);
+        for (const FakeSource& s : wave.sources) {
+            if (t == 0.0)
+                EXPECT_EQ(s.u, 0.0);
+            else
+                ExpectRelativelyNear(s.u, kBoltzmann * t / 70.0L, kModelTolerance);
+        }
+    }
+    EXPECT_NEAR(EinsteinModelU(300), 5.9171e-23, 0.00005e-23);
+}
