@@ -11,9 +11,20 @@
 #include <string>
 #include <vector>
 
+class LwBarnXml;
+
 class LwDocFluctuation
 {
 public:
+    // Reads or writes the settings by the document's mode in the rack
+    // "DocFluctuation"; false when the rack is missing (read mode, nothing
+    // changed).
+    bool LoadSave(LwBarnXml& document);
+    // The same in a rack of the given name. In read mode a missing element
+    // leaves its field unchanged and a list that is present replaces the
+    // field's list; the two lists are read independently of each other.
+    bool LoadSaveRack(LwBarnXml& document, const std::string& rackName);
+
     double Temperature_K_ = 0.0;                  // kelvin
     std::vector<std::string> DebyeElement_;       // element symbols ...
     std::vector<double> DebyeTemperature_K_;      // ... and their Debye temperatures (K), same index
