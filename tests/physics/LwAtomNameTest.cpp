@@ -3,25 +3,15 @@
 #include "LwError.h"
 #include "TextUtilities.h"
 
+#include "PhysicsTestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <cctype>
-#include <fstream>
 #include <set>
-#include <sstream>
 #include <stdexcept>
 
-namespace {
-
-std::string ReadWholeFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-} // namespace
+using physics_test::ShippedAtomicWeightText;
 
 TEST(LwAtomName, KnownSymbolsGiveTheirAtomicNumbers)
 {
@@ -42,7 +32,7 @@ TEST(LwAtomName, KnownSymbolsGiveTheirAtomicNumbers)
 // round-trip through the element table in both directions.
 TEST(LwAtomName, EverySymbolFromHydrogenToLawrenciumRoundTrips)
 {
-    const std::string text = ReadWholeFile(LW_SOURCE_DIR "/physics/data/AtomicWeight.txt");
+    const std::string text = ShippedAtomicWeightText();
     std::vector<std::string> lines, fields;
     SplitLines(lines, text);
     ASSERT_EQ(lines.size(), 103u);

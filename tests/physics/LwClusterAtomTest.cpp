@@ -2,13 +2,16 @@
 
 #include "LwError.h"
 
+#include "PhysicsTestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
-#include <functional>
 #include <numeric>
 #include <random>
+
+using physics_test::ExpectLwError;
 
 namespace {
 
@@ -37,17 +40,6 @@ std::vector<std::string> NamesOf(const LwStructure& structure)
     for (const LwClusterAtom& atom : structure)
         names.push_back(atom.Name_);
     return names;
-}
-
-std::string ExpectLwError(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const LwError& e) {
-        return e.Message();
-    }
-    ADD_FAILURE() << "no LwError";
-    return {};
 }
 
 struct Xyz

@@ -2,13 +2,15 @@
 
 #include "LwError.h"
 
+#include "PhysicsTestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <cfloat>
 #include <cmath>
-#include <fstream>
-#include <functional>
-#include <sstream>
+
+using physics_test::ExpectLwError;
+using physics_test::ShippedAtomicWeightText;
 
 namespace {
 
@@ -33,25 +35,6 @@ void ExpectRelativelyNear(long double actual, long double expected, double toler
 {
     EXPECT_LE(std::fabs(actual - expected), tolerance * std::fabs(expected))
         << "actual " << static_cast<double>(actual) << " expected " << static_cast<double>(expected);
-}
-
-std::string ExpectLwError(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const LwError& e) {
-        return e.Message();
-    }
-    ADD_FAILURE() << "no LwError";
-    return {};
-}
-
-std::string ReadWholeFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 // The models need only the sources' atomic numbers and U.
@@ -80,7 +63,7 @@ FakeWave WaveOf(std::initializer_list<int> atomicNumbers)
 LwDebye ShippedTable()
 {
     LwDebye debye;
-    debye.LoadAtomicWeight(ReadWholeFile(LW_SOURCE_DIR "/physics/data/AtomicWeight.txt"));
+    debye.LoadAtomicWeight(ShippedAtomicWeightText());
     return debye;
 }
 

@@ -2,9 +2,12 @@
 
 #include "LwError.h"
 
+#include "PhysicsTestSupport.h"
+
 #include <gtest/gtest.h>
 
-#include <functional>
+
+using physics_test::ExpectLwError;
 
 namespace {
 
@@ -13,17 +16,6 @@ const std::string kProperties = "Properties=\"species:S:1:pos:R:3:Uiso:R:1\"";
 // Lengths read from text are scaled from Angstrom to metres once.
 constexpr double kMetreTolerance = 1e-24;
 constexpr double kSquareMetreTolerance = 1e-36;
-
-std::string ExpectLwError(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const LwError& e) {
-        return e.Message();
-    }
-    ADD_FAILURE() << "no LwError";
-    return {};
-}
 
 // A compact picture of a cluster: per structure the species and the
 // coordinates in Angstrom, "|" between structures, "U" for an atom with U.
