@@ -2,7 +2,7 @@
 
 #include "LwError.h"
 
-#include "PhysicsTestSupport.h"
+#include "../core/ErrorText.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,6 @@
 #include <numeric>
 #include <random>
 
-using physics_test::ExpectLwError;
 
 namespace {
 
@@ -245,7 +244,7 @@ TEST(SortAtoms, AlongWaveVectorPutsTheEmitterFirst)
 TEST(SortAtoms, ZeroWaveVectorIsRefused)
 {
     LwStructure structure = {AtomAt("a", 1, 0, 0), AtomAt("b", 0, 0, 0)};
-    EXPECT_EQ(ExpectLwError([&] { SortAtomsAlongWaveVector(structure, Vector3(0, 0, 0)); }),
+    EXPECT_EQ(ErrorText([&] { SortAtomsAlongWaveVector(structure, Vector3(0, 0, 0)); }),
               "ERROR: WAVE VECTOR IS ZERO");
     EXPECT_EQ(NamesOf(structure), (std::vector<std::string>{"a", "b"}));
 }
@@ -281,7 +280,7 @@ TEST(CheckStructure, Failures)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.reason);
         LwStructure structure = c.structure;
-        EXPECT_EQ(ExpectLwError([&] { CheckStructure(structure); }), c.message);
+        EXPECT_EQ(ErrorText([&] { CheckStructure(structure); }), c.message);
     }
 }
 
@@ -290,7 +289,7 @@ TEST(CheckCluster, NamesTheFailingStructure)
     const LwStructure good = {AtomAt("far", 3, 0, 0), AtomAt("emitter", 0, 0, 0)};
     const LwStructure offOrigin = {AtomAt("far", 3, 0, 0), AtomAt("emitter", 0, 0, 0.3)};
     LwCluster cluster = {good, good, offOrigin, good};
-    EXPECT_EQ(ExpectLwError([&] { CheckCluster(cluster); }),
+    EXPECT_EQ(ErrorText([&] { CheckCluster(cluster); }),
               "Emitter shoud be located at origin (0,0,0)/CLUSER:2");
     // Up to the failing structure everything is ordered; the rest untouched.
     for (int k = 0; k < 3; ++k)
@@ -298,11 +297,11 @@ TEST(CheckCluster, NamesTheFailingStructure)
     EXPECT_EQ(cluster[3][0].Name_, "far");
 
     LwCluster overlap = {good, {AtomAt("emitter", 0, 0, 0), AtomAt("b", 0.3, 0, 0)}};
-    EXPECT_EQ(ExpectLwError([&] { CheckCluster(overlap); }),
+    EXPECT_EQ(ErrorText([&] { CheckCluster(overlap); }),
               "Atomic distance should be larger thatn 0.5A 0.vs.1/CLUSER:1");
 
     LwCluster empty = {good, {}};
-    EXPECT_EQ(ExpectLwError([&] { CheckCluster(empty); }), "Structure has no atom/CLUSER:1");
+    EXPECT_EQ(ErrorText([&] { CheckCluster(empty); }), "Structure has no atom/CLUSER:1");
 
     LwCluster none;
     EXPECT_NO_THROW(CheckCluster(none));

@@ -4,7 +4,7 @@
 #include "LwBarnFile.h"
 
 #include "../core/BarnTestText.h"
-#include "PhysicsTestSupport.h"
+#include "../core/ErrorText.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,6 @@
 
 using barn_test::Parse;
 using barn_test::WrittenText;
-using physics_test::ExpectLwError;
 
 namespace {
 
@@ -99,7 +98,7 @@ TEST(LwClusterDocument, CheckFlagValidatesTheCluster)
         SCOPED_TRACE(c.reason);
         LwCluster cluster;
         auto doc = Parse(c.text);
-        EXPECT_EQ(ExpectLwError([&] { LoadSaveCrystalStructureData(cluster, *doc, true); }), c.message);
+        EXPECT_EQ(ErrorText([&] { LoadSaveCrystalStructureData(cluster, *doc, true); }), c.message);
         // Every structure was read (and ordered) before the check.
         EXPECT_FALSE(cluster.empty());
         // Without the flag the same document reads without complaint.

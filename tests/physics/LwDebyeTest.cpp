@@ -2,6 +2,7 @@
 
 #include "LwError.h"
 
+#include "../core/ErrorText.h"
 #include "PhysicsTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -9,7 +10,6 @@
 #include <cfloat>
 #include <cmath>
 
-using physics_test::ExpectLwError;
 using physics_test::ShippedAtomicWeightText;
 
 namespace {
@@ -88,7 +88,7 @@ TEST(LwDebye, LoadsOneWeightPerLineAfterEntryZero)
 TEST(LwDebye, LineOutOfOrderStopsTheLoad)
 {
     LwDebye debye;
-    EXPECT_EQ(ExpectLwError([&] { debye.LoadAtomicWeight("1 H h 1.008\n3 Li l 6.94\n"); }),
+    EXPECT_EQ(ErrorText([&] { debye.LoadAtomicWeight("1 H h 1.008\n3 Li l 6.94\n"); }),
               "Debye:LoadAtomicWeight File: order is not correct.");
     EXPECT_EQ(debye.Table(), (std::vector<double>{0.0, 1.008}));
 }
@@ -103,7 +103,7 @@ TEST(LwDebye, ShortOrEmptyLineIsAnError)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
         LwDebye debye;
-        EXPECT_EQ(ExpectLwError([&] { debye.LoadAtomicWeight(c.text); }), c.message);
+        EXPECT_EQ(ErrorText([&] { debye.LoadAtomicWeight(c.text); }), c.message);
     }
 }
 
@@ -114,13 +114,13 @@ TEST(LwDebye, AtomicWeightOutsideTheTableNamesTheNumber)
     EXPECT_EQ(debye.GetAtoicWeight(2), 4.0026);
     for (int z : {0, -1, 3}) {
         SCOPED_TRACE(z);
-        EXPECT_EQ(ExpectLwError([&] { debye.GetAtoicWeight(z); }),
+        EXPECT_EQ(ErrorText([&] { debye.GetAtoicWeight(z); }),
                   "LwDebye::GetAtoicWeight(), not good atomic number=" + std::to_string(z));
     }
     LwDebye empty;
     empty.LoadAtomicWeight("");
     EXPECT_EQ(empty.Table(), std::vector<double>{0.0});
-    EXPECT_EQ(ExpectLwError([&] { empty.GetMSD(300, 1, 300); }),
+    EXPECT_EQ(ErrorText([&] { empty.GetMSD(300, 1, 300); }),
               "LwDebye::GetAtoicWeight(), not good atomic number=1");
 }
 
@@ -143,7 +143,7 @@ TEST(LwDebye, ShippedTableCoversHydrogenToLawrencium)
 TEST(LwDebye, MsdNeedsALoadedTable)
 {
     LwDebye debye;
-    EXPECT_EQ(ExpectLwError([&] { debye.GetMSD(300, 29, 343); }), "Atomic weight parameter is not loaded");
+    EXPECT_EQ(ErrorText([&] { debye.GetMSD(300, 29, 343); }), "Atomic weight parameter is not loaded");
 }
 
 TEST(LwDebye, MsdIsZeroForNonPositiveDebyeTemperature)
@@ -214,7 +214,7 @@ TEST(LwDebye, DebyeModelFailures)
     {
         SCOPED_TRACE("source without atomic number; earlier sources are already set");
         FakeWave wave = WaveOf({29, 0, 8});
-        EXPECT_EQ(ExpectLwError([&] { SetDebyeModel(fluctuation, wave, debye); }),
+        EXPECT_EQ(ErrorText([&] { SetDebyeModel(fluctuation, wave, debye); }),
                   "SetDebyeModel():Atomic Number is zero");
         EXPECT_GT(wave.sources[0].u, 0.0);
         EXPECT_EQ(wave.sources[2].u, -1.0);
@@ -222,7 +222,7 @@ TEST(LwDebye, DebyeModelFailures)
     {
         SCOPED_TRACE("element without Debye temperature");
         FakeWave wave = WaveOf({29, 26});
-        EXPECT_EQ(ExpectLwError([&] { SetDebyeModel(fluctuation, wave, debye); }),
+        EXPECT_EQ(ErrorText([&] { SetDebyeModel(fluctuation, wave, debye); }),
                   "SetDebyeModel():Atomic Number is not defined");
         EXPECT_EQ(wave.sources[1].u, -1.0);
     }
@@ -231,7 +231,7 @@ TEST(LwDebye, DebyeModelFailures)
         LwDocFluctuation bad = fluctuation;
         bad.DebyeElement_ = {"Cu", "cu"};
         FakeWave wave = WaveOf({29});
-        EXPECT_EQ(ExpectLwError([&] { SetDebyeModel(bad, wave, debye); }), "Error in element name");
+        EXPECT_EQ(ErrorText([&] { SetDebyeModel(bad, wave, debye); }), "Error in element name");
         EXPECT_EQ(wave.sources[0].u, -1.0);
     }
     {
@@ -239,7 +239,7 @@ TEST(LwDebye, DebyeModelFailures)
         LwDocFluctuation shortList = fluctuation;
         shortList.DebyeTemperature_K_ = {343};
         FakeWave wave = WaveOf({29});
-        EXPECT_EQ(ExpectLwError([&] { SetDebyeModel(shortList, wave, debye); }),
+        EXPECT_EQ(ErrorText([&] { SetDebyeModel(shortList, wave, debye); }),
                   "SetDebyeModel():Debye temperature is not given for O");
         EXPECT_EQ(wave.sources[0].u, -1.0);
     }

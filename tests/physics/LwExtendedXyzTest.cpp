@@ -2,12 +2,11 @@
 
 #include "LwError.h"
 
-#include "PhysicsTestSupport.h"
+#include "../core/ErrorText.h"
 
 #include <gtest/gtest.h>
 
 
-using physics_test::ExpectLwError;
 
 namespace {
 
@@ -66,7 +65,7 @@ TEST(LwExtendedXyz, UisoColumnNeedsThePropertiesTitle)
         EXPECT_NEAR(static_cast<double>(atom.U_(0, 0)), 1e-22, kSquareMetreTolerance);
     }
 
-    const std::string message = ExpectLwError([&] { LoadExtendedXyzText(cluster, "2\nCu dimer\n" + atoms, false); });
+    const std::string message = ErrorText([&] { LoadExtendedXyzText(cluster, "2\nCu dimer\n" + atoms, false); });
     EXPECT_EQ(message.rfind("title should include :" + kProperties + "\n", 0), 0u) << message;
 }
 
@@ -108,7 +107,7 @@ TEST(LwExtendedXyz, TextCases)
         SCOPED_TRACE(c.reason);
         LwCluster cluster;
         if (c.fails) {
-            const std::string message = ExpectLwError([&] { LoadExtendedXyzText(cluster, c.text, false); });
+            const std::string message = ErrorText([&] { LoadExtendedXyzText(cluster, c.text, false); });
             EXPECT_EQ(message.substr(0, c.expected.size()), c.expected);
         } else {
             LoadExtendedXyzText(cluster, c.text, false);
@@ -120,7 +119,7 @@ TEST(LwExtendedXyz, TextCases)
 TEST(LwExtendedXyz, ReadErrorKeepsTheCompleteFramesBefore)
 {
     LwCluster cluster = {LwStructure(3)};  // replaced
-    EXPECT_EQ(ExpectLwError([&] { LoadExtendedXyzText(cluster, "1\na\nCu 0 0 0\n2\nb\nO 0 0 0\nO 0 0\n", false); }),
+    EXPECT_EQ(ErrorText([&] { LoadExtendedXyzText(cluster, "1\na\nCu 0 0 0\n2\nb\nO 0 0 0\nO 0 0\n", false); }),
               "File is not XYZ structure");
     EXPECT_EQ(Describe(cluster), "Cu(0,0,0) ");
 }
@@ -137,7 +136,7 @@ TEST(LwExtendedXyz, CheckedReadReportsBadStructures)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.reason);
         LwCluster cluster;
-        EXPECT_EQ(ExpectLwError([&] { LoadExtendedXyzText(cluster, c.text, true); }), c.message);
+        EXPECT_EQ(ErrorText([&] { LoadExtendedXyzText(cluster, c.text, true); }), c.message);
         // Unchecked, the same text reads without complaint.
         EXPECT_NO_THROW(LoadExtendedXyzText(cluster, c.text, false));
     }
