@@ -15,11 +15,6 @@ const struct {
     {"aniso_U_22", 1, 1}, {"aniso_U_23", 1, 2}, {"aniso_U_33", 2, 2},
 };
 
-bool IsWriting(LwBarnXml& document)
-{
-    return document.GetMode() == "w";
-}
-
 } // namespace
 
 bool LoadSaveCrystalStructureData(LwCluster& cluster, LwBarnXml& document, bool check)
@@ -28,7 +23,7 @@ bool LoadSaveCrystalStructureData(LwCluster& cluster, LwBarnXml& document, bool 
         return false;
     LoadSaveListStructure(cluster, document, "data");
     document.CloseRack();
-    if (check && !IsWriting(document))
+    if (check && !document.IsWriteMode())
         CheckCluster(cluster);
     return true;
 }
@@ -48,7 +43,7 @@ bool LoadSaveStructure(LwStructure& structure, LwBarnXml& document, const std::s
         return false;
     LoadSaveList(document, "atoms", "i", structure, LoadSaveClusterAtom);
     document.CloseRack(rackName);
-    if (!IsWriting(document))
+    if (!document.IsWriteMode())
         SortAtomsByDistance(structure);
     return true;
 }
@@ -64,7 +59,7 @@ bool LoadSaveClusterAtom(LwClusterAtom& atom, LwBarnXml& document, const std::st
     atom.Valency_ = static_cast<double>(valency);
 
     const char* const axes[3] = {"x", "y", "z"};
-    if (IsWriting(document)) {
+    if (document.IsWriteMode()) {
         const int b = atom.Position_.VectorBegin();
         for (int i = 0; i < 3; ++i) {
             LDouble coordinate = atom.Position_[b + i] * kAngstromPerMetre;
