@@ -4,8 +4,6 @@
 
 namespace {
 
-const LDouble kAngstromPerMetre = static_cast<LDouble>(1e10L);
-
 // The six independent components of a symmetric 3 x 3 U, (col, row) from 0.
 const struct {
     const char* name;
@@ -60,11 +58,10 @@ bool LoadSaveClusterAtom(LwClusterAtom& atom, LwBarnXml& document, const std::st
 
     const char* const axes[3] = {"x", "y", "z"};
     if (document.IsWriteMode()) {
-        const int b = atom.Position_.VectorBegin();
-        for (int i = 0; i < 3; ++i) {
-            LDouble coordinate = atom.Position_[b + i] * kAngstromPerMetre;
-            document.ValueLDouble(axes[i], coordinate, 0);
-        }
+        LwLDoubleMatrix position = atom.GetPositionAngstrom();
+        const int b = position.VectorBegin();
+        for (int i = 0; i < 3; ++i)
+            document.ValueLDouble(axes[i], position[b + i], 0);
         const LwLDoubleMatrix u = atom.GetUAngstrom2();
         if (u.ColSize == 1 && u.RowSize == 1) {
             document.OpenRack("MSD_iso");
