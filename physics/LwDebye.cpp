@@ -7,6 +7,7 @@
 #include <QDebug>
 
 #include <cmath>
+#include <map>
 
 namespace {
 
@@ -58,8 +59,10 @@ double LwDebye::GetMSD(double temperatureK, int atomicNumber, double debyeTemper
            / (mass * kAtomicMassUnit_kg * kBoltzmann_JperK * debyeTemperatureK * debyeTemperatureK);
 }
 
-std::map<int, double> MakeDebyeTemperatureMap(const LwDocFluctuation& fluctuation)
+void SetDebyeModel(const LwDocFluctuation& fluctuation, LwVectorFreeElectron& wave, const LwDebye& debye)
 {
+    // Debye temperature by atomic number; an element listed twice keeps its
+    // first pair.
     std::map<int, double> thetaByZ;
     const std::vector<std::string>& symbols = fluctuation.DebyeElement_;
     const std::vector<double>& thetas = fluctuation.DebyeTemperature_K_;
@@ -68,24 +71,23 @@ std::map<int, double> MakeDebyeTemperatureMap(const LwDocFluctuation& fluctuatio
         name.SetAtomName(symbols[i]);
         if (i >= thetas.size())
             throw LwError("SetDebyeModel():Debye temperature is not given for " + symbols[i]);
-        thetaByZ.emplace(name.GetAtomicNumber(), thetas[i]);  // an earlier pair stays
+        thetaByZ.emplace(name.GetAtomicNumber(), thetas[i]);
     }
-    return thetaByZ;
+
+    for (LwPartialWaveSource& source : wave.Sources()) {
+        const int z = source.GetAtomicNumber();
+        if (z == 0)
+            throw LwError("SetDebyeModel():Atomic Number is zero");
+        const auto it = thetaByZ.find(z);
+        if (it == thetaByZ.end())
+            throw LwError("SetDebyeModel():Atomic Number is not defined");
+        source.SetU(debye.GetMSD(fluctuation.Temperature_K_, z, it->second));
+    }
 }
 
-double DebyeModelU(const std::map<int, double>& debyeTemperatureByZ, double temperatureK,
-                   int atomicNumber, const LwDebye& debye)
+void SetEinsteinModel(const LwDocFluctuation& fluctuation, LwVectorFreeElectron& wave, const LwDebye& /*debye*/)
 {
-    if (atomicNumber == 0)
-        throw LwError("SetDebyeModel():Atomic Number is zero");
-    const auto it = debyeTemperatureByZ.find(atomicNumber);
-    if (it == debyeTemperatureByZ.end())
-        throw LwError("SetDebyeModel():Atomic Number is not defined");
-    return debye.GetMSD(temperatureK, atomicNumber, it->second);
-}
-
-double EinsteinModelU(double temperatureK)
-{
-    const double a = std::sqrt(temperatureK * kBoltzmann_JperK / kEinsteinSpring_Nperm);
-    return a * a;
+    const double a = std::sqrt(fluctuation.Temperature_K_ * kBoltzmann_JperK / kEinsteinSpring_Nperm);
+    for (LwPartialWaveSource& source : wave.Sources())
+        source.SetU(a * a);
 }

@@ -12,8 +12,8 @@
 // partial-wave source of a wave from the fluctuation settings.
 
 #include "LwDocFluctuation.h"
+#include "LwVectorFreeElectron.h"
 
-#include <map>
 #include <string>
 #include <vector>
 
@@ -46,44 +46,21 @@ private:
     std::vector<double> weights_;
 };
 
-// Debye temperature (K) by atomic number from the paired lists DebyeElement_
-// and DebyeTemperature_K_; for an element listed twice the first pair counts.
-// LwError "Error in element name" for a symbol that is no element,
-// "SetDebyeModel():Debye temperature is not given for " and the symbol when
-// the temperature list is shorter than the symbol list.
-std::map<int, double> MakeDebyeTemperatureMap(const LwDocFluctuation& fluctuation);
-
-// Debye-model U (m^2) of one atom of number Z. LwError
-// "SetDebyeModel():Atomic Number is zero" for Z = 0,
-// "SetDebyeModel():Atomic Number is not defined" for Z without a Debye
-// temperature, and the errors of LwDebye::GetMSD.
-double DebyeModelU(const std::map<int, double>& debyeTemperatureByZ, double temperatureK,
-                   int atomicNumber, const LwDebye& debye);
-
-// Einstein-model U (m^2) = kB T / 70 N/m, the same for every atom.
-double EinsteinModelU(double temperatureK);
-
-// The two models applied to a wave. `Wave` exposes its partial-wave sources,
-// emitter first, as wave.Sources() (a container of sources); every source has
-// GetAtomicNumber() and SetU(double U in m^2).
+// The two models applied to a wave: U of every partial-wave source, the
+// emitter included, from the fluctuation settings.
 //
-// SetDebyeModel fails before any U changes when the element lists are bad; a
-// failure in the source loop leaves the sources before the failing one with
-// their new U and the rest unchanged.
-template <class Wave>
-void SetDebyeModel(const LwDocFluctuation& fluctuation, Wave& wave, const LwDebye& debye)
-{
-    const std::map<int, double> thetaByZ = MakeDebyeTemperatureMap(fluctuation);
-    for (auto& source : wave.Sources())
-        source.SetU(DebyeModelU(thetaByZ, fluctuation.Temperature_K_, source.GetAtomicNumber(), debye));
-}
+// SetDebyeModel: U = LwDebye::GetMSD(Temperature_K_, Z, ThetaD of Z), the Debye
+// temperature of each element taken from the paired lists DebyeElement_ and
+// DebyeTemperature_K_ (for an element listed twice the first pair counts).
+// LwError texts: "Error in element name" for a symbol that is no element and
+// "SetDebyeModel():Debye temperature is not given for " and the symbol when
+// the temperature list is shorter than the symbol list (both before any U
+// changes); "SetDebyeModel():Atomic Number is zero" for a source without
+// atomic number and "SetDebyeModel():Atomic Number is not defined" for an
+// element without Debye temperature, which leave the sources before the
+// failing one with their new U and the rest unchanged.
+void SetDebyeModel(const LwDocFluctuation& fluctuation, LwVectorFreeElectron& wave, const LwDebye& debye);
 
-// Sets U of every source, the emitter included, to kB T / 70 N/m. The atomic
-// weights are not needed; the argument keeps both models callable alike.
-template <class Wave>
-void SetEinsteinModel(const LwDocFluctuation& fluctuation, Wave& wave, const LwDebye& /*debye*/)
-{
-    const double u = EinsteinModelU(fluctuation.Temperature_K_);
-    for (auto& source : wave.Sources())
-        source.SetU(u);
-}
+// SetEinsteinModel: U = kB T / 70 N/m for every source. The atomic weights
+// are not needed; the argument keeps both models callable alike.
+void SetEinsteinModel(const LwDocFluctuation& fluctuation, LwVectorFreeElectron& wave, const LwDebye& debye);

@@ -14,7 +14,7 @@ using physics_test::ShippedAtomicWeightText;
 
 namespace {
 
-// GetMSD and EinsteinModelU are a handful of double operations; the closed
+// GetMSD and the Einstein model are a handful of double operations; the closed
 // forms below are evaluated in long double from the defining constants, so
 // the two differ by a few double roundings.
 constexpr double kModelTolerance = 16 * DBL_EPSILON;
@@ -37,27 +37,22 @@ void ExpectRelativelyNear(long double actual, long double expected, double toler
         << "actual " << static_cast<double>(actual) << " expected " << static_cast<double>(expected);
 }
 
-// The models need only the sources' atomic numbers and U.
-struct FakeSource
+// A wave whose sources carry the given atomic numbers and U = -1 (unset).
+LwVectorFreeElectron WaveOf(std::initializer_list<int> atomicNumbers)
 {
-    int z = 0;
-    double u = -1.0;
-    int GetAtomicNumber() const { return z; }
-    void SetU(double value) { u = value; }
-};
-
-struct FakeWave
-{
-    std::vector<FakeSource> sources;
-    std::vector<FakeSource>& Sources() { return sources; }
-};
-
-FakeWave WaveOf(std::initializer_list<int> atomicNumbers)
-{
-    FakeWave wave;
-    for (int z : atomicNumbers)
-        wave.sources.push_back(FakeSource{z, -1.0});
+    LwVectorFreeElectron wave;
+    for (int z : atomicNumbers) {
+        LwPartialWaveSource source;
+        source.SetAtomicNumber(z);
+        source.SetU(-1.0);
+        wave.Sources().push_back(source);
+    }
     return wave;
+}
+
+double UOf(const LwVectorFreeElectron& wave, std::size_t i)
+{
+    return wave.Sources().at(i).GetU();
 }
 
 LwDebye ShippedTable()
@@ -195,12 +190,12 @@ TEST(LwDebye, DebyeModelSetsEverySourceFromItsElement)
     fluctuation.Temperature_K_ = 300;
     fluctuation.DebyeElement_ = {"Cu", "O", "Cu"};
     fluctuation.DebyeTemperature_K_ = {343, 500, 100};  // the second Cu is ignored
-    FakeWave wave = WaveOf({29, 8, 29});
+    LwVectorFreeElectron wave = WaveOf({29, 8, 29});
     SetDebyeModel(fluctuation, wave, debye);
     const double uCu = static_cast<double>(DebyeClosedForm(300, 63.546, 343));
-    ExpectRelativelyNear(wave.sources[0].u, uCu, kModelTolerance);
-    ExpectRelativelyNear(wave.sources[1].u, DebyeClosedForm(300, debye.GetAtoicWeight(8), 500), kModelTolerance);
-    EXPECT_EQ(wave.sources[2].u, wave.sources[0].u);
+    ExpectRelativelyNear(UOf(wave, 0), uCu, kModelTolerance);
+    ExpectRelativelyNear(UOf(wave, 1), DebyeClosedForm(300, debye.GetAtoicWeight(8), 500), kModelTolerance);
+    EXPECT_EQ(UOf(wave, 2), UOf(wave, 0));
 }
 
 TEST(LwDebye, DebyeModelFailures)
@@ -213,35 +208,35 @@ TEST(LwDebye, DebyeModelFailures)
 
     {
         SCOPED_TRACE("source without atomic number; earlier sources are already set");
-        FakeWave wave = WaveOf({29, 0, 8});
+        LwVectorFreeElectron wave = WaveOf({29, 0, 8});
         EXPECT_EQ(ErrorText([&] { SetDebyeModel(fluctuation, wave, debye); }),
                   "SetDebyeModel():Atomic Number is zero");
-        EXPECT_GT(wave.sources[0].u, 0.0);
-        EXPECT_EQ(wave.sources[2].u, -1.0);
+        EXPECT_GT(UOf(wave, 0), 0.0);
+        EXPECT_EQ(UOf(wave, 2), -1.0);
     }
     {
         SCOPED_TRACE("element without Debye temperature");
-        FakeWave wave = WaveOf({29, 26});
+        LwVectorFreeElectron wave = WaveOf({29, 26});
         EXPECT_EQ(ErrorText([&] { SetDebyeModel(fluctuation, wave, debye); }),
                   "SetDebyeModel():Atomic Number is not defined");
-        EXPECT_EQ(wave.sources[1].u, -1.0);
+        EXPECT_EQ(UOf(wave, 1), -1.0);
     }
     {
         SCOPED_TRACE("bad symbol: nothing changes");
         LwDocFluctuation bad = fluctuation;
         bad.DebyeElement_ = {"Cu", "cu"};
-        FakeWave wave = WaveOf({29});
+        LwVectorFreeElectron wave = WaveOf({29});
         EXPECT_EQ(ErrorText([&] { SetDebyeModel(bad, wave, debye); }), "Error in element name");
-        EXPECT_EQ(wave.sources[0].u, -1.0);
+        EXPECT_EQ(UOf(wave, 0), -1.0);
     }
     {
         SCOPED_TRACE("fewer temperatures than symbols: nothing changes");
         LwDocFluctuation shortList = fluctuation;
         shortList.DebyeTemperature_K_ = {343};
-        FakeWave wave = WaveOf({29});
+        LwVectorFreeElectron wave = WaveOf({29});
         EXPECT_EQ(ErrorText([&] { SetDebyeModel(shortList, wave, debye); }),
                   "SetDebyeModel():Debye temperature is not given for O");
-        EXPECT_EQ(wave.sources[0].u, -1.0);
+        EXPECT_EQ(UOf(wave, 0), -1.0);
     }
 }
 
@@ -252,14 +247,16 @@ TEST(LwDebye, EinsteinModelIsBoltzmannTemperatureOverSpringConstant)
     for (double t : {0.0, 4.2, 300.0, 1500.0}) {
         SCOPED_TRACE(t);
         fluctuation.Temperature_K_ = t;
-        FakeWave wave = WaveOf({29, 0, 8});
+        LwVectorFreeElectron wave = WaveOf({29, 0, 8});
         SetEinsteinModel(fluctuation, wave, notLoaded);
-        for (const FakeSource& s : wave.sources) {
+        for (const LwPartialWaveSource& s : wave.Sources()) {
             if (t == 0.0)
-                EXPECT_EQ(s.u, 0.0);
+                EXPECT_EQ(s.GetU(), 0.0);
             else
-                ExpectRelativelyNear(s.u, kBoltzmann * t / 70.0L, kModelTolerance);
+                ExpectRelativelyNear(s.GetU(), kBoltzmann * t / 70.0L, kModelTolerance);
+        }
+        if (t == 300.0) {
+            EXPECT_NEAR(UOf(wave, 0), 5.9171e-23, 0.00005e-23);
         }
     }
-    EXPECT_NEAR(EinsteinModelU(300), 5.9171e-23, 0.00005e-23);
 }
