@@ -1,10 +1,19 @@
 #include "LwExtendedXyz.h"
 
 #include "LwError.h"
+#include "LwFile.h"
 #include "TextUtilities.h"
 
 const char* const kExtendedXyzUisoProperties = "Properties=\"species:S:1:pos:R:3:Uiso:R:1\"";
 
+
+void LoadExtendedXyz(LwCluster& cluster, LwFile& file, bool check)
+{
+    cluster.clear();
+    std::string text;
+    file.ReadAll(text);
+    LoadExtendedXyzText(cluster, text, check);
+}
 
 void LoadExtendedXyzText(LwCluster& cluster, const std::string& text, bool check)
 {

@@ -16,10 +16,12 @@
 #include <deque>
 #include <string>
 
+class LwFile;
+
 // The title text that announces the Uiso column, double quotes included.
 extern const char* const kExtendedXyzUisoProperties;
 
-// Replaces `cluster` by the frames of `text`. With `check` the
+// Replaces `cluster` by the frames of the file's whole text. With `check` the
 // cluster then goes through CheckCluster, as a cluster document does, so an
 // emitter off the origin, overlapping atoms or an empty structure is reported
 // before any calculation uses it. LwError texts: "File is not XYZ structure"
@@ -27,6 +29,8 @@ extern const char* const kExtendedXyzUisoProperties;
 // and the Properties text (a five-field line in a frame without it), and those
 // of CheckCluster. After a read error the cluster holds the complete frames
 // before the failing one.
+void LoadExtendedXyz(LwCluster& cluster, LwFile& file, bool check);
+// The same on a text already read.
 void LoadExtendedXyzText(LwCluster& cluster, const std::string& text, bool check);
 
 // Every maximal run of bytes other than CR and LF, in order.

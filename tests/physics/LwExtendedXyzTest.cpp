@@ -1,10 +1,14 @@
 #include "LwExtendedXyz.h"
 
 #include "LwError.h"
+#include "LwFileQt.h"
 
 #include "../core/ErrorText.h"
 
 #include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryDir>
 
 
 
@@ -158,4 +162,21 @@ TEST(LwExtendedXyz, SplitNonEmptyLinesAndPopFrontLine)
     EXPECT_EQ(lines.size(), 2u);
     lines.clear();
     EXPECT_FALSE(PopFrontLine(line, lines));
+}
+
+TEST(LwExtendedXyz, ReadsAFile)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString name = dir.filePath("dimer.xyz");
+    {
+        QFile out(name);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write("2\r\n" + QByteArray::fromStdString(kProperties) + "\r\nCu 0 0 2.55 0.01\r\nCu 0 0 0 0.01\r\n");
+    }
+    LwCluster cluster = {LwStructure(5), LwStructure(1)};  // replaced
+    LwFileQt file(name, "r");
+    LoadExtendedXyz(cluster, file, true);
+    // Checked, so ordered by distance.
+    EXPECT_EQ(Describe(cluster), "Cu(0,0,0)U Cu(0,0,2.55)U ");
 }
