@@ -2,6 +2,7 @@
 
 #include "LwAtomName.h"
 #include "LwError.h"
+#include "LwVectorFreeElectron.h"
 #include "TextUtilities.h"
 
 #include <QDebug>

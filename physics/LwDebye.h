@@ -12,10 +12,11 @@
 // partial-wave source of a wave from the fluctuation settings.
 
 #include "LwDocFluctuation.h"
-#include "LwVectorFreeElectron.h"
 
 #include <string>
 #include <vector>
+
+class LwVectorFreeElectron;
 
 class LwDebye
 {

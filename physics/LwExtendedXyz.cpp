@@ -6,10 +6,8 @@
 
 const char* const kExtendedXyzUisoProperties = "Properties=\"species:S:1:pos:R:3:Uiso:R:1\"";
 
-
 void LoadExtendedXyz(LwCluster& cluster, LwFile& file, bool check)
 {
-    cluster.clear();
     std::string text;
     file.ReadAll(text);
     LoadExtendedXyzText(cluster, text, check);

@@ -1,6 +1,7 @@
 #include "LwDebye.h"
 
 #include "LwError.h"
+#include "LwVectorFreeElectron.h"
 
 #include "../core/ErrorText.h"
 #include "PhysicsTestSupport.h"
