@@ -115,6 +115,13 @@ TEST(LwClusterAtom, AngstromAccessorsConvertUnits)
     EXPECT_TRUE(atom.GetUAngstrom2().IsEmpty());
 }
 
+TEST(SortAtoms, ByDistanceNearestFirst)
+{
+    LwStructure structure = {AtomAt("z2", 0, 0, 2), AtomAt("z1", 0, 0, 1), AtomAt("origin", 0, 0, 0)};
+    SortAtomsByDistance(structure);
+    EXPECT_EQ(NamesOf(structure), (std::vector<std::string>{"origin", "z1", "z2"}));
+}
+
 TEST(SortAtoms, EqualKeysAreNotKeptInOrder)
 {
     // Keys 1, 1, 0: the atom of key 0 is swapped with the first one, so the
@@ -266,7 +273,7 @@ TEST(CheckStructure, Failures)
         {"no atom", {}, "Structure has no atom"},
         {"emitter 0.3 A off the origin", {AtomAt("a", 0, 0, 0.3), AtomAt("b", 2, 0, 0)},
          "Emitter shoud be located at origin (0,0,0)"},
-        {"emitter 0.02 A off", {AtomAt("a", 0, 0.02, 0)}, "Emitter shoud be located at origin (0,0,0)"},
+        {"emitter 0.01 A off", {AtomAt("a", 0.01, 0, 0)}, "Emitter shoud be located at origin (0,0,0)"},
         {"exactly 0.5 A from the emitter", {AtomAt("a", 0, 0, 0), AtomAt("b", 0, 0.5, 0)},
          "Atomic distance should be larger thatn 0.5A 0.vs.1"},
         {"two atoms 0.3 A apart", {AtomAt("a", 0.3, 0, 0), AtomAt("b", 0, 0, 0)},
