@@ -5,7 +5,7 @@
 #include "BarnText.h"
 #include "LwBarnFile.h"
 #include "LwDocScatteringPhaseShift.h"
-#include "LwError.h"
+#include "LwErrorMessage.h"
 
 #include <gtest/gtest.h>
 
@@ -19,18 +19,6 @@ namespace {
 
 const std::string kFixture = std::string(LW_TEST_DATA_DIR) + "/phase_shift_two_entries.xml_ph";
 constexpr double kEps = std::numeric_limits<double>::epsilon();
-
-// The message of the LwError that f throws, or "(no error)".
-template <class F>
-std::string ErrorText(F&& f)
-{
-    try {
-        f();
-    } catch (const LwError& e) {
-        return e.Message();
-    }
-    return "(no error)";
-}
 
 LwLDoubleMatrix Column(const std::vector<double>& v)
 {
@@ -232,7 +220,7 @@ TEST(LwDocScatteringPhaseShiftTest, MalformedEntries)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         LwPhaseShiftEntry e;
-        EXPECT_EQ(ErrorText([&] { e.LoadSave(*BarnReader(c.entry), "i"); }), c.message);
+        EXPECT_EQ(LwErrorMessageOf([&] { e.LoadSave(*BarnReader(c.entry), "i"); }), c.message);
     }
 }
 
@@ -251,5 +239,5 @@ TEST(LwDocScatteringPhaseShiftTest, VectorConversions)
     EXPECT_EQ(table(2, 1), 6.0);
     EXPECT_EQ(MatrixToVectors(table), rows);
     EXPECT_TRUE(VectorsToMatrix({}).IsEmpty());
-    EXPECT_NE(ErrorText([] { VectorsToMatrix({{1, 2}, {3}}); }), "(no error)");
+    EXPECT_NE(LwErrorMessageOf([] { VectorsToMatrix({{1, 2}, {3}}); }), "(no error)");
 }
