@@ -3,6 +3,7 @@
 #include "LwBarnXml.h"
 #include "LwError.h"
 #include "LwMatrixBarn.h"
+#include "LwNewRecordList.h"
 
 #include <cmath>
 #include <cstddef>
@@ -181,16 +182,7 @@ bool LoadSaveListScatteringPhaseShift(LwDocScatteringPhaseShift& document, LwBar
 {
     if (!doc.OpenRack(rackName))
         return false;
-    LoadSaveList(doc, "ListScatteringPhaseShift", "i", document.ListScatteringPhaseShift,
-                 [](LwPhaseShiftEntry& entry, LwBarnXml& d, const std::string& item) {
-                     if (d.IsWriteMode())
-                         return entry.LoadSave(d, item);
-                     LwPhaseShiftEntry fresh;
-                     if (!fresh.LoadSave(d, item))
-                         return false;
-                     entry = std::move(fresh);
-                     return true;
-                 });
+    LoadSaveNewRecordList(doc, "ListScatteringPhaseShift", "i", document.ListScatteringPhaseShift);
     doc.CloseRack(rackName);
     return true;
 }
