@@ -34,34 +34,39 @@ constexpr LwLong kIterationLimit = 25;
 // so batching does not change a single bit of the result.
 constexpr LwLong kBatchSize = 1 << 15;
 
-// Runs body(i) for i = 0 ... count - 1 on the OpenMP threads (static
-// schedule; the thread count is OpenMP's own setting, omp_set_num_threads or
-// OMP_NUM_THREADS), or on the calling thread alone when `parallel` is false
-// (too little work to pay for waking the team). An exception never leaves the
-// region: the thread that raised it records it in its own slot, the other
-// iterations are skipped, and the error of the lowest-numbered failing thread
-// is rethrown afterwards.
-template <class Body>
-void ParallelFor(LwLong count, bool parallel, const Body& body)
+// Errors of the threads of one parallel region. An exception never leaves
+// the region: the thread that raised it records it in its own slot (no lock)
+// and raises the flag that makes every thread skip its remaining work; after
+// the region the error of the lowest-numbered failing thread is rethrown.
+class ThreadErrors
 {
-    const int threads = omp_get_max_threads();
-    std::vector<std::exception_ptr> errors(static_cast<std::size_t>(threads));
-    std::atomic<bool> failed(false);
-#pragma omp parallel for schedule(static) num_threads(threads) if (parallel)
-    for (LwLong i = 0; i < count; ++i) {
-        if (failed.load(std::memory_order_relaxed))
-            continue;
+public:
+    explicit ThreadErrors(int threads) : errors_(static_cast<std::size_t>(threads)) {}
+
+    template <class Body>
+    void Run(const Body& body)
+    {
+        if (failed_.load(std::memory_order_relaxed))
+            return;
         try {
-            body(i);
+            body();
         } catch (...) {
-            errors[std::size_t(omp_get_thread_num())] = std::current_exception();
-            failed.store(true, std::memory_order_relaxed);
+            errors_[std::size_t(omp_get_thread_num())] = std::current_exception();
+            failed_.store(true, std::memory_order_relaxed);
         }
     }
-    for (const std::exception_ptr& error : errors)
-        if (error)
-            std::rethrow_exception(error);
-}
+
+    void RethrowFirst() const
+    {
+        for (const std::exception_ptr& error : errors_)
+            if (error)
+                std::rethrow_exception(error);
+    }
+
+private:
+    std::vector<std::exception_ptr> errors_;
+    std::atomic<bool> failed_{false};
+};
 
 } // namespace
 
@@ -213,10 +218,33 @@ void LwWaveReexpansion::ProjectOnSpheres(LwLmComplexArray& out)
     const LwLong directions = LwLong(thetaIndex_.size());
     PrepareTables(directions);
 
+    // One parallel region per batch holds both loops, so the team starts
+    // once per batch; the barrier between them makes every row of wave
+    // values complete before any thread projects. The thread count is
+    // OpenMP's own setting (omp_set_num_threads, OMP_NUM_THREADS).
+    const int threads = omp_get_max_threads();
+    const LwLong positions = L_ * L_;
+    const LwLong chunk = std::max<LwLong>(16, (positions + 4 * threads - 1) / (4 * threads));
+    const LwLong chunks = (positions + chunk - 1) / chunk;
     for (LwLong first = 0; first < directions; first += kBatchSize) {
         const LwLong batch = std::min(kBatchSize, directions - first);
-        SampleWave(first, batch);
-        ProjectSamples(first, batch);
+        // The first grids hold a handful of directions: the calling thread
+        // alone is faster than waking the team.
+        const bool parallel = batch >= 8;
+        ThreadErrors errors(threads);
+#pragma omp parallel num_threads(threads) if (parallel)
+        {
+            // Loop 1: the wave on every sampling sphere, one row per direction.
+#pragma omp for schedule(static)
+            for (LwLong i = 0; i < batch; ++i)
+                errors.Run([&] { SampleDirection(first + i, i); });
+            // Loop 2: this batch added to the sums of every (l, m), in chunks
+            // of positions.
+#pragma omp for schedule(static)
+            for (LwLong c = 0; c < chunks; ++c)
+                errors.Run([&] { ProjectChunk(c * chunk, std::min(positions, (c + 1) * chunk), first, batch); });
+        }
+        errors.RethrowFirst();
     }
 
     const LwLong count = L_ * L_;
@@ -270,72 +298,58 @@ void LwWaveReexpansion::PrepareTables(LwLong directions)
     iterationIm_.assign(std::size_t(count), 0);
 }
 
-// Parallel region 1: the wave on every sampling sphere in the directions
-// first ... first + count - 1; each direction fills only its own row.
-void LwWaveReexpansion::SampleWave(LwLong first, LwLong count)
+// The wave on every sampling sphere in direction d, into row `row` of the
+// batch's values; each direction fills only its own row.
+void LwWaveReexpansion::SampleDirection(LwLong d, LwLong row)
 {
     const LwLong blocks = sampling_->GetBlockCount();
     const std::vector<double>& radii = sampling_->GetRadii();
-    LwWaveFunction* wave = wave_;
-    ParallelFor(count, true, [&](LwLong i) {
-        const LwLong d = first + i;
-        const double theta = u_[std::size_t(thetaIndex_[std::size_t(d)])] * kPi;
-        const double phi = 2.0 * u_[std::size_t(phiIndex_[std::size_t(d)])] * kPi;
-        Complex* row = &values_[std::size_t(i) * std::size_t(blocks)];
-        for (LwLong b = 0; b < blocks; ++b)
-            row[b] = wave->GetValue(radii[std::size_t(b)], theta, phi);
-    });
+    const double theta = u_[std::size_t(thetaIndex_[std::size_t(d)])] * kPi;
+    const double phi = 2.0 * u_[std::size_t(phiIndex_[std::size_t(d)])] * kPi;
+    Complex* values = &values_[std::size_t(row) * std::size_t(blocks)];
+    for (LwLong b = 0; b < blocks; ++b)
+        values[b] = wave_->GetValue(radii[std::size_t(b)], theta, phi);
 }
 
-// Parallel region 2: adds the directions of the batch, in direction order, to
-// this iteration's sum of every (l, m). The positions are split in chunks;
-// a chunk walks the directions outermost so that it reads each direction's
-// table rows once, and within a direction runs over the contiguous m of each
-// l (one wave value per l). Each position still sums over the directions in
-// order, so neither the chunking nor the thread count changes a bit.
-void LwWaveReexpansion::ProjectSamples(LwLong first, LwLong count)
+// Adds the directions first ... first + count - 1, in direction order, to
+// this iteration's sums of the positions p0 ... p1 - 1. The chunk walks the
+// directions outermost so that it reads each direction's table rows once,
+// and within a direction runs over the contiguous m of each l (one wave value
+// per l). Each position still sums over the directions in order, so neither
+// the chunking nor the thread count changes a bit.
+void LwWaveReexpansion::ProjectChunk(LwLong p0, LwLong p1, LwLong first, LwLong count)
 {
     const LwLong positions = L_ * L_;
     const LwLong mCount = 2 * L_ - 1;
     const LwLong blocks = sampling_->GetBlockCount();
-    const LwLong threads = omp_get_max_threads();
-    const LwLong chunk = std::max<LwLong>(16, (positions + 4 * threads - 1) / (4 * threads));
-    const LwLong chunks = (positions + chunk - 1) / chunk;
     const LwLmIntArray& lTable = sampling_->GetLTable();
     const LwLong* blockOfL = blockOfL_.data();
     LDouble* sumRe = iterationRe_.data();
     LDouble* sumIm = iterationIm_.data();
-    // Below about 2^15 multiply-adds the team costs more than it saves.
-    const bool parallel = std::int64_t(count) * positions >= (std::int64_t(1) << 15);
-
-    ParallelFor(chunks, parallel, [&](LwLong c) {
-        const LwLong p0 = c * chunk;
-        const LwLong p1 = std::min(positions, p0 + chunk);
-        const LwLong lFirst = lTable[p0];
-        const LwLong lLast = lTable[p1 - 1];
-        for (LwLong i = 0; i < count; ++i) {
-            const LwLong d = first + i;
-            const LDouble* theta = &thetaTable_[std::size_t(thetaIndex_[std::size_t(d)]) * std::size_t(positions)];
-            const std::size_t phiRow = std::size_t(phiIndex_[std::size_t(d)]) * std::size_t(mCount) + std::size_t(L_ - 1);
-            const LDouble* phiRe = &phiRe_[phiRow];
-            const LDouble* phiIm = &phiIm_[phiRow];
-            const Complex* v = &values_[std::size_t(i) * std::size_t(blocks)];
-            for (LwLong l = lFirst; l <= lLast; ++l) {
-                const LDouble vr = v[blockOfL[l]].real();
-                const LDouble vi = v[blockOfL[l]].imag();
-                const LwLong centre = l * (l + 1);
-                const LwLong mBegin = std::max(-l, p0 - centre);
-                const LwLong mEnd = std::min(l, p1 - 1 - centre);
-                // (Theta * Phi) * V written out, without the NaN recovery of
-                // the library's complex product.
-                for (LwLong m = mBegin; m <= mEnd; ++m) {
-                    const LwLong p = centre + m;
-                    const LDouble tr = theta[p] * phiRe[m];
-                    const LDouble ti = theta[p] * phiIm[m];
-                    sumRe[p] += tr * vr - ti * vi;
-                    sumIm[p] += tr * vi + ti * vr;
-                }
+    const LwLong lFirst = lTable[p0];
+    const LwLong lLast = lTable[p1 - 1];
+    for (LwLong i = 0; i < count; ++i) {
+        const LwLong d = first + i;
+        const LDouble* theta = &thetaTable_[std::size_t(thetaIndex_[std::size_t(d)]) * std::size_t(positions)];
+        const std::size_t phiRow = std::size_t(phiIndex_[std::size_t(d)]) * std::size_t(mCount) + std::size_t(L_ - 1);
+        const LDouble* phiRe = &phiRe_[phiRow];
+        const LDouble* phiIm = &phiIm_[phiRow];
+        const Complex* v = &values_[std::size_t(i) * std::size_t(blocks)];
+        for (LwLong l = lFirst; l <= lLast; ++l) {
+            const LDouble vr = v[blockOfL[l]].real();
+            const LDouble vi = v[blockOfL[l]].imag();
+            const LwLong centre = l * (l + 1);
+            const LwLong mBegin = std::max(-l, p0 - centre);
+            const LwLong mEnd = std::min(l, p1 - 1 - centre);
+            // (Theta * Phi) * V written out, without the NaN recovery of the
+            // library's complex product.
+            for (LwLong m = mBegin; m <= mEnd; ++m) {
+                const LwLong p = centre + m;
+                const LDouble tr = theta[p] * phiRe[m];
+                const LDouble ti = theta[p] * phiIm[m];
+                sumRe[p] += tr * vr - ti * vi;
+                sumIm[p] += tr * vi + ti * vr;
             }
         }
-    });
+    }
 }

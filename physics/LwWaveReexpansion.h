@@ -74,8 +74,8 @@ private:
     using Complex = LComplex;
 
     void PrepareTables(LwLong directionCount);
-    void SampleWave(LwLong first, LwLong count);
-    void ProjectSamples(LwLong first, LwLong count);
+    void SampleDirection(LwLong d, LwLong row);
+    void ProjectChunk(LwLong p0, LwLong p1, LwLong first, LwLong count);
 
     LwLmDoubleArray cache_;         // Legendre normalisation of the grid angles
     LwLong iteration_ = 0;
