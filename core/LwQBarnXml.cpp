@@ -1,0 +1,5 @@
+#include "LwQBarnXml.h"
+
+LwQBarnXml::LwQBarnXml(const QString& mode) : LwBarnXml(mode.toUtf8().toStdString()) {}
+
+LwQBarnXml::~LwQBarnXml() = default;

@@ -1,0 +1,57 @@
+#pragma once
+// Helpers of the Barn tests: a document parsed from an inline text, the text
+// of a write-mode document, and a compact picture of a parsed tree.
+
+#include "LwBarnXml.h"
+#include "LwError.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace barn_test {
+
+// The message of the LwError that f throws, or "(no error)".
+inline std::string ErrorText(const std::function<void()>& f)
+{
+    try {
+        f();
+    } catch (const LwError& e) {
+        return e.Message();
+    }
+    return "(no error)";
+}
+
+// A read-mode document holding the tree of `text`.
+inline std::unique_ptr<LwBarnXml> Parse(const std::string& text)
+{
+    auto doc = std::make_unique<LwBarnXml>("r");
+    doc->SetDocumentText(text);
+    doc->AnalyzeTagStructure();
+    return doc;
+}
+
+// What the file writers write for a document: its first top-level rack.
+inline std::string WrittenText(const LwBarnXml& doc)
+{
+    std::string out;
+    if (doc.Root()->Children().empty()) return out;
+    LwBarnXml::WriteRackText(*doc.Root()->Children().front(),
+                             [&out](std::string_view piece) { out.append(piece); });
+    return out;
+}
+
+// The racks below `rack` as "[tag text](children),[tag text]..." in order.
+inline std::string Shape(const LwBarnXmlRack& rack)
+{
+    std::string out;
+    for (const auto& child : rack.Children()) {
+        if (!out.empty()) out += ',';
+        out += '[' + child->TagText() + ']';
+        if (!child->Children().empty()) out += '(' + Shape(*child) + ')';
+    }
+    return out;
+}
+
+} // namespace barn_test
