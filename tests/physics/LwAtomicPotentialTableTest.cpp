@@ -1,6 +1,7 @@
 // The tabulated atomic potential: r·V interpolated on x = ln r.
 #include "LwAtomicPotentialTable.h"
 #include "LwError.h"
+#include "PotentialTestTables.h"
 
 #include <gtest/gtest.h>
 
@@ -8,24 +9,7 @@
 #include <limits>
 
 namespace {
-
 constexpr double kEps = std::numeric_limits<double>::epsilon();
-
-// Bare Coulomb potential of charge Z: r·V = -Z·e/(4 pi eps0) = -Z·1.44e-9
-// eV·m is constant, so the spline of r·V (natural ends) is exact and V must
-// come out as -Z·1.44e-9 / r.
-LwAtomicPotentialTable CoulombTable(double z, double rFirst, double rLast, int n)
-{
-    LwAtomicPotentialTable t;
-    for (int i = 0; i < n; ++i) {
-        const double x = std::log(rFirst) + (std::log(rLast) - std::log(rFirst)) * i / (n - 1);
-        t.x.push_back(x);
-        t.a.push_back(std::exp(x));
-        t.b.push_back(-z * 1.44e-9 / std::exp(x));
-    }
-    return t;
-}
-
 }  // namespace
 
 TEST(LwAtomicPotentialTable, PrepareSplineTabulatesRTimesV)
@@ -52,7 +36,7 @@ TEST(LwAtomicPotentialTable, PotentialInsideBelowAndBeyondTheGrid)
         const double x = x0 + (xn - x0) * (k + 0.37) / 100.0;
         if (x >= xn)
             break;
-        const double expected = -29.0 * 1.44e-9 / std::exp(x);
+        const double expected = CoulombPotential(29.0, std::exp(x));
         EXPECT_NEAR(t.GetPotential(x), expected, 1e-9 * std::fabs(expected)) << "x = " << x;
     }
     // At the first point r·V/r, below it the first tabulated V unchanged.
