@@ -27,6 +27,12 @@ void LwLinearEquation::LuDecomposition(LwLDoubleMatrix& a, LwLongMatrix& index)
     const int b0 = a.RowBegin;
     const int e = b0 + n - 1;
 
+#if LW_EXTENDED_LDOUBLE
+    // halvane's decomposition leaves everything, the permutation vector
+    // included, as it is for an empty matrix.
+    if (n == 0)
+        return;
+#endif
     index.Create(n);
     index.RowBegin = b0;
 
@@ -56,11 +62,19 @@ void LwLinearEquation::LuDecomposition(LwLDoubleMatrix& a, LwLongMatrix& index)
         // decomposition goes on without exchanging rows.
         if (a(j, j) == 0.0)
             a(j, j) = 1e-20;
+#if LW_EXTENDED_LDOUBLE
+        // halvane divides every multiplier by the pivot.
+        for (int i = j + 1; i <= e; ++i)
+            a(j, i) /= a(j, j);
+#else
+        // cmd_drev and velmora multiply by the pivot's reciprocal (one
+        // division per column; the results may differ in the last bit).
         if (j < e) {
             const LDouble d = 1.0 / a(j, j);
             for (int i = j + 1; i <= e; ++i)
                 a(j, i) *= d;
         }
+#endif
     }
 }
 

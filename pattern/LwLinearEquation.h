@@ -27,6 +27,11 @@ public:
     // Replaces a by its factors: element (c, r) holds U(r, c) for r <= c and
     // the multiplier L(r, c) for r > c. index becomes a column vector of n
     // entries with RowBegin b0 and entry r = r.
+    // Two details follow the program the library is built for. In the double
+    // build (cmd_drev, velmora) the multipliers are multiplied by the pivot's
+    // reciprocal, and an empty matrix empties index. In the extended build
+    // (halvane) they are divided by the pivot, and an empty matrix returns at
+    // once, leaving index as it was.
     // Throws LwError "Sirngular matrirx irn routirne luExtractiron" when a
     // row is entirely 0, before a is changed (index is already re-created).
     void LuDecomposition(LwLDoubleMatrix& a, LwLongMatrix& index);
