@@ -1,0 +1,206 @@
+#include "LwADateTime.h"
+
+#include "LwBarnXml.h"
+#include "LwError.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <limits>
+#include <tuple>
+
+const LwADateTime::MonthTable LwADateTime::kCommonYear = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31, 365};
+const LwADateTime::MonthTable LwADateTime::kLeapYear = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31, 366};
+const std::array<const char*, 7> LwADateTime::kWeekdayNames = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+
+namespace {
+
+bool IsLeapYear(std::int64_t year)
+{
+    return year % 400 == 0 || (year % 4 == 0 && year % 100 != 0);
+}
+
+std::int64_t FloorDiv(std::int64_t a, std::int64_t b)
+{
+    return a / b - ((a % b != 0 && (a < 0) != (b < 0)) ? 1 : 0);
+}
+
+// Leap years among 1 .. year (for year <= 0, minus those among year+1 .. 0),
+// so that LeapsUpTo(b) - LeapsUpTo(a) counts the leap years in a+1 .. b.
+std::int64_t LeapsUpTo(std::int64_t year)
+{
+    return FloorDiv(year, 4) - FloorDiv(year, 100) + FloorDiv(year, 400);
+}
+
+// One "%ld" (width 0: unlimited) or "%2ld" conversion of scanf: white space
+// skipped, then an optional sign and at least one digit, the sign counting
+// toward the width. Values beyond 64 bits saturate; the caller range-checks.
+bool ScanLong(const std::string& text, size_t& pos, size_t width, std::int64_t& value)
+{
+    while (pos < text.size() && std::isspace(static_cast<unsigned char>(text[pos]))) ++pos;
+    const size_t limit = width == 0 ? text.size() : std::min(text.size(), pos + width);
+    size_t p = pos;
+    bool negative = false;
+    if (p < limit && (text[p] == '+' || text[p] == '-')) negative = text[p++] == '-';
+    const size_t digits = p;
+    std::int64_t v = 0;
+    constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max() / 10 - 9;
+    for (; p < limit && text[p] >= '0' && text[p] <= '9'; ++p)
+        v = v < kMax ? v * 10 + (text[p] - '0') : kMax;
+    if (p == digits) return false;
+    value = negative ? -v : v;
+    pos = p;
+    return true;
+}
+
+bool ScanLiteral(const std::string& text, size_t& pos, char c)
+{
+    if (pos >= text.size() || text[pos] != c) return false;
+    ++pos;
+    return true;
+}
+
+} // namespace
+
+LwADateTime::LwADateTime()
+    : TimeZone("TZ=JST-9"), Year(0), Month(0), Day(0), Hour(0), Minute(0), Second(0), Millisecond(0)
+{
+}
+
+void LwADateTime::SetNow()
+{
+    // setenv copies the value, so the environment never points into this
+    // object; tzset makes the runtime re-read the zone before localtime_r.
+    const size_t eq = TimeZone.find('=');
+    if (eq == std::string::npos) setenv("TZ", TimeZone.c_str(), 1);
+    else setenv(TimeZone.substr(0, eq).c_str(), TimeZone.substr(eq + 1).c_str(), 1);
+    tzset();
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    Year = local.tm_year + 1900;
+    Month = local.tm_mon;
+    Day = local.tm_mday - 1;
+    Hour = local.tm_hour;
+    Minute = local.tm_min;
+    Second = local.tm_sec;
+    Millisecond = 0;
+}
+
+std::string LwADateTime::ToString() const
+{
+    char text[96];
+    std::snprintf(text, sizeof text, "%ld/%02ld/%02ld %02ld:%02ld:%02ld", static_cast<long>(Year),
+                  static_cast<long>(Month + 1), static_cast<long>(Day + 1), static_cast<long>(Hour),
+                  static_cast<long>(Minute), static_cast<long>(Second));
+    return text;
+}
+
+void LwADateTime::FromString(const std::string& text)
+{
+    std::int64_t v[6];
+    size_t pos = 0;
+    // year '/' month '/' day [blanks] hour ':' minute ':' second
+    const bool complete = ScanLong(text, pos, 0, v[0]) && ScanLiteral(text, pos, '/') &&
+                          ScanLong(text, pos, 2, v[1]) && ScanLiteral(text, pos, '/') &&
+                          ScanLong(text, pos, 2, v[2]) && ScanLong(text, pos, 2, v[3]) &&
+                          ScanLiteral(text, pos, ':') && ScanLong(text, pos, 2, v[4]) &&
+                          ScanLiteral(text, pos, ':') && ScanLong(text, pos, 2, v[5]);
+    if (!complete || v[0] < std::numeric_limits<LwLong>::min() ||
+        v[0] > std::numeric_limits<LwLong>::max())
+        throw LwError("illigal String");
+    Year = static_cast<LwLong>(v[0]);
+    SetMonth(static_cast<int>(v[1]));
+    SetDay(static_cast<int>(v[2]));
+    SetTime(static_cast<int>(v[3]), static_cast<int>(v[4]), static_cast<int>(v[5]));
+}
+
+void LwADateTime::SetMonth(int month)
+{
+    if (month < 1 || month > 12) throw LwError("illigal month value");
+    Month = month - 1;
+}
+
+void LwADateTime::SetDay(int day)
+{
+    // Month is a public field: a day cannot be valid in a month that is not.
+    if (Month < 0 || Month > 11 || day < 1 || day > GetMonthTable(Year)[Month])
+        throw LwError("illigal date value");
+    Day = day - 1;
+}
+
+void LwADateTime::SetTime(int hour, int minute, int second)
+{
+    if (hour < 0 || hour > 23) throw LwError("Illigal Hour");
+    if (minute < 0 || minute > 59) throw LwError("Illigal min");
+    if (second < 0 || second > 59) throw LwError("Illigal sec");
+    Hour = hour;
+    Minute = minute;
+    Second = second;
+}
+
+bool LwADateTime::IsLaterThan(const LwADateTime& o) const
+{
+    return std::tie(Year, Month, Day, Hour, Minute, Second, Millisecond) >
+           std::tie(o.Year, o.Month, o.Day, o.Hour, o.Minute, o.Second, o.Millisecond);
+}
+
+const LwADateTime::MonthTable& LwADateTime::GetMonthTable(int year)
+{
+    return IsLeapYear(year) ? kLeapYear : kCommonYear;
+}
+
+int LwADateTime::DayOfYear(int year, int month, int day)
+{
+    // Valid for month 0 to 11; other months never read outside the table.
+    const MonthTable& table = GetMonthTable(year);
+    int days = day + 1;
+    for (int m = 0; m < std::min(month, 12); ++m) days += table[m];
+    return days;
+}
+
+int LwADateTime::DiffDaysInYear(const LwADateTime& a, const LwADateTime& b)
+{
+    return DayOfYear(a.Year, a.Month, a.Day) - DayOfYear(b.Year, b.Month, b.Day);
+}
+
+std::int64_t LwADateTime::DiffDaysOverYears(const LwADateTime& a, const LwADateTime& b)
+{
+    if (a.Year == b.Year) return DiffDaysInYear(a, b);
+    const bool aLater = a.Year > b.Year;
+    const LwADateTime& later = aLater ? a : b;
+    const LwADateTime& earlier = aLater ? b : a;
+    // Rest of the earlier year, whole years between (closed form, so that
+    // distant years cost nothing), days of the later year.
+    const std::int64_t yearsBetween = std::int64_t(later.Year) - earlier.Year - 1;
+    const std::int64_t daysBetween =
+        365 * yearsBetween + LeapsUpTo(later.Year - std::int64_t(1)) - LeapsUpTo(earlier.Year);
+    const std::int64_t days = (GetMonthTable(earlier.Year)[12] -
+                               DayOfYear(earlier.Year, earlier.Month, earlier.Day)) +
+                              daysBetween + DayOfYear(later.Year, later.Month, later.Day);
+    return aLater ? days : -days;
+}
+
+double LwADateTime::DiffSeconds(const LwADateTime& o) const
+{
+    std::int64_t days;
+    if (Year == o.Year && Month == o.Month) days = Day - o.Day;
+    else days = DiffDaysOverYears(*this, o);
+    const double mine = Hour * 3600.0 + Minute * 60.0 + Second + Millisecond * 0.001;
+    const double theirs = o.Hour * 3600.0 + o.Minute * 60.0 + o.Second + o.Millisecond * 0.001;
+    return static_cast<double>(days) * 24 * 60 * 60 + mine - theirs;
+}
+
+bool LwADateTime::BarnValue(LwBarnXml& doc, const std::string& name)
+{
+    if (doc.IsWriteMode()) {
+        std::string text = ToString();
+        return doc.ValueString(name, text, text);
+    }
+    std::string text;
+    if (!doc.ValueRawString(name, text, std::string())) return false;
+    FromString(text);
+    return true;
+}
