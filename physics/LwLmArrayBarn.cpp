@@ -1,0 +1,130 @@
+#include "LwLmArrayBarn.h"
+
+#include "LwBinaryDataToText.h"
+#include "LwError.h"
+
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+namespace
+{
+// Bytes of one coefficient in the binary form: two little-endian doubles.
+constexpr int kBytesPerElement = 16;
+
+void PutDouble(double value, unsigned char* out)
+{
+    std::uint64_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    for (int b = 0; b < 8; ++b)
+        out[b] = static_cast<unsigned char>(bits >> (8 * b));
+}
+
+double GetDouble(const unsigned char* in)
+{
+    std::uint64_t bits = 0;
+    for (int b = 0; b < 8; ++b)
+        bits |= static_cast<std::uint64_t>(in[b]) << (8 * b);
+    double value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+void WriteText(LwBarnXml& doc, const LwLmComplexArray& array)
+{
+    doc.OpenRack("Value");
+    for (LwLong l = 0; l < array.GetL(); ++l) {
+        doc.OpenRack("l");
+        for (LwLong m = -l; m <= l; ++m) {
+            doc.OpenRack("m");
+            LDouble re = array(l, m).real(), im = array(l, m).imag();
+            doc.ValueLDouble("r", re, 0);
+            doc.ValueLDouble("i", im, 0);
+            doc.CloseRack("m");
+        }
+        doc.CloseRack("l");
+    }
+    doc.CloseRack("Value");
+}
+
+void WriteBinary(LwBarnXml& doc, const LwLmComplexArray& array)
+{
+    const LwLong n = array.Size();
+    std::vector<unsigned char> bytes(static_cast<std::size_t>(n) * kBytesPerElement);
+    for (LwLong p = 0; p < n; ++p) {
+        PutDouble(static_cast<double>(array[p].real()), &bytes[p * kBytesPerElement]);
+        PutDouble(static_cast<double>(array[p].imag()), &bytes[p * kBytesPerElement + 8]);
+    }
+    std::string text;
+    LwBinaryDataToText().ToText(bytes.data(), static_cast<int>(bytes.size()), text, true, false);
+    doc.ValueRawString("base64", text, "");
+}
+
+// The racks are consumed in document order: the n-th "l" and the n-th "m"
+// within it are the n-th l and m. A missing rack makes the following
+// CloseRack fail with the Barn tag-name error.
+void ReadText(LwBarnXml& doc, LwLmComplexArray& array)
+{
+    for (LwLong l = 0; l < array.GetL(); ++l) {
+        doc.OpenRack("l");
+        for (LwLong m = -l; m <= l; ++m) {
+            doc.OpenRack("m");
+            LDouble re = 0, im = 0;
+            doc.ValueLDouble("r", re, 0.0);
+            doc.ValueLDouble("i", im, 0.0);
+            array(l, m) = LComplex(re, im);
+            doc.CloseRack("m");
+        }
+        doc.CloseRack("l");
+    }
+    doc.CloseRack("Value");
+}
+
+// False when the block does not hold the array's bytes.
+bool ReadBinary(const std::string& text, LwLmComplexArray& array)
+{
+    std::vector<unsigned char> bytes;
+    int count = 0;
+    LwBinaryDataToText().ToBinary(text, bytes, count, true, false);
+    const std::int64_t expected = static_cast<std::int64_t>(array.Size()) * kBytesPerElement;
+    if (count != expected)
+        return false;
+    for (LwLong p = 0; p < array.Size(); ++p)
+        array[p] = LComplex(GetDouble(&bytes[p * kBytesPerElement]), GetDouble(&bytes[p * kBytesPerElement + 8]));
+    return true;
+}
+} // namespace
+
+bool LoadSaveLmComplexArray(LwBarnXml& doc, const std::string& rackName, LwLmComplexArray& array,
+                            const std::string& format)
+{
+    if (!doc.OpenRack(rackName))
+        return false;
+
+    if (doc.GetMode() == "w") {
+        LwLong L = array.GetL();
+        doc.ValueLong("Size_l", L, 0);
+        if (format == "t")
+            WriteText(doc, array);
+        else if (format == "b")
+            WriteBinary(doc, array);
+        else
+            throw LwError("Write Format Error");
+    } else {
+        LwLong L = 0;
+        doc.ValueLong("Size_l", L, 0);
+        array.SetSizeZero(L);
+        if (doc.OpenRack("Value")) {
+            ReadText(doc, array);
+        } else {
+            std::string text;
+            if (doc.ValueRawString("base64", text, "") && !ReadBinary(text, array)) {
+                array.SetSizeZero(1);
+                doc.CloseRack(rackName);
+                return false;
+            }
+        }
+    }
+    doc.CloseRack(rackName);
+    return true;
+}

@@ -1,0 +1,216 @@
+#include "LwPartialWaveSource.h"
+
+#include "LwMatrixArithmetic.h"
+#include "LwSphericalBesselTable.h"
+#include "LwSphericalHarmonics.h"
+
+#include <cmath>
+#include <complex>
+#include <vector>
+
+namespace
+{
+const char* const kEnergyNotDefined = "Kinetic energy is not deined";
+
+// Below this k r the Hankel functions are left out: the source is not
+// evaluated at its own centre.
+constexpr double kMinimumKr = 0.001;
+
+// Physical constants as the physics uses them (SI).
+constexpr double kTwiceElectronMass = 1.82187794e-30;  // kg
+constexpr double kElementaryCharge = 1.60217733e-19;   // C
+constexpr double kHbar = 1.054572669125102e-34;        // J s
+
+// Tables of one evaluation, kept per thread so that evaluating a source at
+// many points allocates only when L grows.
+struct EvaluationTables
+{
+    LwSphericalBesselTable bessel;
+    std::vector<std::complex<double>> hPlus, hMinus;
+    LwLmComplexArray Y;
+};
+
+EvaluationTables& Tables()
+{
+    thread_local EvaluationTables tables;
+    return tables;
+}
+
+inline LComplex ToLComplex(const std::complex<double>& z)
+{
+    return LComplex(static_cast<LDouble>(z.real()), static_cast<LDouble>(z.imag()));
+}
+} // namespace
+
+LwPartialWaveSource::LwPartialWaveSource()
+{
+    SetPosition(0, 0, 0);
+}
+
+LwPartialWaveSource::LwPartialWaveSource(const LwPartialWaveSource& other)
+{
+    *this = other;
+}
+
+LwPartialWaveSource& LwPartialWaveSource::operator=(const LwPartialWaveSource& other)
+{
+    if (&other == this)
+        return *this;
+    ek_ = other.ek_;
+    k_ = other.k_;
+    {
+        std::lock_guard<std::mutex> lock(other.growth_);
+        normalization_ = other.normalization_;
+        coveredL_.store(other.coveredL_.load(std::memory_order_acquire), std::memory_order_release);
+    }
+    isPlaneWave_ = other.isPlaneWave_;
+    planeWaveVector_ = other.planeWaveVector_;
+    u_ = other.u_;
+    atomicNumber_ = other.atomicNumber_;
+    outgoing_ = other.outgoing_;
+    incoming_ = other.incoming_;
+    position_ = other.position_;
+    return *this;
+}
+
+void LwPartialWaveSource::SetKineticEnergy(double ek)
+{
+    ek_ = ek;
+    k_ = std::sqrt(ek * kTwiceElectronMass * kElementaryCharge) / kHbar;
+}
+
+void LwPartialWaveSource::SetPlaneWave(const LwLDoubleMatrix& direction, const LComplex& amplitude)
+{
+    const LwLong b = direction.VectorBegin();
+    const LDouble dx = direction[b], dy = direction[b + 1], dz = direction[b + 2];
+    const LDouble length = std::sqrt(dx * dx + dy * dy + dz * dz);
+    isPlaneWave_ = true;
+    planeWaveVector_.Create(3);
+    planeWaveVector_[0] = dx / length * k_;
+    planeWaveVector_[1] = dy / length * k_;
+    planeWaveVector_[2] = dz / length * k_;
+    outgoing_.SetSizeZero(1);
+    outgoing_(0, 0) = amplitude;
+}
+
+void LwPartialWaveSource::SetPosition(LDouble x, LDouble y, LDouble z)
+{
+    position_.Create(3);
+    position_[0] = x;
+    position_[1] = y;
+    position_[2] = z;
+}
+
+void LwPartialWaveSource::EnsureNormalization(LwLong L) const
+{
+    if (coveredL_.load(std::memory_order_acquire) >= L)
+        return;
+    std::lock_guard<std::mutex> lock(growth_);
+    if (normalization_.GetL() < L)
+        CalcLegendreNormalization(normalization_, L);
+    coveredL_.store(normalization_.GetL(), std::memory_order_release);
+}
+
+LComplex LwPartialWaveSource::GetValueLocal(LDouble r, LDouble theta, LDouble phi) const
+{
+    if (ek_ < 0)
+        throw kEnergyNotDefined;
+    if (isPlaneWave_) {
+        const LwLong b = planeWaveVector_.VectorBegin();
+        const LDouble phase = (r * std::sin(theta) * std::sin(phi)) * planeWaveVector_[b + 1]
+                              + (r * std::sin(theta) * std::cos(phi)) * planeWaveVector_[b]
+                              + (r * std::cos(theta)) * planeWaveVector_[b + 2];
+        return outgoing_(0, 0) * LComplex(std::cos(phase), std::sin(phase));
+    }
+
+    const LwLong L1 = outgoing_.GetL();
+    const LwLong L2 = incoming_.GetL();
+    const double kr = k_ * static_cast<double>(r);
+    if (r <= 0 || kr < kMinimumKr || (L1 == 0 && L2 == 0))
+        return LComplex(0, 0);
+
+    const LwLong L = L1 > L2 ? L1 : L2;
+    EvaluationTables& t = Tables();
+    t.bessel.Set(L, kr);
+    t.bessel.GetHankel(t.hPlus, t.hMinus);
+    EnsureNormalization(L);
+    CalcSphericalHarmonics(normalization_, t.Y, L, theta, phi);
+    const LComplex* Y = t.Y.Data();
+
+    if (L1 == L2) {
+        const LComplex* c = outgoing_.Data();
+        const LComplex* d = incoming_.Data();
+        LComplex value(0, 0);
+        for (LwLong l = L - 1; l >= 0; --l) {
+            const LComplex hp = ToLComplex(t.hPlus[l]);
+            const LComplex hm = ToLComplex(t.hMinus[l]);
+            for (LwLong p = l * l; p <= l * l + 2 * l; ++p)
+                value += (d[p] * hm + c[p] * hp) * Y[p];
+        }
+        return value;
+    }
+
+    // Parts of different L: each summed over its own l, zero coefficients
+    // skipped (most of a scattered wave's high-l entries are exactly 0).
+    auto sum = [&](const LwLmComplexArray& coeff, const std::vector<std::complex<double>>& h) {
+        const LComplex* a = coeff.Data();
+        LComplex s(0, 0);
+        for (LwLong l = 0; l < coeff.GetL(); ++l) {
+            const LComplex hl = ToLComplex(h[l]);
+            for (LwLong p = l * l; p <= l * l + 2 * l; ++p)
+                if (a[p].real() != 0 || a[p].imag() != 0)
+                    s += (a[p] * Y[p]) * hl;
+        }
+        return s;
+    };
+    const LComplex sPlus = sum(outgoing_, t.hPlus);
+    const LComplex sMinus = sum(incoming_, t.hMinus);
+    return sMinus + sPlus;
+}
+
+LComplex LwPartialWaveSource::GetValueRelative(LDouble x, LDouble y, LDouble z) const
+{
+    if (ek_ < 0)
+        throw kEnergyNotDefined;
+    if (isPlaneWave_) {
+        const LwLong b = planeWaveVector_.VectorBegin();
+        const LDouble phase = x * planeWaveVector_[b] + y * planeWaveVector_[b + 1] + z * planeWaveVector_[b + 2];
+        return outgoing_(0, 0) * LComplex(std::cos(phase), std::sin(phase));
+    }
+    const LDouble r = std::sqrt(x * x + y * y + z * z);
+    const LDouble theta = (r == 0) ? 0 : std::acos(z / r);
+    const LDouble phi = (x == 0 && y == 0) ? 0 : std::atan2(y, x);
+    return GetValueLocal(r, theta, phi);
+}
+
+LComplex LwPartialWaveSource::GetValueXYZ(LDouble x, LDouble y, LDouble z) const
+{
+    return GetValueRelative(x - X(), y - Y(), z - Z());
+}
+
+LComplex LwPartialWaveSource::GetValueRThetaPhi(LDouble r, LDouble theta, LDouble phi) const
+{
+    const LDouble x = r * std::sin(theta) * std::cos(phi);
+    const LDouble y = r * std::sin(theta) * std::sin(phi);
+    const LDouble z = r * std::cos(theta);
+    return GetValueRelative(x - X(), y - Y(), z - Z());
+}
+
+LComplex LwPartialWaveSource::GetFarFieldTerm(const LwLmComplexArray& Y, double k, double d) const
+{
+    const LwLong L = outgoing_.GetL();
+    if (L == 0)
+        return LComplex(0, 0);
+    Y.Index(L - 1, 0);  // Y must hold every l of the coefficients
+    const LComplex* c = outgoing_.Data();
+    const LComplex* y = Y.Data();
+    LComplex F(0, 0);
+    for (LwLong l = 0; l < L; ++l) {
+        LComplex s(0, 0);
+        for (LwLong p = l * l; p <= l * l + 2 * l; ++p)
+            s += c[p] * y[p];
+        F += PowerOfMinusI(l + 1) * s;
+    }
+    const double phase = k * (-1) * d;
+    return F * LComplex(std::cos(phase), std::sin(phase));
+}

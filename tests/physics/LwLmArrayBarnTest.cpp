@@ -1,0 +1,170 @@
+// The Barn forms of a complex (l,m) array: text and base64, written and read
+// back through a document text.
+#include "LwBinaryDataToText.h"
+#include "LwErrorMessage.h"
+#include "LwLmArrayBarn.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace
+{
+// The text a file writer would write for a write-mode document.
+std::string WrittenText(const LwBarnXml& doc)
+{
+    std::string out;
+    LwBarnXml::WriteRackText(*doc.Root()->Children().front(), [&out](std::string_view piece) { out.append(piece); });
+    return out;
+}
+
+std::unique_ptr<LwBarnXml> Parse(const std::string& text)
+{
+    auto doc = std::make_unique<LwBarnXml>("r");
+    doc->SetDocumentText(text);
+    doc->AnalyzeTagStructure();
+    return doc;
+}
+
+// Writes `a` inside a rack "doc" and returns the text.
+std::string Write(LwLmComplexArray& a, const std::string& format)
+{
+    LwBarnXml doc("w");
+    doc.OpenRack("doc");
+    EXPECT_TRUE(LoadSaveLmComplexArray(doc, "coeff", a, format));
+    doc.CloseRack("doc");
+    return WrittenText(doc);
+}
+
+// Reads the rack "coeff" of a text written by Write.
+bool Read(const std::string& text, LwLmComplexArray& a)
+{
+    auto doc = Parse(text);
+    doc->OpenRack("doc");
+    const bool found = LoadSaveLmComplexArray(*doc, "coeff", a, "ignored on reading");
+    doc->CloseRack("doc");
+    return found;
+}
+
+LwLmComplexArray Sample(LwLong L)
+{
+    LwLmComplexArray a;
+    a.SetSize(L);
+    for (LwLong l = 0; l < L; ++l)
+        for (LwLong m = -l; m <= l; ++m)
+            a(l, m) = LComplex(1.0 / 3.0 + l - 0.25 * m, -2.0e-7 * (m + 1) / 7.0);
+    return a;
+}
+} // namespace
+
+TEST(LwLmArrayBarn, BinaryFormRoundTripsBitForBit)
+{
+    for (LwLong L : {0, 1, 4, 9}) {
+        SCOPED_TRACE("L=" + std::to_string(L));
+        LwLmComplexArray a = Sample(L);
+        const std::string text = Write(a, "b");
+        EXPECT_EQ(text.find("<Value>"), std::string::npos);
+        LwLmComplexArray back;
+        ASSERT_TRUE(Read(text, back));
+        ASSERT_EQ(back.GetL(), L);
+        for (LwLong p = 0; p < a.Size(); ++p)
+            EXPECT_EQ(back[p], a[p]) << "position " << p;
+    }
+}
+
+TEST(LwLmArrayBarn, BinaryFormHoldsLittleEndianDoublesInPositionOrder)
+{
+    // Decoded independently: 16 bytes per element, real part first.
+    LwLmComplexArray a = Sample(2);
+    const std::string text = Write(a, "b");
+    EXPECT_NE(text.find("<Size_l>2</Size_l>"), std::string::npos) << text;
+    const std::string open = "<base64>", close = "</base64>";
+    const std::size_t from = text.find(open) + open.size();
+    const std::string block = text.substr(from, text.find(close) - from);
+    EXPECT_EQ(block.substr(0, 8), "00000040");  // 64 bytes
+    std::vector<unsigned char> bytes;
+    int count = 0;
+    LwBinaryDataToText().ToBinary(block, bytes, count, true, false);
+    ASSERT_EQ(count, 64);
+    for (LwLong p = 0; p < 4; ++p) {
+        double re, im;
+        std::memcpy(&re, &bytes[16 * p], 8);  // the test machine is little-endian
+        std::memcpy(&im, &bytes[16 * p + 8], 8);
+        EXPECT_EQ(re, static_cast<double>(a[p].real()));
+        EXPECT_EQ(im, static_cast<double>(a[p].imag()));
+    }
+}
+
+TEST(LwLmArrayBarn, TextFormKeepsSixSignificantDigits)
+{
+    LwLmComplexArray a = Sample(3);
+    const std::string text = Write(a, "t");
+    EXPECT_NE(text.find("<Value><l><m><r>0.333333</r>\n<i>-2.85714e-08</i>\n</m>\n</l>\n<l><m>"), std::string::npos) << text;
+    LwLmComplexArray back;
+    ASSERT_TRUE(Read(text, back));
+    ASSERT_EQ(back.GetL(), 3);
+    // Half a unit of the sixth significant digit, at most 5e-6 relative.
+    for (LwLong p = 0; p < a.Size(); ++p) {
+        EXPECT_NEAR(back[p].real(), a[p].real(), 5e-6 * std::abs(a[p].real())) << "position " << p;
+        EXPECT_NEAR(back[p].imag(), a[p].imag(), 5e-6 * std::abs(a[p].imag())) << "position " << p;
+    }
+}
+
+TEST(LwLmArrayBarn, EmptyArrayInTextForm)
+{
+    LwLmComplexArray a;
+    const std::string text = Write(a, "t");
+    EXPECT_NE(text.find("<Size_l>0</Size_l>\n<Value></Value>\n</coeff>"), std::string::npos) << text;
+    LwLmComplexArray back = Sample(2);
+    ASSERT_TRUE(Read(text, back));
+    EXPECT_EQ(back.GetL(), 0);
+}
+
+TEST(LwLmArrayBarn, UnknownWriteFormatFailsAfterTheSize)
+{
+    LwBarnXml doc("w");
+    LwLmComplexArray a = Sample(2);
+    EXPECT_EQ(LwErrorMessageOf([&] { LoadSaveLmComplexArray(doc, "coeff", a, "x"); }), "Write Format Error");
+    EXPECT_EQ(doc.CurrentRack()->Children().size(), 1u);  // "Size_l" only
+}
+
+TEST(LwLmArrayBarn, MissingRackLeavesTheArray)
+{
+    auto doc = Parse("<other>1</other>");
+    LwLmComplexArray a = Sample(2);
+    EXPECT_FALSE(LoadSaveLmComplexArray(*doc, "coeff", a, "b"));
+    EXPECT_EQ(a.GetL(), 2);
+    EXPECT_EQ(a(1, 1), Sample(2)(1, 1));
+}
+
+TEST(LwLmArrayBarn, BinaryBlockOfTheWrongLengthGivesOneZeroCoefficient)
+{
+    LwLmComplexArray a = Sample(2);
+    std::string text = Write(a, "b");
+    const std::size_t at = text.find("<Size_l>2<");
+    text.replace(at, 10, "<Size_l>3<");
+    LwLmComplexArray back;
+    EXPECT_FALSE(Read(text, back));
+    ASSERT_EQ(back.GetL(), 1);
+    EXPECT_EQ(back(0, 0), LComplex(0, 0));
+}
+
+TEST(LwLmArrayBarn, NoBlockGivesZeroCoefficients)
+{
+    LwLmComplexArray back = Sample(1);
+    EXPECT_TRUE(Read("<doc><coeff><Size_l>2</Size_l></coeff></doc>", back));
+    ASSERT_EQ(back.GetL(), 2);
+    for (LwLong p = 0; p < 4; ++p)
+        EXPECT_EQ(back[p], LComplex(0, 0));
+}
+
+TEST(LwLmArrayBarn, TextFormWithTooFewRacksFails)
+{
+    const std::string text = "<doc><coeff><Size_l>2</Size_l><Value><l><m><r>1</r><i>2</i></m></l></Value></coeff></doc>";
+    LwLmComplexArray back;
+    EXPECT_NE(LwErrorMessageOf([&] { Read(text, back); }).find("Invalid Tag Name"), std::string::npos);
+}
