@@ -15,7 +15,7 @@
 // Matrices are in the text form; the per-l tables have one row per l and one
 // column per grid point, "LnX" is a column vector.
 
-#include "LwLnAtomicPotentialCPlaceholder.h"  // REPLACE ON MERGE with "LwLnAtomicPotentialC.h"
+#include "LwLnAtomicPotentialC.h"
 #include "LwMatrix.h"
 #include "LwTypes.h"
 

@@ -241,3 +241,22 @@ TEST(LwDocScatteringPhaseShiftTest, VectorConversions)
     EXPECT_TRUE(VectorsToMatrix({}).IsEmpty());
     EXPECT_NE(LwErrorMessageOf([] { VectorsToMatrix({{1, 2}, {3}}); }), "(no error)");
 }
+
+// The potential is not stored; a copy of an entry refers to the same table.
+TEST(LwDocScatteringPhaseShiftTest, CopiesShareThePotentialTable)
+{
+    LwAtomicPotentialTable table;
+    LwPhaseShiftEntry entry = EntryWithGrid(3, 1);
+    entry.AtomicPotential.table = &table;
+    entry.AtomicPotential.E = 42.0;
+    const LwPhaseShiftEntry copy = entry;
+    EXPECT_EQ(copy.AtomicPotential.table, &table);
+    EXPECT_EQ(copy.AtomicPotential.E, 42.0);
+
+    const std::string text = BarnTextOf([&](LwBarnXml& d) { entry.LoadSave(d, "i"); });
+    EXPECT_EQ(text.find("table"), std::string::npos);
+    LwPhaseShiftEntry back;
+    ASSERT_TRUE(back.LoadSave(*BarnReader(text), "i"));
+    EXPECT_EQ(back.AtomicPotential.table, nullptr);
+    EXPECT_EQ(entry.AtomicPotential.table, &table) << "writing leaves the entry's link alone";
+}
