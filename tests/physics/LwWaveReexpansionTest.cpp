@@ -126,17 +126,27 @@ public:
     double GetKineticEnergy() override { return 100.0; }
 };
 
-// Fails in one part of the sphere, as a wave with a broken source would.
+// Fails at the polar angles theta = (2i + 1) pi / 16, which the grids first
+// reach in iteration 7 (64 directions, sampled by the whole team), as a wave
+// with a broken source would: with an LwError or with a bare text.
 class FailingWave : public PlaneWave
 {
 public:
-    FailingWave() : PlaneWave(1e10, 0.4, 0.2) {}
+    explicit FailingWave(bool bareText) : PlaneWave(1e10, 0.4, 0.2), bareText_(bareText) {}
     LComplex GetValue(double r, double theta, double phi) override
     {
-        if (theta > 2.0 && phi > 3.0)
+        const double x = theta / kPi * 16;
+        const double nearest = std::round(x);
+        if (std::abs(x - nearest) < 1e-9 && std::fmod(nearest, 2.0) == 1.0) {
+            if (bareText_)
+                throw "wave cannot be evaluated here";
             throw LwError("wave cannot be evaluated here");
+        }
         return PlaneWave::GetValue(r, theta, phi);
     }
+
+private:
+    bool bareText_;
 };
 
 // ||a - b|| / ||b|| over all (l, m).
@@ -315,10 +325,13 @@ TEST(LwWaveReexpansionTest, ErrorInsideTheParallelLoopReachesTheCaller)
 {
     for (int threads : {1, 4}) {
         SCOPED_TRACE(threads);
-        FailingWave wave;
         LwWaveReexpansion calc;
         calc.SetSize_l(6);
+        FailingWave wave(false);
         EXPECT_EQ(LwErrorMessageOf([&] { Expand(calc, wave, threads); }), "wave cannot be evaluated here");
+        EXPECT_EQ(calc.GetIteration(), 7);
+        FailingWave bare(true);
+        EXPECT_EQ(BareTextOf([&] { Expand(calc, bare, threads); }), std::string("wave cannot be evaluated here"));
         // The calculator stays usable.
         PlaneWave plane(2.5e10, 0.4, 0.2);
         calc.SetEPS(1e-4);
@@ -493,3 +506,4 @@ TEST(LwWaveReexpansionTest, MultiSourceWaveIsThreadCountIndependent)
         EXPECT_TRUE(BitIdentical(one, Expand(calc, adapter, threads)));
     }
 }
+
