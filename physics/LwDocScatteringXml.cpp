@@ -18,6 +18,7 @@
 #include "TextUtilities.h"
 
 #include <cstdio>
+#include <utility>
 
 namespace
 {
@@ -88,7 +89,19 @@ bool LwDocScattering::LoadSaveData(LwBarnXml& doc, const std::string& rackName)
 bool LoadSaveListScatteringData(LwBarnXml& doc, const std::string& listName, const std::string& itemName,
                                 std::vector<LwScatteringData>& list)
 {
-    return LoadSaveList(doc, listName, itemName, list, LoadSaveScatteringData);
+    // Every item is read into a new record: a record left in the list from
+    // before must not lend its phase-shift indices (which the document does
+    // not store) to the atoms of another record.
+    return LoadSaveList(doc, listName, itemName, list,
+                        [](LwScatteringData& record, LwBarnXml& d, const std::string& item) {
+                            if (d.IsWriteMode())
+                                return LoadSaveScatteringData(record, d, item);
+                            LwScatteringData fresh;
+                            if (!LoadSaveScatteringData(fresh, d, item))
+                                return false;
+                            record = std::move(fresh);
+                            return true;
+                        });
 }
 
 bool LoadSaveScatteringData(LwScatteringData& record, LwBarnXml& doc, const std::string& itemName)

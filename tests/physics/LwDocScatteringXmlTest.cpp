@@ -227,6 +227,20 @@ TEST(LwDocScatteringXmlTest, ReadsSparseDocuments)
         EXPECT_EQ(record.ListScatterer.GetKineticEnergy(), 100);
     }
     {
+        SCOPED_TRACE("records already in the list lend nothing to the records read");
+        LwDocScattering read;
+        read.ListScatteringData.resize(2);
+        read.ListScatteringData[0].PhaseShiftIndex.Create(2);
+        read.ListScatteringData[0].NextListScatterer.SetMeanFreePath_m(1e-9);
+        ASSERT_TRUE(ReadText(read, "<DREV_ScatteringData><data><ListScatteringData><i><NextListScatterer>"
+                                   "<Ek_eV>100</Ek_eV><atom_list><i></i><i></i></atom_list></NextListScatterer>"
+                                   "</i></ListScatteringData></data></DREV_ScatteringData>"));
+        ASSERT_EQ(read.ListScatteringData.size(), 1u);
+        EXPECT_EQ(read.ListScatteringData[0].PhaseShiftIndex.VectorSize(), 0);
+        EXPECT_EQ(read.ListScatteringData[0].ListScatterer.GetMeanFreePath_m(), 0.0);
+        EXPECT_EQ(read.ListScatteringData[0].ListScatterer.Sources().size(), 2u);
+    }
+    {
         SCOPED_TRACE("no root rack");
         LwDocScattering read;
         read.Version = 2;
