@@ -29,6 +29,7 @@
 // Barn document's mode. Coefficients travel in base64, bit for bit; every
 // other floating value with six significant digits.
 
+#include "LwClusterAtom.h"
 #include "LwMatrix.h"
 #include "LwTypes.h"
 #include "LwVectorFreeElectron.h"
@@ -37,6 +38,12 @@
 #include <vector>
 
 class LwBarnXml;
+class LwDebye;
+class LwDocFluctuation;
+class LwDocScatteringPhaseShift;
+class LwEmitterEntry;
+class LwNotifyTerminate;
+class LwPhaseShiftEntry;
 
 class LwScatteringData
 {
@@ -58,6 +65,31 @@ public:
     // list, -1 for none. A column vector of 32-bit values, so that every
     // entry of a document of any length can be addressed.
     LwLongMatrix PhaseShiftIndex;
+
+    // Orders the atoms of structure s in place (along the plane wave of
+    // emitted-wave entry 0 when that is a plane wave; else by `mode`: 0 by
+    // distance, 1 by depth, other values keep the order) and makes one source
+    // per atom: position (m), atomic number of its element, isotropic U.
+    // LwError for a structure index out of range, an empty structure, no
+    // emitted wave, an unknown element or an anisotropic U.
+    void SetListScatterer(LwCluster& structures, const std::vector<LwEmitterEntry>& emittedWaves,
+                          LwLong structureIndex, LwLong mode);
+    // Puts emitted-wave entry w on source 0 (kinetic energy, coefficients or
+    // plane wave) and the kinetic energy on every source. LwError for an
+    // index out of range or a record without sources.
+    void SetEmittedWave(const std::vector<LwEmitterEntry>& emittedWaves, LwLong emittedWaveIndex);
+    // Per source, the first phase-shift entry with exactly the list's kinetic
+    // energy and exactly the atom's name; LwError "Error: There is no phase
+    // shift data" when some source has none.
+    void SetPhaseShiftIndex(const LwDocScatteringPhaseShift& phaseShift);
+    // The two-atom record of the scattering pattern matrix: the emitter with
+    // coefficients c at the origin and one atom of the same element at
+    // (0, 0, z); U from the fluctuation settings. An LwError of any step is
+    // thrown on as "LwScatteringData::SetListScattererDimerOnZ()" followed by
+    // its text.
+    void SetListScattererDimerOnZ(const LwLmComplexArray& coefficients, double ek, double z, std::string name,
+                                  std::string element, LwLong phaseShiftIndex, const LwDocFluctuation& fluctuation,
+                                  const LwDebye& atomicWeights);
 };
 
 class LwDocScattering
@@ -92,6 +124,43 @@ public:
     LwLong AtomOrderMode_ = 0;
     std::vector<LwScatteringData> ListScatteringData;
 
+    // Appends a record and sets it up for structure StIndex and emitted wave
+    // EWIndex; returns it. On failure the record stays, filled as far as it
+    // got.
+    LwScatteringData& AddScatteringData(LwCluster& structures,
+                                        const std::vector<LwEmitterEntry>& emittedWaves,
+                                        const LwDocScatteringPhaseShift& phaseShift);
+
+    // The whole calculation: one record per (structure, emitted wave), every
+    // atom scattering in turn, then the document saved to OutputFileName_
+    // (when not empty). Prints its progress lines on standard output. Asks
+    // `stop` before every atom; a true answer returns at once, unsaved.
+    // Failures propagate as exceptions and leave the records done so far.
+    void Calculate(LwNotifyTerminate& stop, LwCluster& structures,
+                   const std::vector<LwEmitterEntry>& emittedWaves, const LwDocScatteringPhaseShift& phaseShift);
+
+    // One atom step of pass p for atom i, by method 0, 1 and 2.
+    void OneCalculate(LwScatteringData& record, const LwDocScatteringPhaseShift& phaseShift, LwLong pass,
+                      LwLong atom);
+    void OneCalculateVer1(LwScatteringData& record, const LwDocScatteringPhaseShift& phaseShift, LwLong pass,
+                          LwLong atom);
+    void OneCalculateVer2(LwScatteringData& record, const LwDocScatteringPhaseShift& phaseShift, LwLong pass,
+                          LwLong atom);
+
+    // Atom i scatters `incident` (the wave arriving at it, described about
+    // it): NextListScatterer source i receives the scattered coefficients.
+    void ScatterAtAtom(LwVectorFreeElectron& incident, LwLong atom, LwScatteringData& record,
+                       const LwDocScatteringPhaseShift& phaseShift);
+    void ScatterAtSource(LwPartialWaveSource& target, LwVectorFreeElectron& incident,
+                         const LwPhaseShiftEntry& entry);
+    // Re-expands `incident` about the origin into `expansion` (both
+    // coefficient arrays a_lm / 2), with L = the entry's t-vector length.
+    void ExpandIncidentWave(LwPartialWaveSource& expansion, LwVectorFreeElectron& incident,
+                            const LwPhaseShiftEntry& entry);
+    // target's outgoing coefficients := t_l times expansion's outgoing a_lm / 2.
+    void ApplyTMatrix(LwPartialWaveSource& target, const LwPartialWaveSource& expansion,
+                      const LwPhaseShiftEntry& entry);
+
     // The scattered-wave document, read or written by the document's mode.
     // False only when the root rack is missing on reading (nothing changed).
     // On reading, a document cut short or with broken coefficient data is an
@@ -109,3 +178,7 @@ bool LoadSaveScatteringData(LwScatteringData& record, LwBarnXml& doc, const std:
 // names. False when the rack is missing on reading.
 bool LoadSaveVectorFreeElectron(LwScatteringData& record, LwBarnXml& doc, const std::string& rackName,
                                 LwVectorFreeElectron& wave);
+
+// Isotropic U (m^2) of an atom: 0 without U, the element of a 1 x 1 U;
+// LwError "U aniso is not supported" for any other shape.
+double GetUiso(const LwClusterAtom& atom);

@@ -7,6 +7,8 @@
 #include "LwBarnFile.h"
 #include "LwBarnXml.h"
 #include "LwErrorMessage.h"
+#include "LwNotifyTerminate.h"
+#include "ScatteringTestInputs.h"
 
 #include <gtest/gtest.h>
 
@@ -17,6 +19,8 @@
 #include <random>
 #include <string>
 #include <vector>
+
+using namespace ScatteringTest;
 
 namespace
 {
@@ -114,6 +118,49 @@ void ExpectSameRecord(const LwScatteringData& read, const LwScatteringData& writ
     }
 }
 } // namespace
+
+// A calculated document saved by the calculation and read back from its
+// file: the coefficients are bit-identical, both lists equal the written
+// next list, and the header holds each loop index equal to its count.
+TEST(LwDocScatteringXmlTest, CalculatedDocumentReadsBackFromItsFile)
+{
+    const std::string file = testing::TempDir() + "scattering_roundtrip.xml_sf";
+    LwDocScatteringPhaseShift phase;
+    Entries(phase) = {PhaseShift("E", 300, {0.4, 0.3}), PhaseShift("A", 300, {0.9, 0.6, 0.1})};
+    LwCluster cluster = {{Atom("E", "Cu", 0, 0, 0), Atom("A", "Cu", 0, 1.3 * kAngstrom, 2 * kAngstrom),
+                                       Atom("A", "Cu", 2.1 * kAngstrom, 0, -0.7 * kAngstrom)}};
+    LwDocScattering written;
+    written.Version = LwDocScattering::kMultipleScattering;
+    written.EPS = 0.002;
+    written.OutputFileName_ = file;
+    LwNotifyTerminateThreadCalculation never;
+    testing::internal::CaptureStdout();
+    written.Calculate(never, cluster, {Emitted(300, SingleCoefficient(2, 1, 0))}, phase);
+    testing::internal::GetCapturedStdout();
+
+    LwDocScattering read;
+    read.OutputFileName_ = "kept";
+    read.AtomOrderMode_ = 5;
+    testing::internal::CaptureStdout();
+    LwBarnFile in(file, "r");
+    EXPECT_TRUE(read.LoadSave(in));
+    const std::string lines = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(lines, "Start load/save list scatteirng data\nNextListScatterer\nScattringData 0 0\n");
+
+    EXPECT_EQ(read.Version, 2);
+    EXPECT_EQ(read.EPS, 0.002);
+    EXPECT_EQ(read.MultiScattering, 1);
+    EXPECT_EQ(read.StIndex, 1);
+    EXPECT_EQ(read.EWIndex, 1);
+    EXPECT_EQ(read.AtIndex, 3);
+    EXPECT_EQ(read.MuIndex, 1);
+    EXPECT_EQ(read.OutputFileName_, "kept");
+    EXPECT_EQ(read.AtomOrderMode_, 5);
+    ASSERT_EQ(read.ListScatteringData.size(), 1u);
+    ExpectSameRecord(read.ListScatteringData[0], written.ListScatteringData[0]);
+    // The scattered coefficients are really there.
+    EXPECT_EQ(read.ListScatteringData[0].NextListScatterer.Sources()[2].Outgoing().GetL(), 3);
+}
 
 // Hand-made records with extreme coefficient values and escaped names; 300
 // records, so the list grows past its first 256 places.
