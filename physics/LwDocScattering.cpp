@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstdio>
 #include <iostream>
+#include <optional>
 
 namespace
 {
@@ -76,6 +77,14 @@ void LwDocScattering::Calculate(LwNotifyTerminate& stop, LwCluster& structures,
     if (!IsKnownMethod(Version))
         throw LwError("Multiple scattering calculation method is not correct: method number "
                       + IntToString(Version) + " (0 single, 1 slow multiple, 2 multiple scattering)");
+    LwWaveReexpansion reexpansion;
+    struct SharedCalculator
+    {
+        LwWaveReexpansion*& slot;
+        ~SharedCalculator() { slot = nullptr; }
+    } shared{reexpansion_};
+    reexpansion_ = &reexpansion;
+
     EWCount = static_cast<LwLong>(emittedWaves.size());
     StCount = static_cast<LwLong>(structures.size());
     AtCount = 0;
@@ -232,7 +241,8 @@ void LwDocScattering::ExpandIncidentWave(LwPartialWaveSource& expansion, LwVecto
     CurrSize_l_ = entry.TVector.VectorSize();
     if (CurrSize_l_ <= 0)
         throw LwError("Please set CurrSize_l_");
-    LwWaveReexpansion reexpansion;
+    std::optional<LwWaveReexpansion> own;
+    LwWaveReexpansion& reexpansion = reexpansion_ ? *reexpansion_ : own.emplace();
     reexpansion.SetEPS(EPS);
     reexpansion.SetSize_l(CurrSize_l_);
     reexpansion.ExpandToSource(expansion, wave);

@@ -44,6 +44,7 @@ class LwDocScatteringPhaseShift;
 class LwEmitterEntry;
 class LwNotifyTerminate;
 class LwPhaseShiftEntry;
+class LwWaveReexpansion;
 
 class LwScatteringData
 {
@@ -167,6 +168,12 @@ public:
     // LwError.
     bool LoadSave(LwBarnXml& doc);
     bool LoadSaveData(LwBarnXml& doc, const std::string& rackName);
+
+private:
+    // The re-expansion calculator of a running Calculate, shared by its atom
+    // steps so that its sampling spheres are built once per L; null outside
+    // Calculate (an atom step called alone uses a calculator of its own).
+    LwWaveReexpansion* reexpansion_ = nullptr;
 };
 
 // The record list: one item rack per record (Barn list element).

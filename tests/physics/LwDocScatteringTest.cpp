@@ -371,6 +371,36 @@ TEST(LwDocScatteringTest, ResultDoesNotDependOnTheThreadCount)
     }
 }
 
+// The atom steps called one by one (each with a re-expansion calculator of
+// its own) give what the whole calculation gives with one calculator
+// shared by all atoms.
+TEST(LwDocScatteringTest, AtomStepsAloneGiveTheSameWaves)
+{
+    LwDocScatteringPhaseShift phase;
+    Entries(phase) = {PhaseShift("E", 300, {0.4, 0.2}), PhaseShift("A", 300, {0.9, 0.5, 0.2}),
+                      PhaseShift("B", 300, {0.7, 0.3}, {std::log(1.0 * kAngstrom)})};
+    const LwCluster cluster = {{Atom("E", "Cu", 0, 0, 0), Atom("A", "Cu", 0, 1.2 * kAngstrom, 1.9 * kAngstrom),
+                                Atom("B", "Fe", 0.4 * kAngstrom, 0, 2.7 * kAngstrom),
+                                Atom("A", "Cu", -1.5 * kAngstrom, 0.2 * kAngstrom, 3.1 * kAngstrom)}};
+    const std::vector<LwEmitterEntry> emitted = {Emitted(300, SingleCoefficient(2, 1, 1))};
+    CalculationRun whole;
+    whole.doc.Version = LwDocScattering::kMultipleScattering;
+    Calculate(whole, cluster, emitted, phase);
+
+    LwDocScattering alone;
+    LwCluster structures = cluster;
+    testing::internal::CaptureStdout();
+    LwScatteringData& record = alone.AddScatteringData(structures, emitted, phase);
+    for (LwLong atom = 0; atom < 4; ++atom)
+        alone.OneCalculateVer2(record, phase, 0, atom);
+    testing::internal::GetCapturedStdout();
+    for (int atom = 1; atom < 4; ++atom) {
+        SCOPED_TRACE(atom);
+        EXPECT_TRUE(SameBits(record.NextListScatterer.Sources()[atom].Outgoing(),
+                             whole.doc.ListScatteringData[0].NextListScatterer.Sources()[atom].Outgoing()));
+    }
+}
+
 // The console lines of a calculation of two emitted waves: a record is
 // complete before the next one is set up; indices in the progress line
 // count from 1.
