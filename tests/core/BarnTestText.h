@@ -42,6 +42,18 @@ inline std::string WrittenText(const LwBarnXml& doc)
     return out;
 }
 
+// Runs `write(doc)` on a write-mode document inside a top rack "d" and returns
+// the written text.
+template <class Write>
+std::string WriteInD(Write write)
+{
+    LwBarnXml doc("w");
+    doc.OpenRack("d");
+    write(doc);
+    doc.CloseRack("d");
+    return WrittenText(doc);
+}
+
 // The racks below `rack` as "[tag text](children),[tag text]..." in order.
 inline std::string Shape(const LwBarnXmlRack& rack)
 {

@@ -16,20 +16,10 @@
 #include <vector>
 
 using barn_test::Parse;
+using barn_test::WriteInD;
 using barn_test::WrittenText;
 
 namespace {
-
-// Writes one element inside a top rack "d" and returns the document text.
-template <class Write>
-std::string WriteInD(Write write)
-{
-    LwBarnXml doc("w");
-    doc.OpenRack("d");
-    write(doc);
-    doc.CloseRack("d");
-    return WrittenText(doc);
-}
 
 // A read-mode document whose current rack is the top rack "d" of `text`.
 std::unique_ptr<LwBarnXml> ReadInD(const std::string& text)
