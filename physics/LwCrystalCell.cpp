@@ -34,7 +34,7 @@ bool IsThreeVector(const LwLDoubleMatrix& v)
 
 LwAtomAttr::LwAtomAttr() : PositionTexts(3), Position(Vector3(0, 0, 0)) {}
 
-LwAtomAttr::LwAtomAttr(LwAtomAttr&& other) noexcept
+LwAtomAttr::LwAtomAttr(LwAtomAttr&& other)
     : Element(std::move(other.Element)),
       PositionTexts(std::move(other.PositionTexts)),
       Site(other.Site),
@@ -45,7 +45,7 @@ LwAtomAttr::LwAtomAttr(LwAtomAttr&& other) noexcept
     other.PositionTexts.clear();
 }
 
-LwAtomAttr& LwAtomAttr::operator=(LwAtomAttr&& other) noexcept
+LwAtomAttr& LwAtomAttr::operator=(LwAtomAttr&& other)
 {
     if (this == &other)
         return *this;

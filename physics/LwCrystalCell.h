@@ -31,12 +31,12 @@ public:
     // position (0, 0, 0).
     LwAtomAttr();
     LwAtomAttr(const LwAtomAttr& other) = default;
-    LwAtomAttr(LwAtomAttr&& other) noexcept;
+    LwAtomAttr(LwAtomAttr&& other);
     virtual ~LwAtomAttr() = default;
 
     // Copies element, position texts, site, value and position.
     virtual LwAtomAttr& operator=(const LwAtomAttr& other) = default;
-    LwAtomAttr& operator=(LwAtomAttr&& other) noexcept;
+    LwAtomAttr& operator=(LwAtomAttr&& other);
 
     std::string Element;                 // element symbol
     std::vector<std::string> PositionTexts;  // coefficients of S_0, S_1, S_2
