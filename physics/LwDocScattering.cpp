@@ -221,6 +221,11 @@ void LwDocScattering::ScatterAtAtom(LwVectorFreeElectron& incident, LwLong atom,
                                     const LwDocScatteringPhaseShift& phaseShift)
 {
     const LwPhaseShiftEntry& entry = EntryOfAtom(record, phaseShift, atom);
+    // Re-centring drops every source at the atom's own place; an atom on top
+    // of the emitter is left without any wave to scatter.
+    if (incident.Sources().empty())
+        throw LwError("Atom " + IntToString(atom)
+                      + " lies at the position of the emitter: there is no incident wave to scatter");
     ScatterAtSource(record.NextListScatterer.Sources()[atom], incident, entry);
 }
 

@@ -501,6 +501,7 @@ TEST(LwDocScatteringTest, ReportsWhatStopsTheCalculation)
     const LwCluster chain = {{Atom("E", "Cu", 0, 0, 0), Atom("A", "Cu", 0, 0, 2 * kAngstrom),
                                            Atom("A", "Cu", 0, 0, 4 * kAngstrom)}};
     const LwCluster noT = {{Atom("E", "Cu", 0, 0, 0), Atom("N", "Cu", 0, 0, 2 * kAngstrom)}};
+    const LwCluster onTop = {{Atom("E", "Cu", 0, 0, 0), Atom("A", "Cu", 0, 0, 0)}};
     struct Case
     {
         const char* what;
@@ -523,6 +524,8 @@ TEST(LwDocScatteringTest, ReportsWhatStopsTheCalculation)
          "The phase shift data of atom 1 (A) has no radial grid (LnX): the multiple-scattering method needs the "
          "atom radius"},
         {"no t-vector", 0, 1, noT, "Please set CurrSize_l_"},
+        {"atom on the emitter", 0, 1, onTop,
+         "Atom 1 lies at the position of the emitter: there is no incident wave to scatter"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
