@@ -5,6 +5,9 @@
 // program uses it. Each method on one thread and on every core.
 //
 //   build/benchmarks/bench_doc_scattering
+//
+// On a machine that other work keeps busy, the all-core figures depend on
+// OpenMP's idle threads spinning; OMP_WAIT_POLICY=passive makes them yield.
 
 #include "LwClusterAtom.h"
 #include "LwDocFinalState.h"
