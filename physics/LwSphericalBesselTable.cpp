@@ -15,6 +15,11 @@ constexpr double kSeriesTerm = 1e-18;
 // Miller's recurrence starts where n_l has grown by this factor beyond the
 // highest order wanted: the start error then decays to ~1e-36 at order N.
 constexpr double kMillerGrowth = 1e-18;
+// Above this argument, and for orders below x / 2, both recurrences run
+// upwards: j_l and n_l oscillate with slowly varying amplitude there, so the
+// upward recurrence is stable, while Miller's start order would lie near x
+// (the search for it would take of the order of x steps).
+constexpr double kUpwardArgument = 1000.0;
 // The power series of j_l near the overflow order stop at this absolute term.
 constexpr double kOverflowSeriesTerm = 1e-74;
 
@@ -147,6 +152,15 @@ void LwSphericalBesselTable::Compute(LwLong N, double x, std::vector<double>& jt
     n[1] = n1;
     if (N == 1)
         return;
+
+    if (x > kUpwardArgument && x > 2.0 * N) {
+        for (LwLong l = 1; l < N; ++l) {
+            const double f = static_cast<double>(2 * l + 1) / x;
+            j[l + 1] = f * j[l] - j[l - 1];
+            n[l + 1] = f * n[l] - n[l - 1];
+        }
+        return;
+    }
 
     // Upward recurrence of n (stable: n grows with l). It runs past N until n
     // has grown by 1/kMillerGrowth, which fixes Miller's start order M, or

@@ -262,3 +262,26 @@ TEST(LwSphericalBesselTable, ReusedTableGivesTheSameValuesAsAFreshOne)
         }
     }
 }
+
+TEST(LwSphericalBesselTable, LargeArgumentsAgreeWithBoost)
+{
+    // Arguments far beyond any k r of a cluster (a source evaluated metres
+    // away) must still give finite, correct values, quickly.
+    for (double x : {2.0e3, 1.0e6, 1.0e11}) {
+        for (LwLong L : {2, 12, 40}) {
+            SCOPED_TRACE("x=" + std::to_string(x) + " L=" + std::to_string(L));
+            LwSphericalBesselTable t;
+            t.Set(L, x);
+            std::vector<std::complex<double>> plus;
+            t.GetHankelPlus(plus);
+            ASSERT_EQ(plus.size(), static_cast<size_t>(L));
+            for (LwLong l = 0; l < L; ++l) {
+                const double j = boost::math::sph_bessel(l, x);
+                const double n = boost::math::sph_neumann(l, x);
+                // Absolute error relative to the amplitude 1/x of both functions.
+                EXPECT_NEAR(plus[l].real() * x, j * x, 1e-9) << l;
+                EXPECT_NEAR(plus[l].imag() * x, n * x, 1e-9) << l;
+            }
+        }
+    }
+}

@@ -1,0 +1,141 @@
+// The multiple-scattering calculation on fcc copper clusters around an
+// emitter at a lattice site: every site within 4.5 A (43 atoms) or 6.8 A
+// (135 atoms), 500 eV, a p_z emitted wave, phase shifts for twelve l values
+// (a model set decaying with l, outer radius 1.3 A), EPS 0.01 as the console
+// program uses it. Each method on one thread and on every core.
+//
+//   build/benchmarks/bench_doc_scattering
+//
+// On a machine that other work keeps busy, the all-core figures depend on
+// OpenMP's idle threads spinning; OMP_WAIT_POLICY=passive makes them yield.
+
+#include "LwClusterAtom.h"
+#include "LwDocFinalState.h"
+#include "LwDocScattering.h"
+#include "LwDocScatteringPhaseShift.h"
+#include "LwNotifyTerminate.h"
+
+#include <benchmark/benchmark.h>
+#include <omp.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <fcntl.h>
+#include <iostream>
+#include <string>
+#include <vector>
+
+namespace
+{
+constexpr double kLattice = 3.615e-10;  // copper, m
+constexpr double kEnergy = 500;         // eV
+
+LwStructure FccCluster(double radius)
+{
+    LwStructure atoms;
+    const int n = static_cast<int>(std::ceil(2 * radius / kLattice)) + 1;
+    for (int i = -n; i <= n; ++i)
+        for (int j = -n; j <= n; ++j)
+            for (int k = -n; k <= n; ++k) {
+                if ((i + j + k) % 2 != 0)
+                    continue;  // fcc sites: integer half-lattice coordinates of even sum
+                const double x = i * kLattice / 2, y = j * kLattice / 2, z = k * kLattice / 2;
+                if (x * x + y * y + z * z > radius * radius)
+                    continue;
+                LwClusterAtom atom;
+                atom.Position_[0] = x;
+                atom.Position_[1] = y;
+                atom.Position_[2] = z;
+                atom.Name_ = "Cu";
+                atom.Atom_ = "Cu";
+                atoms.push_back(atom);
+            }
+    return atoms;
+}
+
+LwDocScatteringPhaseShift CopperPhaseShifts()
+{
+    LwDocScatteringPhaseShift phase;
+    LwPhaseShiftEntry entry;
+    entry.AtomName = "Cu";
+    entry.AtomElement = "Cu";
+    entry.Ek_eV = kEnergy;
+    const int L = 12;
+    entry.TVector.Create(L);
+    for (int l = 0; l < L; ++l) {
+        const double delta = 1.2 * std::exp(-0.35 * l);
+        entry.TVector[l] = std::exp(LComplex(0, 2 * delta)) - LComplex(1, 0);
+    }
+    entry.LnX = {std::log(0.5e-10), std::log(1.3e-10)};
+    phase.ListScatteringPhaseShift.push_back(entry);
+    return phase;
+}
+
+// Standard output goes to /dev/null while the calculation prints its
+// progress lines.
+class QuietStdout
+{
+public:
+    QuietStdout()
+    {
+        std::cout.flush();
+        std::fflush(stdout);
+        saved_ = dup(1);
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, 1);
+        close(null);
+    }
+    ~QuietStdout()
+    {
+        std::cout.flush();
+        std::fflush(stdout);
+        dup2(saved_, 1);
+        close(saved_);
+    }
+
+private:
+    int saved_;
+};
+
+// Arguments: cluster radius (0.1 A), method, threads (0: every core).
+void BM_Calculate(benchmark::State& state)
+{
+    const double radius = state.range(0) * 1e-11;
+    const LwLong method = static_cast<LwLong>(state.range(1));
+    const int threads = state.range(2) > 0 ? static_cast<int>(state.range(2)) : omp_get_num_procs();
+    const LwStructure structure = FccCluster(radius);
+    const LwDocScatteringPhaseShift phase = CopperPhaseShifts();
+    LwEmitterEntry emitted;
+    emitted.Ek = kEnergy;
+    emitted.coeff.SetSizeZero(2);
+    emitted.coeff(1, 0) = LComplex(1, 0);
+    const std::vector<LwEmitterEntry> waves = {emitted};
+    omp_set_num_threads(threads);
+    for (auto _ : state) {
+        LwCluster cluster = {structure};
+        LwDocScattering doc;
+        doc.Version = method;
+        doc.EPS = 0.01;
+        LwNotifyTerminateThreadCalculation never;
+        QuietStdout quiet;
+        doc.Calculate(never, cluster, waves, phase);
+        benchmark::DoNotOptimize(doc.ListScatteringData.data());
+    }
+    state.counters["atoms"] = static_cast<double>(structure.size());
+    state.counters["threads"] = threads;
+}
+
+void Configurations(benchmark::internal::Benchmark* b)
+{
+    for (int radius : {45, 68})
+        for (int method : {0, 2, 1})
+            for (int threads : {1, 0})
+                b->Args({radius, method, threads});
+}
+} // namespace
+
+BENCHMARK(BM_Calculate)->Apply(Configurations)->ArgNames({"radius_0.1A", "method", "threads"})
+    ->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
+
+BENCHMARK_MAIN();

@@ -1,0 +1,216 @@
+// Writes the input documents of the copper example of cmd_drev:
+//
+//   cluster.xml_cl       copper atoms within kClusterRadius of an emitter
+//                        two layers below a (001) surface
+//   emitter.xml_emt      a p wave (l = 1, m = 0) of kKineticEnergy, as from
+//                        a 1s level excited by light polarised along z
+//   phaseshift.xml_ph    phase shifts of the copper muffin-tin atom at that
+//                        energy, from the radial equation
+//   fluctuation.xml_flu  300 K, Debye model with Theta_D(Cu) = 343 K
+//
+// Usage: make_example [output folder]   (default: the current folder)
+//
+// Every document goes through the library's own serializer, so the files
+// have the layout cmd_drev reads. Lengths: Angstrom in the cluster
+// document, metres in the phase-shift document's radial grid.
+
+#include "LwBarnFile.h"
+#include "LwClusterAtom.h"
+#include "LwClusterDocument.h"
+#include "LwCrystalCell.h"
+#include "LwDocFinalState.h"
+#include "LwDocFluctuation.h"
+#include "LwDocScatteringPhaseShift.h"
+#include "LwError.h"
+#include "MuffinTinPhaseShift.h"
+
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace
+{
+// Copper: fcc, cube edge at room temperature (Angstrom), atomic number.
+constexpr double kLatticeConstant = 3.615;
+constexpr int kCopperZ = 29;
+
+// The cluster: every atom within this distance of the emitter (Angstrom)
+// that does not lie above the surface layer. The emitter sits at the origin
+// in the third layer from the surface: the surface layer is at z = a, so two
+// layers lie above the emitter and forward scattering along [001] and [011]
+// shows in the pattern.
+constexpr double kClusterRadius = 4.6;
+constexpr double kSurfaceZ = kLatticeConstant;
+
+// The electron: kinetic energy (eV) and the number of l values of the phase
+// shifts (l = 0 ... kLCount - 1); k R_mt is about 14.6 at 500 eV, and the
+// phase shifts above l = 11 stay below a few degrees.
+constexpr double kKineticEnergy = 500.0;
+constexpr int kLCount = 12;
+
+// The muffin-tin potential: neighbours within this distance (Angstrom) add
+// their spherically averaged potential; the radial grid runs from kRMin (m)
+// to the touching-sphere radius a / (2 sqrt 2) in kGridPoints points, with
+// kStepsPerInterval Runge-Kutta steps across each interval.
+constexpr double kNeighbourCutoff = 3 * kLatticeConstant;
+constexpr double kRMin = 1e-15;
+constexpr int kGridPoints = 1201;
+constexpr int kStepsPerInterval = 8;
+
+// Thermal vibration.
+constexpr double kTemperature = 300.0;
+constexpr double kDebyeTemperature = 343.0;
+
+struct Point
+{
+    double x, y, z;
+    double Length() const { return std::sqrt(x * x + y * y + z * z); }
+};
+
+// Every atom of the crystal within `radius` of the origin, from the cubic
+// cell: translations by the cube edges of the cell's basis (the four atoms
+// of the cube), which reach every site exactly once.
+std::vector<Point> CrystalAtoms(const LwCrystalCell& cell, double radius)
+{
+    const int n = int(std::ceil(radius / kLatticeConstant)) + 1;
+    std::vector<Point> atoms;
+    for (int i = -n; i <= n; ++i)
+        for (int j = -n; j <= n; ++j)
+            for (int k = -n; k <= n; ++k)
+                for (const LwAtomAttr& atom : cell.Atoms) {
+                    Point p{0, 0, 0};
+                    double* c[3] = {&p.x, &p.y, &p.z};
+                    for (int e = 0; e < 3; ++e)
+                        *c[e] = double(i * cell.ScaledAxes[0][e] + j * cell.ScaledAxes[1][e] +
+                                       k * cell.ScaledAxes[2][e] + atom.Position[e]);
+                    if (p.Length() <= radius + 1e-9)
+                        atoms.push_back(p);
+                }
+    return atoms;
+}
+
+LwCluster MakeCluster(const LwCrystalCell& cell)
+{
+    LwStructure structure;
+    for (const Point& p : CrystalAtoms(cell, kClusterRadius)) {
+        if (p.z > kSurfaceZ + 1e-9)
+            continue;
+        LwClusterAtom atom;
+        atom.Name_ = "Cu";
+        atom.Atom_ = "Cu";
+        LwLDoubleMatrix r(3);
+        r[0] = p.x;
+        r[1] = p.y;
+        r[2] = p.z;
+        atom.SetPositionAngstrom(r);
+        structure.push_back(atom);
+    }
+    // Emitter first, then by distance; the same checks as cmd_drev's loader.
+    CheckStructure(structure);
+    return LwCluster{structure};
+}
+
+LwPhaseShiftEntry MakePhaseShiftEntry(const LwCrystalCell& cell)
+{
+    std::vector<double> neighbours;
+    for (const Point& p : CrystalAtoms(cell, kNeighbourCutoff))
+        if (p.Length() > 1e-6)
+            neighbours.push_back(p.Length() * 1e-10);
+    const double rMuffinTin = kLatticeConstant / (2 * std::sqrt(2.0)) * 1e-10;
+    LwAtomicPotentialTable table =
+        example::MakeMuffinTinTable(kCopperZ, neighbours, kRMin, rMuffinTin, kGridPoints);
+
+    LwPhaseShiftEntry entry;
+    entry.Ek_eV = kKineticEnergy;
+    entry.AtomName = "Cu";
+    entry.AtomElement = "Cu";
+    entry.FileName = "make_example";
+    entry.AtomicPotential.table = &table;
+    entry.AtomicPotential.E = kKineticEnergy;
+    const example::RadialSolutions solutions = example::IntegrateRadialEquation(
+        entry.AtomicPotential, table.x, kLCount, kStepsPerInterval);
+    // The table lives only here; the entry keeps no link to it.
+    entry.AtomicPotential.table = nullptr;
+
+    std::vector<double> gEnd(kLCount), dgEnd(kLCount);
+    for (int l = 0; l < kLCount; ++l) {
+        gEnd[l] = solutions.g[l].back();
+        dgEnd[l] = solutions.dg[l].back();
+    }
+    const std::vector<double> delta = example::PhaseShiftsFromMatching(
+        gEnd, dgEnd, example::WaveNumber(kKineticEnergy), rMuffinTin);
+
+    entry.PhaseShiftValue.Create(kLCount);
+    for (int l = 0; l < kLCount; ++l)
+        entry.PhaseShiftValue[l] = delta[l] * 180.0 / M_PI;
+
+    // Radial data: P_l = R_l = r^l g_l and its derivative r dR_l/dr =
+    // r^l (l g_l + g_l'); L_l = g_l and DLDLnX_l = g_l'.
+    entry.LnX = table.x;
+    entry.P.assign(kLCount, std::vector<double>(table.x.size()));
+    entry.DPDLnX = entry.P;
+    entry.L = solutions.g;
+    entry.DLDLnX = solutions.dg;
+    for (int l = 0; l < kLCount; ++l)
+        for (std::size_t i = 0; i < table.x.size(); ++i) {
+            const double rl = std::pow(table.a[i], l);
+            entry.P[l][i] = rl * solutions.g[l][i];
+            entry.DPDLnX[l][i] = rl * (l * solutions.g[l][i] + solutions.dg[l][i]);
+        }
+    return entry;
+}
+
+template <class Write>
+void WriteDocument(const std::string& fileName, Write write)
+{
+    LwBarnFile file(fileName, "w");
+    write(file);
+    file.Save();
+    std::printf("wrote %s\n", fileName.c_str());
+}
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const std::string folder = argc > 1 ? std::string(argv[1]) + "/" : std::string();
+    try {
+        LwCrystalCell cell;
+        cell.MakeFccCell("Cu", "Cu", kLatticeConstant);
+
+        LwCluster cluster = MakeCluster(cell);
+        WriteDocument(folder + "cluster.xml_cl", [&](LwBarnXml& doc) {
+            LoadSaveCrystalStructureData(cluster, doc, false);
+        });
+        std::printf("cluster: %d atoms\n", int(cluster[0].size()));
+
+        LwDocFinalState emitted;
+        LwEmitterEntry wave;
+        wave.Ek = kKineticEnergy;
+        wave.Ratio = 1.0;
+        wave.coeff.SetSizeZero(2);
+        wave.coeff(1, 0) = LComplex(1, 0);
+        emitted.ListEmitter.push_back(wave);
+        WriteDocument(folder + "emitter.xml_emt", [&](LwBarnXml& doc) { emitted.LoadSave(doc); });
+
+        LwDocScatteringPhaseShift phaseShifts;
+        phaseShifts.ListScatteringPhaseShift.push_back(MakePhaseShiftEntry(cell));
+        const LwLDoubleMatrix& delta = phaseShifts.ListScatteringPhaseShift[0].PhaseShiftValue;
+        for (int l = 0; l < kLCount; ++l)
+            std::printf("delta_%d = %10.4f deg\n", l, double(delta[l]));
+        WriteDocument(folder + "phaseshift.xml_ph",
+                      [&](LwBarnXml& doc) { phaseShifts.LoadSave(doc); });
+
+        LwDocFluctuation fluctuation;
+        fluctuation.Temperature_K_ = kTemperature;
+        fluctuation.DebyeElement_ = {"Cu"};
+        fluctuation.DebyeTemperature_K_ = {kDebyeTemperature};
+        fluctuation.IsUseUisoDebyeModel_ = true;
+        WriteDocument(folder + "fluctuation.xml_flu",
+                      [&](LwBarnXml& doc) { fluctuation.LoadSave(doc); });
+    } catch (const LwError& e) {
+        std::fprintf(stderr, "make_example: %s\n", e.what());
+        return 1;
+    }
+    return 0;
+}
