@@ -15,6 +15,9 @@
 #include <array>
 #include <vector>
 
+class LwDebye;
+class LwDocFluctuation;
+class LwDocScattering;
 class LwNotifyTerminate;
 
 class LwDocPattern
@@ -22,6 +25,11 @@ class LwDocPattern
 public:
     virtual ~LwDocPattern() = default;
 
+    // The whole calculation: Prepare, then CalcStructureLoop. It never
+    // reports an error: any exception of either ends it quietly, with the
+    // planes as far as they were filled (LwDocPatternRecords.cpp).
+    virtual void Calculate(LwNotifyTerminate& stop, LwDocScattering& scattering,
+                           const LwDocFluctuation& fluctuation, const LwDebye& debye);
     // Builds the projection grid from N and the subclass's parameters and
     // assigns it to Grid: every plane starts at 0 again.
     virtual void InitSphericalMap() = 0;
@@ -48,6 +56,27 @@ public:
     //   plane 2: |A|^2      (the scattered waves alone)
     //   plane 3: |A + iB|^2 (the pattern with the direct wave turned by 90 deg)
     // times the depth factor. Planes 4 and up are not written.
+
+    // Refuses Type 1 with scattering versions 1 and 2 (LwError "The
+    // conbination of Version and Type is not permitted").
+    static void CheckVersionAndType(const LwDocScattering& scattering, LwLong type);
+
+    // Checks Version and Type, builds Rotation and a new grid (zero planes),
+    // and, unless the fluctuation settings keep the cluster's U, sets U of
+    // both wave lists of every record by the Einstein or the Debye model.
+    // Changes the scattering document's records in place.
+    void Prepare(LwDocScattering& scattering, const LwDocFluctuation& fluctuation,
+                 const LwDebye& debye);
+
+    // PrepareWorkingWave with record i's ListScatterer; LwError "ERROR
+    // INDEX" for an i outside the record list.
+    void PrepareStructure(const LwDocScattering& scattering, int i);
+
+    // The angles of the grid once, then every selected record in index
+    // order: "START: STRUCTURE LOOP=i/n" before and "END: STRUCTURE LOOP=i"
+    // after each computed record on standard output, the stop query asked
+    // before each record.
+    void CalcStructureLoop(LwNotifyTerminate& stop, const LwDocScattering& scattering);
 
     // Rotation = EulerRotationMatrix(-a, b, -c) of the Euler angles (radians).
     void SetRotationFromEulerAngles();
