@@ -1,0 +1,62 @@
+#pragma once
+// Everything one cmd_drev run loads and computes: one document for the whole
+// process, created on the first Instance() and never freed, so the steps and
+// calculations work on its members in place. Also the loaders that fill it
+// from the input files and the check that creates an output file up front.
+
+#include "LwClusterAtom.h"
+#include "LwCrystalTable.h"
+#include "LwDebye.h"
+#include "LwDocFinalState.h"
+#include "LwDocFluctuation.h"
+#include "LwDocPattern.h"
+#include "LwDocScattering.h"
+#include "LwDocScatteringPhaseShift.h"
+
+#include <memory>
+#include <string>
+
+class LwSimulationDocument
+{
+public:
+    static LwSimulationDocument& Instance();
+
+    LwSimulationDocument(const LwSimulationDocument&) = delete;
+    LwSimulationDocument& operator=(const LwSimulationDocument&) = delete;
+
+    LwCluster Cluster;                                      // structures, each a list of atoms
+    LwDocFinalState EmittedWave;                            // emitted waves
+    std::unique_ptr<LwDocScatteringPhaseShift> PhaseShift;  // phase shifts
+    std::unique_ptr<LwDocScattering> Scattering;            // scattered waves
+    LwDocPattern_Diana Gnomonic;                            // view angle 60 degrees
+    LwDocPattern_EquidistantCylindrical EquidistantCylindrical;
+    LwDocPattern_AzimuthalEquidistant AzimuthalEquidistant;
+    LwDocPattern_StereoProjection Stereographic;            // view angle 90 degrees
+    LwDocPattern_Orthographic Orthographic;
+    LwDocPattern_OneDimensional OneDimensional;
+    LwCrystalTable CrystalTable;                            // the built-in cells
+    LwDebye Debye;                                          // atomic weights, thermal vibration
+    LwDocFluctuation Fluctuation;                           // temperature and Debye temperatures
+
+private:
+    LwSimulationDocument();
+};
+
+// Creates (or truncates to length 0) an output file and closes it again, so an
+// unwritable output stops a run before any calculation. Throws LwError
+// "File Cannot Write <name>".
+void CheckFileWritable(const std::string& fileName);
+
+// Reads a cluster from an ".xml_cl" document or extended XYZ text (by the exact
+// extension), checking every structure; prints the structure count and the
+// atom count of the first structure. Throws "Cannot load cluster file. Please
+// use .xyz or .xml_cl" for another extension and "Cluster is empity" when no
+// structure was read.
+void LoadClusterFile(LwCluster& cluster, const std::string& fileName);
+
+// Each reads the whole Barn file and hands it to the document's serializer. A
+// file without the document's root rack leaves the document as it was.
+void LoadEmittedWaveFile(LwDocFinalState& document, const std::string& fileName);
+void LoadPhaseShiftFile(LwDocScatteringPhaseShift& document, const std::string& fileName);
+void LoadFluctuationFile(LwDocFluctuation& document, const std::string& fileName);
+void LoadScatteredWaveFile(LwDocScattering& document, const std::string& fileName);

@@ -1,0 +1,93 @@
+#include "SimulationSteps.h"
+
+#include "LwDocData.h"
+#include "LwError.h"
+#include "LwInfoMap.h"
+#include "LwMatrixArithmetic.h"
+#include "LwNotifyTerminate.h"
+#include "LwQBarnFile.h"
+#include "LwSimulationDocument.h"
+
+#include <QString>
+
+#include <cstdio>
+
+void CalculateScattering(std::string& scatteredWaveFileName, LwLong method)
+{
+    LwSimulationDocument& sim = LwSimulationDocument::Instance();
+    LwDocScattering& scattering = *sim.Scattering;
+    LwNotifyTerminateThreadCalculation stop;
+
+    scattering.EPS = 0.01;
+    scattering.Version = method;
+    scattering.MultiScattering = 1;
+    scattering.OutputFileName_ = scatteredWaveFileName;
+    std::printf("Calculation start\n");
+    std::fflush(stdout);
+    scattering.Calculate(stop, sim.Cluster, sim.EmittedWave.ListEmitter, *sim.PhaseShift);
+    std::printf("Calculation finished\n");
+    std::fflush(stdout);
+}
+
+namespace {
+
+// Stores one plane of the grid as the document's image and writes the
+// document. The file is saved explicitly so that a write error reaches main.
+void SavePlane(LwDocData& image, const LwLDoubleMatrix& plane, const std::string& fileName)
+{
+    LwMatrixArithmetic convert;
+    image.Images.clear();
+    image.Images[image.CurrentChannel] = convert.ToFloatMatrix(plane);
+    LwQBarnFile file(QString::fromLatin1(fileName.data(), static_cast<int>(fileName.size())),
+                     QStringLiteral("w"));
+    image.Serialize(file);
+    file.Save();
+}
+
+}  // namespace
+
+void CalculatePattern(double resolution_deg, double limitClusterSize_m, double lowerLimit_m,
+                      const std::string& imageFileName, bool isI0, const std::string& i0FileName,
+                      LwLong mapping, double meanFreePath_m, bool byEmitterDistance,
+                      bool byDepth)
+{
+    LwSimulationDocument& sim = LwSimulationDocument::Instance();
+    LwNotifyTerminateThreadCalculation stop;
+
+    LwDocPattern* pattern = nullptr;
+    std::string projectionName;
+    if (mapping == 0) {
+        sim.AzimuthalEquidistant.Resolution_deg_ = resolution_deg;
+        pattern = &sim.AzimuthalEquidistant;
+        projectionName = "AzimuthalEquidistant";
+    } else if (mapping == 1) {
+        sim.EquidistantCylindrical.Resolution_deg_ = resolution_deg;
+        pattern = &sim.EquidistantCylindrical;
+        projectionName = "EquidistantCylindrical";
+    } else {
+        throw LwError("Undefined mapping method");
+    }
+
+    LwDocScattering& scattering = *sim.Scattering;
+    const int records = static_cast<int>(scattering.ListScatteringData.size());
+    std::printf("Scattering data =%ld\n", static_cast<long>(records));
+    pattern->SetRecordSelection(records, true);
+    pattern->ClusterSizeLimit_m_ = limitClusterSize_m;
+    pattern->LowerLimit_m_ = lowerLimit_m;
+    pattern->MeanFreePath_m_ = meanFreePath_m;
+    pattern->IsAttenuateByEmitterDistance_ = byEmitterDistance;
+    pattern->IsAttenuateByDepth_ = byDepth;
+    pattern->InitSphericalMap();
+
+    std::printf("Start pattern calculation....\n");
+    std::fflush(stdout);
+    pattern->Prepare(scattering, sim.Fluctuation, sim.Debye);
+    pattern->Calculate(stop, scattering, sim.Fluctuation, sim.Debye);
+
+    LwDocData image;
+    SetInfoString(image.InfoString, "__SphereProjection.Name", projectionName);
+    std::printf("Save to file....\n");
+    std::fflush(stdout);
+    SavePlane(image, pattern->Grid.Planes[0], imageFileName);
+    if (isI0) SavePlane(image, pattern->Grid.Planes[1], i0FileName);
+}

@@ -1,0 +1,88 @@
+// cmd_drev: console simulator of photoelectron diffraction patterns.
+//
+// The scattering step reads a cluster, emitted waves and phase shifts, runs
+// the multiple-scattering calculation and saves the scattered wave; the
+// pattern step reads a fluctuation document (and the scattered wave, unless
+// the scattering step has just computed it) and saves the pattern image.
+
+#include "CommandLineParameters.h"
+#include "LwADateTime.h"
+#include "LwError.h"
+#include "LwFileQt.h"
+#include "LwSimulationDocument.h"
+#include "SimulationSteps.h"
+#include "TextUtilities.h"
+
+#include <QString>
+
+#include <cstdio>
+#include <string>
+
+int main(int argc, char** argv)
+{
+    try {
+        CommandLineParameters p;
+        p.Parse(argc, argv);
+        if (!p.Proceed) {
+            PrintUsage();
+            return 0;
+        }
+
+        // The atomic weights lie beside the program.
+        {
+            const std::string name = GetFileDirectory(argv[0]) + "AtomicWeight.txt";
+            LwFileQt file(QString::fromUtf8(name.c_str()), "r");
+            std::string text;
+            file.ReadAll(text);
+            LwSimulationDocument::Instance().Debye.LoadAtomicWeight(text);
+        }
+        LwSimulationDocument& sim = LwSimulationDocument::Instance();
+
+        LwADateTime start, end;
+        start.SetNow();
+
+        // Every output file is created before any input is read, so an
+        // unwritable one stops the run before the calculation.
+        if (p.IsScatteringStep) CheckFileWritable(p.ScatteredWaveFileName);
+        if (p.IsPatternStep) {
+            CheckFileWritable(p.PatternImageFileName);
+            if (p.IsI0Image) CheckFileWritable(p.I0ImageFileName);
+        }
+
+        if (p.IsScatteringStep) {
+            LoadClusterFile(sim.Cluster, p.ClusterFileName);
+            std::printf("Cluster loaded\n");
+            LoadEmittedWaveFile(sim.EmittedWave, p.EmittedWaveFileName);
+            std::printf("Emitter loaded\n");
+            LoadPhaseShiftFile(*sim.PhaseShift, p.PhaseShiftFileName);
+            std::printf("Phase shift loaded\n");
+            std::fflush(stdout);
+            CalculateScattering(p.ScatteredWaveFileName, p.ScatteringMethod);
+        }
+        if (p.IsPatternStep) {
+            LoadFluctuationFile(sim.Fluctuation, p.FluctuationFileName);
+            std::printf("Fluctuation loaded\n");
+            if (!p.IsScatteringStep) {
+                std::printf("Loading scattering wave\n");
+                std::fflush(stdout);
+                LoadScatteredWaveFile(*sim.Scattering, p.ScatteredWaveFileName);
+                std::printf("Loaded..");
+            }
+            std::fflush(stdout);
+            CalculatePattern(p.Resolution_deg, p.LimitClusterSize_m, p.LowerLimit_m,
+                             p.PatternImageFileName, p.IsI0Image, p.I0ImageFileName,
+                             p.MappingMethod, p.MeanFreePath_m,
+                             p.IsMeanFreePathByEmitterDistance, p.IsMeanFreePathByDepth);
+        }
+
+        end.SetNow();
+        std::printf("Finished: Calcuation time(s)= %ld\n",
+                    static_cast<long>(static_cast<LwLong>(end.DiffSeconds(start))));
+        return 0;
+    } catch (const LwError& e) {
+        std::printf("Error: %s\n", e.Message().c_str());
+        return -1;
+    } catch (...) {
+        return -1;
+    }
+}
