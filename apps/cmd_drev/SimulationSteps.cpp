@@ -54,6 +54,10 @@ void CalculatePattern(double resolution_deg, double limitClusterSize_m, double l
     LwSimulationDocument& sim = LwSimulationDocument::Instance();
     LwNotifyTerminateThreadCalculation stop;
 
+    // The pattern calculation ends quietly on its own errors; a negative
+    // mean free path would leave an image of zeros behind a successful run.
+    if (meanFreePath_m < 0) throw LwError("Mean free path must not be negative");
+
     LwDocPattern* pattern = nullptr;
     std::string projectionName;
     if (mapping == 0) {

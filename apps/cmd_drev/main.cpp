@@ -16,7 +16,44 @@
 #include <QString>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
+#include <vector>
+
+namespace {
+
+// The folder of the running program, with its final separator. argv[0]
+// names it when the program was started with a path; started through PATH,
+// argv[0] is a bare name and the kernel's link to the executable tells.
+std::string ProgramDirectory(const char* argv0)
+{
+    const std::string dir = GetFileDirectory(argv0 ? argv0 : "");
+    if (!dir.empty()) return dir;
+    std::error_code ec;
+    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec) return dir;
+    return exe.parent_path().string() + "/";
+}
+
+// A run never writes over one of its own inputs.
+void CheckOutputsAreNotInputs(const CommandLineParameters& p)
+{
+    std::vector<std::string> inputs;
+    if (p.IsScatteringStep) {
+        inputs = {p.ClusterFileName, p.EmittedWaveFileName, p.PhaseShiftFileName};
+        for (const auto& in : inputs) CheckNotSameFile(p.ScatteredWaveFileName, in);
+    }
+    if (p.IsPatternStep) {
+        inputs.push_back(p.FluctuationFileName);
+        inputs.push_back(p.ScatteredWaveFileName);
+        for (const auto& in : inputs) {
+            CheckNotSameFile(p.PatternImageFileName, in);
+            if (p.IsI0Image) CheckNotSameFile(p.I0ImageFileName, in);
+        }
+    }
+}
+
+}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -30,7 +67,7 @@ int main(int argc, char** argv)
 
         // The atomic weights lie beside the program.
         {
-            const std::string name = GetFileDirectory(argv[0]) + "AtomicWeight.txt";
+            const std::string name = ProgramDirectory(argv[0]) + "AtomicWeight.txt";
             LwFileQt file(QString::fromUtf8(name.c_str()), "r");
             std::string text;
             file.ReadAll(text);
@@ -41,8 +78,9 @@ int main(int argc, char** argv)
         LwADateTime start, end;
         start.SetNow();
 
-        // Every output file is created before any input is read, so an
+        // Every output file is checked before any input is read, so an
         // unwritable one stops the run before the calculation.
+        CheckOutputsAreNotInputs(p);
         if (p.IsScatteringStep) CheckFileWritable(p.ScatteredWaveFileName);
         if (p.IsPatternStep) {
             CheckFileWritable(p.PatternImageFileName);

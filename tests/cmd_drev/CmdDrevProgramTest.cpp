@@ -158,19 +158,47 @@ TEST_F(CmdDrevProgram, ErrorsBeforeAnyCalculation)
     }
 }
 
-TEST_F(CmdDrevProgram, OutputFilesAreCreatedEmptyBeforeTheInputsAreRead)
+TEST_F(CmdDrevProgram, AFailedRunLeavesExistingOutputsAlone)
 {
     std::ofstream(dir_ / "old.xml_sf") << "old contents";
-    const ProgramRun r = Execute({"-C", "missing.xml_cl", "-W", "old.xml_sf", "-I", "img.xml_img", "-I0",
-                           "i0.xml_img"});
+    const ProgramRun r = Execute({"-C", "missing.xml_cl", "-W", "old.xml_sf", "-I", "img.xml_img",
+                                  "-I0", "i0.xml_img"});
     EXPECT_EQ(r.exitCode, kFailure);
     EXPECT_TRUE(fs::exists(dir_ / "img.xml_img"));
     EXPECT_TRUE(fs::exists(dir_ / "i0.xml_img"));
-    EXPECT_EQ(fs::file_size(dir_ / "old.xml_sf"), 0u);
+    EXPECT_EQ(fs::file_size(dir_ / "old.xml_sf"), 12u);
     // "-I0" without "-I" neither checks nor writes the I0 file.
     const ProgramRun noPattern = Execute({"-I0", "only.xml_img"});
     EXPECT_EQ(noPattern.exitCode, 0);
     EXPECT_FALSE(fs::exists(dir_ / "only.xml_img"));
+}
+
+TEST_F(CmdDrevProgram, OutputsThatNameAnInputAreRefused)
+{
+    std::ofstream(dir_ / "c.xml_cl") << "<lw_crystal_structure_data></lw_crystal_structure_data>";
+    const struct { std::vector<std::string> args; const char* output; } rows[] = {
+        {{"-C", "c.xml_cl", "-W", "c.xml_cl"}, "c.xml_cl"},
+        {{"-C", "c.xml_cl", "-W", "./c.xml_cl"}, "./c.xml_cl"},
+        {{"-W", "w.xml_sf", "-I", "w.xml_sf"}, "w.xml_sf"},
+        {{"-T", "t.xml_flu", "-I", "x.xml_img", "-I0", "t.xml_flu"}, "t.xml_flu"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.output);
+        const ProgramRun r = Execute(row.args);
+        EXPECT_EQ(r.exitCode, kFailure);
+        EXPECT_EQ(LastLine(r.output),
+                  std::string("Error: Output file is also an input file: ") + row.output);
+    }
+    EXPECT_GT(fs::file_size(dir_ / "c.xml_cl"), 0u);
+}
+
+TEST_F(CmdDrevProgram, FoundThroughPathItStillFindsItsWeights)
+{
+    const std::string folder = fs::path(CMD_DREV_PATH).parent_path().string();
+    const std::string command = "cd " + Quote(dir_.string()) + " && PATH=" + Quote(folder) +
+                                ":\"$PATH\" cmd_drev -R 1 >/dev/null 2>&1";
+    const int status = std::system(command.c_str());
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
 namespace {
@@ -312,4 +340,76 @@ TEST_F(CmdDrevProgram, TwoAtomSingleScatteringMatchesTheAnalyticPattern)
     // accuracy); the scattered wave is a fraction |f0|/d ~ 0.3 of the direct
     // one, so the pattern carries a fraction of that error.
     EXPECT_LT(worst, 1e-3) << "worst relative pixel error";
+}
+
+// The pattern-step options on one scattered wave of the copper example.
+class CmdDrevPatternOptions : public CmdDrevProgram
+{
+protected:
+    void SetUp() override
+    {
+        CmdDrevProgram::SetUp();
+        const ProgramRun r = Execute({"-C", Example("cluster.xml_cl"), "-F", Example("emitter.xml_emt"),
+                                      "-P", Example("phaseshift.xml_ph"), "-MS", "SINGLE", "-W",
+                                      "wave.xml_sf"});
+        ASSERT_EQ(r.exitCode, 0) << r.output;
+        ASSERT_EQ(Execute(Pattern("plain.xml_img", {})).exitCode, 0);
+    }
+    std::vector<std::string> Pattern(const std::string& image, std::vector<std::string> more)
+    {
+        std::vector<std::string> args = {"-W", "wave.xml_sf", "-T", Example("fluctuation.xml_flu"),
+                                          "-I", image, "-R", "2"};
+        args.insert(args.end(), more.begin(), more.end());
+        return args;
+    }
+};
+
+TEST_F(CmdDrevPatternOptions, EveryOptionChangesTheImageAsAsked)
+{
+    const LwFloatMatrix plain = ReadImage(dir_ / "plain.xml_img");
+    const struct { std::vector<std::string> more; const char* printed; } rows[] = {
+        {{"-L", "3"}, ""},           // drops the atoms 3 A and farther
+        {{"-LL", "2.6"}, ""},        // drops the nearest neighbours (2.56 A)
+        {{"-MFPE", "5"}, "MeanFreePath=5e-10;By Emitter Distance \n"},
+        {{"-MFPS", "5"}, "MeanFreePath=5e-10; By Depth from surface.\n"},
+        {{"-MFPES", "5"}, "MeanFreePath=5e-10; By Emitter Distance and Depth from surface.\n"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.more[0]);
+        const ProgramRun r = Execute(Pattern("opt.xml_img", row.more));
+        ASSERT_EQ(r.exitCode, 0) << r.output;
+        EXPECT_EQ(r.output.rfind(std::string("anglar_resolution 2\n") + row.printed, 0), 0u)
+            << r.output;
+        EXPECT_GT(ImageDifference(plain, ReadImage(dir_ / "opt.xml_img")), 1e-3);
+    }
+    const ProgramRun ec = Execute(Pattern("ec.xml_img", {"-M", "EC"}));
+    ASSERT_EQ(ec.exitCode, 0) << ec.output;
+    LwBarnFile barn((dir_ / "ec.xml_img").string(), "r");
+    LwDocData doc;
+    ASSERT_TRUE(doc.Serialize(barn));
+    EXPECT_EQ(doc.InfoString["__SphereProjection.Name"],
+              std::vector<std::string>{"EquidistantCylindrical"});
+    EXPECT_EQ(doc.Images.begin()->second.ColSize, 180);
+    EXPECT_EQ(doc.Images.begin()->second.RowSize, 91);
+}
+
+TEST_F(CmdDrevPatternOptions, BadSettingsAndDocumentsAreErrors)
+{
+    std::ofstream(dir_ / "other.xml") << "<other_root><x>1</x></other_root>\n";
+    const struct { std::vector<std::string> args; const char* message; } rows[] = {
+        {Pattern("bad.xml_img", {"-R", "0"}), "Error: Illegal resolution"},
+        {Pattern("bad.xml_img", {"-R", "fine"}), "Error: Illegal resolution"},
+        {Pattern("bad.xml_img", {"-MFPE", "-3"}), "Error: Mean free path must not be negative"},
+        {{"-W", "wave.xml_sf", "-T", "other.xml", "-I", "bad.xml_img"},
+         "Error: Not a fluctuation document (no \"DocFluctuation\" rack): other.xml"},
+        {{"-W", "other.xml", "-T", Example("fluctuation.xml_flu"), "-I", "bad.xml_img"},
+         "Error: Not a scattered-wave document (no \"DREV_ScatteringData\" rack): other.xml"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.message);
+        const ProgramRun r = Execute(row.args);
+        EXPECT_EQ(r.exitCode, kFailure);
+        // After a pattern-only load the line "Loaded.." has no line end.
+        EXPECT_NE(LastLine(r.output).find(row.message), std::string::npos) << r.output;
+    }
 }

@@ -42,10 +42,14 @@ private:
     LwSimulationDocument();
 };
 
-// Creates (or truncates to length 0) an output file and closes it again, so an
-// unwritable output stops a run before any calculation. Throws LwError
-// "File Cannot Write <name>".
+// Makes sure an output file can be written before any calculation: a new
+// file is created empty, an existing one is opened for appending and left as
+// it is. Throws LwError "File Cannot Write <name>".
 void CheckFileWritable(const std::string& fileName);
+
+// Throws LwError "Output file is also an input file: <output>" when both
+// names lead to the same file (existing or not).
+void CheckNotSameFile(const std::string& outputName, const std::string& inputName);
 
 // Reads a cluster from an ".xml_cl" document or extended XYZ text (by the exact
 // extension), checking every structure; prints the structure count and the
@@ -55,7 +59,8 @@ void CheckFileWritable(const std::string& fileName);
 void LoadClusterFile(LwCluster& cluster, const std::string& fileName);
 
 // Each reads the whole Barn file and hands it to the document's serializer. A
-// file without the document's root rack leaves the document as it was.
+// file without the document's root rack is refused with an LwError
+// "Not a ... document (no "<root>" rack): <name>".
 void LoadEmittedWaveFile(LwDocFinalState& document, const std::string& fileName);
 void LoadPhaseShiftFile(LwDocScatteringPhaseShift& document, const std::string& fileName);
 void LoadFluctuationFile(LwDocFluctuation& document, const std::string& fileName);

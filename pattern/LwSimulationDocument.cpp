@@ -9,6 +9,7 @@
 
 #include <QString>
 
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 
@@ -32,8 +33,28 @@ LwSimulationDocument::LwSimulationDocument()
 
 void CheckFileWritable(const std::string& fileName)
 {
-    std::ofstream out(fileName, std::ios::out | std::ios::trunc);
+    // An existing file is opened for appending, which proves it writable
+    // without touching its contents: a run that fails later must not have
+    // destroyed the previous result. The document itself replaces the file
+    // only once it is completely written.
+    std::error_code ec;
+    const bool exists = std::filesystem::exists(fileName, ec);
+    std::ofstream out(fileName, exists ? std::ios::app : std::ios::out);
     if (!out.is_open()) throw LwError("File Cannot Write " + fileName);
+}
+
+void CheckNotSameFile(const std::string& outputName, const std::string& inputName)
+{
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    bool same = fs::equivalent(outputName, inputName, ec);
+    if (ec) {
+        // One of them does not exist yet: compare the normalised paths.
+        const fs::path a = fs::weakly_canonical(outputName, ec);
+        const fs::path b = ec ? fs::path() : fs::weakly_canonical(inputName, ec);
+        same = !ec && a == b;
+    }
+    if (same) throw LwError("Output file is also an input file: " + outputName);
 }
 
 void LoadClusterFile(LwCluster& cluster, const std::string& fileName)
@@ -55,31 +76,36 @@ void LoadClusterFile(LwCluster& cluster, const std::string& fileName)
 
 namespace {
 
+// A file without the document's root rack is refused: carrying on with an
+// empty document would end in an empty result reported as success.
 template <class Document>
-void LoadBarnDocument(Document& document, const std::string& fileName)
+void LoadBarnDocument(Document& document, const std::string& fileName, const char* kind,
+                      const char* root)
 {
     LwBarnFile file(fileName, "r");
-    document.LoadSave(file);
+    if (!document.LoadSave(file))
+        throw LwError(std::string("Not ") + kind + " document (no \"" + root + "\" rack): " +
+                      fileName);
 }
 
 }  // namespace
 
 void LoadEmittedWaveFile(LwDocFinalState& document, const std::string& fileName)
 {
-    LoadBarnDocument(document, fileName);
+    LoadBarnDocument(document, fileName, "an emitted-wave", "emitted_wave_data");
 }
 
 void LoadPhaseShiftFile(LwDocScatteringPhaseShift& document, const std::string& fileName)
 {
-    LoadBarnDocument(document, fileName);
+    LoadBarnDocument(document, fileName, "a phase-shift", "PhaseShiftData");
 }
 
 void LoadFluctuationFile(LwDocFluctuation& document, const std::string& fileName)
 {
-    LoadBarnDocument(document, fileName);
+    LoadBarnDocument(document, fileName, "a fluctuation", "DocFluctuation");
 }
 
 void LoadScatteredWaveFile(LwDocScattering& document, const std::string& fileName)
 {
-    LoadBarnDocument(document, fileName);
+    LoadBarnDocument(document, fileName, "a scattered-wave", "DREV_ScatteringData");
 }
