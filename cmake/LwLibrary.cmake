@@ -71,6 +71,7 @@ function(lw_add_test name)
   # than it is worth in CI; a developer debugging a test builds with -g.
   target_precompile_headers(${name} PRIVATE <gtest/gtest.h> <string> <vector>)
   target_compile_options(${name} PRIVATE -g0)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/common)
   target_compile_definitions(${name} PRIVATE
     LW_TEST_DATA_DIR="${CMAKE_CURRENT_SOURCE_DIR}/data"
     LW_SOURCE_DIR="${PROJECT_SOURCE_DIR}")

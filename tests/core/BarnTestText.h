@@ -2,6 +2,7 @@
 // Helpers of the Barn tests: a document parsed from an inline text, the text
 // of a write-mode document, and a compact picture of a parsed tree.
 
+#include "ErrorText.h"
 #include "LwBarnXml.h"
 #include "LwError.h"
 
@@ -12,16 +13,7 @@
 
 namespace barn_test {
 
-// The message of the LwError that f throws, or "(no error)".
-inline std::string ErrorText(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const LwError& e) {
-        return e.Message();
-    }
-    return "(no error)";
-}
+using ::ErrorText;
 
 // A read-mode document holding the tree of `text`.
 inline std::unique_ptr<LwBarnXml> Parse(const std::string& text)

@@ -230,9 +230,9 @@ TYPED_TEST(LwMatrixFamily, IndexNeverWrapsAroundTheIntRange)
     m.ColBegin = INT_MAX;
     m.RowBegin = INT_MIN;
     EXPECT_EQ(m.Index(INT_MAX, INT_MIN), 0);
-    EXPECT_NE(ErrorText([&] { m.Index(INT_MIN, INT_MIN); }), "<no error>");
-    EXPECT_NE(ErrorText([&] { m.Index(INT_MAX, INT_MAX); }), "<no error>");
-    EXPECT_NE(ErrorText([&] { m.Index(INT_MAX, INT_MIN + 1); }), "<no error>");
+    EXPECT_NE(ErrorText([&] { m.Index(INT_MIN, INT_MIN); }), "(no error)");
+    EXPECT_NE(ErrorText([&] { m.Index(INT_MAX, INT_MAX); }), "(no error)");
+    EXPECT_NE(ErrorText([&] { m.Index(INT_MAX, INT_MIN + 1); }), "(no error)");
 }
 
 TYPED_TEST(LwMatrixFamily, RangeErrorText)
@@ -329,7 +329,7 @@ TYPED_TEST(LwMatrixFamily, CheckSameSizeTestsSizesThenBegins)
         const char* text;
     };
     const Case cases[] = {
-        {3, 2, 1, 2, "<no error>"},
+        {3, 2, 1, 2, "(no error)"},
         {2, 3, 1, 2, "ColSize or RowSize is different"},
         {3, 3, 0, 0, "ColSize or RowSize is different"},
         {3, 2, 0, 0, "ColBegin is different"},
@@ -343,7 +343,7 @@ TYPED_TEST(LwMatrixFamily, CheckSameSizeTestsSizesThenBegins)
         b.RowBegin = c.rowBegin;
         EXPECT_EQ(ErrorText([&] { a.CheckSameSize(b); }), c.text);
         EXPECT_EQ(ErrorText([&] { TypeParam::CheckSameSize(a, b); }), c.text);
-        EXPECT_EQ(IsSameSize(a, b), std::string(c.text) == "<no error>");
+        EXPECT_EQ(IsSameSize(a, b), std::string(c.text) == "(no error)");
     }
 }
 

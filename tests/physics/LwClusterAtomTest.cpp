@@ -2,7 +2,7 @@
 
 #include "LwError.h"
 
-#include "../core/ErrorText.h"
+#include "ErrorText.h"
 
 #include <gtest/gtest.h>
 

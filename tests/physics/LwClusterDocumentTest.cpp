@@ -4,7 +4,7 @@
 #include "LwBarnFile.h"
 
 #include "../core/BarnTestText.h"
-#include "../core/ErrorText.h"
+#include "ErrorText.h"
 
 #include <gtest/gtest.h>
 

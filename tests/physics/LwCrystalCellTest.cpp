@@ -2,7 +2,7 @@
 // from expression texts, the fcc and diamond fillers, copies and moves, and
 // the errors of the expression parser.
 #include "LwCrystalCell.h"
-#include "LwErrorMessage.h"
+#include "ErrorText.h"
 #include "LwParserToken.h"
 
 #include <gtest/gtest.h>
@@ -223,7 +223,7 @@ TEST(LwCrystalCell, ShortListsAreRefusedBeforeAnythingChanges)
         SCOPED_TRACE(k.what);
         LwCrystalCell cell = HexagonalCell(3, 5);
         k.spoil(cell);
-        EXPECT_EQ(LwErrorMessageOf([&] { cell.Evaluate(); }), "Error");
+        EXPECT_EQ(ErrorText([&] { cell.Evaluate(); }), "Error");
         if (cell.Axes.size() == 3 && cell.Axes[1].RowSize == 3) {
             EXPECT_EQ(cell.Axes[1][1], LDouble(std::sqrt(3.0)));  // not yet normalised
         }
@@ -236,7 +236,7 @@ TEST(LwCrystalCell, LatticeVectorTextIndexOutsideTheCellIsRefused)
     LwCrystalCell cell;
     for (LwLong i : {-1, 3}) {
         SCOPED_TRACE(i);
-        EXPECT_EQ(LwErrorMessageOf([&] { cell.SetLatticeVectorTexts(i, "1", "2", "3"); }),
+        EXPECT_EQ(ErrorText([&] { cell.SetLatticeVectorTexts(i, "1", "2", "3"); }),
                   "lattice vector index out of range");
     }
     cell.SetLatticeVectorTexts(2, "1", "2", "3");
@@ -268,12 +268,12 @@ TEST(LwCrystalCell, BadExpressionsReportTheParsersError)
         LwCrystalCell inVector;
         inVector.MakeFccCell("Cu", "Cu", 3.61);
         inVector.SetLatticeVectorTexts(1, "1/2", k.text, "1/2");
-        EXPECT_EQ(LwErrorMessageOf([&] { inVector.Evaluate(); }), k.message);
+        EXPECT_EQ(ErrorText([&] { inVector.Evaluate(); }), k.message);
 
         LwCrystalCell inAtom;
         inAtom.MakeFccCell("Cu", "Cu", 3.61);
         inAtom.Atoms[2].PositionTexts[2] = k.text;
-        EXPECT_EQ(LwErrorMessageOf([&] { inAtom.Evaluate(); }), k.message);
+        EXPECT_EQ(ErrorText([&] { inAtom.Evaluate(); }), k.message);
     }
 }
 
@@ -295,7 +295,7 @@ TEST(LwCrystalCell, ParserErrorLeavesTheCellPartlyEvaluated)
     cell.MakeFccCell("X", "X", 2.0);
     cell.LatticeConstants = {a, a, a};
     cell.Atoms[2].PositionTexts[0] = "1/0";
-    EXPECT_EQ(LwErrorMessageOf([&] { cell.Evaluate(); }), "error: Divide by 0.");
+    EXPECT_EQ(ErrorText([&] { cell.Evaluate(); }), "error: Divide by 0.");
     ExpectVector(cell.LatticeVectors[0], {0, a / 2, a / 2}, a);
     ExpectVector(cell.Atoms[1].Position, {0, a / 2, a / 2}, a);
     ExpectVector(cell.Atoms[2].Position, {1, 0, 1}, a);   // from the cell of edge 2
@@ -347,7 +347,7 @@ TEST(LwCrystalCell, MoveTakesTheListsAndTheCellMovedFromRefusesToEvaluate)
         EXPECT_TRUE(emptied->LatticeVectors.empty());
         EXPECT_TRUE(emptied->Sites.empty());
         EXPECT_TRUE(emptied->Atoms.empty());
-        EXPECT_EQ(LwErrorMessageOf([&] { emptied->Evaluate(); }), "Error");
+        EXPECT_EQ(ErrorText([&] { emptied->Evaluate(); }), "Error");
     }
     // A cell moved from can be filled again.
     source.MakeFccCell("Cu", "Cu", 3.61);
@@ -382,7 +382,7 @@ TEST(SetVectorElement, UsesTheVectorElementAccess)
     EXPECT_EQ(row(1, 0), -2);
 
     LwLDoubleMatrix square(3, 3);
-    EXPECT_EQ(LwErrorMessageOf([&] { SetVectorElement(square, 0, 1); }), "This is not vector");
-    EXPECT_EQ(LwErrorMessageOf([&] { SetVectorElement(column, 3, 1); }).rfind("Matrix over range", 0),
+    EXPECT_EQ(ErrorText([&] { SetVectorElement(square, 0, 1); }), "This is not vector");
+    EXPECT_EQ(ErrorText([&] { SetVectorElement(column, 3, 1); }).rfind("Matrix over range", 0),
               0u);
 }

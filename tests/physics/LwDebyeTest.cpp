@@ -3,7 +3,7 @@
 #include "LwError.h"
 #include "LwVectorFreeElectron.h"
 
-#include "../core/ErrorText.h"
+#include "ErrorText.h"
 #include "PhysicsTestSupport.h"
 
 #include <gtest/gtest.h>

@@ -5,7 +5,7 @@
 #include "BarnText.h"
 #include "LwBarnFile.h"
 #include "LwDocFinalState.h"
-#include "LwErrorMessage.h"
+#include "ErrorText.h"
 
 #include <gtest/gtest.h>
 
@@ -129,6 +129,6 @@ TEST(LwDocFinalStateTest, CoefficientsShortOfTheirSizeFail)
         "<Value><l><m><r>1</r></m></l></Value></coeff></i></list_emitter></data></emitted_wave_data>";
     std::vector<LwEmitterEntry> entries;
     // The second "l" is missing: closing its first "m" finds "Value" instead.
-    EXPECT_EQ(LwErrorMessageOf([&] { LwDocFinalState::LoadSave(entries, *BarnReader(text)); }),
+    EXPECT_EQ(ErrorText([&] { LwDocFinalState::LoadSave(entries, *BarnReader(text)); }),
               "Invalid Tag Name:Value <> m");
 }

@@ -5,7 +5,7 @@
 #include "BarnText.h"
 #include "LwBarnFile.h"
 #include "LwDocScatteringPhaseShift.h"
-#include "LwErrorMessage.h"
+#include "ErrorText.h"
 
 #include <gtest/gtest.h>
 
@@ -220,7 +220,7 @@ TEST(LwDocScatteringPhaseShiftTest, MalformedEntries)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         LwPhaseShiftEntry e;
-        EXPECT_EQ(LwErrorMessageOf([&] { e.LoadSave(*BarnReader(c.entry), "i"); }), c.message);
+        EXPECT_EQ(ErrorText([&] { e.LoadSave(*BarnReader(c.entry), "i"); }), c.message);
     }
 }
 
@@ -239,7 +239,7 @@ TEST(LwDocScatteringPhaseShiftTest, VectorConversions)
     EXPECT_EQ(table(2, 1), 6.0);
     EXPECT_EQ(MatrixToVectors(table), rows);
     EXPECT_TRUE(VectorsToMatrix({}).IsEmpty());
-    EXPECT_NE(LwErrorMessageOf([] { VectorsToMatrix({{1, 2}, {3}}); }), "(no error)");
+    EXPECT_NE(ErrorText([] { VectorsToMatrix({{1, 2}, {3}}); }), "(no error)");
 }
 
 // The potential is not stored; a copy of an entry refers to the same table.

@@ -4,7 +4,7 @@
 
 #include "LwDocScattering.h"
 
-#include "LwErrorMessage.h"
+#include "ErrorText.h"
 #include "LwNotifyTerminate.h"
 #include "ScatteringTestInputs.h"
 
@@ -532,7 +532,7 @@ TEST(LwDocScatteringTest, ReportsWhatStopsTheCalculation)
         CalculationRun run;
         run.doc.Version = c.version;
         run.doc.MultiScattering = c.passes;
-        EXPECT_EQ(LwErrorMessageOf([&] { Calculate(run, c.cluster, {Emitted(300, SingleCoefficient(1, 0, 0))}, phase); }),
+        EXPECT_EQ(ErrorText([&] { Calculate(run, c.cluster, {Emitted(300, SingleCoefficient(1, 0, 0))}, phase); }),
                   c.message);
     }
 }
@@ -544,7 +544,7 @@ TEST(LwDocScatteringTest, SecondPassFailsAfterTheFirstPass)
     Entries(phase) = {PhaseShift("E", 300, {0.4}), PhaseShift("A", 300, {0.9})};
     CalculationRun run;
     run.doc.MultiScattering = 2;
-    EXPECT_EQ(LwErrorMessageOf([&] {
+    EXPECT_EQ(ErrorText([&] {
                   Calculate(run, {{Atom("E", "Cu", 0, 0, 0), Atom("A", "Cu", 0, 0, 2 * kAngstrom)}},
                             {Emitted(300, SingleCoefficient(1, 0, 0))}, phase);
               }),
@@ -566,9 +566,9 @@ TEST(LwDocScatteringTest, AtomStepRefusesAMissingPhaseShiftEntry)
     const std::vector<LwEmitterEntry> emitted = {Emitted(300, SingleCoefficient(1, 0, 0))};
     LwScatteringData& record = doc.AddScatteringData(cluster, emitted, phase);
     record.PhaseShiftIndex[1] = 2;
-    EXPECT_EQ(LwErrorMessageOf([&] { doc.OneCalculate(record, phase, 0, 1); }),
+    EXPECT_EQ(ErrorText([&] { doc.OneCalculate(record, phase, 0, 1); }),
               "Error: There is no phase shift data for atom 1 (entry 2 of 2)");
     record.PhaseShiftIndex.Create(0);
-    EXPECT_EQ(LwErrorMessageOf([&] { doc.OneCalculate(record, phase, 0, 1); }),
+    EXPECT_EQ(ErrorText([&] { doc.OneCalculate(record, phase, 0, 1); }),
               "Error: There is no phase shift data for atom 1");
 }

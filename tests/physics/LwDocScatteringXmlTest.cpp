@@ -6,7 +6,7 @@
 
 #include "LwBarnFile.h"
 #include "LwBarnXml.h"
-#include "LwErrorMessage.h"
+#include "ErrorText.h"
 #include "LwNotifyTerminate.h"
 #include "ScatteringTestInputs.h"
 
@@ -346,7 +346,7 @@ TEST(LwDocScatteringXmlTest, DamagedDocumentsAreErrors)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         LwDocScattering read;
-        EXPECT_EQ(LwErrorMessageOf([&] { ReadText(read, c.text); }), c.message);
+        EXPECT_EQ(ErrorText([&] { ReadText(read, c.text); }), c.message);
     }
     // The intact text reads.
     LwDocScattering read;

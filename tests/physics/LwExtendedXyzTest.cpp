@@ -3,7 +3,7 @@
 #include "LwError.h"
 #include "LwFileQt.h"
 
-#include "../core/ErrorText.h"
+#include "ErrorText.h"
 
 #include <gtest/gtest.h>
 

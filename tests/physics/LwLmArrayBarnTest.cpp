@@ -1,7 +1,7 @@
 // The Barn forms of a complex (l,m) array: text and base64, written and read
 // back through a document text.
 #include "LwBinaryDataToText.h"
-#include "LwErrorMessage.h"
+#include "ErrorText.h"
 #include "LwLmArrayBarn.h"
 
 #include <gtest/gtest.h>
@@ -128,7 +128,7 @@ TEST(LwLmArrayBarn, UnknownWriteFormatFailsAfterTheSize)
 {
     LwBarnXml doc("w");
     LwLmComplexArray a = Sample(2);
-    EXPECT_EQ(LwErrorMessageOf([&] { LoadSaveLmComplexArray(doc, "coeff", a, "x"); }), "Write Format Error");
+    EXPECT_EQ(ErrorText([&] { LoadSaveLmComplexArray(doc, "coeff", a, "x"); }), "Write Format Error");
     EXPECT_EQ(doc.CurrentRack()->Children().size(), 1u);  // "Size_l" only
 }
 
@@ -166,5 +166,5 @@ TEST(LwLmArrayBarn, TextFormWithTooFewRacksFails)
 {
     const std::string text = "<doc><coeff><Size_l>2</Size_l><Value><l><m><r>1</r><i>2</i></m></l></Value></coeff></doc>";
     LwLmComplexArray back;
-    EXPECT_NE(LwErrorMessageOf([&] { Read(text, back); }).find("Invalid Tag Name"), std::string::npos);
+    EXPECT_NE(ErrorText([&] { Read(text, back); }).find("Invalid Tag Name"), std::string::npos);
 }

@@ -1,5 +1,5 @@
 // The (l,m) arrays: index rule, resizing, hand-over of returned arrays.
-#include "LwErrorMessage.h"
+#include "ErrorText.h"
 #include "LwLmArray.h"
 
 #include <gtest/gtest.h>
@@ -41,11 +41,11 @@ TEST(LwLmArray, IndexRejectsPairsOutsideTheArray)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE("l=" + std::to_string(c.l) + " m=" + std::to_string(c.m));
-        EXPECT_EQ(LwErrorMessageOf([&] { a.Index(c.l, c.m); }), c.message);
-        EXPECT_EQ(LwErrorMessageOf([&] { a(c.l, c.m) = 1; }), c.message);
+        EXPECT_EQ(ErrorText([&] { a.Index(c.l, c.m); }), c.message);
+        EXPECT_EQ(ErrorText([&] { a(c.l, c.m) = 1; }), c.message);
     }
     LwLmComplexArray empty;
-    EXPECT_EQ(LwErrorMessageOf([&] { empty.Index(0, 0); }), "Illegal l value");
+    EXPECT_EQ(ErrorText([&] { empty.Index(0, 0); }), "Illegal l value");
 }
 
 TEST(LwLmArray, SetSizeRejectsNegativeSizes)
@@ -53,9 +53,9 @@ TEST(LwLmArray, SetSizeRejectsNegativeSizes)
     LwLmComplexArray c;
     LwLmDoubleArray d;
     LwLmIntArray i;
-    EXPECT_EQ(LwErrorMessageOf([&] { c.SetSize(-1); }), "Error");
-    EXPECT_EQ(LwErrorMessageOf([&] { d.SetSize(-1); }), "Error");
-    EXPECT_EQ(LwErrorMessageOf([&] { i.SetSize(-1); }), "Error");
+    EXPECT_EQ(ErrorText([&] { c.SetSize(-1); }), "Error");
+    EXPECT_EQ(ErrorText([&] { d.SetSize(-1); }), "Error");
+    EXPECT_EQ(ErrorText([&] { i.SetSize(-1); }), "Error");
 }
 
 TEST(LwLmArray, ResizingToZeroLeavesNoBuffer)

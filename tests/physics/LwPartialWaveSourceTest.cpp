@@ -1,7 +1,7 @@
 // Partial-wave sources: values near and far, checked against sums built from
 // Boost.Math's spherical Hankel functions and harmonics, and the far-field
 // limit of the near field.
-#include "LwErrorMessage.h"
+#include "ErrorText.h"
 #include "LwPartialWaveSource.h"
 #include "LwSphericalHarmonics.h"
 
@@ -256,7 +256,7 @@ TEST(LwPartialWaveSource, FarFieldTermNeedsHarmonicsOfEveryL)
     LwLmDoubleArray cache;
     LwLmComplexArray Y;
     CalcSphericalHarmonics(cache, Y, 3, 1.2, -0.3);
-    EXPECT_EQ(LwErrorMessageOf([&] { s.GetFarFieldTerm(Y, s.GetWaveNumber(), 0); }), "Illegal l value");
+    EXPECT_EQ(ErrorText([&] { s.GetFarFieldTerm(Y, s.GetWaveNumber(), 0); }), "Illegal l value");
 }
 
 TEST(LwPartialWaveSource, CopyCarriesEveryField)

@@ -5,7 +5,7 @@
 
 #include "LwDebye.h"
 #include "LwDocFluctuation.h"
-#include "LwErrorMessage.h"
+#include "ErrorText.h"
 #include "ScatteringTestInputs.h"
 
 #include <gtest/gtest.h>
@@ -181,7 +181,7 @@ TEST(LwScatteringDataTest, PhaseShiftIndexMatchesExactlyAndAddressesEveryEntry)
 
     // The same atoms at 1000.0000001 eV: only the emitter finds an entry.
     record.SetEmittedWave({Emitted(1000.0000001, SingleCoefficient(1, 0, 0))}, 0);
-    EXPECT_EQ(LwErrorMessageOf([&] { record.SetPhaseShiftIndex(phase); }), "Error: There is no phase shift data");
+    EXPECT_EQ(ErrorText([&] { record.SetPhaseShiftIndex(phase); }), "Error: There is no phase shift data");
     EXPECT_EQ(record.PhaseShiftIndex[0], 4);
     EXPECT_EQ(record.PhaseShiftIndex[1], -1);
 }
@@ -196,7 +196,7 @@ TEST(LwScatteringDataTest, IsotropicU)
     EXPECT_EQ(GetUiso(atom), 7.5e-23);
     atom.U_.Create(3, 3);
     atom.U_.SetUnit();
-    EXPECT_EQ(LwErrorMessageOf([&] { GetUiso(atom); }), "U aniso is not supported");
+    EXPECT_EQ(ErrorText([&] { GetUiso(atom); }), "U aniso is not supported");
 }
 
 // Failures of the set-up, each with a message that names the problem.
@@ -237,7 +237,7 @@ TEST(LwScatteringDataTest, SetUpFailures)
         LwDocScattering doc;
         doc.StIndex = c.structure;
         doc.EWIndex = c.wave;
-        EXPECT_EQ(LwErrorMessageOf([&] { doc.AddScatteringData(cluster, c.emitted, phase); }), c.message);
+        EXPECT_EQ(ErrorText([&] { doc.AddScatteringData(cluster, c.emitted, phase); }), c.message);
         // The failed record stays in the list.
         EXPECT_EQ(doc.ListScatteringData.size(), 1u);
     }
@@ -289,8 +289,8 @@ TEST(LwScatteringDataTest, DimerOnZ)
     LwDocFluctuation debye;
     debye.IsUseUisoDebyeModel_ = true;
     LwScatteringData record;
-    EXPECT_EQ(LwErrorMessageOf([&] { record.SetListScattererDimerOnZ(c, 700, 1e-10, "X", "Qq", 0, debye, weights); }),
+    EXPECT_EQ(ErrorText([&] { record.SetListScattererDimerOnZ(c, 700, 1e-10, "X", "Qq", 0, debye, weights); }),
               "LwScatteringData::SetListScattererDimerOnZ()Error in element name");
-    EXPECT_EQ(LwErrorMessageOf([&] { record.SetListScattererDimerOnZ(c, 700, 1e-10, "X", "Li", 0, debye, weights); }),
+    EXPECT_EQ(ErrorText([&] { record.SetListScattererDimerOnZ(c, 700, 1e-10, "X", "Li", 0, debye, weights); }),
               "LwScatteringData::SetListScattererDimerOnZ()SetDebyeModel():Atomic Number is not defined");
 }

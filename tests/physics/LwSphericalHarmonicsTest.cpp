@@ -1,7 +1,7 @@
 // Associated Legendre functions, their normalisation and Y_lm, checked
 // against Boost.Math evaluated in long double, closed forms, symmetries and
 // orthonormality by quadrature.
-#include "LwErrorMessage.h"
+#include "ErrorText.h"
 #include "LwSphericalHarmonics.h"
 
 #include <boost/math/special_functions/spherical_harmonic.hpp>
@@ -246,9 +246,9 @@ TEST(LwSphericalHarmonics, ZeroLIsRejected)
 {
     LwLmDoubleArray cache, P;
     LwLmComplexArray Y;
-    EXPECT_EQ(LwErrorMessageOf([&] { CalcAssociatedLegendre(P, 0, 0.1); }), "Illegal l value");
-    EXPECT_EQ(LwErrorMessageOf([&] { CalcNormalizedLegendre(cache, P, 0, 0.1); }), "Illegal l value");
-    EXPECT_EQ(LwErrorMessageOf([&] { CalcSphericalHarmonics(cache, Y, 0, 0.1, 0.2); }), "Illegal l value");
+    EXPECT_EQ(ErrorText([&] { CalcAssociatedLegendre(P, 0, 0.1); }), "Illegal l value");
+    EXPECT_EQ(ErrorText([&] { CalcNormalizedLegendre(cache, P, 0, 0.1); }), "Illegal l value");
+    EXPECT_EQ(ErrorText([&] { CalcSphericalHarmonics(cache, Y, 0, 0.1, 0.2); }), "Illegal l value");
 }
 
 TEST(LwSphericalHarmonics, OrdersBeyondTheRangeFailInsteadOfOverflowing)
@@ -274,17 +274,17 @@ TEST(LwSphericalHarmonics, OrdersBeyondTheRangeFailInsteadOfOverflowing)
     for (LwLong k = 0; k < P.Size(); ++k)
         ASSERT_TRUE(std::isfinite(P[k])) << "position " << k;
     EXPECT_NEAR(static_cast<double>(std::log(static_cast<Ref>(P(lastP, lastP))) / logDoubleFactorial(lastP)), 1.0, 1e-14);
-    EXPECT_EQ(LwErrorMessageOf([&] { CalcAssociatedLegendre(P, lastP + 2, M_PI / 2); }), kLegendreOrderTooHigh);
+    EXPECT_EQ(ErrorText([&] { CalcAssociatedLegendre(P, lastP + 2, M_PI / 2); }), kLegendreOrderTooHigh);
     EXPECT_EQ(P.GetL(), 0);  // no table of infinities is handed out
 
     CalcLegendreNormalization(N, lastN + 1);
     EXPECT_NE(N(lastN, lastN), 0);
-    EXPECT_EQ(LwErrorMessageOf([&] { CalcLegendreNormalization(N, lastN + 2); }), kLegendreOrderTooHigh);
+    EXPECT_EQ(ErrorText([&] { CalcLegendreNormalization(N, lastN + 2); }), kLegendreOrderTooHigh);
     EXPECT_EQ(N.GetL(), 0);  // no half-built cache is left behind
 
     const LwLong beyond = std::min(lastP, lastN) + 2;
     LwLmDoubleArray cache;
     LwLmComplexArray Y;
-    EXPECT_EQ(LwErrorMessageOf([&] { CalcSphericalHarmonics(cache, Y, beyond, M_PI / 2, 0.0); }), kLegendreOrderTooHigh);
-    EXPECT_EQ(LwErrorMessageOf([&] { CalcSphericalHarmonics(cache, Y, beyond + 40, 1.0, 0.0); }), kLegendreOrderTooHigh);
+    EXPECT_EQ(ErrorText([&] { CalcSphericalHarmonics(cache, Y, beyond, M_PI / 2, 0.0); }), kLegendreOrderTooHigh);
+    EXPECT_EQ(ErrorText([&] { CalcSphericalHarmonics(cache, Y, beyond + 40, 1.0, 0.0); }), kLegendreOrderTooHigh);
 }

@@ -1,6 +1,6 @@
 // The free-electron wave: energy and mean free path, sums over the sources,
 // far-field amplitudes with thermal and attenuation factors, re-centring.
-#include "LwErrorMessage.h"
+#include "ErrorText.h"
 #include "LwSphericalHarmonics.h"
 #include "LwVectorFreeElectron.h"
 
@@ -75,7 +75,7 @@ TEST(LwVectorFreeElectron, MeanFreePathMustNotBeNegative)
 {
     LwVectorFreeElectron w;
     w.SetMeanFreePath_m(1e-9);
-    EXPECT_EQ(LwErrorMessageOf([&] { w.SetMeanFreePath_m(-1e-10); }),
+    EXPECT_EQ(ErrorText([&] { w.SetMeanFreePath_m(-1e-10); }),
               "LwVectorFreeElectron::SetMeanFreePath_m():ERROR length_meter <0");
     EXPECT_EQ(w.GetMeanFreePath_m(), 1e-9);
     w.SetMeanFreePath_m(0);
@@ -192,7 +192,7 @@ TEST(LwVectorFreeElectron, FarFieldCarriesThermalAndAttenuationFactors)
 TEST(LwVectorFreeElectron, TooSmallLFails)
 {
     const LwVectorFreeElectron w = Wave();
-    EXPECT_EQ(LwErrorMessageOf([&] { w.GetFarFieldScattered(0.5, 0.5, 3); }), "Illegal l value");
+    EXPECT_EQ(ErrorText([&] { w.GetFarFieldScattered(0.5, 0.5, 3); }), "Illegal l value");
 }
 
 TEST(LwVectorFreeElectron, RecentreDescribesTheWaveAboutAnAtom)

@@ -5,7 +5,7 @@
 // on the number of threads, bit for bit; waves that vanish, never converge
 // or fail end in bounded time.
 
-#include "LwErrorMessage.h"
+#include "ErrorText.h"
 #include "LwPartialWaveSource.h"
 #include "LwVectorFreeElectron.h"
 #include "LwWaveFunction.h"
@@ -315,7 +315,7 @@ TEST(LwWaveReexpansionTest, NonConvergingWaveEndsWithAnError)
     LwWaveReexpansion calc;
     calc.SetEPS(1e-9);
     calc.SetSize_l(2);
-    const std::string message = LwErrorMessageOf([&] { Expand(calc, wave, 4); });
+    const std::string message = ErrorText([&] { Expand(calc, wave, 4); });
     EXPECT_NE(message.find("EPS=1e-09 not reached"), std::string::npos) << message;
     EXPECT_EQ(calc.GetIteration(), calc.GetIterationLimit() - 1);
     EXPECT_LE(calc.GetIterationLimit(), 40);
@@ -328,7 +328,7 @@ TEST(LwWaveReexpansionTest, ErrorInsideTheParallelLoopReachesTheCaller)
         LwWaveReexpansion calc;
         calc.SetSize_l(6);
         FailingWave wave(false);
-        EXPECT_EQ(LwErrorMessageOf([&] { Expand(calc, wave, threads); }), "wave cannot be evaluated here");
+        EXPECT_EQ(ErrorText([&] { Expand(calc, wave, threads); }), "wave cannot be evaluated here");
         EXPECT_EQ(calc.GetIteration(), 7);
         FailingWave bare(true);
         EXPECT_EQ(BareTextOf([&] { Expand(calc, bare, threads); }), std::string("wave cannot be evaluated here"));
@@ -346,8 +346,8 @@ TEST(LwWaveReexpansionTest, WaveNumberMustBePositive)
         double GetWaveNumber() override { return 0.0; }
     } wave;
     LwWaveReexpansion calc;
-    EXPECT_NE(LwErrorMessageOf([&] { calc.CalcCoefficients(wave); }), "(no error)");
-    EXPECT_NE(LwErrorMessageOf([&] { calc.SetSize_l(0); }), "(no error)");
+    EXPECT_NE(ErrorText([&] { calc.CalcCoefficients(wave); }), "(no error)");
+    EXPECT_NE(ErrorText([&] { calc.SetSize_l(0); }), "(no error)");
 }
 
 TEST(LwWaveReexpansionTest, RadiiFollowTheWaveNumberAndL)

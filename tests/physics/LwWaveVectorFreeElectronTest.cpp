@@ -1,6 +1,6 @@
 // The free-electron wave seen through the re-expansion's wave interface.
 
-#include "LwErrorMessage.h"
+#include "ErrorText.h"
 #include "LwVectorFreeElectron.h"
 #include "LwWaveVectorFreeElectron.h"
 
@@ -29,10 +29,10 @@ LwVectorFreeElectron TwoSourceWave()
 TEST(LwWaveVectorFreeElectronTest, NothingAttachedIsAnError)
 {
     LwWaveVectorFreeElectron adapter;
-    EXPECT_EQ(LwErrorMessageOf([&] { adapter.GetValue(1e-10, 0.1, 0.2); }), "pointer is not defined");
-    EXPECT_EQ(LwErrorMessageOf([&] { adapter.GetWaveNumber(); }), "pointer is not defined");
-    EXPECT_EQ(LwErrorMessageOf([&] { adapter.GetKineticEnergy(); }), "pointer is not defined");
-    EXPECT_EQ(LwErrorMessageOf([&] { adapter.PrepareConcurrentEvaluation(); }), "pointer is not defined");
+    EXPECT_EQ(ErrorText([&] { adapter.GetValue(1e-10, 0.1, 0.2); }), "pointer is not defined");
+    EXPECT_EQ(ErrorText([&] { adapter.GetWaveNumber(); }), "pointer is not defined");
+    EXPECT_EQ(ErrorText([&] { adapter.GetKineticEnergy(); }), "pointer is not defined");
+    EXPECT_EQ(ErrorText([&] { adapter.PrepareConcurrentEvaluation(); }), "pointer is not defined");
 }
 
 TEST(LwWaveVectorFreeElectronTest, WaveWithoutSourcesHasNoWaveNumber)
