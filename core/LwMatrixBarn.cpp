@@ -7,6 +7,7 @@
 
 #include <locale.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
@@ -27,7 +28,6 @@ namespace {
 const char kTextRack[] = "lw_matrix";
 const char kLegacyTextRack[] = "LDoubleMatrix";
 const char kElements[] = "elements";
-const char kTextNumberFormat[] = "%Le";
 
 // The binary rack of each class and the type its elements are stored as.
 template <class M>
@@ -37,18 +37,31 @@ struct BinaryForm<LwFloatMatrix> {
     using Stored = float;
     static constexpr const char* kRack = "LwFloatMatrixBinary";
     static constexpr const char* kOlderRack = nullptr;
+    static constexpr const char* kTextFormat = "%Le";
 };
 template <>
 struct BinaryForm<LwDoubleMatrix> {
     using Stored = double;
     static constexpr const char* kRack = "LwDoubleMatrixBinary";
     static constexpr const char* kOlderRack = "TDoubleMatrixBinary";
+    static constexpr const char* kTextFormat = "%Le";
 };
 template <>
 struct BinaryForm<LwLDoubleMatrix> {
     using Stored = double;  // 8 bytes in every program, whatever LDouble is
     static constexpr const char* kRack = "LDoubleMatrixBinary";
     static constexpr const char* kOlderRack = nullptr;
+    static constexpr const char* kTextFormat = "%Le";
+};
+// Integers: raw 4-byte elements. The text form prints whole numbers with up
+// to ten digits, so that every 32-bit value reads back exactly (the plain
+// "%Lg" keeps six significant digits and would round 1234567 to 1234570).
+template <>
+struct BinaryForm<LwLongMatrix> {
+    using Stored = LwLong;
+    static constexpr const char* kRack = "LwLongMatrixBinary";
+    static constexpr const char* kOlderRack = nullptr;
+    static constexpr const char* kTextFormat = "%.10Lg";
 };
 
 // Data elements of the binary forms, in the order a reader looks for them.
@@ -250,12 +263,42 @@ const LwLDoubleMatrix& AsLDouble(const M& m, LwLDoubleMatrix& temporary)
     return temporary;
 }
 
+// Integer elements are exact in every LDouble.
+const LwLDoubleMatrix& AsLDouble(const LwLongMatrix& m, LwLDoubleMatrix& temporary)
+{
+    CreateWithShape(temporary, ShapeOf(m));
+    std::copy(m.Buffer(), m.Buffer() + m.ElementCount(), temporary.Buffer());
+    return temporary;
+}
+
+// A text-form number as a 32-bit integer: truncated toward zero, held to the
+// integer range (so that no out-of-range conversion happens), NaN as 0.
+LwLong TruncateToLong(LDouble v)
+{
+    if (!(v == v)) return 0;
+    if (v >= static_cast<LDouble>(std::numeric_limits<LwLong>::max()))
+        return std::numeric_limits<LwLong>::max();
+    if (v <= static_cast<LDouble>(std::numeric_limits<LwLong>::min()))
+        return std::numeric_limits<LwLong>::min();
+    return static_cast<LwLong>(v);
+}
+
 // Reads a text form with `reader`: directly into an LwLDoubleMatrix, through
 // a temporary for the other classes (which are unchanged when it fails).
 template <class Reader>
 bool ReadTextForm(LwBarnXml& doc, LwLDoubleMatrix& m, Reader reader)
 {
     return reader(doc, m);
+}
+template <class Reader>
+bool ReadTextForm(LwBarnXml& doc, LwLongMatrix& m, Reader reader)
+{
+    LwLDoubleMatrix temporary;
+    if (!reader(doc, temporary)) return false;
+    CreateWithShape(m, ShapeOf(temporary));
+    std::transform(temporary.Buffer(), temporary.Buffer() + temporary.ElementCount(), m.Buffer(),
+                   TruncateToLong);
+    return true;
 }
 template <class M, class Reader>
 bool ReadTextForm(LwBarnXml& doc, M& m, Reader reader)
@@ -288,7 +331,7 @@ bool SerializeMatrix2D(LwBarnXml& doc, const std::string& name, M& m, const std:
         if (format == "t") {
             LwLDoubleMatrix temporary;
             doc.OpenRack(kTextRack);
-            WriteMatrixText(doc, AsLDouble(m, temporary), kTextNumberFormat);
+            WriteMatrixText(doc, AsLDouble(m, temporary), Form::kTextFormat);
             doc.CloseRack(kTextRack);
         } else {
             doc.OpenRack(Form::kRack);
@@ -372,6 +415,11 @@ bool SerializeMatrix(LwBarnXml& doc, const std::string& name, LwLDoubleMatrix& m
     return SerializeMatrix2D(doc, name, m, format);
 }
 
+bool SerializeMatrix(LwBarnXml& doc, const std::string& name, LwLongMatrix& m, const std::string& format)
+{
+    return SerializeMatrix2D(doc, name, m, format);
+}
+
 bool SerializeMatrix(LwBarnXml& doc, const std::string& name, LwFloatMatrix3D& m, const std::string& format)
 {
     const std::string tag = Matrix3DBinaryTag();
@@ -403,6 +451,11 @@ bool SerializeMatrixBinary(LwBarnXml& doc, LwFloatMatrix& m, bool useStandardAlp
 }
 
 bool SerializeMatrixBinary(LwBarnXml& doc, LwLDoubleMatrix& m, bool useStandardAlphabet, bool standardBase64)
+{
+    return SerializeMatrixBinaryImpl(doc, m, useStandardAlphabet, standardBase64);
+}
+
+bool SerializeMatrixBinary(LwBarnXml& doc, LwLongMatrix& m, bool useStandardAlphabet, bool standardBase64)
 {
     return SerializeMatrixBinaryImpl(doc, m, useStandardAlphabet, standardBase64);
 }

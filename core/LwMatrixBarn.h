@@ -5,7 +5,10 @@
 //   "lw_matrix"        text form: "ColSize", "ColBegin", "RowSize", "RowBegin"
 //                      and "elements", a line feed then one line per row
 //                      (RowBegin upwards), every element printed "%Le" and
-//                      followed by a comma: seven significant digits.
+//                      followed by a comma: seven significant digits. The
+//                      integer matrices print "%.10Lg" (every 32-bit value
+//                      exactly, 7 as "7") and read each number truncated
+//                      toward zero, held to the 32-bit range, NaN as 0.
 //   "LDoubleMatrix"    older text form (read only): the four sizes and a rack
 //                      "elements" holding one rack "r" per row of
 //                      comma-separated numbers.
@@ -20,6 +23,7 @@
 //                        LwLDoubleMatrix "LDoubleMatrixBinary"   8 (double,
 //                                        whatever the width of LDouble: wider
 //                                        values are narrowed on writing)
+//                        LwLongMatrix    "LwLongMatrixBinary"    4 (int32)
 //   "LwFloatMatrix3DBinary"  voxel sets: the four sizes, "DepthSize",
 //                      "DepthBegin" and "base64" or "base64b" floats.
 //
@@ -59,6 +63,8 @@ bool SerializeMatrix(LwBarnXml& doc, const std::string& name, LwFloatMatrix& m,
                      const std::string& format);
 bool SerializeMatrix(LwBarnXml& doc, const std::string& name, LwLDoubleMatrix& m,
                      const std::string& format);
+bool SerializeMatrix(LwBarnXml& doc, const std::string& name, LwLongMatrix& m,
+                     const std::string& format);
 bool SerializeMatrix(LwBarnXml& doc, const std::string& name, LwFloatMatrix3D& m,
                      const std::string& format);
 
@@ -72,6 +78,8 @@ bool SerializeMatrixBinary(LwBarnXml& doc, LwDoubleMatrix& m, bool useStandardAl
 bool SerializeMatrixBinary(LwBarnXml& doc, LwFloatMatrix& m, bool useStandardAlphabet,
                            bool standardBase64);
 bool SerializeMatrixBinary(LwBarnXml& doc, LwLDoubleMatrix& m, bool useStandardAlphabet,
+                           bool standardBase64);
+bool SerializeMatrixBinary(LwBarnXml& doc, LwLongMatrix& m, bool useStandardAlphabet,
                            bool standardBase64);
 
 // The inside of "LwFloatMatrix3DBinary" (format "b" or "bb"). Read mode takes

@@ -122,3 +122,26 @@ void LwLinearEquation::Solve(LwLDoubleMatrix& x, const LwLDoubleMatrix& a, const
     LuDecomposition(lu, index);
     LuBackSubstitution(lu, index, x);
 }
+
+void LwLinearEquation::Inverse(LwLDoubleMatrix& y, const LwLDoubleMatrix& a)
+{
+    // a is copied before y is resized, so that y may be a itself.
+    LwLDoubleMatrix lu;
+    CopyElements(lu, a);
+    y.CreateLike(a);
+    y.FastReturn = false;
+    LwLongMatrix index;
+    LuDecomposition(lu, index);
+
+    // One unit right-hand side per column; the forward pass skips the rows
+    // above its 1.
+    LwLDoubleMatrix b(lu.RowSize);
+    b.RowBegin = lu.RowBegin;
+    for (int j = a.ColBegin; j < a.ColBegin + a.ColSize; ++j) {
+        b.SetZero();
+        b[j] = 1;
+        LuBackSubstitution(lu, index, b);
+        for (int i = b.RowBegin; i < b.RowBegin + b.RowSize; ++i)
+            y(j, i) = b[i];
+    }
+}

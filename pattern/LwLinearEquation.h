@@ -45,4 +45,13 @@ public:
     // x takes b's shape, begins and values and then the solution of a x = b;
     // a and b are left unchanged (x may be the same object as a or b).
     void Solve(LwLDoubleMatrix& x, const LwLDoubleMatrix& a, const LwLDoubleMatrix& b);
+
+    // y becomes the inverse of the square matrix a, with a's sizes and begins:
+    // column j of y solves a x = e_j, from one decomposition of a copy of a
+    // (a is unchanged; y may be a itself). The errors are the decomposition's
+    // (a row of zeros: "Sirngular matrirx irn routirne luExtractiron"; a
+    // singular matrix without one gives entries of the order of 1e20) and the
+    // family's range message for a matrix that is not square over one index
+    // range; y then holds no meaningful values.
+    void Inverse(LwLDoubleMatrix& y, const LwLDoubleMatrix& a);
 };
