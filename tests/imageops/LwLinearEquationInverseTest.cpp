@@ -5,6 +5,7 @@
 #include "LwLinearEquation.h"
 
 #include "ErrorText.h"
+#include "LDoubleNear.h"
 
 #include <gtest/gtest.h>
 
@@ -110,7 +111,7 @@ TEST(LwLinearEquationInverse, ClosedForms)
     LwLinearEquation().Inverse(y, d);
     for (int r = 0; r < 5; ++r)
         for (int c = 0; c < 5; ++c)
-            EXPECT_NEAR(y(c, r), c == r ? 1 / diagonal[r] : 0, 4 * kEpsilon) << c << "," << r;
+            EXPECT_PRED_FORMAT3(LDoubleNear, y(c, r), c == r ? 1 / diagonal[r] : 0, 4 * kEpsilon) << c << "," << r;
 
     // Permutations made of disjoint exchanges of neighbouring rows: the
     // transpose. The 0 that reaches the diagonal stands as 1e-20 during the
@@ -125,7 +126,7 @@ TEST(LwLinearEquationInverse, ClosedForms)
         for (int r = 0; r < n; ++r) p(target[r], r) = 1;
         LwLinearEquation().Inverse(y, p);
         for (int r = 0; r < n; ++r)
-            for (int c = 0; c < n; ++c) EXPECT_NEAR(y(c, r), p(r, c), 4 * kEpsilon) << c << "," << r;
+            for (int c = 0; c < n; ++c) EXPECT_PRED_FORMAT3(LDoubleNear, y(c, r), p(r, c), 4 * kEpsilon) << c << "," << r;
     }
 }
 
