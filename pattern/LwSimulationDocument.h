@@ -10,6 +10,7 @@
 #include "LwDocFinalState.h"
 #include "LwDocFluctuation.h"
 #include "LwDocPattern.h"
+#include "LwDocPatternNano.h"
 #include "LwDocScattering.h"
 #include "LwDocScatteringPhaseShift.h"
 
@@ -34,6 +35,7 @@ public:
     LwDocPattern_StereoProjection Stereographic;            // view angle 90 degrees
     LwDocPattern_Orthographic Orthographic;
     LwDocPattern_OneDimensional OneDimensional;
+    LwDocPatternNano Nano;                                  // real-space field scan
     LwCrystalTable CrystalTable;                            // the built-in cells
     LwDebye Debye;                                          // atomic weights, thermal vibration
     LwDocFluctuation Fluctuation;                           // temperature and Debye temperatures
