@@ -35,8 +35,8 @@ public:
     LwDocPattern_StereoProjection Stereographic;            // view angle 90 degrees
     LwDocPattern_Orthographic Orthographic;
     LwDocPattern_OneDimensional OneDimensional;
-    LwDocPatternNano Nano;                                  // real-space field scan
     LwCrystalTable CrystalTable;                            // the built-in cells
+    LwDocPatternNano Nano;                                  // real-space field scan
     LwDebye Debye;                                          // atomic weights, thermal vibration
     LwDocFluctuation Fluctuation;                           // temperature and Debye temperatures
 
