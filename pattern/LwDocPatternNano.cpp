@@ -150,10 +150,15 @@ void LwDocPatternNano::SetUpRecord(const LwDocScattering& scattering, int i, Rec
             const LComplex tl = t[t.VectorBegin() + static_cast<int>(l)];
             if (tl == LComplex(0, 0))
                 throw LwError("LwDocPatternNano::Calculate() ERROR: outgoing wave of a partial wave with t = 0");
+            // The interior solution is scaled to meet the outer wave at R: a
+            // radial function that vanishes there cannot be scaled.
+            const double PR = entry.P[static_cast<std::size_t>(l)].back();
+            if (PR == 0 || !std::isfinite(PR))
+                throw LwError("LwDocPatternNano::Calculate() ERROR: the radial function vanishes at the atom radius");
             const LComplex S = LComplex(1, 0) + tl;
             const LComplex hp(hPlus[l].real(), hPlus[l].imag());
             const LComplex hm(hMinus[l].real(), hMinus[l].imag());
-            const LComplex match = (S * hp + hm) / static_cast<LDouble>(entry.P[l].back());
+            const LComplex match = (S * hp + hm) / static_cast<LDouble>(PR);
             for (LwLong m = -l; m <= l; ++m)
                 atom.B(l, m) = c(l, m) / tl * match;
         }

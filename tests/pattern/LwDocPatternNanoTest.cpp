@@ -433,6 +433,9 @@ TEST(LwDocPatternNano, FailuresEndTheCalculationQuietly)
              s.doc.SetRecordSelection(2, false);
              s.doc.SelectRecord(1, true);
          }},
+        {"radial function 0 at the radius", [](ScanCase& s) { s.phaseShift.ListScatteringPhaseShift[0].P[0].back() = 0; }},
+        {"t = 0 under a scattered wave", [](ScanCase& s) { s.phaseShift.ListScatteringPhaseShift[0].TVector[0] = 0; }},
+        {"too few l values", [](ScanCase& s) { s.phaseShift.ListScatteringPhaseShift[0].P.clear(); }},
         {"bad step", [](ScanCase& s) { s.doc.Step_m_ = 0; }},
     };
     for (const Case& c : cases) {
@@ -495,12 +498,14 @@ private:
 
 TEST(LwDocPatternNano, StopKeepsTheColumnsDone)
 {
+    const int saved = omp_get_max_threads();
     omp_set_num_threads(1);
     ScanCase s(Cd(0.3, 0.1));
     // One question before each column and one per point, one after it:
     // 3 columns of 11 points take 3 * 13 questions.
     StopAfter stop(3 * 13);
     s.doc.Calculate(stop, s.scattering, s.fluctuation, s.debye);
+    omp_set_num_threads(saved);
     const LwLDoubleMatrix& plane = s.doc.Grid.Planes[0];
     for (int p = 0; p < plane.ColSize; ++p)
         for (int q = 0; q < plane.RowSize; ++q) {
