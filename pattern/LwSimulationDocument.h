@@ -11,6 +11,7 @@
 #include "LwDocFluctuation.h"
 #include "LwDocPattern.h"
 #include "LwDocScattering.h"
+#include "LwDocScatteringPatternMatrix.h"
 #include "LwDocScatteringPhaseShift.h"
 
 #include <memory>
@@ -37,6 +38,7 @@ public:
     LwCrystalTable CrystalTable;                            // the built-in cells
     LwDebye Debye;                                          // atomic weights, thermal vibration
     LwDocFluctuation Fluctuation;                           // temperature and Debye temperatures
+    LwDocScatteringPatternMatrix ScatteringPatternMatrix;   // emitter and one scatterer, its own defaults
 
 private:
     LwSimulationDocument();
