@@ -361,3 +361,128 @@ TEST(LwDocScatteringPatternMatrix, CalcPatternChecksItsInputsInOrder)
     EXPECT_EQ(ErrorText([&] { m.CalcPattern(); }),
               "CalcPattern():Error: Emitter settings is not good. Corresponding kinetic energy is not found");
 }
+
+namespace {
+
+constexpr double kAngstrom = 1e-10;
+
+// k = sqrt(2 m_e e E) / hbar (1/m) for E in eV.
+double WaveNumber(double ekEv)
+{
+    return std::sqrt(ekEv * 1.82187794e-30 * 1.60217733e-19) / 1.054572669125102e-34;
+}
+
+// An s-wave phase-shift entry: t_0 = e^{2 i delta0} - 1.
+LwPhaseShiftEntry SWavePhaseShift(const std::string& name, double ek, double delta0)
+{
+    LwPhaseShiftEntry entry;
+    entry.AtomName = name;
+    entry.AtomElement = "Cu";
+    entry.Ek_eV = ek;
+    entry.TVector.Create(1);
+    entry.PhaseShiftValue.Create(1);
+    entry.PhaseShiftValue[0] = delta0 * 180 / kPi;
+    entry.TVector[0] = std::exp(LComplex(0, 2 * delta0)) - LComplex(1, 0);
+    entry.LnX = {std::log(1.0e-10)};
+    return entry;
+}
+
+LwEmitterEntry SWaveEmitter(double ek, LComplex c00)
+{
+    LwEmitterEntry e;
+    e.Ek = ek;
+    e.coeff.SetSizeZero(1);
+    e.coeff(0, 0) = c00;
+    return e;
+}
+
+// The five documents a pattern matrix calculation reads.
+struct Documents
+{
+    LwDocScattering scattering;
+    LwDocScatteringPhaseShift phaseShift;
+    LwDocFinalState finalState;
+    LwDocFluctuation fluctuation;
+    LwDebye debye;
+
+    void Attach(LwDocScatteringPatternMatrix& m)
+    {
+        m.PDocScattering_ = &scattering;
+        m.PDocScatteringPhaseShift_ = &phaseShift;
+        m.PDocFinalState_ = &finalState;
+        m.PDocFluctuation_ = &fluctuation;
+        m.PDebye_ = &debye;
+    }
+};
+
+}  // namespace
+
+// An s-wave emitter and one s-wave scatterer at distance d on z: the scattered
+// far field relative to the direct one is X = f0 e^{ikd(1 - cos theta)} / d
+// with f0 = (e^{2i delta0} - 1)/(2ik), and the direct intensity of c00 Y00 is
+// |c00|^2 / (4 pi). Two emitted waves at the selected energy (c00 = 1 and 2)
+// add up to 5 times one; a third at another energy is skipped.
+TEST(LwDocScatteringPatternMatrix, OneScattererMatchesTheTwoAtomInterference)
+{
+    const double ek = 500, delta0 = 1.3;
+    Documents docs;
+    docs.scattering.Version = LwDocScattering::kSingleScattering;
+    docs.scattering.EPS = 1e-6;
+    docs.phaseShift.ListScatteringPhaseShift = {SWavePhaseShift("X", 300, 0.2), SWavePhaseShift("Cu", ek, delta0)};
+    docs.finalState.ListEmitter = {SWaveEmitter(ek, 1.0), SWaveEmitter(300, 1.0), SWaveEmitter(ek, 2.0)};
+    docs.fluctuation.IsUseUisoInCluster_ = true;  // no thermal vibration
+
+    LwDocScatteringPatternMatrix m;
+    docs.Attach(m);
+    m.PhaseShiftSelect_ = {false, true};
+    m.RCount_ = 2;
+    m.RMin_ = 1.6 * kAngstrom;
+    m.RStep_ = 0.9 * kAngstrom;
+    m.CosCount_ = 7;
+    m.IsThetaAxis_ = true;
+    m.CalcPattern();
+
+    EXPECT_EQ(m.GetProgress(), 2 * m.RCount_);
+    ASSERT_EQ(m.ListPattern_.size(), 1u);
+    EXPECT_EQ(m.ListPattern_[0].first, ek);
+    const double k = WaveNumber(ek);
+    const std::complex<double> f0 = (std::exp(std::complex<double>(0, 2 * delta0)) - 1.0) / std::complex<double>(0, 2 * k);
+    const double direct = 5 / (4 * kPi);
+    for (int e = 0; e < m.RCount_; ++e)
+        for (int c = 0; c < m.CosCount_; ++c) {
+            const double d = (1.6 + 0.9 * e) * kAngstrom;
+            const double cosTheta = std::cos(c * kPi / 6);
+            SCOPED_TRACE(testing::Message() << "d " << d << " cos " << cosTheta);
+            const std::complex<double> x = f0 * std::exp(std::complex<double>(0, k * d * (1 - cosTheta))) / d;
+            const std::complex<double> i(0, 1);
+            EXPECT_NEAR(static_cast<double>(m.IntensityDirect_(e, c)), direct, 1e-12 * direct);
+            EXPECT_NEAR(static_cast<double>(m.IntensityScattered_(e, c)), direct * std::norm(x), 1e-5 * direct * std::norm(x));
+            EXPECT_NEAR(static_cast<double>(m.IntensityTotal_(e, c)), direct * std::norm(1.0 + x), 1e-5 * direct);
+            EXPECT_NEAR(static_cast<double>(m.IntensityQuadrature_(e, c)), direct * std::norm(i + x), 1e-5 * direct);
+            EXPECT_EQ(m.ListPattern_[0].second(e, c), m.IntensityTotal_(e, c));
+        }
+    // The scattered part is large enough for the check to mean something.
+    EXPECT_GT(std::abs(f0) / (1.6 * kAngstrom), 0.05);
+}
+
+// A stop request ends the calculation before the first distance, keeps the
+// zero intensities and skips the post-processing.
+TEST(LwDocScatteringPatternMatrix, StopRequestEndsTheCalculationQuietly)
+{
+    Documents docs;
+    docs.phaseShift.ListScatteringPhaseShift = {SWavePhaseShift("Cu", 500, 1.0)};
+    docs.finalState.ListEmitter = {SWaveEmitter(500, 1.0)};
+    LwDocScatteringPatternMatrix m;
+    docs.Attach(m);
+    m.PhaseShiftSelect_ = {true};
+    m.RCount_ = 2;
+    m.RMin_ = 2 * kAngstrom;
+    m.CosCount_ = 5;
+    m.NormalizeType_ = 7;  // would fail on zero intensities if post-processing ran
+    m.RequestStop();
+    m.Calculate();
+    EXPECT_EQ(m.GetProgress(), 0);
+    ASSERT_EQ(m.ListPattern_.size(), 1u);
+    EXPECT_EQ(m.IntensityTotal_(1, 4), 0.0);
+    EXPECT_EQ(m.ListPattern_[0].second(1, 4), 0.0);
+}
