@@ -447,7 +447,9 @@ LwLDoubleMatrix LwDocScatteringPatternMatrix::ApplyMask(const LwLDoubleMatrix& x
             const double u = c * step - 1;
             double w = 0;
             if (u >= u0) {
-                const double xx = kPi * (1 - u) / (1 - u0);
+                // A lower end at cos(theta) = 1 leaves only the last row, at
+                // the window's peak (x = 0) rather than 0/0.
+                const double xx = u0 < 1 ? kPi * (1 - u) / (1 - u0) : 0.0;
                 if (type == 1)
                     w = std::cos(xx / 2);
                 else if (type == 2)

@@ -163,6 +163,54 @@ TEST(LwDocScatteringPatternMatrix, WindowWeights)
     EXPECT_EQ(ErrorText([&] { m.ApplyMask(ones, -1); }), "Proc Mask ERROR, undefined type:-1");
 }
 
+// A flat reference has no derivative, so its envelope is itself; the lower
+// end is then the row at which the sum from the top reaches the fraction
+// (1 - percent/100) of the rows from a quarter of the way up. Nine rows: the
+// sum runs over rows 2 to 8 and 50 % reaches 3.5 rows at row 5 (cos 0.25).
+TEST(LwDocScatteringPatternMatrix, AdaptiveWindowFollowsTheReferenceEnvelope)
+{
+    LwDocScatteringPatternMatrix m;
+    const int n = 9;
+    m.MaskAdaptive_ = 1;
+    m.ReferencePattern_ = Make(2, n, [](int e, int) { return 1.0 + e; });
+    const LwLDoubleMatrix ones = Make(2, n, [](int, int) { return 1.0; });
+    const struct {
+        double percent;
+        int lowerRow;
+    } cases[] = {{50, 5}, {0, 2}, {100, 8}, {80, 7}};
+    for (const auto& tc : cases) {
+        SCOPED_TRACE(tc.percent);
+        m.MaskPercent_ = tc.percent;
+        const LwLDoubleMatrix r = m.ApplyMask(ones, 2);
+        for (int e = 0; e < 2; ++e) {
+            EXPECT_EQ(m.MaskLowerRow(e), tc.lowerRow);
+            EXPECT_EQ(m.ReferenceEnvelope_(e, 3), m.ReferencePattern_(e, 3));
+            const double u0 = tc.lowerRow * 0.25 - 1;
+            for (int c = 0; c < n; ++c) {
+                const double u = c * 0.25 - 1;
+                const double w = u < u0 ? 0.0 : (u0 < 1 ? 0.5 * std::cos(kPi * (1 - u) / (1 - u0)) + 0.5 : 1.0);
+                EXPECT_NEAR(static_cast<double>(r(e, c)), w, 1e-15) << "row " << c;
+            }
+        }
+    }
+}
+
+// The envelope of a sloped reference combines it with its derivative scaled
+// to the same overall size.
+TEST(LwDocScatteringPatternMatrix, ReferenceEnvelopeOfASlope)
+{
+    LwDocScatteringPatternMatrix m;
+    m.ReferencePattern_ = Make(1, 4, [](int, int c) { return 1.0 + c; });
+    m.MakeReferenceEnvelope();
+    const double deriv[4] = {2, 2, 2, 2};
+    const double scale = std::sqrt(1 + 4 + 9 + 16.0) / std::sqrt(16.0);
+    for (int c = 0; c < 4; ++c) {
+        const double dv = deriv[c] * scale;
+        EXPECT_NEAR(static_cast<double>(m.ReferenceDerivative_(0, c)), dv, 1e-14);
+        EXPECT_NEAR(static_cast<double>(m.ReferenceEnvelope_(0, c)), std::sqrt(dv * dv + (1.0 + c) * (1.0 + c)), 1e-14);
+    }
+}
+
 TEST(LwDocScatteringPatternMatrix, ScaleColumnsByType)
 {
     LwDocScatteringPatternMatrix m;
