@@ -378,6 +378,15 @@ TEST(LwDocScatteringPatternMatrix, BlurredPostProcessKeepsAConstantPattern)
             EXPECT_NEAR(static_cast<double>(r(e, c)), 2.0 + e, 1e-4);
 }
 
+// Post-processing before any calculation has no pattern entry to write.
+TEST(LwDocScatteringPatternMatrix, PostProcessOnlyWithoutAPatternIsRefused)
+{
+    LwDocScatteringPatternMatrix m;
+    m.IsPostProcessOnly_ = true;
+    EXPECT_EQ(ErrorText([&] { m.Calculate(); }), "PostProcess: no pattern has been calculated");
+    EXPECT_TRUE(m.ListPattern_.empty());
+}
+
 TEST(LwDocScatteringPatternMatrix, CalcPatternChecksItsInputsInOrder)
 {
     LwDocScatteringPatternMatrix m;
