@@ -7,6 +7,8 @@
 #include "LwFileQt.h"
 #include "TextUtilities.h"
 
+#include <QByteArray>
+#include <QFile>
 #include <QString>
 
 #include <filesystem>
@@ -64,7 +66,7 @@ void LoadClusterFile(LwCluster& cluster, const std::string& fileName)
         LwBarnFile file(fileName, "r");
         LoadSaveCrystalStructureData(cluster, file, true);
     } else if (extension == "xyz") {
-        LwFileQt file(QString::fromUtf8(fileName.c_str()), "r");
+        LwFileQt file(QFile::decodeName(QByteArray::fromStdString(fileName)), "r");
         LoadExtendedXyz(cluster, file, true);
     } else {
         throw LwError("Cannot load cluster file. Please use .xyz or .xml_cl");

@@ -10,6 +10,7 @@
 #include "LwDocFinalState.h"
 #include "LwDocFluctuation.h"
 #include "LwDocPattern.h"
+#include "LwDocPatternNano.h"
 #include "LwDocScattering.h"
 #include "LwDocScatteringPatternMatrix.h"
 #include "LwDocScatteringPhaseShift.h"
@@ -36,6 +37,7 @@ public:
     LwDocPattern_Orthographic Orthographic;
     LwDocPattern_OneDimensional OneDimensional;
     LwCrystalTable CrystalTable;                            // the built-in cells
+    LwDocPatternNano Nano;                                  // real-space field scan
     LwDebye Debye;                                          // atomic weights, thermal vibration
     LwDocFluctuation Fluctuation;                           // temperature and Debye temperatures
     LwDocScatteringPatternMatrix ScatteringPatternMatrix;   // emitter and one scatterer, its own defaults

@@ -8,6 +8,8 @@
 #include "LwQBarnFile.h"
 #include "LwSimulationDocument.h"
 
+#include <QByteArray>
+#include <QFile>
 #include <QString>
 
 #include <cstdio>
@@ -38,8 +40,9 @@ void SavePlane(LwDocData& image, const LwLDoubleMatrix& plane, const std::string
     LwMatrixArithmetic convert;
     image.Images.clear();
     image.Images[image.CurrentChannel] = convert.ToFloatMatrix(plane);
-    LwQBarnFile file(QString::fromLatin1(fileName.data(), static_cast<int>(fileName.size())),
-                     QStringLiteral("w"));
+    // File names are byte texts; decodeName maps them so that Qt opens
+    // exactly those bytes again.
+    LwQBarnFile file(QFile::decodeName(QByteArray::fromStdString(fileName)), QStringLiteral("w"));
     image.Serialize(file);
     file.Save();
 }

@@ -13,6 +13,8 @@
 #include "SimulationSteps.h"
 #include "TextUtilities.h"
 
+#include <QByteArray>
+#include <QFile>
 #include <QString>
 
 #include <cstdio>
@@ -68,7 +70,7 @@ int main(int argc, char** argv)
         // The atomic weights lie beside the program.
         {
             const std::string name = ProgramDirectory(argv[0]) + "AtomicWeight.txt";
-            LwFileQt file(QString::fromUtf8(name.c_str()), "r");
+            LwFileQt file(QFile::decodeName(QByteArray::fromStdString(name)), "r");
             std::string text;
             file.ReadAll(text);
             LwSimulationDocument::Instance().Debye.LoadAtomicWeight(text);

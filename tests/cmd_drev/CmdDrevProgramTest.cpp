@@ -382,6 +382,11 @@ TEST_F(CmdDrevPatternOptions, EveryOptionChangesTheImageAsAsked)
             << r.output;
         EXPECT_GT(ImageDifference(plain, ReadImage(dir_ / "opt.xml_img")), 1e-3);
     }
+    // A file name with non-ASCII bytes is written under exactly those bytes.
+    const std::string umlaut = "bild_\xC3\xA4.xml_img";
+    ASSERT_EQ(Execute(Pattern(umlaut, {})).exitCode, 0);
+    EXPECT_TRUE(fs::exists(dir_ / umlaut));
+
     const ProgramRun ec = Execute(Pattern("ec.xml_img", {"-M", "EC"}));
     ASSERT_EQ(ec.exitCode, 0) << ec.output;
     LwBarnFile barn((dir_ / "ec.xml_img").string(), "r");
