@@ -12,6 +12,7 @@
 #include "LwDocPattern.h"
 #include "LwDocPatternNano.h"
 #include "LwDocScattering.h"
+#include "LwDocScatteringPatternMatrix.h"
 #include "LwDocScatteringPhaseShift.h"
 
 #include <memory>
@@ -39,6 +40,7 @@ public:
     LwDocPatternNano Nano;                                  // real-space field scan
     LwDebye Debye;                                          // atomic weights, thermal vibration
     LwDocFluctuation Fluctuation;                           // temperature and Debye temperatures
+    LwDocScatteringPatternMatrix ScatteringPatternMatrix;   // emitter and one scatterer, its own defaults
 
 private:
     LwSimulationDocument();
