@@ -255,3 +255,25 @@ std::string LwBarnXml::UnescapeString(std::string text)
     for (int k : {1, 2, 3, 0}) ReplaceAll(text, kEntities[k][1], kEntities[k][0]);
     return text;
 }
+
+// ---------------------------------------------------------------------------
+// The tree as one text in memory (the viewer messages)
+
+void LwBarnXml::ToString(std::string& text) const
+{
+    text.clear();
+    if (root_->Children().empty()) return;
+    RackToString(text, *root_->Children().front());
+}
+
+void LwBarnXml::RackToString(std::string& text, const LwBarnXmlRack& rack)
+{
+    WriteRackText(rack, [&text](std::string_view piece) { text.append(piece); });
+}
+
+void LwBarnXml::FromString(const std::string& text)
+{
+    if (writeMode_) throw LwError("mode is illigal");
+    if (&text != &documentText_) documentText_ = text;
+    AnalyzeTagStructure();
+}

@@ -206,6 +206,17 @@ public:
     template <class Put>
     static void WriteRackText(const LwBarnXmlRack& rack, Put&& put);
 
+    // The text of the first top-level rack and its subtree, in the layout of
+    // WriteRackText; replaces what `text` held. Empty when the root has no
+    // child. Further top-level racks are not written. The tree is unchanged.
+    void ToString(std::string& text) const;
+    // Appends the text of `rack` and its subtree to `text`.
+    static void RackToString(std::string& text, const LwBarnXmlRack& rack);
+    // Read mode only: makes `text` the document text and parses it into racks
+    // under the current rack (the root for a fresh document). Any other mode
+    // throws "mode is illigal" and changes nothing; parser errors pass on.
+    void FromString(const std::string& text);
+
     // The tree.
     LwBarnXmlRack* Root() const { return root_.get(); }
     LwBarnXmlRack* CurrentRack() const { return current_; }

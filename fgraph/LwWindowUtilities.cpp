@@ -1,0 +1,161 @@
+#include "LwWindowUtilities.h"
+
+#include "TextUtilities.h"
+
+#include <QCoreApplication>
+#include <QMessageBox>
+
+#include <cstring>
+#include <locale>
+
+const char* const kFileNameCtypeLocale = "C.UTF-8";
+
+std::unique_ptr<QMessageBox> MakeErrorBox(const QString& text, QWidget* parent)
+{
+    auto box = std::make_unique<QMessageBox>(parent);
+    box->setWindowTitle("ERROR");
+    box->setText(text);
+    box->setStandardButtons(QMessageBox::Ok);
+    box->setWindowModality(Qt::ApplicationModal);
+    return box;
+}
+
+QString UndefinedErrorText(const QString& message, LwUndefinedErrorStyle style)
+{
+    QString text = message;
+    if (text.isEmpty() && style == LwUndefinedErrorStyle::NameEmpty) text = "Undefined error";
+    return QString("Undefined error:") + text;
+}
+
+void ShowErrorBox(const std::string& message, QWidget* parent)
+{
+    MakeErrorBox(StdStringToQString(message), parent)->exec();
+}
+
+void ShowUndefinedErrorBox(const QString& message, QWidget* parent, LwUndefinedErrorStyle style)
+{
+    MakeErrorBox(UndefinedErrorText(message, style), parent)->exec();
+}
+
+namespace {
+
+bool IsSeparator(char c) { return c == '/' || c == '\\'; }
+
+// Index of the last separator, or npos.
+std::size_t LastSeparator(const std::string& path)
+{
+    return path.find_last_of("/\\");
+}
+
+} // namespace
+
+std::string ReplaceExtension(const std::string& path, const std::string& extension)
+{
+    std::string result = path;
+    for (std::size_t i = path.size(); i-- > 0;) {
+        if (IsSeparator(path[i])) break;
+        if (path[i] == '.') {
+            if (i >= 1) result = path.substr(0, i);
+            break;
+        }
+    }
+    return result + extension;
+}
+
+QString ReplaceExtensionQString(const QString& path, const QString& extension)
+{
+    return StdStringToQString(ReplaceExtension(QStringToStdString(path), QStringToStdString(extension)));
+}
+
+std::string GetFileName(const std::string& path)
+{
+    const std::size_t s = LastSeparator(path);
+    if (s == std::string::npos || s < 2) return path;
+    return path.substr(s + 1);  // empty when the separator is the last byte
+}
+
+QString GetFileNameQString(const QString& path)
+{
+    return StdStringToQString(GetFileName(QStringToStdString(path)));
+}
+
+std::string GetDirectoryPart(const std::string& path)
+{
+    const std::size_t s = LastSeparator(path);
+    if (s == std::string::npos || s < 2) return std::string();
+    if (s + 1 == path.size()) return path;
+    return path.substr(0, s);
+}
+
+QString GetDirectoryPartQString(const QString& path)
+{
+    return StdStringToQString(GetDirectoryPart(QStringToStdString(path)));
+}
+
+QString FileNameExtensionQString(const QString& path)
+{
+    return StdStringToQString(FileNameExtension(QStringToStdString(path)));
+}
+
+QString FileNameDirectoryQString(const QString& path)
+{
+    return StdStringToQString(FileNameDirectory(QStringToStdString(path)));
+}
+
+QString GetIniFileName(const QString& extension)
+{
+    SetGlobalLocaleJapanese();
+    return ReplaceExtensionQString(QCoreApplication::applicationFilePath(), extension);
+}
+
+void SplitByDelimiter(std::vector<std::string>& pieces, const std::string& text,
+                      const std::string& delimiter)
+{
+    pieces.clear();
+    if (delimiter.empty()) {
+        pieces.push_back(text);
+        return;
+    }
+    std::size_t pos = 0;
+    while (true) {
+        const std::size_t hit = text.find(delimiter, pos);
+        if (hit == std::string::npos) {
+            pieces.push_back(text.substr(pos));
+            return;
+        }
+        pieces.push_back(text.substr(pos, hit - pos));
+        pos = hit + delimiter.size();
+    }
+}
+
+void SplitTextLines(std::vector<std::string>& lines, const std::string& text)
+{
+    lines.clear();
+    std::string line;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\r' || c == '\n') {
+            lines.push_back(line);
+            line.clear();
+            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        } else {
+            line += c;
+        }
+    }
+}
+
+void SetGlobalLocaleJapanese()
+{
+    std::locale::global(std::locale(std::locale(), kFileNameCtypeLocale, std::locale::ctype));
+}
+
+std::string QStringToStdString(const QString& text)
+{
+    const QByteArray bytes = text.toUtf8();
+    return std::string(bytes.constData(), strnlen(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+}
+
+QString StdStringToQString(const std::string& text)
+{
+    return QString::fromUtf8(text.c_str(), static_cast<int>(strnlen(text.c_str(), text.size())));
+}

@@ -1,0 +1,70 @@
+#pragma once
+// Free functions shared by the windows of both graphical programs: the error
+// boxes, the path rules, the ini file name, two text splitters, the
+// character-classification locale and the QString/std::string conversion.
+// Texts cross between QString and std::string as UTF-8. GUI thread only.
+
+#include <QString>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class QMessageBox;
+class QWidget;
+
+// How the undefined-error box treats an empty message text: velmora leaves it
+// empty ("Undefined error:"), halvane puts "Undefined error" in its place.
+enum class LwUndefinedErrorStyle { KeepEmpty, NameEmpty };
+
+// The error box, built but not shown: parent `parent`, title "ERROR", the
+// text, one Ok button, application-modal.
+std::unique_ptr<QMessageBox> MakeErrorBox(const QString& text, QWidget* parent);
+// The text of the undefined-error box for a message.
+QString UndefinedErrorText(const QString& message, LwUndefinedErrorStyle style);
+// Shows the error box with `message` read as UTF-8; returns when it is closed.
+void ShowErrorBox(const std::string& message, QWidget* parent);
+// The same box with "Undefined error:" before the message.
+void ShowUndefinedErrorBox(const QString& message, QWidget* parent,
+                           LwUndefinedErrorStyle style = LwUndefinedErrorStyle::KeepEmpty);
+
+// Path rules on the text alone, either separator '/' or '\\'.
+// Cuts the last extension (a dot at index 1 or later after the last
+// separator) and appends `extension` (with its dot, may be empty).
+std::string ReplaceExtension(const std::string& path, const std::string& extension);
+QString ReplaceExtensionQString(const QString& path, const QString& extension);
+// The text after the last separator when that stands at index 2 or later;
+// empty when the separator is the last character; else the whole path.
+std::string GetFileName(const std::string& path);
+QString GetFileNameQString(const QString& path);
+// The text before the last separator when that stands at index 2 or later;
+// the whole path when the separator is the last character; else empty.
+std::string GetDirectoryPart(const std::string& path);
+QString GetDirectoryPartQString(const QString& path);
+QString FileNameExtensionQString(const QString& path);
+// The directory part with its last separator.
+QString FileNameDirectoryQString(const QString& path);
+
+// The program file's path with its extension replaced by `extension`.
+QString GetIniFileName(const QString& extension);
+
+// Pieces of `text` between occurrences of `delimiter` (searched as a whole);
+// an empty text gives one empty piece. An empty delimiter gives the whole
+// text as one piece.
+void SplitByDelimiter(std::vector<std::string>& pieces, const std::string& text,
+                      const std::string& delimiter);
+// Lines ended by CR, LF or CR LF; text after the last break is dropped.
+void SplitTextLines(std::vector<std::string>& lines, const std::string& text);
+
+// The locale whose character classification the file-name work uses: the
+// UTF-8 classification, since Linux file names are UTF-8 bytes.
+extern const char* const kFileNameCtypeLocale;
+// Makes the process-wide C++ locale a copy of the current one with the
+// character classification of kFileNameCtypeLocale. The locale library's
+// exception passes when that locale is missing.
+void SetGlobalLocaleJapanese();
+
+// The UTF-8 bytes of `text` up to its first NUL byte.
+std::string QStringToStdString(const QString& text);
+// `text` read as UTF-8 up to its first NUL byte.
+QString StdStringToQString(const std::string& text);

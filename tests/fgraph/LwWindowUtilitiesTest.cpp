@@ -1,0 +1,200 @@
+#include "LwWindowUtilities.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <locale>
+
+namespace {
+
+struct PathCase {
+    std::string path;
+    std::string argument;
+    std::string expected;
+};
+
+TEST(LwWindowUtilitiesTest, ReplaceExtensionFollowsTheDotAndSeparatorRules)
+{
+    const std::vector<PathCase> cases = {
+        {"dir.d/file", ".ini", "dir.d/file.ini"},
+        {"dir.d\\file", ".ini", "dir.d\\file.ini"},
+        {"file.tar.gz", ".csv", "file.tar.csv"},
+        {".hidden", ".ini", ".hidden.ini"},
+        {"a.b", "", "a"},
+        {"x/a.", ".txt", "x/a.txt"},
+        {"noext", ".ini", "noext.ini"},
+        {"", ".ini", ".ini"},
+        {"C:/p/prog.exe", ".ini", "C:/p/prog.ini"},
+    };
+    for (const PathCase& c : cases) {
+        SCOPED_TRACE(c.path + " + " + c.argument);
+        EXPECT_EQ(ReplaceExtension(c.path, c.argument), c.expected);
+        EXPECT_EQ(ReplaceExtensionQString(QString::fromStdString(c.path), QString::fromStdString(c.argument)),
+                  QString::fromStdString(c.expected));
+    }
+}
+
+TEST(LwWindowUtilitiesTest, GetFileNameAndDirectoryPartSplitAtTheLastSeparatorFromIndexTwo)
+{
+    // path, file name, directory part
+    const std::vector<PathCase> cases = {
+        {"a/b", "a/b", ""},
+        {"/b", "/b", ""},
+        {"C:/x/y.txt", "y.txt", "C:/x"},
+        {"C:\\x\\y.txt", "y.txt", "C:\\x"},
+        {"C:/x/", "", "C:/x/"},
+        {"y.txt", "y.txt", ""},
+        {"", "", ""},
+        {"ab/c", "c", "ab"},
+    };
+    for (const PathCase& c : cases) {
+        SCOPED_TRACE(c.path);
+        EXPECT_EQ(GetFileName(c.path), c.argument);
+        EXPECT_EQ(GetDirectoryPart(c.path), c.expected);
+        EXPECT_EQ(GetFileNameQString(QString::fromStdString(c.path)), QString::fromStdString(c.argument));
+        EXPECT_EQ(GetDirectoryPartQString(QString::fromStdString(c.path)), QString::fromStdString(c.expected));
+    }
+}
+
+TEST(LwWindowUtilitiesTest, QStringPathFormsOfTheCoreRulesKeepNonAsciiNames)
+{
+    const QString path = QString::fromUtf8("/daten/\xE6\xB8\xAC\xE5\xAE\x9A/run1.xml_cl");
+    EXPECT_EQ(FileNameExtensionQString(path), QString("xml_cl"));
+    EXPECT_EQ(FileNameDirectoryQString(path), QString::fromUtf8("/daten/\xE6\xB8\xAC\xE5\xAE\x9A/"));
+    EXPECT_EQ(GetFileNameQString(path), QString("run1.xml_cl"));
+    EXPECT_EQ(ReplaceExtensionQString(path, ".ini"), QString::fromUtf8("/daten/\xE6\xB8\xAC\xE5\xAE\x9A/run1.ini"));
+}
+
+TEST(LwWindowUtilitiesTest, SplitByDelimiterKeepsEmptyPieces)
+{
+    struct Case {
+        std::string text;
+        std::string delimiter;
+        std::vector<std::string> pieces;
+    };
+    const std::vector<Case> cases = {
+        {"1,,2", ",", {"1", "", "2"}},
+        {"", ",", {""}},
+        {"a,b,", ",", {"a", "b", ""}},
+        {"a\r\nb", "\r", {"a", "\nb"}},
+        {"x::y:z", "::", {"x", "y:z"}},
+        {"abc", "", {"abc"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text + " / " + c.delimiter);
+        std::vector<std::string> pieces = {"stale"};
+        SplitByDelimiter(pieces, c.text, c.delimiter);
+        EXPECT_EQ(pieces, c.pieces);
+    }
+}
+
+TEST(LwWindowUtilitiesTest, SplitTextLinesDropsTheUnterminatedLastLine)
+{
+    struct Case {
+        std::string text;
+        std::vector<std::string> lines;
+    };
+    const std::vector<Case> cases = {
+        {"a\r\nb", {"a"}},
+        {"a\n\nb\n", {"a", "", "b"}},
+        {"", {}},
+        {"a\rb\r", {"a", "b"}},
+        {"a\r\rb\n", {"a", "", "b"}},
+        {"\n\r\n", {"", ""}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        std::vector<std::string> lines = {"stale"};
+        SplitTextLines(lines, c.text);
+        EXPECT_EQ(lines, c.lines);
+    }
+}
+
+TEST(LwWindowUtilitiesTest, StringConversionIsUtf8UpToTheFirstNul)
+{
+    const QString text = QString::fromUtf8("\xC3\xA9t\xC3\xA9");
+    EXPECT_EQ(QStringToStdString(text), std::string("\xC3\xA9t\xC3\xA9"));
+    QString withNul = QString("ab");
+    withNul.append(QChar(0));
+    withNul.append("cd");
+    EXPECT_EQ(QStringToStdString(withNul), std::string("ab"));
+    EXPECT_EQ(StdStringToQString(std::string("ab\0cd", 5)), QString("ab"));
+    EXPECT_EQ(StdStringToQString(QStringToStdString(text)), text);
+}
+
+TEST(LwWindowUtilitiesTest, GlobalLocaleTakesTheUtf8ClassificationOnly)
+{
+    const std::locale before = std::locale();
+    SetGlobalLocaleJapanese();
+    const std::locale now = std::locale();
+    EXPECT_NE(now.name(), before.name());
+    // The ctype facet is the UTF-8 one, the other categories stay classic.
+    EXPECT_EQ(std::locale(now, std::locale::classic(), std::locale::ctype).name(), before.name());
+    EXPECT_TRUE(std::isalpha(L'\u00E9', now));
+    EXPECT_FALSE(std::isalpha(L'\u00E9', std::locale::classic()));
+    std::locale::global(before);
+}
+
+TEST(LwWindowUtilitiesTest, IniFileNameLiesBesideTheProgram)
+{
+    const QString name = GetIniFileName(".ini");
+    EXPECT_EQ(name, QCoreApplication::applicationFilePath() + ".ini");  // test binary has no extension
+    std::locale::global(std::locale::classic());
+}
+
+TEST(LwWindowUtilitiesTest, ErrorBoxHasTitleTextAndOneOkButton)
+{
+    QWidget parent;
+    auto box = MakeErrorBox(QString::fromUtf8("f\xC3\xA4il"), &parent);
+    EXPECT_EQ(box->windowTitle(), QString("ERROR"));
+    EXPECT_EQ(box->text(), QString::fromUtf8("f\xC3\xA4il"));
+    EXPECT_EQ(box->standardButtons(), QMessageBox::StandardButtons(QMessageBox::Ok));
+    EXPECT_EQ(box->windowModality(), Qt::ApplicationModal);
+    EXPECT_EQ(box->parentWidget(), &parent);
+}
+
+TEST(LwWindowUtilitiesTest, UndefinedErrorTextPerProgram)
+{
+    EXPECT_EQ(UndefinedErrorText("", LwUndefinedErrorStyle::KeepEmpty), QString("Undefined error:"));
+    EXPECT_EQ(UndefinedErrorText("", LwUndefinedErrorStyle::NameEmpty), QString("Undefined error:Undefined error"));
+    EXPECT_EQ(UndefinedErrorText("bad", LwUndefinedErrorStyle::KeepEmpty), QString("Undefined error:bad"));
+    EXPECT_EQ(UndefinedErrorText("bad", LwUndefinedErrorStyle::NameEmpty), QString("Undefined error:bad"));
+}
+
+// Closes the first modal box that appears and records what it showed.
+struct BoxCloser {
+    QString title;
+    QString text;
+    void Arm()
+    {
+        QTimer::singleShot(0, [this] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) return Arm();
+            title = box->windowTitle();
+            text = box->text();
+            box->button(QMessageBox::Ok)->click();
+        });
+    }
+};
+
+TEST(LwWindowUtilitiesTest, ShownBoxesReturnWhenClosed)
+{
+    BoxCloser closer;
+    closer.Arm();
+    ShowErrorBox("Illigal Tag Structure", nullptr);
+    EXPECT_EQ(closer.title, QString("ERROR"));
+    EXPECT_EQ(closer.text, QString("Illigal Tag Structure"));
+
+    BoxCloser second;
+    second.Arm();
+    ShowUndefinedErrorBox("", nullptr, LwUndefinedErrorStyle::NameEmpty);
+    EXPECT_EQ(second.text, QString("Undefined error:Undefined error"));
+}
+
+} // namespace
