@@ -86,6 +86,7 @@ void LwBarnFile::Load()
         throw LwError(kNoMemory);
     }
     const std::size_t got = std::fread(text.data(), 1, text.size(), file.get());
+    SetLoadedMBytes(static_cast<LwLong>(got >> 20));
     if (std::ferror(file.get())) throw LwError(openError);
     file.reset();
     text.resize(std::min(got, text.find('\0')));
