@@ -4,8 +4,10 @@
 #include "LwError.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cctype>
 #include <cstdio>
+#include <cmath>
 #include <cstdlib>
 #include <ctime>
 #include <limits>
@@ -203,4 +205,203 @@ bool LwADateTime::BarnValue(LwBarnXml& doc, const std::string& name)
     if (!doc.ValueRawString(name, text, std::string())) return false;
     FromString(text);
     return true;
+}
+
+bool LwADateTime::IsBefore(const LwADateTime& o) const
+{
+    return o.IsLaterThan(*this);
+}
+
+bool LwADateTime::IsBeforeOrEqual(const LwADateTime& o) const
+{
+    return !IsLaterThan(o);
+}
+
+bool LwADateTime::IsAfterOrEqual(const LwADateTime& o) const
+{
+    return !IsBefore(o);
+}
+
+bool LwADateTime::IsEqual(const LwADateTime& o) const
+{
+    return std::tie(Year, Month, Day, Hour, Minute, Second, Millisecond) ==
+           std::tie(o.Year, o.Month, o.Day, o.Hour, o.Minute, o.Second, o.Millisecond);
+}
+
+int LwADateTime::DaysLeftInYear(int year, int month, int day)
+{
+    return GetMonthTable(year)[12] - DayOfYear(year, month, day);
+}
+
+void LwADateTime::AddDays(LwLong n)
+{
+    if (n == 0) return;
+    // Month is a public field; the walk below needs a valid month index.
+    assert(Month >= 0 && Month <= 11);
+    std::int64_t day = std::int64_t(Day) + n;
+    if (n < 0) {
+        while (day < 0) {
+            if (--Month < 0) {
+                Month = 11;
+                --Year;
+            }
+            day += GetMonthTable(Year)[Month];
+        }
+        Day = static_cast<LwLong>(day);
+        return;
+    }
+    std::int64_t rest = n;
+    for (;;) {
+        const LwLong length = GetMonthTable(Year)[Month];
+        if (Day + rest < length) {
+            Day = static_cast<LwLong>(Day + rest);
+            return;
+        }
+        rest -= length - Day;
+        Day = 0;
+        if (++Month > 11) {
+            Month = 0;
+            ++Year;
+        }
+    }
+}
+
+void LwADateTime::AddMonths(LwLong n)
+{
+    std::int64_t month = std::int64_t(Month) + n;
+    const std::int64_t carry = FloorDiv(month, 12);
+    Year = static_cast<LwLong>(Year + carry);
+    Month = static_cast<LwLong>(month - 12 * carry);
+}
+
+namespace {
+
+// t = amount + field; within [0, limit) the field takes t truncated, else
+// floor(t / limit) is handed to the next larger unit and the field keeps the
+// truncated remainder.
+template <typename Carry>
+void AddWithCarry(LwLong& field, LDouble amount, int limit, Carry carry)
+{
+    const LDouble t = amount + field;
+    if (t >= 0 && t < limit) {
+        field = static_cast<LwLong>(t);
+        return;
+    }
+    const LDouble c = std::floor(t / limit);
+    field = static_cast<LwLong>(t - c * limit);
+    carry(c);
+}
+
+} // namespace
+
+void LwADateTime::AddHours(LDouble hours)
+{
+    AddWithCarry(Hour, hours, 24, [this](LDouble c) { AddDays(static_cast<LwLong>(c)); });
+}
+
+void LwADateTime::AddMinutes(LDouble minutes)
+{
+    AddWithCarry(Minute, minutes, 60, [this](LDouble c) { AddHours(c); });
+}
+
+void LwADateTime::AddSeconds(LDouble seconds)
+{
+    AddWithCarry(Second, seconds, 60, [this](LDouble c) { AddMinutes(c); });
+}
+
+void LwADateTime::AddMilliseconds(LwLong milliseconds)
+{
+    const std::int64_t ms = std::int64_t(Millisecond) + milliseconds;
+    if (ms >= 0 && ms < 1000) {
+        Millisecond = static_cast<LwLong>(ms);
+        return;
+    }
+    const std::int64_t c = FloorDiv(ms, 1000);
+    Millisecond = static_cast<LwLong>(ms - 1000 * c);
+    AddSeconds(static_cast<LDouble>(c));
+}
+
+namespace {
+
+void SetChecked(LwLong& field, int value, int last)
+{
+    if (static_cast<unsigned>(value) > static_cast<unsigned>(last)) throw LwError("error");
+    field = value;
+}
+
+std::string Format(const char* format, long a, long b = 0, long c = 0, long d = 0, long e = 0)
+{
+    char text[128];
+    std::snprintf(text, sizeof text, format, a, b, c, d, e);
+    return text;
+}
+
+} // namespace
+
+void LwADateTime::SetHour(int value) { SetChecked(Hour, value, 23); }
+void LwADateTime::SetMinute(int value) { SetChecked(Minute, value, 59); }
+void LwADateTime::SetSecond(int value) { SetChecked(Second, value, 59); }
+void LwADateTime::SetMillisecond(int value) { SetChecked(Millisecond, value, 999); }
+
+void LwADateTime::SetDate(int year, int month, int day)
+{
+    Year = year;
+    SetMonth(month);
+    SetDay(day);
+}
+
+void LwADateTime::SetDateFromString(const std::string& text)
+{
+    std::int64_t v[3];
+    size_t pos = 0;
+    const bool complete = ScanLong(text, pos, 0, v[0]) && ScanLiteral(text, pos, '/') &&
+                          ScanLong(text, pos, 0, v[1]) && ScanLiteral(text, pos, '/') &&
+                          ScanLong(text, pos, 0, v[2]);
+    if (!complete || v[0] < std::numeric_limits<LwLong>::min() ||
+        v[0] > std::numeric_limits<LwLong>::max())
+        throw LwError("illigal String");
+    // Month and day beyond int range are out of range anyway.
+    const auto clamp = [](std::int64_t x) {
+        return static_cast<int>(std::max<std::int64_t>(-1, std::min<std::int64_t>(x, 1000)));
+    };
+    SetDate(static_cast<int>(v[0]), clamp(v[1]), clamp(v[2]));
+}
+
+std::string LwADateTime::ToTimeString() const
+{
+    return Format("%02ld:%02ld:%02ld", Hour, Minute, Second);
+}
+
+std::string LwADateTime::ToDateString() const
+{
+    return Format("%ld/%02ld/%02ld", Year, Month + 1, Day + 1);
+}
+
+std::string LwADateTime::ToCompactDateString() const
+{
+    return Format("%04ld%02ld%02ld", Year, Month + 1, Day + 1);
+}
+
+std::string LwADateTime::ToShortDateString() const
+{
+    return Format("%04ld", Year).substr(2) + Format("%02ld%02ld", Month + 1, Day + 1);
+}
+
+std::string LwADateTime::ToShortDateTimeString() const
+{
+    return Format("%04ld", Year).substr(2) +
+           Format("%02ld%02ld-%02ld%02ld%02ld", Month + 1, Day + 1, Hour, Minute, Second);
+}
+
+int LwADateTime::GetDayOfWeek() const
+{
+    LwADateTime sunday;
+    sunday.Year = 1995;
+    const std::int64_t days = DiffDaysOverYears(*this, sunday);
+    return static_cast<int>(days - 7 * FloorDiv(days, 7));
+}
+
+std::string LwADateTime::GetWeekdayName() const
+{
+    return kWeekdayNames[GetDayOfWeek()];
 }

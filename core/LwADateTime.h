@@ -58,12 +58,58 @@ public:
     // Strictly later, comparing year, month, day, hour, minute, second and
     // millisecond in that order.
     bool IsLaterThan(const LwADateTime& other) const;
+    // The same order: strictly earlier, earlier or equal, later or equal,
+    // and all seven fields equal.
+    bool IsBefore(const LwADateTime& other) const;
+    bool IsBeforeOrEqual(const LwADateTime& other) const;
+    bool IsAfterOrEqual(const LwADateTime& other) const;
+    bool IsEqual(const LwADateTime& other) const;
+
+    // Calendar arithmetic with carry. AddDays walks the months of the
+    // proleptic Gregorian calendar; AddMonths carries into the year and
+    // leaves the day as it is, even past the end of the new month.
+    void AddDays(LwLong n);
+    void AddMonths(LwLong n);
+    // The sum with the field is split by floor division into a carry for the
+    // next larger unit and the field's new value; a fraction below one unit
+    // is dropped (10:00 plus 1.5 hours gives 11:00).
+    void AddHours(LDouble hours);
+    void AddMinutes(LDouble minutes);
+    void AddSeconds(LDouble seconds);
+    void AddMilliseconds(LwLong milliseconds);
+
+    // Range-checked setters: hour 0-23, minute and second 0-59, millisecond
+    // 0-999, else "error" with the field unchanged.
+    void SetHour(int value);
+    void SetMinute(int value);
+    void SetSecond(int value);
+    void SetMillisecond(int value);
+    // Sets the year as given, then SetMonth and SetDay (1-based); their
+    // errors pass through with the year already set.
+    void SetDate(int year, int month, int day);
+    // Reads "year/month/day" (three numbers as "%ld/%ld/%ld"); fewer than
+    // three numbers, or a year outside 32 bits: "illigal String", nothing
+    // changed. Otherwise as SetDate.
+    void SetDateFromString(const std::string& text);
+
+    std::string ToTimeString() const;          // "07:08:09"
+    std::string ToDateString() const;          // "2024/03/05"
+    std::string ToCompactDateString() const;   // "20240305"
+    std::string ToShortDateString() const;     // "240305"
+    std::string ToShortDateTimeString() const; // "240305-070809"
+
+    // 0 = Sunday .. 6 = Saturday, counted from Sunday 1995-01-01.
+    int GetDayOfWeek() const;
+    // "Sun" .. "Sat".
+    std::string GetWeekdayName() const;
 
     // The month table of a year: leap when divisible by 400, or by 4 and not
     // by 100.
     static const MonthTable& GetMonthTable(int year);
     // 1-based day of the year of a valid date (month and day 0-based).
     static int DayOfYear(int year, int month, int day);
+    // Days of that year after the given day (month and day 0-based).
+    static int DaysLeftInYear(int year, int month, int day);
     // Days from b to a (a minus b) for two dates of one year.
     static int DiffDaysInYear(const LwADateTime& a, const LwADateTime& b);
     // Calendar days from b to a (a minus b) for dates of any years.

@@ -41,6 +41,32 @@ LwBarnFile::LwBarnFile(const std::string& fileName, const std::string& mode)
     Open();
 }
 
+LwBarnFile::LwBarnFile(const std::string& mode)
+    : LwBarnXml(mode), uncaughtAtConstruction_(std::uncaught_exceptions())
+{
+}
+
+LwBarnFile::LwBarnFile(const std::string& fileName, const std::string& mode, const std::string& rootName,
+                       const std::string& errorText)
+    : LwBarnXml(mode), fileName_(fileName), uncaughtAtConstruction_(std::uncaught_exceptions())
+{
+    if (!IsWriteMode()) {
+        std::unique_ptr<std::FILE, FileCloser> file(std::fopen(fileName_.c_str(), "r"));
+        if (!file) throw LwError("Canot file open " + fileName_);
+        std::string head(4096, '\0');
+        head.resize(std::fread(head.data(), 1, head.size(), file.get()));
+        file.reset();
+        if (head.find("<" + rootName + ">") == std::string::npos) throw LwError(errorText);
+    }
+    Open();
+}
+
+void LwBarnFile::Load(const std::string& fileName)
+{
+    fileName_ = fileName;
+    Open();
+}
+
 LwBarnFile::~LwBarnFile()
 {
     // A destructor run by a propagating exception finds a half-built tree;
@@ -86,6 +112,7 @@ void LwBarnFile::Load()
         throw LwError(kNoMemory);
     }
     const std::size_t got = std::fread(text.data(), 1, text.size(), file.get());
+    SetLoadedMBytes(static_cast<LwLong>(got >> 20));
     if (std::ferror(file.get())) throw LwError(openError);
     file.reset();
     text.resize(std::min(got, text.find('\0')));

@@ -30,10 +30,21 @@ public:
     // and more, whose offsets do not fit the document), "Illigal Tag
     // Structure"; mode "w": "Cannot File Open <name>".
     LwBarnFile(const std::string& fileName, const std::string& mode);
+    // A document of that mode with no file name; nothing is read or
+    // prepared until Load names the file.
+    explicit LwBarnFile(const std::string& mode);
+    // Mode "r": the first 4096 bytes of the file must hold the tag
+    // "<rootName>", else LwError(errorText); an unreadable file throws
+    // "Canot file open <name>"; then the file is loaded as by the first
+    // constructor. Mode "w": as the first constructor.
+    LwBarnFile(const std::string& fileName, const std::string& mode, const std::string& rootName,
+               const std::string& errorText);
     ~LwBarnFile() override;
 
     // Read mode: loads and parses the file. Write mode: prepares the output.
     void Open();
+    // Names the file, then Open.
+    void Load(const std::string& fileName);
     // Write mode: writes the document's first top-level rack (nothing when
     // the document has none) and replaces the file with it; may be called
     // again to write the file again. Throws "Cannot File Write <name>" when

@@ -28,6 +28,7 @@
 #include <deque>
 #include <list>
 #include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -196,6 +197,42 @@ public:
     // Read mode as ValueVectorDouble; reading stops at the first missing item.
     bool ValueVectorString(const std::string& name, std::vector<std::string>& list);
 
+    // Integer value elements written and read by a default text stream (a
+    // text that does not parse gives what the stream gives). ValueHex writes
+    // the 32-bit pattern as eight upper-case hexadecimal digits (255 as
+    // "000000FF", -1 as "FFFFFFFF") and reads it back as that pattern.
+    bool ValueShort(const std::string& name, std::int16_t& value, std::int16_t defaultValue);
+    bool ValueLongLong(const std::string& name, std::int64_t& value, std::int64_t defaultValue);
+    bool ValueUnsigned(const std::string& name, std::uint32_t& value, std::uint32_t defaultValue);
+    bool ValueHex(const std::string& name, LwLong& value, LwLong defaultValue);
+    // A rack holding one "i" element per integer, ascending for the set and
+    // in index order for the vector. Read mode: a missing rack gives false
+    // and leaves the container as it was; otherwise it is replaced by the
+    // items in document order.
+    bool ValueSetInt(const std::string& name, std::set<int>& values);
+    bool ValueVectorInt(const std::string& name, std::vector<int>& values);
+    // OpenRack with attributes: write mode gives the new rack the attribute
+    // text ' key="value"' per pair, in order; read mode replaces the pairs by
+    // those of the found rack's attribute text (values end at a blank, one
+    // pair of quotes is removed; an attribute without '=' throws
+    // "Illigal Tag Structure"). The rack stays current for the caller to
+    // fill or read and close.
+    bool OpenRackWithAttributes(const std::string& name,
+                                std::vector<std::pair<std::string, std::string>>& attributes);
+
+    // JSON text of the document's first top-level rack as the one member of
+    // an object. Values become quoted texts copied as stored (no escaping);
+    // children form an array when there is one child "i" or several all
+    // named as the first, else an object; a rack with neither value nor
+    // children becomes "".
+    void ToJsonString(std::string& text) const;
+    // Appends one rack: outside an array as "name+attributes": followed by
+    // its content, inside an array the content only.
+    void RackToJson(std::string& text, const LwBarnXmlRack& rack, bool inArray) const;
+    // What a running load is doing, for a progress display; empty for an
+    // unknown state.
+    std::string GetProgressText() const;
+
     // Writes `rack` and its subtree in the Barn layout, piece by piece,
     // through put(std::string_view): "<", name, attribute text (no blank
     // added), ">", the value text as stored, each child by the same steps,
@@ -239,6 +276,8 @@ public:
     LwLong DocumentLength() const { return documentLength_; }
     LwLong ListItemCounter() const { return listItemCounter_; }
     void SetListItemCounter(LwLong index) { listItemCounter_ = index; }
+    LwLong LoadedMBytes() const { return loadedMBytes_; }
+    void SetLoadedMBytes(LwLong size) { loadedMBytes_ = size; }
 
 private:
     void LeaveCurrentRack();
@@ -252,6 +291,7 @@ private:
     LwLong parsePosition_ = 0;
     LwLong documentLength_ = 0;
     LwLong listItemCounter_ = 0;
+    LwLong loadedMBytes_ = 0;
 };
 
 template <class Put>
