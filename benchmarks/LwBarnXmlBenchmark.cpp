@@ -2,7 +2,7 @@
 // racks one by one must grow linearly with their number (see the complexity
 // line of each benchmark).
 
-#include "LwBarnXml.h"
+#include "core/LwBarnXml.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,6 +1,6 @@
 // Base64 text of a 1024 x 1024 float image, the size of a viewer image stored
 // in a processed-image document, in both written forms and back.
-#include "LwBinaryDataToText.h"
+#include "core/LwBinaryDataToText.h"
 
 #include <benchmark/benchmark.h>
 

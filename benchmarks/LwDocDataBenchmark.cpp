@@ -2,9 +2,9 @@
 // pattern image, as the pattern step of cmd_drev writes it, through both Barn
 // file classes. The file goes to the system's temporary folder.
 
-#include "LwBarnFile.h"
-#include "LwDocData.h"
-#include "LwQBarnFile.h"
+#include "core/LwBarnFile.h"
+#include "core/LwDocData.h"
+#include "core/LwQBarnFile.h"
 
 #include <benchmark/benchmark.h>
 

@@ -9,11 +9,11 @@
 // On a machine that other work keeps busy, the all-core figures depend on
 // OpenMP's idle threads spinning; OMP_WAIT_POLICY=passive makes them yield.
 
-#include "LwClusterAtom.h"
-#include "LwDocFinalState.h"
-#include "LwDocScattering.h"
-#include "LwDocScatteringPhaseShift.h"
-#include "LwNotifyTerminate.h"
+#include "physics/LwClusterAtom.h"
+#include "physics/LwDocFinalState.h"
+#include "physics/LwDocScattering.h"
+#include "physics/LwDocScatteringPhaseShift.h"
+#include "core/LwNotifyTerminate.h"
 
 #include <benchmark/benchmark.h>
 #include <omp.h>

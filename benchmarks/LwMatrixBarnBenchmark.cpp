@@ -1,7 +1,7 @@
 // A 1024 x 1024 float image as a Barn element, written and read back in the
 // binary forms ("b", "bb") and the text form ("t").
-#include "LwBarnXml.h"
-#include "LwMatrixBarn.h"
+#include "core/LwBarnXml.h"
+#include "core/LwMatrixBarn.h"
 
 #include <benchmark/benchmark.h>
 

@@ -2,7 +2,7 @@
 // 1024 x 1024 image: a sum over all pixels (bound by the latency of the float
 // additions) and a scaled copy into a second image (bound by throughput, where
 // the raw loop vectorises and the checked one cannot).
-#include "LwMatrix.h"
+#include "core/LwMatrix.h"
 
 #include <benchmark/benchmark.h>
 

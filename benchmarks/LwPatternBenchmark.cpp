@@ -4,8 +4,8 @@
 // disc), on one thread and on all threads OpenMP offers.
 //
 // Arguments: number of sources, L, threads (0 = omp_get_num_procs()).
-#include "LwDocPattern.h"
-#include "LwNotifyTerminate.h"
+#include "pattern/LwDocPattern.h"
+#include "core/LwNotifyTerminate.h"
 
 #include <benchmark/benchmark.h>
 #include <omp.h>

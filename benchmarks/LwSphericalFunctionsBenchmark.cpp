@@ -1,8 +1,8 @@
 // One table of Y_lm (all l < L at one direction) and one table of spherical
 // Bessel functions (all orders < L at one argument): the two evaluations the
 // scattering calculation repeats at every sampling point.
-#include "LwSphericalBesselTable.h"
-#include "LwSphericalHarmonics.h"
+#include "physics/LwSphericalBesselTable.h"
+#include "physics/LwSphericalHarmonics.h"
 
 #include <benchmark/benchmark.h>
 

@@ -14,10 +14,10 @@
 // ratio to the one-thread time shows the work the threads add, also on a
 // machine too busy for the real times to show the speed-up. On a shared
 // machine OMP_WAIT_POLICY=passive keeps idle threads from spinning.
-#include "LwPartialWaveSource.h"
-#include "LwVectorFreeElectron.h"
-#include "LwWaveReexpansion.h"
-#include "LwWaveVectorFreeElectron.h"
+#include "physics/LwPartialWaveSource.h"
+#include "physics/LwVectorFreeElectron.h"
+#include "physics/LwWaveReexpansion.h"
+#include "physics/LwWaveVectorFreeElectron.h"
 
 #include <benchmark/benchmark.h>
 #include <omp.h>

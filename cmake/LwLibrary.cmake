@@ -23,7 +23,9 @@ function(lw_add_library name)
   foreach(variant IN ITEMS "" "_ext")
     set(tgt ${name}${variant})
     add_library(${tgt} STATIC ${ARG_SOURCES})
-    target_include_directories(${tgt} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+    # Sources include each other by their library's folder
+    # (#include "core/LwMatrix.h"), so the project's root is the one path.
+    target_include_directories(${tgt} PUBLIC ${PROJECT_SOURCE_DIR})
     set(lw_deps "")
     foreach(dep IN LISTS ARG_LW_DEPS)
       list(APPEND lw_deps ${dep}${variant})

@@ -1,7 +1,7 @@
-#include "LwADateTime.h"
+#include "core/LwADateTime.h"
 
-#include "LwBarnXml.h"
-#include "LwError.h"
+#include "core/LwBarnXml.h"
+#include "core/LwError.h"
 
 #include <algorithm>
 #include <cassert>

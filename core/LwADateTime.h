@@ -9,7 +9,7 @@
 // Month and day are stored 0-based (Month 0 = January, Day 0 = the first);
 // the setters and the text form take them 1-based.
 
-#include "LwTypes.h"
+#include "core/LwTypes.h"
 
 #include <array>
 #include <cstdint>

@@ -1,6 +1,6 @@
-#include "LwBarnFile.h"
+#include "core/LwBarnFile.h"
 
-#include "LwError.h"
+#include "core/LwError.h"
 
 #include <QFile>
 #include <QSaveFile>

@@ -15,7 +15,7 @@
 // and saves nothing when it runs because an exception is propagating (the
 // tree is then incomplete).
 
-#include "LwBarnXml.h"
+#include "core/LwBarnXml.h"
 
 #include <memory>
 #include <string>

@@ -1,6 +1,6 @@
-#include "LwBarnXml.h"
+#include "core/LwBarnXml.h"
 
-#include "LwError.h"
+#include "core/LwError.h"
 
 #include <algorithm>
 #include <cassert>

@@ -22,7 +22,7 @@
 // the document text are signed 32-bit offsets, so a text must be shorter than
 // 2^31 bytes.
 
-#include "LwTypes.h"
+#include "core/LwTypes.h"
 
 #include <cstdint>
 #include <deque>

@@ -2,9 +2,9 @@
 // integer sets and vectors, racks with attributes, the JSON text of a rack
 // tree and the progress text of a running load.
 
-#include "LwBarnXml.h"
+#include "core/LwBarnXml.h"
 
-#include "LwError.h"
+#include "core/LwError.h"
 
 #include <cmath>
 #include <cstdint>

@@ -2,9 +2,9 @@
 // built-in lists. Every scalar element goes through ValueRawString, so one
 // piece of code decides how a value rack is written, found and consumed.
 
-#include "LwBarnXml.h"
+#include "core/LwBarnXml.h"
 
-#include "TextUtilities.h"
+#include "core/TextUtilities.h"
 
 namespace {
 

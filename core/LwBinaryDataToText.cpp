@@ -1,6 +1,6 @@
-#include "LwBinaryDataToText.h"
+#include "core/LwBinaryDataToText.h"
 
-#include "LwError.h"
+#include "core/LwError.h"
 
 #include <cassert>
 #include <climits>

@@ -1,7 +1,7 @@
-#include "LwCRMsg.h"
+#include "core/LwCRMsg.h"
 
-#include "LwBarnXml.h"
-#include "TextUtilities.h"
+#include "core/LwBarnXml.h"
+#include "core/TextUtilities.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 // Field 1 is the verb ("get" or "put"), field 2 the object name, field 3 the
 // value text: a number, optionally signed, followed by its unit.
 
-#include "LwInfoMap.h"
-#include "LwTypes.h"
+#include "core/LwInfoMap.h"
+#include "core/LwTypes.h"
 
 #include <string>
 #include <vector>

@@ -1,11 +1,11 @@
-#include "LwDocData.h"
+#include "core/LwDocData.h"
 
-#include "LwBarnXml.h"
-#include "LwDocDataImport.h"
-#include "LwError.h"
-#include "LwMatrixBarn.h"
-#include "LwSerialCounter.h"
-#include "TextUtilities.h"
+#include "core/LwBarnXml.h"
+#include "core/LwDocDataImport.h"
+#include "core/LwError.h"
+#include "core/LwMatrixBarn.h"
+#include "core/LwSerialCounter.h"
+#include "core/TextUtilities.h"
 
 #include <fstream>
 

@@ -20,10 +20,10 @@
 // with six significant digits (the Barn value elements), so a key or number
 // that needs more comes back rounded to six.
 
-#include "LwFloatMatrix3D.h"
-#include "LwInfoMap.h"
-#include "LwMatrix.h"
-#include "LwTypes.h"
+#include "core/LwFloatMatrix3D.h"
+#include "core/LwInfoMap.h"
+#include "core/LwMatrix.h"
+#include "core/LwTypes.h"
 
 #include <map>
 #include <string>

@@ -1,16 +1,16 @@
 // Readers of processed-image documents of versions 0, 2, 3 and 4 and the
 // importers they share.
 
-#include "LwDocDataImport.h"
+#include "core/LwDocDataImport.h"
 
-#include "LwADateTime.h"
-#include "LwBarnXml.h"
-#include "LwCRMsg.h"
-#include "LwDocData.h"
-#include "LwError.h"
-#include "LwImageRegion.h"
-#include "LwMatrixArithmetic.h"
-#include "LwMatrixBarn.h"
+#include "core/LwADateTime.h"
+#include "core/LwBarnXml.h"
+#include "core/LwCRMsg.h"
+#include "core/LwDocData.h"
+#include "core/LwError.h"
+#include "core/LwImageRegion.h"
+#include "core/LwMatrixArithmetic.h"
+#include "core/LwMatrixBarn.h"
 
 #include <cmath>
 

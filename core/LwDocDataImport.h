@@ -25,7 +25,7 @@
 // "i") that is missing fails with the Barn tag-name error
 // "Invalid Tag Name:<current rack> <> <rack>".
 
-#include "LwInfoMap.h"
+#include "core/LwInfoMap.h"
 
 #include <string>
 

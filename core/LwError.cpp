@@ -1,4 +1,4 @@
-#include "LwError.h"
+#include "core/LwError.h"
 
 void LwError::AddFunction(const std::string& context)
 {

@@ -30,9 +30,9 @@
 // A character that starts no token throws the bare string
 // LwParserTokenList::LexicalErrorText instead.
 
-#include "LwParserFunc.h"
-#include "LwParserToken.h"
-#include "LwTypes.h"
+#include "core/LwParserFunc.h"
+#include "core/LwParserToken.h"
+#include "core/LwTypes.h"
 
 #include <map>
 #include <memory>

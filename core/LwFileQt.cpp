@@ -1,6 +1,6 @@
-#include "LwFileQt.h"
+#include "core/LwFileQt.h"
 
-#include "LwError.h"
+#include "core/LwError.h"
 
 #include <QByteArray>
 

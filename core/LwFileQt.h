@@ -8,7 +8,7 @@
 // Writing is buffered; the text reaches the disk at the latest when the
 // object is destroyed. An LwFileQt belongs to the thread that made it.
 
-#include "LwFile.h"
+#include "core/LwFile.h"
 
 #include <QFile>
 #include <QString>

@@ -1,7 +1,7 @@
-#include "LwFloatMatrix3D.h"
+#include "core/LwFloatMatrix3D.h"
 
-#include "LwError.h"
-#include "LwMatrix.h"
+#include "core/LwError.h"
+#include "core/LwMatrix.h"
 
 #include <algorithm>
 #include <new>

@@ -6,7 +6,7 @@
 // holds fewer than 2^31 elements. There is no hand-over flag: copies always
 // copy the elements.
 
-#include "LwTypes.h"
+#include "core/LwTypes.h"
 
 #include <cstdint>
 

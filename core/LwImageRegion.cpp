@@ -1,7 +1,7 @@
-#include "LwImageRegion.h"
+#include "core/LwImageRegion.h"
 
-#include "LwBarnXml.h"
-#include "LwSerialCounter.h"
+#include "core/LwBarnXml.h"
+#include "core/LwSerialCounter.h"
 
 LwImageRegion::LwImageRegion()
     : Color(RegionColorTable()[static_cast<std::size_t>(TakeSerialId()) % RegionColorTable().size()])

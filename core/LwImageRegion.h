@@ -3,7 +3,7 @@
 // the region of their I0 correction. Coordinates are in pixels of the image
 // the region belongs to; a polygon (region type 2) lists its corners.
 
-#include "LwTypes.h"
+#include "core/LwTypes.h"
 
 #include <array>
 #include <string>

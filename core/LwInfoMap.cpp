@@ -1,6 +1,6 @@
-#include "LwInfoMap.h"
+#include "core/LwInfoMap.h"
 
-#include "LwBarnXml.h"
+#include "core/LwBarnXml.h"
 
 namespace {
 

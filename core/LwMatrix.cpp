@@ -1,6 +1,6 @@
-#include "LwMatrix.h"
+#include "core/LwMatrix.h"
 
-#include "LwError.h"
+#include "core/LwError.h"
 
 #include <string>
 

@@ -33,7 +33,7 @@
 // change; anything that changes sizes, begins, buffer or flag needs the matrix
 // to itself.
 
-#include "LwTypes.h"
+#include "core/LwTypes.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "LwMatrixArithmetic.h"
+#include "core/LwMatrixArithmetic.h"
 
 #include <cmath>
 

@@ -9,9 +9,9 @@
 // or assignment takes the buffer over) or handed over unflagged; each function
 // says which.
 
-#include "LwError.h"
-#include "LwMatrix.h"
-#include "LwTypes.h"
+#include "core/LwError.h"
+#include "core/LwMatrix.h"
+#include "core/LwTypes.h"
 
 // A matrix with a's sizes (Create) and begins whose elements are not set;
 // not flagged.

@@ -1,9 +1,9 @@
-#include "LwMatrixBarn.h"
+#include "core/LwMatrixBarn.h"
 
-#include "LwBarnXml.h"
-#include "LwBinaryDataToText.h"
-#include "LwError.h"
-#include "LwMatrixArithmetic.h"
+#include "core/LwBarnXml.h"
+#include "core/LwBinaryDataToText.h"
+#include "core/LwError.h"
+#include "core/LwMatrixArithmetic.h"
 
 #include <locale.h>
 

@@ -50,8 +50,8 @@
 // A binary form whose data hold too few elements reads as a 1 x 1 (1 x 1 x 1)
 // zero matrix with begins 0 and gives false; surplus data are ignored.
 
-#include "LwFloatMatrix3D.h"
-#include "LwMatrix.h"
+#include "core/LwFloatMatrix3D.h"
+#include "core/LwMatrix.h"
 
 #include <string>
 

@@ -1,6 +1,6 @@
-#include "LwParserFunc.h"
+#include "core/LwParserFunc.h"
 
-#include "LwError.h"
+#include "core/LwError.h"
 
 #include <cmath>
 #include <cstdlib>

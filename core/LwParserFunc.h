@@ -12,7 +12,7 @@
 // "asin" outside [-1, 1] give 0; everything else gives what <cmath> gives
 // (NaN for sqrt(-1), infinity for exp(1000), ...).
 
-#include "LwTypes.h"
+#include "core/LwTypes.h"
 
 #include <string>
 

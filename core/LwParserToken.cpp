@@ -1,6 +1,6 @@
-#include "LwParserToken.h"
+#include "core/LwParserToken.h"
 
-#include "LwError.h"
+#include "core/LwError.h"
 
 #include <cmath>
 #include <limits>

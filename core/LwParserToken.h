@@ -6,7 +6,7 @@
 // evaluator (LwExpressionParser) then walks the list by index; an index past
 // either end reads the end token, so the evaluator never has to test bounds.
 
-#include "LwTypes.h"
+#include "core/LwTypes.h"
 
 #include <string>
 #include <utility>

@@ -1,6 +1,6 @@
-#include "LwQBarnFile.h"
+#include "core/LwQBarnFile.h"
 
-#include "LwError.h"
+#include "core/LwError.h"
 
 #include <QFile>
 #include <QSaveFile>

@@ -14,7 +14,7 @@
 // exception is propagating (the tree is then incomplete); callers that need
 // the error call Save themselves.
 
-#include "LwQBarnXml.h"
+#include "core/LwQBarnXml.h"
 
 #include <QString>
 

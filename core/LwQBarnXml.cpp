@@ -1,4 +1,4 @@
-#include "LwQBarnXml.h"
+#include "core/LwQBarnXml.h"
 
 LwQBarnXml::LwQBarnXml(const QString& mode) : LwBarnXml(mode.toUtf8().toStdString()) {}
 

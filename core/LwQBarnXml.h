@@ -2,7 +2,7 @@
 // A Barn document whose mode is given as a Qt string: the Qt-side base of
 // LwQBarnFile.
 
-#include "LwBarnXml.h"
+#include "core/LwBarnXml.h"
 
 #include <QString>
 

@@ -5,7 +5,7 @@
 // worker) reads GetProgress/GetProgressMax and may call RequestStop at any
 // time, so both fields are atomics.
 
-#include "LwTypes.h"
+#include "core/LwTypes.h"
 
 #include <atomic>
 #include <string>

@@ -3,7 +3,7 @@
 // image regions together: each new object takes the next value, 1, 2, 3 ...,
 // and after the largest 32-bit signed value the count starts again at 1.
 
-#include "LwTypes.h"
+#include "core/LwTypes.h"
 
 // The value after `current`: current + 1, or 1 when current + 1 would not be
 // a positive 32-bit value (computed without signed overflow).

@@ -1,4 +1,4 @@
-#include "TextUtilities.h"
+#include "core/TextUtilities.h"
 
 #include <cerrno>
 #include <climits>

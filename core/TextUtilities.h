@@ -3,7 +3,7 @@
 // the option parser. Texts are byte strings with no encoding assumed; numbers
 // are read and written in the classic locale. None of these functions throws.
 
-#include "LwTypes.h"
+#include "core/LwTypes.h"
 
 #include <string>
 #include <vector>

@@ -1,8 +1,8 @@
 #include "MuffinTinPhaseShift.h"
 
-#include "LwError.h"
-#include "LwMatrix.h"
-#include "LwSphericalBesselTable.h"
+#include "core/LwError.h"
+#include "core/LwMatrix.h"
+#include "physics/LwSphericalBesselTable.h"
 
 #include <cmath>
 

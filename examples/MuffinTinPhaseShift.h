@@ -28,8 +28,8 @@
 // Units: r in metres, potentials and energies in eV, k in 1/m, phase shifts
 // in radians in (-pi/2, pi/2].
 
-#include "LwAtomicPotentialTable.h"
-#include "LwDiffEqFunc.h"
+#include "physics/LwAtomicPotentialTable.h"
+#include "physics/LwDiffEqFunc.h"
 
 #include <vector>
 

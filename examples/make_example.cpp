@@ -14,14 +14,14 @@
 // have the layout cmd_drev reads. Lengths: Angstrom in the cluster
 // document, metres in the phase-shift document's radial grid.
 
-#include "LwBarnFile.h"
-#include "LwClusterAtom.h"
-#include "LwClusterDocument.h"
-#include "LwCrystalCell.h"
-#include "LwDocFinalState.h"
-#include "LwDocFluctuation.h"
-#include "LwDocScatteringPhaseShift.h"
-#include "LwError.h"
+#include "core/LwBarnFile.h"
+#include "physics/LwClusterAtom.h"
+#include "physics/LwClusterDocument.h"
+#include "physics/LwCrystalCell.h"
+#include "physics/LwDocFinalState.h"
+#include "physics/LwDocFluctuation.h"
+#include "physics/LwDocScatteringPhaseShift.h"
+#include "core/LwError.h"
 #include "MuffinTinPhaseShift.h"
 
 #include <cmath>

@@ -1,6 +1,6 @@
-#include "LwFileDialogs.h"
+#include "fgraph/LwFileDialogs.h"
 
-#include "LwWindowUtilities.h"
+#include "fgraph/LwWindowUtilities.h"
 
 #include <QDebug>
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "LwWindowUtilities.h"
+#include "fgraph/LwWindowUtilities.h"
 
-#include "TextUtilities.h"
+#include "core/TextUtilities.h"
 
 #include <QCoreApplication>
 #include <QMessageBox>

@@ -1,4 +1,4 @@
-#include "LwComplexFunctions.h"
+#include "imageops/LwComplexFunctions.h"
 
 #include <cmath>
 

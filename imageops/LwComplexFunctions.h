@@ -7,7 +7,7 @@
 // The first stored element of a matrix is its Buffer() (null for a matrix
 // without elements).
 
-#include "LwTypes.h"
+#include "core/LwTypes.h"
 
 // (-1)^n: 1 for even n, -1 for odd n, negative n included.
 LDouble PowerOfMinusOne(int n);

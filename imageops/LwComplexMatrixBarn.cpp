@@ -1,8 +1,8 @@
-#include "LwComplexMatrixBarn.h"
+#include "imageops/LwComplexMatrixBarn.h"
 
-#include "LwBarnXml.h"
-#include "LwError.h"
-#include "LwMatrixBarn.h"
+#include "core/LwBarnXml.h"
+#include "core/LwError.h"
+#include "core/LwMatrixBarn.h"
 
 bool SerializeMatrix(LwBarnXml& doc, const std::string& name, LwLComplexMatrix& m, const std::string& format)
 {

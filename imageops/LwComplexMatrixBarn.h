@@ -7,7 +7,7 @@
 // the matrix unchanged; parts of different sizes or begins throw
 // "Matrix size is not same" with the matrix unchanged.
 
-#include "LwMatrix.h"
+#include "core/LwMatrix.h"
 
 #include <string>
 

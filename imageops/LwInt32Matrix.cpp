@@ -1,7 +1,7 @@
-#include "LwInt32Matrix.h"
+#include "imageops/LwInt32Matrix.h"
 
-#include "LwBarnXml.h"
-#include "LwMatrixBarn.h"
+#include "core/LwBarnXml.h"
+#include "core/LwMatrixBarn.h"
 
 #include <algorithm>
 

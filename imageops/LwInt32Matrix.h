@@ -5,7 +5,7 @@
 // It has the fields, index rule, range message and FastReturn hand-over of
 // the family (LwMatrix.h); resizing is the one operation SetSize.
 
-#include "LwMatrix.h"
+#include "core/LwMatrix.h"
 
 #include <cstdint>
 #include <string>

@@ -1,6 +1,6 @@
-#include "LwRealSphericalHarmonics.h"
+#include "imageops/LwRealSphericalHarmonics.h"
 
-#include "LwSphericalHarmonics.h"
+#include "physics/LwSphericalHarmonics.h"
 
 #include <cmath>
 

@@ -16,8 +16,8 @@
 // Errors (LwError): L < 0 "Error" (out untouched); L = 0 "Illegal l value";
 // "Cannot allocate memory".
 
-#include "LwLmArray.h"
-#include "LwTypes.h"
+#include "physics/LwLmArray.h"
+#include "core/LwTypes.h"
 
 void CalcRealSphericalHarmonics(LwLmDoubleArray& cache, LwLmDoubleArray& out, int L, LDouble theta,
                                 LDouble phi);

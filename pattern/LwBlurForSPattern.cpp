@@ -1,6 +1,6 @@
-#include "LwBlurForSPattern.h"
+#include "pattern/LwBlurForSPattern.h"
 
-#include "LwError.h"
+#include "core/LwError.h"
 
 #include <algorithm>
 #include <cmath>

@@ -6,8 +6,8 @@
 // pattern is the same for every azimuth, a blur of angular width sigma on the
 // sphere mixes rows only. Angles are given in degrees and used in radians.
 
-#include "LwMatrix.h"
-#include "LwSThCalc.h"
+#include "core/LwMatrix.h"
+#include "core/LwSThCalc.h"
 
 // (sigma, -1/(2 sigma^2), 1/sqrt(2 pi sigma^2)) of a normalised Gaussian.
 struct LwGaussTriple

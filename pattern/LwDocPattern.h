@@ -7,10 +7,10 @@
 // Units: angles in degrees, lengths in metres (as in the scattered-wave
 // document).
 
-#include "LwMatrix.h"
-#include "LwSphericalMapGrid.h"
-#include "LwTypes.h"
-#include "LwVectorFreeElectron.h"
+#include "core/LwMatrix.h"
+#include "pattern/LwSphericalMapGrid.h"
+#include "core/LwTypes.h"
+#include "physics/LwVectorFreeElectron.h"
 
 #include <array>
 #include <vector>

@@ -1,11 +1,11 @@
 // The pattern calculation of LwDocPattern: the far field of a prepared
 // scatterer list summed into the intensity planes of the projection grid.
 
-#include "LwDocPattern.h"
+#include "pattern/LwDocPattern.h"
 
-#include "LwError.h"
-#include "LwMatrixArithmetic.h"
-#include "LwNotifyTerminate.h"
+#include "core/LwError.h"
+#include "core/LwMatrixArithmetic.h"
+#include "core/LwNotifyTerminate.h"
 
 #include <omp.h>
 

@@ -1,13 +1,13 @@
 // The real-space field scan of LwDocPatternNano.
 
-#include "LwDocPatternNano.h"
+#include "pattern/LwDocPatternNano.h"
 
-#include "LwDocScattering.h"
-#include "LwDocScatteringPhaseShift.h"
-#include "LwError.h"
-#include "LwNotifyTerminate.h"
-#include "LwSphericalBesselTable.h"
-#include "LwSphericalHarmonics.h"
+#include "physics/LwDocScattering.h"
+#include "physics/LwDocScatteringPhaseShift.h"
+#include "core/LwError.h"
+#include "core/LwNotifyTerminate.h"
+#include "physics/LwSphericalBesselTable.h"
+#include "physics/LwSphericalHarmonics.h"
 
 #include <omp.h>
 

@@ -1,13 +1,13 @@
 // The record loop of the pattern calculation: the scattered-wave document's
 // records, prepared one by one and summed into the planes.
 
-#include "LwDocPattern.h"
+#include "pattern/LwDocPattern.h"
 
-#include "LwDebye.h"
-#include "LwDocFluctuation.h"
-#include "LwDocScattering.h"
-#include "LwError.h"
-#include "LwNotifyTerminate.h"
+#include "physics/LwDebye.h"
+#include "physics/LwDocFluctuation.h"
+#include "physics/LwDocScattering.h"
+#include "core/LwError.h"
+#include "core/LwNotifyTerminate.h"
 
 #include <iostream>
 

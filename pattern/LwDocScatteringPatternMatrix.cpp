@@ -1,10 +1,10 @@
-#include "LwDocScatteringPatternMatrix.h"
+#include "pattern/LwDocScatteringPatternMatrix.h"
 
-#include "LwBlurForSPattern.h"
-#include "LwError.h"
-#include "LwMatrixArithmetic.h"
-#include "LwPartialWaveSource.h"
-#include "TextUtilities.h"
+#include "pattern/LwBlurForSPattern.h"
+#include "core/LwError.h"
+#include "core/LwMatrixArithmetic.h"
+#include "physics/LwPartialWaveSource.h"
+#include "core/TextUtilities.h"
 
 #include <algorithm>
 #include <cmath>

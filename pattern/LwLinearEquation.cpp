@@ -1,6 +1,6 @@
-#include "LwLinearEquation.h"
+#include "pattern/LwLinearEquation.h"
 
-#include "LwError.h"
+#include "core/LwError.h"
 
 #include <algorithm>
 #include <cmath>

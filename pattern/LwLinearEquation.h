@@ -19,7 +19,7 @@
 //
 // The object has no state; make an empty one where the operations are needed.
 
-#include "LwMatrix.h"
+#include "core/LwMatrix.h"
 
 class LwLinearEquation
 {

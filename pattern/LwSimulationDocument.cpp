@@ -1,11 +1,11 @@
-#include "LwSimulationDocument.h"
+#include "pattern/LwSimulationDocument.h"
 
-#include "LwBarnFile.h"
-#include "LwClusterDocument.h"
-#include "LwError.h"
-#include "LwExtendedXyz.h"
-#include "LwFileQt.h"
-#include "TextUtilities.h"
+#include "core/LwBarnFile.h"
+#include "physics/LwClusterDocument.h"
+#include "core/LwError.h"
+#include "physics/LwExtendedXyz.h"
+#include "core/LwFileQt.h"
+#include "core/TextUtilities.h"
 
 #include <QByteArray>
 #include <QFile>

@@ -4,16 +4,16 @@
 // calculations work on its members in place. Also the loaders that fill it
 // from the input files and the check that creates an output file up front.
 
-#include "LwClusterAtom.h"
-#include "LwCrystalTable.h"
-#include "LwDebye.h"
-#include "LwDocFinalState.h"
-#include "LwDocFluctuation.h"
-#include "LwDocPattern.h"
-#include "LwDocPatternNano.h"
-#include "LwDocScattering.h"
-#include "LwDocScatteringPatternMatrix.h"
-#include "LwDocScatteringPhaseShift.h"
+#include "physics/LwClusterAtom.h"
+#include "physics/LwCrystalTable.h"
+#include "physics/LwDebye.h"
+#include "physics/LwDocFinalState.h"
+#include "physics/LwDocFluctuation.h"
+#include "pattern/LwDocPattern.h"
+#include "pattern/LwDocPatternNano.h"
+#include "physics/LwDocScattering.h"
+#include "pattern/LwDocScatteringPatternMatrix.h"
+#include "physics/LwDocScatteringPhaseShift.h"
 
 #include <memory>
 #include <string>

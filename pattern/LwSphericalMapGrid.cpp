@@ -1,8 +1,8 @@
-#include "LwSphericalMapGrid.h"
+#include "pattern/LwSphericalMapGrid.h"
 
-#include "LwError.h"
-#include "LwSphericalMappingConvert.h"
-#include "TextUtilities.h"
+#include "core/LwError.h"
+#include "pattern/LwSphericalMappingConvert.h"
+#include "core/TextUtilities.h"
 
 #include <cmath>
 #include <limits>

@@ -8,7 +8,7 @@
 // outside the projected area, whose direction is then (0, 0, 0). A one-
 // dimensional grid keeps W = 1 everywhere.
 
-#include "LwMatrix.h"
+#include "core/LwMatrix.h"
 
 #include <string>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "LwSphericalMappingConvert.h"
+#include "pattern/LwSphericalMappingConvert.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
-#include "CubicSpline.h"
+#include "physics/CubicSpline.h"
 
-#include "LwError.h"
+#include "core/LwError.h"
 
 #include <cstddef>
 

@@ -1,6 +1,6 @@
-#include "LwAtomName.h"
+#include "physics/LwAtomName.h"
 
-#include "LwError.h"
+#include "core/LwError.h"
 
 #include <stdexcept>
 

@@ -6,7 +6,7 @@
 // untrimmed, so "fe", "FE" or " Fe" are no element. Users construct an
 // object, call SetAtomName and read GetAtomicNumber.
 
-#include "LwTypes.h"
+#include "core/LwTypes.h"
 
 #include <string>
 #include <vector>

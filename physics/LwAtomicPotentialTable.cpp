@@ -1,7 +1,7 @@
-#include "LwAtomicPotentialTable.h"
+#include "physics/LwAtomicPotentialTable.h"
 
-#include "CubicSpline.h"
-#include "LwError.h"
+#include "physics/CubicSpline.h"
+#include "core/LwError.h"
 
 #include <cmath>
 #include <cstddef>

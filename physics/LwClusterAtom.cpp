@@ -1,7 +1,7 @@
-#include "LwClusterAtom.h"
+#include "physics/LwClusterAtom.h"
 
-#include "LwError.h"
-#include "TextUtilities.h"
+#include "core/LwError.h"
+#include "core/TextUtilities.h"
 
 #include <algorithm>
 #include <cmath>

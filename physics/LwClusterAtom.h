@@ -7,7 +7,7 @@
 // A structure is a list of atoms whose first atom, once ordered by distance,
 // is the emitter at the origin; a cluster is a list of structures.
 
-#include "LwMatrix.h"
+#include "core/LwMatrix.h"
 
 #include <string>
 #include <vector>

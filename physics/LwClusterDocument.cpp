@@ -1,6 +1,6 @@
-#include "LwClusterDocument.h"
+#include "physics/LwClusterDocument.h"
 
-#include "LwBarnXml.h"
+#include "core/LwBarnXml.h"
 
 namespace {
 

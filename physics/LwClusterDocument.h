@@ -10,7 +10,7 @@
 // structure by distance from the origin; missing racks are not errors (the
 // object stays as it was, missing values take the defaults of a new atom).
 
-#include "LwClusterAtom.h"
+#include "physics/LwClusterAtom.h"
 
 #include <string>
 

@@ -1,8 +1,8 @@
-#include "LwCrystalCell.h"
+#include "physics/LwCrystalCell.h"
 
-#include "LwError.h"
-#include "LwExpressionParser.h"
-#include "LwMatrixArithmetic.h"
+#include "core/LwError.h"
+#include "core/LwExpressionParser.h"
+#include "core/LwMatrixArithmetic.h"
 
 #include <cmath>
 #include <utility>

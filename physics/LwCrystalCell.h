@@ -16,8 +16,8 @@
 // Moving a cell or an atom takes over its texts and lists and leaves the one
 // moved from with empty lists; evaluating such a cell fails with "Error".
 
-#include "LwMatrix.h"
-#include "LwTypes.h"
+#include "core/LwMatrix.h"
+#include "core/LwTypes.h"
 
 #include <set>
 #include <string>

@@ -1,4 +1,4 @@
-#include "LwCrystalTable.h"
+#include "physics/LwCrystalTable.h"
 
 namespace
 {

@@ -7,7 +7,7 @@
 //   "Ge"        Ge  diamond             5.658
 //   "alpha-Sn"  Sn  diamond             6.49
 
-#include "LwCrystalCell.h"
+#include "physics/LwCrystalCell.h"
 
 #include <map>
 #include <string>

@@ -1,9 +1,9 @@
-#include "LwDebye.h"
+#include "physics/LwDebye.h"
 
-#include "LwAtomName.h"
-#include "LwError.h"
-#include "LwVectorFreeElectron.h"
-#include "TextUtilities.h"
+#include "physics/LwAtomName.h"
+#include "core/LwError.h"
+#include "physics/LwVectorFreeElectron.h"
+#include "core/TextUtilities.h"
 
 #include <QDebug>
 

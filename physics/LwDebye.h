@@ -11,7 +11,7 @@
 // in square metres. SetDebyeModel and SetEinsteinModel overwrite U of every
 // partial-wave source of a wave from the fluctuation settings.
 
-#include "LwDocFluctuation.h"
+#include "physics/LwDocFluctuation.h"
 
 #include <string>
 #include <vector>

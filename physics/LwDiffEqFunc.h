@@ -3,8 +3,8 @@
 // dy/dx = F(x, y), in the form an integrator asks for: the derivatives at a
 // point and the starting point, value and step.
 
-#include "LwMatrix.h"
-#include "LwTypes.h"
+#include "core/LwMatrix.h"
+#include "core/LwTypes.h"
 
 class LwDiffEqFunc
 {

@@ -1,8 +1,8 @@
-#include "LwDocFinalState.h"
+#include "physics/LwDocFinalState.h"
 
-#include "LwBarnXml.h"
-#include "LwLmArrayBarn.h"
-#include "LwNewRecordList.h"
+#include "core/LwBarnXml.h"
+#include "physics/LwLmArrayBarn.h"
+#include "physics/LwNewRecordList.h"
 
 bool LwEmitterEntry::LoadSave(LwBarnXml& doc, const std::string& itemName)
 {

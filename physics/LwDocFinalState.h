@@ -10,7 +10,7 @@
 // array), "IsPlaneWave", "PlaneWaveBeta_deg", "PlaneWaveGamma_deg". A
 // missing key reads as its default.
 
-#include "LwLmArray.h"
+#include "physics/LwLmArray.h"
 
 #include <string>
 #include <vector>

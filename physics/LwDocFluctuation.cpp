@@ -1,7 +1,7 @@
-#include "LwDocFluctuation.h"
+#include "physics/LwDocFluctuation.h"
 
-#include "LwBarnXml.h"
-#include "LwTypes.h"
+#include "core/LwBarnXml.h"
+#include "core/LwTypes.h"
 
 bool LwDocFluctuation::LoadSave(LwBarnXml& document)
 {

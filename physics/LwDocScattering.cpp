@@ -1,15 +1,15 @@
 // The multiple-scattering loop.
 
-#include "LwDocScattering.h"
+#include "physics/LwDocScattering.h"
 
-#include "LwBarnFile.h"
-#include "LwDocFinalState.h"
-#include "LwDocScatteringPhaseShift.h"
-#include "LwError.h"
-#include "LwNotifyTerminate.h"
-#include "LwWaveReexpansion.h"
-#include "LwWaveVectorFreeElectron.h"
-#include "TextUtilities.h"
+#include "core/LwBarnFile.h"
+#include "physics/LwDocFinalState.h"
+#include "physics/LwDocScatteringPhaseShift.h"
+#include "core/LwError.h"
+#include "core/LwNotifyTerminate.h"
+#include "physics/LwWaveReexpansion.h"
+#include "physics/LwWaveVectorFreeElectron.h"
+#include "core/TextUtilities.h"
 
 #include <cmath>
 #include <cstdio>

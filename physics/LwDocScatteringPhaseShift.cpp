@@ -1,9 +1,9 @@
-#include "LwDocScatteringPhaseShift.h"
+#include "physics/LwDocScatteringPhaseShift.h"
 
-#include "LwBarnXml.h"
-#include "LwError.h"
-#include "LwMatrixBarn.h"
-#include "LwNewRecordList.h"
+#include "core/LwBarnXml.h"
+#include "core/LwError.h"
+#include "core/LwMatrixBarn.h"
+#include "physics/LwNewRecordList.h"
 
 #include <cmath>
 #include <cstddef>

@@ -10,12 +10,12 @@
 //         c (outgoing coefficients, base64), and in the first "i" only
 //         IsPlaneWave and, for a plane wave, PlaneWaveX/Y/Z (1/m).
 
-#include "LwDocScattering.h"
+#include "physics/LwDocScattering.h"
 
-#include "LwBarnXml.h"
-#include "LwError.h"
-#include "LwLmArrayBarn.h"
-#include "TextUtilities.h"
+#include "core/LwBarnXml.h"
+#include "core/LwError.h"
+#include "physics/LwLmArrayBarn.h"
+#include "core/TextUtilities.h"
 
 #include <cstdio>
 #include <utility>

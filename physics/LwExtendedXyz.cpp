@@ -1,8 +1,8 @@
-#include "LwExtendedXyz.h"
+#include "physics/LwExtendedXyz.h"
 
-#include "LwError.h"
-#include "LwFile.h"
-#include "TextUtilities.h"
+#include "core/LwError.h"
+#include "core/LwFile.h"
+#include "core/TextUtilities.h"
 
 const char* const kExtendedXyzUisoProperties = "Properties=\"species:S:1:pos:R:3:Uiso:R:1\"";
 

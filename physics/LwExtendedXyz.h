@@ -11,7 +11,7 @@
 // is no number) ends the reading; a negative count gives an empty structure.
 // A frame whose atom lines run out early keeps the atoms read.
 
-#include "LwClusterAtom.h"
+#include "physics/LwClusterAtom.h"
 
 #include <deque>
 #include <string>

@@ -15,8 +15,8 @@
 // value: assigning from a flagged array takes over its buffer instead of
 // copying, and leaves the source empty (L = 0, flag unchanged).
 
-#include "LwError.h"
-#include "LwTypes.h"
+#include "core/LwError.h"
+#include "core/LwTypes.h"
 
 #include <cstddef>
 #include <cstdint>

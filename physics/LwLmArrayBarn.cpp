@@ -1,7 +1,7 @@
-#include "LwLmArrayBarn.h"
+#include "physics/LwLmArrayBarn.h"
 
-#include "LwBinaryDataToText.h"
-#include "LwError.h"
+#include "core/LwBinaryDataToText.h"
+#include "core/LwError.h"
 
 #include <cstdint>
 #include <cstring>

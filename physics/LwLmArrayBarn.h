@@ -13,8 +13,8 @@
 // The document's mode decides the direction: exactly "w" writes, anything
 // else reads. Reading takes whichever form the document holds.
 
-#include "LwBarnXml.h"
-#include "LwLmArray.h"
+#include "core/LwBarnXml.h"
+#include "physics/LwLmArray.h"
 
 #include <string>
 

@@ -1,6 +1,6 @@
-#include "LwLnAtomicPotentialC.h"
+#include "physics/LwLnAtomicPotentialC.h"
 
-#include "LwError.h"
+#include "core/LwError.h"
 
 #include <cmath>
 

@@ -10,8 +10,8 @@
 // the positions 2l + 1 and 2l + 2 (indices from 1), so one integration
 // carries every l at once.
 
-#include "LwAtomicPotentialTable.h"
-#include "LwDiffEqFunc.h"
+#include "physics/LwAtomicPotentialTable.h"
+#include "physics/LwDiffEqFunc.h"
 
 class LwLnAtomicPotentialC : public LwDiffEqFunc
 {

@@ -4,7 +4,7 @@
 // missing keep those defaults), whatever the vector held before reading.
 // Record::LoadSave(doc, itemName) is the record's own serializer.
 
-#include "LwBarnXml.h"
+#include "core/LwBarnXml.h"
 
 #include <string>
 #include <utility>

@@ -1,8 +1,8 @@
-#include "LwPartialWaveSource.h"
+#include "physics/LwPartialWaveSource.h"
 
-#include "LwMatrixArithmetic.h"
-#include "LwSphericalBesselTable.h"
-#include "LwSphericalHarmonics.h"
+#include "core/LwMatrixArithmetic.h"
+#include "physics/LwSphericalBesselTable.h"
+#include "physics/LwSphericalHarmonics.h"
 
 #include <cmath>
 #include <complex>

@@ -1,6 +1,6 @@
-#include "LwSamplingRadii.h"
+#include "physics/LwSamplingRadii.h"
 
-#include "LwSphericalBesselTable.h"
+#include "physics/LwSphericalBesselTable.h"
 
 #include <cstddef>
 

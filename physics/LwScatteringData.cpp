@@ -1,16 +1,16 @@
 // Set-up of a scattering record from a structure, an emitted wave and the
 // phase-shift document.
 
-#include "LwDocScattering.h"
+#include "physics/LwDocScattering.h"
 
-#include "LwAtomName.h"
-#include "LwDebye.h"
-#include "LwDocFinalState.h"
-#include "LwDocFluctuation.h"
-#include "LwDocScatteringPhaseShift.h"
-#include "LwError.h"
-#include "LwMatrixArithmetic.h"
-#include "TextUtilities.h"
+#include "physics/LwAtomName.h"
+#include "physics/LwDebye.h"
+#include "physics/LwDocFinalState.h"
+#include "physics/LwDocFluctuation.h"
+#include "physics/LwDocScatteringPhaseShift.h"
+#include "core/LwError.h"
+#include "core/LwMatrixArithmetic.h"
+#include "core/TextUtilities.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "LwSphericalBesselTable.h"
+#include "physics/LwSphericalBesselTable.h"
 
 #include <cassert>
 #include <cmath>

@@ -16,7 +16,7 @@
 // the small-argument series are built once, thread-safely, on the first
 // evaluation in the process.
 
-#include "LwTypes.h"
+#include "core/LwTypes.h"
 
 #include <complex>
 #include <vector>

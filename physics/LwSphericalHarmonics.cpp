@@ -1,4 +1,4 @@
-#include "LwSphericalHarmonics.h"
+#include "physics/LwSphericalHarmonics.h"
 
 #include <cmath>
 #include <limits>

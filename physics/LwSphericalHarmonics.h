@@ -19,8 +19,8 @@
 //
 // L = 0 fails with "Illegal l value"; callers pass L >= 1.
 
-#include "LwLmArray.h"
-#include "LwTypes.h"
+#include "physics/LwLmArray.h"
+#include "core/LwTypes.h"
 
 void CalcAssociatedLegendre(LwLmDoubleArray& out, LwLong L, LDouble theta);
 void CalcLegendreNormalization(LwLmDoubleArray& out, LwLong L);

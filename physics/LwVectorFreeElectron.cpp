@@ -1,7 +1,7 @@
-#include "LwVectorFreeElectron.h"
+#include "physics/LwVectorFreeElectron.h"
 
-#include "LwError.h"
-#include "LwSphericalHarmonics.h"
+#include "core/LwError.h"
+#include "physics/LwSphericalHarmonics.h"
 
 #include <cmath>
 

@@ -4,7 +4,7 @@
 // about the origin of the wave's frame (r in metres, theta and phi in
 // radians).
 
-#include "LwTypes.h"
+#include "core/LwTypes.h"
 
 class LwWaveFunction
 {

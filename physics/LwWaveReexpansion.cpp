@@ -1,11 +1,12 @@
-#include "LwWaveReexpansion.h"
+#include "physics/LwWaveReexpansion.h"
 
-#include "LwError.h"
-#include "LwPartialWaveSource.h"
-#include "LwSphericalHarmonics.h"
-#include "LwWaveFunction.h"
-#include "SphereGrid.h"
-#include "TextUtilities.h"
+#include "core/LwError.h"
+#include "core/LwParallelErrors.h"
+#include "physics/LwPartialWaveSource.h"
+#include "physics/LwSphericalHarmonics.h"
+#include "physics/LwWaveFunction.h"
+#include "physics/SphereGrid.h"
+#include "core/TextUtilities.h"
 
 #include <omp.h>
 
@@ -33,40 +34,6 @@ constexpr LwLong kIterationLimit = 25;
 // grid grows. The projection sums run over the batches in direction order,
 // so batching does not change a single bit of the result.
 constexpr LwLong kBatchSize = 1 << 15;
-
-// Errors of the threads of one parallel region. An exception never leaves
-// the region: the thread that raised it records it in its own slot (no lock)
-// and raises the flag that makes every thread skip its remaining work; after
-// the region the error of the lowest-numbered failing thread is rethrown.
-class ThreadErrors
-{
-public:
-    explicit ThreadErrors(int threads) : errors_(static_cast<std::size_t>(threads)) {}
-
-    template <class Body>
-    void Run(const Body& body)
-    {
-        if (failed_.load(std::memory_order_relaxed))
-            return;
-        try {
-            body();
-        } catch (...) {
-            errors_[std::size_t(omp_get_thread_num())] = std::current_exception();
-            failed_.store(true, std::memory_order_relaxed);
-        }
-    }
-
-    void RethrowFirst() const
-    {
-        for (const std::exception_ptr& error : errors_)
-            if (error)
-                std::rethrow_exception(error);
-    }
-
-private:
-    std::vector<std::exception_ptr> errors_;
-    std::atomic<bool> failed_{false};
-};
 
 } // namespace
 
@@ -231,7 +198,7 @@ void LwWaveReexpansion::ProjectOnSpheres(LwLmComplexArray& out)
         // The first grids hold a handful of directions: the calling thread
         // alone is faster than waking the team.
         const bool parallel = batch >= 8;
-        ThreadErrors errors(threads);
+        LwParallelErrors errors(threads);
 #pragma omp parallel num_threads(threads) if (parallel)
         {
             // Loop 1: the wave on every sampling sphere, one row per direction.

@@ -1,7 +1,7 @@
-#include "LwWaveVectorFreeElectron.h"
+#include "physics/LwWaveVectorFreeElectron.h"
 
-#include "LwError.h"
-#include "LwVectorFreeElectron.h"
+#include "core/LwError.h"
+#include "physics/LwVectorFreeElectron.h"
 
 #include <stdexcept>
 

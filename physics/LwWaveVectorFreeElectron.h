@@ -3,7 +3,7 @@
 // LwWaveFunction, so that the re-expansion can sample it. The wave is not
 // owned: it is attached and must outlive every evaluation.
 
-#include "LwWaveFunction.h"
+#include "physics/LwWaveFunction.h"
 
 class LwVectorFreeElectron;
 

@@ -1,4 +1,4 @@
-#include "SphereGrid.h"
+#include "physics/SphereGrid.h"
 
 #include <cassert>
 #include <cmath>

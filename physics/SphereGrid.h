@@ -12,7 +12,7 @@
 // Iteration n >= 1 adds 2^(n-1) directions (iteration 0 adds one), so the
 // iterations 0 ... n together hold 2^n directions.
 
-#include "LwTypes.h"
+#include "core/LwTypes.h"
 
 #include <vector>
 

@@ -1,7 +1,7 @@
 #include "CommandLineParameters.h"
 
-#include "LwError.h"
-#include "TextUtilities.h"
+#include "core/LwError.h"
+#include "core/TextUtilities.h"
 
 #include <cstdio>
 

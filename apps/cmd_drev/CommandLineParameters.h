@@ -4,7 +4,7 @@
 // Lengths given on the command line are in Angstrom and are stored in metres;
 // the resolution stays in degrees.
 
-#include "LwTypes.h"
+#include "core/LwTypes.h"
 
 #include <string>
 

@@ -1,12 +1,12 @@
 #include "SimulationSteps.h"
 
-#include "LwDocData.h"
-#include "LwError.h"
-#include "LwInfoMap.h"
-#include "LwMatrixArithmetic.h"
-#include "LwNotifyTerminate.h"
-#include "LwQBarnFile.h"
-#include "LwSimulationDocument.h"
+#include "core/LwDocData.h"
+#include "core/LwError.h"
+#include "core/LwInfoMap.h"
+#include "core/LwMatrixArithmetic.h"
+#include "core/LwNotifyTerminate.h"
+#include "core/LwQBarnFile.h"
+#include "pattern/LwSimulationDocument.h"
 
 #include <QByteArray>
 #include <QFile>

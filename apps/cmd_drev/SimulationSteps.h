@@ -1,7 +1,7 @@
 #pragma once
 // The two steps of a cmd_drev run, on the members of the simulation document.
 
-#include "LwTypes.h"
+#include "core/LwTypes.h"
 
 #include <string>
 

@@ -6,12 +6,12 @@
 // the scattering step has just computed it) and saves the pattern image.
 
 #include "CommandLineParameters.h"
-#include "LwADateTime.h"
-#include "LwError.h"
-#include "LwFileQt.h"
-#include "LwSimulationDocument.h"
+#include "core/LwADateTime.h"
+#include "core/LwError.h"
+#include "core/LwFileQt.h"
+#include "pattern/LwSimulationDocument.h"
 #include "SimulationSteps.h"
-#include "TextUtilities.h"
+#include "core/TextUtilities.h"
 
 #include <QByteArray>
 #include <QFile>

@@ -1,14 +1,14 @@
 // The cmd_drev program run as a user runs it: a temporary working folder,
 // the built executable, its console output and exit code.
 
-#include "LwBarnFile.h"
-#include "LwDocData.h"
-#include "LwClusterDocument.h"
-#include "LwDocFinalState.h"
-#include "LwDocFluctuation.h"
-#include "LwDocScattering.h"
-#include "LwDocScatteringPhaseShift.h"
-#include "LwSphericalMappingConvert.h"
+#include "core/LwBarnFile.h"
+#include "core/LwDocData.h"
+#include "physics/LwClusterDocument.h"
+#include "physics/LwDocFinalState.h"
+#include "physics/LwDocFluctuation.h"
+#include "physics/LwDocScattering.h"
+#include "physics/LwDocScatteringPhaseShift.h"
+#include "pattern/LwSphericalMappingConvert.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "CommandLineParameters.h"
 
-#include "LwError.h"
+#include "core/LwError.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // What a piece of test code throws, as a text, so that a table of cases
 // compares messages in one expectation.
 
-#include "LwError.h"
+#include "core/LwError.h"
 
 #include <functional>
 #include <string>

@@ -3,7 +3,7 @@
 // arguments to double, which hides every digit that the 80-bit build adds.
 // Use as EXPECT_PRED_FORMAT3(LDoubleNear, value, expected, tolerance).
 
-#include "LwTypes.h"
+#include "core/LwTypes.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 // written, that a failed or abandoned save keeps the old file whole, and
 // that the destructor saves only an unsaved, complete document.
 
-#include "LwBarnFile.h"
-#include "LwQBarnFile.h"
+#include "core/LwBarnFile.h"
+#include "core/LwQBarnFile.h"
 
 #include "BarnTestFiles.h"
 #include "BarnTestText.h"

@@ -3,7 +3,7 @@
 // writes, and a limit on the size of files this process may write (the way to
 // make a write fail like a full disk, for root too).
 
-#include "LwBarnXml.h"
+#include "core/LwBarnXml.h"
 
 #include <gtest/gtest.h>
 

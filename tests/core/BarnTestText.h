@@ -3,8 +3,8 @@
 // of a write-mode document, and a compact picture of a parsed tree.
 
 #include "ErrorText.h"
-#include "LwBarnXml.h"
-#include "LwError.h"
+#include "core/LwBarnXml.h"
+#include "core/LwError.h"
 
 #include <functional>
 #include <memory>

@@ -3,11 +3,11 @@
 // values, element-by-element comparison, and the text of one matrix element.
 
 #include "BarnTestText.h"
-#include "LwBarnXml.h"
-#include "LwDocData.h"
-#include "LwFloatMatrix3D.h"
-#include "LwMatrix.h"
-#include "LwMatrixBarn.h"
+#include "core/LwBarnXml.h"
+#include "core/LwDocData.h"
+#include "core/LwFloatMatrix3D.h"
+#include "core/LwMatrix.h"
+#include "core/LwMatrixBarn.h"
 
 #include <gtest/gtest.h>
 

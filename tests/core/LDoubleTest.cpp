@@ -1,6 +1,6 @@
 // The width of LDouble depends on the library variant the test links.
-#include "LwTypes.h"
-#include "TextUtilities.h"
+#include "core/LwTypes.h"
+#include "core/TextUtilities.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Calendar arithmetic with carry, comparisons, range-checked setters, the
 // short date texts and the weekday of the date-time class.
-#include "LwADateTime.h"
-#include "LwError.h"
+#include "core/LwADateTime.h"
+#include "core/LwError.h"
 
 #include <gtest/gtest.h>
 

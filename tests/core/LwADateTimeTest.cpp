@@ -1,6 +1,6 @@
-#include "LwADateTime.h"
-#include "LwBarnXml.h"
-#include "LwError.h"
+#include "core/LwADateTime.h"
+#include "core/LwBarnXml.h"
+#include "core/LwError.h"
 
 #include "BarnTestText.h"
 

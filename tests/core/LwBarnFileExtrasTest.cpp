@@ -1,11 +1,11 @@
 // LwBarnFile opened without loading, loaded by name later, or loaded only
 // after its root tag was found near the start of the file.
 
-#include "LwBarnFile.h"
+#include "core/LwBarnFile.h"
 
 #include "BarnTestFiles.h"
 #include "BarnTestText.h"
-#include "LwError.h"
+#include "core/LwError.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 // LwBarnFile: Barn documents on files through the runtime's buffered files.
 
-#include "LwBarnFile.h"
+#include "core/LwBarnFile.h"
 
 #include "BarnTestFiles.h"
 #include "BarnTestText.h"
-#include "LwError.h"
+#include "core/LwError.h"
 
 #include <gtest/gtest.h>
 

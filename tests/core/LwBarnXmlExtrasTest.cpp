@@ -1,7 +1,7 @@
 // Further Barn elements: streamed and hexadecimal integers, integer sets and
 // vectors, racks with attributes, the JSON text and the progress text.
 
-#include "LwBarnXml.h"
+#include "core/LwBarnXml.h"
 
 #include "BarnTestText.h"
 

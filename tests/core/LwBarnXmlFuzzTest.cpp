@@ -2,10 +2,10 @@
 // report only their own errors, and build one rack per opening tag.
 // Deterministic (fixed seeds); meant to be run under AddressSanitizer too.
 
-#include "LwBarnXml.h"
+#include "core/LwBarnXml.h"
 
 #include "BarnTestText.h"
-#include "LwError.h"
+#include "core/LwError.h"
 
 #include <gtest/gtest.h>
 

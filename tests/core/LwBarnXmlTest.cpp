@@ -1,10 +1,10 @@
 // The Barn tree: modes, entering and leaving racks, the tag grammar, the
 // written layout and the text escaping.
 
-#include "LwBarnXml.h"
+#include "core/LwBarnXml.h"
 
 #include "BarnTestText.h"
-#include "LwError.h"
+#include "core/LwError.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 // Value elements of the Barn document: flags, numbers, texts, the built-in
 // lists and the generic list of records.
 
-#include "LwBarnXml.h"
+#include "core/LwBarnXml.h"
 
 #include "BarnTestText.h"
-#include "TextUtilities.h"
+#include "core/TextUtilities.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "LwBinaryDataToText.h"
-#include "LwError.h"
+#include "core/LwBinaryDataToText.h"
+#include "core/LwError.h"
 
 #include "BinaryTextTable.h"
 

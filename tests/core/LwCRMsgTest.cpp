@@ -1,7 +1,7 @@
-#include "LwCRMsg.h"
+#include "core/LwCRMsg.h"
 
 #include "BarnTestText.h"
-#include "LwBarnXml.h"
+#include "core/LwBarnXml.h"
 
 #include <gtest/gtest.h>
 

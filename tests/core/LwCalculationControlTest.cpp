@@ -1,5 +1,5 @@
-#include "LwNotifyTerminate.h"
-#include "LwSThCalc.h"
+#include "core/LwNotifyTerminate.h"
+#include "core/LwSThCalc.h"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,12 @@
 // Reading processed-image documents of versions 0, 2, 3 and 4: texts made by
 // hand from the old layouts, checked for the exact metadata keys they give.
 
-#include "LwDocDataImport.h"
+#include "core/LwDocDataImport.h"
 
 #include "BarnTestText.h"
 #include "DocDataTestSupport.h"
-#include "LwDocData.h"
-#include "LwMatrix.h"
+#include "core/LwDocData.h"
+#include "core/LwMatrix.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "LwError.h"
+#include "core/LwError.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "LwExpressionParser.h"
+#include "core/LwExpressionParser.h"
 
-#include "LwError.h"
+#include "core/LwError.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "LwError.h"
-#include "LwFileQt.h"
+#include "core/LwError.h"
+#include "core/LwFileQt.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
-#include "LwImageRegion.h"
+#include "core/LwImageRegion.h"
 
 #include "BarnTestText.h"
-#include "LwBarnXml.h"
-#include "LwSerialCounter.h"
+#include "core/LwBarnXml.h"
+#include "core/LwSerialCounter.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
-#include "LwInfoMap.h"
+#include "core/LwInfoMap.h"
 
 #include "BarnTestText.h"
-#include "LwBarnXml.h"
-#include "LwError.h"
+#include "core/LwBarnXml.h"
+#include "core/LwError.h"
 
 #include <gtest/gtest.h>
 

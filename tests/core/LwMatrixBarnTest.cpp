@@ -1,12 +1,12 @@
 // Matrices as Barn elements: the text form, the binary forms of every class,
 // the older forms, the voxel-set form, and what malformed documents give.
 
-#include "LwMatrixBarn.h"
+#include "core/LwMatrixBarn.h"
 
-#include "LwBarnXml.h"
-#include "LwBinaryDataToText.h"
-#include "LwError.h"
-#include "LwQBarnFile.h"
+#include "core/LwBarnXml.h"
+#include "core/LwBinaryDataToText.h"
+#include "core/LwError.h"
+#include "core/LwQBarnFile.h"
 
 #include "BarnTestText.h"
 #include "BinaryTextTable.h"

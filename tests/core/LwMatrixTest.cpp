@@ -2,8 +2,8 @@
 // addressing, vector access, the hand-over of flagged results. Most behaviour
 // is shared by all six classes and is checked on each of them.
 #include "ErrorText.h"
-#include "LwError.h"
-#include "LwMatrix.h"
+#include "core/LwError.h"
+#include "core/LwMatrix.h"
 
 #include <gtest/gtest.h>
 

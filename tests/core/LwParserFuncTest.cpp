@@ -1,7 +1,7 @@
-#include "LwParserFunc.h"
+#include "core/LwParserFunc.h"
 
-#include "LwError.h"
-#include "LwExpressionParser.h"
+#include "core/LwError.h"
+#include "core/LwExpressionParser.h"
 
 #include <gtest/gtest.h>
 

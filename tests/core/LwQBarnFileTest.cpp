@@ -1,12 +1,12 @@
 // LwQBarnXml and LwQBarnFile: Barn documents on files through Qt, as UTF-8;
 // and files that pass between the two file classes.
 
-#include "LwQBarnFile.h"
+#include "core/LwQBarnFile.h"
 
 #include "BarnTestFiles.h"
 #include "BarnTestText.h"
-#include "LwBarnFile.h"
-#include "LwError.h"
+#include "core/LwBarnFile.h"
+#include "core/LwError.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "LwSerialCounter.h"
+#include "core/LwSerialCounter.h"
 
 #include <gtest/gtest.h>
 

@@ -3,12 +3,12 @@
 // fit together the way the scattering set-up needs them (every atom name and
 // the emitted wave's energy have a phase-shift entry). The cluster is checked
 // against the fcc sites counted here from their integer coordinates.
-#include "LwBarnFile.h"
-#include "LwClusterAtom.h"
-#include "LwClusterDocument.h"
-#include "LwDocFinalState.h"
-#include "LwDocFluctuation.h"
-#include "LwDocScatteringPhaseShift.h"
+#include "core/LwBarnFile.h"
+#include "physics/LwClusterAtom.h"
+#include "physics/LwClusterDocument.h"
+#include "physics/LwDocFinalState.h"
+#include "physics/LwDocFluctuation.h"
+#include "physics/LwDocScatteringPhaseShift.h"
 
 #include <gtest/gtest.h>
 

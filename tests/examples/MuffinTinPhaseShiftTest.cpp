@@ -3,7 +3,7 @@
 // the radial integration with its matching against the analytic square
 // well, the free electron and the Born approximation, with Boost's spherical
 // Bessel functions as the independent reference.
-#include "LwLnAtomicPotentialC.h"
+#include "physics/LwLnAtomicPotentialC.h"
 #include "MuffinTinPhaseShift.h"
 
 #include <boost/math/special_functions/bessel.hpp>

@@ -1,7 +1,7 @@
 #include "BarnTestFiles.h"
-#include "LwBarnFile.h"
-#include "LwBarnXml.h"
-#include "LwError.h"
+#include "core/LwBarnFile.h"
+#include "core/LwBarnXml.h"
+#include "core/LwError.h"
 
 #include <gtest/gtest.h>
 

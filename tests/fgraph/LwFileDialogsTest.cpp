@@ -1,5 +1,5 @@
 #include "BarnTestFiles.h"
-#include "LwFileDialogs.h"
+#include "fgraph/LwFileDialogs.h"
 
 #include <QApplication>
 #include <QDir>

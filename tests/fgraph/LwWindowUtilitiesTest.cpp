@@ -1,4 +1,4 @@
-#include "LwWindowUtilities.h"
+#include "fgraph/LwWindowUtilities.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -1,6 +1,6 @@
 // Signs and powers of i, the complex exponential and spherical coordinates,
 // checked against std::complex<LDouble> and closed forms.
-#include "LwComplexFunctions.h"
+#include "imageops/LwComplexFunctions.h"
 
 #include "LDoubleNear.h"
 

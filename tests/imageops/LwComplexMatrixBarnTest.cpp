@@ -1,9 +1,9 @@
 // The Barn element of a complex matrix: two LDouble matrices "real" and "imag".
-#include "LwComplexMatrixBarn.h"
+#include "imageops/LwComplexMatrixBarn.h"
 
-#include "LwBarnXml.h"
-#include "LwError.h"
-#include "LwMatrixBarn.h"
+#include "core/LwBarnXml.h"
+#include "core/LwError.h"
+#include "core/LwMatrixBarn.h"
 
 #include "BarnTestText.h"
 

@@ -1,10 +1,10 @@
 // The 32-bit integer matrix: resizing, the range message, and its Barn
 // element in every form, read back by itself and by LwLongMatrix.
 
-#include "LwInt32Matrix.h"
+#include "imageops/LwInt32Matrix.h"
 
-#include "LwBarnXml.h"
-#include "LwMatrixBarn.h"
+#include "core/LwBarnXml.h"
+#include "core/LwMatrixBarn.h"
 
 #include "BarnTestText.h"
 

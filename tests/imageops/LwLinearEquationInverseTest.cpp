@@ -2,7 +2,7 @@
 // by the products with the matrix itself, by closed forms (diagonal,
 // permutation, 1 x 1) and by the decomposition's failure modes.
 
-#include "LwLinearEquation.h"
+#include "pattern/LwLinearEquation.h"
 
 #include "ErrorText.h"
 #include "LDoubleNear.h"

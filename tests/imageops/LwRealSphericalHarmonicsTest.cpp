@@ -1,7 +1,7 @@
 // Real spherical harmonics, checked against Boost's complex harmonics, closed
 // forms of low degree, the addition theorem and orthonormality by quadrature.
 
-#include "LwRealSphericalHarmonics.h"
+#include "imageops/LwRealSphericalHarmonics.h"
 
 #include "ErrorText.h"
 #include "LDoubleNear.h"

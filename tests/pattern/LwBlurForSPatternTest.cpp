@@ -1,4 +1,4 @@
-#include "LwBlurForSPattern.h"
+#include "pattern/LwBlurForSPattern.h"
 
 #include "ErrorText.h"
 

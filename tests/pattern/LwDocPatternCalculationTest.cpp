@@ -1,10 +1,10 @@
 // The pattern calculation on hand-built scatterer lists, checked against the
 // closed forms of the far field of s- and p-wave sources.
 
-#include "LwDocPattern.h"
+#include "pattern/LwDocPattern.h"
 
-#include "LwError.h"
-#include "LwNotifyTerminate.h"
+#include "core/LwError.h"
+#include "core/LwNotifyTerminate.h"
 
 #include <gtest/gtest.h>
 #include <omp.h>

@@ -2,15 +2,15 @@
 // computed here from Boost's spherical Bessel and Neumann functions, and
 // against the interior form of an atom built from a hand-made radial table.
 
-#include "LwDocPatternNano.h"
+#include "pattern/LwDocPatternNano.h"
 
-#include "LwDebye.h"
-#include "LwDocFluctuation.h"
-#include "LwDocScattering.h"
-#include "LwDocScatteringPhaseShift.h"
-#include "LwError.h"
-#include "LwNotifyTerminate.h"
-#include "LwSimulationDocument.h"
+#include "physics/LwDebye.h"
+#include "physics/LwDocFluctuation.h"
+#include "physics/LwDocScattering.h"
+#include "physics/LwDocScatteringPhaseShift.h"
+#include "core/LwError.h"
+#include "core/LwNotifyTerminate.h"
+#include "pattern/LwSimulationDocument.h"
 
 #include <boost/math/special_functions/bessel.hpp>
 

@@ -2,13 +2,13 @@
 // documents: selection, progress lines, the thermal models, and the quiet end
 // of a calculation on any error.
 
-#include "LwDocPattern.h"
+#include "pattern/LwDocPattern.h"
 
-#include "LwDebye.h"
-#include "LwDocFluctuation.h"
-#include "LwDocScattering.h"
-#include "LwError.h"
-#include "LwNotifyTerminate.h"
+#include "physics/LwDebye.h"
+#include "physics/LwDocFluctuation.h"
+#include "physics/LwDocScattering.h"
+#include "core/LwError.h"
+#include "core/LwNotifyTerminate.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "LwDocPattern.h"
+#include "pattern/LwDocPattern.h"
 
-#include "LwError.h"
+#include "core/LwError.h"
 
 #include <gtest/gtest.h>
 

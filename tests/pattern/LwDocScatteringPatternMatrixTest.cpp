@@ -1,4 +1,4 @@
-#include "LwDocScatteringPatternMatrix.h"
+#include "pattern/LwDocScatteringPatternMatrix.h"
 
 #include "ErrorText.h"
 

@@ -1,9 +1,9 @@
 // The LU solver against an independent Gaussian elimination with partial
 // pivoting, residuals, hand-computed small systems and its indexing rules.
 // Built in both variants: all tolerances scale with the epsilon of LDouble.
-#include "LwError.h"
-#include "LwMatrix.h"
-#include "LwLinearEquation.h"
+#include "core/LwError.h"
+#include "core/LwMatrix.h"
+#include "pattern/LwLinearEquation.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "LwSphericalMapGrid.h"
+#include "pattern/LwSphericalMapGrid.h"
 
-#include "LwError.h"
-#include "LwSphericalMappingConvert.h"
+#include "core/LwError.h"
+#include "pattern/LwSphericalMappingConvert.h"
 
 #include <gtest/gtest.h>
 

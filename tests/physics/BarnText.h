@@ -2,7 +2,7 @@
 // Barn documents in memory for the document tests: the text a serializer
 // writes, and a read-mode document parsed from a text.
 
-#include "LwBarnXml.h"
+#include "core/LwBarnXml.h"
 
 #include <memory>
 #include <string>

@@ -1,7 +1,7 @@
-#include "LwAtomName.h"
+#include "physics/LwAtomName.h"
 
-#include "LwError.h"
-#include "TextUtilities.h"
+#include "core/LwError.h"
+#include "core/TextUtilities.h"
 
 #include "PhysicsTestSupport.h"
 

@@ -5,8 +5,8 @@
 // each case in a process of its own), and compares with a serial run. Run
 // under ThreadSanitizer (-fsanitize=thread) these cases also show that no
 // access races.
-#include "LwSphericalBesselTable.h"
-#include "LwVectorFreeElectron.h"
+#include "physics/LwSphericalBesselTable.h"
+#include "physics/LwVectorFreeElectron.h"
 
 #include <gtest/gtest.h>
 

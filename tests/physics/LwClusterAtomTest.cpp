@@ -1,6 +1,6 @@
-#include "LwClusterAtom.h"
+#include "physics/LwClusterAtom.h"
 
-#include "LwError.h"
+#include "core/LwError.h"
 
 #include "ErrorText.h"
 

@@ -1,7 +1,7 @@
-#include "LwClusterDocument.h"
+#include "physics/LwClusterDocument.h"
 
-#include "LwBarnXml.h"
-#include "LwBarnFile.h"
+#include "core/LwBarnXml.h"
+#include "core/LwBarnFile.h"
 
 #include "../core/BarnTestText.h"
 #include "ErrorText.h"

@@ -4,7 +4,7 @@
 // the fcc lattice (12 at a/sqrt(2), 6 at a) and of diamond (4 at
 // a sqrt(3)/4, 12 at a/sqrt(2)), the primitive volume a^3/4 and the number
 // of atoms per primitive cell (1 and 2).
-#include "LwCrystalTable.h"
+#include "physics/LwCrystalTable.h"
 
 #include <gtest/gtest.h>
 

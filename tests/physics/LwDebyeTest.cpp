@@ -1,7 +1,7 @@
-#include "LwDebye.h"
+#include "physics/LwDebye.h"
 
-#include "LwError.h"
-#include "LwVectorFreeElectron.h"
+#include "core/LwError.h"
+#include "physics/LwVectorFreeElectron.h"
 
 #include "ErrorText.h"
 #include "PhysicsTestSupport.h"

@@ -3,8 +3,8 @@
 // the "i" of an imaginary part.
 
 #include "BarnText.h"
-#include "LwBarnFile.h"
-#include "LwDocFinalState.h"
+#include "core/LwBarnFile.h"
+#include "physics/LwDocFinalState.h"
 #include "ErrorText.h"
 
 #include <gtest/gtest.h>

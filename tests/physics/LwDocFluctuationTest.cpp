@@ -1,6 +1,6 @@
-#include "LwDocFluctuation.h"
+#include "physics/LwDocFluctuation.h"
 
-#include "LwBarnXml.h"
+#include "core/LwBarnXml.h"
 
 #include "../core/BarnTestText.h"
 

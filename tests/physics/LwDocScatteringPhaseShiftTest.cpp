@@ -3,8 +3,8 @@
 // data on a copy that keeps the outer grid point.
 
 #include "BarnText.h"
-#include "LwBarnFile.h"
-#include "LwDocScatteringPhaseShift.h"
+#include "core/LwBarnFile.h"
+#include "physics/LwDocScatteringPhaseShift.h"
 #include "ErrorText.h"
 
 #include <gtest/gtest.h>

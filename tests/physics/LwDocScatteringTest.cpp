@@ -2,10 +2,10 @@
 // result and a symmetry, the inclusion rules of the two multiple-scattering
 // methods on constructed geometries, the loop's bookkeeping and its failures.
 
-#include "LwDocScattering.h"
+#include "physics/LwDocScattering.h"
 
 #include "ErrorText.h"
-#include "LwNotifyTerminate.h"
+#include "core/LwNotifyTerminate.h"
 #include "ScatteringTestInputs.h"
 
 #include <gtest/gtest.h>

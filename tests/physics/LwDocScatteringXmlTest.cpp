@@ -2,12 +2,12 @@
 // other values to six digits), its layout, long record lists, and documents
 // that are cut short or carry broken coefficient data.
 
-#include "LwDocScattering.h"
+#include "physics/LwDocScattering.h"
 
-#include "LwBarnFile.h"
-#include "LwBarnXml.h"
+#include "core/LwBarnFile.h"
+#include "core/LwBarnXml.h"
 #include "ErrorText.h"
-#include "LwNotifyTerminate.h"
+#include "core/LwNotifyTerminate.h"
 #include "ScatteringTestInputs.h"
 
 #include <gtest/gtest.h>

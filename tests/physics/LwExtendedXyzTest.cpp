@@ -1,7 +1,7 @@
-#include "LwExtendedXyz.h"
+#include "physics/LwExtendedXyz.h"
 
-#include "LwError.h"
-#include "LwFileQt.h"
+#include "core/LwError.h"
+#include "core/LwFileQt.h"
 
 #include "ErrorText.h"
 

@@ -2,11 +2,11 @@
 // the equation written out here, and phase shifts from integrating it (with a
 // classical RK4 written here) against the free wave and the analytic square
 // well.
-#include "LwAtomicPotentialTable.h"
-#include "LwDiffEqFunc.h"
-#include "LwError.h"
-#include "LwMatrix.h"
-#include "LwLnAtomicPotentialC.h"
+#include "physics/LwAtomicPotentialTable.h"
+#include "physics/LwDiffEqFunc.h"
+#include "core/LwError.h"
+#include "core/LwMatrix.h"
+#include "physics/LwLnAtomicPotentialC.h"
 #include "PotentialTestTables.h"
 
 #include <boost/math/special_functions/bessel.hpp>

@@ -2,8 +2,8 @@
 // Boost.Math's spherical Hankel functions and harmonics, and the far-field
 // limit of the near field.
 #include "ErrorText.h"
-#include "LwPartialWaveSource.h"
-#include "LwSphericalHarmonics.h"
+#include "physics/LwPartialWaveSource.h"
+#include "physics/LwSphericalHarmonics.h"
 
 #include <boost/math/special_functions/hankel.hpp>
 #include <boost/math/special_functions/spherical_harmonic.hpp>

@@ -2,7 +2,7 @@
 // values where the product of j_l over the block peaks, checked against
 // Boost's spherical Bessel functions.
 
-#include "LwSamplingRadii.h"
+#include "physics/LwSamplingRadii.h"
 
 #include <boost/math/special_functions/bessel.hpp>
 #include <gtest/gtest.h>

@@ -1,10 +1,10 @@
 // Set-up of scattering records: atom order, sources, emitted wave, phase-shift
 // indices, U, the two-atom record, and the failures of the set-up.
 
-#include "LwDocScattering.h"
+#include "physics/LwDocScattering.h"
 
-#include "LwDebye.h"
-#include "LwDocFluctuation.h"
+#include "physics/LwDebye.h"
+#include "physics/LwDocFluctuation.h"
 #include "ErrorText.h"
 #include "ScatteringTestInputs.h"
 

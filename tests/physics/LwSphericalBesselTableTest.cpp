@@ -1,6 +1,6 @@
 // Spherical Bessel and Neumann functions, checked against Boost.Math in long
 // double, closed forms, the Wronskian identity and the overflow markers.
-#include "LwSphericalBesselTable.h"
+#include "physics/LwSphericalBesselTable.h"
 
 #include <boost/math/special_functions/bessel.hpp>
 #include <gtest/gtest.h>

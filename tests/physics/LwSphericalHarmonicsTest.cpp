@@ -2,7 +2,7 @@
 // against Boost.Math evaluated in long double, closed forms, symmetries and
 // orthonormality by quadrature.
 #include "ErrorText.h"
-#include "LwSphericalHarmonics.h"
+#include "physics/LwSphericalHarmonics.h"
 
 #include <boost/math/special_functions/spherical_harmonic.hpp>
 #include <gtest/gtest.h>

@@ -6,11 +6,11 @@
 // or fail end in bounded time.
 
 #include "ErrorText.h"
-#include "LwPartialWaveSource.h"
-#include "LwVectorFreeElectron.h"
-#include "LwWaveFunction.h"
-#include "LwWaveReexpansion.h"
-#include "LwWaveVectorFreeElectron.h"
+#include "physics/LwPartialWaveSource.h"
+#include "physics/LwVectorFreeElectron.h"
+#include "physics/LwWaveFunction.h"
+#include "physics/LwWaveReexpansion.h"
+#include "physics/LwWaveVectorFreeElectron.h"
 
 #include <boost/math/special_functions/bessel.hpp>
 #include <boost/math/special_functions/spherical_harmonic.hpp>

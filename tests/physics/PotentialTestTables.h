@@ -1,7 +1,7 @@
 #pragma once
 // Potential tables with known potentials, for the tests of the atomic
 // potential and the radial equation.
-#include "LwAtomicPotentialTable.h"
+#include "physics/LwAtomicPotentialTable.h"
 
 #include <cmath>
 

@@ -3,10 +3,10 @@
 // entries and phase-shift entries, with the t-vector formed from phase
 // shifts given in radians.
 
-#include "LwClusterAtom.h"
-#include "LwDocFinalState.h"
-#include "LwDocScattering.h"
-#include "LwDocScatteringPhaseShift.h"
+#include "physics/LwClusterAtom.h"
+#include "physics/LwDocFinalState.h"
+#include "physics/LwDocScattering.h"
+#include "physics/LwDocScatteringPhaseShift.h"
 
 #include <cmath>
 #include <string>

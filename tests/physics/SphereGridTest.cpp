@@ -1,7 +1,7 @@
 // Direction grids of the re-expansion: each iteration adds exactly the
 // directions that complete the next finer grid, without repeating one.
 
-#include "SphereGrid.h"
+#include "physics/SphereGrid.h"
 
 #include <gtest/gtest.h>
 
