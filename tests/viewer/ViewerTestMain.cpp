@@ -1,0 +1,32 @@
+// Main of the test programs that talk to the stand-in viewer. Every run gets
+// a temporary folder of its own as TMPDIR before Qt starts, because Qt keeps
+// the key files of shared-memory blocks and the local socket files there:
+// tests running in parallel then never meet each other's blocks or sockets.
+// The folder is removed at the end.
+#include <QCoreApplication>
+#include <QDir>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+int main(int argc, char** argv)
+{
+    const char* base = std::getenv("TMPDIR");
+    std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") +
+                          "/lwviewer.XXXXXX";
+    std::vector<char> path(pattern.begin(), pattern.end());
+    path.push_back('\0');
+    if (mkdtemp(path.data()) == nullptr) return 3;
+    setenv("TMPDIR", path.data(), 1);
+    int rc;
+    {
+        QCoreApplication app(argc, argv);
+        ::testing::InitGoogleTest(&argc, argv);
+        rc = RUN_ALL_TESTS();
+    }
+    QDir(QString::fromLocal8Bit(path.data())).removeRecursively();
+    return rc;
+}
