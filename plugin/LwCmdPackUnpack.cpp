@@ -1,11 +1,11 @@
 #include "plugin/LwCmdPackUnpack.h"
 
+#include "plugin/LwPluginErrors.h"
+
 #include "core/LwError.h"
 #include "imageops/LwInt32Matrix.h"
 
 #include <algorithm>
-#include <exception>
-#include <utility>
 
 namespace {
 
@@ -135,21 +135,6 @@ std::int32_t Clamp255(std::int32_t v)
     return std::min<std::int32_t>(255, std::max<std::int32_t>(0, v));
 }
 
-// Runs `body`, appending "/" + `signature` to an LwError and turning any other
-// exception into "undefined err:" + `signature`.
-template <class Body>
-auto WithSignature(const char* signature, Body&& body) -> decltype(body())
-{
-    try {
-        return body();
-    } catch (LwError& e) {
-        e.AddFunction(signature);
-        throw;
-    } catch (...) {
-        throw LwError(std::string("undefined err:") + signature);
-    }
-}
-
 }  // namespace
 
 LwCmdPackUnpack::LwCmdPackUnpack(const std::string& mode, LwCommandTable table)
@@ -210,24 +195,24 @@ bool LwCmdPackUnpack::CreatesObject() const
 
 bool LwCmdPackUnpack::OpenCmdIndex(std::int32_t index)
 {
-    return WithSignature("bool LwCmdPackUnpack::OpenCmdIndex(int32_t)",
+    return LwPluginErrors::Wrap("bool LwCmdPackUnpack::OpenCmdIndex(int32_t)",
                          [&] { return Packer().OpenElement("i" + std::to_string(index)); });
 }
 
 void LwCmdPackUnpack::CloseCmdIndex(std::int32_t index)
 {
-    WithSignature("void LwCmdPackUnpack::CloseCmdIndex(int32_t)",
+    LwPluginErrors::Wrap("void LwCmdPackUnpack::CloseCmdIndex(int32_t)",
                   [&] { Packer().CloseElement("i" + std::to_string(index)); });
 }
 
 bool LwCmdPackUnpack::OpenCmd()
 {
-    return WithSignature("bool LwCmdPackUnpack::OpenCmd()", [&] { return OpenCmdIndex(cmdIndex_); });
+    return LwPluginErrors::Wrap("bool LwCmdPackUnpack::OpenCmd()", [&] { return OpenCmdIndex(cmdIndex_); });
 }
 
 void LwCmdPackUnpack::CloseCmd()
 {
-    WithSignature("void LwCmdPackUnpack::CloseCmd()", [&] { CloseCmdIndex(cmdIndex_); });
+    LwPluginErrors::Wrap("void LwCmdPackUnpack::CloseCmd()", [&] { CloseCmdIndex(cmdIndex_); });
 }
 
 bool LwCmdPackUnpack::PackUnpackWindowID(std::int32_t& id)

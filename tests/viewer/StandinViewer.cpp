@@ -198,7 +198,7 @@ std::string ReadImageBlock(const QString& key, LwFloatMatrix& image)
         std::int32_t header[4];
         std::memcpy(header, block.constData(), sizeof header);
         const std::int64_t count = static_cast<std::int64_t>(header[0]) * header[1];
-        if (header[0] < 0 || header[1] < 0 || kHeaderBytes + 4 * count > block.size()) {
+        if (header[0] < 0 || header[1] < 0 || count > (block.size() - kHeaderBytes) / 4) {
             error = "bad block header";
         } else {
             image.Create(header[0], header[1]);
@@ -338,7 +338,7 @@ void StandinViewer::SendReply(QIODevice* device, std::string reply)
         device->close();
         return;
     }
-    reply = Malformed(reply, faults.reply);
+    reply = faults.replyText.empty() ? Malformed(reply, faults.reply) : faults.replyText;
     QPointer<QIODevice> target(device);
     auto write = [target](const std::string& text) {
         if (target && target->isOpen()) target->write(text.data(), static_cast<qint64>(text.size()));

@@ -133,6 +133,7 @@ struct Faults
     int dropReplies = 0;       // the next n requests get no reply
     bool closeOnRequest = false;  // the connection is closed instead of replying
     Reply reply = Reply::Normal;
+    std::string replyText;  // when not empty, every reply is this text
     Block block = Block::Good;
     std::string getReturnCode = "ok";  // ReturnCode of FIImageGetBySharedMemory
     bool failLoads = false;            // every load reports isSuccess false

@@ -1,0 +1,130 @@
+#include "plugin/LwCommonClientSocket.h"
+
+#include <QDebug>
+#include <QLocalSocket>
+#include <QTcpSocket>
+
+#include <cstring>
+#include <vector>
+
+bool LwCommonClientSocket::ReadDevice(QIODevice& device)
+{
+    std::vector<char> buffer(static_cast<std::size_t>(kReadChunk) + 1);
+    const qint64 n = device.read(buffer.data(), kReadChunk);
+    if (n < 0) {
+        received_.clear();
+        return false;
+    }
+    buffer[static_cast<std::size_t>(n)] = '\0';
+    received_.assign(buffer.data(), std::strlen(buffer.data()));
+    return n != 0;
+}
+
+bool LwCommonClientSocket::WriteDevice(QIODevice& device, const std::string& text)
+{
+    // Up to the first zero byte, as the text is a C string on the wire.
+    const std::size_t length = std::strlen(text.c_str());
+    device.write(text.c_str(), static_cast<qint64>(length));
+    return device.waitForBytesWritten(kWriteWaitMs);
+}
+
+void LwCommonClientSocket::DiscardDevice(QIODevice& device)
+{
+    // waitForReadyRead(0) moves what the system holds into Qt's buffer.
+    device.readAll();
+    while (device.waitForReadyRead(0)) device.readAll();
+    received_.clear();
+}
+
+LwCommonClientTcpSocket::LwCommonClientTcpSocket(const QString& host, std::int32_t port)
+    : socket_(std::make_unique<QTcpSocket>()), host_(host), port_(port)
+{
+}
+
+LwCommonClientTcpSocket::~LwCommonClientTcpSocket() = default;
+
+void LwCommonClientTcpSocket::Close()
+{
+    socket_->close();
+}
+
+bool LwCommonClientTcpSocket::IsConnected() const
+{
+    return socket_->state() == QAbstractSocket::ConnectedState;
+}
+
+bool LwCommonClientTcpSocket::Connect()
+{
+    socket_->connectToHost(host_, static_cast<quint16>(port_), QIODevice::ReadWrite,
+                           QAbstractSocket::AnyIPProtocol);
+    return socket_->waitForConnected(kConnectWaitMs);
+}
+
+bool LwCommonClientTcpSocket::Read()
+{
+    socket_->waitForReadyRead(kReadWaitMs);  // its result does not matter: Read looks itself
+    return ReadDevice(*socket_);
+}
+
+bool LwCommonClientTcpSocket::Write(const std::string& text)
+{
+    return WriteDevice(*socket_, text);
+}
+
+void LwCommonClientTcpSocket::MoveToThread(QThread* thread)
+{
+    socket_->moveToThread(thread);
+}
+
+void LwCommonClientTcpSocket::DiscardPending()
+{
+    DiscardDevice(*socket_);
+}
+
+LwCommonClientLocalSocket::LwCommonClientLocalSocket(const QString& serverName)
+    : socket_(std::make_unique<QLocalSocket>()), serverName_(serverName)
+{
+}
+
+LwCommonClientLocalSocket::~LwCommonClientLocalSocket() = default;
+
+void LwCommonClientLocalSocket::Close()
+{
+    socket_->close();
+}
+
+bool LwCommonClientLocalSocket::IsConnected() const
+{
+    return socket_->state() == QLocalSocket::ConnectedState;
+}
+
+bool LwCommonClientLocalSocket::Connect()
+{
+    socket_->connectToServer(serverName_, QIODevice::ReadWrite);
+    return socket_->waitForConnected(kConnectWaitMs);
+}
+
+bool LwCommonClientLocalSocket::Read()
+{
+    socket_->waitForReadyRead(kReadWaitMs);
+    const bool got = ReadDevice(*socket_);
+    if (got) qDebug() << "LocalSocket Recv:" << QString::fromStdString(received_);
+    return got;
+}
+
+bool LwCommonClientLocalSocket::Write(const std::string& text)
+{
+    const bool written = WriteDevice(*socket_, text);
+    qDebug() << "LocalSocket Send:" << QString::fromStdString(text);
+    return written;
+}
+
+void LwCommonClientLocalSocket::MoveToThread(QThread* thread)
+{
+    socket_->moveToThread(thread);
+}
+
+void LwCommonClientLocalSocket::DiscardPending()
+{
+    DiscardDevice(*socket_);
+}

@@ -1,0 +1,104 @@
+#pragma once
+// The byte stream to the external viewer: TCP to a host and port, or a
+// connection to a named local server (a Unix-domain socket on Linux, a named
+// pipe on Windows), both through Qt Network. A transport only connects,
+// writes one text, reads what has arrived and tells whether it is connected;
+// where a reply ends is the client's business (LwPluginFuncZyvra).
+//
+// Every wait is bounded: 1000 ms for a connection, 10 ms for data, 30000 ms
+// for a write. No operation throws; failures show in the results.
+//
+// A transport is used on the thread that made it (the GUI thread); nothing
+// is locked.
+
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class QIODevice;
+class QLocalSocket;
+class QTcpSocket;
+class QThread;
+
+class LwCommonClientSocket
+{
+public:
+    static constexpr int kConnectWaitMs = 1000;
+    static constexpr int kReadWaitMs = 10;
+    static constexpr int kWriteWaitMs = 30000;
+    static constexpr std::int64_t kReadChunk = 65535;
+
+    virtual ~LwCommonClientSocket() = default;
+
+    virtual void Close() = 0;
+    virtual bool IsConnected() const = 0;
+    // Starts a connection and waits up to 1000 ms; whether it was made.
+    virtual bool Connect() = 0;
+    // Waits up to 10 ms for data, then reads at most 65535 bytes of what has
+    // arrived into ReceivedText, up to the first zero byte (bytes after a
+    // zero byte in the same chunk are dropped). A read error empties the
+    // text and gives false; otherwise the result is whether bytes came.
+    virtual bool Read() = 0;
+    // Writes the text up to its first zero byte and waits up to 30000 ms
+    // until it is written; whether the wait saw it written.
+    virtual bool Write(const std::string& text) = 0;
+    virtual void MoveToThread(QThread* thread) = 0;
+    // Drops every byte that has arrived and not been read, without waiting,
+    // so that a late reply cannot be taken for the next one.
+    virtual void DiscardPending() = 0;
+
+    const std::string& ReceivedText() const { return received_; }
+    void ClearReceivedText() { received_.clear(); }
+
+protected:
+    // Read and Write over the Qt device.
+    bool ReadDevice(QIODevice& device);
+    bool WriteDevice(QIODevice& device, const std::string& text);
+    void DiscardDevice(QIODevice& device);
+
+    std::string received_;
+};
+
+class LwCommonClientTcpSocket : public LwCommonClientSocket
+{
+public:
+    // `port` is handed to Qt as a 16-bit port; the client accepts 1..65535 only.
+    LwCommonClientTcpSocket(const QString& host, std::int32_t port);
+    ~LwCommonClientTcpSocket() override;
+
+    void Close() override;
+    bool IsConnected() const override;
+    bool Connect() override;
+    bool Read() override;
+    bool Write(const std::string& text) override;
+    void MoveToThread(QThread* thread) override;
+    void DiscardPending() override;
+
+private:
+    std::unique_ptr<QTcpSocket> socket_;
+    QString host_;
+    std::int32_t port_;
+};
+
+// Also traces to Qt's debug output every text sent ("LocalSocket Send:") and
+// every read that brought bytes ("LocalSocket Recv:").
+class LwCommonClientLocalSocket : public LwCommonClientSocket
+{
+public:
+    explicit LwCommonClientLocalSocket(const QString& serverName);
+    ~LwCommonClientLocalSocket() override;
+
+    void Close() override;
+    bool IsConnected() const override;
+    bool Connect() override;
+    bool Read() override;
+    bool Write(const std::string& text) override;
+    void MoveToThread(QThread* thread) override;
+    void DiscardPending() override;
+
+private:
+    std::unique_ptr<QLocalSocket> socket_;
+    QString serverName_;
+};

@@ -1,0 +1,277 @@
+// The client core: settings, start-up, menu file, connection and exchange.
+#include "plugin/LwPluginFuncZyvra.h"
+
+#include "plugin/LwCommonClientSocket.h"
+#include "plugin/LwPluginErrors.h"
+
+#include "core/LwBarnFile.h"
+#include "core/LwError.h"
+#include "fgraph/LwWindowUtilities.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QSharedMemory>
+#include <QThread>
+
+#include <algorithm>
+#include <cstdio>
+#include <sstream>
+
+namespace {
+
+const char* const kSubSendRecv = "void LwPluginFuncZyvra::SubSendRecv(LwCmdPackUnpack&, LwCmdPackUnpack&)";
+const char* const kRecvMsg = "bool LwPluginFuncZyvra::RecvMsg()";
+const char* const kSubConnect = "void LwPluginFuncZyvra::SubConnect()";
+const char* const kInitMenuAdd =
+    "void LwPluginFuncZyvra::InitMenuAdd(std::__cxx11::string, std::__cxx11::string, "
+    "std::__cxx11::string, std::__cxx11::string)";
+const char* const kInitSetCmdline = "void LwPluginFuncZyvra::InitSetCmdline(int, char**)";
+const char* const kInitMenuFileWrite = "void LwPluginFuncZyvra::InitMenuFileWrite()";
+
+constexpr int kConnectTries = 5;
+constexpr unsigned long kPollSleepMs = 10;
+
+}  // namespace
+
+bool SerializeMenuEntry(LwPluginMenuEntry& entry, LwBarnXml& doc, const std::string& itemName)
+{
+    if (!doc.OpenRack(itemName)) return false;
+    doc.ValueString("Exe", entry.Exe, std::string());
+    doc.ValueString("Parameter", entry.Parameter, std::string());
+    doc.ValueString("Title", entry.Title, std::string());
+    doc.ValueString("TitleSubmenu", entry.TitleSubmenu, std::string());
+    doc.ValueString("TitleMenu", entry.TitleMenu, std::string());
+    doc.CloseRack(itemName);
+    return true;
+}
+
+LwPluginFuncZyvra::LwPluginFuncZyvra()
+{
+    clock_.start();
+}
+
+LwPluginFuncZyvra::~LwPluginFuncZyvra()
+{
+    if (socket_) socket_->Close();
+}
+
+void LwPluginFuncZyvra::InitMenuAdd(const std::string& parameter, const std::string& titleMenu,
+                                    const std::string& titleSubmenu, const std::string& title)
+{
+    LwPluginErrors::Wrap(kInitMenuAdd, [&] {
+        LwPluginMenuEntry entry;
+        entry.Parameter = parameter;
+        entry.TitleMenu = titleMenu;
+        entry.TitleSubmenu = titleSubmenu;
+        entry.Title = title;
+        menuEntries_.push_back(entry);
+    });
+}
+
+void LwPluginFuncZyvra::InitSetCmdline(int argc, char** argv)
+{
+    LwPluginErrors::Wrap(kInitSetCmdline, [&] {
+        if (argc < 1 || argv == nullptr) return;
+        programPath_ = argv[0] != nullptr ? argv[0] : "";
+        std::string refused;
+        for (int i = 1; i <= argc - 2; ++i) {
+            const std::string option = argv[i];
+            if (option == "-P") {
+                // What a text stream reads from the start of the value: blanks
+                // skipped, digits up to the first other character, 0 without
+                // digits; an overflow fails the stream and is refused too.
+                std::istringstream in(argv[i + 1]);
+                long long value = 0;
+                in >> value;
+                if (in.fail()) value = 0;
+                if (value >= 1 && value <= 65535)
+                    port_ = static_cast<std::int32_t>(value);
+                else
+                    refused = argv[i + 1];
+            } else if (option == "-L") {
+                localServerName_ = QString::fromUtf8(argv[i + 1]);
+            }
+        }
+        if (!refused.empty())
+            throw LwError("Port number is out of range (1 to 65535): " + refused);
+    });
+}
+
+void LwPluginFuncZyvra::InitMenuFileWrite()
+{
+    LwPluginErrors::Wrap(kInitMenuFileWrite, [&] {
+        const std::string fileName = ReplaceExtension(programPath_, ".menu");
+        const std::string exe = GetFileName(programPath_);
+        for (LwPluginMenuEntry& entry : menuEntries_) entry.Exe = exe;
+        LwBarnFile doc(fileName, "w");
+        doc.OpenRack("ZYVRA-MENU");
+        doc.ValueVectorString("FileLoaderExtWithComma_", loaderExtensions_);
+        LoadSaveList(doc, "menuList", "i", menuEntries_, SerializeMenuEntry);
+        doc.CloseRack("ZYVRA-MENU");
+        doc.Save();
+    });
+}
+
+LwCommonClientSocket& LwPluginFuncZyvra::GetSocket()
+{
+    if (!socket_) {
+        if (useLocalSocket_)
+            socket_ = std::make_unique<LwCommonClientLocalSocket>(localServerName_);
+        else
+            socket_ = std::make_unique<LwCommonClientTcpSocket>(host_, port_);
+    }
+    return *socket_;
+}
+
+void LwPluginFuncZyvra::SubConnect()
+{
+    try {
+        LwCommonClientSocket& socket = GetSocket();
+        for (int i = 0; i < kConnectTries && !socket.IsConnected(); ++i) socket.Connect();
+        if (!socket.IsConnected()) throw LwError("ZYVRA-IMAGE main window is not found.");
+    } catch (const LwError&) {
+        throw;
+    } catch (...) {
+        throw LwError(std::string("undefined err:") + kSubConnect);
+    }
+}
+
+bool LwPluginFuncZyvra::Connect()
+{
+    try {
+        SubConnect();
+    } catch (...) {
+    }
+    return IsConnected();
+}
+
+bool LwPluginFuncZyvra::IsConnected()
+{
+    return GetSocket().IsConnected();
+}
+
+void LwPluginFuncZyvra::SetExchangeLimits(int sends, int pollsPerSend)
+{
+    sends_ = std::max(1, sends);
+    pollsPerSend_ = std::max(1, pollsPerSend);
+}
+
+bool LwPluginFuncZyvra::IsMessageReceived() const
+{
+    // "</vra>" and exactly the one character the writer puts after it.
+    static const std::string endTag = "</vra>";
+    const std::size_t n = replyText_.size();
+    return n >= 7 && replyText_.compare(n - 7, endTag.size(), endTag) == 0;
+}
+
+bool LwPluginFuncZyvra::RecvMsg()
+{
+    return LwPluginErrors::Wrap(kRecvMsg, [&] {
+        LwCommonClientSocket& socket = GetSocket();
+        if (!socket.Read()) return false;
+        replyText_ += socket.ReceivedText();
+        socket.ClearReceivedText();
+        return IsMessageReceived();
+    });
+}
+
+void LwPluginFuncZyvra::SubSendRecv(LwCmdPackUnpack& request, LwCmdPackUnpack& reply)
+{
+    if (busy_) {
+        // The waiting exchange keeps its flag.
+        LwError e("SYSTEM ERROR:Function is doublly called");
+        e.AddFunction(kSubSendRecv);
+        throw e;
+    }
+    busy_ = true;
+    try {
+        request.Packer().ToText(requestText_);
+        LwCommonClientSocket& socket = GetSocket();
+        socket.ClearReceivedText();
+        replyText_.clear();
+        cancel_ = false;
+        // A reply that came after its exchange gave up must not answer this one.
+        socket.DiscardPending();
+        // A request that makes a window, region or line is not repeated: a
+        // slow viewer would make two.
+        const int sends = request.CreatesObject() ? 1 : sends_;
+        bool complete = false;
+        for (int send = 0; send < sends && !complete; ++send) {
+            socket.Write(requestText_);
+            for (int poll = 0; poll < pollsPerSend_; ++poll) {
+                if (RecvMsg()) {
+                    complete = true;
+                    break;
+                }
+                if (cancel_) throw LwError("CANCELED");
+                if (!socket.IsConnected()) {
+                    std::printf("SOCKET IS NOT ACTIVE. \n");
+                    std::fflush(stdout);
+                    throw LwError("Socket is not active");
+                }
+                QThread::msleep(kPollSleepMs);
+                QCoreApplication::processEvents(QEventLoop::AllEvents);
+            }
+        }
+        if (!complete) throw LwError("No reply from ZYVRA-IMAGE");
+        reply.Packer().FromText(replyText_);
+        busy_ = false;
+    } catch (LwError& e) {
+        busy_ = false;
+        e.AddFunction(kSubSendRecv);
+        throw;
+    } catch (...) {
+        busy_ = false;
+        throw LwError(std::string("undefined err:") + kSubSendRecv);
+    }
+}
+
+void LwPluginFuncZyvra::SendRecv(LwCmdPackUnpack& request, LwCmdPackUnpack& reply)
+{
+    SubSendRecv(request, reply);
+}
+
+void LwPluginFuncZyvra::Call(std::int32_t command, const std::int32_t* window,
+                             const std::function<void(LwCmdPackUnpack&)>& args,
+                             const std::function<void(LwCmdPackUnpack&)>& results)
+{
+    LwCmdPackUnpack request("w", table_);
+    LwCmdPackUnpack reply("r", table_);
+    request.OpenCmd();
+    request.SetFunctionNumber(command);
+    if (window != nullptr) {
+        std::int32_t id = *window;
+        request.PackUnpackWindowID(id);
+    }
+    if (args) args(request);
+    request.CloseCmd();
+    SendRecv(request, reply);
+    if (results) {
+        reply.OpenCmd();
+        results(reply);
+        reply.CloseCmd();
+    }
+}
+
+std::vector<std::string> LwPluginStartUp(LwPluginFuncZyvra& client, int argc, char** argv,
+                                         bool useLocalSocket)
+{
+    std::vector<std::string> reports;
+    auto report = [&reports](const LwError& e) {
+        reports.push_back(e.Message());
+        qWarning().noquote() << QString::fromStdString(e.Message());
+    };
+    try {
+        client.InitSetCmdline(argc, argv);
+    } catch (const LwError& e) {
+        report(e);
+    }
+    try {
+        client.InitMenuFileWrite();
+    } catch (const LwError& e) {
+        report(e);
+    }
+    client.SetUseLocalSocket(useLocalSocket);
+    client.Connect();
+    return reports;
+}
