@@ -37,21 +37,11 @@ void LwCommonClientSocket::DiscardDevice(QIODevice& device)
 }
 
 LwCommonClientTcpSocket::LwCommonClientTcpSocket(const QString& host, std::int32_t port)
-    : socket_(std::make_unique<QTcpSocket>()), host_(host), port_(port)
+    : host_(host), port_(port)
 {
 }
 
 LwCommonClientTcpSocket::~LwCommonClientTcpSocket() = default;
-
-void LwCommonClientTcpSocket::Close()
-{
-    socket_->close();
-}
-
-bool LwCommonClientTcpSocket::IsConnected() const
-{
-    return socket_->state() == QAbstractSocket::ConnectedState;
-}
 
 bool LwCommonClientTcpSocket::Connect()
 {
@@ -60,43 +50,12 @@ bool LwCommonClientTcpSocket::Connect()
     return socket_->waitForConnected(kConnectWaitMs);
 }
 
-bool LwCommonClientTcpSocket::Read()
-{
-    socket_->waitForReadyRead(kReadWaitMs);  // its result does not matter: Read looks itself
-    return ReadDevice(*socket_);
-}
-
-bool LwCommonClientTcpSocket::Write(const std::string& text)
-{
-    return WriteDevice(*socket_, text);
-}
-
-void LwCommonClientTcpSocket::MoveToThread(QThread* thread)
-{
-    socket_->moveToThread(thread);
-}
-
-void LwCommonClientTcpSocket::DiscardPending()
-{
-    DiscardDevice(*socket_);
-}
-
 LwCommonClientLocalSocket::LwCommonClientLocalSocket(const QString& serverName)
-    : socket_(std::make_unique<QLocalSocket>()), serverName_(serverName)
+    : serverName_(serverName)
 {
 }
 
 LwCommonClientLocalSocket::~LwCommonClientLocalSocket() = default;
-
-void LwCommonClientLocalSocket::Close()
-{
-    socket_->close();
-}
-
-bool LwCommonClientLocalSocket::IsConnected() const
-{
-    return socket_->state() == QLocalSocket::ConnectedState;
-}
 
 bool LwCommonClientLocalSocket::Connect()
 {
@@ -106,25 +65,14 @@ bool LwCommonClientLocalSocket::Connect()
 
 bool LwCommonClientLocalSocket::Read()
 {
-    socket_->waitForReadyRead(kReadWaitMs);
-    const bool got = ReadDevice(*socket_);
+    const bool got = LwCommonClientQtSocket::Read();
     if (got) qDebug() << "LocalSocket Recv:" << QString::fromStdString(received_);
     return got;
 }
 
 bool LwCommonClientLocalSocket::Write(const std::string& text)
 {
-    const bool written = WriteDevice(*socket_, text);
+    const bool written = LwCommonClientQtSocket::Write(text);
     qDebug() << "LocalSocket Send:" << QString::fromStdString(text);
     return written;
-}
-
-void LwCommonClientLocalSocket::MoveToThread(QThread* thread)
-{
-    socket_->moveToThread(thread);
-}
-
-void LwCommonClientLocalSocket::DiscardPending()
-{
-    DiscardDevice(*socket_);
 }

@@ -11,15 +11,15 @@
 // A transport is used on the thread that made it (the GUI thread); nothing
 // is locked.
 
+#include <QLocalSocket>
 #include <QString>
+#include <QTcpSocket>
 
 #include <cstdint>
 #include <memory>
 #include <string>
 
 class QIODevice;
-class QLocalSocket;
-class QTcpSocket;
 class QThread;
 
 class LwCommonClientSocket
@@ -61,44 +61,52 @@ protected:
     std::string received_;
 };
 
-class LwCommonClientTcpSocket : public LwCommonClientSocket
+// What both transports do alike over their Qt socket (QTcpSocket or
+// QLocalSocket, owned, no parent object).
+template <class QtSocket>
+class LwCommonClientQtSocket : public LwCommonClientSocket
+{
+public:
+    void Close() override { socket_->close(); }
+    bool IsConnected() const override { return socket_->state() == QtSocket::ConnectedState; }
+    bool Read() override
+    {
+        socket_->waitForReadyRead(kReadWaitMs);  // its result does not matter: the read looks itself
+        return ReadDevice(*socket_);
+    }
+    bool Write(const std::string& text) override { return WriteDevice(*socket_, text); }
+    void MoveToThread(QThread* thread) override { socket_->moveToThread(thread); }
+    void DiscardPending() override { DiscardDevice(*socket_); }
+
+protected:
+    LwCommonClientQtSocket() : socket_(std::make_unique<QtSocket>()) {}
+    std::unique_ptr<QtSocket> socket_;
+};
+
+class LwCommonClientTcpSocket : public LwCommonClientQtSocket<QTcpSocket>
 {
 public:
     // `port` is handed to Qt as a 16-bit port; the client accepts 1..65535 only.
     LwCommonClientTcpSocket(const QString& host, std::int32_t port);
     ~LwCommonClientTcpSocket() override;
-
-    void Close() override;
-    bool IsConnected() const override;
     bool Connect() override;
-    bool Read() override;
-    bool Write(const std::string& text) override;
-    void MoveToThread(QThread* thread) override;
-    void DiscardPending() override;
 
 private:
-    std::unique_ptr<QTcpSocket> socket_;
     QString host_;
     std::int32_t port_;
 };
 
 // Also traces to Qt's debug output every text sent ("LocalSocket Send:") and
 // every read that brought bytes ("LocalSocket Recv:").
-class LwCommonClientLocalSocket : public LwCommonClientSocket
+class LwCommonClientLocalSocket : public LwCommonClientQtSocket<QLocalSocket>
 {
 public:
     explicit LwCommonClientLocalSocket(const QString& serverName);
     ~LwCommonClientLocalSocket() override;
-
-    void Close() override;
-    bool IsConnected() const override;
     bool Connect() override;
     bool Read() override;
     bool Write(const std::string& text) override;
-    void MoveToThread(QThread* thread) override;
-    void DiscardPending() override;
 
 private:
-    std::unique_ptr<QLocalSocket> socket_;
     QString serverName_;
 };
