@@ -4,6 +4,11 @@
 #include "core/TextUtilities.h"
 #include "pattern/LwSimulationDocument.h"
 #include "pattern/LwSphericalMapGrid.h"
+#include "physics/LwAtomName.h"
+#include "physics/LwDebye.h"
+#include "physics/LwDocFluctuation.h"
+#include "physics/LwDocScattering.h"
+#include "physics/LwVectorFreeElectron.h"
 
 #include <sys/resource.h>
 #include <unistd.h>
@@ -13,6 +18,7 @@
 #include <cstdio>
 #include <fstream>
 #include <limits>
+#include <set>
 #include <utility>
 
 namespace {
@@ -79,6 +85,42 @@ void CheckPatternSettings(const CommandLineParameters& p)
     if (std::isnan(p.MeanFreePath_m) || p.MeanFreePath_m < 0)
         throw LwError("Mean free path must not be negative");
     CheckLength(p.MeanFreePath_m, "Mean free path -MFPE/-MFPS/-MFPES");
+}
+
+void CheckThermalModel(const LwCluster& cluster, const LwDocScattering& scattering, bool fromCluster,
+                       const LwDocFluctuation& fluctuation, const LwDebye& debye,
+                       const std::string& fluctuationFile)
+{
+    // Only the Debye model can fail on an atom; the cluster's own U and the
+    // Einstein model take precedence over it.
+    if (fluctuation.IsUseUisoInCluster_ || fluctuation.IsUseUisoEinsteinModel_ || !fluctuation.IsUseUisoDebyeModel_)
+        return;
+    std::set<LwLong> elements;
+    if (fromCluster) {
+        for (const LwStructure& structure : cluster)
+            for (const LwClusterAtom& atom : structure) {
+                LwAtomName name;
+                name.SetAtomName(atom.Atom_);
+                elements.insert(name.GetAtomicNumber());
+            }
+    } else {
+        for (const LwScatteringData& record : scattering.ListScatteringData)
+            for (const LwPartialWaveSource& source : record.ListScatterer.Sources())
+                elements.insert(source.GetAtomicNumber());
+    }
+    // One source per element through the model itself, so the check and the
+    // pattern step cannot disagree.
+    LwVectorFreeElectron probe;
+    for (LwLong z : elements) {
+        LwPartialWaveSource source;
+        source.SetAtomicNumber(z);
+        probe.Sources().push_back(source);
+    }
+    try {
+        SetDebyeModel(fluctuation, probe, debye);
+    } catch (const LwError& e) {
+        throw LwError(e.Message() + ": " + fluctuationFile);
+    }
 }
 
 void CheckOutputNames(const CommandLineParameters& p)

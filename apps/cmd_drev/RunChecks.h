@@ -7,10 +7,15 @@
 // costs seconds.
 
 #include "CommandLineParameters.h"
+#include "physics/LwClusterAtom.h"
 
 #include <cstdint>
 #include <string>
 #include <vector>
+
+class LwDebye;
+class LwDocFluctuation;
+class LwDocScattering;
 
 // The settings of the pattern step: the resolution gives an image the grid
 // builders accept and whose calculation fits the machine's memory; the
@@ -22,6 +27,15 @@ void CheckPatternSettings(const CommandLineParameters& p);
 // <output>") and no two outputs name one file, by path or by identity ("Two
 // outputs name the same file: <output>").
 void CheckOutputNames(const CommandLineParameters& p);
+
+// The thermal model that the fluctuation settings choose can be applied to
+// every atom of the run: the Debye model needs a Debye temperature for each
+// element. The atoms are those of the cluster (both steps) or the sources of
+// the scattered wave (pattern step alone). Throws the model's own LwError
+// with ": <fluctuation file>" appended.
+void CheckThermalModel(const LwCluster& cluster, const LwDocScattering& scattering, bool fromCluster,
+                       const LwDocFluctuation& fluctuation, const LwDebye& debye,
+                       const std::string& fluctuationFile);
 
 // Bytes the pattern step needs for an image of columns x rows pixels.
 std::uint64_t PatternMemoryBytes(int columns, int rows);

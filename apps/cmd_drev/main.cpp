@@ -96,6 +96,8 @@ int main(int argc, char** argv)
                 LoadScatteredWaveFile(*sim.Scattering, p.ScatteredWaveFileName);
                 std::printf("Loaded..");
             }
+            CheckThermalModel(sim.Cluster, *sim.Scattering, p.IsScatteringStep, sim.Fluctuation, sim.Debye,
+                              p.FluctuationFileName);
         }
         std::fflush(stdout);
 
