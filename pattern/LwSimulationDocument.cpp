@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -95,6 +96,26 @@ void RequireComplete(const LwBarnXml& document, const std::string& fileName)
                       "\" is not closed): " + fileName);
 }
 
+// The frames of an XYZ text, as LoadExtendedXyzText reads them, refusing a
+// frame with fewer atom lines than its count line declares: the reader keeps
+// the atoms it finds, which for a file cut short is a smaller cluster.
+void LoadXyzFrames(LwCluster& cluster, const std::string& text, const std::string& fileName)
+{
+    cluster.clear();
+    std::deque<std::string> lines;
+    SplitNonEmptyLines(lines, text);
+    for (;;) {
+        const int declared = lines.empty() ? 0 : StringToInt(lines.front());
+        LwStructure structure;
+        if (!LoadExtendedXyzFrame(structure, lines)) break;
+        if (static_cast<int>(structure.size()) < declared)
+            throw LwError("Document is cut short (structure " + IntToString(static_cast<int>(cluster.size()) + 1) +
+                          " declares " + IntToString(declared) + " atoms and holds " +
+                          IntToString(static_cast<int>(structure.size())) + "): " + fileName);
+        cluster.push_back(std::move(structure));
+    }
+}
+
 // The whole file under exactly the bytes of its name.
 std::string ReadWholeFile(const std::string& fileName)
 {
@@ -120,7 +141,7 @@ void LoadClusterFile(LwCluster& cluster, const std::string& fileName)
         });
     } else if (extension == "xyz") {
         const std::string text = ReadWholeFile(fileName);
-        NamingTheFile(fileName, [&] { LoadExtendedXyzText(cluster, text, false); });
+        NamingTheFile(fileName, [&] { LoadXyzFrames(cluster, text, fileName); });
     } else {
         throw LwError("Cannot load cluster file. Please use .xyz or .xml_cl");
     }

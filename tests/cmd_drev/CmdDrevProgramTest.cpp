@@ -448,6 +448,7 @@ void WriteSmallInputs(const fs::path& dir)
     structure[1].SetPositionAngstrom(position);
     LwCluster cluster{structure};
     write("c.xml_cl", [&](LwBarnXml& doc) { LoadSaveCrystalStructureData(cluster, doc, false); });
+    std::ofstream(dir / "c.xyz") << "2\ntwo copper atoms\nCu 0 0 0\nCu 0 0 2.5\n";
 
     LwDocFinalState emitted;
     LwEmitterEntry wave;
@@ -512,7 +513,7 @@ protected:
         const ProgramRun r = Execute({"-C", "c.xml_cl", "-F", "e.xml_emt", "-P", "p.xml_ph", "-W",
                                       "w.xml_sf", "-MS", "SINGLE"});
         ASSERT_EQ(r.exitCode, 0) << r.output;
-        for (const char* name : {"c.xml_cl", "e.xml_emt", "p.xml_ph", "t.xml_flu", "w.xml_sf"})
+        for (const char* name : {"c.xml_cl", "c.xyz", "e.xml_emt", "p.xml_ph", "t.xml_flu", "w.xml_sf"})
             valid_.emplace_back(name, ReadText(dir_ / name));
     }
 
@@ -577,6 +578,7 @@ TEST_F(CmdDrevRefusals, DamagedOrMeaninglessInputStopsTheRunBeforeAnyCalculation
         {"cluster cut inside an atom", {"c.xml_cl", "<z>2"}, kBothSteps, {}, "Document is cut short (\"z\" is not closed)", "c.xml_cl"},
         {"cluster cut after its first atom", {"c.xml_cl", "</i>"}, kBothSteps, {}, "Document is cut short (\"atoms\" is not closed)", "c.xml_cl"},
         {"emitted wave cut inside its coefficients", {"e.xml_emt", "<r>"}, kBothSteps, {}, "Document is cut short (\"r\" is not closed)", "e.xml_emt"},
+        {"XYZ cluster cut short", {"c.xyz", "Cu 0 0 2.5\n", ""}, kBothSteps, {"-C", "c.xyz"}, "Document is cut short (structure 1 declares 2 atoms and holds 1)", "c.xyz"},
         {"scattered wave cut short", {"w.xml_sf", "<atom_list>"}, kPatternStep, {}, "Document is cut short", "w.xml_sf"},
         {"phase shifts cut inside a tag", {"p.xml_ph", "<Ek_e"}, kBothSteps, {}, "Illigal Tag Structure", "p.xml_ph"},
         // Values that are not finite or impossible.
@@ -659,7 +661,7 @@ TEST_F(CmdDrevRefusals, FileNamesAreUsedByteForByte)
     const std::string ff = "bild_\xFF.xml_img";
     const std::string wave = "\xFEwave.xml_sf";
     const std::string xyz = "c\xFF.xyz";
-    WriteText(dir_ / xyz, "2\ntwo copper atoms\nCu 0 0 0\nCu 0 0 2.5\n");
+    fs::rename(dir_ / "c.xyz", dir_ / xyz);
 
     const ProgramRun both = Execute({"-C", xyz, "-F", "e.xml_emt", "-P", "p.xml_ph", "-T", "t.xml_flu",
                                      "-MS", "SINGLE", "-W", wave, "-I", longName, "-I0", ff, "-R", "2"});
