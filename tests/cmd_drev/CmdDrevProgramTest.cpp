@@ -110,6 +110,51 @@ std::string LastLine(const std::string& out)
     return p == std::string::npos ? s : s.substr(p + 1);
 }
 
+// Writes a document through its own serializer.
+template <class Body>
+void WriteDocument(const fs::path& file, Body body)
+{
+    LwBarnFile barn(file.string(), "w");
+    body(barn);
+    barn.Save();
+}
+
+// A copper dimer on the z axis (the emitter at the origin, the other atom
+// dAngstrom above it), one s wave of ek eV with c00 = 1, and the copper phase
+// shifts (degrees, l = 0, 1, ...) at that energy: the documents
+// <prefix>.xml_cl, <prefix>.xml_emt and <prefix>.xml_ph, in the text forms.
+void WriteDimerInputs(const fs::path& dir, const std::string& prefix, double ek, double dAngstrom,
+                      const std::vector<double>& shiftsDeg)
+{
+    LwStructure structure(2);
+    for (LwClusterAtom& atom : structure) atom.Name_ = atom.Atom_ = "Cu";
+    LwLDoubleMatrix position(3);
+    position[0] = 0;
+    position[1] = 0;
+    position[2] = dAngstrom;
+    structure[1].SetPositionAngstrom(position);
+    LwCluster cluster{structure};
+    WriteDocument(dir / (prefix + ".xml_cl"),
+                  [&](LwBarnXml& doc) { LoadSaveCrystalStructureData(cluster, doc, false); });
+
+    LwDocFinalState emitted;
+    LwEmitterEntry wave;
+    wave.Ek = ek;
+    wave.coeff.SetSizeZero(1);
+    wave.coeff(0, 0) = LComplex(1, 0);
+    emitted.ListEmitter.push_back(wave);
+    WriteDocument(dir / (prefix + ".xml_emt"), [&](LwBarnXml& doc) { emitted.LoadSave(doc); });
+
+    LwDocScatteringPhaseShift shifts;
+    LwPhaseShiftEntry entry;
+    entry.Ek_eV = ek;
+    entry.AtomName = entry.AtomElement = "Cu";
+    entry.PhaseShiftValue.Create(static_cast<int>(shiftsDeg.size()));
+    for (std::size_t l = 0; l < shiftsDeg.size(); ++l) entry.PhaseShiftValue[static_cast<int>(l)] = shiftsDeg[l];
+    shifts.ListScatteringPhaseShift.push_back(entry);
+    WriteDocument(dir / (prefix + ".xml_ph"), [&](LwBarnXml& doc) { shifts.LoadSave(doc); });
+}
+
 }  // namespace
 
 TEST_F(CmdDrevProgram, UsageWithoutArgumentsOrWithH)
@@ -279,42 +324,11 @@ TEST_F(CmdDrevProgram, TwoAtomSingleScatteringMatchesTheAnalyticPattern)
     // f0 e^{ikd(1 - cos theta)} / d with f0 = (e^{2 i delta0} - 1) / (2ik),
     // so the pattern is |c00|^2 / (4 pi) |1 + f0 e^{ikd(1 - cos theta)} / d|^2.
     const double ek = 500.0, dAngstrom = 2.5, delta0 = 0.7;
-    auto write = [&](const std::string& name, auto body) {
-        LwBarnFile file((dir_ / name).string(), "w");
-        body(file);
-        file.Save();
-    };
-    LwStructure structure(2);
-    for (LwClusterAtom& atom : structure) atom.Name_ = atom.Atom_ = "Cu";
-    LwLDoubleMatrix position(3);
-    position[0] = 0;
-    position[1] = 0;
-    position[2] = dAngstrom;
-    structure[1].SetPositionAngstrom(position);
-    LwCluster cluster{structure};
-    write("two.xml_cl", [&](LwBarnXml& doc) { LoadSaveCrystalStructureData(cluster, doc, false); });
-
-    LwDocFinalState emitted;
-    LwEmitterEntry wave;
-    wave.Ek = ek;
-    wave.coeff.SetSizeZero(1);
-    wave.coeff(0, 0) = LComplex(1, 0);
-    emitted.ListEmitter.push_back(wave);
-    write("s.xml_emt", [&](LwBarnXml& doc) { emitted.LoadSave(doc); });
-
-    LwDocScatteringPhaseShift shifts;
-    LwPhaseShiftEntry entry;
-    entry.Ek_eV = ek;
-    entry.AtomName = entry.AtomElement = "Cu";
-    entry.PhaseShiftValue.Create(1);
-    entry.PhaseShiftValue[0] = delta0 * 180 / M_PI;
-    shifts.ListScatteringPhaseShift.push_back(entry);
-    write("s.xml_ph", [&](LwBarnXml& doc) { shifts.LoadSave(doc); });
-
+    WriteDimerInputs(dir_, "two", ek, dAngstrom, {delta0 * 180 / M_PI});
     LwDocFluctuation still;  // 0 K, no thermal model
-    write("still.xml_flu", [&](LwBarnXml& doc) { still.LoadSave(doc); });
+    WriteDocument(dir_ / "still.xml_flu", [&](LwBarnXml& doc) { still.LoadSave(doc); });
 
-    const ProgramRun r = Execute({"-C", "two.xml_cl", "-F", "s.xml_emt", "-P", "s.xml_ph", "-T",
+    const ProgramRun r = Execute({"-C", "two.xml_cl", "-F", "two.xml_emt", "-P", "two.xml_ph", "-T",
                                   "still.xml_flu", "-MS", "SINGLE", "-W", "two.xml_sf", "-I",
                                   "two.xml_img", "-R", "2"});
     ASSERT_EQ(r.exitCode, 0) << r.output;
@@ -434,46 +448,17 @@ namespace {
 // damage below edits.
 void WriteSmallInputs(const fs::path& dir)
 {
-    auto write = [&](const std::string& name, auto body) {
-        LwBarnFile file((dir / name).string(), "w");
-        body(file);
-        file.Save();
-    };
-    LwStructure structure(2);
-    for (LwClusterAtom& atom : structure) atom.Name_ = atom.Atom_ = "Cu";
-    LwLDoubleMatrix position(3);
-    position[0] = 0;
-    position[1] = 0;
-    position[2] = 2.5;
-    structure[1].SetPositionAngstrom(position);
-    LwCluster cluster{structure};
-    write("c.xml_cl", [&](LwBarnXml& doc) { LoadSaveCrystalStructureData(cluster, doc, false); });
+    WriteDimerInputs(dir, "c", 500, 2.5, {40, 20});
+    fs::rename(dir / "c.xml_emt", dir / "e.xml_emt");
+    fs::rename(dir / "c.xml_ph", dir / "p.xml_ph");
     std::ofstream(dir / "c.xyz") << "2\ntwo copper atoms\nCu 0 0 0\nCu 0 0 2.5\n";
-
-    LwDocFinalState emitted;
-    LwEmitterEntry wave;
-    wave.Ek = 500;
-    wave.coeff.SetSizeZero(1);
-    wave.coeff(0, 0) = LComplex(1, 0);
-    emitted.ListEmitter.push_back(wave);
-    write("e.xml_emt", [&](LwBarnXml& doc) { emitted.LoadSave(doc); });
-
-    LwDocScatteringPhaseShift shifts;
-    LwPhaseShiftEntry entry;
-    entry.Ek_eV = 500;
-    entry.AtomName = entry.AtomElement = "Cu";
-    entry.PhaseShiftValue.Create(2);
-    entry.PhaseShiftValue[0] = 40;
-    entry.PhaseShiftValue[1] = 20;
-    shifts.ListScatteringPhaseShift.push_back(entry);
-    write("p.xml_ph", [&](LwBarnXml& doc) { shifts.LoadSave(doc); });
 
     LwDocFluctuation thermal;
     thermal.Temperature_K_ = 300;
     thermal.DebyeElement_ = {"Cu"};
     thermal.DebyeTemperature_K_ = {343};
     thermal.IsUseUisoDebyeModel_ = true;
-    write("t.xml_flu", [&](LwBarnXml& doc) { thermal.LoadSave(doc); });
+    WriteDocument(dir / "t.xml_flu", [&](LwBarnXml& doc) { thermal.LoadSave(doc); });
 }
 
 std::string ReadText(const fs::path& file)
