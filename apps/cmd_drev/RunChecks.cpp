@@ -13,6 +13,9 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <csignal>
+#include <cstring>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -149,21 +152,60 @@ void CheckOutputNames(const CommandLineParameters& p)
                 throw LwError("Two outputs name the same file: " + outputs[j]);
 }
 
+namespace {
+
+// The files a signal handler removes. A handler may only call
+// async-signal-safe functions and read lock-free data, so the names are
+// copied into C strings when a file is created and never freed; an entry is
+// complete before the count that exposes it grows.
+constexpr int kMaxOutputs = 8;
+char* gCreatedNames[kMaxOutputs] = {};
+volatile std::sig_atomic_t gUnfinished[kMaxOutputs] = {};
+volatile std::sig_atomic_t gCreatedCount = 0;
+const int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
+
+extern "C" void RemoveUnfinishedAndDie(int signalNumber)
+{
+    for (int i = 0; i < gCreatedCount; ++i)
+        if (gUnfinished[i]) ::unlink(gCreatedNames[i]);
+    std::signal(signalNumber, SIG_DFL);
+    std::raise(signalNumber);
+}
+
+}  // namespace
+
 RunOutputs::~RunOutputs() { RemoveUnfinished(); }
 
 void RunOutputs::Create(const std::string& fileName)
 {
-    if (CheckFileWritable(fileName)) created_.push_back({fileName, false});
+    if (gCreatedCount == 0)
+        for (int s : kCleanupSignals) std::signal(s, RemoveUnfinishedAndDie);
+    if (!CheckFileWritable(fileName)) return;
+    created_.push_back({fileName, false});
+    if (gCreatedCount < kMaxOutputs) {
+        gCreatedNames[gCreatedCount] = strdup(fileName.c_str());
+        gUnfinished[gCreatedCount] = gCreatedNames[gCreatedCount] != nullptr;
+        gCreatedCount = gCreatedCount + 1;
+    }
 }
 
 void RunOutputs::Finished(const std::string& fileName)
 {
     for (Entry& e : created_)
         if (e.name == fileName) e.finished = true;
+    for (int i = 0; i < gCreatedCount; ++i)
+        if (gCreatedNames[i] && fileName == gCreatedNames[i]) gUnfinished[i] = 0;
+}
+
+void RunOutputs::Keep()
+{
+    for (int i = 0; i < gCreatedCount; ++i) gUnfinished[i] = 0;
+    created_.clear();
 }
 
 void RunOutputs::RemoveUnfinished()
 {
+    for (int i = 0; i < gCreatedCount; ++i) gUnfinished[i] = 0;
     for (const Entry& e : created_)
         if (!e.finished) std::remove(e.name.c_str());
     created_.clear();

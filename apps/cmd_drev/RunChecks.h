@@ -48,7 +48,10 @@ std::uint64_t UsableMemoryBytes();
 // is); Finished marks one as completely written by its step. Unless the run
 // ends with Keep, every file this run created and did not finish is removed
 // again, so a failed run leaves no empty or partial file behind, and a file
-// that existed before is never removed.
+// that existed before is never removed. The same happens when the run is
+// ended by SIGINT, SIGTERM, SIGHUP or SIGPIPE (an interrupted calculation, a
+// closed terminal or pipe); the signal then ends the process as it would
+// have. One object per process.
 class RunOutputs
 {
 public:
@@ -60,7 +63,7 @@ public:
     void Create(const std::string& fileName);
     void Finished(const std::string& fileName);
     // The run succeeded: nothing is removed.
-    void Keep() { created_.clear(); }
+    void Keep();
     // Removes the created files that were not finished.
     void RemoveUnfinished();
 

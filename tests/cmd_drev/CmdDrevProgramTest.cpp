@@ -13,6 +13,9 @@
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
 
 #include <algorithm>
 #include <cmath>
@@ -668,4 +671,51 @@ TEST_F(CmdDrevRefusals, FileNamesAreUsedByteForByte)
     // The pattern step alone reads the scattered wave under its own bytes.
     const ProgramRun alone = Execute({"-W", wave, "-T", "t.xml_flu", "-I", "alone.xml_img", "-R", "2"});
     EXPECT_EQ(alone.exitCode, 0) << alone.output;
+}
+
+TEST_F(CmdDrevProgram, ARunEndedBySignalRemovesTheOutputsItCreated)
+{
+    // The program is started directly, its output read until the scattering
+    // step announces its start (the outputs exist by then), and ended there.
+    std::ofstream(dir_ / "old.xml_img") << "old image";
+    const std::vector<std::string> args = {
+        CMD_DREV_PATH, "-C", Example("cluster.xml_cl"), "-F", Example("emitter.xml_emt"), "-P",
+        Example("phaseshift.xml_ph"), "-T", Example("fluctuation.xml_flu"), "-W", "new.xml_sf", "-I",
+        "old.xml_img", "-I0", "new_i0.xml_img"};
+    int out[2];
+    ASSERT_EQ(pipe(out), 0);
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        dup2(out[1], STDOUT_FILENO);
+        close(out[0]);
+        close(out[1]);
+        if (chdir(dir_.c_str()) != 0) _exit(127);
+        std::vector<char*> argv;
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    close(out[1]);
+    std::string output;
+    char buffer[4096];
+    ssize_t n;
+    while (output.find("Calculation start") == std::string::npos &&
+           (n = read(out[0], buffer, sizeof buffer)) > 0)
+        output.append(buffer, static_cast<size_t>(n));
+    kill(pid, SIGTERM);
+    while (read(out[0], buffer, sizeof buffer) > 0) {
+    }
+    close(out[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_NE(output.find("Calculation start"), std::string::npos) << output;
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename().string());
+    EXPECT_EQ(names, std::vector<std::string>{"old.xml_img"});
+    std::ifstream old(dir_ / "old.xml_img");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(old), {}), "old image");
 }
