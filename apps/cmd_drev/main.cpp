@@ -4,6 +4,8 @@
 // the multiple-scattering calculation and saves the scattered wave; the
 // pattern step reads a fluctuation document (and the scattered wave, unless
 // the scattering step has just computed it) and saves the pattern image.
+// Every setting, output name and input document of both steps is checked
+// before the first step starts; a failed run removes the outputs it created.
 
 #include "CommandLineParameters.h"
 #include "core/LwADateTime.h"
