@@ -1,9 +1,7 @@
 #include "core/LwBarnFile.h"
 
+#include "core/LwAtomicFile.h"
 #include "core/LwError.h"
-
-#include <QFile>
-#include <QSaveFile>
 
 #include <sys/stat.h>
 
@@ -129,8 +127,8 @@ void LwBarnFile::PrepareOutput(const char* failureText)
 {
     // The new document goes to a temporary file in the target's folder and
     // replaces the target by a rename once it is complete.
-    output_ = std::make_unique<QSaveFile>(QFile::decodeName(QByteArray::fromStdString(fileName_)));
-    if (!output_->open(QIODevice::WriteOnly)) {
+    output_ = std::make_unique<LwAtomicFile>(fileName_);
+    if (!output_->Open()) {
         output_.reset();
         throw LwError(failureText + fileName_);
     }
@@ -143,7 +141,7 @@ void LwBarnFile::Save()
     if (!output_) PrepareOutput("Cannot File Write ");
     try {
         if (!Root()->Children().empty()) WriteRack(*Root()->Children().front());
-        if (!output_->commit()) throw LwError("Cannot File Write " + fileName_);
+        if (!output_->Commit()) throw LwError("Cannot File Write " + fileName_);
     } catch (...) {
         output_.reset();  // discards the temporary file; the target is untouched
         throw;
@@ -157,7 +155,7 @@ void LwBarnFile::WriteRack(const LwBarnXmlRack& rack)
     WriteRackText(rack, [this](std::string_view piece) {
         const std::size_t length = std::min(piece.size(), piece.find('\0'));
         if (length == 0) return;
-        if (output_->write(piece.data(), static_cast<qint64>(length)) != static_cast<qint64>(length))
+        if (!output_->Write(piece.data(), length))
             throw LwError("Cannot File Write " + fileName_);
     });
 }

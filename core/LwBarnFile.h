@@ -7,7 +7,8 @@
 // a zero byte ends the document text.
 //
 // Mode "w": the constructor prepares the output (a temporary file beside the
-// target, so an unwritable folder fails at once); a serializer builds the
+// target, so an unwritable folder fails at once; see LwAtomicFile); a
+// serializer builds the
 // tree; Save writes the first top-level rack and only then replaces the
 // target, so a failed save leaves the old file as it was. Call Save
 // explicitly: its errors (disk full, ...) reach the caller only then. The
@@ -20,7 +21,7 @@
 #include <memory>
 #include <string>
 
-class QSaveFile;
+class LwAtomicFile;
 
 class LwBarnFile : public LwBarnXml
 {
@@ -60,7 +61,7 @@ private:
     void Load();
     void PrepareOutput(const char* failureText);
 
-    std::unique_ptr<QSaveFile> output_;
+    std::unique_ptr<LwAtomicFile> output_;
     std::string fileName_;
     bool saved_ = false;
     int uncaughtAtConstruction_ = 0;

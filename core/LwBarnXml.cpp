@@ -178,6 +178,8 @@ void LwBarnXml::AnalyzeTagStructure()
     const LwLong length = static_cast<LwLong>(text.size());
     documentLength_ = length;
     current_ = root_.get();
+    unclosedRacks_ = false;
+    unclosedRackName_.clear();
     // A closing tag met at the root closes the root itself; the parse may
     // end there, but no tag may follow, since there is no rack to hold it.
     bool overClosed = false;
@@ -215,6 +217,10 @@ void LwBarnXml::AnalyzeTagStructure()
         }
         p = b + 1;
         parsePosition_ = static_cast<LwLong>(p);
+    }
+    if (current_ != root_.get()) {
+        unclosedRacks_ = true;
+        unclosedRackName_ = current_->GetName();
     }
     current_ = root_.get();
 }

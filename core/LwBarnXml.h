@@ -154,7 +154,14 @@ public:
     // after construction or a previous parse) and leaves the root current.
     // A '<' without a later '>' throws "Illigal Tag Structure", as does any
     // tag after a closing tag that had no open rack left to close.
+    // A text that ends with racks still open is parsed as far as it goes
+    // (every reader keeps what it finds); HasUnclosedRacks reports it.
     void AnalyzeTagStructure();
+    // True when the last parse ended with racks still open: the text was cut
+    // short (or a closing tag is missing). UnclosedRackName is then the name
+    // of the innermost open rack, where the text stopped; else empty.
+    bool HasUnclosedRacks() const { return unclosedRacks_; }
+    const std::string& UnclosedRackName() const { return unclosedRackName_; }
 
     // '&', '<', '>' and '"' to "&amp;", "&lt;", "&gt;", "&quot;" ('&' first,
     // so the inserted entities are not escaped again); nothing else changes.
@@ -292,6 +299,8 @@ private:
     LwLong documentLength_ = 0;
     LwLong listItemCounter_ = 0;
     LwLong loadedMBytes_ = 0;
+    bool unclosedRacks_ = false;
+    std::string unclosedRackName_;
 };
 
 template <class Put>

@@ -1,9 +1,9 @@
 #include "core/LwQBarnFile.h"
 
+#include "core/LwAtomicFile.h"
 #include "core/LwError.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <QTextStream>
 
 #include <exception>
@@ -67,16 +67,18 @@ void LwQBarnFile::Save()
     if (!IsWriteMode()) return;
     saved_ = true;
     const LwError failure("FILE CANNOT WRITE:" + fileName_.toUtf8().toStdString());
-    // The new document goes to a temporary file in the target's folder and
-    // replaces the target by a rename once it is complete.
-    QSaveFile file(fileName_);
-    if (!file.open(QIODevice::WriteOnly)) throw failure;
-    QTextStream stream(&file);
-    stream.setCodec("UTF-8");
-    stream.setGenerateByteOrderMark(false);
-    if (!Root()->Children().empty()) WriteRack(*Root()->Children().front(), stream);
-    stream.flush();
-    if (stream.status() != QTextStream::Ok || !file.commit()) throw failure;
+    LwAtomicFile file(nativeFileName_.empty() ? QFile::encodeName(fileName_).toStdString()
+                                              : nativeFileName_);
+    if (!file.Open()) throw failure;
+    bool written = true;
+    if (!Root()->Children().empty())
+        WriteRackText(*Root()->Children().front(), [&](std::string_view piece) {
+            // Through a QString, as the text stream does: bytes that are not
+            // UTF-8 become replacement characters.
+            const QByteArray utf8 = QString::fromUtf8(piece.data(), static_cast<int>(piece.size())).toUtf8();
+            written = file.Write(utf8.constData(), static_cast<std::size_t>(utf8.size())) && written;
+        });
+    if (!written || !file.Commit()) throw failure;
 }
 
 void LwQBarnFile::WriteRack(const LwBarnXmlRack& rack, QTextStream& stream)

@@ -9,7 +9,7 @@
 // Mode "w": no file is touched until Save, which writes the first top-level
 // rack as UTF-8 (LF line ends, no byte-order mark) to a temporary file beside
 // the target and then replaces the target with it, so a failed save leaves
-// the old file as it was. The destructor saves a document on which Save never
+// the old file as it was (LwAtomicFile). The destructor saves a document on which Save never
 // ran, swallowing any error, and saves nothing when it runs because an
 // exception is propagating (the tree is then incomplete); callers that need
 // the error call Save themselves.
@@ -17,6 +17,9 @@
 #include "core/LwQBarnXml.h"
 
 #include <QString>
+
+#include <string>
+#include <utility>
 
 class QTextStream;
 
@@ -41,9 +44,15 @@ public:
     void WriteRack(const LwBarnXmlRack& rack, QTextStream& stream);
 
     const QString& FileName() const { return fileName_; }
+    // The name as the bytes the file system knows it by, for Save. Without
+    // one, Save uses QFile::encodeName of FileName(); a name whose bytes are
+    // not valid in the locale's encoding can only be reached this way, since
+    // a QString cannot hold such bytes.
+    void SetNativeFileName(std::string bytes) { nativeFileName_ = std::move(bytes); }
 
 private:
     QString fileName_;
+    std::string nativeFileName_;
     bool saved_ = false;
     int uncaughtAtConstruction_ = 0;
 };

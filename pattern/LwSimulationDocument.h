@@ -48,18 +48,30 @@ private:
 
 // Makes sure an output file can be written before any calculation: a new
 // file is created empty, an existing one is opened for appending and left as
-// it is. Throws LwError "File Cannot Write <name>".
-void CheckFileWritable(const std::string& fileName);
+// it is. True when the file was created (it did not exist before), so that a
+// run that fails can remove what it made. Throws LwError
+// "File Cannot Write <name>" (also for a folder).
+bool CheckFileWritable(const std::string& fileName);
 
 // Throws LwError "Output file is also an input file: <output>" when both
 // names lead to the same file (existing or not).
 void CheckNotSameFile(const std::string& outputName, const std::string& inputName);
+// True when both names lead to one file: the same file by identity when both
+// exist (hard links, symbolic links, "./" and ".." spellings), else the same
+// normalised path.
+bool IsSameFile(const std::string& a, const std::string& b);
+
+// Every loader reads the file under exactly the bytes of its name, refuses a
+// Barn text that ends with racks still open (LwError "Document is cut short
+// ("<rack>" is not closed): <name>") and names the file in every LwError
+// that reaches its caller (the reader's and the serializer's messages get
+// ": <name>" appended).
 
 // Reads a cluster from an ".xml_cl" document or extended XYZ text (by the exact
 // extension), checking every structure; prints the structure count and the
 // atom count of the first structure. Throws "Cannot load cluster file. Please
-// use .xyz or .xml_cl" for another extension and "Cluster is empity" when no
-// structure was read.
+// use .xyz or .xml_cl" for another extension and "Cluster is empity: <name>"
+// when no structure was read.
 void LoadClusterFile(LwCluster& cluster, const std::string& fileName);
 
 // Each reads the whole Barn file and hands it to the document's serializer. A

@@ -78,16 +78,28 @@ void LwSphericalMapGrid::FillDirections(const LwSphericalMappingConvert& convert
     }
 }
 
+void AzimuthalEquidistantGridSize(double resolutionDeg, int& columns, int& rows)
+{
+    columns = rows = PixelCount(180.0, 1.0, resolutionDeg);
+}
+
+void EquidistantCylindricalGridSize(double resolutionDeg, int& columns, int& rows)
+{
+    columns = PixelCount(360.0, 0.0, resolutionDeg);
+    rows = PixelCount(180.0, 1.0, resolutionDeg);
+}
+
 LwSphericalMapGrid CreateAzimuthalEquidistantGrid(int N, double resolutionDeg)
 {
-    const int n = PixelCount(180.0, 1.0, resolutionDeg);
-    return BuildGrid(N, n, n, LwConvertAzimuthalEquidistantMap());
+    int columns = 0, rows = 0;
+    AzimuthalEquidistantGridSize(resolutionDeg, columns, rows);
+    return BuildGrid(N, columns, rows, LwConvertAzimuthalEquidistantMap());
 }
 
 LwSphericalMapGrid CreateEquidistantCylindricalGrid(int N, double resolutionDeg)
 {
-    const int columns = PixelCount(360.0, 0.0, resolutionDeg);
-    const int rows = PixelCount(180.0, 1.0, resolutionDeg);
+    int columns = 0, rows = 0;
+    EquidistantCylindricalGridSize(resolutionDeg, columns, rows);
     return BuildGrid(N, columns, rows, LwConvertEquidistantCylindricalMap());
 }
 

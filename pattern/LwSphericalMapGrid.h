@@ -46,6 +46,10 @@ LwSphericalMapGrid CreateAzimuthalEquidistantGrid(int N, double resolutionDeg);
 // (int)(360 / resolution) columns of azimuth by (int)(180 / resolution + 1)
 // rows of polar angle, both poles included.
 LwSphericalMapGrid CreateEquidistantCylindricalGrid(int N, double resolutionDeg);
+// The image sizes of the two builders above, with the same refusals, without
+// building anything: for a check before a long calculation.
+void AzimuthalEquidistantGridSize(double resolutionDeg, int& columns, int& rows);
+void EquidistantCylindricalGridSize(double resolutionDeg, int& columns, int& rows);
 // Square grids of `size` pixels whose half width shows the view angle.
 LwSphericalMapGrid CreateGnomonicGrid(int N, double viewAngleDeg, int size);
 LwSphericalMapGrid CreateStereographicGrid(int N, double viewAngleDeg, int size);

@@ -40,9 +40,10 @@ void SavePlane(LwDocData& image, const LwLDoubleMatrix& plane, const std::string
     LwMatrixArithmetic convert;
     image.Images.clear();
     image.Images[image.CurrentChannel] = convert.ToFloatMatrix(plane);
-    // File names are byte texts; decodeName maps them so that Qt opens
-    // exactly those bytes again.
+    // File names are byte texts, written under exactly those bytes (a QString
+    // cannot hold bytes that are not valid in the locale's encoding).
     LwQBarnFile file(QFile::decodeName(QByteArray::fromStdString(fileName)), QStringLiteral("w"));
+    file.SetNativeFileName(fileName);
     image.Serialize(file);
     file.Save();
 }

@@ -4,13 +4,17 @@
 // the multiple-scattering calculation and saves the scattered wave; the
 // pattern step reads a fluctuation document (and the scattered wave, unless
 // the scattering step has just computed it) and saves the pattern image.
+// Every setting, output name and input document of both steps is checked
+// before the first step starts; a failed run removes the outputs it created.
 
 #include "CommandLineParameters.h"
 #include "core/LwADateTime.h"
 #include "core/LwError.h"
 #include "core/LwFileQt.h"
 #include "pattern/LwSimulationDocument.h"
+#include "RunChecks.h"
 #include "SimulationSteps.h"
+#include "pattern/LwInputChecks.h"
 #include "core/TextUtilities.h"
 
 #include <QByteArray>
@@ -20,7 +24,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
-#include <vector>
 
 namespace {
 
@@ -37,28 +40,13 @@ std::string ProgramDirectory(const char* argv0)
     return exe.parent_path().string() + "/";
 }
 
-// A run never writes over one of its own inputs.
-void CheckOutputsAreNotInputs(const CommandLineParameters& p)
-{
-    std::vector<std::string> inputs;
-    if (p.IsScatteringStep) {
-        inputs = {p.ClusterFileName, p.EmittedWaveFileName, p.PhaseShiftFileName};
-        for (const auto& in : inputs) CheckNotSameFile(p.ScatteredWaveFileName, in);
-    }
-    if (p.IsPatternStep) {
-        inputs.push_back(p.FluctuationFileName);
-        inputs.push_back(p.ScatteredWaveFileName);
-        for (const auto& in : inputs) {
-            CheckNotSameFile(p.PatternImageFileName, in);
-            if (p.IsI0Image) CheckNotSameFile(p.I0ImageFileName, in);
-        }
-    }
-}
-
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    // Outlives the handlers below: a failed run removes the output files it
+    // created and did not finish.
+    RunOutputs outputs;
     try {
         CommandLineParameters p;
         p.Parse(argc, argv);
@@ -74,19 +62,23 @@ int main(int argc, char** argv)
             std::string text;
             file.ReadAll(text);
             LwSimulationDocument::Instance().Debye.LoadAtomicWeight(text);
+            CheckAtomicWeightValues(LwSimulationDocument::Instance().Debye, name);
         }
         LwSimulationDocument& sim = LwSimulationDocument::Instance();
 
         LwADateTime start, end;
         start.SetNow();
 
-        // Every output file is checked before any input is read, so an
-        // unwritable one stops the run before the calculation.
-        CheckOutputsAreNotInputs(p);
-        if (p.IsScatteringStep) CheckFileWritable(p.ScatteredWaveFileName);
+        // Everything that can be checked without computing is checked before
+        // the first step: the settings, the outputs (created here when new,
+        // so an unwritable one stops the run at once) and every input
+        // document with its values.
+        if (p.IsPatternStep) CheckPatternSettings(p);
+        CheckOutputNames(p);
+        if (p.IsScatteringStep) outputs.Create(p.ScatteredWaveFileName);
         if (p.IsPatternStep) {
-            CheckFileWritable(p.PatternImageFileName);
-            if (p.IsI0Image) CheckFileWritable(p.I0ImageFileName);
+            outputs.Create(p.PatternImageFileName);
+            if (p.IsI0Image) outputs.Create(p.I0ImageFileName);
         }
 
         if (p.IsScatteringStep) {
@@ -96,8 +88,6 @@ int main(int argc, char** argv)
             std::printf("Emitter loaded\n");
             LoadPhaseShiftFile(*sim.PhaseShift, p.PhaseShiftFileName);
             std::printf("Phase shift loaded\n");
-            std::fflush(stdout);
-            CalculateScattering(p.ScatteredWaveFileName, p.ScatteringMethod);
         }
         if (p.IsPatternStep) {
             LoadFluctuationFile(sim.Fluctuation, p.FluctuationFileName);
@@ -108,12 +98,22 @@ int main(int argc, char** argv)
                 LoadScatteredWaveFile(*sim.Scattering, p.ScatteredWaveFileName);
                 std::printf("Loaded..");
             }
-            std::fflush(stdout);
+            CheckThermalModel(sim.Cluster, *sim.Scattering, p.IsScatteringStep, sim.Fluctuation, sim.Debye,
+                              p.FluctuationFileName);
+        }
+        std::fflush(stdout);
+
+        if (p.IsScatteringStep) {
+            CalculateScattering(p.ScatteredWaveFileName, p.ScatteringMethod);
+            outputs.Finished(p.ScatteredWaveFileName);
+        }
+        if (p.IsPatternStep) {
             CalculatePattern(p.Resolution_deg, p.LimitClusterSize_m, p.LowerLimit_m,
                              p.PatternImageFileName, p.IsI0Image, p.I0ImageFileName,
                              p.MappingMethod, p.MeanFreePath_m,
                              p.IsMeanFreePathByEmitterDistance, p.IsMeanFreePathByDepth);
         }
+        outputs.Keep();
 
         end.SetNow();
         std::printf("Finished: Calcuation time(s)= %ld\n",

@@ -13,13 +13,18 @@
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -108,6 +113,51 @@ std::string LastLine(const std::string& out)
     return p == std::string::npos ? s : s.substr(p + 1);
 }
 
+// Writes a document through its own serializer.
+template <class Body>
+void WriteDocument(const fs::path& file, Body body)
+{
+    LwBarnFile barn(file.string(), "w");
+    body(barn);
+    barn.Save();
+}
+
+// A copper dimer on the z axis (the emitter at the origin, the other atom
+// dAngstrom above it), one s wave of ek eV with c00 = 1, and the copper phase
+// shifts (degrees, l = 0, 1, ...) at that energy: the documents
+// <prefix>.xml_cl, <prefix>.xml_emt and <prefix>.xml_ph, in the text forms.
+void WriteDimerInputs(const fs::path& dir, const std::string& prefix, double ek, double dAngstrom,
+                      const std::vector<double>& shiftsDeg)
+{
+    LwStructure structure(2);
+    for (LwClusterAtom& atom : structure) atom.Name_ = atom.Atom_ = "Cu";
+    LwLDoubleMatrix position(3);
+    position[0] = 0;
+    position[1] = 0;
+    position[2] = dAngstrom;
+    structure[1].SetPositionAngstrom(position);
+    LwCluster cluster{structure};
+    WriteDocument(dir / (prefix + ".xml_cl"),
+                  [&](LwBarnXml& doc) { LoadSaveCrystalStructureData(cluster, doc, false); });
+
+    LwDocFinalState emitted;
+    LwEmitterEntry wave;
+    wave.Ek = ek;
+    wave.coeff.SetSizeZero(1);
+    wave.coeff(0, 0) = LComplex(1, 0);
+    emitted.ListEmitter.push_back(wave);
+    WriteDocument(dir / (prefix + ".xml_emt"), [&](LwBarnXml& doc) { emitted.LoadSave(doc); });
+
+    LwDocScatteringPhaseShift shifts;
+    LwPhaseShiftEntry entry;
+    entry.Ek_eV = ek;
+    entry.AtomName = entry.AtomElement = "Cu";
+    entry.PhaseShiftValue.Create(static_cast<int>(shiftsDeg.size()));
+    for (std::size_t l = 0; l < shiftsDeg.size(); ++l) entry.PhaseShiftValue[static_cast<int>(l)] = shiftsDeg[l];
+    shifts.ListScatteringPhaseShift.push_back(entry);
+    WriteDocument(dir / (prefix + ".xml_ph"), [&](LwBarnXml& doc) { shifts.LoadSave(doc); });
+}
+
 }  // namespace
 
 TEST_F(CmdDrevProgram, UsageWithoutArgumentsOrWithH)
@@ -164,8 +214,9 @@ TEST_F(CmdDrevProgram, AFailedRunLeavesExistingOutputsAlone)
     const ProgramRun r = Execute({"-C", "missing.xml_cl", "-W", "old.xml_sf", "-I", "img.xml_img",
                                   "-I0", "i0.xml_img"});
     EXPECT_EQ(r.exitCode, kFailure);
-    EXPECT_TRUE(fs::exists(dir_ / "img.xml_img"));
-    EXPECT_TRUE(fs::exists(dir_ / "i0.xml_img"));
+    // The outputs the run had created are removed again; the old one stays.
+    EXPECT_FALSE(fs::exists(dir_ / "img.xml_img"));
+    EXPECT_FALSE(fs::exists(dir_ / "i0.xml_img"));
     EXPECT_EQ(fs::file_size(dir_ / "old.xml_sf"), 12u);
     // "-I0" without "-I" neither checks nor writes the I0 file.
     const ProgramRun noPattern = Execute({"-I0", "only.xml_img"});
@@ -276,42 +327,11 @@ TEST_F(CmdDrevProgram, TwoAtomSingleScatteringMatchesTheAnalyticPattern)
     // f0 e^{ikd(1 - cos theta)} / d with f0 = (e^{2 i delta0} - 1) / (2ik),
     // so the pattern is |c00|^2 / (4 pi) |1 + f0 e^{ikd(1 - cos theta)} / d|^2.
     const double ek = 500.0, dAngstrom = 2.5, delta0 = 0.7;
-    auto write = [&](const std::string& name, auto body) {
-        LwBarnFile file((dir_ / name).string(), "w");
-        body(file);
-        file.Save();
-    };
-    LwStructure structure(2);
-    for (LwClusterAtom& atom : structure) atom.Name_ = atom.Atom_ = "Cu";
-    LwLDoubleMatrix position(3);
-    position[0] = 0;
-    position[1] = 0;
-    position[2] = dAngstrom;
-    structure[1].SetPositionAngstrom(position);
-    LwCluster cluster{structure};
-    write("two.xml_cl", [&](LwBarnXml& doc) { LoadSaveCrystalStructureData(cluster, doc, false); });
-
-    LwDocFinalState emitted;
-    LwEmitterEntry wave;
-    wave.Ek = ek;
-    wave.coeff.SetSizeZero(1);
-    wave.coeff(0, 0) = LComplex(1, 0);
-    emitted.ListEmitter.push_back(wave);
-    write("s.xml_emt", [&](LwBarnXml& doc) { emitted.LoadSave(doc); });
-
-    LwDocScatteringPhaseShift shifts;
-    LwPhaseShiftEntry entry;
-    entry.Ek_eV = ek;
-    entry.AtomName = entry.AtomElement = "Cu";
-    entry.PhaseShiftValue.Create(1);
-    entry.PhaseShiftValue[0] = delta0 * 180 / M_PI;
-    shifts.ListScatteringPhaseShift.push_back(entry);
-    write("s.xml_ph", [&](LwBarnXml& doc) { shifts.LoadSave(doc); });
-
+    WriteDimerInputs(dir_, "two", ek, dAngstrom, {delta0 * 180 / M_PI});
     LwDocFluctuation still;  // 0 K, no thermal model
-    write("still.xml_flu", [&](LwBarnXml& doc) { still.LoadSave(doc); });
+    WriteDocument(dir_ / "still.xml_flu", [&](LwBarnXml& doc) { still.LoadSave(doc); });
 
-    const ProgramRun r = Execute({"-C", "two.xml_cl", "-F", "s.xml_emt", "-P", "s.xml_ph", "-T",
+    const ProgramRun r = Execute({"-C", "two.xml_cl", "-F", "two.xml_emt", "-P", "two.xml_ph", "-T",
                                   "still.xml_flu", "-MS", "SINGLE", "-W", "two.xml_sf", "-I",
                                   "two.xml_img", "-R", "2"});
     ASSERT_EQ(r.exitCode, 0) << r.output;
@@ -417,4 +437,285 @@ TEST_F(CmdDrevPatternOptions, BadSettingsAndDocumentsAreErrors)
         // After a pattern-only load the line "Loaded.." has no line end.
         EXPECT_NE(LastLine(r.output).find(row.message), std::string::npos) << r.output;
     }
+}
+
+// ---------------------------------------------------------------------------
+// Damaged and meaningless inputs: refused before any calculation, with the
+// problem and the file named, and no file left behind or changed.
+
+namespace {
+
+// A small valid run: two copper atoms 2.5 A apart, one s wave at 500 eV, the
+// phase shifts of copper at that energy, 300 K with a Debye temperature.
+// Written through the documents' own serializers in the text forms that the
+// damage below edits.
+void WriteSmallInputs(const fs::path& dir)
+{
+    WriteDimerInputs(dir, "c", 500, 2.5, {40, 20});
+    fs::rename(dir / "c.xml_emt", dir / "e.xml_emt");
+    fs::rename(dir / "c.xml_ph", dir / "p.xml_ph");
+    std::ofstream(dir / "c.xyz") << "2\ntwo copper atoms\nCu 0 0 0\nCu 0 0 2.5\n";
+
+    LwDocFluctuation thermal;
+    thermal.Temperature_K_ = 300;
+    thermal.DebyeElement_ = {"Cu"};
+    thermal.DebyeTemperature_K_ = {343};
+    thermal.IsUseUisoDebyeModel_ = true;
+    WriteDocument(dir / "t.xml_flu", [&](LwBarnXml& doc) { thermal.LoadSave(doc); });
+}
+
+std::string ReadText(const fs::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void WriteText(const fs::path& file, const std::string& text)
+{
+    std::ofstream(file, std::ios::binary) << text;
+}
+
+// Every file under `dir`: its name, size and a hash of its contents.
+std::vector<std::string> Snapshot(const fs::path& dir)
+{
+    std::vector<std::string> files;
+    for (const auto& e : fs::recursive_directory_iterator(dir)) {
+        const std::string text = ReadText(e.path());
+        files.push_back(e.path().filename().string() + " " + std::to_string(text.size()) + " " +
+                        std::to_string(std::hash<std::string>()(text)));
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+class CmdDrevRefusals : public CmdDrevProgram
+{
+protected:
+    void SetUp() override
+    {
+        CmdDrevProgram::SetUp();
+        WriteSmallInputs(dir_);
+        // The scattered wave of the small run, for the pattern-only rows.
+        const ProgramRun r = Execute({"-C", "c.xml_cl", "-F", "e.xml_emt", "-P", "p.xml_ph", "-W",
+                                      "w.xml_sf", "-MS", "SINGLE"});
+        ASSERT_EQ(r.exitCode, 0) << r.output;
+        for (const char* name : {"c.xml_cl", "c.xyz", "e.xml_emt", "p.xml_ph", "t.xml_flu", "w.xml_sf"})
+            valid_.emplace_back(name, ReadText(dir_ / name));
+    }
+
+    // Restores the valid inputs and an old image that a run may replace only
+    // on success.
+    void Reset()
+    {
+        for (const auto& e : fs::directory_iterator(dir_)) fs::remove_all(e.path());
+        for (const auto& [name, text] : valid_) WriteText(dir_ / name, text);
+        WriteText(dir_ / "old.xml_img", "old image");
+    }
+
+    std::vector<std::pair<std::string, std::string>> valid_;
+};
+
+// Both steps: new scattered-wave and I0 files, an existing pattern image.
+const std::vector<std::string> kBothSteps = {"-C", "c.xml_cl", "-F", "e.xml_emt", "-P", "p.xml_ph",
+                                             "-T", "t.xml_flu", "-W", "new.xml_sf", "-I", "old.xml_img",
+                                             "-I0", "new_i0.xml_img", "-R", "2"};
+// The pattern step alone on the scattered wave w.xml_sf.
+const std::vector<std::string> kPatternStep = {"-W", "w.xml_sf", "-T", "t.xml_flu", "-I", "old.xml_img",
+                                               "-I0", "new_i0.xml_img", "-R", "2"};
+
+struct Damage {
+    const char* file = "";      // input to damage ("" none)
+    const char* marker = "";    // every occurrence of this text in it ...
+    const char* with = nullptr; // ... replaced by this, or (null) the text cut right after the first
+    // Or a change made through the document's own serializer.
+    void (*edit)(const fs::path& file) = nullptr;
+};
+
+// A NaN coefficient of the scattering atom (base64 doubles carry it exactly).
+void NanCoefficient(const fs::path& file)
+{
+    LwDocScattering doc;
+    {
+        LwBarnFile in(file.string(), "r");
+        ASSERT_TRUE(doc.LoadSave(in));
+    }
+    doc.ListScatteringData[0].NextListScatterer.Sources()[1].Outgoing()[0] = LComplex(NAN, 0);
+    doc.ListScatteringData[0].ListScatterer = doc.ListScatteringData[0].NextListScatterer;
+    LwBarnFile out(file.string(), "w");
+    doc.LoadSave(out);
+    out.Save();
+}
+
+struct RefusalRow {
+    const char* fault;
+    Damage damage;
+    std::vector<std::string> args;  // kBothSteps or kPatternStep ...
+    std::vector<std::string> more;  // ... followed by these (a later option wins)
+    const char* problem;            // in the error line
+    const char* named;              // the file (or option) the error line names
+};
+
+}  // namespace
+
+TEST_F(CmdDrevRefusals, DamagedOrMeaninglessInputStopsTheRunBeforeAnyCalculation)
+{
+    const RefusalRow rows[] = {
+        // Documents cut short.
+        {"cluster cut inside an atom", {"c.xml_cl", "<z>2"}, kBothSteps, {}, "Document is cut short (\"z\" is not closed)", "c.xml_cl"},
+        {"cluster cut after its first atom", {"c.xml_cl", "</i>"}, kBothSteps, {}, "Document is cut short (\"atoms\" is not closed)", "c.xml_cl"},
+        {"emitted wave cut inside its coefficients", {"e.xml_emt", "<r>"}, kBothSteps, {}, "Document is cut short (\"r\" is not closed)", "e.xml_emt"},
+        {"XYZ cluster cut short", {"c.xyz", "Cu 0 0 2.5\n", ""}, kBothSteps, {"-C", "c.xyz"}, "Document is cut short (structure 1 declares 2 atoms and holds 1)", "c.xyz"},
+        {"scattered wave cut short", {"w.xml_sf", "<atom_list>"}, kPatternStep, {}, "Document is cut short", "w.xml_sf"},
+        {"phase shifts cut inside a tag", {"p.xml_ph", "<Ek_e"}, kBothSteps, {}, "Illigal Tag Structure", "p.xml_ph"},
+        // Values that are not finite or impossible.
+        {"NaN phase shift", {"p.xml_ph", "4.000000e+01", "nan"}, kBothSteps, {}, "Phase-shift entry 1 (Cu): a phase shift is not a finite number", "p.xml_ph"},
+        {"phase shifts at a negative energy", {"p.xml_ph", "<Ek_eV>500", "<Ek_eV>-500"}, kBothSteps, {}, "kinetic energy Ek_eV must be a finite number > 0", "p.xml_ph"},
+        {"emitted wave at a negative energy", {"e.xml_emt", "<Ek>500", "<Ek>-500"}, kBothSteps, {}, "Emitted wave 1: kinetic energy Ek must be a finite number > 0", "e.xml_emt"},
+        {"NaN coefficient in the scattered wave", {"w.xml_sf", "", nullptr, NanCoefficient}, kPatternStep, {}, "Scattered-wave record 1, source 2: a coefficient is not a finite number", "w.xml_sf"},
+        {"scattered wave at a negative energy", {"w.xml_sf", "<Ek_eV>500", "<Ek_eV>-500"}, kPatternStep, {}, "Scattered-wave record 1: kinetic energy Ek_eV must be a finite number > 0", "w.xml_sf"},
+        {"scattered-wave source at 1e308 m", {"w.xml_sf", "<z>2.5e-10", "<z>1e308"}, kPatternStep, {}, "coordinates must be finite and within", "w.xml_sf"},
+        {"cluster atom at 1e308 Angstrom", {"c.xml_cl", "<z>2.5", "<z>1e308"}, kBothSteps, {}, "Structure 1, atom 2 (Cu): coordinates must be finite", "c.xml_cl"},
+        {"negative temperature", {"t.xml_flu", "<Temperature_K_>300", "<Temperature_K_>-300"}, kBothSteps, {}, "Temperature_K_ must be a finite number >= 0", "t.xml_flu"},
+        {"Debye temperature 0", {"t.xml_flu", "<i>343", "<i>0"}, kPatternStep, {}, "Debye temperature 1 (Cu) must be a finite number > 0", "t.xml_flu"},
+        {"Debye model without copper's Debye temperature, both steps", {"t.xml_flu", "<r>Cu", "<r>Ag"}, kBothSteps, {}, "SetDebyeModel():Atomic Number is not defined", "t.xml_flu"},
+        {"Debye model without copper's Debye temperature, pattern step", {"t.xml_flu", "<r>Cu", "<r>Ag"}, kPatternStep, {}, "SetDebyeModel():Atomic Number is not defined", "t.xml_flu"},
+        {"Size_l larger than the coefficients", {"e.xml_emt", "<Size_l>1", "<Size_l>2"}, kBothSteps, {}, "Invalid Tag Name", "e.xml_emt"},
+        // Nothing to compute.
+        {"emitter list tag misspelt", {"e.xml_emt", "<list_emitter>", "<list_emiter>"}, kBothSteps, {}, "Emitted-wave document holds no emitted wave", "e.xml_emt"},
+        {"emitted wave without coefficients", {"e.xml_emt", "<Value>", "<Valeu>"}, kBothSteps, {}, "Emitted wave 1 has no coefficients", "e.xml_emt"},
+        {"emitted wave with Size_l 0", {"e.xml_emt", "<Size_l>1", "<Size_l>0"}, kBothSteps, {}, "Emitted wave 1 has no coefficients", "e.xml_emt"},
+        {"cluster without atoms", {"c.xml_cl", "<atoms>", "<atomz>"}, kBothSteps, {}, "Structure 1 has no atom", "c.xml_cl"},
+        {"cluster without structures", {"c.xml_cl", "<list_structure>", "<list_structurez>"}, kBothSteps, {}, "Cluster is empity", "c.xml_cl"},
+        {"scattered wave without records", {"w.xml_sf", "<ListScatteringData>", "<ListScatteringDatum>"}, kPatternStep, {}, "Scattered-wave document holds no record", "w.xml_sf"},
+        {"phase shifts without entries", {"p.xml_ph", "<ListScatteringPhaseShift>", "<ListScatteringPhaseShifts>"}, kBothSteps, {}, "Phase-shift document holds no entry", "p.xml_ph"},
+        // Settings of the pattern step, checked before the scattering step.
+        {"resolution 0 in a combined run", {}, kBothSteps, {"-R", "0"}, "Illegal resolution", "0"},
+        {"resolution that no memory holds", {}, kBothSteps, {"-R", "0.001"}, "needs about", "-R 0.001"},
+        {"negative mean free path in a combined run", {}, kBothSteps, {"-MFPE", "-3"}, "Mean free path must not be negative", ""},
+        {"negative cluster-size limit", {}, kPatternStep, {"-L", "-1"}, "Cluster-size limit -L must be a finite number >= 0", "-L"},
+        {"missing fluctuation file in a combined run", {}, kBothSteps, {"-T", "missing.xml_flu"}, "Cannot File Open", "missing.xml_flu"},
+        {"missing emitted-wave file", {}, kBothSteps, {"-F", "missing.xml_emt"}, "Cannot File Open", "missing.xml_emt"},
+        // Outputs.
+        {"pattern and I0 image in one file", {}, kBothSteps, {"-I0", "old.xml_img"}, "Two outputs name the same file", "old.xml_img"},
+        {"pattern and I0 image in one file by another path", {}, kPatternStep, {"-I0", "./old.xml_img"}, "Two outputs name the same file", "./old.xml_img"},
+        {"an output in a folder that does not exist", {}, kBothSteps, {"-I0", "no/such/i0.xml_img"}, "File Cannot Write", "no/such/i0.xml_img"},
+    };
+    for (const RefusalRow& row : rows) {
+        SCOPED_TRACE(row.fault);
+        Reset();
+        const fs::path file = dir_ / row.damage.file;
+        if (row.damage.edit) {
+            row.damage.edit(file);
+        } else if (*row.damage.file) {
+            std::string text = ReadText(file);
+            const std::string marker = row.damage.marker;
+            size_t at = text.find(marker);
+            ASSERT_NE(at, std::string::npos) << "marker not in " << row.damage.file;
+            if (!row.damage.with) text.resize(at + marker.size());
+            for (; row.damage.with && at != std::string::npos; at = text.find(marker, at + 1))
+                text.replace(at, marker.size(), row.damage.with);
+            WriteText(file, text);
+        }
+        const auto before = Snapshot(dir_);
+        std::vector<std::string> args = row.args;
+        args.insert(args.end(), row.more.begin(), row.more.end());
+
+        const ProgramRun r = Execute(args);
+        EXPECT_EQ(r.exitCode, kFailure) << r.output;
+        const std::string line = LastLine(r.output);
+        EXPECT_NE(line.find("Error: "), std::string::npos) << r.output;
+        EXPECT_NE(line.find(row.problem), std::string::npos) << line;
+        EXPECT_NE(line.find(row.named), std::string::npos) << line;
+        // Refused before computing: neither step printed its start. (Each
+        // refusal takes well under a second; the copper scattering step
+        // alone takes tens of seconds, so the start line is the measure
+        // that does not depend on the machine's load.)
+        EXPECT_EQ(r.output.find("Calculation start"), std::string::npos) << r.output;
+        EXPECT_EQ(r.output.find("Start pattern calculation"), std::string::npos) << r.output;
+        // No output created, none changed, no temporary file left.
+        EXPECT_EQ(Snapshot(dir_), before);
+    }
+}
+
+TEST_F(CmdDrevRefusals, FileNamesAreUsedByteForByte)
+{
+    Reset();
+    // A name of 254 bytes: the temporary file of the save must not be
+    // longer than the file system allows.
+    const std::string longName = std::string(250, 'x') + ".img";
+    // Bytes that are not UTF-8 must not become U+FFFD (EF BF BD).
+    const std::string ff = "bild_\xFF.xml_img";
+    const std::string wave = "\xFEwave.xml_sf";
+    const std::string xyz = "c\xFF.xyz";
+    fs::rename(dir_ / "c.xyz", dir_ / xyz);
+
+    const ProgramRun both = Execute({"-C", xyz, "-F", "e.xml_emt", "-P", "p.xml_ph", "-T", "t.xml_flu",
+                                     "-MS", "SINGLE", "-W", wave, "-I", longName, "-I0", ff, "-R", "2"});
+    ASSERT_EQ(both.exitCode, 0) << both.output;
+    for (const std::string& name : {longName, ff, wave}) {
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(fs::exists(dir_ / name));
+        EXPECT_GT(fs::file_size(dir_ / name), 100u);
+    }
+    // Nothing else was written: no replacement-character names, no
+    // temporary files.
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    std::vector<std::string> expected = {"c.xml_cl", "e.xml_emt", "old.xml_img", "p.xml_ph", "t.xml_flu",
+                                         "w.xml_sf", longName, ff, wave, xyz};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(names, expected);
+    // The pattern step alone reads the scattered wave under its own bytes.
+    const ProgramRun alone = Execute({"-W", wave, "-T", "t.xml_flu", "-I", "alone.xml_img", "-R", "2"});
+    EXPECT_EQ(alone.exitCode, 0) << alone.output;
+}
+
+TEST_F(CmdDrevProgram, ARunEndedBySignalRemovesTheOutputsItCreated)
+{
+    // The program is started directly, its output read until the scattering
+    // step announces its start (the outputs exist by then), and ended there.
+    std::ofstream(dir_ / "old.xml_img") << "old image";
+    const std::vector<std::string> args = {
+        CMD_DREV_PATH, "-C", Example("cluster.xml_cl"), "-F", Example("emitter.xml_emt"), "-P",
+        Example("phaseshift.xml_ph"), "-T", Example("fluctuation.xml_flu"), "-W", "new.xml_sf", "-I",
+        "old.xml_img", "-I0", "new_i0.xml_img"};
+    int out[2];
+    ASSERT_EQ(pipe(out), 0);
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        dup2(out[1], STDOUT_FILENO);
+        close(out[0]);
+        close(out[1]);
+        if (chdir(dir_.c_str()) != 0) _exit(127);
+        std::vector<char*> argv;
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    close(out[1]);
+    std::string output;
+    char buffer[4096];
+    ssize_t n;
+    while (output.find("Calculation start") == std::string::npos &&
+           (n = read(out[0], buffer, sizeof buffer)) > 0)
+        output.append(buffer, static_cast<size_t>(n));
+    kill(pid, SIGTERM);
+    while (read(out[0], buffer, sizeof buffer) > 0) {
+    }
+    close(out[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_NE(output.find("Calculation start"), std::string::npos) << output;
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename().string());
+    EXPECT_EQ(names, std::vector<std::string>{"old.xml_img"});
+    std::ifstream old(dir_ / "old.xml_img");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(old), {}), "old image");
 }

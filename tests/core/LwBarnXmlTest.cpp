@@ -48,6 +48,8 @@ struct GrammarRow {
     const char* why;
     const char* text;
     const char* shape;  // barn_test::Shape of the root
+    // Innermost rack the text leaves open (a text cut short), or none.
+    const char* openAtEnd = nullptr;
 };
 
 TEST(BarnXmlGrammar, TextsAndTheirTrees)
@@ -65,12 +67,14 @@ TEST(BarnXmlGrammar, TextsAndTheirTrees)
         {"blank before the slash", "<x />", "[x /]"},
         {"attributes stay in the tag text", "<a k=\"v\" j=2>1</a>", "[a k=\"v\" j=2]"},
         {"empty tag opens a rack", "<><b/></>", "[]([b/])"},
-        {"'!' opens like any tag", "<!-- c --><a/>", "[!-- c --]([a/])"},
+        {"'!' opens like any tag", "<!-- c --><a/>", "[!-- c --]([a/])", "!--"},
         {"'>' inside a value ends nothing", "<a>x > y</a><b/>", "[a],[b/]"},
-        {"'<' inside a value starts a tag", "<a>x < y</a>", "[a]([ y</a])"},
+        {"'<' inside a value starts a tag", "<a>x < y</a>", "[a]([ y</a])", ""},
         {"text between racks ignored", "lead<a>\n  <b>1</b> junk\n</a>\ntrail", "[a]([b])"},
         {"two top-level racks", "<a>1</a>\n<b>2</b>\n", "[a],[b]"},
-        {"unclosed racks accepted", "<a><b>1", "[a]([b])"},
+        {"unclosed racks accepted", "<a><b>1", "[a]([b])", "b"},
+        {"cut after a complete child", "<a><b>1</b>", "[a]([b])", "a"},
+        {"cut after a self-closed child", "<a k=1><b/>", "[a k=1]([b/])", "a"},
         {"extra closing tag at the very end", "<a>1</a></z>", "[a]"},
         {"extra closing tag then a '?' tag", "<a>1</a></z><?end?>", "[a]"},
         {"line breaks inside a tag", "<a\nb>1</a>", "[a\nb]"},
@@ -82,6 +86,8 @@ TEST(BarnXmlGrammar, TextsAndTheirTrees)
         EXPECT_EQ(Shape(*doc->Root()), row.shape);
         EXPECT_EQ(doc->CurrentRack(), doc->Root());
         EXPECT_EQ(doc->DocumentLength(), static_cast<LwLong>(std::string(row.text).size()));
+        EXPECT_EQ(doc->HasUnclosedRacks(), row.openAtEnd != nullptr);
+        EXPECT_EQ(doc->UnclosedRackName(), row.openAtEnd ? row.openAtEnd : "");
     }
 }
 
@@ -132,6 +138,13 @@ TEST(BarnXmlGrammar, SecondParseAppendsAfterTheRacksAlreadyThere)
     doc->SetDocumentText("<b>2</b><a>3</a>");
     doc->AnalyzeTagStructure();
     EXPECT_EQ(Shape(*doc->Root()), "[a],[b],[a]");
+    // Each parse reports on its own text.
+    doc->SetDocumentText("<c>");
+    doc->AnalyzeTagStructure();
+    EXPECT_TRUE(doc->HasUnclosedRacks());
+    doc->SetDocumentText("<d/>");
+    doc->AnalyzeTagStructure();
+    EXPECT_FALSE(doc->HasUnclosedRacks());
 }
 
 TEST(BarnXmlGrammar, RackNamesFromTagTexts)
