@@ -92,7 +92,8 @@ public:
     // used, scaled by 4 pi / (their total solid angle S) as if they covered
     // the sphere; the degree's fitted part is then subtracted from the
     // residual. S = 0 (no pixel used) leaves the degree at 0. The harmonic
-    // values enter as floats. 0 <= L <= 180. Progress counts degrees.
+    // values enter as floats, those below the smallest normal float
+    // (1.2e-38) as 0. 0 <= L <= 180. Progress counts degrees.
     // The cost is O(pixels x L^2): each distinct polar angle keeps its
     // Legendre recurrence from one degree to the next and each distinct
     // azimuth its cosines and sines, with values bit-identical to

@@ -23,9 +23,11 @@
 #include <omp.h>
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -101,6 +103,16 @@ UsedPixels CollectPixels(const LwLDoubleMatrix& Theta, const LwLDoubleMatrix& Ph
     return px;
 }
 
+// A harmonic value as the float maps of ExpandByDegree hold it. Values below
+// the smallest normal float become 0: near the poles Y(l, m) falls as
+// sin^m(theta) and would otherwise fill a large part of the maps at high m
+// with subnormal floats, each of which costs a slow microcode path when it
+// is made and again when it is read, for a contribution below 1e-38.
+inline float ToFloatMap(LDouble y)
+{
+    return std::fabs(y) < static_cast<LDouble>(FLT_MIN) ? 0.0f : static_cast<float>(y);
+}
+
 // Harmonics of one degree at a set of polar angles and azimuths, stepped up
 // one degree at a time. Before Evaluate for degree l, AdvanceTheta(t, l) must
 // have run for every t and AdvancePhi(q, l) for every q, after degree l - 1.
@@ -174,18 +186,29 @@ public:
         sin_[q * L_ + l] = std::sin(a) * kRealHarmonicsInvSqrtPi;
     }
 
-    // Y(l, m) for m = -l .. l at (theta t, phi q) into out[m + l], narrowed
-    // to T after the product.
-    template <class T>
-    void Evaluate(std::size_t t, std::size_t q, int l, T* out) const
+    // Y(l, m) for m = -l .. l at (theta t, phi q) into out[m + l].
+    void Evaluate(std::size_t t, std::size_t q, int l, LDouble* out) const
     {
         const LDouble* pn = &pn_[t * L_];
         const LDouble* c = &cos_[q * L_];
         const LDouble* s = &sin_[q * L_];
-        out[l] = static_cast<T>(pn[0] * kRealHarmonicsInvSqrt2Pi);
+        out[l] = pn[0] * kRealHarmonicsInvSqrt2Pi;
         for (int m = 1; m <= l; ++m) {
-            out[l + m] = static_cast<T>(pn[m] * c[m]);
-            out[l - m] = static_cast<T>(pn[m] * s[m]);
+            out[l + m] = pn[m] * c[m];
+            out[l - m] = pn[m] * s[m];
+        }
+    }
+
+    // The same narrowed to float by ToFloatMap.
+    void Evaluate(std::size_t t, std::size_t q, int l, float* out) const
+    {
+        const LDouble* pn = &pn_[t * L_];
+        const LDouble* c = &cos_[q * L_];
+        const LDouble* s = &sin_[q * L_];
+        out[l] = ToFloatMap(pn[0] * kRealHarmonicsInvSqrt2Pi);
+        for (int m = 1; m <= l; ++m) {
+            out[l + m] = ToFloatMap(pn[m] * c[m]);
+            out[l - m] = ToFloatMap(pn[m] * s[m]);
         }
     }
 
@@ -241,7 +264,14 @@ void SphericalHarmonicsImage::ExpandByDegree(LwLmDoubleArray& c, int L, const Lw
     const std::size_t n = px.Count();
 
     LwLmDoubleArray norm;
-    std::vector<float> maps;
+    // Y(l, m) of pixel i at maps[i K + m + l], K = 2l + 1: allocated once
+    // for the last degree. A row's entries are read only when the row was
+    // evaluated in this degree (a stop request may skip rows), so no stale
+    // or unset entry ever enters the sums or the residual.
+    std::unique_ptr<float[]> maps(new (std::nothrow) float[n * static_cast<std::size_t>(2 * L - 1)]);
+    if (!maps)
+        throw LwError("Cannot allocate memory");
+    std::vector<char> evaluated(static_cast<std::size_t>(rows));
     const int threads = omp_get_max_threads();
     for (int l = 0; l < L; ++l) {
         if (StopRequested(stop))
@@ -250,13 +280,6 @@ void SphericalHarmonicsImage::ExpandByDegree(LwLmDoubleArray& c, int L, const Lw
         ProgressMax = L;
         GrowNormalization(norm, l);
         const int K = 2 * l + 1;
-        // Y(l, m) of pixel i at maps[i K + m + l]. Cleared first: rows that a
-        // stop request skips are still read by the residual step.
-        try {
-            maps.assign(n * static_cast<std::size_t>(K), 0.0f);
-        } catch (const std::bad_alloc&) {
-            throw LwError("Cannot allocate memory");
-        }
 
         // Each thread writes only the entries of its own angles and then the
         // maps of its own rows; the implicit barriers after the first two
@@ -273,10 +296,12 @@ void SphericalHarmonicsImage::ExpandByDegree(LwLmDoubleArray& c, int L, const Lw
 #pragma omp for schedule(static)
             for (int y = 0; y < rows; ++y)
                 errors.Run([&] {
+                    evaluated[y] = 0;
                     if (StopRequested(stop))
                         return;
                     for (std::size_t i = px.rowStart[y]; i < px.rowStart[y + 1]; ++i)
                         table.Evaluate(px.thetaIndex[i], px.phiIndex[i], l, &maps[i * K]);
+                    evaluated[y] = 1;
                 });
         }
         errors.RethrowFirst();
@@ -286,7 +311,7 @@ void SphericalHarmonicsImage::ExpandByDegree(LwLmDoubleArray& c, int L, const Lw
         std::vector<LDouble> sums(static_cast<std::size_t>(K), 0);
         LDouble S = 0;
         for (int y = 0; y < rows; ++y) {
-            if (StopRequested(stop))
+            if (StopRequested(stop) || !evaluated[y])
                 continue;
             for (std::size_t i = px.rowStart[y]; i < px.rowStart[y + 1]; ++i) {
                 if (residual[i] == 0)
@@ -310,6 +335,8 @@ void SphericalHarmonicsImage::ExpandByDegree(LwLmDoubleArray& c, int L, const Lw
 #pragma omp parallel for num_threads(threads) schedule(static)
         for (int y = 0; y < rows; ++y)
             errors.Run([&] {
+                if (!evaluated[y])
+                    return;
                 for (std::size_t i = px.rowStart[y]; i < px.rowStart[y + 1]; ++i) {
                     if (residual[i] == 0)
                         continue;
