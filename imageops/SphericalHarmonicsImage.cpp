@@ -57,6 +57,18 @@ std::unique_ptr<LwSphericalMappingConvert> SphericalHarmonicsImageDetail::MakeMa
     throw LwError("Mapping type is not supported");
 }
 
+SphericalHarmonicsImageDetail::MappedImage SphericalHarmonicsImageDetail::PrepareExpansion(
+    LwLmDoubleArray& c, int L, int maxL, const LwFloatMatrix& image, const std::string& projection)
+{
+    CheckDegreeCount(L, maxL);
+    CheckBeginsZero(image);
+    MappedImage mapped;
+    LwMatrixArithmetic().ConvertMatrix(mapped.v, image);
+    SphericalHarmonicsImage::CalcPixelAngles(mapped.theta, mapped.phi, mapped.dOmega, mapped.v, projection);
+    c.SetSizeZero(L);
+    return mapped;
+}
+
 // ---------------------------------------------------------------- coefficient image
 
 void SphericalHarmonicsImage::ImageToCoefficients(LwLmDoubleArray& c, const LwFloatMatrix& image)
@@ -147,13 +159,11 @@ void SphericalHarmonicsImage::CalcPixelAngles(LwLDoubleMatrix& Theta, LwLDoubleM
 void SphericalHarmonicsImage::Expand(LwLmDoubleArray& c, int L, const LwFloatMatrix& image,
                                      const std::string& projection, const std::atomic<bool>* stop)
 {
-    CheckDegreeCount(L, 500);
-    CheckBeginsZero(image);
-    LwLDoubleMatrix v;
-    LwMatrixArithmetic().ConvertMatrix(v, image);
-    LwLDoubleMatrix theta, phi, dOmega;
-    CalcPixelAngles(theta, phi, dOmega, v, projection);
-    c.SetSizeZero(L);
+    const MappedImage mapped = PrepareExpansion(c, L, 500, image, projection);
+    const LwLDoubleMatrix& v = mapped.v;
+    const LwLDoubleMatrix& theta = mapped.theta;
+    const LwLDoubleMatrix& phi = mapped.phi;
+    const LwLDoubleMatrix& dOmega = mapped.dOmega;
 
     const int nx = v.ColSize;
     const int ny = v.RowSize;

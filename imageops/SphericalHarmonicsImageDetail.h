@@ -5,6 +5,7 @@
 #include "core/LwError.h"
 #include "core/LwMatrix.h"
 #include "pattern/LwSphericalMappingConvert.h"
+#include "physics/LwLmArray.h"
 
 #include <atomic>
 #include <memory>
@@ -32,6 +33,18 @@ inline void CheckDegreeCount(int L, int maxL)
     if (L < 0 || L > maxL)
         throw LwError("Please correct Size of spherical harmonics");
 }
+
+// The working copy of a mapped image (long double) and its angle maps.
+struct MappedImage
+{
+    LwLDoubleMatrix v, theta, phi, dOmega;
+};
+
+// The common start of the expansions: L checked against 0..maxL, the image's
+// begins checked, its working copy and angle maps made (the projection name
+// checked), and only then c resized to L and cleared.
+MappedImage PrepareExpansion(LwLmDoubleArray& c, int L, int maxL, const LwFloatMatrix& image,
+                             const std::string& projection);
 
 // The convert of "AzimuthalEquidistant" or "EquidistantCylindrical" (exact
 // names); any other name: "Mapping type is not supported".

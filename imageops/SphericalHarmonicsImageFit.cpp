@@ -243,19 +243,14 @@ std::vector<LDouble> UsedValues(const LwLDoubleMatrix& v, const UsedPixels& px)
 void SphericalHarmonicsImage::ExpandByDegree(LwLmDoubleArray& c, int L, const LwFloatMatrix& image,
                                              const std::string& projection, const std::atomic<bool>* stop)
 {
-    CheckDegreeCount(L, 180);
-    CheckBeginsZero(image);
-    LwLDoubleMatrix v;
-    LwMatrixArithmetic().ConvertMatrix(v, image);
-    LwLDoubleMatrix theta, phi, dOmega;
-    CalcPixelAngles(theta, phi, dOmega, v, projection);
-    c.SetSizeZero(L);
+    const MappedImage mapped = PrepareExpansion(c, L, 180, image, projection);
     if (L == 0)
         return;
+    const LwLDoubleMatrix& v = mapped.v;
 
     // Only pixels with a solid angle enter the sums, so only they are
     // evaluated and only their residual is kept.
-    const UsedPixels px = CollectPixels(theta, phi, dOmega);
+    const UsedPixels px = CollectPixels(mapped.theta, mapped.phi, mapped.dOmega);
     std::vector<LDouble> residual = UsedValues(v, px);
     DegreeHarmonics table(px.theta, px.phi, L);
     const long long thetaCount = static_cast<long long>(table.ThetaCount());
@@ -355,16 +350,11 @@ void SphericalHarmonicsImage::FitByDegree(LwLmDoubleArray& c, LwFloatMatrix& res
                                           const LwFloatMatrix& image, const std::string& projection,
                                           const std::atomic<bool>* stop)
 {
-    CheckDegreeCount(L, 500);
-    CheckBeginsZero(image);
-    LwLDoubleMatrix v;
-    LwMatrixArithmetic().ConvertMatrix(v, image);
-    LwLDoubleMatrix theta, phi, dOmega;
-    CalcPixelAngles(theta, phi, dOmega, v, projection);
-    c.SetSizeZero(L);
+    MappedImage mapped = PrepareExpansion(c, L, 500, image, projection);
+    LwLDoubleMatrix& v = mapped.v;
 
     if (L > 0) {
-        const UsedPixels px = CollectPixels(theta, phi, dOmega);
+        const UsedPixels px = CollectPixels(mapped.theta, mapped.phi, mapped.dOmega);
         std::vector<LDouble> residual = UsedValues(v, px);
         DegreeHarmonics table(px.theta, px.phi, L);
         const int rows = v.RowSize;
@@ -386,7 +376,7 @@ void SphericalHarmonicsImage::FitByDegree(LwLmDoubleArray& c, LwFloatMatrix& res
             std::vector<LDouble> sums(static_cast<std::size_t>(K), 0);
             std::vector<LDouble> norms(static_cast<std::size_t>(K), 0);
             bool stopped = false;
-            for (int y = 0; y < rows && !stopped; ++y) {
+            for (int y = 0; y < rows; ++y) {
                 if (y > 0 && StopRequested(stop)) {
                     stopped = true;
                     break;
