@@ -7,9 +7,8 @@
 void CalcRealSphericalHarmonics(LwLmDoubleArray& cache, LwLmDoubleArray& out, int L, LDouble theta,
                                 LDouble phi)
 {
-    // 1/sqrt(2 pi) and 1/sqrt(pi) to the precision of the extended type.
-    const LDouble kInvSqrt2Pi = static_cast<LDouble>(0.398942280401432677940L);
-    const LDouble kInvSqrtPi = static_cast<LDouble>(0.564189583547756286948L);
+    const LDouble kInvSqrt2Pi = kRealHarmonicsInvSqrt2Pi;
+    const LDouble kInvSqrtPi = kRealHarmonicsInvSqrtPi;
 
     // Pn(l, m) = N(l, m) P(l, m). The entries with m < 0 carry no (-1)^m and
     // serve both the cosine and the sine type. One table per thread, reused

@@ -19,5 +19,11 @@
 #include "physics/LwLmArray.h"
 #include "core/LwTypes.h"
 
+// The factors 1/sqrt(2 pi) (m = 0) and 1/sqrt(pi) (m != 0) of the harmonics,
+// to the precision of the extended type. Code that builds the same values by
+// its own recurrences uses these so that its results are bit-identical.
+constexpr LDouble kRealHarmonicsInvSqrt2Pi = static_cast<LDouble>(0.398942280401432677940L);
+constexpr LDouble kRealHarmonicsInvSqrtPi = static_cast<LDouble>(0.564189583547756286948L);
+
 void CalcRealSphericalHarmonics(LwLmDoubleArray& cache, LwLmDoubleArray& out, int L, LDouble theta,
                                 LDouble phi);
