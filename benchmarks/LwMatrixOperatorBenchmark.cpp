@@ -7,6 +7,9 @@
 // - AzimuthalAverage: a 2048 x 2048 image around an off-centre point with a
 //   new radius map every call (as halvane calls it), and with a kept map.
 // - MedianFilter: 3 x 3 and 5 x 5 windows on a 2048 x 2048 image.
+// - CorrelationAlongAzimuthal: 256 x 256 and 512 x 512 images (the direct
+//   sums grow as n^3).
+// - RotateImage: a 2048 x 2048 image turned by 0.3 rad.
 #include "imageops/LwMatrixOperator.h"
 
 #include <benchmark/benchmark.h>
@@ -74,10 +77,38 @@ void BM_MedianFilter(benchmark::State& state)
     }
 }
 
+// Arguments: image size, threads.
+void BM_CorrelationAlongAzimuthal(benchmark::State& state)
+{
+    const LwFloatMatrix image = ScreenImage(int(state.range(0)));
+    ThreadScope threads(state, 1);
+    LwMatrixOperator op;
+    for (auto _ : state) {
+        LwFloatMatrix correlation = op.CorrelationAlongAzimuthal(image, true);
+        benchmark::DoNotOptimize(correlation.Buffer());
+    }
+}
+
+// Arguments: threads.
+void BM_RotateImage(benchmark::State& state)
+{
+    const LwFloatMatrix image = ScreenImage(2048);
+    ThreadScope threads(state, 0);
+    for (auto _ : state) {
+        LwFloatMatrix turned = LwMatrixOperator::RotateImage(image, 0.3);
+        benchmark::DoNotOptimize(turned.Buffer());
+    }
+}
+
 } // namespace
 
 BENCHMARK(BM_AzimuthalAverage)->ArgsProduct({{0, 1}, {1, 0}})->ArgNames({"keep_map", "threads"})
     ->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_MedianFilter)->ArgsProduct({{3, 5}, {1, 0}})->ArgNames({"pix", "threads"})
     ->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_CorrelationAlongAzimuthal)->ArgsProduct({{256, 512}, {1, 0}})->ArgNames({"size", "threads"})
+    ->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_RotateImage)->ArgsProduct({{1, 0}})->ArgNames({"threads"})
+    ->Unit(benchmark::kMillisecond)->UseRealTime();
+
 BENCHMARK_MAIN();

@@ -26,6 +26,8 @@
 #include "core/LwMatrix.h"
 #include "core/LwTypes.h"
 
+#include <vector>
+
 class LwMatrixOperator
 {
 public:
@@ -183,4 +185,192 @@ public:
     // The conjugate transpose: sizes and begins swapped, T(r, c) = conj(m(c, r)).
     // Unflagged.
     static LwLComplexMatrix ConjugateTranspose(const LwLComplexMatrix& m);
+
+    // ---- Masks and weighted image lists ---------------------------------------
+    // A mask is 1 where an image is non-zero and 0 elsewhere; weights lie
+    // between 0 and 1. Every mask and weight has its image's sizes and begins.
+
+    // 0 for zero pixels, 1 for every other pixel (NaN included). The result is
+    // made by the family's copy rule: a flagged image gives up its buffer. An
+    // image without elements gives a 0 x 0 result with begins 0. Unflagged.
+    static LwFloatMatrix NonZeroMask(const LwFloatMatrix& image);
+
+    // The mask grown (MaskExpand) or shrunk (MaskShrink) by `passes` rounds of
+    // SmoothNeighbours (skipZero off): with t = 0.1 / passes (double, narrowed
+    // to float) a pixel becomes 1 when its smoothed value is above t
+    // (MaskExpand) or above 1 - t (MaskShrink), else 0. MaskExpand with passes
+    // 0 gives all 0 (t is infinite), with negative passes every pixel above
+    // the negative t becomes 1; MaskShrink with passes <= 0 returns a copy.
+    // Unflagged.
+    LwFloatMatrix MaskExpand(const LwFloatMatrix& mask, int passes);
+    LwFloatMatrix MaskShrink(const LwFloatMatrix& mask, int passes);
+
+    // A weight that is 1 in the inside of the image's non-zero area, 0 outside
+    // it and falls towards its edge over about `width` pixels:
+    // - method 0 (smooth): the non-zero mask shrunk by width / 3 passes, then
+    //   width / 4 rounds of 3 x 3 box averaging (coordinates clamped to the
+    //   image) of the pixels in the area but outside the area shrunk by width
+    //   passes;
+    // - method 1 (linear ramp): a non-zero pixel whose nearest zero pixel or
+    //   image border is d steps away (chessboard distance, 1 for a pixel that
+    //   touches one) ends at d / (width + 1), or 1 when d > width.
+    // Another method throws "LwMatrixOperator::MaskMatrixSmoothZeroEdge():
+    // Undefined method." before anything is computed. The image is never
+    // taken over, also when flagged. Unflagged.
+    LwFloatMatrix MaskMatrixSmoothZeroEdge(const LwFloatMatrix& image, int width, int method);
+
+    // sum_i images[i] x weights[i] / sum_i weights[i], element by element in
+    // float and storage order; where the weight sum is 0 the (zero) sum stays.
+    // The result has the first image's sizes and begins; only element counts
+    // are compared. Errors, tested before anything is summed, in this order:
+    // "ERROR: Size of ListImage and ListWeight is not same", "ERROR: Size of
+    // ListImage is Zero", "ERROR: NO DATA" (the first image holds no element),
+    // then image by image "ERROR:Image size is not same" and "ERROR:Weight
+    // image size is not same". Unflagged.
+    LwFloatMatrix ImageListWeightedAverage(const std::vector<LwFloatMatrix>& images,
+                                           const std::vector<LwFloatMatrix>& weights);
+
+    // ImageListWeightedAverage with the weights MaskMatrixSmoothZeroEdge(image,
+    // width, 0): merges partly overlapping images whose unmeasured area is 0,
+    // each weighted down towards its own edge. Unflagged.
+    LwFloatMatrix ImageListSmoothEdgeAverage(const std::vector<LwFloatMatrix>& images, int width);
+
+    // ---- Resampling, binning, rotation ----------------------------------------
+    // Source positions count from the source's first column and row (its begin
+    // indices shift nothing); new results have begins 0.
+
+    // Every row of `source` resampled to destination.ColSize columns into the
+    // caller-made destination, which must have source's RowSize (else "Error")
+    // and begins 0 (else "ResampleRows: destination must begin at (0, 0)"),
+    // both tested before anything is written.
+    // - Average: each destination pixel is the mean (LDouble) of samples at
+    //   half-source-pixel steps over its footprint (one nearest sample when
+    //   enlarging); with skipZero zero samples are left out; no sample: 0.
+    // - Linear: pixel centres aligned, u = (Ns / Nd)(k + 0.5) - 0.5 clamped to
+    //   the last pixel (and the first below 0), linear interpolation in
+    //   LDouble; with skipZero a zero neighbour gives the other's value.
+    // A source without columns fills the destination with 0. Parallel.
+    static void ResampleRowsAverage(LwFloatMatrix& destination, const LwFloatMatrix& source, bool skipZero);
+    static void ResampleRowsLinear(LwFloatMatrix& destination, const LwFloatMatrix& source, bool skipZero);
+
+    // newCols x newRows image. nearest: each pixel is the source pixel at
+    // floor(i Cols / newCols + 0.5), floor(j Rows / newRows + 0.5) (float,
+    // clamped to the last column and row); skipZero unused. Otherwise
+    // separable: rows resampled (average when shrinking, linear when
+    // enlarging, copied when unchanged), then columns the same way through
+    // the transpose. A source without columns or rows gives zeros; negative
+    // sizes throw "matrix creation Parameter Error". Unflagged.
+    static LwFloatMatrix ResizeImage(const LwFloatMatrix& source, int newCols, int newRows, bool skipZero,
+                                     bool nearest);
+
+    // (Cols / factor) x (Rows / factor) image (quotients toward zero; partial
+    // blocks at the right and bottom dropped), each pixel the mean (LDouble)
+    // of its factor x factor block, so the sum over whole blocks is kept up to
+    // the factor^2 scale. factor < 1: "Parameter Error". Flagged. Parallel.
+    static LwFloatMatrix BinImage(const LwFloatMatrix& source, int factor);
+    static LwLDoubleMatrix BinImage(const LwLDoubleMatrix& source, int factor);
+    static LwDoubleMatrix BinImage(const LwDoubleMatrix& source, int factor);
+
+    // (factor Cols) x (factor Rows) image by bilinear interpolation: result
+    // column I lies at fraction fx = (I mod factor) / factor - 1/2 from source
+    // column I / factor towards its right (fx >= 0) or left neighbour, the
+    // neighbour clamped to the source; rows alike. (So factor 1 averages each
+    // pixel with its left, upper and upper-left neighbours.) factor < 1:
+    // "Parameter Error"; a result of 2^31 elements or more: "matrix creation
+    // Parameter Error", both before allocation. Unflagged. Parallel.
+    static LwFloatMatrix EnlargeImage(const LwFloatMatrix& source, int factor);
+    static LwLDoubleMatrix EnlargeImage(const LwLDoubleMatrix& source, int factor);
+    static LwDoubleMatrix EnlargeImage(const LwDoubleMatrix& source, int factor);
+
+    // The image turned about its centre ((Cols - 1) / 2, (Rows - 1) / 2) by
+    // `angle` radians from the column axis towards the row axis, nearest
+    // source pixel; pixels that come from outside are 0. Same sizes, begins 0.
+    // On a square image of odd size a quarter turn moves whole pixels, so four
+    // quarter turns give the image back. Unflagged. Parallel.
+    static LwFloatMatrix RotateImage(const LwFloatMatrix& image, const LDouble& angle);
+
+    // ---- Rotation and reflection matrices -------------------------------------
+    // 3 x 3 (2 x 2) LwLDoubleMatrix with begins 0 acting on column vectors;
+    // rows with s = sin(angle), c = cos(angle):
+    //   RotationX: (1, 0, 0), (0, c, -s), (0, s, c)   y towards z
+    //   RotationY: (c, 0, -s), (0, 1, 0), (s, 0, c)   z towards -x
+    //   RotationZ: (c, -s, 0), (s, c, 0), (0, 0, 1)   x towards y
+    //   Rotation2D: (c, -s), (s, c)
+    // Unflagged.
+    static LwLDoubleMatrix RotationX(const LDouble& angle);
+    static LwLDoubleMatrix RotationY(const LDouble& angle);
+    static LwLDoubleMatrix RotationZ(const LDouble& angle);
+    static LwLDoubleMatrix Rotation2D(const LDouble& angle);
+
+    // I - 2 n n^T for the unit normal n = (nx, ny, nz) / |(nx, ny, nz)|: the
+    // reflection in the plane through the origin. A zero normal throws "normal
+    // vector length is zero". Unflagged.
+    LwLDoubleMatrix ReflectionMatrix(const LDouble& nx, const LDouble& ny, const LDouble& nz);
+
+    // Angles (a, b, c) with rotation = EulerRotationMatrix(a, b, c) =
+    // Rz(c) Ry(b) Rz(a): b in [0, pi] from the image of the z axis (its z
+    // component clamped to [-1, 1] against rounding), c its azimuth, a the
+    // remaining turn about z (so a pure z-turn lands in a). Errors of the
+    // matrix product pass through for a rotation that is not 3 x 3 from 0.
+    void EulerAnglesFromRotation(double& a, double& b, double& c, const LwLDoubleMatrix& rotation);
+
+    // (1, 1, 1) x v = (c - b, a - c, b - a) for v = (a, b, c) (a column vector
+    // from index 0), or (c, c, -b - a) when that is exactly 0; not normalised.
+    static LwLDoubleMatrix PerpendicularVector(const LwLDoubleMatrix& v);
+
+    // ---- Profiles, vectors and tabulated values -------------------------------
+
+    // Column `column` (absolute) from the first row to the last, or row `row`
+    // from the first column to the last; empty for a matrix without rows
+    // (columns).
+    std::vector<LDouble> ColumnToVector(const LwLDoubleMatrix& m, int column);
+    std::vector<float> ColumnToVector(const LwFloatMatrix& m, int column);
+    std::vector<LDouble> RowToVector(const LwLDoubleMatrix& m, int row);
+    std::vector<float> RowToVector(const LwFloatMatrix& m, int row);
+
+    // Column vector of the row means (LDouble), indexed by m's rows (begin
+    // RowBegin); zeros when m has no columns. Unflagged.
+    LwLDoubleMatrix RowMeans(const LwLDoubleMatrix& m);
+
+    // n pixels of `image` along the line from (x0, y0) to (x1, y1) (absolute
+    // indices), point i at (x0 + i (x1 - x0) / (n - 1), ...) in float rounded
+    // half up, into out[0 .. n - 1]. out must be a vector ("This is not
+    // vector"); one of another length becomes a column vector of n elements
+    // with begins 0 (n < 0: "matrix creation Parameter Error"); one of length
+    // n is used as it stands and must begin at 0 ("LineProfile: output vector
+    // must begin at 0"). n == 1 has no step: "LineProfile: a line profile
+    // needs at least 2 points". These tests come before anything is written;
+    // a point outside the image ends in the range error with the points before
+    // it written.
+    void LineProfile(LwLongMatrix& out, const LwLongMatrix& image, int x0, int y0, int x1, int y1, int n);
+    void LineProfile(LwFloatMatrix& out, const LwFloatMatrix& image, int x0, int y0, int x1, int y1, int n);
+
+    // The tabulated function (abscissae[i], values[i]) (vectors, i over the
+    // abscissae's index range; a repeated abscissa keeps its first value)
+    // evaluated at every element of newAbscissae by linear interpolation in
+    // float: at or beyond the largest abscissa the last value, below the first
+    // the line through the first two entries (a one-entry table: its value).
+    // The result has newAbscissae's sizes and begins. An empty table throws
+    // "InterpolateTable: the table is empty"; a NaN abscissa "InterpolateTable:
+    // abscissa is not a number". Unflagged.
+    LwFloatMatrix InterpolateTable(const LwFloatMatrix& newAbscissae, const LwFloatMatrix& abscissae,
+                                   const LwFloatMatrix& values);
+
+    // sum += addend element by element; sizes and begins must agree
+    // ("SizeDifferent", before anything is added).
+    static void AccumulateLongMatrix(LwLDoubleMatrix& sum, const LwLongMatrix& addend);
+
+    // ---- Correlation along the azimuth ----------------------------------------
+
+    // For a square image (else "Correlation along azimuthal: vertical and
+    // horizontal size is not same"): the rings around the image centre, at
+    // radius steps of half a pixel (nr = 2R of them, R = half the width less
+    // half a pixel) and nphi = 4 pi R angle steps, each correlated with itself
+    // turned by L steps (sum over the ring in float) and divided by its squared
+    // mean (zeros left out with skipZero). The pixel at radius r and azimuth
+    // phi shows the correlation of ring 2r at the turn phi; pixels beyond the
+    // last ring, and (with skipZero) where the ring's sample at that angle is
+    // 0, are 0. A ring of constant value gives nphi everywhere. The image's
+    // sizes and begins. Unflagged. Parallel.
+    LwFloatMatrix CorrelationAlongAzimuthal(const LwFloatMatrix& image, bool skipZero);
 };
