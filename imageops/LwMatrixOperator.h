@@ -148,8 +148,8 @@ public:
     // 5"), coordinates clamped to the image. Window samples equal to 0 are
     // replaced by the centre pixel's value; with skipZero a zero centre stays
     // 0. Samples are ordered totally: -0 before +0 and every NaN after +inf,
-    // so the median of a window with NaN is defined (NaN only when half or
-    // more of the window is NaN). Flagged. Parallel.
+    // so the median of a window with NaN is defined (NaN only when more
+    // than half of the window is NaN). Flagged. Parallel.
     LwFloatMatrix MedianFilter(const LwFloatMatrix& image, bool skipZero, int pix);
 
     // ---- Mirror, transpose, block sums (LwMatrixTemplates.h) ------------------
