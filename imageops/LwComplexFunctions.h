@@ -4,8 +4,8 @@
 // coordinates (theta polar angle from +z in [0, pi], phi azimuth from +x in
 // (-pi, pi], radians).
 //
-// The first stored element of a matrix is its Buffer() (null for a matrix
-// without elements).
+// The first stored element of a matrix is GetBuffer (LwMatrixTemplates.h),
+// null for a matrix without elements.
 
 #include "core/LwTypes.h"
 
