@@ -115,6 +115,7 @@ void LwFGraphImpl::ReleaseScene()
     Canvas.BandItem = nullptr;
     Canvas.BandShown = false;
     Canvas.Scene = nullptr;
+    if (scene_) FlushScenePolish(scene_);  // see ClearScene: a linear delete
     delete scene_;
     scene_ = nullptr;
 }

@@ -79,6 +79,11 @@ struct LwFGraphViewGeometry {
     static LwFGraphViewGeometry Of(int viewWidth, int viewHeight, double dotsPerInch);
 };
 
+// Runs the queued calls of `scene`, among them the polish of items added
+// since the event loop last ran. Deleting an item searches that queue, so
+// deleting many fresh items without this first takes quadratic time.
+void FlushScenePolish(QGraphicsScene* scene);
+
 class LwFGraphImpl
 {
 public:

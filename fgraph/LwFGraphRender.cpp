@@ -13,6 +13,7 @@
 #include "fgraph/LwFGraphTicks.h"
 #include "fgraph/QGraphicsSceneFG.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QFontMetricsF>
 #include <QGraphicsTextItem>
@@ -116,8 +117,16 @@ double LwFGraphImpl::PixelY(double y) const
     return Canvas.Height - 1 - up;
 }
 
+void FlushScenePolish(QGraphicsScene* scene)
+{
+    QCoreApplication::sendPostedEvents(scene, QEvent::MetaCall);
+}
+
 void LwFGraphImpl::ClearScene()
 {
+    // Clearing n items that are still queued for polish costs n^2 (seconds
+    // for a 100,000-point curve redrawn twice in a row, as a zoom does).
+    FlushScenePolish(scene_);
     scene_->clear();  // deletes every item, the band among them
     Canvas.BandItem = nullptr;
     Canvas.BandShown = false;

@@ -5,10 +5,13 @@
 //   grab <file.png>   a window with a curve graph and an image graph is shown
 //                     on the display and grabbed from the screen into a PNG.
 #include "fgraph/LwFGraph.h"
+#include "fgraph/QGraphicsSceneFG.h"
 
 #include <QApplication>
 #include <QGraphicsView>
+#include <QGraphicsScene>
 #include <QHBoxLayout>
+#include <QPointer>
 #include <QScreen>
 #include <QTest>
 #include <QWidget>
@@ -37,16 +40,24 @@ void SineCurve(FGraph& graph)
 
 int Teardown(int argc, char** argv)
 {
-    QApplication app(argc, argv);
-    QGraphicsView view;
-    view.resize(400, 300);
-    FGraph& graph = StaticGraph();
-    graph.SetView(&view);
-    SineCurve(graph);
-    graph.Redraw();
-    view.show();
-    if (!QTest::qWaitForWindowExposed(&view)) return 2;
-    return 0;  // the view, then the application, then (after main) the graph
+    QPointer<QGraphicsScene> scene;
+    {
+        QApplication app(argc, argv);
+        QGraphicsView view;
+        view.resize(400, 300);
+        FGraph& graph = StaticGraph();
+        graph.SetView(&view);
+        SineCurve(graph);
+        graph.Redraw();
+        view.show();
+        if (!QTest::qWaitForWindowExposed(&view)) return 2;
+        scene = graph.Impl().Scene();
+    }  // the view, then the application end here; the graph lives on
+    if (scene) {
+        std::fprintf(stderr, "the graph's scene outlived the application\n");
+        return 4;
+    }
+    return 0;  // the graph itself ends after main
 }
 
 int Grab(int argc, char** argv, const char* png)

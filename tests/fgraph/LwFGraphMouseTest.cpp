@@ -104,12 +104,14 @@ protected:
     {
         return {Impl().Layout.Ranges[axis].Min, Impl().Layout.Ranges[axis].Max};
     }
-    bool BandInScene()
+    int Bands()
     {
+        int n = 0;
         for (auto* r : ItemsOf<QGraphicsRectItem>())
-            if (r->pen().color() == QColor(0, 255, 255)) return true;
-        return false;
+            if (r->pen().color() == QColor(0, 255, 255)) ++n;
+        return n;
     }
+    bool BandInScene() { return Bands() > 0; }
     std::pair<double, double> autoX_;
 };
 
@@ -139,6 +141,25 @@ TEST_F(LwFGraphMouseTest, DragShowsTheBandAndZoomsDoubleClickRestores)
     EXPECT_TRUE(g.Axes[0].Automatic);
     EXPECT_DOUBLE_EQ(Range(0).first, -0.5);
     EXPECT_DOUBLE_EQ(Range(0).second, 10.5);
+}
+
+TEST_F(LwFGraphMouseTest, RedrawDuringADragKeepsOneBand)
+{
+    QTest::mousePress(Port(), Qt::LeftButton, {}, At(100, 50));
+    DragTo(At(150, 100));
+    // A redraw clears the scene (and the band item with it) and draws the
+    // band of the drag in progress again.
+    graph_.Redraw();
+    EXPECT_EQ(Bands(), 1);
+    DragTo(At(180, 120));
+    EXPECT_EQ(Bands(), 1);
+    const auto bands = ItemsOf<QGraphicsRectItem>();
+    QRectF band;
+    for (auto* r : bands)
+        if (r->pen().color() == QColor(0, 255, 255)) band = r->rect();
+    EXPECT_EQ(band, QRectF(100, 50, 80, 70));
+    QTest::mouseRelease(Port(), Qt::LeftButton, {}, At(180, 120));
+    EXPECT_EQ(Bands(), 0);
 }
 
 TEST_F(LwFGraphMouseTest, SecondReleaseOfADoubleClickDoesNotZoom)
