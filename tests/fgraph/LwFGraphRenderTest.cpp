@@ -176,6 +176,23 @@ TEST_F(LwFGraphRenderTest, DeepZoomDrawsBoundedTicks)
     EXPECT_LT(Scene()->items().size(), 4 * kMaxTicks + 50);
 }
 
+TEST_F(LwFGraphRenderTest, TinyViewsDrawWithoutAPlotRectangle)
+{
+    Attach(12, 8);  // smaller than the margins
+    graph_.SetWave(0, {0, 1, 2}, {1, 0, 1});
+    EXPECT_NO_THROW(graph_.Redraw());
+    Impl().MousePress(1, 1);
+    Impl().MouseRelease(5, 4);
+    EXPECT_TRUE(Impl().ItemSet.Gradation.Axes[0].Automatic);
+    LwFloatMatrix image(3, 3);
+    for (int i = 0; i < 9; ++i) image(i % 3, i / 3) = static_cast<float>(i);
+    graph_.SetImage(image);
+    EXPECT_NO_THROW(graph_.Redraw());
+    EXPECT_TRUE(ItemsOf<QGraphicsPixmapItem>().empty());
+    Impl().ItemSet.Gradation.ContourStep = 1;
+    EXPECT_NO_THROW(graph_.Redraw());
+}
+
 TEST_F(LwFGraphRenderTest, ImageModeFitsThePlotToTheImage)
 {
     Attach(602, 232);  // canvas 600 x 230: plot height 230 - 20 - 10 = 200
