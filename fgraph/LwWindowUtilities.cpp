@@ -1,11 +1,13 @@
 #include "fgraph/LwWindowUtilities.h"
 
+#include "core/LwError.h"
 #include "core/TextUtilities.h"
 
 #include <QCoreApplication>
 #include <QMessageBox>
 
 #include <cstring>
+#include <exception>
 #include <locale>
 
 const char* const kFileNameCtypeLocale = "C.UTF-8";
@@ -35,6 +37,21 @@ void ShowErrorBox(const std::string& message, QWidget* parent)
 void ShowUndefinedErrorBox(const QString& message, QWidget* parent, LwUndefinedErrorStyle style)
 {
     MakeErrorBox(UndefinedErrorText(message, style), parent)->exec();
+}
+
+bool RunShowingErrors(QWidget* parent, const std::function<void()>& action)
+{
+    try {
+        action();
+        return true;
+    } catch (const LwError& e) {
+        ShowErrorBox(e.Message(), parent);
+    } catch (const std::exception& e) {
+        ShowUndefinedErrorBox(QString::fromLocal8Bit(e.what()), parent);
+    } catch (...) {
+        ShowUndefinedErrorBox(QString(), parent);
+    }
+    return false;
 }
 
 namespace {

@@ -6,6 +6,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -27,6 +28,11 @@ void ShowErrorBox(const std::string& message, QWidget* parent);
 // The same box with "Undefined error:" before the message.
 void ShowUndefinedErrorBox(const QString& message, QWidget* parent,
                            LwUndefinedErrorStyle style = LwUndefinedErrorStyle::KeepEmpty);
+
+// Runs `action` for a window slot or event handler, so that no exception
+// reaches Qt's event loop: an LwError is shown with ShowErrorBox, any other
+// exception with ShowUndefinedErrorBox. Returns whether `action` finished.
+bool RunShowingErrors(QWidget* parent, const std::function<void()>& action);
 
 // Path rules on the text alone, either separator '/' or '\\'.
 // Cuts the last extension (a dot at index 1 or later after the last

@@ -1,0 +1,128 @@
+// The graph widget in programs of their own: the end of a program whose
+// graph outlives the application object, and a real X server (Xvfb).
+#include <QCoreApplication>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QStandardPaths>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <string>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+struct Outcome {
+    bool finished = false;
+    QProcess::ExitStatus status = QProcess::NormalExit;
+    int code = -1;
+    QString errors;
+};
+
+Outcome RunWindowProgram(const QStringList& args, const QProcessEnvironment& env)
+{
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.start(LW_FGRAPH_WINDOW_PROGRAM, args);
+    Outcome o;
+    o.finished = p.waitForFinished(60000);
+    if (!o.finished) p.kill(), p.waitForFinished();
+    o.status = p.exitStatus();
+    o.code = p.exitCode();
+    o.errors = QString::fromLocal8Bit(p.readAllStandardError());
+    return o;
+}
+
+TEST(LwFGraphProcessTest, GraphOutlivingTheApplicationEndsCleanly)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    const Outcome o = RunWindowProgram({"teardown"}, env);
+    ASSERT_TRUE(o.finished);
+    EXPECT_EQ(o.status, QProcess::NormalExit) << o.errors.toStdString();
+    EXPECT_EQ(o.code, 0) << o.errors.toStdString();
+    EXPECT_FALSE(o.errors.contains("QObject")) << o.errors.toStdString();
+}
+
+// An Xvfb server on a free display that it chooses itself (-displayfd).
+class Xvfb
+{
+public:
+    bool Start()
+    {
+        const QString exe = QStandardPaths::findExecutable("Xvfb");
+        if (exe.isEmpty()) return false;
+        int fds[2];
+        if (pipe(fds) != 0) return false;
+        pid_ = fork();
+        if (pid_ == 0) {
+            close(fds[0]);
+            const std::string fd = std::to_string(fds[1]);
+            const std::string path = exe.toStdString();
+            execl(path.c_str(), "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten",
+                  "tcp", static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(fds[1]);
+        std::string number;
+        char c;
+        while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+        close(fds[0]);
+        display_ = number.empty() ? QString() : ":" + QString::fromStdString(number);
+        return !display_.isEmpty();
+    }
+    ~Xvfb()
+    {
+        if (pid_ > 0) {
+            kill(pid_, SIGTERM);
+            int status = 0;
+            waitpid(pid_, &status, 0);
+        }
+    }
+    const QString& Display() const { return display_; }
+
+private:
+    pid_t pid_ = -1;
+    QString display_;
+};
+
+TEST(LwFGraphProcessTest, WindowWithCurveAndImageIsGrabbedFromAnXServer)
+{
+    if (QStandardPaths::findExecutable("Xvfb").isEmpty()) GTEST_SKIP() << "Xvfb is not installed";
+    Xvfb server;
+    ASSERT_TRUE(server.Start());
+
+    const QString png = QCoreApplication::applicationDirPath() + "/fgraph_xvfb_grab.png";
+    QFile::remove(png);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "xcb");
+    env.insert("DISPLAY", server.Display());
+    env.insert("QT_FONT_DPI", "96");
+    const Outcome o = RunWindowProgram({"grab", png}, env);
+    ASSERT_TRUE(o.finished);
+    EXPECT_EQ(o.status, QProcess::NormalExit) << o.errors.toStdString();
+    ASSERT_EQ(o.code, 0) << o.errors.toStdString();
+
+    // The grab shows both graphs: the red curve and the image's gradation
+    // (palette 3 runs through blue and cyan).
+    const QImage shot(png);
+    ASSERT_FALSE(shot.isNull());
+    EXPECT_GE(shot.width(), 840);
+    int red = 0, bluish = 0, white = 0;
+    for (int y = 0; y < shot.height(); ++y)
+        for (int x = 0; x < shot.width(); ++x) {
+            const QRgb c = shot.pixel(x, y);
+            if (qRed(c) > 200 && qGreen(c) < 60 && qBlue(c) < 60) ++red;
+            if (qRed(c) < 60 && qBlue(c) > 150) ++bluish;
+            if (c == qRgb(255, 255, 255)) ++white;
+        }
+    EXPECT_GT(red, 200);
+    EXPECT_GT(bluish, 5000);
+    EXPECT_GT(white, 20000);
+}
+
+} // namespace
