@@ -13,6 +13,8 @@
 
 #include "apps/velmora/engine/HologramCalculation.h"
 
+#include "apps/velmora/engine/HologramTerms.h"
+
 #include "core/LwConstants.h"
 #include "core/LwError.h"
 #include "core/LwParallelErrors.h"
@@ -28,42 +30,7 @@
 #include <cmath>
 #include <cstdint>
 
-// The prepared atoms of all checked structures in summation order (structure
-// by structure, each by increasing r), the emitter left out, one array per
-// quantity so that the pixel loop reads them contiguously.
-struct HologramTerms
-{
-    std::vector<double> ux, uy, uz; // unit position
-    std::vector<double> kr;         // k r
-    std::vector<double> g;          // 1 / r in 1/Angstrom
-    std::vector<double> a[4];       // Gaussian weights a_i
-    std::vector<double> q[4];       // b_i / (2 lambda^2): f0 = c + sum a_i exp(-q_i (1 - cos))
-    std::vector<double> c;          // constant of f0
-    std::vector<double> f1, f2;
-    std::vector<double> kkU;        // k^2 U, 0 without damping
-    std::vector<double> onlyD;      // 1 when the term is replaced by D, else 0
-
-    std::size_t size() const { return g.size(); }
-};
-
 namespace {
-
-// The term of one atom for the cosine between pixel direction and atom
-// direction. s^2 = max(0, 1 - cos) / (2 lambda^2) enters f0 through q_i.
-// Written without branches: with kkU = 0 the factor D is exactly 1, and
-// onlyD = 1 turns the result into D alone.
-inline double Term(double cosine, double kr, double g, double a0, double a1, double a2, double a3, double q0,
-                   double q1, double q2, double q3, double c, double f1, double f2, double kkU, double onlyD)
-{
-    const double m = 1.0 - cosine;
-    const double ms = m > 0 ? m : 0.0;
-    const double x = kr * m;
-    const double f0 = c + a0 * std::exp(-q0 * ms) + a1 * std::exp(-q1 * ms) + a2 * std::exp(-q2 * ms)
-                      + a3 * std::exp(-q3 * ms);
-    const double t = g * (f2 * std::sin(x) - (f0 + f1) * std::cos(x));
-    const double d = std::exp(-kkU * m);
-    return (t * (1.0 - onlyD) + onlyD) * d;
-}
 
 // 1 / (2 lambda^2) in 1/Angstrom^2.
 double HalfInverseSquareWavelength(double wavelength_A)
@@ -71,43 +38,38 @@ double HalfInverseSquareWavelength(double wavelength_A)
     return 0.5 / (wavelength_A * wavelength_A);
 }
 
+// Appends the scatterer, whose R is not 0, in the form of the pixel loop.
 void AppendTerm(HologramTerms& terms, const Scatterer& s, const AsfEntry& entry, double k, double halfInvLambda2,
                 bool drawDamping)
 {
     const LwLDoubleMatrix& u = s.UnitPosition;
     const int b = u.VectorBegin();
-    terms.ux.push_back(u[b]);
-    terms.uy.push_back(u[b + 1]);
-    terms.uz.push_back(u[b + 2]);
-    terms.kr.push_back(k * s.R);
-    terms.g.push_back(LwConst::Angstrom_m / s.R);
-    for (int i = 0; i < 4; ++i) {
-        terms.a[i].push_back(entry.A[i]);
-        terms.q[i].push_back(entry.B[i] * halfInvLambda2);
-    }
-    terms.c.push_back(entry.C);
-    terms.f1.push_back(s.F1);
-    terms.f2.push_back(s.F2);
+    double q[4];
+    for (int i = 0; i < 4; ++i)
+        q[i] = entry.B[i] * halfInvLambda2;
     const bool damped = s.U > 0;
-    terms.kkU.push_back(damped ? k * k * s.U : 0.0);
-    terms.onlyD.push_back(damped && drawDamping ? 1.0 : 0.0);
+    terms.Append(u[b], u[b + 1], u[b + 2], k * s.R, LwConst::Angstrom_m / s.R, entry.A.data(), q, entry.C, s.F1,
+                 s.F2, damped ? k * k * s.U : 0.0, damped && drawDamping ? 1.0 : 0.0);
 }
 
 } // namespace
 
 void HologramCalculation::LoadAtomicWeight(std::vector<double>& weights, const std::string& text)
 {
-    weights.assign(1, 0.0);
     LwDebye table;
+    // The weights read so far are kept also when a line fails.
+    auto copyWholeNumbers = [&] {
+        weights.assign(1, 0.0);
+        for (std::size_t z = 1; z < table.Table().size(); ++z)
+            weights.push_back(std::trunc(table.Table()[z]));
+    };
     try {
         table.LoadAtomicWeight(text);
     } catch (const LwError&) {
-        for (std::size_t z = 1; z < table.Table().size(); ++z)
-            weights.push_back(std::trunc(table.Table()[z]));
+        copyWholeNumbers();
         throw;
     }
-    for (std::size_t z = 1; z < table.Table().size(); ++z)
-        weights.push_back(std::trunc(table.Table()[z]));
+    copyWholeNumbers();
 }
 
 void HologramCalculation::SetPhotonEnergy_eV(double energy_eV)
@@ -214,17 +176,18 @@ double HologramCalculation::ScatteringTerm(const LwLDoubleMatrix& d, const LwLDo
     const AsfEntry& e = AsfTable[static_cast<std::size_t>(tableIndex)];
     const double k = WaveNumber_m;
     const double h = HalfInverseSquareWavelength(WaveLength_A);
+    double q[4];
+    for (int i = 0; i < 4; ++i)
+        q[i] = e.B[i] * h;
     const bool damped = u2 > 0;
-    return Term(InnerProduct(d, u), k * r, LwConst::Angstrom_m / r, e.A[0], e.A[1], e.A[2], e.A[3], e.B[0] * h,
-                e.B[1] * h, e.B[2] * h, e.B[3] * h, e.C, f1, f2, damped ? k * k * u2 : 0.0,
-                damped && drawDamping ? 1.0 : 0.0);
+    return HologramTerms::Term(InnerProduct(d, u), k * r, LwConst::Angstrom_m / r, e.A.data(), q, e.C, f1, f2,
+                               damped ? k * k * u2 : 0.0, damped && drawDamping ? 1.0 : 0.0);
 }
 
 void HologramCalculation::CalcColumn(int i, const HologramTerms& terms, int rows, const LwSphericalMapGrid& grid,
                                      std::vector<double>& column)
 {
     column.assign(static_cast<std::size_t>(rows), 0.0);
-    const std::size_t n = terms.size();
     const int threads = omp_get_max_threads();
     LwParallelErrors errors(threads);
     // Each thread writes only its own rows of `column`; the terms and the
@@ -236,14 +199,7 @@ void HologramCalculation::CalcColumn(int i, const HologramTerms& terms, int rows
             const double dx = grid.X(i, row), dy = grid.Y(i, row), dz = grid.Z(i, row);
             if (dx == 0 && dy == 0 && dz == 0)
                 return;
-            double sum = 0;
-            for (std::size_t a = 0; a < n; ++a) {
-                const double cosine = dx * terms.ux[a] + dy * terms.uy[a] + dz * terms.uz[a];
-                sum += Term(cosine, terms.kr[a], terms.g[a], terms.a[0][a], terms.a[1][a], terms.a[2][a],
-                            terms.a[3][a], terms.q[0][a], terms.q[1][a], terms.q[2][a], terms.q[3][a],
-                            terms.c[a], terms.f1[a], terms.f2[a], terms.kkU[a], terms.onlyD[a]);
-            }
-            column[static_cast<std::size_t>(j)] = sum;
+            column[static_cast<std::size_t>(j)] = terms.PixelSum(dx, dy, dz);
         });
     }
     errors.RethrowFirst();

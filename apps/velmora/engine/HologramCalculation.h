@@ -59,7 +59,7 @@ using ScattererMap = std::multimap<double, Scatterer>;
 // One map per checked structure, in the cluster's order.
 using ScattererList = std::vector<ScattererMap>;
 
-// The scatterers flattened for the pixel loop (HologramCalculation.cpp).
+// The scatterers flattened for the pixel loop (HologramTerms.h).
 struct HologramTerms;
 
 class HologramCalculation
