@@ -187,6 +187,42 @@ TEST_F(HologramCalculationTest, SingleScattererMatchesThePhysics)
     }
 }
 
+TEST_F(HologramCalculationTest, EveryProjectionShowsTheHologramOfItsPixelDirections)
+{
+    LwDocPattern_AzimuthalEquidistant azimuthal;
+    azimuthal.Resolution_deg_ = 6;
+    LwDocPattern_EquidistantCylindrical cylindrical;
+    cylindrical.Resolution_deg_ = 12;
+    LwDocPattern_Diana gnomonic;
+    gnomonic.ImageSize_ = 21;
+    LwDocPattern_StereoProjection stereographic;
+    stereographic.ImageSize_ = 21;
+    LwDocPattern_Orthographic orthographic;
+    orthographic.ImageSize_ = 21;
+    LwDocPattern* const documents[] = {&azimuthal, &cylindrical, &gnomonic, &stereographic, &orthographic};
+    calc.ElementMap["Fe"] = {"Fe", -3.1, 2.4, 470};
+    const double position[3] = {-0.9e-10, 1.6e-10, 1.9e-10};
+    const LwCluster cluster = {{Atom("Fe", 0, 0, 0), Atom("Fe", -0.9, 1.6, 1.9)}};
+    for (LwDocPattern* doc : documents) {
+        doc->SetRecordSelection(1, true);
+        doc->InitSphericalMap();
+        SCOPED_TRACE(doc->Grid.Name);
+        calc.Run(*doc, cluster);
+        const LwSphericalMapGrid& g = doc->Grid;
+        int inside = 0;
+        for (int j = 0; j < g.X.RowSize; ++j)
+            for (int i = 0; i < g.X.ColSize; ++i) {
+                const double d[3] = {g.X(i, j), g.Y(i, j), g.Z(i, j)};
+                const bool outside = d[0] == 0 && d[1] == 0 && d[2] == 0;
+                const double expected
+                    = outside ? 0.0 : ReferenceTerm(d, position, kFe, -3.1, 2.4, 2 * DebyeU(300, 55, 470), false);
+                ASSERT_NEAR(g.Planes[0](i, j), expected, 1e-11) << "pixel " << i << "," << j;
+                inside += !outside;
+            }
+        EXPECT_GT(inside, 100);
+    }
+}
+
 TEST_F(HologramCalculationTest, ScatteringTermOfOneAtom)
 {
     LwLDoubleMatrix d(3), u(3);
