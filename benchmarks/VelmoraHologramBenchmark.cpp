@@ -5,7 +5,7 @@
 // atom-pixel term.
 //
 // Arguments: number of atoms (the emitter included), threads (0 =
-// omp_get_num_procs()).
+// omp_get_num_procs()); 2 and 4 threads show the scaling in between.
 #include "apps/velmora/engine/HologramCalculation.h"
 #include "pattern/LwDocPattern.h"
 
@@ -84,6 +84,8 @@ BENCHMARK(Hologram)
     ->Args({1000, 1})
     ->Args({1000, 0})
     ->Args({5000, 1})
+    ->Args({5000, 2})
+    ->Args({5000, 4})
     ->Args({5000, 0})
     ->Iterations(1)
     ->UseRealTime()
