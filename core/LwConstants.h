@@ -24,6 +24,7 @@ constexpr double Planck_Js = 6.6260755e-34;
 constexpr double Hbar_Js = 1.054572669125102e-34;
 constexpr double AtomicMassUnit_kg = 1.66053873e-27;
 constexpr double Boltzmann_JperK = 1.380658e-23;
+constexpr double SpeedOfLight_mps = 299792458.0;
 
 constexpr double Angstrom_m = 1e-10;
 constexpr double SquareAngstrom_m2 = 1e-20;

@@ -46,6 +46,14 @@ void SplitLines(std::vector<std::string>& lines, const std::string& text);
 // Fields of a line: maximal runs of bytes other than tab, LF, CR, blank and
 // comma. Runs of separators count as one; no empty fields.
 void SplitFields(std::vector<std::string>& fields, const std::string& line);
+// Pieces of `text` between occurrences of `delimiter` (searched as a whole),
+// empty pieces kept; an empty text gives one empty piece. An empty delimiter
+// gives the whole text as one piece.
+void SplitByDelimiter(std::vector<std::string>& pieces, const std::string& text,
+                      const std::string& delimiter);
+// Lines ended by CR, LF or CR LF; text after the last break is dropped
+// (unlike SplitLines, which keeps it).
+void SplitTextLines(std::vector<std::string>& lines, const std::string& text);
 
 // Takes the first element <tag ...>content</tag> out of a text. Returns false
 // (before = text, the rest empty) when no opening tag is present. The end of

@@ -125,42 +125,6 @@ QString GetIniFileName(const QString& extension)
     return ReplaceExtensionQString(QCoreApplication::applicationFilePath(), extension);
 }
 
-void SplitByDelimiter(std::vector<std::string>& pieces, const std::string& text,
-                      const std::string& delimiter)
-{
-    pieces.clear();
-    if (delimiter.empty()) {
-        pieces.push_back(text);
-        return;
-    }
-    std::size_t pos = 0;
-    while (true) {
-        const std::size_t hit = text.find(delimiter, pos);
-        if (hit == std::string::npos) {
-            pieces.push_back(text.substr(pos));
-            return;
-        }
-        pieces.push_back(text.substr(pos, hit - pos));
-        pos = hit + delimiter.size();
-    }
-}
-
-void SplitTextLines(std::vector<std::string>& lines, const std::string& text)
-{
-    lines.clear();
-    std::string line;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c == '\r' || c == '\n') {
-            lines.push_back(line);
-            line.clear();
-            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-        } else {
-            line += c;
-        }
-    }
-}
-
 void SetGlobalLocaleJapanese()
 {
     std::locale::global(std::locale(std::locale(), kFileNameCtypeLocale, std::locale::ctype));

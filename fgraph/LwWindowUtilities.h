@@ -4,6 +4,8 @@
 // character-classification locale and the QString/std::string conversion.
 // Texts cross between QString and std::string as UTF-8. GUI thread only.
 
+#include "core/TextUtilities.h"
+
 #include <QString>
 
 #include <functional>
@@ -54,13 +56,8 @@ QString FileNameDirectoryQString(const QString& path);
 // The program file's path with its extension replaced by `extension`.
 QString GetIniFileName(const QString& extension);
 
-// Pieces of `text` between occurrences of `delimiter` (searched as a whole);
-// an empty text gives one empty piece. An empty delimiter gives the whole
-// text as one piece.
-void SplitByDelimiter(std::vector<std::string>& pieces, const std::string& text,
-                      const std::string& delimiter);
-// Lines ended by CR, LF or CR LF; text after the last break is dropped.
-void SplitTextLines(std::vector<std::string>& lines, const std::string& text);
+// The two text splitters (SplitByDelimiter, SplitTextLines) live in
+// core/TextUtilities.h, so that the table readers without windows share them.
 
 // The locale whose character classification the file-name work uses: the
 // UTF-8 classification, since Linux file names are UTF-8 bytes.

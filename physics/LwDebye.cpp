@@ -55,9 +55,15 @@ double LwDebye::GetMSD(double temperatureK, int atomicNumber, double debyeTemper
         throw LwError("Atomic weight parameter is not loaded");
     if (debyeTemperatureK <= 0)
         return 0.0;
-    const double mass = GetAtoicWeight(atomicNumber);
+    return DebyeMeanSquareDisplacement_m2(temperatureK, GetAtoicWeight(atomicNumber), debyeTemperatureK);
+}
+
+double DebyeMeanSquareDisplacement_m2(double temperatureK, double weightAmu, double debyeTemperatureK)
+{
+    if (debyeTemperatureK <= 0)
+        return 0.0;
     return (temperatureK * kThreeHbarSquared)
-           / (mass * kAtomicMassUnit_kg * kBoltzmann_JperK * debyeTemperatureK * debyeTemperatureK);
+           / (weightAmu * kAtomicMassUnit_kg * kBoltzmann_JperK * debyeTemperatureK * debyeTemperatureK);
 }
 
 void SetDebyeModel(const LwDocFluctuation& fluctuation, LwVectorFreeElectron& wave, const LwDebye& debye)

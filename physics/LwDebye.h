@@ -47,6 +47,12 @@ private:
     std::vector<double> weights_;
 };
 
+// The high-temperature Debye-model U (m^2, one Cartesian component) of an atom
+// of weight `weightAmu` (atomic mass units) at temperature T (K) with Debye
+// temperature ThetaD (K): 3 hbar^2 T / (M u kB ThetaD^2); 0.0 when
+// ThetaD <= 0. The weight is not checked: callers pass a positive one.
+double DebyeMeanSquareDisplacement_m2(double temperatureK, double weightAmu, double debyeTemperatureK);
+
 // The two models applied to a wave: U of every partial-wave source, the
 // emitter included, from the fluctuation settings.
 //

@@ -1,0 +1,252 @@
+// Set-up of the scatterers, for each checked structure j and each atom:
+//   r = |position|; atoms beyond a non-zero cluster-size limit are skipped;
+//   Z from the element symbol, valence = the valency truncated toward zero;
+//   the table entry of (Z, valence), else of (Z, 0);
+//   for an element of ElementMap: f1, f2 and the Debye-model U at
+//   Temperature_K with the element's Debye temperature and the atomic weight
+//   AtomicWeights[Z] (U = 0 for a Debye temperature of 0); with IsUseUiso an
+//   isotropic (1 x 1) U of the cluster replaces it.
+// Unless IsNotUseEmitterVibration is set, the nearest atom must lie exactly at
+// the origin (the emitter); its U is added to every atom's U and its own set
+// to 0, so that each term is damped by the relative displacement of emitter
+// and scatterer. The emitter (r = 0) contributes no term.
+
+#include "apps/velmora/engine/HologramCalculation.h"
+
+#include "apps/velmora/engine/HologramTerms.h"
+
+#include "core/LwConstants.h"
+#include "core/LwError.h"
+#include "core/LwParallelErrors.h"
+#include "core/TextUtilities.h"
+#include "pattern/LwDocPattern.h"
+#include "physics/LwAtomName.h"
+#include "physics/LwDebye.h"
+
+#include <QDebug>
+
+#include <omp.h>
+
+#include <cmath>
+#include <cstdint>
+
+namespace {
+
+// 1 / (2 lambda^2) in 1/Angstrom^2.
+double HalfInverseSquareWavelength(double wavelength_A)
+{
+    return 0.5 / (wavelength_A * wavelength_A);
+}
+
+// Appends the scatterer, whose R is not 0, in the form of the pixel loop.
+void AppendTerm(HologramTerms& terms, const Scatterer& s, const AsfEntry& entry, double k, double halfInvLambda2,
+                bool drawDamping)
+{
+    const LwLDoubleMatrix& u = s.UnitPosition;
+    const int b = u.VectorBegin();
+    double q[4];
+    for (int i = 0; i < 4; ++i)
+        q[i] = entry.B[i] * halfInvLambda2;
+    const bool damped = s.U > 0;
+    terms.Append(u[b], u[b + 1], u[b + 2], k * s.R, LwConst::Angstrom_m / s.R, entry.A.data(), q, entry.C, s.F1,
+                 s.F2, damped ? k * k * s.U : 0.0, damped && drawDamping ? 1.0 : 0.0);
+}
+
+} // namespace
+
+void HologramCalculation::LoadAtomicWeight(std::vector<double>& weights, const std::string& text)
+{
+    LwDebye table;
+    // The weights read so far are kept also when a line fails.
+    auto copyWholeNumbers = [&] {
+        weights.assign(1, 0.0);
+        for (std::size_t z = 1; z < table.Table().size(); ++z)
+            weights.push_back(std::trunc(table.Table()[z]));
+    };
+    try {
+        table.LoadAtomicWeight(text);
+    } catch (const LwError&) {
+        copyWholeNumbers();
+        throw;
+    }
+    copyWholeNumbers();
+}
+
+void HologramCalculation::SetPhotonEnergy_eV(double energy_eV)
+{
+    const double lambda_m
+        = LwConst::Planck_Js * LwConst::SpeedOfLight_mps / (energy_eV * LwConst::ElementaryCharge_C);
+    PhotonEnergy_eV = energy_eV;
+    WaveLength_A = lambda_m / LwConst::Angstrom_m;
+    WaveNumber_m = LwConst::TwoPi / lambda_m;
+}
+
+bool IsStructureChecked(const LwDocPattern& document, int j)
+{
+    if (j < 0 || j >= document.RecordSelectionLength())
+        throw LwError("Over range:: List_checked");
+    return document.IsRecordSelected(j);
+}
+
+double InnerProduct(const LwLDoubleMatrix& a, const LwLDoubleMatrix& b)
+{
+    auto isVector = [](const LwLDoubleMatrix& m) { return m.IsEmpty() || m.ColSize == 1 || m.RowSize == 1; };
+    if (!isVector(a) || !isVector(b))
+        throw LwError("This is not vector");
+    if (a.ElementCount() != b.ElementCount())
+        throw LwError("Vector size is not same");
+    double sum = 0;
+    for (int i = 0; i < a.ElementCount(); ++i)
+        sum += static_cast<double>(a.Buffer()[i]) * static_cast<double>(b.Buffer()[i]);
+    return sum;
+}
+
+void HologramCalculation::PrepareScatterers(ScattererList& list, const LwDocPattern& document,
+                                            const LwCluster& cluster) const
+{
+    const double limit = document.ClusterSizeLimit_m_;
+    for (std::size_t j = 0; j < cluster.size(); ++j) {
+        if (!IsStructureChecked(document, static_cast<int>(j)))
+            continue;
+        ScattererMap atoms;
+        for (const LwClusterAtom& atom : cluster[j]) {
+            const LwLDoubleMatrix& p = atom.Position_;
+            const int b = p.VectorBegin();
+            const double x = p[b], y = p[b + 1], z = p[b + 2];
+            Scatterer s;
+            s.R = std::sqrt(x * x + y * y + z * z);
+            if (limit != 0 && s.R > limit)
+                continue;
+            s.Symbol = atom.Atom_;
+            LwAtomName element;
+            element.SetAtomName(s.Symbol);
+            s.Z = element.GetAtomicNumber();
+            if (!(std::fabs(atom.Valency_) < 1e6))
+                throw LwError("Illegal valency of " + s.Symbol + ": " + DoubleToString(atom.Valency_));
+            s.Valence = static_cast<int>(std::trunc(atom.Valency_));
+            s.TableIndex = FindAsfEntry(AsfTable, s.Z, s.Valence);
+            if (s.TableIndex < 0)
+                s.TableIndex = FindAsfEntry(AsfTable, s.Z, 0);
+            if (s.TableIndex < 0)
+                throw LwError("Not found:" + s.Symbol + " " + IntToString(s.Z) + " " + IntToString(s.Valence));
+            if (s.R > 0) {
+                s.UnitPosition.Create(3);
+                s.UnitPosition[0] = x / s.R;
+                s.UnitPosition[1] = y / s.R;
+                s.UnitPosition[2] = z / s.R;
+            }
+            const auto listed = ElementMap.find(s.Symbol);
+            if (listed != ElementMap.end()) {
+                const ElementRow& row = listed->second;
+                s.F1 = row.F1;
+                s.F2 = row.F2;
+                const double thetaD = row.Debye_K_;
+                if (thetaD > 0) {
+                    if (s.Z < 0 || static_cast<std::size_t>(s.Z) >= AtomicWeights.size())
+                        throw LwError("Atomic weight is not listed: Z=" + IntToString(s.Z));
+                    const double weight = AtomicWeights[static_cast<std::size_t>(s.Z)];
+                    if (!(weight > 0))
+                        throw LwError("Atomic weight is 0: Z=" + IntToString(s.Z));
+                    s.U = DebyeMeanSquareDisplacement_m2(Temperature_K, weight, thetaD);
+                }
+                qDebug() << "U=" << s.U << "T=" << Temperature_K << "Z=" << s.Z << "ThetaD=" << thetaD;
+            }
+            if (IsUseUiso && atom.U_.ColSize == 1 && atom.U_.RowSize == 1)
+                s.U = atom.U_.Buffer()[0];
+            atoms.emplace(s.R, std::move(s));
+        }
+        if (!IsNotUseEmitterVibration) {
+            if (atoms.empty() || atoms.begin()->first != 0)
+                throw LwError("Center atom (0,0,0) is not exist. Please check cluster file.");
+            const double u0 = atoms.begin()->second.U;
+            for (auto& entry : atoms)
+                entry.second.U += u0;
+            atoms.begin()->second.U = 0;
+        }
+        list.push_back(std::move(atoms));
+    }
+}
+
+double HologramCalculation::ScatteringTerm(const LwLDoubleMatrix& d, const LwLDoubleMatrix& u, double r,
+                                           int tableIndex, double f1, double f2, double u2,
+                                           bool drawDamping) const
+{
+    if (tableIndex < 0 || static_cast<std::size_t>(tableIndex) >= AsfTable.size())
+        throw LwError("AsfTable index is out of range");
+    const AsfEntry& e = AsfTable[static_cast<std::size_t>(tableIndex)];
+    const double k = WaveNumber_m;
+    const double h = HalfInverseSquareWavelength(WaveLength_A);
+    double q[4];
+    for (int i = 0; i < 4; ++i)
+        q[i] = e.B[i] * h;
+    const bool damped = u2 > 0;
+    return HologramTerms::Term(InnerProduct(d, u), k * r, LwConst::Angstrom_m / r, e.A.data(), q, e.C, f1, f2,
+                               damped ? k * k * u2 : 0.0, damped && drawDamping ? 1.0 : 0.0);
+}
+
+void HologramCalculation::CalcColumn(int i, const HologramTerms& terms, int rows, const LwSphericalMapGrid& grid,
+                                     std::vector<double>& column)
+{
+    column.assign(static_cast<std::size_t>(rows), 0.0);
+    const int threads = omp_get_max_threads();
+    LwParallelErrors errors(threads);
+    // Each thread writes only its own rows of `column`; the terms and the
+    // grid are read only.
+#pragma omp parallel for num_threads(threads) schedule(static)
+    for (int j = 0; j < rows; ++j) {
+        errors.Run([&] {
+            const int row = j + grid.X.RowBegin;
+            const double dx = grid.X(i, row), dy = grid.Y(i, row), dz = grid.Z(i, row);
+            if (dx == 0 && dy == 0 && dz == 0)
+                return;
+            column[static_cast<std::size_t>(j)] = terms.PixelSum(dx, dy, dz);
+        });
+    }
+    errors.RethrowFirst();
+}
+
+void HologramCalculation::Run(LwDocPattern& document, const LwCluster& cluster)
+{
+    IsTerminate.store(false);
+    ScattererList list;
+    PrepareScatterers(list, document, cluster);
+
+    LwSphericalMapGrid& grid = document.Grid;
+    if (grid.Planes.empty() || !IsSameSize(grid.Planes[0], grid.X) || !IsSameSize(grid.X, grid.Y)
+        || !IsSameSize(grid.X, grid.Z))
+        throw LwError("Pattern grid is not built");
+
+    HologramTerms terms;
+    const double k = WaveNumber_m;
+    const double h = HalfInverseSquareWavelength(WaveLength_A);
+    for (const ScattererMap& atoms : list)
+        for (const auto& entry : atoms)
+            if (entry.first != 0)
+                AppendTerm(terms, entry.second, AsfTable[static_cast<std::size_t>(entry.second.TableIndex)], k, h,
+                           IsDrawDampingFunction);
+
+    LwLDoubleMatrix& plane = grid.Planes[0];
+    const int columns = plane.ColSize;
+    const int rows = plane.RowSize;
+    {
+        std::lock_guard<std::mutex> lock(imageMutex_);
+        plane.SetZero();
+    }
+    std::vector<double> column;
+    for (int i = 0; i < columns; ++i) {
+        if (IsTerminate.load())
+            break;
+        CalcColumn(i + plane.ColBegin, terms, rows, grid, column);
+        std::lock_guard<std::mutex> lock(imageMutex_);
+        for (int j = 0; j < rows; ++j)
+            plane(i + plane.ColBegin, j + plane.RowBegin) = column[static_cast<std::size_t>(j)];
+    }
+}
+
+void HologramCalculation::CopyImage(const LwDocPattern& document, LwLDoubleMatrix& image) const
+{
+    std::lock_guard<std::mutex> lock(imageMutex_);
+    if (document.Grid.Planes.empty())
+        throw LwError("Pattern grid is not built");
+    image = document.Grid.Planes[0];
+}
