@@ -1,6 +1,7 @@
 #include "pattern/LwCalcMemCorrection.h"
 
 #include "core/LwError.h"
+#include "core/LwMatrixArithmetic.h"
 #include "core/TextUtilities.h"
 #include "pattern/LwDocCalcMem.h"
 #include "pattern/LwLinearEquation.h"
@@ -32,15 +33,6 @@ struct GridShape
         return (static_cast<std::int64_t>(iz) * ny + iy) * nx + ix;
     }
 };
-
-// A vector of m's shape and begins set to 0.
-LwFloatMatrix ZeroLike(const LwFloatMatrix& m)
-{
-    LwFloatMatrix t;
-    t.CreateLike(m);
-    t.SetZero();
-    return t.Release(true);
-}
 
 }  // namespace
 
@@ -278,7 +270,7 @@ void AverageOnGrid(LwFloatMatrix& m, const LwRealSpaceGrid& grid)
 {
     const GridShape g(grid);
     g.Check(m);
-    LwFloatMatrix t = ZeroLike(m);
+    LwFloatMatrix t = MatrixZeroLike(m);
     const float* mv = m.Buffer();
     float* tv = t.Buffer();
     const std::int64_t sx = 1, sy = g.nx, sz = static_cast<std::int64_t>(g.nx) * g.ny;
@@ -289,7 +281,7 @@ void AverageOnGrid(LwFloatMatrix& m, const LwRealSpaceGrid& grid)
                 const float s = mv[p + sx] + mv[p - sx] + mv[p + sy] + mv[p - sy] + mv[p + sz] + mv[p - sz];
                 tv[p] = static_cast<float>((s + mv[p]) / 7.0);
             }
-    m = t;
+    m = t.Release(true);
 }
 
 void FilterGradientOnGrid(LwVectorList& list, const LwRealSpaceGrid& grid)
@@ -298,7 +290,7 @@ void FilterGradientOnGrid(LwVectorList& list, const LwRealSpaceGrid& grid)
     const std::int64_t sx = 1, sy = g.nx, sz = static_cast<std::int64_t>(g.nx) * g.ny;
     for (LwFloatMatrix& m : list) {
         g.Check(m);
-        LwFloatMatrix t = ZeroLike(m);
+        LwFloatMatrix t = MatrixZeroLike(m);
         const float* mv = m.Buffer();
         float* tv = t.Buffer();
         for (int iz = 1; iz < g.nz - 1; ++iz)
@@ -314,7 +306,7 @@ void FilterGradientOnGrid(LwVectorList& list, const LwRealSpaceGrid& grid)
                     }
                     if (!zero) tv[p] = mv[p] - s * 0.16666667f;
                 }
-        m = t;
+        m = t.Release(true);
         AverageOnGrid(m, grid);
         AverageOnGrid(m, grid);
     }

@@ -58,6 +58,23 @@ void BlockOf(std::int64_t n, int t, int threads, std::int64_t& begin, std::int64
     end = n * (t + 1) / threads;
 }
 
+// body(t, begin, end) on thread t for its block of [0, n), in one parallel
+// region of `threads` threads; an exception is carried out and rethrown.
+template <class Body>
+void ForEachThreadBlock(std::int64_t n, int threads, const Body& body)
+{
+    LwParallelErrors errors(threads);
+#pragma omp parallel for num_threads(threads) schedule(static)
+    for (int t = 0; t < threads; ++t) {
+        errors.Run([&] {
+            std::int64_t begin, end;
+            BlockOf(n, t, threads, begin, end);
+            body(t, begin, end);
+        });
+    }
+    errors.RethrowFirst();
+}
+
 }  // namespace
 
 void LwCalcMemWork::CheckTransformLimits() const
@@ -149,24 +166,17 @@ void LwCalcMemWork::ConvertRToK(Source source)
             // in ascending order: no two threads write one output, and the
             // order of the sum is that of a serial run.
             const int threads = std::max(1, std::min(omp_get_max_threads(), nq));
-            LwParallelErrors errors(threads);
-#pragma omp parallel for num_threads(threads) schedule(static)
-            for (int t = 0; t < threads; ++t) {
-                errors.Run([&] {
-                    std::int64_t q0, q1;
-                    BlockOf(nq, t, threads, q0, q1);
-                    for (std::int64_t a = 0; a < active; ++a) {
-                        const float ux = pux[a], uy = puy[a], uz = puz[a], sp = ps[a];
-                        const float* row = prow[a];
-                        for (std::int64_t q = q0; q < q1; ++q) {
-                            const float c = (kux[q] * ux + kuy[q] * uy) + kuz[q] * uz;
-                            const int idx = ti.Column(static_cast<double>((c + 1.0f) * zh) + 0.5);
-                            o[q] = row[idx] * sp + o[q];
-                        }
+            ForEachThreadBlock(nq, threads, [&](int, std::int64_t q0, std::int64_t q1) {
+                for (std::int64_t a = 0; a < active; ++a) {
+                    const float ux = pux[a], uy = puy[a], uz = puz[a], sp = ps[a];
+                    const float* row = prow[a];
+                    for (std::int64_t q = q0; q < q1; ++q) {
+                        const float c = (kux[q] * ux + kuy[q] * uy) + kuz[q] * uz;
+                        const int idx = ti.Column(static_cast<double>((c + 1.0f) * zh) + 0.5);
+                        o[q] = row[idx] * sp + o[q];
                     }
-                });
-            }
-            errors.RethrowFirst();
+                }
+            });
         }
     }
 }
@@ -195,10 +205,13 @@ void LwCalcMemWork::ConvertKToR()
             float* g = r.Gradient_[e].Buffer();
             const LwFloatMatrix& table = s.Back_[i][e];
             const float zh = ti.zh;
-            // Each thread writes only the gradients of its own points.
+            // Each thread writes only the gradients of its own points. The
+            // points are dealt out in small interleaved chunks: whole z slabs
+            // would give the threads at the poles of the cut-off sphere far
+            // fewer non-zero densities than those at its equator.
             const int threads = omp_get_max_threads();
             LwParallelErrors errors(threads);
-#pragma omp parallel for num_threads(threads) schedule(static)
+#pragma omp parallel for num_threads(threads) schedule(static, 256)
             for (int p = 0; p < np; ++p) {
                 errors.Run([&] {
                     if (v[p] == 0.0f) return;
@@ -305,21 +318,14 @@ void LwCalcMemWork::CalcMaxDensity()
         const float* v = r.Density_[e].Buffer();
         const int threads = omp_get_max_threads();
         std::vector<float> partial(static_cast<std::size_t>(threads), 0.0f);
-        LwParallelErrors errors(threads);
-#pragma omp parallel for num_threads(threads) schedule(static)
-        for (int t = 0; t < threads; ++t) {
-            errors.Run([&] {
-                std::int64_t p0, p1;
-                BlockOf(np, t, threads, p0, p1);
-                float best = 0.0f;
-                for (std::int64_t p = p0; p < p1; ++p) {
-                    const float x = v[p] * rr[p];
-                    if (x > best) best = x;
-                }
-                partial[t] = best;
-            });
-        }
-        errors.RethrowFirst();
+        ForEachThreadBlock(np, threads, [&](int t, std::int64_t p0, std::int64_t p1) {
+            float best = 0.0f;
+            for (std::int64_t p = p0; p < p1; ++p) {
+                const float x = v[p] * rr[p];
+                if (x > best) best = x;
+            }
+            partial[t] = best;
+        });
         // The maximum does not depend on the order; taken in thread order.
         for (float x : partial)
             if (x > m) m = x;

@@ -2,19 +2,8 @@
 
 #include "core/LwBarnXml.h"
 #include "core/LwError.h"
+#include "core/LwMatrixArithmetic.h"
 #include "core/LwMatrixBarn.h"
-
-namespace {
-
-LwFloatMatrix ZeroLike(const LwFloatMatrix& m)
-{
-    LwFloatMatrix z;
-    z.CreateLike(m);
-    z.SetZero();
-    return z.Release(true);
-}
-
-}  // namespace
 
 bool LwKSpaceData::LoadSave(LwBarnXml& doc)
 {
@@ -55,8 +44,8 @@ bool LwKSpaceData::LoadSave(LwBarnXml& doc)
                     cal.Create(exp.ColSize, exp.RowSize);
                     cal.SetZero();
                 }
-                if (!SerializeMatrix(doc, "Err", err, "b")) err = ZeroLike(exp);
-                LwFloatMatrix forward = ZeroLike(exp);
+                if (!SerializeMatrix(doc, "Err", err, "b")) err = MatrixZeroLike(exp);
+                LwFloatMatrix forward = MatrixZeroLike(exp);
                 doc.CloseRack("i");
                 // Flagged hand-over: each buffer moves into its list.
                 E_.push_back(e);
