@@ -25,6 +25,15 @@ M MatrixNewLike(const M& a)
     return r.Release(false);
 }
 
+// MatrixNewLike with every element 0; not flagged.
+template <class M>
+M MatrixZeroLike(const M& a)
+{
+    M r = MatrixNewLike(a);
+    r.SetZero();
+    return r.Release(false);
+}
+
 // r(i) = op(a(i), b(i)) for every element of a result with a's shape and
 // begins; not flagged. Unequal sizes or begins throw `sizeError`.
 template <class M, class Op>

@@ -13,6 +13,9 @@
 #include "pattern/LwDocPatternNano.h"
 #include "physics/LwDocScattering.h"
 #include "pattern/LwDocScatteringPatternMatrix.h"
+#include "pattern/LwCalcMemWork.h"
+#include "pattern/LwDocCalcMem.h"
+#include "pattern/LwMulCalcMain.h"
 #include "physics/LwDocScatteringPhaseShift.h"
 
 #include <memory>
@@ -41,6 +44,9 @@ public:
     LwDebye Debye;                                          // atomic weights, thermal vibration
     LwDocFluctuation Fluctuation;                           // temperature and Debye temperatures
     LwDocScatteringPatternMatrix ScatteringPatternMatrix;   // emitter and one scatterer, its own defaults
+    LwDocCalcMem DocCalcMem;                                // reconstruction data
+    LwCalcMemWork CalcMemWork{DocCalcMem};                  // reconstruction engine data, bound to DocCalcMem
+    LwMulCalcMain MulCalcMain{DocCalcMem, CalcMemWork};     // reconstruction job on the two above
 
 private:
     LwSimulationDocument();

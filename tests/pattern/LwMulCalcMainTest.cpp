@@ -1,0 +1,199 @@
+#include "pattern/LwMulCalcMain.h"
+
+#include "ReconstructionJobSupport.h"
+#include "pattern/LwCalcMemWork.h"
+#include "pattern/LwDocCalcMem.h"
+
+#include <gtest/gtest.h>
+
+#include <QFileInfo>
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <thread>
+
+using recon_test::SmallProblem;
+
+namespace {
+
+// A single atom at grid point (5, 3, 4) of a 7^3 grid (offset (2, 0, 1)),
+// projected into the measured holograms with the random (asymmetric) pattern
+// tables; the holograms are computed here from the geometry in double.
+struct SingleAtom
+{
+    LwDocCalcMem doc;
+    LwCalcMemWork work{doc};
+    LwMulCalcMain job{doc, work};
+    QTemporaryDir dir;
+    int atom = (4 * 7 + 3) * 7 + 5;
+
+    explicit SingleAtom(LwLong correctionType, int directions = 200)
+    {
+        SmallProblem pr;
+        pr.directions = directions;
+        recon_test::BuildProblem(doc, pr);
+        doc.CorrectionType_ = correctionType;
+        for (int q = 0; q < pr.directions; ++q) {
+            int ir, idx;
+            bool edge;
+            recon_test::TableCell(doc, atom, q, ir, idx, edge);
+            doc.KSpace_.Exp_[0][q] = doc.ScatteringPattern_.Pattern_[0][0](ir, idx);
+        }
+        work.BaseName_ = dir.filePath("run");
+    }
+
+    // Runs the job on a thread of its own and stops it through its flag once
+    // `loops` iterations are done.
+    void RunFor(LwLong loops)
+    {
+        std::atomic<bool> done{false};
+        std::thread t([&] {
+            job.Run();
+            done = true;
+        });
+        while (job.GetProgress() < loops && !done) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        job.RequestStop();
+        t.join();
+    }
+
+    int ArgMax() const
+    {
+        const LwFloatMatrix& v = doc.RealSpace_.Density_[0];
+        int best = 0;
+        for (int p = 1; p < v.ElementCount(); ++p)
+            if (v[p] > v[best]) best = p;
+        return best;
+    }
+};
+
+// MEM end to end: the density peaks at the atom, the RMS error falls, lp
+// files appear exactly on the auto-save schedule, and every iteration that
+// brought no improvement shortened the step to 0.9 of the last one.
+TEST(LwMulCalcMain, MemFindsASingleAtom)
+{
+    SingleAtom s(0);
+    s.doc.AutoSave_ = 5;
+    s.RunFor(30);
+    LwDocCalcMem& d = s.doc;
+    EXPECT_EQ(s.job.Status(), "Calc Terminated");
+    const LwLong loops = d.LoopCount_;
+    ASSERT_GE(loops, 30);
+    EXPECT_EQ(s.ArgMax(), s.atom);
+    for (const LwFloatMatrix& v : d.RealSpace_.Density_)
+        for (int p = 0; p < v.ElementCount(); ++p) ASSERT_TRUE(std::isfinite(v[p])) << p;
+    ASSERT_EQ(d.RmsHistory_.size(), static_cast<std::size_t>(loops));
+    ASSERT_EQ(d.MaxHistory_.size(), static_cast<std::size_t>(loops));
+    EXPECT_LT(d.RmsHistory_.back(), 0.5f * d.RmsHistory_.front());
+
+    // The schedule from the history: n >= 2 entries, then loop 1, multiples
+    // of 5 and new minima. Lambda as saved: 0.9 ^ (iterations without
+    // improvement before it).
+    float minimum = 1e10f;
+    double best = 1e100;
+    int retries = 0;
+    for (LwLong loop = 0; loop < loops; ++loop) {
+        const float rms = d.RmsHistory_[loop];
+        if (minimum > rms) minimum = rms;
+        const bool due = loop >= 1 && (loop == 1 || loop % 5 == 0 || minimum >= rms);
+        const QString name = CalcMemLoopFileName(s.work.BaseName_, loop);
+        ASSERT_EQ(QFileInfo::exists(name), due) << "loop " << loop;
+        if (due) {
+            LwQBarnFile in(name, "r");
+            LwDocCalcMem saved;
+            ASSERT_TRUE(saved.LoadSave(in));
+            EXPECT_EQ(saved.LoopCount_, loop);
+            EXPECT_EQ(saved.RmsHistory_.size(), static_cast<std::size_t>(loop + 1));
+            float lambda = 1.0f;
+            for (int k = 0; k < retries; ++k) lambda = static_cast<float>(static_cast<double>(lambda) * 0.9);
+            EXPECT_NEAR(saved.Lambda_, lambda, 1e-5) << "loop " << loop;
+        }
+        if (!(best > rms)) ++retries;
+        else best = rms;
+    }
+    EXPECT_GT(retries, 0) << "the run should have met a rise of the error";
+}
+
+// SDM end to end: the densities stay finite and positive where not 0, the
+// maximum sits at the atom, the error falls.
+TEST(LwMulCalcMain, SdmFindsASingleAtom)
+{
+    SingleAtom s(1);
+    s.doc.IsAutoThreshold_ = true;
+    s.doc.SoftThresholdType_ = 2;
+    s.doc.ThresholdPercentage_ = 50.0f;
+    s.doc.AutoSave_ = 0;
+    s.RunFor(10);
+    EXPECT_EQ(s.job.Status(), "Calc Terminated");
+    ASSERT_GE(s.doc.LoopCount_, 10);
+    EXPECT_EQ(s.ArgMax(), s.atom);
+    EXPECT_LT(s.doc.RmsHistory_.back(), s.doc.RmsHistory_.front());
+    // One threshold per iteration; the stop may come after the soft
+    // threshold of the iteration it ends.
+    const std::size_t n = s.doc.ThresholdHistory_.size();
+    EXPECT_TRUE(n == static_cast<std::size_t>(s.doc.LoopCount_) || n == static_cast<std::size_t>(s.doc.LoopCount_) + 1) << n;
+}
+
+// A stop request set before the run: initialisation and set-up only.
+TEST(LwMulCalcMain, PresetStop)
+{
+    SingleAtom s(0);
+    s.doc.LoopCount_ = 9;
+    s.doc.RmsHistory_ = {1.0f};
+    s.doc.MaxHistory_ = {1.0f};
+    s.job.RequestStop();
+    s.job.Run();
+    EXPECT_EQ(s.job.Status(), "Calc Terminated");
+    EXPECT_EQ(s.doc.LoopCount_, 0);
+    EXPECT_TRUE(s.doc.RmsHistory_.empty());
+    EXPECT_EQ(s.doc.RealSpace_.Density_[0][100], 1e-25f);
+    EXPECT_EQ(s.job.NPointR_, 343);
+    EXPECT_EQ(s.job.NList_, 1);
+    EXPECT_EQ(s.doc.StartLambda_, 1.0f);
+}
+
+TEST(LwMulCalcMain, UndefinedTypeEndsTheFirstIteration)
+{
+    SingleAtom s(2);
+    s.job.Run();
+    EXPECT_EQ(s.job.Status(), "UNDEFINED TYPE");
+    EXPECT_EQ(s.doc.LoopCount_, 0);
+    EXPECT_EQ(s.doc.RmsHistory_.size(), 1u);
+}
+
+// Data the transforms cannot use are refused before the first iteration,
+// with the reason as status; nothing is thrown out of Run.
+TEST(LwMulCalcMain, RefusedData)
+{
+    SingleAtom s(0);
+    s.doc.ScatteringPattern_.Z_N_ = 8;
+    s.doc.ScatteringPattern_.Pattern_[0][0].Create(12, 8);
+    s.job.Run();
+    EXPECT_EQ(s.job.Status(), "Reconstruction: the pattern tables need an odd number of cosine samples (Z_N), not 8");
+    EXPECT_TRUE(s.doc.RmsHistory_.empty());
+}
+
+// An error that is not a number before any improvement (a measured value of
+// +inf) is a retry that keeps the current densities, not an empty backup.
+TEST(LwMulCalcMain, RetryBeforeAnyImprovementKeepsTheDensities)
+{
+    SingleAtom s(0);
+    s.doc.KSpace_.Exp_[0][3] = INFINITY;
+    s.RunFor(1);
+    ASSERT_GE(s.doc.LoopCount_, 1);
+    EXPECT_EQ(s.doc.RealSpace_.Density_.size(), 1u);
+    EXPECT_EQ(s.doc.RealSpace_.Density_[0].VectorSize(), 343);
+    EXPECT_NEAR(s.doc.StartLambda_, std::pow(0.9, static_cast<double>(s.doc.LoopCount_)), 1e-5);
+}
+
+// A save that fails ends the run with the file's message as status.
+TEST(LwMulCalcMain, FailedSaveEndsTheRun)
+{
+    SingleAtom s(0);
+    s.work.BaseName_ = s.dir.filePath("no/such/dir/run");
+    s.RunFor(5);
+    EXPECT_EQ(s.job.Status().substr(0, 18), "FILE CANNOT WRITE:");
+    EXPECT_EQ(s.doc.LoopCount_, 1);
+}
+
+}  // namespace
