@@ -6,42 +6,67 @@
 #   - halvane uses the 80-bit x87 extended type.
 # Every library is therefore built twice from the same sources: <name> with
 # LDouble = double and <name>_ext with LDouble = long double. A program links
-# one variant of every library it needs and never mixes the two.
+# one variant of every library it needs and never mixes the two: the two
+# variants define the same symbols with different layouts, so a mixed program
+# would link and then misread its own data. lw_check_variants (run at the end
+# of the configure step) stops the configuration when a program does.
+#
+# Every library, program and test goes through these helpers, so each target
+# carries its variant in the LW_VARIANT property ("double" or "extended").
+
+include_guard(GLOBAL)
 
 # Warnings for our own targets only (Qt, GoogleTest and system headers are
 # pulled in as SYSTEM includes by their imported targets).
-add_library(lw_warnings INTERFACE)
-target_compile_options(lw_warnings INTERFACE -Wall -Wextra)
+if(NOT TARGET lw_warnings)
+  add_library(lw_warnings INTERFACE)
+  target_compile_options(lw_warnings INTERFACE -Wall -Wextra)
+endif()
 
 # lw_add_library(<name>
 #     SOURCES <files...>
 #     [LW_DEPS <suite libraries>]       linked in the same variant
 #     [PUBLIC_DEPS <targets>]           needed by the headers
-#     [PRIVATE_DEPS <targets>])         needed by the sources only
+#     [PRIVATE_DEPS <targets>]          needed by the sources only
+#     [INCLUDE_DIRS <dirs>]             extra public include folders
+#     [DOUBLE_ONLY])                    only the double variant (parts of a
+#                                       double program, such as cmd_drev's)
 function(lw_add_library name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LW_DEPS;PUBLIC_DEPS;PRIVATE_DEPS" ${ARGN})
-  foreach(variant IN ITEMS "" "_ext")
-    set(tgt ${name}${variant})
+  cmake_parse_arguments(ARG "DOUBLE_ONLY" "" "SOURCES;LW_DEPS;PUBLIC_DEPS;PRIVATE_DEPS;INCLUDE_DIRS" ${ARGN})
+  set(variants double extended)
+  if(ARG_DOUBLE_ONLY)
+    set(variants double)
+  endif()
+  foreach(variant IN LISTS variants)
+    set(suffix "")
+    if(variant STREQUAL "extended")
+      set(suffix "_ext")
+    endif()
+    set(tgt ${name}${suffix})
     add_library(${tgt} STATIC ${ARG_SOURCES})
     # Sources include each other by their library's folder
     # (#include "core/LwMatrix.h"), so the project's root is the one path.
-    target_include_directories(${tgt} PUBLIC ${PROJECT_SOURCE_DIR})
+    target_include_directories(${tgt} PUBLIC ${PROJECT_SOURCE_DIR} ${ARG_INCLUDE_DIRS})
     set(lw_deps "")
     foreach(dep IN LISTS ARG_LW_DEPS)
-      list(APPEND lw_deps ${dep}${variant})
+      list(APPEND lw_deps ${dep}${suffix})
     endforeach()
     target_link_libraries(${tgt}
       PUBLIC ${lw_deps} ${ARG_PUBLIC_DEPS}
       PRIVATE ${ARG_PRIVATE_DEPS} lw_warnings)
-    if(variant STREQUAL "_ext")
+    if(variant STREQUAL "extended")
       target_compile_definitions(${tgt} PUBLIC LW_EXTENDED_LDOUBLE=1)
     endif()
+    set_target_properties(${tgt} PROPERTIES LW_VARIANT ${variant})
   endforeach()
 endfunction()
 
 # lw_add_program(<name> VARIANT <double|extended> SOURCES <files...> LW_DEPS <libs...> [DEPS <targets>])
 function(lw_add_program name)
   cmake_parse_arguments(ARG "" "VARIANT" "SOURCES;LW_DEPS;DEPS" ${ARGN})
+  if(NOT ARG_VARIANT MATCHES "^(double|extended)$")
+    message(FATAL_ERROR "lw_add_program(${name}): VARIANT must be double or extended, not '${ARG_VARIANT}'")
+  endif()
   set(suffix "")
   if(ARG_VARIANT STREQUAL "extended")
     set(suffix "_ext")
@@ -52,12 +77,21 @@ function(lw_add_program name)
   endforeach()
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${lw_deps} ${ARG_DEPS} lw_warnings)
+  set_target_properties(${name} PROPERTIES LW_VARIANT ${ARG_VARIANT})
+  set_property(GLOBAL APPEND PROPERTY LW_PROGRAMS ${name})
 endfunction()
 
 # lw_add_test(<name> LABEL <label> SOURCES <files...> LW_DEPS <libs...>
 #             [VARIANT double|extended] [DEPS <targets>] [TIMEOUT <s>] [QT])
 # One GoogleTest binary; every test case becomes a CTest test labelled with
-# the library it checks, so `ctest -L core` picks one library.
+# the library it checks, so `ctest -L core` picks one library. QT marks a
+# binary that makes a QApplication (every test runs offscreen, see below).
+#
+# Every test runs with
+#   OMP_WAIT_POLICY=passive   several test programs run at once, each with its
+#                             own OpenMP team: waiting threads must sleep
+#                             rather than spin, or they starve each other;
+#   QT_QPA_PLATFORM=offscreen no test needs a display.
 function(lw_add_test name)
   cmake_parse_arguments(ARG "QT" "LABEL;VARIANT;TIMEOUT" "SOURCES;LW_DEPS;DEPS" ${ARGN})
   if(NOT ARG_VARIANT)
@@ -77,11 +111,76 @@ function(lw_add_test name)
   target_compile_definitions(${name} PRIVATE
     LW_TEST_DATA_DIR="${CMAKE_CURRENT_SOURCE_DIR}/data"
     LW_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
-  set(env "")
-  if(ARG_QT)
-    set(env ENVIRONMENT QT_QPA_PLATFORM=offscreen)
-  endif()
+  # gtest_discover_tests flattens a list-valued property into separate
+  # arguments, so the two variables go in two single-valued properties.
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
-    PROPERTIES LABELS "${ARG_LABEL}" TIMEOUT ${ARG_TIMEOUT} ${env})
+    PROPERTIES LABELS ${ARG_LABEL} TIMEOUT ${ARG_TIMEOUT}
+      ENVIRONMENT OMP_WAIT_POLICY=passive
+      ENVIRONMENT_MODIFICATION QT_QPA_PLATFORM=set:offscreen)
 endfunction()
+
+# The suite targets reachable from <tgt> through its link libraries, by
+# their LW_VARIANT: appends "<target>=<variant>" to the list <out>.
+function(lw_collect_variants tgt out)
+  set(result ${${out}})
+  set(pending ${tgt})
+  set(seen "")
+  while(pending)
+    list(POP_FRONT pending t)
+    if(t IN_LIST seen OR NOT TARGET ${t})
+      continue()
+    endif()
+    list(APPEND seen ${t})
+    get_target_property(v ${t} LW_VARIANT)
+    if(v)
+      list(APPEND result "${t}=${v}")
+    endif()
+    get_target_property(type ${t} TYPE)
+    set(links "")
+    if(NOT type STREQUAL "INTERFACE_LIBRARY")
+      get_target_property(direct ${t} LINK_LIBRARIES)
+      if(direct)
+        list(APPEND links ${direct})
+      endif()
+    endif()
+    get_target_property(iface ${t} INTERFACE_LINK_LIBRARIES)
+    if(iface)
+      list(APPEND links ${iface})
+    endif()
+    foreach(l IN LISTS links)
+      # A static library's private dependencies appear as $<LINK_ONLY:dep>.
+      string(REGEX REPLACE "^\\$<LINK_ONLY:(.*)>$" "\\1" l "${l}")
+      if(NOT l MATCHES "^\\$<" AND TARGET ${l})
+        list(APPEND pending ${l})
+      endif()
+    endforeach()
+  endwhile()
+  set(${out} ${result} PARENT_SCOPE)
+endfunction()
+
+# Stops the configuration when a program or test links suite libraries of
+# the other variant than its own (directly or through another library).
+function(lw_check_variants)
+  get_property(programs GLOBAL PROPERTY LW_PROGRAMS)
+  foreach(p IN LISTS programs)
+    get_target_property(own ${p} LW_VARIANT)
+    set(found "")
+    lw_collect_variants(${p} found)
+    set(wrong "")
+    foreach(entry IN LISTS found)
+      if(NOT entry MATCHES "=${own}$")
+        string(REGEX REPLACE "=.*" "" lib "${entry}")
+        list(APPEND wrong ${lib})
+      endif()
+    endforeach()
+    if(wrong)
+      list(JOIN wrong ", " wrong)
+      message(SEND_ERROR "${p} is a ${own} program but links the other variant of: ${wrong}. "
+        "Link one variant of every suite library (LW_DEPS of lw_add_program/lw_add_test).")
+    endif()
+  endforeach()
+endfunction()
+
+# Runs once, when the top-level CMakeLists has declared every target.
+cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL lw_check_variants)

@@ -28,6 +28,25 @@ constexpr double SpeedOfLight_mps = 299792458.0;
 
 constexpr double Angstrom_m = 1e-10;
 constexpr double SquareAngstrom_m2 = 1e-20;
+// Exact in double and in the 80-bit type: multiplying by them converts metres
+// to Angstrom without the rounding of a division by Angstrom_m.
+constexpr double AngstromPerMetre = 1e10;
+constexpr double SquareAngstromPerSquareMetre = 1e20;
+// The Angstrom in the widest floating type, for conversions done in LDouble:
+// the 80-bit build keeps the digits that the double 1e-10 would round away.
+constexpr long double AngstromLong_m = 1e-10L;
+constexpr long double SquareAngstromLong_m2 = 1e-20L;
+
+// Products the physics uses as written, in double (the same bits as the
+// rounded decimal values the formulas were first written with).
+constexpr double PiSquared = Pi * Pi;
+constexpr double PiCubed = Pi * Pi * Pi;
+constexpr double HbarSquared_J2s2 = Hbar_Js * Hbar_Js;
+constexpr double ElectronMassTimesCharge_kgC = ElectronMass_kg * ElementaryCharge_C;
+
+// Spring constant of the Einstein model of thermal vibration, N/m: the mean
+// squared displacement is U = k_B T / EinsteinSpring_Nperm.
+constexpr double EinsteinSpring_Nperm = 70.0;
 }  // namespace LwConst
 
 // Wave number in 1/m of a free electron of kinetic energy ek in eV:

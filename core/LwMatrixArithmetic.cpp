@@ -225,17 +225,3 @@ LwLDoubleMatrix EulerRotationMatrix(LDouble a, LDouble b, LDouble c)
     LwLDoubleMatrix r = AxisRotation(2, c) * t;
     return r.Release(false);
 }
-
-LComplex PowerOfMinusI(int n)
-{
-    switch (((n % 4) + 4) % 4) {
-    case 0:
-        return LComplex(1, 0);
-    case 1:
-        return LComplex(-LDouble(0), -1);
-    case 2:
-        return LComplex(-1, 0);
-    default:
-        return LComplex(0, 1);
-    }
-}

@@ -143,7 +143,3 @@ public:
 //   Rz(t) = (cos t, -sin t, 0), (sin t, cos t, 0), (0, 0, 1),
 //   Ry(t) = (cos t, 0, sin t), (0, 1, 0), (-sin t, 0, cos t).
 LwLDoubleMatrix EulerRotationMatrix(LDouble a, LDouble b, LDouble c);
-
-// (-i)^n: 1, -i (with a negative-zero real part), -1, i for n = 0, 1, 2, 3
-// modulo 4. A negative n gives the true power as well ((-i)^-1 = i).
-LComplex PowerOfMinusI(int n);

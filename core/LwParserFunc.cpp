@@ -1,5 +1,6 @@
 #include "core/LwParserFunc.h"
 
+#include "core/LwConstants.h"
 #include "core/LwError.h"
 
 #include <cmath>
@@ -7,7 +8,6 @@
 
 namespace {
 
-constexpr double kPi = 3.141592653589793;
 
 [[noreturn]] void ThrowTooMany()
 {
@@ -79,15 +79,15 @@ double LwParserMIN::Compute() const { return x < y ? x : y; }
 double LwParserSIN::Compute() const { return std::sin(x); }
 double LwParserCOS::Compute() const { return std::cos(x); }
 double LwParserTAN::Compute() const { return std::tan(x); }
-double LwParserPI::Compute() const { return kPi; }
+double LwParserPI::Compute() const { return LwConst::Pi; }
 double LwParserEXP::Compute() const { return std::exp(x); }
 double LwParserATAN::Compute() const { return std::atan(x); }
 double LwParserATAN2::Compute() const { return std::atan2(x, y); }
 double LwParserSINH::Compute() const { return std::sinh(x); }
 double LwParserCOSH::Compute() const { return std::cosh(x); }
 double LwParserTANH::Compute() const { return std::tanh(x); }
-double LwParserRADIAN::Compute() const { return x * kPi / 180.0; }
-double LwParserDEGREE::Compute() const { return x * 180.0 / kPi; }
+double LwParserRADIAN::Compute() const { return x * LwConst::Pi / 180.0; }
+double LwParserDEGREE::Compute() const { return x * 180.0 / LwConst::Pi; }
 double LwParserSTEP::Compute() const { return x < 0.0 ? 0.0 : 1.0; }
 
 double LwParserLN::Compute() const

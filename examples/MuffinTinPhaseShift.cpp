@@ -1,5 +1,6 @@
 #include "MuffinTinPhaseShift.h"
 
+#include "core/LwConstants.h"
 #include "core/LwError.h"
 #include "core/LwMatrix.h"
 #include "physics/LwSphericalBesselTable.h"
@@ -19,7 +20,7 @@ constexpr double kMoliereA[3] = {0.35, 0.55, 0.10};
 constexpr double kMoliereBeta[3] = {0.3, 1.2, 6.0};
 
 // m_e e / hbar^2, as in the radial equation (1 / (eV m^2)).
-constexpr double kMassChargeOverHbar2 = 1.45948576674755e-49 / 1.112123514465642e-68;
+constexpr double kMassChargeOverHbar2 = LwConst::ElectronMassTimesCharge_kgC / LwConst::HbarSquared_J2s2;
 
 double ScreeningLength(int z) { return 0.88534 * kBohrRadius / std::cbrt(double(z)); }
 
@@ -159,10 +160,10 @@ std::vector<double> PhaseShiftsFromMatching(const std::vector<double>& g,
         const double denominator = dg[l] * y[l + 1] + g[l] * x * y[l + 2];
         // atan of the quotient, in (-pi/2, pi/2]; a zero denominator is pi/2.
         double d = std::atan2(numerator, denominator);
-        if (d > M_PI / 2)
-            d -= M_PI;
-        else if (d <= -M_PI / 2)
-            d += M_PI;
+        if (d > LwConst::Pi / 2)
+            d -= LwConst::Pi;
+        else if (d <= -LwConst::Pi / 2)
+            d += LwConst::Pi;
         delta[l] = d;
     }
     return delta;

@@ -15,6 +15,7 @@
 // document, metres in the phase-shift document's radial grid.
 
 #include "core/LwBarnFile.h"
+#include "core/LwConstants.h"
 #include "physics/LwClusterAtom.h"
 #include "physics/LwClusterDocument.h"
 #include "physics/LwCrystalCell.h"
@@ -116,8 +117,8 @@ LwPhaseShiftEntry MakePhaseShiftEntry(const LwCrystalCell& cell)
     std::vector<double> neighbours;
     for (const Point& p : CrystalAtoms(cell, kNeighbourCutoff))
         if (p.Length() > 1e-6)
-            neighbours.push_back(p.Length() * 1e-10);
-    const double rMuffinTin = kLatticeConstant / (2 * std::sqrt(2.0)) * 1e-10;
+            neighbours.push_back(p.Length() * LwConst::Angstrom_m);
+    const double rMuffinTin = kLatticeConstant / (2 * std::sqrt(2.0)) * LwConst::Angstrom_m;
     LwAtomicPotentialTable table =
         example::MakeMuffinTinTable(kCopperZ, neighbours, kRMin, rMuffinTin, kGridPoints);
 
@@ -143,7 +144,7 @@ LwPhaseShiftEntry MakePhaseShiftEntry(const LwCrystalCell& cell)
 
     entry.PhaseShiftValue.Create(kLCount);
     for (int l = 0; l < kLCount; ++l)
-        entry.PhaseShiftValue[l] = delta[l] * 180.0 / M_PI;
+        entry.PhaseShiftValue[l] = delta[l] * 180.0 / LwConst::Pi;
 
     // Radial data: P_l = R_l = r^l g_l and its derivative r dR_l/dr =
     // r^l (l g_l + g_l'); L_l = g_l and DLDLnX_l = g_l'.

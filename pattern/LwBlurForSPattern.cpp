@@ -1,5 +1,6 @@
 #include "pattern/LwBlurForSPattern.h"
 
+#include "core/LwConstants.h"
 #include "core/LwError.h"
 
 #include <algorithm>
@@ -8,7 +9,6 @@
 
 namespace {
 
-constexpr double kPi = 3.141592653589793;
 
 // Output of input's shape (begins 0), all elements 0.
 LwFloatMatrix ZeroLike(const LwFloatMatrix& input)
@@ -44,7 +44,7 @@ LwGaussTriple LwBlurForSPattern::FuncGauss(double sigma)
 {
     if (!(sigma > 0))
         throw LwError("FuncGauss: Sigma should be positive");
-    return {sigma, -1.0 / (2 * sigma * sigma), 1.0 / std::sqrt(2 * kPi * sigma * sigma)};
+    return {sigma, -1.0 / (2 * sigma * sigma), 1.0 / std::sqrt(2 * LwConst::Pi * sigma * sigma)};
 }
 
 void LwBlurForSPattern::Calculate()
@@ -73,7 +73,7 @@ void LwBlurForSPattern::Ver5(LwFloatMatrix& output, const LwFloatMatrix& input, 
     if (!BeginRowBlur(output, input))
         return;
     const double dz = 2.0 / (nr - 1);
-    const double sigma = sigmaDeg * kPi / 180;
+    const double sigma = sigmaDeg * LwConst::Pi / 180;
     const double a = 1 / (2 * sigma * sigma);
     const int n = std::max(static_cast<int>(sigma / dz * 4), 20);
     const double d = sigma / n;
@@ -123,10 +123,10 @@ void LwBlurForSPattern::Ver6(LwFloatMatrix& output, const LwFloatMatrix& input, 
     if (!BeginRowBlur(output, input))
         return;
     const double dz = 2.0 / (nr - 1);
-    const double sigma = sigmaDeg * kPi / 180;
+    const double sigma = sigmaDeg * LwConst::Pi / 180;
     const double a = 1 / (2 * sigma * sigma);
     const double cMin = std::cos(4 * sigma);
-    const double dPhi = kPi / (nr - 1);
+    const double dPhi = LwConst::Pi / (nr - 1);
     // 2 (nr - 1) azimuth steps cover [0, 2 pi) exactly; counting them avoids
     // an extra step from rounding of phi.
     const int phiCount = 2 * (nr - 1);

@@ -3,9 +3,11 @@
 
 #include "pattern/LwDocPattern.h"
 
+#include "core/LwConstants.h"
 #include "core/LwError.h"
 #include "core/LwMatrixArithmetic.h"
 #include "core/LwNotifyTerminate.h"
+#include "core/LwSphericalCoordinates.h"
 
 #include <omp.h>
 
@@ -14,7 +16,6 @@
 
 namespace {
 
-constexpr double kPi = 3.141592653589793;
 constexpr double kHalfPi = 1.5707963267948966;
 // Sources with a squared distance from the origin at or below this (m^2,
 // i.e. within 1e-11 m) are the emitter itself.
@@ -26,8 +27,8 @@ constexpr double kSurfaceMargin = 5e-11;
 
 void LwDocPattern::SetRotationFromEulerAngles()
 {
-    Rotation = EulerRotationMatrix(-EulerA_deg_ * kPi / 180, EulerB_deg_ * kPi / 180,
-                                   -EulerC_deg_ * kPi / 180);
+    Rotation = EulerRotationMatrix(-EulerA_deg_ * LwConst::Pi / 180, EulerB_deg_ * LwConst::Pi / 180,
+                                   -EulerC_deg_ * LwConst::Pi / 180);
 }
 
 void LwDocPattern::CalcDirectionAngles(LwLDoubleMatrix& theta, LwLDoubleMatrix& phi) const
@@ -49,10 +50,8 @@ void LwDocPattern::CalcDirectionAngles(LwLDoubleMatrix& theta, LwLDoubleMatrix& 
             for (int row = 0; row < 3; ++row)
                 v[row] = R(c0, r0 + row) * u[0] + R(c0 + 1, r0 + row) * u[1] +
                          R(c0 + 2, r0 + row) * u[2];
-            const LDouble r = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
-            // v_z / r may leave [-1, 1] by an ulp; acos would then give NaN.
-            theta(i, j) = std::acos(std::clamp(v[2] / r, LDouble(-1), LDouble(1)));
-            phi(i, j) = (v[0] == 0 && v[1] == 0) ? LDouble(0) : std::atan2(v[1], v[0]);
+            LDouble r;
+            CartesianToSpherical(v[0], v[1], v[2], r, theta(i, j), phi(i, j));
         }
     }
 }
@@ -79,7 +78,7 @@ void LwDocPattern::PrepareWorkingWave(const LwVectorFreeElectron& scatterers)
     sources.erase(std::remove_if(sources.begin(), sources.end(), dropped), sources.end());
     WorkingWave.SetMeanFreePath_m(IsAttenuateByEmitterDistance_ ? MeanFreePath_m_ : 0);
     if (Phase_deg_ != 0 && !sources.empty()) {
-        const double f = Phase_deg_ * kPi / 180;
+        const double f = Phase_deg_ * LwConst::Pi / 180;
         const LComplex turn(std::cos(f), std::sin(f));
         LwLmComplexArray& c = sources[0].Outgoing();
         for (LwLong k = 0; k < c.Size(); ++k)

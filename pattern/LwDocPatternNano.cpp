@@ -2,10 +2,12 @@
 
 #include "pattern/LwDocPatternNano.h"
 
+#include "core/LwConstants.h"
 #include "physics/LwDocScattering.h"
 #include "physics/LwDocScatteringPhaseShift.h"
 #include "core/LwError.h"
 #include "core/LwNotifyTerminate.h"
+#include "core/LwSphericalCoordinates.h"
 #include "physics/LwSphericalBesselTable.h"
 #include "physics/LwSphericalHarmonics.h"
 
@@ -18,8 +20,6 @@
 
 namespace {
 
-constexpr double kElementaryCharge = 1.60217733e-19; // C
-constexpr double kHbar = 1.054572669125102e-34;      // J s
 // Points within this fraction of an atom's convergence radius take the
 // interior (radial-solution) form of its wave.
 constexpr double kInteriorFraction = 0.68;
@@ -168,7 +168,7 @@ void LwDocPatternNano::SetUpRecord(const LwDocScattering& scattering, int i, Rec
         sources[0].Outgoing().Fill(LComplex(0, 0));
 
     const LComplex phase(std::cos(PhaseAngle_rad_), -std::sin(PhaseAngle_rad_));
-    const double w = -(scan.wave.GetKineticEnergy() * kElementaryCharge / kHbar * Time_s_);
+    const double w = -(scan.wave.GetKineticEnergy() * LwConst::ElementaryCharge_C / LwConst::Hbar_Js * Time_s_);
     const LComplex time(std::cos(w), std::sin(w));
     scan.factor = phase * time;
 
@@ -213,8 +213,8 @@ LComplex LwDocPatternNano::WaveAt(const RecordScan& scan, const LDouble r[3],
         const LDouble dist = std::sqrt(s2);
         if (dist == 0)
             return LComplex(0, 0);
-        const LDouble theta = std::acos(std::clamp(d[2] / dist, LDouble(-1), LDouble(1)));
-        const LDouble phi = (d[0] == 0 && d[1] == 0) ? LDouble(0) : std::atan2(d[1], d[0]);
+        LDouble r, theta, phi;
+        CartesianToSpherical(d[0], d[1], d[2], r, theta, phi);
         const std::vector<double>& lnX = atom.entry->LnX;
         std::size_t g = 1;
         while (g < lnX.size() && !(std::exp(lnX[g]) > dist))

@@ -1,5 +1,6 @@
 #include "pattern/LwDocScatteringPatternMatrix.h"
 
+#include "core/LwConstants.h"
 #include "pattern/LwBlurForSPattern.h"
 #include "core/LwError.h"
 #include "core/LwMatrixArithmetic.h"
@@ -11,9 +12,6 @@
 
 namespace {
 
-constexpr double kPi = 3.141592653589793;
-constexpr double kBoltzmann = 1.380658e-23;  // J/K
-constexpr double kSpringConstant = 70;       // N/m, for U = k_B T / 70
 
 LwLDoubleMatrix Zero(int cols, int rows)
 {
@@ -62,14 +60,12 @@ double CosStep(int n, const char* what)
 
 void SetThermalWaveNumber(LwThermalDamping& d, double ek)
 {
-    LwPartialWaveSource source;
-    source.SetKineticEnergy(ek);
-    d.K = source.GetWaveNumber();
+    d.K = ElectronWaveNumber_perm(ek);
 }
 
 std::vector<double> ThermalDampingFactors(const LwThermalDamping& d, const std::vector<double>& cosValues)
 {
-    const double a = std::sqrt(2.0) * d.K * std::sqrt(d.Temperature_K * kBoltzmann / kSpringConstant);
+    const double a = std::sqrt(2.0) * d.K * std::sqrt(d.Temperature_K * LwConst::Boltzmann_JperK / LwConst::EinsteinSpring_Nperm);
     std::vector<double> f;
     f.reserve(cosValues.size());
     for (double c : cosValues)
@@ -194,7 +190,7 @@ void LwDocScatteringPatternMatrix::MakeCosAxis()
     CosAxis_ = LwLDoubleMatrix(n);
     for (int k = 0; k < n; ++k) {
         if (IsThetaAxis_)
-            CosAxis_[k] = std::cos(k * (180.0 / (n - 1)) * kPi / 180);
+            CosAxis_[k] = std::cos(k * (180.0 / (n - 1)) * LwConst::Pi / 180);
         else
             CosAxis_[k] = std::min(1.0, k * step - 1);
     }
@@ -373,7 +369,7 @@ LwLDoubleMatrix LwDocScatteringPatternMatrix::ScaleColumns(const LwLDoubleMatrix
         LDouble f = 1;
         switch (ScaleType_) {
         case 0:
-            f = dist * 1e10;
+            f = dist * LwConst::AngstromPerMetre;
             break;
         case 1:
             f = 1;
@@ -415,7 +411,7 @@ LwLDoubleMatrix LwDocScatteringPatternMatrix::ScaleColumns(const LwLDoubleMatrix
             break;
         }
         case 5:
-            f = std::sqrt(dist * 1e10);
+            f = std::sqrt(dist * LwConst::AngstromPerMetre);
             break;
         default:
             throw LwError("ScaleColumns: undefined scale type: " + IntToString(ScaleType_));
@@ -449,7 +445,7 @@ LwLDoubleMatrix LwDocScatteringPatternMatrix::ApplyMask(const LwLDoubleMatrix& x
             if (u >= u0) {
                 // A lower end at cos(theta) = 1 leaves only the last row, at
                 // the window's peak (x = 0) rather than 0/0.
-                const double xx = u0 < 1 ? kPi * (1 - u) / (1 - u0) : 0.0;
+                const double xx = u0 < 1 ? LwConst::Pi * (1 - u) / (1 - u0) : 0.0;
                 if (type == 1)
                     w = std::cos(xx / 2);
                 else if (type == 2)

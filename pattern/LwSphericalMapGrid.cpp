@@ -1,5 +1,6 @@
 #include "pattern/LwSphericalMapGrid.h"
 
+#include "core/LwConstants.h"
 #include "core/LwError.h"
 #include "pattern/LwSphericalMappingConvert.h"
 #include "core/TextUtilities.h"
@@ -9,7 +10,6 @@
 
 namespace {
 
-constexpr double kPi = 3.141592653589793;
 
 // Pixel count (int)(span / resolution + extra), refused when the resolution
 // is not a positive finite number or the count does not fit an int: the
@@ -124,7 +124,7 @@ LwSphericalMapGrid CreateOneDimensionalGrid(int N, double resolutionDeg)
     LwSphericalMapGrid grid;
     grid.Create(N, n, 1);
     for (int i = 0; i < n; ++i) {
-        const double t = i * resolutionDeg * kPi / 180.0;
+        const double t = i * resolutionDeg * LwConst::Pi / 180.0;
         grid.X(i, 0) = std::sin(t);
         grid.Z(i, 0) = std::cos(t);
     }

@@ -1,23 +1,13 @@
 #include "pattern/LwSphericalMappingConvert.h"
 
+#include "core/LwConstants.h"
+#include "core/LwSphericalCoordinates.h"
+
 #include <algorithm>
 #include <cmath>
 
 namespace {
 
-constexpr double kPi = 3.141592653589793;
-constexpr double kPi2 = 9.869604401089358;   // pi^2
-constexpr double kPi3 = 31.006276680299816;  // pi^3
-constexpr double kDegToRad = kPi / 180.0;
-
-// Polar angle and azimuth of a direction. z is clamped to [-1, 1]: a unit
-// vector built in floating point may overshoot by an ulp, and acos would then
-// give NaN.
-void PolarAngles(double x, double y, double z, double& theta, double& phi)
-{
-    theta = std::acos(std::clamp(z, -1.0, 1.0));
-    phi = (x == 0.0 && y == 0.0) ? 0.0 : std::atan2(y, x);
-}
 
 bool InsideImage(double px, double py, int nx, int ny)
 {
@@ -27,14 +17,6 @@ bool InsideImage(double px, double py, int nx, int ny)
 bool InsideRectangle(double u, double v, double xmin, double xmax, double ymin, double ymax)
 {
     return u >= xmin && u <= xmax && v >= ymin && v <= ymax;
-}
-
-void SphericalToUnit(double theta, double phi, double& x, double& y, double& z)
-{
-    const double s = std::sin(theta);
-    x = std::cos(phi) * s;
-    y = std::sin(phi) * s;
-    z = std::cos(theta);
 }
 
 // 2 tan(t / 2), written so that it stays accurate near t = 0.
@@ -52,9 +34,9 @@ bool LwConvertAzimuthalEquidistantMap::DirectionToPixel(double& px, double& py, 
                                                         double x, double y, double z) const
 {
     double theta, phi;
-    PolarAngles(x, y, z, theta, phi);
+    UnitVectorToPolarAngles(x, y, z, theta, phi);
     const double c = (nx - 1) * 0.5;
-    const double s = (nx - 1) / 180.0 * (theta / kDegToRad);
+    const double s = (nx - 1) / 180.0 * (theta / LwConst::DegToRad);
     px = std::cos(phi) * s + c;
     py = std::sin(phi) * s + c;
     return InsideImage(px, py, nx, ny);
@@ -65,9 +47,9 @@ bool LwConvertAzimuthalEquidistantMap::DirectionToRectangle(double& u, double& v
                                                             double x, double y, double z) const
 {
     double theta, phi;
-    PolarAngles(x, y, z, theta, phi);
+    UnitVectorToPolarAngles(x, y, z, theta, phi);
     const double cx = (xmin + xmax) / 2, cy = (ymin + ymax) / 2, hx = cx - xmin;
-    const double r = hx / 90.0 * (theta / kDegToRad);
+    const double r = hx / 90.0 * (theta / LwConst::DegToRad);
     u = std::cos(phi) * r + cx;
     v = std::sin(phi) * r + cy;
     return InsideRectangle(u, v, xmin, xmax, ymin, ymax);
@@ -83,12 +65,12 @@ bool LwConvertAzimuthalEquidistantMap::PixelToDirection(double& x, double& y, do
     const double r = std::sqrt(dx * dx + dy * dy);
     const double thetaDeg = r / ((nx - 1) / 180.0);
     if (thetaDeg > 90.0) return false;
-    const double theta = thetaDeg * kPi / 180.0;
+    const double theta = thetaDeg * LwConst::Pi / 180.0;
     const double phi = std::atan2(dy, dx);
-    SphericalToUnit(theta, phi, x, y, z);
+    SphericalToCartesian(1, theta, phi, x, y, z);
     // Ring of radius r and width 1 pixel covers sin(theta) dtheta dphi with
     // dtheta = pi / (2c) per pixel; the centre pixel is a disc of radius 1/2.
-    dOmega = r > 0.0 ? std::sin(theta) * kPi / (r * 2 * c) : kPi2 / (4 * c * c);
+    dOmega = r > 0.0 ? std::sin(theta) * LwConst::Pi / (r * 2 * c) : LwConst::PiSquared / (4 * c * c);
     return true;
 }
 
@@ -98,9 +80,9 @@ bool LwConvertEquidistantCylindricalMap::DirectionToPixel(double& px, double& py
                                                           double x, double y, double z) const
 {
     double theta, phi;
-    PolarAngles(x, y, z, theta, phi);
-    px = phi / kPi * 0.5 * nx;
-    py = (ny - 1) * theta / kPi;
+    UnitVectorToPolarAngles(x, y, z, theta, phi);
+    px = phi / LwConst::Pi * 0.5 * nx;
+    py = (ny - 1) * theta / LwConst::Pi;
     // Azimuths just below 0 belong to the last column (periodic in phi).
     if (px <= -0.5) px += nx;
     if (px >= nx - 0.5) px -= nx;
@@ -119,16 +101,16 @@ bool LwConvertEquidistantCylindricalMap::PixelToDirection(double& x, double& y, 
                                                           int nx, int ny) const
 {
     if (nx < 1 || ny < 2) return false;  // no polar-angle scale
-    const double phi = px * 2 * kPi / nx;
-    const double theta = py * kPi / (ny - 1);
-    SphericalToUnit(theta, phi, x, y, z);
+    const double phi = px * 2 * LwConst::Pi / nx;
+    const double theta = py * LwConst::Pi / (ny - 1);
+    SphericalToCartesian(1, theta, phi, x, y, z);
     const double cells = static_cast<double>(static_cast<long long>(ny - 1) * nx);
     if (py - 0.5 >= 0.0 && py + 0.5 <= ny - 1) {
-        dOmega = std::sin(theta) * 2 * kPi * kPi / cells;
+        dOmega = std::sin(theta) * 2 * LwConst::Pi * LwConst::Pi / cells;
     } else {
         // First and last row: a polar cap of angular radius pi / (2 (ny - 1)),
         // shared by the nx pixels of the row.
-        dOmega = kPi3 / (4.0 * (ny - 1) * (ny - 1) * nx);
+        dOmega = LwConst::PiCubed / (4.0 * (ny - 1) * (ny - 1) * nx);
     }
     return true;
 }
@@ -140,9 +122,9 @@ bool LwConvertGnomonicMap::DirectionToPixel(double& px, double& py, int nx, int 
 {
     if (z < 0.0) return false;
     double theta, phi;
-    PolarAngles(x, y, z, theta, phi);
+    UnitVectorToPolarAngles(x, y, z, theta, phi);
     const double h = (nx - 1) * 0.5;
-    const double t = std::tan(theta) / std::tan(angleDeg_ * kDegToRad);
+    const double t = std::tan(theta) / std::tan(angleDeg_ * LwConst::DegToRad);
     px = std::cos(phi) * t * h + h;
     py = std::sin(phi) * t * h + h;
     return InsideImage(px, py, nx, ny);
@@ -154,9 +136,9 @@ bool LwConvertGnomonicMap::DirectionToRectangle(double& u, double& v, double xmi
 {
     if (z < 0.0) return false;
     double theta, phi;
-    PolarAngles(x, y, z, theta, phi);
+    UnitVectorToPolarAngles(x, y, z, theta, phi);
     const double cx = (xmin + xmax) / 2, cy = (ymin + ymax) / 2, hx = cx - xmin;
-    const double t = std::tan(theta) / std::tan(angleDeg_ * kDegToRad);
+    const double t = std::tan(theta) / std::tan(angleDeg_ * LwConst::DegToRad);
     u = std::cos(phi) * t * hx + cx;
     v = std::sin(phi) * t * hx + cy;
     return InsideRectangle(u, v, xmin, xmax, ymin, ymax);
@@ -167,7 +149,7 @@ bool LwConvertGnomonicMap::PixelToDirection(double& x, double& y, double& z, dou
 {
     if (nx < 2) return false;
     const double h = (nx - 1) * 0.5;
-    const double d = h / std::tan(angleDeg_ * kDegToRad);  // distance of the image plane, pixels
+    const double d = h / std::tan(angleDeg_ * LwConst::DegToRad);  // distance of the image plane, pixels
     const double vx = px - h, vy = py - h;
     const double l = std::sqrt(vx * vx + vy * vy + d * d);
     x = vx / l;
@@ -181,14 +163,14 @@ bool LwConvertGnomonicMap::PixelToDirection(double& x, double& y, double& z, dou
 
 double LwConvertStereographicMap::RadiusRatio(double theta) const
 {
-    return TwiceTanHalf(theta) / TwiceTanHalf(angleDeg_ * kDegToRad);
+    return TwiceTanHalf(theta) / TwiceTanHalf(angleDeg_ * LwConst::DegToRad);
 }
 
 bool LwConvertStereographicMap::DirectionToPixel(double& px, double& py, int nx, int ny,
                                                  double x, double y, double z) const
 {
     double theta, phi;
-    PolarAngles(x, y, z, theta, phi);
+    UnitVectorToPolarAngles(x, y, z, theta, phi);
     const double c = (nx + 1) * 0.5;
     const double ratio = RadiusRatio(theta);
     px = std::cos(phi) * c * ratio + c;
@@ -201,7 +183,7 @@ bool LwConvertStereographicMap::DirectionToRectangle(double& u, double& v, doubl
                                                      double x, double y, double z) const
 {
     double theta, phi;
-    PolarAngles(x, y, z, theta, phi);
+    UnitVectorToPolarAngles(x, y, z, theta, phi);
     const double cx = (xmin + xmax) / 2, cy = (ymin + ymax) / 2, hx = cx - xmin;
     const double ratio = RadiusRatio(theta);
     u = std::cos(phi) * hx * ratio + cx;
@@ -212,14 +194,14 @@ bool LwConvertStereographicMap::DirectionToRectangle(double& u, double& v, doubl
 bool LwConvertStereographicMap::PixelToDirection(double& x, double& y, double& z, double& dOmega,
                                                  double px, double py, int nx, int /*ny*/) const
 {
-    const double a = angleDeg_ * kDegToRad;
+    const double a = angleDeg_ * LwConst::DegToRad;
     const double c = (nx + 1) * 0.5;
     const double k = 2 * std::sin(a) / (1 + std::cos(a));  // 2 tan(a / 2)
     const double u = (px - c) / c * k, v = (py - c) / c * k;
     const double q = u * u + v * v;
     const double theta = std::acos((4 - q) / (q + 4));
     const double phi = std::atan2(v, u);
-    SphericalToUnit(theta, phi, x, y, z);
+    SphericalToCartesian(1, theta, phi, x, y, z);
     dOmega = 16.0 / ((q + 4) * (q + 4));
     return true;
 }

@@ -1,5 +1,6 @@
 #include "physics/LwClusterAtom.h"
 
+#include "core/LwConstants.h"
 #include "core/LwError.h"
 #include "core/TextUtilities.h"
 
@@ -9,10 +10,10 @@
 
 namespace {
 
-const LDouble kMetrePerAngstrom = static_cast<LDouble>(1e-10L);
-const LDouble kAngstromPerMetre = static_cast<LDouble>(1e10L);
-const LDouble kSquareMetrePerSquareAngstrom = static_cast<LDouble>(1e-20L);
-const LDouble kSquareAngstromPerSquareMetre = static_cast<LDouble>(1e20L);
+const LDouble kMetrePerAngstrom = static_cast<LDouble>(LwConst::AngstromLong_m);
+const LDouble kAngstromPerMetre = static_cast<LDouble>(LwConst::AngstromPerMetre);
+const LDouble kSquareMetrePerSquareAngstrom = static_cast<LDouble>(LwConst::SquareAngstromLong_m2);
+const LDouble kSquareAngstromPerSquareMetre = static_cast<LDouble>(LwConst::SquareAngstromPerSquareMetre);
 
 struct Xyz
 {

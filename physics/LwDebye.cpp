@@ -1,5 +1,6 @@
 #include "physics/LwDebye.h"
 
+#include "core/LwConstants.h"
 #include "physics/LwAtomName.h"
 #include "core/LwError.h"
 #include "physics/LwVectorFreeElectron.h"
@@ -12,12 +13,8 @@
 
 namespace {
 
-// 3 hbar^2 in J^2 s^2, hbar = 6.6260755e-34 J s / (2 pi).
-constexpr double kThreeHbarSquared = 3.3363705433969256e-68;
-constexpr double kAtomicMassUnit_kg = 1.66053873e-27;
-constexpr double kBoltzmann_JperK = 1.380658e-23;
-// Spring constant of the Einstein model, N/m.
-constexpr double kEinsteinSpring_Nperm = 70.0;
+// 3 hbar^2 in J^2 s^2.
+constexpr double kThreeHbarSquared = 3 * LwConst::Hbar_Js * LwConst::Hbar_Js;
 
 } // namespace
 
@@ -63,7 +60,7 @@ double DebyeMeanSquareDisplacement_m2(double temperatureK, double weightAmu, dou
     if (debyeTemperatureK <= 0)
         return 0.0;
     return (temperatureK * kThreeHbarSquared)
-           / (weightAmu * kAtomicMassUnit_kg * kBoltzmann_JperK * debyeTemperatureK * debyeTemperatureK);
+           / (weightAmu * LwConst::AtomicMassUnit_kg * LwConst::Boltzmann_JperK * debyeTemperatureK * debyeTemperatureK);
 }
 
 void SetDebyeModel(const LwDocFluctuation& fluctuation, LwVectorFreeElectron& wave, const LwDebye& debye)
@@ -94,7 +91,7 @@ void SetDebyeModel(const LwDocFluctuation& fluctuation, LwVectorFreeElectron& wa
 
 void SetEinsteinModel(const LwDocFluctuation& fluctuation, LwVectorFreeElectron& wave, const LwDebye& /*debye*/)
 {
-    const double a = std::sqrt(fluctuation.Temperature_K_ * kBoltzmann_JperK / kEinsteinSpring_Nperm);
+    const double a = std::sqrt(fluctuation.Temperature_K_ * LwConst::Boltzmann_JperK / LwConst::EinsteinSpring_Nperm);
     for (LwPartialWaveSource& source : wave.Sources())
         source.SetU(a * a);
 }

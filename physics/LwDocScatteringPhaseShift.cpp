@@ -1,6 +1,7 @@
 #include "physics/LwDocScatteringPhaseShift.h"
 
 #include "core/LwBarnXml.h"
+#include "core/LwConstants.h"
 #include "core/LwError.h"
 #include "core/LwMatrixBarn.h"
 #include "physics/LwNewRecordList.h"
@@ -11,7 +12,6 @@
 
 namespace {
 
-constexpr double kPi = 3.141592653589793;
 // Every 20th grid point is enough to look the radial functions up later.
 constexpr int kThinStep = 20;
 
@@ -33,7 +33,7 @@ void BuildTVector(const LwLDoubleMatrix& phaseShift, LwLComplexMatrix& t)
     const int n = phaseShift.VectorSize();
     t.Create(n);
     for (int l = 0; l < n; ++l) {
-        const LDouble a = phaseShift[l] * LDouble(kPi) / 180;
+        const LDouble a = phaseShift[l] * LDouble(LwConst::Pi) / 180;
         const LDouble x = a + a;
         t[l] = LComplex(std::cos(x) - 1, std::sin(x));
     }

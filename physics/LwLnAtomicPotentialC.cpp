@@ -1,14 +1,16 @@
 #include "physics/LwLnAtomicPotentialC.h"
 
+#include "core/LwConstants.h"
 #include "core/LwError.h"
 
 #include <cmath>
 
 namespace {
 // m_e·e (kg·C) and hbar^2 (J^2·s^2): (V - E)·m_e·e/hbar^2 is half the squared
-// local wave number, in 1/m^2, for energies in eV.
-constexpr LDouble kElectronMassTimesCharge = 1.45948576674755e-49;
-constexpr LDouble kHbarSquared = 1.112123514465642e-68;
+// local wave number, in 1/m^2, for energies in eV. Rounded to double first,
+// in both builds, as the equation has always been integrated.
+constexpr LDouble kElectronMassTimesCharge = LwConst::ElectronMassTimesCharge_kgC;
+constexpr LDouble kHbarSquared = LwConst::HbarSquared_J2s2;
 }  // namespace
 
 void LwLnAtomicPotentialC::GetDerivatives(LDouble x, const LwLDoubleMatrix& y, LwLDoubleMatrix& dydx)

@@ -1,6 +1,8 @@
 #include "physics/LwPartialWaveSource.h"
 
+#include "core/LwConstants.h"
 #include "core/LwMatrixArithmetic.h"
+#include "core/LwSphericalCoordinates.h"
 #include "physics/LwSphericalBesselTable.h"
 #include "physics/LwSphericalHarmonics.h"
 
@@ -15,11 +17,6 @@ const char* const kEnergyNotDefined = "Kinetic energy is not deined";
 // Below this k r the Hankel functions are left out: the source is not
 // evaluated at its own centre.
 constexpr double kMinimumKr = 0.001;
-
-// Physical constants as the physics uses them (SI).
-constexpr double kTwiceElectronMass = 1.82187794e-30;  // kg
-constexpr double kElementaryCharge = 1.60217733e-19;   // C
-constexpr double kHbar = 1.054572669125102e-34;        // J s
 
 // Tables of one evaluation, kept per thread so that evaluating a source at
 // many points allocates only when L grows.
@@ -76,7 +73,7 @@ LwPartialWaveSource& LwPartialWaveSource::operator=(const LwPartialWaveSource& o
 void LwPartialWaveSource::SetKineticEnergy(double ek)
 {
     ek_ = ek;
-    k_ = std::sqrt(ek * kTwiceElectronMass * kElementaryCharge) / kHbar;
+    k_ = ElectronWaveNumber_perm(ek);
 }
 
 void LwPartialWaveSource::SetPlaneWave(const LwLDoubleMatrix& direction, const LComplex& amplitude)
@@ -177,9 +174,8 @@ LComplex LwPartialWaveSource::GetValueRelative(LDouble x, LDouble y, LDouble z) 
         const LDouble phase = x * planeWaveVector_[b] + y * planeWaveVector_[b + 1] + z * planeWaveVector_[b + 2];
         return outgoing_(0, 0) * LComplex(std::cos(phase), std::sin(phase));
     }
-    const LDouble r = std::sqrt(x * x + y * y + z * z);
-    const LDouble theta = (r == 0) ? 0 : std::acos(z / r);
-    const LDouble phi = (x == 0 && y == 0) ? 0 : std::atan2(y, x);
+    LDouble r, theta, phi;
+    CartesianToSpherical(x, y, z, r, theta, phi);
     return GetValueLocal(r, theta, phi);
 }
 
@@ -190,9 +186,8 @@ LComplex LwPartialWaveSource::GetValueXYZ(LDouble x, LDouble y, LDouble z) const
 
 LComplex LwPartialWaveSource::GetValueRThetaPhi(LDouble r, LDouble theta, LDouble phi) const
 {
-    const LDouble x = r * std::sin(theta) * std::cos(phi);
-    const LDouble y = r * std::sin(theta) * std::sin(phi);
-    const LDouble z = r * std::cos(theta);
+    LDouble x, y, z;
+    SphericalToCartesian(r, theta, phi, x, y, z);
     return GetValueRelative(x - X(), y - Y(), z - Z());
 }
 

@@ -3,6 +3,7 @@
 
 #include "physics/LwDocScattering.h"
 
+#include "core/LwConstants.h"
 #include "physics/LwAtomName.h"
 #include "physics/LwDebye.h"
 #include "physics/LwDocFinalState.h"
@@ -16,14 +17,13 @@
 
 namespace
 {
-constexpr double kPi = 3.141592653589793;
 
 // Unit propagation direction of a plane wave given by the angles beta and
 // gamma (degrees): R(0, beta, gamma) (0, 0, 1) =
 // (cos gamma sin beta, sin gamma sin beta, cos beta).
 LwLDoubleMatrix PlaneWaveDirection(double betaDeg, double gammaDeg)
 {
-    const LwLDoubleMatrix R = EulerRotationMatrix(0, betaDeg * kPi / 180, gammaDeg * kPi / 180);
+    const LwLDoubleMatrix R = EulerRotationMatrix(0, betaDeg * LwConst::Pi / 180, gammaDeg * LwConst::Pi / 180);
     LwLDoubleMatrix d(3);
     // Column 2 of R is R applied to the z unit vector.
     for (int row = 0; row < 3; ++row)

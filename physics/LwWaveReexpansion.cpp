@@ -1,5 +1,6 @@
 #include "physics/LwWaveReexpansion.h"
 
+#include "core/LwConstants.h"
 #include "core/LwError.h"
 #include "core/LwParallelErrors.h"
 #include "physics/LwPartialWaveSource.h"
@@ -19,7 +20,6 @@
 
 namespace {
 
-constexpr double kPi = 3.141592653589793;
 constexpr double kTwoPi = 6.283185307179586;
 constexpr double kTwoPiSquared = 19.739208802178716;
 
@@ -237,14 +237,14 @@ void LwWaveReexpansion::PrepareTables(LwLong directions)
     phiRe_.resize(coordinates * std::size_t(mCount));
     phiIm_.resize(coordinates * std::size_t(mCount));
     for (std::size_t c = 0; c < coordinates; ++c) {
-        const LDouble theta = u_[c] * kPi;
+        const LDouble theta = u_[c] * LwConst::Pi;
         CalcNormalizedLegendre(cache_, legendre_, L_, theta);
         const LDouble s = std::sin(theta);
         LDouble* row = &thetaTable_[c * std::size_t(count)];
         for (LwLong p = 0; p < count; ++p)
             row[p] = s * legendre_[p];
 
-        const LDouble phi = 2.0 * u_[c] * kPi;
+        const LDouble phi = 2.0 * u_[c] * LwConst::Pi;
         CalcExpPhiTable(expPhi_, L_, phi);
         LDouble* re = &phiRe_[c * std::size_t(mCount)];
         LDouble* im = &phiIm_[c * std::size_t(mCount)];
@@ -271,8 +271,8 @@ void LwWaveReexpansion::SampleDirection(LwLong d, LwLong row)
 {
     const LwLong blocks = sampling_->GetBlockCount();
     const std::vector<double>& radii = sampling_->GetRadii();
-    const double theta = u_[std::size_t(thetaIndex_[std::size_t(d)])] * kPi;
-    const double phi = 2.0 * u_[std::size_t(phiIndex_[std::size_t(d)])] * kPi;
+    const double theta = u_[std::size_t(thetaIndex_[std::size_t(d)])] * LwConst::Pi;
+    const double phi = 2.0 * u_[std::size_t(phiIndex_[std::size_t(d)])] * LwConst::Pi;
     Complex* values = &values_[std::size_t(row) * std::size_t(blocks)];
     for (LwLong b = 0; b < blocks; ++b)
         values[b] = wave_->GetValue(radii[std::size_t(b)], theta, phi);

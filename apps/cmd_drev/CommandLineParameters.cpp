@@ -1,12 +1,12 @@
 #include "CommandLineParameters.h"
 
+#include "core/LwConstants.h"
 #include "core/LwError.h"
 #include "core/TextUtilities.h"
 
 #include <cstdio>
 
 namespace {
-constexpr double kAngstrom = 1e-10;
 }
 
 CommandLineParameters::CommandLineParameters() = default;
@@ -43,9 +43,9 @@ void CommandLineParameters::Parse(int argc, const char* const* argv)
             Resolution_deg = StringToDouble(value);
             std::printf("anglar_resolution %lg\n", Resolution_deg);
         } else if (option == "-L") {
-            LimitClusterSize_m = StringToDouble(value) * kAngstrom;
+            LimitClusterSize_m = StringToDouble(value) * LwConst::Angstrom_m;
         } else if (option == "-LL") {
-            LowerLimit_m = StringToDouble(value) * kAngstrom;
+            LowerLimit_m = StringToDouble(value) * LwConst::Angstrom_m;
         } else if (option == "-I0") {
             I0ImageFileName = value;
             IsI0Image = true;
@@ -59,15 +59,15 @@ void CommandLineParameters::Parse(int argc, const char* const* argv)
             else if (value == "EC") MappingMethod = kEquidistantCylindrical;
             else throw LwError("Mapping method is not correct.");
         } else if (option == "-MFPE") {
-            MeanFreePath_m = StringToDouble(value) * kAngstrom;
+            MeanFreePath_m = StringToDouble(value) * LwConst::Angstrom_m;
             IsMeanFreePathByEmitterDistance = true;
             std::printf("MeanFreePath=%lg;By Emitter Distance \n", MeanFreePath_m);
         } else if (option == "-MFPS") {
-            MeanFreePath_m = StringToDouble(value) * kAngstrom;
+            MeanFreePath_m = StringToDouble(value) * LwConst::Angstrom_m;
             IsMeanFreePathByDepth = true;
             std::printf("MeanFreePath=%lg; By Depth from surface.\n", MeanFreePath_m);
         } else if (option == "-MFPES") {
-            MeanFreePath_m = StringToDouble(value) * kAngstrom;
+            MeanFreePath_m = StringToDouble(value) * LwConst::Angstrom_m;
             IsMeanFreePathByEmitterDistance = true;
             IsMeanFreePathByDepth = true;
             std::printf("MeanFreePath=%lg; By Emitter Distance and Depth from surface.\n",

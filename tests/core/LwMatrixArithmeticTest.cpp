@@ -443,22 +443,6 @@ TEST(LwEulerRotation, RotationsAboutZComposeWhenBIsZero)
     }
 }
 
-TEST(LwPowerOfMinusI, MatchesRepeatedMultiplication)
-{
-    LComplex power(1, 0);
-    for (int n = 0; n <= 13; ++n) {
-        SCOPED_TRACE(n);
-        const LComplex p = PowerOfMinusI(n);
-        EXPECT_EQ(p.real(), power.real());
-        EXPECT_EQ(p.imag(), power.imag());
-        if (n % 4 == 1) {
-            EXPECT_TRUE(std::signbit(p.real()));  // -0 - i
-        }
-        EXPECT_EQ(PowerOfMinusI(-n) * p, LComplex(1, 0));
-        power *= LComplex(0, -1);
-    }
-}
-
 TEST(LwVectorSquareNorm, SumsSquaresOfVectors)
 {
     const LwMatrixArithmetic op;

@@ -3,7 +3,7 @@
 #include "core/LwBarnXml.h"
 #include "core/LwBarnFile.h"
 
-#include "../core/BarnTestText.h"
+#include "BarnTestText.h"
 #include "ErrorText.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 
 #include "core/LwBarnXml.h"
 
-#include "../core/BarnTestText.h"
+#include "BarnTestText.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,1 @@
+int LwVariantMixA() { return 1; }
