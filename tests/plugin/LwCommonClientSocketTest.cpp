@@ -1,5 +1,6 @@
 // The transports on their own, against plain Qt servers of the test: the
-// 65535-byte read, the zero byte, a refused connection and a read error.
+// 65535-byte read, the zero byte, waiting for data, a refused connection and
+// a read error.
 #include "plugin/LwCommonClientSocket.h"
 
 #include "ViewerTestSupport.h"
@@ -77,6 +78,26 @@ TEST(LwCommonClientSocket, WritesUpToTheFirstZeroByteOverTheLocalSocket)
     viewertest::Spin(50);
     socket.DiscardPending();
     EXPECT_FALSE(socket.Read());
+}
+
+TEST(LwCommonClientSocket, WaitForDataCountsBytesQtHoldsAlready)
+{
+    QTcpServer server;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
+    LwCommonClientTcpSocket socket("localhost", server.serverPort());
+    ASSERT_TRUE(socket.Connect());
+    ASSERT_TRUE(server.waitForNewConnection(1000));
+    QTcpSocket* peer = server.nextPendingConnection();
+    EXPECT_FALSE(socket.WaitForData(0));
+    peer->write("abc");
+    peer->waitForBytesWritten(1000);
+    // The first wait moves the bytes into Qt's buffer; nothing new comes
+    // after them, yet they still count as data, without a wait.
+    EXPECT_TRUE(socket.WaitForData(3000));
+    EXPECT_TRUE(socket.WaitForData(0));
+    EXPECT_TRUE(socket.Read());
+    EXPECT_EQ("abc", socket.ReceivedText());
+    EXPECT_FALSE(socket.WaitForData(0));
 }
 
 TEST(LwCommonClientSocket, NoServerMeansNotConnectedWithinOneSecond)
