@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 namespace {
 
 // Reads until `total` bytes came or 3 s passed; the sizes of the reads.
@@ -28,14 +30,29 @@ std::vector<std::size_t> ReadAll(LwCommonClientSocket& socket, std::size_t total
     return sizes;
 }
 
-TEST(LwCommonClientSocket, ReadsAtMost65535BytesAndStopsAtAZeroByte)
+// A TCP transport connected to a server of the test, and the server's end.
+struct TcpPair
 {
     QTcpServer server;
-    ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
-    LwCommonClientTcpSocket socket("localhost", server.serverPort());
-    ASSERT_TRUE(socket.Connect());
-    ASSERT_TRUE(server.waitForNewConnection(1000));
-    QTcpSocket* peer = server.nextPendingConnection();
+    std::unique_ptr<LwCommonClientTcpSocket> socket;
+    QTcpSocket* peer = nullptr;
+
+    bool Connect()
+    {
+        if (!server.listen(QHostAddress::LocalHost, 0)) return false;
+        socket = std::make_unique<LwCommonClientTcpSocket>("localhost", server.serverPort());
+        if (!socket->Connect() || !server.waitForNewConnection(1000)) return false;
+        peer = server.nextPendingConnection();
+        return peer != nullptr;
+    }
+};
+
+TEST(LwCommonClientSocket, ReadsAtMost65535BytesAndStopsAtAZeroByte)
+{
+    TcpPair pair;
+    ASSERT_TRUE(pair.Connect());
+    LwCommonClientTcpSocket& socket = *pair.socket;
+    QTcpSocket* peer = pair.peer;
     const std::string big(70000, 'x');
     peer->write(big.data(), static_cast<qint64>(big.size()));
     peer->waitForBytesWritten(1000);
@@ -82,12 +99,10 @@ TEST(LwCommonClientSocket, WritesUpToTheFirstZeroByteOverTheLocalSocket)
 
 TEST(LwCommonClientSocket, WaitForDataCountsBytesQtHoldsAlready)
 {
-    QTcpServer server;
-    ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
-    LwCommonClientTcpSocket socket("localhost", server.serverPort());
-    ASSERT_TRUE(socket.Connect());
-    ASSERT_TRUE(server.waitForNewConnection(1000));
-    QTcpSocket* peer = server.nextPendingConnection();
+    TcpPair pair;
+    ASSERT_TRUE(pair.Connect());
+    LwCommonClientTcpSocket& socket = *pair.socket;
+    QTcpSocket* peer = pair.peer;
     EXPECT_FALSE(socket.WaitForData(0));
     peer->write("abc");
     peer->waitForBytesWritten(1000);
