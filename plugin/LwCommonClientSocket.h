@@ -6,7 +6,9 @@
 // where a reply ends is the client's business (LwPluginFuncZyvra).
 //
 // Every wait is bounded: 1000 ms for a connection, 10 ms for data, 30000 ms
-// for a write. No operation throws; failures show in the results.
+// for a write. A wait for data ends as soon as bytes are there, and does not
+// start when bytes already wait in the Qt buffer (moved there while events
+// ran). No operation throws; failures show in the results.
 //
 // A transport is used on the thread that made it (the GUI thread); nothing
 // is locked.
@@ -36,11 +38,15 @@ public:
     virtual bool IsConnected() const = 0;
     // Starts a connection and waits up to 1000 ms; whether it was made.
     virtual bool Connect() = 0;
-    // Waits up to 10 ms for data, then reads at most 65535 bytes of what has
-    // arrived into ReceivedText, up to the first zero byte (bytes after a
+    // Waits up to 10 ms for data unless some has arrived already, then reads
+    // at most 65535 bytes of what has arrived into ReceivedText, up to the first zero byte (bytes after a
     // zero byte in the same chunk are dropped). A read error empties the
     // text and gives false; otherwise the result is whether bytes came.
     virtual bool Read() = 0;
+    // Waits up to `ms` milliseconds for data; true at once when bytes wait
+    // unread, false when none came in time or the connection failed (which
+    // may be before `ms` have passed).
+    virtual bool WaitForData(int ms) = 0;
     // Writes the text up to its first zero byte and waits up to 30000 ms
     // until it is written; whether the wait saw it written.
     virtual bool Write(const std::string& text) = 0;
@@ -71,8 +77,14 @@ public:
     bool IsConnected() const override { return socket_->state() == QtSocket::ConnectedState; }
     bool Read() override
     {
-        socket_->waitForReadyRead(kReadWaitMs);  // its result does not matter: the read looks itself
+        WaitForData(kReadWaitMs);  // its result does not matter: the read looks itself
         return ReadDevice(*socket_);
+    }
+    bool WaitForData(int ms) override
+    {
+        // waitForReadyRead waits for bytes beyond those Qt holds already, so
+        // held bytes must not make the caller wait.
+        return socket_->bytesAvailable() > 0 || socket_->waitForReadyRead(ms);
     }
     bool Write(const std::string& text) override { return WriteDevice(*socket_, text); }
     void MoveToThread(QThread* thread) override { socket_->moveToThread(thread); }

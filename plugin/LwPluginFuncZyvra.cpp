@@ -10,6 +10,7 @@
 
 #include <QCoreApplication>
 #include <QDebug>
+#include <QElapsedTimer>
 #include <QSharedMemory>
 #include <QThread>
 
@@ -175,6 +176,20 @@ bool LwPluginFuncZyvra::RecvMsg()
     });
 }
 
+void LwPluginFuncZyvra::PollPause()
+{
+    // The pause between two polls lasts 10 ms unless reply bytes arrive
+    // first: a reply is taken as soon as it is there, while a silent viewer
+    // still costs every poll at least the full pause (a transport that gives
+    // up early is made up for by sleeping), so the poll counts keep bounding
+    // the wait in time.
+    QElapsedTimer pause;
+    pause.start();
+    if (GetSocket().WaitForData(static_cast<int>(kPollSleepMs))) return;
+    const qint64 left = static_cast<qint64>(kPollSleepMs) - pause.elapsed();
+    if (left > 0) QThread::msleep(static_cast<unsigned long>(left));
+}
+
 void LwPluginFuncZyvra::SubSendRecv(LwCmdPackUnpack& request, LwCmdPackUnpack& reply)
 {
     if (busy_) {
@@ -209,7 +224,7 @@ void LwPluginFuncZyvra::SubSendRecv(LwCmdPackUnpack& request, LwCmdPackUnpack& r
                     std::fflush(stdout);
                     throw LwError("Socket is not active");
                 }
-                QThread::msleep(kPollSleepMs);
+                PollPause();
                 QCoreApplication::processEvents(QEventLoop::AllEvents);
             }
         }

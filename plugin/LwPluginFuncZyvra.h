@@ -12,8 +12,9 @@
 //
 // Every viewer command is one synchronous exchange (SubSendRecv): the request
 // text is written to the transport and the client polls for the reply,
-// sleeping 10 ms between polls while the application's events keep running,
-// until the reply text ends in "</vra>" and one more character. An event
+// pausing 10 ms between polls while the application's events keep running,
+// until the reply text ends in "</vra>" and one more character. Reply bytes
+// that arrive end a pause early, so a prompt reply is taken at once. An event
 // handler that calls the client during a wait is refused with "SYSTEM
 // ERROR:Function is doublly called". Bytes that arrived outside an exchange
 // (a late reply) are dropped before a request goes out. A request is sent up
@@ -232,6 +233,8 @@ private:
     // One read and the completion test.
     bool RecvMsg();
     bool IsMessageReceived() const;
+    // The pause of one poll: up to 10 ms, ended early by arriving bytes.
+    void PollPause();
     std::string NewImageKey();
 
     std::vector<LwPluginMenuEntry> menuEntries_;

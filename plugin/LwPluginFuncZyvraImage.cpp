@@ -12,6 +12,7 @@
 #include "plugin/LwPluginErrors.h"
 
 #include "core/LwError.h"
+#include "core/LwMemoryPages.h"
 
 #include <QCoreApplication>
 #include <QSharedMemory>
@@ -102,6 +103,7 @@ void LwPluginFuncZyvra::ImageGetBySharedMemory(std::int32_t window, LwFloatMatri
         reply.StringValue("key", key);
 
         LwFloatMatrix received;
+        bool inPlace = false;
         {
             AttachedBlock attached(key);
             QSharedMemory& block = attached.Block();
@@ -119,14 +121,24 @@ void LwPluginFuncZyvra::ImageGetBySharedMemory(std::int32_t window, LwFloatMatri
             // it can overflow 64 bits.
             const std::int64_t count = static_cast<std::int64_t>(cols) * rows;
             if (count > (size - kHeaderBytes) / 4) throw LwError("NO DATA");
-            received.GetMemory(cols, rows);
-            received.ColBegin = header[2];
-            received.RowBegin = header[3];
+            LwMemoryPages::Prefault(bytes, static_cast<std::size_t>(kHeaderBytes + 4 * count),
+                                    LwMemoryPages::Access::Read);
+            // An image that holds as many pixels already takes them in its
+            // own buffer (warm memory, no allocation that could fail and
+            // leave it changed). Otherwise the pixels go to a new matrix that
+            // replaces the image at the end, so a failed allocation leaves
+            // the image as it was.
+            inPlace = image.Buffer() != nullptr && count == image.ElementCount();
+            LwFloatMatrix* target = inPlace ? &image : &received;
+            target->GetMemory(cols, rows);
+            target->ColBegin = header[2];
+            target->RowBegin = header[3];
+            target->FastReturn = false;
             if (count != 0)
-                std::memcpy(received.Buffer(), bytes + kHeaderBytes, static_cast<std::size_t>(4 * count));
+                std::memcpy(target->Buffer(), bytes + kHeaderBytes, static_cast<std::size_t>(4 * count));
         }
         reply.CloseCmd();
-        image = received.Release(true);
+        if (!inPlace) image = received.Release(true);
     });
 }
 
@@ -173,6 +185,7 @@ void LwPluginFuncZyvra::ImageSet(std::int32_t window, const LwFloatMatrix& image
     {
         BlockLock lock(*imageBlock_);
         char* data = static_cast<char*>(imageBlock_->data());
+        LwMemoryPages::Prefault(data, static_cast<std::size_t>(bytes), LwMemoryPages::Access::Write);
         const std::int32_t header[4] = {image.ColSize, image.RowSize, image.ColBegin, image.RowBegin};
         std::memcpy(data, header, sizeof header);
         if (count != 0)

@@ -1,5 +1,6 @@
 // The transports on their own, against plain Qt servers of the test: the
-// 65535-byte read, the zero byte, a refused connection and a read error.
+// 65535-byte read, the zero byte, waiting for data, a refused connection and
+// a read error.
 #include "plugin/LwCommonClientSocket.h"
 
 #include "ViewerTestSupport.h"
@@ -9,6 +10,8 @@
 #include <QTcpServer>
 
 #include <gtest/gtest.h>
+
+#include <memory>
 
 namespace {
 
@@ -27,14 +30,29 @@ std::vector<std::size_t> ReadAll(LwCommonClientSocket& socket, std::size_t total
     return sizes;
 }
 
-TEST(LwCommonClientSocket, ReadsAtMost65535BytesAndStopsAtAZeroByte)
+// A TCP transport connected to a server of the test, and the server's end.
+struct TcpPair
 {
     QTcpServer server;
-    ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
-    LwCommonClientTcpSocket socket("localhost", server.serverPort());
-    ASSERT_TRUE(socket.Connect());
-    ASSERT_TRUE(server.waitForNewConnection(1000));
-    QTcpSocket* peer = server.nextPendingConnection();
+    std::unique_ptr<LwCommonClientTcpSocket> socket;
+    QTcpSocket* peer = nullptr;
+
+    bool Connect()
+    {
+        if (!server.listen(QHostAddress::LocalHost, 0)) return false;
+        socket = std::make_unique<LwCommonClientTcpSocket>("localhost", server.serverPort());
+        if (!socket->Connect() || !server.waitForNewConnection(1000)) return false;
+        peer = server.nextPendingConnection();
+        return peer != nullptr;
+    }
+};
+
+TEST(LwCommonClientSocket, ReadsAtMost65535BytesAndStopsAtAZeroByte)
+{
+    TcpPair pair;
+    ASSERT_TRUE(pair.Connect());
+    LwCommonClientTcpSocket& socket = *pair.socket;
+    QTcpSocket* peer = pair.peer;
     const std::string big(70000, 'x');
     peer->write(big.data(), static_cast<qint64>(big.size()));
     peer->waitForBytesWritten(1000);
@@ -77,6 +95,24 @@ TEST(LwCommonClientSocket, WritesUpToTheFirstZeroByteOverTheLocalSocket)
     viewertest::Spin(50);
     socket.DiscardPending();
     EXPECT_FALSE(socket.Read());
+}
+
+TEST(LwCommonClientSocket, WaitForDataCountsBytesQtHoldsAlready)
+{
+    TcpPair pair;
+    ASSERT_TRUE(pair.Connect());
+    LwCommonClientTcpSocket& socket = *pair.socket;
+    QTcpSocket* peer = pair.peer;
+    EXPECT_FALSE(socket.WaitForData(0));
+    peer->write("abc");
+    peer->waitForBytesWritten(1000);
+    // The first wait moves the bytes into Qt's buffer; nothing new comes
+    // after them, yet they still count as data, without a wait.
+    EXPECT_TRUE(socket.WaitForData(3000));
+    EXPECT_TRUE(socket.WaitForData(0));
+    EXPECT_TRUE(socket.Read());
+    EXPECT_EQ("abc", socket.ReceivedText());
+    EXPECT_FALSE(socket.WaitForData(0));
 }
 
 TEST(LwCommonClientSocket, NoServerMeansNotConnectedWithinOneSecond)

@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -398,6 +399,16 @@ TEST_P(ClientTest, ImagesBothWaysThroughSharedMemory)
         LwFloatMatrix back;
         client_->ImageGet(image_, back, false);
         EXPECT_TRUE(SameImage(image, back));
+        // A target that holds as many pixels in another shape and begins
+        // takes them in its own buffer and gets the block's shape and begins.
+        LwFloatMatrix reshaped(image.RowSize, image.ColSize);
+        reshaped.ColBegin = 7;
+        reshaped.RowBegin = -7;
+        std::fill(reshaped.Buffer(), reshaped.Buffer() + reshaped.ElementCount(), -1.0f);
+        const float* buffer = reshaped.Buffer();
+        client_->ImageGet(image_, reshaped, false);
+        EXPECT_TRUE(SameImage(image, reshaped));
+        EXPECT_EQ(buffer, reshaped.Buffer());
     }
     client_->ImageSet(image_, nan);
     LwFloatMatrix kept, zeroed;

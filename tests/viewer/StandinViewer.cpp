@@ -3,6 +3,7 @@
 #include "core/LwBarnXml.h"
 #include "core/LwError.h"
 #include "core/LwMatrixBarn.h"
+#include "core/LwMemoryPages.h"
 
 #include <QCoreApplication>
 #include <QHostAddress>
@@ -179,6 +180,8 @@ bool WriteImageBlock(QSharedMemory& block, const QString& key, const LwFloatMatr
     if (!block.create(static_cast<int>(kHeaderBytes + 4 * count))) return false;
     block.lock();
     auto* bytes = static_cast<char*>(block.data());
+    LwMemoryPages::Prefault(bytes, static_cast<std::size_t>(kHeaderBytes + 4 * count),
+                            LwMemoryPages::Access::Write);
     const std::int32_t header[4] = {image.ColSize, image.RowSize, image.ColBegin, image.RowBegin};
     std::memcpy(bytes, header, sizeof header);
     if (count > 0) std::memcpy(bytes + kHeaderBytes, image.Buffer(), 4 * count);
@@ -201,6 +204,8 @@ std::string ReadImageBlock(const QString& key, LwFloatMatrix& image)
         if (header[0] < 0 || header[1] < 0 || count > (block.size() - kHeaderBytes) / 4) {
             error = "bad block header";
         } else {
+            LwMemoryPages::Prefault(block.constData(), static_cast<std::size_t>(kHeaderBytes + 4 * count),
+                                    LwMemoryPages::Access::Read);
             image.Create(header[0], header[1]);
             image.ColBegin = header[2];
             image.RowBegin = header[3];
@@ -583,10 +588,10 @@ std::string StandinViewer::Handle(const std::string& requestText)
             }
         } else if (cmd == "FIImageSetBySharedMemory") {
             if (needWindow()) {
-                LwFloatMatrix received;
-                const std::string error = ReadImageBlock(QString::fromStdString(req.Text("key")), received);
+                // Straight into the window's image (its buffer is reused at
+                // the same size); a bad block leaves it untouched.
+                const std::string error = ReadImageBlock(QString::fromStdString(req.Text("key")), *image);
                 if (error.empty()) {
-                    *image = received;
                     reply.Text("ReturnCode", "ok");
                 } else {
                     reply.Text("ReturnCode", error);

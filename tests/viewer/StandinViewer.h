@@ -239,7 +239,8 @@ private:
 // Image block helpers of the stand-in (its own code, not the client's).
 // Writes `image` into a new block of `key`; false when it cannot be created.
 bool WriteImageBlock(QSharedMemory& block, const QString& key, const LwFloatMatrix& image);
-// Reads the block of `key` into `image`; an empty text on success, else why not.
+// Reads the block of `key` into `image`; an empty text on success, else why
+// not (and `image` is left as it was).
 std::string ReadImageBlock(const QString& key, LwFloatMatrix& image);
 
 }  // namespace standin
