@@ -175,6 +175,15 @@ protected:
         s.Calculation_.ElementMap.clear();
     }
     QString Path(const QString& name) const { return folder_.filePath(name); }
+    // Shows the dialog with every structure checked on projection tab `tab`
+    // and presses that tab's Calculate.
+    static void Calculate(DlgHologram& dialog, int tab)
+    {
+        dialog.FillStructureList();
+        dialog.show();
+        dialog.Form().tabWidget->setCurrentIndex(tab);
+        dialog.CalculateButtons()[static_cast<std::size_t>(tab)]->click();
+    }
     standin::StandinViewer& Viewer() { return viewer_.Viewer(); }
     std::vector<std::string> Commands() { return Viewer().Commands(); }
     int Count(const std::string& command)
@@ -310,11 +319,8 @@ TEST_P(VelmoraProjectionTest, OneEnergyGivesOneImageWindowEqualToTheEngine)
     Viewer().ClearRequests();
 
     DlgHologram dialog(window_.get());
-    dialog.FillStructureList();
-    dialog.show();
-    dialog.Form().tabWidget->setCurrentIndex(tab);
     ModalAnswerer answers;
-    dialog.CalculateButtons()[static_cast<std::size_t>(tab)]->click();
+    Calculate(dialog, tab);
 
     ASSERT_EQ(answers.boxes.size(), 1u) << answers.boxes.front().text;
     EXPECT_EQ(answers.boxes[0].title, "Information");
@@ -374,13 +380,10 @@ TEST_P(VelmoraSeriesTest, EnergyListBecomesASeriesWithDistinctImageFiles)
     Viewer().ClearRequests();
 
     DlgHologram dialog(window_.get());
-    dialog.FillStructureList();
-    dialog.show();
-    dialog.Form().tabWidget->setCurrentIndex(tab);
     ModalAnswerer answers;
     const QString seriesPath = Path("run.xmlsrs");
     answers.QueueFile(seriesPath);
-    dialog.CalculateButtons()[static_cast<std::size_t>(tab)]->click();
+    Calculate(dialog, tab);
     ASSERT_EQ(answers.boxes.size(), 1u) << answers.boxes.front().text;
     EXPECT_EQ(answers.boxes[0].text, "Finished");
 

@@ -79,6 +79,20 @@ public:
     CalculatingFlag& operator=(const CalculatingFlag&) = delete;
 };
 
+// "Max angle=" and "Image pix size=" of a tab into a document with a view
+// angle and an image size, checked first.
+template <class Document>
+void ReadAngleAndSize(Document& document, const QLineEdit& angleField, const QLineEdit& sizeField,
+                      const std::string& projection, double maxAngleDeg)
+{
+    const double angle = angleField.text().toDouble();
+    const int size = sizeField.text().toInt(nullptr, 10);
+    CheckViewAngle(projection, angle, maxAngleDeg);
+    CheckSizeGrid(projection, size);
+    document.ViewAngle_deg_ = angle;
+    document.ImageSize_ = size;
+}
+
 } // namespace
 
 void ShowInformationBox(const std::string& title, const std::string& text, QWidget* parent)
@@ -291,24 +305,12 @@ void DlgHologram::ReadTabParameters(int tab)
         s.DocAzimuthalEquidistant_.Resolution_deg_ = resolution;
         break;
     }
-    case 1: {
-        const double angle = f.lineEdit_3->text().toDouble();
-        const int size = f.lineEdit_6->text().toInt(nullptr, 10);
-        CheckViewAngle("Gnomonic", angle, 90.0);
-        CheckSizeGrid("Gnomonic", size);
-        s.DocDiana_.ViewAngle_deg_ = angle;
-        s.DocDiana_.ImageSize_ = size;
+    case 1:
+        ReadAngleAndSize(s.DocDiana_, *f.lineEdit_3, *f.lineEdit_6, "Gnomonic", 90.0);
         break;
-    }
-    case 2: {
-        const double angle = f.lineEdit_4->text().toDouble();
-        const int size = f.lineEdit_7->text().toInt(nullptr, 10);
-        CheckViewAngle("Stereographic", angle, 180.0);
-        CheckSizeGrid("Stereographic", size);
-        s.DocStereoProjection_.ViewAngle_deg_ = angle;
-        s.DocStereoProjection_.ImageSize_ = size;
+    case 2:
+        ReadAngleAndSize(s.DocStereoProjection_, *f.lineEdit_4, *f.lineEdit_7, "Stereographic", 180.0);
         break;
-    }
     case 3: {
         const int size = f.lineEdit_8->text().toInt(nullptr, 10);
         CheckSizeGrid("Orthographic", size);
