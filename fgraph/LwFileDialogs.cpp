@@ -50,11 +50,26 @@ void StoreLastDirectory(const QString& filePath)
     WriteLastDirectoryFile(RememberedDirectory());
 }
 
+namespace {
+
+// The patterns of a filter are separated by ';' as Windows writes them
+// ("Cluster(*.xml_cl;*.xyz)"); Qt's dialogs separate them by blanks.
+QString QtNameFilter(QString filter)
+{
+    const int open = filter.indexOf('(');
+    const int close = filter.lastIndexOf(')');
+    for (int i = open + 1; open >= 0 && i < close; ++i)
+        if (filter[i] == ';') filter[i] = ' ';
+    return filter;
+}
+
+} // namespace
+
 QString GetOpenFileNameQString(QWidget* parent, const QString& caption, const QString& filter)
 {
     const QString directory = GetLastDirectory();
     QFileDialog dialog(parent, caption, QString(), QString());
-    dialog.setNameFilters(QStringList{filter, "All Files (*.*)"});
+    dialog.setNameFilters(QStringList{QtNameFilter(filter), "All Files (*.*)"});
     dialog.setDirectory(directory);
     if (dialog.exec() != QDialog::Accepted) return QString();
     const QStringList files = dialog.selectedFiles();
@@ -78,7 +93,7 @@ std::string SelectSaveFileName(QWidget* parent, const std::string& caption,
     const QString start = SaveStartPath(defaultFileName);
     qDebug() << start;
     const QString answer = QFileDialog::getSaveFileName(parent, StdStringToQString(caption), start,
-                                                        StdStringToQString(filter));
+                                                        QtNameFilter(StdStringToQString(filter)));
     if (answer.isEmpty()) {
         qDebug() << answer;
         return std::string();
@@ -105,7 +120,7 @@ QString SelectSaveFileNameQString(QWidget* parent, const QString& caption,
                                   const QString& filter, const QString& defaultPath)
 {
     const QString start = SaveStartPathQString(defaultPath);
-    const QString answer = QFileDialog::getSaveFileName(parent, caption, start, filter);
+    const QString answer = QFileDialog::getSaveFileName(parent, caption, start, QtNameFilter(filter));
     if (!answer.isEmpty()) StoreLastDirectory(answer);
     return answer;
 }

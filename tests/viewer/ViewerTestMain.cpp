@@ -2,8 +2,16 @@
 // a temporary folder of its own as TMPDIR before Qt starts, because Qt keeps
 // the key files of shared-memory blocks and the local socket files there:
 // tests running in parallel then never meet each other's blocks or sockets.
-// The folder is removed at the end.
+// The folder is removed at the end. Built with LW_VIEWER_TEST_WIDGETS, the
+// binary gets a QApplication on the offscreen platform (unless another is
+// named) for tests of windows.
+#ifdef LW_VIEWER_TEST_WIDGETS
+#include <QApplication>
+using TestApplication = QApplication;
+#else
 #include <QCoreApplication>
+using TestApplication = QCoreApplication;
+#endif
 #include <QDir>
 
 #include <gtest/gtest.h>
@@ -23,7 +31,10 @@ int main(int argc, char** argv)
     setenv("TMPDIR", path.data(), 1);
     int rc;
     {
-        QCoreApplication app(argc, argv);
+#ifdef LW_VIEWER_TEST_WIDGETS
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+#endif
+        TestApplication app(argc, argv);
         ::testing::InitGoogleTest(&argc, argv);
         rc = RUN_ALL_TESTS();
     }

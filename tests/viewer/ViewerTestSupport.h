@@ -144,11 +144,11 @@ private:
 class ViewerProcess
 {
 public:
-    // Starts standin_viewer with a free port and `localName`; Port() is 0
-    // when it did not start.
-    ViewerProcess(const QString& exe, const QString& localName)
+    // Starts standin_viewer with a free port, `localName` and the further
+    // arguments `extra`; Port() is 0 when it did not start.
+    ViewerProcess(const QString& exe, const QString& localName, const QStringList& extra = {})
     {
-        process_.start(exe, {"-P", "0", "-L", localName});
+        process_.start(exe, QStringList{"-P", "0", "-L", localName} + extra);
         if (!process_.waitForStarted(5000)) return;
         QElapsedTimer t;
         t.start();

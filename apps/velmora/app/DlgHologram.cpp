@@ -1,0 +1,422 @@
+#include "apps/velmora/app/DlgHologram.h"
+
+#include "apps/velmora/app/QThreadCalc.h"
+#include "apps/velmora/app/SimulationSettings.h"
+#include "core/LwADateTime.h"
+#include "core/LwError.h"
+#include "core/LwMatrixArithmetic.h"
+#include "core/TextUtilities.h"
+#include "fgraph/LwFileDialogs.h"
+#include "fgraph/LwWindowUtilities.h"
+#include "pattern/LwSphericalMapGrid.h"
+#include "plugin/LwPluginFuncZyvra.h"
+
+#include "ui_DlgHologram.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDebug>
+#include <QMessageBox>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <set>
+#include <sstream>
+
+namespace {
+
+constexpr int kPollMs = 100;
+constexpr int kPollsPerImage = 50;
+
+LwPluginFuncZyvra& Client()
+{
+    LwPluginFuncZyvra* client = GetSimulationSettings().Plugin_;
+    if (client == nullptr)
+        throw LwError("Socket is not active");
+    return *client;
+}
+
+// Six significant digits, as a default text stream writes a number.
+std::string StreamNumber(double value)
+{
+    std::ostringstream out;
+    out << value;
+    return out.str();
+}
+
+// A JSON string body: quotes, backslashes and control characters escaped.
+std::string JsonEscape(const std::string& text)
+{
+    std::string out;
+    for (char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            char buffer[8];
+            std::snprintf(buffer, sizeof buffer, "\\u%04x", static_cast<unsigned>(static_cast<unsigned char>(c)));
+            out += buffer;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+// IsCalculating_ from the construction to the end of a run, whatever ends it.
+class CalculatingFlag
+{
+public:
+    CalculatingFlag()
+    {
+        SimulationSettings& s = GetSimulationSettings();
+        s.IsCalculating_ = true;
+        s.IsTerminateRequest_ = false;
+    }
+    ~CalculatingFlag() { GetSimulationSettings().IsCalculating_ = false; }
+    CalculatingFlag(const CalculatingFlag&) = delete;
+    CalculatingFlag& operator=(const CalculatingFlag&) = delete;
+};
+
+// "Max angle=" and "Image pix size=" of a tab into a document with a view
+// angle and an image size, checked first.
+template <class Document>
+void ReadAngleAndSize(Document& document, const QLineEdit& angleField, const QLineEdit& sizeField,
+                      const std::string& projection, double maxAngleDeg)
+{
+    const double angle = angleField.text().toDouble();
+    const int size = sizeField.text().toInt(nullptr, 10);
+    CheckViewAngle(projection, angle, maxAngleDeg);
+    CheckSizeGrid(projection, size);
+    document.ViewAngle_deg_ = angle;
+    document.ImageSize_ = size;
+}
+
+} // namespace
+
+void ShowInformationBox(const std::string& title, const std::string& text, QWidget* parent)
+{
+    QMessageBox box(parent);
+    box.setWindowTitle(QString::fromUtf8(title.c_str()));
+    box.setText(QString::fromUtf8(text.c_str()));
+    box.setStandardButtons(QMessageBox::Ok);
+    box.setWindowModality(Qt::ApplicationModal);
+    box.exec();
+}
+
+std::string AnomalousTermsJson(const std::map<std::string, ElementRow>& elements)
+{
+    std::string json = "[";
+    bool first = true;
+    for (const auto& entry : elements) {
+        if (!first)
+            json += ",";
+        first = false;
+        json += "{\"element\":\"" + JsonEscape(entry.first) + "\",\"f1\":" + StreamNumber(entry.second.F1)
+                + ",\"f2\":" + StreamNumber(entry.second.F2) + "}";
+    }
+    return json + "]";
+}
+
+std::string SeriesImageFileName(const std::string& base, double energy_eV)
+{
+    return base + "_" + StreamNumber(energy_eV) + ".xml_vra";
+}
+
+void CheckSeriesImageNames(const std::vector<double>& energies_keV)
+{
+    std::set<std::string> names;
+    for (double e : energies_keV) {
+        const std::string name = SeriesImageFileName("", e * 1000.0);
+        if (!names.insert(name).second)
+            throw LwError("Photon energies give the same image file name (" + name.substr(1)
+                          + "): please give each energy once");
+    }
+}
+
+void CheckResolutionGrid(const std::string& projection, double resolutionDeg)
+{
+    int columns = 0, rows = 0;
+    if (projection == "EquidistantCylindrical")
+        EquidistantCylindricalGridSize(resolutionDeg, columns, rows);
+    else
+        AzimuthalEquidistantGridSize(resolutionDeg, columns, rows);
+    if (columns < 1 || rows < 2 || static_cast<long long>(columns) * rows > kMaxImagePixels)
+        throw LwError("Degree/ Pix = " + DoubleToString(resolutionDeg) + " gives an image of "
+                      + IntToString(columns) + " x " + IntToString(rows) + " pixels (at most "
+                      + std::to_string(kMaxImagePixels) + ")");
+}
+
+void CheckSizeGrid(const std::string& projection, int size)
+{
+    if (size < 2 || static_cast<long long>(size) * size > kMaxImagePixels)
+        throw LwError("Image pix size of " + projection + " should be 2 to "
+                      + IntToString(static_cast<int>(std::sqrt(static_cast<double>(kMaxImagePixels))))
+                      + ": " + IntToString(size));
+}
+
+void CheckViewAngle(const std::string& projection, double angleDeg, double maxDeg)
+{
+    if (!(angleDeg > 0) || !(angleDeg < maxDeg))
+        throw LwError("Max angle of " + projection + " should be above 0 and below " + DoubleToString(maxDeg)
+                      + ": " + DoubleToString(angleDeg));
+}
+
+void WriteIniReportingOnce(QWidget* parent)
+{
+    static bool reported = false;
+    try {
+        GetSimulationSettings().WriteIni();
+    } catch (const LwError& e) {
+        qWarning().noquote() << QString::fromStdString(e.Message());
+        if (!reported) {
+            reported = true;
+            ShowErrorBox(e.Message() + "\nThe settings are not kept for the next start.", parent);
+        }
+    }
+}
+
+DlgHologram::DlgHologram(QWidget* parent) : QDialog(parent), Form_(std::make_unique<Ui_DlgHologram>())
+{
+    Form_->setupUi(this);
+    SimulationSettings& s = GetSimulationSettings();
+    s.IsCalculating_ = false;
+    Form_->tabWidget->setCurrentIndex(s.CurrentMapTabIndex_);
+}
+
+DlgHologram::~DlgHologram() = default;
+
+int DlgHologram::Exec()
+{
+    FillStructureList();
+    return exec();
+}
+
+void DlgHologram::FillStructureList()
+{
+    QListWidget& list = *Form_->listWidget;
+    list.clear();
+    const std::size_t n = GetSimulationSettings().Cluster_.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        auto* item = new QListWidgetItem("Structure:" + QString::number(i), &list);
+        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+        item->setCheckState(Qt::Checked);
+    }
+}
+
+std::vector<QPushButton*> DlgHologram::CalculateButtons() const
+{
+    return {Form_->pushButton_5, Form_->pushButton_6, Form_->pushButton_7, Form_->pushButton_8,
+            Form_->pushButton_2};
+}
+
+void DlgHologram::on_pushButton_5_clicked() { CalculateOnTab(0); }
+void DlgHologram::on_pushButton_6_clicked() { CalculateOnTab(1); }
+void DlgHologram::on_pushButton_7_clicked() { CalculateOnTab(2); }
+void DlgHologram::on_pushButton_8_clicked() { CalculateOnTab(3); }
+void DlgHologram::on_pushButton_2_clicked() { CalculateOnTab(4); }
+
+void DlgHologram::on_pushButton_4_clicked() { close(); }
+
+void DlgHologram::on_pushButton_3_clicked() { GetSimulationSettings().IsTerminateRequest_ = true; }
+
+void DlgHologram::on_pushButton_clicked()
+{
+    for (int i = 0; i < Form_->listWidget->count(); ++i)
+        Form_->listWidget->item(i)->setCheckState(Qt::Checked);
+}
+
+void DlgHologram::on_pushButton_9_clicked()
+{
+    for (int i = 0; i < Form_->listWidget->count(); ++i)
+        Form_->listWidget->item(i)->setCheckState(Qt::Unchecked);
+}
+
+bool DlgHologram::MayClose()
+{
+    if (!GetSimulationSettings().IsCalculating_)
+        return true;
+    ShowInformationBox("Caution", "Hologram is calculating. Please terminate", this);
+    return false;
+}
+
+void DlgHologram::closeEvent(QCloseEvent* event)
+{
+    if (MayClose())
+        event->accept();
+    else
+        event->ignore();
+}
+
+void DlgHologram::reject()
+{
+    if (MayClose())
+        QDialog::reject();
+}
+
+void DlgHologram::CalculateOnTab(int tab)
+{
+    // One calculation at a time: every Calculate button stays locked until
+    // this one has ended.
+    const std::vector<QPushButton*> buttons = CalculateButtons();
+    for (QPushButton* b : buttons)
+        b->setEnabled(false);
+    RunShowingErrors(this, [this, tab] {
+        SimulationSettings& s = GetSimulationSettings();
+        LwDocPattern* const documents[5] = {&s.DocAzimuthalEquidistant_, &s.DocDiana_, &s.DocStereoProjection_,
+                                            &s.DocOrthographic_, &s.DocEquidistantCylindrical_};
+        s.CurrentDoc_ = documents[tab];
+        TakeStructureSelection();
+        ReadTabParameters(tab);
+        s.CurrentDoc_->InitSphericalMap();
+        CalculateHologram();
+        ShowInformationBox("Information", "Finished", this);
+    });
+    GetSimulationSettings().IsCalculating_ = false;
+    for (QPushButton* b : buttons)
+        b->setEnabled(true);
+}
+
+void DlgHologram::TakeStructureSelection()
+{
+    QListWidget& list = *Form_->listWidget;
+    std::vector<bool> bits;
+    for (int i = 0; i < list.count(); ++i)
+        bits.push_back(list.item(i)->checkState() == Qt::Checked);
+    if (bits.empty() || std::find(bits.begin(), bits.end(), true) == bits.end())
+        throw LwError("List of Structure is not selected");
+    LwDocPattern& doc = *GetSimulationSettings().CurrentDoc_;
+    doc.SetRecordSelection(static_cast<int>(bits.size()), false);
+    for (std::size_t i = 0; i < bits.size(); ++i)
+        doc.SelectRecord(static_cast<int>(i), bits[i]);
+    if (Form_->checkBox->isChecked())
+        doc.ClusterSizeLimit_m_ = Form_->doubleSpinBox->value() * 1e-10;
+}
+
+void DlgHologram::ReadTabParameters(int tab)
+{
+    SimulationSettings& s = GetSimulationSettings();
+    Ui_DlgHologram& f = *Form_;
+    switch (tab) {
+    case 0: {
+        const double resolution = f.lineEdit_2->text().toDouble();
+        CheckResolutionGrid("AzimuthalEquidistant", resolution);
+        s.DocAzimuthalEquidistant_.Resolution_deg_ = resolution;
+        break;
+    }
+    case 1:
+        ReadAngleAndSize(s.DocDiana_, *f.lineEdit_3, *f.lineEdit_6, "Gnomonic", 90.0);
+        break;
+    case 2:
+        ReadAngleAndSize(s.DocStereoProjection_, *f.lineEdit_4, *f.lineEdit_7, "Stereographic", 180.0);
+        break;
+    case 3: {
+        const int size = f.lineEdit_8->text().toInt(nullptr, 10);
+        CheckSizeGrid("Orthographic", size);
+        s.DocOrthographic_.ImageSize_ = size;
+        break;
+    }
+    default: {
+        const double resolution = static_cast<double>(static_cast<float>(f.lineEdit->text().toDouble()));
+        CheckResolutionGrid("EquidistantCylindrical", resolution);
+        s.DocEquidistantCylindrical_.Resolution_deg_ = resolution;
+        break;
+    }
+    }
+}
+
+void DlgHologram::CalculateHologram()
+{
+    SimulationSettings& s = GetSimulationSettings();
+    s.CurrentMapTabIndex_ = Form_->tabWidget->currentIndex();
+    WriteIniReportingOnce(this);
+    const std::size_t n = s.PhotonEnergyList_keV.size();
+    if (n == 1)
+        RunSingleEnergy();
+    else if (n > 1)
+        RunEnergySeries();
+}
+
+void DlgHologram::RunSingleEnergy()
+{
+    SimulationSettings& s = GetSimulationSettings();
+    CalculatingFlag calculating;
+    LwADateTime t0, t1;
+    t0.SetNow();
+    RunOneEnergy(-1, s.PhotonEnergyList_keV.front() * 1000.0);
+    t1.SetNow();
+    Form_->label_3->setText("TIME=" + QString::number(t1.DiffSeconds(t0), 'g', 6));
+}
+
+void DlgHologram::RunEnergySeries()
+{
+    SimulationSettings& s = GetSimulationSettings();
+    CheckSeriesImageNames(s.PhotonEnergyList_keV);
+    const std::string path = SelectSaveFileName(this, "Input SeriesOfImages file name", "xmlsrs(*.xmlsrs)",
+                                                "xfh.xmlsrs");
+    if (path.empty())
+        return;
+    CalculatingFlag calculating;
+    LwPluginFuncZyvra& client = Client();
+    const std::int32_t id = client.SeriesNewWindow(path, "image");
+    const std::string base = ReplaceExtension(path, "");
+    const std::vector<double> energies = s.PhotonEnergyList_keV;
+    for (std::size_t i = 0; i < energies.size(); ++i) {
+        const double e = energies[i] * 1000.0;
+        const auto index = static_cast<std::int32_t>(i);
+        client.SeriesImageIndexSet(id, index);
+        RunOneEnergy(id, e);
+        client.SeriesImageSave(id, index, SeriesImageFileName(base, e));
+        client.SeriesIndexKeyDoubleSet(id, index, {{"X", {e}}});
+        client.SeriesSave(id, path);
+        client.UpdateAll();
+    }
+}
+
+void DlgHologram::RunOneEnergy(std::int32_t id, double energy_eV)
+{
+    SimulationSettings& s = GetSimulationSettings();
+    s.Calculation_.SetPhotonEnergy_eV(energy_eV);
+    QThreadCalc thread;
+    thread.start(QThread::InheritPriority);
+    // A failed intermediate send leaves this function; the thread's
+    // destructor then stops the calculation and waits for it.
+    for (int i = 0;; ++i) {
+        if (thread.isFinished())
+            break;
+        if (s.IsTerminateRequest_)
+            s.Calculation_.IsTerminate.store(true);
+        QCoreApplication::processEvents();
+        QThread::msleep(kPollMs);
+        if (i % kPollsPerImage == 0)
+            SendHologramImage(id);
+    }
+    thread.wait();
+    if (!thread.ErrorText().isEmpty())
+        QMessageBox::information(this, "Warning", thread.ErrorText(), QMessageBox::Ok);
+    SendHologramImage(id);
+}
+
+void DlgHologram::SendHologramImage(std::int32_t& id)
+{
+    SimulationSettings& s = GetSimulationSettings();
+    LwPluginFuncZyvra& client = Client();
+    if (!client.GetIsModeImage(id))
+        id = client.ImageNewWindow();
+    client.SetCaption(id, "Pattern");
+    LwPluginFuncZyvra::DoubleMap numbers;
+    numbers["__XFH.PhotonEnergy_eV"] = {s.Calculation_.PhotonEnergy_eV};
+    LwPluginFuncZyvra::StringMap texts;
+    texts["__SphereProjection.Name"] = {s.CurrentDoc_->Grid.Name};
+    texts["__XFH.Anormalous"] = {AnomalousTermsJson(s.Calculation_.ElementMap)};
+    client.ImageKeyDoubleSet(id, numbers);
+    client.ImageKeyStringSet(id, texts);
+    client.UpdateAll();
+    if (s.CurrentDoc_->Grid.Planes.empty())
+        return;
+    LwLDoubleMatrix plane;
+    s.Calculation_.CopyImage(*s.CurrentDoc_, plane);
+    client.ImageSet(id, LwMatrixArithmetic().ToFloatMatrix(plane));
+    client.UpdateAll();
+}

@@ -1,0 +1,96 @@
+#pragma once
+// The hologram dialog: a projection, its image parameters and the structures
+// of the loaded cluster; Calculate runs the hologram for every photon energy
+// of the settings in the worker thread QThreadCalc while the dialog polls it
+// every 100 ms, keeps the window responsive, passes a stop request on and
+// sends the growing image to the viewer. One energy gives one image window,
+// several an image series that the viewer saves.
+//
+// While a calculation runs every Calculate button is disabled and the dialog
+// refuses to close (title-bar button, Close, Escape).
+
+#include "apps/velmora/engine/ElementRow.h"
+
+#include <QDialog>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QPushButton;
+class Ui_DlgHologram;
+
+class DlgHologram : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit DlgHologram(QWidget* parent = nullptr);
+    ~DlgHologram() override;
+
+    // Fills the structure list and runs the dialog modally.
+    int Exec();
+    // One checked item "Structure:<i>" per structure of the cluster.
+    void FillStructureList();
+    Ui_DlgHologram& Form() { return *Form_; }
+    // The five Calculate buttons in tab order.
+    std::vector<QPushButton*> CalculateButtons() const;
+
+public slots:
+    void on_pushButton_2_clicked(); // Calculate, equidistant cylindrical
+    void on_pushButton_4_clicked(); // Close
+    void on_pushButton_3_clicked(); // Terminate calculation
+    void on_pushButton_5_clicked(); // Calculate, azimuthal equidistant
+    void on_pushButton_6_clicked(); // Calculate, gnomonic
+    void on_pushButton_7_clicked(); // Calculate, stereographic
+    void on_pushButton_8_clicked(); // Calculate, orthographic
+    void on_pushButton_clicked();   // Select all
+    void on_pushButton_9_clicked(); // Clear all
+    // Escape: refused like a close while a calculation runs.
+    void reject() override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    // Calculate on projection tab `tab` (0 to 4).
+    void CalculateOnTab(int tab);
+    void TakeStructureSelection();
+    // The tab's fields into its document's projection parameters, checked.
+    void ReadTabParameters(int tab);
+    void CalculateHologram();
+    void RunSingleEnergy();
+    void RunEnergySeries();
+    void RunOneEnergy(std::int32_t id, double energy_eV);
+    void SendHologramImage(std::int32_t& id);
+    // Whether a close may go on; shows the caution box when not.
+    bool MayClose();
+
+    std::unique_ptr<Ui_DlgHologram> Form_;
+};
+
+// A box with the title and the text (UTF-8), one Ok button, application-modal.
+void ShowInformationBox(const std::string& title, const std::string& text, QWidget* parent);
+
+// The JSON array of "__XFH.Anormalous": one object {"element","f1","f2"} per
+// entry in key order, numbers with six significant digits, no blanks.
+std::string AnomalousTermsJson(const std::map<std::string, ElementRow>& elements);
+
+// The file of energy `energy_eV` in a series: base "_" E ".xml_vra".
+std::string SeriesImageFileName(const std::string& base, double energy_eV);
+// LwError when two energies of the list (keV) give the same image file name.
+void CheckSeriesImageNames(const std::vector<double>& energies_keV);
+
+// Grid sizes of the projection tabs: LwError unless the parameters give an
+// image of 1 to kMaxImagePixels pixels with directions in it.
+constexpr long long kMaxImagePixels = 1LL << 24;
+void CheckResolutionGrid(const std::string& projection, double resolutionDeg);
+void CheckSizeGrid(const std::string& projection, int size);
+void CheckViewAngle(const std::string& projection, double angleDeg, double maxDeg);
+
+// SimulationSettings::WriteIni; a failure is shown in the "ERROR" box the
+// first time in a run (the program folder may be read-only) and written to
+// the warning output after that; the caller goes on either way.
+void WriteIniReportingOnce(QWidget* parent);

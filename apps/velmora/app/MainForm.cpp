@@ -1,0 +1,158 @@
+#include "apps/velmora/app/MainForm.h"
+
+#include "apps/velmora/app/SimulationSettings.h"
+#include "apps/velmora/engine/DebyeTemperatureTable.h"
+#include "physics/LwAtomName.h"
+
+#include "ui_MainWindow.h"
+
+#include <QDebug>
+#include <QLocale>
+
+namespace {
+
+constexpr int kRows = 6;
+
+// Exchange of a check state: to the form a true field checks the button and
+// a false one leaves it alone (the group keeps its own choice).
+void ExchangeChecked(int direction, QAbstractButton& button, bool& value)
+{
+    if (direction == kToSettings)
+        value = button.isChecked();
+    else if (value)
+        button.setChecked(true);
+}
+
+} // namespace
+
+void GetAnomalousRowWidgets(Ui_MainWindow& form, QList<QLineEdit*>& elements, QList<QLineEdit*>& f1,
+                            QList<QLineEdit*>& f2)
+{
+    elements = {form.le_el_0, form.le_el_1, form.le_el_2, form.le_el_3, form.le_el_4, form.le_el_5};
+    f1 = {form.le_f1_0, form.le_f1_1, form.le_f1_2, form.le_f1_3, form.le_f1_4, form.le_f1_5};
+    f2 = {form.le_f2_0, form.le_f2_1, form.le_f2_2, form.le_f2_3, form.le_f2_4, form.le_f2_5};
+}
+
+void GetDebyeRowWidgets(Ui_MainWindow& form, QList<QLineEdit*>& elements, QList<QLineEdit*>& examples,
+                        QList<QLineEdit*>& debye, QList<QLineEdit*>& amplitudes)
+{
+    elements = {form.le_el_1_0, form.le_el_1_1, form.le_el_1_2, form.le_el_1_3, form.le_el_1_4, form.le_el_1_5};
+    examples = {form.le_TDE_0, form.le_TDE_1, form.le_TDE_2, form.le_TDE_3, form.le_TDE_4, form.le_TDE_5};
+    debye = {form.le_TD_0, form.le_TD_1, form.le_TD_2, form.le_TD_3, form.le_TD_4, form.le_TD_5};
+    amplitudes = {form.le_amp_0, form.le_amp_1, form.le_amp_2, form.le_amp_3, form.le_amp_4, form.le_amp_5};
+}
+
+void ExchangeLineEditDouble(int direction, QLineEdit& edit, double& value)
+{
+    if (direction == kToSettings)
+        value = edit.text().toDouble();
+    else
+        edit.setText(QString::number(value, 'g', 6));
+}
+
+void ExchangeLineEditString(int direction, QLineEdit& edit, std::string& value)
+{
+    if (direction == kToSettings)
+        value = edit.text().toUtf8().toStdString();
+    else
+        edit.setText(QString::fromUtf8(value.c_str()));
+}
+
+void ExchangeFormSettings(int direction, Ui_MainWindow& form)
+{
+    SimulationSettings& s = GetSimulationSettings();
+    ExchangeChecked(direction, *form.rb_use_anomalous, s.IsUseAnomalous_);
+    ExchangeChecked(direction, *form.rb_use_debye, s.IsUseDebye_);
+    ExchangeLineEditDouble(direction, *form.le_temp_K, s.Temperature_K_);
+    ExchangeChecked(direction, *form.cb_dumping, s.IsDrawDampingFunction_);
+    ExchangeChecked(direction, *form.checkBox, s.IsNotUseEmitterVibration_);
+    ExchangeChecked(direction, *form.rb_use_uiso, s.IsUseUiso_);
+
+    QList<QLineEdit*> anomalousElements, f1, f2, elements, examples, debye, amplitudes;
+    GetAnomalousRowWidgets(form, anomalousElements, f1, f2);
+    GetDebyeRowWidgets(form, elements, examples, debye, amplitudes);
+    if (direction == kToSettings)
+        s.ListElementRow_.resize(static_cast<std::size_t>(elements.size()));
+    for (int k = 0; k < elements.size() && k < static_cast<int>(s.ListElementRow_.size()); ++k) {
+        ElementRow& row = s.ListElementRow_[static_cast<std::size_t>(k)];
+        ExchangeLineEditString(direction, *elements[k], row.Element);
+        ExchangeLineEditDouble(direction, *f1[k], row.F1);
+        ExchangeLineEditDouble(direction, *f2[k], row.F2);
+        ExchangeLineEditDouble(direction, *debye[k], row.Debye_K_);
+    }
+}
+
+void ShowEnergyList(Ui_MainWindow& form)
+{
+    const SimulationSettings& s = GetSimulationSettings();
+    form.plainTextEdit->clear();
+    for (std::size_t i = 0; i < s.PhotonEnergyList_keV.size(); ++i) {
+        qDebug() << "show" << i;
+        form.plainTextEdit->appendPlainText(QString::number(s.PhotonEnergyList_keV[i], 'g', 6));
+    }
+}
+
+void ReadEnergyList(Ui_MainWindow& form)
+{
+    SimulationSettings& s = GetSimulationSettings();
+    const QStringList lines = form.plainTextEdit->toPlainText().split('\n', Qt::KeepEmptyParts);
+    s.PhotonEnergyList_keV.clear();
+    const QLocale c = QLocale::c();
+    for (const QString& line : lines) {
+        bool ok = false;
+        const double energy = c.toDouble(line, &ok);
+        if (ok)
+            s.PhotonEnergyList_keV.push_back(energy);
+    }
+}
+
+void CollectClusterElements(SimulationSettings& settings)
+{
+    std::set<std::string> symbols;
+    for (const LwStructure& structure : settings.Cluster_)
+        for (const LwClusterAtom& atom : structure)
+            symbols.insert(atom.Atom_);
+    settings.ClusterElements_.swap(symbols);
+}
+
+void FillAnomalousRows(Ui_MainWindow& form)
+{
+    const SimulationSettings& s = GetSimulationSettings();
+    QList<QLineEdit*> elements, f1, f2;
+    GetAnomalousRowWidgets(form, elements, f1, f2);
+    auto symbol = s.ClusterElements_.begin();
+    for (int i = 0; i < kRows; ++i) {
+        const bool filled = symbol != s.ClusterElements_.end();
+        elements[i]->setText(filled ? QString::fromLatin1(symbol->c_str()) : QString());
+        f1[i]->setEnabled(filled);
+        f2[i]->setEnabled(filled);
+        if (filled)
+            ++symbol;
+    }
+}
+
+void FillDebyeRows(Ui_MainWindow& form)
+{
+    SimulationSettings& s = GetSimulationSettings();
+    QList<QLineEdit*> elements, examples, debye, amplitudes;
+    GetDebyeRowWidgets(form, elements, examples, debye, amplitudes);
+    auto symbol = s.ClusterElements_.begin();
+    for (int k = 0; k < kRows; ++k) {
+        elements[k]->setEnabled(false);
+        examples[k]->setEnabled(false);
+        amplitudes[k]->setEnabled(false);
+        if (symbol != s.ClusterElements_.end()) {
+            elements[k]->setText(QString::fromLatin1(symbol->c_str()));
+            debye[k]->setEnabled(true);
+            LwAtomName element;
+            element.SetAtomName(*symbol);
+            examples[k]->setText(QString::fromStdString(
+                DebyeTemperatureText(s.Calculation_.DebyeTemperatures, element.GetAtomicNumber())));
+            ++symbol;
+        } else {
+            elements[k]->clear();
+            examples[k]->clear();
+            debye[k]->setEnabled(false);
+        }
+    }
+}

@@ -1,0 +1,297 @@
+#include "apps/velmora/app/MainWindow.h"
+
+#include "apps/velmora/ElementCombo.h"
+#include "apps/velmora/app/DlgHologram.h"
+#include "apps/velmora/app/DlgViewClusterStructure.h"
+#include "apps/velmora/app/MainForm.h"
+#include "apps/velmora/app/ScatteringPatternMatrix.h"
+#include "apps/velmora/app/SimulationSettings.h"
+#include "apps/velmora/engine/AsfEntry.h"
+#include "core/LwError.h"
+#include "core/LwFileQt.h"
+#include "core/LwQBarnFile.h"
+#include "fgraph/LwFGraph.h"
+#include "fgraph/LwFileDialogs.h"
+#include "fgraph/LwWindowUtilities.h"
+#include "physics/LwAtomName.h"
+#include "physics/LwClusterDocument.h"
+#include "physics/LwExtendedXyz.h"
+
+#include "ui_MainWindow.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QFileInfo>
+#include <QProgressDialog>
+
+#include <cmath>
+
+namespace {
+
+constexpr const char* kVersion = "2.0.11";
+constexpr const char* kAsfTableFile = "velmora_AtomicScatteringTable.csv";
+constexpr const char* kAtomicWeightFile = "AtomicWeight.txt";
+constexpr const char* kDebyeTemperatureFile = "DebyeTemperature_K.txt";
+
+// Debye-model U of the "TD(K) ->> Vibration (A)" display (m^2):
+// 3 hbar^2 T / (M u kB ThetaD^2), 0 for ThetaD <= 0.
+double DisplayedDebyeU_m2(double temperatureK, double weightAmu, double debyeK)
+{
+    if (debyeK <= 0)
+        return 0;
+    return temperatureK * 3.3363705433969256e-68 / (weightAmu * 1.66053873e-27 * 1.380658e-23 * debyeK * debyeK);
+}
+
+} // namespace
+
+QString GetProgramTitle()
+{
+    return "Simulation for X-ray fluorescence hologram[fast]";
+}
+
+LwLDoubleMatrix MakeVector3(double x, double y, double z)
+{
+    LwLDoubleMatrix v;
+    v.Create(3);
+    const int b = v.VectorBegin();
+    v[b] = x;
+    v[b + 1] = y;
+    v[b + 2] = z;
+    return v.Release(true);
+}
+
+MainWindow::MainWindow(QWidget* parent)
+    : QMainWindow(parent), InitTimer_(this), Form_(std::make_unique<Ui_MainWindow>())
+{
+    PluginClient_.SetCommandTable(LwCommandTable::Velmora);
+    Form_->setupUi(this);
+    SimulationSettings& s = GetSimulationSettings();
+    s.Version_ = kVersion;
+    setWindowTitle(GetProgramTitle() + " " + QString::fromStdString(s.Version_));
+    connect(&InitTimer_, &QTimer::timeout, this, &MainWindow::onInitTimer);
+    InitTimer_.start(10);
+}
+
+MainWindow::~MainWindow()
+{
+    SimulationSettings& s = GetSimulationSettings();
+    if (s.Plugin_ == &PluginClient_)
+        s.Plugin_ = nullptr;
+}
+
+std::string MainWindow::ReadTableFile(const QString& name)
+{
+    LwFileQt file(QCoreApplication::applicationDirPath() + "/" + name, "r");
+    std::string text;
+    file.ReadAll(text);
+    return text;
+}
+
+void MainWindow::ReportTableFile(LwError& error)
+{
+    error.AddFunction("Please intall this file.");
+    ShowErrorBox(error.Message(), this);
+    close();
+}
+
+void MainWindow::onInitTimer()
+{
+    InitTimer_.stop();
+    SimulationSettings& s = GetSimulationSettings();
+    try {
+        s.ReadIni();
+    } catch (...) {
+        // A missing or broken ini file leaves the construction values.
+    }
+    try {
+        Ui_MainWindow& f = *Form_;
+        ShowEnergyList(f);
+        ExchangeFormSettings(kToForm, f);
+        f.tabWidget->setCurrentIndex(0);
+        f.tabWidget_2->setCurrentIndex(0);
+        QList<QLineEdit*> elements, f1, f2;
+        GetAnomalousRowWidgets(f, elements, f1, f2);
+        for (int i = 0; i < elements.size(); ++i) {
+            f1[i]->setEnabled(false);
+            f2[i]->setEnabled(false);
+            elements[i]->setEnabled(false);
+            elements[i]->clear();
+        }
+        HologramCalculation& calc = s.Calculation_;
+        std::string asfText, weightText, debyeText;
+        try {
+            asfText = ReadTableFile(kAsfTableFile);
+            qDebug() << "InitASF";
+            calc.AsfTable.clear();
+            LoadAsfTable(calc.AsfTable, asfText);
+        } catch (LwError& e) {
+            ReportTableFile(e);
+        }
+        try {
+            weightText = ReadTableFile(kAtomicWeightFile);
+        } catch (LwError& e) {
+            ReportTableFile(e);
+        }
+        try {
+            debyeText = ReadTableFile(kDebyeTemperatureFile);
+        } catch (LwError& e) {
+            ReportTableFile(e);
+        }
+        HologramCalculation::LoadAtomicWeight(calc.AtomicWeights, weightText);
+        calc.DebyeTemperatures.clear();
+        LoadDebyeTemperature(calc.DebyeTemperatures, debyeText);
+        s.WindowID_ = PluginClient_.WindowGetFocusedID();
+        s.Plugin_ = &PluginClient_;
+        ShowEnergyList(f);
+        FillElementCombo(*f.comboBox);
+    } catch (const LwError& e) {
+        ShowErrorBox(e.Message(), this);
+        close();
+    }
+}
+
+void MainWindow::on_pushButton_3_clicked()
+{
+    GetSimulationSettings().IsTerminateRequest_ = true;
+    close();
+}
+
+void MainWindow::on_pushButton_2_clicked()
+{
+    RunShowingErrors(this, [this] {
+        const QString path = GetOpenFileNameQString(this, "select cluster", "Cluster(*.xml_cl;*.xyz)");
+        if (path.isEmpty())
+            return;
+        SimulationSettings& s = GetSimulationSettings();
+        const QString suffix = QFileInfo(path).suffix();
+        bool loaded = false;
+        {
+            QProgressDialog progress("Loading..", QString(), 0, 0, this);
+            progress.show();
+            QCoreApplication::processEvents();
+            qDebug() << suffix;
+            if (suffix == "xml_cl") {
+                LwQBarnFile file(path, "r");
+                loaded = LoadSaveCrystalStructureData(s.Cluster_, file, false);
+            } else {
+                LwFileQt file(path, "r");
+                LoadExtendedXyz(s.Cluster_, file, false);
+                loaded = !s.Cluster_.empty();
+            }
+        }
+        QCoreApplication::processEvents();
+        if (!loaded)
+            throw LwError("This is not Cluster data");
+        CollectClusterElements(s);
+        FillAnomalousRows(*Form_);
+        FillDebyeRows(*Form_);
+        DlgViewClusterStructure view(this);
+        view.Exec();
+    });
+}
+
+void MainWindow::on_pushButton_5_clicked()
+{
+    RunShowingErrors(this, [this] {
+        SimulationSettings& s = GetSimulationSettings();
+        ReadEnergyList(*Form_);
+        ExchangeFormSettings(kToSettings, *Form_);
+        s.BuildElementMap();
+        WriteIniReportingOnce(this);
+        DlgHologram dialog(this);
+        dialog.Exec();
+    });
+}
+
+void MainWindow::on_pushButton_7_clicked()
+{
+    QList<QLineEdit*> elements, f1, f2;
+    GetAnomalousRowWidgets(*Form_, elements, f1, f2);
+    for (int i = 0; i < elements.size(); ++i) {
+        f1[i]->setText(QString());
+        f2[i]->setText(QString());
+    }
+}
+
+void MainWindow::on_pushButton_8_clicked()
+{
+    QList<QLineEdit*> elements, examples, debye, amplitudes;
+    GetDebyeRowWidgets(*Form_, elements, examples, debye, amplitudes);
+    for (int k = 0; k < elements.size(); ++k) {
+        debye[k]->setText(QString());
+        amplitudes[k]->setText(QString());
+    }
+}
+
+void MainWindow::on_pushButton_6_clicked()
+{
+    RunShowingErrors(nullptr, [this] {
+        SetGlobalLocaleJapanese();
+        const double t = Form_->le_temp_K->text().toDouble();
+        const std::vector<double>& weights = GetSimulationSettings().Calculation_.AtomicWeights;
+        QList<QLineEdit*> elements, examples, debye, amplitudes;
+        GetDebyeRowWidgets(*Form_, elements, examples, debye, amplitudes);
+        for (int k = 0; k < elements.size(); ++k) {
+            if (elements[k]->text().isEmpty())
+                continue;
+            qDebug() << elements[k]->text() << debye[k]->text();
+            const double thetaD = debye[k]->text().toDouble();
+            LwAtomName element;
+            element.SetAtomName(elements[k]->text().toUtf8().toStdString());
+            const int z = element.GetAtomicNumber();
+            double u = 0;
+            if (thetaD > 0) {
+                if (z < 1 || static_cast<std::size_t>(z) >= weights.size() || !(weights[z] > 0))
+                    throw LwError("Atomic weight is not listed: Z=" + std::to_string(z));
+                u = DisplayedDebyeU_m2(t, weights[static_cast<std::size_t>(z)], thetaD);
+            }
+            const double sigma = std::sqrt(u);
+            qDebug() << sigma;
+            amplitudes[k]->setText(QString::number(sigma * 1e10, 'g', 6) + "/\t" + QString::number(u * 1e20, 'g', 6));
+        }
+    });
+}
+
+void MainWindow::on_pushButton_clicked()
+{
+    RunShowingErrors(this, [this] {
+        const AsfEntryList& table = GetSimulationSettings().Calculation_.AsfTable;
+        const int i = Form_->spinBox->value();
+        if (i < 0 || static_cast<std::size_t>(i) >= table.size())
+            throw LwError("Atomic scattering table has no row " + std::to_string(i));
+        const AsfEntry& entry = table[static_cast<std::size_t>(i)];
+        std::vector<double> s, y;
+        for (double x = 0; x <= 2.0; x += 0.05) {
+            s.push_back(x);
+            y.push_back(AtomicFormFactor(entry, x));
+        }
+        if (!AsfGraph_)
+            AsfGraph_ = std::make_unique<FGraph>();
+        AsfGraph_->SetView(Form_->graphicsView);
+        AsfGraph_->SetWave(0, s, y);
+        AsfGraph_->Redraw();
+        Form_->lineEdit->setText(QString::fromLatin1(entry.Symbol.c_str()));
+        for (double a : entry.A)
+            qDebug() << "A" << a;
+        for (double b : entry.B)
+            qDebug() << "B" << b;
+        qDebug() << "C" << entry.C;
+    });
+}
+
+void MainWindow::on_pushButton_4_clicked()
+{
+    RunShowingErrors(nullptr, [this] {
+        const Ui_MainWindow& f = *Form_;
+        ScatteringMatrixInputs in;
+        in.Energy_keV = f.doubleSpinBox_4->value();
+        in.RMin_A = f.doubleSpinBox->value();
+        in.RMax_A = f.doubleSpinBox_2->value();
+        in.RStep_A = f.doubleSpinBox_3->value();
+        in.Division = f.spinBox_2->value();
+        in.AtomicNumber = f.comboBox->currentIndex() + 1;
+        in.RadialExponent = f.doubleSpinBox_5->value();
+        const LwFloatMatrix image = CalculateScatteringPatternMatrix(GetSimulationSettings(), in);
+        SendScatteringPatternMatrix(PluginClient_, image, in);
+    });
+}

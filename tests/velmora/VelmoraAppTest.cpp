@@ -1,0 +1,780 @@
+// velmora's windows against the stand-in viewer (on a thread of its own, over
+// the local socket): start-up, loading a cluster, holograms for one energy
+// and for a series in every projection, stopping a run, the refusals of the
+// dialog, the scattering pattern matrix and the cluster view.
+#include "VelmoraAppSupport.h"
+
+#include "StandinViewer.h"
+#include "apps/velmora/app/DlgHologram.h"
+#include "apps/velmora/app/DlgViewClusterStructure.h"
+#include "apps/velmora/app/MainForm.h"
+#include "apps/velmora/app/MainWindow.h"
+#include "apps/velmora/app/ScatteringPatternMatrix.h"
+#include "apps/velmora/app/SimulationSettings.h"
+#include "core/LwBarnXml.h"
+#include "core/LwMatrixArithmetic.h"
+#include "core/LwQBarnFile.h"
+#include "fgraph/LwFileDialogs.h"
+
+#include "ui_DlgHologram.h"
+#include "ui_DlgViewClusterStructure.h"
+#include "ui_MainWindow.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QGraphicsEllipseItem>
+#include <QGraphicsScene>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+using velmoratest::ModalAnswerer;
+using velmoratest::SpinUntil;
+
+const QString kLocalName = "velmoratest";
+
+std::string ReadDataFile(const std::string& name)
+{
+    std::ifstream in(QCoreApplication::applicationDirPath().toStdString() + "/" + name, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+LwClusterAtom Atom(const std::string& symbol, double xA, double yA, double zA)
+{
+    LwClusterAtom atom;
+    atom.Atom_ = atom.Name_ = symbol;
+    atom.Position_[0] = xA * 1e-10;
+    atom.Position_[1] = yA * 1e-10;
+    atom.Position_[2] = zA * 1e-10;
+    return atom;
+}
+
+// Two structures of an iron oxide fragment, the emitter at the origin.
+LwCluster SmallCluster()
+{
+    LwCluster c(2);
+    c[0] = {Atom("Fe", 0, 0, 0), Atom("O", 1.9, 0, 0), Atom("O", 0, 1.9, 0), Atom("O", 0, 0, -1.9),
+            Atom("Fe", 2.6, 2.6, 0)};
+    c[1] = {Atom("Fe", 0, 0, 0), Atom("O", -1.9, 0, 0), Atom("Fe", 0, 2.9, 1.0)};
+    return c;
+}
+
+bool SameImage(const LwFloatMatrix& a, const LwFloatMatrix& b)
+{
+    return a.ColSize == b.ColSize && a.RowSize == b.RowSize && a.ColBegin == b.ColBegin &&
+           a.RowBegin == b.RowBegin && a.ElementCount() > 0 &&
+           std::memcmp(a.Buffer(), b.Buffer(), 4 * static_cast<std::size_t>(a.ElementCount())) == 0;
+}
+
+// The document of a projection tab with the dialog's default fields.
+std::unique_ptr<LwDocPattern> TabDocument(int tab)
+{
+    switch (tab) {
+    case 0: {
+        auto d = std::make_unique<LwDocPattern_AzimuthalEquidistant>();
+        d->Resolution_deg_ = 1.0;
+        return d;
+    }
+    case 1: {
+        auto d = std::make_unique<LwDocPattern_Diana>();
+        d->ViewAngle_deg_ = 60;
+        d->ImageSize_ = 100;
+        return d;
+    }
+    case 2: {
+        auto d = std::make_unique<LwDocPattern_StereoProjection>();
+        d->ViewAngle_deg_ = 90;
+        d->ImageSize_ = 100;
+        return d;
+    }
+    case 3: {
+        auto d = std::make_unique<LwDocPattern_Orthographic>();
+        d->ImageSize_ = 100;
+        return d;
+    }
+    default: {
+        auto d = std::make_unique<LwDocPattern_EquidistantCylindrical>();
+        d->Resolution_deg_ = 1.0;
+        return d;
+    }
+    }
+}
+
+// The hologram computed straight by the engine, with tables read from the
+// data files beside the test and the settings' element map.
+LwFloatMatrix EngineImage(int tab, const LwCluster& cluster, double energy_eV)
+{
+    HologramCalculation calc;
+    LoadAsfTable(calc.AsfTable, ReadDataFile("velmora_AtomicScatteringTable.csv"));
+    HologramCalculation::LoadAtomicWeight(calc.AtomicWeights, ReadDataFile("AtomicWeight.txt"));
+    const SimulationSettings& s = GetSimulationSettings();
+    calc.ElementMap = s.Calculation_.ElementMap;
+    calc.Temperature_K = s.Calculation_.Temperature_K;
+    calc.SetPhotonEnergy_eV(energy_eV);
+    std::unique_ptr<LwDocPattern> doc = TabDocument(tab);
+    doc->SetRecordSelection(static_cast<int>(cluster.size()), true);
+    doc->InitSphericalMap();
+    calc.Run(*doc, cluster);
+    return LwMatrixArithmetic().ToFloatMatrix(doc->Grid.Planes[0]);
+}
+
+const char* const kProjectionNames[5] = {"AzimuthalEquidistant", "Gnomonic", "Stereographic", "Orthographic",
+                                         "EquidistantCylindrical"};
+
+// A main window whose client is connected to a stand-in viewer over the
+// local socket, started as velmora starts; the settings are reset, and the
+// ini file lives in the test's folder.
+class VelmoraAppTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(folder_.isValid());
+        ASSERT_TRUE(viewer_.Start(0, kLocalName));
+        focused_ = Viewer().AddImageWindow(LwFloatMatrix(2, 2));
+        ResetSettings();
+        GetSimulationSettings().IniFileName_ = Path("velmora.ini");
+        QDir::setCurrent(folder_.path());  // "filepath.ini" of the file dialogs
+        window_ = std::make_unique<MainWindow>();
+        LwPluginFuncZyvra& client = window_->PluginClient();
+        client.SetExchangeLimits(3, 300);
+        client.InitMenuAdd("-S", "XFH", "", GetProgramTitle().toStdString());
+        std::vector<std::string> args = {Path("velmora").toStdString(), "-L", kLocalName.toStdString()};
+        std::vector<char*> argv;
+        for (std::string& a : args) argv.push_back(&a[0]);
+        startUpReports_ = LwPluginStartUp(client, static_cast<int>(argv.size()), argv.data(), true);
+        window_->onInitTimer();
+    }
+    void TearDown() override
+    {
+        window_.reset();
+        viewer_.Stop();
+        GetSimulationSettings().IniFileName_.clear();
+    }
+
+    static void ResetSettings()
+    {
+        SimulationSettings& s = GetSimulationSettings();
+        s.Cluster_.clear();
+        s.PhotonEnergyList_keV = {12.0};
+        s.ListElementRow_.assign(6, ElementRow());
+        s.CurrentMapTabIndex_ = 4;
+        s.IsTerminateRequest_ = s.IsCalculating_ = false;
+        s.IsUseAnomalous_ = s.IsUseDebye_ = s.IsUseUiso_ = false;
+        s.Temperature_K_ = 0;
+        s.Calculation_.ElementMap.clear();
+    }
+    QString Path(const QString& name) const { return folder_.filePath(name); }
+    // Shows the dialog with every structure checked on projection tab `tab`
+    // and presses that tab's Calculate.
+    static void Calculate(DlgHologram& dialog, int tab)
+    {
+        dialog.FillStructureList();
+        dialog.show();
+        dialog.Form().tabWidget->setCurrentIndex(tab);
+        dialog.CalculateButtons()[static_cast<std::size_t>(tab)]->click();
+    }
+    standin::StandinViewer& Viewer() { return viewer_.Viewer(); }
+    std::vector<std::string> Commands() { return Viewer().Commands(); }
+    int Count(const std::string& command)
+    {
+        int n = 0;
+        for (const std::string& c : Commands()) n += c == command;
+        return n;
+    }
+    // The image windows that the run made (all but the focused one of the set-up).
+    std::vector<standin::Window> NewImageWindows()
+    {
+        std::vector<standin::Window> windows;
+        for (std::int32_t id : Viewer().WindowIds())
+            if (id != focused_ && !Viewer().GetWindow(id).isSeries) windows.push_back(Viewer().GetWindow(id));
+        return windows;
+    }
+
+    QTemporaryDir folder_;
+    standin::StandinViewerThread viewer_;
+    std::unique_ptr<MainWindow> window_;
+    std::vector<std::string> startUpReports_;
+    std::int32_t focused_ = -1;
+};
+
+TEST_F(VelmoraAppTest, StartsWritesItsMenuFileAndAsksForTheFocusedWindow)
+{
+    EXPECT_TRUE(startUpReports_.empty());
+    EXPECT_EQ(window_->windowTitle(), QString("Simulation for X-ray fluorescence hologram[fast] 2.0.11"));
+    QFile menu(Path("velmora.menu"));
+    ASSERT_TRUE(menu.open(QIODevice::ReadOnly));
+    const std::string text = menu.readAll().toStdString();
+    EXPECT_NE(text.find("XFH"), std::string::npos) << text;
+    EXPECT_NE(text.find("Simulation for X-ray fluorescence hologram[fast]<"), std::string::npos) << text;
+    EXPECT_NE(text.find("-S"), std::string::npos) << text;
+
+    const SimulationSettings& s = GetSimulationSettings();
+    EXPECT_EQ(s.WindowID_, focused_);
+    EXPECT_EQ(s.Plugin_, &window_->PluginClient());
+    EXPECT_EQ(Commands(), std::vector<std::string>{"WindowGetFocusedID"});
+    // The tables were read from the program's folder.
+    EXPECT_GT(s.Calculation_.AsfTable.size(), 200u);
+    EXPECT_GT(s.Calculation_.AtomicWeights.size(), 90u);
+    EXPECT_FALSE(s.Calculation_.DebyeTemperatures.empty());
+    // The form: the energy list, disabled anomalous rows, the element combo.
+    Ui_MainWindow& f = window_->Form();
+    EXPECT_EQ(f.plainTextEdit->toPlainText(), QString("12"));
+    EXPECT_FALSE(f.le_f1_0->isEnabled());
+    EXPECT_FALSE(f.le_el_5->isEnabled());
+    EXPECT_EQ(f.comboBox->currentText(), QString("29Cu"));
+    EXPECT_TRUE(window_->isEnabled());
+}
+
+TEST_F(VelmoraAppTest, StartWithoutViewerReportsAndClosesTheWindow)
+{
+    viewer_.Stop();
+    MainWindow second;
+    second.PluginClient().SetExchangeLimits(1, 20);
+    second.show();
+    ModalAnswerer answers;
+    second.onInitTimer();
+    ASSERT_EQ(answers.boxes.size(), 1u);
+    EXPECT_EQ(answers.boxes[0].title, "ERROR");
+    EXPECT_NE(answers.boxes[0].text.find("Socket is not active"), std::string::npos) << answers.boxes[0].text;
+    EXPECT_FALSE(second.isVisible());
+}
+
+TEST_F(VelmoraAppTest, LoadClusterFillsTheElementRowsAndShowsTheClusterView)
+{
+    const QString xyz = Path("cluster.xyz");
+    {
+        QFile file(xyz);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("5\nfrag\nFe 0 0 0\nO 1.9 0 0\nSr 0 2.5 0\nC 0 0 1.5\nO -1.9 0 0\n");
+    }
+    ModalAnswerer answers;
+    answers.QueueFile(xyz);
+    QStringList listed;
+    answers.onDialog = [&listed](QWidget* w) {
+        if (auto* view = qobject_cast<DlgViewClusterStructure*>(w)) {
+            for (int i = 0; i < view->Form().listWidget->count(); ++i)
+                listed << view->Form().listWidget->item(i)->text();
+        }
+        w->close();
+    };
+    window_->Form().pushButton_2->click();
+    for (const auto& b : answers.boxes) ADD_FAILURE() << b.text;
+    EXPECT_EQ(listed, QStringList{"Cluster 0,N=5"});
+    const SimulationSettings& s = GetSimulationSettings();
+    ASSERT_EQ(s.Cluster_.size(), 1u);
+    Ui_MainWindow& f = window_->Form();
+    const QList<QLineEdit*> anomalous = {f.le_el_0, f.le_el_1, f.le_el_2, f.le_el_3, f.le_el_4};
+    const QStringList expected = {"C", "Fe", "O", "Sr", ""};
+    for (int i = 0; i < anomalous.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(anomalous[i]->text(), expected[i]);
+    }
+    EXPECT_EQ(f.le_el_1_1->text(), QString("Fe"));
+    EXPECT_TRUE(f.le_f1_3->isEnabled());
+    EXPECT_FALSE(f.le_f1_4->isEnabled());
+    EXPECT_TRUE(f.le_TD_3->isEnabled());
+    EXPECT_FALSE(f.le_TD_4->isEnabled());
+    EXPECT_FALSE(f.le_TDE_1->text().isEmpty());
+
+    // A document without the cluster rack is refused and keeps the cluster.
+    const QString other = Path("other.xml_cl");
+    {
+        QFile file(other);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("<something><a>1</a></something>\n");
+    }
+    answers.QueueFile(other);
+    window_->Form().pushButton_2->click();
+    ASSERT_EQ(answers.boxes.size(), 1u);
+    EXPECT_EQ(answers.boxes[0].text, "This is not Cluster data");
+    EXPECT_EQ(s.Cluster_.size(), 1u);
+}
+
+// One energy in each projection: the image window, its caption and keys, and
+// the image equal to the engine's.
+class VelmoraProjectionTest : public VelmoraAppTest, public ::testing::WithParamInterface<int>
+{
+};
+
+TEST_P(VelmoraProjectionTest, OneEnergyGivesOneImageWindowEqualToTheEngine)
+{
+    const int tab = GetParam();
+    SimulationSettings& s = GetSimulationSettings();
+    s.Cluster_ = SmallCluster();
+    s.ListElementRow_[0] = {"O", 0.05, 0.03, 0};
+    s.ListElementRow_[1] = {"Fe", -1.5, 0.4, 0};
+    s.IsUseAnomalous_ = true;
+    s.BuildElementMap();
+    Viewer().ClearRequests();
+
+    DlgHologram dialog(window_.get());
+    ModalAnswerer answers;
+    Calculate(dialog, tab);
+
+    ASSERT_EQ(answers.boxes.size(), 1u) << answers.boxes.front().text;
+    EXPECT_EQ(answers.boxes[0].title, "Information");
+    EXPECT_EQ(answers.boxes[0].text, "Finished");
+    EXPECT_TRUE(dialog.Form().label_3->text().startsWith("TIME="));
+    EXPECT_EQ(s.CurrentMapTabIndex_, tab);
+
+    const std::vector<standin::Window> windows = NewImageWindows();
+    ASSERT_EQ(windows.size(), 1u);
+    const standin::Window& w = windows[0];
+    EXPECT_EQ(w.caption, "Pattern");
+    EXPECT_EQ(w.keyDouble.at("__XFH.PhotonEnergy_eV"), std::vector<double>{12000.0});
+    EXPECT_EQ(w.keyString.at("__SphereProjection.Name"), std::vector<std::string>{kProjectionNames[tab]});
+    EXPECT_EQ(w.keyString.at("__XFH.Anormalous"),
+              std::vector<std::string>{"[{\"element\":\"Fe\",\"f1\":-1.5,\"f2\":0.4},"
+                                       "{\"element\":\"O\",\"f1\":0.05,\"f2\":0.03}]"});
+    EXPECT_TRUE(SameImage(w.image, EngineImage(tab, s.Cluster_, 12000.0)));
+
+    // The requests of one send, in order; at least the intermediate send at
+    // the first poll and the final one.
+    const std::vector<std::string> send = {"GetIsModeImage", "SetCaption", "ImageKeyDoubleSet",
+                                           "ImageKeyStringSet", "Update", "FIImageSetBySharedMemory", "Update"};
+    const std::vector<std::string> log = Commands();
+    ASSERT_GE(log.size(), 2 * send.size() + 1);
+    EXPECT_EQ(log[0], "GetIsModeImage");
+    EXPECT_EQ(log[1], "ImageNewWindow");
+    EXPECT_EQ(std::vector<std::string>(log.end() - static_cast<long>(send.size()), log.end()), send);
+    EXPECT_EQ(Count("ImageNewWindow"), 1);
+    EXPECT_GE(Count("FIImageSetBySharedMemory"), 2);
+    // The request text carries the keys as written.
+    bool sawKeys = false;
+    for (const standin::LoggedRequest& r : Viewer().Requests())
+        if (r.command == "ImageKeyStringSet")
+            sawKeys = r.text.find("__XFH.Anormalous") != std::string::npos &&
+                      r.text.find("__SphereProjection.Name") != std::string::npos;
+    EXPECT_TRUE(sawKeys);
+    for (QPushButton* b : dialog.CalculateButtons()) EXPECT_TRUE(b->isEnabled());
+    EXPECT_FALSE(s.IsCalculating_);
+}
+
+INSTANTIATE_TEST_SUITE_P(Projections, VelmoraProjectionTest, ::testing::Range(0, 5),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                             return std::string(kProjectionNames[info.param]);
+                         });
+
+// A list of energies: a series window with one saved image per energy.
+class VelmoraSeriesTest : public VelmoraAppTest, public ::testing::WithParamInterface<int>
+{
+};
+
+TEST_P(VelmoraSeriesTest, EnergyListBecomesASeriesWithDistinctImageFiles)
+{
+    const int tab = GetParam();
+    SimulationSettings& s = GetSimulationSettings();
+    s.Cluster_ = SmallCluster();
+    s.PhotonEnergyList_keV = {10.0, 12.0};
+    Viewer().ClearRequests();
+
+    DlgHologram dialog(window_.get());
+    ModalAnswerer answers;
+    const QString seriesPath = Path("run.xmlsrs");
+    answers.QueueFile(seriesPath);
+    Calculate(dialog, tab);
+    ASSERT_EQ(answers.boxes.size(), 1u) << answers.boxes.front().text;
+    EXPECT_EQ(answers.boxes[0].text, "Finished");
+
+    std::int32_t series = -1;
+    for (std::int32_t id : Viewer().WindowIds())
+        if (Viewer().GetWindow(id).isSeries) series = id;
+    ASSERT_GE(series, 0);
+    const standin::Window w = Viewer().GetWindow(series);
+    EXPECT_EQ(w.seriesMode, "image");
+    EXPECT_EQ(w.seriesPath, seriesPath.toStdString());
+    EXPECT_EQ(w.saveCount, 2);
+    ASSERT_EQ(w.entries.size(), 2u);
+    const double energies[2] = {10000.0, 12000.0};
+    const std::string base = Path("run").toStdString();
+    const std::string names[2] = {base + "_10000.xml_vra", base + "_12000.xml_vra"};
+    for (int i = 0; i < 2; ++i) {
+        SCOPED_TRACE(i);
+        const standin::SeriesEntry& e = w.entries[static_cast<std::size_t>(i)];
+        EXPECT_TRUE(e.saved);
+        EXPECT_EQ(e.fileName, names[i]);
+        EXPECT_EQ(e.indexKeyDouble.at("X"), std::vector<double>{energies[i]});
+        EXPECT_EQ(e.imageKeyDouble.at("__XFH.PhotonEnergy_eV"), std::vector<double>{energies[i]});
+        EXPECT_EQ(e.imageKeyString.at("__SphereProjection.Name"), std::vector<std::string>{kProjectionNames[tab]});
+        EXPECT_EQ(e.imageKeyString.at("__XFH.Anormalous"), std::vector<std::string>{"[]"});
+        EXPECT_TRUE(SameImage(e.image, EngineImage(tab, s.Cluster_, energies[i])));
+    }
+    EXPECT_TRUE(NewImageWindows().empty());
+    EXPECT_EQ(Count("SeriesNewWindow"), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Projections, VelmoraSeriesTest, ::testing::Range(0, 5),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                             return std::string(kProjectionNames[info.param]);
+                         });
+
+TEST_F(VelmoraAppTest, RepeatedEnergiesAreRefusedBeforeTheSeriesStarts)
+{
+    SimulationSettings& s = GetSimulationSettings();
+    s.Cluster_ = SmallCluster();
+    s.PhotonEnergyList_keV = {10.0, 12.0, 12.0000001};
+    Viewer().ClearRequests();
+    DlgHologram dialog(window_.get());
+    dialog.FillStructureList();
+    ModalAnswerer answers;
+    dialog.Form().pushButton_2->click();
+    ASSERT_EQ(answers.boxes.size(), 1u);
+    EXPECT_EQ(answers.boxes[0].title, "ERROR");
+    EXPECT_NE(answers.boxes[0].text.find("same image file name (12000.xml_vra)"), std::string::npos)
+        << answers.boxes[0].text;
+    EXPECT_EQ(Count("SeriesNewWindow"), 0);
+    EXPECT_FALSE(s.IsCalculating_);
+}
+
+// A long run: Terminate stops it, and while it runs no second calculation
+// can start and the dialog does not close.
+TEST_F(VelmoraAppTest, TerminateStopsARunThatLocksTheDialog)
+{
+    SimulationSettings& s = GetSimulationSettings();
+    s.Cluster_.assign(1, LwStructure{Atom("Fe", 0, 0, 0)});
+    for (int i = 1; i < 3000; ++i)
+        s.Cluster_[0].push_back(Atom(i % 2 ? "O" : "Fe", 2.0 + 0.01 * i, 0.5 * (i % 7), 0.3 * (i % 11)));
+    DlgHologram dialog(window_.get());
+    dialog.FillStructureList();
+    dialog.show();
+    dialog.Form().lineEdit->setText("0.25");
+    ModalAnswerer answers;
+    bool locked = true, stayedOpen = false, running = false;
+    std::size_t cautions = 0;
+    QTimer::singleShot(150, &dialog, [&] {
+        running = s.IsCalculating_;
+        for (QPushButton* b : dialog.CalculateButtons()) locked = locked && !b->isEnabled();
+        dialog.close();
+        dialog.reject();  // what Escape does
+        dialog.Form().pushButton_4->click();
+        stayedOpen = dialog.isVisible();
+        cautions = answers.boxes.size();
+        dialog.Form().pushButton_3->click();
+    });
+    dialog.Form().pushButton_2->click();
+
+    EXPECT_TRUE(running);
+    EXPECT_TRUE(locked);
+    EXPECT_TRUE(stayedOpen);
+    ASSERT_EQ(cautions, 3u);
+    for (std::size_t i = 0; i < cautions; ++i) {
+        EXPECT_EQ(answers.boxes[i].title, "Caution");
+        EXPECT_EQ(answers.boxes[i].text, "Hologram is calculating. Please terminate");
+    }
+    ASSERT_EQ(answers.boxes.size(), 4u);
+    EXPECT_EQ(answers.boxes[3].text, "Finished");
+    // The image stopped part-way: its last column was never computed.
+    const std::vector<standin::Window> windows = NewImageWindows();
+    ASSERT_EQ(windows.size(), 1u);
+    const LwFloatMatrix& image = windows[0].image;
+    ASSERT_EQ(image.ColSize, 1440);
+    bool firstColumnSet = false, lastColumnZero = true;
+    for (int j = 0; j < image.RowSize; ++j) {
+        firstColumnSet = firstColumnSet || image(0, j) != 0.0f;
+        lastColumnZero = lastColumnZero && image(image.ColSize - 1, j) == 0.0f;
+    }
+    EXPECT_TRUE(firstColumnSet);
+    EXPECT_TRUE(lastColumnZero);
+    EXPECT_FALSE(s.IsCalculating_);
+    for (QPushButton* b : dialog.CalculateButtons()) EXPECT_TRUE(b->isEnabled());
+    // Once the run has ended the dialog closes.
+    dialog.close();
+    EXPECT_FALSE(dialog.isVisible());
+}
+
+TEST_F(VelmoraAppTest, ErrorOfTheWorkerIsShownAndTheImageStillSent)
+{
+    SimulationSettings& s = GetSimulationSettings();
+    s.Cluster_.assign(1, LwStructure{Atom("O", 1.9, 0, 0), Atom("Fe", 0, 0, 1.0)});  // no emitter at the origin
+    DlgHologram dialog(window_.get());
+    dialog.FillStructureList();
+    ModalAnswerer answers;
+    dialog.Form().pushButton_2->click();
+    ASSERT_EQ(answers.boxes.size(), 2u);
+    EXPECT_EQ(answers.boxes[0].title, "Warning");
+    EXPECT_EQ(answers.boxes[0].text, "Center atom (0,0,0) is not exist. Please check cluster file.");
+    EXPECT_EQ(answers.boxes[1].text, "Finished");
+    ASSERT_EQ(NewImageWindows().size(), 1u);
+    EXPECT_FALSE(s.IsCalculating_);
+}
+
+TEST_F(VelmoraAppTest, GridFieldsThatGiveNoGridAreRefused)
+{
+    struct Case {
+        int tab;
+        QLineEdit* Ui_DlgHologram::*field;
+        const char* text;
+        const char* message;
+    };
+    const Case cases[] = {
+        {0, &Ui_DlgHologram::lineEdit_2, "0", "Illegal resolution"},
+        {0, &Ui_DlgHologram::lineEdit_2, "abc", "Illegal resolution"},
+        {4, &Ui_DlgHologram::lineEdit, "0.001", "gives an image of"},
+        {0, &Ui_DlgHologram::lineEdit_2, "1e-9", "Illegal resolution"},
+        {1, &Ui_DlgHologram::lineEdit_6, "0", "Image pix size of Gnomonic should be 2 to 4096: 0"},
+        {1, &Ui_DlgHologram::lineEdit_3, "90", "Max angle of Gnomonic should be above 0 and below 90: 90"},
+        {2, &Ui_DlgHologram::lineEdit_7, "-5", "Image pix size of Stereographic should be 2 to 4096: -5"},
+        {3, &Ui_DlgHologram::lineEdit_8, "100000", "Image pix size of Orthographic should be 2 to 4096: 100000"},
+    };
+    SimulationSettings& s = GetSimulationSettings();
+    s.Cluster_ = SmallCluster();
+    Viewer().ClearRequests();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.text) + " on tab " + std::to_string(c.tab));
+        DlgHologram dialog(window_.get());
+        dialog.FillStructureList();
+        (dialog.Form().*c.field)->setText(c.text);
+        ModalAnswerer answers;
+        dialog.CalculateButtons()[static_cast<std::size_t>(c.tab)]->click();
+        ASSERT_EQ(answers.boxes.size(), 1u);
+        EXPECT_EQ(answers.boxes[0].title, "ERROR");
+        EXPECT_NE(answers.boxes[0].text.find(c.message), std::string::npos) << answers.boxes[0].text;
+        for (QPushButton* b : dialog.CalculateButtons()) EXPECT_TRUE(b->isEnabled());
+    }
+    EXPECT_TRUE(Commands().empty());
+}
+
+TEST_F(VelmoraAppTest, NoStructureCheckedIsRefused)
+{
+    GetSimulationSettings().Cluster_ = SmallCluster();
+    DlgHologram dialog(window_.get());
+    dialog.FillStructureList();
+    dialog.Form().pushButton_9->click();  // Clear all
+    ModalAnswerer answers;
+    dialog.Form().pushButton_5->click();
+    ASSERT_EQ(answers.boxes.size(), 1u);
+    EXPECT_EQ(answers.boxes[0].text, "List of Structure is not selected");
+}
+
+TEST_F(VelmoraAppTest, UnwritableIniFileIsReportedOnceAndTheCalculationGoesOn)
+{
+    SimulationSettings& s = GetSimulationSettings();
+    s.Cluster_ = SmallCluster();
+    s.IniFileName_ = Path("no/such/folder/velmora.ini");
+    DlgHologram dialog(window_.get());
+    dialog.FillStructureList();
+    ModalAnswerer answers;
+    dialog.Form().pushButton_2->click();
+    dialog.Form().pushButton_2->click();
+    ASSERT_EQ(answers.boxes.size(), 3u);
+    EXPECT_EQ(answers.boxes[0].title, "ERROR");
+    EXPECT_EQ(answers.boxes[0].text.rfind("FILE CANNOT WRITE:", 0), 0u) << answers.boxes[0].text;
+    EXPECT_EQ(answers.boxes[1].text, "Finished");
+    EXPECT_EQ(answers.boxes[2].text, "Finished");
+    EXPECT_EQ(NewImageWindows().size(), 2u);
+}
+
+TEST_F(VelmoraAppTest, HologramButtonWritesTheIniAndRunsTheDialog)
+{
+    SimulationSettings& s = GetSimulationSettings();
+    s.Cluster_ = SmallCluster();
+    s.IniFileName_ = Path("velmora.ini");
+    Ui_MainWindow& f = window_->Form();
+    f.plainTextEdit->setPlainText("11.5\n\nabc");
+    f.le_temp_K->setText("250");
+    ModalAnswerer answers;
+    answers.onDialog = [](QWidget* w) {
+        auto* dialog = qobject_cast<DlgHologram*>(w);
+        if (dialog == nullptr) return w->close(), void();
+        dialog->Form().lineEdit->setText("3");
+        dialog->Form().pushButton_2->click();
+        dialog->close();
+    };
+    f.pushButton_5->click();
+    ASSERT_EQ(answers.boxes.size(), 1u) << answers.boxes.front().text;
+    EXPECT_EQ(answers.boxes[0].text, "Finished");
+    EXPECT_EQ(s.PhotonEnergyList_keV, std::vector<double>{11.5});
+    EXPECT_EQ(s.Calculation_.Temperature_K, 250.0);
+    ASSERT_EQ(NewImageWindows().size(), 1u);
+    EXPECT_EQ(NewImageWindows()[0].keyDouble.at("__XFH.PhotonEnergy_eV"), std::vector<double>{11500.0});
+
+    // The ini file holds the run's inputs and reads back.
+    s.PhotonEnergyList_keV = {1.0};
+    s.Temperature_K_ = 0;
+    s.ReadIni();
+    EXPECT_EQ(s.PhotonEnergyList_keV, std::vector<double>{11.5});
+    EXPECT_EQ(s.Temperature_K_, 250.0);
+    EXPECT_EQ(s.CurrentMapTabIndex_, 4);
+    EXPECT_EQ(s.ListElementRow_.size(), 6u);
+}
+
+TEST_F(VelmoraAppTest, ScatteringPatternMatrixArrivesWithItsAxisKeys)
+{
+    SimulationSettings& s = GetSimulationSettings();
+    s.Cluster_ = SmallCluster();
+    Ui_MainWindow& f = window_->Form();
+    f.doubleSpinBox->setValue(1.5);
+    f.doubleSpinBox_2->setValue(1.6);
+    f.doubleSpinBox_3->setValue(0.03);  // 1.5, 1.53, 1.56, 1.59
+    f.doubleSpinBox_5->setValue(-1.0);
+    f.comboBox->setCurrentIndex(25);    // Fe
+    ModalAnswerer answers;
+    f.pushButton_4->click();
+    EXPECT_TRUE(answers.boxes.empty()) << answers.boxes.front().text;
+
+    const std::vector<standin::Window> windows = NewImageWindows();
+    ASSERT_EQ(windows.size(), 1u);
+    const standin::Window& w = windows[0];
+    EXPECT_EQ(w.caption, "xfh_spattern_Fe_15000(eV)RadialExponent=-1");
+    ASSERT_EQ(w.image.ColSize, 4);
+    ASSERT_EQ(w.image.RowSize, 1025);
+    const std::map<std::string, double> numbers = {
+        {"__Axis.X.Min", 0.15}, {"__Axis.X.Max", 0.16}, {"__Axis.Y.Min", -1.0}, {"__Axis.Y.Max", 1.0},
+        {"_spattern_hv_eV", 15000.0}, {"_spattern_rmin", 1.5}, {"_spattern_rn", 4.0}, {"_spattern_rstep", 0.03},
+        {"_spattern_zn", 1025.0}, {"_spattern_ek", 15000.0}, {"_radial_exponent", -1.0}};
+    for (const auto& [key, value] : numbers) {
+        SCOPED_TRACE(key);
+        ASSERT_EQ(w.keyDouble.count(key), 1u);
+        EXPECT_NEAR(w.keyDouble.at(key).at(0), value, 1e-12 * std::fabs(value) + 1e-15);
+    }
+    const std::map<std::string, std::string> texts = {{"__Axis.X.Name", "Atomic distance"}, {"__Axis.X.Unit", "nm"},
+                                                      {"__Axis.Y.Name", "z"}, {"__Axis.Y.Unit", ""}, {"Element", "Fe"}};
+    for (const auto& [key, value] : texts) {
+        SCOPED_TRACE(key);
+        EXPECT_EQ(w.keyString.at(key), std::vector<std::string>{value});
+    }
+    // Each column is the engine's hologram of the pair divided by r.
+    HologramCalculation calc;
+    LoadAsfTable(calc.AsfTable, ReadDataFile("velmora_AtomicScatteringTable.csv"));
+    calc.SetPhotonEnergy_eV(15000.0);
+    LwDocPattern_CosZ doc;
+    doc.PointCount_ = 1025;
+    doc.SetRecordSelection(1, true);
+    doc.InitSphericalMap();
+    for (int i = 0; i < 4; ++i) {
+        SCOPED_TRACE(i);
+        const double r = 1.5 + 0.03 * i;
+        calc.Run(doc, LwCluster{{Atom("Fe", 0, 0, 0), Atom("Fe", 0, 0, r)}});
+        for (int j = 0; j < 1025; j += 64)
+            EXPECT_EQ(w.image(i, j), static_cast<float>(doc.Grid.Planes[0](j, 0) / r));
+    }
+    // The loaded cluster is kept.
+    EXPECT_EQ(s.Cluster_.size(), 2u);
+    EXPECT_EQ(s.Cluster_[0].size(), 5u);
+}
+
+TEST_F(VelmoraAppTest, ScatteringPatternMatrixRefusesARangeWithoutDistances)
+{
+    Ui_MainWindow& f = window_->Form();
+    f.doubleSpinBox->setValue(2.0);
+    f.doubleSpinBox_2->setValue(1.0);
+    ModalAnswerer answers;
+    Viewer().ClearRequests();
+    f.pushButton_4->click();
+    ASSERT_EQ(answers.boxes.size(), 1u);
+    EXPECT_EQ(answers.boxes[0].text.rfind("Radial range gives no distance", 0), 0u) << answers.boxes[0].text;
+    EXPECT_TRUE(Commands().empty());
+}
+
+// ---- Cluster view --------------------------------------------------------
+
+class ClusterViewTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { GetSimulationSettings().Cluster_.clear(); }
+    void TearDown() override { GetSimulationSettings().Cluster_.clear(); }
+};
+
+// Discs at the rotated positions: a structure of an emitter and atoms named
+// Fe and O, for several slider settings; expected positions from the
+// rotation matrix applied here.
+TEST_F(ClusterViewTest, AtomsAreDrawnWhereTheRotationPutsThem)
+{
+    GetSimulationSettings().Cluster_ = {
+        {Atom("Fe", 0, 0, 0), Atom("O", 2, 0.5, 0.3), Atom("Fe", 0.4, 3, 0.7), Atom("O", -0.6, 0.2, 4),
+         Atom("Fe", 1, -1.3, 1.7)}};
+    DlgViewClusterStructure view;
+    view.resize(485, 318);
+    view.show();
+    view.FillList();
+    view.Form().checkBox->setChecked(false);
+    const std::pair<int, int> sliders[] = {{0, 0}, {45, 0}, {10, 20}, {90, 45}};
+    for (const auto& [h, v] : sliders) {
+        SCOPED_TRACE(std::to_string(h) + "," + std::to_string(v));
+        view.Form().horizontalSlider->setValue(h);
+        view.Form().verticalSlider->setValue(v);
+        view.DrawCluster();
+        ASSERT_NE(view.Scene(), nullptr);
+        const double a = h * 2 * 3.141592653589793 / 180, b = v * 2 * 3.141592653589793 / 180;
+        const LwLDoubleMatrix R = EulerRotationMatrix(a, b, 1.5707963267948966);
+        const double w = view.Form().graphicsView->width(), hh = view.Form().graphicsView->height();
+        // Items in paint order (stacking: later items on top).
+        QList<QGraphicsItem*> items = view.Scene()->items(Qt::AscendingOrder);
+        ASSERT_EQ(items.size(), 5);
+        std::vector<double> depths;
+        for (QGraphicsItem* item : items) {
+            auto* disc = dynamic_cast<QGraphicsEllipseItem*>(item);
+            ASSERT_NE(disc, nullptr);
+            const QPointF centre = disc->rect().center();
+            // Find the atom this disc belongs to.
+            bool found = false;
+            for (std::size_t k = 0; k < GetSimulationSettings().Cluster_[0].size(); ++k) {
+                const LwLDoubleMatrix p = R * GetSimulationSettings().Cluster_[0][k].Position_;
+                const double x = p[0] * 1e10 * 4 + w / 2;
+                const double y = hh - (p[2] * 1e10 * 4 + hh / 2);
+                if (std::fabs(centre.x() - x) < 1e-9 && std::fabs(centre.y() - y) < 1e-9) {
+                    found = true;
+                    depths.push_back(p[1]);
+                    const std::string name = GetSimulationSettings().Cluster_[0][k].Name_;
+                    const QColor expected = k == 0 ? QColor(Qt::red) : name == "Fe" ? QColor(Qt::cyan) : QColor(Qt::yellow);
+                    EXPECT_EQ(disc->brush().color(), expected) << k;
+                    EXPECT_DOUBLE_EQ(disc->rect().width(), 4.0);
+                }
+            }
+            EXPECT_TRUE(found) << centre.x() << "," << centre.y();
+        }
+        EXPECT_TRUE(std::is_sorted(depths.begin(), depths.end()));
+    }
+}
+
+TEST_F(ClusterViewTest, TimerTurnsTheViewAndWrapsAt179)
+{
+    GetSimulationSettings().Cluster_ = {{Atom("Fe", 0, 0, 0)}};
+    DlgViewClusterStructure view;
+    view.FillList();
+    view.Form().horizontalSlider->setValue(178);
+    view.on_timer();
+    EXPECT_EQ(view.Form().horizontalSlider->value(), 179);
+    view.on_timer();
+    EXPECT_EQ(view.Form().horizontalSlider->value(), 0);
+    view.Form().checkBox->setChecked(false);
+    view.on_timer();
+    EXPECT_EQ(view.Form().horizontalSlider->value(), 0);
+    ASSERT_NE(view.Scene(), nullptr);
+    EXPECT_EQ(view.Scene()->items().size(), 1);
+}
+
+TEST_F(ClusterViewTest, TooManyAtomsShowATextInstead)
+{
+    for (int n : {50000, 50001}) {
+        SCOPED_TRACE(n);
+        LwStructure s(static_cast<std::size_t>(n));
+        GetSimulationSettings().Cluster_ = {s};
+        DlgViewClusterStructure view;
+        view.FillList();
+        view.DrawCluster();
+        ASSERT_NE(view.Scene(), nullptr);
+        const QList<QGraphicsItem*> items = view.Scene()->items();
+        if (n == 50000) {
+            EXPECT_EQ(items.size(), 50000);
+        } else {
+            ASSERT_EQ(items.size(), 1);
+            auto* text = dynamic_cast<QGraphicsTextItem*>(items[0]);
+            ASSERT_NE(text, nullptr);
+            EXPECT_EQ(text->toPlainText(), QString("Cannot Display: too many atoms"));
+        }
+    }
+}
+
+} // namespace
