@@ -10,6 +10,7 @@
 
 #include <QCoreApplication>
 #include <QDebug>
+#include <QProgressDialog>
 
 namespace {
 
@@ -134,26 +135,37 @@ void MainWindow::on_pushButton_7_clicked()
 void MainWindow::on_pushButton_5_clicked()
 {
     RunOperation(ui_->pushButton_5, Disable::YesWithEvents, false,
-                 [](RfaParameters&) { throw LwError("2) Remove BG is not available in this version"); });
+                 [this](RfaParameters& p) { p.RemoveBgSh(client_); });
 }
 
 void MainWindow::on_pushButton_clicked()
 {
-    RunOperation(ui_->pushButton, Disable::No, false,
-                 [](RfaParameters&) { throw LwError("3) Remove Az. BG is not available in this version"); });
+    RunOperation(ui_->pushButton, Disable::No, false, [this](RfaParameters& p) { p.RemoveBgAzimuthal(client_); });
 }
 
 void MainWindow::on_pushButton_2_clicked()
 {
-    RunOperation(ui_->pushButton_2, Disable::YesWithEvents, true,
-                 [](RfaParameters&) { throw LwError("Adjust Screen is not available in this version"); });
+    RunOperation(ui_->pushButton_2, Disable::YesWithEvents, true, [this](RfaParameters& p) {
+        QProgressDialog progress("Adjust Screen", "Cancel", 0, 1, this);
+        progress.setWindowModality(Qt::WindowModal);
+        progress.setMinimumDuration(500);
+        p.AdjustScreen(client_, [&progress](int done, int total) {
+            progress.setMaximum(total);
+            progress.setValue(done);
+            QCoreApplication::processEvents();
+            return !progress.wasCanceled();
+        });
+        RfaParameters& record = GetRfaParameters();
+        record.Sx_ = p.Sx_;
+        record.Sy_ = p.Sy_;
+        record.Sr_ = p.Sr_;
+    });
 }
 
 void MainWindow::on_pushButton_8_clicked()
 {
-    RunOperation(ui_->pushButton_8, Disable::Yes, false, [](RfaParameters&) {
-        throw LwError("New Image (Apply checked operations) is not available in this version");
-    });
+    RunOperation(ui_->pushButton_8, Disable::Yes, false,
+                 [this](RfaParameters& p) { p.ApplyCheckedNewImage(this, client_); });
 }
 
 void MainWindow::on_pushButton_9_clicked()

@@ -27,6 +27,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 class LwBarnXml;
@@ -136,7 +137,88 @@ public:
     // unchanged.
     void UpdateMaskFromRegion(LwPluginFuncZyvra& client);
 
+    // ---- Backgrounds ------------------------------------------------------
+    // The direction (theta, phi), radians, of the pixel at offset (x, y) from
+    // the centre for a fit radius R: false (theta and phi unchanged) outside
+    // the open unit disc. Gnomonic: theta = arccos(sqrt(1 - rho^2));
+    // azimuthal: theta = rho thetaMax; neither: LwError "Undefined Mapping
+    // Method".
+    static bool PixelToSphere(LDouble& theta, LDouble& phi, const LDouble& x, const LDouble& y,
+                              const LDouble& R, bool gnomonic, bool azimuthal, const LDouble& thetaMax);
+    // Refuses settings no fit can use: Size_l_ < 0, a fit radius
+    // Sr_ - SMargin_ of 0 or less (or absurdly large), a non-finite angle.
+    void CheckFitSettings() const;
+    // Least-squares fit of the real spherical harmonics up to degree Size_l_
+    // to the non-zero pixels of the disc of radius Sr_ - SMargin_ around
+    // the image centre (azimuthal-equidistant mapping, MappingAzThetaMax_deg_
+    // at the rim); the fitted background inside the disc, 0 outside, flagged.
+    // The normal matrix is summed once per sample (upper triangle) in fixed
+    // blocks of rows, so the result does not depend on the thread count.
+    // Errors: those of CheckFitSettings; a disc reaching beyond the image:
+    // the matrix range message; fewer pixels with data than harmonics: "Too
+    // few pixels with data inside the fit radius: <n> for <N> spherical
+    // harmonics"; a result that is not finite: "The spherical-harmonics fit
+    // gave no finite result".
+    LwFloatMatrix FitBackgroundSh(const LwFloatMatrix& image) const;
+    // "2) Remove BG": the fit (or RemoveBgShByDegree when MappingIsAzM2_ is
+    // false) of the focused image; the background and the image divided by
+    // it in two new windows with the keys and one more log.
+    void RemoveBgSh(LwPluginFuncZyvra& client) const;
+    // The degree-by-degree projection of the residual image (mapping by
+    // MappingIsGnomonic_ / MappingIsAz_, mirrored samples by UseAllSphere_),
+    // windows as RemoveBgSh.
+    void RemoveBgShByDegree(LwPluginFuncZyvra& client) const;
+    // The azimuthal average around (Ax_, Ay_), pixels of 0 left out.
+    LwFloatMatrix AzimuthalBackground(const LwFloatMatrix& image) const;
+    // "3) Remove Az. BG": background and ratio windows as RemoveBgSh.
+    void RemoveBgAzimuthal(LwPluginFuncZyvra& client) const;
+
+    // The screen edge found by "Adjust Screen".
+    struct ScreenEdge
+    {
+        bool found = false;     // some candidate gave a negative second difference
+        float x = 0, y = 0;     // centre
+        float position = 0;     // diagonal position of the edge
+        int radius = 0;         // distance to it, rounded to a half, truncated
+        LwFloatMatrix clipped;  // the clipped working image
+    };
+    // Clips the image at AdjThres_ times its maximum and searches the 80 x 80
+    // centres ColSize / 2 - 20 + 0.5 i for the sharpest fall of the
+    // azimuthal profile along the main diagonal. `progress` (done, total) is
+    // called between rows of centres; false cancels ("Adjust Screen was
+    // cancelled"). An image without pixels: "The image has no pixels"; fewer
+    // rows than columns: the matrix range message.
+    ScreenEdge FindScreenEdge(const LwFloatMatrix& image,
+                              const std::function<bool(int, int)>& progress = nullptr) const;
+    // "Adjust Screen": Sx_, Sy_, Sr_ from the edge of the focused image and
+    // the movable circle (diameter 2 Sr_ - 1) drawn on it; with IsShowTmp_
+    // also the clipped image in a new window. No edge: LwError "Adjust
+    // Screen found no screen edge in the image", the fields unchanged.
+    void AdjustScreen(LwPluginFuncZyvra& client, const std::function<bool(int, int)>& progress = nullptr);
+
+    // ---- Apply checked operations and series -------------------------------
+    // The checked steps in their order (shift, spherical-harmonics background
+    // divided out, azimuthal background divided out, dip mask, outside mask)
+    // applied to `image` in place, each adding its record to `log`.
+    void ApplyCheckedSteps(LwFloatMatrix& image, LwProcessLog& log) const;
+    // One image from window `source` (NaN as 0) to window `destination`,
+    // with the source's keys and one more log; the log text is returned.
+    std::string ApplyChecked(LwPluginFuncZyvra& client, std::int32_t source, std::int32_t destination) const;
+    // "New Image (Apply checked operations)": the focused image window (else
+    // "Please select image window") into a new window; for a series the user
+    // may choose to process every image (ProcessSeries).
+    void ApplyCheckedNewImage(QWidget* parent, LwPluginFuncZyvra& client) const;
+    // Every image of the series window `source` into a new series saved
+    // image by image in the folder the user chooses, with a progress dialog
+    // that cancels between images. So that no source image and no output is
+    // overwritten, an image is refused, before it is saved, when the output
+    // folder is its own folder, when it has no file name, or when an image
+    // before it had the same file name; the images saved before stay.
+    void ProcessSeries(QWidget* parent, LwPluginFuncZyvra& client, std::int32_t source) const;
+
     // ---- Log records ------------------------------------------------------
+    void LogRfaBackground(LwProcessLog& log) const;
+    void LogAverageAlong(LwProcessLog& log) const;
     void LogMoveToCenter(LwProcessLog& log) const;
     void LogMaskMcpDip(LwProcessLog& log) const;
     void LogMaskOutside(LwProcessLog& log) const;

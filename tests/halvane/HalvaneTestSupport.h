@@ -15,6 +15,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QPointer>
 #include <QMessageBox>
 #include <QThread>
 #include <QTimer>
@@ -60,6 +62,8 @@ public:
     std::vector<Box> boxes;
     std::vector<QString> files;
     int fileDialogs = 0;
+    // The answer to a box with Yes and No buttons.
+    bool answerYes = true;
 
     std::string Texts() const
     {
@@ -74,22 +78,35 @@ private:
         QWidget* w = QApplication::activeModalWidget();
         if (auto* box = qobject_cast<QMessageBox*>(w)) {
             boxes.push_back({box->windowTitle().toStdString(), box->text().toStdString()});
-            box->done(QMessageBox::Ok);
+            if (box->button(QMessageBox::Yes) != nullptr)
+                box->button(answerYes ? QMessageBox::Yes : QMessageBox::No)->click();
+            else
+                box->done(QMessageBox::Ok);
         } else if (auto* dialog = qobject_cast<QFileDialog*>(w)) {
-            ++fileDialogs;
-            QString answer;
-            if (!files.empty()) {
-                answer = files.front();
-                files.erase(files.begin());
+            // A dialog may still be reading its folder when first answered;
+            // the same answer is given again until it closes.
+            if (dialog != pending_) {
+                pending_ = dialog;
+                ++fileDialogs;
+                answer_.clear();
+                if (!files.empty()) {
+                    answer_ = files.front();
+                    files.erase(files.begin());
+                }
             }
-            if (answer.isEmpty()) {
+            if (answer_.isEmpty()) {
                 dialog->reject();
             } else {
-                dialog->selectFile(answer);
+                dialog->setDirectory(QFileInfo(answer_).absolutePath());
+                dialog->selectFile(answer_);
                 static_cast<QDialog*>(dialog)->accept();
             }
+        } else {
+            pending_ = nullptr;
         }
     }
+    QPointer<QFileDialog> pending_;
+    QString answer_;
     QTimer timer_;
 };
 

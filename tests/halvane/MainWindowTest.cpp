@@ -11,6 +11,7 @@
 #include "core/LwQBarnFile.h"
 
 #include <QDir>
+#include <QProgressDialog>
 #include <QTcpServer>
 #include <QFileInfo>
 #include <QTextStream>
@@ -443,6 +444,329 @@ TEST_F(HalvaneWindowTest, CancelClosesTheWindow)
     EXPECT_TRUE(started_->window->isVisible());
     Form().pushButton_3->click();
     EXPECT_FALSE(started_->window->isVisible());
+}
+
+// ---- Backgrounds, screen adjustment, checked operations, series --------
+
+// A screen: a bright disc of radius 40 around (64, 64) on a dim rim, 128 x 128.
+LwFloatMatrix Screen()
+{
+    LwFloatMatrix m(128, 128);
+    for (int y = 0; y < 128; ++y)
+        for (int x = 0; x < 128; ++x)
+            m(x, y) = std::hypot(x - 64.0, y - 64.0) < 40 ? static_cast<float>(50 + (x * 3 + y) % 11) : 2.0f;
+    return m;
+}
+
+TEST_F(HalvaneWindowTest, BackgroundButtonsOpenBackgroundAndRatioWithTheirLogs)
+{
+    const LwFloatMatrix image = Screen();
+    const std::int32_t source = Seed(image);
+    Start();
+    Form().dspSr->setValue(40);
+    Form().spMargin->setValue(5);
+    Form().spSizel->setValue(2);
+    ModalWatcher watcher;
+    Viewer().ClearRequests();
+    Form().pushButton_5->click();
+    EXPECT_TRUE(watcher.boxes.empty()) << watcher.Texts();
+    const auto ids = Viewer().WindowIds();
+    ASSERT_EQ(ids.size(), 3u);
+    const standin::Window background = Viewer().GetWindow(ids[1]);
+    const standin::Window ratio = Viewer().GetWindow(ids[2]);
+    RfaParameters p;
+    p.Sr_ = 40;
+    p.SMargin_ = 5;
+    p.Size_l_ = 2;
+    EXPECT_TRUE(SameImage(background.image, p.FitBackgroundSh(image)));
+    EXPECT_NEAR(ratio.image(64, 64) * background.image(64, 64), image(64, 64), 1e-3);
+    EXPECT_EQ(ratio.image(2, 2), 0);
+    const std::string record = "<func><name>RFA_background</name>\n" + Item("ScreenRadius", "40") +
+                               Item("ScreenMargin", "5") + Item("MappingIsGnomonic", "false") +
+                               Item("MappingIsAz_", "false") + Item("MappingIsAzM2_", "true") +
+                               Item("MappingAzThetaMax_deg", "90") + Item("Size_l", "2") +
+                               Item("UseAllSphere", "false") + "</func>\n";
+    for (const standin::Window* w : {&background, &ratio}) {
+        EXPECT_EQ(w->keyString.at("log"), (std::vector<std::string>{"older", LogText(record)}));
+        EXPECT_EQ(w->keyDouble.at("E"), (std::vector<double>{12.5, -1}));
+    }
+    const std::vector<std::string> expected = {
+        "WindowGetFocusedID", "FIImageGetBySharedMemory", "ImageKeyDoubleGet", "ImageKeyStringGet",
+        "ImageNewWindow",     "FIImageSetBySharedMemory", "ImageKeyDoubleSet", "ImageKeyStringSet",
+        "ImageNewWindow",     "FIImageSetBySharedMemory", "ImageKeyDoubleSet", "ImageKeyStringSet",
+        "Update"};
+    EXPECT_EQ(Viewer().Commands(), expected);
+    EXPECT_TRUE(Form().pushButton_5->isEnabled());
+
+    // The azimuthal background around the screen centre: ratio 1 on the rim.
+    Viewer().SetFocused(source);
+    Form().dsbAx->setValue(64);
+    Form().dsbAy->setValue(64);
+    Form().pushButton->click();
+    const standin::Window azRatio = Newest();
+    EXPECT_NEAR(azRatio.image(1, 64), 1.0f, 1e-6);
+    EXPECT_EQ(azRatio.keyString.at("log").back(),
+              LogText("<func><name>AverageAlong</name>\n" + Item("CenterX", "64") + Item("CenterY", "64") +
+                      "</func>\n"));
+
+    // A fit radius of 0 is refused before anything is asked of the viewer.
+    Form().dspSr->setValue(5);
+    Viewer().ClearRequests();
+    Form().pushButton_5->click();
+    ASSERT_EQ(watcher.boxes.size(), 1u);
+    EXPECT_EQ(watcher.boxes[0].text, "Screen R minus Screen Margin must be greater than 0");
+    EXPECT_TRUE(Viewer().Commands().empty());
+}
+
+TEST_F(HalvaneWindowTest, AdjustScreenFindsTheEdgeAndShowsItInTheForm)
+{
+    const std::int32_t source = Seed(Screen());
+    Start();
+    Form().dsbThres->setValue(0.5);
+    Form().cbShowTmp->setChecked(true);
+    ModalWatcher watcher;
+    Form().pushButton_2->click();
+    EXPECT_TRUE(watcher.boxes.empty()) << watcher.Texts();
+    RfaParameters p;
+    p.AdjThres_ = 0.5L;
+    const RfaParameters::ScreenEdge edge = p.FindScreenEdge(Screen());
+    ASSERT_TRUE(edge.found);
+    EXPECT_NEAR(edge.x, 64, 1);
+    EXPECT_NEAR(edge.radius, 40, 2);
+    EXPECT_EQ(Form().dspSx->value(), edge.x);
+    EXPECT_EQ(Form().dspSy->value(), edge.y);
+    EXPECT_EQ(Form().dspSr->value(), edge.radius);
+    const standin::Window src = Viewer().GetWindow(source);
+    ASSERT_EQ(src.regions.size(), 1u);
+    EXPECT_TRUE(src.regions[0].isMovable);
+    EXPECT_EQ(src.regions[0].w, 2 * edge.radius - 1);
+    const standin::Window tmp = Newest();
+    EXPECT_NE(tmp.id, source);
+    EXPECT_EQ(tmp.regions.size(), 1u);
+    EXPECT_TRUE(tmp.keyString.empty());
+
+    // A flat image has no edge: reported, the form unchanged.
+    LwFloatMatrix flat(64, 64);
+    for (int i = 0; i < flat.ElementCount(); ++i) flat.Buffer()[i] = 3;
+    Seed(flat);
+    Form().dspSr->setValue(33);
+    Form().pushButton_2->click();
+    ASSERT_EQ(watcher.boxes.size(), 1u);
+    EXPECT_EQ(watcher.boxes[0].text, "Adjust Screen found no screen edge in the image");
+    EXPECT_EQ(Form().dspSr->value(), 33);
+    EXPECT_EQ(GetRfaParameters().Sr_, 33);
+}
+
+TEST_F(HalvaneWindowTest, ApplyCheckedMakesOneImageWithOneLogOfTheCheckedSteps)
+{
+    LwFloatMatrix image = Screen();
+    image(3, 3) = std::numeric_limits<float>::quiet_NaN();
+    Seed(image);
+    Start();
+    Form().dspSx->setValue(60);
+    Form().dspSy->setValue(66);
+    Form().dspSr->setValue(40);
+    Form().spMargin->setValue(5);
+    Form().spSizel->setValue(2);
+    Form().dsbAx->setValue(64);
+    Form().dsbAy->setValue(64);
+    Form().sbMaskCx->setValue(64);
+    Form().sbMaskCy->setValue(64);
+    Form().sbMaskRx->setValue(38);
+    Form().sbMaskRy->setValue(38);
+    Form().dsbDipCx->setValue(70);
+    Form().dsbDipCy->setValue(60);
+    Form().dsbDipR->setValue(3);
+    for (QCheckBox* box : {Form().cbMoveCenter, Form().cbBgSh, Form().cbBgAz, Form().cbMaskMcpDip, Form().cbMaskOutside})
+        box->setChecked(true);
+    ModalWatcher watcher;
+    Form().pushButton_8->click();
+    EXPECT_TRUE(watcher.boxes.empty()) << watcher.Texts();
+    standin::Window out = Newest();
+    RfaParameters p = GetRfaParameters();
+    LwFloatMatrix expected = image;
+    expected(3, 3) = 0;
+    LwProcessLog log;
+    log.LogOpen(p.Version_);
+    p.ApplyCheckedSteps(expected, log);
+    EXPECT_TRUE(SameImage(out.image, expected));
+    EXPECT_EQ(out.keyString.at("log"), (std::vector<std::string>{"older", log.Render()}));
+    EXPECT_EQ(out.keyString.at("note"), std::vector<std::string>{"a<b"});
+
+    // Nothing checked: the image as fetched, a log of name and version only.
+    for (QCheckBox* box : {Form().cbMoveCenter, Form().cbBgSh, Form().cbBgAz, Form().cbMaskMcpDip, Form().cbMaskOutside})
+        box->setChecked(false);
+    Viewer().SetFocused(1);
+    Form().pushButton_8->click();
+    out = Newest();
+    LwFloatMatrix fetched = image;
+    fetched(3, 3) = 0;
+    EXPECT_TRUE(SameImage(out.image, fetched));
+    EXPECT_EQ(out.keyString.at("log").back(), LogText(""));
+}
+
+class SeriesTest : public HalvaneWindowTest
+{
+protected:
+    // A series of `n` images in folder "in" of the run folder; the entries'
+    // file names given by `name`.
+    std::int32_t SeedSeries(int n, const std::function<std::string(int)>& name)
+    {
+        std::vector<standin::SeriesEntry> entries(static_cast<std::size_t>(n));
+        for (int i = 0; i < n; ++i) {
+            LwFloatMatrix m(16, 16);
+            for (int k = 0; k < m.ElementCount(); ++k) m.Buffer()[k] = static_cast<float>(1 + k + 100 * i);
+            entries[static_cast<std::size_t>(i)].image = m;
+            entries[static_cast<std::size_t>(i)].fileName = name(i);
+            entries[static_cast<std::size_t>(i)].indexKeyDouble = {{"X", {1000.0 * i}}};
+            entries[static_cast<std::size_t>(i)].indexKeyString = {{"tag", {"t" + std::to_string(i)}}};
+        }
+        return Viewer().AddSeriesWindow(entries, "in.xmlsrs");
+    }
+    QString In() { return QDir::currentPath() + "/in"; }
+    QString Out() { return QDir::currentPath() + "/out"; }
+    void SetUpSeries()
+    {
+        QDir().mkpath(In());
+        QDir().mkpath(Out());
+        Start();
+        for (QCheckBox* box : {Form().cbMoveCenter, Form().cbBgSh, Form().cbBgAz, Form().cbMaskMcpDip})
+            box->setChecked(false);
+        Form().cbMaskOutside->setChecked(true);
+        Form().sbMaskCx->setValue(8);
+        Form().sbMaskCy->setValue(8);
+        Form().sbMaskRx->setValue(5);
+        Form().sbMaskRy->setValue(5);
+        standin::Faults faults;
+        faults.loadPolls = 2;
+        Viewer().SetFaults(faults);
+    }
+};
+
+TEST_F(SeriesTest, EveryImageIsProcessedIntoANewSavedSeriesWithKeysAndLog)
+{
+    const std::int32_t source = SeedSeries(3, [this](int i) { return In().toStdString() + "/img_00" + std::to_string(i) + ".dat"; });
+    SetUpSeries();
+    ModalWatcher watcher;
+    watcher.files = {Out() + "/_index.xmlsrs"};
+    Viewer().SetFocused(source);
+    Form().pushButton_8->click();
+    ASSERT_EQ(watcher.boxes.size(), 1u) << watcher.Texts();
+    EXPECT_EQ(watcher.boxes[0].title, "Information");
+    EXPECT_EQ(watcher.boxes[0].text, "Process All images?");
+    const standin::Window out = Newest();
+    ASSERT_TRUE(out.isSeries);
+    EXPECT_EQ(out.seriesPath, (Out() + "/_index.xmlsrs").toStdString());
+    ASSERT_EQ(out.entries.size(), 3u);
+    EXPECT_EQ(out.renewCount, 3);
+    const standin::Window in = Viewer().GetWindow(source);
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        const standin::SeriesEntry& e = out.entries[static_cast<std::size_t>(i)];
+        EXPECT_TRUE(e.saved);
+        EXPECT_EQ(e.fileName, "img_00" + std::to_string(i) + ".dat");
+        LwFloatMatrix expected = in.entries[static_cast<std::size_t>(i)].image;
+        GetRfaParameters().ApplyOutsideMask(expected);
+        EXPECT_TRUE(SameImage(e.image, expected));
+        EXPECT_EQ(e.indexKeyDouble.at("X"), std::vector<double>{1000.0 * i});
+        ASSERT_EQ(e.indexKeyString.at("log").size(), 1u);
+        EXPECT_NE(e.indexKeyString.at("log")[0].find("<name>MaskOutside</name>"), std::string::npos);
+        EXPECT_EQ(e.indexKeyString.at("tag"), std::vector<std::string>{"t" + std::to_string(i)});
+        EXPECT_EQ(e.imageKeyString.at("log"), e.indexKeyString.at("log"));
+        EXPECT_FALSE(in.entries[static_cast<std::size_t>(i)].saved);
+    }
+}
+
+TEST_F(SeriesTest, AnsweringNoProcessesTheCurrentImageAndCancellingTheDialogMakesNoSeries)
+{
+    const std::int32_t source = SeedSeries(3, [this](int i) { return In().toStdString() + "/a" + std::to_string(i); });
+    SetUpSeries();
+    ModalWatcher watcher;
+    watcher.answerYes = false;
+    Viewer().SetFocused(source);
+    Form().pushButton_8->click();
+    standin::Window out = Newest();
+    EXPECT_FALSE(out.isSeries);
+    EXPECT_EQ(out.image.ColSize, 16);
+
+    watcher.answerYes = true;
+    watcher.files = {QString()};
+    const auto windows = Viewer().WindowIds().size();
+    Viewer().SetFocused(source);
+    Form().pushButton_8->click();
+    EXPECT_EQ(Viewer().WindowIds().size(), windows);
+    EXPECT_EQ(watcher.boxes.size(), 2u) << watcher.Texts();
+}
+
+TEST_F(SeriesTest, SeriesThatWouldOverwriteAreRefusedBeforeTheImageIsSaved)
+{
+    struct Case
+    {
+        std::function<std::string(int, const QString&)> name;
+        bool outputIsInput;
+        int saved;
+        std::string error;
+    };
+    const Case cases[] = {
+        {[](int i, const QString& in) { return in.toStdString() + "/s" + std::to_string(i); }, true, 0,
+         "The output folder is the folder of the source images: "},
+        {[](int i, const QString& in) { return in.toStdString() + (i == 1 ? "/b/same" : "/same"); }, false, 1,
+         "Two images of the series have the file name same"},
+        {[](int i, const QString& in) { return i == 0 ? in.toStdString() + "/x" : in.toStdString() + "/"; }, false, 1,
+         "Image 1 of the series has no file name"},
+    };
+    SetUpSeries();
+    ModalWatcher watcher;
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.error);
+        const QString in = In();
+        const std::int32_t source = SeedSeries(3, [&](int i) { return k.name(i, in); });
+        watcher.boxes.clear();
+        watcher.files = {(k.outputIsInput ? In() : Out()) + "/_index.xmlsrs"};
+        Viewer().SetFocused(source);
+        Form().pushButton_8->click();
+        const standin::Window out = Newest();
+        ASSERT_TRUE(out.isSeries);
+        int saved = 0;
+        for (const standin::SeriesEntry& e : out.entries) saved += e.saved;
+        EXPECT_EQ(saved, k.saved);
+        ASSERT_EQ(watcher.boxes.size(), 2u) << watcher.Texts();
+        EXPECT_EQ(watcher.boxes[1].title, "ERROR");
+        EXPECT_EQ(watcher.boxes[1].text.rfind(k.error, 0), 0u) << watcher.boxes[1].text;
+    }
+}
+
+TEST_F(SeriesTest, CancellingTheProgressStopsCleanlyWithTheImagesDoneSaved)
+{
+    const std::int32_t source = SeedSeries(6, [this](int i) { return In().toStdString() + "/c" + std::to_string(i); });
+    SetUpSeries();
+    ModalWatcher watcher;
+    watcher.files = {Out() + "/_index.xmlsrs"};
+    // Cancel once two images of the new series are saved.
+    QTimer canceller;
+    QObject::connect(&canceller, &QTimer::timeout, [&] {
+        const standin::Window out = Newest();
+        int saved = 0;
+        for (const standin::SeriesEntry& e : out.entries) saved += e.saved;
+        if (!out.isSeries || saved < 2) return;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* progress = qobject_cast<QProgressDialog*>(w)) progress->cancel();
+    });
+    canceller.start(5);
+    Viewer().SetFocused(source);
+    Form().pushButton_8->click();
+    canceller.stop();
+    const standin::Window out = Newest();
+    int saved = 0;
+    for (const standin::SeriesEntry& e : out.entries) saved += e.saved;
+    EXPECT_GE(saved, 2);
+    EXPECT_LT(saved, 6);
+    EXPECT_EQ(watcher.boxes.size(), 1u) << watcher.Texts();  // the question only
+    EXPECT_TRUE(Form().pushButton_8->isEnabled());
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* progress = qobject_cast<QProgressDialog*>(w)) {
+            EXPECT_FALSE(progress->isVisible());
+        }
 }
 
 }  // namespace
