@@ -1,0 +1,73 @@
+#pragma once
+// halvane's main window: the form, the program's one viewer client, the
+// start timer that loads the ini file, and one slot per button and menu
+// entry.
+//
+// Slot frame of the drawing and operation buttons: the form is copied into
+// the record, the ini file is written (a file that cannot be written is
+// reported once per run on the error box, then on Qt's warning output, and
+// the slot goes on), and the action runs on a copy of the record taken
+// then. An LwError ends the slot in the "ERROR" box, any other exception in
+// the "Undefined error" box; the window stays open. "Update Mask" and
+// "Adjust Screen" show the values they found in the form afterwards.
+//
+// GUI thread only. While the client waits for the viewer the event loop
+// runs, so other buttons can be pressed; the long operations keep their own
+// button disabled and the client refuses a second request.
+
+#include "plugin/LwPluginFuncZyvra.h"
+
+#include <QMainWindow>
+#include <QTimer>
+
+#include <functional>
+
+class QPushButton;
+class RfaParameters;
+class Ui_MainWindow;
+
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    LwPluginFuncZyvra& Client() { return client_; }
+    Ui_MainWindow* Form() { return ui_; }
+    QTimer& StartTimer() { return timer_; }
+
+private slots:
+    void on_pushButton_3_clicked();
+    void onInitTimer();
+    void on_pushButton_6_clicked();
+    void on_pushButton_7_clicked();
+    void on_pushButton_5_clicked();
+    void on_pushButton_clicked();
+    void on_pushButton_2_clicked();
+    void on_pushButton_8_clicked();
+    void on_pushButton_10_clicked();
+    void on_pushButton_4_clicked();
+    void on_pushButton_9_clicked();
+    void on_pushButton_11_clicked();
+    void on_pushButton_12_clicked();
+    void on_actionLoad_parameters_triggered();
+    void on_actionSave_Parameters_triggered();
+
+private:
+    enum class Disable { No, Yes, YesWithEvents };
+    // The slot frame around `action`, which gets the copy of the record.
+    // `formBack`: the record is shown in the form afterwards.
+    void RunOperation(QPushButton* button, Disable disable, bool formBack,
+                      const std::function<void(RfaParameters&)>& action);
+    // Writes the ini file; a failure is reported and the slot goes on.
+    void SaveIniReported();
+    // Removes the focused window's regions and draws one red ellipse.
+    void DrawEllipse(float cx, float cy, double w, double h, bool movable);
+
+    LwPluginFuncZyvra client_;
+    QTimer timer_;
+    Ui_MainWindow* ui_ = nullptr;
+    bool iniFailureShown_ = false;
+};

@@ -1,0 +1,203 @@
+// "New Image (Apply checked operations)" on one image or on every image of a
+// series.
+#include "apps/halvane/RfaParameters.h"
+
+#include "apps/halvane/LwProcessLog.h"
+#include "apps/halvane/RfaViewerSteps.h"
+
+#include "core/LwError.h"
+#include "core/LwMatrixArithmetic.h"
+#include "fgraph/LwWindowUtilities.h"
+#include "plugin/LwCmdPackUnpack.h"
+#include "plugin/LwPluginFuncZyvra.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QProgressDialog>
+#include <QThread>
+
+#include <functional>
+#include <set>
+
+namespace {
+
+// One request packed here: `command` on `window`, `args` adding the further
+// elements, `results` reading the reply's call element.
+void Request(LwPluginFuncZyvra& client, std::int32_t command, std::int32_t window,
+             const std::function<void(LwCmdPackUnpack&)>& args,
+             const std::function<void(LwCmdPackUnpack&)>& results)
+{
+    LwCmdPackUnpack request("w");
+    LwCmdPackUnpack reply("r");
+    request.OpenCmd();
+    request.SetFunctionNumber(command);
+    request.PackUnpackWindowID(window);
+    if (args) args(request);
+    request.CloseCmd();
+    client.SendRecv(request, reply);
+    if (results) {
+        reply.OpenCmd();
+        results(reply);
+        reply.CloseCmd();
+    }
+}
+
+void IndexRequest(LwPluginFuncZyvra& client, std::int32_t command, std::int32_t window, std::int32_t index,
+                  const std::function<void(LwCmdPackUnpack&)>& more = nullptr,
+                  const std::function<void(LwCmdPackUnpack&)>& results = nullptr)
+{
+    Request(
+        client, command, window,
+        [&](LwCmdPackUnpack& r) {
+            r.PackUnpackIndex(index);
+            if (more) more(r);
+        },
+        results);
+}
+
+// Folder paths compared as the file system names them.
+QString CleanFolder(const QString& folder)
+{
+    const QFileInfo info(folder);
+    const QString canonical = info.canonicalFilePath();
+    return canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical;
+}
+
+}  // namespace
+
+void RfaParameters::ApplyCheckedSteps(LwFloatMatrix& image, LwProcessLog& log) const
+{
+    LwMatrixArithmetic arithmetic;
+    if (IsMoveCenter_) {
+        image = ShiftToCenter(image);
+        LogMoveToCenter(log);
+    }
+    if (IsBgSh_) {
+        const LwFloatMatrix background = FitBackgroundSh(image);
+        image = arithmetic.ElementDivide(image, background);
+        LogRfaBackground(log);
+    }
+    if (IsBgAz_) {
+        const LwFloatMatrix background = AzimuthalBackground(image);
+        image = arithmetic.ElementDivide(image, background);
+        LogAverageAlong(log);
+    }
+    if (IsMaskMcpDip_) {
+        ApplyDipMask(image);
+        LogMaskMcpDip(log);
+    }
+    if (IsMaskOutside_) {
+        ApplyOutsideMask(image);
+        LogMaskOutside(log);
+    }
+}
+
+std::string RfaParameters::ApplyChecked(LwPluginFuncZyvra& client, std::int32_t source,
+                                        std::int32_t destination) const
+{
+    LwFloatMatrix image;
+    client.ImageGet(source, image, true);
+    RfaImageKeys keys;
+    keys.Read(client, source);
+    LwProcessLog log;
+    log.LogOpen(Version_);
+    ApplyCheckedSteps(image, log);
+    const std::string text = log.Render();
+    keys.text["log"].push_back(text);
+    client.ImageSet(destination, image);
+    keys.Write(client, destination);
+    return text;
+}
+
+void RfaParameters::ApplyCheckedNewImage(QWidget* parent, LwPluginFuncZyvra& client) const
+{
+    const std::int32_t id = client.WindowGetFocusedID();
+    if (!client.GetIsModeImage(id)) throw LwError("Please select image window");
+    bool isSeries = false;
+    Request(client, LwCmdPackUnpack::CmdGetIsModeSeries, id, nullptr,
+            [&](LwCmdPackUnpack& r) { r.Packer().PackUnpackBool("isModeSeries", isSeries); });
+    if (isSeries) {
+        QMessageBox box(QMessageBox::NoIcon, "Information", "Process All images?",
+                        QMessageBox::Yes | QMessageBox::No, parent);
+        box.setWindowModality(Qt::WindowModal);
+        if (box.exec() == QMessageBox::Yes) {
+            ProcessSeries(parent, client, id);
+            return;
+        }
+    }
+    const std::int32_t w = client.ImageNewWindow();
+    ApplyChecked(client, id, w);
+    client.UpdateAll();
+}
+
+void RfaParameters::ProcessSeries(QWidget* parent, LwPluginFuncZyvra& client, std::int32_t source) const
+{
+    const QString index =
+        GetSaveFileNameQString(parent, "Please move to output folder", "index (*.xmlsrs *.*)", "_index.xmlsrs");
+    if (index.isEmpty()) return;
+    const QString outputFolder = CleanFolder(QFileInfo(index).absolutePath());
+    const std::int32_t destination = client.SeriesNewWindow(QStringToStdString(index), "image");
+    const std::int32_t n = client.SeriesGetCount(source);
+
+    QProgressDialog progress(parent);
+    progress.setMaximum(n);
+    progress.setMinimumDuration(0);
+    progress.show();
+    std::set<std::string> bases;
+    try {
+        for (std::int32_t i = 0; i < n; ++i) {
+            progress.setValue(i);
+            QCoreApplication::processEvents();
+            if (progress.wasCanceled()) break;
+
+            IndexRequest(client, LwCmdPackUnpack::CmdSeriesImageIndexSetWithLoadImage, source, i);
+            bool isLoaded = false, isSuccess = false;
+            for (int round = 0; round < 1000; ++round) {
+                if (client.IsCancel()) throw LwError("Canceled.");
+                if (isLoaded) break;
+                QThread::msleep(100);
+                QCoreApplication::processEvents();
+                client.GetIsLoaded(isLoaded, isSuccess);
+            }
+            if (!isSuccess) throw LwError("File cannot be loaded.");
+
+            std::string name;
+            Request(client, LwCmdPackUnpack::CmdGetFileName, source, nullptr,
+                    [&](LwCmdPackUnpack& r) { r.PutFilenameUtf8(name); });
+            LwInfoValueMap numberKeys;
+            LwInfoStringMap textKeys;
+            IndexRequest(client, LwCmdPackUnpack::CmdSeriesIndexKeyDoubleGet, source, i, nullptr,
+                         [&](LwCmdPackUnpack& r) { r.Packer().PackUnpackDoubleMap("SeriesIndexKeyDouble", numberKeys); });
+            IndexRequest(client, LwCmdPackUnpack::CmdSeriesIndexKeyStringGet, source, i, nullptr,
+                         [&](LwCmdPackUnpack& r) { r.Packer().PackUnpackStringMap("SeriesIndexKeyString", textKeys); });
+            std::string base = GetFileName(name);
+
+            // Never overwrite a source image or an earlier output.
+            if (base.empty()) throw LwError("Image " + std::to_string(i) + " of the series has no file name");
+            if (!bases.insert(base).second)
+                throw LwError("Two images of the series have the file name " + base);
+            const QString sourceFolder = StdStringToQString(GetDirectoryPart(name));
+            if (!sourceFolder.isEmpty() && CleanFolder(sourceFolder) == outputFolder)
+                throw LwError("The output folder is the folder of the source images: " +
+                              QStringToStdString(outputFolder));
+
+            client.UpdateAll();
+            client.SeriesImageIndexSet(destination, i);
+            const std::string log = ApplyChecked(client, source, destination);
+            // The per-index keys carry the log too, so that it survives
+            // whichever of the two key sets the saved series keeps.
+            textKeys["log"].push_back(log);
+            client.SeriesIndexKeyDoubleSet(destination, i, numberKeys);
+            IndexRequest(client, LwCmdPackUnpack::CmdSeriesIndexKeyStringSet, destination, i,
+                         [&](LwCmdPackUnpack& r) { r.Packer().PackUnpackStringMap("SeriesIndexKeyString", textKeys); });
+            client.SeriesImageSave(destination, i, base);
+            Request(client, LwCmdPackUnpack::CmdSeriesSaveRenew, destination, nullptr, nullptr);
+        }
+    } catch (...) {
+        progress.close();
+        throw;
+    }
+    progress.close();
+}

@@ -1,0 +1,558 @@
+// Backgrounds of RFA screen images: the least-squares spherical-harmonics
+// fit, the degree-by-degree projection, the azimuthal average, and the
+// search for the screen edge.
+#include "apps/halvane/RfaParameters.h"
+
+#include "apps/halvane/LwProcessLog.h"
+#include "apps/halvane/RfaViewerSteps.h"
+
+#include "core/LwConstants.h"
+#include "core/LwError.h"
+#include "core/LwMatrixArithmetic.h"
+#include "core/LwParallelErrors.h"
+#include "imageops/LwMatrixOperator.h"
+#include "imageops/LwRealSphericalHarmonics.h"
+#include "pattern/LwLinearEquation.h"
+#include "physics/LwLmArray.h"
+#include "plugin/LwPluginFuncZyvra.h"
+
+#include <QDebug>
+#include <QLoggingCategory>
+
+#include <omp.h>
+
+#include <algorithm>
+#include <cmath>
+#include <sstream>
+#include <vector>
+
+Q_LOGGING_CATEGORY(lcHalvaneFit, "halvane.fit")
+
+namespace {
+
+const LwColorRgb kRed{255, 0, 0};
+
+// The sample square of a fit of radius R: integer offsets from trunc(-R)
+// while the offset is at most R.
+struct SampleSquare
+{
+    int first = 0;
+    int count = 0;  // offsets first .. first + count - 1
+};
+
+SampleSquare MakeSquare(double R)
+{
+    SampleSquare s;
+    s.first = static_cast<int>(std::trunc(-R));
+    int last = s.first;
+    while (static_cast<double>(last + 1) <= R) ++last;
+    s.count = static_cast<double>(s.first) <= R ? last - s.first + 1 : 0;
+    return s;
+}
+
+// Fixed number of row blocks of the fit's sums: each block is summed by one
+// thread, and the blocks are added in their order, so the sums do not depend
+// on the thread count.
+constexpr int kFitBlocks = 16;
+
+void TraceMatrix(const char* tag, const LwLDoubleMatrix& m, int n)
+{
+    if (!lcHalvaneFit().isDebugEnabled()) return;
+    for (int j = 0; j < n; ++j)
+        for (int i = 0; i < n; ++i)
+            qCDebug(lcHalvaneFit) << tag << i << j << static_cast<double>(m(i, j));
+}
+
+}  // namespace
+
+bool RfaParameters::PixelToSphere(LDouble& theta, LDouble& phi, const LDouble& x, const LDouble& y,
+                                  const LDouble& R, bool gnomonic, bool azimuthal, const LDouble& thetaMax)
+{
+    const LDouble u = static_cast<LDouble>(static_cast<double>(x)) / R;
+    const LDouble v = static_cast<LDouble>(static_cast<double>(y)) / R;
+    const double rho2 = static_cast<double>(u * u + v * v);
+    if (!(rho2 < 1)) return false;
+    phi = std::atan2(v, u);
+    if (gnomonic) {
+        const double d = std::clamp(1.0 - rho2, 0.0, 1.0);
+        theta = std::acos(static_cast<LDouble>(std::sqrt(d)));
+        return true;
+    }
+    if (azimuthal) {
+        theta = static_cast<LDouble>(std::sqrt(rho2)) * thetaMax;
+        return true;
+    }
+    throw LwError("Undefined Mapping Method");
+}
+
+void RfaParameters::CheckFitSettings() const
+{
+    if (Size_l_ < 0) throw LwError("Number of l must be 0 or more");
+    const double R = Sr_ - SMargin_;
+    if (!(R > 0)) throw LwError("Screen R minus Screen Margin must be greater than 0");
+    if (!std::isfinite(R) || R > 1e6) throw LwError("Screen R is too large");
+    if (!std::isfinite(static_cast<double>(MappingAzThetaMax_deg_)))
+        throw LwError("Max angle is not a finite number");
+}
+
+LwFloatMatrix RfaParameters::FitBackgroundSh(const LwFloatMatrix& image) const
+{
+    CheckFitSettings();
+    const int L = Size_l_;
+    const int N = (L + 1) * (L + 1);
+    const LDouble thetaMax = MappingAzThetaMax_deg_ * LwConst::Pi / 180;
+    const double R = Sr_ - SMargin_;
+    const LDouble RL = R;
+    const int cx = image.ColSize / 2;
+    const int cy = image.RowSize / 2;
+    const SampleSquare square = MakeSquare(R);
+    // The whole square must lie in the image (the range message otherwise).
+    if (square.count > 0) {
+        (void)image.Index(cx + square.first, cy + square.first);
+        const int last = square.first + square.count - 1;
+        (void)image.Index(cx + last, cy + last);
+    }
+
+    // Upper triangle of the normal matrix (k <= k') and the right-hand side,
+    // one set per block.
+    const std::size_t tri = static_cast<std::size_t>(N) * static_cast<std::size_t>(N + 1) / 2;
+    std::vector<std::vector<LDouble>> blockA(kFitBlocks);
+    std::vector<std::vector<LDouble>> blockB(kFitBlocks);
+    std::vector<long long> blockCount(kFitBlocks, 0);
+    const int threads = omp_get_max_threads();
+    LwParallelErrors errors(threads);
+#pragma omp parallel num_threads(threads)
+    {
+        LwLmDoubleArray cache;
+        LwLmDoubleArray Y;
+#pragma omp for schedule(static, 1)
+        for (int block = 0; block < kFitBlocks; ++block) {
+            errors.Run([&] {
+                std::vector<LDouble>& A = blockA[static_cast<std::size_t>(block)];
+                std::vector<LDouble>& b = blockB[static_cast<std::size_t>(block)];
+                A.assign(tri, 0);
+                b.assign(static_cast<std::size_t>(N), 0);
+                long long used = 0;
+                const int rowFrom = square.count * block / kFitBlocks;
+                const int rowTo = square.count * (block + 1) / kFitBlocks;
+                for (int iy = rowFrom; iy < rowTo; ++iy) {
+                    const int y = square.first + iy;
+                    const float* row = &image(cx + square.first, cy + y);
+                    for (int ix = 0; ix < square.count; ++ix) {
+                        const float f = row[ix];
+                        if (f == 0) continue;
+                        const int x = square.first + ix;
+                        LDouble theta = 0, phi = 0;
+                        if (!PixelToSphere(theta, phi, x, y, RL, false, true, thetaMax)) continue;
+                        CalcRealSphericalHarmonics(cache, Y, L + 1, theta, phi);
+                        const LDouble fl = f;
+                        const LDouble* y0 = &Y[0];
+                        std::size_t p = 0;
+                        for (int k = 0; k < N; ++k) {
+                            const LDouble yk = y0[k];
+                            b[static_cast<std::size_t>(k)] += yk * fl;
+                            LDouble* a = &A[p];
+                            for (int k2 = k; k2 < N; ++k2) a[k2 - k] += yk * y0[k2];
+                            p += static_cast<std::size_t>(N - k);
+                        }
+                        ++used;
+                    }
+                }
+                blockCount[static_cast<std::size_t>(block)] = used;
+            });
+        }
+    }
+    errors.RethrowFirst();
+
+    long long used = 0;
+    LwLDoubleMatrix A(N, N);
+    LwLDoubleMatrix b(1, N);
+    A.SetZero();
+    b.SetZero();
+    for (int block = 0; block < kFitBlocks; ++block) {
+        used += blockCount[static_cast<std::size_t>(block)];
+        const std::vector<LDouble>& a = blockA[static_cast<std::size_t>(block)];
+        std::size_t p = 0;
+        for (int k = 0; k < N; ++k) {
+            b(0, k) += blockB[static_cast<std::size_t>(block)][static_cast<std::size_t>(k)];
+            for (int k2 = k; k2 < N; ++k2) A(k2, k) += a[p++];
+        }
+    }
+    for (int k = 0; k < N; ++k)
+        for (int k2 = k + 1; k2 < N; ++k2) A(k, k2) = A(k2, k);
+    if (used < N) {
+        std::ostringstream text;
+        text << "Too few pixels with data inside the fit radius: " << used << " for " << N
+             << " spherical harmonics";
+        throw LwError(text.str());
+    }
+
+    TraceMatrix("M", A, N);
+    LwLDoubleMatrix inverse;
+    LwLinearEquation().Inverse(inverse, A);
+    TraceMatrix("iM", inverse, N);
+    const LwLDoubleMatrix c = inverse * b;
+    for (int k = 0; k < N; ++k)
+        if (!std::isfinite(static_cast<long double>(c(0, k))))
+            throw LwError("The spherical-harmonics fit gave no finite result");
+
+    LwFloatMatrix background(image.ColSize, image.RowSize);
+    background.ColBegin = image.ColBegin;
+    background.RowBegin = image.RowBegin;
+    background.SetZero();
+    LwParallelErrors fillErrors(threads);
+#pragma omp parallel num_threads(threads)
+    {
+        LwLmDoubleArray cache;
+        LwLmDoubleArray Y;
+#pragma omp for schedule(static)
+        for (int iy = 0; iy < square.count; ++iy) {
+            fillErrors.Run([&] {
+                const int y = square.first + iy;
+                for (int ix = 0; ix < square.count; ++ix) {
+                    const int x = square.first + ix;
+                    LDouble theta = 0, phi = 0;
+                    if (!PixelToSphere(theta, phi, x, y, RL, false, true, thetaMax)) continue;
+                    CalcRealSphericalHarmonics(cache, Y, L + 1, theta, phi);
+                    LDouble sum = 0;
+                    for (int k = 0; k < N; ++k) sum += c(0, k) * Y[k];
+                    background(cx + x, cy + y) = static_cast<float>(sum);
+                }
+            });
+        }
+    }
+    fillErrors.RethrowFirst();
+    for (int i = 0; i < background.ElementCount(); ++i)
+        if (!std::isfinite(background.Buffer()[i]))
+            throw LwError("The spherical-harmonics fit gave no finite result");
+    return background.Release(true);
+}
+
+void RfaParameters::LogRfaBackground(LwProcessLog& log) const
+{
+    log.LogOpenFunction("RFA_background");
+    log.LogAddDouble("ScreenRadius", Sr_);
+    log.LogAddInt("ScreenMargin", SMargin_);
+    log.LogAddBool("MappingIsGnomonic", MappingIsGnomonic_);
+    log.LogAddBool("MappingIsAz_", MappingIsAz_);
+    log.LogAddBool("MappingIsAzM2_", MappingIsAzM2_);
+    std::ostringstream angle;
+    angle << MappingAzThetaMax_deg_;
+    log.LogAddString("MappingAzThetaMax_deg", angle.str());
+    log.LogAddInt("Size_l", Size_l_);
+    log.LogAddBool("UseAllSphere", UseAllSphere_);
+}
+
+namespace {
+
+// Steps shared by the two background operations: the background and the
+// source divided by it in two new windows with the keys and the log.
+void SendBackgroundAndRatio(LwPluginFuncZyvra& client, const LwFloatMatrix& source,
+                            const LwFloatMatrix& background, const RfaImageKeys& keys)
+{
+    const std::int32_t w1 = client.ImageNewWindow();
+    client.ImageSet(w1, background);
+    keys.Write(client, w1);
+    const LwFloatMatrix ratio = LwMatrixArithmetic().ElementDivide(source, background);
+    const std::int32_t w2 = client.ImageNewWindow();
+    client.ImageSet(w2, ratio);
+    keys.Write(client, w2);
+    client.UpdateAll();
+}
+
+}  // namespace
+
+void RfaParameters::RemoveBgSh(LwPluginFuncZyvra& client) const
+{
+    if (!MappingIsAzM2_) {
+        RemoveBgShByDegree(client);
+        return;
+    }
+    CheckFitSettings();
+    const std::int32_t id = client.WindowGetFocusedID();
+    LwFloatMatrix source;
+    client.ImageGet(id, source, true);
+    const LwFloatMatrix background = FitBackgroundSh(source);
+    RfaImageKeys keys;
+    keys.Read(client, id);
+    LwProcessLog log;
+    log.LogOpen(Version_);
+    LogRfaBackground(log);
+    log.LogWrite(keys.text);
+    SendBackgroundAndRatio(client, source, background, keys);
+}
+
+void RfaParameters::RemoveBgShByDegree(LwPluginFuncZyvra& client) const
+{
+    CheckFitSettings();
+    const std::int32_t id = client.WindowGetFocusedID();
+    LwFloatMatrix source;
+    client.ImageGet(id, source, true);
+    const int L = Size_l_;
+    const LDouble thetaMax = MappingAzThetaMax_deg_ * LwConst::Pi / 180;
+    const double R = Sr_ - SMargin_;
+    const int cx = source.ColSize / 2;
+    const int cy = source.RowSize / 2;
+    const SampleSquare square = MakeSquare(R);
+    LwFloatMatrix background(source.ColSize, source.RowSize);
+    background.ColBegin = source.ColBegin;
+    background.RowBegin = source.RowBegin;
+    background.SetZero();
+    LwFloatMatrix residual = source;
+    LwLmDoubleArray cache;
+    LwLmDoubleArray Y;
+    for (int l = 0; l <= L; ++l) {
+        std::vector<LDouble> c(static_cast<std::size_t>(2 * l + 1), 0);
+        int count = 0;
+        auto direction = [&](int x, int y, LDouble& theta, LDouble& phi) {
+            return PixelToSphere(theta, phi, x, y, R, MappingIsGnomonic_, MappingIsAz_, thetaMax);
+        };
+        for (int iy = 0; iy < square.count; ++iy) {
+            const int y = square.first + iy;
+            for (int ix = 0; ix < square.count; ++ix) {
+                const int x = square.first + ix;
+                LDouble theta = 0, phi = 0;
+                if (!direction(x, y, theta, phi)) continue;
+                const LDouble value = residual(cx + x, cy + y);
+                ++count;
+                CalcRealSphericalHarmonics(cache, Y, l + 1, theta, phi);
+                for (int m = -l; m <= l; ++m) c[static_cast<std::size_t>(m + l)] += Y(l, m) * value;
+                if (UseAllSphere_) {
+                    ++count;
+                    CalcRealSphericalHarmonics(cache, Y, l + 1, LwConst::Pi - theta, phi);
+                    for (int m = -l; m <= l; ++m) c[static_cast<std::size_t>(m + l)] += Y(l, m) * value;
+                }
+            }
+        }
+        if (count == 0) throw LwError("No pixel lies inside the fit radius");
+        for (int m = -l; m <= l; ++m) {
+            LDouble& cm = c[static_cast<std::size_t>(m + l)];
+            qCDebug(lcHalvaneFit) << "total" << m << static_cast<double>(cm) << count;
+            cm /= count;
+        }
+        for (int iy = 0; iy < square.count; ++iy) {
+            const int y = square.first + iy;
+            for (int ix = 0; ix < square.count; ++ix) {
+                const int x = square.first + ix;
+                LDouble theta = 0, phi = 0;
+                if (!direction(x, y, theta, phi)) continue;
+                CalcRealSphericalHarmonics(cache, Y, l + 1, theta, phi);
+                LDouble sum = 0;
+                for (int m = -l; m <= l; ++m) sum += c[static_cast<std::size_t>(m + l)] * Y(l, m);
+                const float layer = static_cast<float>(sum);
+                residual(cx + x, cy + y) -= layer;
+                background(cx + x, cy + y) += layer;
+            }
+        }
+    }
+    RfaImageKeys keys;
+    keys.Read(client, id);
+    LwProcessLog log;
+    log.LogOpen(Version_);
+    log.LogOpenFunction("RFA_background");
+    log.LogAddDouble("ScreenRadius", Sr_);
+    log.LogAddInt("ScreenMargin", SMargin_);
+    log.LogAddBool("MappingIsGnomonic", MappingIsGnomonic_);
+    log.LogAddBool("MappingIsAz_", MappingIsAz_);
+    log.LogAddLDouble("MappingAzThetaMax_deg", MappingAzThetaMax_deg_);
+    log.LogAddInt("Size_l", Size_l_);
+    log.LogAddBool("UseAllSphere", UseAllSphere_);
+    log.LogWrite(keys.text);
+    SendBackgroundAndRatio(client, source, background, keys);
+}
+
+LwFloatMatrix RfaParameters::AzimuthalBackground(const LwFloatMatrix& image) const
+{
+    LwLongMatrix radiusMap;
+    return LwMatrixOperator().AverageAlongAzimuthal(image, static_cast<float>(Ax_), static_cast<float>(Ay_),
+                                                    true, radiusMap);
+}
+
+void RfaParameters::RemoveBgAzimuthal(LwPluginFuncZyvra& client) const
+{
+    const std::int32_t id = client.WindowGetFocusedID();
+    LwFloatMatrix source;
+    client.ImageGet(id, source, true);
+    const LwFloatMatrix background = AzimuthalBackground(source);
+    RfaImageKeys keys;
+    keys.Read(client, id);
+    LwProcessLog log;
+    log.LogOpen(Version_);
+    LogAverageAlong(log);
+    log.LogWrite(keys.text);
+    SendBackgroundAndRatio(client, source, background, keys);
+}
+
+void RfaParameters::LogAverageAlong(LwProcessLog& log) const
+{
+    log.LogOpenFunction("AverageAlong");
+    log.LogAddDouble("CenterX", Ax_);
+    log.LogAddDouble("CenterY", Ay_);
+}
+
+namespace {
+
+// Ring means of `image` around (x, y) as AverageAlongAzimuthal computes them
+// (bins floor(r + 0.5) of the single-precision distance, sums in double in
+// storage order, means narrowed to float), but only the sums and counts: the
+// search reads the means of a few bins per candidate.
+class RingMeans
+{
+public:
+    void Compute(const LwFloatMatrix& image, float x, float y)
+    {
+        const int c0 = image.ColBegin, r0 = image.RowBegin;
+        const int cols = image.ColSize, rows = image.RowSize;
+        // Largest bin: the farthest corner.
+        int bins = 0;
+        for (int corner = 0; corner < 4; ++corner) {
+            const float dx = static_cast<float>(corner & 1 ? c0 + cols - 1 : c0) - x;
+            const float dy = static_cast<float>(corner & 2 ? r0 + rows - 1 : r0) - y;
+            bins = std::max(bins, Bin(dx * dx + dy * dy));
+        }
+        sum_.assign(static_cast<std::size_t>(bins) + 1, 0.0);
+        count_.assign(static_cast<std::size_t>(bins) + 1, 0);
+        dx2_.resize(static_cast<std::size_t>(cols));
+        for (int c = 0; c < cols; ++c) {
+            const float dx = static_cast<float>(c0 + c) - x;
+            dx2_[static_cast<std::size_t>(c)] = dx * dx;
+        }
+        bin_.resize(static_cast<std::size_t>(cols));
+        for (int r = 0; r < rows; ++r) {
+            const float dy = static_cast<float>(r0 + r) - y;
+            const float dy2 = dy * dy;
+            for (int c = 0; c < cols; ++c) bin_[static_cast<std::size_t>(c)] = Bin(dx2_[static_cast<std::size_t>(c)] + dy2);
+            const float* row = image.Buffer() + static_cast<std::size_t>(r) * static_cast<std::size_t>(cols);
+            for (int c = 0; c < cols; ++c) {
+                const std::size_t b = static_cast<std::size_t>(bin_[static_cast<std::size_t>(c)]);
+                sum_[b] += row[c];
+                ++count_[b];
+            }
+        }
+        x_ = x;
+        y_ = y;
+    }
+    // The mean at pixel (c, r) of the image, absolute indices.
+    float MeanAt(int c, int r) const
+    {
+        const float dx = static_cast<float>(c) - x_;
+        const float dy = static_cast<float>(r) - y_;
+        const std::size_t b = static_cast<std::size_t>(Bin(dx * dx + dy * dy));
+        return count_[b] > 0 ? static_cast<float>(sum_[b] / count_[b]) : 0.0f;
+    }
+
+private:
+    static int Bin(float d2) { return static_cast<int>(std::floor(std::sqrt(d2) + 0.5f)); }
+
+    std::vector<double> sum_;
+    std::vector<int> count_;
+    std::vector<float> dx2_;
+    std::vector<int> bin_;
+    float x_ = 0, y_ = 0;
+};
+
+}  // namespace
+
+RfaParameters::ScreenEdge RfaParameters::FindScreenEdge(const LwFloatMatrix& image,
+                                                        const std::function<bool(int, int)>& progress) const
+{
+    if (image.ElementCount() == 0) throw LwError("The image has no pixels");
+    if (!std::isfinite(static_cast<double>(AdjThres_))) throw LwError("Adj Screen: Threshold is not a finite number");
+    LwFloatMatrix clipped = image;
+    float m = clipped.Buffer()[0];
+    for (int i = 0; i < clipped.ElementCount(); ++i) m = std::max(m, clipped.Buffer()[i]);
+    const float clip = static_cast<float>(AdjThres_ * m);
+    for (int i = 0; i < clipped.ElementCount(); ++i)
+        if (clipped.Buffer()[i] > clip) clipped.Buffer()[i] = clip;
+    const int n = clipped.ColSize;
+    // The diagonal from (0, 0) to (n - 1, n - 1) must exist.
+    (void)clipped.Index(0, 0);
+    (void)clipped.Index(n - 1, n - 1);
+
+    constexpr int kCandidates = 80;
+    const int lo = n / 2 - 20;
+    float coord[kCandidates];
+    for (int i = 0; i < kCandidates; ++i) coord[i] = static_cast<float>(static_cast<LDouble>(lo) + 0.5L * i);
+
+    // Per candidate: the smallest d2 and its position; candidates of one row
+    // of the scan run in parallel, the best is taken in scan order.
+    struct Result
+    {
+        float d2 = 0;
+        float r = 0;
+    };
+    std::vector<Result> results(static_cast<std::size_t>(kCandidates) * kCandidates);
+    const int threads = omp_get_max_threads();
+    for (int iy = 0; iy < kCandidates; ++iy) {
+        if (progress && !progress(iy, kCandidates)) throw LwError("Adjust Screen was cancelled");
+        LwParallelErrors errors(threads);
+#pragma omp parallel num_threads(threads)
+        {
+            RingMeans rings;
+            std::vector<float> d2(static_cast<std::size_t>(n), 0.0f);
+#pragma omp for schedule(static)
+            for (int ix = 0; ix < kCandidates; ++ix) {
+                errors.Run([&] {
+                    rings.Compute(clipped, coord[ix], coord[iy]);
+                    std::fill(d2.begin(), d2.end(), 0.0f);
+                    for (int k = 1; k <= n - 2; ++k)
+                        d2[static_cast<std::size_t>(k)] =
+                            2 * rings.MeanAt(k, k) - rings.MeanAt(k + 1, k + 1) - rings.MeanAt(k - 1, k - 1);
+                    int kmin = 0;
+                    for (int k = 1; k < n; ++k)
+                        if (d2[static_cast<std::size_t>(k)] < d2[static_cast<std::size_t>(kmin)]) kmin = k;
+                    // r[k] = k for 1 .. n - 2, 0 elsewhere.
+                    const float r = kmin >= 1 && kmin <= n - 2 ? static_cast<float>(kmin) : 0.0f;
+                    results[static_cast<std::size_t>(iy) * kCandidates + static_cast<std::size_t>(ix)] =
+                        Result{d2[static_cast<std::size_t>(kmin)], r};
+                });
+            }
+        }
+        errors.RethrowFirst();
+    }
+    if (progress) progress(kCandidates, kCandidates);
+
+    ScreenEdge edge;
+    float best = 0;
+    for (int iy = 0; iy < kCandidates; ++iy)
+        for (int ix = 0; ix < kCandidates; ++ix) {
+            const Result& r = results[static_cast<std::size_t>(iy) * kCandidates + static_cast<std::size_t>(ix)];
+            if (r.d2 < best) {
+                best = r.d2;
+                edge.found = true;
+                edge.x = coord[ix];
+                edge.y = coord[iy];
+                edge.position = r.r;
+            }
+        }
+    if (edge.found) {
+        const LDouble px = static_cast<LDouble>(edge.position) - edge.x;
+        const LDouble py = static_cast<LDouble>(edge.position) - edge.y;
+        const LDouble d = std::sqrt(px * px + py * py);
+        edge.radius = static_cast<int>(std::floor(2 * d + 0.5L) * 0.5L);
+    }
+    edge.clipped = std::move(clipped);
+    return edge;
+}
+
+void RfaParameters::AdjustScreen(LwPluginFuncZyvra& client, const std::function<bool(int, int)>& progress)
+{
+    const std::int32_t id = client.WindowGetFocusedID();
+    LwFloatMatrix image;
+    client.ImageGet(id, image, true);
+    const ScreenEdge edge = FindScreenEdge(image, progress);
+    if (!edge.found) throw LwError("Adjust Screen found no screen edge in the image");
+    Sx_ = edge.x;
+    Sy_ = edge.y;
+    Sr_ = edge.radius;
+    const float size = static_cast<float>(2 * Sr_ - 1);
+    client.RegionClear(id);
+    client.RegionAdd(id, "ELLIPSE", edge.x, edge.y, size, size, kRed, true);
+    client.UpdateAll();
+    if (IsShowTmp_) {
+        const std::int32_t w = client.ImageNewWindow();
+        client.ImageSet(w, edge.clipped);
+        client.RegionAdd(w, "ELLIPSE", edge.x, edge.y, size, size, kRed, true);
+        client.UpdateAll();
+    }
+}

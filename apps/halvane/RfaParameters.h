@@ -1,0 +1,241 @@
+#pragma once
+// halvane's parameter record: every setting of the RFA operations (screen
+// geometry, background fits, masks, the steps of "New Image (Apply checked
+// operations)"), and the operations themselves as its members.
+//
+// One process-wide record (GetRfaParameters) mirrors the main form. An
+// operation never runs on that record directly: the window's slot copies it
+// when the operation starts and runs the copy's member, so edits made in the
+// form while an operation waits for the viewer cannot change the values it
+// works with. Operations that find values (AdjustScreen, UpdateMaskFromRegion)
+// set them on the copy, and the slot hands those fields back.
+//
+// Files. The record is stored as a Barn document whose first top-level rack
+// is "ini", holding one value element per key in the fixed order of
+// Serialize. Two files use it: the ini file beside the program
+// (GetIniFileNameQString(".ini")), read at start and written before every
+// operation, and the parameter files "*.rfa_bg" of the File menu.
+//
+// Pixel values of 0 mark pixels without data: the masks write 0 and the
+// background fits leave such pixels out.
+//
+// GUI thread only.
+
+#include "core/LwMatrix.h"
+#include "core/LwTypes.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+class LwBarnXml;
+class LwPluginFuncZyvra;
+class LwProcessLog;
+class QWidget;
+class Ui_MainWindow;
+
+class RfaParameters
+{
+public:
+    // Program version: appended to the window title and written as "ver" of
+    // every operation log.
+    std::string Version_ = "0.0.5";
+    // Screen centre (column, row) and radius, pixels.
+    double Sx_ = 100;
+    double Sy_ = 100;
+    double Sr_ = 100;
+    // Margin inside the screen radius; the spherical-harmonics fit uses the
+    // radius Sr_ - SMargin_.
+    std::int32_t SMargin_ = 10;
+    // Mapping of the degree-by-degree background method; logged.
+    bool MappingIsGnomonic_ = false;
+    bool MappingIsAz_ = false;
+    // true: the least-squares fit of "2) Remove BG". Every ExchangeWithUi
+    // sets it; not stored in the files.
+    bool MappingIsAzM2_ = true;
+    // Polar angle (degrees) at the fit radius.
+    LDouble MappingAzThetaMax_deg_ = 90;
+    // "Adjust Screen": clip level as a fraction of the image maximum.
+    LDouble AdjThres_ = 0.1L;
+    // Mirrored samples of the degree-by-degree method; logged.
+    bool UseAllSphere_ = false;
+    // "Adj Screen: Search size=": stored and shown; the search does not read it.
+    std::int32_t AdjSize_ = 10;
+    // Highest degree l of the spherical harmonics.
+    std::int32_t Size_l_ = 5;
+    // Centre of the azimuthal average.
+    double Ax_ = 128;
+    double Ay_ = 128;
+    // "Adjust Screen" also shows its clipped working image.
+    bool IsShowTmp_ = false;
+    // MCP dip circle: centre and radius.
+    double McpDipCx_ = 166;
+    double McpDipCy_ = 150;
+    double McpDipR_ = 10;
+    // Outside-mask ellipse: centre and semi-axes (columns, rows).
+    double MaskCx_ = 150;
+    double MaskCy_ = 150;
+    double MaskRx_ = 128;
+    double MaskRy_ = 128;
+    // The steps of "New Image (Apply checked operations)", in their order.
+    bool IsMoveCenter_ = true;
+    bool IsBgSh_ = true;
+    bool IsBgAz_ = true;
+    bool IsMaskMcpDip_ = true;
+    bool IsMaskOutside_ = true;
+
+    // ---- Files ------------------------------------------------------------
+    // Reads or writes the 26 keys inside the rack `rackName` by the
+    // document's mode. Read mode: false (nothing read) when the rack is
+    // missing; a missing key keeps its field. Numbers are read by the Barn
+    // rules (text without a number reads 0, a number beyond the double range
+    // the largest double), so the record never holds NaN or infinity from a
+    // file; huge values are brought into range by the form and refused by
+    // the operations before any conversion to int.
+    bool Serialize(LwBarnXml& doc, const std::string& rackName);
+    // Writes the record to the ini file (atomically: a failed write leaves
+    // the old file). LwError "FILE CANNOT WRITE:<path>" when it cannot.
+    void SaveIni() const;
+
+    // ---- The form ---------------------------------------------------------
+    // Nonzero `toRecord`: the 23 widget values into the record; zero: the
+    // record into the widgets, where each value is brought into the widget's
+    // range and decimals (the integer mask boxes take the value truncated
+    // toward zero). Either way MappingIsAzM2_ becomes true.
+    void ExchangeWithUi(const int& toRecord, Ui_MainWindow* form);
+
+    // ---- Centre and masks -------------------------------------------------
+    // The focused image shifted cyclically so that (Sx_, Sy_) lands on the
+    // image centre (ColSize / 2, RowSize / 2), in a new window with the
+    // source's keys, one more log, the screen circle and the fit circle.
+    void MoveToCenter(LwPluginFuncZyvra& client) const;
+    // The shifted copy (same sizes and begins), flagged. A shift by more than
+    // one image size: the matrix range error; a centre that is not finite:
+    // LwError "Screen centre is not a finite number".
+    LwFloatMatrix ShiftToCenter(const LwFloatMatrix& image) const;
+    // Disc of radius McpDipR_ + 0.5 around (McpDipCx_, McpDipCy_) set to 0,
+    // in place; the part outside the image is ignored. A centre or radius
+    // that is not finite: LwError "MCP dip circle is not a finite number".
+    void ApplyDipMask(LwFloatMatrix& image) const;
+    // Every pixel outside the ellipse of semi-axes MaskRx_ + 0.5 and
+    // MaskRy_ + 0.5 around (MaskCx_, MaskCy_) set to 0, in place; pixels on
+    // the ellipse stay. A semi-axis of 0 or less leaves the image unchanged.
+    void ApplyOutsideMask(LwFloatMatrix& image) const;
+    // The focused image window (else LwError "Please select image window"),
+    // fetched as the viewer holds it (NaN stays NaN), masked into a new
+    // window with the source's keys and one more log.
+    void MaskMcpDip(LwPluginFuncZyvra& client) const;
+    void MaskOutside(LwPluginFuncZyvra& client) const;
+    // MaskCx_, MaskCy_, MaskRx_, MaskRy_ from the single region of the
+    // focused window: its centre and (size - 1) / 2. Errors: "Please select
+    // image window" (no focused window), "Please make singe region for mask"
+    // (no region or several), "This is not vector" (a malformed id list),
+    // "Region is not found" (a negative region id), "Region is not a finite
+    // ellipse" (a centre or size that is not finite); the record is then
+    // unchanged.
+    void UpdateMaskFromRegion(LwPluginFuncZyvra& client);
+
+    // ---- Backgrounds ------------------------------------------------------
+    // The direction (theta, phi), radians, of the pixel at offset (x, y) from
+    // the centre for a fit radius R: false (theta and phi unchanged) outside
+    // the open unit disc. Gnomonic: theta = arccos(sqrt(1 - rho^2));
+    // azimuthal: theta = rho thetaMax; neither: LwError "Undefined Mapping
+    // Method".
+    static bool PixelToSphere(LDouble& theta, LDouble& phi, const LDouble& x, const LDouble& y,
+                              const LDouble& R, bool gnomonic, bool azimuthal, const LDouble& thetaMax);
+    // Refuses settings no fit can use: Size_l_ < 0, a fit radius
+    // Sr_ - SMargin_ of 0 or less (or absurdly large), a non-finite angle.
+    void CheckFitSettings() const;
+    // Least-squares fit of the real spherical harmonics up to degree Size_l_
+    // to the non-zero pixels of the disc of radius Sr_ - SMargin_ around
+    // the image centre (azimuthal-equidistant mapping, MappingAzThetaMax_deg_
+    // at the rim); the fitted background inside the disc, 0 outside, flagged.
+    // The normal matrix is summed once per sample (upper triangle) in fixed
+    // blocks of rows, so the result does not depend on the thread count.
+    // Errors: those of CheckFitSettings; a disc reaching beyond the image:
+    // the matrix range message; fewer pixels with data than harmonics: "Too
+    // few pixels with data inside the fit radius: <n> for <N> spherical
+    // harmonics"; a result that is not finite: "The spherical-harmonics fit
+    // gave no finite result".
+    LwFloatMatrix FitBackgroundSh(const LwFloatMatrix& image) const;
+    // "2) Remove BG": the fit (or RemoveBgShByDegree when MappingIsAzM2_ is
+    // false) of the focused image; the background and the image divided by
+    // it in two new windows with the keys and one more log.
+    void RemoveBgSh(LwPluginFuncZyvra& client) const;
+    // The degree-by-degree projection of the residual image (mapping by
+    // MappingIsGnomonic_ / MappingIsAz_, mirrored samples by UseAllSphere_),
+    // windows as RemoveBgSh.
+    void RemoveBgShByDegree(LwPluginFuncZyvra& client) const;
+    // The azimuthal average around (Ax_, Ay_), pixels of 0 left out.
+    LwFloatMatrix AzimuthalBackground(const LwFloatMatrix& image) const;
+    // "3) Remove Az. BG": background and ratio windows as RemoveBgSh.
+    void RemoveBgAzimuthal(LwPluginFuncZyvra& client) const;
+
+    // The screen edge found by "Adjust Screen".
+    struct ScreenEdge
+    {
+        bool found = false;     // some candidate gave a negative second difference
+        float x = 0, y = 0;     // centre
+        float position = 0;     // diagonal position of the edge
+        int radius = 0;         // distance to it, rounded to a half, truncated
+        LwFloatMatrix clipped;  // the clipped working image
+    };
+    // Clips the image at AdjThres_ times its maximum and searches the 80 x 80
+    // centres ColSize / 2 - 20 + 0.5 i for the sharpest fall of the
+    // azimuthal profile along the main diagonal. `progress` (done, total) is
+    // called between rows of centres; false cancels ("Adjust Screen was
+    // cancelled"). An image without pixels: "The image has no pixels"; fewer
+    // rows than columns: the matrix range message.
+    ScreenEdge FindScreenEdge(const LwFloatMatrix& image,
+                              const std::function<bool(int, int)>& progress = nullptr) const;
+    // "Adjust Screen": Sx_, Sy_, Sr_ from the edge of the focused image and
+    // the movable circle (diameter 2 Sr_ - 1) drawn on it; with IsShowTmp_
+    // also the clipped image in a new window. No edge: LwError "Adjust
+    // Screen found no screen edge in the image", the fields unchanged.
+    void AdjustScreen(LwPluginFuncZyvra& client, const std::function<bool(int, int)>& progress = nullptr);
+
+    // ---- Apply checked operations and series -------------------------------
+    // The checked steps in their order (shift, spherical-harmonics background
+    // divided out, azimuthal background divided out, dip mask, outside mask)
+    // applied to `image` in place, each adding its record to `log`.
+    void ApplyCheckedSteps(LwFloatMatrix& image, LwProcessLog& log) const;
+    // One image from window `source` (NaN as 0) to window `destination`,
+    // with the source's keys and one more log; the log text is returned.
+    std::string ApplyChecked(LwPluginFuncZyvra& client, std::int32_t source, std::int32_t destination) const;
+    // "New Image (Apply checked operations)": the focused image window (else
+    // "Please select image window") into a new window; for a series the user
+    // may choose to process every image (ProcessSeries).
+    void ApplyCheckedNewImage(QWidget* parent, LwPluginFuncZyvra& client) const;
+    // Every image of the series window `source` into a new series saved
+    // image by image in the folder the user chooses, with a progress dialog
+    // that cancels between images. So that no source image and no output is
+    // overwritten, an image is refused, before it is saved, when the output
+    // folder is its own folder, when it has no file name, or when an image
+    // before it had the same file name; the images saved before stay.
+    void ProcessSeries(QWidget* parent, LwPluginFuncZyvra& client, std::int32_t source) const;
+
+    // ---- Log records ------------------------------------------------------
+    void LogRfaBackground(LwProcessLog& log) const;
+    void LogAverageAlong(LwProcessLog& log) const;
+    void LogMoveToCenter(LwProcessLog& log) const;
+    void LogMaskMcpDip(LwProcessLog& log) const;
+    void LogMaskOutside(LwProcessLog& log) const;
+};
+
+// The process-wide record, built with the defaults on first use.
+RfaParameters& GetRfaParameters();
+
+// The program file's path with its extension replaced by `extension` (with
+// its dot): a '.' after the last separator and not at position 0 starts the
+// extension. Errors are written as "Error@GetIniFileNameQString" to the debug
+// output and passed on.
+QString GetIniFileNameQString(const QString& extension);
+// Remembers the folder of a chosen file and writes it as the only line of
+// "filepath.ini" (silently nothing when that file cannot be written).
+void WriteFilePathIni(const QString& chosenPath);
+// The save dialog, starting in the remembered folder when `defaultPath` has
+// no directory; the chosen path (remembered) or empty when cancelled.
+QString GetSaveFileNameQString(QWidget* parent, const QString& caption, const QString& filter,
+                               const QString& defaultPath);

@@ -1,0 +1,5 @@
+// halvane: background removal of RFA screen images, a plug-in of the image
+// viewer.
+#include "apps/halvane/HalvaneStartUp.h"
+
+int main(int argc, char** argv) { return HalvaneMain(argc, argv); }

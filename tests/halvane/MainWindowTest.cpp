@@ -1,0 +1,772 @@
+// The main window against the stand-in viewer (on a thread of its own):
+// start-up and its command line, the menu file, running on without a viewer,
+// the drawing slots' regions, move to centre and the masks with their new
+// windows, keys and logs, the mask read back from a region, the parameter
+// files of the File menu, and the ini file written before each operation.
+#include "HalvaneTestSupport.h"
+
+#include "apps/halvane/LwProcessLog.h"
+
+#include "core/LwBarnXml.h"
+#include "core/LwQBarnFile.h"
+
+#include <QDir>
+#include <QProgressDialog>
+#include <QTcpServer>
+#include <QFileInfo>
+#include <QTextStream>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+using namespace halvanetest;
+
+std::string ProgramName() { return QFileInfo(ProgramPath()).fileName().toStdString(); }
+
+std::string LogText(const std::string& records)
+{
+    return "<app><name>" + ProgramName() + "</name>\n<ver>0.0.5</ver>\n" + records + "</app>\n";
+}
+
+std::string Item(const std::string& key, const std::string& value)
+{
+    return "<i><key>" + key + "</key>\n<value>" + value + "</value>\n</i>\n";
+}
+
+class HalvaneWindowTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        QFile::remove(IniPath());
+        QFile::remove("filepath.ini");
+        GetRfaParameters() = RfaParameters();
+        ASSERT_TRUE(viewer_.Start(0, "halvanetest"));
+        port_ = std::to_string(Viewer().Port());
+    }
+    void TearDown() override
+    {
+        started_.reset();
+        QDir().rmdir(IniPath());
+        QFile::remove(IniPath());
+    }
+
+    StartedWindow& Start(std::vector<std::string> args = {})
+    {
+        if (args.empty()) args = {"-P", port_};
+        started_ = std::make_unique<StartedWindow>(args);
+        return *started_;
+    }
+    standin::StandinViewer& Viewer() { return viewer_.Viewer(); }
+    Ui_MainWindow& Form() { return started_->Form(); }
+    std::int32_t Seed(const LwFloatMatrix& image)
+    {
+        return Viewer().AddImageWindow(image, {{"E", {12.5, -1}}}, {{"log", {"older"}}, {"note", {"a<b"}}});
+    }
+    // The window the last operation made (the highest id).
+    standin::Window Newest()
+    {
+        const auto ids = Viewer().WindowIds();
+        return Viewer().GetWindow(ids.empty() ? -1 : ids.back());
+    }
+
+    standin::StandinViewerThread viewer_;
+    std::string port_;
+    std::unique_ptr<StartedWindow> started_;
+};
+
+TEST_F(HalvaneWindowTest, StartUpReadsThePortWritesTheMenuFileConnectsAndShowsTheRecord)
+{
+    StartedWindow& w = Start({"-P", port_, "-L", "elsewhere"});
+    EXPECT_TRUE(w.reports.empty());
+    LwPluginFuncZyvra& client = w.window->Client();
+    EXPECT_EQ(client.Port(), Viewer().Port());
+    EXPECT_EQ(client.LocalServerName(), "elsewhere");
+    EXPECT_FALSE(client.UseLocalSocket());
+    EXPECT_TRUE(client.IsConnected());
+    ASSERT_EQ(client.MenuEntries().size(), 1u);
+    EXPECT_EQ(client.MenuEntries()[0].Title, "RFA: Background: Spherical Harmonics");
+    EXPECT_EQ(client.MenuEntries()[0].TitleMenu, "PEH");
+    EXPECT_EQ(client.MenuEntries()[0].Parameter, "-O");
+    EXPECT_EQ(w.window->windowTitle(), "RFA: Background: Spherical Harmonics 0.0.5");
+
+    QFile menu(GetIniFileNameQString(".menu"));
+    ASSERT_TRUE(menu.open(QIODevice::ReadOnly));
+    const QByteArray text = menu.readAll();
+    EXPECT_TRUE(text.contains("RFA: Background: Spherical Harmonics")) << text.toStdString();
+    EXPECT_TRUE(text.contains("<TitleMenu>PEH</TitleMenu>")) << text.toStdString();
+
+    // The record's defaults replaced the form's own values.
+    EXPECT_EQ(w.Form().dspSy->value(), 100);
+    EXPECT_EQ(w.Form().dsbDipCx->value(), 166);
+    EXPECT_EQ(w.Form().sbMaskRx->value(), 128);
+    EXPECT_TRUE(w.Form().cbBgSh->isChecked());
+}
+
+TEST_F(HalvaneWindowTest, WithoutAViewerOrMenuFileTheWindowOpensAndReportsInTheErrorBox)
+{
+    const QString menu = GetIniFileNameQString(".menu");
+    QFile::remove(menu);
+    ASSERT_TRUE(QDir().mkdir(menu));  // the menu file cannot be written
+    // A port where nothing listens.
+    std::string freePort;
+    {
+        QTcpServer probe;
+        ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
+        freePort = std::to_string(probe.serverPort());
+    }
+    StartedWindow& w = Start({"-P", freePort});
+    QDir().rmdir(menu);
+    ASSERT_EQ(w.reports.size(), 1u);
+    EXPECT_NE(w.reports[0].find("Cannot File Open"), std::string::npos) << w.reports[0];
+    EXPECT_FALSE(w.window->Client().IsConnected());
+    EXPECT_TRUE(w.window->isVisible());
+    EXPECT_EQ(w.Form().dspSr->value(), 100);
+
+    ModalWatcher watcher;
+    w.Form().pushButton_6->click();
+    ASSERT_EQ(watcher.boxes.size(), 1u) << watcher.Texts();
+    EXPECT_EQ(watcher.boxes[0].title, "ERROR");
+    EXPECT_EQ(watcher.boxes[0].text.rfind("Socket is not active", 0), 0u) << watcher.boxes[0].text;
+    EXPECT_TRUE(w.window->isVisible());
+}
+
+TEST_F(HalvaneWindowTest, CommandLinePortsAndTheirRefusal)
+{
+    {
+        StartedWindow w({});
+        EXPECT_EQ(w.window->Client().Port(), 14112);
+    }
+    {
+        StartedWindow w({"-P"});
+        EXPECT_EQ(w.window->Client().Port(), 14112);
+    }
+    {
+        // A port that is no number is refused and reported; the default stays.
+        StartedWindow w({"-P", "word"});
+        EXPECT_EQ(w.window->Client().Port(), 14112);
+        ASSERT_EQ(w.reports.size(), 1u);
+        EXPECT_NE(w.reports[0].find("Port number is out of range"), std::string::npos);
+    }
+}
+
+TEST_F(HalvaneWindowTest, DrawingSlotsReplaceTheRegionsWithOneRedEllipseAndWriteTheIni)
+{
+    const std::int32_t id = Seed(NumberedImage(64, 64));
+    Start();
+    Form().dspSx->setValue(120);
+    Form().dspSy->setValue(130);
+    Form().dspSr->setValue(100.5);
+    Form().dsbDipCx->setValue(10.5);
+    Form().dsbDipCy->setValue(20);
+    Form().dsbDipR->setValue(3);
+    Form().sbMaskCx->setValue(30);
+    Form().sbMaskCy->setValue(40);
+    Form().sbMaskRx->setValue(128);
+    Form().sbMaskRy->setValue(100);
+    struct Case
+    {
+        QPushButton* button;
+        float cx, cy, w, h;
+        bool movable;
+    };
+    const Case cases[] = {{Form().pushButton_6, 120, 130, 202, 202, false},
+                          {Form().pushButton_10, 10.5f, 20, 7, 7, false},
+                          {Form().pushButton_4, 30, 40, 257, 201, true}};
+    ModalWatcher watcher;
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.button->text().toStdString());
+        k.button->click();
+        const standin::Window win = Viewer().GetWindow(id);
+        ASSERT_EQ(win.regions.size(), 1u);
+        const standin::Region& r = win.regions[0];
+        EXPECT_EQ(r.type, "ELLIPSE");
+        EXPECT_EQ(r.cx, k.cx);
+        EXPECT_EQ(r.cy, k.cy);
+        EXPECT_EQ(r.w, k.w);
+        EXPECT_EQ(r.h, k.h);
+        EXPECT_EQ(r.isMovable, k.movable);
+        EXPECT_EQ(r.r, 255);
+        EXPECT_EQ(r.g, 0);
+        EXPECT_EQ(r.b, 0);
+        EXPECT_EQ(Viewer().Commands().back(), "Update");
+    }
+    EXPECT_TRUE(watcher.boxes.empty()) << watcher.Texts();
+    // The form went into the ini file before the first drawing.
+    LwQBarnFile doc(IniPath(), "r");
+    RfaParameters saved;
+    saved.Serialize(doc, "ini");
+    EXPECT_EQ(saved.Sr_, 100.5);
+    EXPECT_EQ(saved.MaskRy_, 100);
+}
+
+TEST_F(HalvaneWindowTest, MoveToCenterOpensTheShiftedImageWithKeysLogAndCircles)
+{
+    const LwFloatMatrix image = NumberedImage(256, 240);
+    Seed(image);
+    Start();
+    Form().dspSx->setValue(100);
+    Form().dspSy->setValue(110);
+    Form().dspSr->setValue(100);
+    Form().spMargin->setValue(10);
+    ModalWatcher watcher;
+    Viewer().ClearRequests();
+    Form().pushButton_7->click();
+    EXPECT_TRUE(watcher.boxes.empty()) << watcher.Texts();
+
+    const standin::Window out = Newest();
+    ASSERT_EQ(out.image.ColSize, 256);
+    ASSERT_EQ(out.image.RowSize, 240);
+    // Centre (128, 120): shift by (28, 10) with wrap-around.
+    int wrong = 0;
+    for (int r = 0; r < 240; ++r)
+        for (int c = 0; c < 256; ++c)
+            if (out.image((c + 28) % 256, (r + 10) % 240) != image(c, r)) ++wrong;
+    EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(out.keyDouble.at("E"), (std::vector<double>{12.5, -1}));
+    EXPECT_EQ(out.keyString.at("note"), std::vector<std::string>{"a<b"});
+    ASSERT_EQ(out.keyString.at("log").size(), 2u);
+    EXPECT_EQ(out.keyString.at("log")[0], "older");
+    EXPECT_EQ(out.keyString.at("log")[1],
+              LogText("<func><name>MoveToCenter</name>\n" + Item("Sx", "100") + Item("Sy", "110") + "</func>\n"));
+    ASSERT_EQ(out.regions.size(), 2u);
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(out.regions[i].cx, 128);
+        EXPECT_EQ(out.regions[i].cy, 120);
+        EXPECT_FALSE(out.regions[i].isMovable);
+    }
+    EXPECT_EQ(out.regions[0].w, 201);
+    EXPECT_EQ(out.regions[1].w, 181);
+    const std::vector<std::string> expected = {
+        "WindowGetFocusedID", "FIImageGetBySharedMemory", "ImageKeyDoubleGet", "ImageKeyStringGet",
+        "ImageNewWindow",     "FIImageSetBySharedMemory", "ImageKeyDoubleSet", "ImageKeyStringSet",
+        "RegionAdd",          "RegionAdd",                "Update"};
+    EXPECT_EQ(Viewer().Commands(), expected);
+}
+
+TEST_F(HalvaneWindowTest, MasksOpenTheMaskedImageAndKeepNaNPixels)
+{
+    LwFloatMatrix image = NumberedImage(300, 280);
+    image(5, 5) = std::numeric_limits<float>::quiet_NaN();
+    const std::int32_t source = Seed(image);
+    Start();
+    ModalWatcher watcher;
+
+    Form().pushButton_9->click();  // dip at (166, 150), radius 10 (the defaults)
+    standin::Window out = Newest();
+    RfaParameters p;
+    LwFloatMatrix expected = image;
+    p.ApplyDipMask(expected);
+    EXPECT_TRUE(SameImage(out.image, expected));
+    EXPECT_EQ(out.image(176, 150), 0);
+    EXPECT_TRUE(std::isnan(out.image(5, 5)));
+    EXPECT_EQ(out.keyString.at("log")[1],
+              LogText("<func><name>MaskMcpDip</name>\n" + Item("CenterX", "166") + Item("CenterY", "150") +
+                      Item("Radius", "10") + "</func>\n"));
+
+    Viewer().SetFocused(source);
+    Form().sbMaskRx->setValue(100);
+    Form().pushButton_11->click();
+    out = Newest();
+    p.MaskRx_ = 100;
+    expected = image;
+    p.ApplyOutsideMask(expected);
+    EXPECT_TRUE(SameImage(out.image, expected));
+    EXPECT_EQ(out.image(10, 150), 0);
+    EXPECT_EQ(out.keyString.at("log")[1],
+              LogText("<func><name>MaskOutside</name>\n" + Item("CenterX", "150") + Item("CenterY", "150") +
+                      Item("RadiusOfX", "100") + Item("RadiusOfY", "128") + "</func>\n"));
+    EXPECT_TRUE(watcher.boxes.empty()) << watcher.Texts();
+
+    // A focus on no image window is refused before the image is asked for.
+    const auto windows = Viewer().WindowIds().size();
+    Viewer().SetFocused(999);
+    Viewer().ClearRequests();
+    Form().pushButton_9->click();
+    ASSERT_EQ(watcher.boxes.size(), 1u);
+    EXPECT_EQ(watcher.boxes[0].text, "Please select image window");
+    EXPECT_EQ(Viewer().Commands(), (std::vector<std::string>{"WindowGetFocusedID", "GetIsModeImage"}));
+    EXPECT_EQ(Viewer().WindowIds().size(), windows);
+}
+
+TEST_F(HalvaneWindowTest, UpdateMaskReadsTheSingleRegionBack)
+{
+    const std::int32_t id = Seed(NumberedImage(64, 64));
+    Start();
+    ModalWatcher watcher;
+    LwPluginFuncZyvra& client = started_->window->Client();
+
+    Form().pushButton_12->click();
+    ASSERT_EQ(watcher.boxes.size(), 1u);
+    EXPECT_EQ(watcher.boxes[0].text, "Please make singe region for mask");
+    EXPECT_EQ(GetRfaParameters().MaskRx_, 128);
+
+    client.RegionAdd(id, "ELLIPSE", 140, 120, 257, 201, LwColorRgb{255, 0, 0}, true);
+    Form().pushButton_12->click();
+    EXPECT_EQ(watcher.boxes.size(), 1u) << watcher.Texts();
+    EXPECT_EQ(GetRfaParameters().MaskCx_, 140);
+    EXPECT_EQ(GetRfaParameters().MaskCy_, 120);
+    EXPECT_EQ(GetRfaParameters().MaskRx_, 128);
+    EXPECT_EQ(GetRfaParameters().MaskRy_, 100);
+    EXPECT_EQ(Form().sbMaskCx->value(), 140);
+    EXPECT_EQ(Form().sbMaskRy->value(), 100);
+
+    client.RegionAdd(id, "ELLIPSE", 1, 2, 3, 4, LwColorRgb{255, 0, 0}, true);
+    Form().pushButton_12->click();
+    ASSERT_EQ(watcher.boxes.size(), 2u);
+    EXPECT_EQ(watcher.boxes[1].text, "Please make singe region for mask");
+    EXPECT_EQ(GetRfaParameters().MaskCx_, 140);
+
+    // No focused window is an error, not an empty mask.
+    Viewer().SetFocused(-1);
+    Form().pushButton_12->click();
+    ASSERT_EQ(watcher.boxes.size(), 3u);
+    EXPECT_EQ(watcher.boxes[2].text, "Please select image window");
+    EXPECT_EQ(GetRfaParameters().MaskRx_, 128);
+}
+
+TEST_F(HalvaneWindowTest, ParameterFilesAreSavedAndLoadedWithoutTheIni)
+{
+    Start();
+    ModalWatcher watcher;
+    const QString folder = QDir::currentPath() + "/params";
+    QDir().mkpath(folder);
+    const QString file = folder + "/set1.rfa_bg";
+
+    // Cancelled: nothing written.
+    watcher.files = {QString()};
+    started_->window->findChild<QAction*>("actionSave_Parameters")->trigger();
+    EXPECT_EQ(watcher.fileDialogs, 1);
+    EXPECT_TRUE(QDir(folder).entryList(QDir::Files).isEmpty());
+
+    Form().dspSr->setValue(77.5);
+    Form().spSizel->setValue(8);
+    watcher.files = {file};
+    started_->window->findChild<QAction*>("actionSave_Parameters")->trigger();
+    ASSERT_TRUE(QFile::exists(file)) << watcher.Texts();
+    EXPECT_FALSE(QFile::exists(IniPath()));
+    QFile remembered("filepath.ini");
+    ASSERT_TRUE(remembered.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(remembered.readAll()), folder);
+    {
+        LwQBarnFile doc(file, "r");
+        RfaParameters saved;
+        ASSERT_TRUE(saved.Serialize(doc, "ini"));
+        EXPECT_EQ(saved.Sr_, 77.5);
+        EXPECT_EQ(saved.Size_l_, 8);
+    }
+
+    // A file holding one key changes that widget only; unsaved edits of
+    // other widgets give way to the record.
+    const QString partial = folder + "/partial.rfa_bg";
+    {
+        QFile out(partial);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write("<ini><Sr_>120</Sr_>\n</ini>\n");
+    }
+    Form().dspSx->setValue(11);
+    watcher.files = {QString()};
+    started_->window->findChild<QAction*>("actionLoad_parameters")->trigger();
+    EXPECT_EQ(Form().dspSx->value(), 11);  // cancelled: the form keeps its edits
+    watcher.files = {partial};
+    started_->window->findChild<QAction*>("actionLoad_parameters")->trigger();
+    EXPECT_EQ(Form().dspSr->value(), 120);
+    EXPECT_EQ(Form().spSizel->value(), 8);
+    EXPECT_EQ(Form().dspSx->value(), 100);
+    EXPECT_FALSE(QFile::exists(IniPath()));
+    EXPECT_TRUE(watcher.boxes.empty()) << watcher.Texts();
+
+    // An unreadable file: the reader's error, the record unchanged.
+    watcher.files = {folder + "/missing.rfa_bg"};
+    started_->window->findChild<QAction*>("actionLoad_parameters")->trigger();
+    ASSERT_EQ(watcher.boxes.size(), 1u);
+    EXPECT_EQ(watcher.boxes[0].text.rfind("Cannot open:", 0), 0u) << watcher.boxes[0].text;
+    EXPECT_EQ(GetRfaParameters().Sr_, 120);
+}
+
+TEST_F(HalvaneWindowTest, IniFileIsReadAtStartAndAnUnwritableOneDoesNotStopOperations)
+{
+    RfaParameters stored;
+    stored.Sr_ = 90;
+    stored.McpDipR_ = 4;
+    stored.SaveIni();
+    const std::int32_t id = Seed(NumberedImage(64, 64));
+    Start();
+    EXPECT_EQ(Form().dspSr->value(), 90);
+    EXPECT_EQ(Form().dsbDipR->value(), 4);
+
+    QFile::remove(IniPath());
+    ASSERT_TRUE(QDir().mkdir(IniPath()));
+    ModalWatcher watcher;
+    Form().pushButton_6->click();
+    Form().pushButton_6->click();
+    // Shown once, and both drawings were made.
+    ASSERT_EQ(watcher.boxes.size(), 1u) << watcher.Texts();
+    EXPECT_EQ(watcher.boxes[0].text, "FILE CANNOT WRITE:" + IniPath().toStdString());
+    int updates = 0;
+    for (const std::string& c : Viewer().Commands()) updates += c == "Update";
+    EXPECT_EQ(updates, 2);
+    EXPECT_EQ(Viewer().GetWindow(id).regions.size(), 1u);
+}
+
+TEST_F(HalvaneWindowTest, AnOperationKeepsTheParametersItStartedWith)
+{
+    Seed(NumberedImage(64, 64));
+    Start();
+    Form().dspSx->setValue(32);
+    Form().dspSy->setValue(32);
+    standin::Faults faults;
+    faults.delayMs = 300;
+    Viewer().SetFaults(faults);
+    ModalWatcher watcher;
+    // While the shift waits for the viewer, the form changes and another
+    // slot copies it into the record (its own request is refused).
+    QTimer::singleShot(100, [this] {
+        Form().dspSx->setValue(10);
+        Form().pushButton_6->click();
+    });
+    Form().pushButton_7->click();
+    Viewer().SetFaults(standin::Faults());
+    EXPECT_EQ(GetRfaParameters().Sx_, 10);
+    ASSERT_EQ(watcher.boxes.size(), 1u) << watcher.Texts();
+    EXPECT_EQ(watcher.boxes[0].text.rfind("SYSTEM ERROR:Function is doublly called", 0), 0u);
+    const standin::Window out = Newest();
+    EXPECT_EQ(out.keyString.at("log").back(),
+              LogText("<func><name>MoveToCenter</name>\n" + Item("Sx", "32") + Item("Sy", "32") + "</func>\n"));
+    EXPECT_EQ(out.image(0, 0), NumberedImage(64, 64)(0, 0));  // no shift
+}
+
+TEST_F(HalvaneWindowTest, CancelClosesTheWindow)
+{
+    Start();
+    EXPECT_TRUE(started_->window->isVisible());
+    Form().pushButton_3->click();
+    EXPECT_FALSE(started_->window->isVisible());
+}
+
+// ---- Backgrounds, screen adjustment, checked operations, series --------
+
+// A screen: a bright disc of radius 40 around (64, 64) on a dim rim, 128 x 128.
+LwFloatMatrix Screen()
+{
+    LwFloatMatrix m(128, 128);
+    for (int y = 0; y < 128; ++y)
+        for (int x = 0; x < 128; ++x)
+            m(x, y) = std::hypot(x - 64.0, y - 64.0) < 40 ? static_cast<float>(50 + (x * 3 + y) % 11) : 2.0f;
+    return m;
+}
+
+TEST_F(HalvaneWindowTest, BackgroundButtonsOpenBackgroundAndRatioWithTheirLogs)
+{
+    const LwFloatMatrix image = Screen();
+    const std::int32_t source = Seed(image);
+    Start();
+    Form().dspSr->setValue(40);
+    Form().spMargin->setValue(5);
+    Form().spSizel->setValue(2);
+    ModalWatcher watcher;
+    Viewer().ClearRequests();
+    Form().pushButton_5->click();
+    EXPECT_TRUE(watcher.boxes.empty()) << watcher.Texts();
+    const auto ids = Viewer().WindowIds();
+    ASSERT_EQ(ids.size(), 3u);
+    const standin::Window background = Viewer().GetWindow(ids[1]);
+    const standin::Window ratio = Viewer().GetWindow(ids[2]);
+    RfaParameters p;
+    p.Sr_ = 40;
+    p.SMargin_ = 5;
+    p.Size_l_ = 2;
+    EXPECT_TRUE(SameImage(background.image, p.FitBackgroundSh(image)));
+    EXPECT_NEAR(ratio.image(64, 64) * background.image(64, 64), image(64, 64), 1e-3);
+    EXPECT_EQ(ratio.image(2, 2), 0);
+    const std::string record = "<func><name>RFA_background</name>\n" + Item("ScreenRadius", "40") +
+                               Item("ScreenMargin", "5") + Item("MappingIsGnomonic", "false") +
+                               Item("MappingIsAz_", "false") + Item("MappingIsAzM2_", "true") +
+                               Item("MappingAzThetaMax_deg", "90") + Item("Size_l", "2") +
+                               Item("UseAllSphere", "false") + "</func>\n";
+    for (const standin::Window* w : {&background, &ratio}) {
+        EXPECT_EQ(w->keyString.at("log"), (std::vector<std::string>{"older", LogText(record)}));
+        EXPECT_EQ(w->keyDouble.at("E"), (std::vector<double>{12.5, -1}));
+    }
+    const std::vector<std::string> expected = {
+        "WindowGetFocusedID", "FIImageGetBySharedMemory", "ImageKeyDoubleGet", "ImageKeyStringGet",
+        "ImageNewWindow",     "FIImageSetBySharedMemory", "ImageKeyDoubleSet", "ImageKeyStringSet",
+        "ImageNewWindow",     "FIImageSetBySharedMemory", "ImageKeyDoubleSet", "ImageKeyStringSet",
+        "Update"};
+    EXPECT_EQ(Viewer().Commands(), expected);
+    EXPECT_TRUE(Form().pushButton_5->isEnabled());
+
+    // The azimuthal background around the screen centre: ratio 1 on the rim.
+    Viewer().SetFocused(source);
+    Form().dsbAx->setValue(64);
+    Form().dsbAy->setValue(64);
+    Form().pushButton->click();
+    const standin::Window azRatio = Newest();
+    EXPECT_NEAR(azRatio.image(1, 64), 1.0f, 1e-6);
+    EXPECT_EQ(azRatio.keyString.at("log").back(),
+              LogText("<func><name>AverageAlong</name>\n" + Item("CenterX", "64") + Item("CenterY", "64") +
+                      "</func>\n"));
+
+    // A fit radius of 0 is refused before anything is asked of the viewer.
+    Form().dspSr->setValue(5);
+    Viewer().ClearRequests();
+    Form().pushButton_5->click();
+    ASSERT_EQ(watcher.boxes.size(), 1u);
+    EXPECT_EQ(watcher.boxes[0].text, "Screen R minus Screen Margin must be greater than 0");
+    EXPECT_TRUE(Viewer().Commands().empty());
+}
+
+TEST_F(HalvaneWindowTest, AdjustScreenFindsTheEdgeAndShowsItInTheForm)
+{
+    const std::int32_t source = Seed(Screen());
+    Start();
+    Form().dsbThres->setValue(0.5);
+    Form().cbShowTmp->setChecked(true);
+    ModalWatcher watcher;
+    Form().pushButton_2->click();
+    EXPECT_TRUE(watcher.boxes.empty()) << watcher.Texts();
+    RfaParameters p;
+    p.AdjThres_ = 0.5L;
+    const RfaParameters::ScreenEdge edge = p.FindScreenEdge(Screen());
+    ASSERT_TRUE(edge.found);
+    EXPECT_NEAR(edge.x, 64, 1);
+    EXPECT_NEAR(edge.radius, 40, 2);
+    EXPECT_EQ(Form().dspSx->value(), edge.x);
+    EXPECT_EQ(Form().dspSy->value(), edge.y);
+    EXPECT_EQ(Form().dspSr->value(), edge.radius);
+    const standin::Window src = Viewer().GetWindow(source);
+    ASSERT_EQ(src.regions.size(), 1u);
+    EXPECT_TRUE(src.regions[0].isMovable);
+    EXPECT_EQ(src.regions[0].w, 2 * edge.radius - 1);
+    const standin::Window tmp = Newest();
+    EXPECT_NE(tmp.id, source);
+    EXPECT_EQ(tmp.regions.size(), 1u);
+    EXPECT_TRUE(tmp.keyString.empty());
+
+    // A flat image has no edge: reported, the form unchanged.
+    LwFloatMatrix flat(64, 64);
+    for (int i = 0; i < flat.ElementCount(); ++i) flat.Buffer()[i] = 3;
+    Seed(flat);
+    Form().dspSr->setValue(33);
+    Form().pushButton_2->click();
+    ASSERT_EQ(watcher.boxes.size(), 1u);
+    EXPECT_EQ(watcher.boxes[0].text, "Adjust Screen found no screen edge in the image");
+    EXPECT_EQ(Form().dspSr->value(), 33);
+    EXPECT_EQ(GetRfaParameters().Sr_, 33);
+}
+
+TEST_F(HalvaneWindowTest, ApplyCheckedMakesOneImageWithOneLogOfTheCheckedSteps)
+{
+    LwFloatMatrix image = Screen();
+    image(3, 3) = std::numeric_limits<float>::quiet_NaN();
+    Seed(image);
+    Start();
+    Form().dspSx->setValue(60);
+    Form().dspSy->setValue(66);
+    Form().dspSr->setValue(40);
+    Form().spMargin->setValue(5);
+    Form().spSizel->setValue(2);
+    Form().dsbAx->setValue(64);
+    Form().dsbAy->setValue(64);
+    Form().sbMaskCx->setValue(64);
+    Form().sbMaskCy->setValue(64);
+    Form().sbMaskRx->setValue(38);
+    Form().sbMaskRy->setValue(38);
+    Form().dsbDipCx->setValue(70);
+    Form().dsbDipCy->setValue(60);
+    Form().dsbDipR->setValue(3);
+    for (QCheckBox* box : {Form().cbMoveCenter, Form().cbBgSh, Form().cbBgAz, Form().cbMaskMcpDip, Form().cbMaskOutside})
+        box->setChecked(true);
+    ModalWatcher watcher;
+    Form().pushButton_8->click();
+    EXPECT_TRUE(watcher.boxes.empty()) << watcher.Texts();
+    standin::Window out = Newest();
+    RfaParameters p = GetRfaParameters();
+    LwFloatMatrix expected = image;
+    expected(3, 3) = 0;
+    LwProcessLog log;
+    log.LogOpen(p.Version_);
+    p.ApplyCheckedSteps(expected, log);
+    EXPECT_TRUE(SameImage(out.image, expected));
+    EXPECT_EQ(out.keyString.at("log"), (std::vector<std::string>{"older", log.Render()}));
+    EXPECT_EQ(out.keyString.at("note"), std::vector<std::string>{"a<b"});
+
+    // Nothing checked: the image as fetched, a log of name and version only.
+    for (QCheckBox* box : {Form().cbMoveCenter, Form().cbBgSh, Form().cbBgAz, Form().cbMaskMcpDip, Form().cbMaskOutside})
+        box->setChecked(false);
+    Viewer().SetFocused(1);
+    Form().pushButton_8->click();
+    out = Newest();
+    LwFloatMatrix fetched = image;
+    fetched(3, 3) = 0;
+    EXPECT_TRUE(SameImage(out.image, fetched));
+    EXPECT_EQ(out.keyString.at("log").back(), LogText(""));
+}
+
+class SeriesTest : public HalvaneWindowTest
+{
+protected:
+    // A series of `n` images in folder "in" of the run folder; the entries'
+    // file names given by `name`.
+    std::int32_t SeedSeries(int n, const std::function<std::string(int)>& name)
+    {
+        std::vector<standin::SeriesEntry> entries(static_cast<std::size_t>(n));
+        for (int i = 0; i < n; ++i) {
+            LwFloatMatrix m(16, 16);
+            for (int k = 0; k < m.ElementCount(); ++k) m.Buffer()[k] = static_cast<float>(1 + k + 100 * i);
+            entries[static_cast<std::size_t>(i)].image = m;
+            entries[static_cast<std::size_t>(i)].fileName = name(i);
+            entries[static_cast<std::size_t>(i)].indexKeyDouble = {{"X", {1000.0 * i}}};
+            entries[static_cast<std::size_t>(i)].indexKeyString = {{"tag", {"t" + std::to_string(i)}}};
+        }
+        return Viewer().AddSeriesWindow(entries, "in.xmlsrs");
+    }
+    QString In() { return QDir::currentPath() + "/in"; }
+    QString Out() { return QDir::currentPath() + "/out"; }
+    void SetUpSeries()
+    {
+        QDir().mkpath(In());
+        QDir().mkpath(Out());
+        Start();
+        for (QCheckBox* box : {Form().cbMoveCenter, Form().cbBgSh, Form().cbBgAz, Form().cbMaskMcpDip})
+            box->setChecked(false);
+        Form().cbMaskOutside->setChecked(true);
+        Form().sbMaskCx->setValue(8);
+        Form().sbMaskCy->setValue(8);
+        Form().sbMaskRx->setValue(5);
+        Form().sbMaskRy->setValue(5);
+        standin::Faults faults;
+        faults.loadPolls = 2;
+        Viewer().SetFaults(faults);
+    }
+};
+
+TEST_F(SeriesTest, EveryImageIsProcessedIntoANewSavedSeriesWithKeysAndLog)
+{
+    const std::int32_t source = SeedSeries(3, [this](int i) { return In().toStdString() + "/img_00" + std::to_string(i) + ".dat"; });
+    SetUpSeries();
+    ModalWatcher watcher;
+    watcher.files = {Out() + "/_index.xmlsrs"};
+    Viewer().SetFocused(source);
+    Form().pushButton_8->click();
+    ASSERT_EQ(watcher.boxes.size(), 1u) << watcher.Texts();
+    EXPECT_EQ(watcher.boxes[0].title, "Information");
+    EXPECT_EQ(watcher.boxes[0].text, "Process All images?");
+    const standin::Window out = Newest();
+    ASSERT_TRUE(out.isSeries);
+    EXPECT_EQ(out.seriesPath, (Out() + "/_index.xmlsrs").toStdString());
+    ASSERT_EQ(out.entries.size(), 3u);
+    EXPECT_EQ(out.renewCount, 3);
+    const standin::Window in = Viewer().GetWindow(source);
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        const standin::SeriesEntry& e = out.entries[static_cast<std::size_t>(i)];
+        EXPECT_TRUE(e.saved);
+        EXPECT_EQ(e.fileName, "img_00" + std::to_string(i) + ".dat");
+        LwFloatMatrix expected = in.entries[static_cast<std::size_t>(i)].image;
+        GetRfaParameters().ApplyOutsideMask(expected);
+        EXPECT_TRUE(SameImage(e.image, expected));
+        EXPECT_EQ(e.indexKeyDouble.at("X"), std::vector<double>{1000.0 * i});
+        ASSERT_EQ(e.indexKeyString.at("log").size(), 1u);
+        EXPECT_NE(e.indexKeyString.at("log")[0].find("<name>MaskOutside</name>"), std::string::npos);
+        EXPECT_EQ(e.indexKeyString.at("tag"), std::vector<std::string>{"t" + std::to_string(i)});
+        EXPECT_EQ(e.imageKeyString.at("log"), e.indexKeyString.at("log"));
+        EXPECT_FALSE(in.entries[static_cast<std::size_t>(i)].saved);
+    }
+}
+
+TEST_F(SeriesTest, AnsweringNoProcessesTheCurrentImageAndCancellingTheDialogMakesNoSeries)
+{
+    const std::int32_t source = SeedSeries(3, [this](int i) { return In().toStdString() + "/a" + std::to_string(i); });
+    SetUpSeries();
+    ModalWatcher watcher;
+    watcher.answerYes = false;
+    Viewer().SetFocused(source);
+    Form().pushButton_8->click();
+    standin::Window out = Newest();
+    EXPECT_FALSE(out.isSeries);
+    EXPECT_EQ(out.image.ColSize, 16);
+
+    watcher.answerYes = true;
+    watcher.files = {QString()};
+    const auto windows = Viewer().WindowIds().size();
+    Viewer().SetFocused(source);
+    Form().pushButton_8->click();
+    EXPECT_EQ(Viewer().WindowIds().size(), windows);
+    EXPECT_EQ(watcher.boxes.size(), 2u) << watcher.Texts();
+}
+
+TEST_F(SeriesTest, SeriesThatWouldOverwriteAreRefusedBeforeTheImageIsSaved)
+{
+    struct Case
+    {
+        std::function<std::string(int, const QString&)> name;
+        bool outputIsInput;
+        int saved;
+        std::string error;
+    };
+    const Case cases[] = {
+        {[](int i, const QString& in) { return in.toStdString() + "/s" + std::to_string(i); }, true, 0,
+         "The output folder is the folder of the source images: "},
+        {[](int i, const QString& in) { return in.toStdString() + (i == 1 ? "/b/same" : "/same"); }, false, 1,
+         "Two images of the series have the file name same"},
+        {[](int i, const QString& in) { return i == 0 ? in.toStdString() + "/x" : in.toStdString() + "/"; }, false, 1,
+         "Image 1 of the series has no file name"},
+    };
+    SetUpSeries();
+    ModalWatcher watcher;
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.error);
+        const QString in = In();
+        const std::int32_t source = SeedSeries(3, [&](int i) { return k.name(i, in); });
+        watcher.boxes.clear();
+        watcher.files = {(k.outputIsInput ? In() : Out()) + "/_index.xmlsrs"};
+        Viewer().SetFocused(source);
+        Form().pushButton_8->click();
+        const standin::Window out = Newest();
+        ASSERT_TRUE(out.isSeries);
+        int saved = 0;
+        for (const standin::SeriesEntry& e : out.entries) saved += e.saved;
+        EXPECT_EQ(saved, k.saved);
+        ASSERT_EQ(watcher.boxes.size(), 2u) << watcher.Texts();
+        EXPECT_EQ(watcher.boxes[1].title, "ERROR");
+        EXPECT_EQ(watcher.boxes[1].text.rfind(k.error, 0), 0u) << watcher.boxes[1].text;
+    }
+}
+
+TEST_F(SeriesTest, CancellingTheProgressStopsCleanlyWithTheImagesDoneSaved)
+{
+    const std::int32_t source = SeedSeries(6, [this](int i) { return In().toStdString() + "/c" + std::to_string(i); });
+    SetUpSeries();
+    ModalWatcher watcher;
+    watcher.files = {Out() + "/_index.xmlsrs"};
+    // Cancel once two images of the new series are saved.
+    QTimer canceller;
+    QObject::connect(&canceller, &QTimer::timeout, [&] {
+        const standin::Window out = Newest();
+        int saved = 0;
+        for (const standin::SeriesEntry& e : out.entries) saved += e.saved;
+        if (!out.isSeries || saved < 2) return;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* progress = qobject_cast<QProgressDialog*>(w)) progress->cancel();
+    });
+    canceller.start(5);
+    Viewer().SetFocused(source);
+    Form().pushButton_8->click();
+    canceller.stop();
+    const standin::Window out = Newest();
+    int saved = 0;
+    for (const standin::SeriesEntry& e : out.entries) saved += e.saved;
+    EXPECT_GE(saved, 2);
+    EXPECT_LT(saved, 6);
+    EXPECT_EQ(watcher.boxes.size(), 1u) << watcher.Texts();  // the question only
+    EXPECT_TRUE(Form().pushButton_8->isEnabled());
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* progress = qobject_cast<QProgressDialog*>(w)) {
+            EXPECT_FALSE(progress->isVisible());
+        }
+}
+
+}  // namespace

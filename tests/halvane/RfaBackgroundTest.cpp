@@ -1,0 +1,328 @@
+// Backgrounds without the viewer: the spherical-harmonics fit against an
+// analytic background, its refusals, the pixel directions, the azimuthal
+// background of a radially symmetric screen, and the screen-edge search
+// against a brute-force search over the library's azimuthal average.
+#include "apps/halvane/LwProcessLog.h"
+#include "apps/halvane/RfaParameters.h"
+
+#include "ErrorText.h"
+#include "core/LwConstants.h"
+#include "imageops/LwMatrixOperator.h"
+
+#include <QLoggingCategory>
+
+#include <gtest/gtest.h>
+#include <omp.h>
+
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+// A background in the span of the harmonics of degree <= 2, as a function
+// of the direction: 5 + 2 cos(theta) + 0.5 sin(theta) cos(phi)
+// + 0.3 (3 cos^2(theta) - 1) + 0.2 sin^2(theta) sin(2 phi).
+double Background(double theta, double phi)
+{
+    const double c = std::cos(theta), s = std::sin(theta);
+    return 5 + 2 * c + 0.5 * s * std::cos(phi) + 0.3 * (3 * c * c - 1) + 0.2 * s * s * std::sin(2 * phi);
+}
+
+// The direction of pixel (x, y) of an image centred at (cx, cy), mapped
+// azimuthal-equidistantly with thetaMax (degrees) at distance R; false
+// outside the disc.
+bool Direction(int x, int y, int cx, int cy, double R, double thetaMaxDeg, double& theta, double& phi)
+{
+    const double u = (x - cx) / R, v = (y - cy) / R;
+    const double rho = std::sqrt(u * u + v * v);
+    if (!(rho < 1)) return false;
+    theta = rho * thetaMaxDeg * LwConst::Pi / 180;
+    phi = std::atan2(v, u);
+    return true;
+}
+
+class FitTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite() { QLoggingCategory::setFilterRules("halvane.fit.debug=false"); }
+};
+
+TEST_F(FitTest, AnalyticBackgroundTimesSignalComesBackAsTheSignal)
+{
+    RfaParameters p;
+    p.Sr_ = 60;
+    p.SMargin_ = 10;
+    p.Size_l_ = 2;
+    p.MappingAzThetaMax_deg_ = 80;
+    const int n = 128, cx = 64, cy = 64;
+    const double R = 50;
+    LwFloatMatrix screen(n, n);
+    LwFloatMatrix truth(n, n);
+    for (int y = 0; y < n; ++y)
+        for (int x = 0; x < n; ++x) {
+            double theta, phi;
+            const bool inside = Direction(x, y, cx, cy, R, 80, theta, phi);
+            const double b = inside ? Background(theta, phi) : 0;
+            // The signal: 1 on the screen, a masked dip of zeros, and an
+            // arbitrary pattern outside the fit disc.
+            const bool dip = (x - 80) * (x - 80) + (y - 60) * (y - 60) <= 25;
+            const double signal = dip ? 0 : 1;
+            truth(x, y) = static_cast<float>(b);
+            screen(x, y) = inside ? static_cast<float>(b * signal) : static_cast<float>(x % 7 + 1);
+        }
+    const LwFloatMatrix background = p.FitBackgroundSh(screen);
+    double worst = 0;
+    for (int y = 0; y < n; ++y)
+        for (int x = 0; x < n; ++x) {
+            double theta, phi;
+            if (Direction(x, y, cx, cy, R, 80, theta, phi)) {
+                worst = std::max(worst, std::fabs(static_cast<double>(background(x, y)) - truth(x, y)) / truth(x, y));
+                // The ratio of the screen to its background is the signal.
+                const float ratio = screen(x, y) / background(x, y);
+                const bool dip = (x - 80) * (x - 80) + (y - 60) * (y - 60) <= 25;
+                EXPECT_NEAR(ratio, dip ? 0.0f : 1.0f, 2e-6f) << x << " " << y;
+            } else {
+                EXPECT_EQ(background(x, y), 0) << x << " " << y;
+            }
+        }
+    EXPECT_LT(worst, 1e-6);  // float rounding of the stored values only
+}
+
+TEST_F(FitTest, DegreeZeroGivesTheMeanOfThePixelsWithData)
+{
+    RfaParameters p;
+    p.Sr_ = 20;
+    p.SMargin_ = 0;
+    p.Size_l_ = 0;
+    LwFloatMatrix image(64, 48);
+    double sum = 0;
+    int count = 0;
+    for (int y = 0; y < 48; ++y)
+        for (int x = 0; x < 64; ++x) {
+            image(x, y) = (x * 7 + y * 3) % 5;  // some zeros
+            const double u = (x - 32) / 20.0, v = (y - 24) / 20.0;
+            if (u * u + v * v < 1 && image(x, y) != 0) {
+                sum += image(x, y);
+                ++count;
+            }
+        }
+    const LwFloatMatrix background = p.FitBackgroundSh(image);
+    EXPECT_NEAR(background(32, 24), sum / count, 1e-5);
+    EXPECT_NEAR(background(32, 5), sum / count, 1e-5);
+    EXPECT_EQ(background(52, 24), 0);  // (R, 0) lies outside the disc
+    EXPECT_EQ(background(0, 0), 0);
+}
+
+TEST_F(FitTest, ResultDoesNotDependOnTheThreadCount)
+{
+    RfaParameters p;
+    p.Sr_ = 70;
+    p.SMargin_ = 5;
+    p.Size_l_ = 6;
+    LwFloatMatrix image(160, 150);
+    for (int i = 0; i < image.ElementCount(); ++i) image.Buffer()[i] = 1.0f + static_cast<float>((i * 2654435761u) % 1000) / 100.0f;
+    const int all = omp_get_max_threads();
+    omp_set_num_threads(1);
+    const LwFloatMatrix one = p.FitBackgroundSh(image);
+    omp_set_num_threads(std::max(all, 3));
+    const LwFloatMatrix many = p.FitBackgroundSh(image);
+    omp_set_num_threads(all);
+    EXPECT_EQ(std::memcmp(one.Buffer(), many.Buffer(), 4 * static_cast<std::size_t>(one.ElementCount())), 0);
+}
+
+TEST_F(FitTest, UnusableFitsAreErrorsInWords)
+{
+    LwFloatMatrix image(256, 256);
+    image.SetZero();
+    struct Case
+    {
+        double sr;
+        int margin, l;
+        bool zeros;
+        std::string error;
+    };
+    const Case cases[] = {
+        {100, 100, 5, false, "Screen R minus Screen Margin must be greater than 0"},
+        {100, 120, 5, false, "Screen R minus Screen Margin must be greater than 0"},
+        {100, 10, -1, false, "Number of l must be 0 or more"},
+        {100, 10, 5, true, "Too few pixels with data inside the fit radius: 0 for 36 spherical harmonics"},
+        {1.5, 0, 5, false, "Too few pixels with data inside the fit radius: 9 for 36 spherical harmonics"},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.error);
+        RfaParameters p;
+        p.Sr_ = k.sr;
+        p.SMargin_ = k.margin;
+        p.Size_l_ = k.l;
+        LwFloatMatrix m = image;
+        if (!k.zeros)
+            for (int i = 0; i < m.ElementCount(); ++i) m.Buffer()[i] = 1;
+        EXPECT_EQ(ErrorText([&] { p.FitBackgroundSh(m); }), k.error);
+    }
+    RfaParameters p;
+    p.Sr_ = 150;
+    EXPECT_EQ(ErrorText([&] { p.FitBackgroundSh(image); }).rfind("Matrix over range. access=(", 0), 0u);
+}
+
+TEST(PixelToSphereTest, MappingsAndTheOpenDisc)
+{
+    LDouble theta = -1, phi = -1;
+    EXPECT_FALSE(RfaParameters::PixelToSphere(theta, phi, 10, 0, 10, false, true, 1.5L));
+    EXPECT_EQ(theta, -1);
+    ASSERT_TRUE(RfaParameters::PixelToSphere(theta, phi, 0, -5, 10, false, true, 1.5L));
+    EXPECT_NEAR(static_cast<double>(theta), 0.75, 1e-15);
+    EXPECT_NEAR(static_cast<double>(phi), -LwConst::Pi / 2, 1e-15);
+    ASSERT_TRUE(RfaParameters::PixelToSphere(theta, phi, 3, 4, 10, true, true, 1.5L));
+    EXPECT_NEAR(static_cast<double>(theta), std::acos(std::sqrt(0.75)), 1e-15);
+    EXPECT_EQ(ErrorText([&] { RfaParameters::PixelToSphere(theta, phi, 1, 1, 10, false, false, 1); }),
+              "Undefined Mapping Method");
+}
+
+TEST(AzimuthalBackgroundTest, RadiallySymmetricScreenGivesRatioOne)
+{
+    RfaParameters p;
+    p.Ax_ = 40;
+    p.Ay_ = 30;
+    LwFloatMatrix image(81, 61);
+    for (int y = 0; y < 61; ++y)
+        for (int x = 0; x < 81; ++x) {
+            const float r = std::sqrt(static_cast<float>((x - 40) * (x - 40) + (y - 30) * (y - 30)));
+            const int bin = static_cast<int>(std::floor(r + 0.5f));
+            image(x, y) = 2.0f + 0.25f * static_cast<float>(bin % 9);
+        }
+    image(45, 30) = 0;  // a pixel without data
+    const LwFloatMatrix background = p.AzimuthalBackground(image);
+    for (int y = 0; y < 61; ++y)
+        for (int x = 0; x < 81; ++x) {
+            if (x == 45 && y == 30) {
+                EXPECT_EQ(background(x, y), image(44, 27));  // same ring (distance 5), zero left out
+                continue;
+            }
+            ASSERT_EQ(background(x, y), image(x, y)) << x << " " << y;
+        }
+}
+
+// The search written out with the library's azimuthal average.
+RfaParameters::ScreenEdge BruteForceEdge(const RfaParameters& p, const LwFloatMatrix& image)
+{
+    LwFloatMatrix clipped = image;
+    float m = clipped.Buffer()[0];
+    for (int i = 0; i < clipped.ElementCount(); ++i) m = std::max(m, clipped.Buffer()[i]);
+    const float clip = static_cast<float>(p.AdjThres_ * m);
+    for (int i = 0; i < clipped.ElementCount(); ++i) clipped.Buffer()[i] = std::min(clipped.Buffer()[i], clip);
+    const int n = image.ColSize;
+    RfaParameters::ScreenEdge best;
+    float bestValue = 0;
+    for (int iy = 0; iy < 80; ++iy)
+        for (int ix = 0; ix < 80; ++ix) {
+            const float x = static_cast<float>(n / 2 - 20 + 0.5 * ix), y = static_cast<float>(n / 2 - 20 + 0.5 * iy);
+            LwLongMatrix map;
+            const LwFloatMatrix a = LwMatrixOperator().AverageAlongAzimuthal(clipped, x, y, false, map);
+            std::vector<float> d2(n, 0.0f);
+            for (int k = 1; k <= n - 2; ++k) d2[k] = 2 * a(k, k) - a(k + 1, k + 1) - a(k - 1, k - 1);
+            int kmin = 0;
+            for (int k = 1; k < n; ++k)
+                if (d2[k] < d2[kmin]) kmin = k;
+            if (d2[kmin] < bestValue) {
+                bestValue = d2[kmin];
+                best.found = true;
+                best.x = x;
+                best.y = y;
+                best.position = static_cast<float>(kmin);
+            }
+        }
+    const double d = std::hypot(best.position - best.x, best.position - best.y);
+    best.radius = static_cast<int>(std::floor(2 * d + 0.5) * 0.5);
+    return best;
+}
+
+TEST(ScreenEdgeTest, FindsTheEdgeOfASyntheticScreenAsTheDirectSearchDoes)
+{
+    // A bright screen of radius 18.3 around (33, 30.5) with a slope, on a
+    // dim background, in a 64 x 64 image.
+    LwFloatMatrix image(64, 64);
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x) {
+            const double r = std::hypot(x - 33.0, y - 30.5);
+            image(x, y) = r < 18.3 ? static_cast<float>(100 + 2 * x) : 3.0f;
+        }
+    RfaParameters p;
+    p.AdjThres_ = 0.5L;
+    const RfaParameters::ScreenEdge edge = p.FindScreenEdge(image);
+    const RfaParameters::ScreenEdge expected = BruteForceEdge(p, image);
+    ASSERT_TRUE(edge.found);
+    EXPECT_EQ(edge.x, expected.x);
+    EXPECT_EQ(edge.y, expected.y);
+    EXPECT_EQ(edge.position, expected.position);
+    EXPECT_EQ(edge.radius, expected.radius);
+    EXPECT_NEAR(edge.x, 33, 1.0);
+    EXPECT_NEAR(edge.y, 30.5, 1.0);
+    EXPECT_NEAR(edge.radius, 18.3, 2.0);
+}
+
+TEST(ScreenEdgeTest, ConstantEmptyAndShortImages)
+{
+    RfaParameters p;
+    LwFloatMatrix constant(40, 40);
+    for (int i = 0; i < constant.ElementCount(); ++i) constant.Buffer()[i] = 7;
+    EXPECT_FALSE(p.FindScreenEdge(constant).found);
+    EXPECT_EQ(ErrorText([&] { p.FindScreenEdge(LwFloatMatrix()); }), "The image has no pixels");
+    LwFloatMatrix wide(40, 30);
+    wide.SetZero();
+    EXPECT_EQ(ErrorText([&] { p.FindScreenEdge(wide); }).rfind("Matrix over range. access=(", 0), 0u);
+    int calls = 0;
+    EXPECT_EQ(ErrorText([&] { p.FindScreenEdge(constant, [&](int, int) { return ++calls < 3; }); }),
+              "Adjust Screen was cancelled");
+    EXPECT_EQ(calls, 3);
+}
+
+TEST(ApplyCheckedStepsTest, StepsRunInTheirOrderAndLogOneRecordEach)
+{
+    RfaParameters p;
+    p.Sr_ = 30;
+    p.SMargin_ = 5;
+    p.Size_l_ = 1;
+    p.Sx_ = 30;
+    p.Sy_ = 34;
+    p.Ax_ = p.Ay_ = 32;
+    p.McpDipCx_ = 40;
+    p.McpDipCy_ = 32;
+    p.McpDipR_ = 2;
+    p.MaskCx_ = p.MaskCy_ = 32;
+    p.MaskRx_ = p.MaskRy_ = 20;
+    LwFloatMatrix image(64, 64);
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x) image(x, y) = 1.0f + 0.01f * static_cast<float>(x + 2 * y);
+    LwFloatMatrix all = image;
+    LwProcessLog log;
+    log.LogOpen("0.0.5");
+    p.ApplyCheckedSteps(all, log);
+    const std::string text = log.Render();
+    std::size_t at = 0;
+    for (const char* record : {"MoveToCenter", "RFA_background", "AverageAlong", "MaskMcpDip", "MaskOutside"}) {
+        const std::size_t next = text.find(std::string("<func><name>") + record + "</name>", at);
+        ASSERT_NE(next, std::string::npos) << record;
+        at = next;
+    }
+    // The same chain written out step by step.
+    LwFloatMatrix expected = p.ShiftToCenter(image);
+    const LwFloatMatrix sh = p.FitBackgroundSh(expected);
+    for (int i = 0; i < expected.ElementCount(); ++i)
+        expected.Buffer()[i] = sh.Buffer()[i] != 0 ? expected.Buffer()[i] / sh.Buffer()[i] : 0;
+    const LwFloatMatrix az = p.AzimuthalBackground(expected);
+    for (int i = 0; i < expected.ElementCount(); ++i)
+        expected.Buffer()[i] = az.Buffer()[i] != 0 ? expected.Buffer()[i] / az.Buffer()[i] : 0;
+    p.ApplyDipMask(expected);
+    p.ApplyOutsideMask(expected);
+    EXPECT_EQ(std::memcmp(all.Buffer(), expected.Buffer(), 4 * 64 * 64), 0);
+
+    p.IsMoveCenter_ = p.IsBgSh_ = p.IsBgAz_ = p.IsMaskMcpDip_ = p.IsMaskOutside_ = false;
+    LwFloatMatrix none = image;
+    LwProcessLog empty;
+    empty.LogOpen("0.0.5");
+    p.ApplyCheckedSteps(none, empty);
+    EXPECT_EQ(std::memcmp(none.Buffer(), image.Buffer(), 4 * 64 * 64), 0);
+    EXPECT_EQ(empty.Render().find("<func>"), std::string::npos);
+}
+
+}  // namespace
