@@ -426,9 +426,8 @@ TEST_F(VelmoraAppTest, RepeatedEnergiesAreRefusedBeforeTheSeriesStarts)
     s.PhotonEnergyList_keV = {10.0, 12.0, 12.0000001};
     Viewer().ClearRequests();
     DlgHologram dialog(window_.get());
-    dialog.FillStructureList();
     ModalAnswerer answers;
-    dialog.Form().pushButton_2->click();
+    Calculate(dialog, 4);
     ASSERT_EQ(answers.boxes.size(), 1u);
     EXPECT_EQ(answers.boxes[0].title, "ERROR");
     EXPECT_NE(answers.boxes[0].text.find("same image file name (12000.xml_vra)"), std::string::npos)
@@ -498,9 +497,8 @@ TEST_F(VelmoraAppTest, ErrorOfTheWorkerIsShownAndTheImageStillSent)
     SimulationSettings& s = GetSimulationSettings();
     s.Cluster_.assign(1, LwStructure{Atom("O", 1.9, 0, 0), Atom("Fe", 0, 0, 1.0)});  // no emitter at the origin
     DlgHologram dialog(window_.get());
-    dialog.FillStructureList();
     ModalAnswerer answers;
-    dialog.Form().pushButton_2->click();
+    Calculate(dialog, 4);
     ASSERT_EQ(answers.boxes.size(), 2u);
     EXPECT_EQ(answers.boxes[0].title, "Warning");
     EXPECT_EQ(answers.boxes[0].text, "Center atom (0,0,0) is not exist. Please check cluster file.");
@@ -563,9 +561,8 @@ TEST_F(VelmoraAppTest, UnwritableIniFileIsReportedOnceAndTheCalculationGoesOn)
     s.Cluster_ = SmallCluster();
     s.IniFileName_ = Path("no/such/folder/velmora.ini");
     DlgHologram dialog(window_.get());
-    dialog.FillStructureList();
     ModalAnswerer answers;
-    dialog.Form().pushButton_2->click();
+    Calculate(dialog, 4);
     dialog.Form().pushButton_2->click();
     ASSERT_EQ(answers.boxes.size(), 3u);
     EXPECT_EQ(answers.boxes[0].title, "ERROR");
