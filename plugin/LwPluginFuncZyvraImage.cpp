@@ -28,6 +28,8 @@ const char* const kImageGetBySharedMemory =
     "void LwPluginFuncZyvra::ImageGetBySharedMemory(int32_t, LwFloatMatrix&)";
 
 constexpr std::int64_t kHeaderBytes = 16;
+// Keys tried for one image block before a send gives up (see ImageSet).
+constexpr int kImageKeyAttempts = 8;
 
 // A viewer block attached read-only for the life of the object.
 class AttachedBlock
@@ -162,7 +164,31 @@ void LwPluginFuncZyvra::ImageSet(std::int32_t window, const LwFloatMatrix& image
              nullptr);
         return;
     }
-    const std::string key = NewImageKey();
+    // The block of the previous send is given up only now: the viewer may
+    // read a block at any time until the next send.
+    if (!imageBlock_) imageBlock_ = std::make_unique<QSharedMemory>();
+    imageBlock_->detach();
+    lastImageKey_.clear();
+    const std::int64_t count = static_cast<std::int64_t>(image.ColSize) * image.RowSize;
+    const std::int64_t bytes = kHeaderBytes + 4 * count;
+    if (bytes > std::numeric_limits<int>::max())
+        throw LwError("Shared Memory cannot create");
+    // On Unix QSharedMemory reaches its System V segment through ftok(),
+    // which keeps only 16 bits of an inode number, so an unused key can still
+    // meet a segment that another key made. Such a clash is answered with a
+    // fresh key; any other failure ends the send.
+    std::string key;
+    bool created = false;
+    for (int attempt = 0; attempt < kImageKeyAttempts && !created; ++attempt) {
+        key = NewImageKey();
+        imageBlock_->setKey(QString::fromStdString(key));
+        created = imageBlock_->create(static_cast<int>(bytes));
+        if (!created && imageBlock_->error() != QSharedMemory::AlreadyExists)
+            break;
+    }
+    if (!created)
+        throw LwError("Shared Memory cannot create");
+
     LwCmdPackUnpack request("w", table_);
     LwCmdPackUnpack reply("r", table_);
     request.OpenCmd();
@@ -171,16 +197,6 @@ void LwPluginFuncZyvra::ImageSet(std::int32_t window, const LwFloatMatrix& image
     std::string keyText = key;
     request.StringValue("key", keyText);
 
-    // The block of the previous send is given up only now: the viewer may
-    // read a block at any time until the next send.
-    if (!imageBlock_) imageBlock_ = std::make_unique<QSharedMemory>();
-    imageBlock_->detach();
-    lastImageKey_.clear();
-    imageBlock_->setKey(QString::fromStdString(key));
-    const std::int64_t count = static_cast<std::int64_t>(image.ColSize) * image.RowSize;
-    const std::int64_t bytes = kHeaderBytes + 4 * count;
-    if (bytes > std::numeric_limits<int>::max() || !imageBlock_->create(static_cast<int>(bytes)))
-        throw LwError("Shared Memory cannot create");
     lastImageKey_ = key;
     {
         BlockLock lock(*imageBlock_);

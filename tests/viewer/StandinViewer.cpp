@@ -176,8 +176,16 @@ void RegionStatistics(const LwFloatMatrix& image, const Region& region, float& m
 bool WriteImageBlock(QSharedMemory& block, const QString& key, const LwFloatMatrix& image)
 {
     const std::int64_t count = static_cast<std::int64_t>(image.ColSize) * image.RowSize;
-    block.setKey(key);
-    if (!block.create(static_cast<int>(kHeaderBytes + 4 * count))) return false;
+    // QSharedMemory reaches its System V segment through ftok(), which keeps
+    // only 16 bits of an inode: a clash with another process's segment is
+    // answered with a suffixed key (the reply names the key actually used).
+    bool created = false;
+    for (int attempt = 0; attempt < 8 && !created; ++attempt) {
+        block.setKey(attempt == 0 ? key : key + QStringLiteral("_%1").arg(attempt));
+        created = block.create(static_cast<int>(kHeaderBytes + 4 * count));
+        if (!created && block.error() != QSharedMemory::AlreadyExists) return false;
+    }
+    if (!created) return false;
     block.lock();
     auto* bytes = static_cast<char*>(block.data());
     LwMemoryPages::Prefault(bytes, static_cast<std::size_t>(kHeaderBytes + 4 * count),
@@ -581,9 +589,12 @@ std::string StandinViewer::Handle(const std::string& requestText)
                 if (!ok) {
                     reply.Text("ReturnCode", "Shared memory cannot be made");
                 } else {
+                    // The key the block was made under (WriteImageBlock may
+                    // have had to suffix it).
+                    const QString used = faults_.block == Faults::Block::Missing ? key : block->key();
                     if (faults_.block != Faults::Block::Missing) blocks_.push_back(std::move(block));
                     reply.Text("ReturnCode", "ok");
-                    reply.Text("key", key.toStdString());
+                    reply.Text("key", used.toStdString());
                 }
             }
         } else if (cmd == "FIImageSetBySharedMemory") {
