@@ -1,5 +1,7 @@
 // The graph widget in programs of their own: the end of a program whose
 // graph outlives the application object, and a real X server (Xvfb).
+#include "XvfbServer.h"
+
 #include <QCoreApplication>
 #include <QFile>
 #include <QImage>
@@ -48,52 +50,10 @@ TEST(LwFGraphProcessTest, GraphOutlivingTheApplicationEndsCleanly)
     EXPECT_FALSE(o.errors.contains("QObject")) << o.errors.toStdString();
 }
 
-// An Xvfb server on a free display that it chooses itself (-displayfd).
-class Xvfb
-{
-public:
-    bool Start()
-    {
-        const QString exe = QStandardPaths::findExecutable("Xvfb");
-        if (exe.isEmpty()) return false;
-        int fds[2];
-        if (pipe(fds) != 0) return false;
-        pid_ = fork();
-        if (pid_ == 0) {
-            close(fds[0]);
-            const std::string fd = std::to_string(fds[1]);
-            const std::string path = exe.toStdString();
-            execl(path.c_str(), "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten",
-                  "tcp", static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(fds[1]);
-        std::string number;
-        char c;
-        while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
-        close(fds[0]);
-        display_ = number.empty() ? QString() : ":" + QString::fromStdString(number);
-        return !display_.isEmpty();
-    }
-    ~Xvfb()
-    {
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            int status = 0;
-            waitpid(pid_, &status, 0);
-        }
-    }
-    const QString& Display() const { return display_; }
-
-private:
-    pid_t pid_ = -1;
-    QString display_;
-};
-
 TEST(LwFGraphProcessTest, WindowWithCurveAndImageIsGrabbedFromAnXServer)
 {
-    if (QStandardPaths::findExecutable("Xvfb").isEmpty()) GTEST_SKIP() << "Xvfb is not installed";
-    Xvfb server;
+    if (!XvfbServer::Installed()) GTEST_SKIP() << "Xvfb is not installed";
+    XvfbServer server;
     ASSERT_TRUE(server.Start());
 
     const QString png = QCoreApplication::applicationDirPath() + "/fgraph_xvfb_grab.png";
