@@ -260,6 +260,25 @@ void SendBackgroundAndRatio(LwPluginFuncZyvra& client, const LwFloatMatrix& sour
     client.UpdateAll();
 }
 
+// The frame of the background operations: the focused image (NaN as 0),
+// its background by `fit`, the source's keys with one more log (`addLog`
+// adds the record), the background and ratio windows.
+template <class Fit, class Log>
+void RemoveBackground(LwPluginFuncZyvra& client, const std::string& version, Fit fit, Log addLog)
+{
+    const std::int32_t id = client.WindowGetFocusedID();
+    LwFloatMatrix source;
+    client.ImageGet(id, source, true);
+    const LwFloatMatrix background = fit(source);
+    RfaImageKeys keys;
+    keys.Read(client, id);
+    LwProcessLog log;
+    log.LogOpen(version);
+    addLog(log);
+    log.LogWrite(keys.text);
+    SendBackgroundAndRatio(client, source, background, keys);
+}
+
 }  // namespace
 
 void RfaParameters::RemoveBgSh(LwPluginFuncZyvra& client) const
@@ -269,25 +288,31 @@ void RfaParameters::RemoveBgSh(LwPluginFuncZyvra& client) const
         return;
     }
     CheckFitSettings();
-    const std::int32_t id = client.WindowGetFocusedID();
-    LwFloatMatrix source;
-    client.ImageGet(id, source, true);
-    const LwFloatMatrix background = FitBackgroundSh(source);
-    RfaImageKeys keys;
-    keys.Read(client, id);
-    LwProcessLog log;
-    log.LogOpen(Version_);
-    LogRfaBackground(log);
-    log.LogWrite(keys.text);
-    SendBackgroundAndRatio(client, source, background, keys);
+    RemoveBackground(
+        client, Version_, [this](const LwFloatMatrix& source) { return FitBackgroundSh(source); },
+        [this](LwProcessLog& log) { LogRfaBackground(log); });
 }
 
 void RfaParameters::RemoveBgShByDegree(LwPluginFuncZyvra& client) const
 {
     CheckFitSettings();
-    const std::int32_t id = client.WindowGetFocusedID();
-    LwFloatMatrix source;
-    client.ImageGet(id, source, true);
+    RemoveBackground(
+        client, Version_, [this](const LwFloatMatrix& source) { return BackgroundShByDegree(source); },
+        [this](LwProcessLog& log) {
+            log.LogOpenFunction("RFA_background");
+            log.LogAddDouble("ScreenRadius", Sr_);
+            log.LogAddInt("ScreenMargin", SMargin_);
+            log.LogAddBool("MappingIsGnomonic", MappingIsGnomonic_);
+            log.LogAddBool("MappingIsAz_", MappingIsAz_);
+            log.LogAddLDouble("MappingAzThetaMax_deg", MappingAzThetaMax_deg_);
+            log.LogAddInt("Size_l", Size_l_);
+            log.LogAddBool("UseAllSphere", UseAllSphere_);
+        });
+}
+
+LwFloatMatrix RfaParameters::BackgroundShByDegree(const LwFloatMatrix& source) const
+{
+    CheckFitSettings();
     const int L = Size_l_;
     const LDouble thetaMax = MappingAzThetaMax_deg_ * LwConst::Pi / 180;
     const double R = Sr_ - SMargin_;
@@ -345,20 +370,7 @@ void RfaParameters::RemoveBgShByDegree(LwPluginFuncZyvra& client) const
             }
         }
     }
-    RfaImageKeys keys;
-    keys.Read(client, id);
-    LwProcessLog log;
-    log.LogOpen(Version_);
-    log.LogOpenFunction("RFA_background");
-    log.LogAddDouble("ScreenRadius", Sr_);
-    log.LogAddInt("ScreenMargin", SMargin_);
-    log.LogAddBool("MappingIsGnomonic", MappingIsGnomonic_);
-    log.LogAddBool("MappingIsAz_", MappingIsAz_);
-    log.LogAddLDouble("MappingAzThetaMax_deg", MappingAzThetaMax_deg_);
-    log.LogAddInt("Size_l", Size_l_);
-    log.LogAddBool("UseAllSphere", UseAllSphere_);
-    log.LogWrite(keys.text);
-    SendBackgroundAndRatio(client, source, background, keys);
+    return background.Release(true);
 }
 
 LwFloatMatrix RfaParameters::AzimuthalBackground(const LwFloatMatrix& image) const
@@ -370,17 +382,9 @@ LwFloatMatrix RfaParameters::AzimuthalBackground(const LwFloatMatrix& image) con
 
 void RfaParameters::RemoveBgAzimuthal(LwPluginFuncZyvra& client) const
 {
-    const std::int32_t id = client.WindowGetFocusedID();
-    LwFloatMatrix source;
-    client.ImageGet(id, source, true);
-    const LwFloatMatrix background = AzimuthalBackground(source);
-    RfaImageKeys keys;
-    keys.Read(client, id);
-    LwProcessLog log;
-    log.LogOpen(Version_);
-    LogAverageAlong(log);
-    log.LogWrite(keys.text);
-    SendBackgroundAndRatio(client, source, background, keys);
+    RemoveBackground(
+        client, Version_, [this](const LwFloatMatrix& source) { return AzimuthalBackground(source); },
+        [this](LwProcessLog& log) { LogAverageAlong(log); });
 }
 
 void RfaParameters::LogAverageAlong(LwProcessLog& log) const

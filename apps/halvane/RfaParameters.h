@@ -168,6 +168,11 @@ public:
     // MappingIsGnomonic_ / MappingIsAz_, mirrored samples by UseAllSphere_),
     // windows as RemoveBgSh.
     void RemoveBgShByDegree(LwPluginFuncZyvra& client) const;
+    // Its background: degree by degree from 0 to Size_l_, the mean
+    // projection of the residual on the degree's harmonics over the disc
+    // (zeros included) subtracted as one layer; flagged. No sample inside
+    // the disc: "No pixel lies inside the fit radius".
+    LwFloatMatrix BackgroundShByDegree(const LwFloatMatrix& source) const;
     // The azimuthal average around (Ax_, Ay_), pixels of 0 left out.
     LwFloatMatrix AzimuthalBackground(const LwFloatMatrix& image) const;
     // "3) Remove Az. BG": background and ratio windows as RemoveBgSh.

@@ -9,6 +9,7 @@
 #include "ui_MainWindow.h"
 
 #include "StandinViewer.h"
+#include "ViewerTestSupport.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -30,16 +31,7 @@
 
 namespace halvanetest {
 
-// Runs this thread's events for `ms` milliseconds.
-inline void Spin(int ms)
-{
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(1);
-    }
-}
+using viewertest::Spin;
 
 // Polls for modal widgets every 10 ms: a message box is recorded (title and
 // text) and closed; a file dialog gets the next answer of `files` (a path to

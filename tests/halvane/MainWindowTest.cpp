@@ -687,7 +687,7 @@ TEST_F(SeriesTest, AnsweringNoProcessesTheCurrentImageAndCancellingTheDialogMake
     Form().pushButton_8->click();
     standin::Window out = Newest();
     EXPECT_FALSE(out.isSeries);
-    EXPECT_EQ(out.image.ColSize, 16);
+    EXPECT_EQ(out.image.ColSize, 16) << watcher.Texts();
 
     watcher.answerYes = true;
     watcher.files = {QString()};

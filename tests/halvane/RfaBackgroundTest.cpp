@@ -164,6 +164,33 @@ TEST_F(FitTest, UnusableFitsAreErrorsInWords)
     EXPECT_EQ(ErrorText([&] { p.FitBackgroundSh(image); }).rfind("Matrix over range. access=(", 0), 0u);
 }
 
+TEST_F(FitTest, DegreeByDegreeAtDegreeZeroIsTheDiscMeanTimesY00Squared)
+{
+    RfaParameters p;
+    p.Sr_ = 12;
+    p.SMargin_ = 0;
+    p.Size_l_ = 0;
+    p.MappingIsAz_ = true;
+    LwFloatMatrix image(32, 30);
+    double sum = 0;
+    int count = 0;
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 32; ++x) {
+            image(x, y) = static_cast<float>((x + 2 * y) % 4);  // zeros included in the mean
+            const double u = (x - 16) / 12.0, v = (y - 15) / 12.0;
+            if (u * u + v * v < 1) {
+                sum += image(x, y);
+                ++count;
+            }
+        }
+    const LwFloatMatrix background = p.BackgroundShByDegree(image);
+    EXPECT_NEAR(background(16, 15), sum / count / (4 * LwConst::Pi), 1e-6);
+    EXPECT_NEAR(background(20, 9), sum / count / (4 * LwConst::Pi), 1e-6);
+    EXPECT_EQ(background(28, 15), 0);
+    p.MappingIsAz_ = false;
+    EXPECT_EQ(ErrorText([&] { p.BackgroundShByDegree(image); }), "Undefined Mapping Method");
+}
+
 TEST(PixelToSphereTest, MappingsAndTheOpenDisc)
 {
     LDouble theta = -1, phi = -1;
