@@ -28,13 +28,16 @@ LwFloatMatrix Screen(int n)
     for (int y = 0; y < n; ++y)
         for (int x = 0; x < n; ++x) {
             const double r = std::hypot(x - c, y - c);
-            m(x, y) = r < radius ? static_cast<float>(100 + 20 * std::cos(x * 0.05) * std::sin(y * 0.03))
-                                 : 3.0f;
+            m(x, y) =
+                r < radius ? static_cast<float>(100 + 20 * std::cos(x * 0.05) * std::sin(y * 0.03)) : 3.0f;
         }
     return m;
 }
 
-int Threads(int64_t requested) { return requested == 0 ? omp_get_num_procs() : static_cast<int>(requested); }
+int Threads(int64_t requested)
+{
+    return requested == 0 ? omp_get_num_procs() : static_cast<int>(requested);
+}
 
 void FitBackground(benchmark::State& state)
 {

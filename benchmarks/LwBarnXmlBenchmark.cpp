@@ -15,7 +15,8 @@ std::string SiblingText(int n, bool withUnread)
 {
     std::string text = "<l>";
     for (int k = 0; k < n; ++k) {
-        if (withUnread) text += "<u>0</u>\n";
+        if (withUnread)
+            text += "<u>0</u>\n";
         text += "<i>" + std::to_string(k) + "</i>\n";
     }
     return text + "</l>\n";
@@ -32,15 +33,22 @@ void ReadSiblings(benchmark::State& state, bool withUnread)
         doc.OpenRack("l");
         int value = 0;
         long sum = 0;
-        while (doc.ValueInt("i", value, 0)) sum += value;
+        while (doc.ValueInt("i", value, 0))
+            sum += value;
         doc.CloseRack("l");
         benchmark::DoNotOptimize(sum);
     }
     state.SetComplexityN(n);
 }
 
-void BM_ReadSiblingItems(benchmark::State& state) { ReadSiblings(state, false); }
-void BM_ReadSiblingItemsBehindUnreadRacks(benchmark::State& state) { ReadSiblings(state, true); }
+void BM_ReadSiblingItems(benchmark::State& state)
+{
+    ReadSiblings(state, false);
+}
+void BM_ReadSiblingItemsBehindUnreadRacks(benchmark::State& state)
+{
+    ReadSiblings(state, true);
+}
 
 void BM_WriteSiblingItems(benchmark::State& state)
 {
@@ -48,19 +56,24 @@ void BM_WriteSiblingItems(benchmark::State& state)
     for (auto _ : state) {
         LwBarnXml doc("w");
         doc.OpenRack("l");
-        for (int k = 0; k < n; ++k) doc.ValueInt("i", k, 0);
+        for (int k = 0; k < n; ++k)
+            doc.ValueInt("i", k, 0);
         doc.CloseRack("l");
         std::string out;
-        LwBarnXml::WriteRackText(*doc.Root()->Children().front(), [&out](std::string_view p) { out.append(p); });
+        LwBarnXml::WriteRackText(*doc.Root()->Children().front(),
+                                 [&out](std::string_view p) { out.append(p); });
         benchmark::DoNotOptimize(out);
     }
     state.SetComplexityN(n);
 }
 
-} // namespace
+}  // namespace
 
 BENCHMARK(BM_ReadSiblingItems)->RangeMultiplier(4)->Range(1 << 10, 1 << 18)->Complexity(benchmark::oN);
-BENCHMARK(BM_ReadSiblingItemsBehindUnreadRacks)->RangeMultiplier(4)->Range(1 << 10, 1 << 18)->Complexity(benchmark::oN);
+BENCHMARK(BM_ReadSiblingItemsBehindUnreadRacks)
+    ->RangeMultiplier(4)
+    ->Range(1 << 10, 1 << 18)
+    ->Complexity(benchmark::oN);
 BENCHMARK(BM_WriteSiblingItems)->RangeMultiplier(4)->Range(1 << 10, 1 << 18)->Complexity(benchmark::oN);
 
 BENCHMARK_MAIN();

@@ -13,7 +13,8 @@ namespace {
 std::vector<float> Image()
 {
     std::vector<float> pixels(1024 * 1024);
-    for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = std::sin(0.001f * static_cast<float>(i));
+    for (size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] = std::sin(0.001f * static_cast<float>(i));
     return pixels;
 }
 
@@ -37,8 +38,7 @@ void BM_Decode(benchmark::State& state)
     const bool standardBase64 = state.range(0) != 0;
     const LwBinaryDataToText codec;
     std::string text;
-    codec.ToText(pixels.data(), static_cast<int>(pixels.size() * sizeof(float)), text, true,
-                 standardBase64);
+    codec.ToText(pixels.data(), static_cast<int>(pixels.size() * sizeof(float)), text, true, standardBase64);
     std::vector<unsigned char> bytes;
     int count = 0;
     for (auto _ : state) {
@@ -48,7 +48,7 @@ void BM_Decode(benchmark::State& state)
     state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(pixels.size() * sizeof(float)));
 }
 
-} // namespace
+}  // namespace
 
 // Argument 0: "base64" header form; 1: "base64b".
 BENCHMARK(BM_Encode)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);

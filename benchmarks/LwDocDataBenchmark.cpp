@@ -26,7 +26,8 @@ LwDocData PatternDocument()
     LwDocData data;
     LwFloatMatrix image(kSide, kSide);
     // A smooth pattern with all mantissa bits in use, like a computed image.
-    for (int k = 0; k < image.ElementCount(); ++k) image.Buffer()[k] = std::sin(0.001f * static_cast<float>(k)) + 1.5f;
+    for (int k = 0; k < image.ElementCount(); ++k)
+        image.Buffer()[k] = std::sin(0.001f * static_cast<float>(k)) + 1.5f;
     data.Images[data.CurrentChannel] = image;
     SetInfoString(data.InfoString, "__SphereProjection.Name", "AzimuthalEquidistant");
     return data;
@@ -61,7 +62,8 @@ void BM_Save1024Image(benchmark::State& state)
 {
     LwDocData data = PatternDocument();
     const std::string name = TempFile("lw_bench_save.xml_img");
-    for (auto _ : state) Save<File>(data, name);
+    for (auto _ : state)
+        Save<File>(data, name);
     state.SetBytesProcessed(state.iterations() * std::int64_t(kSide) * kSide * 4);
     std::remove(name.c_str());
 }
@@ -81,7 +83,7 @@ void BM_Load1024Image(benchmark::State& state)
     std::remove(name.c_str());
 }
 
-} // namespace
+}  // namespace
 
 BENCHMARK_TEMPLATE(BM_Save1024Image, LwQBarnFile)->Unit(benchmark::kMillisecond);
 BENCHMARK_TEMPLATE(BM_Load1024Image, LwQBarnFile)->Unit(benchmark::kMillisecond);

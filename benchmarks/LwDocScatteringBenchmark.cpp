@@ -26,10 +26,9 @@
 #include <string>
 #include <vector>
 
-namespace
-{
+namespace {
 constexpr double kLattice = 3.615e-10;  // copper, m
-constexpr double kEnergy = 500;         // eV
+constexpr double kEnergy = 500;  // eV
 
 LwStructure FccCluster(double radius)
 {
@@ -133,9 +132,13 @@ void Configurations(benchmark::internal::Benchmark* b)
             for (int threads : {1, 0})
                 b->Args({radius, method, threads});
 }
-} // namespace
+}  // namespace
 
-BENCHMARK(BM_Calculate)->Apply(Configurations)->ArgNames({"radius_0.1A", "method", "threads"})
-    ->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
+BENCHMARK(BM_Calculate)
+    ->Apply(Configurations)
+    ->ArgNames({"radius_0.1A", "method", "threads"})
+    ->Unit(benchmark::kSecond)
+    ->Iterations(1)
+    ->UseRealTime();
 
 BENCHMARK_MAIN();

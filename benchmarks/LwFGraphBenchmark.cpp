@@ -21,10 +21,12 @@ void BM_RedrawImage1024(benchmark::State& state)
     graph.SetView(&view);
     LwFloatMatrix image(1024, 1024);
     for (int r = 0; r < 1024; ++r)
-        for (int c = 0; c < 1024; ++c) image(c, r) = static_cast<float>(std::sin(c * 0.01) * std::cos(r * 0.02));
+        for (int c = 0; c < 1024; ++c)
+            image(c, r) = static_cast<float>(std::sin(c * 0.01) * std::cos(r * 0.02));
     graph.SetImage(image);
     graph.Redraw();  // first use: font database and other one-time set-up
-    for (auto _ : state) graph.Redraw();
+    for (auto _ : state)
+        graph.Redraw();
     state.SetItemsProcessed(state.iterations() * 1024 * 1024);
 }
 BENCHMARK(BM_RedrawImage1024)->Arg(600)->Arg(1100)->Unit(benchmark::kMillisecond);
@@ -43,7 +45,8 @@ void BM_RedrawCurve100k(benchmark::State& state)
     }
     graph.SetWave(0, x, y);
     graph.Redraw();  // first use: font database and other one-time set-up
-    for (auto _ : state) graph.Redraw();
+    for (auto _ : state)
+        graph.Redraw();
     state.SetItemsProcessed(state.iterations() * n);
 }
 BENCHMARK(BM_RedrawCurve100k)->Unit(benchmark::kMillisecond);
@@ -52,10 +55,12 @@ BENCHMARK(BM_RedrawCurve100k)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;

@@ -17,7 +17,8 @@ const char* const kFormats[] = {"b", "bb", "t"};
 LwFloatMatrix Image()
 {
     LwFloatMatrix m(1024, 1024);
-    for (int i = 0; i < m.ElementCount(); ++i) m.Buffer()[i] = std::sin(0.001f * static_cast<float>(i));
+    for (int i = 0; i < m.ElementCount(); ++i)
+        m.Buffer()[i] = std::sin(0.001f * static_cast<float>(i));
     return m;
 }
 
@@ -66,7 +67,7 @@ void BM_Read(benchmark::State& state)
     state.SetLabel(format);
 }
 
-} // namespace
+}  // namespace
 
 BENCHMARK(BM_Write)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Read)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);

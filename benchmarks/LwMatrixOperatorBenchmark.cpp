@@ -26,7 +26,8 @@ LwFloatMatrix ScreenImage(int n)
         for (int c = 0; c < n; ++c) {
             // A bright ring with a ripple and some empty (0) pixels.
             const double d = std::hypot(c - 0.47 * n, r - 0.52 * n) / n;
-            const float v = float(1000.0 * std::exp(-40.0 * (d - 0.3) * (d - 0.3)) * (1.0 + 0.1 * std::sin(c * 0.37 + r * 0.11)));
+            const float v = float(1000.0 * std::exp(-40.0 * (d - 0.3) * (d - 0.3)) *
+                                  (1.0 + 0.1 * std::sin(c * 0.37 + r * 0.11)));
             image(c, r) = ((c * 7 + r * 13) % 31 == 0) ? 0.0f : v;
         }
     return image;
@@ -35,8 +36,7 @@ LwFloatMatrix ScreenImage(int n)
 class ThreadScope
 {
 public:
-    explicit ThreadScope(benchmark::State& state, int argument)
-        : saved_(omp_get_max_threads())
+    explicit ThreadScope(benchmark::State& state, int argument) : saved_(omp_get_max_threads())
     {
         const int threads = state.range(argument) > 0 ? int(state.range(argument)) : omp_get_num_procs();
         omp_set_num_threads(threads);
@@ -100,15 +100,27 @@ void BM_RotateImage(benchmark::State& state)
     }
 }
 
-} // namespace
+}  // namespace
 
-BENCHMARK(BM_AzimuthalAverage)->ArgsProduct({{0, 1}, {1, 0}})->ArgNames({"keep_map", "threads"})
-    ->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_MedianFilter)->ArgsProduct({{3, 5}, {1, 0}})->ArgNames({"pix", "threads"})
-    ->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_CorrelationAlongAzimuthal)->ArgsProduct({{256, 512}, {1, 0}})->ArgNames({"size", "threads"})
-    ->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_RotateImage)->ArgsProduct({{1, 0}})->ArgNames({"threads"})
-    ->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_AzimuthalAverage)
+    ->ArgsProduct({{0, 1}, {1, 0}})
+    ->ArgNames({"keep_map", "threads"})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(BM_MedianFilter)
+    ->ArgsProduct({{3, 5}, {1, 0}})
+    ->ArgNames({"pix", "threads"})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(BM_CorrelationAlongAzimuthal)
+    ->ArgsProduct({{256, 512}, {1, 0}})
+    ->ArgNames({"size", "threads"})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(BM_RotateImage)
+    ->ArgsProduct({{1, 0}})
+    ->ArgNames({"threads"})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 BENCHMARK_MAIN();

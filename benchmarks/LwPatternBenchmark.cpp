@@ -60,7 +60,7 @@ void PatternCalculation(benchmark::State& state)
     state.counters["threads"] = threads;
 }
 
-} // namespace
+}  // namespace
 
 BENCHMARK(PatternCalculation)
     ->ArgNames({"sources", "L", "threads"})

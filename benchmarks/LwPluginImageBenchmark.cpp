@@ -37,13 +37,16 @@ Setup& Shared()
     if (!g_setup) {
         g_setup = std::make_unique<Setup>();
         Setup* s = g_setup.get();
-        if (!s->viewer.Start(0, "")) std::abort();
+        if (!s->viewer.Start(0, ""))
+            std::abort();
         const std::string port = std::to_string(s->viewer.Viewer().Port());
         std::vector<std::string> args = {"bench", "-P", port, "-"};
         std::vector<char*> argv;
-        for (std::string& a : args) argv.push_back(&a[0]);
+        for (std::string& a : args)
+            argv.push_back(&a[0]);
         s->client.InitSetCmdline(static_cast<int>(argv.size()), argv.data());
-        if (!s->client.Connect()) std::abort();
+        if (!s->client.Connect())
+            std::abort();
         s->window = s->client.ImageNewWindow();
     }
     return *g_setup;
@@ -52,7 +55,8 @@ Setup& Shared()
 LwFloatMatrix Image(int n)
 {
     LwFloatMatrix m(n, n);
-    for (int i = 0; i < m.ElementCount(); ++i) m.Buffer()[i] = static_cast<float>(i & 1023);
+    for (int i = 0; i < m.ElementCount(); ++i)
+        m.Buffer()[i] = static_cast<float>(i & 1023);
     return m;
 }
 
@@ -60,7 +64,8 @@ void BM_ImageSet(benchmark::State& state)
 {
     Setup& s = Shared();
     const LwFloatMatrix image = Image(static_cast<int>(state.range(0)));
-    for (auto _ : state) s.client.ImageSet(s.window, image);
+    for (auto _ : state)
+        s.client.ImageSet(s.window, image);
     state.SetBytesProcessed(state.iterations() * 4 * static_cast<std::int64_t>(image.ElementCount()));
 }
 
@@ -102,8 +107,10 @@ void BM_FreshBlockCopyPlusRoundTrip(benchmark::State& state)
     const std::size_t bytes = 4 * static_cast<std::size_t>(image.ElementCount());
     int serial = 0;
     for (auto _ : state) {
-        QSharedMemory block(QStringLiteral("LWBENCHFLOOR%1_%2").arg(QCoreApplication::applicationPid()).arg(++serial));
-        if (!block.create(static_cast<int>(bytes))) std::abort();
+        QSharedMemory block(
+            QStringLiteral("LWBENCHFLOOR%1_%2").arg(QCoreApplication::applicationPid()).arg(++serial));
+        if (!block.create(static_cast<int>(bytes)))
+            std::abort();
         block.lock();
         std::memcpy(block.data(), image.Buffer(), bytes);
         block.unlock();
@@ -124,7 +131,8 @@ int main(int argc, char** argv)
 {
     // The blocks' key files live in a folder of the run's own.
     char folder[] = "/tmp/lwbench.XXXXXX";
-    if (mkdtemp(folder) == nullptr) return 3;
+    if (mkdtemp(folder) == nullptr)
+        return 3;
     setenv("TMPDIR", folder, 1);
     {
         QCoreApplication app(argc, argv);

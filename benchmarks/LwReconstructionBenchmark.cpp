@@ -66,7 +66,8 @@ void BuildDocument(LwDocCalcMem& d, int n)
     s.Pattern_.assign(1, std::vector<LwFloatMatrix>());
     for (int e = 0; e < 2; ++e) {
         LwFloatMatrix p(s.R_N_, s.Z_N_);
-        for (int i = 0; i < p.ElementCount(); ++i) p.Buffer()[i] = uni(rng);
+        for (int i = 0; i < p.ElementCount(); ++i)
+            p.Buffer()[i] = uni(rng);
         s.Pattern_[0].push_back(p);
     }
     s.InitTransposed();
@@ -85,17 +86,21 @@ void ReconstructionIteration(benchmark::State& state)
     double checksum = 0;
     for (auto _ : state) {
         LwRealSpaceData& r = d.RealSpace_;
-        for (LwFloatMatrix& c : d.KSpace_.Cal_) c.SetZero();
+        for (LwFloatMatrix& c : d.KSpace_.Cal_)
+            c.SetZero();
         w.CalcMaxDensity();
         w.ConvertRToK(LwCalcMemWork::Source::Densities);
         w.FitHolograms(false);
         w.CalcRmsError();
-        for (LwFloatMatrix& g : r.Gradient_) g.SetZero();
+        for (LwFloatMatrix& g : r.Gradient_)
+            g.SetZero();
         w.ConvertKToR();
         checksum = 0;
-        for (int q = 0; q < d.KSpace_.NPoint_; ++q) checksum += d.KSpace_.Cal_[0][q];
+        for (int q = 0; q < d.KSpace_.NPoint_; ++q)
+            checksum += d.KSpace_.Cal_[0][q];
         for (const LwFloatMatrix& g : r.Gradient_)
-            for (int p = 0; p < g.ElementCount(); ++p) checksum += g.Buffer()[p];
+            for (int p = 0; p < g.ElementCount(); ++p)
+                checksum += g.Buffer()[p];
         CorrectByMEM(d);
         w.FilterRSpace(r.Density_, r);
     }

@@ -71,7 +71,7 @@ void BM_ExpandToSource(benchmark::State& state)
     state.counters["directions"] = calc.GetPointCount();
 }
 
-} // namespace
+}  // namespace
 
 BENCHMARK(BM_ExpandToSource)
     ->ArgsProduct({{10, 20, 30}, {1, 8, 32}})

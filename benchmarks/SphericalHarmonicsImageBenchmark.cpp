@@ -57,8 +57,8 @@ void SphericalHarmonicsExpansion(benchmark::State& state)
     omp_set_num_threads(saved);
     const double work = 360.0 * 181.0 * L * L;
     state.counters["threads"] = threads;
-    state.counters["ns_per_pixel_L2"] =
-        benchmark::Counter(work * 1e-9, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    state.counters["ns_per_pixel_L2"] = benchmark::Counter(
+        work * 1e-9, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 void Arguments(benchmark::internal::Benchmark* b)
@@ -69,8 +69,12 @@ void Arguments(benchmark::internal::Benchmark* b)
                 b->Args({operation, L, threads});
 }
 
-} // namespace
+}  // namespace
 
-BENCHMARK(SphericalHarmonicsExpansion)->Apply(Arguments)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+BENCHMARK(SphericalHarmonicsExpansion)
+    ->Apply(Arguments)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1);
 
 BENCHMARK_MAIN();

@@ -73,11 +73,11 @@ void Hologram(benchmark::State& state)
     }
     omp_set_num_threads(saved);
     state.counters["threads"] = threads;
-    state.counters["ns_per_term"]
-        = benchmark::Counter(terms * 1e-9, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    state.counters["ns_per_term"] = benchmark::Counter(
+        terms * 1e-9, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
-} // namespace
+}  // namespace
 
 BENCHMARK(Hologram)
     ->ArgNames({"atoms", "threads"})

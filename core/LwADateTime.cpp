@@ -13,9 +13,11 @@
 #include <limits>
 #include <tuple>
 
-const LwADateTime::MonthTable LwADateTime::kCommonYear = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31, 365};
+const LwADateTime::MonthTable LwADateTime::kCommonYear = {31, 28, 31, 30, 31, 30, 31,
+                                                          31, 30, 31, 30, 31, 365};
 const LwADateTime::MonthTable LwADateTime::kLeapYear = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31, 366};
-const std::array<const char*, 7> LwADateTime::kWeekdayNames = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+const std::array<const char*, 7> LwADateTime::kWeekdayNames = {"Sun", "Mon", "Tue", "Wed",
+                                                               "Thu", "Fri", "Sat"};
 
 namespace {
 
@@ -41,17 +43,20 @@ std::int64_t LeapsUpTo(std::int64_t year)
 // toward the width. Values beyond 64 bits saturate; the caller range-checks.
 bool ScanLong(const std::string& text, size_t& pos, size_t width, std::int64_t& value)
 {
-    while (pos < text.size() && std::isspace(static_cast<unsigned char>(text[pos]))) ++pos;
+    while (pos < text.size() && std::isspace(static_cast<unsigned char>(text[pos])))
+        ++pos;
     const size_t limit = width == 0 ? text.size() : std::min(text.size(), pos + width);
     size_t p = pos;
     bool negative = false;
-    if (p < limit && (text[p] == '+' || text[p] == '-')) negative = text[p++] == '-';
+    if (p < limit && (text[p] == '+' || text[p] == '-'))
+        negative = text[p++] == '-';
     const size_t digits = p;
     std::int64_t v = 0;
     constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max() / 10 - 9;
     for (; p < limit && text[p] >= '0' && text[p] <= '9'; ++p)
         v = v < kMax ? v * 10 + (text[p] - '0') : kMax;
-    if (p == digits) return false;
+    if (p == digits)
+        return false;
     value = negative ? -v : v;
     pos = p;
     return true;
@@ -59,25 +64,27 @@ bool ScanLong(const std::string& text, size_t& pos, size_t width, std::int64_t& 
 
 bool ScanLiteral(const std::string& text, size_t& pos, char c)
 {
-    if (pos >= text.size() || text[pos] != c) return false;
+    if (pos >= text.size() || text[pos] != c)
+        return false;
     ++pos;
     return true;
 }
 
-} // namespace
+}  // namespace
 
 LwADateTime::LwADateTime()
     : TimeZone("TZ=JST-9"), Year(0), Month(0), Day(0), Hour(0), Minute(0), Second(0), Millisecond(0)
-{
-}
+{}
 
 void LwADateTime::SetNow()
 {
     // setenv copies the value, so the environment never points into this
     // object; tzset makes the runtime re-read the zone before localtime_r.
     const size_t eq = TimeZone.find('=');
-    if (eq == std::string::npos) setenv("TZ", TimeZone.c_str(), 1);
-    else setenv(TimeZone.substr(0, eq).c_str(), TimeZone.substr(eq + 1).c_str(), 1);
+    if (eq == std::string::npos)
+        setenv("TZ", TimeZone.c_str(), 1);
+    else
+        setenv(TimeZone.substr(0, eq).c_str(), TimeZone.substr(eq + 1).c_str(), 1);
     tzset();
     const std::time_t now = std::time(nullptr);
     std::tm local{};
@@ -110,8 +117,7 @@ void LwADateTime::FromString(const std::string& text)
                           ScanLong(text, pos, 2, v[2]) && ScanLong(text, pos, 2, v[3]) &&
                           ScanLiteral(text, pos, ':') && ScanLong(text, pos, 2, v[4]) &&
                           ScanLiteral(text, pos, ':') && ScanLong(text, pos, 2, v[5]);
-    if (!complete || v[0] < std::numeric_limits<LwLong>::min() ||
-        v[0] > std::numeric_limits<LwLong>::max())
+    if (!complete || v[0] < std::numeric_limits<LwLong>::min() || v[0] > std::numeric_limits<LwLong>::max())
         throw LwError("illigal String");
     Year = static_cast<LwLong>(v[0]);
     SetMonth(static_cast<int>(v[1]));
@@ -121,7 +127,8 @@ void LwADateTime::FromString(const std::string& text)
 
 void LwADateTime::SetMonth(int month)
 {
-    if (month < 1 || month > 12) throw LwError("illigal month value");
+    if (month < 1 || month > 12)
+        throw LwError("illigal month value");
     Month = month - 1;
 }
 
@@ -135,9 +142,12 @@ void LwADateTime::SetDay(int day)
 
 void LwADateTime::SetTime(int hour, int minute, int second)
 {
-    if (hour < 0 || hour > 23) throw LwError("Illigal Hour");
-    if (minute < 0 || minute > 59) throw LwError("Illigal min");
-    if (second < 0 || second > 59) throw LwError("Illigal sec");
+    if (hour < 0 || hour > 23)
+        throw LwError("Illigal Hour");
+    if (minute < 0 || minute > 59)
+        throw LwError("Illigal min");
+    if (second < 0 || second > 59)
+        throw LwError("Illigal sec");
     Hour = hour;
     Minute = minute;
     Second = second;
@@ -159,7 +169,8 @@ int LwADateTime::DayOfYear(int year, int month, int day)
     // Valid for month 0 to 11; other months never read outside the table.
     const MonthTable& table = GetMonthTable(year);
     int days = day + 1;
-    for (int m = 0; m < std::min(month, 12); ++m) days += table[m];
+    for (int m = 0; m < std::min(month, 12); ++m)
+        days += table[m];
     return days;
 }
 
@@ -170,7 +181,8 @@ int LwADateTime::DiffDaysInYear(const LwADateTime& a, const LwADateTime& b)
 
 std::int64_t LwADateTime::DiffDaysOverYears(const LwADateTime& a, const LwADateTime& b)
 {
-    if (a.Year == b.Year) return DiffDaysInYear(a, b);
+    if (a.Year == b.Year)
+        return DiffDaysInYear(a, b);
     const bool aLater = a.Year > b.Year;
     const LwADateTime& later = aLater ? a : b;
     const LwADateTime& earlier = aLater ? b : a;
@@ -179,17 +191,19 @@ std::int64_t LwADateTime::DiffDaysOverYears(const LwADateTime& a, const LwADateT
     const std::int64_t yearsBetween = std::int64_t(later.Year) - earlier.Year - 1;
     const std::int64_t daysBetween =
         365 * yearsBetween + LeapsUpTo(later.Year - std::int64_t(1)) - LeapsUpTo(earlier.Year);
-    const std::int64_t days = (GetMonthTable(earlier.Year)[12] -
-                               DayOfYear(earlier.Year, earlier.Month, earlier.Day)) +
-                              daysBetween + DayOfYear(later.Year, later.Month, later.Day);
+    const std::int64_t days =
+        (GetMonthTable(earlier.Year)[12] - DayOfYear(earlier.Year, earlier.Month, earlier.Day)) +
+        daysBetween + DayOfYear(later.Year, later.Month, later.Day);
     return aLater ? days : -days;
 }
 
 double LwADateTime::DiffSeconds(const LwADateTime& o) const
 {
     std::int64_t days;
-    if (Year == o.Year && Month == o.Month) days = Day - o.Day;
-    else days = DiffDaysOverYears(*this, o);
+    if (Year == o.Year && Month == o.Month)
+        days = Day - o.Day;
+    else
+        days = DiffDaysOverYears(*this, o);
     const double mine = Hour * 3600.0 + Minute * 60.0 + Second + Millisecond * 0.001;
     const double theirs = o.Hour * 3600.0 + o.Minute * 60.0 + o.Second + o.Millisecond * 0.001;
     return static_cast<double>(days) * 24 * 60 * 60 + mine - theirs;
@@ -202,7 +216,8 @@ bool LwADateTime::BarnValue(LwBarnXml& doc, const std::string& name)
         return doc.ValueString(name, text, text);
     }
     std::string text;
-    if (!doc.ValueRawString(name, text, std::string())) return false;
+    if (!doc.ValueRawString(name, text, std::string()))
+        return false;
     FromString(text);
     return true;
 }
@@ -235,7 +250,8 @@ int LwADateTime::DaysLeftInYear(int year, int month, int day)
 
 void LwADateTime::AddDays(LwLong n)
 {
-    if (n == 0) return;
+    if (n == 0)
+        return;
     // Month is a public field; the walk below needs a valid month index.
     assert(Month >= 0 && Month <= 11);
     std::int64_t day = std::int64_t(Day) + n;
@@ -292,7 +308,7 @@ void AddWithCarry(LwLong& field, LDouble amount, int limit, Carry carry)
     carry(c);
 }
 
-} // namespace
+}  // namespace
 
 void LwADateTime::AddHours(LDouble hours)
 {
@@ -325,7 +341,8 @@ namespace {
 
 void SetChecked(LwLong& field, int value, int last)
 {
-    if (static_cast<unsigned>(value) > static_cast<unsigned>(last)) throw LwError("error");
+    if (static_cast<unsigned>(value) > static_cast<unsigned>(last))
+        throw LwError("error");
     field = value;
 }
 
@@ -336,12 +353,24 @@ std::string Format(const char* format, long a, long b = 0, long c = 0, long d = 
     return text;
 }
 
-} // namespace
+}  // namespace
 
-void LwADateTime::SetHour(int value) { SetChecked(Hour, value, 23); }
-void LwADateTime::SetMinute(int value) { SetChecked(Minute, value, 59); }
-void LwADateTime::SetSecond(int value) { SetChecked(Second, value, 59); }
-void LwADateTime::SetMillisecond(int value) { SetChecked(Millisecond, value, 999); }
+void LwADateTime::SetHour(int value)
+{
+    SetChecked(Hour, value, 23);
+}
+void LwADateTime::SetMinute(int value)
+{
+    SetChecked(Minute, value, 59);
+}
+void LwADateTime::SetSecond(int value)
+{
+    SetChecked(Second, value, 59);
+}
+void LwADateTime::SetMillisecond(int value)
+{
+    SetChecked(Millisecond, value, 999);
+}
 
 void LwADateTime::SetDate(int year, int month, int day)
 {
@@ -357,8 +386,7 @@ void LwADateTime::SetDateFromString(const std::string& text)
     const bool complete = ScanLong(text, pos, 0, v[0]) && ScanLiteral(text, pos, '/') &&
                           ScanLong(text, pos, 0, v[1]) && ScanLiteral(text, pos, '/') &&
                           ScanLong(text, pos, 0, v[2]);
-    if (!complete || v[0] < std::numeric_limits<LwLong>::min() ||
-        v[0] > std::numeric_limits<LwLong>::max())
+    if (!complete || v[0] < std::numeric_limits<LwLong>::min() || v[0] > std::numeric_limits<LwLong>::max())
         throw LwError("illigal String");
     // Month and day beyond int range are out of range anyway.
     const auto clamp = [](std::int64_t x) {

@@ -92,11 +92,11 @@ public:
     // changed. Otherwise as SetDate.
     void SetDateFromString(const std::string& text);
 
-    std::string ToTimeString() const;          // "07:08:09"
-    std::string ToDateString() const;          // "2024/03/05"
-    std::string ToCompactDateString() const;   // "20240305"
-    std::string ToShortDateString() const;     // "240305"
-    std::string ToShortDateTimeString() const; // "240305-070809"
+    std::string ToTimeString() const;  // "07:08:09"
+    std::string ToDateString() const;  // "2024/03/05"
+    std::string ToCompactDateString() const;  // "20240305"
+    std::string ToShortDateString() const;  // "240305"
+    std::string ToShortDateTimeString() const;  // "240305-070809"
 
     // 0 = Sunday .. 6 = Saturday, counted from Sunday 1995-01-01.
     int GetDayOfWeek() const;
@@ -127,11 +127,11 @@ public:
     // The environment assignment that SetNow puts in force.
     std::string TimeZone;
     LwLong Year;
-    LwLong Month;        // 0 = January .. 11 = December
-    LwLong Day;          // 0 = the first of the month
-    LwLong Hour;         // 0 .. 23
-    LwLong Minute;       // 0 .. 59
-    LwLong Second;       // 0 .. 59
+    LwLong Month;  // 0 = January .. 11 = December
+    LwLong Day;  // 0 = the first of the month
+    LwLong Hour;  // 0 .. 23
+    LwLong Minute;  // 0 .. 59
+    LwLong Second;  // 0 .. 59
     LwLong Millisecond;  // 0 .. 999
 
     static const MonthTable kCommonYear;

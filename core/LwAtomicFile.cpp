@@ -24,10 +24,13 @@ constexpr std::size_t kBufferSize = 1 << 16;
 // link or any other name is used as it stands.
 std::string ResolvedTarget(const std::string& fileName)
 {
-    struct stat info {};
-    if (lstat(fileName.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return fileName;
+    struct stat info
+    {};
+    if (lstat(fileName.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
+        return fileName;
     char* real = realpath(fileName.c_str(), nullptr);
-    if (!real) return fileName;
+    if (!real)
+        return fileName;
     std::string target(real);
     std::free(real);
     return target;
@@ -44,38 +47,46 @@ std::string RandomSuffix(std::mt19937_64& random)
 {
     static const char kAlphabet[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     std::string s(6, 'x');
-    for (char& c : s) c = kAlphabet[random() % (sizeof kAlphabet - 1)];
+    for (char& c : s)
+        c = kAlphabet[random() % (sizeof kAlphabet - 1)];
     return s;
 }
 
-} // namespace
+}  // namespace
 
 LwAtomicFile::LwAtomicFile(std::string fileName) : fileName_(std::move(fileName)) {}
 
-LwAtomicFile::~LwAtomicFile() { Discard(); }
+LwAtomicFile::~LwAtomicFile()
+{
+    Discard();
+}
 
 bool LwAtomicFile::Open()
 {
     Discard();
     const std::string target = ResolvedTarget(fileName_);
     // A folder (or a name ending in '/') cannot be replaced by a file.
-    struct stat info {};
+    struct stat info
+    {};
     if (target.empty() || target.back() == '/' || (stat(target.c_str(), &info) == 0 && S_ISDIR(info.st_mode)))
         return false;
     const std::string folder = FolderOf(target);
-    std::mt19937_64 random(std::random_device{}() ^
-                           static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
-                           static_cast<std::uint64_t>(getpid()));
+    std::mt19937_64 random(
+        std::random_device{}() ^
+        static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+        static_cast<std::uint64_t>(getpid()));
     for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
         tempName_ = folder + ".lw" + RandomSuffix(random);
         fd_ = ::open(tempName_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd_ < 0 && errno != EEXIST) break;
+        if (fd_ < 0 && errno != EEXIST)
+            break;
     }
     if (fd_ < 0) {
         tempName_.clear();
         return false;
     }
-    if (stat(target.c_str(), &info) == 0 && S_ISREG(info.st_mode)) fchmod(fd_, info.st_mode & 07777);
+    if (stat(target.c_str(), &info) == 0 && S_ISREG(info.st_mode))
+        fchmod(fd_, info.st_mode & 07777);
     failed_ = false;
     buffer_.clear();
     buffer_.reserve(kBufferSize);
@@ -84,8 +95,10 @@ bool LwAtomicFile::Open()
 
 bool LwAtomicFile::Write(const char* data, std::size_t size)
 {
-    if (fd_ < 0 || failed_) return false;
-    if (buffer_.size() + size > kBufferSize && !Flush()) return false;
+    if (fd_ < 0 || failed_)
+        return false;
+    if (buffer_.size() + size > kBufferSize && !Flush())
+        return false;
     if (size >= kBufferSize) {
         buffer_.assign(data, size);
         return Flush();
@@ -99,7 +112,8 @@ bool LwAtomicFile::Flush()
     std::size_t done = 0;
     while (done < buffer_.size()) {
         const ssize_t n = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
-        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno == EINTR)
+            continue;
         if (n <= 0) {
             failed_ = true;
             buffer_.clear();
@@ -113,12 +127,15 @@ bool LwAtomicFile::Flush()
 
 bool LwAtomicFile::Commit()
 {
-    if (fd_ < 0) return false;
+    if (fd_ < 0)
+        return false;
     bool ok = !failed_ && Flush() && ::fsync(fd_) == 0;
     ok = (::close(fd_) == 0) && ok;
     fd_ = -1;
-    if (ok) ok = std::rename(tempName_.c_str(), ResolvedTarget(fileName_).c_str()) == 0;
-    if (!ok) ::unlink(tempName_.c_str());
+    if (ok)
+        ok = std::rename(tempName_.c_str(), ResolvedTarget(fileName_).c_str()) == 0;
+    if (!ok)
+        ::unlink(tempName_.c_str());
     tempName_.clear();
     return ok;
 }
@@ -129,7 +146,8 @@ void LwAtomicFile::Discard()
         ::close(fd_);
         fd_ = -1;
     }
-    if (!tempName_.empty()) ::unlink(tempName_.c_str());
+    if (!tempName_.empty())
+        ::unlink(tempName_.c_str());
     tempName_.clear();
     buffer_.clear();
     failed_ = false;

@@ -15,7 +15,8 @@ namespace {
 
 const char* const kNoMemory = "Cannot get the temp memory for xml loading";
 
-struct FileCloser {
+struct FileCloser
+{
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
@@ -25,13 +26,14 @@ void CrLfToLf(std::string& text)
 {
     std::size_t out = 0;
     for (std::size_t in = 0; in < text.size(); ++in) {
-        if (text[in] == '\r' && in + 1 < text.size() && text[in + 1] == '\n') continue;
+        if (text[in] == '\r' && in + 1 < text.size() && text[in + 1] == '\n')
+            continue;
         text[out++] = text[in];
     }
     text.resize(out);
 }
 
-} // namespace
+}  // namespace
 
 LwBarnFile::LwBarnFile(const std::string& fileName, const std::string& mode)
     : LwBarnXml(mode), fileName_(fileName), uncaughtAtConstruction_(std::uncaught_exceptions())
@@ -41,8 +43,7 @@ LwBarnFile::LwBarnFile(const std::string& fileName, const std::string& mode)
 
 LwBarnFile::LwBarnFile(const std::string& mode)
     : LwBarnXml(mode), uncaughtAtConstruction_(std::uncaught_exceptions())
-{
-}
+{}
 
 LwBarnFile::LwBarnFile(const std::string& fileName, const std::string& mode, const std::string& rootName,
                        const std::string& errorText)
@@ -50,11 +51,13 @@ LwBarnFile::LwBarnFile(const std::string& fileName, const std::string& mode, con
 {
     if (!IsWriteMode()) {
         std::unique_ptr<std::FILE, FileCloser> file(std::fopen(fileName_.c_str(), "r"));
-        if (!file) throw LwError("Canot file open " + fileName_);
+        if (!file)
+            throw LwError("Canot file open " + fileName_);
         std::string head(4096, '\0');
         head.resize(std::fread(head.data(), 1, head.size(), file.get()));
         file.reset();
-        if (head.find("<" + rootName + ">") == std::string::npos) throw LwError(errorText);
+        if (head.find("<" + rootName + ">") == std::string::npos)
+            throw LwError(errorText);
     }
     Open();
 }
@@ -81,8 +84,10 @@ LwBarnFile::~LwBarnFile()
 
 void LwBarnFile::Open()
 {
-    if (IsWriteMode()) PrepareOutput("Cannot File Open ");
-    else Load();
+    if (IsWriteMode())
+        PrepareOutput("Cannot File Open ");
+    else
+        Load();
 }
 
 void LwBarnFile::Load()
@@ -91,16 +96,22 @@ void LwBarnFile::Load()
     SetState(StateLoading);
     const std::string openError = fileName_ + ": Cannot File Open";
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(fileName_.c_str(), "r"));
-    if (!file) throw LwError(openError);
+    if (!file)
+        throw LwError(openError);
 
     // The length must be known and fit the document's 32-bit offsets; a
     // directory, pipe or device has no length to trust.
-    struct stat info {};
-    if (fstat(fileno(file.get()), &info) != 0 || !S_ISREG(info.st_mode)) throw LwError(openError);
-    if (std::fseek(file.get(), 0, SEEK_END) != 0) throw LwError(openError);
+    struct stat info
+    {};
+    if (fstat(fileno(file.get()), &info) != 0 || !S_ISREG(info.st_mode))
+        throw LwError(openError);
+    if (std::fseek(file.get(), 0, SEEK_END) != 0)
+        throw LwError(openError);
     const long length = std::ftell(file.get());
-    if (length < 0) throw LwError(openError);
-    if (length > std::numeric_limits<LwLong>::max()) throw LwError(kNoMemory);
+    if (length < 0)
+        throw LwError(openError);
+    if (length > std::numeric_limits<LwLong>::max())
+        throw LwError(kNoMemory);
     std::rewind(file.get());
 
     std::string text;
@@ -111,7 +122,8 @@ void LwBarnFile::Load()
     }
     const std::size_t got = std::fread(text.data(), 1, text.size(), file.get());
     SetLoadedMBytes(static_cast<LwLong>(got >> 20));
-    if (std::ferror(file.get())) throw LwError(openError);
+    if (std::ferror(file.get()))
+        throw LwError(openError);
     file.reset();
     text.resize(std::min(got, text.find('\0')));
     CrLfToLf(text);
@@ -136,12 +148,16 @@ void LwBarnFile::PrepareOutput(const char* failureText)
 
 void LwBarnFile::Save()
 {
-    if (!IsWriteMode()) return;
+    if (!IsWriteMode())
+        return;
     saved_ = true;
-    if (!output_) PrepareOutput("Cannot File Write ");
+    if (!output_)
+        PrepareOutput("Cannot File Write ");
     try {
-        if (!Root()->Children().empty()) WriteRack(*Root()->Children().front());
-        if (!output_->Commit()) throw LwError("Cannot File Write " + fileName_);
+        if (!Root()->Children().empty())
+            WriteRack(*Root()->Children().front());
+        if (!output_->Commit())
+            throw LwError("Cannot File Write " + fileName_);
     } catch (...) {
         output_.reset();  // discards the temporary file; the target is untouched
         throw;
@@ -151,10 +167,12 @@ void LwBarnFile::Save()
 
 void LwBarnFile::WriteRack(const LwBarnXmlRack& rack)
 {
-    if (!output_) throw LwError("Cannot File Write " + fileName_);
+    if (!output_)
+        throw LwError("Cannot File Write " + fileName_);
     WriteRackText(rack, [this](std::string_view piece) {
         const std::size_t length = std::min(piece.size(), piece.find('\0'));
-        if (length == 0) return;
+        if (length == 0)
+            return;
         if (!output_->Write(piece.data(), length))
             throw LwError("Cannot File Write " + fileName_);
     });

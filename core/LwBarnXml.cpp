@@ -16,12 +16,14 @@ LwBarnXmlRack::~LwBarnXmlRack()
     // destruction would need one stack frame per level, and a hostile file of
     // a few megabytes of "<a>" nests hundreds of thousands of levels.
     std::vector<std::unique_ptr<LwBarnXmlRack>> pending;
-    for (auto& child : children_) pending.push_back(std::move(child));
+    for (auto& child : children_)
+        pending.push_back(std::move(child));
     children_.clear();
     while (!pending.empty()) {
         std::unique_ptr<LwBarnXmlRack> rack = std::move(pending.back());
         pending.pop_back();
-        for (auto& child : rack->children_) pending.push_back(std::move(child));
+        for (auto& child : rack->children_)
+            pending.push_back(std::move(child));
         rack->children_.clear();
     }
 }
@@ -42,15 +44,18 @@ LwBarnXmlRack* LwBarnXmlRack::FindChild(const std::string& name)
     constexpr std::size_t scanLimit = 8;
     if (!nameIndex_ && children_.size() <= scanLimit) {
         for (const auto& child : children_)
-            if (child->GetName() == name) return child.get();
+            if (child->GetName() == name)
+                return child.get();
         return nullptr;
     }
     if (!nameIndex_) {
         nameIndex_ = std::make_unique<std::unordered_map<std::string, std::deque<LwBarnXmlRack*>>>();
-        for (const auto& child : children_) (*nameIndex_)[child->GetName()].push_back(child.get());
+        for (const auto& child : children_)
+            (*nameIndex_)[child->GetName()].push_back(child.get());
     }
     const auto found = nameIndex_->find(name);
-    if (found == nameIndex_->end() || found->second.empty()) return nullptr;
+    if (found == nameIndex_->end() || found->second.empty())
+        return nullptr;
     return found->second.front();
 }
 
@@ -63,8 +68,10 @@ void LwBarnXmlRack::RemoveChild(LwBarnXmlRack* child)
             auto& queue = found->second;
             // A rack being consumed is the first of its name, so this is the
             // front in every read of a document; anything else is searched.
-            if (!queue.empty() && queue.front() == child) queue.pop_front();
-            else queue.erase(std::remove(queue.begin(), queue.end(), child), queue.end());
+            if (!queue.empty() && queue.front() == child)
+                queue.pop_front();
+            else
+                queue.erase(std::remove(queue.begin(), queue.end(), child), queue.end());
         }
     }
     children_.erase(child->selfInParent_);
@@ -98,7 +105,8 @@ void LwBarnXmlRack::SetTagText(std::string text)
 
 void LwBarnXmlRack::InvalidateParentIndex()
 {
-    if (parent_) parent_->nameIndex_.reset();
+    if (parent_)
+        parent_->nameIndex_.reset();
 }
 
 // ---------------------------------------------------------------------------
@@ -106,16 +114,22 @@ void LwBarnXmlRack::InvalidateParentIndex()
 
 LwBarnXml::LwBarnXml(const std::string& mode)
 {
-    if (mode == "w") writeMode_ = true;
-    else if (mode == "r") writeMode_ = false;
-    else throw LwError("IlligalMode");
+    if (mode == "w")
+        writeMode_ = true;
+    else if (mode == "r")
+        writeMode_ = false;
+    else
+        throw LwError("IlligalMode");
     root_ = std::make_unique<LwBarnXmlRack>();
     current_ = root_.get();
 }
 
 LwBarnXml::~LwBarnXml() = default;
 
-std::string LwBarnXml::GetMode() const { return writeMode_ ? "w" : "r"; }
+std::string LwBarnXml::GetMode() const
+{
+    return writeMode_ ? "w" : "r";
+}
 
 bool LwBarnXml::OpenRack(const std::string& name)
 {
@@ -126,14 +140,16 @@ bool LwBarnXml::OpenRack(const std::string& name)
         return true;
     }
     LwBarnXmlRack* rack = current_->FindChild(name);
-    if (!rack) return false;
+    if (!rack)
+        return false;
     current_ = rack;
     return true;
 }
 
 void LwBarnXml::CloseRack(const std::string& name)
 {
-    if (!current_->Parent()) throw LwError("Over CloseRack");
+    if (!current_->Parent())
+        throw LwError("Over CloseRack");
     if (current_->GetName() != name)
         throw LwError("Invalid Tag Name:" + current_->GetName() + " <> " + name);
     LeaveCurrentRack();
@@ -141,7 +157,8 @@ void LwBarnXml::CloseRack(const std::string& name)
 
 void LwBarnXml::CloseRack()
 {
-    if (!current_->Parent()) throw LwError("Over CloseRack");
+    if (!current_->Parent())
+        throw LwError("Over CloseRack");
     LeaveCurrentRack();
 }
 
@@ -149,7 +166,8 @@ void LwBarnXml::LeaveCurrentRack()
 {
     LwBarnXmlRack* left = current_;
     current_ = left->Parent();
-    if (!writeMode_) current_->RemoveChild(left);
+    if (!writeMode_)
+        current_->RemoveChild(left);
 }
 
 std::string LwBarnXml::CurrentValueText() const
@@ -186,7 +204,8 @@ void LwBarnXml::AnalyzeTagStructure()
     std::size_t p = 0;
     while (p < text.size()) {
         const std::size_t a = text.find('<', p);
-        if (a == std::string::npos) break;
+        if (a == std::string::npos)
+            break;
         const std::size_t b = text.find('>', a + 1);
         if (b == std::string::npos) {
             current_ = root_.get();
@@ -211,8 +230,10 @@ void LwBarnXml::AnalyzeTagStructure()
                 LwBarnXmlRack* rack = current_->AddChild();
                 rack->SetOpenTag(lt, gt);
                 rack->SetTagText(text.substr(a + 1, b - a - 1));
-                if (text[b - 1] == '/') rack->SetCloseTag(gt, gt);  // self-closed
-                else current_ = rack;
+                if (text[b - 1] == '/')
+                    rack->SetCloseTag(gt, gt);  // self-closed
+                else
+                    current_ = rack;
             }
         }
         p = b + 1;
@@ -247,18 +268,20 @@ void ReplaceAll(std::string& text, const char* from, const char* to)
     }
 }
 
-} // namespace
+}  // namespace
 
 std::string LwBarnXml::EscapeString(std::string text)
 {
-    for (const auto& entity : kEntities) ReplaceAll(text, entity[0], entity[1]);
+    for (const auto& entity : kEntities)
+        ReplaceAll(text, entity[0], entity[1]);
     return text;
 }
 
 std::string LwBarnXml::UnescapeString(std::string text)
 {
     // "&amp;" last: a '&' it gives back must not start another entity.
-    for (int k : {1, 2, 3, 0}) ReplaceAll(text, kEntities[k][1], kEntities[k][0]);
+    for (int k : {1, 2, 3, 0})
+        ReplaceAll(text, kEntities[k][1], kEntities[k][0]);
     return text;
 }
 
@@ -268,7 +291,8 @@ std::string LwBarnXml::UnescapeString(std::string text)
 void LwBarnXml::ToString(std::string& text) const
 {
     text.clear();
-    if (root_->Children().empty()) return;
+    if (root_->Children().empty())
+        return;
     RackToString(text, *root_->Children().front());
 }
 
@@ -279,7 +303,9 @@ void LwBarnXml::RackToString(std::string& text, const LwBarnXmlRack& rack)
 
 void LwBarnXml::FromString(const std::string& text)
 {
-    if (writeMode_) throw LwError("mode is illigal");
-    if (&text != &documentText_) documentText_ = text;
+    if (writeMode_)
+        throw LwError("mode is illigal");
+    if (&text != &documentText_)
+        documentText_ = text;
     AnalyzeTagStructure();
 }

@@ -74,7 +74,11 @@ public:
     void SetTagText(std::string text);
     // Written directly after the name (no blank added); empty for every rack
     // built in write mode. Computed together with the name in read mode.
-    const std::string& AttributeText() const { GetName(); return attributeText_; }
+    const std::string& AttributeText() const
+    {
+        GetName();
+        return attributeText_;
+    }
     void SetAttributeText(std::string text) { attributeText_ = std::move(text); }
     // Write mode: the value written between the tags, already escaped where
     // the value element escapes. Not used in read mode (see
@@ -89,8 +93,16 @@ public:
     LwLong OpenTagEnd() const { return openEnd_; }
     LwLong CloseTagBegin() const { return closeBegin_; }
     LwLong CloseTagEnd() const { return closeEnd_; }
-    void SetOpenTag(LwLong begin, LwLong end) { openBegin_ = begin; openEnd_ = end; }
-    void SetCloseTag(LwLong begin, LwLong end) { closeBegin_ = begin; closeEnd_ = end; }
+    void SetOpenTag(LwLong begin, LwLong end)
+    {
+        openBegin_ = begin;
+        openEnd_ = end;
+    }
+    void SetCloseTag(LwLong begin, LwLong end)
+    {
+        closeBegin_ = begin;
+        closeEnd_ = end;
+    }
 
 private:
     // Drops the parent's name index after a change of this rack's name.
@@ -306,7 +318,8 @@ private:
 template <class Put>
 void LwBarnXml::WriteRackText(const LwBarnXmlRack& rack, Put&& put)
 {
-    struct Frame {
+    struct Frame
+    {
         const LwBarnXmlRack* rack;
         LwBarnXmlRack::ChildList::const_iterator next;
     };
@@ -352,9 +365,11 @@ bool LoadSaveList(LwBarnXml& doc, const std::string& listName, const std::string
                   std::vector<Record>& list, Serializer&& serialize)
 {
     constexpr std::size_t step = 256;
-    if (!doc.OpenRack(listName)) return false;
+    if (!doc.OpenRack(listName))
+        return false;
     if (doc.IsWriteMode()) {
-        for (Record& record : list) serialize(record, doc, itemName);
+        for (Record& record : list)
+            serialize(record, doc, itemName);
         doc.CloseRack();
         return true;
     }
@@ -364,7 +379,8 @@ bool LoadSaveList(LwBarnXml& doc, const std::string& listName, const std::string
     while (serialize(list[count], doc, itemName)) {
         doc.SetListItemCounter(static_cast<LwLong>(count));
         ++count;
-        if (count == list.size()) list.resize(list.size() + step);
+        if (count == list.size())
+            list.resize(list.size() + step);
     }
     list.resize(count);
     doc.SetState(LwBarnXml::StateDone);

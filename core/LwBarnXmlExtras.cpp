@@ -39,13 +39,16 @@ bool ValueStreamed(LwBarnXml& doc, const std::string& name, T& value, T defaultV
 template <class Container, class Insert>
 bool ValueIntContainer(LwBarnXml& doc, const std::string& name, Container& values, Insert insert)
 {
-    if (!doc.OpenRack(name)) return false;
+    if (!doc.OpenRack(name))
+        return false;
     if (doc.IsWriteMode()) {
-        for (int v : values) doc.ValueInt("i", v, v);
+        for (int v : values)
+            doc.ValueInt("i", v, v);
     } else {
         values.clear();
         int v = 0;
-        while (doc.ValueInt("i", v, 0)) insert(values, v);
+        while (doc.ValueInt("i", v, 0))
+            insert(values, v);
     }
     doc.CloseRack(name);
     return true;
@@ -55,7 +58,8 @@ bool ValueIntContainer(LwBarnXml& doc, const std::string& name, Container& value
 // text between its tags (only asked of racks without children).
 std::string RackValueText(const LwBarnXml& doc, const LwBarnXmlRack& rack)
 {
-    if (doc.IsWriteMode()) return rack.ValueText();
+    if (doc.IsWriteMode())
+        return rack.ValueText();
     const std::string& text = doc.DocumentText();
     const std::int64_t begin = std::int64_t(rack.OpenTagEnd()) + 1;
     const std::int64_t end = rack.CloseTagBegin();
@@ -64,7 +68,7 @@ std::string RackValueText(const LwBarnXml& doc, const LwBarnXmlRack& rack)
     return text.substr(static_cast<size_t>(begin), static_cast<size_t>(end - begin));
 }
 
-} // namespace
+}  // namespace
 
 bool LwBarnXml::ValueShort(const std::string& name, std::int16_t& value, std::int16_t defaultValue)
 {
@@ -117,10 +121,12 @@ bool LwBarnXml::ValueVectorInt(const std::string& name, std::vector<int>& values
 bool LwBarnXml::OpenRackWithAttributes(const std::string& name,
                                        std::vector<std::pair<std::string, std::string>>& attributes)
 {
-    if (!OpenRack(name)) return false;
+    if (!OpenRack(name))
+        return false;
     if (writeMode_) {
         std::string text;
-        for (const auto& a : attributes) text += " " + a.first + "=\"" + a.second + "\"";
+        for (const auto& a : attributes)
+            text += " " + a.first + "=\"" + a.second + "\"";
         current_->SetAttributeText(text);
         return true;
     }
@@ -128,16 +134,22 @@ bool LwBarnXml::OpenRackWithAttributes(const std::string& name,
     std::string rest = current_->AttributeText();
     for (;;) {
         const size_t start = rest.find_first_not_of(' ');
-        if (start == std::string::npos) break;
+        if (start == std::string::npos)
+            break;
         rest.erase(0, start);
         const size_t eq = rest.find('=');
-        if (eq == std::string::npos) throw LwError("Illigal Tag Structure");
+        if (eq == std::string::npos)
+            throw LwError("Illigal Tag Structure");
         const size_t blank = rest.find(' ', eq + 1);
-        std::string value = rest.substr(eq + 1, blank == std::string::npos ? std::string::npos : blank - eq - 1);
-        if (!value.empty() && value.front() == '"') value.erase(0, 1);
-        if (!value.empty() && value.back() == '"') value.pop_back();
+        std::string value =
+            rest.substr(eq + 1, blank == std::string::npos ? std::string::npos : blank - eq - 1);
+        if (!value.empty() && value.front() == '"')
+            value.erase(0, 1);
+        if (!value.empty() && value.back() == '"')
+            value.pop_back();
         attributes.emplace_back(rest.substr(0, eq), value);
-        if (blank == std::string::npos) break;
+        if (blank == std::string::npos)
+            break;
         rest.erase(0, blank);
     }
     return true;
@@ -147,7 +159,8 @@ void LwBarnXml::RackToJson(std::string& text, const LwBarnXmlRack& rack, bool in
 {
     // Iterative over the depth, as the writer is: each frame is a rack whose
     // children are being written.
-    struct Frame {
+    struct Frame
+    {
         const LwBarnXmlRack* rack;
         LwBarnXmlRack::ChildList::const_iterator next;
         bool array;
@@ -156,7 +169,8 @@ void LwBarnXml::RackToJson(std::string& text, const LwBarnXmlRack& rack, bool in
     // Writes the start of one member and, for a rack with children, opens its
     // bracket and returns true.
     const auto open = [&](const LwBarnXmlRack& r, bool withinArray) {
-        if (!withinArray) text += "\"" + r.GetName() + r.AttributeText() + "\":";
+        if (!withinArray)
+            text += "\"" + r.GetName() + r.AttributeText() + "\":";
         const auto& children = r.Children();
         const std::string value = children.empty() ? RackValueText(*this, r) : r.ValueText();
         if (!value.empty() || children.empty()) {
@@ -169,7 +183,8 @@ void LwBarnXml::RackToJson(std::string& text, const LwBarnXmlRack& rack, bool in
         bool array = children.size() == 1 ? first == "i" : true;
         if (children.size() > 1)
             for (const auto& c : children)
-                if (c->GetName() != first) array = false;
+                if (c->GetName() != first)
+                    array = false;
         text += array ? "[" : "{";
         stack.push_back({&r, children.begin(), array});
         return true;
@@ -182,7 +197,8 @@ void LwBarnXml::RackToJson(std::string& text, const LwBarnXmlRack& rack, bool in
             stack.pop_back();
             continue;
         }
-        if (f.next != f.rack->Children().begin()) text += ",";
+        if (f.next != f.rack->Children().begin())
+            text += ",";
         const LwBarnXmlRack& child = **f.next;
         const bool array = f.array;
         ++f.next;
@@ -193,7 +209,8 @@ void LwBarnXml::RackToJson(std::string& text, const LwBarnXmlRack& rack, bool in
 void LwBarnXml::ToJsonString(std::string& text) const
 {
     text = "{";
-    if (!root_->Children().empty()) RackToJson(text, *root_->Children().front(), false);
+    if (!root_->Children().empty())
+        RackToJson(text, *root_->Children().front(), false);
     text += "}";
 }
 
@@ -201,9 +218,7 @@ std::string LwBarnXml::GetProgressText() const
 {
     std::ostringstream out;
     switch (state_) {
-    case StateLoading:
-        out << statusText_ << loadedMBytes_ << "MBytes";
-        break;
+    case StateLoading: out << statusText_ << loadedMBytes_ << "MBytes"; break;
     case StateAnalyzing: {
         // An empty text counts as not yet started rather than dividing by 0.
         const double percent =
@@ -213,14 +228,9 @@ std::string LwBarnXml::GetProgressText() const
         out << statusText_ << parsePosition_ << "/" << documentLength_ << " :" << percent << "%";
         break;
     }
-    case StateDone:
-        out << "Taging is finished. Analysing";
-        break;
-    case StateReadingList:
-        out << "Analysing Vector:" << listItemCounter_;
-        break;
-    default:
-        break;
+    case StateDone: out << "Taging is finished. Analysing"; break;
+    case StateReadingList: out << "Analysing Vector:" << listItemCounter_; break;
+    default: break;
     }
     return out.str();
 }

@@ -12,8 +12,8 @@ namespace {
 // toText(value); read mode sets value = fromText(text) for a found rack and
 // value = defaultValue for a missing one.
 template <class T, class ToText, class FromText>
-bool ValueNumber(LwBarnXml& doc, const std::string& name, T& value, T defaultValue,
-                 ToText toText, FromText fromText)
+bool ValueNumber(LwBarnXml& doc, const std::string& name, T& value, T defaultValue, ToText toText,
+                 FromText fromText)
 {
     std::string text;
     if (doc.IsWriteMode()) {
@@ -28,7 +28,7 @@ bool ValueNumber(LwBarnXml& doc, const std::string& name, T& value, T defaultVal
     return true;
 }
 
-} // namespace
+}  // namespace
 
 bool LwBarnXml::ValueRawString(const std::string& name, std::string& value, const std::string& defaultValue)
 {
@@ -69,7 +69,8 @@ bool LwBarnXml::ValueBool(const std::string& name, bool& value, bool defaultValu
         return ValueRawString(name, text, text);
     }
     std::string text;
-    if (!ValueRawString(name, text, std::string())) return false;  // flag kept as it was
+    if (!ValueRawString(name, text, std::string()))
+        return false;  // flag kept as it was
     if (text == "true") {
         value = true;
         return true;
@@ -84,42 +85,43 @@ bool LwBarnXml::ValueBool(const std::string& name, bool& value, bool defaultValu
 
 bool LwBarnXml::ValueInt(const std::string& name, int& value, int defaultValue)
 {
-    return ValueNumber(*this, name, value, defaultValue,
-                       [](int v) { return IntToString(v); },
-                       [](const std::string& t) { return StringToInt(t); });
+    return ValueNumber(
+        *this, name, value, defaultValue, [](int v) { return IntToString(v); },
+        [](const std::string& t) { return StringToInt(t); });
 }
 
 bool LwBarnXml::ValueLong(const std::string& name, LwLong& value, LwLong defaultValue)
 {
-    return ValueNumber(*this, name, value, defaultValue,
-                       [](LwLong v) { return LongToString(v); },
-                       [](const std::string& t) { return StringToInt(t); });
+    return ValueNumber(
+        *this, name, value, defaultValue, [](LwLong v) { return LongToString(v); },
+        [](const std::string& t) { return StringToInt(t); });
 }
 
 bool LwBarnXml::ValueFloat(const std::string& name, float& value, float defaultValue)
 {
-    return ValueNumber(*this, name, value, defaultValue,
-                       [](float v) { return FloatToString(v); },
-                       [](const std::string& t) { return StringToFloat(t); });
+    return ValueNumber(
+        *this, name, value, defaultValue, [](float v) { return FloatToString(v); },
+        [](const std::string& t) { return StringToFloat(t); });
 }
 
 bool LwBarnXml::ValueDouble(const std::string& name, double& value, double defaultValue)
 {
-    return ValueNumber(*this, name, value, defaultValue,
-                       [](double v) { return DoubleToString(v); },
-                       [](const std::string& t) { return StringToDouble(t); });
+    return ValueNumber(
+        *this, name, value, defaultValue, [](double v) { return DoubleToString(v); },
+        [](const std::string& t) { return StringToDouble(t); });
 }
 
 bool LwBarnXml::ValueLDouble(const std::string& name, LDouble& value, LDouble defaultValue)
 {
-    return ValueNumber(*this, name, value, defaultValue,
-                       [](LDouble v) { return LDoubleToString(v); },
-                       [](const std::string& t) { return StringToLDouble(t); });
+    return ValueNumber(
+        *this, name, value, defaultValue, [](LDouble v) { return LDoubleToString(v); },
+        [](const std::string& t) { return StringToLDouble(t); });
 }
 
 bool LwBarnXml::ValueVectorDouble(const std::string& name, std::vector<double>& list)
 {
-    if (!OpenRack(name)) return false;
+    if (!OpenRack(name))
+        return false;
     std::string text;
     if (writeMode_) {
         for (double v : list) {
@@ -137,7 +139,8 @@ bool LwBarnXml::ValueVectorDouble(const std::string& name, std::vector<double>& 
 
 bool LwBarnXml::ValueVectorString(const std::string& name, std::vector<std::string>& list)
 {
-    if (!OpenRack(name)) return false;
+    if (!OpenRack(name))
+        return false;
     std::string text;
     if (writeMode_) {
         for (const std::string& entry : list) {
@@ -148,7 +151,8 @@ bool LwBarnXml::ValueVectorString(const std::string& name, std::vector<std::stri
         // The list ends at the first missing item; every stored entry is data,
         // whatever its text.
         list.clear();
-        while (ValueString("r", text, std::string())) list.push_back(UnescapeString(text));
+        while (ValueString("r", text, std::string()))
+            list.push_back(UnescapeString(text));
     }
     CloseRack();
     return true;

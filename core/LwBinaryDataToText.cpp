@@ -10,10 +10,8 @@
 
 namespace {
 
-constexpr char kCustomAlphabet[] =
-    "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ.-";
-constexpr char kStandardAlphabet[] =
-    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+constexpr char kCustomAlphabet[] = "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ.-";
+constexpr char kStandardAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 static_assert(sizeof kCustomAlphabet == 65, "the custom alphabet has 64 characters");
 static_assert(sizeof kStandardAlphabet == 65, "the standard alphabet has 64 characters");
 
@@ -31,13 +29,19 @@ void BuildAlphabet(const char (&letters)[65], Alphabet& alphabet, Table& decode)
 
 // Groups of three bytes that hold `count` bytes; an empty block still has one
 // (all-zero) group in the header form.
-std::int64_t HeaderGroups(std::int64_t count) { return count == 0 ? 1 : (count - 1) / 3 + 1; }
+std::int64_t HeaderGroups(std::int64_t count)
+{
+    return count == 0 ? 1 : (count - 1) / 3 + 1;
+}
 
 int HexValue(char c)
 {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
     return -1;
 }
 
@@ -52,7 +56,7 @@ void ObtainBuffer(std::vector<unsigned char>& buffer, size_t size)
     }
 }
 
-} // namespace
+}  // namespace
 
 LwBinaryDataToText::LwBinaryDataToText()
 {
@@ -60,8 +64,8 @@ LwBinaryDataToText::LwBinaryDataToText()
     BuildAlphabet(kStandardAlphabet, standardAlphabet_, standardDecode_);
 }
 
-void LwBinaryDataToText::ToText(const void* bytes, int count, std::string& text,
-                                bool useStandardAlphabet, bool standardBase64) const
+void LwBinaryDataToText::ToText(const void* bytes, int count, std::string& text, bool useStandardAlphabet,
+                                bool standardBase64) const
 {
     if (standardBase64) {
         ToTextBase64(bytes, count, text);
@@ -74,7 +78,8 @@ void LwBinaryDataToText::ToText(const void* bytes, int count, std::string& text,
 void LwBinaryDataToText::ToTextHeader(const unsigned char* b, int count, std::string& text,
                                       const Alphabet& a) const
 {
-    if (count < 0) throw LwError("Size Error");
+    if (count < 0)
+        throw LwError("Size Error");
     assert(b != nullptr || count == 0);
     const std::int64_t groups = HeaderGroups(count);
     text.assign(kCountDigits + 4 * static_cast<size_t>(groups), '\0');
@@ -98,7 +103,8 @@ void LwBinaryDataToText::ToTextHeader(const unsigned char* b, int count, std::st
     const size_t rest = static_cast<size_t>(count) - 3 * whole;
     if (rest > 0 || count == 0) {
         std::uint32_t v = 0;
-        for (size_t k = 0; k < rest; ++k) v |= std::uint32_t(b[k]) << (8 * k);
+        for (size_t k = 0; k < rest; ++k)
+            v |= std::uint32_t(b[k]) << (8 * k);
         out[0] = a[v & 63];
         out[1] = a[(v >> 6) & 63];
         out[2] = a[(v >> 12) & 63];
@@ -108,7 +114,8 @@ void LwBinaryDataToText::ToTextHeader(const unsigned char* b, int count, std::st
 
 void LwBinaryDataToText::ToTextBase64(const void* bytes, int count, std::string& text) const
 {
-    if (count < 0) throw LwError("Size Error");
+    if (count < 0)
+        throw LwError("Size Error");
     const unsigned char* b = static_cast<const unsigned char*>(bytes);
     assert(b != nullptr || count == 0);
     const Alphabet& a = standardAlphabet_;
@@ -134,8 +141,8 @@ void LwBinaryDataToText::ToTextBase64(const void* bytes, int count, std::string&
     }
 }
 
-void LwBinaryDataToText::ToBinary(const std::string& text, std::vector<unsigned char>& bytes,
-                                  int& count, bool useStandardAlphabet, bool standardBase64) const
+void LwBinaryDataToText::ToBinary(const std::string& text, std::vector<unsigned char>& bytes, int& count,
+                                  bool useStandardAlphabet, bool standardBase64) const
 {
     if (standardBase64) {
         ToBinaryBase64(text, bytes, count);
@@ -148,13 +155,16 @@ void LwBinaryDataToText::ToBinaryHeader(const std::string& text, std::vector<uns
                                         int& count, const DecodeTable& d) const
 {
     const size_t length = text.size();
-    if (length % 4 != 0) throw LwError("Illigal Data");
+    if (length % 4 != 0)
+        throw LwError("Illigal Data");
     // The count field must be complete before anything is believed of it.
-    if (length < kCountDigits) throw LwError("Size Error");
+    if (length < kCountDigits)
+        throw LwError("Size Error");
     std::uint64_t n = 0;
     for (size_t i = 0; i < kCountDigits; ++i) {
         const int h = HexValue(text[i]);
-        if (h < 0) throw LwError("Illigal Data");
+        if (h < 0)
+            throw LwError("Illigal Data");
         n = n * 16 + static_cast<std::uint64_t>(h);
     }
     // The header count must match the groups the text really holds; all in
@@ -169,8 +179,8 @@ void LwBinaryDataToText::ToBinaryHeader(const std::string& text, std::vector<uns
     const unsigned char* in = reinterpret_cast<const unsigned char*>(text.data()) + kCountDigits;
     unsigned char* out = buffer.data();
     for (std::uint64_t g = 0; g < groupsInText; ++g, in += 4, out += 3) {
-        const std::uint32_t v = d[in[0]] | (std::uint32_t(d[in[1]]) << 6) |
-                                (std::uint32_t(d[in[2]]) << 12) | (std::uint32_t(d[in[3]]) << 18);
+        const std::uint32_t v = d[in[0]] | (std::uint32_t(d[in[1]]) << 6) | (std::uint32_t(d[in[2]]) << 12) |
+                                (std::uint32_t(d[in[3]]) << 18);
         out[0] = static_cast<unsigned char>(v & 0xFF);
         out[1] = static_cast<unsigned char>((v >> 8) & 0xFF);
         out[2] = static_cast<unsigned char>(v >> 16);
@@ -183,14 +193,18 @@ void LwBinaryDataToText::ToBinaryBase64(const std::string& text, std::vector<uns
                                         int& count) const
 {
     const size_t length = text.size();
-    if (length % 4 != 0) throw LwError("Illigal Data");
+    if (length % 4 != 0)
+        throw LwError("Illigal Data");
     const std::uint64_t total = length / 4 * 3;
     std::uint64_t n = total;
     if (length >= 4) {
-        if (text[length - 2] == '=') n = total - 2;
-        else if (text[length - 1] == '=') n = total - 1;
+        if (text[length - 2] == '=')
+            n = total - 2;
+        else if (text[length - 1] == '=')
+            n = total - 1;
     }
-    if (n > static_cast<std::uint64_t>(INT_MAX)) throw LwError("Size Error");
+    if (n > static_cast<std::uint64_t>(INT_MAX))
+        throw LwError("Size Error");
 
     std::vector<unsigned char> buffer;
     ObtainBuffer(buffer, total);

@@ -34,8 +34,8 @@ public:
     // `standardBase64` set this is ToTextBase64 and `useStandardAlphabet` is
     // not looked at; otherwise the header form in the standard or the custom
     // alphabet. A negative count throws "Size Error".
-    void ToText(const void* bytes, int count, std::string& text,
-                bool useStandardAlphabet, bool standardBase64) const;
+    void ToText(const void* bytes, int count, std::string& text, bool useStandardAlphabet,
+                bool standardBase64) const;
     // RFC 4648 base64 with padding. An empty block gives the empty text.
     void ToTextBase64(const void* bytes, int count, std::string& text) const;
 
@@ -54,8 +54,7 @@ public:
                   bool useStandardAlphabet, bool standardBase64) const;
     // RFC 4648 decoding ("base64b"). The empty text gives no bytes; "AA=="
     // gives one zero byte.
-    void ToBinaryBase64(const std::string& text, std::vector<unsigned char>& bytes,
-                        int& count) const;
+    void ToBinaryBase64(const std::string& text, std::vector<unsigned char>& bytes, int& count) const;
 
 private:
     using Alphabet = std::array<char, 64>;

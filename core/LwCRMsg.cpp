@@ -7,7 +7,7 @@ namespace {
 
 const char* const kIllegalAccess = "Illigal Message Access.";
 
-} // namespace
+}  // namespace
 
 LwCRMsg::LwCRMsg() = default;
 
@@ -15,13 +15,15 @@ LwCRMsg::~LwCRMsg() = default;
 
 std::string LwCRMsg::GetField4() const
 {
-    if (kind_ != KindReply) throw kIllegalAccess;
+    if (kind_ != KindReply)
+        throw kIllegalAccess;
     return field4_;
 }
 
 std::string LwCRMsg::GetField5() const
 {
-    if (kind_ != KindReply) throw kIllegalAccess;
+    if (kind_ != KindReply)
+        throw kIllegalAccess;
     return field5_;
 }
 
@@ -31,13 +33,13 @@ void LwCRMsg::FromText(const std::string& text)
     std::size_t slash[4] = {};
     std::size_t count = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '/') continue;
-        if (count < 4) slash[count] = i;
+        if (text[i] != '/')
+            continue;
+        if (count < 4)
+            slash[count] = i;
         ++count;
     }
-    auto piece = [&text](std::size_t from, std::size_t to) {
-        return text.substr(from, to - from);
-    };
+    auto piece = [&text](std::size_t from, std::size_t to) { return text.substr(from, to - from); };
     if (count == 2) {
         field1_ = piece(0, slash[0]);
         field2_ = piece(slash[0] + 1, slash[1]);
@@ -70,7 +72,8 @@ bool LwCRMsg::GetNumber(double& number, std::string& unit) const
     number = 0;
     unit.clear();
     const std::size_t first = field3_.find_first_of("+-0123456789.");
-    if (first == std::string::npos) return false;
+    if (first == std::string::npos)
+        return false;
     const std::size_t last = field3_.find_last_of("0123456789.");
     // A digit or point is also a start character, so `last` is npos (no digit
     // at all, only a sign) or at least `first`: the number text is then
@@ -91,15 +94,18 @@ void ReadMessage(LwBarnXml& doc, const std::string& name, LwCRMsg& msg)
 {
     std::string text;
     doc.ValueString(name, text, std::string());
-    if (text.empty()) msg = LwCRMsg();
-    else msg.FromText(text);
+    if (text.empty())
+        msg = LwCRMsg();
+    else
+        msg.FromText(text);
 }
 
-} // namespace
+}  // namespace
 
 bool LwMsgCmdRply::Serialize(LwBarnXml& doc, const std::string& rackName)
 {
-    if (!doc.OpenRack(rackName)) return false;
+    if (!doc.OpenRack(rackName))
+        return false;
     if (doc.IsWriteMode()) {
         // A message of the other kind has no text form that reads back as
         // itself, so it is left out.
@@ -121,16 +127,19 @@ bool LwMsgCmdRply::Serialize(LwBarnXml& doc, const std::string& rackName)
 
 bool SerializeMsgCmdRplyList(LwMsgCmdRplyList& list, LwBarnXml& doc, const std::string& rackName)
 {
-    if (!doc.OpenRack(rackName)) return false;
+    if (!doc.OpenRack(rackName))
+        return false;
     if (!doc.OpenRack("ListMsgCmdRply")) {
         doc.CloseRack();
         return false;
     }
     if (doc.IsWriteMode()) {
-        for (LwMsgCmdRply& pair : list) pair.Serialize(doc, "mg");
+        for (LwMsgCmdRply& pair : list)
+            pair.Serialize(doc, "mg");
     } else {
         LwMsgCmdRplyList read;
-        for (LwMsgCmdRply pair; pair.Serialize(doc, "mg"); pair = LwMsgCmdRply()) read.push_back(pair);
+        for (LwMsgCmdRply pair; pair.Serialize(doc, "mg"); pair = LwMsgCmdRply())
+            read.push_back(pair);
         list.swap(read);
     }
     doc.CloseRack();
@@ -138,16 +147,17 @@ bool SerializeMsgCmdRplyList(LwMsgCmdRplyList& list, LwBarnXml& doc, const std::
     return true;
 }
 
-void CommandListToValues(LwInfoValueMap& infoValue, const LwMsgCmdRplyList& list,
-                         const std::string& prefix)
+void CommandListToValues(LwInfoValueMap& infoValue, const LwMsgCmdRplyList& list, const std::string& prefix)
 {
     for (std::size_t i = 0; i < list.size(); ++i) {
         const LwMsgCmdRply& pair = list[i];
         const std::string verb = pair.Cmd.GetField1();
         double number = 0;
         std::string unit;
-        if (verb == "get") pair.Rply.GetNumber(number, unit);
-        else if (verb == "put") pair.Cmd.GetNumber(number, unit);
+        if (verb == "get")
+            pair.Rply.GetNumber(number, unit);
+        else if (verb == "put")
+            pair.Cmd.GetNumber(number, unit);
         SetInfoValue(infoValue, prefix + '#' + std::to_string(i) + '#' + pair.Rply.GetField2(), number);
     }
 }

@@ -24,8 +24,8 @@ class LwCRMsg
 public:
     // What FromText recognised.
     enum Kind : LwLong {
-        KindNone = 0,     // no valid message
-        KindReply = 1,    // five-field form
+        KindNone = 0,  // no valid message
+        KindReply = 1,  // five-field form
         KindCommand = 2,  // three-field form
     };
 
@@ -103,8 +103,7 @@ bool SerializeMsgCmdRplyList(LwMsgCmdRplyList& list, LwBarnXml& doc, const std::
 // prefix + "#" + i + "#" + the reply's object name (field 2). The number is the
 // reply's for a "get" and the command's for a "put" (exact, case-sensitive
 // verbs); any other verb stores 0, as does a message without a number.
-void CommandListToValues(LwInfoValueMap& infoValue, const LwMsgCmdRplyList& list,
-                         const std::string& prefix);
+void CommandListToValues(LwInfoValueMap& infoValue, const LwMsgCmdRplyList& list, const std::string& prefix);
 // The commands of a list into "InfoString": pair i's command text form goes
 // under prefix + "#" + i. Kinds and replies are not looked at.
 void CommandListToStrings(LwInfoStringMap& infoString, const LwMsgCmdRplyList& list,

@@ -10,8 +10,7 @@
 
 #include <cmath>
 
-namespace LwConst
-{
+namespace LwConst {
 constexpr double Pi = 3.14159265358979323846;
 constexpr double TwoPi = 2 * Pi;
 constexpr double DegToRad = Pi / 180;

@@ -22,7 +22,8 @@ void SerializeMatrixSet(LwBarnXml& doc, const std::string& setName, const std::s
                         const std::string& format)
 {
     if (doc.IsWriteMode()) {
-        if (set.empty()) return;
+        if (set.empty())
+            return;
         doc.OpenRack(setName);
         for (auto& entry : set) {
             doc.OpenRack("i");
@@ -42,7 +43,8 @@ void SerializeMatrixSet(LwBarnXml& doc, const std::string& setName, const std::s
             // The matrix is read straight into its place; the element of a
             // repeated key is left unread and goes with its "i".
             const auto slot = read.try_emplace(key);
-            if (slot.second) SerializeMatrix(doc, matrixName, slot.first->second, format);
+            if (slot.second)
+                SerializeMatrix(doc, matrixName, slot.first->second, format);
             doc.CloseRack("i");
         }
         doc.CloseRack(setName);
@@ -50,7 +52,7 @@ void SerializeMatrixSet(LwBarnXml& doc, const std::string& setName, const std::s
     set.swap(read);
 }
 
-} // namespace
+}  // namespace
 
 LwDocData::LwDocData() : serialId_(TakeSerialId())
 {
@@ -67,7 +69,8 @@ std::string LwDocData::GetRootName()
 bool LwDocData::Serialize(LwBarnXml& doc)
 {
     const std::string root = GetRootName();
-    if (!doc.OpenRack(root)) return false;
+    if (!doc.OpenRack(root))
+        return false;
     if (doc.IsWriteMode()) {
         version_ = kWrittenVersion;
         doc.ValueLong("version", version_, kWrittenVersion);
@@ -123,19 +126,23 @@ void LwDocData::SerializeBody(LwBarnXml& doc, const std::string& format)
 LwLong LwDocData::CheckType(const std::string& fileName) const
 {
     std::ifstream in(fileName, std::ios::binary);
-    if (!in) throw LwError("FileCannotOpen. LwDocData::CheckType():" + fileName);
+    if (!in)
+        throw LwError("FileCannotOpen. LwDocData::CheckType():" + fileName);
     std::string lines[4];
     for (std::string& line : lines)
-        if (!std::getline(in, line)) break;
+        if (!std::getline(in, line))
+            break;
 
     bool isDocument = false;
     for (const std::string& line : lines)
         isDocument = isDocument || line.find("DataOfProcessImage") != std::string::npos;
-    if (!isDocument) return -1;
+    if (!isDocument)
+        return -1;
     // The writer puts the root's opening tag and the whole "version" element
     // on the first line, so every line is searched, the first one included.
     for (const std::string& line : lines) {
-        if (line.find("<version>") == std::string::npos) continue;
+        if (line.find("<version>") == std::string::npos)
+            continue;
         int version = 0;
         GetTagInt(line, "version", version, 0);
         return version;

@@ -17,8 +17,7 @@
 namespace {
 
 // A text element into IS under `key`; missing reads as the empty text.
-void ImportText(LwInfoStringMap& infoString, LwBarnXml& doc, const std::string& name,
-                const std::string& key)
+void ImportText(LwInfoStringMap& infoString, LwBarnXml& doc, const std::string& name, const std::string& key)
 {
     std::string text;
     doc.ValueString(name, text, std::string());
@@ -61,14 +60,16 @@ void ReadChannelZeroImage(LwDocData& data, LwBarnXml& doc)
 
 void RefuseWriteMode(const LwBarnXml& doc)
 {
-    if (doc.IsWriteMode()) throw LwError("Prvious format data cannot save");
+    if (doc.IsWriteMode())
+        throw LwError("Prvious format data cannot save");
 }
 
-} // namespace
+}  // namespace
 
 void EnterRequiredRack(LwBarnXml& doc, const std::string& name)
 {
-    if (!doc.OpenRack(name)) ThrowMissingRack(doc, name);
+    if (!doc.OpenRack(name))
+        ThrowMissingRack(doc, name);
 }
 
 void ThrowMissingRack(const LwBarnXml& doc, const std::string& name)
@@ -94,7 +95,8 @@ void ImportSurveyCommands(LwInfoValueMap& infoValue, LwBarnXml& doc)
 
 void ImportI0Settings(LwInfoStringMap& infoString, LwInfoValueMap& infoValue, LwBarnXml& doc)
 {
-    if (!doc.OpenRack("I0")) return;
+    if (!doc.OpenRack("I0"))
+        return;
     double value = 1.0;
     doc.ValueDouble("I0Value", value, 1.0);
     SetInfoValue(infoValue, "I0Value", value);
@@ -127,7 +129,8 @@ void ImportParentKeys(LwInfoStringMap& infoString, LwInfoValueMap& infoValue, Lw
         SetInfoString(infoString, "ParentFileName", parent);
     for (const char* name : {"IndexOfImage", "Index4Scan"}) {
         double index = 0;
-        if (doc.ValueDouble(name, index, 0.0)) SetInfoValue(infoValue, name, index);
+        if (doc.ValueDouble(name, index, 0.0))
+            SetInfoValue(infoValue, name, index);
     }
     ImportMsgForSetX(infoString, infoValue, doc);
 }
@@ -135,13 +138,15 @@ void ImportParentKeys(LwInfoStringMap& infoString, LwInfoValueMap& infoValue, Lw
 void ImportMsgForSetX(LwInfoStringMap& infoString, LwInfoValueMap& infoValue, LwBarnXml& doc)
 {
     LwMsgCmdRply pair;
-    if (!pair.Serialize(doc, "MsgForSetX")) return;
+    if (!pair.Serialize(doc, "MsgForSetX"))
+        return;
     const LwCRMsg& command = pair.Cmd;
     SetInfoString(infoString, "MsgForSetX", command.CommandText());
     SetInfoString(infoString, "XObject", command.GetField2());
     double number = 0;
     std::string unit;
-    if (command.GetNumber(number, unit)) SetInfoValue(infoValue, command.GetField2(), number);
+    if (command.GetNumber(number, unit))
+        SetInfoValue(infoValue, command.GetField2(), number);
 }
 
 void LwDocData::SerializeVer0(LwBarnXml& doc)

@@ -41,24 +41,23 @@ private:
     LwLong& depth_;
 };
 
-} // namespace
+}  // namespace
 
-LwExpressionParser::LwExpressionParser()
-    : tokens_(std::make_unique<LwParserTokenList>())
+LwExpressionParser::LwExpressionParser() : tokens_(std::make_unique<LwParserTokenList>())
 {
     std::srand(static_cast<unsigned>(std::time(nullptr)));
 
     std::unique_ptr<LwParserFuncBase> functions[] = {
-        std::make_unique<LwParserPOW>(),   std::make_unique<LwParserFABS>(),
-        std::make_unique<LwParserRAND>(),  std::make_unique<LwParserSQRT>(),
-        std::make_unique<LwParserMAX>(),   std::make_unique<LwParserMIN>(),
-        std::make_unique<LwParserSIN>(),   std::make_unique<LwParserCOS>(),
-        std::make_unique<LwParserTAN>(),   std::make_unique<LwParserPI>(),
-        std::make_unique<LwParserEXP>(),   std::make_unique<LwParserLN>(),
-        std::make_unique<LwParserLOG10>(), std::make_unique<LwParserACOS>(),
-        std::make_unique<LwParserASIN>(),  std::make_unique<LwParserATAN>(),
-        std::make_unique<LwParserATAN2>(), std::make_unique<LwParserSINH>(),
-        std::make_unique<LwParserCOSH>(),  std::make_unique<LwParserTANH>(),
+        std::make_unique<LwParserPOW>(),    std::make_unique<LwParserFABS>(),
+        std::make_unique<LwParserRAND>(),   std::make_unique<LwParserSQRT>(),
+        std::make_unique<LwParserMAX>(),    std::make_unique<LwParserMIN>(),
+        std::make_unique<LwParserSIN>(),    std::make_unique<LwParserCOS>(),
+        std::make_unique<LwParserTAN>(),    std::make_unique<LwParserPI>(),
+        std::make_unique<LwParserEXP>(),    std::make_unique<LwParserLN>(),
+        std::make_unique<LwParserLOG10>(),  std::make_unique<LwParserACOS>(),
+        std::make_unique<LwParserASIN>(),   std::make_unique<LwParserATAN>(),
+        std::make_unique<LwParserATAN2>(),  std::make_unique<LwParserSINH>(),
+        std::make_unique<LwParserCOSH>(),   std::make_unique<LwParserTANH>(),
         std::make_unique<LwParserRADIAN>(), std::make_unique<LwParserDEGREE>(),
         std::make_unique<LwParserSTEP>(),
     };
@@ -90,9 +89,7 @@ double LwExpressionParser::EvaluateTokens()
             --current_;
             values.push_back(CallFunction());
             continue;
-        case Token::Constant:
-            values.push_back(token.number);
-            continue;
+        case Token::Constant: values.push_back(token.number); continue;
         case Token::Parameter: {
             const char c = token.text.empty() ? '\0' : token.text[0];
             if (c < 'a' || c > 'z')
@@ -100,8 +97,7 @@ double LwExpressionParser::EvaluateTokens()
             values.push_back(variables_[c - 'a']);
             continue;
         }
-        default:
-            break;
+        default: break;
         }
 
         // An operator, "," or the end: apply the stacked operators that bind
@@ -151,9 +147,7 @@ void LwExpressionParser::Apply(const Token& op, std::vector<double>& values)
     values.pop_back();
     double& a = values.back();  // replaced by the result
     switch (op.kind) {
-    case Token::Multiply:
-        a = a * b;
-        break;
+    case Token::Multiply: a = a * b; break;
     case Token::Divide:
         if (b == 0.0)
             throw LwError("error: Divide by 0.");
@@ -171,14 +165,9 @@ void LwExpressionParser::Apply(const Token& op, std::vector<double>& values)
         a = static_cast<double>(ia % ib);
         break;
     }
-    case Token::Plus:
-        a = a + b;
-        break;
-    case Token::Minus:
-        a = a - b;
-        break;
-    default:
-        assert(false && "not a binary operator");
+    case Token::Plus: a = a + b; break;
+    case Token::Minus: a = a - b; break;
+    default: assert(false && "not a binary operator");
     }
 }
 

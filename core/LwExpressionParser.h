@@ -48,12 +48,12 @@ public:
     // on the stack has a priority above every binary operator's incoming
     // priority (it binds tighter) and below a unary sign's incoming priority
     // (so "--3" stacks both signs and gives 3).
-    static constexpr LwLong StackPriority[LwParserToken::KindCount] =
-        {0, 0, 0, 0, 0, 7, 4, 4, 4, 2, 2, 0, 0, 5, 5, 0, 0};
-    static constexpr LwLong IncomingPriority[LwParserToken::KindCount] =
-        {0, 0, 0, 0, 8, 0, 3, 3, 3, 1, 1, 0, 0, 6, 6, 0, 0};
-    static constexpr LwLong OperandCount[LwParserToken::KindCount] =
-        {0, 0, 0, 0, 0, 0, 2, 2, 2, 2, 2, 0, 0, 1, 1, 0, 0};
+    static constexpr LwLong StackPriority[LwParserToken::KindCount] = {0, 0, 0, 0, 0, 7, 4, 4, 4,
+                                                                       2, 2, 0, 0, 5, 5, 0, 0};
+    static constexpr LwLong IncomingPriority[LwParserToken::KindCount] = {0, 0, 0, 0, 8, 0, 3, 3, 3,
+                                                                          1, 1, 0, 0, 6, 6, 0, 0};
+    static constexpr LwLong OperandCount[LwParserToken::KindCount] = {0, 0, 0, 0, 0, 0, 2, 2, 2,
+                                                                      2, 2, 0, 0, 1, 1, 0, 0};
 
     // Function calls may nest this deep; a deeper call throws an LwError
     // instead of exhausting the thread's stack.

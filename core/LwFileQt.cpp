@@ -13,13 +13,16 @@ std::string ToStdString(const QByteArray& bytes)
     return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
 }
 
-} // namespace
+}  // namespace
 
 LwFileQt::LwFileQt(const QString& fileName, const std::string& mode)
 {
-    if (mode == "r") OpenRead(fileName);
-    else if (mode == "w") OpenWrite(fileName);
-    else throw LwError("LwFileQt::Undefined mode");
+    if (mode == "r")
+        OpenRead(fileName);
+    else if (mode == "w")
+        OpenWrite(fileName);
+    else
+        throw LwError("LwFileQt::Undefined mode");
 }
 
 LwFileQt::~LwFileQt()
@@ -54,7 +57,8 @@ void LwFileQt::ReadLine(std::string& line)
     QByteArray bytes = file_.readLine();
     if (bytes.endsWith('\n')) {
         bytes.chop(1);
-        if (bytes.endsWith('\r')) bytes.chop(1);
+        if (bytes.endsWith('\r'))
+            bytes.chop(1);
     }
     line = ToStdString(bytes);
 }
@@ -81,7 +85,8 @@ void LwFileQt::ReadAllLines(std::vector<std::string>& lines)
 void LwFileQt::Write(const std::string& text)
 {
     assert(file_.isWritable() && "LwFileQt::Write on a file opened for reading");
-    if (!file_.isWritable()) return;
+    if (!file_.isWritable())
+        return;
     file_.write(text.data(), static_cast<qint64>(text.size()));
 }
 
@@ -92,5 +97,6 @@ void LwFileQt::WriteLines(const std::vector<std::string>& lines)
         text += line;
         text += '\n';
     }
-    if (!text.empty()) Write(text);
+    if (!text.empty())
+        Write(text);
 }

@@ -43,7 +43,7 @@ public:
     LwLong ColSize = 0;
     LwLong RowBegin = 0;
     LwLong ColBegin = 0;
-    LwLong DepthSize = 0;   // number of planes
+    LwLong DepthSize = 0;  // number of planes
     LwLong DepthBegin = 0;  // index of the first plane
 
 private:

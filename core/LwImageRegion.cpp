@@ -5,8 +5,7 @@
 
 LwImageRegion::LwImageRegion()
     : Color(RegionColorTable()[static_cast<std::size_t>(TakeSerialId()) % RegionColorTable().size()])
-{
-}
+{}
 
 const std::array<LwULong, 16>& LwImageRegion::RegionColorTable()
 {
@@ -19,7 +18,8 @@ const std::array<LwULong, 16>& LwImageRegion::RegionColorTable()
 
 bool LwImageRegion::Serialize(LwBarnXml& doc, const std::string& rackName)
 {
-    if (!doc.OpenRack(rackName)) return false;
+    if (!doc.OpenRack(rackName))
+        return false;
     doc.ValueFloat("Left", Left, 0.0f);
     doc.ValueFloat("Bottom", Bottom, 0.0f);
     doc.ValueFloat("Width", Width, 0.0f);

@@ -8,8 +8,10 @@ template <class Map, class Value>
 void SetFirst(Map& map, const std::string& key, const Value& value)
 {
     auto& list = map[key];
-    if (list.empty()) list.push_back(value);
-    else list.front() = value;
+    if (list.empty())
+        list.push_back(value);
+    else
+        list.front() = value;
 }
 
 // One map rack; `element(doc, name, item)` is the value element of one list
@@ -25,27 +27,31 @@ bool SerializeMap(Map& map, LwBarnXml& doc, const std::string& rackName, const s
             doc.OpenRack("i");
             std::string key = entry.first;
             doc.ValueString("key", key, key);
-            for (auto& item : entry.second) element(doc, itemName, item);
+            for (auto& item : entry.second)
+                element(doc, itemName, item);
             doc.CloseRack("i");
         }
         doc.CloseRack(rackName);
         return true;
     }
     map.clear();
-    if (!doc.OpenRack(rackName)) return false;
+    if (!doc.OpenRack(rackName))
+        return false;
     while (doc.OpenRack("i")) {
         std::string key;
         doc.ValueString("key", key, std::string());
         List list;
-        for (typename List::value_type item{}; element(doc, itemName, item);) list.push_back(item);
+        for (typename List::value_type item{}; element(doc, itemName, item);)
+            list.push_back(item);
         doc.CloseRack("i");
-        if (!key.empty() && !list.empty()) map.emplace(std::move(key), std::move(list));
+        if (!key.empty() && !list.empty())
+            map.emplace(std::move(key), std::move(list));
     }
     doc.CloseRack(rackName);
     return true;
 }
 
-} // namespace
+}  // namespace
 
 void SetInfoValue(LwInfoValueMap& map, const std::string& key, double value)
 {
@@ -59,10 +65,9 @@ void SetInfoString(LwInfoStringMap& map, const std::string& key, const std::stri
 
 bool SerializeValueMap(LwInfoValueMap& map, LwBarnXml& doc, const std::string& rackName)
 {
-    return SerializeMap(map, doc, rackName, "val",
-                        [](LwBarnXml& d, const std::string& name, double& value) {
-                            return d.ValueDouble(name, value, 0.0);
-                        });
+    return SerializeMap(map, doc, rackName, "val", [](LwBarnXml& d, const std::string& name, double& value) {
+        return d.ValueDouble(name, value, 0.0);
+    });
 }
 
 bool SerializeTextMap(LwInfoStringMap& map, LwBarnXml& doc, const std::string& rackName)

@@ -6,8 +6,7 @@
 
 namespace LwMatrixDetail {
 
-void ThrowOverRange(int col, int row, int colSize, int rowSize, int colBegin, int rowBegin,
-                    bool fastReturn)
+void ThrowOverRange(int col, int row, int colSize, int rowSize, int colBegin, int rowBegin, bool fastReturn)
 {
     std::string text = "Matrix over range. access=(";
     text += std::to_string(col) + "," + std::to_string(row) + ") size=(";

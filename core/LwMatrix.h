@@ -55,8 +55,8 @@ inline std::int64_t CheckedCount(std::int64_t a, std::int64_t b)
 
 // Cold paths, kept out of line so that the inlined element access is a compare
 // and a multiply-add.
-[[noreturn]] void ThrowOverRange(int col, int row, int colSize, int rowSize,
-                                 int colBegin, int rowBegin, bool fastReturn);
+[[noreturn]] void ThrowOverRange(int col, int row, int colSize, int rowSize, int colBegin, int rowBegin,
+                                 bool fastReturn);
 [[noreturn]] void ThrowError(const char* text);
 
 }  // namespace LwMatrixDetail
@@ -69,11 +69,13 @@ inline std::int64_t CheckedCount(std::int64_t a, std::int64_t b)
 
 // Tag of the constructor that takes over another matrix's buffer (used by
 // Release to return results by value).
-struct LwMatrixHandOver {};
+struct LwMatrixHandOver
+{};
 
 // Marks the two-dimensional classes of the family (for the free functions
 // that accept any pair of them).
-struct LwMatrix2DTag {};
+struct LwMatrix2DTag
+{};
 
 template <class M>
 constexpr bool LwIsMatrix2D = std::is_base_of<LwMatrix2DTag, M>::value;
@@ -314,28 +316,22 @@ public:
     // operations, document forms, image transfer.
     T* Buffer() { return buffer_; }
     const T* Buffer() const { return buffer_; }
-    int ElementCount() const
-    {
-        return static_cast<int>(static_cast<std::int64_t>(ColSize) * RowSize);
-    }
+    int ElementCount() const { return static_cast<int>(static_cast<std::int64_t>(ColSize) * RowSize); }
 
     // Returns this matrix by value without copying elements: the result takes
     // the begins, sizes and buffer, carries FastReturn = `fastReturn`, and
     // this matrix is left 0 x 0 without a buffer. Operations build their
     // result in a local matrix and return local.Release(true) for a flagged
     // result or local.Release(false) for a result handed over unflagged.
-    Derived Release(bool fastReturn)
-    {
-        return Derived(LwMatrixHandOver{}, *this, fastReturn);
-    }
+    Derived Release(bool fastReturn) { return Derived(LwMatrixHandOver{}, *this, fastReturn); }
 
     // Fields, in this order. The sizes and the buffer are mutable because
     // reading a flagged matrix hands them over, also from a const one.
     mutable LwLong RowSize = 0;  // number of rows: range of the second index
     mutable LwLong ColSize = 0;  // number of columns: range of the first index
-    LwLong RowBegin = 0;         // index of the first row
-    LwLong ColBegin = 0;         // index of the first column
-    bool FastReturn = false;     // a result handed over by value (see above)
+    LwLong RowBegin = 0;  // index of the first row
+    LwLong ColBegin = 0;  // index of the first column
+    bool FastReturn = false;  // a result handed over by value (see above)
 
 private:
     // True for a column vector (ColSize 1, 1 x 1 included) or 0 x 0, false
@@ -349,10 +345,7 @@ private:
         LwMatrixDetail::ThrowError("This is not vector");
     }
 
-    int VectorIndex(int i) const
-    {
-        return IsColumnVector() ? Index(ColBegin, i) : Index(i, RowBegin);
-    }
+    int VectorIndex(int i) const { return IsColumnVector() ? Index(ColBegin, i) : Index(i, RowBegin); }
 
     // Takes s's sizes and buffer (this holds none); s is left 0 x 0.
     void TakeBuffer(const LwMatrix2D& s)

@@ -101,18 +101,20 @@ LwLDoubleMatrix operator*(const LDouble& s, const LwLDoubleMatrix& a)
 
 LwLDoubleMatrix LwLDoubleMatrix::operator-(const LwLDoubleMatrix& b) const
 {
-    return ElementWise(*this, b, [](LDouble x, LDouble y) { return x - y; }, "- operator Error");
+    return ElementWise(
+        *this, b, [](LDouble x, LDouble y) { return x - y; }, "- operator Error");
 }
 
 LwLDoubleMatrix LwLDoubleMatrix::operator+(const LwLDoubleMatrix& b) const
 {
-    return ElementWise(*this, b, [](LDouble x, LDouble y) { return x + y; }, "+ operator Error");
+    return ElementWise(
+        *this, b, [](LDouble x, LDouble y) { return x + y; }, "+ operator Error");
 }
 
 LwLComplexMatrix LwLComplexMatrix::operator+(const LwLComplexMatrix& b) const
 {
-    return ElementWise(*this, b, [](const LComplex& x, const LComplex& y) { return x + y; },
-                       "+ operator Error");
+    return ElementWise(
+        *this, b, [](const LComplex& x, const LComplex& y) { return x + y; }, "+ operator Error");
 }
 
 LwLDoubleMatrix& LwLDoubleMatrix::operator+=(const LwLDoubleMatrix& b)
@@ -135,32 +137,27 @@ LwLDoubleMatrix& LwLDoubleMatrix::operator*=(LDouble s)
     return *this;
 }
 
-void LwMatrixArithmetic::ConvertMatrix(LwDoubleMatrix& destination,
-                                       const LwLDoubleMatrix& source) const
+void LwMatrixArithmetic::ConvertMatrix(LwDoubleMatrix& destination, const LwLDoubleMatrix& source) const
 {
     Convert(destination, source);
 }
 
-void LwMatrixArithmetic::ConvertMatrix(LwFloatMatrix& destination,
-                                       const LwLDoubleMatrix& source) const
+void LwMatrixArithmetic::ConvertMatrix(LwFloatMatrix& destination, const LwLDoubleMatrix& source) const
 {
     Convert(destination, source);
 }
 
-void LwMatrixArithmetic::ConvertMatrix(LwLDoubleMatrix& destination,
-                                       const LwDoubleMatrix& source) const
+void LwMatrixArithmetic::ConvertMatrix(LwLDoubleMatrix& destination, const LwDoubleMatrix& source) const
 {
     Convert(destination, source);
 }
 
-void LwMatrixArithmetic::ConvertMatrix(LwLDoubleMatrix& destination,
-                                       const LwFloatMatrix& source) const
+void LwMatrixArithmetic::ConvertMatrix(LwLDoubleMatrix& destination, const LwFloatMatrix& source) const
 {
     Convert(destination, source);
 }
 
-void LwMatrixArithmetic::ConvertMatrix(LwFloatMatrix& destination,
-                                       const LwFloatMatrix& source) const
+void LwMatrixArithmetic::ConvertMatrix(LwFloatMatrix& destination, const LwFloatMatrix& source) const
 {
     Convert(destination, source);
 }

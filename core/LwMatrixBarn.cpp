@@ -33,21 +33,24 @@ const char kElements[] = "elements";
 template <class M>
 struct BinaryForm;
 template <>
-struct BinaryForm<LwFloatMatrix> {
+struct BinaryForm<LwFloatMatrix>
+{
     using Stored = float;
     static constexpr const char* kRack = "LwFloatMatrixBinary";
     static constexpr const char* kOlderRack = nullptr;
     static constexpr const char* kTextFormat = "%Le";
 };
 template <>
-struct BinaryForm<LwDoubleMatrix> {
+struct BinaryForm<LwDoubleMatrix>
+{
     using Stored = double;
     static constexpr const char* kRack = "LwDoubleMatrixBinary";
     static constexpr const char* kOlderRack = "TDoubleMatrixBinary";
     static constexpr const char* kTextFormat = "%Le";
 };
 template <>
-struct BinaryForm<LwLDoubleMatrix> {
+struct BinaryForm<LwLDoubleMatrix>
+{
     using Stored = double;  // 8 bytes in every program, whatever LDouble is
     static constexpr const char* kRack = "LDoubleMatrixBinary";
     static constexpr const char* kOlderRack = nullptr;
@@ -57,7 +60,8 @@ struct BinaryForm<LwLDoubleMatrix> {
 // to ten digits, so that every 32-bit value reads back exactly (the plain
 // "%Lg" keeps six significant digits and would round 1234567 to 1234570).
 template <>
-struct BinaryForm<LwLongMatrix> {
+struct BinaryForm<LwLongMatrix>
+{
     using Stored = LwLong;
     static constexpr const char* kRack = "LwLongMatrixBinary";
     static constexpr const char* kOlderRack = nullptr;
@@ -65,7 +69,8 @@ struct BinaryForm<LwLongMatrix> {
 };
 
 // Data elements of the binary forms, in the order a reader looks for them.
-struct DataElement {
+struct DataElement
+{
     const char* name;
     bool standardAlphabet;
     bool standardBase64;
@@ -119,24 +124,27 @@ LDouble ParseNumber(const char* begin, const char* end)
 bool IsLDoubleFormat(const std::string& f)
 {
     const size_t percent = f.find('%');
-    if (percent == std::string::npos) return false;
+    if (percent == std::string::npos)
+        return false;
     size_t i = percent + 1;
     auto digits = [&] {
-        while (i < f.size() && f[i] >= '0' && f[i] <= '9') ++i;
+        while (i < f.size() && f[i] >= '0' && f[i] <= '9')
+            ++i;
     };
-    while (i < f.size() && std::strchr("-+ #0", f[i]) != nullptr && f[i] != '\0') ++i;
+    while (i < f.size() && std::strchr("-+ #0", f[i]) != nullptr && f[i] != '\0')
+        ++i;
     digits();
     if (i < f.size() && f[i] == '.') {
         ++i;
         digits();
     }
-    if (i + 1 >= f.size() || f[i] != 'L' || std::strchr("eEfFgGaA", f[i + 1]) == nullptr ||
-        f[i + 1] == '\0')
+    if (i + 1 >= f.size() || f[i] != 'L' || std::strchr("eEfFgGaA", f[i + 1]) == nullptr || f[i + 1] == '\0')
         return false;
     return f.find('%', i + 2) == std::string::npos;
 }
 
-struct Shape2D {
+struct Shape2D
+{
     LwLong colSize = 0, colBegin = 0, rowSize = 0, rowBegin = 0;
 };
 
@@ -160,10 +168,13 @@ Shape2D ShapeOf(const M& m)
 // memory is asked for. Returns the element count.
 std::int64_t CheckedElementCount(LwLong colSize, LwLong rowSize)
 {
-    if (colSize < 0 && rowSize < 0) throw LwError("matrix creation Parameter Error");
-    if (colSize < 0 || rowSize < 0) throw LwError("Matrix Parameter Error");
+    if (colSize < 0 && rowSize < 0)
+        throw LwError("matrix creation Parameter Error");
+    if (colSize < 0 || rowSize < 0)
+        throw LwError("Matrix Parameter Error");
     const std::int64_t count = static_cast<std::int64_t>(colSize) * rowSize;
-    if (count > INT_MAX) throw LwError("matrix creation Parameter Error");
+    if (count > INT_MAX)
+        throw LwError("matrix creation Parameter Error");
     return count;
 }
 
@@ -181,7 +192,8 @@ void EncodeElements(const T* values, std::int64_t count, bool standardAlphabet, 
                     std::string& text)
 {
     const std::int64_t bytes = count * static_cast<std::int64_t>(sizeof(Stored));
-    if (bytes > INT_MAX) throw LwError("Size Error");
+    if (bytes > INT_MAX)
+        throw LwError("Size Error");
     const LwBinaryDataToText codec;
     if constexpr (std::is_same<T, Stored>::value) {
         codec.ToText(values, static_cast<int>(bytes), text, standardAlphabet, standardBase64);
@@ -193,8 +205,7 @@ void EncodeElements(const T* values, std::int64_t count, bool standardAlphabet, 
 
 // Reads the first data element present and decodes it; false when none is.
 template <size_t N>
-bool ReadData(LwBarnXml& doc, const DataElement (&elements)[N], std::vector<unsigned char>& bytes,
-              int& count)
+bool ReadData(LwBarnXml& doc, const DataElement (&elements)[N], std::vector<unsigned char>& bytes, int& count)
 {
     for (const DataElement& e : elements) {
         std::string text;
@@ -239,7 +250,8 @@ bool SerializeMatrixBinaryImpl(LwBarnXml& doc, M& m, bool useStandardAlphabet, b
     const std::int64_t count = CheckedElementCount(s.colSize, s.rowSize);
     std::vector<unsigned char> bytes;
     int byteCount = 0;
-    if (!ReadData(doc, kDataElements2D, bytes, byteCount)) return false;
+    if (!ReadData(doc, kDataElements2D, bytes, byteCount))
+        return false;
     if (byteCount / static_cast<std::int64_t>(sizeof(Stored)) < count) {
         m.Create(1, 1);
         m.Buffer()[0] = 0;
@@ -275,7 +287,8 @@ const LwLDoubleMatrix& AsLDouble(const LwLongMatrix& m, LwLDoubleMatrix& tempora
 // integer range (so that no out-of-range conversion happens), NaN as 0.
 LwLong TruncateToLong(LDouble v)
 {
-    if (!(v == v)) return 0;
+    if (!(v == v))
+        return 0;
     if (v >= static_cast<LDouble>(std::numeric_limits<LwLong>::max()))
         return std::numeric_limits<LwLong>::max();
     if (v <= static_cast<LDouble>(std::numeric_limits<LwLong>::min()))
@@ -294,7 +307,8 @@ template <class Reader>
 bool ReadTextForm(LwBarnXml& doc, LwLongMatrix& m, Reader reader)
 {
     LwLDoubleMatrix temporary;
-    if (!reader(doc, temporary)) return false;
+    if (!reader(doc, temporary))
+        return false;
     CreateWithShape(m, ShapeOf(temporary));
     std::transform(temporary.Buffer(), temporary.Buffer() + temporary.ElementCount(), m.Buffer(),
                    TruncateToLong);
@@ -304,7 +318,8 @@ template <class M, class Reader>
 bool ReadTextForm(LwBarnXml& doc, M& m, Reader reader)
 {
     LwLDoubleMatrix temporary;
-    if (!reader(doc, temporary)) return false;
+    if (!reader(doc, temporary))
+        return false;
     LwMatrixArithmetic().ConvertMatrix(m, temporary);
     return true;
 }
@@ -314,7 +329,8 @@ template <class Read>
 bool ReadRack(LwBarnXml& doc, const char* rack, bool& found, Read read)
 {
     found = rack != nullptr && doc.OpenRack(rack);
-    if (!found) return false;
+    if (!found)
+        return false;
     const bool result = read();
     doc.CloseRack(rack);
     return result;
@@ -326,7 +342,8 @@ bool SerializeMatrix2D(LwBarnXml& doc, const std::string& name, M& m, const std:
     using Form = BinaryForm<M>;
     if (doc.IsWriteMode()) {
         // Checked first, so that a bad format leaves no half-written element.
-        if (format != "t" && format != "b" && format != "bb") throw LwError("Write format error");
+        if (format != "t" && format != "b" && format != "bb")
+            throw LwError("Write format error");
         doc.OpenRack(name);
         if (format == "t") {
             LwLDoubleMatrix temporary;
@@ -342,14 +359,16 @@ bool SerializeMatrix2D(LwBarnXml& doc, const std::string& name, M& m, const std:
         return true;
     }
 
-    if (!doc.OpenRack(name)) return false;
+    if (!doc.OpenRack(name))
+        return false;
     bool found = false;
     bool result = ReadRack(doc, kTextRack, found, [&] { return ReadTextForm(doc, m, ReadMatrixText); });
     if (!found)
-        result = ReadRack(doc, kLegacyTextRack, found,
-                          [&] { return ReadTextForm(doc, m, ReadMatrixTextLegacy); });
+        result =
+            ReadRack(doc, kLegacyTextRack, found, [&] { return ReadTextForm(doc, m, ReadMatrixTextLegacy); });
     for (const char* rack : {Form::kRack, Form::kOlderRack}) {
-        if (found) break;
+        if (found)
+            break;
         result = ReadRack(doc, rack, found, [&] { return SerializeMatrixBinary(doc, m, true, false); });
     }
     doc.CloseRack(name);
@@ -358,7 +377,8 @@ bool SerializeMatrix2D(LwBarnXml& doc, const std::string& name, M& m, const std:
 
 void CheckFormat3D(const std::string& format)
 {
-    if (format != "b" && format != "bb") throw LwError("Undefined write format");
+    if (format != "b" && format != "bb")
+        throw LwError("Undefined write format");
 }
 
 // Calls f(begin, end) for every comma-terminated item of a text form's
@@ -371,10 +391,13 @@ void ForEachTextItem(const std::string& text, F&& f)
     const size_t n = text.size();
     size_t p = 0;
     while (true) {
-        while (p < n && static_cast<signed char>(text[p]) < 32) ++p;
-        if (p + 1 >= n) return;
+        while (p < n && static_cast<signed char>(text[p]) < 32)
+            ++p;
+        if (p + 1 >= n)
+            return;
         const size_t comma = text.find(',', p);
-        if (comma == std::string::npos) return;
+        if (comma == std::string::npos)
+            return;
         f(text.data() + p, text.data() + comma);
         p = comma + 1;
     }
@@ -390,7 +413,8 @@ std::int64_t ForEachLegacyItem(const std::string& row, std::int64_t wanted, F&& 
     size_t p = 0;
     while (items < wanted && p < row.size()) {
         size_t comma = row.find(',', p);
-        if (comma == std::string::npos) comma = row.size();
+        if (comma == std::string::npos)
+            comma = row.size();
         f(row.data() + p, row.data() + comma);
         ++items;
         p = comma + 1;
@@ -398,7 +422,7 @@ std::int64_t ForEachLegacyItem(const std::string& row, std::int64_t wanted, F&& 
     return items;
 }
 
-} // namespace
+}  // namespace
 
 bool SerializeMatrix(LwBarnXml& doc, const std::string& name, LwDoubleMatrix& m, const std::string& format)
 {
@@ -432,7 +456,8 @@ bool SerializeMatrix(LwBarnXml& doc, const std::string& name, LwFloatMatrix3D& m
         doc.CloseRack(name);
         return true;
     }
-    if (!doc.OpenRack(name)) return false;
+    if (!doc.OpenRack(name))
+        return false;
     bool found = false;
     const bool result =
         ReadRack(doc, tag.c_str(), found, [&] { return SerializeMatrix3DBinary(doc, m, "b"); });
@@ -486,13 +511,16 @@ bool SerializeMatrix3DBinary(LwBarnXml& doc, LwFloatMatrix3D& m, const std::stri
     SerializeShape(doc, s);
     doc.ValueLong("DepthSize", depthSize, 0);
     doc.ValueLong("DepthBegin", depthBegin, 0);
-    if (s.colSize < 0 || s.rowSize < 0 || depthSize < 0) throw LwError("Cannot Get Memory");
+    if (s.colSize < 0 || s.rowSize < 0 || depthSize < 0)
+        throw LwError("Cannot Get Memory");
     const std::int64_t count = static_cast<std::int64_t>(s.colSize) * s.rowSize * depthSize;
-    if (count > INT_MAX) throw LwError("Cannot Get Memory");
+    if (count > INT_MAX)
+        throw LwError("Cannot Get Memory");
 
     std::vector<unsigned char> bytes;
     int byteCount = 0;
-    if (!ReadData(doc, kDataElements3D, bytes, byteCount)) return false;
+    if (!ReadData(doc, kDataElements3D, bytes, byteCount))
+        return false;
     if (byteCount / 4 < count) {
         m.Create(1, 1, 1);
         m.Fill(0.0f);
@@ -508,7 +536,8 @@ bool SerializeMatrix3DBinary(LwBarnXml& doc, LwFloatMatrix3D& m, const std::stri
 
 bool WriteMatrixText(LwBarnXml& doc, const LwLDoubleMatrix& m, const std::string& numberFormat)
 {
-    if (!IsLDoubleFormat(numberFormat)) throw LwError("Write format error");
+    if (!IsLDoubleFormat(numberFormat))
+        throw LwError("Write format error");
     std::string text;
     text.reserve(1 + static_cast<size_t>(m.ElementCount()) * 14 + static_cast<size_t>(m.RowSize));
     text += '\n';
@@ -521,7 +550,8 @@ bool WriteMatrixText(LwBarnXml& doc, const LwLDoubleMatrix& m, const std::string
             for (int c = 0; c < m.ColSize; ++c, ++element) {
                 const long double v = *element;
                 const int n = std::snprintf(buffer, sizeof buffer, format, v);
-                if (n < 0) throw LwError("Write format error");
+                if (n < 0)
+                    throw LwError("Write format error");
                 if (static_cast<size_t>(n) < sizeof buffer) {
                     text.append(buffer, static_cast<size_t>(n));
                 } else {
@@ -551,8 +581,10 @@ bool ReadMatrixText(LwBarnXml& doc, LwLDoubleMatrix& m)
     // Count first: the sizes are believed only when the numbers are there.
     std::int64_t items = 0;
     ForEachTextItem(text, [&](const char*, const char*) { ++items; });
-    if (items > count) throw LwError("Too manay data");
-    if (items < count) throw LwError("Data is short");
+    if (items > count)
+        throw LwError("Too manay data");
+    if (items < count)
+        throw LwError("Data is short");
 
     CreateWithShape(m, s);
     const ClassicNumbers classic;
@@ -565,7 +597,8 @@ bool ReadMatrixTextLegacy(LwBarnXml& doc, LwLDoubleMatrix& m)
 {
     Shape2D s;
     SerializeShape(doc, s);
-    if (!doc.OpenRack(kElements)) return false;
+    if (!doc.OpenRack(kElements))
+        return false;
     const std::int64_t count = CheckedElementCount(s.colSize, s.rowSize);
     std::vector<std::string> rows;
     std::string row;
@@ -583,14 +616,14 @@ bool ReadMatrixTextLegacy(LwBarnXml& doc, LwLDoubleMatrix& m)
         rows.push_back(row);
     }
     doc.CloseRack(kElements);
-    if (shortData && count > 0) throw LwError("Data is short");
+    if (shortData && count > 0)
+        throw LwError("Data is short");
 
     CreateWithShape(m, s);
     const ClassicNumbers classic;
     LDouble* out = m.Buffer();
     for (const std::string& text : rows)
-        ForEachLegacyItem(text, s.colSize, [&](const char* begin, const char* end) {
-            *out++ = ParseNumber(begin, end);
-        });
+        ForEachLegacyItem(text, s.colSize,
+                          [&](const char* begin, const char* end) { *out++ = ParseNumber(begin, end); });
     return true;
 }

@@ -57,30 +57,21 @@
 
 class LwBarnXml;
 
-bool SerializeMatrix(LwBarnXml& doc, const std::string& name, LwDoubleMatrix& m,
-                     const std::string& format);
-bool SerializeMatrix(LwBarnXml& doc, const std::string& name, LwFloatMatrix& m,
-                     const std::string& format);
-bool SerializeMatrix(LwBarnXml& doc, const std::string& name, LwLDoubleMatrix& m,
-                     const std::string& format);
-bool SerializeMatrix(LwBarnXml& doc, const std::string& name, LwLongMatrix& m,
-                     const std::string& format);
-bool SerializeMatrix(LwBarnXml& doc, const std::string& name, LwFloatMatrix3D& m,
-                     const std::string& format);
+bool SerializeMatrix(LwBarnXml& doc, const std::string& name, LwDoubleMatrix& m, const std::string& format);
+bool SerializeMatrix(LwBarnXml& doc, const std::string& name, LwFloatMatrix& m, const std::string& format);
+bool SerializeMatrix(LwBarnXml& doc, const std::string& name, LwLDoubleMatrix& m, const std::string& format);
+bool SerializeMatrix(LwBarnXml& doc, const std::string& name, LwLongMatrix& m, const std::string& format);
+bool SerializeMatrix(LwBarnXml& doc, const std::string& name, LwFloatMatrix3D& m, const std::string& format);
 
 // The inside of a binary rack (at the current rack). Write mode: the data go
 // under "base64b" with `standardBase64`, else "base64" with
 // `useStandardAlphabet`, else "binary". Read mode takes "binary", else
 // "base64", else "base64b"; false when none is present. Sizes of 0 read as a
 // 0 x 0 matrix (true) without looking at the data.
-bool SerializeMatrixBinary(LwBarnXml& doc, LwDoubleMatrix& m, bool useStandardAlphabet,
-                           bool standardBase64);
-bool SerializeMatrixBinary(LwBarnXml& doc, LwFloatMatrix& m, bool useStandardAlphabet,
-                           bool standardBase64);
-bool SerializeMatrixBinary(LwBarnXml& doc, LwLDoubleMatrix& m, bool useStandardAlphabet,
-                           bool standardBase64);
-bool SerializeMatrixBinary(LwBarnXml& doc, LwLongMatrix& m, bool useStandardAlphabet,
-                           bool standardBase64);
+bool SerializeMatrixBinary(LwBarnXml& doc, LwDoubleMatrix& m, bool useStandardAlphabet, bool standardBase64);
+bool SerializeMatrixBinary(LwBarnXml& doc, LwFloatMatrix& m, bool useStandardAlphabet, bool standardBase64);
+bool SerializeMatrixBinary(LwBarnXml& doc, LwLDoubleMatrix& m, bool useStandardAlphabet, bool standardBase64);
+bool SerializeMatrixBinary(LwBarnXml& doc, LwLongMatrix& m, bool useStandardAlphabet, bool standardBase64);
 
 // The inside of "LwFloatMatrix3DBinary" (format "b" or "bb"). Read mode takes
 // "base64", else "base64b"; false when neither is present.

@@ -23,7 +23,7 @@
 namespace LwMemoryPages {
 
 enum class Access {
-    Read,   // a read-only mapping: the pages are mapped readable
+    Read,  // a read-only mapping: the pages are mapped readable
     Write,  // a writable mapping about to be filled: mapped writable
 };
 
@@ -31,9 +31,11 @@ enum class Access {
 inline void Prefault(const void* begin, std::size_t bytes, Access access)
 {
 #if defined(__linux__) && defined(MADV_POPULATE_READ) && defined(MADV_POPULATE_WRITE)
-    if (begin == nullptr || bytes == 0) return;
+    if (begin == nullptr || bytes == 0)
+        return;
     const long pageSize = sysconf(_SC_PAGESIZE);
-    if (pageSize <= 0) return;
+    if (pageSize <= 0)
+        return;
     // madvise takes a page-aligned start.
     const std::uintptr_t address = reinterpret_cast<std::uintptr_t>(begin);
     const std::uintptr_t start = address - address % static_cast<std::uintptr_t>(pageSize);

@@ -8,13 +8,12 @@
 
 namespace {
 
-
 [[noreturn]] void ThrowTooMany()
 {
     throw LwError("error: Parameter is too many.");
 }
 
-} // namespace
+}  // namespace
 
 void LwParserFunc0::SetParameter(LwLong, double)
 {
@@ -39,9 +38,15 @@ void LwParserFunc2::SetParameter(LwLong index, double value)
 }
 
 // Name and help text of each function, as the parser files and shows them.
-#define LW_NAME_HELP(Class, name, help)                        \
-    std::string Class::GetName() const { return name; }        \
-    std::string Class::GetHelp() const { return help; }
+#define LW_NAME_HELP(Class, name, help)                                                                      \
+    std::string Class::GetName() const                                                                       \
+    {                                                                                                        \
+        return name;                                                                                         \
+    }                                                                                                        \
+    std::string Class::GetHelp() const                                                                       \
+    {                                                                                                        \
+        return help;                                                                                         \
+    }
 
 LW_NAME_HELP(LwParserPOW, "pow", "pow(x,y): return x^y")
 LW_NAME_HELP(LwParserFABS, "fabs", "fabs(x): absolute value")
@@ -69,26 +74,83 @@ LW_NAME_HELP(LwParserSTEP, "step", "step(x): return 0(x<0), 1(x>=0)")
 
 #undef LW_NAME_HELP
 
-double LwParserPOW::Compute() const { return std::pow(x, y); }
-double LwParserFABS::Compute() const { return std::fabs(x); }
+double LwParserPOW::Compute() const
+{
+    return std::pow(x, y);
+}
+double LwParserFABS::Compute() const
+{
+    return std::fabs(x);
+}
 // The generator is seeded by every construction of an LwExpressionParser.
-double LwParserRAND::Compute() const { return static_cast<double>(std::rand()); }
-double LwParserSQRT::Compute() const { return std::sqrt(x); }
-double LwParserMAX::Compute() const { return x > y ? x : y; }
-double LwParserMIN::Compute() const { return x < y ? x : y; }
-double LwParserSIN::Compute() const { return std::sin(x); }
-double LwParserCOS::Compute() const { return std::cos(x); }
-double LwParserTAN::Compute() const { return std::tan(x); }
-double LwParserPI::Compute() const { return LwConst::Pi; }
-double LwParserEXP::Compute() const { return std::exp(x); }
-double LwParserATAN::Compute() const { return std::atan(x); }
-double LwParserATAN2::Compute() const { return std::atan2(x, y); }
-double LwParserSINH::Compute() const { return std::sinh(x); }
-double LwParserCOSH::Compute() const { return std::cosh(x); }
-double LwParserTANH::Compute() const { return std::tanh(x); }
-double LwParserRADIAN::Compute() const { return x * LwConst::Pi / 180.0; }
-double LwParserDEGREE::Compute() const { return x * 180.0 / LwConst::Pi; }
-double LwParserSTEP::Compute() const { return x < 0.0 ? 0.0 : 1.0; }
+double LwParserRAND::Compute() const
+{
+    return static_cast<double>(std::rand());
+}
+double LwParserSQRT::Compute() const
+{
+    return std::sqrt(x);
+}
+double LwParserMAX::Compute() const
+{
+    return x > y ? x : y;
+}
+double LwParserMIN::Compute() const
+{
+    return x < y ? x : y;
+}
+double LwParserSIN::Compute() const
+{
+    return std::sin(x);
+}
+double LwParserCOS::Compute() const
+{
+    return std::cos(x);
+}
+double LwParserTAN::Compute() const
+{
+    return std::tan(x);
+}
+double LwParserPI::Compute() const
+{
+    return LwConst::Pi;
+}
+double LwParserEXP::Compute() const
+{
+    return std::exp(x);
+}
+double LwParserATAN::Compute() const
+{
+    return std::atan(x);
+}
+double LwParserATAN2::Compute() const
+{
+    return std::atan2(x, y);
+}
+double LwParserSINH::Compute() const
+{
+    return std::sinh(x);
+}
+double LwParserCOSH::Compute() const
+{
+    return std::cosh(x);
+}
+double LwParserTANH::Compute() const
+{
+    return std::tanh(x);
+}
+double LwParserRADIAN::Compute() const
+{
+    return x * LwConst::Pi / 180.0;
+}
+double LwParserDEGREE::Compute() const
+{
+    return x * 180.0 / LwConst::Pi;
+}
+double LwParserSTEP::Compute() const
+{
+    return x < 0.0 ? 0.0 : 1.0;
+}
 
 double LwParserLN::Compute() const
 {
@@ -105,5 +167,11 @@ double LwParserLOG10::Compute() const
 }
 
 // Outside [-1, 1] the value is 0 rather than NaN; NaN itself passes through.
-double LwParserACOS::Compute() const { return x < -1.0 || x > 1.0 ? 0.0 : std::acos(x); }
-double LwParserASIN::Compute() const { return x < -1.0 || x > 1.0 ? 0.0 : std::asin(x); }
+double LwParserACOS::Compute() const
+{
+    return x < -1.0 || x > 1.0 ? 0.0 : std::acos(x);
+}
+double LwParserASIN::Compute() const
+{
+    return x < -1.0 || x > 1.0 ? 0.0 : std::asin(x);
+}

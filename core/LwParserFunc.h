@@ -65,37 +65,37 @@ protected:
 // The functions, in the order the parser registers them. Each defines
 // GetName, GetHelp and Compute (see LwParserFunc.cpp for the table of names,
 // help texts and values).
-#define LW_PARSER_FUNCTION(Class, Base)                  \
-    class Class : public Base                            \
-    {                                                    \
-    public:                                              \
-        std::string GetName() const override;            \
-        std::string GetHelp() const override;            \
-        double Compute() const override;                 \
+#define LW_PARSER_FUNCTION(Class, Base)                                                                      \
+    class Class : public Base                                                                                \
+    {                                                                                                        \
+    public:                                                                                                  \
+        std::string GetName() const override;                                                                \
+        std::string GetHelp() const override;                                                                \
+        double Compute() const override;                                                                     \
     };
 
-LW_PARSER_FUNCTION(LwParserPOW, LwParserFunc2)     // x to the power y
-LW_PARSER_FUNCTION(LwParserFABS, LwParserFunc1)    // |x|
-LW_PARSER_FUNCTION(LwParserRAND, LwParserFunc0)    // rand() of the C library, 0 to RAND_MAX
+LW_PARSER_FUNCTION(LwParserPOW, LwParserFunc2)  // x to the power y
+LW_PARSER_FUNCTION(LwParserFABS, LwParserFunc1)  // |x|
+LW_PARSER_FUNCTION(LwParserRAND, LwParserFunc0)  // rand() of the C library, 0 to RAND_MAX
 LW_PARSER_FUNCTION(LwParserSQRT, LwParserFunc1)
-LW_PARSER_FUNCTION(LwParserMAX, LwParserFunc2)     // x when x > y, else y (so y when either is NaN)
-LW_PARSER_FUNCTION(LwParserMIN, LwParserFunc2)     // x when x < y, else y (so y when either is NaN)
+LW_PARSER_FUNCTION(LwParserMAX, LwParserFunc2)  // x when x > y, else y (so y when either is NaN)
+LW_PARSER_FUNCTION(LwParserMIN, LwParserFunc2)  // x when x < y, else y (so y when either is NaN)
 LW_PARSER_FUNCTION(LwParserSIN, LwParserFunc1)
 LW_PARSER_FUNCTION(LwParserCOS, LwParserFunc1)
 LW_PARSER_FUNCTION(LwParserTAN, LwParserFunc1)
-LW_PARSER_FUNCTION(LwParserPI, LwParserFunc0)      // 3.141592653589793
+LW_PARSER_FUNCTION(LwParserPI, LwParserFunc0)  // 3.141592653589793
 LW_PARSER_FUNCTION(LwParserEXP, LwParserFunc1)
-LW_PARSER_FUNCTION(LwParserLN, LwParserFunc1)      // natural logarithm, x > 0
-LW_PARSER_FUNCTION(LwParserLOG10, LwParserFunc1)   // decimal logarithm, x > 0
-LW_PARSER_FUNCTION(LwParserACOS, LwParserFunc1)    // 0 outside [-1, 1]
-LW_PARSER_FUNCTION(LwParserASIN, LwParserFunc1)    // 0 outside [-1, 1]
+LW_PARSER_FUNCTION(LwParserLN, LwParserFunc1)  // natural logarithm, x > 0
+LW_PARSER_FUNCTION(LwParserLOG10, LwParserFunc1)  // decimal logarithm, x > 0
+LW_PARSER_FUNCTION(LwParserACOS, LwParserFunc1)  // 0 outside [-1, 1]
+LW_PARSER_FUNCTION(LwParserASIN, LwParserFunc1)  // 0 outside [-1, 1]
 LW_PARSER_FUNCTION(LwParserATAN, LwParserFunc1)
-LW_PARSER_FUNCTION(LwParserATAN2, LwParserFunc2)   // atan2(y, x): first parameter y
+LW_PARSER_FUNCTION(LwParserATAN2, LwParserFunc2)  // atan2(y, x): first parameter y
 LW_PARSER_FUNCTION(LwParserSINH, LwParserFunc1)
 LW_PARSER_FUNCTION(LwParserCOSH, LwParserFunc1)
 LW_PARSER_FUNCTION(LwParserTANH, LwParserFunc1)
 LW_PARSER_FUNCTION(LwParserRADIAN, LwParserFunc1)  // degrees to radians
 LW_PARSER_FUNCTION(LwParserDEGREE, LwParserFunc1)  // radians to degrees
-LW_PARSER_FUNCTION(LwParserSTEP, LwParserFunc1)    // 0 when x < 0, else 1 (1 for NaN)
+LW_PARSER_FUNCTION(LwParserSTEP, LwParserFunc1)  // 0 when x < 0, else 1 (1 for NaN)
 
 #undef LW_PARSER_FUNCTION

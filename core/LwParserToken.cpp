@@ -12,15 +12,21 @@ namespace {
 
 // Character classes of the classic "C" locale, written out so that bytes
 // above 0x7F (negative chars) and the current locale play no part.
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; }
+bool IsDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+bool IsLetter(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
+}
 
 // Decimal exponents beyond this magnitude give 0 or infinity in any
 // floating type; reading stops growing the exponent there so that a long
 // run of exponent digits cannot overflow the integer.
 constexpr LwLong kExponentCap = 100000;
 
-} // namespace
+}  // namespace
 
 const LwParserToken& LwParserToken::EndToken()
 {
@@ -35,11 +41,24 @@ const LwParserToken& LwParserToken::BottomToken()
 }
 
 LwParserTokenList::LwParserTokenList()
-    : kindNames_{"identifer", "constant", "Parameter", "OPERATOR_BEGIN",
-                 "(", ")", "*", "/", "%", "+", "-", ",",
-                 "dummy operator", "unary +", "unary -", "OPERATOR_END", "NONE"}
-{
-}
+    : kindNames_{"identifer",
+                 "constant",
+                 "Parameter",
+                 "OPERATOR_BEGIN",
+                 "(",
+                 ")",
+                 "*",
+                 "/",
+                 "%",
+                 "+",
+                 "-",
+                 ",",
+                 "dummy operator",
+                 "unary +",
+                 "unary -",
+                 "OPERATOR_END",
+                 "NONE"}
+{}
 
 void LwParserTokenList::Tokenize(const std::string& text)
 {
@@ -82,8 +101,7 @@ bool LwParserTokenList::ScanIdentifier()
     while (IsLetter(text_[position_]) || IsDigit(text_[position_]))
         ++position_;
     // No blank is skipped: "sin (0)" is the variable "sin" and then "(0)".
-    const LwLong kind = text_[position_] == '(' ? LwParserToken::Identifier
-                                                : LwParserToken::Parameter;
+    const LwLong kind = text_[position_] == '(' ? LwParserToken::Identifier : LwParserToken::Parameter;
     Add(kind, 0.0, text_.substr(begin, position_ - begin));
     return true;
 }
@@ -151,12 +169,10 @@ bool LwParserTokenList::ScanOperator()
         if (kind == LwParserToken::Plus || kind == LwParserToken::Minus) {
             // A sign is binary only after something that ends an operand.
             const LwLong before = tokens_.empty() ? LwParserToken::None : tokens_.back().kind;
-            const bool binary = before == LwParserToken::Constant
-                                || before == LwParserToken::Parameter
-                                || before == LwParserToken::RightBracket;
+            const bool binary = before == LwParserToken::Constant || before == LwParserToken::Parameter ||
+                                before == LwParserToken::RightBracket;
             if (!binary)
-                made = kind == LwParserToken::Plus ? LwParserToken::UnaryPlus
-                                                   : LwParserToken::UnaryMinus;
+                made = kind == LwParserToken::Plus ? LwParserToken::UnaryPlus : LwParserToken::UnaryMinus;
         }
         Add(made, 0.0, kindNames_[made]);
         position_ += static_cast<LwLong>(name.size());

@@ -18,29 +18,30 @@ public:
     // Token kinds. The operator kinds lie strictly between OperatorBegin and
     // OperatorEnd; the evaluator's priority tables are indexed by kind.
     enum Kind : LwLong {
-        Identifier = 0,     // a name followed at once by "(": a function call
-        Constant = 1,       // a decimal number
-        Parameter = 2,      // any other name: a variable
+        Identifier = 0,  // a name followed at once by "(": a function call
+        Constant = 1,  // a decimal number
+        Parameter = 2,  // any other name: a variable
         OperatorBegin = 3,  // never made
         LeftBracket = 4,
         RightBracket = 5,
         Multiply = 6,
         Divide = 7,
         Modulo = 8,
-        Plus = 9,           // binary "+"
-        Minus = 10,         // binary "-"
+        Plus = 9,  // binary "+"
+        Minus = 10,  // binary "-"
         Comma = 11,
-        Dummy = 12,         // the bottom of every operator stack
+        Dummy = 12,  // the bottom of every operator stack
         UnaryPlus = 13,
         UnaryMinus = 14,
-        OperatorEnd = 15,   // never made
-        None = 16,          // read past the end of the list
+        OperatorEnd = 15,  // never made
+        None = 16,  // read past the end of the list
         KindCount = 17
     };
 
     LwParserToken() = default;
     LwParserToken(LwLong kind, double number, std::string text)
-        : kind(kind), number(number), text(std::move(text)) {}
+        : kind(kind), number(number), text(std::move(text))
+    {}
 
     std::string GetText() const { return text; }
 
@@ -52,7 +53,7 @@ public:
 
     LwLong kind = None;
     double number = 0.0;  // the value of a constant, else 0
-    std::string text;     // the scanned characters; an operator's kind name
+    std::string text;  // the scanned characters; an operator's kind name
 };
 
 class LwParserTokenList
@@ -100,6 +101,6 @@ private:
     void Add(LwLong kind, double number, std::string text);
 
     std::vector<LwParserToken> tokens_;
-    std::string text_;        // the text being scanned, with two NULs appended
-    LwLong position_ = 0;     // scan position in text_
+    std::string text_;  // the text being scanned, with two NULs appended
+    LwLong position_ = 0;  // scan position in text_
 };

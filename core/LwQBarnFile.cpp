@@ -13,7 +13,8 @@
 LwQBarnFile::LwQBarnFile(const QString& fileName, const QString& mode)
     : LwQBarnXml(mode), fileName_(fileName), uncaughtAtConstruction_(std::uncaught_exceptions())
 {
-    if (!IsWriteMode()) Load();
+    if (!IsWriteMode())
+        Load();
 }
 
 LwQBarnFile::~LwQBarnFile()
@@ -36,9 +37,11 @@ void LwQBarnFile::Load()
     SetState(StateLoading);
     const std::string name = fileName_.toUtf8().toStdString();
     QFile file(fileName_);
-    if (!file.open(QIODevice::ReadOnly)) throw LwError("Cannot open:" + name);
+    if (!file.open(QIODevice::ReadOnly))
+        throw LwError("Cannot open:" + name);
     // The document's offsets are 32-bit.
-    if (file.size() > std::numeric_limits<LwLong>::max()) throw LwError("Cannot get the temp memory for xml loading");
+    if (file.size() > std::numeric_limits<LwLong>::max())
+        throw LwError("Cannot get the temp memory for xml loading");
 
     std::string text;
     try {
@@ -52,7 +55,8 @@ void LwQBarnFile::Load()
         const QByteArray line = stream.readLine().toUtf8();
         text.append(line.constData(), static_cast<std::size_t>(qstrnlen(line.constData(), line.size())));
     }
-    if (file.error() != QFileDevice::NoError) throw LwError("Cannot open:" + name);
+    if (file.error() != QFileDevice::NoError)
+        throw LwError("Cannot open:" + name);
     file.close();
     SetDocumentText(std::move(text));
 
@@ -64,12 +68,13 @@ void LwQBarnFile::Load()
 
 void LwQBarnFile::Save()
 {
-    if (!IsWriteMode()) return;
+    if (!IsWriteMode())
+        return;
     saved_ = true;
     const LwError failure("FILE CANNOT WRITE:" + fileName_.toUtf8().toStdString());
-    LwAtomicFile file(nativeFileName_.empty() ? QFile::encodeName(fileName_).toStdString()
-                                              : nativeFileName_);
-    if (!file.Open()) throw failure;
+    LwAtomicFile file(nativeFileName_.empty() ? QFile::encodeName(fileName_).toStdString() : nativeFileName_);
+    if (!file.Open())
+        throw failure;
     bool written = true;
     if (!Root()->Children().empty())
         WriteRackText(*Root()->Children().front(), [&](std::string_view piece) {
@@ -78,7 +83,8 @@ void LwQBarnFile::Save()
             const QByteArray utf8 = QString::fromUtf8(piece.data(), static_cast<int>(piece.size())).toUtf8();
             written = file.Write(utf8.constData(), static_cast<std::size_t>(utf8.size())) && written;
         });
-    if (!written || !file.Commit()) throw failure;
+    if (!written || !file.Commit())
+        throw failure;
 }
 
 void LwQBarnFile::WriteRack(const LwBarnXmlRack& rack, QTextStream& stream)

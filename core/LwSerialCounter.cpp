@@ -7,11 +7,12 @@ namespace {
 
 std::atomic<LwLong> g_serialCounter{0};
 
-} // namespace
+}  // namespace
 
 LwLong NextSerialValue(LwLong current)
 {
-    if (current < 0 || current == std::numeric_limits<LwLong>::max()) return 1;
+    if (current < 0 || current == std::numeric_limits<LwLong>::max())
+        return 1;
     return current + 1;
 }
 

@@ -15,8 +15,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace LwDetail
-{
+namespace LwDetail {
 // Keeps a parameter out of template argument deduction.
 template <class T>
 struct NonDeduced
@@ -29,7 +28,8 @@ struct NonDeduced
 // vector built in floating point may overshoot by an ulp, and acos would then
 // give NaN.
 template <class Real>
-void UnitVectorToPolarAngles(typename LwDetail::NonDeduced<Real>::type x, typename LwDetail::NonDeduced<Real>::type y,
+void UnitVectorToPolarAngles(typename LwDetail::NonDeduced<Real>::type x,
+                             typename LwDetail::NonDeduced<Real>::type y,
                              typename LwDetail::NonDeduced<Real>::type z, Real& theta, Real& phi)
 {
     theta = std::acos(std::clamp(z, Real(-1), Real(1)));
@@ -38,7 +38,8 @@ void UnitVectorToPolarAngles(typename LwDetail::NonDeduced<Real>::type x, typena
 
 // r = |(x, y, z)| and the direction's angles; z / r is clamped as above.
 template <class Real>
-void CartesianToSpherical(typename LwDetail::NonDeduced<Real>::type x, typename LwDetail::NonDeduced<Real>::type y,
+void CartesianToSpherical(typename LwDetail::NonDeduced<Real>::type x,
+                          typename LwDetail::NonDeduced<Real>::type y,
                           typename LwDetail::NonDeduced<Real>::type z, Real& r, Real& theta, Real& phi)
 {
     r = std::sqrt(x * x + y * y + z * z);
@@ -52,7 +53,8 @@ void CartesianToSpherical(typename LwDetail::NonDeduced<Real>::type x, typename 
 
 // x = r sin(theta) cos(phi), y = r sin(theta) sin(phi), z = r cos(theta).
 template <class Real>
-void SphericalToCartesian(typename LwDetail::NonDeduced<Real>::type r, typename LwDetail::NonDeduced<Real>::type theta,
+void SphericalToCartesian(typename LwDetail::NonDeduced<Real>::type r,
+                          typename LwDetail::NonDeduced<Real>::type theta,
                           typename LwDetail::NonDeduced<Real>::type phi, Real& x, Real& y, Real& z)
 {
     const Real t = r * std::sin(theta);

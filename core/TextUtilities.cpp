@@ -24,9 +24,15 @@ bool IsStreamSpace(char c)
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
 
-bool IsBlank(char c) { return static_cast<signed char>(c) <= 32; }
+bool IsBlank(char c)
+{
+    return static_cast<signed char>(c) <= 32;
+}
 
 // Copies the longest leading decimal floating-point number of `text` (after
 // white space) into `number`: [sign] digits [. digits] [e [sign] digits], at
@@ -37,21 +43,32 @@ bool FloatPrefix(const std::string& text, std::string& number)
 {
     size_t i = 0;
     const size_t n = text.size();
-    while (i < n && IsStreamSpace(text[i])) ++i;
+    while (i < n && IsStreamSpace(text[i]))
+        ++i;
     const size_t start = i;
-    if (i < n && (text[i] == '+' || text[i] == '-')) ++i;
+    if (i < n && (text[i] == '+' || text[i] == '-'))
+        ++i;
     size_t digits = 0;
-    while (i < n && IsDigit(text[i])) { ++i; ++digits; }
+    while (i < n && IsDigit(text[i])) {
+        ++i;
+        ++digits;
+    }
     if (i < n && text[i] == '.') {
         ++i;
-        while (i < n && IsDigit(text[i])) { ++i; ++digits; }
+        while (i < n && IsDigit(text[i])) {
+            ++i;
+            ++digits;
+        }
     }
-    if (digits == 0) return false;
+    if (digits == 0)
+        return false;
     if (i < n && (text[i] == 'e' || text[i] == 'E')) {
         size_t j = i + 1;
-        if (j < n && (text[j] == '+' || text[j] == '-')) ++j;
+        if (j < n && (text[j] == '+' || text[j] == '-'))
+            ++j;
         if (j < n && IsDigit(text[j])) {
-            while (j < n && IsDigit(text[j])) ++j;
+            while (j < n && IsDigit(text[j]))
+                ++j;
             i = j;
         }
     }
@@ -65,23 +82,41 @@ template <typename T>
 T ParseFloat(const std::string& text)
 {
     std::string number;
-    if (!FloatPrefix(text, number)) return T(0);
+    if (!FloatPrefix(text, number))
+        return T(0);
     errno = 0;
     T v;
-    if constexpr (std::is_same_v<T, float>) v = std::strtof(number.c_str(), nullptr);
-    else v = std::strtod(number.c_str(), nullptr);
+    if constexpr (std::is_same_v<T, float>)
+        v = std::strtof(number.c_str(), nullptr);
+    else
+        v = std::strtod(number.c_str(), nullptr);
     if (errno == ERANGE && std::isinf(v))
         v = std::signbit(v) ? std::numeric_limits<T>::lowest() : std::numeric_limits<T>::max();
     return v;
 }
 
-} // namespace
+}  // namespace
 
-std::string IntToString(int value) { return StreamText(value); }
-std::string LongToString(LwLong value) { return StreamText(value); }
-std::string FloatToString(float value) { return StreamText(value); }
-std::string DoubleToString(double value) { return StreamText(value); }
-std::string LDoubleToString(LDouble value) { return StreamText(value); }
+std::string IntToString(int value)
+{
+    return StreamText(value);
+}
+std::string LongToString(LwLong value)
+{
+    return StreamText(value);
+}
+std::string FloatToString(float value)
+{
+    return StreamText(value);
+}
+std::string DoubleToString(double value)
+{
+    return StreamText(value);
+}
+std::string LDoubleToString(LDouble value)
+{
+    return StreamText(value);
+}
 
 std::string IntToStringZeroFill(int value, int width)
 {
@@ -95,39 +130,62 @@ int StringToInt(const std::string& text)
 {
     size_t i = 0;
     const size_t n = text.size();
-    while (i < n && IsStreamSpace(text[i])) ++i;
+    while (i < n && IsStreamSpace(text[i]))
+        ++i;
     bool negative = false;
-    if (i < n && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    if (i >= n || !IsDigit(text[i])) return 0;
+    if (i < n && (text[i] == '+' || text[i] == '-'))
+        negative = text[i++] == '-';
+    if (i >= n || !IsDigit(text[i]))
+        return 0;
     long long v = 0;
     for (; i < n && IsDigit(text[i]); ++i) {
         v = v * 10 + (text[i] - '0');
-        if (v > static_cast<long long>(INT_MAX) + 1) { v = static_cast<long long>(INT_MAX) + 1; }
+        if (v > static_cast<long long>(INT_MAX) + 1) {
+            v = static_cast<long long>(INT_MAX) + 1;
+        }
     }
-    if (negative) return v > INT_MAX ? INT_MIN : -static_cast<int>(v);
+    if (negative)
+        return v > INT_MAX ? INT_MIN : -static_cast<int>(v);
     return v > INT_MAX ? INT_MAX : static_cast<int>(v);
 }
 
-float StringToFloat(const std::string& text) { return ParseFloat<float>(text); }
-double StringToDouble(const std::string& text) { return ParseFloat<double>(text); }
-LDouble StringToLDouble(const std::string& text) { return static_cast<LDouble>(ParseFloat<double>(text)); }
+float StringToFloat(const std::string& text)
+{
+    return ParseFloat<float>(text);
+}
+double StringToDouble(const std::string& text)
+{
+    return ParseFloat<double>(text);
+}
+LDouble StringToLDouble(const std::string& text)
+{
+    return static_cast<LDouble>(ParseFloat<double>(text));
+}
 
 std::string TrimLeft(const std::string& text)
 {
     size_t i = 0;
-    while (i < text.size() && IsBlank(text[i])) ++i;
+    while (i < text.size() && IsBlank(text[i]))
+        ++i;
     return text.substr(i);
 }
 
 std::string TrimRight(const std::string& text)
 {
     size_t end = text.size();
-    while (end > 0 && IsBlank(text[end - 1])) --end;
+    while (end > 0 && IsBlank(text[end - 1]))
+        --end;
     return text.substr(0, end);
 }
 
-std::string Trim(const std::string& text) { return TrimLeft(TrimRight(text)); }
-std::string TrimText(const std::string& text) { return Trim(text); }
+std::string Trim(const std::string& text)
+{
+    return TrimLeft(TrimRight(text));
+}
+std::string TrimText(const std::string& text)
+{
+    return Trim(text);
+}
 
 void SplitLines(std::vector<std::string>& lines, const std::string& text)
 {
@@ -136,35 +194,38 @@ void SplitLines(std::vector<std::string>& lines, const std::string& text)
     size_t start = 0;
     for (size_t i = 0; i < n; ++i) {
         const char c = text[i];
-        if (c != '\n' && c != '\r') continue;
+        if (c != '\n' && c != '\r')
+            continue;
         lines.emplace_back(text, start, i - start);
-        if (c == '\r' && i + 1 < n && text[i + 1] == '\n') ++i;
+        if (c == '\r' && i + 1 < n && text[i + 1] == '\n')
+            ++i;
         start = i + 1;
     }
     if (start < n) {
         std::string last = TrimText(text.substr(start));
-        if (!last.empty()) lines.push_back(std::move(last));
+        if (!last.empty())
+            lines.push_back(std::move(last));
     }
 }
 
 void SplitFields(std::vector<std::string>& fields, const std::string& line)
 {
     fields.clear();
-    auto isSeparator = [](char c) {
-        return c == '\t' || c == '\n' || c == '\r' || c == ' ' || c == ',';
-    };
+    auto isSeparator = [](char c) { return c == '\t' || c == '\n' || c == '\r' || c == ' ' || c == ','; };
     const size_t n = line.size();
     size_t i = 0;
     while (i < n) {
-        while (i < n && isSeparator(line[i])) ++i;
+        while (i < n && isSeparator(line[i]))
+            ++i;
         const size_t start = i;
-        while (i < n && !isSeparator(line[i])) ++i;
-        if (i > start) fields.emplace_back(line, start, i - start);
+        while (i < n && !isSeparator(line[i]))
+            ++i;
+        if (i > start)
+            fields.emplace_back(line, start, i - start);
     }
 }
 
-void SplitByDelimiter(std::vector<std::string>& pieces, const std::string& text,
-                      const std::string& delimiter)
+void SplitByDelimiter(std::vector<std::string>& pieces, const std::string& text, const std::string& delimiter)
 {
     pieces.clear();
     if (delimiter.empty()) {
@@ -192,15 +253,15 @@ void SplitTextLines(std::vector<std::string>& lines, const std::string& text)
         if (c == '\r' || c == '\n') {
             lines.push_back(line);
             line.clear();
-            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+                ++i;
         } else {
             line += c;
         }
     }
 }
 
-bool ExtractTag(const std::string& text, const std::string& tag,
-                std::string& before, std::string& attributes,
+bool ExtractTag(const std::string& text, const std::string& tag, std::string& before, std::string& attributes,
                 std::string& content, std::string& after)
 {
     const size_t plain = text.find("<" + tag + ">");
@@ -219,8 +280,12 @@ bool ExtractTag(const std::string& text, const std::string& tag,
     size_t close = std::string::npos;
     bool quoted = false;
     for (size_t i = 0; i < rest.size(); ++i) {
-        if (rest[i] == '"') quoted = !quoted;
-        else if (rest[i] == '>' && !quoted) { close = i; break; }
+        if (rest[i] == '"')
+            quoted = !quoted;
+        else if (rest[i] == '>' && !quoted) {
+            close = i;
+            break;
+        }
     }
     if (close == std::string::npos) {
         attributes = rest;
@@ -249,9 +314,11 @@ std::string FileNameExtension(const std::string& name)
 {
     for (size_t i = name.size(); i-- > 0;) {
         const char c = name[i];
-        if (c == '/' || c == '\\') return std::string();
+        if (c == '/' || c == '\\')
+            return std::string();
         if (c == '.') {
-            if (i == 0 || i + 1 == name.size()) return std::string();
+            if (i == 0 || i + 1 == name.size())
+                return std::string();
             return name.substr(i + 1);
         }
     }
@@ -261,9 +328,16 @@ std::string FileNameExtension(const std::string& name)
 std::string FileNameDirectory(const std::string& name)
 {
     const size_t pos = name.find_last_of("/\\");
-    if (pos == std::string::npos || pos == 0) return std::string();
+    if (pos == std::string::npos || pos == 0)
+        return std::string();
     return name.substr(0, pos + 1);
 }
 
-std::string GetFileExtension(const std::string& name) { return FileNameExtension(name); }
-std::string GetFileDirectory(const std::string& name) { return FileNameDirectory(name); }
+std::string GetFileExtension(const std::string& name)
+{
+    return FileNameExtension(name);
+}
+std::string GetFileDirectory(const std::string& name)
+{
+    return FileNameDirectory(name);
+}

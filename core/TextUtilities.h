@@ -59,8 +59,7 @@ void SplitTextLines(std::vector<std::string>& lines, const std::string& text);
 // (before = text, the rest empty) when no opening tag is present. The end of
 // the opening tag is the first '>' outside double quotes; the content ends at
 // the first closing tag of the same name. Nothing is unescaped or trimmed.
-bool ExtractTag(const std::string& text, const std::string& tag,
-                std::string& before, std::string& attributes,
+bool ExtractTag(const std::string& text, const std::string& tag, std::string& before, std::string& attributes,
                 std::string& content, std::string& after);
 // The tag's content as an int; the default when the content is empty or the
 // tag is absent (a content that is not a number gives 0).

@@ -7,10 +7,8 @@
 
 #include <cmath>
 
-namespace example
-{
-namespace
-{
+namespace example {
+namespace {
 // e^2 / (4 pi eps0) in eV m, and the Bohr radius in m.
 constexpr double kCoulomb = 1.4399645e-9;
 constexpr double kBohrRadius = 0.52917721e-10;
@@ -22,7 +20,10 @@ constexpr double kMoliereBeta[3] = {0.3, 1.2, 6.0};
 // m_e e / hbar^2, as in the radial equation (1 / (eV m^2)).
 constexpr double kMassChargeOverHbar2 = LwConst::ElectronMassTimesCharge_kgC / LwConst::HbarSquared_J2s2;
 
-double ScreeningLength(int z) { return 0.88534 * kBohrRadius / std::cbrt(double(z)); }
+double ScreeningLength(int z)
+{
+    return 0.88534 * kBohrRadius / std::cbrt(double(z));
+}
 
 // A vector of n elements indexed from 1, as the radial equation wants it.
 LwLDoubleMatrix StateVector(int n)
@@ -61,8 +62,8 @@ double NeighbourSphericalAverage(int z, double d, double r)
     return -z * kCoulomb * sum / (2 * r * d);
 }
 
-LwAtomicPotentialTable MakeMuffinTinTable(int z, const std::vector<double>& neighbourDistances,
-                                          double rMin, double rMuffinTin, int points)
+LwAtomicPotentialTable MakeMuffinTinTable(int z, const std::vector<double>& neighbourDistances, double rMin,
+                                          double rMuffinTin, int points)
 {
     if (points < 2 || !(rMin > 0) || !(rMuffinTin > rMin))
         throw LwError("muffin-tin table needs two points and 0 < rMin < rMuffinTin");
@@ -87,10 +88,13 @@ LwAtomicPotentialTable MakeMuffinTinTable(int z, const std::vector<double>& neig
     return table;
 }
 
-double WaveNumber(double energy) { return std::sqrt(2.0 * kMassChargeOverHbar2 * energy); }
+double WaveNumber(double energy)
+{
+    return std::sqrt(2.0 * kMassChargeOverHbar2 * energy);
+}
 
-RadialSolutions IntegrateRadialEquation(LwDiffEqFunc& equation, const std::vector<double>& grid,
-                                        int L, int stepsPerInterval)
+RadialSolutions IntegrateRadialEquation(LwDiffEqFunc& equation, const std::vector<double>& grid, int L,
+                                        int stepsPerInterval)
 {
     if (L < 1 || stepsPerInterval < 1 || grid.size() < 2)
         throw LwError("radial integration needs L >= 1, one step per interval and two grid points");
@@ -116,8 +120,8 @@ RadialSolutions IntegrateRadialEquation(LwDiffEqFunc& equation, const std::vecto
     };
     store(0);
 
-    LwLDoubleMatrix k1 = StateVector(n), k2 = StateVector(n), k3 = StateVector(n),
-                    k4 = StateVector(n), t = StateVector(n);
+    LwLDoubleMatrix k1 = StateVector(n), k2 = StateVector(n), k3 = StateVector(n), k4 = StateVector(n),
+                    t = StateVector(n);
     // t = y + h k, element by element (both indexed from 1).
     auto advance = [&](const LwLDoubleMatrix& k, LDouble h) {
         for (int i = 1; i <= n; ++i)
@@ -145,9 +149,8 @@ RadialSolutions IntegrateRadialEquation(LwDiffEqFunc& equation, const std::vecto
     return out;
 }
 
-std::vector<double> PhaseShiftsFromMatching(const std::vector<double>& g,
-                                            const std::vector<double>& dg, double k,
-                                            double radius)
+std::vector<double> PhaseShiftsFromMatching(const std::vector<double>& g, const std::vector<double>& dg,
+                                            double k, double radius)
 {
     const int L = int(g.size());
     const double x = k * radius;

@@ -33,8 +33,7 @@
 
 #include <vector>
 
-namespace example
-{
+namespace example {
 // The screened potential energy of one neutral atom (eV) at r > 0 (m).
 double MoliereAtomicPotential(int z, double r);
 
@@ -46,8 +45,8 @@ double NeighbourSphericalAverage(int z, double d, double r);
 // distances (one entry per neighbour, m): `points` grid points, uniform in
 // ln r, from rMin to the sphere radius rMuffinTin (the last point), natural
 // spline ends.
-LwAtomicPotentialTable MakeMuffinTinTable(int z, const std::vector<double>& neighbourDistances,
-                                          double rMin, double rMuffinTin, int points);
+LwAtomicPotentialTable MakeMuffinTinTable(int z, const std::vector<double>& neighbourDistances, double rMin,
+                                          double rMuffinTin, int points);
 
 // Wave number (1/m) of an electron of kinetic energy e (eV), with the
 // constants of the radial equation: k^2 = 2 m_e e E / hbar^2.
@@ -56,19 +55,18 @@ double WaveNumber(double energy);
 // g_l and g_l' = dg_l/dx for l = 0 ... L-1 at every point of `grid`.
 struct RadialSolutions
 {
-    std::vector<std::vector<double>> g;   // [l][grid point]
+    std::vector<std::vector<double>> g;  // [l][grid point]
     std::vector<std::vector<double>> dg;  // [l][grid point]
 };
 
 // Integrates the equation from its initial values over the increasing
 // `grid`, whose first point must be the equation's starting point, with
 // `stepsPerInterval` Runge-Kutta steps across each grid interval.
-RadialSolutions IntegrateRadialEquation(LwDiffEqFunc& equation, const std::vector<double>& grid,
-                                        int L, int stepsPerInterval);
+RadialSolutions IntegrateRadialEquation(LwDiffEqFunc& equation, const std::vector<double>& grid, int L,
+                                        int stepsPerInterval);
 
 // delta_l for l = 0 ... L-1 from g_l and g_l' at the matching radius (m),
 // for the wave number k (1/m).
-std::vector<double> PhaseShiftsFromMatching(const std::vector<double>& g,
-                                            const std::vector<double>& dg, double k,
-                                            double radius);
+std::vector<double> PhaseShiftsFromMatching(const std::vector<double>& g, const std::vector<double>& dg,
+                                            double k, double radius);
 }  // namespace example

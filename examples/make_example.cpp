@@ -30,8 +30,7 @@
 #include <string>
 #include <vector>
 
-namespace
-{
+namespace {
 // Copper: fcc, cube edge at room temperature (Angstrom), atomic number.
 constexpr double kLatticeConstant = 3.615;
 constexpr int kCopperZ = 29;
@@ -129,8 +128,8 @@ LwPhaseShiftEntry MakePhaseShiftEntry(const LwCrystalCell& cell)
     entry.FileName = "make_example";
     entry.AtomicPotential.table = &table;
     entry.AtomicPotential.E = kKineticEnergy;
-    const example::RadialSolutions solutions = example::IntegrateRadialEquation(
-        entry.AtomicPotential, table.x, kLCount, kStepsPerInterval);
+    const example::RadialSolutions solutions =
+        example::IntegrateRadialEquation(entry.AtomicPotential, table.x, kLCount, kStepsPerInterval);
     // The table lives only here; the entry keeps no link to it.
     entry.AtomicPotential.table = nullptr;
 
@@ -139,8 +138,8 @@ LwPhaseShiftEntry MakePhaseShiftEntry(const LwCrystalCell& cell)
         gEnd[l] = solutions.g[l].back();
         dgEnd[l] = solutions.dg[l].back();
     }
-    const std::vector<double> delta = example::PhaseShiftsFromMatching(
-        gEnd, dgEnd, example::WaveNumber(kKineticEnergy), rMuffinTin);
+    const std::vector<double> delta =
+        example::PhaseShiftsFromMatching(gEnd, dgEnd, example::WaveNumber(kKineticEnergy), rMuffinTin);
 
     entry.PhaseShiftValue.Create(kLCount);
     for (int l = 0; l < kLCount; ++l)
@@ -180,9 +179,8 @@ int main(int argc, char** argv)
         cell.MakeFccCell("Cu", "Cu", kLatticeConstant);
 
         LwCluster cluster = MakeCluster(cell);
-        WriteDocument(folder + "cluster.xml_cl", [&](LwBarnXml& doc) {
-            LoadSaveCrystalStructureData(cluster, doc, false);
-        });
+        WriteDocument(folder + "cluster.xml_cl",
+                      [&](LwBarnXml& doc) { LoadSaveCrystalStructureData(cluster, doc, false); });
         std::printf("cluster: %d atoms\n", int(cluster[0].size()));
 
         LwDocFinalState emitted;
@@ -199,16 +197,14 @@ int main(int argc, char** argv)
         const LwLDoubleMatrix& delta = phaseShifts.ListScatteringPhaseShift[0].PhaseShiftValue;
         for (int l = 0; l < kLCount; ++l)
             std::printf("delta_%d = %10.4f deg\n", l, double(delta[l]));
-        WriteDocument(folder + "phaseshift.xml_ph",
-                      [&](LwBarnXml& doc) { phaseShifts.LoadSave(doc); });
+        WriteDocument(folder + "phaseshift.xml_ph", [&](LwBarnXml& doc) { phaseShifts.LoadSave(doc); });
 
         LwDocFluctuation fluctuation;
         fluctuation.Temperature_K_ = kTemperature;
         fluctuation.DebyeElement_ = {"Cu"};
         fluctuation.DebyeTemperature_K_ = {kDebyeTemperature};
         fluctuation.IsUseUisoDebyeModel_ = true;
-        WriteDocument(folder + "fluctuation.xml_flu",
-                      [&](LwBarnXml& doc) { fluctuation.LoadSave(doc); });
+        WriteDocument(folder + "fluctuation.xml_flu", [&](LwBarnXml& doc) { fluctuation.LoadSave(doc); });
     } catch (const LwError& e) {
         std::fprintf(stderr, "make_example: %s\n", e.what());
         return 1;

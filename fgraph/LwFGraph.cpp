@@ -31,7 +31,8 @@ bool postRoutineArmed = false;
 void ReleaseAllScenes()
 {
     postRoutineArmed = false;  // Qt drops the routine once it has run
-    for (LwFGraphImpl* g : LiveGraphs()) g->ReleaseScene();
+    for (LwFGraphImpl* g : LiveGraphs())
+        g->ReleaseScene();
 }
 
 }  // namespace
@@ -41,10 +42,10 @@ void ReleaseAllScenes()
 LwFGraphColor DefaultItemColor(std::int32_t n)
 {
     static const LwFGraphColor first[13] = {
-        {255, 0, 0},   {0, 0, 255},   {255, 0, 255}, {128, 128, 0},   {160, 160, 160},
-        {0, 128, 128}, {128, 0, 0},   {0, 0, 128},   {0, 128, 0},     {128, 128, 128},
-        {0, 255, 0},   {255, 255, 0}, {0, 255, 255}};
-    if (n >= 0 && n < 13) return first[n];
+        {255, 0, 0}, {0, 0, 255}, {255, 0, 255},   {128, 128, 0}, {160, 160, 160}, {0, 128, 128}, {128, 0, 0},
+        {0, 0, 128}, {0, 128, 0}, {128, 128, 128}, {0, 255, 0},   {255, 255, 0},   {0, 255, 255}};
+    if (n >= 0 && n < 13)
+        return first[n];
     const std::uint32_t u = static_cast<std::uint32_t>(n);
     return {static_cast<std::int32_t>(u % 32 * 4 + 100), static_cast<std::int32_t>(u / 32 % 32 * 4 + 100),
             static_cast<std::int32_t>(u / 1024 % 32 * 4 + 100)};
@@ -110,12 +111,14 @@ LwFGraphImpl::~LwFGraphImpl()
 
 void LwFGraphImpl::ReleaseScene()
 {
-    if (view_ && view_->scene() == scene_) view_->setScene(nullptr);
+    if (view_ && view_->scene() == scene_)
+        view_->setScene(nullptr);
     view_ = nullptr;
     Canvas.BandItem = nullptr;
     Canvas.BandShown = false;
     Canvas.Scene = nullptr;
-    if (scene_) FlushScenePolish(scene_);  // see ClearScene: a linear delete
+    if (scene_)
+        FlushScenePolish(scene_);  // see ClearScene: a linear delete
     delete scene_;
     scene_ = nullptr;
 }
@@ -134,8 +137,10 @@ void LwFGraphImpl::SetView(QGraphicsView* view)
 
 void LwFGraphImpl::SetView(QGraphicsView* view, double dotsPerInch)
 {
-    if (!view || !scene_) return;
-    if (view_ && view_ != view) throw LwError("Already registered.");
+    if (!view || !scene_)
+        return;
+    if (view_ && view_ != view)
+        throw LwError("Already registered.");
     view_ = view;
     const LwFGraphViewGeometry g = LwFGraphViewGeometry::Of(view->width(), view->height(), dotsPerInch);
     Canvas.Width = g.CanvasWidth;
@@ -149,36 +154,43 @@ void LwFGraphImpl::SetView(QGraphicsView* view, double dotsPerInch)
 
 void LwFGraphImpl::MousePress(int x, int y)
 {
-    if (HasImage()) return;
+    if (HasImage())
+        return;
     Mouse.Press(x, y);
 }
 
 void LwFGraphImpl::MouseMove(int x, int y)
 {
-    if (HasImage()) return;
+    if (HasImage())
+        return;
     Mouse.Move(x, y);
-    if (ZoomMode == 1) DrawBand();
+    if (ZoomMode == 1)
+        DrawBand();
 }
 
 void LwFGraphImpl::MouseRelease(int x, int y)
 {
-    if (HasImage()) return;
+    if (HasImage())
+        return;
     const QSize viewSize = view_ ? view_->size() : QSize();
     if (Mouse.Release(x, y, viewSize, Layout, ItemSet, ViewMatrix) && ZoomMode == 1) {
         Redraw();
-        if (Canvas.BandShown) RemoveBand();
+        if (Canvas.BandShown)
+            RemoveBand();
     }
 }
 
 void LwFGraphImpl::DrawBand()
 {
-    if (!Mouse.Active || !scene_) return;
+    if (!Mouse.Active || !scene_)
+        return;
     RemoveBand();
     Canvas.BandX0 = Mouse.StartX;
     Canvas.BandY0 = Mouse.StartY;
     Canvas.BandX1 = Mouse.EndX;
     Canvas.BandY1 = Mouse.EndY;
-    const QRectF band = QRectF(QPointF(Canvas.BandX0, Canvas.BandY0), QPointF(Canvas.BandX1, Canvas.BandY1)).normalized();
+    const QRectF band =
+        QRectF(QPointF(Canvas.BandX0, Canvas.BandY0), QPointF(Canvas.BandX1, Canvas.BandY1)).normalized();
     Canvas.BandItem = scene_->addRect(band, QPen(QColor(0, 255, 255), 1), Qt::NoBrush);
     Canvas.BandShown = true;
 }
@@ -199,12 +211,16 @@ FGraph::FGraph() : impl_(std::make_unique<LwFGraphImpl>()) {}
 
 FGraph::~FGraph() = default;
 
-void FGraph::SetView(QGraphicsView* view) { impl_->SetView(view); }
+void FGraph::SetView(QGraphicsView* view)
+{
+    impl_->SetView(view);
+}
 
 void FGraph::SetWave(float key, const std::vector<double>& x, const std::vector<double>& y)
 {
     LwFGraphItem& item = impl_->ItemSet.Get(key);
-    if (x.size() != y.size()) throw LwError("ERROR: size of x and y is different");
+    if (x.size() != y.size())
+        throw LwError("ERROR: size of x and y is different");
     item.Kind = kFGraphCurve;
     LwFloatMatrix points(2, static_cast<int>(x.size()));
     for (std::size_t i = 0; i < x.size(); ++i) {
@@ -221,6 +237,12 @@ void FGraph::SetImage(const LwFloatMatrix& image)
     item.Data = image;
 }
 
-void FGraph::Redraw() { impl_->Redraw(); }
+void FGraph::Redraw()
+{
+    impl_->Redraw();
+}
 
-void FGraph::Render(QPaintDevice* device) { impl_->Render(device); }
+void FGraph::Render(QPaintDevice* device)
+{
+    impl_->Render(device);
+}

@@ -33,7 +33,8 @@ class QPaintDevice;
 
 // What the drawing works with: the rubber band, the current pen, brush and
 // font, and the size of the drawing area in scene pixels.
-struct LwFGraphCanvas {
+struct LwFGraphCanvas
+{
     std::int32_t BandX0 = 0;
     std::int32_t BandY0 = 0;
     std::int32_t BandX1 = 0;
@@ -46,13 +47,14 @@ struct LwFGraphCanvas {
     QPen Pen;
     QBrush Brush;
     QFont Font;
-    float Width = 0;   // scene pixels: the view's width at 96 dpi minus 2
+    float Width = 0;  // scene pixels: the view's width at 96 dpi minus 2
     float Height = 0;
 };
 
 // The items by ascending key, the creation counter that picks the default
 // colour of the next item, and the gradation with the axis records.
-struct LwFGraphItemSet {
+struct LwFGraphItemSet
+{
     LwFGraphItemSet();
 
     // The item of `key`, created with the default style and the colour of
@@ -68,11 +70,12 @@ struct LwFGraphItemSet {
 
 // Scene geometry of a view of `viewWidth` x `viewHeight` device pixels on a
 // screen of `dotsPerInch` logical dots per inch.
-struct LwFGraphViewGeometry {
-    double Factor = 1;     // f = 96 / dots per inch
-    int SceneWidth = 0;    // floor(view width * f)
+struct LwFGraphViewGeometry
+{
+    double Factor = 1;  // f = 96 / dots per inch
+    int SceneWidth = 0;  // floor(view width * f)
     int SceneHeight = 0;
-    float CanvasWidth = 0;   // scene width - 2
+    float CanvasWidth = 0;  // scene width - 2
     float CanvasHeight = 0;
     double ViewScale = 1;  // 1 / f: device pixels per scene pixel
 

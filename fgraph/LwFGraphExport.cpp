@@ -22,9 +22,11 @@
 void LwFGraphImpl::Render(QPaintDevice* device)
 {
     QPainter painter;
-    if (!device || !painter.begin(device)) throw LwError("ERROR: FGraph::Render : QPainter::begin");
+    if (!device || !painter.begin(device))
+        throw LwError("ERROR: FGraph::Render : QPainter::begin");
     try {
-        if (!scene_) throw LwError("no scene");
+        if (!scene_)
+            throw LwError("no scene");
         scene_->render(&painter, QRectF(), QRectF(), Qt::KeepAspectRatio);
     } catch (...) {
         painter.end();
@@ -35,7 +37,8 @@ void LwFGraphImpl::Render(QPaintDevice* device)
 
 void LwFGraphImpl::CopyToClipboard()
 {
-    if (!view_ || !scene_) return;
+    if (!view_ || !scene_)
+        return;
     QImage image(view_->width(), view_->height(), QImage::Format_RGB32);
     image.fill(Qt::white);
     QPainter painter(&image);
@@ -49,13 +52,16 @@ void LwFGraphImpl::CopyToClipboard()
 
 QString FGraphCsvText(const LwFloatMatrix& m, const LwFGraphCsvFormat& format)
 {
-    if (m.ColSize <= 0) return QString();
+    if (m.ColSize <= 0)
+        return QString();
     std::ostringstream s;
     s.imbue(std::locale::classic());
-    for (const std::string& line : format.Header) s << line << format.LineEnd;
+    for (const std::string& line : format.Header)
+        s << line << format.LineEnd;
     for (int r = 0; r < m.RowSize; ++r) {
         for (int c = 0; c < m.ColSize; ++c) {
-            if (c > 0) s << format.Separator;
+            if (c > 0)
+                s << format.Separator;
             s << m(m.ColBegin + c, m.RowBegin + r);
         }
         s << format.LineEnd;
@@ -66,8 +72,10 @@ QString FGraphCsvText(const LwFloatMatrix& m, const LwFGraphCsvFormat& format)
 void LwFGraphImpl::SaveCsv(const QString& path)
 {
     std::vector<QString> texts;
-    for (const auto& entry : ItemSet.Items) texts.push_back(FGraphCsvText(entry.second.Data));
-    if (texts.empty()) return;
+    for (const auto& entry : ItemSet.Items)
+        texts.push_back(FGraphCsvText(entry.second.Data));
+    if (texts.empty())
+        return;
 
     std::vector<QString> names;
     if (texts.size() == 1) {
@@ -80,7 +88,8 @@ void LwFGraphImpl::SaveCsv(const QString& path)
     }
     for (std::size_t i = 0; i < texts.size(); ++i) {
         QFile file(names[i]);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) continue;
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
+            continue;
         QTextStream out(&file);
         out << texts[i];
     }
@@ -88,10 +97,12 @@ void LwFGraphImpl::SaveCsv(const QString& path)
 
 void LwFGraphImpl::SavePdf(const QString& path)
 {
-    if (!view_ || !scene_) return;
+    if (!view_ || !scene_)
+        return;
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setPageSize(QPageSize(QSizeF(view_->width(), view_->height()), QPageSize::Point, QString(), QPageSize::ExactMatch));
+    printer.setPageSize(QPageSize(QSizeF(view_->width(), view_->height()), QPageSize::Point, QString(),
+                                  QPageSize::ExactMatch));
     printer.setPageMargins(QMarginsF(0, 0, 0, 0));
     printer.setFullPage(true);
     printer.setOutputFileName(path);

@@ -31,18 +31,26 @@ namespace {
 // wide colour range would otherwise keep the window busy for hours.
 constexpr int kMaxContourLevels = 1000;
 
-int Trunc(float v) { return static_cast<int>(v); }
+int Trunc(float v)
+{
+    return static_cast<int>(v);
+}
 
-QColor ToQColor(const LwFGraphColor& c) { return QColor(c.Red, c.Green, c.Blue); }
+QColor ToQColor(const LwFGraphColor& c)
+{
+    return QColor(c.Red, c.Green, c.Blue);
+}
 
 // Smallest and largest finite value of a column of a curve matrix.
-struct Extent {
+struct Extent
+{
     double Min = std::numeric_limits<double>::infinity();
     double Max = -std::numeric_limits<double>::infinity();
     bool Any() const { return Min <= Max; }
     void Add(double v)
     {
-        if (!std::isfinite(v)) return;
+        if (!std::isfinite(v))
+            return;
         Min = std::min(Min, v);
         Max = std::max(Max, v);
     }
@@ -52,10 +60,14 @@ struct Extent {
 int OutCode(double x, double y, double x0, double x1, double y0, double y1)
 {
     int code = 0;
-    if (x < x0) code |= 1;
-    if (x > x1) code |= 2;
-    if (y < y0) code |= 4;
-    if (y > y1) code |= 8;
+    if (x < x0)
+        code |= 1;
+    if (x > x1)
+        code |= 2;
+    if (y < y0)
+        code |= 4;
+    if (y > y1)
+        code |= 8;
     return code;
 }
 
@@ -66,8 +78,10 @@ bool ClipSegment(double& ax, double& ay, double& bx, double& by, double x0, doub
     int ca = OutCode(ax, ay, x0, x1, y0, y1);
     int cb = OutCode(bx, by, x0, x1, y0, y1);
     for (int pass = 0; pass < 4; ++pass) {
-        if ((ca | cb) == 0) return true;
-        if (ca & cb) return false;
+        if ((ca | cb) == 0)
+            return true;
+        if (ca & cb)
+            return false;
         const bool moveA = ca != 0;
         const int code = moveA ? ca : cb;
         double& px = moveA ? ax : bx;
@@ -75,12 +89,14 @@ bool ClipSegment(double& ax, double& ay, double& bx, double& by, double x0, doub
         const double qx = moveA ? bx : ax;
         const double qy = moveA ? by : ay;
         if (code & 1 || code & 2) {
-            if (qx == px) return false;  // parallel to the boundary
+            if (qx == px)
+                return false;  // parallel to the boundary
             const double edge = (code & 1) ? x0 : x1;
             py = py + (qy - py) * (edge - px) / (qx - px);
             px = edge;
         } else {
-            if (qy == py) return false;
+            if (qy == py)
+                return false;
             const double edge = (code & 4) ? y0 : y1;
             px = px + (qx - px) * (edge - py) / (qy - py);
             py = edge;
@@ -92,8 +108,10 @@ bool ClipSegment(double& ax, double& ay, double& bx, double& by, double x0, doub
 
 void FGraph::Correct2DNumeralByPixSize(double& min, double& max, int pixelCount)
 {
-    if (max - min == 0) throw LwError("FGraph::Correct2DNumeralByPixSize()::ERROR: width is zero");
-    if (pixelCount <= 0) throw LwError("FGraph::Correct2DNumeralByPixSize()::ERROR: SizeOfMatrix iz zero");
+    if (max - min == 0)
+        throw LwError("FGraph::Correct2DNumeralByPixSize()::ERROR: width is zero");
+    if (pixelCount <= 0)
+        throw LwError("FGraph::Correct2DNumeralByPixSize()::ERROR: SizeOfMatrix iz zero");
     // One pixel spans the whole given range.
     const double half = (pixelCount == 1) ? (max - min) / 2 : (max - min) / (2.0 * (pixelCount - 1));
     min -= half;
@@ -137,8 +155,10 @@ void LwFGraphImpl::ClearScene()
 
 void LwFGraphImpl::Redraw()
 {
-    if (!view_ || !scene_) return;
-    if (view_->scene() != scene_) view_->setScene(scene_);
+    if (!view_ || !scene_)
+        return;
+    if (view_->scene() != scene_)
+        view_->setScene(scene_);
     ClearScene();
     if (HasImage())
         DrawImageMode();
@@ -157,7 +177,8 @@ void LwFGraphImpl::DrawCurveMode()
     if (ax.Automatic || ay.Automatic) {
         for (const auto& entry : ItemSet.Items) {
             const LwFloatMatrix& m = entry.second.Data;
-            if (m.ColSize < 2) continue;
+            if (m.ColSize < 2)
+                continue;
             for (int r = 0; r < m.RowSize; ++r) {
                 ex.Add(m(m.ColBegin, m.RowBegin + r));
                 ey.Add(m(m.ColBegin + 1, m.RowBegin + r));
@@ -177,10 +198,18 @@ void LwFGraphImpl::DrawCurveMode()
         axis.Min = range.Min;
         axis.Max = range.Max;
     };
-    if (ax.Automatic) autoRange(rx, ax, ex, Layout.WidenX);
-    else { rx.Min = ax.Min; rx.Max = ax.Max; }
-    if (ay.Automatic) autoRange(ry, ay, ey, Layout.WidenY);
-    else { ry.Min = ay.Min; ry.Max = ay.Max; }
+    if (ax.Automatic)
+        autoRange(rx, ax, ex, Layout.WidenX);
+    else {
+        rx.Min = ax.Min;
+        rx.Max = ax.Max;
+    }
+    if (ay.Automatic)
+        autoRange(ry, ay, ey, Layout.WidenY);
+    else {
+        ry.Min = ay.Min;
+        ry.Max = ay.Max;
+    }
 
     for (LwFGraphRange& r : Layout.Ranges) {
         OpenEmptyRange(r.Min, r.Max);
@@ -224,7 +253,8 @@ void LwFGraphImpl::DrawImageMode()
     // The plot width follows the image's aspect ratio.
     const int left = Trunc(Layout.LeftMargin);
     const int plotHeight = Trunc(Canvas.Height) - Trunc(Layout.BottomMargin) - Trunc(Layout.TopMargin);
-    const int imageWidth = static_cast<int>(std::floor(static_cast<double>(plotHeight) * m.ColSize / m.RowSize));
+    const int imageWidth =
+        static_cast<int>(std::floor(static_cast<double>(plotHeight) * m.ColSize / m.RowSize));
     Layout.RightMargin = Canvas.Width - imageWidth - left;
 
     // Colour range: non-zero finite pixels; NaN and infinities stay out so a
@@ -234,7 +264,8 @@ void LwFGraphImpl::DrawImageMode()
         const float* data = m.Buffer();
         const std::int64_t n = static_cast<std::int64_t>(m.ColSize) * m.RowSize;
         for (std::int64_t i = 0; i < n; ++i)
-            if (data[i] != 0) e.Add(data[i]);
+            if (data[i] != 0)
+                e.Add(data[i]);
         ac.Min = e.Any() ? e.Min : 0;
         ac.Max = e.Any() ? e.Max : 0;
     }
@@ -249,7 +280,8 @@ void LwFGraphImpl::DrawImageMode()
     }
 
     ClearScene();
-    for (LwFGraphRange& r : Layout.Ranges) SetTickSteps(r);
+    for (LwFGraphRange& r : Layout.Ranges)
+        SetTickSteps(r);
     if (grad.ContourStep <= 0)
         DrawImage(image);
     else
@@ -271,7 +303,8 @@ void LwFGraphImpl::DrawImage(const LwFGraphItem& image)
     const double s = static_cast<double>(base - top) / m.RowSize;
     const int width = std::max(0, static_cast<int>(std::floor(m.ColSize * s)));
     const int height = std::max(0, static_cast<int>(std::floor(m.RowSize * s)));
-    if (width == 0 || height == 0) return;
+    if (width == 0 || height == 0)
+        return;
 
     // Nearest source pixel of each output pixel, sampled at the output
     // pixel's centre, so that source pixel c covers the output span of its
@@ -318,7 +351,8 @@ void LwFGraphImpl::DrawContours(const LwFGraphItem& image)
         qDebug() << level;
         DrawContourLevel(m, level, s, base);
         const double next = level + step;
-        if (!(next > level)) break;  // the step is lost against the level
+        if (!(next > level))
+            break;  // the step is lost against the level
         level = next;
     }
     for (std::size_t i = 0; i < grad.ContourLevels.size(); ++i) {
@@ -340,8 +374,10 @@ void LwFGraphImpl::DrawContourLevel(const LwFloatMatrix& m, double level, double
         for (int c = 0; c + 1 < m.ColSize; ++c) {
             const double v00 = d[c + r * m.ColSize], v10 = d[c + 1 + r * m.ColSize];
             const double v01 = d[c + (r + 1) * m.ColSize], v11 = d[c + 1 + (r + 1) * m.ColSize];
-            if (v00 > level && v10 > level && v01 > level && v11 > level) continue;
-            if (v00 < level && v10 < level && v01 < level && v11 < level) continue;
+            if (v00 > level && v10 > level && v01 > level && v11 > level)
+                continue;
+            if (v00 < level && v10 < level && v01 < level && v11 < level)
+                continue;
             // Edges: bottom, left, top, right, as (corner a, corner b).
             const double ends[4][6] = {{double(c), double(r), v00, double(c + 1), double(r), v10},
                                        {double(c), double(r), v00, double(c), double(r + 1), v01},
@@ -351,12 +387,14 @@ void LwFGraphImpl::DrawContourLevel(const LwFloatMatrix& m, double level, double
             int n = 0;
             for (const auto& e : ends) {
                 const double va = e[2], vb = e[5];
-                if (va == vb || !(std::min(va, vb) <= level && level <= std::max(va, vb))) continue;
+                if (va == vb || !(std::min(va, vb) <= level && level <= std::max(va, vb)))
+                    continue;
                 const double f = (level - va) / (vb - va);
                 cross[n++] = QPointF(px(e[0] + (e[3] - e[0]) * f), py(e[1] + (e[4] - e[1]) * f));
             }
             for (int i = 0; i < n; ++i)
-                for (int j = i + 1; j < n; ++j) scene_->addLine(QLineF(cross[i], cross[j]), Canvas.Pen);
+                for (int j = i + 1; j < n; ++j)
+                    scene_->addLine(QLineF(cross[i], cross[j]), Canvas.Pen);
         }
     }
 }
@@ -369,7 +407,8 @@ void LwFGraphImpl::DrawCurves()
     const double ylo = std::min(ry.Min, ry.Max), yhi = std::max(ry.Min, ry.Max);
     for (const auto& entry : ItemSet.Items) {
         const LwFGraphItem& item = entry.second;
-        if (item.Kind != kFGraphCurve || item.Data.ColSize < 2) continue;
+        if (item.Kind != kFGraphCurve || item.Data.ColSize < 2)
+            continue;
         const LwFloatMatrix& m = item.Data;
         const QColor color = ToQColor(item.Style.Color);
         Canvas.Pen = QPen(color);
@@ -379,17 +418,20 @@ void LwFGraphImpl::DrawCurves()
         if (item.Style.Line == 1) {
             for (int r = 1; r < m.RowSize; ++r) {
                 double ax = pointX(r - 1), ay = pointY(r - 1), bx = pointX(r), by = pointY(r);
-                if (!ClipSegment(ax, ay, bx, by, xlo, xhi, ylo, yhi)) continue;
+                if (!ClipSegment(ax, ay, bx, by, xlo, xhi, ylo, yhi))
+                    continue;
                 scene_->addLine(PixelX(ax), PixelY(ay), PixelX(bx), PixelY(by), Canvas.Pen);
             }
         }
         const int marker = item.Style.Marker;
         if (marker != 0) {
-            if (marker == 2) Canvas.Brush = QBrush(color);
+            if (marker == 2)
+                Canvas.Brush = QBrush(color);
             const double d = item.Style.MarkerDiameter;
             for (int r = 0; r < m.RowSize && (marker == 1 || marker == 2); ++r) {
                 const double x = pointX(r), y = pointY(r);
-                if (!(x >= xlo && x <= xhi && y >= ylo && y <= yhi)) continue;
+                if (!(x >= xlo && x <= xhi && y >= ylo && y <= yhi))
+                    continue;
                 scene_->addEllipse(PixelX(x) - d / 2, PixelY(y) - d / 2, d, d, Canvas.Pen, Canvas.Brush);
             }
             Canvas.Brush = Qt::NoBrush;

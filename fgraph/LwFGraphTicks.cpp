@@ -11,10 +11,12 @@ void OpenEmptyRange(double& min, double& max)
         max = 0.5;
         return;
     }
-    if (min != max) return;
+    if (min != max)
+        return;
     const double c = min;
     double half = 0.5;
-    if (c - half == c + half) half = std::fabs(c) / 2;
+    if (c - half == c + half)
+        half = std::fabs(c) / 2;
     min = c - half;
     max = c + half;
 }
@@ -43,13 +45,16 @@ void SetTickSteps(LwFGraphRange& range)
 std::vector<double> TickValues(double lo, double hi, double step)
 {
     std::vector<double> ticks;
-    if (!(step > 0) || !std::isfinite(step) || !std::isfinite(lo) || !std::isfinite(hi)) return ticks;
+    if (!(step > 0) || !std::isfinite(step) || !std::isfinite(lo) || !std::isfinite(hi))
+        return ticks;
     double t = std::floor(lo / step) * step;
-    if (t < lo) t += step;
+    if (t < lo)
+        t += step;
     while (t < hi && static_cast<int>(ticks.size()) < kMaxTicks) {
         ticks.push_back(t);
         const double next = t + step;
-        if (!(next > t)) break;
+        if (!(next > t))
+            break;
         t = next;
     }
     return ticks;
@@ -57,7 +62,8 @@ std::vector<double> TickValues(double lo, double hi, double step)
 
 QString TickLabel(double t, double lo, double hi)
 {
-    if (std::fabs(t) < 0.0001 * std::fabs(hi - lo)) return QStringLiteral("0");
+    if (std::fabs(t) < 0.0001 * std::fabs(hi - lo))
+        return QStringLiteral("0");
     std::ostringstream s;
     s.imbue(std::locale::classic());
     s << t;

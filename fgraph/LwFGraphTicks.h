@@ -35,5 +35,4 @@ QString TickLabel(double t, double lo, double hi);
 // Cohen-Sutherland clipping of the segment a-b to [x0, x1] x [y0, y1]
 // (x0 <= x1, y0 <= y1): false when nothing is left, else a and b are moved
 // onto the rectangle's edges.
-bool ClipSegment(double& ax, double& ay, double& bx, double& by, double x0, double x1, double y0,
-                 double y1);
+bool ClipSegment(double& ax, double& ay, double& bx, double& by, double x0, double x1, double y0, double y1);

@@ -12,7 +12,8 @@
 #include <vector>
 
 // One colour, each channel 0 to 255.
-struct LwFGraphColor {
+struct LwFGraphColor
+{
     std::int32_t Red = 0;
     std::int32_t Green = 0;
     std::int32_t Blue = 0;
@@ -25,7 +26,8 @@ struct LwFGraphColor {
 };
 
 // One displayed axis range. Min may lie above Max (a reversed axis).
-struct LwFGraphRange {
+struct LwFGraphRange
+{
     double Min = 0;
     double Max = 0;
     double Unused = 0;
@@ -34,23 +36,25 @@ struct LwFGraphRange {
 };
 
 // One axis record: horizontal, vertical, colour value and a spare one.
-struct LwFGraphAxis {
+struct LwFGraphAxis
+{
     std::string Title;
-    bool Labels = true;     // number labels at the major ticks
-    bool Ticks = true;      // ticks (and the title)
-    double Min = -0.5;      // range while Automatic is off
+    bool Labels = true;  // number labels at the major ticks
+    bool Ticks = true;  // ticks (and the title)
+    double Min = -0.5;  // range while Automatic is off
     double Max = 0.5;
     bool Automatic = true;  // the range follows the data on every redraw
-    bool Symmetric = false; // colour axis: automatic range symmetric about 0
-    float FontSize = 9;     // pixel size of the label font
+    bool Symmetric = false;  // colour axis: automatic range symmetric about 0
+    float FontSize = 9;  // pixel size of the label font
 };
 
 // Drawing style of one item.
-struct LwFGraphStyle {
+struct LwFGraphStyle
+{
     LwFGraphColor Color{255, 0, 0};
-    std::int32_t Line = 1;       // 1: consecutive points are joined
-    std::int32_t Marker = 0;     // 0 none, 1 circle outline, 2 filled circle
-    float MarkerDiameter = 4;    // scene pixels
+    std::int32_t Line = 1;  // 1: consecutive points are joined
+    std::int32_t Marker = 0;  // 0 none, 1 circle outline, 2 filled circle
+    float MarkerDiameter = 4;  // scene pixels
     std::string Name;
 };
 
@@ -63,7 +67,8 @@ constexpr float kFGraphImageKey = -9999999.0f;
 
 // One item: a curve (2 columns x, y; one row per point) or the image (one
 // value per pixel, columns along the horizontal axis, rows upward).
-struct LwFGraphItem {
+struct LwFGraphItem
+{
     LwFloatMatrix Data;
     std::int32_t Kind = kFGraphCurve;
     float Key = 0;
@@ -74,7 +79,8 @@ struct LwFGraphItem {
 LwFGraphColor DefaultItemColor(std::int32_t n);
 
 // Plot rectangle and tick geometry.
-struct LwFGraphLayout {
+struct LwFGraphLayout
+{
     // [0] horizontal, [1] vertical displayed range.
     std::vector<LwFGraphRange> Ranges = std::vector<LwFGraphRange>(2);
     float LeftMargin = 60;
@@ -92,7 +98,8 @@ struct LwFGraphLayout {
 };
 
 // Form of one CSV text of the graph's export.
-struct LwFGraphCsvFormat {
+struct LwFGraphCsvFormat
+{
     std::vector<std::string> Header;  // lines written before the values
     std::string Separator = ",";
     std::string LineEnd = "\n";

@@ -16,14 +16,18 @@ QString& RememberedDirectory()
     return directory;
 }
 
-} // namespace
+}  // namespace
 
-QString LastDirectoryFileName() { return "filepath.ini"; }
+QString LastDirectoryFileName()
+{
+    return "filepath.ini";
+}
 
 QString ReadLastDirectoryFile()
 {
     QFile file(LastDirectoryFileName());
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) return QString();
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return QString();
     QTextStream in(&file);
     return in.readLine();
 }
@@ -31,7 +35,8 @@ QString ReadLastDirectoryFile()
 void WriteLastDirectoryFile(const QString& directory)
 {
     QFile file(LastDirectoryFileName());
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) return;
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
+        return;
     QTextStream out(&file);
     out << directory;
 }
@@ -39,7 +44,8 @@ void WriteLastDirectoryFile(const QString& directory)
 QString GetLastDirectory()
 {
     QString& directory = RememberedDirectory();
-    if (directory.isEmpty()) directory = ReadLastDirectoryFile();
+    if (directory.isEmpty())
+        directory = ReadLastDirectoryFile();
     return directory;
 }
 
@@ -59,11 +65,12 @@ QString QtNameFilter(QString filter)
     const int open = filter.indexOf('(');
     const int close = filter.lastIndexOf(')');
     for (int i = open + 1; open >= 0 && i < close; ++i)
-        if (filter[i] == ';') filter[i] = ' ';
+        if (filter[i] == ';')
+            filter[i] = ' ';
     return filter;
 }
 
-} // namespace
+}  // namespace
 
 QString GetOpenFileNameQString(QWidget* parent, const QString& caption, const QString& filter)
 {
@@ -71,9 +78,11 @@ QString GetOpenFileNameQString(QWidget* parent, const QString& caption, const QS
     QFileDialog dialog(parent, caption, QString(), QString());
     dialog.setNameFilters(QStringList{QtNameFilter(filter), "All Files (*.*)"});
     dialog.setDirectory(directory);
-    if (dialog.exec() != QDialog::Accepted) return QString();
+    if (dialog.exec() != QDialog::Accepted)
+        return QString();
     const QStringList files = dialog.selectedFiles();
-    if (files.isEmpty()) return QString();
+    if (files.isEmpty())
+        return QString();
     StoreLastDirectory(files.front());
     return files.front();
 }
@@ -83,12 +92,13 @@ QString SaveStartPath(const std::string& defaultFileName)
     QString name = StdStringToQString(defaultFileName);
     const QString directory = GetLastDirectory();
     qDebug() << directory;
-    if (name.isEmpty()) name = "default";
+    if (name.isEmpty())
+        name = "default";
     return directory + "/" + name;
 }
 
-std::string SelectSaveFileName(QWidget* parent, const std::string& caption,
-                               const std::string& filter, const std::string& defaultFileName)
+std::string SelectSaveFileName(QWidget* parent, const std::string& caption, const std::string& filter,
+                               const std::string& defaultFileName)
 {
     const QString start = SaveStartPath(defaultFileName);
     qDebug() << start;
@@ -111,16 +121,19 @@ QString SaveStartPathQString(const QString& defaultPath)
         directory = FileNameDirectoryQString(defaultPath);
         name = GetFileNameQString(defaultPath);
     }
-    if (directory.isEmpty()) directory = GetLastDirectory();
-    if (name.isEmpty()) name = "default";
+    if (directory.isEmpty())
+        directory = GetLastDirectory();
+    if (name.isEmpty())
+        name = "default";
     return directory + "/" + name;
 }
 
-QString SelectSaveFileNameQString(QWidget* parent, const QString& caption,
-                                  const QString& filter, const QString& defaultPath)
+QString SelectSaveFileNameQString(QWidget* parent, const QString& caption, const QString& filter,
+                                  const QString& defaultPath)
 {
     const QString start = SaveStartPathQString(defaultPath);
     const QString answer = QFileDialog::getSaveFileName(parent, caption, start, QtNameFilter(filter));
-    if (!answer.isEmpty()) StoreLastDirectory(answer);
+    if (!answer.isEmpty())
+        StoreLastDirectory(answer);
     return answer;
 }

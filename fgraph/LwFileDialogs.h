@@ -24,12 +24,12 @@ void StoreLastDirectory(const QString& filePath);
 QString GetOpenFileNameQString(QWidget* parent, const QString& caption, const QString& filter);
 // Save dialog proposing `defaultFileName` ("default" when empty) in the
 // remembered directory; the chosen path as UTF-8, empty when cancelled.
-std::string SelectSaveFileName(QWidget* parent, const std::string& caption,
-                               const std::string& filter, const std::string& defaultFileName);
+std::string SelectSaveFileName(QWidget* parent, const std::string& caption, const std::string& filter,
+                               const std::string& defaultFileName);
 // Save dialog whose default path may carry a directory; without one it
 // proposes the name in the remembered directory.
-QString SelectSaveFileNameQString(QWidget* parent, const QString& caption,
-                                  const QString& filter, const QString& defaultPath);
+QString SelectSaveFileNameQString(QWidget* parent, const QString& caption, const QString& filter,
+                                  const QString& defaultPath);
 // The start path that SelectSaveFileNameQString proposes for `defaultPath`.
 QString SaveStartPathQString(const QString& defaultPath);
 // The start path that SelectSaveFileName proposes for `defaultFileName`.

@@ -14,8 +14,10 @@ using Colors = std::vector<LwFGraphColor>;
 // floating point first, so NaN and huge blends never reach the int conversion.
 std::int32_t Channel(double v)
 {
-    if (!(v > 0)) return 0;
-    if (v >= 255) return 255;
+    if (!(v > 0))
+        return 0;
+    if (v >= 255)
+        return 255;
     return static_cast<std::int32_t>(v);
 }
 
@@ -28,9 +30,10 @@ LwFGraphColor Blend(const LwFGraphColor& a, const LwFGraphColor& b, double f)
 Colors PaletteTwenty()
 {
     Colors t{{0, 0, 0}};
-    const Colors bands{{0, 128, 0},   {128, 0, 128}, {0, 128, 128}, {128, 128, 0}, {160, 160, 160},
-                       {0, 0, 255},   {255, 0, 255}, {0, 255, 0},   {0, 255, 255}, {255, 255, 0}};
-    for (const LwFGraphColor& c : bands) t.insert(t.end(), 10, c);
+    const Colors bands{{0, 128, 0}, {128, 0, 128}, {0, 128, 128}, {128, 128, 0}, {160, 160, 160},
+                       {0, 0, 255}, {255, 0, 255}, {0, 255, 0},   {0, 255, 255}, {255, 255, 0}};
+    for (const LwFGraphColor& c : bands)
+        t.insert(t.end(), 10, c);
     t.push_back({255, 255, 255});
     return t;
 }
@@ -78,7 +81,8 @@ void LwGradation::BuildGradient(const Colors& controls)
     points.emplace(0.0f, LwFGraphColor{0, 0, 0});
     points.emplace(1.0f, LwFGraphColor{255, 255, 255});
     for (const LwFGraphColor& c : controls)
-        if (!points.emplace(GradationLuminance(c), c).second) throw LwError("Error:inColor");
+        if (!points.emplace(GradationLuminance(c), c).second)
+            throw LwError("Error:inColor");
 
     Table.push_back({0, 0, 0});
     // t accumulates dt (rather than k * dt), so with 10000 steps its last
@@ -89,8 +93,10 @@ void LwGradation::BuildGradient(const Colors& controls)
         std::int64_t count = 0;
         for (double t = dt; t < 1 && count <= Steps; t += dt, ++count) {
             auto upper = points.lower_bound(static_cast<float>(t));
-            if (upper == points.end()) upper = std::prev(points.end());
-            if (upper == points.begin()) upper = std::next(points.begin());
+            if (upper == points.end())
+                upper = std::prev(points.end());
+            if (upper == points.begin())
+                upper = std::next(points.begin());
             const auto lower = std::prev(upper);
             const double f = (t - lower->first) / (upper->first - lower->first);
             Table.push_back(Blend(lower->second, upper->second, f));
@@ -108,18 +114,25 @@ void LwGradation::SetRange(float min, float max)
 
 LwFGraphColor LwGradation::GetColor(double value) const
 {
-    if (InverseSpan == 0 || value > ClampLimit || std::isnan(value)) return kNotShown;
+    if (InverseSpan == 0 || value > ClampLimit || std::isnan(value))
+        return kNotShown;
     double t = (value - Min) * static_cast<double>(InverseSpan);
-    if (Reversed) t = 1 - t;
-    if (Table.empty()) throw LwError("LwGradation::Init() is not called");
+    if (Reversed)
+        t = 1 - t;
+    if (Table.empty())
+        throw LwError("LwGradation::Init() is not called");
     const int n = static_cast<int>(Table.size()) - 1;
     const double x = n * t;
-    if (std::isnan(x)) return kNotShown;  // an infinite value against an infinite span
+    if (std::isnan(x))
+        return kNotShown;  // an infinite value against an infinite span
     // Past the ends: the end entries. Between -1 and 0 the index truncates to
     // 0 and the blend extrapolates below the first entry, clamped per channel.
-    if (x >= n) return Table[n];
-    if (x <= -1) return Table[0];
+    if (x >= n)
+        return Table[n];
+    if (x <= -1)
+        return Table[0];
     const int i = static_cast<int>(x);
-    if (i >= n) return Table[n];
+    if (i >= n)
+        return Table[n];
     return Blend(Table[i], Table[i + 1], x - i);
 }

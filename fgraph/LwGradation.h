@@ -46,7 +46,7 @@ public:
     std::string Name;
     // Distance of the grey contour levels; 0 or less draws pixels.
     float ContourStep = 0;
-    std::vector<float> ContourLevels;          // extra levels
+    std::vector<float> ContourLevels;  // extra levels
     std::vector<LwFGraphColor> ContourColors;  // colour of the level of the same index
     // Horizontal, vertical, colour value and a spare record.
     std::vector<LwFGraphAxis> Axes = std::vector<LwFGraphAxis>(4);

@@ -24,8 +24,10 @@ namespace {
 // range, descending for a falling one, b before a for an empty one.
 std::pair<double, double> OrderLike(double a, double b, double from, double to)
 {
-    if (to > from) return {std::min(a, b), std::max(a, b)};
-    if (from > to) return {std::max(a, b), std::min(a, b)};
+    if (to > from)
+        return {std::min(a, b), std::max(a, b)};
+    if (from > to)
+        return {std::max(a, b), std::min(a, b)};
     return {b, a};
 }
 
@@ -38,11 +40,14 @@ bool LwMouseOperation::Release(int x, int y, const QSize& viewSize, LwFGraphLayo
     EndY = y;
     const bool wasActive = Active != 0;
     Active = 0;
-    if (!wasActive) return false;
-    if (StartX == EndX || StartY == EndY) return false;
+    if (!wasActive)
+        return false;
+    if (StartX == EndX || StartY == EndY)
+        return false;
 
     const double scale = viewMatrix.m11();
-    if (!(scale > 0)) return false;
+    if (!(scale > 0))
+        return false;
     const double f = 1.0 / scale;
     const int ws = static_cast<int>(std::floor(viewSize.width() * f));
     const int hs = static_cast<int>(std::floor(viewSize.height() * f));
@@ -51,7 +56,8 @@ bool LwMouseOperation::Release(int x, int y, const QSize& viewSize, LwFGraphLayo
     const int top = static_cast<int>(layout.TopMargin);
     const int yb = static_cast<int>(std::floor(hs - layout.BottomMargin));
     // A view too small for a plot rectangle has no pixel-to-value scale.
-    if (pw <= 0 || yb <= top) return false;
+    if (pw <= 0 || yb <= top)
+        return false;
 
     LwFGraphRange& rx = layout.Ranges[0];
     LwFGraphRange& ry = layout.Ranges[1];

@@ -25,8 +25,8 @@ public:
     // without a drag in progress (no press, or the second release of a double
     // click), a drag without extent in x or y, and a plot rectangle without
     // extent change nothing.
-    virtual bool Release(int x, int y, const QSize& viewSize, LwFGraphLayout& layout,
-                         LwFGraphItemSet& items, const QTransform& viewMatrix);
+    virtual bool Release(int x, int y, const QSize& viewSize, LwFGraphLayout& layout, LwFGraphItemSet& items,
+                         const QTransform& viewMatrix);
 
     std::int32_t Active = 0;
     std::int32_t StartX = 0;

@@ -25,7 +25,8 @@ std::unique_ptr<QMessageBox> MakeErrorBox(const QString& text, QWidget* parent)
 QString UndefinedErrorText(const QString& message, LwUndefinedErrorStyle style)
 {
     QString text = message;
-    if (text.isEmpty() && style == LwUndefinedErrorStyle::NameEmpty) text = "Undefined error";
+    if (text.isEmpty() && style == LwUndefinedErrorStyle::NameEmpty)
+        text = "Undefined error";
     return QString("Undefined error:") + text;
 }
 
@@ -56,7 +57,10 @@ bool RunShowingErrors(QWidget* parent, const std::function<void()>& action)
 
 namespace {
 
-bool IsSeparator(char c) { return c == '/' || c == '\\'; }
+bool IsSeparator(char c)
+{
+    return c == '/' || c == '\\';
+}
 
 // Index of the last separator, or npos.
 std::size_t LastSeparator(const std::string& path)
@@ -64,15 +68,17 @@ std::size_t LastSeparator(const std::string& path)
     return path.find_last_of("/\\");
 }
 
-} // namespace
+}  // namespace
 
 std::string ReplaceExtension(const std::string& path, const std::string& extension)
 {
     std::string result = path;
     for (std::size_t i = path.size(); i-- > 0;) {
-        if (IsSeparator(path[i])) break;
+        if (IsSeparator(path[i]))
+            break;
         if (path[i] == '.') {
-            if (i >= 1) result = path.substr(0, i);
+            if (i >= 1)
+                result = path.substr(0, i);
             break;
         }
     }
@@ -87,7 +93,8 @@ QString ReplaceExtensionQString(const QString& path, const QString& extension)
 std::string GetFileName(const std::string& path)
 {
     const std::size_t s = LastSeparator(path);
-    if (s == std::string::npos || s < 2) return path;
+    if (s == std::string::npos || s < 2)
+        return path;
     return path.substr(s + 1);  // empty when the separator is the last byte
 }
 
@@ -99,8 +106,10 @@ QString GetFileNameQString(const QString& path)
 std::string GetDirectoryPart(const std::string& path)
 {
     const std::size_t s = LastSeparator(path);
-    if (s == std::string::npos || s < 2) return std::string();
-    if (s + 1 == path.size()) return path;
+    if (s == std::string::npos || s < 2)
+        return std::string();
+    if (s + 1 == path.size())
+        return path;
     return path.substr(0, s);
 }
 

@@ -12,8 +12,14 @@
 namespace {
 
 // Scene position truncated toward zero, as the mouse operation counts pixels.
-int TruncX(const QGraphicsSceneMouseEvent* e) { return static_cast<int>(e->scenePos().x()); }
-int TruncY(const QGraphicsSceneMouseEvent* e) { return static_cast<int>(e->scenePos().y()); }
+int TruncX(const QGraphicsSceneMouseEvent* e)
+{
+    return static_cast<int>(e->scenePos().x());
+}
+int TruncY(const QGraphicsSceneMouseEvent* e)
+{
+    return static_cast<int>(e->scenePos().y());
+}
 
 }  // namespace
 
@@ -44,22 +50,26 @@ void QGraphicsSceneFG::saveAsCSV()
     Reported([this] {
         const QString path =
             SelectSaveFileNameQString(owner_->View(), "Save wave as CSV", "csv(*.csv)", "default.csv");
-        if (!path.isEmpty()) owner_->SaveCsv(path);
+        if (!path.isEmpty())
+            owner_->SaveCsv(path);
     });
 }
 
 void QGraphicsSceneFG::saveAsPDF()
 {
     Reported([this] {
-        const std::string path = SelectSaveFileName(owner_->View(), "Save image as PDF", "pdf(*.pdf)", "default.pdf");
-        if (!path.empty()) owner_->SavePdf(QString::fromStdString(path));
+        const std::string path =
+            SelectSaveFileName(owner_->View(), "Save image as PDF", "pdf(*.pdf)", "default.pdf");
+        if (!path.empty())
+            owner_->SavePdf(QString::fromStdString(path));
     });
 }
 
 void QGraphicsSceneFG::autoScale()
 {
     Reported([this] {
-        if (!owner_->HasImage()) owner_->SetAutoScale();
+        if (!owner_->HasImage())
+            owner_->SetAutoScale();
         if (QGraphicsView* view = owner_->View()) {
             owner_->SetView(view);  // the scene follows the view's current size
             owner_->Redraw();

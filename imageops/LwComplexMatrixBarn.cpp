@@ -6,7 +6,8 @@
 
 bool SerializeMatrix(LwBarnXml& doc, const std::string& name, LwLComplexMatrix& m, const std::string& format)
 {
-    if (!doc.OpenRack(name)) return false;
+    if (!doc.OpenRack(name))
+        return false;
     if (!doc.OpenRack("complex_matrix")) {
         doc.CloseRack(name);
         return true;
@@ -35,7 +36,8 @@ bool SerializeMatrix(LwBarnXml& doc, const std::string& name, LwLComplexMatrix& 
         c.ColBegin = re.ColBegin;
         c.RowBegin = re.RowBegin;
         const int n = c.ElementCount();
-        for (int k = 0; k < n; ++k) c.Buffer()[k] = LComplex(re.Buffer()[k], im.Buffer()[k]);
+        for (int k = 0; k < n; ++k)
+            c.Buffer()[k] = LComplex(re.Buffer()[k], im.Buffer()[k]);
         m = c.Release(true);
     }
     doc.CloseRack("complex_matrix");

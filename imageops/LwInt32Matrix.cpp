@@ -8,8 +8,7 @@
 // The element is the one of LwLongMatrix (same element type, same racks), so
 // both go through one reader and writer; the elements travel through a
 // temporary LwLongMatrix.
-bool Int32MatrixElement(LwBarnXml& doc, const std::string& name, LwInt32Matrix& m,
-                        const std::string& format)
+bool Int32MatrixElement(LwBarnXml& doc, const std::string& name, LwInt32Matrix& m, const std::string& format)
 {
     LwLongMatrix temporary;
     if (doc.IsWriteMode()) {

@@ -38,5 +38,4 @@ public:
 // zero. The result is false, with `m` unchanged, when the element or every
 // form in it is absent or a form does not read completely. Another write
 // format throws "Write format error" before anything is written.
-bool Int32MatrixElement(LwBarnXml& doc, const std::string& name, LwInt32Matrix& m,
-                        const std::string& format);
+bool Int32MatrixElement(LwBarnXml& doc, const std::string& name, LwInt32Matrix& m, const std::string& format);

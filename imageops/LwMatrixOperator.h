@@ -106,8 +106,8 @@ public:
     // blocks must lie inside their matrices and b must have a's column count,
     // else "BlockProductSum: block outside the matrix" or "BlockProductSum:
     // column counts differ".
-    LDouble BlockProductSum(const LwLongMatrix& a, const LwLongMatrix& b, int width, int height, int xa, int ya,
-                            int xb, int yb);
+    LDouble BlockProductSum(const LwLongMatrix& a, const LwLongMatrix& b, int width, int height, int xa,
+                            int ya, int xb, int yb);
 
     // The offset (dx, dy), each in [-range, range], that maximises
     // BlockProductSum(a, b, width, height, x0 + dx, y0 + dy, x0, y0); on equal

@@ -94,7 +94,8 @@ LwFloatMatrix LwMatrixOperator::CorrelationAlongAzimuthal(const LwFloatMatrix& i
         std::vector<float> lags(static_cast<std::size_t>(nphi));
         RingCorrelation(ring, nphi, lags.data());
         for (int lag = 0; lag < nphi; ++lag)
-            correlation.Buffer()[m + static_cast<std::int64_t>(lag) * nr] = lags[static_cast<std::size_t>(lag)];
+            correlation.Buffer()[m + static_cast<std::int64_t>(lag) * nr] =
+                lags[static_cast<std::size_t>(lag)];
     });
 
     // Squared ring means (0 where P is 0 when zeros are skipped).

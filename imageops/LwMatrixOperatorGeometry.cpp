@@ -62,12 +62,13 @@ LwLDoubleMatrix LwMatrixOperator::ReflectionMatrix(const LDouble& nx, const LDou
     if (length == 0)
         throw LwError("normal vector length is zero");
     const LDouble a = nx / length, b = ny / length, c = nz / length;
-    return FromRows(3, {1 - 2 * a * a, -2 * a * b, -2 * a * c,   //
-                        -2 * a * b, 1 - 2 * b * b, -2 * b * c,   //
+    return FromRows(3, {1 - 2 * a * a, -2 * a * b, -2 * a * c,  //
+                        -2 * a * b, 1 - 2 * b * b, -2 * b * c,  //
                         -2 * a * c, -2 * b * c, 1 - 2 * c * c});
 }
 
-void LwMatrixOperator::EulerAnglesFromRotation(double& a, double& b, double& c, const LwLDoubleMatrix& rotation)
+void LwMatrixOperator::EulerAnglesFromRotation(double& a, double& b, double& c,
+                                               const LwLDoubleMatrix& rotation)
 {
     const LwLDoubleMatrix v = rotation * Vector3(0, 0, 1);
     // Rounding can carry a unit z component just beyond +-1.

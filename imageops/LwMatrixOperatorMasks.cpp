@@ -73,8 +73,9 @@ LwFloatMatrix LwMatrixOperator::MaskShrink(const LwFloatMatrix& mask, int passes
 {
     if (passes <= 0)
         return ElementCopy(mask);
-    return ThresholdSmoothed(*this, mask, passes,
-                             [](float p, float t) { return static_cast<double>(p) > 1.0 - static_cast<double>(t); });
+    return ThresholdSmoothed(*this, mask, passes, [](float p, float t) {
+        return static_cast<double>(p) > 1.0 - static_cast<double>(t);
+    });
 }
 
 LwFloatMatrix LwMatrixOperator::MaskMatrixSmoothZeroEdge(const LwFloatMatrix& image, int width, int method)
@@ -179,7 +180,8 @@ LwFloatMatrix LwMatrixOperator::ImageListWeightedAverage(const std::vector<LwFlo
     return sum.Release(false);
 }
 
-LwFloatMatrix LwMatrixOperator::ImageListSmoothEdgeAverage(const std::vector<LwFloatMatrix>& images, int width)
+LwFloatMatrix LwMatrixOperator::ImageListSmoothEdgeAverage(const std::vector<LwFloatMatrix>& images,
+                                                           int width)
 {
     std::vector<LwFloatMatrix> weights;
     weights.reserve(images.size());

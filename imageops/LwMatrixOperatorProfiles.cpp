@@ -95,8 +95,8 @@ LwLDoubleMatrix LwMatrixOperator::RowMeans(const LwLDoubleMatrix& m)
     return means.Release(false);
 }
 
-void LwMatrixOperator::LineProfile(LwLongMatrix& out, const LwLongMatrix& image, int x0, int y0, int x1, int y1,
-                                   int n)
+void LwMatrixOperator::LineProfile(LwLongMatrix& out, const LwLongMatrix& image, int x0, int y0, int x1,
+                                   int y1, int n)
 {
     Profile(out, image, x0, y0, x1, y1, n);
 }
@@ -107,8 +107,8 @@ void LwMatrixOperator::LineProfile(LwFloatMatrix& out, const LwFloatMatrix& imag
     Profile(out, image, x0, y0, x1, y1, n);
 }
 
-LwFloatMatrix LwMatrixOperator::InterpolateTable(const LwFloatMatrix& newAbscissae, const LwFloatMatrix& abscissae,
-                                                 const LwFloatMatrix& values)
+LwFloatMatrix LwMatrixOperator::InterpolateTable(const LwFloatMatrix& newAbscissae,
+                                                 const LwFloatMatrix& abscissae, const LwFloatMatrix& values)
 {
     std::map<float, float> table;
     const int first = abscissae.VectorBegin();

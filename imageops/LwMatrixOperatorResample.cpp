@@ -94,7 +94,8 @@ M Bin(const M& source, int factor)
 // Interpolation partner and weight of result index I along one axis of n
 // source pixels: first neighbour q = I / factor, second q + 1 when the
 // fraction is 0 or more, else q - 1, clamped to the source.
-struct Partner {
+struct Partner
+{
     int first;
     int second;
     LDouble weight;  // of the second neighbour: |fx|
@@ -206,11 +207,13 @@ LwFloatMatrix LwMatrixOperator::ResizeImage(const LwFloatMatrix& source, int new
         const int lastCol = source.ColSize - 1;
         for (int j = 0; j < newRows; ++j) {
             int sr = static_cast<int>(std::floor(static_cast<float>(j) * static_cast<float>(source.RowSize) /
-                                                     static_cast<float>(newRows) + 0.5f));
+                                                     static_cast<float>(newRows) +
+                                                 0.5f));
             sr = sr > lastRow ? lastRow : sr;
             for (int i = 0; i < newCols; ++i) {
-                int sc = static_cast<int>(std::floor(static_cast<float>(i) * static_cast<float>(source.ColSize) /
-                                                         static_cast<float>(newCols) + 0.5f));
+                int sc = static_cast<int>(std::floor(
+                    static_cast<float>(i) * static_cast<float>(source.ColSize) / static_cast<float>(newCols) +
+                    0.5f));
                 sc = sc > lastCol ? lastCol : sc;
                 result.Buffer()[i + static_cast<std::int64_t>(j) * newCols] =
                     source.Buffer()[sc + static_cast<std::int64_t>(sr) * source.ColSize];

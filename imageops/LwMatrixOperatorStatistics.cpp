@@ -153,10 +153,10 @@ void LwMatrixOperator::FindBestBlockOffset(int& bestDx, int& bestDy, const LwLon
         // a's blocks of every offset lie in the rectangle spanned by the two
         // extreme offsets; one test of each end covers the whole search.
         CheckSameStride(a, b);
-        CheckBlockInside(a, static_cast<std::int64_t>(x0) - range, static_cast<std::int64_t>(y0) - range, width,
-                         height);
-        CheckBlockInside(a, static_cast<std::int64_t>(x0) + range, static_cast<std::int64_t>(y0) + range, width,
-                         height);
+        CheckBlockInside(a, static_cast<std::int64_t>(x0) - range, static_cast<std::int64_t>(y0) - range,
+                         width, height);
+        CheckBlockInside(a, static_cast<std::int64_t>(x0) + range, static_cast<std::int64_t>(y0) + range,
+                         width, height);
         CheckBlockInside(b, x0, y0, width, height);
     }
 

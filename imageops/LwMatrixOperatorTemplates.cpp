@@ -7,10 +7,19 @@
 
 #include <complex>
 
-#define LW_MATRIX_OPERATOR_REORDER(M)                                                                          \
-    M LwMatrixOperator::MirrorColumnOrder(const M& m) { return MatrixMirror(m, LwMirrorOrder::Columns); }     \
-    M LwMatrixOperator::MirrorRowOrder(const M& m) { return MatrixMirror(m, LwMirrorOrder::Rows); }           \
-    M LwMatrixOperator::Transpose(const M& m) { return MatrixTranspose(m); }
+#define LW_MATRIX_OPERATOR_REORDER(M)                                                                        \
+    M LwMatrixOperator::MirrorColumnOrder(const M& m)                                                        \
+    {                                                                                                        \
+        return MatrixMirror(m, LwMirrorOrder::Columns);                                                      \
+    }                                                                                                        \
+    M LwMatrixOperator::MirrorRowOrder(const M& m)                                                           \
+    {                                                                                                        \
+        return MatrixMirror(m, LwMirrorOrder::Rows);                                                         \
+    }                                                                                                        \
+    M LwMatrixOperator::Transpose(const M& m)                                                                \
+    {                                                                                                        \
+        return MatrixTranspose(m);                                                                           \
+    }
 
 LW_MATRIX_OPERATOR_REORDER(LwLongMatrix)
 LW_MATRIX_OPERATOR_REORDER(LwFloatMatrix)
@@ -18,10 +27,10 @@ LW_MATRIX_OPERATOR_REORDER(LwDoubleMatrix)
 LW_MATRIX_OPERATOR_REORDER(LwLDoubleMatrix)
 LW_MATRIX_OPERATOR_REORDER(LwLComplexMatrix)
 
-#define LW_MATRIX_OPERATOR_SUB_INTEGRAL(M)                                                                     \
-    LDouble LwMatrixOperator::SubIntegral(const M& m, int column, int row, int width, int height)              \
-    {                                                                                                          \
-        return SubIntegralMatrix(m, column, row, width, height);                                               \
+#define LW_MATRIX_OPERATOR_SUB_INTEGRAL(M)                                                                   \
+    LDouble LwMatrixOperator::SubIntegral(const M& m, int column, int row, int width, int height)            \
+    {                                                                                                        \
+        return SubIntegralMatrix(m, column, row, width, height);                                             \
     }
 
 LW_MATRIX_OPERATOR_SUB_INTEGRAL(LwLongMatrix)

@@ -17,7 +17,7 @@
 // Which index order MatrixMirror reverses.
 enum class LwMirrorOrder {
     Columns,  // the last column becomes the first; rows keep their order
-    Rows      // the last row becomes the first; columns keep their order
+    Rows  // the last row becomes the first; columns keep their order
 };
 
 // A copy of m (same sizes and begins) with the column or row order reversed:

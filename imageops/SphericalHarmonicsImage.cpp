@@ -45,10 +45,10 @@ void SynthesisGridSize(LDouble resolution, bool azimuthal, int& cols, int& rows)
     cols = static_cast<int>(c);
 }
 
-} // namespace
+}  // namespace
 
-std::unique_ptr<LwSphericalMappingConvert> SphericalHarmonicsImageDetail::MakeMappingConvert(
-    const std::string& projection)
+std::unique_ptr<LwSphericalMappingConvert>
+SphericalHarmonicsImageDetail::MakeMappingConvert(const std::string& projection)
 {
     if (projection == kAzimuthalEquidistant)
         return std::make_unique<LwConvertAzimuthalEquidistantMap>();
@@ -57,8 +57,9 @@ std::unique_ptr<LwSphericalMappingConvert> SphericalHarmonicsImageDetail::MakeMa
     throw LwError("Mapping type is not supported");
 }
 
-SphericalHarmonicsImageDetail::MappedImage SphericalHarmonicsImageDetail::PrepareExpansion(
-    LwLmDoubleArray& c, int L, int maxL, const LwFloatMatrix& image, const std::string& projection)
+SphericalHarmonicsImageDetail::MappedImage
+SphericalHarmonicsImageDetail::PrepareExpansion(LwLmDoubleArray& c, int L, int maxL,
+                                                const LwFloatMatrix& image, const std::string& projection)
 {
     CheckDegreeCount(L, maxL);
     CheckBeginsZero(image);
@@ -118,8 +119,9 @@ void SphericalHarmonicsImage::CalcHarmonicTables(LwLDoubleMatrix& C, LwLDoubleMa
 
 // ---------------------------------------------------------------- pixel angles
 
-void SphericalHarmonicsImage::CalcPixelAngles(LwLDoubleMatrix& Theta, LwLDoubleMatrix& Phi, LwLDoubleMatrix& dOmega,
-                                              const LwLDoubleMatrix& image, const std::string& projection)
+void SphericalHarmonicsImage::CalcPixelAngles(LwLDoubleMatrix& Theta, LwLDoubleMatrix& Phi,
+                                              LwLDoubleMatrix& dOmega, const LwLDoubleMatrix& image,
+                                              const std::string& projection)
 {
     const std::unique_ptr<LwSphericalMappingConvert> convert = MakeMappingConvert(projection);
     CheckBeginsZero(image);
@@ -148,7 +150,8 @@ void SphericalHarmonicsImage::CalcPixelAngles(LwLDoubleMatrix& Theta, LwLDoubleM
             // clamp guards the square root against a Z that rounds past 1.
             const LDouble z = Z;
             theta[i] = std::atan2(std::sqrt(std::max(LDouble(0), 1 - z * z)), z);
-            phi[i] = (X == 0 && Y == 0) ? LDouble(0) : std::atan2(static_cast<LDouble>(Y), static_cast<LDouble>(X));
+            phi[i] = (X == 0 && Y == 0) ? LDouble(0)
+                                        : std::atan2(static_cast<LDouble>(Y), static_cast<LDouble>(X));
             w[i] = solidAngle;
         }
     }
@@ -226,8 +229,9 @@ void SphericalHarmonicsImage::Synthesize(LwFloatMatrix& image, const LwLmDoubleA
                 if (!convert->PixelToDirection(X, Yd, Z, solidAngle, x, y, nx, ny))
                     continue;
                 const LDouble theta = std::acos(std::clamp(static_cast<LDouble>(Z), LDouble(-1), LDouble(1)));
-                const LDouble phi = (X == 0 && Yd == 0) ? LDouble(0)
-                                                        : std::atan2(static_cast<LDouble>(Yd), static_cast<LDouble>(X));
+                const LDouble phi = (X == 0 && Yd == 0)
+                                        ? LDouble(0)
+                                        : std::atan2(static_cast<LDouble>(Yd), static_cast<LDouble>(X));
                 CalcRealSphericalHarmonics(norm, Y, L, theta, phi);
                 const LDouble* harmonics = Y.Data();
                 LDouble sum = 0;
@@ -245,8 +249,10 @@ void SphericalHarmonicsImage::Synthesize(LwFloatMatrix& image, const LwLmDoubleA
     image = out.Release(true);
 }
 
-void SphericalHarmonicsImage::SynthesizeFromCoefficientImage(LwFloatMatrix& image, const LwFloatMatrix& coefficientImage,
-                                                             LDouble resolution, const std::string& projection,
+void SphericalHarmonicsImage::SynthesizeFromCoefficientImage(LwFloatMatrix& image,
+                                                             const LwFloatMatrix& coefficientImage,
+                                                             LDouble resolution,
+                                                             const std::string& projection,
                                                              const std::atomic<bool>* stop)
 {
     LwLmDoubleArray c;

@@ -67,8 +67,7 @@ public:
     // so that C(l, m) - i S(l, m) is sqrt(2) times the complex harmonic with
     // the (-1)^m phase for m >= 1. Every other element is 0.
     // Errors: L = 0 "Illegal l value", L < 0 "matrix creation Parameter Error".
-    static void CalcHarmonicTables(LwLDoubleMatrix& C, LwLDoubleMatrix& S, int L, LDouble theta,
-                                   LDouble phi);
+    static void CalcHarmonicTables(LwLDoubleMatrix& C, LwLDoubleMatrix& S, int L, LDouble theta, LDouble phi);
 
     // Polar angle Theta (0..pi), azimuth Phi (-pi..pi) and solid angle dOmega
     // (steradian) of every usable pixel of a mapped image: the three maps get

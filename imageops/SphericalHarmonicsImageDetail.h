@@ -50,4 +50,4 @@ MappedImage PrepareExpansion(LwLmDoubleArray& c, int L, int maxL, const LwFloatM
 // names); any other name: "Mapping type is not supported".
 std::unique_ptr<LwSphericalMappingConvert> MakeMappingConvert(const std::string& projection);
 
-} // namespace SphericalHarmonicsImageDetail
+}  // namespace SphericalHarmonicsImageDetail

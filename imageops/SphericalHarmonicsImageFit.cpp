@@ -44,11 +44,11 @@ const LDouble kFourPi = static_cast<LDouble>(12.56637061435917295385057353311801
 // only when a fresh evaluation would give them identical harmonics.
 struct UsedPixels
 {
-    std::vector<std::size_t> position;   // buffer position in the image
+    std::vector<std::size_t> position;  // buffer position in the image
     std::vector<std::uint32_t> thetaIndex, phiIndex;
     std::vector<LDouble> dOmega;
-    std::vector<std::size_t> rowStart;    // pixels of row y: rowStart[y] .. rowStart[y + 1] - 1
-    std::vector<double> theta, phi;       // the distinct values
+    std::vector<std::size_t> rowStart;  // pixels of row y: rowStart[y] .. rowStart[y + 1] - 1
+    std::vector<double> theta, phi;  // the distinct values
 
     std::size_t Count() const { return position.size(); }
 };
@@ -61,7 +61,8 @@ std::uint64_t Bits(double value)
 }
 
 // Distinct values of `values` (by bit pattern) and the index of each value.
-void Distinct(const std::vector<double>& values, std::vector<double>& distinct, std::vector<std::uint32_t>& index)
+void Distinct(const std::vector<double>& values, std::vector<double>& distinct,
+              std::vector<std::uint32_t>& index)
 {
     std::vector<std::uint64_t> keys(values.size());
     for (std::size_t i = 0; i < values.size(); ++i)
@@ -74,10 +75,12 @@ void Distinct(const std::vector<double>& values, std::vector<double>& distinct, 
         std::memcpy(&distinct[k], &sorted[k], sizeof(double));
     index.resize(values.size());
     for (std::size_t i = 0; i < values.size(); ++i)
-        index[i] = static_cast<std::uint32_t>(std::lower_bound(sorted.begin(), sorted.end(), keys[i]) - sorted.begin());
+        index[i] = static_cast<std::uint32_t>(std::lower_bound(sorted.begin(), sorted.end(), keys[i]) -
+                                              sorted.begin());
 }
 
-UsedPixels CollectPixels(const LwLDoubleMatrix& Theta, const LwLDoubleMatrix& Phi, const LwLDoubleMatrix& dOmega)
+UsedPixels CollectPixels(const LwLDoubleMatrix& Theta, const LwLDoubleMatrix& Phi,
+                         const LwLDoubleMatrix& dOmega)
 {
     UsedPixels px;
     const int nx = dOmega.ColSize;
@@ -163,7 +166,8 @@ public:
             const LDouble s = sinTheta_[t];
             const LDouble a = static_cast<LDouble>(2 * l - 1) * x;
             for (int m = 0; m + 2 <= l; ++m)
-                P[m] = (a * previous[m] - static_cast<LDouble>(l - 1 + m) * P[m]) / static_cast<LDouble>(l - m);
+                P[m] =
+                    (a * previous[m] - static_cast<LDouble>(l - 1 + m) * P[m]) / static_cast<LDouble>(l - m);
             P[l - 1] = a * previous[l - 1];
             P[l] = static_cast<LDouble>(2 * l - 1) * s * previous[l - 1];
             for (int m = 0; m <= l; ++m)
@@ -215,10 +219,10 @@ public:
 private:
     std::size_t L_;
     std::vector<LDouble> cosTheta_, sinTheta_;
-    std::vector<LDouble> rows_[2];   // P(l, m) by the parity of l, L entries per polar angle
-    std::vector<LDouble> pn_;        // Pn(l, m) of the current degree
+    std::vector<LDouble> rows_[2];  // P(l, m) by the parity of l, L entries per polar angle
+    std::vector<LDouble> pn_;  // Pn(l, m) of the current degree
     std::vector<double> phi_;
-    std::vector<LDouble> cos_, sin_; // entry m of each azimuth, filled up to the current degree
+    std::vector<LDouble> cos_, sin_;  // entry m of each azimuth, filled up to the current degree
 };
 
 // Grows the normalisation cache to l + 1 degrees. Done on the calling thread
@@ -238,7 +242,7 @@ std::vector<LDouble> UsedValues(const LwLDoubleMatrix& v, const UsedPixels& px)
     return r;
 }
 
-} // namespace
+}  // namespace
 
 void SphericalHarmonicsImage::ExpandByDegree(LwLmDoubleArray& c, int L, const LwFloatMatrix& image,
                                              const std::string& projection, const std::atomic<bool>* stop)
@@ -325,8 +329,8 @@ void SphericalHarmonicsImage::ExpandByDegree(LwLmDoubleArray& c, int L, const Lw
             for (int k = 0; k < K; ++k)
                 cl[k] = sums[k] / S * kFourPi;
 
-        // Residual: every pixel on its own, so any split over threads gives
-        // the same values.
+                // Residual: every pixel on its own, so any split over threads gives
+                // the same values.
 #pragma omp parallel for num_threads(threads) schedule(static)
         for (int y = 0; y < rows; ++y)
             errors.Run([&] {
@@ -414,8 +418,9 @@ void SphericalHarmonicsImage::FitByDegree(LwLmDoubleArray& c, LwFloatMatrix& res
 }
 
 void SphericalHarmonicsImage::ExpandToCoefficientImage(LwFloatMatrix& coefficientImage, int L,
-                                                       const LwFloatMatrix& image, const std::string& projection,
-                                                       bool byDegree, const std::atomic<bool>* stop)
+                                                       const LwFloatMatrix& image,
+                                                       const std::string& projection, bool byDegree,
+                                                       const std::atomic<bool>* stop)
 {
     LwLmDoubleArray c;
     if (byDegree)

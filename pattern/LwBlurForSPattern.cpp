@@ -9,7 +9,6 @@
 
 namespace {
 
-
 // Output of input's shape (begins 0), all elements 0.
 LwFloatMatrix ZeroLike(const LwFloatMatrix& input)
 {
@@ -158,8 +157,8 @@ void LwBlurForSPattern::Ver6(LwFloatMatrix& output, const LwFloatMatrix& input, 
                 const double weight = area * std::exp(-(1 - c * c) * a);
                 weightSum += weight;
                 for (int col = 0; col < nc; ++col)
-                    output(col, r) += static_cast<float>(
-                        input(input.ColBegin + col, input.RowBegin + r1) * weight);
+                    output(col, r) +=
+                        static_cast<float>(input(input.ColBegin + col, input.RowBegin + r1) * weight);
             }
         }
         for (int col = 0; col < nc; ++col)
@@ -168,8 +167,8 @@ void LwBlurForSPattern::Ver6(LwFloatMatrix& output, const LwFloatMatrix& input, 
     }
 }
 
-void LwBlurForSPattern::ColumnBlur(LwFloatMatrix& output, const LwFloatMatrix& input,
-                                   double step, double sigma)
+void LwBlurForSPattern::ColumnBlur(LwFloatMatrix& output, const LwFloatMatrix& input, double step,
+                                   double sigma)
 {
     if (sigma <= 0 || step <= 0) {
         output = CopyOf(input);

@@ -20,12 +20,11 @@ struct LwGaussTriple
 class LwBlurForSPattern : public LwSThCalc
 {
 public:
-    explicit LwBlurForSPattern(double angularWidth = 0, double columnStep = 0,
-                               double columnSigma = 0, LwLong progressMax = 0)
+    explicit LwBlurForSPattern(double angularWidth = 0, double columnStep = 0, double columnSigma = 0,
+                               LwLong progressMax = 0)
         : AngularWidth(angularWidth), ColumnStep(columnStep), ColumnSigma(columnSigma),
           ProgressMax(progressMax)
-    {
-    }
+    {}
 
     // Output = Ver5(Input, AngularWidth), then the column blur of that result
     // with ColumnStep and ColumnSigma.
@@ -45,8 +44,7 @@ public:
     // Gaussian blur along the columns, columns `step` apart in the unit of
     // `sigma`; sigma <= 0 or step <= 0 copies the input. Polls the stop
     // request after each column; columns not reached stay 0.
-    void ColumnBlur(LwFloatMatrix& output, const LwFloatMatrix& input, double step,
-                    double sigma);
+    void ColumnBlur(LwFloatMatrix& output, const LwFloatMatrix& input, double step, double sigma);
 
     // Throws "FuncGauss: Sigma should be positive" for sigma <= 0.
     static LwGaussTriple FuncGauss(double sigma);
@@ -59,9 +57,9 @@ private:
 
 public:
     double AngularWidth = 0;  // degrees, for Calculate
-    double ColumnStep = 0;    // spacing of two columns, unit of ColumnSigma
-    double ColumnSigma = 0;   // <= 0: no column blur
+    double ColumnStep = 0;  // spacing of two columns, unit of ColumnSigma
+    double ColumnSigma = 0;  // <= 0: no column blur
     LwFloatMatrix Input;
     LwFloatMatrix Output;
-    LwLong ProgressMax = 0;   // rows (Ver5, Ver6) or columns (column blur)
+    LwLong ProgressMax = 0;  // rows (Ver5, Ver6) or columns (column blur)
 };

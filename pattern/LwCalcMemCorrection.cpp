@@ -43,13 +43,16 @@ void NormalizeDensity(LwVectorList& density, const LwRealSpaceData& real)
         float* x = v.Buffer();
         const int n = v.ElementCount();
         double s = 0.0;
-        for (int p = 0; p < n; ++p) s += x[p];
+        for (int p = 0; p < n; ++p)
+            s += x[p];
         // A zero (or non-finite) total has no scale: the element is left as
         // it is rather than filled with infinities.
-        if (s == 0.0 || !std::isfinite(s)) continue;
+        if (s == 0.0 || !std::isfinite(s))
+            continue;
         const float ratio = e < real.ElementRatio_.size() ? real.ElementRatio_[e] : 1.0f;
         const float f = static_cast<float>((1.0 / s) * real.TotalPower_ * ratio);
-        for (int p = 0; p < n; ++p) x[p] *= f;
+        for (int p = 0; p < n; ++p)
+            x[p] *= f;
     }
 }
 
@@ -63,7 +66,8 @@ void CorrectByMEM(LwDocCalcMem& doc)
             const LwFloatMatrix& g = r.Gradient_.at(e);
             for (LwLong p = 0; p < r.NPoint_; ++p) {
                 const float x = doc.IsUseEstimateMaxUseABS_ ? std::fabs(g[p]) : g[p];
-                if (x > gmax) gmax = x;
+                if (x > gmax)
+                    gmax = x;
             }
         }
         const float val = doc.Lambda_ / gmax;
@@ -72,7 +76,8 @@ void CorrectByMEM(LwDocCalcMem& doc)
             LwFloatMatrix& v = r.Density_.at(e);
             const LwFloatMatrix& g = r.Gradient_.at(e);
             for (LwLong p = 0; p < r.NPoint_; ++p) {
-                if (v[p] == 0.0f) continue;
+                if (v[p] == 0.0f)
+                    continue;
                 v[p] = static_cast<float>(std::exp(static_cast<double>(val * g[p]) - 1.0) * v[p]);
             }
         }
@@ -104,7 +109,8 @@ void ApplyAdvancedL1(LwDocCalcMem& doc, LwVectorList& gradient, const LwVectorLi
 
     const LwLong type = doc.SoftThresholdType_;
     if (type < 0 || type > 2) {
-        if (!gradient.empty()) throw LwError("Undefined Advanced L1 Type");
+        if (!gradient.empty())
+            throw LwError("Undefined Advanced L1 Type");
         return;
     }
     for (std::size_t e = 0; e < gradient.size(); ++e) {
@@ -113,23 +119,24 @@ void ApplyAdvancedL1(LwDocCalcMem& doc, LwVectorList& gradient, const LwVectorLi
         const int n = g.ElementCount();
         for (int p = 0; p < n; ++p) {
             switch (type) {
-            case 0:
-                x[p] = x[p] - thr;
-                break;
+            case 0: x[p] = x[p] - thr; break;
             case 1:
                 if (x[p] > 0.0f) {
                     x[p] = x[p] - thr;
-                    if (x[p] < 0.0f) x[p] = 0.0f;
+                    if (x[p] < 0.0f)
+                        x[p] = 0.0f;
                 } else if (density.at(e)[p] <= 1e-23f) {
                     x[p] = 0.0f;
                 } else {
                     x[p] = x[p] + thr;
-                    if (x[p] > 0.0f) x[p] = 0.0f;
+                    if (x[p] > 0.0f)
+                        x[p] = 0.0f;
                 }
                 break;
             default:
                 x[p] = x[p] - thr;
-                if (x[p] < 0.0f) x[p] = 0.0f;
+                if (x[p] < 0.0f)
+                    x[p] = 0.0f;
                 break;
             }
         }
@@ -184,13 +191,16 @@ void CorrectBySDM(LwDocCalcMem& doc)
             LwFloatMatrix& v = r.Density_[e];
             const LwFloatMatrix& g = r.Gradient_.at(e);
             const int n = v.ElementCount();
-            if (g.ElementCount() != n) throw LwError("SDM: gradient and density differ in length");
+            if (g.ElementCount() != n)
+                throw LwError("SDM: gradient and density differ in length");
             float* vv = v.Buffer();
             const float* gv = g.Buffer();
             for (int p = 0; p < n; ++p) {
-                if (vv[p] == 0.0f) continue;
+                if (vv[p] == 0.0f)
+                    continue;
                 vv[p] = a1 * gv[p] + a0 * vv[p];
-                if (vv[p] < 1e-25f) vv[p] = 1e-25f;
+                if (vv[p] < 1e-25f)
+                    vv[p] = 1e-25f;
             }
         }
     } catch (const LwError& e) {
@@ -201,7 +211,8 @@ void CorrectBySDM(LwDocCalcMem& doc)
 
 void SmoothGradient(LwVectorList& list, const LwRealSpaceData& real, LwLong passes, float weight)
 {
-    if (passes == 0) return;
+    if (passes == 0)
+        return;
     if (static_cast<double>(weight) == 0.0 || static_cast<double>(weight) < -0.165)
         throw LwError("Weight value shoud be > -1/6.");
     const std::int64_t nx = real.Grid_.XCount_;
@@ -224,7 +235,8 @@ void SmoothGradient(LwVectorList& list, const LwRealSpaceData& real, LwLong pass
                     }
                 }
             for (std::int64_t p = 0; p < n; ++p)
-                if (w[p] != 0.0f) av[p] = av[p] / w[p];
+                if (w[p] != 0.0f)
+                    av[p] = av[p] / w[p];
             v = a.Release(true);
         }
     }
@@ -240,9 +252,11 @@ void ReduceGradient(LwVectorList& list, float factor)
                 m = v.Buffer()[p];
                 first = false;
             }
-    if (first || m < 0.0f) return;
+    if (first || m < 0.0f)
+        return;
     for (LwFloatMatrix& v : list)
-        for (int p = 0; p < v.ElementCount(); ++p) v.Buffer()[p] = v.Buffer()[p] - m * factor;
+        for (int p = 0; p < v.ElementCount(); ++p)
+            v.Buffer()[p] = v.Buffer()[p] - m * factor;
 }
 
 void MultiplyByRadius(LwVectorList& list, const LwRealSpaceData& real)
@@ -250,8 +264,8 @@ void MultiplyByRadius(LwVectorList& list, const LwRealSpaceData& real)
     const int n = real.R_.VectorSize();
     for (LwFloatMatrix& v : list)
         for (int p = 0; p < n; ++p)
-            v[v.VectorBegin() + p] =
-                static_cast<float>(v[v.VectorBegin() + p] * (static_cast<double>(real.R_.Buffer()[p]) * 1e10));
+            v[v.VectorBegin() + p] = static_cast<float>(v[v.VectorBegin() + p] *
+                                                        (static_cast<double>(real.R_.Buffer()[p]) * 1e10));
 }
 
 void DivideByRadius(LwVectorList& list, const LwRealSpaceData& real)
@@ -297,14 +311,16 @@ void FilterGradientOnGrid(LwVectorList& list, const LwRealSpaceGrid& grid)
             for (int iy = 1; iy < g.ny - 1; ++iy)
                 for (int ix = 1; ix < g.nx - 1; ++ix) {
                     const std::int64_t p = g.Index(ix, iy, iz);
-                    const float nb[6] = {mv[p + sx], mv[p - sx], mv[p + sy], mv[p - sy], mv[p + sz], mv[p - sz]};
+                    const float nb[6] = {mv[p + sx], mv[p - sx], mv[p + sy],
+                                         mv[p - sy], mv[p + sz], mv[p - sz]};
                     bool zero = false;
                     float s = 0.0f;
                     for (float x : nb) {
                         zero = zero || x == 0.0f;
                         s += x;
                     }
-                    if (!zero) tv[p] = mv[p] - s * 0.16666667f;
+                    if (!zero)
+                        tv[p] = mv[p] - s * 0.16666667f;
                 }
         m = t.Release(true);
         AverageOnGrid(m, grid);
@@ -315,12 +331,15 @@ void FilterGradientOnGrid(LwVectorList& list, const LwRealSpaceGrid& grid)
 void SymmetrizeByRotation(LwVectorList& list, const LwRealSpaceData& real)
 {
     const std::vector<LwLDoubleMatrix>& rotations = real.Rotations_;
-    if (rotations.size() < 2) return;
+    if (rotations.size() < 2)
+        return;
     const LwRealSpaceGrid& gr = real.Grid_;
     const GridShape g(gr);
-    for (const LwFloatMatrix& m : list) g.Check(m);
+    for (const LwFloatMatrix& m : list)
+        g.Check(m);
     const auto centre = [](int n, float lo, float hi) {
-        if (!(hi != lo)) return 0;  // a flat axis: its one point is the centre
+        if (!(hi != lo))
+            return 0;  // a flat axis: its one point is the centre
         return static_cast<int>(std::floor(0.5 - (n - 1) * static_cast<double>(lo) /
                                                      (static_cast<double>(hi) - static_cast<double>(lo))));
     };
@@ -345,13 +364,15 @@ void SymmetrizeByRotation(LwVectorList& list, const LwRealSpaceData& real)
                     LDouble w[3];
                     for (int row = 0; row < 3; ++row) {
                         LDouble s = 0;
-                        for (int k = 0; k < 3; ++k) s += q(q.ColBegin + k, q.RowBegin + row) * v[k];
+                        for (int k = 0; k < 3; ++k)
+                            s += q(q.ColBegin + k, q.RowBegin + row) * v[k];
                         w[row] = s;
                     }
                     const int jx = static_cast<int>(std::floor(w[0] + 0.5)) + cx;
                     const int jy = static_cast<int>(std::floor(w[1] + 0.5)) + cy;
                     const int jz = static_cast<int>(std::floor(w[2] + 0.5)) + cz;
-                    if (jx < 0 || jx >= g.nx || jy < 0 || jy >= g.ny || jz < 0 || jz >= g.nz) continue;
+                    if (jx < 0 || jx >= g.nx || jy < 0 || jy >= g.ny || jz < 0 || jz >= g.nz)
+                        continue;
                     const std::int64_t j = g.Index(jx, jy, jz);
                     for (std::size_t e = 0; e < list.size(); ++e) {
                         sum[e] += list[e].Buffer()[j];
@@ -380,20 +401,25 @@ void CalcTranslateRectangular05(LwVectorList& list, const LwRealSpaceData& real)
             for (int iy = 0; iy < g.ny; ++iy)
                 for (int ix = 0; ix < g.nx; ++ix) {
                     const std::int64_t p = g.Index(ix, iy, iz);
-                    if (mv[p] == 0.0f) continue;
+                    if (mv[p] == 0.0f)
+                        continue;
                     float s = mv[p];
                     float w = 1.0f;
                     for (const LwGridTranslation& tr : moves) {
                         const std::int64_t jx = static_cast<std::int64_t>(ix) + tr.Dx_;
                         const std::int64_t jy = static_cast<std::int64_t>(iy) + tr.Dy_;
                         const std::int64_t jz = static_cast<std::int64_t>(iz) + tr.Dz_;
-                        if (jx < 0 || jx >= g.nx || jy < 0 || jy >= g.ny || jz < 0 || jz >= g.nz) continue;
-                        const float x = mv[g.Index(static_cast<int>(jx), static_cast<int>(jy), static_cast<int>(jz))];
-                        if (x == 0.0f) continue;
+                        if (jx < 0 || jx >= g.nx || jy < 0 || jy >= g.ny || jz < 0 || jz >= g.nz)
+                            continue;
+                        const float x =
+                            mv[g.Index(static_cast<int>(jx), static_cast<int>(jy), static_cast<int>(jz))];
+                        if (x == 0.0f)
+                            continue;
                         s = s + tr.Weight_ * x;
                         w = w + tr.Weight_;
                     }
-                    if (w != 0.0f) tv[p] = s / w;
+                    if (w != 0.0f)
+                        tv[p] = s / w;
                 }
         m = t.Release(true);
     }

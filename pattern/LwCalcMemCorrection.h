@@ -42,8 +42,8 @@ void CorrectByMEM(LwDocCalcMem& doc);
 // gradients by the document's type: 0 shift down; 1 shrink towards 0 (a
 // non-positive value at a density <= 1e-23 becomes 0); 2 shift down and clip
 // at 0. Another type throws "Undefined Advanced L1 Type".
-void ApplyAdvancedL1(LwDocCalcMem& doc, LwVectorList& gradient, const LwVectorList& density,
-                     float ratio, LwLong loopCount, LwLong thresholdLoops);
+void ApplyAdvancedL1(LwDocCalcMem& doc, LwVectorList& gradient, const LwVectorList& density, float ratio,
+                     LwLong loopCount, LwLong thresholdLoops);
 
 // SDM update: fits Exp ~ a0 Cal + a1 FG over all items by least squares (the
 // 2 x 2 normal equations solved by LwLinearEquation) and sets every non-zero

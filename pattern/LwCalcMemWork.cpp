@@ -21,28 +21,26 @@ namespace {
 struct TableIndexing
 {
     float rMin;
-    float invStep;   // 1 / R_Step, narrowed to float
-    int rCount;      // R_N
-    float zh;        // Z_N / 2 (integer division)
+    float invStep;  // 1 / R_Step, narrowed to float
+    int rCount;  // R_N
+    float zh;  // Z_N / 2 (integer division)
     double lastColumn;
 
     explicit TableIndexing(const LwScatteringPattern& s)
-        : rMin(s.R_Min_),
-          invStep(static_cast<float>(1.0 / static_cast<double>(s.R_Step_))),
-          rCount(s.R_N_),
-          zh(static_cast<float>(s.Z_N_ / 2)),
-          lastColumn(static_cast<double>(s.Z_N_ - 1))
-    {
-    }
+        : rMin(s.R_Min_), invStep(static_cast<float>(1.0 / static_cast<double>(s.R_Step_))), rCount(s.R_N_),
+          zh(static_cast<float>(s.Z_N_ / 2)), lastColumn(static_cast<double>(s.Z_N_ - 1))
+    {}
 
     // Table row of a radius, or -1 when there is none (the origin included:
     // it has no direction).
     int Row(float r) const
     {
-        if (r == 0.0f) return -1;
+        if (r == 0.0f)
+            return -1;
         const double x = static_cast<double>((r - rMin) * invStep) + 0.5;
         // Truncation toward zero lands in [0, R_N) exactly for -1 < x < R_N.
-        if (!(x > -1.0 && x < static_cast<double>(rCount))) return -1;
+        if (!(x > -1.0 && x < static_cast<double>(rCount)))
+            return -1;
         return static_cast<int>(x);
     }
 
@@ -84,15 +82,20 @@ void LwCalcMemWork::CheckTransformLimits() const
     const LwRealSpaceData& r = d.RealSpace_;
     const LwScatteringPattern& s = d.ScatteringPattern_;
     const auto fail = [](const std::string& text) { throw LwError("Reconstruction: " + text); };
-    if (k.NList_ < 1) fail("there is no hologram item");
-    if (k.NPoint_ < 1) fail("the holograms have no direction");
-    if (r.NElement_ < 1) fail("the real-space data hold no element");
+    if (k.NList_ < 1)
+        fail("there is no hologram item");
+    if (k.NPoint_ < 1)
+        fail("the holograms have no direction");
+    if (r.NElement_ < 1)
+        fail("the real-space data hold no element");
     if (s.Z_N_ < 1 || s.Z_N_ % 2 == 0)
         fail("the pattern tables need an odd number of cosine samples (Z_N), not " + LongToString(s.Z_N_));
-    if (s.R_N_ < 1) fail("the pattern tables have no radius sample (R_N " + LongToString(s.R_N_) + ")");
+    if (s.R_N_ < 1)
+        fail("the pattern tables have no radius sample (R_N " + LongToString(s.R_N_) + ")");
     if (!(std::isfinite(s.R_Step_) && s.R_Step_ > 0.0f) || !std::isfinite(1.0f / s.R_Step_))
         fail("the radius step R_Step must be a positive length, not " + FloatToString(s.R_Step_));
-    if (!std::isfinite(s.R_Min_)) fail("the first radius R_Min is not a number");
+    if (!std::isfinite(s.R_Min_))
+        fail("the first radius R_Min is not a number");
     if (s.Forward_.size() < static_cast<std::size_t>(k.NList_) ||
         s.Back_.size() < static_cast<std::size_t>(k.NList_))
         fail("the scattering-pattern set has " + LongToString(static_cast<LwLong>(s.Forward_.size())) +
@@ -107,13 +110,14 @@ void LwCalcMemWork::CheckTransformLimits() const
             for (const LwFloatMatrix* t : {&s.Forward_[i][e], &s.Back_[i][e]})
                 if (t->ColSize != s.Z_N_ || t->RowSize != s.R_N_)
                     fail("the table of energy " + LongToString(i) + ", element " + LongToString(e) + " is " +
-                         LongToString(t->ColSize) + " x " + LongToString(t->RowSize) + ", not Z_N x R_N = " +
-                         LongToString(s.Z_N_) + " x " + LongToString(s.R_N_));
+                         LongToString(t->ColSize) + " x " + LongToString(t->RowSize) +
+                         ", not Z_N x R_N = " + LongToString(s.Z_N_) + " x " + LongToString(s.R_N_));
     }
     const std::int64_t cells = static_cast<std::int64_t>(r.Grid_.XCount_) * r.Grid_.YCount_ * r.Grid_.ZCount_;
     if (r.Grid_.XCount_ < 1 || r.Grid_.YCount_ < 1 || r.Grid_.ZCount_ < 1 || cells != r.NPoint_)
-        fail("the grid counts " + LongToString(r.Grid_.XCount_) + " x " + LongToString(r.Grid_.YCount_) + " x " +
-             LongToString(r.Grid_.ZCount_) + " do not give the " + LongToString(r.NPoint_) + " grid points");
+        fail("the grid counts " + LongToString(r.Grid_.XCount_) + " x " + LongToString(r.Grid_.YCount_) +
+             " x " + LongToString(r.Grid_.ZCount_) + " do not give the " + LongToString(r.NPoint_) +
+             " grid points");
 }
 
 void LwCalcMemWork::ConvertRToK(Source source)
@@ -140,7 +144,11 @@ void LwCalcMemWork::ConvertRToK(Source source)
         for (LwLong e = 0; e < r.NElement_; ++e) {
             LwFloatMatrix& src = densities ? r.Density_[e] : r.Gradient_[e];
             const LwFloatMatrix& table = s.Forward_[i][e];
-            pux.clear(); puy.clear(); puz.clear(); ps.clear(); prow.clear();
+            pux.clear();
+            puy.clear();
+            puz.clear();
+            ps.clear();
+            prow.clear();
             float* sv = src.Buffer();
             for (int p = 0; p < np; ++p) {
                 const float radius = r.R_.Buffer()[p];
@@ -148,10 +156,12 @@ void LwCalcMemWork::ConvertRToK(Source source)
                 if (ir < 0) {
                     // No table row: the point holds nothing from now on. The
                     // origin has a row but no direction; it is left alone.
-                    if (radius != 0.0f) sv[p] = 0.0f;
+                    if (radius != 0.0f)
+                        sv[p] = 0.0f;
                     continue;
                 }
-                if (threshold > sv[p]) continue;
+                if (threshold > sv[p])
+                    continue;
                 pux.push_back(r.Ux_.Buffer()[p]);
                 puy.push_back(r.Uy_.Buffer()[p]);
                 puz.push_back(r.Uz_.Buffer()[p]);
@@ -214,9 +224,11 @@ void LwCalcMemWork::ConvertKToR()
 #pragma omp parallel for num_threads(threads) schedule(static, 256)
             for (int p = 0; p < np; ++p) {
                 errors.Run([&] {
-                    if (v[p] == 0.0f) return;
+                    if (v[p] == 0.0f)
+                        return;
                     const int ir = ti.Row(rr[p]);
-                    if (ir < 0) return;
+                    if (ir < 0)
+                        return;
                     const float* row = table.Buffer() + static_cast<std::int64_t>(ir) * table.ColSize;
                     const float ux = rux[p], uy = ruy[p], uz = ruz[p];
                     float sum = g[p];
@@ -236,13 +248,16 @@ void LwCalcMemWork::ConvertKToR()
 void FitLinear(LwFloatMatrix& x, const LwFloatMatrix& y, float& a, float& b)
 {
     const int n = x.VectorSize();
-    if (y.VectorSize() != n) throw LwError("Fitting Error: the holograms differ in length");
+    if (y.VectorSize() != n)
+        throw LwError("Fitting Error: the holograms differ in length");
     float* xv = x.Buffer();
     const float* yv = y.Buffer();
     double sum = 0.0;
-    for (int q = 0; q < n; ++q) sum += xv[q];
+    for (int q = 0; q < n; ++q)
+        sum += xv[q];
     const double m = sum / n;
-    for (int q = 0; q < n; ++q) xv[q] = static_cast<float>(xv[q] - m);
+    for (int q = 0; q < n; ++q)
+        xv[q] = static_cast<float>(xv[q] - m);
     double sxx = 0.0, sx = 0.0, sxy = 0.0, sy = 0.0;
     for (int q = 0; q < n; ++q) {
         sxx += xv[q] * xv[q];
@@ -254,8 +269,10 @@ void FitLinear(LwFloatMatrix& x, const LwFloatMatrix& y, float& a, float& b)
     const float var = static_cast<float>(sxx / n - mx * mx);
     a = var == 0.0f ? 1e-25f : static_cast<float>((sxy / n - (sy / n) * mx) / var);
     b = static_cast<float>(sy / n - a * mx);
-    if (a <= 0.0f) a = 1e-25f;
-    if (std::isnan(a) || std::isnan(b)) throw LwError("Fitting Error");
+    if (a <= 0.0f)
+        a = 1e-25f;
+    if (std::isnan(a) || std::isnan(b))
+        throw LwError("Fitting Error");
 }
 
 void LwCalcMemWork::FitHolograms(bool unitSlope)
@@ -271,7 +288,8 @@ void LwCalcMemWork::FitHolograms(bool unitSlope)
         const float* exp = k.Exp_[i].Buffer();
         const float* cal = k.Cal_[i].Buffer();
         float* err = k.Err_[i].Buffer();
-        for (int q = 0; q < k.NPoint_; ++q) err[q] = (exp[q] - b) - cal[q] * slope;
+        for (int q = 0; q < k.NPoint_; ++q)
+            err[q] = (exp[q] - b) - cal[q] * slope;
     }
 }
 
@@ -294,17 +312,20 @@ double LwCalcMemWork::CalcRmsError()
             errors.Run([&] {
                 double s = 0.0;
                 const int end = std::min(nq, (blk + 1) * kBlock);
-                for (int q = blk * kBlock; q < end; ++q) s += err[q] * err[q];
+                for (int q = blk * kBlock; q < end; ++q)
+                    s += err[q] * err[q];
                 partial[blk] = s;
             });
         }
         errors.RethrowFirst();
-        for (double s : partial) x += s;
+        for (double s : partial)
+            x += s;
     }
     const std::int64_t count = static_cast<std::int64_t>(nq) * k.NList_;
     const double rms = std::sqrt(x) / static_cast<double>(count);
     doc_.RmsHistory_.push_back(static_cast<float>(rms));
-    if (doc_.MinRMS_ > rms) doc_.MinRMS_ = static_cast<float>(rms);
+    if (doc_.MinRMS_ > rms)
+        doc_.MinRMS_ = static_cast<float>(rms);
     return rms;
 }
 
@@ -322,13 +343,15 @@ void LwCalcMemWork::CalcMaxDensity()
             float best = 0.0f;
             for (std::int64_t p = p0; p < p1; ++p) {
                 const float x = v[p] * rr[p];
-                if (x > best) best = x;
+                if (x > best)
+                    best = x;
             }
             partial[t] = best;
         });
         // The maximum does not depend on the order; taken in thread order.
         for (float x : partial)
-            if (x > m) m = x;
+            if (x > m)
+                m = x;
     }
     DensityMax_ = m;
 }
@@ -348,11 +371,13 @@ void LwCalcMemWork::AutoSave()
 {
     const LwDocCalcMem& d = doc_;
     const std::size_t n = d.RmsHistory_.size();
-    if (n < 2) return;
+    if (n < 2)
+        return;
     const bool due = d.LoopCount_ == 0 || d.LoopCount_ == 1 ||
                      (d.AutoSave_ >= 1 && d.LoopCount_ % d.AutoSave_ == 0) || SaveRequest_.load() ||
                      d.MinRMS_ >= d.RmsHistory_.back();
-    if (!due) return;
+    if (!due)
+        return;
     SaveDocument();
     SaveRequest_.store(false);
 }

@@ -103,8 +103,8 @@ public:
     // Forces the next auto-save; cleared after every save. May be set from
     // another thread while the job runs.
     std::atomic<bool> SaveRequest_{false};
-    QString BaseName_;             // first part of a saved document's file name
-    float DensityMax_ = 0.0f;      // largest density x radius (m) of the current iteration
+    QString BaseName_;  // first part of a saved document's file name
+    float DensityMax_ = 0.0f;  // largest density x radius (m) of the current iteration
 
 private:
     LwDocCalcMem& doc_;

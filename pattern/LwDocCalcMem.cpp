@@ -6,13 +6,14 @@
 
 QString CalcMemLoopFileName(const QString& baseName, LwLong loopCount)
 {
-    return baseName + QStringLiteral("_lp") +
-           QString::fromStdString(IntToStringZeroFill(loopCount, 3)) + QStringLiteral(".xml_rs");
+    return baseName + QStringLiteral("_lp") + QString::fromStdString(IntToStringZeroFill(loopCount, 3)) +
+           QStringLiteral(".xml_rs");
 }
 
 bool LwDocCalcMem::LoadSave(LwBarnXml& doc)
 {
-    if (!doc.OpenRack("calc_mem_data")) return false;
+    if (!doc.OpenRack("calc_mem_data"))
+        return false;
     HologramParam_.LoadSave(doc, "DocCalcInfo");
 
     if (doc.OpenRack("parameter")) {

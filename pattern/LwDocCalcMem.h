@@ -40,42 +40,42 @@ public:
     bool LoadSave(LwBarnXml& doc);
 
     // Stored parameters ("parameter" rack), in document order.
-    float fratio_ = 0.8f;                  // "fratio": factor on the fitted slope (MEM mode)
-    float Lambda_ = 1.0f;                  // "Lambda": step of the MEM correction
-    float CutoffRatio_ = 1e-4f;            // "CutoffRatio": of the forward transform's threshold
-    LwLong LoopCount_ = 0;                 // "LoopCount": the current iteration
-    LwLong AutoSave_ = 5;                  // "AutoSave": save period in iterations
-    float MinRMS_ = 1e10f;                 // "MinRMS": smallest RMS error so far
-    LwLong NDefocus_ = 0;                  // "NDefocus": carried only
-    float DefocusWeightSurround_ = 1.0f;   // "DefocusWeightSurround": carried only
-    bool IsRemoveMinimum_ = false;         // "IsRemoveMinimum": carried only
-    bool IsReduceGradient_ = false;        // "IsReduceGradient"
-    float ReduceGradientRatio_ = 0.1f;     // "ReduceGradientRatio": reduction acts when not 0
-    bool IsRemoveAverage_ = false;         // "IsRemoveAverage_": carried only
-    float RemoveAverageRatio_ = 0.5f;      // "RemoveAverageRatio": carried only
-    bool IsSmoothingErr_ = false;          // "IsSmoothingErr": smoothing of the gradient
-    LwLong SmoothingErrN_ = 0;             // "SmoothingErrN": smoothing passes
-    bool IsUseEstimateMaxUseABS_ = true;   // "IsUseEstimateMaxUseABS": MEM step by the largest |gradient|
+    float fratio_ = 0.8f;  // "fratio": factor on the fitted slope (MEM mode)
+    float Lambda_ = 1.0f;  // "Lambda": step of the MEM correction
+    float CutoffRatio_ = 1e-4f;  // "CutoffRatio": of the forward transform's threshold
+    LwLong LoopCount_ = 0;  // "LoopCount": the current iteration
+    LwLong AutoSave_ = 5;  // "AutoSave": save period in iterations
+    float MinRMS_ = 1e10f;  // "MinRMS": smallest RMS error so far
+    LwLong NDefocus_ = 0;  // "NDefocus": carried only
+    float DefocusWeightSurround_ = 1.0f;  // "DefocusWeightSurround": carried only
+    bool IsRemoveMinimum_ = false;  // "IsRemoveMinimum": carried only
+    bool IsReduceGradient_ = false;  // "IsReduceGradient"
+    float ReduceGradientRatio_ = 0.1f;  // "ReduceGradientRatio": reduction acts when not 0
+    bool IsRemoveAverage_ = false;  // "IsRemoveAverage_": carried only
+    float RemoveAverageRatio_ = 0.5f;  // "RemoveAverageRatio": carried only
+    bool IsSmoothingErr_ = false;  // "IsSmoothingErr": smoothing of the gradient
+    LwLong SmoothingErrN_ = 0;  // "SmoothingErrN": smoothing passes
+    bool IsUseEstimateMaxUseABS_ = true;  // "IsUseEstimateMaxUseABS": MEM step by the largest |gradient|
 
     // In memory only.
-    float Startfratio_ = 0.8f;             // values the job resets the working values to
+    float Startfratio_ = 0.8f;  // values the job resets the working values to
     float StartLambda_ = 1.0f;
     float StartTotalPower_ = 1.0f;
     float StartCutoffRatio_ = 1e-4f;
-    LwLong CorrectionType_ = 0;            // 0 MEM, 1 SDM
-    std::vector<float> RmsHistory_;        // one RMS error per iteration
-    std::vector<float> MaxHistory_;        // one density maximum x 1e10 per iteration
-    float Threshold_ = 0.0f;               // current SDM threshold
+    LwLong CorrectionType_ = 0;  // 0 MEM, 1 SDM
+    std::vector<float> RmsHistory_;  // one RMS error per iteration
+    std::vector<float> MaxHistory_;  // one density maximum x 1e10 per iteration
+    float Threshold_ = 0.0f;  // current SDM threshold
     std::vector<float> ThresholdHistory_;  // every threshold used
-    LwLong ThresholdLoops_ = 1000;         // iterations in which the SDM threshold is recomputed
-    float ThresholdPercentage_ = 90.0f;    // % of the largest gradient value that becomes the threshold
-    bool IsGradientPostFilter_ = false;    // radius-weighted grid filter of the gradients
-    LwLong SoftThresholdType_ = 0;         // 0, 1 or 2
-    bool IsAutoThreshold_ = false;         // threshold from the gradient maximum
-    float FixedThreshold_ = 0.0f;          // threshold when IsAutoThreshold_ is off
+    LwLong ThresholdLoops_ = 1000;  // iterations in which the SDM threshold is recomputed
+    float ThresholdPercentage_ = 90.0f;  // % of the largest gradient value that becomes the threshold
+    bool IsGradientPostFilter_ = false;  // radius-weighted grid filter of the gradients
+    LwLong SoftThresholdType_ = 0;  // 0, 1 or 2
+    bool IsAutoThreshold_ = false;  // threshold from the gradient maximum
+    float FixedThreshold_ = 0.0f;  // threshold when IsAutoThreshold_ is off
 
-    LwHologramParam HologramParam_;        // "DocCalcInfo"
-    LwKSpaceData KSpace_;                  // "k_space_all"
-    LwRealSpaceData RealSpace_;            // "real_space_all_3"
+    LwHologramParam HologramParam_;  // "DocCalcInfo"
+    LwKSpaceData KSpace_;  // "k_space_all"
+    LwRealSpaceData RealSpace_;  // "real_space_all_3"
     LwScatteringPattern ScatteringPattern_;  // "ScatteringPatternMatrix03"
 };

@@ -65,8 +65,7 @@ public:
     // and, unless the fluctuation settings keep the cluster's U, sets U of
     // both wave lists of every record by the Einstein or the Debye model.
     // Changes the scattering document's records in place.
-    void Prepare(LwDocScattering& scattering, const LwDocFluctuation& fluctuation,
-                 const LwDebye& debye);
+    void Prepare(LwDocScattering& scattering, const LwDocFluctuation& fluctuation, const LwDebye& debye);
 
     // PrepareWorkingWave with record i's ListScatterer; LwError "ERROR
     // INDEX" for an i outside the record list.
@@ -104,8 +103,8 @@ public:
     // pixels. Each thread writes only its own columns, and each pixel
     // depends on nothing but its own angles, so the planes do not depend on
     // the thread count (OpenMP's setting, omp_set_num_threads).
-    void CalcPixelColumns(const LwLDoubleMatrix& theta, const LwLDoubleMatrix& phi,
-                          LwNotifyTerminate& stop, double zs);
+    void CalcPixelColumns(const LwLDoubleMatrix& theta, const LwLDoubleMatrix& phi, LwNotifyTerminate& stop,
+                          double zs);
 
     // (|A + B|^2, |B|^2, |A|^2, |A + iB|^2) of the working wave in the
     // direction (theta, phi) of the cluster frame, radians.
@@ -117,24 +116,24 @@ public:
     double DepthFactor(LDouble theta, double zs) const;
 
     // Fields, in order.
-    LwLong Type = 0;                 // 1 is refused with scattering versions 1 and 2
-    LwLong N = 6;                    // number of intensity planes of the grid
-    double EulerA_deg_ = 0;          // Euler angles of the pattern frame
+    LwLong Type = 0;  // 1 is refused with scattering versions 1 and 2
+    LwLong N = 6;  // number of intensity planes of the grid
+    double EulerA_deg_ = 0;  // Euler angles of the pattern frame
     double EulerB_deg_ = 0;
     double EulerC_deg_ = 0;
-    double Phase_deg_ = 0;           // global phase of the emitter's outgoing coefficients
+    double Phase_deg_ = 0;  // global phase of the emitter's outgoing coefficients
     double ClusterSizeLimit_m_ = 0;  // sources at this distance or farther dropped; 0 = none
-    double DepthLimit_m_ = 0;        // sources with z above it dropped; <= 0 = none
-    double LowerLimit_m_ = 0;        // sources at this distance or nearer dropped (not the emitter)
-    double MeanFreePath_m_ = 0;      // inelastic mean free path of the attenuations
-    bool IsAttenuateByEmitterDistance_ = false; // scattered waves by their distance from the emitter
-    bool IsAttenuateByDepth_ = false;           // the pattern by the path to the surface
-    std::vector<LwULong> SelectBits_; // record selection, 32 records per word
-    LwLong SelectBitCount_ = 0;       // its length in bits
-    LwSphericalMapGrid Grid;          // built by InitSphericalMap
-    LwVectorFreeElectron WorkingWave; // prepared copy of one record's scatterer list
-    LwLong L = 0;                     // l range of the far-field sums; 0 = the sources' largest
-    LwLDoubleMatrix Rotation;         // 3 x 3, from the Euler angles
+    double DepthLimit_m_ = 0;  // sources with z above it dropped; <= 0 = none
+    double LowerLimit_m_ = 0;  // sources at this distance or nearer dropped (not the emitter)
+    double MeanFreePath_m_ = 0;  // inelastic mean free path of the attenuations
+    bool IsAttenuateByEmitterDistance_ = false;  // scattered waves by their distance from the emitter
+    bool IsAttenuateByDepth_ = false;  // the pattern by the path to the surface
+    std::vector<LwULong> SelectBits_;  // record selection, 32 records per word
+    LwLong SelectBitCount_ = 0;  // its length in bits
+    LwSphericalMapGrid Grid;  // built by InitSphericalMap
+    LwVectorFreeElectron WorkingWave;  // prepared copy of one record's scatterer list
+    LwLong L = 0;  // l range of the far-field sums; 0 = the sources' largest
+    LwLDoubleMatrix Rotation;  // 3 x 3, from the Euler angles
 
 private:
     std::array<double, 4> PixelIntensity(LDouble theta, LDouble phi, const LwLong& L) const;
@@ -144,7 +143,7 @@ class LwDocPattern_AzimuthalEquidistant : public LwDocPattern
 {
 public:
     void InitSphericalMap() override;
-    double Resolution_deg_ = 1.0;    // degrees per pixel
+    double Resolution_deg_ = 1.0;  // degrees per pixel
 };
 
 class LwDocPattern_EquidistantCylindrical : public LwDocPattern
@@ -159,8 +158,8 @@ class LwDocPattern_Diana : public LwDocPattern
 {
 public:
     void InitSphericalMap() override;
-    double ViewAngle_deg_ = 60.0;    // polar angle at the image's half width
-    LwLong ImageSize_ = 181;         // pixels per side
+    double ViewAngle_deg_ = 60.0;  // polar angle at the image's half width
+    LwLong ImageSize_ = 181;  // pixels per side
 };
 
 class LwDocPattern_StereoProjection : public LwDocPattern

@@ -23,7 +23,7 @@ constexpr double kEmitterDistance2 = 1e-22;
 // Margin of the surface above the topmost atom (m).
 constexpr double kSurfaceMargin = 5e-11;
 
-} // namespace
+}  // namespace
 
 void LwDocPattern::SetRotationFromEulerAngles()
 {
@@ -48,8 +48,7 @@ void LwDocPattern::CalcDirectionAngles(LwLDoubleMatrix& theta, LwLDoubleMatrix& 
             const LDouble u[3] = {Grid.X(i, j), Grid.Y(i, j), Grid.Z(i, j)};
             LDouble v[3];
             for (int row = 0; row < 3; ++row)
-                v[row] = R(c0, r0 + row) * u[0] + R(c0 + 1, r0 + row) * u[1] +
-                         R(c0 + 2, r0 + row) * u[2];
+                v[row] = R(c0, r0 + row) * u[0] + R(c0 + 1, r0 + row) * u[1] + R(c0 + 2, r0 + row) * u[2];
             LDouble r;
             CartesianToSpherical(v[0], v[1], v[2], r, theta(i, j), phi(i, j));
         }
@@ -69,8 +68,7 @@ void LwDocPattern::PrepareWorkingWave(const LwVectorFreeElectron& scatterers)
     const auto dropped = [&](const LwPartialWaveSource& s) {
         const double x = s.X(), y = s.Y(), z = s.Z();
         const double d2 = x * x + y * y + z * z;
-        return (ClusterSizeLimit_m_ != 0 && d2 >= limit2) ||
-               (DepthLimit_m_ > 0 && z > DepthLimit_m_) ||
+        return (ClusterSizeLimit_m_ != 0 && d2 >= limit2) || (DepthLimit_m_ > 0 && z > DepthLimit_m_) ||
                (d2 > kEmitterDistance2 && d2 <= lower2);
     };
     // remove_if keeps the order of the sources that stay (source 0 stays
@@ -109,8 +107,7 @@ std::array<double, 4> LwDocPattern::PixelIntensity(LDouble theta, LDouble phi) c
     return PixelIntensity(theta, phi, L);
 }
 
-std::array<double, 4> LwDocPattern::PixelIntensity(LDouble theta, LDouble phi,
-                                                   const LwLong& l) const
+std::array<double, 4> LwDocPattern::PixelIntensity(LDouble theta, LDouble phi, const LwLong& l) const
 {
     const LComplex A = WorkingWave.GetFarFieldScattered(theta, phi, l);
     const LComplex B = WorkingWave.GetFarFieldDirect(theta, phi);

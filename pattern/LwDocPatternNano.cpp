@@ -49,7 +49,7 @@ double ConvergenceRadius(LwLong L, double k)
     return (1.182 * d + 3.1803 - 0.0024453 * d * d) / k;
 }
 
-} // namespace
+}  // namespace
 
 int LwDocPatternNano::ColumnCount() const
 {
@@ -67,7 +67,7 @@ void LwDocPatternNano::InitSphericalMap()
     const int ny = RowCount();
     LwSphericalMapGrid grid;
     grid.Create(3, nx, ny);
-    grid.W.SetZero(); // no point stands for a direction
+    grid.W.SetZero();  // no point stands for a direction
     Grid = std::move(grid);
 }
 
@@ -76,15 +76,9 @@ void LwDocPatternNano::ScanPoint(int p, int q, LDouble r[3]) const
     const LDouble outer = OuterMin_m_ + static_cast<LDouble>(p) * Step_m_;
     const LDouble inner = InnerMin_m_ + static_cast<LDouble>(q) * Step_m_;
     switch (ScanPlane) {
-    case 1:
-        r[0] = 0, r[1] = outer, r[2] = inner;
-        break;
-    case 2:
-        r[0] = inner, r[1] = 0, r[2] = outer;
-        break;
-    default:
-        r[0] = outer, r[1] = inner, r[2] = 0;
-        break;
+    case 1: r[0] = 0, r[1] = outer, r[2] = inner; break;
+    case 2: r[0] = inner, r[1] = 0, r[2] = outer; break;
+    default: r[0] = outer, r[1] = inner, r[2] = 0; break;
     }
 }
 
@@ -124,7 +118,7 @@ void LwDocPatternNano::SetUpRecord(const LwDocScattering& scattering, int i, Rec
         AtomInterior& atom = scan.atoms[j];
         atom.entry = &entry;
         if (j == 0)
-            continue; // the emitter is never given an interior
+            continue;  // the emitter is never given an interior
         const LwLmComplexArray& c = s.Outgoing();
         const LwLong L = c.GetL();
         const double rc = ConvergenceRadius(L, k);
@@ -146,15 +140,18 @@ void LwDocPatternNano::SetUpRecord(const LwDocScattering& scattering, int i, Rec
             if (zero)
                 continue;
             if (l >= tSize || static_cast<std::size_t>(l) >= entry.P.size() || entry.P[l].empty())
-                throw LwError("LwDocPatternNano::Calculate() ERROR: the phase shift entry has too few l values");
+                throw LwError(
+                    "LwDocPatternNano::Calculate() ERROR: the phase shift entry has too few l values");
             const LComplex tl = t[t.VectorBegin() + static_cast<int>(l)];
             if (tl == LComplex(0, 0))
-                throw LwError("LwDocPatternNano::Calculate() ERROR: outgoing wave of a partial wave with t = 0");
+                throw LwError(
+                    "LwDocPatternNano::Calculate() ERROR: outgoing wave of a partial wave with t = 0");
             // The interior solution is scaled to meet the outer wave at R: a
             // radial function that vanishes there cannot be scaled.
             const double PR = entry.P[static_cast<std::size_t>(l)].back();
             if (PR == 0 || !std::isfinite(PR))
-                throw LwError("LwDocPatternNano::Calculate() ERROR: the radial function vanishes at the atom radius");
+                throw LwError(
+                    "LwDocPatternNano::Calculate() ERROR: the radial function vanishes at the atom radius");
             const LComplex S = LComplex(1, 0) + tl;
             const LComplex hp(hPlus[l].real(), hPlus[l].imag());
             const LComplex hm(hMinus[l].real(), hMinus[l].imag());
@@ -168,7 +165,8 @@ void LwDocPatternNano::SetUpRecord(const LwDocScattering& scattering, int i, Rec
         sources[0].Outgoing().Fill(LComplex(0, 0));
 
     const LComplex phase(std::cos(PhaseAngle_rad_), -std::sin(PhaseAngle_rad_));
-    const double w = -(scan.wave.GetKineticEnergy() * LwConst::ElementaryCharge_C / LwConst::Hbar_Js * Time_s_);
+    const double w =
+        -(scan.wave.GetKineticEnergy() * LwConst::ElementaryCharge_C / LwConst::Hbar_Js * Time_s_);
     const LComplex time(std::cos(w), std::sin(w));
     scan.factor = phase * time;
 
@@ -197,8 +195,8 @@ void LwDocPatternNano::SetUpRecord(const LwDocScattering& scattering, int i, Rec
     }
 }
 
-LComplex LwDocPatternNano::WaveAt(const RecordScan& scan, const LDouble r[3],
-                                  LwLmDoubleArray& cache, LwLmComplexArray& Y)
+LComplex LwDocPatternNano::WaveAt(const RecordScan& scan, const LDouble r[3], LwLmDoubleArray& cache,
+                                  LwLmComplexArray& Y)
 {
     const auto& sources = scan.wave.Sources();
     // The emitter's neighbourhood is never an interior: its coefficients are
@@ -229,7 +227,7 @@ LComplex LwDocPatternNano::WaveAt(const RecordScan& scan, const LDouble r[3],
         for (LwLong l = 0; l < L; ++l) {
             if (static_cast<std::size_t>(l) >= atom.entry->P.size() ||
                 g >= atom.entry->P[static_cast<std::size_t>(l)].size())
-                continue; // only partial waves with B = 0 lack their table
+                continue;  // only partial waves with B = 0 lack their table
             const LDouble P = atom.entry->P[static_cast<std::size_t>(l)][g];
             LComplex part(0, 0);
             for (LwLong m = -l; m <= l; ++m)
@@ -241,8 +239,8 @@ LComplex LwDocPatternNano::WaveAt(const RecordScan& scan, const LDouble r[3],
     return scan.wave.GetValueXYZ(r[0], r[1], r[2]);
 }
 
-double LwDocPatternNano::PointValue(const RecordScan& scan, const LDouble r[3],
-                                    LwLmDoubleArray& cache, LwLmComplexArray& Y) const
+double LwDocPatternNano::PointValue(const RecordScan& scan, const LDouble r[3], LwLmDoubleArray& cache,
+                                    LwLmComplexArray& Y) const
 {
     LComplex wave = WaveAt(scan, r, cache, Y) * scan.factor;
     if (IsHolographicKernel_) {
@@ -260,8 +258,9 @@ double LwDocPatternNano::PointValue(const RecordScan& scan, const LDouble r[3],
         }
         wave *= K;
     }
-    const LDouble weight =
-        IsRadiusWeight_ ? std::sqrt(r[0] * r[0] + r[1] * r[1] + r[2] * r[2]) * kRadiusWeightScale : LDouble(1);
+    const LDouble weight = IsRadiusWeight_
+                               ? std::sqrt(r[0] * r[0] + r[1] * r[1] + r[2] * r[2]) * kRadiusWeightScale
+                               : LDouble(1);
     LDouble v;
     if (OutputMode == kRealPart)
         v = wave.real() * weight;
@@ -293,8 +292,7 @@ bool LwDocPatternNano::ScanColumn(const RecordScan& scan, int p, int rows, LwNot
                 LDouble r[3];
                 ScanPoint(p, q, r);
                 plane(p, q) += PointValue(scan, r, cache, Y) * scan.ratio;
-            } catch (...) {
-            }
+            } catch (...) {}
         }
     }
     return !stop.IsTerminate();

@@ -44,8 +44,8 @@ public:
     // an unknown record index or a failing preparation ends the calculation
     // quietly with plane 0 as far as it was filled. A stop request ends it
     // between columns and skips the rest of the current column.
-    void Calculate(LwNotifyTerminate& stop, LwDocScattering& scattering,
-                   const LwDocFluctuation& fluctuation, const LwDebye& debye) override;
+    void Calculate(LwNotifyTerminate& stop, LwDocScattering& scattering, const LwDocFluctuation& fluctuation,
+                   const LwDebye& debye) override;
 
     // Grid size: (int)((maximum - minimum) / step + 1) of each range,
     // truncated; 0 for a range whose maximum lies a step or more below its
@@ -59,20 +59,20 @@ public:
     void ScanPoint(int p, int q, LDouble r[3]) const;
 
     // Fields, in order.
-    double OuterMin_m_ = -1e-9;    // range of the outer scan coordinate
+    double OuterMin_m_ = -1e-9;  // range of the outer scan coordinate
     double OuterMax_m_ = 1e-9;
-    double InnerMin_m_ = -1e-9;    // range of the inner scan coordinate
+    double InnerMin_m_ = -1e-9;  // range of the inner scan coordinate
     double InnerMax_m_ = 1e-9;
-    double Step_m_ = 1e-11;        // spacing of both coordinates
-    double PhaseAngle_rad_ = 0;    // the wave is multiplied by cos a - i sin a
-    double Time_s_ = 0;            // the wave is multiplied by exp(-i E t / hbar)
-    LwLong OutputMode = kRealPart; // kRealPart, kImaginaryPart, other: intensity
+    double Step_m_ = 1e-11;  // spacing of both coordinates
+    double PhaseAngle_rad_ = 0;  // the wave is multiplied by cos a - i sin a
+    double Time_s_ = 0;  // the wave is multiplied by exp(-i E t / hbar)
+    LwLong OutputMode = kRealPart;  // kRealPart, kImaginaryPart, other: intensity
     // 0: outer x, inner y (z = 0); 1: outer y, inner z (x = 0); 2: outer z,
     // inner x (y = 0); any other value as 0.
     LwLong ScanPlane = 0;
-    bool IsWithoutEmitterWave_ = false; // the emitter's outgoing coefficients zeroed
+    bool IsWithoutEmitterWave_ = false;  // the emitter's outgoing coefficients zeroed
     bool IsHolographicKernel_ = false;  // multiplied by the holographic kernel
-    bool IsRadiusWeight_ = false;       // the value weighted by |r| * 1e11
+    bool IsRadiusWeight_ = false;  // the value weighted by |r| * 1e11
     // Phase shifts and radial solutions of the atoms; not owned.
     const LwDocScatteringPhaseShift* pDocScatteringPaseShift_ = nullptr;
 
@@ -81,31 +81,31 @@ private:
     struct AtomInterior
     {
         const LwPhaseShiftEntry* entry = nullptr;
-        LwLmComplexArray B;   // interior coefficients B(l, m)
-        double limit2 = 0;    // (0.68 rc)^2, m^2
+        LwLmComplexArray B;  // interior coefficients B(l, m)
+        double limit2 = 0;  // (0.68 rc)^2, m^2
     };
 
     // Everything the points of one record read; built before the parallel
     // region and only read inside it.
     struct RecordScan
     {
-        LwVectorFreeElectron wave;          // W, emitter zeroed on request
-        std::vector<AtomInterior> atoms;    // per source of W
-        LComplex factor;                    // P_a * P_t
-        double k0 = 0;                      // wave number of W's emitter
-        std::vector<LComplex> kernelInverse;// 1 / psi_0(r_j), j >= 1
-        bool kernelZero = false;            // some psi_0(r_j) is 0
-        bool kernelFailed = false;          // psi_0 could not be evaluated
+        LwVectorFreeElectron wave;  // W, emitter zeroed on request
+        std::vector<AtomInterior> atoms;  // per source of W
+        LComplex factor;  // P_a * P_t
+        double k0 = 0;  // wave number of W's emitter
+        std::vector<LComplex> kernelInverse;  // 1 / psi_0(r_j), j >= 1
+        bool kernelZero = false;  // some psi_0(r_j) is 0
+        bool kernelFailed = false;  // psi_0 could not be evaluated
         double ratio = 0;
     };
 
     void SetUpRecord(const LwDocScattering& scattering, int i, RecordScan& scan) const;
     // The wave at r before the phase, time and kernel factors.
-    static LComplex WaveAt(const RecordScan& scan, const LDouble r[3],
-                           LwLmDoubleArray& cache, LwLmComplexArray& Y);
+    static LComplex WaveAt(const RecordScan& scan, const LDouble r[3], LwLmDoubleArray& cache,
+                           LwLmComplexArray& Y);
     // The clamped value v of point r.
-    double PointValue(const RecordScan& scan, const LDouble r[3],
-                      LwLmDoubleArray& cache, LwLmComplexArray& Y) const;
+    double PointValue(const RecordScan& scan, const LDouble r[3], LwLmDoubleArray& cache,
+                      LwLmComplexArray& Y) const;
     // Adds every point of column p; false when a stop request was seen.
     bool ScanColumn(const RecordScan& scan, int p, int rows, LwNotifyTerminate& stop);
 };

@@ -21,8 +21,7 @@ void LwDocPattern::Calculate(LwNotifyTerminate& stop, LwDocScattering& scatterin
     try {
         Prepare(scattering, fluctuation, debye);
         CalcStructureLoop(stop, scattering);
-    } catch (...) {
-    }
+    } catch (...) {}
 }
 
 void LwDocPattern::CheckVersionAndType(const LwDocScattering& scattering, LwLong type)
@@ -38,7 +37,7 @@ void LwDocPattern::Prepare(LwDocScattering& scattering, const LwDocFluctuation& 
     SetRotationFromEulerAngles();
     InitSphericalMap();
     if (fluctuation.IsUseUisoInCluster_)
-        return; // the U values the cluster gave stay
+        return;  // the U values the cluster gave stay
     for (LwScatteringData& record : scattering.ListScatteringData) {
         if (fluctuation.IsUseUisoEinsteinModel_) {
             SetEinsteinModel(fluctuation, record.NextListScatterer, debye);

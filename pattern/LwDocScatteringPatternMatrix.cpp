@@ -12,7 +12,6 @@
 
 namespace {
 
-
 LwLDoubleMatrix Zero(int cols, int rows)
 {
     LwLDoubleMatrix m(cols, rows);
@@ -65,7 +64,8 @@ void SetThermalWaveNumber(LwThermalDamping& d, double ek)
 
 std::vector<double> ThermalDampingFactors(const LwThermalDamping& d, const std::vector<double>& cosValues)
 {
-    const double a = std::sqrt(2.0) * d.K * std::sqrt(d.Temperature_K * LwConst::Boltzmann_JperK / LwConst::EinsteinSpring_Nperm);
+    const double a = std::sqrt(2.0) * d.K *
+                     std::sqrt(d.Temperature_K * LwConst::Boltzmann_JperK / LwConst::EinsteinSpring_Nperm);
     std::vector<double> f;
     f.reserve(cosValues.size());
     for (double c : cosValues)
@@ -332,22 +332,14 @@ LwLDoubleMatrix LwDocScatteringPatternMatrix::Normalize(const LwLDoubleMatrix& x
     const LwLDoubleMatrix& d = IntensityDirect_;
     const LwLDoubleMatrix& s = IntensityScattered_;
     switch (type) {
-    case 0:
-        return ScaleDifference(x);
-    case 1:
-        return x;
-    case 2:
-        return ScaleColumns(s);
-    case 3:
-        return InterferenceTerm(x, s, d);
-    case 4:
-        return ForwardContrast(s);
-    case 5:
-        return Product(ScaleColumns(Difference(x, d)), ForwardContrast(s));
-    case 6:
-        return Product(InterferenceTerm(x, s, d), ForwardContrast(s));
-    default:
-        throw LwError("Not imprimented");
+    case 0: return ScaleDifference(x);
+    case 1: return x;
+    case 2: return ScaleColumns(s);
+    case 3: return InterferenceTerm(x, s, d);
+    case 4: return ForwardContrast(s);
+    case 5: return Product(ScaleColumns(Difference(x, d)), ForwardContrast(s));
+    case 6: return Product(InterferenceTerm(x, s, d), ForwardContrast(s));
+    default: throw LwError("Not imprimented");
     }
 }
 
@@ -368,12 +360,8 @@ LwLDoubleMatrix LwDocScatteringPatternMatrix::ScaleColumns(const LwLDoubleMatrix
         const double dist = RAxis_[e];
         LDouble f = 1;
         switch (ScaleType_) {
-        case 0:
-            f = dist * LwConst::AngstromPerMetre;
-            break;
-        case 1:
-            f = 1;
-            break;
+        case 0: f = dist * LwConst::AngstromPerMetre; break;
+        case 1: f = 1; break;
         case 2:
             f = 1 / std::sqrt(SumOfSquares([&] {
                     LwLDoubleMatrix col(1, n);
@@ -410,11 +398,8 @@ LwLDoubleMatrix LwDocScatteringPatternMatrix::ScaleColumns(const LwLDoubleMatrix
             f = 1 / sum;
             break;
         }
-        case 5:
-            f = std::sqrt(dist * LwConst::AngstromPerMetre);
-            break;
-        default:
-            throw LwError("ScaleColumns: undefined scale type: " + IntToString(ScaleType_));
+        case 5: f = std::sqrt(dist * LwConst::AngstromPerMetre); break;
+        default: throw LwError("ScaleColumns: undefined scale type: " + IntToString(ScaleType_));
         }
         for (int c = 0; c < n; ++c)
             r(e, c) *= f;
@@ -495,8 +480,9 @@ LwLong LwDocScatteringPatternMatrix::MaskLowerRow(LwLong e) const
     return s - 1;
 }
 
-LwLDoubleMatrix LwDocScatteringPatternMatrix::ModifyNormalized(const LwLDoubleMatrix& x, const LwLDoubleMatrix& s,
-                                                              const LwLDoubleMatrix& d, LwLong maskType)
+LwLDoubleMatrix LwDocScatteringPatternMatrix::ModifyNormalized(const LwLDoubleMatrix& x,
+                                                               const LwLDoubleMatrix& s,
+                                                               const LwLDoubleMatrix& d, LwLong maskType)
 {
     LwLDoubleMatrix y = ApplyMask(InterferenceTerm(x, s, d), maskType);
     for (int e = 0; e < y.ColSize; ++e) {

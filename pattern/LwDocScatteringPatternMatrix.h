@@ -36,7 +36,8 @@ std::vector<double> ThermalDampingFactors(const LwThermalDamping& d, const std::
 LwLDoubleMatrix ApplyThermalDamping(const LwThermalDamping& d, const LwLDoubleMatrix& x);
 
 // (X - D - S)/sqrt(S), element by element.
-LwLDoubleMatrix InterferenceTerm(const LwLDoubleMatrix& x, const LwLDoubleMatrix& s, const LwLDoubleMatrix& d);
+LwLDoubleMatrix InterferenceTerm(const LwLDoubleMatrix& x, const LwLDoubleMatrix& s,
+                                 const LwLDoubleMatrix& d);
 // 1 - sqrt(S(e, c) / S(e, last row)) per column.
 LwLDoubleMatrix ForwardContrast(const LwLDoubleMatrix& s);
 // The columns of a followed by those of b, a's row count.
@@ -81,9 +82,9 @@ public:
     double MaskPercent_ = 0;
     double ThermalTemperature_K_ = 0;
     double BlurWidth_ = 0;
-    LwLDoubleMatrix IntensityDirect_;      // D: sum of |A_d|^2, emitter alone
-    LwLDoubleMatrix IntensityScattered_;   // S: sum of |A_s|^2, scatterer alone
-    LwLDoubleMatrix IntensityTotal_;       // T: sum of |A_d + A_s|^2
+    LwLDoubleMatrix IntensityDirect_;  // D: sum of |A_d|^2, emitter alone
+    LwLDoubleMatrix IntensityScattered_;  // S: sum of |A_s|^2, scatterer alone
+    LwLDoubleMatrix IntensityTotal_;  // T: sum of |A_d + A_s|^2
     LwLDoubleMatrix IntensityQuadrature_;  // Q: sum of |i A_d + A_s|^2
     LwLDoubleMatrix ReferencePattern_;
     LwLDoubleMatrix ReferenceDerivative_;
@@ -93,7 +94,7 @@ public:
     LwDocFinalState* PDocFinalState_ = nullptr;
     LwDocFluctuation* PDocFluctuation_ = nullptr;
     LwDebye* PDebye_ = nullptr;
-    double RMin_ = 0;   // m
+    double RMin_ = 0;  // m
     double RStep_ = 0;  // m
     LwLong RCount_ = 1;
     bool IsPostProcessOnly_ = false;

@@ -6,7 +6,8 @@ namespace {
 
 bool SerializePatternItem(LwHologramPatternItem& item, LwBarnXml& doc, const std::string& itemName)
 {
-    if (!doc.OpenRack(itemName)) return false;
+    if (!doc.OpenRack(itemName))
+        return false;
     doc.ValueString("Caption", item.Caption_, "");
     doc.CloseRack(itemName);
     return true;
@@ -14,7 +15,8 @@ bool SerializePatternItem(LwHologramPatternItem& item, LwBarnXml& doc, const std
 
 bool SerializeHologramItem(LwHologramItem& item, LwBarnXml& doc, const std::string& itemName)
 {
-    if (!doc.OpenRack(itemName)) return false;
+    if (!doc.OpenRack(itemName))
+        return false;
     doc.ValueString("Caption", item.Caption_, "");
     doc.ValueLDouble("Energy", item.Energy_, 0);
     doc.ValueLong("KessarEffect", item.KessarEffect_, -1);
@@ -27,7 +29,8 @@ bool SerializeHologramItem(LwHologramItem& item, LwBarnXml& doc, const std::stri
 
 bool LwHologramParam::LoadSave(LwBarnXml& doc, const std::string& rackName)
 {
-    if (!doc.OpenRack(rackName)) return false;
+    if (!doc.OpenRack(rackName))
+        return false;
     doc.ValueLong("HologramMeshLevel", HologramMeshLevel_, 6);
     doc.ValueLong("NumberOfElement_", NumberOfElement_, 1);
     LoadSaveList(doc, "HologramParam", "i", Items_, SerializeHologramItem);

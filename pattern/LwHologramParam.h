@@ -13,14 +13,14 @@ class LwBarnXml;
 
 struct LwHologramPatternItem
 {
-    std::string Caption_;          // "Caption"
+    std::string Caption_;  // "Caption"
 };
 
 struct LwHologramItem
 {
-    std::string Caption_;                          // "Caption"
-    LDouble Energy_ = 0;                           // "Energy"
-    LwLong KessarEffect_ = -1;                     // "KessarEffect"
+    std::string Caption_;  // "Caption"
+    LDouble Energy_ = 0;  // "Energy"
+    LwLong KessarEffect_ = -1;  // "KessarEffect"
     std::vector<LwHologramPatternItem> Patterns_;  // "SPatternParam"
 };
 
@@ -32,7 +32,7 @@ public:
     // (item "i"); missing keys take the values of a new item.
     bool LoadSave(LwBarnXml& doc, const std::string& rackName);
 
-    LwLong HologramMeshLevel_ = 6;         // "HologramMeshLevel"
-    LwLong NumberOfElement_ = 1;           // "NumberOfElement_"
-    std::vector<LwHologramItem> Items_;    // "HologramParam"
+    LwLong HologramMeshLevel_ = 6;  // "HologramMeshLevel"
+    LwLong NumberOfElement_ = 1;  // "NumberOfElement_"
+    std::vector<LwHologramItem> Items_;  // "HologramParam"
 };

@@ -18,17 +18,27 @@ namespace {
     throw LwError(what + ": " + fileName);
 }
 
-std::string Ordinal(std::size_t index) { return LongToString(static_cast<LwLong>(index + 1)); }
+std::string Ordinal(std::size_t index)
+{
+    return LongToString(static_cast<LwLong>(index + 1));
+}
 
-std::string Value(double value) { return " (read " + DoubleToString(value) + ")"; }
+std::string Value(double value)
+{
+    return " (read " + DoubleToString(value) + ")";
+}
 
-bool IsPositiveEnergy(double ek) { return std::isfinite(ek) && ek > 0; }
+bool IsPositiveEnergy(double ek)
+{
+    return std::isfinite(ek) && ek > 0;
+}
 
 // A finite position with every coordinate within the bound, metres.
 bool IsMeaningfulPosition(LDouble x, LDouble y, LDouble z)
 {
     for (LDouble c : {x, y, z})
-        if (!std::isfinite(static_cast<double>(c)) || std::fabs(static_cast<double>(c)) > kLwMaxAtomCoordinate_m)
+        if (!std::isfinite(static_cast<double>(c)) ||
+            std::fabs(static_cast<double>(c)) > kLwMaxAtomCoordinate_m)
             return false;
     return true;
 }
@@ -43,7 +53,8 @@ std::string CoefficientFault(const LwLmComplexArray& c, bool requireNonZero)
     bool anyNonZero = false;
     for (LwLong p = 0; p < c.Size(); ++p) {
         const double re = static_cast<double>(c[p].real()), im = static_cast<double>(c[p].imag());
-        if (!std::isfinite(re) || !std::isfinite(im)) return "a coefficient is not a finite number";
+        if (!std::isfinite(re) || !std::isfinite(im))
+            return "a coefficient is not a finite number";
         anyNonZero = anyNonZero || re != 0 || im != 0;
     }
     if (requireNonZero && !anyNonZero)
@@ -57,7 +68,8 @@ bool IsFiniteMatrix(const LwLDoubleMatrix& m)
 {
     const LDouble* b = m.Buffer();
     for (LwLong i = 0; i < m.ElementCount(); ++i)
-        if (!std::isfinite(static_cast<double>(b[i]))) return false;
+        if (!std::isfinite(static_cast<double>(b[i])))
+            return false;
     return true;
 }
 
@@ -77,7 +89,8 @@ void CheckClusterValues(const LwCluster& cluster, const std::string& fileName)
 {
     for (std::size_t s = 0; s < cluster.size(); ++s) {
         const std::string structure = "Structure " + Ordinal(s);
-        if (cluster[s].empty()) Refuse(structure + " has no atom", fileName);
+        if (cluster[s].empty())
+            Refuse(structure + " has no atom", fileName);
         for (std::size_t a = 0; a < cluster[s].size(); ++a) {
             const LwClusterAtom& atom = cluster[s][a];
             const std::string where = structure + ", atom " + Ordinal(a) + " (" + atom.Name_ + ")";
@@ -86,7 +99,8 @@ void CheckClusterValues(const LwCluster& cluster, const std::string& fileName)
             if (r.ElementCount() != 3 || !IsMeaningfulPosition(r[b], r[b + 1], r[b + 2]))
                 Refuse(where + ": " + kPositionRule, fileName);
             const LwLDoubleMatrix& u = atom.U_;
-            if (!IsFiniteMatrix(u)) Refuse(where + ": mean-square displacement U must be finite", fileName);
+            if (!IsFiniteMatrix(u))
+                Refuse(where + ": mean-square displacement U must be finite", fileName);
             for (int i = 0; i < u.ColSize && i < u.RowSize; ++i)
                 if (u(u.ColBegin + i, u.RowBegin + i) < 0)
                     Refuse(where + ": mean-square displacement U must not be negative", fileName);
@@ -103,15 +117,18 @@ void CheckEmittedWaveValues(const LwDocFinalState& document, const std::string& 
         const std::string where = "Emitted wave " + Ordinal(i);
         if (!IsPositiveEnergy(e.Ek))
             Refuse(where + ": kinetic energy Ek must be a finite number > 0" + Value(e.Ek), fileName);
-        if (!std::isfinite(e.Ratio)) Refuse(where + ": Ratio must be finite" + Value(e.Ratio), fileName);
+        if (!std::isfinite(e.Ratio))
+            Refuse(where + ": Ratio must be finite" + Value(e.Ratio), fileName);
         if (e.IsPlaneWave) {
             if (!std::isfinite(e.PlaneWaveBeta_deg) || !std::isfinite(e.PlaneWaveGamma_deg))
                 Refuse(where + ": plane-wave angles must be finite", fileName);
             const std::string fault = CoefficientFault(e.coeff, false);
-            if (!fault.empty()) Refuse(where + ": " + fault, fileName);
+            if (!fault.empty())
+                Refuse(where + ": " + fault, fileName);
         } else {
             const std::string fault = CoefficientFault(e.coeff, true);
-            if (!fault.empty()) Refuse(where + " " + fault, fileName);
+            if (!fault.empty())
+                Refuse(where + " " + fault, fileName);
         }
     }
 }
@@ -125,8 +142,10 @@ void CheckPhaseShiftValues(const LwDocScatteringPhaseShift& document, const std:
         const std::string where = "Phase-shift entry " + Ordinal(i) + " (" + e.AtomName + ")";
         if (!IsPositiveEnergy(e.Ek_eV))
             Refuse(where + ": kinetic energy Ek_eV must be a finite number > 0" + Value(e.Ek_eV), fileName);
-        if (e.PhaseShiftValue.ElementCount() == 0) Refuse(where + " has no phase shift", fileName);
-        if (!IsFiniteMatrix(e.PhaseShiftValue)) Refuse(where + ": a phase shift is not a finite number", fileName);
+        if (e.PhaseShiftValue.ElementCount() == 0)
+            Refuse(where + " has no phase shift", fileName);
+        if (!IsFiniteMatrix(e.PhaseShiftValue))
+            Refuse(where + ": a phase shift is not a finite number", fileName);
     }
 }
 
@@ -138,7 +157,8 @@ void CheckFluctuationValues(const LwDocFluctuation& document, const std::string&
         const double t = document.DebyeTemperature_K_[i];
         if (!std::isfinite(t) || !(t > 0))
             Refuse("Debye temperature " + Ordinal(i) +
-                       (i < document.DebyeElement_.size() ? " (" + document.DebyeElement_[i] + ")" : std::string()) +
+                       (i < document.DebyeElement_.size() ? " (" + document.DebyeElement_[i] + ")"
+                                                          : std::string()) +
                        " must be a finite number > 0" + Value(t),
                    fileName);
     }
@@ -152,23 +172,28 @@ void CheckScatteredWaveValues(const LwDocScattering& document, const std::string
         const LwVectorFreeElectron& wave = document.ListScatteringData[r].ListScatterer;
         const std::string record = "Scattered-wave record " + Ordinal(r);
         if (!IsPositiveEnergy(wave.GetKineticEnergy()))
-            Refuse(record + ": kinetic energy Ek_eV must be a finite number > 0" + Value(wave.GetKineticEnergy()),
+            Refuse(record + ": kinetic energy Ek_eV must be a finite number > 0" +
+                       Value(wave.GetKineticEnergy()),
                    fileName);
         const auto& sources = wave.Sources();
-        if (sources.empty()) Refuse(record + " has no source (no \"atom_list\" item)", fileName);
+        if (sources.empty())
+            Refuse(record + " has no source (no \"atom_list\" item)", fileName);
         for (std::size_t n = 0; n < sources.size(); ++n) {
             const LwPartialWaveSource& s = sources[n];
             const std::string where = record + ", source " + Ordinal(n);
-            if (!IsMeaningfulPosition(s.X(), s.Y(), s.Z())) Refuse(where + ": " + kPositionRule, fileName);
+            if (!IsMeaningfulPosition(s.X(), s.Y(), s.Z()))
+                Refuse(where + ": " + kPositionRule, fileName);
             if (!std::isfinite(s.GetU()) || s.GetU() < 0)
                 Refuse(where + ": Uiso must be a finite number >= 0" + Value(s.GetU()), fileName);
             const bool planeWave = n == 0 && s.IsPlaneWave();
             const std::string fault = CoefficientFault(s.Outgoing(), n == 0 && !planeWave);
-            if (!fault.empty()) Refuse(where + (n == 0 && !planeWave ? " " : ": ") + fault, fileName);
+            if (!fault.empty())
+                Refuse(where + (n == 0 && !planeWave ? " " : ": ") + fault, fileName);
             if (planeWave) {
                 const LwLDoubleMatrix& k = s.PlaneWaveVector();
                 bool nonZero = false;
-                for (LwLong i = 0; i < k.ElementCount(); ++i) nonZero = nonZero || k.Buffer()[i] != 0;
+                for (LwLong i = 0; i < k.ElementCount(); ++i)
+                    nonZero = nonZero || k.Buffer()[i] != 0;
                 if (!IsFiniteMatrix(k) || !nonZero)
                     Refuse(where + ": the plane-wave vector must be finite and not zero", fileName);
             }

@@ -8,8 +8,10 @@
 bool LwKSpaceData::LoadSave(LwBarnXml& doc)
 {
     // A set that breaks its invariants is refused before anything is written.
-    if (doc.IsWriteMode()) CheckConsistency();
-    if (!doc.OpenRack("k_space_all")) return false;
+    if (doc.IsWriteMode())
+        CheckConsistency();
+    if (!doc.OpenRack("k_space_all"))
+        return false;
     SerializeMatrix(doc, "Ux", Ux_, "b");
     SerializeMatrix(doc, "Uy", Uy_, "b");
     SerializeMatrix(doc, "Uz", Uz_, "b");
@@ -44,7 +46,8 @@ bool LwKSpaceData::LoadSave(LwBarnXml& doc)
                     cal.Create(exp.ColSize, exp.RowSize);
                     cal.SetZero();
                 }
-                if (!SerializeMatrix(doc, "Err", err, "b")) err = MatrixZeroLike(exp);
+                if (!SerializeMatrix(doc, "Err", err, "b"))
+                    err = MatrixZeroLike(exp);
                 LwFloatMatrix forward = MatrixZeroLike(exp);
                 doc.CloseRack("i");
                 // Flagged hand-over: each buffer moves into its list.

@@ -28,14 +28,14 @@ public:
     // Throws LwError "Error: not consistent" on a broken invariant.
     void CheckConsistency() const;
 
-    LwLong NList_ = 0;                             // hologram items (energies)
-    LwLong NPoint_ = 0;                            // directions
-    LwFloatMatrix Ux_;                             // unit direction of each k-space point
+    LwLong NList_ = 0;  // hologram items (energies)
+    LwLong NPoint_ = 0;  // directions
+    LwFloatMatrix Ux_;  // unit direction of each k-space point
     LwFloatMatrix Uy_;
     LwFloatMatrix Uz_;
-    std::vector<float> E_;                         // "E" of each item, as stored
-    std::vector<LwFloatMatrix> Exp_;               // measured hologram of each item
-    std::vector<LwFloatMatrix> Cal_;               // calculated hologram of each item
-    std::vector<LwFloatMatrix> Err_;               // residual of each item
-    std::vector<LwFloatMatrix> ForwardGradient_;   // forward image of the gradient; not stored
+    std::vector<float> E_;  // "E" of each item, as stored
+    std::vector<LwFloatMatrix> Exp_;  // measured hologram of each item
+    std::vector<LwFloatMatrix> Cal_;  // calculated hologram of each item
+    std::vector<LwFloatMatrix> Err_;  // residual of each item
+    std::vector<LwFloatMatrix> ForwardGradient_;  // forward image of the gradient; not stored
 };

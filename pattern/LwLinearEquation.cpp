@@ -78,7 +78,8 @@ void LwLinearEquation::LuDecomposition(LwLDoubleMatrix& a, LwLongMatrix& index)
     }
 }
 
-void LwLinearEquation::LuBackSubstitution(const LwLDoubleMatrix& lu, const LwLongMatrix& index, LwLDoubleMatrix& b)
+void LwLinearEquation::LuBackSubstitution(const LwLDoubleMatrix& lu, const LwLongMatrix& index,
+                                          LwLDoubleMatrix& b)
 {
     const int b0 = lu.RowBegin;
     const int e = b0 + lu.RowSize - 1;

@@ -36,9 +36,9 @@ void LwMulCalcMain::Run()
         MainLoop();
     } catch (const LwError& e) {
         // MainLoop has already put its own errors into the status text.
-        if (Status() != e.Message()) SetStatus(e.Message());
-    } catch (...) {
-    }
+        if (Status() != e.Message())
+            SetStatus(e.Message());
+    } catch (...) {}
 }
 
 void LwMulCalcMain::Initialize()
@@ -78,17 +78,21 @@ void LwMulCalcMain::MainLoop()
 
         for (;;) {
             qDebug() << "LOOP COUNT" << d.LoopCount_;
-            if (StopRequested()) break;
+            if (StopRequested())
+                break;
             StartTime_.SetNow();
             SetStatus("parameter update");
             ResetWorkingValues();
-            if (d.CorrectionType_ == 0) NormalizeDensity(r.Density_, r);
+            if (d.CorrectionType_ == 0)
+                NormalizeDensity(r.Density_, r);
             SetStatus("convert r-space to k-space: retry=" + LongToString(retry) +
                       ":Lambda=" + FloatToString(d.Lambda_));
-            for (LwFloatMatrix& c : k.Cal_) c.SetZero();
+            for (LwFloatMatrix& c : k.Cal_)
+                c.SetZero();
             work_.CalcMaxDensity();
             work_.PushMaxHistory();
-            if (d.LoopCount_ != 0) work_.ConvertRToK(LwCalcMemWork::Source::Densities);
+            if (d.LoopCount_ != 0)
+                work_.ConvertRToK(LwCalcMemWork::Source::Densities);
 
             SetStatus("calculateing err");
             work_.FitHolograms(d.CorrectionType_ == 1);
@@ -98,7 +102,8 @@ void LwMulCalcMain::MainLoop()
             work_.AutoSave();
 
             SetStatus("convert k-space to r-space");
-            for (LwFloatMatrix& g : r.Gradient_) g.SetZero();
+            for (LwFloatMatrix& g : r.Gradient_)
+                g.SetZero();
             work_.ConvertKToR();
             if (d.IsGradientPostFilter_) {
                 MultiplyByRadius(r.Gradient_, r);
@@ -113,7 +118,8 @@ void LwMulCalcMain::MainLoop()
                     // Before any improvement there is no backup and the
                     // current densities stay.
                     ++retry;
-                    if (!backup.empty()) r.Density_ = backup;
+                    if (!backup.empty())
+                        r.Density_ = backup;
                     d.StartLambda_ = static_cast<float>(static_cast<double>(d.Lambda_) * 0.9);
                     ResetWorkingValues();
                 } else {
@@ -130,13 +136,14 @@ void LwMulCalcMain::MainLoop()
                 SetStatus("MEM correction:Retry=" + LongToString(retry));
                 CorrectByMEM(d);
             } else if (d.CorrectionType_ == 1) {
-                ApplyAdvancedL1(d, r.Gradient_, r.Density_,
-                                static_cast<float>(d.ThresholdPercentage_ * 0.01), d.LoopCount_,
-                                d.ThresholdLoops_);
+                ApplyAdvancedL1(d, r.Gradient_, r.Density_, static_cast<float>(d.ThresholdPercentage_ * 0.01),
+                                d.LoopCount_, d.ThresholdLoops_);
                 SetStatus("SDM: RE to KE2");
-                for (LwFloatMatrix& f : k.ForwardGradient_) f.SetZero();
+                for (LwFloatMatrix& f : k.ForwardGradient_)
+                    f.SetZero();
                 work_.ConvertRToK(LwCalcMemWork::Source::Gradients);
-                if (StopRequested()) break;
+                if (StopRequested())
+                    break;
                 qDebug() << "SDM: correction";
                 SetStatus("SDM: correction");
                 CorrectBySDM(d);

@@ -67,10 +67,10 @@ public:
 
     LwADateTime StartTime_;
     LwADateTime EndTime_;
-    float IterationSeconds_ = 0.0f;   // duration of the last iteration
-    LwLong NPointR_ = 0;              // real-space points, copied at initialisation
-    LwLong NElement_ = 0;             // elements, copied at initialisation
-    LwLong NList_ = 0;                // hologram items, copied at initialisation
+    float IterationSeconds_ = 0.0f;  // duration of the last iteration
+    LwLong NPointR_ = 0;  // real-space points, copied at initialisation
+    LwLong NElement_ = 0;  // elements, copied at initialisation
+    LwLong NList_ = 0;  // hologram items, copied at initialisation
 
 private:
     // fratio, Lambda, TotalPower and CutoffRatio back to their start values.

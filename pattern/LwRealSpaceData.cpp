@@ -51,8 +51,8 @@ void LwRealSpaceData::ResetRotations()
 void LwRealSpaceData::Resize(LwLong elementCount, LwLong pointCount)
 {
     if (elementCount < 0 || pointCount < 0)
-        throw LwError("Real-space data: negative size (elements " + LongToString(elementCount) +
-                      ", points " + LongToString(pointCount) + ")");
+        throw LwError("Real-space data: negative size (elements " + LongToString(elementCount) + ", points " +
+                      LongToString(pointCount) + ")");
     // Everything is built aside first, so a failed allocation leaves the data
     // as they were.
     LwFloatMatrix ux = FilledRow(pointCount, 0.0f);
@@ -88,7 +88,8 @@ void LwRealSpaceData::AllocateGrid(LwLong elementCount, bool useCutoff, float cu
         throw LwError("Real-space grid: " + LongToString(nx) + " x " + LongToString(ny) + " x " +
                       LongToString(nz) + " points do not fit a 32-bit count");
     Resize(elementCount, static_cast<LwLong>(total));
-    for (LwFloatMatrix& gradient : Gradient_) gradient.SetZero();
+    for (LwFloatMatrix& gradient : Gradient_)
+        gradient.SetZero();
 
     float* ux = Ux_.Buffer();
     float* uy = Uy_.Buffer();
@@ -109,7 +110,8 @@ void LwRealSpaceData::AllocateGrid(LwLong elementCount, bool useCutoff, float cu
                 uy[p] = r != 0.0 ? static_cast<float>(y / r) : 0.0f;
                 uz[p] = r != 0.0 ? static_cast<float>(z / r) : 0.0f;
                 const float initial = (r != 0.0 && (!useCutoff || cutoff > r)) ? 1e-10f : 0.0f;
-                for (LwFloatMatrix& density : Density_) density.Buffer()[p] = initial;
+                for (LwFloatMatrix& density : Density_)
+                    density.Buffer()[p] = initial;
             }
         }
     }
@@ -139,11 +141,14 @@ bool LwRealSpaceData::LoadSave(LwBarnXml& doc)
 {
     const bool reading = !doc.IsWriteMode();
     // Data that break their invariants are refused before anything is written.
-    if (!reading) CheckConsistency();
-    if (!doc.OpenRack("real_space_all_3")) return false;
+    if (!reading)
+        CheckConsistency();
+    if (!doc.OpenRack("real_space_all_3"))
+        return false;
     doc.ValueFloat("TotalPower", TotalPower_, 1.0f);
     Grid_.LoadSave(doc, "RealSpaceFactory");
-    if (reading) CreateFromGrid();
+    if (reading)
+        CreateFromGrid();
 
     doc.OpenRack("list_real_space");
     LwLong count = NElement_;
@@ -160,7 +165,8 @@ bool LwRealSpaceData::LoadSave(LwBarnXml& doc)
     }
     for (std::size_t i = 0; i < Density_.size(); ++i) {
         // A missing "el" fails at the rack-name check of its close.
-        if (!doc.OpenRack("el")) doc.CloseRack("el");
+        if (!doc.OpenRack("el"))
+            doc.CloseRack("el");
         SerializeMatrix(doc, "Cal_", Density_[i], "b");
         doc.ValueFloat("ElementRatio", ElementRatio_[i], 1.0f);
         doc.CloseRack("el");

@@ -84,15 +84,15 @@ public:
 
     LwLong NPoint_ = 0;
     LwLong NElement_ = 0;
-    LwFloatMatrix Ux_;                          // unit direction of each point from the origin
+    LwFloatMatrix Ux_;  // unit direction of each point from the origin
     LwFloatMatrix Uy_;
     LwFloatMatrix Uz_;
-    LwFloatMatrix R_;                           // distance of each point from the origin, m
-    std::vector<LwFloatMatrix> Density_;        // "Cal_": density of each element
-    std::vector<LwFloatMatrix> Gradient_;       // back-projected residual of each element; not stored
-    std::vector<float> ElementRatio_;           // "ElementRatio": each element's share of the total
-    LwRealSpaceGrid Grid_;                      // "RealSpaceFactory"
+    LwFloatMatrix R_;  // distance of each point from the origin, m
+    std::vector<LwFloatMatrix> Density_;  // "Cal_": density of each element
+    std::vector<LwFloatMatrix> Gradient_;  // back-projected residual of each element; not stored
+    std::vector<float> ElementRatio_;  // "ElementRatio": each element's share of the total
+    LwRealSpaceGrid Grid_;  // "RealSpaceFactory"
     std::vector<LwGridTranslation> Translations_;
-    std::vector<LwLDoubleMatrix> Rotations_;    // 3 x 3 point-group rotations, acting on column vectors
-    float TotalPower_ = 1.0f;                   // "TotalPower": each element's density total before its ratio
+    std::vector<LwLDoubleMatrix> Rotations_;  // 3 x 3 point-group rotations, acting on column vectors
+    float TotalPower_ = 1.0f;  // "TotalPower": each element's density total before its ratio
 };

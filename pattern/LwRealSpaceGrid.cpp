@@ -4,7 +4,8 @@
 
 bool LwRealSpaceGrid::LoadSave(LwBarnXml& doc, const std::string& rackName)
 {
-    if (!doc.OpenRack(rackName)) return false;
+    if (!doc.OpenRack(rackName))
+        return false;
     doc.ValueFloat("xmin", XMin_, -1e-9f);
     doc.ValueFloat("xmax", XMax_, 1e-9f);
     doc.ValueFloat("ymin", YMin_, -1e-9f);

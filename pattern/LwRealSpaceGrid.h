@@ -22,17 +22,17 @@ public:
     // constructor's value. The cut-off fields are not stored.
     bool LoadSave(LwBarnXml& doc, const std::string& rackName);
 
-    float XMin_ = -1e-9f;          // "xmin", m
-    float XMax_ = 1e-9f;           // "xmax", m
-    float YMin_ = -1e-9f;          // "ymin", m
-    float YMax_ = 1e-9f;           // "ymax", m
-    float ZMin_ = -1e-9f;          // "zmin", m
-    float ZMax_ = 1e-9f;           // "zmax", m
-    float Dx_ = 1e-11f;            // "dx": the step along every axis, m
-    LwLong XCount_ = 0;            // "XCount": points along x for the filters
-    LwLong YCount_ = 0;            // "YCount"
-    LwLong ZCount_ = 0;            // "ZCount"
-    LwLong NElement_ = 1;          // "NElement": elements of a grid built on reading (1 to 9)
-    bool IsCutoff_ = true;         // points at or beyond CutoffRadius_ start with density 0
-    float CutoffRadius_ = 1e-9f;   // m
+    float XMin_ = -1e-9f;  // "xmin", m
+    float XMax_ = 1e-9f;  // "xmax", m
+    float YMin_ = -1e-9f;  // "ymin", m
+    float YMax_ = 1e-9f;  // "ymax", m
+    float ZMin_ = -1e-9f;  // "zmin", m
+    float ZMax_ = 1e-9f;  // "zmax", m
+    float Dx_ = 1e-11f;  // "dx": the step along every axis, m
+    LwLong XCount_ = 0;  // "XCount": points along x for the filters
+    LwLong YCount_ = 0;  // "YCount"
+    LwLong ZCount_ = 0;  // "ZCount"
+    LwLong NElement_ = 1;  // "NElement": elements of a grid built on reading (1 to 9)
+    bool IsCutoff_ = true;  // points at or beyond CutoffRadius_ start with density 0
+    float CutoffRadius_ = 1e-9f;  // m
 };

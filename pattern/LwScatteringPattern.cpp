@@ -24,18 +24,21 @@ LwFloatMatrix SubMatrix(const LwFloatMatrix& source, int firstCol, int firstRow,
     }
     LwFloatMatrix result(n, m);
     for (int r = 0; r < m; ++r)
-        for (int c = 0; c < n; ++c) result(c, r) = source(firstCol + c, firstRow + r);
+        for (int c = 0; c < n; ++c)
+            result(c, r) = source(firstCol + c, firstRow + r);
     return result.Release(true);
 }
 
 bool LwScatteringPattern::LoadSave(LwBarnXml& doc)
 {
-    if (!doc.OpenRack("ScatteringPatternMatrix03")) return false;
+    if (!doc.OpenRack("ScatteringPatternMatrix03"))
+        return false;
     doc.ValueFloat("R_Min", R_Min_, 0.0f);
     doc.ValueFloat("R_Step", R_Step_, 0.0f);
     doc.ValueLong("R_N", R_N_, 0);
     doc.ValueLong("Z_N", Z_N_, 0);
-    if (!doc.OpenRack("ListPatternMatrix02")) throw LwError("Err: file is old?");
+    if (!doc.OpenRack("ListPatternMatrix02"))
+        throw LwError("Err: file is old?");
 
     if (doc.IsWriteMode()) {
         for (std::size_t i = 0; i < Pattern_.size(); ++i) {
@@ -64,7 +67,8 @@ bool LwScatteringPattern::LoadSave(LwBarnXml& doc)
             while (doc.OpenRack("el")) {
                 std::string name;
                 doc.ValueString("element", name, "");
-                if (first) Element_.push_back(name);
+                if (first)
+                    Element_.push_back(name);
                 LwFloatMatrix pattern;
                 SerializeMatrix(doc, "Pattern", pattern, "b");
                 doc.CloseRack("el");
@@ -92,8 +96,8 @@ void LwScatteringPattern::InitTransposed()
             if (p.ColSize == single) {
                 LwFloatMatrix t = MatrixTranspose(p);
                 t.FastReturn = false;
-                back.push_back(t);                  // a copy
-                forward.push_back(t.Release(true)); // the buffer itself
+                back.push_back(t);  // a copy
+                forward.push_back(t.Release(true));  // the buffer itself
             } else if (p.ColSize == twice) {
                 forward.push_back(MatrixTranspose(SubMatrix(p, 0, 0, R_N_, Z_N_)));
                 back.push_back(MatrixTranspose(SubMatrix(p, R_N_, 0, R_N_, Z_N_)));

@@ -50,13 +50,13 @@ public:
     // SubMatrix for a double-width pattern of fewer than Z_N rows.
     void InitTransposed();
 
-    LwLong Z_N_ = 0;                                        // "Z_N": cosine samples per radius
-    float R_Min_ = 0.0f;                                    // "R_Min": first radius sample, m
-    float R_Step_ = 1.0f;                                   // "R_Step": radius step, m
-    LwLong R_N_ = 0;                                        // "R_N": radius samples
-    std::vector<std::vector<LwFloatMatrix>> Pattern_;       // "Pattern" per energy, one per element
-    std::vector<std::vector<LwFloatMatrix>> Forward_;       // forward tables; not stored
-    std::vector<std::vector<LwFloatMatrix>> Back_;          // back-projection tables; not stored
-    std::vector<float> Ek_eV_;                              // "Ek_eV": energy of each entry, eV
-    std::vector<std::string> Element_;                      // "element": name of each element
+    LwLong Z_N_ = 0;  // "Z_N": cosine samples per radius
+    float R_Min_ = 0.0f;  // "R_Min": first radius sample, m
+    float R_Step_ = 1.0f;  // "R_Step": radius step, m
+    LwLong R_N_ = 0;  // "R_N": radius samples
+    std::vector<std::vector<LwFloatMatrix>> Pattern_;  // "Pattern" per energy, one per element
+    std::vector<std::vector<LwFloatMatrix>> Forward_;  // forward tables; not stored
+    std::vector<std::vector<LwFloatMatrix>> Back_;  // back-projection tables; not stored
+    std::vector<float> Ek_eV_;  // "Ek_eV": energy of each entry, eV
+    std::vector<std::string> Element_;  // "element": name of each element
 };

@@ -41,11 +41,15 @@ bool CheckFileWritable(const std::string& fileName)
     // without touching its contents: a run that fails later must not have
     // destroyed the previous result. The document itself replaces the file
     // only once it is completely written.
-    struct stat info {};
+    struct stat info
+    {};
     const bool exists = ::stat(fileName.c_str(), &info) == 0;
-    if (exists && S_ISDIR(info.st_mode)) throw LwError("File Cannot Write " + fileName);
-    const int fd = ::open(fileName.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | (exists ? 0 : O_CREAT | O_EXCL), 0666);
-    if (fd < 0) throw LwError("File Cannot Write " + fileName);
+    if (exists && S_ISDIR(info.st_mode))
+        throw LwError("File Cannot Write " + fileName);
+    const int fd =
+        ::open(fileName.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | (exists ? 0 : O_CREAT | O_EXCL), 0666);
+    if (fd < 0)
+        throw LwError("File Cannot Write " + fileName);
     ::close(fd);
     return !exists;
 }
@@ -80,7 +84,8 @@ void NamingTheFile(const std::string& fileName, Read&& read)
     try {
         read();
     } catch (const LwError& e) {
-        if (e.Message().find(fileName) != std::string::npos) throw;
+        if (e.Message().find(fileName) != std::string::npos)
+            throw;
         throw LwError(e.Message() + ": " + fileName);
     }
 }
@@ -107,10 +112,12 @@ void LoadXyzFrames(LwCluster& cluster, const std::string& text, const std::strin
     for (;;) {
         const int declared = lines.empty() ? 0 : StringToInt(lines.front());
         LwStructure structure;
-        if (!LoadExtendedXyzFrame(structure, lines)) break;
+        if (!LoadExtendedXyzFrame(structure, lines))
+            break;
         if (static_cast<int>(structure.size()) < declared)
-            throw LwError("Document is cut short (structure " + IntToString(static_cast<int>(cluster.size()) + 1) +
-                          " declares " + IntToString(declared) + " atoms and holds " +
+            throw LwError("Document is cut short (structure " +
+                          IntToString(static_cast<int>(cluster.size()) + 1) + " declares " +
+                          IntToString(declared) + " atoms and holds " +
                           IntToString(static_cast<int>(structure.size())) + "): " + fileName);
         cluster.push_back(std::move(structure));
     }
@@ -119,16 +126,19 @@ void LoadXyzFrames(LwCluster& cluster, const std::string& text, const std::strin
 // The whole file under exactly the bytes of its name.
 std::string ReadWholeFile(const std::string& fileName)
 {
-    struct stat info {};
+    struct stat info
+    {};
     std::ifstream in(fileName, std::ios::binary);
-    if (!in || ::stat(fileName.c_str(), &info) != 0 || S_ISDIR(info.st_mode)) throw LwError("FILE CANNOT OPEN:" + fileName);
+    if (!in || ::stat(fileName.c_str(), &info) != 0 || S_ISDIR(info.st_mode))
+        throw LwError("FILE CANNOT OPEN:" + fileName);
     std::ostringstream text;
     text << in.rdbuf();
-    if (in.bad()) throw LwError("FILE CANNOT OPEN:" + fileName);
+    if (in.bad())
+        throw LwError("FILE CANNOT OPEN:" + fileName);
     return text.str();
 }
 
-} // namespace
+}  // namespace
 
 void LoadClusterFile(LwCluster& cluster, const std::string& fileName)
 {
@@ -150,7 +160,8 @@ void LoadClusterFile(LwCluster& cluster, const std::string& fileName)
     CheckClusterValues(cluster, fileName);
     NamingTheFile(fileName, [&] { CheckCluster(cluster); });
     std::cout << "loaded cluster " << cluster.size() << std::endl;
-    if (cluster.empty()) throw LwError("Cluster is empity: " + fileName);
+    if (cluster.empty())
+        throw LwError("Cluster is empity: " + fileName);
     std::cout << "The number of atoms in cluster" << cluster[0].size() << std::endl;
 }
 
@@ -159,15 +170,13 @@ namespace {
 // A file without the document's root rack is refused: carrying on with an
 // empty document would end in an empty result reported as success.
 template <class Document>
-void LoadBarnDocument(Document& document, const std::string& fileName, const char* kind,
-                      const char* root)
+void LoadBarnDocument(Document& document, const std::string& fileName, const char* kind, const char* root)
 {
     NamingTheFile(fileName, [&] {
         LwBarnFile file(fileName, "r");
         RequireComplete(file, fileName);
         if (!document.LoadSave(file))
-            throw LwError(std::string("Not ") + kind + " document (no \"" + root + "\" rack): " +
-                          fileName);
+            throw LwError(std::string("Not ") + kind + " document (no \"" + root + "\" rack): " + fileName);
     });
 }
 

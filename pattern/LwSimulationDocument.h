@@ -29,24 +29,24 @@ public:
     LwSimulationDocument(const LwSimulationDocument&) = delete;
     LwSimulationDocument& operator=(const LwSimulationDocument&) = delete;
 
-    LwCluster Cluster;                                      // structures, each a list of atoms
-    LwDocFinalState EmittedWave;                            // emitted waves
+    LwCluster Cluster;  // structures, each a list of atoms
+    LwDocFinalState EmittedWave;  // emitted waves
     std::unique_ptr<LwDocScatteringPhaseShift> PhaseShift;  // phase shifts
-    std::unique_ptr<LwDocScattering> Scattering;            // scattered waves
-    LwDocPattern_Diana Gnomonic;                            // view angle 60 degrees
+    std::unique_ptr<LwDocScattering> Scattering;  // scattered waves
+    LwDocPattern_Diana Gnomonic;  // view angle 60 degrees
     LwDocPattern_EquidistantCylindrical EquidistantCylindrical;
     LwDocPattern_AzimuthalEquidistant AzimuthalEquidistant;
-    LwDocPattern_StereoProjection Stereographic;            // view angle 90 degrees
+    LwDocPattern_StereoProjection Stereographic;  // view angle 90 degrees
     LwDocPattern_Orthographic Orthographic;
     LwDocPattern_OneDimensional OneDimensional;
-    LwCrystalTable CrystalTable;                            // the built-in cells
-    LwDocPatternNano Nano;                                  // real-space field scan
-    LwDebye Debye;                                          // atomic weights, thermal vibration
-    LwDocFluctuation Fluctuation;                           // temperature and Debye temperatures
-    LwDocScatteringPatternMatrix ScatteringPatternMatrix;   // emitter and one scatterer, its own defaults
-    LwDocCalcMem DocCalcMem;                                // reconstruction data
-    LwCalcMemWork CalcMemWork{DocCalcMem};                  // reconstruction engine data, bound to DocCalcMem
-    LwMulCalcMain MulCalcMain{DocCalcMem, CalcMemWork};     // reconstruction job on the two above
+    LwCrystalTable CrystalTable;  // the built-in cells
+    LwDocPatternNano Nano;  // real-space field scan
+    LwDebye Debye;  // atomic weights, thermal vibration
+    LwDocFluctuation Fluctuation;  // temperature and Debye temperatures
+    LwDocScatteringPatternMatrix ScatteringPatternMatrix;  // emitter and one scatterer, its own defaults
+    LwDocCalcMem DocCalcMem;  // reconstruction data
+    LwCalcMemWork CalcMemWork{DocCalcMem};  // reconstruction engine data, bound to DocCalcMem
+    LwMulCalcMain MulCalcMain{DocCalcMem, CalcMemWork};  // reconstruction job on the two above
 
 private:
     LwSimulationDocument();

@@ -10,7 +10,6 @@
 
 namespace {
 
-
 // Pixel count (int)(span / resolution + extra), refused when the resolution
 // is not a positive finite number or the count does not fit an int: the
 // conversion of an out-of-range double to int has no defined result.
@@ -35,7 +34,7 @@ LwSphericalMapGrid BuildGrid(int N, int columns, int rows, const LwSphericalMapp
     return grid;
 }
 
-} // namespace
+}  // namespace
 
 void LwSphericalMapGrid::Create(int N, int columns, int rows)
 {
@@ -62,8 +61,7 @@ void LwSphericalMapGrid::Create(int N, int columns, int rows)
     W = w.Release(true);
 }
 
-void LwSphericalMapGrid::FillDirections(const LwSphericalMappingConvert& convert, int columns,
-                                        int rows)
+void LwSphericalMapGrid::FillDirections(const LwSphericalMappingConvert& convert, int columns, int rows)
 {
     for (int i = 0; i < columns; ++i) {
         for (int j = 0; j < rows; ++j) {

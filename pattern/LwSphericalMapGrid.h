@@ -29,10 +29,10 @@ public:
     // columns x rows (Create).
     void FillDirections(const LwSphericalMappingConvert& convert, int columns, int rows);
 
-    std::string Name;                    // projection name; empty for the 1D grid
-    std::vector<LwLDoubleMatrix> Planes; // intensity planes
-    LwLDoubleMatrix X, Y, Z;             // unit direction of every pixel
-    LwLDoubleMatrix W;                   // solid angle of every pixel, 0 outside
+    std::string Name;  // projection name; empty for the 1D grid
+    std::vector<LwLDoubleMatrix> Planes;  // intensity planes
+    LwLDoubleMatrix X, Y, Z;  // unit direction of every pixel
+    LwLDoubleMatrix W;  // solid angle of every pixel, 0 outside
 };
 
 // Grid builders. Each returns a new grid with N zero planes. A resolution

@@ -8,7 +8,6 @@
 
 namespace {
 
-
 bool InsideImage(double px, double py, int nx, int ny)
 {
     return px >= 0.0 && px <= nx - 1 && py >= 0.0 && py <= ny - 1;
@@ -26,12 +25,12 @@ double TwiceTanHalf(double t)
     return s / (c + 1.0) * (1.0 - c) + s;
 }
 
-} // namespace
+}  // namespace
 
 // ---------------------------------------------------------------- azimuthal equidistant
 
-bool LwConvertAzimuthalEquidistantMap::DirectionToPixel(double& px, double& py, int nx, int ny,
-                                                        double x, double y, double z) const
+bool LwConvertAzimuthalEquidistantMap::DirectionToPixel(double& px, double& py, int nx, int ny, double x,
+                                                        double y, double z) const
 {
     double theta, phi;
     UnitVectorToPolarAngles(x, y, z, theta, phi);
@@ -42,9 +41,9 @@ bool LwConvertAzimuthalEquidistantMap::DirectionToPixel(double& px, double& py, 
     return InsideImage(px, py, nx, ny);
 }
 
-bool LwConvertAzimuthalEquidistantMap::DirectionToRectangle(double& u, double& v, double xmin,
-                                                            double xmax, double ymin, double ymax,
-                                                            double x, double y, double z) const
+bool LwConvertAzimuthalEquidistantMap::DirectionToRectangle(double& u, double& v, double xmin, double xmax,
+                                                            double ymin, double ymax, double x, double y,
+                                                            double z) const
 {
     double theta, phi;
     UnitVectorToPolarAngles(x, y, z, theta, phi);
@@ -55,16 +54,17 @@ bool LwConvertAzimuthalEquidistantMap::DirectionToRectangle(double& u, double& v
     return InsideRectangle(u, v, xmin, xmax, ymin, ymax);
 }
 
-bool LwConvertAzimuthalEquidistantMap::PixelToDirection(double& x, double& y, double& z,
-                                                        double& dOmega, double px, double py,
-                                                        int nx, int /*ny*/) const
+bool LwConvertAzimuthalEquidistantMap::PixelToDirection(double& x, double& y, double& z, double& dOmega,
+                                                        double px, double py, int nx, int /*ny*/) const
 {
-    if (nx < 2) return false;  // a single pixel has no angular scale
+    if (nx < 2)
+        return false;  // a single pixel has no angular scale
     const double c = (nx - 1) * 0.5;
     const double dx = px - c, dy = py - c;
     const double r = std::sqrt(dx * dx + dy * dy);
     const double thetaDeg = r / ((nx - 1) / 180.0);
-    if (thetaDeg > 90.0) return false;
+    if (thetaDeg > 90.0)
+        return false;
     const double theta = thetaDeg * LwConst::Pi / 180.0;
     const double phi = std::atan2(dy, dx);
     SphericalToCartesian(1, theta, phi, x, y, z);
@@ -76,31 +76,32 @@ bool LwConvertAzimuthalEquidistantMap::PixelToDirection(double& x, double& y, do
 
 // ---------------------------------------------------------------- equidistant cylindrical
 
-bool LwConvertEquidistantCylindricalMap::DirectionToPixel(double& px, double& py, int nx, int ny,
-                                                          double x, double y, double z) const
+bool LwConvertEquidistantCylindricalMap::DirectionToPixel(double& px, double& py, int nx, int ny, double x,
+                                                          double y, double z) const
 {
     double theta, phi;
     UnitVectorToPolarAngles(x, y, z, theta, phi);
     px = phi / LwConst::Pi * 0.5 * nx;
     py = (ny - 1) * theta / LwConst::Pi;
     // Azimuths just below 0 belong to the last column (periodic in phi).
-    if (px <= -0.5) px += nx;
-    if (px >= nx - 0.5) px -= nx;
+    if (px <= -0.5)
+        px += nx;
+    if (px >= nx - 0.5)
+        px -= nx;
     return px >= -0.5 && px < nx - 0.5 && py >= -0.5 && py < ny - 0.5;
 }
 
-bool LwConvertEquidistantCylindricalMap::DirectionToRectangle(double&, double&, double, double,
-                                                              double, double, double, double,
-                                                              double) const
+bool LwConvertEquidistantCylindricalMap::DirectionToRectangle(double&, double&, double, double, double,
+                                                              double, double, double, double) const
 {
     return false;
 }
 
-bool LwConvertEquidistantCylindricalMap::PixelToDirection(double& x, double& y, double& z,
-                                                          double& dOmega, double px, double py,
-                                                          int nx, int ny) const
+bool LwConvertEquidistantCylindricalMap::PixelToDirection(double& x, double& y, double& z, double& dOmega,
+                                                          double px, double py, int nx, int ny) const
 {
-    if (nx < 1 || ny < 2) return false;  // no polar-angle scale
+    if (nx < 1 || ny < 2)
+        return false;  // no polar-angle scale
     const double phi = px * 2 * LwConst::Pi / nx;
     const double theta = py * LwConst::Pi / (ny - 1);
     SphericalToCartesian(1, theta, phi, x, y, z);
@@ -117,10 +118,11 @@ bool LwConvertEquidistantCylindricalMap::PixelToDirection(double& x, double& y, 
 
 // ---------------------------------------------------------------- gnomonic
 
-bool LwConvertGnomonicMap::DirectionToPixel(double& px, double& py, int nx, int ny,
-                                            double x, double y, double z) const
+bool LwConvertGnomonicMap::DirectionToPixel(double& px, double& py, int nx, int ny, double x, double y,
+                                            double z) const
 {
-    if (z < 0.0) return false;
+    if (z < 0.0)
+        return false;
     double theta, phi;
     UnitVectorToPolarAngles(x, y, z, theta, phi);
     const double h = (nx - 1) * 0.5;
@@ -130,11 +132,11 @@ bool LwConvertGnomonicMap::DirectionToPixel(double& px, double& py, int nx, int 
     return InsideImage(px, py, nx, ny);
 }
 
-bool LwConvertGnomonicMap::DirectionToRectangle(double& u, double& v, double xmin, double xmax,
-                                                double ymin, double ymax, double x, double y,
-                                                double z) const
+bool LwConvertGnomonicMap::DirectionToRectangle(double& u, double& v, double xmin, double xmax, double ymin,
+                                                double ymax, double x, double y, double z) const
 {
-    if (z < 0.0) return false;
+    if (z < 0.0)
+        return false;
     double theta, phi;
     UnitVectorToPolarAngles(x, y, z, theta, phi);
     const double cx = (xmin + xmax) / 2, cy = (ymin + ymax) / 2, hx = cx - xmin;
@@ -144,10 +146,11 @@ bool LwConvertGnomonicMap::DirectionToRectangle(double& u, double& v, double xmi
     return InsideRectangle(u, v, xmin, xmax, ymin, ymax);
 }
 
-bool LwConvertGnomonicMap::PixelToDirection(double& x, double& y, double& z, double& dOmega,
-                                            double px, double py, int nx, int /*ny*/) const
+bool LwConvertGnomonicMap::PixelToDirection(double& x, double& y, double& z, double& dOmega, double px,
+                                            double py, int nx, int /*ny*/) const
 {
-    if (nx < 2) return false;
+    if (nx < 2)
+        return false;
     const double h = (nx - 1) * 0.5;
     const double d = h / std::tan(angleDeg_ * LwConst::DegToRad);  // distance of the image plane, pixels
     const double vx = px - h, vy = py - h;
@@ -166,8 +169,8 @@ double LwConvertStereographicMap::RadiusRatio(double theta) const
     return TwiceTanHalf(theta) / TwiceTanHalf(angleDeg_ * LwConst::DegToRad);
 }
 
-bool LwConvertStereographicMap::DirectionToPixel(double& px, double& py, int nx, int ny,
-                                                 double x, double y, double z) const
+bool LwConvertStereographicMap::DirectionToPixel(double& px, double& py, int nx, int ny, double x, double y,
+                                                 double z) const
 {
     double theta, phi;
     UnitVectorToPolarAngles(x, y, z, theta, phi);
@@ -178,9 +181,9 @@ bool LwConvertStereographicMap::DirectionToPixel(double& px, double& py, int nx,
     return InsideImage(px, py, nx, ny);
 }
 
-bool LwConvertStereographicMap::DirectionToRectangle(double& u, double& v, double xmin,
-                                                     double xmax, double ymin, double ymax,
-                                                     double x, double y, double z) const
+bool LwConvertStereographicMap::DirectionToRectangle(double& u, double& v, double xmin, double xmax,
+                                                     double ymin, double ymax, double x, double y,
+                                                     double z) const
 {
     double theta, phi;
     UnitVectorToPolarAngles(x, y, z, theta, phi);
@@ -191,8 +194,8 @@ bool LwConvertStereographicMap::DirectionToRectangle(double& u, double& v, doubl
     return InsideRectangle(u, v, xmin, xmax, ymin, ymax);
 }
 
-bool LwConvertStereographicMap::PixelToDirection(double& x, double& y, double& z, double& dOmega,
-                                                 double px, double py, int nx, int /*ny*/) const
+bool LwConvertStereographicMap::PixelToDirection(double& x, double& y, double& z, double& dOmega, double px,
+                                                 double py, int nx, int /*ny*/) const
 {
     const double a = angleDeg_ * LwConst::DegToRad;
     const double c = (nx + 1) * 0.5;
@@ -208,10 +211,11 @@ bool LwConvertStereographicMap::PixelToDirection(double& x, double& y, double& z
 
 // ---------------------------------------------------------------- orthographic
 
-bool LwConvertOrthographicMap::DirectionToPixel(double& px, double& py, int nx, int ny,
-                                                double x, double y, double z) const
+bool LwConvertOrthographicMap::DirectionToPixel(double& px, double& py, int nx, int ny, double x, double y,
+                                                double z) const
 {
-    if (z < 0.0) return false;
+    if (z < 0.0)
+        return false;
     const double r = (nx - 1) * 0.5;
     px = r * x + r;
     py = r * y + r;
@@ -222,15 +226,16 @@ bool LwConvertOrthographicMap::DirectionToRectangle(double& u, double& v, double
                                                     double ymin, double ymax, double x, double y,
                                                     double z) const
 {
-    if (z < 0.0) return false;
+    if (z < 0.0)
+        return false;
     const double cx = (xmin + xmax) / 2, cy = (ymin + ymax) / 2, hx = cx - xmin;
     u = hx * x + cx;
     v = hx * y + cy;
     return InsideRectangle(u, v, xmin, xmax, ymin, ymax);
 }
 
-bool LwConvertOrthographicMap::PixelToDirection(double& x, double& y, double& z, double& dOmega,
-                                                double px, double py, int nx, int /*ny*/) const
+bool LwConvertOrthographicMap::PixelToDirection(double& x, double& y, double& z, double& dOmega, double px,
+                                                double py, int nx, int /*ny*/) const
 {
     const double r = (nx - 1) * 0.5;
     if (r > 0.0) {

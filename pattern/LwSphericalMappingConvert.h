@@ -20,16 +20,15 @@ public:
     // True when the projection can map an nx x ny image.
     virtual bool IsSupportedSize(int nx, int ny) const = 0;
     // Pixel of a direction; true when it falls on the image.
-    virtual bool DirectionToPixel(double& px, double& py, int nx, int ny,
-                                  double x, double y, double z) const = 0;
+    virtual bool DirectionToPixel(double& px, double& py, int nx, int ny, double x, double y,
+                                  double z) const = 0;
     // The same mapping onto the real rectangle [xmin, xmax] x [ymin, ymax]
     // (the scale of both axes comes from the x range).
-    virtual bool DirectionToRectangle(double& u, double& v,
-                                      double xmin, double xmax, double ymin, double ymax,
-                                      double x, double y, double z) const = 0;
+    virtual bool DirectionToRectangle(double& u, double& v, double xmin, double xmax, double ymin,
+                                      double ymax, double x, double y, double z) const = 0;
     // Direction and solid angle of a pixel; false outside the projected area.
-    virtual bool PixelToDirection(double& x, double& y, double& z, double& dOmega,
-                                  double px, double py, int nx, int ny) const = 0;
+    virtual bool PixelToDirection(double& x, double& y, double& z, double& dOmega, double px, double py,
+                                  int nx, int ny) const = 0;
     virtual std::string GetName() const = 0;
     // Largest polar angle the image shows, degrees.
     virtual float GetMaxTheta() const = 0;
@@ -41,12 +40,12 @@ class LwConvertAzimuthalEquidistantMap : public LwSphericalMappingConvert
 {
 public:
     bool IsSupportedSize(int nx, int ny) const override { return nx == ny; }
-    bool DirectionToPixel(double& px, double& py, int nx, int ny,
-                          double x, double y, double z) const override;
-    bool DirectionToRectangle(double& u, double& v, double xmin, double xmax, double ymin,
-                              double ymax, double x, double y, double z) const override;
-    bool PixelToDirection(double& x, double& y, double& z, double& dOmega,
-                          double px, double py, int nx, int ny) const override;
+    bool DirectionToPixel(double& px, double& py, int nx, int ny, double x, double y,
+                          double z) const override;
+    bool DirectionToRectangle(double& u, double& v, double xmin, double xmax, double ymin, double ymax,
+                              double x, double y, double z) const override;
+    bool PixelToDirection(double& x, double& y, double& z, double& dOmega, double px, double py, int nx,
+                          int ny) const override;
     std::string GetName() const override { return "AzimuthalEquidistant"; }
     float GetMaxTheta() const override { return 90.0f; }
 };
@@ -57,13 +56,13 @@ class LwConvertEquidistantCylindricalMap : public LwSphericalMappingConvert
 {
 public:
     bool IsSupportedSize(int, int) const override { return true; }
-    bool DirectionToPixel(double& px, double& py, int nx, int ny,
-                          double x, double y, double z) const override;
+    bool DirectionToPixel(double& px, double& py, int nx, int ny, double x, double y,
+                          double z) const override;
     // There is no rectangle form of this projection: always false.
-    bool DirectionToRectangle(double& u, double& v, double xmin, double xmax, double ymin,
-                              double ymax, double x, double y, double z) const override;
-    bool PixelToDirection(double& x, double& y, double& z, double& dOmega,
-                          double px, double py, int nx, int ny) const override;
+    bool DirectionToRectangle(double& u, double& v, double xmin, double xmax, double ymin, double ymax,
+                              double x, double y, double z) const override;
+    bool PixelToDirection(double& x, double& y, double& z, double& dOmega, double px, double py, int nx,
+                          int ny) const override;
     std::string GetName() const override { return "EquidistantCylindrical"; }
     float GetMaxTheta() const override { return 180.0f; }
 };
@@ -75,12 +74,12 @@ class LwConvertGnomonicMap : public LwSphericalMappingConvert
 public:
     explicit LwConvertGnomonicMap(double viewAngleDeg = 45.0) : angleDeg_(viewAngleDeg) {}
     bool IsSupportedSize(int nx, int ny) const override { return nx == ny; }
-    bool DirectionToPixel(double& px, double& py, int nx, int ny,
-                          double x, double y, double z) const override;
-    bool DirectionToRectangle(double& u, double& v, double xmin, double xmax, double ymin,
-                              double ymax, double x, double y, double z) const override;
-    bool PixelToDirection(double& x, double& y, double& z, double& dOmega,
-                          double px, double py, int nx, int ny) const override;
+    bool DirectionToPixel(double& px, double& py, int nx, int ny, double x, double y,
+                          double z) const override;
+    bool DirectionToRectangle(double& u, double& v, double xmin, double xmax, double ymin, double ymax,
+                              double x, double y, double z) const override;
+    bool PixelToDirection(double& x, double& y, double& z, double& dOmega, double px, double py, int nx,
+                          int ny) const override;
     std::string GetName() const override { return "Gnomonic"; }
     float GetMaxTheta() const override { return static_cast<float>(angleDeg_); }
     virtual void SetAngle(double viewAngleDeg) { angleDeg_ = viewAngleDeg; }
@@ -96,12 +95,12 @@ class LwConvertStereographicMap : public LwSphericalMappingConvert
 public:
     explicit LwConvertStereographicMap(double viewAngleDeg = 90.0) : angleDeg_(viewAngleDeg) {}
     bool IsSupportedSize(int nx, int ny) const override { return nx == ny; }
-    bool DirectionToPixel(double& px, double& py, int nx, int ny,
-                          double x, double y, double z) const override;
-    bool DirectionToRectangle(double& u, double& v, double xmin, double xmax, double ymin,
-                              double ymax, double x, double y, double z) const override;
-    bool PixelToDirection(double& x, double& y, double& z, double& dOmega,
-                          double px, double py, int nx, int ny) const override;
+    bool DirectionToPixel(double& px, double& py, int nx, int ny, double x, double y,
+                          double z) const override;
+    bool DirectionToRectangle(double& u, double& v, double xmin, double xmax, double ymin, double ymax,
+                              double x, double y, double z) const override;
+    bool PixelToDirection(double& x, double& y, double& z, double& dOmega, double px, double py, int nx,
+                          int ny) const override;
     std::string GetName() const override { return "Stereographic"; }
     float GetMaxTheta() const override { return static_cast<float>(angleDeg_); }
 
@@ -118,12 +117,12 @@ class LwConvertOrthographicMap : public LwSphericalMappingConvert
 {
 public:
     bool IsSupportedSize(int nx, int ny) const override { return nx == ny; }
-    bool DirectionToPixel(double& px, double& py, int nx, int ny,
-                          double x, double y, double z) const override;
-    bool DirectionToRectangle(double& u, double& v, double xmin, double xmax, double ymin,
-                              double ymax, double x, double y, double z) const override;
-    bool PixelToDirection(double& x, double& y, double& z, double& dOmega,
-                          double px, double py, int nx, int ny) const override;
+    bool DirectionToPixel(double& px, double& py, int nx, int ny, double x, double y,
+                          double z) const override;
+    bool DirectionToRectangle(double& u, double& v, double xmin, double xmax, double ymin, double ymax,
+                              double x, double y, double z) const override;
+    bool PixelToDirection(double& x, double& y, double& z, double& dOmega, double px, double py, int nx,
+                          int ny) const override;
     std::string GetName() const override { return "Orthographic"; }
     float GetMaxTheta() const override { return 90.0f; }
 };

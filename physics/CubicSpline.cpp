@@ -28,10 +28,10 @@ void CalcSplineSecondDerivatives(double yp1, double ypn, const std::vector<doubl
         const double sig = (x[i] - x[i - 1]) / (x[i + 1] - x[i - 1]);
         const double p = sig * f2[i - 1] + 2.0;
         f2[i] = (sig - 1.0) / p;
-        u[i] = (6.0 * ((f[i + 1] - f[i]) / (x[i + 1] - x[i]) - (f[i] - f[i - 1]) / (x[i] - x[i - 1]))
-                    / (x[i + 1] - x[i - 1])
-                - sig * u[i - 1])
-               / p;
+        u[i] = (6.0 * ((f[i + 1] - f[i]) / (x[i + 1] - x[i]) - (f[i] - f[i - 1]) / (x[i] - x[i - 1])) /
+                    (x[i + 1] - x[i - 1]) -
+                sig * u[i - 1]) /
+               p;
     }
 
     double q = 0.0;

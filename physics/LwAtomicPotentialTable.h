@@ -15,10 +15,10 @@ public:
     // above 9.9e29 select natural ends.
     double yp1 = 1e30;
     double ypn = 1e30;
-    std::vector<double> a;   // radius r_i (m) per grid point
-    std::vector<double> x;   // x_i = ln r_i, strictly increasing
-    std::vector<double> b;   // potential V_i (eV)
-    std::vector<double> f;   // spline values f_i = r_i·V_i (eV·m), from PrepareSpline
+    std::vector<double> a;  // radius r_i (m) per grid point
+    std::vector<double> x;  // x_i = ln r_i, strictly increasing
+    std::vector<double> b;  // potential V_i (eV)
+    std::vector<double> f;  // spline values f_i = r_i·V_i (eV·m), from PrepareSpline
     std::vector<double> f2;  // spline second derivatives, from PrepareSpline
 
     // Fills f and f2 from a, x and b. Throws LwError when the grid has fewer

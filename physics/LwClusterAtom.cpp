@@ -46,7 +46,7 @@ void SelectionSortByKeys(LwStructure& structure, std::vector<double>& keys)
     }
 }
 
-} // namespace
+}  // namespace
 
 LwClusterAtom::LwClusterAtom() : Position_(3)
 {
@@ -159,8 +159,9 @@ void CheckStructure(LwStructure& structure)
             const LDouble dy = positions[j].y - positions[i].y;
             const LDouble dz = positions[j].z - positions[i].z;
             if (dx * dx + dy * dy + dz * dz <= minDistanceSquared)
-                throw LwError("Atomic distance should be larger thatn 0.5A " + LongToString(static_cast<LwLong>(i))
-                              + ".vs." + LongToString(static_cast<LwLong>(j)));
+                throw LwError("Atomic distance should be larger thatn 0.5A " +
+                              LongToString(static_cast<LwLong>(i)) + ".vs." +
+                              LongToString(static_cast<LwLong>(j)));
         }
     }
 }

@@ -5,7 +5,8 @@
 namespace {
 
 // The six independent components of a symmetric 3 x 3 U, (col, row) from 0.
-const struct {
+const struct
+{
     const char* name;
     int a, b;
 } kAnisoComponents[] = {
@@ -13,7 +14,7 @@ const struct {
     {"aniso_U_22", 1, 1}, {"aniso_U_23", 1, 2}, {"aniso_U_33", 2, 2},
 };
 
-} // namespace
+}  // namespace
 
 bool LoadSaveCrystalStructureData(LwCluster& cluster, LwBarnXml& document, bool check)
 {

@@ -7,8 +7,7 @@
 #include <cmath>
 #include <utility>
 
-namespace
-{
+namespace {
 LwLDoubleMatrix Vector3(LDouble x, LDouble y, LDouble z)
 {
     LwLDoubleMatrix v(3);
@@ -35,11 +34,8 @@ bool IsThreeVector(const LwLDoubleMatrix& v)
 LwAtomAttr::LwAtomAttr() : PositionTexts(3), Position(Vector3(0, 0, 0)) {}
 
 LwAtomAttr::LwAtomAttr(LwAtomAttr&& other)
-    : Element(std::move(other.Element)),
-      PositionTexts(std::move(other.PositionTexts)),
-      Site(other.Site),
-      Value(other.Value),
-      Position(other.Position)
+    : Element(std::move(other.Element)), PositionTexts(std::move(other.PositionTexts)), Site(other.Site),
+      Value(other.Value), Position(other.Position)
 {
     other.Element.clear();
     other.PositionTexts.clear();
@@ -62,27 +58,17 @@ LwAtomAttr& LwAtomAttr::operator=(LwAtomAttr&& other)
 // --- LwCrystalCell ------------------------------------------------------
 
 LwCrystalCell::LwCrystalCell()
-    : LatticeConstants(3, 0.0),
-      Axes{Vector3(0, 0, 0), Vector3(0, 0, 0), Vector3(0, 0, 0)},
-      VectorTexts1(3),
-      VectorTexts2(3),
-      VectorTexts3(3),
-      ScaledAxes{Vector3(1, 0, 0), Vector3(0, 1, 0), Vector3(0, 0, 1)},
+    : LatticeConstants(3, 0.0), Axes{Vector3(0, 0, 0), Vector3(0, 0, 0), Vector3(0, 0, 0)}, VectorTexts1(3),
+      VectorTexts2(3), VectorTexts3(3), ScaledAxes{Vector3(1, 0, 0), Vector3(0, 1, 0), Vector3(0, 0, 1)},
       LatticeVectors{Vector3(0, 0, 0), Vector3(0, 0, 0), Vector3(0, 0, 0)}
-{
-}
+{}
 
 LwCrystalCell::LwCrystalCell(LwCrystalCell&& other) noexcept
-    : Name(std::move(other.Name)),
-      LatticeConstants(std::move(other.LatticeConstants)),
-      Axes(std::move(other.Axes)),
-      VectorTexts1(std::move(other.VectorTexts1)),
-      VectorTexts2(std::move(other.VectorTexts2)),
-      VectorTexts3(std::move(other.VectorTexts3)),
-      ScaledAxes(std::move(other.ScaledAxes)),
-      LatticeVectors(std::move(other.LatticeVectors)),
-      Sites(std::move(other.Sites)),
-      Atoms(std::move(other.Atoms))
+    : Name(std::move(other.Name)), LatticeConstants(std::move(other.LatticeConstants)),
+      Axes(std::move(other.Axes)), VectorTexts1(std::move(other.VectorTexts1)),
+      VectorTexts2(std::move(other.VectorTexts2)), VectorTexts3(std::move(other.VectorTexts3)),
+      ScaledAxes(std::move(other.ScaledAxes)), LatticeVectors(std::move(other.LatticeVectors)),
+      Sites(std::move(other.Sites)), Atoms(std::move(other.Atoms))
 {
     other.LeaveEmpty();
 }
@@ -138,8 +124,8 @@ void LwCrystalCell::SetUnitAxes()
 void LwCrystalCell::SetLatticeVectorTexts(LwLong i, const std::string& s0, const std::string& s1,
                                           const std::string& s2)
 {
-    if (i < 0 || i > 2 || VectorTexts1.size() <= std::size_t(i) ||
-        VectorTexts2.size() <= std::size_t(i) || VectorTexts3.size() <= std::size_t(i))
+    if (i < 0 || i > 2 || VectorTexts1.size() <= std::size_t(i) || VectorTexts2.size() <= std::size_t(i) ||
+        VectorTexts3.size() <= std::size_t(i))
         throw LwError("lattice vector index out of range");
     VectorTexts1[i] = s0;
     VectorTexts2[i] = s1;
@@ -151,9 +137,8 @@ void LwCrystalCell::Evaluate()
     // Every list is checked before the first change, so that a cell whose
     // lists were emptied (moved from) or shortened is refused as a whole
     // instead of being read outside its lists.
-    bool shapesValid = LatticeConstants.size() == 3 && Axes.size() == 3 &&
-                       VectorTexts1.size() >= 3 && VectorTexts2.size() >= 3 &&
-                       VectorTexts3.size() >= 3;
+    bool shapesValid = LatticeConstants.size() == 3 && Axes.size() == 3 && VectorTexts1.size() >= 3 &&
+                       VectorTexts2.size() >= 3 && VectorTexts3.size() >= 3;
     for (std::size_t k = 0; shapesValid && k < Axes.size(); ++k)
         shapesValid = IsThreeVector(Axes[k]);
     for (std::size_t n = 0; shapesValid && n < Atoms.size(); ++n)

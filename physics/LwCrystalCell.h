@@ -38,11 +38,11 @@ public:
     virtual LwAtomAttr& operator=(const LwAtomAttr& other) = default;
     LwAtomAttr& operator=(LwAtomAttr&& other);
 
-    std::string Element;                 // element symbol
+    std::string Element;  // element symbol
     std::vector<std::string> PositionTexts;  // coefficients of S_0, S_1, S_2
-    LwLong Site = 0;                     // sublattice index
-    double Value = 0.0;                  // carried with the atom; not read here
-    LwLDoubleMatrix Position;            // Cartesian 3-vector, set by Evaluate
+    LwLong Site = 0;  // sublattice index
+    double Value = 0.0;  // carried with the atom; not read here
+    LwLDoubleMatrix Position;  // Cartesian 3-vector, set by Evaluate
 };
 
 class LwCrystalCell
@@ -59,8 +59,8 @@ public:
 
     // Appends an atom with these texts and fields; its position stays
     // (0, 0, 0) until Evaluate.
-    void AddAtom(const std::string& x, const std::string& y, const std::string& z,
-                 const std::string& element, LwLong site, double value);
+    void AddAtom(const std::string& x, const std::string& y, const std::string& z, const std::string& element,
+                 LwLong site, double value);
 
     // Axes (1, 0, 0), (0, 1, 0), (0, 0, 1).
     void SetUnitAxes();
@@ -68,8 +68,7 @@ public:
     // Entry i (0 to 2) of the three lists of vector texts: the coefficients
     // of S_0, S_1 and S_2 in lattice vector i. Any other index, or a list
     // too short to hold entry i, throws "lattice vector index out of range".
-    void SetLatticeVectorTexts(LwLong i, const std::string& s0, const std::string& s1,
-                               const std::string& s2);
+    void SetLatticeVectorTexts(LwLong i, const std::string& s0, const std::string& s1, const std::string& s2);
 
     // Makes the axes unit vectors (a zero axis stays zero), sets the scaled
     // axes, the lattice vectors, every atom's position and the site set.
@@ -89,15 +88,15 @@ public:
     void MakeDiamondCell(const std::string& name, const std::string& element, double a);
 
     std::string Name;
-    std::vector<double> LatticeConstants;        // length of each axis
-    std::vector<LwLDoubleMatrix> Axes;           // axis directions (3-vectors)
-    std::vector<std::string> VectorTexts1;       // coefficients of S_0
-    std::vector<std::string> VectorTexts2;       // coefficients of S_1
-    std::vector<std::string> VectorTexts3;       // coefficients of S_2
-    std::vector<LwLDoubleMatrix> ScaledAxes;     // S_k, set by Evaluate
-    std::vector<LwLDoubleMatrix> LatticeVectors; // Cartesian, set by Evaluate
-    std::set<LwLong> Sites;                      // distinct atom sites
-    std::vector<LwAtomAttr> Atoms;               // the basis
+    std::vector<double> LatticeConstants;  // length of each axis
+    std::vector<LwLDoubleMatrix> Axes;  // axis directions (3-vectors)
+    std::vector<std::string> VectorTexts1;  // coefficients of S_0
+    std::vector<std::string> VectorTexts2;  // coefficients of S_1
+    std::vector<std::string> VectorTexts3;  // coefficients of S_2
+    std::vector<LwLDoubleMatrix> ScaledAxes;  // S_k, set by Evaluate
+    std::vector<LwLDoubleMatrix> LatticeVectors;  // Cartesian, set by Evaluate
+    std::set<LwLong> Sites;  // distinct atom sites
+    std::vector<LwAtomAttr> Atoms;  // the basis
 
 private:
     // Fills the cell as in MakeFccCell without evaluating it.

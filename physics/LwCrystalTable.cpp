@@ -1,21 +1,17 @@
 #include "physics/LwCrystalTable.h"
 
-namespace
-{
+namespace {
 struct BuiltInCrystal
 {
     const char* name;
     const char* element;
-    bool diamond;    // diamond structure, else face-centred cubic
-    double a;        // cube edge (Angstrom)
+    bool diamond;  // diamond structure, else face-centred cubic
+    double a;  // cube edge (Angstrom)
 };
 
 constexpr BuiltInCrystal kBuiltInCrystals[] = {
-    {"Cu", "Cu", false, 3.61},
-    {"Diamond", "C", true, 3.567},
-    {"Si", "Si", true, 5.43},
-    {"Ge", "Ge", true, 5.658},
-    {"alpha-Sn", "Sn", true, 6.49},
+    {"Cu", "Cu", false, 3.61}, {"Diamond", "C", true, 3.567},  {"Si", "Si", true, 5.43},
+    {"Ge", "Ge", true, 5.658}, {"alpha-Sn", "Sn", true, 6.49},
 };
 }  // namespace
 

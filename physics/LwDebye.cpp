@@ -16,7 +16,7 @@ namespace {
 // 3 hbar^2 in J^2 s^2.
 constexpr double kThreeHbarSquared = 3 * LwConst::Hbar_Js * LwConst::Hbar_Js;
 
-} // namespace
+}  // namespace
 
 void LwDebye::LoadAtomicWeight(const std::string& text)
 {
@@ -29,7 +29,8 @@ void LwDebye::LoadAtomicWeight(const std::string& text)
     for (std::size_t k = 1; k <= lines.size(); ++k) {
         SplitFields(fields, lines[k - 1]);
         if (fields.size() < 4)
-            throw LwError("Debye:LoadAtomicWeight File: too few fields in line " + IntToString(static_cast<int>(k)));
+            throw LwError("Debye:LoadAtomicWeight File: too few fields in line " +
+                          IntToString(static_cast<int>(k)));
         if (StringToInt(fields[0]) != static_cast<int>(k))
             throw LwError("Debye:LoadAtomicWeight File: order is not correct.");
         weights_.push_back(StringToDouble(fields[3]));
@@ -59,8 +60,9 @@ double DebyeMeanSquareDisplacement_m2(double temperatureK, double weightAmu, dou
 {
     if (debyeTemperatureK <= 0)
         return 0.0;
-    return (temperatureK * kThreeHbarSquared)
-           / (weightAmu * LwConst::AtomicMassUnit_kg * LwConst::Boltzmann_JperK * debyeTemperatureK * debyeTemperatureK);
+    return (temperatureK * kThreeHbarSquared) /
+           (weightAmu * LwConst::AtomicMassUnit_kg * LwConst::Boltzmann_JperK * debyeTemperatureK *
+            debyeTemperatureK);
 }
 
 void SetDebyeModel(const LwDocFluctuation& fluctuation, LwVectorFreeElectron& wave, const LwDebye& debye)
@@ -89,9 +91,11 @@ void SetDebyeModel(const LwDocFluctuation& fluctuation, LwVectorFreeElectron& wa
     }
 }
 
-void SetEinsteinModel(const LwDocFluctuation& fluctuation, LwVectorFreeElectron& wave, const LwDebye& /*debye*/)
+void SetEinsteinModel(const LwDocFluctuation& fluctuation, LwVectorFreeElectron& wave,
+                      const LwDebye& /*debye*/)
 {
-    const double a = std::sqrt(fluctuation.Temperature_K_ * LwConst::Boltzmann_JperK / LwConst::EinsteinSpring_Nperm);
+    const double a =
+        std::sqrt(fluctuation.Temperature_K_ * LwConst::Boltzmann_JperK / LwConst::EinsteinSpring_Nperm);
     for (LwPartialWaveSource& source : wave.Sources())
         source.SetU(a * a);
 }

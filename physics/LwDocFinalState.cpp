@@ -35,8 +35,7 @@ bool LwDocFinalState::LoadSave(std::vector<LwEmitterEntry>& entries, LwBarnXml& 
     return true;
 }
 
-bool LoadSaveListEmitter(std::vector<LwEmitterEntry>& entries, LwBarnXml& doc,
-                         const std::string& rackName)
+bool LoadSaveListEmitter(std::vector<LwEmitterEntry>& entries, LwBarnXml& doc, const std::string& rackName)
 {
     if (!doc.OpenRack(rackName))
         return false;

@@ -20,9 +20,9 @@ class LwBarnXml;
 class LwEmitterEntry
 {
 public:
-    double Ek = 1000.0;              // kinetic energy, eV
-    LwLmComplexArray coeff;          // c_lm of the outgoing wave; L = 0 when none
-    double Ratio = 1.0;              // relative weight of this wave
+    double Ek = 1000.0;  // kinetic energy, eV
+    LwLmComplexArray coeff;  // c_lm of the outgoing wave; L = 0 when none
+    double Ratio = 1.0;  // relative weight of this wave
     bool IsPlaneWave = false;
     double PlaneWaveBeta_deg = 0.0;  // direction of the plane wave, degrees
     double PlaneWaveGamma_deg = 0.0;
@@ -49,5 +49,4 @@ public:
 // is missing; a missing "list_emitter" leaves the list unchanged (true);
 // otherwise the list is replaced by the entries read, each starting from the
 // defaults of a new entry.
-bool LoadSaveListEmitter(std::vector<LwEmitterEntry>& entries, LwBarnXml& doc,
-                         const std::string& rackName);
+bool LoadSaveListEmitter(std::vector<LwEmitterEntry>& entries, LwBarnXml& doc, const std::string& rackName);

@@ -25,9 +25,9 @@ public:
     // field's list; the two lists are read independently of each other.
     bool LoadSaveRack(LwBarnXml& document, const std::string& rackName);
 
-    double Temperature_K_ = 0.0;                  // kelvin
-    std::vector<std::string> DebyeElement_;       // element symbols ...
-    std::vector<double> DebyeTemperature_K_;      // ... and their Debye temperatures (K), same index
+    double Temperature_K_ = 0.0;  // kelvin
+    std::vector<std::string> DebyeElement_;  // element symbols ...
+    std::vector<double> DebyeTemperature_K_;  // ... and their Debye temperatures (K), same index
     bool IsUseUisoInCluster_ = false;
     bool IsUseUisoEinsteinModel_ = false;
     bool IsUseUisoDebyeModel_ = false;

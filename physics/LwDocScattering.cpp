@@ -16,21 +16,21 @@
 #include <iostream>
 #include <optional>
 
-namespace
-{
+namespace {
 const char* const kOnlyOnePass = "This is not support full multi-scattering calc.";
 
 bool IsKnownMethod(LwLong version)
 {
-    return version == LwDocScattering::kSingleScattering || version == LwDocScattering::kSlowMultipleScattering
-           || version == LwDocScattering::kMultipleScattering;
+    return version == LwDocScattering::kSingleScattering ||
+           version == LwDocScattering::kSlowMultipleScattering ||
+           version == LwDocScattering::kMultipleScattering;
 }
 
 // The phase-shift entry of atom i of a record. A record read from a
 // document carries no indices, and a hand-made one may carry stale ones:
 // both are reported instead of reading past the entry list.
-const LwPhaseShiftEntry& EntryOfAtom(const LwScatteringData& record, const LwDocScatteringPhaseShift& phaseShift,
-                                     LwLong atom)
+const LwPhaseShiftEntry& EntryOfAtom(const LwScatteringData& record,
+                                     const LwDocScatteringPhaseShift& phaseShift, LwLong atom)
 {
     const std::vector<LwPhaseShiftEntry>& entries = phaseShift.ListScatteringPhaseShift;
     const LwLongMatrix& index = record.PhaseShiftIndex;
@@ -38,8 +38,8 @@ const LwPhaseShiftEntry& EntryOfAtom(const LwScatteringData& record, const LwDoc
         throw LwError("Error: There is no phase shift data for atom " + IntToString(atom));
     const LwLong j = index[index.VectorBegin() + atom];
     if (j < 0 || static_cast<std::size_t>(j) >= entries.size())
-        throw LwError("Error: There is no phase shift data for atom " + IntToString(atom) + " (entry "
-                      + IntToString(j) + " of " + IntToString(static_cast<int>(entries.size())) + ")");
+        throw LwError("Error: There is no phase shift data for atom " + IntToString(atom) + " (entry " +
+                      IntToString(j) + " of " + IntToString(static_cast<int>(entries.size())) + ")");
     return entries[j];
 }
 
@@ -68,15 +68,15 @@ void ScatterAlongPath(LwDocScattering& doc, LwVectorFreeElectron& path, LwLong a
     incident.SetKineticEnergy(ek);
     doc.ScatterAtAtom(incident, atom, record, phaseShift);
 }
-} // namespace
+}  // namespace
 
 void LwDocScattering::Calculate(LwNotifyTerminate& stop, LwCluster& structures,
                                 const std::vector<LwEmitterEntry>& emittedWaves,
                                 const LwDocScatteringPhaseShift& phaseShift)
 {
     if (!IsKnownMethod(Version))
-        throw LwError("Multiple scattering calculation method is not correct: method number "
-                      + IntToString(Version) + " (0 single, 1 slow multiple, 2 multiple scattering)");
+        throw LwError("Multiple scattering calculation method is not correct: method number " +
+                      IntToString(Version) + " (0 single, 1 slow multiple, 2 multiple scattering)");
     LwWaveReexpansion reexpansion;
     struct SharedCalculator
     {
@@ -111,15 +111,11 @@ void LwDocScattering::Calculate(LwNotifyTerminate& stop, LwCluster& structures,
                     if (stop.IsTerminate())
                         return;
                     switch (Version) {
-                    case kSingleScattering:
-                        OneCalculate(record, phaseShift, MuIndex, AtIndex);
-                        break;
+                    case kSingleScattering: OneCalculate(record, phaseShift, MuIndex, AtIndex); break;
                     case kSlowMultipleScattering:
                         OneCalculateVer1(record, phaseShift, MuIndex, AtIndex);
                         break;
-                    case kMultipleScattering:
-                        OneCalculateVer2(record, phaseShift, MuIndex, AtIndex);
-                        break;
+                    case kMultipleScattering: OneCalculateVer2(record, phaseShift, MuIndex, AtIndex); break;
                     }
                 }
                 // The emitter keeps emitting: its own wave is added to the
@@ -203,8 +199,8 @@ void LwDocScattering::OneCalculateVer2(LwScatteringData& record, const LwDocScat
         const LwPhaseShiftEntry& entry = EntryOfAtom(record, phaseShift, j);
         const std::vector<double>& lnX = entry.LnX;
         if (lnX.empty())
-            throw LwError("The phase shift data of atom " + IntToString(j) + " (" + entry.AtomName
-                          + ") has no radial grid (LnX): the multiple-scattering method needs the atom radius");
+            throw LwError("The phase shift data of atom " + IntToString(j) + " (" + entry.AtomName +
+                          ") has no radial grid (LnX): the multiple-scattering method needs the atom radius");
         const LDouble R = std::exp(lnX.back());
         const LwPartialWaveSource& s = next[j];
         const LDouble xj = s.X(), yj = s.Y(), zj = s.Z();
@@ -224,8 +220,8 @@ void LwDocScattering::ScatterAtAtom(LwVectorFreeElectron& incident, LwLong atom,
     // Re-centring drops every source at the atom's own place; an atom on top
     // of the emitter is left without any wave to scatter.
     if (incident.Sources().empty())
-        throw LwError("Atom " + IntToString(atom)
-                      + " lies at the position of the emitter: there is no incident wave to scatter");
+        throw LwError("Atom " + IntToString(atom) +
+                      " lies at the position of the emitter: there is no incident wave to scatter");
     ScatterAtSource(record.NextListScatterer.Sources()[atom], incident, entry);
 }
 

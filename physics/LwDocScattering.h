@@ -89,8 +89,8 @@ public:
     // thrown on as "LwScatteringData::SetListScattererDimerOnZ()" followed by
     // its text.
     void SetListScattererDimerOnZ(const LwLmComplexArray& coefficients, double ek, double z, std::string name,
-                                  std::string element, LwLong phaseShiftIndex, const LwDocFluctuation& fluctuation,
-                                  const LwDebye& atomicWeights);
+                                  std::string element, LwLong phaseShiftIndex,
+                                  const LwDocFluctuation& fluctuation, const LwDebye& atomicWeights);
 };
 
 class LwDocScattering
@@ -138,7 +138,8 @@ public:
     // `stop` before every atom; a true answer returns at once, unsaved.
     // Failures propagate as exceptions and leave the records done so far.
     void Calculate(LwNotifyTerminate& stop, LwCluster& structures,
-                   const std::vector<LwEmitterEntry>& emittedWaves, const LwDocScatteringPhaseShift& phaseShift);
+                   const std::vector<LwEmitterEntry>& emittedWaves,
+                   const LwDocScatteringPhaseShift& phaseShift);
 
     // One atom step of pass p for atom i, by method 0, 1 and 2.
     void OneCalculate(LwScatteringData& record, const LwDocScatteringPhaseShift& phaseShift, LwLong pass,

@@ -39,7 +39,7 @@ void BuildTVector(const LwLDoubleMatrix& phaseShift, LwLComplexMatrix& t)
     }
 }
 
-} // namespace
+}  // namespace
 
 LwLDoubleMatrix VectorToMatrix(const std::vector<double>& v)
 {
@@ -108,8 +108,7 @@ void ThinRadialData(LwRadialEquationRecord& record, int step)
     ThinRows(record.DLDLnX, kept);
 }
 
-void LoadSaveCalculateScattering(LwRadialEquationRecord& record, LwBarnXml& doc,
-                                 const std::string& rackName)
+void LoadSaveCalculateScattering(LwRadialEquationRecord& record, LwBarnXml& doc, const std::string& rackName)
 {
     if (!doc.OpenRack(rackName))
         return;

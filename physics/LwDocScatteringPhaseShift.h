@@ -28,12 +28,12 @@ class LwBarnXml;
 class LwRadialEquationRecord
 {
 public:
-    std::vector<double> LnX;                 // grid of ln r (r in metres), increasing
-    std::vector<std::vector<double>> L;      // per l: second function on the grid
-    std::vector<std::vector<double>> DLDLnX; // per l: dL / d ln r
-    std::vector<std::vector<double>> P;      // per l: radial function on the grid
-    std::vector<std::vector<double>> DPDLnX; // per l: dP / d ln r
-    double EPS_DIFF_EQ_ = 1e-6;              // accuracy of the integration
+    std::vector<double> LnX;  // grid of ln r (r in metres), increasing
+    std::vector<std::vector<double>> L;  // per l: second function on the grid
+    std::vector<std::vector<double>> DLDLnX;  // per l: dL / d ln r
+    std::vector<std::vector<double>> P;  // per l: radial function on the grid
+    std::vector<std::vector<double>> DPDLnX;  // per l: dP / d ln r
+    double EPS_DIFF_EQ_ = 1e-6;  // accuracy of the integration
     // Writing keeps only every 20th grid point (and the outer one).
     bool ThinOnSave = true;
     // Right-hand side of the radial equation; not stored.
@@ -43,17 +43,17 @@ public:
 class LwPhaseShiftEntry : public LwRadialEquationRecord
 {
 public:
-    double Ek_eV = 0.0;                 // kinetic energy, eV
+    double Ek_eV = 0.0;  // kinetic energy, eV
     // Settings of the phase-shift calculation that no operation reads or
     // stores (defaults 0.5, 1e-6 and 0).
     double CalcStepRatio = 0.5;
     double CalcAccuracy = 1e-6;
     double CalcOffset = 0.0;
-    LwLDoubleMatrix PhaseShiftValue;    // delta_l in degrees, l = 0, 1, ... (indices from 0)
-    LwLComplexMatrix TVector;           // t_l = e^{2 i delta_l} - 1, built on reading
-    std::string AtomName;               // the atom kind (matched exactly)
-    std::string AtomElement;            // element symbol
-    std::string FileName;               // file the phase shifts came from
+    LwLDoubleMatrix PhaseShiftValue;  // delta_l in degrees, l = 0, 1, ... (indices from 0)
+    LwLComplexMatrix TVector;  // t_l = e^{2 i delta_l} - 1, built on reading
+    std::string AtomName;  // the atom kind (matched exactly)
+    std::string AtomElement;  // element symbol
+    std::string FileName;  // file the phase shifts came from
 
     // The entry as the rack `itemName`; reading: false when it is missing.
     bool LoadSave(LwBarnXml& doc, const std::string& itemName);
@@ -82,8 +82,7 @@ bool LoadSaveListScatteringPhaseShift(LwDocScatteringPhaseShift& document, LwBar
 // The radial data as the rack `rackName`; a missing rack leaves the record
 // unchanged. Writing stores a thinned copy when ThinOnSave is set; the record
 // itself keeps every point.
-void LoadSaveCalculateScattering(LwRadialEquationRecord& record, LwBarnXml& doc,
-                                 const std::string& rackName);
+void LoadSaveCalculateScattering(LwRadialEquationRecord& record, LwBarnXml& doc, const std::string& rackName);
 
 // Column vector (1 x n, begins 0), element i = v[i]; a flagged result.
 LwLDoubleMatrix VectorToMatrix(const std::vector<double>& v);

@@ -20,8 +20,7 @@
 #include <cstdio>
 #include <utility>
 
-namespace
-{
+namespace {
 // A Barn text cut short leaves the outermost rack without its closing tag
 // (the closing '<' offset then lies before the opening '>').
 void RequireClosed(const LwBarnXml& doc)
@@ -44,7 +43,8 @@ void LoadSaveCoefficients(LwBarnXml& doc, LwLmComplexArray& coefficients, std::s
     if (c == nullptr)
         return;  // no coefficients stored for this source
     const bool hasData = c->FindChild("base64") != nullptr || c->FindChild("Value") != nullptr;
-    const std::string where = "Scattered wave document: the coefficients of source " + IntToString(static_cast<int>(n));
+    const std::string where =
+        "Scattered wave document: the coefficients of source " + IntToString(static_cast<int>(n));
     bool complete = false;
     try {
         complete = LoadSaveLmComplexArray(doc, "c", coefficients, "b");
@@ -54,7 +54,7 @@ void LoadSaveCoefficients(LwBarnXml& doc, LwLmComplexArray& coefficients, std::s
     if (!complete || (coefficients.GetL() > 0 && !hasData))
         throw LwError(where + " are incomplete");
 }
-} // namespace
+}  // namespace
 
 bool LwDocScattering::LoadSave(LwBarnXml& doc)
 {
@@ -121,7 +121,8 @@ bool LoadSaveScatteringData(LwScatteringData& record, LwBarnXml& doc, const std:
     LoadSaveVectorFreeElectron(record, doc, "NextListScatterer", record.NextListScatterer);
     if (!doc.IsWriteMode())
         record.ListScatterer = record.NextListScatterer;
-    std::printf("ScattringData %ld %ld\n", static_cast<long>(record.StIndex), static_cast<long>(record.EWIndex));
+    std::printf("ScattringData %ld %ld\n", static_cast<long>(record.StIndex),
+                static_cast<long>(record.EWIndex));
     doc.CloseRack(itemName);
     return true;
 }

@@ -68,8 +68,8 @@ bool LoadExtendedXyzFrame(LwStructure& structure, std::deque<std::string>& lines
         SplitFields(fields, line);
         if (fields.size() == 5) {
             if (title.find(kExtendedXyzUisoProperties) == std::string::npos)
-                throw LwError(std::string("title should include :") + kExtendedXyzUisoProperties
-                              + "\nsee the extended XYZ format: https://github.com/libAtoms/extxyz");
+                throw LwError(std::string("title should include :") + kExtendedXyzUisoProperties +
+                              "\nsee the extended XYZ format: https://github.com/libAtoms/extxyz");
         } else if (fields.size() != 4) {
             throw LwError("File is not XYZ structure");
         }

@@ -26,10 +26,9 @@
 #include <utility>
 
 // How SetSize treats an array whose L does not change.
-enum class LwLmKeepPolicy
-{
+enum class LwLmKeepPolicy {
     KeepEntries,  // nothing happens, the entries stay
-    ZeroEntries   // the buffer stays, every entry becomes 0
+    ZeroEntries  // the buffer stays, every entry becomes 0
 };
 
 template <typename T, LwLmKeepPolicy Keep = LwLmKeepPolicy::KeepEntries>
@@ -43,8 +42,7 @@ public:
 
     // A copy of a flagged array takes over its buffer, like an assignment.
     LwLmArray(const LwLmArray& other) { *this = other; }
-    LwLmArray(LwLmArray&& other) noexcept
-        : buffer_(std::move(other.buffer_)), returned_(false), L_(other.L_)
+    LwLmArray(LwLmArray&& other) noexcept : buffer_(std::move(other.buffer_)), returned_(false), L_(other.L_)
     {
         other.L_ = 0;
     }

@@ -7,8 +7,7 @@
 #include <cstring>
 #include <vector>
 
-namespace
-{
+namespace {
 // Bytes of one coefficient in the binary form: two little-endian doubles.
 constexpr int kBytesPerElement = 16;
 
@@ -90,10 +89,11 @@ bool ReadBinary(const std::string& text, LwLmComplexArray& array)
     if (count != expected)
         return false;
     for (LwLong p = 0; p < array.Size(); ++p)
-        array[p] = LComplex(GetDouble(&bytes[p * kBytesPerElement]), GetDouble(&bytes[p * kBytesPerElement + 8]));
+        array[p] =
+            LComplex(GetDouble(&bytes[p * kBytesPerElement]), GetDouble(&bytes[p * kBytesPerElement + 8]));
     return true;
 }
-} // namespace
+}  // namespace
 
 bool LoadSaveLmComplexArray(LwBarnXml& doc, const std::string& rackName, LwLmComplexArray& array,
                             const std::string& format)

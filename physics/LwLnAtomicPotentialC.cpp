@@ -29,7 +29,8 @@ void LwLnAtomicPotentialC::GetDerivatives(LDouble x, const LwLDoubleMatrix& y, L
     }
 }
 
-void LwLnAtomicPotentialC::GetInitialValues(LDouble& xStart, LDouble& value, LDouble& derivative, LDouble& step)
+void LwLnAtomicPotentialC::GetInitialValues(LDouble& xStart, LDouble& value, LDouble& derivative,
+                                            LDouble& step)
 {
     if (table == nullptr)
         throw LwError("Error");

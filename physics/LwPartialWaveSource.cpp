@@ -10,8 +10,7 @@
 #include <complex>
 #include <vector>
 
-namespace
-{
+namespace {
 const char* const kEnergyNotDefined = "Kinetic energy is not deined";
 
 // Below this k r the Hankel functions are left out: the source is not
@@ -37,7 +36,7 @@ inline LComplex ToLComplex(const std::complex<double>& z)
 {
     return LComplex(static_cast<LDouble>(z.real()), static_cast<LDouble>(z.imag()));
 }
-} // namespace
+}  // namespace
 
 LwPartialWaveSource::LwPartialWaveSource()
 {
@@ -114,9 +113,9 @@ LComplex LwPartialWaveSource::GetValueLocal(LDouble r, LDouble theta, LDouble ph
         throw kEnergyNotDefined;
     if (isPlaneWave_) {
         const LwLong b = planeWaveVector_.VectorBegin();
-        const LDouble phase = (r * std::sin(theta) * std::sin(phi)) * planeWaveVector_[b + 1]
-                              + (r * std::sin(theta) * std::cos(phi)) * planeWaveVector_[b]
-                              + (r * std::cos(theta)) * planeWaveVector_[b + 2];
+        const LDouble phase = (r * std::sin(theta) * std::sin(phi)) * planeWaveVector_[b + 1] +
+                              (r * std::sin(theta) * std::cos(phi)) * planeWaveVector_[b] +
+                              (r * std::cos(theta)) * planeWaveVector_[b + 2];
         return outgoing_(0, 0) * LComplex(std::cos(phase), std::sin(phase));
     }
 
@@ -171,7 +170,8 @@ LComplex LwPartialWaveSource::GetValueRelative(LDouble x, LDouble y, LDouble z) 
         throw kEnergyNotDefined;
     if (isPlaneWave_) {
         const LwLong b = planeWaveVector_.VectorBegin();
-        const LDouble phase = x * planeWaveVector_[b] + y * planeWaveVector_[b + 1] + z * planeWaveVector_[b + 2];
+        const LDouble phase =
+            x * planeWaveVector_[b] + y * planeWaveVector_[b + 1] + z * planeWaveVector_[b + 2];
         return outgoing_(0, 0) * LComplex(std::cos(phase), std::sin(phase));
     }
     LDouble r, theta, phi;

@@ -15,15 +15,15 @@
 
 #include <cmath>
 
-namespace
-{
+namespace {
 
 // Unit propagation direction of a plane wave given by the angles beta and
 // gamma (degrees): R(0, beta, gamma) (0, 0, 1) =
 // (cos gamma sin beta, sin gamma sin beta, cos beta).
 LwLDoubleMatrix PlaneWaveDirection(double betaDeg, double gammaDeg)
 {
-    const LwLDoubleMatrix R = EulerRotationMatrix(0, betaDeg * LwConst::Pi / 180, gammaDeg * LwConst::Pi / 180);
+    const LwLDoubleMatrix R =
+        EulerRotationMatrix(0, betaDeg * LwConst::Pi / 180, gammaDeg * LwConst::Pi / 180);
     LwLDoubleMatrix d(3);
     // Column 2 of R is R applied to the z unit vector.
     for (int row = 0; row < 3; ++row)
@@ -37,7 +37,7 @@ LwLong AtomicNumberOf(const std::string& symbol)
     name.SetAtomName(symbol);
     return name.GetAtomicNumber();
 }
-} // namespace
+}  // namespace
 
 double GetUiso(const LwClusterAtom& atom)
 {
@@ -50,13 +50,14 @@ double GetUiso(const LwClusterAtom& atom)
 }
 
 void LwScatteringData::SetListScatterer(LwCluster& structures,
-                                        const std::vector<LwEmitterEntry>& emittedWaves, LwLong structureIndex,
-                                        LwLong mode)
+                                        const std::vector<LwEmitterEntry>& emittedWaves,
+                                        LwLong structureIndex, LwLong mode)
 {
     StIndex = structureIndex;
     if (structureIndex < 0 || static_cast<std::size_t>(structureIndex) >= structures.size())
-        throw LwError("Structure index " + IntToString(structureIndex) + " is out of range: the cluster has "
-                      + IntToString(static_cast<int>(structures.size())) + " structures");
+        throw LwError("Structure index " + IntToString(structureIndex) +
+                      " is out of range: the cluster has " +
+                      IntToString(static_cast<int>(structures.size())) + " structures");
     if (emittedWaves.empty())
         throw LwError("Emitted wave is not defined");
     std::vector<LwClusterAtom>& atoms = structures[structureIndex];
@@ -67,7 +68,8 @@ void LwScatteringData::SetListScatterer(LwCluster& structures,
     // cluster, so the caller sees which atom became which source.
     const LwEmitterEntry& first = emittedWaves[0];
     if (first.IsPlaneWave) {
-        SortAtomsAlongWaveVector(atoms, PlaneWaveDirection(first.PlaneWaveBeta_deg, first.PlaneWaveGamma_deg));
+        SortAtomsAlongWaveVector(atoms,
+                                 PlaneWaveDirection(first.PlaneWaveBeta_deg, first.PlaneWaveGamma_deg));
     } else if (mode == 0) {
         SortAtomsByDistance(atoms);
     } else if (mode == 1) {
@@ -90,13 +92,14 @@ void LwScatteringData::SetListScatterer(LwCluster& structures,
     NextListScatterer = ListScatterer;
 }
 
-void LwScatteringData::SetEmittedWave(const std::vector<LwEmitterEntry>& emittedWaves, LwLong emittedWaveIndex)
+void LwScatteringData::SetEmittedWave(const std::vector<LwEmitterEntry>& emittedWaves,
+                                      LwLong emittedWaveIndex)
 {
     EWIndex = emittedWaveIndex;
     if (emittedWaveIndex < 0 || static_cast<std::size_t>(emittedWaveIndex) >= emittedWaves.size())
-        throw LwError("Emitted wave index " + IntToString(emittedWaveIndex)
-                      + " is out of range: the emitted-wave document has "
-                      + IntToString(static_cast<int>(emittedWaves.size())) + " entries");
+        throw LwError("Emitted wave index " + IntToString(emittedWaveIndex) +
+                      " is out of range: the emitted-wave document has " +
+                      IntToString(static_cast<int>(emittedWaves.size())) + " entries");
     if (ListScatterer.Sources().empty())
         throw LwError("The scattering record has no emitter to put the emitted wave on");
     const LwEmitterEntry& e = emittedWaves[emittedWaveIndex];

@@ -3,8 +3,7 @@
 #include <cassert>
 #include <cmath>
 
-namespace
-{
+namespace {
 // Arguments at or below this are treated as 0.
 constexpr double kZeroArgument = 1e-18;
 // Below this x, j_0 and j_1 come from their power series (sin x / x loses
@@ -82,7 +81,7 @@ void SeriesPair(LwLong L2, double x, double& jL, double& jLm1)
     jL = P * sum;
     jLm1 = Pm1 * summ1;
 }
-} // namespace
+}  // namespace
 
 void LwSphericalBesselTable::Clear()
 {

@@ -5,18 +5,20 @@
 
 const char* const kLegendreOrderTooHigh = "Legendre functions overflow: L too large";
 
-namespace
-{
+namespace {
 // Position of (l, m) in an (l,m) array; the loops below check their ranges
 // once through LwLmArray::Index instead of at every element.
-inline LwLong At(LwLong l, LwLong m) { return l * (l + 1) + m; }
+inline LwLong At(LwLong l, LwLong m)
+{
+    return l * (l + 1) + m;
+}
 
 // |P_l^m(x)| <= sqrt((l+m)!/(l-m)!) <= sqrt((2l)!) on [-1, 1]; for l <= 85
 // that is below 1e154, so neither the values nor the products of the
 // recurrence (factors below 2L) can overflow a double. Larger tables are
 // scanned once for an overflow.
 constexpr LwLong kLegendreAlwaysFiniteL = 86;
-} // namespace
+}  // namespace
 
 void CalcAssociatedLegendre(LwLmDoubleArray& out, LwLong L, LDouble theta)
 {
@@ -36,8 +38,8 @@ void CalcAssociatedLegendre(LwLmDoubleArray& out, LwLong L, LDouble theta)
     for (LwLong l = 2; l < L; ++l) {
         const LDouble a = static_cast<LDouble>(2 * l - 1) * x;
         for (LwLong m = 0; m + 2 <= l; ++m)
-            P[At(l, m)] = (a * P[At(l - 1, m)] - static_cast<LDouble>(l - 1 + m) * P[At(l - 2, m)])
-                          / static_cast<LDouble>(l - m);
+            P[At(l, m)] = (a * P[At(l - 1, m)] - static_cast<LDouble>(l - 1 + m) * P[At(l - 2, m)]) /
+                          static_cast<LDouble>(l - m);
     }
     for (LwLong l = 1; l < L; ++l)
         for (LwLong m = -l; m < 0; ++m)
@@ -66,8 +68,8 @@ void CalcLegendreNormalization(LwLmDoubleArray& out, LwLong L)
     // Upward in l at fixed m = -k: N(l+1, -k) = sqrt((l-k+1)/(l+k+1)) N(l, -k).
     for (LwLong l = 0; l + 1 < L; ++l)
         for (LwLong k = 0; k <= l; ++k)
-            N[At(l + 1, -k)] = std::sqrt(static_cast<LDouble>(l - k + 1) / static_cast<LDouble>(l + k + 1))
-                               * N[At(l, -k)];
+            N[At(l + 1, -k)] =
+                std::sqrt(static_cast<LDouble>(l - k + 1) / static_cast<LDouble>(l + k + 1)) * N[At(l, -k)];
 
     // The smallest factor, sqrt(1/(2l)!) at l = L-1, must still be a normal
     // number: below that it loses its digits and then becomes 0. A table
@@ -99,7 +101,8 @@ void CalcNormalizedLegendre(LwLmDoubleArray& cache, LwLmDoubleArray& out, LwLong
         P[i] *= N[i];
 }
 
-void CalcSphericalHarmonics(LwLmDoubleArray& cache, LwLmComplexArray& out, LwLong L, LDouble theta, LDouble phi)
+void CalcSphericalHarmonics(LwLmDoubleArray& cache, LwLmComplexArray& out, LwLong L, LDouble theta,
+                            LDouble phi)
 {
     // One Legendre table per thread, reused from call to call: the harmonics
     // are evaluated at every sampling point of the scattering calculation.

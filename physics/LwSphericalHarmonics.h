@@ -25,7 +25,8 @@
 void CalcAssociatedLegendre(LwLmDoubleArray& out, LwLong L, LDouble theta);
 void CalcLegendreNormalization(LwLmDoubleArray& out, LwLong L);
 void CalcNormalizedLegendre(LwLmDoubleArray& cache, LwLmDoubleArray& out, LwLong L, LDouble theta);
-void CalcSphericalHarmonics(LwLmDoubleArray& cache, LwLmComplexArray& out, LwLong L, LDouble theta, LDouble phi);
+void CalcSphericalHarmonics(LwLmDoubleArray& cache, LwLmComplexArray& out, LwLong L, LDouble theta,
+                            LDouble phi);
 
 // The message of the overflow guard above.
 extern const char* const kLegendreOrderTooHigh;

@@ -5,8 +5,7 @@
 
 #include <cmath>
 
-namespace
-{
+namespace {
 // Y_lm of one far-field direction, with a normalisation cache that only
 // grows: kept per thread, since the pattern calculation asks for a direction
 // per pixel from several threads.
@@ -29,9 +28,11 @@ struct Direction
 {
     Direction(LDouble theta, LDouble phi)
         : uy(std::sin(theta) * std::sin(phi)), ux(std::sin(theta) * std::cos(phi)), uz(std::cos(theta))
+    {}
+    double Dot(const LwPartialWaveSource& s) const
     {
+        return static_cast<double>(uy * s.Y() + ux * s.X() + uz * s.Z());
     }
-    double Dot(const LwPartialWaveSource& s) const { return static_cast<double>(uy * s.Y() + ux * s.X() + uz * s.Z()); }
 
     LDouble uy, ux, uz;
 };
@@ -40,7 +41,7 @@ LDouble Distance(const LwPartialWaveSource& s)
 {
     return std::sqrt(s.X() * s.X() + s.Y() * s.Y() + s.Z() * s.Z());
 }
-} // namespace
+}  // namespace
 
 void LwVectorFreeElectron::SetKineticEnergy(double ek)
 {

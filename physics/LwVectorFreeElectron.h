@@ -71,4 +71,5 @@ private:
 // displacement: t exp(-(1 - d/|r|) k^2 U_sum), with |r| the source's distance
 // from the origin and d the unit direction dotted with its position; t is
 // unchanged when U_sum <= 0 or |r| = 0. Returns the (changed) t.
-LComplex CalcThermalFactor(LComplex& term, const LwPartialWaveSource& source, double uSum, double k, double d);
+LComplex CalcThermalFactor(LComplex& term, const LwPartialWaveSource& source, double uSum, double k,
+                           double d);

@@ -35,7 +35,7 @@ constexpr LwLong kIterationLimit = 25;
 // so batching does not change a single bit of the result.
 constexpr LwLong kBatchSize = 1 << 15;
 
-} // namespace
+}  // namespace
 
 void CalcExpPhiTable(LwLmComplexArray& out, LwLong L, LDouble phi)
 {
@@ -52,10 +52,7 @@ void CalcExpPhiTable(LwLmComplexArray& out, LwLong L, LDouble phi)
     }
 }
 
-LwWaveReexpansion::LwWaveReexpansion()
-    : iterationLimit_(kIterationLimit), sampling_(new LwSamplingRadii)
-{
-}
+LwWaveReexpansion::LwWaveReexpansion() : iterationLimit_(kIterationLimit), sampling_(new LwSamplingRadii) {}
 
 LwWaveReexpansion::~LwWaveReexpansion() = default;
 
@@ -162,10 +159,9 @@ LwLmComplexArray LwWaveReexpansion::CalcCoefficients(LwWaveFunction& wave)
             }
         }
         if (n >= iterationLimit_ - 1) {
-            throw LwError("LwWaveReexpansion::CalcCoefficients(): accuracy EPS=" +
-                          DoubleToString(EPS_) + " not reached after " +
-                          IntToString(int(n + 1)) + " grid iterations (last relative change " +
-                          DoubleToString(accuracy_) + ")");
+            throw LwError("LwWaveReexpansion::CalcCoefficients(): accuracy EPS=" + DoubleToString(EPS_) +
+                          " not reached after " + IntToString(int(n + 1)) +
+                          " grid iterations (last relative change " + DoubleToString(accuracy_) + ")");
         }
         for (LwLong q = 0; q < count; ++q)
             previousEstimate[std::size_t(q)] = estimate[q];
@@ -205,11 +201,12 @@ void LwWaveReexpansion::ProjectOnSpheres(LwLmComplexArray& out)
 #pragma omp for schedule(static)
             for (LwLong i = 0; i < batch; ++i)
                 errors.Run([&] { SampleDirection(first + i, i); });
-            // Loop 2: this batch added to the sums of every (l, m), in chunks
-            // of positions.
+                // Loop 2: this batch added to the sums of every (l, m), in chunks
+                // of positions.
 #pragma omp for schedule(static)
             for (LwLong c = 0; c < chunks; ++c)
-                errors.Run([&] { ProjectChunk(c * chunk, std::min(positions, (c + 1) * chunk), first, batch); });
+                errors.Run(
+                    [&] { ProjectChunk(c * chunk, std::min(positions, (c + 1) * chunk), first, batch); });
         }
         errors.RethrowFirst();
     }
@@ -297,8 +294,10 @@ void LwWaveReexpansion::ProjectChunk(LwLong p0, LwLong p1, LwLong first, LwLong 
     const LwLong lLast = lTable[p1 - 1];
     for (LwLong i = 0; i < count; ++i) {
         const LwLong d = first + i;
-        const LDouble* theta = &thetaTable_[std::size_t(thetaIndex_[std::size_t(d)]) * std::size_t(positions)];
-        const std::size_t phiRow = std::size_t(phiIndex_[std::size_t(d)]) * std::size_t(mCount) + std::size_t(L_ - 1);
+        const LDouble* theta =
+            &thetaTable_[std::size_t(thetaIndex_[std::size_t(d)]) * std::size_t(positions)];
+        const std::size_t phiRow =
+            std::size_t(phiIndex_[std::size_t(d)]) * std::size_t(mCount) + std::size_t(L_ - 1);
         const LDouble* phiRe = &phiRe_[phiRow];
         const LDouble* phiIm = &phiIm_[phiRow];
         const Complex* v = &values_[std::size_t(i) * std::size_t(blocks)];

@@ -77,10 +77,10 @@ private:
     void SampleDirection(LwLong d, LwLong row);
     void ProjectChunk(LwLong p0, LwLong p1, LwLong first, LwLong count);
 
-    LwLmDoubleArray cache_;         // Legendre normalisation of the grid angles
+    LwLmDoubleArray cache_;  // Legendre normalisation of the grid angles
     LwLong iteration_ = 0;
     LwLong pointCount_ = 0;
-    LwLmComplexArray sums_;         // running projection sums S_lm of this run
+    LwLmComplexArray sums_;  // running projection sums S_lm of this run
     double EPS_ = 0.001;
     double accuracy_ = -1.0;
     LwLong iterationLimit_;
@@ -90,21 +90,21 @@ private:
 
     // Scratch of one grid iteration, kept between iterations and runs so that
     // the sums allocate only when the grid or L grows.
-    std::vector<double> u_;              // coordinate values of the grid
-    std::vector<LwLong> thetaIndex_;     // per direction: index into u_
+    std::vector<double> u_;  // coordinate values of the grid
+    std::vector<LwLong> thetaIndex_;  // per direction: index into u_
     std::vector<LwLong> phiIndex_;
-    std::vector<LDouble> thetaTable_;     // per coordinate, L*L: sin(theta) N_lm P_lm(cos theta)
+    std::vector<LDouble> thetaTable_;  // per coordinate, L*L: sin(theta) N_lm P_lm(cos theta)
     // Per coordinate, 2L-1 values: e^{-i m phi} / sqrt(2 pi) for
     // m = -(L-1) ... L-1, real and imaginary parts apart so that the
     // projection loop runs over contiguous m.
     std::vector<LDouble> phiRe_;
     std::vector<LDouble> phiIm_;
-    std::vector<Complex> values_;        // per direction of a batch: the wave on every sampling sphere
-    std::vector<LDouble> iterationRe_;   // per (l, m): this iteration's sum S
+    std::vector<Complex> values_;  // per direction of a batch: the wave on every sampling sphere
+    std::vector<LDouble> iterationRe_;  // per (l, m): this iteration's sum S
     std::vector<LDouble> iterationIm_;
-    std::vector<LwLong> blockOfL_;       // per l: its sampling sphere
-    LwLmDoubleArray legendre_;           // scratch of CalcNormalizedLegendre
-    LwLmComplexArray expPhi_;            // scratch of CalcExpPhiTable
+    std::vector<LwLong> blockOfL_;  // per l: its sampling sphere
+    LwLmDoubleArray legendre_;  // scratch of CalcNormalizedLegendre
+    LwLmComplexArray expPhi_;  // scratch of CalcExpPhiTable
 };
 
 // out := e^{i m phi} / sqrt(2 pi) at every (l, m), l < L: (cos, sin) of m phi

@@ -14,7 +14,7 @@ LwVectorFreeElectron& Attached(LwVectorFreeElectron* wave)
     return *wave;
 }
 
-} // namespace
+}  // namespace
 
 LComplex LwWaveVectorFreeElectron::GetValue(double r, double theta, double phi)
 {
@@ -43,8 +43,8 @@ void LwWaveVectorFreeElectron::PrepareConcurrentEvaluation()
         // that never use the cache (plane waves, no coefficients, no energy)
         // are left alone; an undefined energy is reported by the evaluation
         // itself, where the caller expects it.
-        const bool usesCache = !source.IsPlaneWave() &&
-                               (source.Outgoing().GetL() > 0 || source.Incoming().GetL() > 0);
+        const bool usesCache =
+            !source.IsPlaneWave() && (source.Outgoing().GetL() > 0 || source.Incoming().GetL() > 0);
         const double k = source.GetWaveNumber();
         if (usesCache && source.GetKineticEnergy() >= 0 && k > 0)
             source.GetValueLocal(1 / LDouble(k), 0, 0);

@@ -5,8 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-void MakeSphereGrid(LwLong n, std::vector<double>& u,
-                    std::vector<LwLong>& thetaIndex,
+void MakeSphereGrid(LwLong n, std::vector<double>& u, std::vector<LwLong>& thetaIndex,
                     std::vector<LwLong>& phiIndex)
 {
     assert(n >= 0 && n <= 40);

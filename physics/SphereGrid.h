@@ -23,6 +23,5 @@
 //   n even > 0 : u_i = i / 2^(h+1), i < 2M; for a outer, b inner the two
 //                directions (2a + 1, 2b) and (2b, 2a + 1);
 // with h = floor((n - 1) / 2) and M = 2^h. n must lie in 0 ... 40 (the coordinate indices stay 32-bit).
-void MakeSphereGrid(LwLong n, std::vector<double>& u,
-                    std::vector<LwLong>& thetaIndex,
+void MakeSphereGrid(LwLong n, std::vector<double>& u, std::vector<LwLong>& thetaIndex,
                     std::vector<LwLong>& phiIndex);

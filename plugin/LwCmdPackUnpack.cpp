@@ -154,7 +154,8 @@ void LwCmdPackUnpack::RegisterFunction(std::int32_t number, const std::string& n
 void LwCmdPackUnpack::InitFunctionTable()
 {
     for (const CommandEntry& entry : kCommandTable) {
-        if (table_ == LwCommandTable::Velmora && entry.number > kLastVelmoraCommand) break;
+        if (table_ == LwCommandTable::Velmora && entry.number > kLastVelmoraCommand)
+            break;
         RegisterFunction(entry.number, entry.name);
     }
 }
@@ -168,7 +169,8 @@ std::string LwCmdPackUnpack::FunctionName(std::int32_t number) const
 void LwCmdPackUnpack::SetFunctionNumber(std::int32_t number)
 {
     const auto it = numberToName_.find(number);
-    if (it == numberToName_.end()) throw LwError("Undefiend function number");
+    if (it == numberToName_.end())
+        throw LwError("Undefiend function number");
     std::string name = it->second;
     Packer().PackUnpackString(cmdKey_, name);
     functionNumber_ = number;
@@ -177,7 +179,7 @@ void LwCmdPackUnpack::SetFunctionNumber(std::int32_t number)
 bool LwCmdPackUnpack::CreatesObject() const
 {
     switch (functionNumber_) {
-    case 7:   // ImageNewWindow
+    case 7:  // ImageNewWindow
     case 27:  // RegionAdd
     case 35:  // RegionDrawingAdd
     case 40:  // RegionDrawingAddLine
@@ -188,21 +190,20 @@ bool LwCmdPackUnpack::CreatesObject() const
     case 79:  // FIImage3DNewWindow
     case 83:  // FIWaveNewWindow
         return true;
-    default:
-        return false;
+    default: return false;
     }
 }
 
 bool LwCmdPackUnpack::OpenCmdIndex(std::int32_t index)
 {
     return LwPluginErrors::Wrap("bool LwCmdPackUnpack::OpenCmdIndex(int32_t)",
-                         [&] { return Packer().OpenElement("i" + std::to_string(index)); });
+                                [&] { return Packer().OpenElement("i" + std::to_string(index)); });
 }
 
 void LwCmdPackUnpack::CloseCmdIndex(std::int32_t index)
 {
     LwPluginErrors::Wrap("void LwCmdPackUnpack::CloseCmdIndex(int32_t)",
-                  [&] { Packer().CloseElement("i" + std::to_string(index)); });
+                         [&] { Packer().CloseElement("i" + std::to_string(index)); });
 }
 
 bool LwCmdPackUnpack::OpenCmd()
@@ -228,7 +229,8 @@ bool LwCmdPackUnpack::PackUnpackIndex(std::int32_t& index)
 bool LwCmdPackUnpack::PackUnpackColor(const std::string& name, LwColorRgb& color)
 {
     LwPackUnpackCustom& p = Packer();
-    if (!p.OpenElement(name)) return false;
+    if (!p.OpenElement(name))
+        return false;
     LwColorRgb c = color;
     p.PackUnpackInt32("r", c.r);
     p.PackUnpackInt32("g", c.g);
@@ -245,9 +247,8 @@ bool LwCmdPackUnpack::PackUnpackIDList(LwInt32Matrix& ids, bool base64b)
     return Packer().PackUnpackInt32Matrix("IDList", ids, base64b ? "bb" : "b");
 }
 
-void LwCmdPackUnpack::PackUnpackRegion(std::string& regionType, float& cx, float& cy, float& w,
-                                       float& h, LwColorRgb& color, bool& isMovable,
-                                       std::string& name)
+void LwCmdPackUnpack::PackUnpackRegion(std::string& regionType, float& cx, float& cy, float& w, float& h,
+                                       LwColorRgb& color, bool& isMovable, std::string& name)
 {
     StringValue("regionType", regionType);
     FloatValue("cx", cx);

@@ -89,8 +89,7 @@ public:
     // `mode` "w" (request; the root "vra" is already open) or "r" (reply).
     // The table is the given program's; halvane's operations build their own
     // messages with the default.
-    explicit LwCmdPackUnpack(const std::string& mode,
-                             LwCommandTable table = LwCommandTable::Halvane);
+    explicit LwCmdPackUnpack(const std::string& mode, LwCommandTable table = LwCommandTable::Halvane);
     ~LwCmdPackUnpack() override;
 
     // Enters the pair into both maps.

@@ -32,14 +32,14 @@ void LwCommonClientSocket::DiscardDevice(QIODevice& device)
 {
     // waitForReadyRead(0) moves what the system holds into Qt's buffer.
     device.readAll();
-    while (device.waitForReadyRead(0)) device.readAll();
+    while (device.waitForReadyRead(0))
+        device.readAll();
     received_.clear();
 }
 
 LwCommonClientTcpSocket::LwCommonClientTcpSocket(const QString& host, std::int32_t port)
     : host_(host), port_(port)
-{
-}
+{}
 
 LwCommonClientTcpSocket::~LwCommonClientTcpSocket() = default;
 
@@ -50,10 +50,7 @@ bool LwCommonClientTcpSocket::Connect()
     return socket_->waitForConnected(kConnectWaitMs);
 }
 
-LwCommonClientLocalSocket::LwCommonClientLocalSocket(const QString& serverName)
-    : serverName_(serverName)
-{
-}
+LwCommonClientLocalSocket::LwCommonClientLocalSocket(const QString& serverName) : serverName_(serverName) {}
 
 LwCommonClientLocalSocket::~LwCommonClientLocalSocket() = default;
 
@@ -66,7 +63,8 @@ bool LwCommonClientLocalSocket::Connect()
 bool LwCommonClientLocalSocket::Read()
 {
     const bool got = LwCommonClientQtSocket::Read();
-    if (got) qDebug() << "LocalSocket Recv:" << QString::fromStdString(received_);
+    if (got)
+        qDebug() << "LocalSocket Recv:" << QString::fromStdString(received_);
     return got;
 }
 

@@ -16,7 +16,8 @@ const char* const kRootElement = "vra";
 LwPackUnpack::LwPackUnpackXml::LwPackUnpackXml(const std::string& mode)
     : doc_(boost::make_shared<LwBarnXml>(mode))
 {
-    if (doc_->IsWriteMode()) doc_->OpenRack(kRootElement);
+    if (doc_->IsWriteMode())
+        doc_->OpenRack(kRootElement);
 }
 
 std::string LwPackUnpack::LwPackUnpackXml::GetMode() const
@@ -80,15 +81,13 @@ bool LwPackUnpack::LwPackUnpackXml::PackUnpackBool(const std::string& name, bool
     return doc_->ValueBool(name, value, previous);
 }
 
-bool LwPackUnpack::LwPackUnpackXml::PackUnpackFloatMatrix(const std::string& name,
-                                                          LwFloatMatrix& value,
+bool LwPackUnpack::LwPackUnpackXml::PackUnpackFloatMatrix(const std::string& name, LwFloatMatrix& value,
                                                           const std::string& format)
 {
     return SerializeMatrix(*doc_, name, value, format);
 }
 
-bool LwPackUnpack::LwPackUnpackXml::PackUnpackInt32Matrix(const std::string& name,
-                                                          LwInt32Matrix& value,
+bool LwPackUnpack::LwPackUnpackXml::PackUnpackInt32Matrix(const std::string& name, LwInt32Matrix& value,
                                                           const std::string& format)
 {
     return Int32MatrixElement(*doc_, name, value, format);
@@ -104,15 +103,15 @@ bool LwPackUnpack::LwPackUnpackXml::PackUnpackStringMap(const std::string& name,
     return SerializeTextMap(value, *doc_, name);
 }
 
-bool LwPackUnpack::LwPackUnpackXml::PackUnpackStringList(const std::string& name,
-                                                         StringList& value)
+bool LwPackUnpack::LwPackUnpackXml::PackUnpackStringList(const std::string& name, StringList& value)
 {
     return doc_->ValueVectorString(name, value);
 }
 
 LwPackUnpack::LwPackUnpack(const std::string& mode, std::int64_t kind) : kind_(kind)
 {
-    if (kind != KindXml) throw LwError("Undefined packer kind");
+    if (kind != KindXml)
+        throw LwError("Undefined packer kind");
     packer_ = boost::make_shared<LwPackUnpackXml>(mode);
 }
 

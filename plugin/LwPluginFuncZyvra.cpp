@@ -36,7 +36,8 @@ constexpr unsigned long kPollSleepMs = 10;
 
 bool SerializeMenuEntry(LwPluginMenuEntry& entry, LwBarnXml& doc, const std::string& itemName)
 {
-    if (!doc.OpenRack(itemName)) return false;
+    if (!doc.OpenRack(itemName))
+        return false;
     doc.ValueString("Exe", entry.Exe, std::string());
     doc.ValueString("Parameter", entry.Parameter, std::string());
     doc.ValueString("Title", entry.Title, std::string());
@@ -53,7 +54,8 @@ LwPluginFuncZyvra::LwPluginFuncZyvra()
 
 LwPluginFuncZyvra::~LwPluginFuncZyvra()
 {
-    if (socket_) socket_->Close();
+    if (socket_)
+        socket_->Close();
 }
 
 void LwPluginFuncZyvra::InitMenuAdd(const std::string& parameter, const std::string& titleMenu,
@@ -72,7 +74,8 @@ void LwPluginFuncZyvra::InitMenuAdd(const std::string& parameter, const std::str
 void LwPluginFuncZyvra::InitSetCmdline(int argc, char** argv)
 {
     LwPluginErrors::Wrap(kInitSetCmdline, [&] {
-        if (argc < 1 || argv == nullptr) return;
+        if (argc < 1 || argv == nullptr)
+            return;
         programPath_ = argv[0] != nullptr ? argv[0] : "";
         std::string refused;
         for (int i = 1; i <= argc - 2; ++i) {
@@ -84,7 +87,8 @@ void LwPluginFuncZyvra::InitSetCmdline(int argc, char** argv)
                 std::istringstream in(argv[i + 1]);
                 long long value = 0;
                 in >> value;
-                if (in.fail()) value = 0;
+                if (in.fail())
+                    value = 0;
                 if (value >= 1 && value <= 65535)
                     port_ = static_cast<std::int32_t>(value);
                 else
@@ -103,7 +107,8 @@ void LwPluginFuncZyvra::InitMenuFileWrite()
     LwPluginErrors::Wrap(kInitMenuFileWrite, [&] {
         const std::string fileName = ReplaceExtension(programPath_, ".menu");
         const std::string exe = GetFileName(programPath_);
-        for (LwPluginMenuEntry& entry : menuEntries_) entry.Exe = exe;
+        for (LwPluginMenuEntry& entry : menuEntries_)
+            entry.Exe = exe;
         LwBarnFile doc(fileName, "w");
         doc.OpenRack("ZYVRA-MENU");
         doc.ValueVectorString("FileLoaderExtWithComma_", loaderExtensions_);
@@ -128,8 +133,10 @@ void LwPluginFuncZyvra::SubConnect()
 {
     try {
         LwCommonClientSocket& socket = GetSocket();
-        for (int i = 0; i < kConnectTries && !socket.IsConnected(); ++i) socket.Connect();
-        if (!socket.IsConnected()) throw LwError("ZYVRA-IMAGE main window is not found.");
+        for (int i = 0; i < kConnectTries && !socket.IsConnected(); ++i)
+            socket.Connect();
+        if (!socket.IsConnected())
+            throw LwError("ZYVRA-IMAGE main window is not found.");
     } catch (const LwError&) {
         throw;
     } catch (...) {
@@ -141,8 +148,7 @@ bool LwPluginFuncZyvra::Connect()
 {
     try {
         SubConnect();
-    } catch (...) {
-    }
+    } catch (...) {}
     return IsConnected();
 }
 
@@ -169,7 +175,8 @@ bool LwPluginFuncZyvra::RecvMsg()
 {
     return LwPluginErrors::Wrap(kRecvMsg, [&] {
         LwCommonClientSocket& socket = GetSocket();
-        if (!socket.Read()) return false;
+        if (!socket.Read())
+            return false;
         replyText_ += socket.ReceivedText();
         socket.ClearReceivedText();
         return IsMessageReceived();
@@ -185,9 +192,11 @@ void LwPluginFuncZyvra::PollPause()
     // the wait in time.
     QElapsedTimer pause;
     pause.start();
-    if (GetSocket().WaitForData(static_cast<int>(kPollSleepMs))) return;
+    if (GetSocket().WaitForData(static_cast<int>(kPollSleepMs)))
+        return;
     const qint64 left = static_cast<qint64>(kPollSleepMs) - pause.elapsed();
-    if (left > 0) QThread::msleep(static_cast<unsigned long>(left));
+    if (left > 0)
+        QThread::msleep(static_cast<unsigned long>(left));
 }
 
 void LwPluginFuncZyvra::SubSendRecv(LwCmdPackUnpack& request, LwCmdPackUnpack& reply)
@@ -218,7 +227,8 @@ void LwPluginFuncZyvra::SubSendRecv(LwCmdPackUnpack& request, LwCmdPackUnpack& r
                     complete = true;
                     break;
                 }
-                if (cancel_) throw LwError("CANCELED");
+                if (cancel_)
+                    throw LwError("CANCELED");
                 if (!socket.IsConnected()) {
                     std::printf("SOCKET IS NOT ACTIVE. \n");
                     std::fflush(stdout);
@@ -228,7 +238,8 @@ void LwPluginFuncZyvra::SubSendRecv(LwCmdPackUnpack& request, LwCmdPackUnpack& r
                 QCoreApplication::processEvents(QEventLoop::AllEvents);
             }
         }
-        if (!complete) throw LwError("No reply from ZYVRA-IMAGE");
+        if (!complete)
+            throw LwError("No reply from ZYVRA-IMAGE");
         reply.Packer().FromText(replyText_);
         busy_ = false;
     } catch (LwError& e) {
@@ -258,7 +269,8 @@ void LwPluginFuncZyvra::Call(std::int32_t command, const std::int32_t* window,
         std::int32_t id = *window;
         request.PackUnpackWindowID(id);
     }
-    if (args) args(request);
+    if (args)
+        args(request);
     request.CloseCmd();
     SendRecv(request, reply);
     if (results) {

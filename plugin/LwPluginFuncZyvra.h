@@ -60,8 +60,8 @@ struct LwPluginMenuEntry
     std::string Title;
     std::string TitleSubmenu;  // may be empty
     std::string TitleMenu;
-    std::string Exe;           // the program's file name, set by InitMenuFileWrite
-    std::string Parameter;     // the command-line parameter to start it with
+    std::string Exe;  // the program's file name, set by InitMenuFileWrite
+    std::string Parameter;  // the command-line parameter to start it with
 };
 
 // The element "i" of a menu list, both directions; false in read mode when
@@ -191,16 +191,15 @@ public:
     // false when the reply lacks "isModeImage".
     bool GetIsModeImage(std::int32_t window);
     // The colour is sent as given (the viewer clamps).
-    std::int32_t RegionAdd(std::int32_t window, const std::string& regionType, float cx, float cy,
-                           float w, float h, LwColorRgb color, bool isMovable);
+    std::int32_t RegionAdd(std::int32_t window, const std::string& regionType, float cx, float cy, float w,
+                           float h, LwColorRgb color, bool isMovable);
     void RegionClear(std::int32_t window);
     // Nothing is sent, and nothing changes, when an id is negative; results
     // that the reply lacks keep their values.
-    virtual void RegionGetIMinMaxAverage(std::int32_t window, std::int32_t region, float& min,
-                                         float& max, float& average);
-    virtual std::int32_t LineAdd(std::int32_t window, float x0, float y0, float x1, float y1,
-                                 float width, LwColorRgb color, bool isMovable,
-                                 const std::string& name);
+    virtual void RegionGetIMinMaxAverage(std::int32_t window, std::int32_t region, float& min, float& max,
+                                         float& average);
+    virtual std::int32_t LineAdd(std::int32_t window, float x0, float y0, float x1, float y1, float width,
+                                 LwColorRgb color, bool isMovable, const std::string& name);
     virtual void LineGetIDList(std::int32_t window, LwInt32Matrix& ids);
     // `mode` "image", "image3D" or "wave", else "Error:Please set right
     // windowMode" before anything is sent.

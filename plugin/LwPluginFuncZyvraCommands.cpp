@@ -49,7 +49,8 @@ std::int32_t LwPluginFuncZyvra::ImageNewWindow()
 void LwPluginFuncZyvra::SetCaption(std::int32_t window, const std::string& caption)
 {
     std::string text = caption;
-    Call(Message::CmdSetCaption, &window, [&](Message& request) { request.PutCaption(text); }, nullptr);
+    Call(
+        Message::CmdSetCaption, &window, [&](Message& request) { request.PutCaption(text); }, nullptr);
 }
 
 bool LwPluginFuncZyvra::GetIsModeImage(std::int32_t window)
@@ -66,9 +67,10 @@ std::int32_t LwPluginFuncZyvra::RegionAdd(std::int32_t window, const std::string
     std::int32_t region = -1;
     std::string type = regionType;
     std::string name;
-    Call(Message::CmdRegionAdd, &window,
-         [&](Message& request) { request.PackUnpackRegion(type, cx, cy, w, h, color, isMovable, name); },
-         [&](Message& reply) { reply.Packer().PackUnpackInt32("RegionID", region); });
+    Call(
+        Message::CmdRegionAdd, &window,
+        [&](Message& request) { request.PackUnpackRegion(type, cx, cy, w, h, color, isMovable, name); },
+        [&](Message& reply) { reply.Packer().PackUnpackInt32("RegionID", region); });
     return region;
 }
 
@@ -80,14 +82,16 @@ void LwPluginFuncZyvra::RegionClear(std::int32_t window)
 void LwPluginFuncZyvra::RegionGetIMinMaxAverage(std::int32_t window, std::int32_t region, float& min,
                                                 float& max, float& average)
 {
-    if (window < 0 || region < 0) return;
-    Call(Message::CmdRegionGetIMinMaxAverage, &window,
-         [&](Message& request) { request.Packer().PackUnpackInt32("RegionID", region); },
-         [&](Message& reply) {
-             reply.FloatValue("min", min);
-             reply.FloatValue("max", max);
-             reply.FloatValue("average", average);
-         });
+    if (window < 0 || region < 0)
+        return;
+    Call(
+        Message::CmdRegionGetIMinMaxAverage, &window,
+        [&](Message& request) { request.Packer().PackUnpackInt32("RegionID", region); },
+        [&](Message& reply) {
+            reply.FloatValue("min", min);
+            reply.FloatValue("max", max);
+            reply.FloatValue("average", average);
+        });
 }
 
 std::int32_t LwPluginFuncZyvra::LineAdd(std::int32_t window, float x0, float y0, float x1, float y1,
@@ -96,18 +100,19 @@ std::int32_t LwPluginFuncZyvra::LineAdd(std::int32_t window, float x0, float y0,
 {
     std::int32_t region = -1;
     std::string text = name;
-    Call(Message::CmdLineAdd, &window,
-         [&](Message& request) {
-             request.FloatValue("x0", x0);
-             request.FloatValue("y0", y0);
-             request.FloatValue("x1", x1);
-             request.FloatValue("y1", y1);
-             request.FloatValue("width", width);
-             request.PackUnpackColor("color", color);
-             request.Packer().PackUnpackBool("isMovable", isMovable);
-             request.StringValue("name", text);
-         },
-         [&](Message& reply) { reply.Packer().PackUnpackInt32("RegionID", region); });
+    Call(
+        Message::CmdLineAdd, &window,
+        [&](Message& request) {
+            request.FloatValue("x0", x0);
+            request.FloatValue("y0", y0);
+            request.FloatValue("x1", x1);
+            request.FloatValue("y1", y1);
+            request.FloatValue("width", width);
+            request.PackUnpackColor("color", color);
+            request.Packer().PackUnpackBool("isMovable", isMovable);
+            request.StringValue("name", text);
+        },
+        [&](Message& reply) { reply.Packer().PackUnpackInt32("RegionID", region); });
     return region;
 }
 
@@ -123,19 +128,21 @@ std::int32_t LwPluginFuncZyvra::SeriesNewWindow(const std::string& fileNameUtf8,
     std::int32_t id = -1;
     std::string file = fileNameUtf8;
     std::string modeText = mode;
-    Call(Message::CmdSeriesNewWindow, nullptr,
-         [&](Message& request) {
-             request.PutFilenameUtf8(file);
-             request.StringValue("mode", modeText);
-         },
-         [&](Message& reply) { reply.PackUnpackWindowID(id); });
+    Call(
+        Message::CmdSeriesNewWindow, nullptr,
+        [&](Message& request) {
+            request.PutFilenameUtf8(file);
+            request.StringValue("mode", modeText);
+        },
+        [&](Message& reply) { reply.PackUnpackWindowID(id); });
     return id;
 }
 
 void LwPluginFuncZyvra::SeriesSave(std::int32_t window, const std::string& fileNameUtf8)
 {
     std::string file = fileNameUtf8;
-    Call(Message::CmdSeriesSave, &window, [&](Message& request) { request.PutFilenameUtf8(file); }, nullptr);
+    Call(
+        Message::CmdSeriesSave, &window, [&](Message& request) { request.PutFilenameUtf8(file); }, nullptr);
 }
 
 std::int32_t LwPluginFuncZyvra::SeriesGetCount(std::int32_t window)
@@ -148,20 +155,22 @@ std::int32_t LwPluginFuncZyvra::SeriesGetCount(std::int32_t window)
 
 void LwPluginFuncZyvra::SeriesImageIndexSet(std::int32_t window, std::int32_t index)
 {
-    Call(Message::CmdSeriesImageIndexSet, &window, [&](Message& request) { request.PackUnpackIndex(index); },
-         nullptr);
+    Call(
+        Message::CmdSeriesImageIndexSet, &window, [&](Message& request) { request.PackUnpackIndex(index); },
+        nullptr);
 }
 
 void LwPluginFuncZyvra::SeriesImageSave(std::int32_t window, std::int32_t index,
                                         const std::string& fileNameUtf8)
 {
     std::string file = fileNameUtf8;
-    Call(Message::CmdSeriesImageSave, &window,
-         [&](Message& request) {
-             request.PackUnpackIndex(index);
-             request.PutFilenameUtf8(file);
-         },
-         nullptr);
+    Call(
+        Message::CmdSeriesImageSave, &window,
+        [&](Message& request) {
+            request.PackUnpackIndex(index);
+            request.PutFilenameUtf8(file);
+        },
+        nullptr);
 }
 
 void LwPluginFuncZyvra::ImageKeyDoubleGet(std::int32_t window, DoubleMap& keys)
@@ -173,8 +182,9 @@ void LwPluginFuncZyvra::ImageKeyDoubleGet(std::int32_t window, DoubleMap& keys)
 void LwPluginFuncZyvra::ImageKeyDoubleSet(std::int32_t window, const DoubleMap& keys)
 {
     DoubleMap copy = keys;
-    Call(Message::CmdImageKeyDoubleSet, &window,
-         [&](Message& request) { request.Packer().PackUnpackDoubleMap("ImageKeyDouble", copy); }, nullptr);
+    Call(
+        Message::CmdImageKeyDoubleSet, &window,
+        [&](Message& request) { request.Packer().PackUnpackDoubleMap("ImageKeyDouble", copy); }, nullptr);
 }
 
 void LwPluginFuncZyvra::ImageKeyStringGet(std::int32_t window, StringMap& keys)
@@ -186,8 +196,9 @@ void LwPluginFuncZyvra::ImageKeyStringGet(std::int32_t window, StringMap& keys)
 void LwPluginFuncZyvra::ImageKeyStringSet(std::int32_t window, const StringMap& keys)
 {
     StringMap copy = keys;
-    Call(Message::CmdImageKeyStringSet, &window,
-         [&](Message& request) { request.Packer().PackUnpackStringMap("ImageKeyString", copy); }, nullptr);
+    Call(
+        Message::CmdImageKeyStringSet, &window,
+        [&](Message& request) { request.Packer().PackUnpackStringMap("ImageKeyString", copy); }, nullptr);
 }
 
 void LwPluginFuncZyvra::SeriesKeyDoubleGet(std::int32_t window, DoubleMap& keys)
@@ -200,12 +211,13 @@ void LwPluginFuncZyvra::SeriesIndexKeyDoubleSet(std::int32_t window, std::int32_
                                                 const DoubleMap& keys)
 {
     DoubleMap copy = keys;
-    Call(Message::CmdSeriesIndexKeyDoubleSet, &window,
-         [&](Message& request) {
-             request.PackUnpackIndex(index);
-             request.PutSeriesIndexKeyDouble(copy);
-         },
-         nullptr);
+    Call(
+        Message::CmdSeriesIndexKeyDoubleSet, &window,
+        [&](Message& request) {
+            request.PackUnpackIndex(index);
+            request.PutSeriesIndexKeyDouble(copy);
+        },
+        nullptr);
 }
 
 void LwPluginFuncZyvra::GetIsLoaded(bool& isLoaded, bool& isSuccess)
@@ -214,7 +226,8 @@ void LwPluginFuncZyvra::GetIsLoaded(bool& isLoaded, bool& isSuccess)
         Call(Message::CmdGetIsLoaded, nullptr, nullptr, [&](Message& reply) {
             std::string returnCode;
             reply.StringValue("ReturnCode", returnCode);
-            if (returnCode != "ok") throw LwError(returnCode);
+            if (returnCode != "ok")
+                throw LwError(returnCode);
             reply.Packer().PackUnpackBool("isLoaded", isLoaded);
             reply.Packer().PackUnpackBool("isSuccess", isSuccess);
         });

@@ -56,7 +56,8 @@ public:
     explicit BlockLock(QSharedMemory& block) : block_(block), locked_(block.lock()) {}
     ~BlockLock()
     {
-        if (locked_) block_.unlock();
+        if (locked_)
+            block_.unlock();
     }
     BlockLock(const BlockLock&) = delete;
     BlockLock& operator=(const BlockLock&) = delete;
@@ -74,14 +75,14 @@ void LwPluginFuncZyvra::ImageGet(std::int32_t window, LwFloatMatrix& image, bool
         if (useSharedMemory_) {
             ImageGetBySharedMemory(window, image);
         } else {
-            Call(LwCmdPackUnpack::CmdImageGet, &window, nullptr, [&](LwCmdPackUnpack& reply) {
-                reply.Packer().PackUnpackFloatMatrix("image", image, "b");
-            });
+            Call(LwCmdPackUnpack::CmdImageGet, &window, nullptr,
+                 [&](LwCmdPackUnpack& reply) { reply.Packer().PackUnpackFloatMatrix("image", image, "b"); });
         }
         if (nanToZero) {
             float* p = image.Buffer();
             for (int i = 0; i < image.ElementCount(); ++i)
-                if (std::isnan(p[i])) p[i] = 0.0f;
+                if (std::isnan(p[i]))
+                    p[i] = 0.0f;
         }
     });
 }
@@ -100,7 +101,8 @@ void LwPluginFuncZyvra::ImageGetBySharedMemory(std::int32_t window, LwFloatMatri
         reply.OpenCmd();
         std::string returnCode;
         reply.StringValue("ReturnCode", returnCode);
-        if (returnCode != "ok") throw LwError(returnCode);
+        if (returnCode != "ok")
+            throw LwError(returnCode);
         std::string key;
         reply.StringValue("key", key);
 
@@ -110,19 +112,23 @@ void LwPluginFuncZyvra::ImageGetBySharedMemory(std::int32_t window, LwFloatMatri
             AttachedBlock attached(key);
             QSharedMemory& block = attached.Block();
             const std::int64_t size = block.size();
-            if (size < kHeaderBytes) throw LwError("NO DATA");
+            if (size < kHeaderBytes)
+                throw LwError("NO DATA");
             BlockLock lock(block);
             const char* bytes = static_cast<const char*>(block.constData());
             std::int32_t header[4];
             std::memcpy(header, bytes, sizeof header);
             const std::int32_t cols = header[0], rows = header[1];
-            if (cols < 0 && rows < 0) throw LwError("matrix creation Parameter Error");
-            if (cols < 0 || rows < 0) received.GetMemory(cols, rows);  // "Matrix Parameter Error"
+            if (cols < 0 && rows < 0)
+                throw LwError("matrix creation Parameter Error");
+            if (cols < 0 || rows < 0)
+                received.GetMemory(cols, rows);  // "Matrix Parameter Error"
             // Both sizes are 32-bit, so the 64-bit product is exact; it is
             // compared with the pixel count the block holds, since four times
             // it can overflow 64 bits.
             const std::int64_t count = static_cast<std::int64_t>(cols) * rows;
-            if (count > (size - kHeaderBytes) / 4) throw LwError("NO DATA");
+            if (count > (size - kHeaderBytes) / 4)
+                throw LwError("NO DATA");
             LwMemoryPages::Prefault(bytes, static_cast<std::size_t>(kHeaderBytes + 4 * count),
                                     LwMemoryPages::Access::Read);
             // An image that holds as many pixels already takes them in its
@@ -140,7 +146,8 @@ void LwPluginFuncZyvra::ImageGetBySharedMemory(std::int32_t window, LwFloatMatri
                 std::memcpy(target->Buffer(), bytes + kHeaderBytes, static_cast<std::size_t>(4 * count));
         }
         reply.CloseCmd();
-        if (!inPlace) image = received.Release(true);
+        if (!inPlace)
+            image = received.Release(true);
     });
 }
 
@@ -159,14 +166,16 @@ void LwPluginFuncZyvra::ImageSet(std::int32_t window, const LwFloatMatrix& image
         throw LwError("Image size is Zero");
     if (!useSharedMemory_) {
         LwFloatMatrix copy = image;
-        Call(LwCmdPackUnpack::CmdImageSet, &window,
-             [&](LwCmdPackUnpack& request) { request.Packer().PackUnpackFloatMatrix("image", copy, "b"); },
-             nullptr);
+        Call(
+            LwCmdPackUnpack::CmdImageSet, &window,
+            [&](LwCmdPackUnpack& request) { request.Packer().PackUnpackFloatMatrix("image", copy, "b"); },
+            nullptr);
         return;
     }
     // The block of the previous send is given up only now: the viewer may
     // read a block at any time until the next send.
-    if (!imageBlock_) imageBlock_ = std::make_unique<QSharedMemory>();
+    if (!imageBlock_)
+        imageBlock_ = std::make_unique<QSharedMemory>();
     imageBlock_->detach();
     lastImageKey_.clear();
     const std::int64_t count = static_cast<std::int64_t>(image.ColSize) * image.RowSize;

@@ -6,8 +6,7 @@
 
 #include <cstdio>
 
-namespace {
-}
+namespace {}
 
 CommandLineParameters::CommandLineParameters() = default;
 
@@ -50,14 +49,21 @@ void CommandLineParameters::Parse(int argc, const char* const* argv)
             I0ImageFileName = value;
             IsI0Image = true;
         } else if (option == "-MS") {
-            if (value == "MULTI") ScatteringMethod = kMulti;
-            else if (value == "SINGLE") ScatteringMethod = kSingle;
-            else if (value == "SLOWMULTI") ScatteringMethod = kSlowMulti;
-            else throw LwError("Multiple scattering calculation method is not correct.");
+            if (value == "MULTI")
+                ScatteringMethod = kMulti;
+            else if (value == "SINGLE")
+                ScatteringMethod = kSingle;
+            else if (value == "SLOWMULTI")
+                ScatteringMethod = kSlowMulti;
+            else
+                throw LwError("Multiple scattering calculation method is not correct.");
         } else if (option == "-M") {
-            if (value == "AE") MappingMethod = kAzimuthalEquidistant;
-            else if (value == "EC") MappingMethod = kEquidistantCylindrical;
-            else throw LwError("Mapping method is not correct.");
+            if (value == "AE")
+                MappingMethod = kAzimuthalEquidistant;
+            else if (value == "EC")
+                MappingMethod = kEquidistantCylindrical;
+            else
+                throw LwError("Mapping method is not correct.");
         } else if (option == "-MFPE") {
             MeanFreePath_m = StringToDouble(value) * LwConst::Angstrom_m;
             IsMeanFreePathByEmitterDistance = true;
@@ -70,8 +76,7 @@ void CommandLineParameters::Parse(int argc, const char* const* argv)
             MeanFreePath_m = StringToDouble(value) * LwConst::Angstrom_m;
             IsMeanFreePathByEmitterDistance = true;
             IsMeanFreePathByDepth = true;
-            std::printf("MeanFreePath=%lg; By Emitter Distance and Depth from surface.\n",
-                        MeanFreePath_m);
+            std::printf("MeanFreePath=%lg; By Emitter Distance and Depth from surface.\n", MeanFreePath_m);
         }
     }
 }
@@ -81,22 +86,32 @@ void PrintUsage()
     static const char* const kLines[] = {
         "cmd_drev usage\n",
         "--Scattering Calculation ONLY\n",
-        "cmd_drev -C <in_ClusterFileName> -F <in_EmittedWaveFileName> -P <in_PhaseShiftFileName>  -W <out_ScattereredWaveFileName> -MS <*Multiple scattering calcultion method: MULTI, SINGLE, SLOWMULTI>\n",
-        "example: cmd_drev -C cluster.xml_cl -F emitter.xml_emt -P phaseshift.xml_ph -W scatteredwave.xml_sf\n",
+        "cmd_drev -C <in_ClusterFileName> -F <in_EmittedWaveFileName> -P <in_PhaseShiftFileName>  -W "
+        "<out_ScattereredWaveFileName> -MS <*Multiple scattering calcultion method: MULTI, SINGLE, "
+        "SLOWMULTI>\n",
+        "example: cmd_drev -C cluster.xml_cl -F emitter.xml_emt -P phaseshift.xml_ph -W "
+        "scatteredwave.xml_sf\n",
         "Parameter -MS is optional. -MS: default is MULTI\n",
         "--Image Calculation ONLY\n",
-        "cmd_drev -W <in_ScatteredWaveFileName> -T <FluctuationFileName> -I <out_PatternFileName.xml_img> -I0 <*out_I0_ImageFileName.xml_img> -R <*degree resolution: 1 or 0.5> -L <*LimitClusterSize(A)>  -M <*Mapping method: AE, EC>\n",
+        "cmd_drev -W <in_ScatteredWaveFileName> -T <FluctuationFileName> -I <out_PatternFileName.xml_img> "
+        "-I0 <*out_I0_ImageFileName.xml_img> -R <*degree resolution: 1 or 0.5> -L <*LimitClusterSize(A)>  -M "
+        "<*Mapping method: AE, EC>\n",
         "example: cmd_drev -W scatteredwave.xml_sf -I azmap.xml_img -R 0.5 -MFPE 3\n",
-        "Parameters -I0, -R, -L -T -M -MFP are optional.\n R: default is 1degree\n L: default is no limit\n T: defalut is 0 K.\n",
+        "Parameters -I0, -R, -L -T -M -MFP are optional.\n R: default is 1degree\n L: default is no limit\n "
+        "T: defalut is 0 K.\n",
         "-M: default is AE. AE: Azimuthal Equidistant map, EC: Equidistant cylindrical map\n",
         "-MFPE: Mean free path length(A). Effect is depends on the distance from emitter\n",
         "-MFPS: Mean free path length(A). Effect is depends on depth from surface\n",
-        "-MFPES: Mean free path length(A). Effect is depends on the distance from emitter and depth from surface\n",
+        "-MFPES: Mean free path length(A). Effect is depends on the distance from emitter and depth from "
+        "surface\n",
         "-LL <*Lower limit value(A)of cluster> for test\n",
         "--Scattering Calculation and Image calculation\n",
-        "cmd_drev -C <in_ClusterFileName> -F <in_EmittedWaveFileName> -P <in_PhaseShiftFileName> -W <out_ScatteredWaveFileName> -I <out_PatternFileName.xml_img>\n",
+        "cmd_drev -C <in_ClusterFileName> -F <in_EmittedWaveFileName> -P <in_PhaseShiftFileName> -W "
+        "<out_ScatteredWaveFileName> -I <out_PatternFileName.xml_img>\n",
         " All options are available\n",
-        "example: cmd_drev -C cluster.xml_cl -F emitter.xml_emt -P phaseshift.xml_ph -W scatteredwave.xml_sf -I azmap.xml_img -R 0.5 \n",
+        "example: cmd_drev -C cluster.xml_cl -F emitter.xml_emt -P phaseshift.xml_ph -W scatteredwave.xml_sf "
+        "-I azmap.xml_img -R 0.5 \n",
     };
-    for (const char* line : kLines) std::fputs(line, stdout);
+    for (const char* line : kLines)
+        std::fputs(line, stdout);
 }

@@ -37,9 +37,9 @@ public:
     bool IsPatternStep = false;
     bool IsI0Image = false;
     double Resolution_deg = 1.0;
-    double LimitClusterSize_m = 0.0;    // 0: no limit
-    double LowerLimit_m = 0.0;          // 0: none
-    double MeanFreePath_m = 0.0;        // 0: none
+    double LimitClusterSize_m = 0.0;  // 0: no limit
+    double LowerLimit_m = 0.0;  // 0: none
+    double MeanFreePath_m = 0.0;  // 0: none
     bool IsMeanFreePathByEmitterDistance = false;
     bool IsMeanFreePathByDepth = false;
     LwLong MappingMethod = kAzimuthalEquidistant;

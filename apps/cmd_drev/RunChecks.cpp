@@ -59,14 +59,17 @@ std::uint64_t UsableMemoryBytes()
 {
     std::uint64_t bytes = std::numeric_limits<std::uint64_t>::max();
     const long pages = sysconf(_SC_PHYS_PAGES), pageSize = sysconf(_SC_PAGESIZE);
-    if (pages > 0 && pageSize > 0) bytes = static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize);
-    struct rlimit limit {};
+    if (pages > 0 && pageSize > 0)
+        bytes = static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize);
+    struct rlimit limit
+    {};
     if (getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
         bytes = std::min<std::uint64_t>(bytes, limit.rlim_cur);
     // cgroup v2; "max" (no limit) reads as no number.
     std::ifstream cgroup("/sys/fs/cgroup/memory.max");
     std::uint64_t cgroupLimit = 0;
-    if (cgroup >> cgroupLimit && cgroupLimit > 0) bytes = std::min(bytes, cgroupLimit);
+    if (cgroup >> cgroupLimit && cgroupLimit > 0)
+        bytes = std::min(bytes, cgroupLimit);
     return bytes;
 }
 
@@ -81,8 +84,9 @@ void CheckPatternSettings(const CommandLineParameters& p)
     const std::uint64_t usable = UsableMemoryBytes();
     if (needed > usable)
         throw LwError("Illegal resolution: -R " + DoubleToString(p.Resolution_deg) + " gives an image of " +
-                      IntToString(columns) + " x " + IntToString(rows) + " pixels, whose calculation needs about " +
-                      Gigabytes(needed) + " of memory; " + Gigabytes(usable) + " can be used here");
+                      IntToString(columns) + " x " + IntToString(rows) +
+                      " pixels, whose calculation needs about " + Gigabytes(needed) + " of memory; " +
+                      Gigabytes(usable) + " can be used here");
     CheckLength(p.LimitClusterSize_m, "Cluster-size limit -L");
     CheckLength(p.LowerLimit_m, "Lower limit -LL");
     if (std::isnan(p.MeanFreePath_m) || p.MeanFreePath_m < 0)
@@ -96,7 +100,8 @@ void CheckThermalModel(const LwCluster& cluster, const LwDocScattering& scatteri
 {
     // Only the Debye model can fail on an atom; the cluster's own U and the
     // Einstein model take precedence over it.
-    if (fluctuation.IsUseUisoInCluster_ || fluctuation.IsUseUisoEinsteinModel_ || !fluctuation.IsUseUisoDebyeModel_)
+    if (fluctuation.IsUseUisoInCluster_ || fluctuation.IsUseUisoEinsteinModel_ ||
+        !fluctuation.IsUseUisoDebyeModel_)
         return;
     std::set<LwLong> elements;
     if (fromCluster) {
@@ -132,7 +137,8 @@ void CheckOutputNames(const CommandLineParameters& p)
     std::vector<std::string> outputs;
     if (p.IsScatteringStep) {
         inputs = {p.ClusterFileName, p.EmittedWaveFileName, p.PhaseShiftFileName};
-        for (const auto& in : inputs) CheckNotSameFile(p.ScatteredWaveFileName, in);
+        for (const auto& in : inputs)
+            CheckNotSameFile(p.ScatteredWaveFileName, in);
         outputs.push_back(p.ScatteredWaveFileName);
     }
     if (p.IsPatternStep) {
@@ -140,10 +146,12 @@ void CheckOutputNames(const CommandLineParameters& p)
         inputs.push_back(p.ScatteredWaveFileName);
         for (const auto& in : inputs) {
             CheckNotSameFile(p.PatternImageFileName, in);
-            if (p.IsI0Image) CheckNotSameFile(p.I0ImageFileName, in);
+            if (p.IsI0Image)
+                CheckNotSameFile(p.I0ImageFileName, in);
         }
         outputs.push_back(p.PatternImageFileName);
-        if (p.IsI0Image) outputs.push_back(p.I0ImageFileName);
+        if (p.IsI0Image)
+            outputs.push_back(p.I0ImageFileName);
     }
     // The later of two outputs would silently replace the earlier one.
     for (std::size_t i = 0; i < outputs.size(); ++i)
@@ -167,20 +175,26 @@ const int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
 extern "C" void RemoveUnfinishedAndDie(int signalNumber)
 {
     for (int i = 0; i < gCreatedCount; ++i)
-        if (gUnfinished[i]) ::unlink(gCreatedNames[i]);
+        if (gUnfinished[i])
+            ::unlink(gCreatedNames[i]);
     std::signal(signalNumber, SIG_DFL);
     std::raise(signalNumber);
 }
 
 }  // namespace
 
-RunOutputs::~RunOutputs() { RemoveUnfinished(); }
+RunOutputs::~RunOutputs()
+{
+    RemoveUnfinished();
+}
 
 void RunOutputs::Create(const std::string& fileName)
 {
     if (gCreatedCount == 0)
-        for (int s : kCleanupSignals) std::signal(s, RemoveUnfinishedAndDie);
-    if (!CheckFileWritable(fileName)) return;
+        for (int s : kCleanupSignals)
+            std::signal(s, RemoveUnfinishedAndDie);
+    if (!CheckFileWritable(fileName))
+        return;
     created_.push_back({fileName, false});
     if (gCreatedCount < kMaxOutputs) {
         gCreatedNames[gCreatedCount] = strdup(fileName.c_str());
@@ -192,21 +206,26 @@ void RunOutputs::Create(const std::string& fileName)
 void RunOutputs::Finished(const std::string& fileName)
 {
     for (Entry& e : created_)
-        if (e.name == fileName) e.finished = true;
+        if (e.name == fileName)
+            e.finished = true;
     for (int i = 0; i < gCreatedCount; ++i)
-        if (gCreatedNames[i] && fileName == gCreatedNames[i]) gUnfinished[i] = 0;
+        if (gCreatedNames[i] && fileName == gCreatedNames[i])
+            gUnfinished[i] = 0;
 }
 
 void RunOutputs::Keep()
 {
-    for (int i = 0; i < gCreatedCount; ++i) gUnfinished[i] = 0;
+    for (int i = 0; i < gCreatedCount; ++i)
+        gUnfinished[i] = 0;
     created_.clear();
 }
 
 void RunOutputs::RemoveUnfinished()
 {
-    for (int i = 0; i < gCreatedCount; ++i) gUnfinished[i] = 0;
+    for (int i = 0; i < gCreatedCount; ++i)
+        gUnfinished[i] = 0;
     for (const Entry& e : created_)
-        if (!e.finished) std::remove(e.name.c_str());
+        if (!e.finished)
+            std::remove(e.name.c_str());
     created_.clear();
 }

@@ -68,7 +68,8 @@ public:
     void RemoveUnfinished();
 
 private:
-    struct Entry {
+    struct Entry
+    {
         std::string name;
         bool finished = false;
     };

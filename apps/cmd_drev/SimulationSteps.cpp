@@ -52,15 +52,15 @@ void SavePlane(LwDocData& image, const LwLDoubleMatrix& plane, const std::string
 
 void CalculatePattern(double resolution_deg, double limitClusterSize_m, double lowerLimit_m,
                       const std::string& imageFileName, bool isI0, const std::string& i0FileName,
-                      LwLong mapping, double meanFreePath_m, bool byEmitterDistance,
-                      bool byDepth)
+                      LwLong mapping, double meanFreePath_m, bool byEmitterDistance, bool byDepth)
 {
     LwSimulationDocument& sim = LwSimulationDocument::Instance();
     LwNotifyTerminateThreadCalculation stop;
 
     // The pattern calculation ends quietly on its own errors; a negative
     // mean free path would leave an image of zeros behind a successful run.
-    if (meanFreePath_m < 0) throw LwError("Mean free path must not be negative");
+    if (meanFreePath_m < 0)
+        throw LwError("Mean free path must not be negative");
 
     LwDocPattern* pattern = nullptr;
     std::string projectionName;
@@ -97,5 +97,6 @@ void CalculatePattern(double resolution_deg, double limitClusterSize_m, double l
     std::printf("Save to file....\n");
     std::fflush(stdout);
     SavePlane(image, pattern->Grid.Planes[0], imageFileName);
-    if (isI0) SavePlane(image, pattern->Grid.Planes[1], i0FileName);
+    if (isI0)
+        SavePlane(image, pattern->Grid.Planes[1], i0FileName);
 }

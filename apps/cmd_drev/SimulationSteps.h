@@ -17,5 +17,4 @@ void CalculateScattering(std::string& scatteredWaveFileName, LwLong method);
 // as processed-image documents. Lengths in metres, resolution in degrees.
 void CalculatePattern(double resolution_deg, double limitClusterSize_m, double lowerLimit_m,
                       const std::string& imageFileName, bool isI0, const std::string& i0FileName,
-                      LwLong mapping, double meanFreePath_m, bool byEmitterDistance,
-                      bool byDepth);
+                      LwLong mapping, double meanFreePath_m, bool byEmitterDistance, bool byDepth);

@@ -33,10 +33,12 @@ namespace {
 std::string ProgramDirectory(const char* argv0)
 {
     const std::string dir = GetFileDirectory(argv0 ? argv0 : "");
-    if (!dir.empty()) return dir;
+    if (!dir.empty())
+        return dir;
     std::error_code ec;
     const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (ec) return dir;
+    if (ec)
+        return dir;
     return exe.parent_path().string() + "/";
 }
 
@@ -73,12 +75,15 @@ int main(int argc, char** argv)
         // the first step: the settings, the outputs (created here when new,
         // so an unwritable one stops the run at once) and every input
         // document with its values.
-        if (p.IsPatternStep) CheckPatternSettings(p);
+        if (p.IsPatternStep)
+            CheckPatternSettings(p);
         CheckOutputNames(p);
-        if (p.IsScatteringStep) outputs.Create(p.ScatteredWaveFileName);
+        if (p.IsScatteringStep)
+            outputs.Create(p.ScatteredWaveFileName);
         if (p.IsPatternStep) {
             outputs.Create(p.PatternImageFileName);
-            if (p.IsI0Image) outputs.Create(p.I0ImageFileName);
+            if (p.IsI0Image)
+                outputs.Create(p.I0ImageFileName);
         }
 
         if (p.IsScatteringStep) {
@@ -108,9 +113,8 @@ int main(int argc, char** argv)
             outputs.Finished(p.ScatteredWaveFileName);
         }
         if (p.IsPatternStep) {
-            CalculatePattern(p.Resolution_deg, p.LimitClusterSize_m, p.LowerLimit_m,
-                             p.PatternImageFileName, p.IsI0Image, p.I0ImageFileName,
-                             p.MappingMethod, p.MeanFreePath_m,
+            CalculatePattern(p.Resolution_deg, p.LimitClusterSize_m, p.LowerLimit_m, p.PatternImageFileName,
+                             p.IsI0Image, p.I0ImageFileName, p.MappingMethod, p.MeanFreePath_m,
                              p.IsMeanFreePathByEmitterDistance, p.IsMeanFreePathByDepth);
         }
         outputs.Keep();

@@ -33,7 +33,8 @@ void LwProcessLog::LogOpenFunction(const std::string& name)
 
 void LwProcessLog::LogAddString(const std::string& key, const std::string& value)
 {
-    if (functions_.empty()) throw LwError("Please call LogOpenFunction before use this");
+    if (functions_.empty())
+        throw LwError("Please call LogOpenFunction before use this");
     functions_.back().items.emplace_back(key, value);
 }
 
@@ -42,7 +43,10 @@ void LwProcessLog::LogAddBool(const std::string& key, bool value)
     LogAddString(key, value ? "true" : "false");
 }
 
-void LwProcessLog::LogAddInt(const std::string& key, int value) { LogAddString(key, StreamText(value)); }
+void LwProcessLog::LogAddInt(const std::string& key, int value)
+{
+    LogAddString(key, StreamText(value));
+}
 
 void LwProcessLog::LogAddDouble(const std::string& key, double value)
 {

@@ -32,9 +32,15 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent, Qt::WindowFlags())
     timer_.start(10);
 }
 
-MainWindow::~MainWindow() { delete ui_; }
+MainWindow::~MainWindow()
+{
+    delete ui_;
+}
 
-void MainWindow::on_pushButton_3_clicked() { close(); }
+void MainWindow::on_pushButton_3_clicked()
+{
+    close();
+}
 
 void MainWindow::onInitTimer()
 {
@@ -47,8 +53,7 @@ void MainWindow::onInitTimer()
             RfaParameters loaded = record;
             loaded.Serialize(doc, "ini");
             record = loaded;
-        } catch (...) {
-        }
+        } catch (...) {}
         record.ExchangeWithUi(0, ui_);
     } catch (const LwError& e) {
         ShowErrorBox(e.Message(), this);
@@ -76,7 +81,8 @@ void MainWindow::RunOperation(QPushButton* button, Disable disable, bool formBac
 {
     if (button != nullptr && disable != Disable::No) {
         button->setEnabled(false);
-        if (disable == Disable::YesWithEvents) QCoreApplication::processEvents();
+        if (disable == Disable::YesWithEvents)
+            QCoreApplication::processEvents();
     }
     try {
         RfaParameters& record = GetRfaParameters();
@@ -84,13 +90,15 @@ void MainWindow::RunOperation(QPushButton* button, Disable disable, bool formBac
         SaveIniReported();
         RfaParameters parameters = record;
         action(parameters);
-        if (formBack) GetRfaParameters().ExchangeWithUi(0, ui_);
+        if (formBack)
+            GetRfaParameters().ExchangeWithUi(0, ui_);
     } catch (const LwError& e) {
         ShowErrorBox(e.Message(), this);
     } catch (...) {
         ShowUndefined(this);
     }
-    if (button != nullptr && disable != Disable::No) button->setEnabled(true);
+    if (button != nullptr && disable != Disable::No)
+        button->setEnabled(true);
 }
 
 void MainWindow::DrawEllipse(float cx, float cy, double w, double h, bool movable)
@@ -140,7 +148,8 @@ void MainWindow::on_pushButton_5_clicked()
 
 void MainWindow::on_pushButton_clicked()
 {
-    RunOperation(ui_->pushButton, Disable::No, false, [this](RfaParameters& p) { p.RemoveBgAzimuthal(client_); });
+    RunOperation(ui_->pushButton, Disable::No, false,
+                 [this](RfaParameters& p) { p.RemoveBgAzimuthal(client_); });
 }
 
 void MainWindow::on_pushButton_2_clicked()
@@ -175,7 +184,8 @@ void MainWindow::on_pushButton_9_clicked()
 
 void MainWindow::on_pushButton_11_clicked()
 {
-    RunOperation(ui_->pushButton_11, Disable::No, false, [this](RfaParameters& p) { p.MaskOutside(client_); });
+    RunOperation(ui_->pushButton_11, Disable::No, false,
+                 [this](RfaParameters& p) { p.MaskOutside(client_); });
 }
 
 void MainWindow::on_pushButton_12_clicked()
@@ -194,7 +204,8 @@ void MainWindow::on_actionLoad_parameters_triggered()
 {
     try {
         const QString file = GetOpenFileNameQString(this, "Load paramtrs", kParameterFilter);
-        if (file.isEmpty()) return;
+        if (file.isEmpty())
+            return;
         LwQBarnFile doc(file, "r");
         RfaParameters& record = GetRfaParameters();
         RfaParameters loaded = record;
@@ -213,8 +224,10 @@ void MainWindow::on_actionSave_Parameters_triggered()
     try {
         RfaParameters& record = GetRfaParameters();
         record.ExchangeWithUi(1, ui_);
-        const QString file = GetSaveFileNameQString(this, "Save paramtrs", kParameterFilter, "paremeter.rfa_bg");
-        if (file.isEmpty()) return;
+        const QString file =
+            GetSaveFileNameQString(this, "Save paramtrs", kParameterFilter, "paremeter.rfa_bg");
+        if (file.isEmpty())
+            return;
         LwQBarnFile doc(file, "w");
         RfaParameters copy = record;
         copy.Serialize(doc, "ini");

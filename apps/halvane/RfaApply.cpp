@@ -34,7 +34,8 @@ void Request(LwPluginFuncZyvra& client, std::int32_t command, std::int32_t windo
     request.OpenCmd();
     request.SetFunctionNumber(command);
     request.PackUnpackWindowID(window);
-    if (args) args(request);
+    if (args)
+        args(request);
     request.CloseCmd();
     client.SendRecv(request, reply);
     if (results) {
@@ -52,7 +53,8 @@ void IndexRequest(LwPluginFuncZyvra& client, std::int32_t command, std::int32_t 
         client, command, window,
         [&](LwCmdPackUnpack& r) {
             r.PackUnpackIndex(index);
-            if (more) more(r);
+            if (more)
+                more(r);
         },
         results);
 }
@@ -114,7 +116,8 @@ std::string RfaParameters::ApplyChecked(LwPluginFuncZyvra& client, std::int32_t 
 void RfaParameters::ApplyCheckedNewImage(QWidget* parent, LwPluginFuncZyvra& client) const
 {
     const std::int32_t id = client.WindowGetFocusedID();
-    if (!client.GetIsModeImage(id)) throw LwError("Please select image window");
+    if (!client.GetIsModeImage(id))
+        throw LwError("Please select image window");
     bool isSeries = false;
     Request(client, LwCmdPackUnpack::CmdGetIsModeSeries, id, nullptr,
             [&](LwCmdPackUnpack& r) { r.Packer().PackUnpackBool("isModeSeries", isSeries); });
@@ -134,9 +137,10 @@ void RfaParameters::ApplyCheckedNewImage(QWidget* parent, LwPluginFuncZyvra& cli
 
 void RfaParameters::ProcessSeries(QWidget* parent, LwPluginFuncZyvra& client, std::int32_t source) const
 {
-    const QString index =
-        GetSaveFileNameQString(parent, "Please move to output folder", "index (*.xmlsrs *.*)", "_index.xmlsrs");
-    if (index.isEmpty()) return;
+    const QString index = GetSaveFileNameQString(parent, "Please move to output folder",
+                                                 "index (*.xmlsrs *.*)", "_index.xmlsrs");
+    if (index.isEmpty())
+        return;
     const QString outputFolder = CleanFolder(QFileInfo(index).absolutePath());
     const std::int32_t destination = client.SeriesNewWindow(QStringToStdString(index), "image");
     const std::int32_t n = client.SeriesGetCount(source);
@@ -150,18 +154,22 @@ void RfaParameters::ProcessSeries(QWidget* parent, LwPluginFuncZyvra& client, st
         for (std::int32_t i = 0; i < n; ++i) {
             progress.setValue(i);
             QCoreApplication::processEvents();
-            if (progress.wasCanceled()) break;
+            if (progress.wasCanceled())
+                break;
 
             IndexRequest(client, LwCmdPackUnpack::CmdSeriesImageIndexSetWithLoadImage, source, i);
             bool isLoaded = false, isSuccess = false;
             for (int round = 0; round < 1000; ++round) {
-                if (client.IsCancel()) throw LwError("Canceled.");
-                if (isLoaded) break;
+                if (client.IsCancel())
+                    throw LwError("Canceled.");
+                if (isLoaded)
+                    break;
                 QThread::msleep(100);
                 QCoreApplication::processEvents();
                 client.GetIsLoaded(isLoaded, isSuccess);
             }
-            if (!isSuccess) throw LwError("File cannot be loaded.");
+            if (!isSuccess)
+                throw LwError("File cannot be loaded.");
 
             std::string name;
             Request(client, LwCmdPackUnpack::CmdGetFileName, source, nullptr,
@@ -169,13 +177,18 @@ void RfaParameters::ProcessSeries(QWidget* parent, LwPluginFuncZyvra& client, st
             LwInfoValueMap numberKeys;
             LwInfoStringMap textKeys;
             IndexRequest(client, LwCmdPackUnpack::CmdSeriesIndexKeyDoubleGet, source, i, nullptr,
-                         [&](LwCmdPackUnpack& r) { r.Packer().PackUnpackDoubleMap("SeriesIndexKeyDouble", numberKeys); });
+                         [&](LwCmdPackUnpack& r) {
+                             r.Packer().PackUnpackDoubleMap("SeriesIndexKeyDouble", numberKeys);
+                         });
             IndexRequest(client, LwCmdPackUnpack::CmdSeriesIndexKeyStringGet, source, i, nullptr,
-                         [&](LwCmdPackUnpack& r) { r.Packer().PackUnpackStringMap("SeriesIndexKeyString", textKeys); });
+                         [&](LwCmdPackUnpack& r) {
+                             r.Packer().PackUnpackStringMap("SeriesIndexKeyString", textKeys);
+                         });
             std::string base = GetFileName(name);
 
             // Never overwrite a source image or an earlier output.
-            if (base.empty()) throw LwError("Image " + std::to_string(i) + " of the series has no file name");
+            if (base.empty())
+                throw LwError("Image " + std::to_string(i) + " of the series has no file name");
             if (!bases.insert(base).second)
                 throw LwError("Two images of the series have the file name " + base);
             const QString sourceFolder = StdStringToQString(GetDirectoryPart(name));
@@ -191,7 +204,9 @@ void RfaParameters::ProcessSeries(QWidget* parent, LwPluginFuncZyvra& client, st
             textKeys["log"].push_back(log);
             client.SeriesIndexKeyDoubleSet(destination, i, numberKeys);
             IndexRequest(client, LwCmdPackUnpack::CmdSeriesIndexKeyStringSet, destination, i,
-                         [&](LwCmdPackUnpack& r) { r.Packer().PackUnpackStringMap("SeriesIndexKeyString", textKeys); });
+                         [&](LwCmdPackUnpack& r) {
+                             r.Packer().PackUnpackStringMap("SeriesIndexKeyString", textKeys);
+                         });
             client.SeriesImageSave(destination, i, base);
             Request(client, LwCmdPackUnpack::CmdSeriesSaveRenew, destination, nullptr, nullptr);
         }

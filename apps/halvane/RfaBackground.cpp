@@ -45,7 +45,8 @@ SampleSquare MakeSquare(double R)
     SampleSquare s;
     s.first = static_cast<int>(std::trunc(-R));
     int last = s.first;
-    while (static_cast<double>(last + 1) <= R) ++last;
+    while (static_cast<double>(last + 1) <= R)
+        ++last;
     s.count = static_cast<double>(s.first) <= R ? last - s.first + 1 : 0;
     return s;
 }
@@ -57,7 +58,8 @@ constexpr int kFitBlocks = 16;
 
 void TraceMatrix(const char* tag, const LwLDoubleMatrix& m, int n)
 {
-    if (!lcHalvaneFit().isDebugEnabled()) return;
+    if (!lcHalvaneFit().isDebugEnabled())
+        return;
     for (int j = 0; j < n; ++j)
         for (int i = 0; i < n; ++i)
             qCDebug(lcHalvaneFit) << tag << i << j << static_cast<double>(m(i, j));
@@ -71,7 +73,8 @@ bool RfaParameters::PixelToSphere(LDouble& theta, LDouble& phi, const LDouble& x
     const LDouble u = static_cast<LDouble>(static_cast<double>(x)) / R;
     const LDouble v = static_cast<LDouble>(static_cast<double>(y)) / R;
     const double rho2 = static_cast<double>(u * u + v * v);
-    if (!(rho2 < 1)) return false;
+    if (!(rho2 < 1))
+        return false;
     phi = std::atan2(v, u);
     if (gnomonic) {
         const double d = std::clamp(1.0 - rho2, 0.0, 1.0);
@@ -87,10 +90,13 @@ bool RfaParameters::PixelToSphere(LDouble& theta, LDouble& phi, const LDouble& x
 
 void RfaParameters::CheckFitSettings() const
 {
-    if (Size_l_ < 0) throw LwError("Number of l must be 0 or more");
+    if (Size_l_ < 0)
+        throw LwError("Number of l must be 0 or more");
     const double R = Sr_ - SMargin_;
-    if (!(R > 0)) throw LwError("Screen R minus Screen Margin must be greater than 0");
-    if (!std::isfinite(R) || R > 1e6) throw LwError("Screen R is too large");
+    if (!(R > 0))
+        throw LwError("Screen R minus Screen Margin must be greater than 0");
+    if (!std::isfinite(R) || R > 1e6)
+        throw LwError("Screen R is too large");
     if (!std::isfinite(static_cast<double>(MappingAzThetaMax_deg_)))
         throw LwError("Max angle is not a finite number");
 }
@@ -140,10 +146,12 @@ LwFloatMatrix RfaParameters::FitBackgroundSh(const LwFloatMatrix& image) const
                     const float* row = &image(cx + square.first, cy + y);
                     for (int ix = 0; ix < square.count; ++ix) {
                         const float f = row[ix];
-                        if (f == 0) continue;
+                        if (f == 0)
+                            continue;
                         const int x = square.first + ix;
                         LDouble theta = 0, phi = 0;
-                        if (!PixelToSphere(theta, phi, x, y, RL, false, true, thetaMax)) continue;
+                        if (!PixelToSphere(theta, phi, x, y, RL, false, true, thetaMax))
+                            continue;
                         CalcRealSphericalHarmonics(cache, Y, L + 1, theta, phi);
                         const LDouble fl = f;
                         const LDouble* y0 = &Y[0];
@@ -152,7 +160,8 @@ LwFloatMatrix RfaParameters::FitBackgroundSh(const LwFloatMatrix& image) const
                             const LDouble yk = y0[k];
                             b[static_cast<std::size_t>(k)] += yk * fl;
                             LDouble* a = &A[p];
-                            for (int k2 = k; k2 < N; ++k2) a[k2 - k] += yk * y0[k2];
+                            for (int k2 = k; k2 < N; ++k2)
+                                a[k2 - k] += yk * y0[k2];
                             p += static_cast<std::size_t>(N - k);
                         }
                         ++used;
@@ -175,11 +184,13 @@ LwFloatMatrix RfaParameters::FitBackgroundSh(const LwFloatMatrix& image) const
         std::size_t p = 0;
         for (int k = 0; k < N; ++k) {
             b(0, k) += blockB[static_cast<std::size_t>(block)][static_cast<std::size_t>(k)];
-            for (int k2 = k; k2 < N; ++k2) A(k2, k) += a[p++];
+            for (int k2 = k; k2 < N; ++k2)
+                A(k2, k) += a[p++];
         }
     }
     for (int k = 0; k < N; ++k)
-        for (int k2 = k + 1; k2 < N; ++k2) A(k, k2) = A(k2, k);
+        for (int k2 = k + 1; k2 < N; ++k2)
+            A(k, k2) = A(k2, k);
     if (used < N) {
         std::ostringstream text;
         text << "Too few pixels with data inside the fit radius: " << used << " for " << N
@@ -212,10 +223,12 @@ LwFloatMatrix RfaParameters::FitBackgroundSh(const LwFloatMatrix& image) const
                 for (int ix = 0; ix < square.count; ++ix) {
                     const int x = square.first + ix;
                     LDouble theta = 0, phi = 0;
-                    if (!PixelToSphere(theta, phi, x, y, RL, false, true, thetaMax)) continue;
+                    if (!PixelToSphere(theta, phi, x, y, RL, false, true, thetaMax))
+                        continue;
                     CalcRealSphericalHarmonics(cache, Y, L + 1, theta, phi);
                     LDouble sum = 0;
-                    for (int k = 0; k < N; ++k) sum += c(0, k) * Y[k];
+                    for (int k = 0; k < N; ++k)
+                        sum += c(0, k) * Y[k];
                     background(cx + x, cy + y) = static_cast<float>(sum);
                 }
             });
@@ -337,19 +350,23 @@ LwFloatMatrix RfaParameters::BackgroundShByDegree(const LwFloatMatrix& source) c
             for (int ix = 0; ix < square.count; ++ix) {
                 const int x = square.first + ix;
                 LDouble theta = 0, phi = 0;
-                if (!direction(x, y, theta, phi)) continue;
+                if (!direction(x, y, theta, phi))
+                    continue;
                 const LDouble value = residual(cx + x, cy + y);
                 ++count;
                 CalcRealSphericalHarmonics(cache, Y, l + 1, theta, phi);
-                for (int m = -l; m <= l; ++m) c[static_cast<std::size_t>(m + l)] += Y(l, m) * value;
+                for (int m = -l; m <= l; ++m)
+                    c[static_cast<std::size_t>(m + l)] += Y(l, m) * value;
                 if (UseAllSphere_) {
                     ++count;
                     CalcRealSphericalHarmonics(cache, Y, l + 1, LwConst::Pi - theta, phi);
-                    for (int m = -l; m <= l; ++m) c[static_cast<std::size_t>(m + l)] += Y(l, m) * value;
+                    for (int m = -l; m <= l; ++m)
+                        c[static_cast<std::size_t>(m + l)] += Y(l, m) * value;
                 }
             }
         }
-        if (count == 0) throw LwError("No pixel lies inside the fit radius");
+        if (count == 0)
+            throw LwError("No pixel lies inside the fit radius");
         for (int m = -l; m <= l; ++m) {
             LDouble& cm = c[static_cast<std::size_t>(m + l)];
             qCDebug(lcHalvaneFit) << "total" << m << static_cast<double>(cm) << count;
@@ -360,10 +377,12 @@ LwFloatMatrix RfaParameters::BackgroundShByDegree(const LwFloatMatrix& source) c
             for (int ix = 0; ix < square.count; ++ix) {
                 const int x = square.first + ix;
                 LDouble theta = 0, phi = 0;
-                if (!direction(x, y, theta, phi)) continue;
+                if (!direction(x, y, theta, phi))
+                    continue;
                 CalcRealSphericalHarmonics(cache, Y, l + 1, theta, phi);
                 LDouble sum = 0;
-                for (int m = -l; m <= l; ++m) sum += c[static_cast<std::size_t>(m + l)] * Y(l, m);
+                for (int m = -l; m <= l; ++m)
+                    sum += c[static_cast<std::size_t>(m + l)] * Y(l, m);
                 const float layer = static_cast<float>(sum);
                 residual(cx + x, cy + y) -= layer;
                 background(cx + x, cy + y) += layer;
@@ -425,7 +444,8 @@ public:
         for (int r = 0; r < rows; ++r) {
             const float dy = static_cast<float>(r0 + r) - y;
             const float dy2 = dy * dy;
-            for (int c = 0; c < cols; ++c) bin_[static_cast<std::size_t>(c)] = Bin(dx2_[static_cast<std::size_t>(c)] + dy2);
+            for (int c = 0; c < cols; ++c)
+                bin_[static_cast<std::size_t>(c)] = Bin(dx2_[static_cast<std::size_t>(c)] + dy2);
             const float* row = image.Buffer() + static_cast<std::size_t>(r) * static_cast<std::size_t>(cols);
             for (int c = 0; c < cols; ++c) {
                 const std::size_t b = static_cast<std::size_t>(bin_[static_cast<std::size_t>(c)]);
@@ -460,14 +480,18 @@ private:
 RfaParameters::ScreenEdge RfaParameters::FindScreenEdge(const LwFloatMatrix& image,
                                                         const std::function<bool(int, int)>& progress) const
 {
-    if (image.ElementCount() == 0) throw LwError("The image has no pixels");
-    if (!std::isfinite(static_cast<double>(AdjThres_))) throw LwError("Adj Screen: Threshold is not a finite number");
+    if (image.ElementCount() == 0)
+        throw LwError("The image has no pixels");
+    if (!std::isfinite(static_cast<double>(AdjThres_)))
+        throw LwError("Adj Screen: Threshold is not a finite number");
     LwFloatMatrix clipped = image;
     float m = clipped.Buffer()[0];
-    for (int i = 0; i < clipped.ElementCount(); ++i) m = std::max(m, clipped.Buffer()[i]);
+    for (int i = 0; i < clipped.ElementCount(); ++i)
+        m = std::max(m, clipped.Buffer()[i]);
     const float clip = static_cast<float>(AdjThres_ * m);
     for (int i = 0; i < clipped.ElementCount(); ++i)
-        if (clipped.Buffer()[i] > clip) clipped.Buffer()[i] = clip;
+        if (clipped.Buffer()[i] > clip)
+            clipped.Buffer()[i] = clip;
     const int n = clipped.ColSize;
     // The diagonal from (0, 0) to (n - 1, n - 1) must exist.
     (void)clipped.Index(0, 0);
@@ -476,7 +500,8 @@ RfaParameters::ScreenEdge RfaParameters::FindScreenEdge(const LwFloatMatrix& ima
     constexpr int kCandidates = 80;
     const int lo = n / 2 - 20;
     float coord[kCandidates];
-    for (int i = 0; i < kCandidates; ++i) coord[i] = static_cast<float>(static_cast<LDouble>(lo) + 0.5L * i);
+    for (int i = 0; i < kCandidates; ++i)
+        coord[i] = static_cast<float>(static_cast<LDouble>(lo) + 0.5L * i);
 
     // Per candidate: the smallest d2 and its position; candidates of one row
     // of the scan run in parallel, the best is taken in scan order.
@@ -488,7 +513,8 @@ RfaParameters::ScreenEdge RfaParameters::FindScreenEdge(const LwFloatMatrix& ima
     std::vector<Result> results(static_cast<std::size_t>(kCandidates) * kCandidates);
     const int threads = omp_get_max_threads();
     for (int iy = 0; iy < kCandidates; ++iy) {
-        if (progress && !progress(iy, kCandidates)) throw LwError("Adjust Screen was cancelled");
+        if (progress && !progress(iy, kCandidates))
+            throw LwError("Adjust Screen was cancelled");
         LwParallelErrors errors(threads);
 #pragma omp parallel num_threads(threads)
         {
@@ -504,7 +530,8 @@ RfaParameters::ScreenEdge RfaParameters::FindScreenEdge(const LwFloatMatrix& ima
                             2 * rings.MeanAt(k, k) - rings.MeanAt(k + 1, k + 1) - rings.MeanAt(k - 1, k - 1);
                     int kmin = 0;
                     for (int k = 1; k < n; ++k)
-                        if (d2[static_cast<std::size_t>(k)] < d2[static_cast<std::size_t>(kmin)]) kmin = k;
+                        if (d2[static_cast<std::size_t>(k)] < d2[static_cast<std::size_t>(kmin)])
+                            kmin = k;
                     // r[k] = k for 1 .. n - 2, 0 elsewhere.
                     const float r = kmin >= 1 && kmin <= n - 2 ? static_cast<float>(kmin) : 0.0f;
                     results[static_cast<std::size_t>(iy) * kCandidates + static_cast<std::size_t>(ix)] =
@@ -514,13 +541,15 @@ RfaParameters::ScreenEdge RfaParameters::FindScreenEdge(const LwFloatMatrix& ima
         }
         errors.RethrowFirst();
     }
-    if (progress) progress(kCandidates, kCandidates);
+    if (progress)
+        progress(kCandidates, kCandidates);
 
     ScreenEdge edge;
     float best = 0;
     for (int iy = 0; iy < kCandidates; ++iy)
         for (int ix = 0; ix < kCandidates; ++ix) {
-            const Result& r = results[static_cast<std::size_t>(iy) * kCandidates + static_cast<std::size_t>(ix)];
+            const Result& r =
+                results[static_cast<std::size_t>(iy) * kCandidates + static_cast<std::size_t>(ix)];
             if (r.d2 < best) {
                 best = r.d2;
                 edge.found = true;
@@ -545,7 +574,8 @@ void RfaParameters::AdjustScreen(LwPluginFuncZyvra& client, const std::function<
     LwFloatMatrix image;
     client.ImageGet(id, image, true);
     const ScreenEdge edge = FindScreenEdge(image, progress);
-    if (!edge.found) throw LwError("Adjust Screen found no screen edge in the image");
+    if (!edge.found)
+        throw LwError("Adjust Screen found no screen edge in the image");
     Sx_ = edge.x;
     Sy_ = edge.y;
     Sr_ = edge.radius;

@@ -22,15 +22,18 @@ const LwColorRgb kRed{255, 0, 0};
 int RoundHalfUpClamped(double v, int lo, int hi)
 {
     const double r = std::floor(v + 0.5);
-    if (r < lo) return lo;
-    if (r > hi) return hi;
+    if (r < lo)
+        return lo;
+    if (r > hi)
+        return hi;
     return static_cast<int>(r);
 }
 
 // The integer part of a finite shift that fits an int, else `message`.
 int TruncatedShift(double v, const char* message)
 {
-    if (!std::isfinite(v) || std::fabs(v) > std::numeric_limits<int>::max() / 2) throw LwError(message);
+    if (!std::isfinite(v) || std::fabs(v) > std::numeric_limits<int>::max() / 2)
+        throw LwError(message);
     return static_cast<int>(std::trunc(v));
 }
 
@@ -95,7 +98,8 @@ void RfaParameters::ApplyDipMask(LwFloatMatrix& m) const
     const float r = static_cast<float>(2 * McpDipR_ + 1) * 0.5f;
     if (!std::isfinite(cx) || !std::isfinite(cy) || !std::isfinite(r))
         throw LwError("MCP dip circle is not a finite number");
-    if (m.ElementCount() == 0) return;
+    if (m.ElementCount() == 0)
+        return;
     const int colLast = m.ColBegin + m.ColSize - 1;
     const int rowLast = m.RowBegin + m.RowSize - 1;
     const int x0 = RoundHalfUpClamped(cx - r, m.ColBegin, colLast);
@@ -106,7 +110,8 @@ void RfaParameters::ApplyDipMask(LwFloatMatrix& m) const
         const float ey = (static_cast<float>(y) - cy) / r;
         for (int x = x0; x <= x1; ++x) {
             const float ex = (static_cast<float>(x) - cx) / r;
-            if (ex * ex + ey * ey <= 1.0f) m(x, y) = 0;
+            if (ex * ex + ey * ey <= 1.0f)
+                m(x, y) = 0;
         }
     }
 }
@@ -115,7 +120,8 @@ void RfaParameters::ApplyOutsideMask(LwFloatMatrix& m) const
 {
     const double rx = static_cast<double>(static_cast<float>(2 * MaskRx_ + 1)) * 0.5;
     const double ry = static_cast<double>(static_cast<float>(2 * MaskRy_ + 1)) * 0.5;
-    if (!(rx > 0) || !(ry > 0)) return;
+    if (!(rx > 0) || !(ry > 0))
+        return;
     const float cx = static_cast<float>(MaskCx_);
     const float cy = static_cast<float>(MaskCy_);
     const double rx2 = rx * rx;
@@ -125,7 +131,8 @@ void RfaParameters::ApplyOutsideMask(LwFloatMatrix& m) const
         float* row = &m(m.ColBegin, y);
         for (int x = m.ColBegin; x < m.ColBegin + m.ColSize; ++x) {
             const double ex = static_cast<double>(static_cast<float>(x) - cx);
-            if (ex * ex / rx2 + ey * ey / ry2 > 1) row[x - m.ColBegin] = 0;
+            if (ex * ex / rx2 + ey * ey / ry2 > 1)
+                row[x - m.ColBegin] = 0;
         }
     }
 }
@@ -138,7 +145,8 @@ template <class Log, class Mask>
 void MaskIntoNewWindow(LwPluginFuncZyvra& client, const std::string& version, Log addLog, Mask mask)
 {
     const std::int32_t id = client.WindowGetFocusedID();
-    if (!client.GetIsModeImage(id)) throw LwError("Please select image window");
+    if (!client.GetIsModeImage(id))
+        throw LwError("Please select image window");
     LwFloatMatrix image;
     client.ImageGetBySharedMemory(id, image);
     RfaImageKeys keys;
@@ -173,7 +181,8 @@ void RfaParameters::MaskOutside(LwPluginFuncZyvra& client) const
 void RfaParameters::UpdateMaskFromRegion(LwPluginFuncZyvra& client)
 {
     std::int32_t id = client.WindowGetFocusedID();
-    if (id < 0) throw LwError("Please select image window");
+    if (id < 0)
+        throw LwError("Please select image window");
 
     LwInt32Matrix ids;
     {
@@ -188,11 +197,15 @@ void RfaParameters::UpdateMaskFromRegion(LwPluginFuncZyvra& client)
         reply.PackUnpackIDList(ids);
         reply.CloseCmd();
     }
-    if (ids.ElementCount() == 0) throw LwError("Please make singe region for mask");
-    if (ids.ColSize != 1 && ids.RowSize != 1) throw LwError("This is not vector");
-    if (ids.ElementCount() != 1) throw LwError("Please make singe region for mask");
+    if (ids.ElementCount() == 0)
+        throw LwError("Please make singe region for mask");
+    if (ids.ColSize != 1 && ids.RowSize != 1)
+        throw LwError("This is not vector");
+    if (ids.ElementCount() != 1)
+        throw LwError("Please make singe region for mask");
     std::int32_t regionId = ids.Buffer()[0];
-    if (regionId < 0) throw LwError("Region is not found");
+    if (regionId < 0)
+        throw LwError("Region is not found");
 
     std::string type, name;
     float cx = 0, cy = 0, w = 0, h = 0;

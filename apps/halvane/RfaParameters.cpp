@@ -15,9 +15,15 @@
 
 namespace {
 
-void Double(LwBarnXml& doc, const char* key, double& field) { doc.ValueDouble(key, field, field); }
+void Double(LwBarnXml& doc, const char* key, double& field)
+{
+    doc.ValueDouble(key, field, field);
+}
 
-void LDoubleValue(LwBarnXml& doc, const char* key, LDouble& field) { doc.ValueLDouble(key, field, field); }
+void LDoubleValue(LwBarnXml& doc, const char* key, LDouble& field)
+{
+    doc.ValueLDouble(key, field, field);
+}
 
 void Int(LwBarnXml& doc, const char* key, std::int32_t& field)
 {
@@ -26,17 +32,19 @@ void Int(LwBarnXml& doc, const char* key, std::int32_t& field)
     field = value;
 }
 
-void Bool(LwBarnXml& doc, const char* key, bool& field) { doc.ValueBool(key, field, field); }
+void Bool(LwBarnXml& doc, const char* key, bool& field)
+{
+    doc.ValueBool(key, field, field);
+}
 
 // Record to an integer spin box: the value truncated toward zero, brought
 // into the box's range first (in double, so that a huge value never meets
 // the conversion to int).
 void SetIntBox(QSpinBox* box, double value)
 {
-    const double clamped = std::isnan(value)
-                               ? static_cast<double>(box->minimum())
-                               : std::clamp(value, static_cast<double>(box->minimum()),
-                                            static_cast<double>(box->maximum()));
+    const double clamped = std::isnan(value) ? static_cast<double>(box->minimum())
+                                             : std::clamp(value, static_cast<double>(box->minimum()),
+                                                          static_cast<double>(box->maximum()));
     box->setValue(static_cast<int>(std::trunc(clamped)));
 }
 
@@ -50,7 +58,8 @@ void SetDoubleBox(QDoubleSpinBox* box, double value)
 
 bool RfaParameters::Serialize(LwBarnXml& doc, const std::string& rackName)
 {
-    if (!doc.OpenRack(rackName)) return false;
+    if (!doc.OpenRack(rackName))
+        return false;
     Double(doc, "Sx_", Sx_);
     Double(doc, "Sy_", Sy_);
     Double(doc, "Sr_", Sr_);
@@ -166,7 +175,10 @@ QString GetIniFileNameQString(const QString& extension)
     }
 }
 
-void WriteFilePathIni(const QString& chosenPath) { StoreLastDirectory(chosenPath); }
+void WriteFilePathIni(const QString& chosenPath)
+{
+    StoreLastDirectory(chosenPath);
+}
 
 QString GetSaveFileNameQString(QWidget* parent, const QString& caption, const QString& filter,
                                const QString& defaultPath)

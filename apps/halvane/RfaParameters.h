@@ -181,10 +181,10 @@ public:
     // The screen edge found by "Adjust Screen".
     struct ScreenEdge
     {
-        bool found = false;     // some candidate gave a negative second difference
-        float x = 0, y = 0;     // centre
-        float position = 0;     // diagonal position of the edge
-        int radius = 0;         // distance to it, rounded to a half, truncated
+        bool found = false;  // some candidate gave a negative second difference
+        float x = 0, y = 0;  // centre
+        float position = 0;  // diagonal position of the edge
+        int radius = 0;  // distance to it, rounded to a half, truncated
         LwFloatMatrix clipped;  // the clipped working image
     };
     // Clips the image at AdjThres_ times its maximum and searches the 80 x 80

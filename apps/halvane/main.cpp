@@ -2,4 +2,7 @@
 // viewer.
 #include "apps/halvane/HalvaneStartUp.h"
 
-int main(int argc, char** argv) { return HalvaneMain(argc, argv); }
+int main(int argc, char** argv)
+{
+    return HalvaneMain(argc, argv);
+}

@@ -7,10 +7,10 @@
 
 namespace {
 
-constexpr int kLastElement = 79;   // Au
-constexpr int kSelectedElement = 29; // Cu
+constexpr int kLastElement = 79;  // Au
+constexpr int kSelectedElement = 29;  // Cu
 
-} // namespace
+}  // namespace
 
 void FillElementCombo(QComboBox& combo)
 {

@@ -31,7 +31,7 @@ std::set<std::string> OptionWords(const std::string& text)
     return words;
 }
 
-} // namespace
+}  // namespace
 
 TEST(CmdDrevManual, NamesEveryOptionOfTheUsageText)
 {
@@ -45,7 +45,8 @@ TEST(CmdDrevManual, NamesEveryOptionOfTheUsageText)
     ASSERT_GE(options.size(), 16u);
     for (const std::string& o : options) {
         SCOPED_TRACE(o);
-        EXPECT_NE(manual.find("`" + o + "`"), std::string::npos) << o << " is not described in docs/cmd_drev.md";
+        EXPECT_NE(manual.find("`" + o + "`"), std::string::npos)
+            << o << " is not described in docs/cmd_drev.md";
     }
 }
 

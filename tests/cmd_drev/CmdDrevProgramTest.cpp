@@ -36,24 +36,32 @@ namespace {
 const char* const kUsage =
     "cmd_drev usage\n"
     "--Scattering Calculation ONLY\n"
-    "cmd_drev -C <in_ClusterFileName> -F <in_EmittedWaveFileName> -P <in_PhaseShiftFileName>  -W <out_ScattereredWaveFileName> -MS <*Multiple scattering calcultion method: MULTI, SINGLE, SLOWMULTI>\n"
+    "cmd_drev -C <in_ClusterFileName> -F <in_EmittedWaveFileName> -P <in_PhaseShiftFileName>  -W "
+    "<out_ScattereredWaveFileName> -MS <*Multiple scattering calcultion method: MULTI, SINGLE, SLOWMULTI>\n"
     "example: cmd_drev -C cluster.xml_cl -F emitter.xml_emt -P phaseshift.xml_ph -W scatteredwave.xml_sf\n"
     "Parameter -MS is optional. -MS: default is MULTI\n"
     "--Image Calculation ONLY\n"
-    "cmd_drev -W <in_ScatteredWaveFileName> -T <FluctuationFileName> -I <out_PatternFileName.xml_img> -I0 <*out_I0_ImageFileName.xml_img> -R <*degree resolution: 1 or 0.5> -L <*LimitClusterSize(A)>  -M <*Mapping method: AE, EC>\n"
+    "cmd_drev -W <in_ScatteredWaveFileName> -T <FluctuationFileName> -I <out_PatternFileName.xml_img> -I0 "
+    "<*out_I0_ImageFileName.xml_img> -R <*degree resolution: 1 or 0.5> -L <*LimitClusterSize(A)>  -M "
+    "<*Mapping method: AE, EC>\n"
     "example: cmd_drev -W scatteredwave.xml_sf -I azmap.xml_img -R 0.5 -MFPE 3\n"
-    "Parameters -I0, -R, -L -T -M -MFP are optional.\n R: default is 1degree\n L: default is no limit\n T: defalut is 0 K.\n"
+    "Parameters -I0, -R, -L -T -M -MFP are optional.\n R: default is 1degree\n L: default is no limit\n T: "
+    "defalut is 0 K.\n"
     "-M: default is AE. AE: Azimuthal Equidistant map, EC: Equidistant cylindrical map\n"
     "-MFPE: Mean free path length(A). Effect is depends on the distance from emitter\n"
     "-MFPS: Mean free path length(A). Effect is depends on depth from surface\n"
-    "-MFPES: Mean free path length(A). Effect is depends on the distance from emitter and depth from surface\n"
+    "-MFPES: Mean free path length(A). Effect is depends on the distance from emitter and depth from "
+    "surface\n"
     "-LL <*Lower limit value(A)of cluster> for test\n"
     "--Scattering Calculation and Image calculation\n"
-    "cmd_drev -C <in_ClusterFileName> -F <in_EmittedWaveFileName> -P <in_PhaseShiftFileName> -W <out_ScatteredWaveFileName> -I <out_PatternFileName.xml_img>\n"
+    "cmd_drev -C <in_ClusterFileName> -F <in_EmittedWaveFileName> -P <in_PhaseShiftFileName> -W "
+    "<out_ScatteredWaveFileName> -I <out_PatternFileName.xml_img>\n"
     " All options are available\n"
-    "example: cmd_drev -C cluster.xml_cl -F emitter.xml_emt -P phaseshift.xml_ph -W scatteredwave.xml_sf -I azmap.xml_img -R 0.5 \n";
+    "example: cmd_drev -C cluster.xml_cl -F emitter.xml_emt -P phaseshift.xml_ph -W scatteredwave.xml_sf -I "
+    "azmap.xml_img -R 0.5 \n";
 
-struct ProgramRun {
+struct ProgramRun
+{
     int exitCode;
     std::string output;
 };
@@ -62,8 +70,10 @@ std::string Quote(const std::string& s)
 {
     std::string q = "'";
     for (char c : s) {
-        if (c == '\'') q += "'\\''";
-        else q += c;
+        if (c == '\'')
+            q += "'\\''";
+        else
+            q += c;
     }
     return q + "'";
 }
@@ -83,13 +93,15 @@ protected:
     ProgramRun Execute(const std::vector<std::string>& args, const std::string& program = CMD_DREV_PATH)
     {
         std::string command = "cd " + Quote(dir_.string()) + " && " + Quote(program);
-        for (const auto& a : args) command += " " + Quote(a);
+        for (const auto& a : args)
+            command += " " + Quote(a);
         command += " 2>/dev/null";  // Qt debug output (the weight table) goes to stderr
         FILE* pipe = popen(command.c_str(), "r");
         std::string out;
         char buffer[4096];
         size_t n;
-        while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
+        while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+            out.append(buffer, n);
         const int status = pclose(pipe);
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1000, out};
     }
@@ -108,7 +120,8 @@ constexpr int kFailure = 255;
 std::string LastLine(const std::string& out)
 {
     std::string s = out;
-    while (!s.empty() && s.back() == '\n') s.pop_back();
+    while (!s.empty() && s.back() == '\n')
+        s.pop_back();
     const size_t p = s.rfind('\n');
     return p == std::string::npos ? s : s.substr(p + 1);
 }
@@ -130,7 +143,8 @@ void WriteDimerInputs(const fs::path& dir, const std::string& prefix, double ek,
                       const std::vector<double>& shiftsDeg)
 {
     LwStructure structure(2);
-    for (LwClusterAtom& atom : structure) atom.Name_ = atom.Atom_ = "Cu";
+    for (LwClusterAtom& atom : structure)
+        atom.Name_ = atom.Atom_ = "Cu";
     LwLDoubleMatrix position(3);
     position[0] = 0;
     position[1] = 0;
@@ -153,7 +167,8 @@ void WriteDimerInputs(const fs::path& dir, const std::string& prefix, double ek,
     entry.Ek_eV = ek;
     entry.AtomName = entry.AtomElement = "Cu";
     entry.PhaseShiftValue.Create(static_cast<int>(shiftsDeg.size()));
-    for (std::size_t l = 0; l < shiftsDeg.size(); ++l) entry.PhaseShiftValue[static_cast<int>(l)] = shiftsDeg[l];
+    for (std::size_t l = 0; l < shiftsDeg.size(); ++l)
+        entry.PhaseShiftValue[static_cast<int>(l)] = shiftsDeg[l];
     shifts.ListScatteringPhaseShift.push_back(entry);
     WriteDocument(dir / (prefix + ".xml_ph"), [&](LwBarnXml& doc) { shifts.LoadSave(doc); });
 }
@@ -190,7 +205,11 @@ TEST_F(CmdDrevProgram, AtomicWeightsAreLookedForBesideTheProgram)
 
 TEST_F(CmdDrevProgram, ErrorsBeforeAnyCalculation)
 {
-    const struct { std::vector<std::string> args; std::string message; } rows[] = {
+    const struct
+    {
+        std::vector<std::string> args;
+        std::string message;
+    } rows[] = {
         {{"-M", "XY"}, "Error: Mapping method is not correct."},
         {{"-MS", "DOUBLE"}, "Error: Multiple scattering calculation method is not correct."},
         {{"-C", "missing.xml_cl", "-I", "no/such/dir/image.xml_img"},
@@ -211,8 +230,8 @@ TEST_F(CmdDrevProgram, ErrorsBeforeAnyCalculation)
 TEST_F(CmdDrevProgram, AFailedRunLeavesExistingOutputsAlone)
 {
     std::ofstream(dir_ / "old.xml_sf") << "old contents";
-    const ProgramRun r = Execute({"-C", "missing.xml_cl", "-W", "old.xml_sf", "-I", "img.xml_img",
-                                  "-I0", "i0.xml_img"});
+    const ProgramRun r =
+        Execute({"-C", "missing.xml_cl", "-W", "old.xml_sf", "-I", "img.xml_img", "-I0", "i0.xml_img"});
     EXPECT_EQ(r.exitCode, kFailure);
     // The outputs the run had created are removed again; the old one stays.
     EXPECT_FALSE(fs::exists(dir_ / "img.xml_img"));
@@ -227,7 +246,11 @@ TEST_F(CmdDrevProgram, AFailedRunLeavesExistingOutputsAlone)
 TEST_F(CmdDrevProgram, OutputsThatNameAnInputAreRefused)
 {
     std::ofstream(dir_ / "c.xml_cl") << "<lw_crystal_structure_data></lw_crystal_structure_data>";
-    const struct { std::vector<std::string> args; const char* output; } rows[] = {
+    const struct
+    {
+        std::vector<std::string> args;
+        const char* output;
+    } rows[] = {
         {{"-C", "c.xml_cl", "-W", "c.xml_cl"}, "c.xml_cl"},
         {{"-C", "c.xml_cl", "-W", "./c.xml_cl"}, "./c.xml_cl"},
         {{"-W", "w.xml_sf", "-I", "w.xml_sf"}, "w.xml_sf"},
@@ -237,8 +260,7 @@ TEST_F(CmdDrevProgram, OutputsThatNameAnInputAreRefused)
         SCOPED_TRACE(row.output);
         const ProgramRun r = Execute(row.args);
         EXPECT_EQ(r.exitCode, kFailure);
-        EXPECT_EQ(LastLine(r.output),
-                  std::string("Error: Output file is also an input file: ") + row.output);
+        EXPECT_EQ(LastLine(r.output), std::string("Error: Output file is also an input file: ") + row.output);
     }
     EXPECT_GT(fs::file_size(dir_ / "c.xml_cl"), 0u);
 }
@@ -268,7 +290,8 @@ LwFloatMatrix ReadImage(const fs::path& file)
 // images of different shapes.
 double ImageDifference(const LwFloatMatrix& a, const LwFloatMatrix& b)
 {
-    if (a.ColSize != b.ColSize || a.RowSize != b.RowSize) return INFINITY;
+    if (a.ColSize != b.ColSize || a.RowSize != b.RowSize)
+        return INFINITY;
     double diff = 0, peak = 0;
     for (LwLong i = 0; i < a.ElementCount(); ++i) {
         diff = std::max(diff, double(std::fabs(a.Buffer()[i] - b.Buffer()[i])));
@@ -282,13 +305,13 @@ double ImageDifference(const LwFloatMatrix& a, const LwFloatMatrix& b)
 TEST_F(CmdDrevProgram, CopperExampleWithEveryMethod)
 {
     const std::vector<std::string> inputs = {
-        "-C", Example("cluster.xml_cl"), "-F", Example("emitter.xml_emt"),
+        "-C", Example("cluster.xml_cl"),    "-F", Example("emitter.xml_emt"),
         "-P", Example("phaseshift.xml_ph"), "-T", Example("fluctuation.xml_flu")};
     for (const char* method : {"SINGLE", "MULTI", "SLOWMULTI"}) {
         SCOPED_TRACE(method);
         std::vector<std::string> args = inputs;
-        args.insert(args.end(), {"-MS", method, "-W", "wave.xml_sf", "-I", "both.xml_img",
-                                 "-I0", "i0.xml_img", "-R", "2"});
+        args.insert(args.end(), {"-MS", method, "-W", "wave.xml_sf", "-I", "both.xml_img", "-I0",
+                                 "i0.xml_img", "-R", "2"});
         const ProgramRun both = Execute(args);
         ASSERT_EQ(both.exitCode, 0) << both.output;
         EXPECT_EQ(both.output.find("Loading scattering wave"), std::string::npos);
@@ -301,8 +324,8 @@ TEST_F(CmdDrevProgram, CopperExampleWithEveryMethod)
         EXPECT_EQ(scattering.ListScatteringData[0].ListScatterer.Sources().size(), 43u);
 
         // The pattern step alone, on the saved scattered wave, gives the same image.
-        const ProgramRun alone = Execute({"-W", "wave.xml_sf", "-T", Example("fluctuation.xml_flu"),
-                                          "-I", "alone.xml_img", "-R", "2"});
+        const ProgramRun alone = Execute(
+            {"-W", "wave.xml_sf", "-T", Example("fluctuation.xml_flu"), "-I", "alone.xml_img", "-R", "2"});
         ASSERT_EQ(alone.exitCode, 0) << alone.output;
         EXPECT_NE(alone.output.find("Loading scattering wave\n"), std::string::npos);
         const LwFloatMatrix image = ReadImage(dir_ / "both.xml_img");
@@ -331,9 +354,9 @@ TEST_F(CmdDrevProgram, TwoAtomSingleScatteringMatchesTheAnalyticPattern)
     LwDocFluctuation still;  // 0 K, no thermal model
     WriteDocument(dir_ / "still.xml_flu", [&](LwBarnXml& doc) { still.LoadSave(doc); });
 
-    const ProgramRun r = Execute({"-C", "two.xml_cl", "-F", "two.xml_emt", "-P", "two.xml_ph", "-T",
-                                  "still.xml_flu", "-MS", "SINGLE", "-W", "two.xml_sf", "-I",
-                                  "two.xml_img", "-R", "2"});
+    const ProgramRun r =
+        Execute({"-C", "two.xml_cl", "-F", "two.xml_emt", "-P", "two.xml_ph", "-T", "still.xml_flu", "-MS",
+                 "SINGLE", "-W", "two.xml_sf", "-I", "two.xml_img", "-R", "2"});
     ASSERT_EQ(r.exitCode, 0) << r.output;
     const LwFloatMatrix image = ReadImage(dir_ / "two.xml_img");
     ASSERT_EQ(image.ColSize, 91);
@@ -349,9 +372,9 @@ TEST_F(CmdDrevProgram, TwoAtomSingleScatteringMatchesTheAnalyticPattern)
     for (int row = 0; row < 91; ++row)
         for (int col = 0; col < 91; ++col) {
             double x, y, z, w;
-            if (!map.PixelToDirection(x, y, z, w, col, row, 91, 91)) continue;
-            const double expected =
-                std::norm(1.0 + f0 * std::exp(i * k * d * (1 - z)) / d) / (4 * M_PI);
+            if (!map.PixelToDirection(x, y, z, w, col, row, 91, 91))
+                continue;
+            const double expected = std::norm(1.0 + f0 * std::exp(i * k * d * (1 - z)) / d) / (4 * M_PI);
             worst = std::max(worst, std::fabs(image(col, row) - expected) / expected);
             ++pixels;
         }
@@ -369,16 +392,15 @@ protected:
     void SetUp() override
     {
         CmdDrevProgram::SetUp();
-        const ProgramRun r = Execute({"-C", Example("cluster.xml_cl"), "-F", Example("emitter.xml_emt"),
-                                      "-P", Example("phaseshift.xml_ph"), "-MS", "SINGLE", "-W",
-                                      "wave.xml_sf"});
+        const ProgramRun r = Execute({"-C", Example("cluster.xml_cl"), "-F", Example("emitter.xml_emt"), "-P",
+                                      Example("phaseshift.xml_ph"), "-MS", "SINGLE", "-W", "wave.xml_sf"});
         ASSERT_EQ(r.exitCode, 0) << r.output;
         ASSERT_EQ(Execute(Pattern("plain.xml_img", {})).exitCode, 0);
     }
     std::vector<std::string> Pattern(const std::string& image, std::vector<std::string> more)
     {
         std::vector<std::string> args = {"-W", "wave.xml_sf", "-T", Example("fluctuation.xml_flu"),
-                                          "-I", image, "-R", "2"};
+                                         "-I", image,         "-R", "2"};
         args.insert(args.end(), more.begin(), more.end());
         return args;
     }
@@ -387,9 +409,13 @@ protected:
 TEST_F(CmdDrevPatternOptions, EveryOptionChangesTheImageAsAsked)
 {
     const LwFloatMatrix plain = ReadImage(dir_ / "plain.xml_img");
-    const struct { std::vector<std::string> more; const char* printed; } rows[] = {
-        {{"-L", "3"}, ""},           // drops the atoms 3 A and farther
-        {{"-LL", "2.6"}, ""},        // drops the nearest neighbours (2.56 A)
+    const struct
+    {
+        std::vector<std::string> more;
+        const char* printed;
+    } rows[] = {
+        {{"-L", "3"}, ""},  // drops the atoms 3 A and farther
+        {{"-LL", "2.6"}, ""},  // drops the nearest neighbours (2.56 A)
         {{"-MFPE", "5"}, "MeanFreePath=5e-10;By Emitter Distance \n"},
         {{"-MFPS", "5"}, "MeanFreePath=5e-10; By Depth from surface.\n"},
         {{"-MFPES", "5"}, "MeanFreePath=5e-10; By Emitter Distance and Depth from surface.\n"},
@@ -398,8 +424,7 @@ TEST_F(CmdDrevPatternOptions, EveryOptionChangesTheImageAsAsked)
         SCOPED_TRACE(row.more[0]);
         const ProgramRun r = Execute(Pattern("opt.xml_img", row.more));
         ASSERT_EQ(r.exitCode, 0) << r.output;
-        EXPECT_EQ(r.output.rfind(std::string("anglar_resolution 2\n") + row.printed, 0), 0u)
-            << r.output;
+        EXPECT_EQ(r.output.rfind(std::string("anglar_resolution 2\n") + row.printed, 0), 0u) << r.output;
         EXPECT_GT(ImageDifference(plain, ReadImage(dir_ / "opt.xml_img")), 1e-3);
     }
     // A file name with non-ASCII bytes is written under exactly those bytes.
@@ -412,8 +437,7 @@ TEST_F(CmdDrevPatternOptions, EveryOptionChangesTheImageAsAsked)
     LwBarnFile barn((dir_ / "ec.xml_img").string(), "r");
     LwDocData doc;
     ASSERT_TRUE(doc.Serialize(barn));
-    EXPECT_EQ(doc.InfoString["__SphereProjection.Name"],
-              std::vector<std::string>{"EquidistantCylindrical"});
+    EXPECT_EQ(doc.InfoString["__SphereProjection.Name"], std::vector<std::string>{"EquidistantCylindrical"});
     EXPECT_EQ(doc.Images.begin()->second.ColSize, 180);
     EXPECT_EQ(doc.Images.begin()->second.RowSize, 91);
 }
@@ -421,7 +445,11 @@ TEST_F(CmdDrevPatternOptions, EveryOptionChangesTheImageAsAsked)
 TEST_F(CmdDrevPatternOptions, BadSettingsAndDocumentsAreErrors)
 {
     std::ofstream(dir_ / "other.xml") << "<other_root><x>1</x></other_root>\n";
-    const struct { std::vector<std::string> args; const char* message; } rows[] = {
+    const struct
+    {
+        std::vector<std::string> args;
+        const char* message;
+    } rows[] = {
         {Pattern("bad.xml_img", {"-R", "0"}), "Error: Illegal resolution"},
         {Pattern("bad.xml_img", {"-R", "fine"}), "Error: Illegal resolution"},
         {Pattern("bad.xml_img", {"-MFPE", "-3"}), "Error: Mean free path must not be negative"},
@@ -498,8 +526,8 @@ protected:
         CmdDrevProgram::SetUp();
         WriteSmallInputs(dir_);
         // The scattered wave of the small run, for the pattern-only rows.
-        const ProgramRun r = Execute({"-C", "c.xml_cl", "-F", "e.xml_emt", "-P", "p.xml_ph", "-W",
-                                      "w.xml_sf", "-MS", "SINGLE"});
+        const ProgramRun r = Execute(
+            {"-C", "c.xml_cl", "-F", "e.xml_emt", "-P", "p.xml_ph", "-W", "w.xml_sf", "-MS", "SINGLE"});
         ASSERT_EQ(r.exitCode, 0) << r.output;
         for (const char* name : {"c.xml_cl", "c.xyz", "e.xml_emt", "p.xml_ph", "t.xml_flu", "w.xml_sf"})
             valid_.emplace_back(name, ReadText(dir_ / name));
@@ -509,8 +537,10 @@ protected:
     // on success.
     void Reset()
     {
-        for (const auto& e : fs::directory_iterator(dir_)) fs::remove_all(e.path());
-        for (const auto& [name, text] : valid_) WriteText(dir_ / name, text);
+        for (const auto& e : fs::directory_iterator(dir_))
+            fs::remove_all(e.path());
+        for (const auto& [name, text] : valid_)
+            WriteText(dir_ / name, text);
         WriteText(dir_ / "old.xml_img", "old image");
     }
 
@@ -518,17 +548,18 @@ protected:
 };
 
 // Both steps: new scattered-wave and I0 files, an existing pattern image.
-const std::vector<std::string> kBothSteps = {"-C", "c.xml_cl", "-F", "e.xml_emt", "-P", "p.xml_ph",
-                                             "-T", "t.xml_flu", "-W", "new.xml_sf", "-I", "old.xml_img",
+const std::vector<std::string> kBothSteps = {"-C",  "c.xml_cl",       "-F", "e.xml_emt",  "-P", "p.xml_ph",
+                                             "-T",  "t.xml_flu",      "-W", "new.xml_sf", "-I", "old.xml_img",
                                              "-I0", "new_i0.xml_img", "-R", "2"};
 // The pattern step alone on the scattered wave w.xml_sf.
-const std::vector<std::string> kPatternStep = {"-W", "w.xml_sf", "-T", "t.xml_flu", "-I", "old.xml_img",
-                                               "-I0", "new_i0.xml_img", "-R", "2"};
+const std::vector<std::string> kPatternStep = {
+    "-W", "w.xml_sf", "-T", "t.xml_flu", "-I", "old.xml_img", "-I0", "new_i0.xml_img", "-R", "2"};
 
-struct Damage {
-    const char* file = "";      // input to damage ("" none)
-    const char* marker = "";    // every occurrence of this text in it ...
-    const char* with = nullptr; // ... replaced by this, or (null) the text cut right after the first
+struct Damage
+{
+    const char* file = "";  // input to damage ("" none)
+    const char* marker = "";  // every occurrence of this text in it ...
+    const char* with = nullptr;  // ... replaced by this, or (null) the text cut right after the first
     // Or a change made through the document's own serializer.
     void (*edit)(const fs::path& file) = nullptr;
 };
@@ -548,13 +579,14 @@ void NanCoefficient(const fs::path& file)
     out.Save();
 }
 
-struct RefusalRow {
+struct RefusalRow
+{
     const char* fault;
     Damage damage;
     std::vector<std::string> args;  // kBothSteps or kPatternStep ...
     std::vector<std::string> more;  // ... followed by these (a later option wins)
-    const char* problem;            // in the error line
-    const char* named;              // the file (or option) the error line names
+    const char* problem;  // in the error line
+    const char* named;  // the file (or option) the error line names
 };
 
 }  // namespace
@@ -563,44 +595,204 @@ TEST_F(CmdDrevRefusals, DamagedOrMeaninglessInputStopsTheRunBeforeAnyCalculation
 {
     const RefusalRow rows[] = {
         // Documents cut short.
-        {"cluster cut inside an atom", {"c.xml_cl", "<z>2"}, kBothSteps, {}, "Document is cut short (\"z\" is not closed)", "c.xml_cl"},
-        {"cluster cut after its first atom", {"c.xml_cl", "</i>"}, kBothSteps, {}, "Document is cut short (\"atoms\" is not closed)", "c.xml_cl"},
-        {"emitted wave cut inside its coefficients", {"e.xml_emt", "<r>"}, kBothSteps, {}, "Document is cut short (\"r\" is not closed)", "e.xml_emt"},
-        {"XYZ cluster cut short", {"c.xyz", "Cu 0 0 2.5\n", ""}, kBothSteps, {"-C", "c.xyz"}, "Document is cut short (structure 1 declares 2 atoms and holds 1)", "c.xyz"},
-        {"scattered wave cut short", {"w.xml_sf", "<atom_list>"}, kPatternStep, {}, "Document is cut short", "w.xml_sf"},
-        {"phase shifts cut inside a tag", {"p.xml_ph", "<Ek_e"}, kBothSteps, {}, "Illigal Tag Structure", "p.xml_ph"},
+        {"cluster cut inside an atom",
+         {"c.xml_cl", "<z>2"},
+         kBothSteps,
+         {},
+         "Document is cut short (\"z\" is not closed)",
+         "c.xml_cl"},
+        {"cluster cut after its first atom",
+         {"c.xml_cl", "</i>"},
+         kBothSteps,
+         {},
+         "Document is cut short (\"atoms\" is not closed)",
+         "c.xml_cl"},
+        {"emitted wave cut inside its coefficients",
+         {"e.xml_emt", "<r>"},
+         kBothSteps,
+         {},
+         "Document is cut short (\"r\" is not closed)",
+         "e.xml_emt"},
+        {"XYZ cluster cut short",
+         {"c.xyz", "Cu 0 0 2.5\n", ""},
+         kBothSteps,
+         {"-C", "c.xyz"},
+         "Document is cut short (structure 1 declares 2 atoms and holds 1)",
+         "c.xyz"},
+        {"scattered wave cut short",
+         {"w.xml_sf", "<atom_list>"},
+         kPatternStep,
+         {},
+         "Document is cut short",
+         "w.xml_sf"},
+        {"phase shifts cut inside a tag",
+         {"p.xml_ph", "<Ek_e"},
+         kBothSteps,
+         {},
+         "Illigal Tag Structure",
+         "p.xml_ph"},
         // Values that are not finite or impossible.
-        {"NaN phase shift", {"p.xml_ph", "4.000000e+01", "nan"}, kBothSteps, {}, "Phase-shift entry 1 (Cu): a phase shift is not a finite number", "p.xml_ph"},
-        {"phase shifts at a negative energy", {"p.xml_ph", "<Ek_eV>500", "<Ek_eV>-500"}, kBothSteps, {}, "kinetic energy Ek_eV must be a finite number > 0", "p.xml_ph"},
-        {"emitted wave at a negative energy", {"e.xml_emt", "<Ek>500", "<Ek>-500"}, kBothSteps, {}, "Emitted wave 1: kinetic energy Ek must be a finite number > 0", "e.xml_emt"},
-        {"NaN coefficient in the scattered wave", {"w.xml_sf", "", nullptr, NanCoefficient}, kPatternStep, {}, "Scattered-wave record 1, source 2: a coefficient is not a finite number", "w.xml_sf"},
-        {"scattered wave at a negative energy", {"w.xml_sf", "<Ek_eV>500", "<Ek_eV>-500"}, kPatternStep, {}, "Scattered-wave record 1: kinetic energy Ek_eV must be a finite number > 0", "w.xml_sf"},
-        {"scattered-wave source at 1e308 m", {"w.xml_sf", "<z>2.5e-10", "<z>1e308"}, kPatternStep, {}, "coordinates must be finite and within", "w.xml_sf"},
-        {"cluster atom at 1e308 Angstrom", {"c.xml_cl", "<z>2.5", "<z>1e308"}, kBothSteps, {}, "Structure 1, atom 2 (Cu): coordinates must be finite", "c.xml_cl"},
-        {"negative temperature", {"t.xml_flu", "<Temperature_K_>300", "<Temperature_K_>-300"}, kBothSteps, {}, "Temperature_K_ must be a finite number >= 0", "t.xml_flu"},
-        {"Debye temperature 0", {"t.xml_flu", "<i>343", "<i>0"}, kPatternStep, {}, "Debye temperature 1 (Cu) must be a finite number > 0", "t.xml_flu"},
-        {"Debye model without copper's Debye temperature, both steps", {"t.xml_flu", "<r>Cu", "<r>Ag"}, kBothSteps, {}, "SetDebyeModel():Atomic Number is not defined", "t.xml_flu"},
-        {"Debye model without copper's Debye temperature, pattern step", {"t.xml_flu", "<r>Cu", "<r>Ag"}, kPatternStep, {}, "SetDebyeModel():Atomic Number is not defined", "t.xml_flu"},
-        {"Size_l larger than the coefficients", {"e.xml_emt", "<Size_l>1", "<Size_l>2"}, kBothSteps, {}, "Invalid Tag Name", "e.xml_emt"},
+        {"NaN phase shift",
+         {"p.xml_ph", "4.000000e+01", "nan"},
+         kBothSteps,
+         {},
+         "Phase-shift entry 1 (Cu): a phase shift is not a finite number",
+         "p.xml_ph"},
+        {"phase shifts at a negative energy",
+         {"p.xml_ph", "<Ek_eV>500", "<Ek_eV>-500"},
+         kBothSteps,
+         {},
+         "kinetic energy Ek_eV must be a finite number > 0",
+         "p.xml_ph"},
+        {"emitted wave at a negative energy",
+         {"e.xml_emt", "<Ek>500", "<Ek>-500"},
+         kBothSteps,
+         {},
+         "Emitted wave 1: kinetic energy Ek must be a finite number > 0",
+         "e.xml_emt"},
+        {"NaN coefficient in the scattered wave",
+         {"w.xml_sf", "", nullptr, NanCoefficient},
+         kPatternStep,
+         {},
+         "Scattered-wave record 1, source 2: a coefficient is not a finite number",
+         "w.xml_sf"},
+        {"scattered wave at a negative energy",
+         {"w.xml_sf", "<Ek_eV>500", "<Ek_eV>-500"},
+         kPatternStep,
+         {},
+         "Scattered-wave record 1: kinetic energy Ek_eV must be a finite number > 0",
+         "w.xml_sf"},
+        {"scattered-wave source at 1e308 m",
+         {"w.xml_sf", "<z>2.5e-10", "<z>1e308"},
+         kPatternStep,
+         {},
+         "coordinates must be finite and within",
+         "w.xml_sf"},
+        {"cluster atom at 1e308 Angstrom",
+         {"c.xml_cl", "<z>2.5", "<z>1e308"},
+         kBothSteps,
+         {},
+         "Structure 1, atom 2 (Cu): coordinates must be finite",
+         "c.xml_cl"},
+        {"negative temperature",
+         {"t.xml_flu", "<Temperature_K_>300", "<Temperature_K_>-300"},
+         kBothSteps,
+         {},
+         "Temperature_K_ must be a finite number >= 0",
+         "t.xml_flu"},
+        {"Debye temperature 0",
+         {"t.xml_flu", "<i>343", "<i>0"},
+         kPatternStep,
+         {},
+         "Debye temperature 1 (Cu) must be a finite number > 0",
+         "t.xml_flu"},
+        {"Debye model without copper's Debye temperature, both steps",
+         {"t.xml_flu", "<r>Cu", "<r>Ag"},
+         kBothSteps,
+         {},
+         "SetDebyeModel():Atomic Number is not defined",
+         "t.xml_flu"},
+        {"Debye model without copper's Debye temperature, pattern step",
+         {"t.xml_flu", "<r>Cu", "<r>Ag"},
+         kPatternStep,
+         {},
+         "SetDebyeModel():Atomic Number is not defined",
+         "t.xml_flu"},
+        {"Size_l larger than the coefficients",
+         {"e.xml_emt", "<Size_l>1", "<Size_l>2"},
+         kBothSteps,
+         {},
+         "Invalid Tag Name",
+         "e.xml_emt"},
         // Nothing to compute.
-        {"emitter list tag misspelt", {"e.xml_emt", "<list_emitter>", "<list_emiter>"}, kBothSteps, {}, "Emitted-wave document holds no emitted wave", "e.xml_emt"},
-        {"emitted wave without coefficients", {"e.xml_emt", "<Value>", "<Valeu>"}, kBothSteps, {}, "Emitted wave 1 has no coefficients", "e.xml_emt"},
-        {"emitted wave with Size_l 0", {"e.xml_emt", "<Size_l>1", "<Size_l>0"}, kBothSteps, {}, "Emitted wave 1 has no coefficients", "e.xml_emt"},
-        {"cluster without atoms", {"c.xml_cl", "<atoms>", "<atomz>"}, kBothSteps, {}, "Structure 1 has no atom", "c.xml_cl"},
-        {"cluster without structures", {"c.xml_cl", "<list_structure>", "<list_structurez>"}, kBothSteps, {}, "Cluster is empity", "c.xml_cl"},
-        {"scattered wave without records", {"w.xml_sf", "<ListScatteringData>", "<ListScatteringDatum>"}, kPatternStep, {}, "Scattered-wave document holds no record", "w.xml_sf"},
-        {"phase shifts without entries", {"p.xml_ph", "<ListScatteringPhaseShift>", "<ListScatteringPhaseShifts>"}, kBothSteps, {}, "Phase-shift document holds no entry", "p.xml_ph"},
+        {"emitter list tag misspelt",
+         {"e.xml_emt", "<list_emitter>", "<list_emiter>"},
+         kBothSteps,
+         {},
+         "Emitted-wave document holds no emitted wave",
+         "e.xml_emt"},
+        {"emitted wave without coefficients",
+         {"e.xml_emt", "<Value>", "<Valeu>"},
+         kBothSteps,
+         {},
+         "Emitted wave 1 has no coefficients",
+         "e.xml_emt"},
+        {"emitted wave with Size_l 0",
+         {"e.xml_emt", "<Size_l>1", "<Size_l>0"},
+         kBothSteps,
+         {},
+         "Emitted wave 1 has no coefficients",
+         "e.xml_emt"},
+        {"cluster without atoms",
+         {"c.xml_cl", "<atoms>", "<atomz>"},
+         kBothSteps,
+         {},
+         "Structure 1 has no atom",
+         "c.xml_cl"},
+        {"cluster without structures",
+         {"c.xml_cl", "<list_structure>", "<list_structurez>"},
+         kBothSteps,
+         {},
+         "Cluster is empity",
+         "c.xml_cl"},
+        {"scattered wave without records",
+         {"w.xml_sf", "<ListScatteringData>", "<ListScatteringDatum>"},
+         kPatternStep,
+         {},
+         "Scattered-wave document holds no record",
+         "w.xml_sf"},
+        {"phase shifts without entries",
+         {"p.xml_ph", "<ListScatteringPhaseShift>", "<ListScatteringPhaseShifts>"},
+         kBothSteps,
+         {},
+         "Phase-shift document holds no entry",
+         "p.xml_ph"},
         // Settings of the pattern step, checked before the scattering step.
         {"resolution 0 in a combined run", {}, kBothSteps, {"-R", "0"}, "Illegal resolution", "0"},
         {"resolution that no memory holds", {}, kBothSteps, {"-R", "0.001"}, "needs about", "-R 0.001"},
-        {"negative mean free path in a combined run", {}, kBothSteps, {"-MFPE", "-3"}, "Mean free path must not be negative", ""},
-        {"negative cluster-size limit", {}, kPatternStep, {"-L", "-1"}, "Cluster-size limit -L must be a finite number >= 0", "-L"},
-        {"missing fluctuation file in a combined run", {}, kBothSteps, {"-T", "missing.xml_flu"}, "Cannot File Open", "missing.xml_flu"},
-        {"missing emitted-wave file", {}, kBothSteps, {"-F", "missing.xml_emt"}, "Cannot File Open", "missing.xml_emt"},
+        {"negative mean free path in a combined run",
+         {},
+         kBothSteps,
+         {"-MFPE", "-3"},
+         "Mean free path must not be negative",
+         ""},
+        {"negative cluster-size limit",
+         {},
+         kPatternStep,
+         {"-L", "-1"},
+         "Cluster-size limit -L must be a finite number >= 0",
+         "-L"},
+        {"missing fluctuation file in a combined run",
+         {},
+         kBothSteps,
+         {"-T", "missing.xml_flu"},
+         "Cannot File Open",
+         "missing.xml_flu"},
+        {"missing emitted-wave file",
+         {},
+         kBothSteps,
+         {"-F", "missing.xml_emt"},
+         "Cannot File Open",
+         "missing.xml_emt"},
         // Outputs.
-        {"pattern and I0 image in one file", {}, kBothSteps, {"-I0", "old.xml_img"}, "Two outputs name the same file", "old.xml_img"},
-        {"pattern and I0 image in one file by another path", {}, kPatternStep, {"-I0", "./old.xml_img"}, "Two outputs name the same file", "./old.xml_img"},
-        {"an output in a folder that does not exist", {}, kBothSteps, {"-I0", "no/such/i0.xml_img"}, "File Cannot Write", "no/such/i0.xml_img"},
+        {"pattern and I0 image in one file",
+         {},
+         kBothSteps,
+         {"-I0", "old.xml_img"},
+         "Two outputs name the same file",
+         "old.xml_img"},
+        {"pattern and I0 image in one file by another path",
+         {},
+         kPatternStep,
+         {"-I0", "./old.xml_img"},
+         "Two outputs name the same file",
+         "./old.xml_img"},
+        {"an output in a folder that does not exist",
+         {},
+         kBothSteps,
+         {"-I0", "no/such/i0.xml_img"},
+         "File Cannot Write",
+         "no/such/i0.xml_img"},
     };
     for (const RefusalRow& row : rows) {
         SCOPED_TRACE(row.fault);
@@ -613,7 +805,8 @@ TEST_F(CmdDrevRefusals, DamagedOrMeaninglessInputStopsTheRunBeforeAnyCalculation
             const std::string marker = row.damage.marker;
             size_t at = text.find(marker);
             ASSERT_NE(at, std::string::npos) << "marker not in " << row.damage.file;
-            if (!row.damage.with) text.resize(at + marker.size());
+            if (!row.damage.with)
+                text.resize(at + marker.size());
             for (; row.damage.with && at != std::string::npos; at = text.find(marker, at + 1))
                 text.replace(at, marker.size(), row.damage.with);
             WriteText(file, text);
@@ -651,8 +844,8 @@ TEST_F(CmdDrevRefusals, FileNamesAreUsedByteForByte)
     const std::string xyz = "c\xFF.xyz";
     fs::rename(dir_ / "c.xyz", dir_ / xyz);
 
-    const ProgramRun both = Execute({"-C", xyz, "-F", "e.xml_emt", "-P", "p.xml_ph", "-T", "t.xml_flu",
-                                     "-MS", "SINGLE", "-W", wave, "-I", longName, "-I0", ff, "-R", "2"});
+    const ProgramRun both = Execute({"-C", xyz, "-F", "e.xml_emt", "-P", "p.xml_ph", "-T", "t.xml_flu", "-MS",
+                                     "SINGLE", "-W", wave, "-I", longName, "-I0", ff, "-R", "2"});
     ASSERT_EQ(both.exitCode, 0) << both.output;
     for (const std::string& name : {longName, ff, wave}) {
         SCOPED_TRACE(name);
@@ -662,10 +855,11 @@ TEST_F(CmdDrevRefusals, FileNamesAreUsedByteForByte)
     // Nothing else was written: no replacement-character names, no
     // temporary files.
     std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename().string());
+    for (const auto& e : fs::directory_iterator(dir_))
+        names.push_back(e.path().filename().string());
     std::sort(names.begin(), names.end());
-    std::vector<std::string> expected = {"c.xml_cl", "e.xml_emt", "old.xml_img", "p.xml_ph", "t.xml_flu",
-                                         "w.xml_sf", longName, ff, wave, xyz};
+    std::vector<std::string> expected = {
+        "c.xml_cl", "e.xml_emt", "old.xml_img", "p.xml_ph", "t.xml_flu", "w.xml_sf", longName, ff, wave, xyz};
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(names, expected);
     // The pattern step alone reads the scattered wave under its own bytes.
@@ -678,10 +872,21 @@ TEST_F(CmdDrevProgram, ARunEndedBySignalRemovesTheOutputsItCreated)
     // The program is started directly, its output read until the scattering
     // step announces its start (the outputs exist by then), and ended there.
     std::ofstream(dir_ / "old.xml_img") << "old image";
-    const std::vector<std::string> args = {
-        CMD_DREV_PATH, "-C", Example("cluster.xml_cl"), "-F", Example("emitter.xml_emt"), "-P",
-        Example("phaseshift.xml_ph"), "-T", Example("fluctuation.xml_flu"), "-W", "new.xml_sf", "-I",
-        "old.xml_img", "-I0", "new_i0.xml_img"};
+    const std::vector<std::string> args = {CMD_DREV_PATH,
+                                           "-C",
+                                           Example("cluster.xml_cl"),
+                                           "-F",
+                                           Example("emitter.xml_emt"),
+                                           "-P",
+                                           Example("phaseshift.xml_ph"),
+                                           "-T",
+                                           Example("fluctuation.xml_flu"),
+                                           "-W",
+                                           "new.xml_sf",
+                                           "-I",
+                                           "old.xml_img",
+                                           "-I0",
+                                           "new_i0.xml_img"};
     int out[2];
     ASSERT_EQ(pipe(out), 0);
     const pid_t pid = fork();
@@ -690,9 +895,11 @@ TEST_F(CmdDrevProgram, ARunEndedBySignalRemovesTheOutputsItCreated)
         dup2(out[1], STDOUT_FILENO);
         close(out[0]);
         close(out[1]);
-        if (chdir(dir_.c_str()) != 0) _exit(127);
+        if (chdir(dir_.c_str()) != 0)
+            _exit(127);
         std::vector<char*> argv;
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        for (const std::string& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
         execv(argv[0], argv.data());
         _exit(127);
@@ -705,8 +912,7 @@ TEST_F(CmdDrevProgram, ARunEndedBySignalRemovesTheOutputsItCreated)
            (n = read(out[0], buffer, sizeof buffer)) > 0)
         output.append(buffer, static_cast<size_t>(n));
     kill(pid, SIGTERM);
-    while (read(out[0], buffer, sizeof buffer) > 0) {
-    }
+    while (read(out[0], buffer, sizeof buffer) > 0) {}
     close(out[0]);
     int status = 0;
     waitpid(pid, &status, 0);
@@ -714,7 +920,8 @@ TEST_F(CmdDrevProgram, ARunEndedBySignalRemovesTheOutputsItCreated)
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
 
     std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename().string());
+    for (const auto& e : fs::directory_iterator(dir_))
+        names.push_back(e.path().filename().string());
     EXPECT_EQ(names, std::vector<std::string>{"old.xml_img"});
     std::ifstream old(dir_ / "old.xml_img");
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(old), {}), "old image");

@@ -24,7 +24,7 @@ std::string Parse(CommandLineParameters& p, std::vector<const char*> args)
     return testing::internal::GetCapturedStdout();
 }
 
-} // namespace
+}  // namespace
 
 TEST(CommandLine, DefaultsAndNoArgument)
 {
@@ -47,8 +47,8 @@ TEST(CommandLine, DefaultsAndNoArgument)
 TEST(CommandLine, FilesAndSteps)
 {
     CommandLineParameters p;
-    Parse(p, {"-C", "a.xml_cl", "-F", "e.xml_emt", "-P", "p.xml_ph", "-W", "w.xml_sf",
-              "-T", "t.xml_flu", "-I", "i.xml_img", "-I0", "z.xml_img"});
+    Parse(p, {"-C", "a.xml_cl", "-F", "e.xml_emt", "-P", "p.xml_ph", "-W", "w.xml_sf", "-T", "t.xml_flu",
+              "-I", "i.xml_img", "-I0", "z.xml_img"});
     EXPECT_TRUE(p.Proceed);
     EXPECT_EQ(p.ClusterFileName, "a.xml_cl");
     EXPECT_EQ(p.EmittedWaveFileName, "e.xml_emt");
@@ -59,8 +59,12 @@ TEST(CommandLine, FilesAndSteps)
     EXPECT_EQ(p.I0ImageFileName, "z.xml_img");
     EXPECT_TRUE(p.IsScatteringStep && p.IsPatternStep && p.IsI0Image);
 
-    const struct { std::vector<const char*> args; bool scattering, pattern; } steps[] = {
-        {{"-T", "t"}, false, false},   // the fluctuation file alone requests nothing
+    const struct
+    {
+        std::vector<const char*> args;
+        bool scattering, pattern;
+    } steps[] = {
+        {{"-T", "t"}, false, false},  // the fluctuation file alone requests nothing
         {{"-W", "w"}, false, false},
         {{"-I", "i"}, false, true},
         {{"-F", "f"}, true, false},
@@ -100,8 +104,7 @@ TEST(CommandLine, NumbersAndMessages)
     EXPECT_TRUE(sd.IsMeanFreePathByEmitterDistance && sd.IsMeanFreePathByDepth);
 
     CommandLineParameters both;
-    EXPECT_EQ(Parse(both, {"-MFPES", "x"}),
-              "MeanFreePath=0; By Emitter Distance and Depth from surface.\n");
+    EXPECT_EQ(Parse(both, {"-MFPES", "x"}), "MeanFreePath=0; By Emitter Distance and Depth from surface.\n");
     EXPECT_TRUE(both.IsMeanFreePathByEmitterDistance && both.IsMeanFreePathByDepth);
 
     // An option at the end takes the empty value.
@@ -112,7 +115,11 @@ TEST(CommandLine, NumbersAndMessages)
 
 TEST(CommandLine, Methods)
 {
-    const struct { const char* value; LwLong method; } ms[] = {
+    const struct
+    {
+        const char* value;
+        LwLong method;
+    } ms[] = {
         {"MULTI", CommandLineParameters::kMulti},
         {"SINGLE", CommandLineParameters::kSingle},
         {"SLOWMULTI", CommandLineParameters::kSlowMulti},
@@ -123,7 +130,11 @@ TEST(CommandLine, Methods)
         EXPECT_EQ(p.ScatteringMethod, m.method) << m.value;
         EXPECT_EQ(p.MappingMethod, CommandLineParameters::kEquidistantCylindrical);
     }
-    const struct { std::vector<const char*> args; const char* error; } bad[] = {
+    const struct
+    {
+        std::vector<const char*> args;
+        const char* error;
+    } bad[] = {
         {{"-MS", "multi"}, "Multiple scattering calculation method is not correct."},
         {{"-M", "ae"}, "Mapping method is not correct."},
         {{"-M"}, "Mapping method is not correct."},

@@ -26,7 +26,8 @@ public:
     ScratchFolder()
     {
         std::string pattern = (std::filesystem::temp_directory_path() / "lwbarnXXXXXX").string();
-        if (!mkdtemp(pattern.data())) ADD_FAILURE() << "mkdtemp failed";
+        if (!mkdtemp(pattern.data()))
+            ADD_FAILURE() << "mkdtemp failed";
         path_ = pattern;
     }
     ~ScratchFolder()
@@ -86,7 +87,8 @@ private:
 
 // A small document type with one serializer for both directions, as every
 // document of the suite has.
-struct SampleDocument {
+struct SampleDocument
+{
     std::string title;
     double temperature = 0;
     LwLong count = 0;
@@ -103,7 +105,8 @@ struct SampleDocument {
 
 inline bool LoadSaveSample(SampleDocument& d, LwBarnXml& doc)
 {
-    if (!doc.OpenRack("SampleDocument")) return false;
+    if (!doc.OpenRack("SampleDocument"))
+        return false;
     doc.ValueString("Title", d.title, "");
     doc.ValueDouble("Temperature_K_", d.temperature, -1);
     doc.ValueLong("Count", d.count, -1);
@@ -126,4 +129,4 @@ inline SampleDocument MakeSample()
     return d;
 }
 
-} // namespace barn_test
+}  // namespace barn_test

@@ -28,7 +28,8 @@ inline std::unique_ptr<LwBarnXml> Parse(const std::string& text)
 inline std::string WrittenText(const LwBarnXml& doc)
 {
     std::string out;
-    if (doc.Root()->Children().empty()) return out;
+    if (doc.Root()->Children().empty())
+        return out;
     LwBarnXml::WriteRackText(*doc.Root()->Children().front(),
                              [&out](std::string_view piece) { out.append(piece); });
     return out;
@@ -51,11 +52,13 @@ inline std::string Shape(const LwBarnXmlRack& rack)
 {
     std::string out;
     for (const auto& child : rack.Children()) {
-        if (!out.empty()) out += ',';
+        if (!out.empty())
+            out += ',';
         out += '[' + child->TagText() + ']';
-        if (!child->Children().empty()) out += '(' + Shape(*child) + ')';
+        if (!child->Children().empty())
+            out += '(' + Shape(*child) + ')';
     }
     return out;
 }
 
-} // namespace barn_test
+}  // namespace barn_test

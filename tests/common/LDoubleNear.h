@@ -13,8 +13,8 @@
 #include <sstream>
 
 inline ::testing::AssertionResult LDoubleNear(const char* valueText, const char* expectedText,
-                                              const char* toleranceText, LDouble value,
-                                              LDouble expected, LDouble tolerance)
+                                              const char* toleranceText, LDouble value, LDouble expected,
+                                              LDouble tolerance)
 {
     const LDouble difference = std::fabs(value - expected);
     if (difference <= tolerance)

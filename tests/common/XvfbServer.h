@@ -26,9 +26,11 @@ public:
     bool Start(const std::string& screen = "1024x768x24")
     {
         const QString exe = QStandardPaths::findExecutable("Xvfb");
-        if (exe.isEmpty()) return false;
+        if (exe.isEmpty())
+            return false;
         int fds[2];
-        if (pipe(fds) != 0) return false;
+        if (pipe(fds) != 0)
+            return false;
         pid_ = fork();
         if (pid_ == 0) {
             close(fds[0]);
@@ -41,7 +43,8 @@ public:
         close(fds[1]);
         std::string number;
         char c;
-        while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+        while (read(fds[0], &c, 1) == 1 && c != '\n')
+            number += c;
         close(fds[0]);
         display_ = number.empty() ? QString() : ":" + QString::fromStdString(number);
         return !display_.isEmpty();

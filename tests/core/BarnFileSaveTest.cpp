@@ -25,7 +25,8 @@ using barn_test::WriteBytes;
 
 namespace {
 
-struct RuntimeFile {
+struct RuntimeFile
+{
     using Document = LwBarnFile;
     static std::unique_ptr<Document> Open(const std::string& file, const char* mode)
     {
@@ -34,7 +35,8 @@ struct RuntimeFile {
     static std::string WriteFailure(const std::string& file) { return "Cannot File Write " + file; }
 };
 
-struct QtFile {
+struct QtFile
+{
     using Document = LwQBarnFile;
     static std::unique_ptr<Document> Open(const std::string& file, const char* mode)
     {
@@ -54,7 +56,7 @@ SampleDocument ReadSample(const std::string& file)
     return d;
 }
 
-} // namespace
+}  // namespace
 
 template <class FileClass>
 class BarnFileSave : public ::testing::Test
@@ -149,7 +151,8 @@ TYPED_TEST(BarnFileSave, WriteFailureIsReportedAndKeepsTheOldFile)
     auto doc = TypeParam::Open(this->file_, "w");
     doc->OpenRack("d");
     std::string block(4096, 'x');
-    for (int i = 0; i < 64; ++i) doc->ValueRawString("b", block, "");
+    for (int i = 0; i < 64; ++i)
+        doc->ValueRawString("b", block, "");
     doc->CloseRack("d");
     const size_t documentSize = 64u * (3 + 4096 + 5) + 3 + 5;
     {

@@ -22,7 +22,8 @@ inline LwFloatMatrix Image(int colSize, int rowSize, int colBegin, int rowBegin,
     LwFloatMatrix m(colSize, rowSize);
     m.ColBegin = colBegin;
     m.RowBegin = rowBegin;
-    for (int k = 0; k < m.ElementCount(); ++k) m.Buffer()[k] = seed + static_cast<float>(k) / 8;
+    for (int k = 0; k < m.ElementCount(); ++k)
+        m.Buffer()[k] = seed + static_cast<float>(k) / 8;
     return m;
 }
 
@@ -33,7 +34,8 @@ inline LwFloatMatrix3D Voxels(int colSize, int rowSize, int depthSize, float see
     m.ColBegin = -1;
     m.RowBegin = 2;
     m.DepthBegin = 3;
-    for (int k = 0; k < m.ElementCount(); ++k) m.Buffer()[k] = seed - static_cast<float>(k) / 4;
+    for (int k = 0; k < m.ElementCount(); ++k)
+        m.Buffer()[k] = seed - static_cast<float>(k) / 4;
     return m;
 }
 
@@ -48,8 +50,8 @@ template <class M>
                << ") vs " << b.ColSize << "x" << b.RowSize << "@(" << b.ColBegin << "," << b.RowBegin << ")";
     for (int k = 0; k < a.ElementCount(); ++k)
         if (!(a.Buffer()[k] == b.Buffer()[k]))
-            return ::testing::AssertionFailure() << "element " << k << ": " << a.Buffer()[k] << " vs "
-                                                 << b.Buffer()[k];
+            return ::testing::AssertionFailure()
+                   << "element " << k << ": " << a.Buffer()[k] << " vs " << b.Buffer()[k];
     return ::testing::AssertionSuccess();
 }
 
@@ -91,7 +93,8 @@ inline void ExpectSameContent(const LwDocData& a, const LwDocData& b)
 template <class M>
 std::string MatrixElementText(const std::string& name, M matrix, const std::string& format = "b")
 {
-    const std::string text = barn_test::WriteInD([&](LwBarnXml& doc) { SerializeMatrix(doc, name, matrix, format); });
+    const std::string text =
+        barn_test::WriteInD([&](LwBarnXml& doc) { SerializeMatrix(doc, name, matrix, format); });
     // Strip the wrapping "<d>" ... "</d>\n".
     return text.substr(3, text.size() - 3 - 5);
 }
@@ -110,4 +113,4 @@ inline std::string WrittenText(LwDocData& data)
     return barn_test::WrittenText(doc);
 }
 
-} // namespace docdata_test
+}  // namespace docdata_test

@@ -29,7 +29,8 @@ LwADateTime Make(int y, int mo, int d, int h = 0, int mi = 0, int s = 0, int ms 
 LwADateTime ReadDateTime(std::istringstream& in)
 {
     int f[7];
-    for (int& v : f) in >> v;
+    for (int& v : f)
+        in >> v;
     return Make(f[0], f[1], f[2], f[3], f[4], f[5], f[6]);
 }
 
@@ -39,7 +40,8 @@ std::vector<std::string> LoadRows(const std::string& kind)
     EXPECT_TRUE(in.good()) << "missing reference table";
     std::vector<std::string> rows;
     for (std::string line; std::getline(in, line);)
-        if (line.compare(0, kind.size() + 1, kind + " ") == 0) rows.push_back(line.substr(kind.size() + 1));
+        if (line.compare(0, kind.size() + 1, kind + " ") == 0)
+            rows.push_back(line.substr(kind.size() + 1));
     EXPECT_GT(rows.size(), 100u) << kind;
     return rows;
 }
@@ -54,7 +56,7 @@ std::string ErrorOf(const std::function<void()>& f)
     return "ok";
 }
 
-} // namespace
+}  // namespace
 
 TEST(LwADateTimeExtras, MonthTableFollowsGregorianLeapRule)
 {
@@ -79,13 +81,16 @@ TEST(LwADateTimeExtras, AddDaysMatchesPythonDatetime)
 
 TEST(LwADateTimeExtras, AddDaysEdgeCases)
 {
-    struct Case { int y, m, d, n, ry, rm, rd; };
+    struct Case
+    {
+        int y, m, d, n, ry, rm, rd;
+    };
     const Case cases[] = {{2024, 2, 28, 1, 2024, 2, 29},  {2024, 2, 28, 2, 2024, 3, 1},
                           {2024, 1, 1, -1, 2023, 12, 31}, {2024, 1, 1, 366, 2025, 1, 1},
                           {2024, 3, 1, -1, 2024, 2, 29},  {2023, 3, 1, 0, 2023, 3, 1}};
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::to_string(c.y) + "-" + std::to_string(c.m) + "-" + std::to_string(c.d) +
-                     " + " + std::to_string(c.n));
+        SCOPED_TRACE(std::to_string(c.y) + "-" + std::to_string(c.m) + "-" + std::to_string(c.d) + " + " +
+                     std::to_string(c.n));
         LwADateTime t = Make(c.y, c.m, c.d);
         t.AddDays(c.n);
         EXPECT_EQ(t.ToDateString(), Make(c.ry, c.rm, c.rd).ToDateString());
@@ -94,7 +99,11 @@ TEST(LwADateTimeExtras, AddDaysEdgeCases)
 
 TEST(LwADateTimeExtras, AddHoursMinutesSecondsDropTheFractionAndCarry)
 {
-    struct Kind { const char* name; void (LwADateTime::*add)(LDouble); };
+    struct Kind
+    {
+        const char* name;
+        void (LwADateTime::*add)(LDouble);
+    };
     const Kind kinds[] = {{"hours", &LwADateTime::AddHours},
                           {"minutes", &LwADateTime::AddMinutes},
                           {"seconds", &LwADateTime::AddSeconds}};
@@ -187,9 +196,13 @@ TEST(LwADateTimeExtras, ComparisonsTakeTheFirstDifferingField)
     EXPECT_TRUE(base.IsAfterOrEqual(base));
     EXPECT_TRUE(base.IsEqual(base));
     // Each field later by one while every following field is smaller.
-    const LwADateTime later[] = {Make(2025, 1, 1), Make(2024, 4, 1), Make(2024, 3, 6),
-                                 Make(2024, 3, 5, 8), Make(2024, 3, 5, 7, 9),
-                                 Make(2024, 3, 5, 7, 8, 10), Make(2024, 3, 5, 7, 8, 9, 11)};
+    const LwADateTime later[] = {Make(2025, 1, 1),
+                                 Make(2024, 4, 1),
+                                 Make(2024, 3, 6),
+                                 Make(2024, 3, 5, 8),
+                                 Make(2024, 3, 5, 7, 9),
+                                 Make(2024, 3, 5, 7, 8, 10),
+                                 Make(2024, 3, 5, 7, 8, 9, 11)};
     for (const LwADateTime& l : later) {
         SCOPED_TRACE(l.ToString() + " ms " + std::to_string(l.Millisecond));
         EXPECT_TRUE(base.IsBefore(l));
@@ -203,7 +216,12 @@ TEST(LwADateTimeExtras, ComparisonsTakeTheFirstDifferingField)
 
 TEST(LwADateTimeExtras, SettersCheckTheirRangesAndKeepTheFieldOnError)
 {
-    struct Case { void (LwADateTime::*set)(int); LwLong LwADateTime::*field; int last; };
+    struct Case
+    {
+        void (LwADateTime::*set)(int);
+        LwLong LwADateTime::*field;
+        int last;
+    };
     const Case cases[] = {{&LwADateTime::SetHour, &LwADateTime::Hour, 23},
                           {&LwADateTime::SetMinute, &LwADateTime::Minute, 59},
                           {&LwADateTime::SetSecond, &LwADateTime::Second, 59},

@@ -46,8 +46,10 @@ std::vector<std::vector<std::string>> LoadTable(const std::string& kind)
         std::vector<std::string> fields;
         std::stringstream s(line);
         std::string f;
-        while (std::getline(s, f, '\t')) fields.push_back(f);
-        if (!fields.empty() && fields[0] == kind) rows.push_back(fields);
+        while (std::getline(s, f, '\t'))
+            fields.push_back(f);
+        if (!fields.empty() && fields[0] == kind)
+            rows.push_back(fields);
     }
     return rows;
 }
@@ -74,12 +76,15 @@ class TimeZoneGuard
 public:
     TimeZoneGuard()
     {
-        if (const char* tz = std::getenv("TZ")) saved_ = tz;
+        if (const char* tz = std::getenv("TZ"))
+            saved_ = tz;
     }
     ~TimeZoneGuard()
     {
-        if (saved_) setenv("TZ", saved_->c_str(), 1);
-        else unsetenv("TZ");
+        if (saved_)
+            setenv("TZ", saved_->c_str(), 1);
+        else
+            unsetenv("TZ");
         tzset();
     }
 
@@ -87,7 +92,7 @@ private:
     std::optional<std::string> saved_;
 };
 
-} // namespace
+}  // namespace
 
 TEST(LwADateTime, NewDateTimeIsYearZero)
 {
@@ -149,7 +154,12 @@ TEST(LwADateTime, ValidationMatchesPythonDatetime)
 
 TEST(LwADateTime, TextFormAndItsLaxReading)
 {
-    const struct { const char* text; const char* result; const char* why; } rows[] = {
+    const struct
+    {
+        const char* text;
+        const char* result;
+        const char* why;
+    } rows[] = {
         {"2024/2/29 7:8:9", "2024/02/29 07:08:09", "one-digit fields"},
         {"2000/02/29 00:00:00", "2000/02/29 00:00:00", "2000 is a leap year"},
         {" 2024/ 2/ 9   7: 8: 9 and more", "2024/02/09 07:08:09", "blanks before numbers, tail ignored"},
@@ -169,14 +179,14 @@ TEST(LwADateTime, TextFormAndItsLaxReading)
 TEST(LwADateTime, MalformedTextsLeaveEverythingUnchanged)
 {
     const char* texts[] = {
-        "2026/12/01",            // date only
-        "",                      // nothing
-        "2026-12-01 10:00:00",   // wrong separator
+        "2026/12/01",  // date only
+        "",  // nothing
+        "2026-12-01 10:00:00",  // wrong separator
         "2026/123/01 10:00:00",  // month of three digits
-        "2026/12/01T10:00:00",   // no number after the day
-        "2026/12/01 10:00",      // no second
-        "2026/ /01 10:00:00",    // missing month
-        "2026/-/01 10:00:00",    // sign without digits
+        "2026/12/01T10:00:00",  // no number after the day
+        "2026/12/01 10:00",  // no second
+        "2026/ /01 10:00:00",  // missing month
+        "2026/-/01 10:00:00",  // sign without digits
         "99999999999/01/01 00:00:00",  // year beyond 32 bits
     };
     for (const char* text : texts) {
@@ -223,7 +233,12 @@ TEST(LwADateTime, SettersCheckTheirRanges)
 
 TEST(LwADateTime, DifferencesInSeconds)
 {
-    const struct { const char* a; const char* b; double seconds; } rows[] = {
+    const struct
+    {
+        const char* a;
+        const char* b;
+        double seconds;
+    } rows[] = {
         {"2026/01/01 00:00:01", "2025/12/31 23:59:59", 2},
         {"2025/12/31 23:59:59", "2026/01/01 00:00:01", -2},
         {"2024/03/01 00:00:00", "2024/02/28 00:00:00", 172800},
@@ -258,9 +273,10 @@ TEST(LwADateTime, DaysOverDistantYearsAgreeWithSummedYearLengths)
         b.Year = p[0];
         b.Month = 1;
         b.Day = 27;
-        std::int64_t summed = LwADateTime::GetMonthTable(b.Year)[12] -
-                              LwADateTime::DayOfYear(b.Year, b.Month, b.Day);
-        for (int y = p[0] + 1; y < p[1]; ++y) summed += LwADateTime::GetMonthTable(y)[12];
+        std::int64_t summed =
+            LwADateTime::GetMonthTable(b.Year)[12] - LwADateTime::DayOfYear(b.Year, b.Month, b.Day);
+        for (int y = p[0] + 1; y < p[1]; ++y)
+            summed += LwADateTime::GetMonthTable(y)[12];
         summed += LwADateTime::DayOfYear(a.Year, a.Month, a.Day);
         EXPECT_EQ(LwADateTime::DiffDaysOverYears(a, b), summed);
         EXPECT_EQ(LwADateTime::DiffDaysOverYears(b, a), -summed);
@@ -280,12 +296,14 @@ TEST(LwADateTime, CopyTakesEveryField)
 TEST(LwADateTime, SetNowIsUtcPlusNineWhateverTheHostZone)
 {
     const TimeZoneGuard guard;
-    const char* zones[] = {nullptr, "UTC0", "EST5EDT,M3.2.0,M11.1.0", "NZST-12NZDT,M9.5.0,M4.1.0/3",
+    const char* zones[] = {nullptr, "UTC0",  "EST5EDT,M3.2.0,M11.1.0", "NZST-12NZDT,M9.5.0,M4.1.0/3",
                            "XYZ+3", "JST-9", ":America/New_York"};
     for (const char* zone : zones) {
         SCOPED_TRACE(zone ? zone : "(no TZ)");
-        if (zone) setenv("TZ", zone, 1);
-        else unsetenv("TZ");
+        if (zone)
+            setenv("TZ", zone, 1);
+        else
+            unsetenv("TZ");
         tzset();
         LwADateTime now;
         now.Millisecond = 500;
@@ -295,7 +313,8 @@ TEST(LwADateTime, SetNowIsUtcPlusNineWhateverTheHostZone)
         // The clock may tick between the readings: one of the seconds read
         // around the call must be the one SetNow saw.
         bool matched = false;
-        for (std::time_t t = before; t <= after; ++t) matched = matched || SameInstant(now, Utc9(t));
+        for (std::time_t t = before; t <= after; ++t)
+            matched = matched || SameInstant(now, Utc9(t));
         EXPECT_TRUE(matched) << now.ToString();
         EXPECT_EQ(now.Millisecond, 0);
     }

@@ -27,7 +27,7 @@ bool WriteAndCommit(const std::string& file, const std::string& text)
     return out.Open() && out.Write(text.data(), text.size()) && out.Commit();
 }
 
-} // namespace
+}  // namespace
 
 TEST(AtomicFile, OldFileStaysWholeUntilTheCommit)
 {
@@ -59,8 +59,8 @@ TEST(AtomicFile, NamesAreTakenByteForByteAtAnyLength)
 {
     ScratchFolder folder;
     const std::vector<std::string> names = {
-        std::string(255, 'a'),        // the longest name the file system takes
-        "not_utf8_\xFF\xFE.xml",      // bytes that no decoding keeps
+        std::string(255, 'a'),  // the longest name the file system takes
+        "not_utf8_\xFF\xFE.xml",  // bytes that no decoding keeps
         "latin1_\xE4.xml",
     };
     for (const std::string& name : names) {
@@ -81,7 +81,8 @@ TEST(AtomicFile, PermissionsAndLinksOfTheTargetStay)
     WriteBytes(file, "old");
     ASSERT_EQ(chmod(file.c_str(), 0640), 0);
     ASSERT_TRUE(WriteAndCommit(file, "new"));
-    struct stat info {};
+    struct stat info
+    {};
     ASSERT_EQ(stat(file.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0640u);
 

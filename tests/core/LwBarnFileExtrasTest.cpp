@@ -46,8 +46,7 @@ TEST(BarnFileExtras, RootCheckBeforeLoading)
     EXPECT_TRUE(doc.OpenRack("Top"));
     EXPECT_EQ(ErrorText([&] { LwBarnFile d(other, "r", "Top", "not a Top document"); }),
               "not a Top document");
-    EXPECT_EQ(ErrorText([&] { LwBarnFile d(late, "r", "Top", "not a Top document"); }),
-              "not a Top document");
+    EXPECT_EQ(ErrorText([&] { LwBarnFile d(late, "r", "Top", "not a Top document"); }), "not a Top document");
     const std::string missing = folder.File("missing.xml");
     EXPECT_EQ(ErrorText([&] { LwBarnFile d(missing, "r", "Top", "x"); }), "Canot file open " + missing);
 }

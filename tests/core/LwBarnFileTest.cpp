@@ -22,14 +22,13 @@ using barn_test::WriteBytes;
 
 namespace {
 
-const char* const kSampleText =
-    "<SampleDocument><Title>x &amp; y</Title>\n"
-    "<Temperature_K_>300</Temperature_K_>\n"
-    "<Count>7</Count>\n"
-    "<Flag>true</Flag>\n"
-    "<Energies><i>1.5</i>\n<i>2</i>\n</Energies>\n"
-    "<Labels><r>a</r>\n<r>b</r>\n</Labels>\n"
-    "</SampleDocument>\n";
+const char* const kSampleText = "<SampleDocument><Title>x &amp; y</Title>\n"
+                                "<Temperature_K_>300</Temperature_K_>\n"
+                                "<Count>7</Count>\n"
+                                "<Flag>true</Flag>\n"
+                                "<Energies><i>1.5</i>\n<i>2</i>\n</Energies>\n"
+                                "<Labels><r>a</r>\n<r>b</r>\n</Labels>\n"
+                                "</SampleDocument>\n";
 
 SampleDocument ReadSample(const std::string& file)
 {
@@ -43,13 +42,14 @@ std::string WithCrLf(const std::string& text)
 {
     std::string out;
     for (char c : text) {
-        if (c == '\n') out += '\r';
+        if (c == '\n')
+            out += '\r';
         out += c;
     }
     return out;
 }
 
-} // namespace
+}  // namespace
 
 TEST(BarnFile, WritesTheLayoutByteForByteAndReadsItBack)
 {
@@ -171,7 +171,8 @@ TEST(BarnFile, ReadErrors)
     const std::string missing = folder.File("missing.xml");
     EXPECT_EQ(ErrorText([&] { LwBarnFile doc(missing, "r"); }), missing + ": Cannot File Open");
     // A folder has no length to read.
-    EXPECT_EQ(ErrorText([&] { LwBarnFile doc(folder.File(""), "r"); }), folder.File("") + ": Cannot File Open");
+    EXPECT_EQ(ErrorText([&] { LwBarnFile doc(folder.File(""), "r"); }),
+              folder.File("") + ": Cannot File Open");
     WriteBytes(folder.File("broken.xml"), "<a><b>1</b");
     EXPECT_EQ(ErrorText([&] { LwBarnFile doc(folder.File("broken.xml"), "r"); }), "Illigal Tag Structure");
     EXPECT_EQ(ErrorText([&] { LwBarnFile doc(folder.File("broken.xml"), "a"); }), "IlligalMode");
@@ -191,7 +192,8 @@ TEST(BarnFile, UnwritablePathFailsAtConstruction)
 {
     ScratchFolder folder;
     WriteBytes(folder.File("plain"), "not a folder");
-    for (const std::string& file : {folder.File("no/such/folder.xml"), folder.File("plain/doc.xml"), folder.File("")}) {
+    for (const std::string& file :
+         {folder.File("no/such/folder.xml"), folder.File("plain/doc.xml"), folder.File("")}) {
         SCOPED_TRACE(file);
         EXPECT_EQ(ErrorText([&] { LwBarnFile doc(file, "w"); }), "Cannot File Open " + file);
     }

@@ -26,7 +26,7 @@ std::unique_ptr<LwBarnXml> ReadInD(const std::string& text)
     return doc;
 }
 
-} // namespace
+}  // namespace
 
 TEST(BarnExtras, StreamedIntegersRoundTripAtTheirLimits)
 {
@@ -63,9 +63,11 @@ TEST(BarnExtras, StreamedIntegersRoundTripAtTheirLimits)
 
 TEST(BarnExtras, HexWritesEightUpperCaseDigitsAndReadsThePatternBack)
 {
-    const std::pair<LwLong, const char*> cases[] = {
-        {255, "000000FF"}, {-1, "FFFFFFFF"}, {0, "00000000"},
-        {std::numeric_limits<LwLong>::min(), "80000000"}, {0x7ABCDEF0, "7ABCDEF0"}};
+    const std::pair<LwLong, const char*> cases[] = {{255, "000000FF"},
+                                                    {-1, "FFFFFFFF"},
+                                                    {0, "00000000"},
+                                                    {std::numeric_limits<LwLong>::min(), "80000000"},
+                                                    {0x7ABCDEF0, "7ABCDEF0"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.second);
         const std::string text = WriteInD([&](LwBarnXml& doc) {
@@ -154,7 +156,8 @@ TEST(BarnExtras, JsonTextOfWrittenAndParsedTrees)
     doc.CloseRack("p");
     std::string json;
     doc.ToJsonString(json);
-    const std::string expected = "{\"p\":{\"u\":\"1\",\"v\":\"2\",\"a\":[\"1\"],\"b\":[\"1\",\"2\"],\"e\":\"\"}}";
+    const std::string expected =
+        "{\"p\":{\"u\":\"1\",\"v\":\"2\",\"a\":[\"1\"],\"b\":[\"1\",\"2\"],\"e\":\"\"}}";
     EXPECT_EQ(json, expected);
 
     auto parsed = Parse(barn_test::WrittenText(doc));

@@ -27,7 +27,8 @@ size_t CountOpeningTags(const std::string& text)
     size_t count = 0;
     for (auto it = std::sregex_iterator(text.begin(), text.end(), tag); it != std::sregex_iterator(); ++it) {
         const std::string t = it->str();
-        if (t.size() >= 2 && (t[1] == '/' || t[1] == '?')) continue;
+        if (t.size() >= 2 && (t[1] == '/' || t[1] == '?'))
+            continue;
         ++count;
     }
     return count;
@@ -59,14 +60,35 @@ void RandomRead(LwBarnXml& doc, std::mt19937& rng)
         const std::string name = names[pick(rng)];
         try {
             switch (op(rng)) {
-            case 0: case 1: doc.OpenRack(name); break;
+            case 0:
+            case 1: doc.OpenRack(name); break;
             case 2: doc.CloseRack(); break;
             case 3: doc.CloseRack(name); break;
-            case 4: { std::string s; doc.ValueString(name, s, "dflt"); break; }
-            case 5: { double d = 0; doc.ValueDouble(name, d, 1); break; }
-            case 6: { bool b = false; doc.ValueBool(name, b, true); break; }
-            case 7: { std::vector<std::string> v; doc.ValueVectorString(name, v); break; }
-            case 8: { std::vector<double> v; doc.ValueVectorDouble(name, v); break; }
+            case 4: {
+                std::string s;
+                doc.ValueString(name, s, "dflt");
+                break;
+            }
+            case 5: {
+                double d = 0;
+                doc.ValueDouble(name, d, 1);
+                break;
+            }
+            case 6: {
+                bool b = false;
+                doc.ValueBool(name, b, true);
+                break;
+            }
+            case 7: {
+                std::vector<std::string> v;
+                doc.ValueVectorString(name, v);
+                break;
+            }
+            case 8: {
+                std::vector<double> v;
+                doc.ValueVectorDouble(name, v);
+                break;
+            }
             case 9: {
                 std::vector<int> v;
                 LoadSaveList(doc, name, "i", v, [](int& x, LwBarnXml& d, const std::string& item) {
@@ -121,7 +143,7 @@ std::string SampleDocument()
     return barn_test::WrittenText(doc);
 }
 
-} // namespace
+}  // namespace
 
 TEST(BarnXmlFuzz, RandomTextsOverTheTagAlphabet)
 {
@@ -131,7 +153,8 @@ TEST(BarnXmlFuzz, RandomTextsOverTheTagAlphabet)
     std::uniform_int_distribution<int> letter(0, static_cast<int>(alphabet.size()) - 1);
     for (int n = 0; n < 3000; ++n) {
         std::string text(static_cast<size_t>(length(rng)), ' ');
-        for (char& c : text) c = alphabet[static_cast<size_t>(letter(rng))];
+        for (char& c : text)
+            c = alphabet[static_cast<size_t>(letter(rng))];
         ASSERT_NO_FATAL_FAILURE(ParseAndRead(text, rng));
     }
 }
@@ -143,7 +166,8 @@ TEST(BarnXmlFuzz, RandomBytes)
     std::uniform_int_distribution<int> byte(0, 255);
     for (int n = 0; n < 2000; ++n) {
         std::string text(static_cast<size_t>(length(rng)), '\0');
-        for (char& c : text) c = static_cast<char>(byte(rng));
+        for (char& c : text)
+            c = static_cast<char>(byte(rng));
         ASSERT_NO_FATAL_FAILURE(ParseAndRead(text, rng));
     }
 }

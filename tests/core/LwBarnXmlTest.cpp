@@ -44,7 +44,8 @@ TEST(BarnXmlMode, FreshDocumentHasOnlyTheRootAndZeroProgress)
 // ---------------------------------------------------------------------------
 // Tag grammar: text in, tree out.
 
-struct GrammarRow {
+struct GrammarRow
+{
     const char* why;
     const char* text;
     const char* shape;  // barn_test::Shape of the root
@@ -93,7 +94,12 @@ TEST(BarnXmlGrammar, TextsAndTheirTrees)
 
 TEST(BarnXmlGrammar, BrokenTextsThrowIlligalTagStructure)
 {
-    const struct { const char* why; const char* text; const char* shapeBefore; } rows[] = {
+    const struct
+    {
+        const char* why;
+        const char* text;
+        const char* shapeBefore;
+    } rows[] = {
         {"'<' without '>'", "<a>1</a", "[a]"},
         {"'<' at the very end", "<a>1</a>abc<", "[a]"},
         {"unterminated opening tag", "<a><b", "[a]"},
@@ -149,14 +155,16 @@ TEST(BarnXmlGrammar, SecondParseAppendsAfterTheRacksAlreadyThere)
 
 TEST(BarnXmlGrammar, RackNamesFromTagTexts)
 {
-    const struct { const char* tag; const char* name; const char* attributes; } rows[] = {
-        {"x", "x", ""},
-        {"x/", "x/", ""},          // self-closed without a blank: the slash is part of the name
-        {"x /", "x", "/"},
-        {"a k=\"v\" j=2", "a", "k=\"v\" j=2"},
-        {"a\tb", "a\tb", ""},       // a tab is not a blank
-        {" a", "", "a"},
-        {"", "", ""},
+    const struct
+    {
+        const char* tag;
+        const char* name;
+        const char* attributes;
+    } rows[] = {
+        {"x", "x", ""},       {"x/", "x/", ""},  // self-closed without a blank: the slash is part of the name
+        {"x /", "x", "/"},    {"a k=\"v\" j=2", "a", "k=\"v\" j=2"},
+        {"a\tb", "a\tb", ""},  // a tab is not a blank
+        {" a", "", "a"},      {"", "", ""},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.tag);
@@ -185,7 +193,8 @@ TEST(BarnXmlGrammar, DeepNestingFromAHostileTextParsesAndFrees)
     const int depth = 500000;
     std::string text;
     text.reserve(3 * depth + 16);
-    for (int i = 0; i < depth; ++i) text += "<a>";
+    for (int i = 0; i < depth; ++i)
+        text += "<a>";
     text += "x";
     auto doc = Parse(text);
     const LwBarnXmlRack* rack = doc->Root();
@@ -196,7 +205,8 @@ TEST(BarnXmlGrammar, DeepNestingFromAHostileTextParsesAndFrees)
     }
     EXPECT_EQ(levels, depth);
     // Reading walks down and back up; the unclosed racks hold no value.
-    for (int i = 0; i < 1000; ++i) ASSERT_TRUE(doc->OpenRack("a"));
+    for (int i = 0; i < 1000; ++i)
+        ASSERT_TRUE(doc->OpenRack("a"));
     EXPECT_EQ(doc->CurrentValueText(), "");
     doc.reset();
 }
@@ -206,7 +216,12 @@ TEST(BarnXmlGrammar, DeepNestingFromAHostileTextParsesAndFrees)
 
 TEST(BarnXmlValueText, CutBetweenTheTags)
 {
-    const struct { const char* why; const char* text; const char* value; } rows[] = {
+    const struct
+    {
+        const char* why;
+        const char* text;
+        const char* value;
+    } rows[] = {
         {"plain value", "<v>3.5</v>", "3.5"},
         {"'>' inside", "<v>x > y</v>", "x > y"},
         {"line feed kept", "<v>a\nb</v>", "a\nb"},
@@ -272,10 +287,12 @@ TEST(BarnXmlRacks, InterleavedNamesAreReadNameByName)
         auto doc = Parse(text);
         std::vector<int> values;
         int v = 0;
-        while (doc->ValueInt("b", v, 0)) values.push_back(v);
+        while (doc->ValueInt("b", v, 0))
+            values.push_back(v);
         EXPECT_EQ(values, bs);
         values.clear();
-        while (doc->ValueInt("a", v, 0)) values.push_back(v);
+        while (doc->ValueInt("a", v, 0))
+            values.push_back(v);
         EXPECT_EQ(values, as);
         EXPECT_EQ(doc->Root()->Children().size(), static_cast<size_t>(rounds));  // the "c" racks
         // A rack removed out of order leaves the others of its name in order.
@@ -296,12 +313,14 @@ TEST(BarnXmlRacks, ManySiblingsAreAllRead)
 {
     std::string text = "<l>";
     const int count = 40000;
-    for (int i = 0; i < count; ++i) text += "<u/><i>" + std::to_string(i) + "</i>";
+    for (int i = 0; i < count; ++i)
+        text += "<u/><i>" + std::to_string(i) + "</i>";
     text += "</l>";
     auto doc = Parse(text);
     ASSERT_TRUE(doc->OpenRack("l"));
     int value = 0, expected = 0;
-    while (doc->ValueInt("i", value, -1)) ASSERT_EQ(value, expected++);
+    while (doc->ValueInt("i", value, -1))
+        ASSERT_EQ(value, expected++);
     EXPECT_EQ(expected, count);
     EXPECT_EQ(doc->CurrentRack()->Children().size(), static_cast<size_t>(count));  // the "u/" racks
 }
@@ -371,10 +390,9 @@ TEST(BarnXmlLayout, FluctuationExampleByteForByte)
     ASSERT_TRUE(doc.OpenRack("DebyeElement_"));
     doc.CloseRack("DebyeElement_");
     doc.CloseRack("DocFluctuation");
-    EXPECT_EQ(WrittenText(doc),
-              "<DocFluctuation><Temperature_K_>300</Temperature_K_>\n"
-              "<DebyeElement_></DebyeElement_>\n"
-              "</DocFluctuation>\n");
+    EXPECT_EQ(WrittenText(doc), "<DocFluctuation><Temperature_K_>300</Temperature_K_>\n"
+                                "<DebyeElement_></DebyeElement_>\n"
+                                "</DocFluctuation>\n");
 }
 
 TEST(BarnXmlLayout, OnlyTheFirstTopLevelRackIsWrittenAndRepeatsKeepTheirOrder)
@@ -434,8 +452,10 @@ TEST(BarnXmlLayout, DeepWriteModeTreeIsWrittenWithoutRecursion)
 {
     LwBarnXml doc("w");
     const int depth = 200000;
-    for (int i = 0; i < depth; ++i) doc.OpenRack("d");
-    for (int i = 0; i < depth; ++i) doc.CloseRack("d");
+    for (int i = 0; i < depth; ++i)
+        doc.OpenRack("d");
+    for (int i = 0; i < depth; ++i)
+        doc.CloseRack("d");
     const std::string text = WrittenText(doc);
     EXPECT_EQ(text.size(), static_cast<size_t>(depth) * (3 + 5));
     EXPECT_EQ(text.substr(0, 6), "<d><d>");
@@ -447,7 +467,11 @@ TEST(BarnXmlLayout, DeepWriteModeTreeIsWrittenWithoutRecursion)
 
 TEST(BarnXmlEscape, EntitiesForTheFourCharacters)
 {
-    const struct { const char* text; const char* escaped; } rows[] = {
+    const struct
+    {
+        const char* text;
+        const char* escaped;
+    } rows[] = {
         {"", ""},
         {"plain 'text'", "plain 'text'"},  // the apostrophe stays
         {"a<b>c", "a&lt;b&gt;c"},
@@ -468,13 +492,14 @@ TEST(BarnXmlEscape, EntitiesForTheFourCharacters)
 
 TEST(BarnXmlEscape, UnescapeLeavesOtherSequences)
 {
-    const struct { const char* text; const char* unescaped; } rows[] = {
-        {"&apos;", "&apos;"},
-        {"a & b", "a & b"},
-        {"&#60;", "&#60;"},
-        {"&amp;lt;", "&lt;"},    // the '&' produced is not combined again
-        {"&amp;amp;", "&amp;"},
-        {"&lt&gt;", "&lt>"},
+    const struct
+    {
+        const char* text;
+        const char* unescaped;
+    } rows[] = {
+        {"&apos;", "&apos;"},   {"a & b", "a & b"},
+        {"&#60;", "&#60;"},     {"&amp;lt;", "&lt;"},  // the '&' produced is not combined again
+        {"&amp;amp;", "&amp;"}, {"&lt&gt;", "&lt>"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.text);
@@ -491,7 +516,8 @@ TEST(BarnXmlEscape, RoundTripOfEveryShortTextOverTheSpecialAlphabet)
     for (int length = 1; length <= 5; ++length) {
         const size_t end = texts.size();
         for (size_t i = begin; i < end; ++i)
-            for (char c : alphabet) texts.push_back(texts[i] + c);
+            for (char c : alphabet)
+                texts.push_back(texts[i] + c);
         begin = end;
     }
     for (const std::string& t : texts) {

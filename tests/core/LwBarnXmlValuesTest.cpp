@@ -36,7 +36,7 @@ std::string PrintfG(double v)
     return buf;
 }
 
-} // namespace
+}  // namespace
 
 // ---------------------------------------------------------------------------
 // Scalars
@@ -54,7 +54,8 @@ TEST(BarnValues, NumbersAreStoredWithSixSignificantDigits)
             float f = static_cast<float>(v);
             LDouble l = static_cast<LDouble>(v);
             doc.ValueDouble("d", d, 0);
-            if (std::fabs(v) < FLT_MAX) doc.ValueFloat("f", f, 0);
+            if (std::fabs(v) < FLT_MAX)
+                doc.ValueFloat("f", f, 0);
             doc.ValueLDouble("l", l, 0);
         });
         EXPECT_NE(text.find("<d>" + expected + "</d>\n"), std::string::npos) << text;
@@ -112,18 +113,19 @@ TEST(BarnValues, IntegersRoundTripInPlainDecimal)
 
 TEST(BarnValues, NumberTextsReadAsTheirLongestNumericPrefix)
 {
-    const struct { const char* text; int i; double d; } rows[] = {
-        {"abc", 0, 0.0},       // no number: 0, and the rack was found
-        {"", 0, 0.0},
-        {" 12 ", 12, 12.0},
-        {"7.9kg", 7, 7.9},
-        {"1e3", 1, 1000.0},
-        {"-0.5", 0, -0.5},
+    const struct
+    {
+        const char* text;
+        int i;
+        double d;
+    } rows[] = {
+        {"abc", 0, 0.0},  // no number: 0, and the rack was found
+        {"", 0, 0.0},    {" 12 ", 12, 12.0}, {"7.9kg", 7, 7.9}, {"1e3", 1, 1000.0}, {"-0.5", 0, -0.5},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.text);
-        const std::string text = std::string("<d><i>") + row.text + "</i><l>" + row.text + "</l><x>" + row.text +
-                                 "</x><f>" + row.text + "</f><e>" + row.text + "</e></d>";
+        const std::string text = std::string("<d><i>") + row.text + "</i><l>" + row.text + "</l><x>" +
+                                 row.text + "</x><f>" + row.text + "</f><e>" + row.text + "</e></d>";
         auto doc = ReadInD(text);
         int i = 99;
         LwLong l = 99;
@@ -172,7 +174,13 @@ TEST(BarnValues, MissingElementsGiveTheDefaultAndFalse)
 
 TEST(BarnValues, FlagsAreExactlyTrueOrFalse)
 {
-    const struct { const char* why; const char* body; bool before, defaultValue; bool found, after; } rows[] = {
+    const struct
+    {
+        const char* why;
+        const char* body;
+        bool before, defaultValue;
+        bool found, after;
+    } rows[] = {
         {"true", "<b>true</b>", false, false, true, true},
         {"false", "<b>false</b>", true, true, true, false},
         {"upper case is not a flag", "<b>TRUE</b>", false, false, false, false},
@@ -315,7 +323,8 @@ TEST(BarnValueLists, NumberListRoundTripsWithSixDigits)
         std::vector<double> copy = values;
         EXPECT_TRUE(doc.ValueVectorDouble("v", copy));
     });
-    EXPECT_EQ(text, "<d><v><i>0</i>\n<i>-1.5</i>\n<i>3.14159</i>\n<i>1e-20</i>\n<i>6.02214e+23</i>\n</v>\n</d>\n");
+    EXPECT_EQ(text,
+              "<d><v><i>0</i>\n<i>-1.5</i>\n<i>3.14159</i>\n<i>1e-20</i>\n<i>6.02214e+23</i>\n</v>\n</d>\n");
     auto doc = ReadInD(text);
     std::vector<double> back = {42};
     EXPECT_TRUE(doc->ValueVectorDouble("v", back));
@@ -354,7 +363,8 @@ TEST(BarnValueLists, EmptyAndMissingLists)
 
 namespace {
 
-struct Rec {
+struct Rec
+{
     LwLong id = -1;
     std::string label = "unset";
     double weight = 0.5;
@@ -362,7 +372,8 @@ struct Rec {
 
 bool LoadSaveRec(Rec& rec, LwBarnXml& doc, const std::string& name)
 {
-    if (!doc.OpenRack(name)) return false;
+    if (!doc.OpenRack(name))
+        return false;
     doc.ValueLong("id", rec.id, -2);
     doc.ValueString("label", rec.label, "missing");
     doc.CloseRack(name);
@@ -379,9 +390,10 @@ std::vector<Rec> MakeRecords(size_t n)
     return list;
 }
 
-} // namespace
+}  // namespace
 
-class BarnRecordList : public ::testing::TestWithParam<size_t> {};
+class BarnRecordList : public ::testing::TestWithParam<size_t>
+{};
 
 TEST_P(BarnRecordList, RoundTripsEveryRecordAndTrimsTheVector)
 {
@@ -417,10 +429,9 @@ TEST(BarnRecordListEdges, WrittenLayout)
         std::vector<Rec> none;
         LoadSaveList(doc, "empty", "i", none, LoadSaveRec);
     });
-    EXPECT_EQ(text,
-              "<d><list><i><id>0</id>\n<label>rec&amp;0</label>\n</i>\n"
-              "<i><id>7</id>\n<label>rec&amp;1</label>\n</i>\n</list>\n"
-              "<empty></empty>\n</d>\n");
+    EXPECT_EQ(text, "<d><list><i><id>0</id>\n<label>rec&amp;0</label>\n</i>\n"
+                    "<i><id>7</id>\n<label>rec&amp;1</label>\n</i>\n</list>\n"
+                    "<empty></empty>\n</d>\n");
 }
 
 TEST(BarnRecordListEdges, MissingListKeepsTheVector)
@@ -468,7 +479,8 @@ TEST(BarnRecordListEdges, ListStateDuringReading)
     LoadSaveList(*doc, "list", "i", list, [&](int&, LwBarnXml& d, const std::string& name) {
         states.push_back(d.State());
         counters.push_back(d.ListItemCounter());
-        if (!d.OpenRack(name + "/")) return false;
+        if (!d.OpenRack(name + "/"))
+            return false;
         d.CloseRack();
         return true;
     });

@@ -13,7 +13,8 @@ namespace {
 
 using binary_text::Bytes;
 
-struct Form {
+struct Form
+{
     const char* name;
     bool standardAlphabet;
     bool standardBase64;
@@ -29,7 +30,8 @@ const Form kForms[] = {
 const Form& FormNamed(const std::string& name)
 {
     for (const Form& f : kForms)
-        if (name == f.name) return f;
+        if (name == f.name)
+            return f;
     ADD_FAILURE() << "unknown form " << name;
     return kForms[0];
 }
@@ -37,8 +39,8 @@ const Form& FormNamed(const std::string& name)
 std::string Encode(const Form& f, const Bytes& data)
 {
     std::string text = "stale";
-    LwBinaryDataToText().ToText(data.data(), static_cast<int>(data.size()), text,
-                                f.standardAlphabet, f.standardBase64);
+    LwBinaryDataToText().ToText(data.data(), static_cast<int>(data.size()), text, f.standardAlphabet,
+                                f.standardBase64);
     return text;
 }
 
@@ -58,10 +60,11 @@ void ExpectDecodes(const Form& f, const std::string& text, const Bytes& data)
     ASSERT_EQ(out.size(), DecodedSize(f, data.size()));
     EXPECT_TRUE(std::equal(data.begin(), data.end(), out.begin()));
     // The fill of the last group is zero.
-    for (size_t i = data.size(); i < out.size(); ++i) EXPECT_EQ(out[i], 0) << i;
+    for (size_t i = data.size(); i < out.size(); ++i)
+        EXPECT_EQ(out[i], 0) << i;
 }
 
-} // namespace
+}  // namespace
 
 TEST(LwBinaryDataToText, MatchesPythonReferenceTable)
 {
@@ -83,7 +86,8 @@ TEST(LwBinaryDataToText, RandomBlocksRoundTripInEveryForm)
     std::uniform_int_distribution<int> byte(0, 255);
     for (size_t n = 0; n < 200; ++n) {
         Bytes data(n);
-        for (auto& b : data) b = static_cast<unsigned char>(byte(rng));
+        for (auto& b : data)
+            b = static_cast<unsigned char>(byte(rng));
         for (const Form& f : kForms) {
             SCOPED_TRACE(std::string(f.name) + " n=" + std::to_string(n));
             const std::string text = Encode(f, data);
@@ -98,7 +102,12 @@ TEST(LwBinaryDataToText, RandomBlocksRoundTripInEveryForm)
 
 TEST(LwBinaryDataToText, StandardBase64Decoding)
 {
-    const struct { const char* text; Bytes data; const char* why; } rows[] = {
+    const struct
+    {
+        const char* text;
+        Bytes data;
+        const char* why;
+    } rows[] = {
         {"AA==", {0}, "one zero byte"},
         {"YWJj", {'a', 'b', 'c'}, "no padding"},
         {"YWI=", {'a', 'b'}, "one pad"},
@@ -140,7 +149,13 @@ TEST(LwBinaryDataToText, HeaderFormIgnoresForeignCharactersAndAcceptsUpperCaseCo
 
 TEST(LwBinaryDataToText, MalformedTextsFailCleanly)
 {
-    const struct { const char* form; std::string text; const char* error; const char* why; } rows[] = {
+    const struct
+    {
+        const char* form;
+        std::string text;
+        const char* error;
+        const char* why;
+    } rows[] = {
         {"base64", "00000003hJ2Y1", "Illigal Data", "13 characters"},
         {"base64b", "YWJjY", "Illigal Data", "5 characters"},
         {"binary", "00000003x9S", "Illigal Data", "11 characters"},

@@ -21,15 +21,17 @@ LwCRMsg Parsed(const std::string& text)
 bool AccessRefused(const LwCRMsg& msg, bool field5)
 {
     try {
-        if (field5) msg.GetField5();
-        else msg.GetField4();
+        if (field5)
+            msg.GetField5();
+        else
+            msg.GetField4();
     } catch (const char* text) {
         return std::strcmp(text, "Illigal Message Access.") == 0;
     }
     return false;
 }
 
-} // namespace
+}  // namespace
 
 TEST(LwCRMsg, NewMessageIsEmptyWithoutKind)
 {
@@ -45,10 +47,15 @@ TEST(LwCRMsg, NewMessageIsEmptyWithoutKind)
 
 TEST(LwCRMsg, KindFollowsTheSlashCount)
 {
-    const struct {
+    const struct
+    {
         const char* text;
         LwLong kind;
-        const char* f1; const char* f2; const char* f3; const char* f4; const char* f5;
+        const char* f1;
+        const char* f2;
+        const char* f3;
+        const char* f4;
+        const char* f5;
         const char* why;
     } rows[] = {
         {"", LwCRMsg::KindNone, "", "", "", "", "", "no slash"},
@@ -59,8 +66,7 @@ TEST(LwCRMsg, KindFollowsTheSlashCount)
         {"a/b/c/d", LwCRMsg::KindNone, "", "", "", "", "", "three slashes"},
         {"Stage/put/ok/12.5mm/done", LwCRMsg::KindReply, "put", "Stage", "12.5mm", "ok", "done",
          "reply: fields 1,2 and 3,4 trade places"},
-        {"a/b/c/d/e/f", LwCRMsg::KindReply, "b", "a", "d", "c", "e/f",
-         "further slashes stay in field 5"},
+        {"a/b/c/d/e/f", LwCRMsg::KindReply, "b", "a", "d", "c", "e/f", "further slashes stay in field 5"},
         {"////", LwCRMsg::KindReply, "", "", "", "", "", "reply of empty fields"},
     };
     for (const auto& r : rows) {
@@ -125,7 +131,8 @@ TEST(LwCRMsg, CopyKeepsEveryField)
 
 TEST(LwCRMsg, GetNumberOfField3)
 {
-    const struct {
+    const struct
+    {
         const char* field3;
         bool found;
         double number;
@@ -222,7 +229,8 @@ TEST(LwMsgCmdRply, WritesCommandAndReplyForms)
     LwMsgCmdRply pair;
     pair.Cmd.FromText("put/Stage/1<2mm");
     pair.Rply.FromText("Stage/put/ok/1<2mm/done");
-    const std::string text = WriteInD([&](LwBarnXml& doc) { EXPECT_TRUE(pair.Serialize(doc, "MsgForSetX")); });
+    const std::string text =
+        WriteInD([&](LwBarnXml& doc) { EXPECT_TRUE(pair.Serialize(doc, "MsgForSetX")); });
     EXPECT_EQ(text, "<d><MsgForSetX><Cmd>put/Stage/1&lt;2mm</Cmd>\n"
                     "<Rply>Stage/put/ok/1&lt;2mm/done</Rply>\n"
                     "</MsgForSetX>\n</d>\n");
@@ -242,7 +250,7 @@ TEST(LwMsgCmdRply, MessageOfTheOtherKindIsNotWritten)
 {
     LwMsgCmdRply pair;
     pair.Cmd.FromText("Z/get/ok/3/x");  // a reply in the command's place
-    pair.Rply.FromText("get/Z/");       // a command in the reply's place
+    pair.Rply.FromText("get/Z/");  // a command in the reply's place
     const std::string text = WriteInD([&](LwBarnXml& doc) { pair.Serialize(doc, "mg"); });
     EXPECT_EQ(text, "<d><mg></mg>\n</d>\n");
 
@@ -274,9 +282,8 @@ TEST(SerializeMsgCmdRplyList, ListRoundTrip)
     list[1].Cmd.FromText("put/Z/-2mm");
     list[1].Rply.FromText("Z/put/ok/-2mm/");
     list[2].Cmd.FromText("put/T/300K");
-    const std::string text = WriteInD([&](LwBarnXml& doc) {
-        EXPECT_TRUE(SerializeMsgCmdRplyList(list, doc, "CmdBeforeSurvey"));
-    });
+    const std::string text =
+        WriteInD([&](LwBarnXml& doc) { EXPECT_TRUE(SerializeMsgCmdRplyList(list, doc, "CmdBeforeSurvey")); });
     EXPECT_EQ(text.rfind("<d><CmdBeforeSurvey><ListMsgCmdRply><mg><Cmd>get/Z/</Cmd>\n", 0), 0u) << text;
 
     auto doc = barn_test::Parse(text);
@@ -296,7 +303,13 @@ TEST(SerializeMsgCmdRplyList, ListRoundTrip)
 
 TEST(SerializeMsgCmdRplyList, MissingOrEmptyRacks)
 {
-    const struct { const char* text; bool found; std::size_t size; const char* why; } rows[] = {
+    const struct
+    {
+        const char* text;
+        bool found;
+        std::size_t size;
+        const char* why;
+    } rows[] = {
         {"<d></d>", false, 1, "no list rack: list kept"},
         {"<d><L><other/></L></d>", false, 1, "no ListMsgCmdRply: list kept"},
         {"<d><L><ListMsgCmdRply></ListMsgCmdRply></L></d>", true, 0, "empty list"},

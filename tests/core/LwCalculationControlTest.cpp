@@ -17,7 +17,8 @@ public:
     {
         for (LwLong i = 0; i < steps_ && !StopRequested(); ++i) {
             AddProgress();
-            if (i == stopAt_) RequestStop();
+            if (i == stopAt_)
+                RequestStop();
         }
     }
     LwLong GetProgressMax() const override { return steps_; }
@@ -27,7 +28,7 @@ private:
     LwLong steps_;
 };
 
-} // namespace
+}  // namespace
 
 TEST(CalculationControl, ConsoleNeverStopsFromAnyThread)
 {
@@ -37,10 +38,13 @@ TEST(CalculationControl, ConsoleNeverStopsFromAnyThread)
     std::vector<int> stops(4, 0);
     for (int t = 0; t < 4; ++t)
         threads.emplace_back([&, t] {
-            for (int i = 0; i < 10000; ++i) stops[t] += query.IsTerminate();
+            for (int i = 0; i < 10000; ++i)
+                stops[t] += query.IsTerminate();
         });
-    for (auto& th : threads) th.join();
-    for (int s : stops) EXPECT_EQ(s, 0);
+    for (auto& th : threads)
+        th.join();
+    for (int s : stops)
+        EXPECT_EQ(s, 0);
 }
 
 TEST(CalculationControl, ProgressAndStopRequest)

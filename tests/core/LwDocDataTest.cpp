@@ -70,7 +70,7 @@ std::string Document(int version, const std::string& body)
 const char* const kEmptyGlobalInfo =
     "<GlobalInfo><InfoValue></InfoValue>\n<InfoString></InfoString>\n</GlobalInfo>\n";
 
-} // namespace
+}  // namespace
 
 TEST(LwDocData, NewDocumentHoldsOneZeroImage)
 {
@@ -86,7 +86,8 @@ TEST(LwDocData, NewDocumentHoldsOneZeroImage)
     const LwFloatMatrix& image = d.Images.at(0.0f);
     EXPECT_EQ(image.ColSize, 16);
     EXPECT_EQ(image.RowSize, 16);
-    for (int k = 0; k < image.ElementCount(); ++k) ASSERT_EQ(image.Buffer()[k], 0.0f) << k;
+    for (int k = 0; k < image.ElementCount(); ++k)
+        ASSERT_EQ(image.Buffer()[k], 0.0f) << k;
 }
 
 TEST(LwDocData, NewDocumentWrittenAtOnce)
@@ -94,8 +95,9 @@ TEST(LwDocData, NewDocumentWrittenAtOnce)
     LwDocData d;
     LwFloatMatrix zeros(16, 16);
     zeros.SetZero();
-    const std::string expected = Document(5, std::string(kEmptyGlobalInfo) + "<ImageSet><i><Channel>0</Channel>\n" +
-                                                 MatrixElementText("Image", zeros) + "</i>\n</ImageSet>\n");
+    const std::string expected =
+        Document(5, std::string(kEmptyGlobalInfo) + "<ImageSet><i><Channel>0</Channel>\n" +
+                        MatrixElementText("Image", zeros) + "</i>\n</ImageSet>\n");
     EXPECT_EQ(WrittenText(d), expected);
     EXPECT_EQ(TopRacks(expected), "version GlobalInfo ImageSet ");
 }
@@ -188,13 +190,12 @@ TEST(LwDocData, RepeatedKeyKeepsTheFirstEntry)
 {
     const LwFloatMatrix first = Image(2, 2, 0, 0, 1);
     const LwFloatMatrix second = Image(3, 1, 0, 0, 5);
-    const std::string body = std::string(kEmptyGlobalInfo) + "<ImageSet>" +
-                             "<i><Channel>3</Channel>" + MatrixElementText("Image", first) + "</i>" +
-                             "<i><Channel>3.0</Channel>" + MatrixElementText("Image", second) + "</i>" +
-                             "<i>" + MatrixElementText("Image", second) + "</i>" +  // no Channel: 0
-                             "</ImageSet>" +
-                             "<WaveSet><i><tag>1</tag>" + MatrixElementText("Wave", second) + "</i>" +
-                             "<i><tag>1</tag>" + MatrixElementText("Wave", first) + "</i></WaveSet>";
+    const std::string body = std::string(kEmptyGlobalInfo) + "<ImageSet>" + "<i><Channel>3</Channel>" +
+                             MatrixElementText("Image", first) + "</i>" + "<i><Channel>3.0</Channel>" +
+                             MatrixElementText("Image", second) + "</i>" + "<i>" +
+                             MatrixElementText("Image", second) + "</i>" +  // no Channel: 0
+                             "</ImageSet>" + "<WaveSet><i><tag>1</tag>" + MatrixElementText("Wave", second) +
+                             "</i>" + "<i><tag>1</tag>" + MatrixElementText("Wave", first) + "</i></WaveSet>";
     LwDocData d;
     ASSERT_TRUE(ReadText(d, Document(5, body)));
     ASSERT_EQ(d.Images.size(), 2u);
@@ -218,7 +219,11 @@ TEST(LwDocData, MapEntriesWithoutKeyOrValueAreDropped)
 
 TEST(LwDocData, UnknownVersionOrMissingRootIsRefused)
 {
-    const struct { std::string text; const char* why; } rows[] = {
+    const struct
+    {
+        std::string text;
+        const char* why;
+    } rows[] = {
         {Document(1, kEmptyGlobalInfo), "version 1 never existed"},
         {Document(7, kEmptyGlobalInfo), "a version newer than the reader"},
         {Document(-5, kEmptyGlobalInfo), "negative"},
@@ -292,7 +297,12 @@ TEST(LwDocDataCheckType, RecognisesWhatTheSuiteWrites)
 
 TEST(LwDocDataCheckType, FirstFourLines)
 {
-    const struct { const char* text; LwLong type; const char* why; } rows[] = {
+    const struct
+    {
+        const char* text;
+        LwLong type;
+        const char* why;
+    } rows[] = {
         {"<DataOfProcessImage><version>5</version>\n<GlobalInfo>", 5, "tag on the first line"},
         {"<DataOfProcessImage>\n<version>3</version>\n", 3, "tag on the second line"},
         {"x\ny\n<DataOfProcessImage>\n<version>4</version>", 4, "both on the last inspected lines"},

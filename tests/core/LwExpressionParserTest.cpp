@@ -14,8 +14,7 @@
 namespace {
 
 // "字句解析エラー。" in Shift-JIS, spelled out byte by byte.
-const char kLexicalError[] =
-    "\x8E\x9A\x8B\xE5\x89\xF0\x90\xCD\x83\x47\x83\x89\x81\x5B\x81\x42";
+const char kLexicalError[] = "\x8E\x9A\x8B\xE5\x89\xF0\x90\xCD\x83\x47\x83\x89\x81\x5B\x81\x42";
 
 const double kPi = 3.141592653589793;
 
@@ -40,7 +39,7 @@ std::string Repeat(const std::string& s, int n)
     return out;
 }
 
-} // namespace
+}  // namespace
 
 TEST(LwExpressionParser, AgreesWithPythonOnTheExpressionTable)
 {
@@ -69,22 +68,51 @@ TEST(LwExpressionParser, AgreesWithPythonOnTheExpressionTable)
 
 TEST(LwExpressionParser, ExamplesOfTheGrammar)
 {
-    const struct { const char* text; double value; } rows[] = {
-        {"1/2", 0.5}, {"2*3+4", 10}, {"2+3*4", 14}, {"8/2/2", 2}, {"2*-3", -6},
-        {"-2*3", -6}, {"7%3", 1}, {"-7%3", -1}, {"7.9%3.2", 1},
-        {"", 0}, {"  \t ", 0},                 // the value stack's starting 0
-        {"x", 0}, {"y2", 0}, {"abc", 0}, {"z_9", 0},
-        {"max(1,2)", 2}, {"sin()", 0}, {"pi()", kPi}, {"max(,)", 0},
+    const struct
+    {
+        const char* text;
+        double value;
+    } rows[] = {
+        {"1/2", 0.5},
+        {"2*3+4", 10},
+        {"2+3*4", 14},
+        {"8/2/2", 2},
+        {"2*-3", -6},
+        {"-2*3", -6},
+        {"7%3", 1},
+        {"-7%3", -1},
+        {"7.9%3.2", 1},
+        {"", 0},
+        {"  \t ", 0},  // the value stack's starting 0
+        {"x", 0},
+        {"y2", 0},
+        {"abc", 0},
+        {"z_9", 0},
+        {"max(1,2)", 2},
+        {"sin()", 0},
+        {"pi()", kPi},
+        {"max(,)", 0},
         {"sin (0)", 0},
-        {"sin (0.5)", 0.5},                   // the variable "sin", then (0.5)
-        {"1+2)", 3}, {"1,2", 1},              // the expression ends there
-        {".5", 0.5}, {"1.", 1},
+        {"sin (0.5)", 0.5},  // the variable "sin", then (0.5)
+        {"1+2)", 3},
+        {"1,2", 1},  // the expression ends there
+        {".5", 0.5},
+        {"1.", 1},
         // Doubled signs: each sign applies to what follows it.
-        {"--3", 3}, {"1+--3", 4}, {"---3", -3}, {"-+-3", 3}, {"2*--3", 6},
-        {"2- -3", 5}, {"- - -(1+1)", -2},
+        {"--3", 3},
+        {"1+--3", 4},
+        {"---3", -3},
+        {"-+-3", 3},
+        {"2*--3", 6},
+        {"2- -3", 5},
+        {"- - -(1+1)", -2},
         // Calls inside calls of the same function keep their own arguments.
-        {"pow(2,pow(3,1))", 8}, {"max(1,max(2,3))", 3}, {"max(max(1,2),0)", 2},
-        {"-2147483648%3", -2}, {"2147483647%2", 1}, {"-2147483648%2147483647", -1},
+        {"pow(2,pow(3,1))", 8},
+        {"max(1,max(2,3))", 3},
+        {"max(max(1,2),0)", 2},
+        {"-2147483648%3", -2},
+        {"2147483647%2", 1},
+        {"-2147483648%2147483647", -1},
     };
     LwExpressionParser parser;
     for (const auto& r : rows) {
@@ -95,7 +123,11 @@ TEST(LwExpressionParser, ExamplesOfTheGrammar)
 
 TEST(LwExpressionParser, EveryErrorText)
 {
-    const struct { const char* text; std::string error; } rows[] = {
+    const struct
+    {
+        const char* text;
+        std::string error;
+    } rows[] = {
         {"3#", std::string("bare:") + kLexicalError},
         {"X", "undefined parameter"},
         {"_a+1", "undefined parameter"},
@@ -146,16 +178,16 @@ TEST(LwExpressionParser, RemainderOperandsOutsideThe32BitRange)
     // "%" works on the operands truncated to 32-bit integers; operands with
     // no such integer, and the one quotient that overflows, are errors.
     const std::string range = "error: operand of % is out of the 32-bit integer range.";
-    const struct { const char* text; std::string error; } rows[] = {
-        {"2147483648%3", range},
-        {"-2147483649%3", range},
-        {"3%2147483648", range},
-        {"1e300%7", range},
-        {"sqrt(-1)%2", range},             // NaN
-        {"5%sqrt(-1)", range},
-        {"exp(1000)%2", range},            // infinity
-        {"-2147483648%-1", range},         // the quotient 2^31 overflows
-        {"2147483647.9%2", ""},            // truncates into range
+    const struct
+    {
+        const char* text;
+        std::string error;
+    } rows[] = {
+        {"2147483648%3", range},   {"-2147483649%3", range}, {"3%2147483648", range},
+        {"1e300%7", range},        {"sqrt(-1)%2", range},  // NaN
+        {"5%sqrt(-1)", range},     {"exp(1000)%2", range},  // infinity
+        {"-2147483648%-1", range},  // the quotient 2^31 overflows
+        {"2147483647.9%2", ""},  // truncates into range
         {"-2147483648.9%5", ""},
     };
     LwExpressionParser parser;
@@ -187,8 +219,7 @@ TEST(LwExpressionParser, DeepNesting)
     EXPECT_EQ(parser.Evaluate(Repeat("fabs(", depth) + "-2" + Repeat(")", depth)), 2.0);
     EXPECT_EQ(ErrorOf(parser, Repeat("fabs(", depth + 1) + "1" + Repeat(")", depth + 1)),
               "error: function calls are nested too deeply.");
-    EXPECT_EQ(ErrorOf(parser, Repeat("sin(", 100000)),
-              "error: function calls are nested too deeply.");
+    EXPECT_EQ(ErrorOf(parser, Repeat("sin(", 100000)), "error: function calls are nested too deeply.");
 
     // Parentheses and signs live on the operator stack, not the call stack.
     const int n = 200000;
@@ -217,7 +248,10 @@ TEST(LwExpressionParser, RandomTextsEndInAValueOrAnErrorOfTheParser)
     const std::string alphabet = "0123456789.eE+-*/%(),  \txyzXsinmaxpowl_#";
     LwExpressionParser parser;
     unsigned state = 12345;  // own generator: the parser reseeds rand()
-    auto next = [&state]() { state = state * 1103515245u + 12345u; return state >> 16; };
+    auto next = [&state]() {
+        state = state * 1103515245u + 12345u;
+        return state >> 16;
+    };
     int values = 0, errors = 0;
     for (int i = 0; i < 20000; ++i) {
         std::string text;

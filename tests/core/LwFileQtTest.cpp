@@ -52,7 +52,7 @@ protected:
     QTemporaryDir dir_;
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(LwFileQtTest, ReadsLinesWithEitherLineEnd)
 {
@@ -73,7 +73,12 @@ TEST_F(LwFileQtTest, ReadsLinesWithEitherLineEnd)
 
 TEST_F(LwFileQtTest, ReadAllLinesAppends)
 {
-    const struct { const char* bytes; Lines lines; const char* why; } rows[] = {
+    const struct
+    {
+        const char* bytes;
+        Lines lines;
+        const char* why;
+    } rows[] = {
         {"a\nb\r\nc", {"a", "b", "c"}, "last line without line end"},
         {"a\nb\n", {"a", "b"}, "a final LF adds no empty line"},
         {"a\n\nb\n", {"a", "", "b"}, "empty lines inside are kept"},
@@ -118,7 +123,8 @@ TEST_F(LwFileQtTest, NonAsciiTextRoundTripsAsUtf8Bytes)
 {
     // "Ångström, Σ, 日本" in UTF-8, an invalid UTF-8 byte and a NUL: the file
     // holds exactly these bytes and reads them back unchanged.
-    const std::string line = std::string("\xc3\x85ngstr\xc3\xb6m, \xce\xa3, \xe6\x97\xa5\xe6\x9c\xac \xfe\0!", 26);
+    const std::string line =
+        std::string("\xc3\x85ngstr\xc3\xb6m, \xce\xa3, \xe6\x97\xa5\xe6\x9c\xac \xfe\0!", 26);
     const QString path = Path("utf8.txt");
     {
         LwFileQt file(path, "w");

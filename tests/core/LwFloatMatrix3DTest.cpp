@@ -40,13 +40,14 @@ TEST(LwFloatMatrix3D, CreateAndFill)
 
 TEST(LwFloatMatrix3D, BadShapesLeaveAnEmptyVoxelSet)
 {
-    struct Case {
+    struct Case
+    {
         int c, r, d;
     };
     // Negative sizes, and shapes of 2^31 or more elements that would wrap in
     // 32-bit arithmetic (1024^3 * 2 = 2^31, 65536 * 65536 * 1 = 2^32).
-    const Case cases[] = {{2, 2, -1}, {-1, 2, 2}, {2, -3, 2}, {1024, 1024, 2048},
-                          {65536, 65536, 1}, {INT_MAX, INT_MAX, INT_MAX}};
+    const Case cases[] = {{2, 2, -1},         {-1, 2, 2},        {2, -3, 2},
+                          {1024, 1024, 2048}, {65536, 65536, 1}, {INT_MAX, INT_MAX, INT_MAX}};
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.c) + "," + std::to_string(c.r) + "," + std::to_string(c.d));
         LwFloatMatrix3D m;

@@ -25,7 +25,7 @@ LwImageRegion ReadBack(const std::string& text)
     return region;
 }
 
-} // namespace
+}  // namespace
 
 TEST(LwImageRegion, NewRegionIsTheUnitSquare)
 {
@@ -45,7 +45,8 @@ TEST(LwImageRegion, ColorTable)
     const LwULong expected[16] = {0xFF0000, 0x008000, 0xFF00FF, 0x00FF00, 0x000080, 0x008080,
                                   0x800080, 0x808000, 0xFFFF00, 0x808080, 0x0000FF, 0x808080,
                                   0x00FFFF, 0xC0C0C0, 0x800000, 0xC0C0C0};
-    for (int i = 0; i < 16; ++i) EXPECT_EQ(table[i], expected[i]) << i;
+    for (int i = 0; i < 16; ++i)
+        EXPECT_EQ(table[i], expected[i]) << i;
 }
 
 TEST(LwImageRegion, ColorsFollowTheSharedSerialCounter)
@@ -100,7 +101,13 @@ TEST(LwImageRegion, PolygonRoundTrip)
 
 TEST(LwImageRegion, MissingElementsReadAsZero)
 {
-    const struct { const char* body; float width; std::size_t points; const char* why; } rows[] = {
+    const struct
+    {
+        const char* body;
+        float width;
+        std::size_t points;
+        const char* why;
+    } rows[] = {
         {"", 0.0f, 0, "every element missing: width 0, not the constructed 1"},
         {"<Width>2</Width><ReginType>2</ReginType>", 2.0f, 0, "polygon without its point rack"},
         {"<ReginType>2</ReginType><polygon><i><x>1</x></i><i/><i></i></polygon>", 0.0f, 2,
@@ -112,7 +119,8 @@ TEST(LwImageRegion, MissingElementsReadAsZero)
         EXPECT_EQ(back.Left, 0.0f);
         EXPECT_EQ(back.Width, r.width);
         EXPECT_EQ(back.Points.size(), r.points);
-        for (const auto& p : back.Points) EXPECT_EQ(p.y, 0.0f);
+        for (const auto& p : back.Points)
+            EXPECT_EQ(p.y, 0.0f);
     }
 }
 

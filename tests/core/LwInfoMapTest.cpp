@@ -39,9 +39,11 @@ TEST(LwInfoMap, SetInfoStringAddsAndReplaces)
 TEST(LwInfoMap, KeysAreOrderedBytewise)
 {
     LwInfoStringMap map;
-    for (const char* key : {"b", "B", "a", "_x", "\xC3\xA9"}) SetInfoString(map, key, "v");
+    for (const char* key : {"b", "B", "a", "_x", "\xC3\xA9"})
+        SetInfoString(map, key, "v");
     std::vector<std::string> keys;
-    for (const auto& entry : map) keys.push_back(entry.first);
+    for (const auto& entry : map)
+        keys.push_back(entry.first);
     EXPECT_EQ(keys, std::vector<std::string>({"B", "_x", "a", "b", "\xC3\xA9"}));
 }
 
@@ -59,22 +61,21 @@ std::string WrittenMaps(LwInfoValueMap values, LwInfoStringMap texts)
     return barn_test::WrittenText(doc);
 }
 
-} // namespace
+}  // namespace
 
 TEST(LwInfoMapRack, WrittenLayout)
 {
-    const std::string text = WrittenMaps({{"b", {1.5, -2}}, {"a", {0.1234567}}},
-                                         {{"Comment", {"x<y", "&"}}});
-    EXPECT_EQ(text,
-              "<GlobalInfo><InfoValue><i><key>a</key>\n<val>0.123457</val>\n</i>\n"
-              "<i><key>b</key>\n<val>1.5</val>\n<val>-2</val>\n</i>\n</InfoValue>\n"
-              "<InfoString><i><key>Comment</key>\n<value>x&lt;y</value>\n<value>&amp;</value>\n</i>\n"
-              "</InfoString>\n</GlobalInfo>\n");
+    const std::string text = WrittenMaps({{"b", {1.5, -2}}, {"a", {0.1234567}}}, {{"Comment", {"x<y", "&"}}});
+    EXPECT_EQ(text, "<GlobalInfo><InfoValue><i><key>a</key>\n<val>0.123457</val>\n</i>\n"
+                    "<i><key>b</key>\n<val>1.5</val>\n<val>-2</val>\n</i>\n</InfoValue>\n"
+                    "<InfoString><i><key>Comment</key>\n<value>x&lt;y</value>\n<value>&amp;</value>\n</i>\n"
+                    "</InfoString>\n</GlobalInfo>\n");
 }
 
 TEST(LwInfoMapRack, EmptyMapsWriteEmptyRacks)
 {
-    EXPECT_EQ(WrittenMaps({}, {}), "<GlobalInfo><InfoValue></InfoValue>\n<InfoString></InfoString>\n</GlobalInfo>\n");
+    EXPECT_EQ(WrittenMaps({}, {}),
+              "<GlobalInfo><InfoValue></InfoValue>\n<InfoString></InfoString>\n</GlobalInfo>\n");
 }
 
 TEST(LwInfoMapRack, RoundTripKeepsListsAndEscapedTexts)
@@ -96,7 +97,12 @@ TEST(LwInfoMapRack, RoundTripKeepsListsAndEscapedTexts)
 
 TEST(LwInfoMapRack, ReadingDropsEmptyKeysEmptyListsAndRepeats)
 {
-    const struct { const char* items; LwInfoValueMap expected; const char* why; } rows[] = {
+    const struct
+    {
+        const char* items;
+        LwInfoValueMap expected;
+        const char* why;
+    } rows[] = {
         {"<i><key></key><val>1</val></i>", {}, "empty key"},
         {"<i><val>1</val></i>", {}, "missing key"},
         {"<i><key>k</key></i>", {}, "no val"},
@@ -127,7 +133,8 @@ TEST(LwInfoMapRack, MissingRackEmptiesTheMapAndReturnsFalse)
 
 TEST(LwInfoMapRack, ForeignRackInsideAnItemIsIgnored)
 {
-    auto doc = barn_test::Parse("<d><InfoString><i><key>k</key><value>v</value><junk>1</junk></i></InfoString></d>");
+    auto doc =
+        barn_test::Parse("<d><InfoString><i><key>k</key><value>v</value><junk>1</junk></i></InfoString></d>");
     ASSERT_TRUE(doc->OpenRack("d"));
     LwInfoStringMap texts;
     EXPECT_TRUE(SerializeTextMap(texts, *doc, "InfoString"));

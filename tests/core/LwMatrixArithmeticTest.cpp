@@ -32,17 +32,17 @@ LwLDoubleMatrix RandomMatrix(std::mt19937& rng, int cols, int rows, int colBegin
 
 TEST(LwMatrixProduct, MatchesTripleLoop)
 {
-    struct Case {
-        int n, m, p;       // A is n x m (ColSize n), B is p x n
+    struct Case
+    {
+        int n, m, p;  // A is n x m (ColSize n), B is p x n
         int aRowBegin, k0, bColBegin;
     };
-    const Case cases[] = {{3, 2, 4, 0, 0, 0}, {1, 5, 1, 2, -3, 7}, {7, 6, 5, -2, 1, 5},
-                          {16, 9, 12, 4, 100, -8}, {3, 3, 1, 0, 0, 0},
-                          {3, 2, 4, 2, 1, 5}};
+    const Case cases[] = {{3, 2, 4, 0, 0, 0},      {1, 5, 1, 2, -3, 7}, {7, 6, 5, -2, 1, 5},
+                          {16, 9, 12, 4, 100, -8}, {3, 3, 1, 0, 0, 0},  {3, 2, 4, 2, 1, 5}};
     std::mt19937 rng(1234);
     for (const Case& t : cases) {
-        SCOPED_TRACE("A " + std::to_string(t.n) + "x" + std::to_string(t.m) + " B " +
-                     std::to_string(t.p) + "x" + std::to_string(t.n));
+        SCOPED_TRACE("A " + std::to_string(t.n) + "x" + std::to_string(t.m) + " B " + std::to_string(t.p) +
+                     "x" + std::to_string(t.n));
         const LwLDoubleMatrix a = RandomMatrix(rng, t.n, t.m, t.k0, t.aRowBegin);
         const LwLDoubleMatrix b = RandomMatrix(rng, t.p, t.n, t.bColBegin, t.k0);
         const LwLDoubleMatrix r = a * b;
@@ -70,11 +70,11 @@ TEST(LwMatrixProduct, ShapeAndBeginErrors)
     LwLDoubleMatrix a(3, 2);
     a.SetZero();
     const LwLDoubleMatrix wrongRows(3, 2);
-    EXPECT_EQ(ErrorText([&] { a * wrongRows; }), "Matrix * operation: Size Illigal");
+    EXPECT_EQ(ErrorText([&] { a* wrongRows; }), "Matrix * operation: Size Illigal");
     LwLDoubleMatrix b(4, 3);
     b.SetZero();
     a.ColBegin = 1;
-    EXPECT_EQ(ErrorText([&] { a * b; }), "Matrix * operation: begin err");
+    EXPECT_EQ(ErrorText([&] { a* b; }), "Matrix * operation: begin err");
     b.RowBegin = 1;
     const LwLDoubleMatrix r = a * b;
     EXPECT_EQ(r.ColSize, 4);
@@ -88,7 +88,7 @@ TEST(LwMatrixProduct, OversizeResultIsAnOperatorError)
     LwLDoubleMatrix row(65536, 1);
     column.SetZero();
     row.SetZero();
-    EXPECT_EQ(ErrorText([&] { column * row; }), " * operator Error");
+    EXPECT_EQ(ErrorText([&] { column* row; }), " * operator Error");
 }
 
 TEST(LwMatrixProduct, RowVectorTimesColumnVectorIsTheDotProduct)
@@ -96,7 +96,7 @@ TEST(LwMatrixProduct, RowVectorTimesColumnVectorIsTheDotProduct)
     LwLDoubleMatrix row(3, 1);
     LwLDoubleMatrix column(1, 3);
     for (int i = 0; i < 3; ++i) {
-        row[i] = i + 1;     // 1 2 3
+        row[i] = i + 1;  // 1 2 3
         column[i] = 4 - i;  // 4 3 2
     }
     const LwLDoubleMatrix dot = row * column;
@@ -368,8 +368,8 @@ TEST(LwEulerRotation, AgreesWithAxisAngleProduct)
 {
     const LDouble z[3] = {0, 0, 1};
     const LDouble y[3] = {0, 1, 0};
-    const LDouble angles[][3] = {{0.3, 1.1, -0.7}, {2.0, -0.4, 3.0}, {-1.5, 2.9, 0.25},
-                                 {0, 0, 0},        {kPi, kPi / 2, -kPi}};
+    const LDouble angles[][3] = {
+        {0.3, 1.1, -0.7}, {2.0, -0.4, 3.0}, {-1.5, 2.9, 0.25}, {0, 0, 0}, {kPi, kPi / 2, -kPi}};
     for (const auto& abc : angles) {
         SCOPED_TRACE(std::to_string(static_cast<double>(abc[0])) + "," +
                      std::to_string(static_cast<double>(abc[1])) + "," +
@@ -408,14 +408,15 @@ TEST(LwEulerRotation, AgreesWithAxisAngleProduct)
 
 TEST(LwEulerRotation, RotatesColumnVectorsAsDocumented)
 {
-    struct Case {
+    struct Case
+    {
         LDouble a, b, c;
         LDouble in[3], out[3];
     };
     const Case cases[] = {
         {kPi / 2, 0, 0, {1, 0, 0}, {0, 1, 0}},  // a about z: x -> y
         {0, kPi / 2, 0, {0, 0, 1}, {1, 0, 0}},  // b about y: z -> x
-        {0, 0, kPi / 2, {0, 1, 0}, {-1, 0, 0}}, // c about z: y -> -x
+        {0, 0, kPi / 2, {0, 1, 0}, {-1, 0, 0}},  // c about z: y -> -x
         {0, 0, 0, {0.2, -3, 7}, {0.2, -3, 7}},
         // a first, then b: x -> y (about z) stays y (about y).
         {kPi / 2, kPi / 2, 0, {1, 0, 0}, {0, 1, 0}},

@@ -30,12 +30,14 @@ namespace {
 
 const char* const kFormats[] = {"t", "b", "bb"};
 
-struct Begins {
+struct Begins
+{
     int col, row;
 };
 const Begins kBegins[] = {{0, 0}, {2, -1}, {-5, 3}};
 
-struct Size2 {
+struct Size2
+{
     int cols, rows;
 };
 const Size2 kShapes[] = {{3, 2}, {1, 4}, {4, 1}, {1, 1}};
@@ -53,7 +55,8 @@ M Filled(int cols, int rows, int colBegin, int rowBegin)
     M m(cols, rows);
     m.ColBegin = colBegin;
     m.RowBegin = rowBegin;
-    for (int i = 0; i < m.ElementCount(); ++i) m.Buffer()[i] = Sample(i);
+    for (int i = 0; i < m.ElementCount(); ++i)
+        m.Buffer()[i] = Sample(i);
     return m;
 }
 
@@ -105,7 +108,8 @@ std::string ValueOf(const std::string& text, const std::string& name)
 {
     const std::string open = "<" + name + ">";
     const size_t begin = text.find(open);
-    if (begin == std::string::npos) return "(absent)";
+    if (begin == std::string::npos)
+        return "(absent)";
     const size_t from = begin + open.size();
     return text.substr(from, text.find("</" + name + ">", from) - from);
 }
@@ -126,8 +130,8 @@ void CheckRoundTrips()
                 ASSERT_TRUE(ReadBack(text, read));
                 ExpectSameShape(read, original);
                 for (int i = 0; i < original.ElementCount(); ++i) {
-                    const T want = std::string(format) == "t" ? ThroughText(original.Buffer()[i])
-                                                              : original.Buffer()[i];
+                    const T want =
+                        std::string(format) == "t" ? ThroughText(original.Buffer()[i]) : original.Buffer()[i];
                     EXPECT_EQ(read.Buffer()[i], want) << i;
                 }
             }
@@ -147,7 +151,7 @@ std::string Elements(const std::string& inside)
     return "<d><m><lw_matrix>" + inside + "</lw_matrix></m></d>";
 }
 
-} // namespace
+}  // namespace
 
 TEST(LwMatrixBarn, EveryClassRoundTripsInEveryFormAndBegin)
 {
@@ -187,7 +191,8 @@ TEST(LwMatrixBarn, BinaryDataMatchPythonStructPack)
     // for double and long-double matrices, in every build.
     int checked = 0;
     for (const binary_text::Case& r : binary_text::Load()) {
-        if (r.kind == "hex" || r.form == "binary") continue;
+        if (r.kind == "hex" || r.form == "binary")
+            continue;
         SCOPED_TRACE(r.form + " " + r.kind + " " + r.payload);
         const std::string format = r.form == "base64b" ? "bb" : "b";
         const int n = static_cast<int>(r.values.size());
@@ -196,7 +201,8 @@ TEST(LwMatrixBarn, BinaryDataMatchPythonStructPack)
             LwFloatMatrix f(n, 1);
             LwFloatMatrix3D v;
             v.Create(1, n, 1);
-            for (int i = 0; i < n; ++i) f.Buffer()[i] = v.Buffer()[i] = static_cast<float>(r.values[i]);
+            for (int i = 0; i < n; ++i)
+                f.Buffer()[i] = v.Buffer()[i] = static_cast<float>(r.values[i]);
             texts = {Written(f, format), Written(v, format)};
         } else {
             LwDoubleMatrix d(1, n);
@@ -242,19 +248,22 @@ TEST(LwMatrixBarn, OlderFormsAreRead)
     EXPECT_EQ(f.ColBegin, 1);
     EXPECT_EQ(f.RowBegin, -1);
     const float want[] = {1.5f, 2.5f, 3.5f, -1000.0f, 0.25f, 0.0f};
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(f.Buffer()[i], want[i]) << i;
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(f.Buffer()[i], want[i]) << i;
 
     // "TDoubleMatrixBinary" is read by LwDoubleMatrix only.
     LwDoubleMatrix d = Filled<LwDoubleMatrix>(2, 3, 4, 5);
     std::string older = Written(d, "b");
     for (const char* tag : {"<LwDoubleMatrixBinary>", "</LwDoubleMatrixBinary>"}) {
         std::string t = tag;
-        older.replace(older.find(t), t.size(), t[1] == '/' ? "</TDoubleMatrixBinary>" : "<TDoubleMatrixBinary>");
+        older.replace(older.find(t), t.size(),
+                      t[1] == '/' ? "</TDoubleMatrixBinary>" : "<TDoubleMatrixBinary>");
     }
     LwDoubleMatrix read;
     ASSERT_TRUE(ReadBack(older, read));
     ExpectSameShape(read, d);
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(read.Buffer()[i], d.Buffer()[i]);
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(read.Buffer()[i], d.Buffer()[i]);
     LwFloatMatrix untouched = Filled<LwFloatMatrix>(1, 1, 7, 7);
     EXPECT_FALSE(ReadBack(older, untouched));
     EXPECT_EQ(untouched.ColBegin, 7);
@@ -274,19 +283,29 @@ TEST(LwMatrixBarn, OlderFormsAreRead)
     LwFloatMatrix fromCustom;
     ASSERT_TRUE(ReadBack(custom, fromCustom));
     ExpectSameShape(fromCustom, small);
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(fromCustom.Buffer()[i], small.Buffer()[i]);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(fromCustom.Buffer()[i], small.Buffer()[i]);
 }
 
 TEST(LwMatrixBarn, TextFormReadingIsLenientAboutLayout)
 {
-    const std::string sizes = "<ColSize>2</ColSize><ColBegin>0</ColBegin><RowSize>2</RowSize><RowBegin>0</RowBegin>";
-    const struct { const char* elements; LDouble want[4]; const char* why; } rows[] = {
+    const std::string sizes =
+        "<ColSize>2</ColSize><ColBegin>0</ColBegin><RowSize>2</RowSize><RowBegin>0</RowBegin>";
+    const struct
+    {
+        const char* elements;
+        LDouble want[4];
+        const char* why;
+    } rows[] = {
         {"1,2,3,4,", {1, 2, 3, 4}, "no line breaks"},
         {"\r\n 1, 2,\r\n\t3,\t4,\r\n", {1, 2, 3, 4}, "CR LF, blanks and tabs"},
         {"1,abc,3,4,", {1, 0, 3, 4}, "a text that is no number gives 0"},
         {"1,2,3,4,5", {1, 2, 3, 4}, "text after the last comma is ignored"},
         {"0x10,1e-2,-0,  +7.5e+1,", {16, 0.01, 0, 75}, "every form scanf reads"},
-        {"1,2,\xc3\xa9" "3,4,", {1, 2, 3, 4}, "bytes from 0x80 up are skipped before a number"},
+        {"1,2,\xc3\xa9"
+         "3,4,",
+         {1, 2, 3, 4},
+         "bytes from 0x80 up are skipped before a number"},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.why);
@@ -332,7 +351,8 @@ TEST(LwMatrixBarn, TextFormThroughQtFileWithoutLineBreaks)
     LwLDoubleMatrix read;
     ASSERT_TRUE(SerializeMatrix(in, "m", read, "t"));
     ExpectSameShape(read, m);
-    for (int i = 0; i < m.ElementCount(); ++i) EXPECT_EQ(read.Buffer()[i], ThroughText(m.Buffer()[i]));
+    for (int i = 0; i < m.ElementCount(); ++i)
+        EXPECT_EQ(read.Buffer()[i], ThroughText(m.Buffer()[i]));
 }
 
 TEST(LwMatrixBarn, MalformedTextFormsFailWithoutTouchingTheMatrix)
@@ -341,7 +361,12 @@ TEST(LwMatrixBarn, MalformedTextFormsFailWithoutTouchingTheMatrix)
         return "<ColSize>" + cols + "</ColSize><ColBegin>0</ColBegin><RowSize>" + rows +
                "</RowSize><RowBegin>0</RowBegin>";
     };
-    const struct { std::string doc; const char* error; const char* why; } rows[] = {
+    const struct
+    {
+        std::string doc;
+        const char* error;
+        const char* why;
+    } rows[] = {
         {Elements(sizes("2", "2") + "<elements>1,2,3,4,5,</elements>"), "Too manay data", "one number more"},
         {Elements(sizes("2", "2") + "<elements>1,2,3,</elements>"), "Data is short", "one number less"},
         {Elements(sizes("2", "2") + "<elements>1,2,3,4</elements>"), "Data is short", "last comma missing"},
@@ -353,11 +378,14 @@ TEST(LwMatrixBarn, MalformedTextFormsFailWithoutTouchingTheMatrix)
          "both sizes negative"},
         {Elements(sizes("65536", "65536") + "<elements>1,</elements>"), "matrix creation Parameter Error",
          "2^32 elements"},
-        {"<d><m><LDoubleMatrix>" + sizes("3", "2") + "<elements><r>1,2,3</r></elements></LDoubleMatrix></m></d>",
+        {"<d><m><LDoubleMatrix>" + sizes("3", "2") +
+             "<elements><r>1,2,3</r></elements></LDoubleMatrix></m></d>",
          "Data is short", "older form: a row missing"},
-        {"<d><m><LDoubleMatrix>" + sizes("3", "2") + "<elements><r>1,2,3</r><r>4,5</r></elements></LDoubleMatrix></m></d>",
+        {"<d><m><LDoubleMatrix>" + sizes("3", "2") +
+             "<elements><r>1,2,3</r><r>4,5</r></elements></LDoubleMatrix></m></d>",
          "Data is short", "older form: an item missing"},
-        {"<d><m><LDoubleMatrix>" + sizes("30000", "30000") + "<elements><r>1</r></elements></LDoubleMatrix></m></d>",
+        {"<d><m><LDoubleMatrix>" + sizes("30000", "30000") +
+             "<elements><r>1</r></elements></LDoubleMatrix></m></d>",
          "Data is short", "older form: huge sizes"},
     };
     for (const auto& r : rows) {
@@ -394,7 +422,8 @@ TEST(LwMatrixBarn, BinaryFormShortSurplusMissingAndMalformedData)
     auto withData = [&](const std::string& element, const std::string& text) {
         std::string doc = good;
         const std::string old = "<base64b>" + data + "</base64b>";
-        doc.replace(doc.find(old), old.size(), element.empty() ? "" : "<" + element + ">" + text + "</" + element + ">");
+        doc.replace(doc.find(old), old.size(),
+                    element.empty() ? "" : "<" + element + ">" + text + "</" + element + ">");
         return doc;
     };
     const std::vector<float> six(m.Buffer(), m.Buffer() + 6);
@@ -419,9 +448,15 @@ TEST(LwMatrixBarn, BinaryFormShortSurplusMissingAndMalformedData)
         LwFloatMatrix r;
         EXPECT_TRUE(ReadBack(withData("base64", sevenFloats), r));
         ExpectSameShape(r, m);
-        for (int i = 0; i < 6; ++i) EXPECT_EQ(r.Buffer()[i], six[i]);
+        for (int i = 0; i < 6; ++i)
+            EXPECT_EQ(r.Buffer()[i], six[i]);
     }
-    const struct { std::string doc; const char* error; const char* why; } rows[] = {
+    const struct
+    {
+        std::string doc;
+        const char* error;
+        const char* why;
+    } rows[] = {
         {withData("", ""), "(no error)", "data element missing: false"},
         {withData("base64b", data + "A"), "Illigal Data", "length not a multiple of 4"},
         {withData("base64", "00000030" + data), "Size Error", "header count does not match"},
@@ -448,9 +483,17 @@ TEST(LwMatrixBarn, BinaryFormHostileSizes)
 {
     auto doc = [](const std::string& cols, const std::string& rows) {
         return "<d><m><LwDoubleMatrixBinary><ColSize>" + cols + "</ColSize><ColBegin>0</ColBegin><RowSize>" +
-               rows + "</RowSize><RowBegin>0</RowBegin><base64b>AAAAAAAAAAA=</base64b></LwDoubleMatrixBinary></m></d>";
+               rows +
+               "</RowSize><RowBegin>0</RowBegin><base64b>AAAAAAAAAAA=</base64b></LwDoubleMatrixBinary></m></"
+               "d>";
     };
-    const struct { std::string doc; const char* error; bool result; const char* why; } rows[] = {
+    const struct
+    {
+        std::string doc;
+        const char* error;
+        bool result;
+        const char* why;
+    } rows[] = {
         {doc("-1", "2"), "Matrix Parameter Error", false, "negative size"},
         {doc("-1", "-1"), "matrix creation Parameter Error", false, "both negative"},
         {doc("65536", "65536"), "matrix creation Parameter Error", false, "2^32 elements"},
@@ -490,7 +533,11 @@ TEST(LwMatrixBarn, NumberFormatsOfTheTextForm)
     LwLDoubleMatrix m(2, 1);
     m.Buffer()[0] = 1;
     m.Buffer()[1] = 2.5;
-    const struct { const char* format; const char* elements; } good[] = {
+    const struct
+    {
+        const char* format;
+        const char* elements;
+    } good[] = {
         {"%Le", "\n1.000000e+00,2.500000e+00,\n"},
         {"%Lg", "\n1,2.5,\n"},
         {"%+.2LE", "\n+1.00E+00,+2.50E+00,\n"},
@@ -531,7 +578,8 @@ TEST(LwMatrixBarn, VoxelSetsRoundTrip)
         v.ColBegin = -1;
         v.RowBegin = 2;
         v.DepthBegin = 7;
-        for (int i = 0; i < v.ElementCount(); ++i) v.Buffer()[i] = Sample(i);
+        for (int i = 0; i < v.ElementCount(); ++i)
+            v.Buffer()[i] = Sample(i);
         const std::string text = Written(v, format);
         EXPECT_EQ(barn_test::Shape(*Parse(text)->Root()),
                   std::string("[d]([m]([LwFloatMatrix3DBinary]([ColSize],[ColBegin],[RowSize],[RowBegin],"
@@ -545,7 +593,8 @@ TEST(LwMatrixBarn, VoxelSetsRoundTrip)
         EXPECT_EQ(read.ColBegin, -1);
         EXPECT_EQ(read.RowBegin, 2);
         EXPECT_EQ(read.DepthBegin, 7);
-        for (int i = 0; i < v.ElementCount(); ++i) EXPECT_EQ(read.Buffer()[i], v.Buffer()[i]) << i;
+        for (int i = 0; i < v.ElementCount(); ++i)
+            EXPECT_EQ(read.Buffer()[i], v.Buffer()[i]) << i;
 
         // Empty voxel sets go through their data element too.
         LwFloatMatrix3D empty;

@@ -40,11 +40,10 @@ void ExpectShape(const M& m, int colSize, int rowSize, int colBegin, int rowBegi
 
 template <class M>
 class LwMatrixFamily : public ::testing::Test
-{
-};
+{};
 
-using FamilyTypes = ::testing::Types<LwFloatMatrix, LwDoubleMatrix, LwLDoubleMatrix,
-                                     LwLComplexMatrix, LwCharMatrix, LwLongMatrix>;
+using FamilyTypes = ::testing::Types<LwFloatMatrix, LwDoubleMatrix, LwLDoubleMatrix, LwLComplexMatrix,
+                                     LwCharMatrix, LwLongMatrix>;
 TYPED_TEST_SUITE(LwMatrixFamily, FamilyTypes);
 
 TYPED_TEST(LwMatrixFamily, DefaultIsEmptyWithoutBuffer)
@@ -131,15 +130,14 @@ TYPED_TEST(LwMatrixFamily, OversizeShapesAreRefused)
 {
     // 65536 x 65536 = 2^32 elements wraps to 0 in 32-bit arithmetic, and
     // 46341 x 46341 just exceeds 2^31 - 1: neither may create a matrix.
-    struct Shape {
+    struct Shape
+    {
         int cols, rows;
     };
-    const Shape shapes[] = {{65536, 65536}, {46341, 46341}, {INT_MAX, 2}, {2, INT_MAX},
-                            {INT_MAX, INT_MAX}};
+    const Shape shapes[] = {{65536, 65536}, {46341, 46341}, {INT_MAX, 2}, {2, INT_MAX}, {INT_MAX, INT_MAX}};
     for (const Shape& s : shapes) {
         SCOPED_TRACE(std::to_string(s.cols) + " x " + std::to_string(s.rows));
-        EXPECT_EQ(ErrorText([&] { TypeParam m(s.cols, s.rows); }),
-                  "matrix creation Parameter Error");
+        EXPECT_EQ(ErrorText([&] { TypeParam m(s.cols, s.rows); }), "matrix creation Parameter Error");
 
         TypeParam m(2, 3);
         m.ColBegin = 1;
@@ -187,11 +185,12 @@ TYPED_TEST(LwMatrixFamily, CreateLikeTakesSizesAndBegins)
 
 TYPED_TEST(LwMatrixFamily, IndexMatchesEnumerationWithAnyBegins)
 {
-    struct Case {
+    struct Case
+    {
         int cols, rows, colBegin, rowBegin;
     };
-    const Case cases[] = {{3, 2, 0, 0},  {3, 2, 1, -2}, {1, 5, -7, 3}, {4, 1, 2, -100},
-                          {5, 4, -3, -3}, {2, 2, 1000, 1000}, {0, 3, 0, 0}, {3, 0, -1, 0}};
+    const Case cases[] = {{3, 2, 0, 0},   {3, 2, 1, -2},      {1, 5, -7, 3}, {4, 1, 2, -100},
+                          {5, 4, -3, -3}, {2, 2, 1000, 1000}, {0, 3, 0, 0},  {3, 0, -1, 0}};
     for (const Case& c : cases) {
         SCOPED_TRACE("shape " + std::to_string(c.cols) + "x" + std::to_string(c.rows) + " begins " +
                      std::to_string(c.colBegin) + "," + std::to_string(c.rowBegin));
@@ -203,16 +202,15 @@ TYPED_TEST(LwMatrixFamily, IndexMatchesEnumerationWithAnyBegins)
         int expected = 0;
         for (int row = c.rowBegin - 2; row < c.rowBegin + c.rows + 2; ++row) {
             for (int col = c.colBegin - 2; col < c.colBegin + c.cols + 2; ++col) {
-                const bool inside = col >= c.colBegin && col < c.colBegin + c.cols &&
-                                    row >= c.rowBegin && row < c.rowBegin + c.rows;
+                const bool inside = col >= c.colBegin && col < c.colBegin + c.cols && row >= c.rowBegin &&
+                                    row < c.rowBegin + c.rows;
                 if (inside) {
                     EXPECT_EQ(m.Index(col, row), expected) << "(" << col << "," << row << ")";
                     m(col, row) = Value<TypeParam>(expected % 100);
                     EXPECT_EQ(m.Buffer()[expected], Value<TypeParam>(expected % 100));
                     ++expected;
                 } else {
-                    EXPECT_EQ(ErrorText([&] { m.Index(col, row); }).rfind(
-                                  "Matrix over range. access=(", 0),
+                    EXPECT_EQ(ErrorText([&] { m.Index(col, row); }).rfind("Matrix over range. access=(", 0),
                               0u)
                         << "(" << col << "," << row << ")";
                 }
@@ -324,7 +322,8 @@ TYPED_TEST(LwMatrixFamily, CheckSameSizeTestsSizesThenBegins)
     TypeParam a(3, 2);
     a.ColBegin = 1;
     a.RowBegin = 2;
-    struct Case {
+    struct Case
+    {
         int cols, rows, colBegin, rowBegin;
         const char* text;
     };

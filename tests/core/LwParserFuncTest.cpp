@@ -51,8 +51,7 @@ std::vector<std::unique_ptr<LwParserFuncBase>> AllFunctions()
     return f;
 }
 
-LwParserFuncBase* Find(const std::vector<std::unique_ptr<LwParserFuncBase>>& all,
-                       const std::string& name)
+LwParserFuncBase* Find(const std::vector<std::unique_ptr<LwParserFuncBase>>& all, const std::string& name)
 {
     for (const auto& f : all)
         if (f->GetName() == name)
@@ -118,11 +117,16 @@ void ExpectMatches(double value, const FunctionRow& r)
     }
 }
 
-} // namespace
+}  // namespace
 
 TEST(LwParserFunc, NamesHelpTextsAndParameterCounts)
 {
-    const struct { const char* name; const char* help; LwLong count; } rows[] = {
+    const struct
+    {
+        const char* name;
+        const char* help;
+        LwLong count;
+    } rows[] = {
         {"pow", "pow(x,y): return x^y", 2},
         {"fabs", "fabs(x): absolute value", 1},
         {"rand", "rand(): random value", 0},

@@ -12,8 +12,7 @@
 namespace {
 
 // "字句解析エラー。" in Shift-JIS, spelled out byte by byte.
-const char kLexicalError[] =
-    "\x8E\x9A\x8B\xE5\x89\xF0\x90\xCD\x83\x47\x83\x89\x81\x5B\x81\x42";
+const char kLexicalError[] = "\x8E\x9A\x8B\xE5\x89\xF0\x90\xCD\x83\x47\x83\x89\x81\x5B\x81\x42";
 
 std::vector<LwParserToken> TokensOf(const std::string& text)
 {
@@ -33,21 +32,34 @@ std::string KindsOf(const std::string& text)
     return kinds;
 }
 
-} // namespace
+}  // namespace
 
 TEST(LwParserTokenList, KindsAndTextsOfAMixedExpression)
 {
     const auto tokens = TokensOf("sin(x_1)+2.5*-Y2 ,max\t(3)%7");
-    const struct { LwLong kind; const char* text; double number; } expected[] = {
-        {LwParserToken::Identifier, "sin", 0}, {LwParserToken::LeftBracket, "(", 0},
-        {LwParserToken::Parameter, "x_1", 0}, {LwParserToken::RightBracket, ")", 0},
-        {LwParserToken::Plus, "+", 0}, {LwParserToken::Constant, "2.5", 2.5},
-        {LwParserToken::Multiply, "*", 0}, {LwParserToken::UnaryMinus, "unary -", 0},
-        {LwParserToken::Parameter, "Y2", 0}, {LwParserToken::Comma, ",", 0},
+    const struct
+    {
+        LwLong kind;
+        const char* text;
+        double number;
+    } expected[] = {
+        {LwParserToken::Identifier, "sin", 0},
+        {LwParserToken::LeftBracket, "(", 0},
+        {LwParserToken::Parameter, "x_1", 0},
+        {LwParserToken::RightBracket, ")", 0},
+        {LwParserToken::Plus, "+", 0},
+        {LwParserToken::Constant, "2.5", 2.5},
+        {LwParserToken::Multiply, "*", 0},
+        {LwParserToken::UnaryMinus, "unary -", 0},
+        {LwParserToken::Parameter, "Y2", 0},
+        {LwParserToken::Comma, ",", 0},
         // A blank between a name and "(" makes the name a variable.
-        {LwParserToken::Parameter, "max", 0}, {LwParserToken::LeftBracket, "(", 0},
-        {LwParserToken::Constant, "3", 3}, {LwParserToken::RightBracket, ")", 0},
-        {LwParserToken::Modulo, "%", 0}, {LwParserToken::Constant, "7", 7},
+        {LwParserToken::Parameter, "max", 0},
+        {LwParserToken::LeftBracket, "(", 0},
+        {LwParserToken::Constant, "3", 3},
+        {LwParserToken::RightBracket, ")", 0},
+        {LwParserToken::Modulo, "%", 0},
+        {LwParserToken::Constant, "7", 7},
     };
     ASSERT_EQ(tokens.size(), std::size(expected));
     for (std::size_t i = 0; i < tokens.size(); ++i) {
@@ -60,14 +72,18 @@ TEST(LwParserTokenList, KindsAndTextsOfAMixedExpression)
 
 TEST(LwParserTokenList, SignIsBinaryOnlyAfterAnOperand)
 {
-    const struct { const char* text; const char* kinds; } rows[] = {
-        {"-1", "14 1"},             // start of the text
+    const struct
+    {
+        const char* text;
+        const char* kinds;
+    } rows[] = {
+        {"-1", "14 1"},  // start of the text
         {"+1", "13 1"},
-        {"1-1", "1 10 1"},          // after a constant
-        {"a+1", "2 9 1"},           // after a variable
-        {"(1)-1", "4 1 5 10 1"},    // after ")"
-        {"1--1", "1 10 14 1"},      // after a binary operator
-        {"(-1", "4 14 1"},          // after "("
+        {"1-1", "1 10 1"},  // after a constant
+        {"a+1", "2 9 1"},  // after a variable
+        {"(1)-1", "4 1 5 10 1"},  // after ")"
+        {"1--1", "1 10 14 1"},  // after a binary operator
+        {"(-1", "4 14 1"},  // after "("
         {"f(1,-1)", "0 4 1 11 14 1 5"},  // after ","
         {"1*+1", "1 6 13 1"},
         {"--1", "14 14 1"},
@@ -84,7 +100,11 @@ TEST(LwParserTokenList, NumbersAreAccumulatedDigitByDigit)
     // Fraction digits add digit * 0.1, digit * 0.01, ... to the integer part
     // and an exponent multiplies by pow(10, e); the reference values below
     // repeat that arithmetic, which is not always the nearest double (0.3).
-    const struct { const char* text; double value; } rows[] = {
+    const struct
+    {
+        const char* text;
+        double value;
+    } rows[] = {
         {"0.1", 1 * 0.1},
         {"0.3", 3 * 0.1},
         {"1.23", (1.0 + 2 * 0.1) + 3 * (0.1 / 10)},
@@ -93,9 +113,9 @@ TEST(LwParserTokenList, NumbersAreAccumulatedDigitByDigit)
         {"1e+-2", 1 * std::pow(10.0, -2)},  // one "+" then one "-"
         {".5", 0.5},
         {"1.", 1.0},
-        {"7e", 7.0},                          // no exponent digits: 10^0
-        {"0e99999999999999999999", 0.0},      // zero mantissa, any exponent
-        {"1e-99999999999999999999", 0.0},     // underflow rounds to 0
+        {"7e", 7.0},  // no exponent digits: 10^0
+        {"0e99999999999999999999", 0.0},  // zero mantissa, any exponent
+        {"1e-99999999999999999999", 0.0},  // underflow rounds to 0
         {"00012", 12.0},
     };
     for (const auto& r : rows) {
@@ -111,8 +131,7 @@ TEST(LwParserTokenList, NumbersAreAccumulatedDigitByDigit)
 
 TEST(LwParserTokenList, NumbersBeyondADoubleAreRejected)
 {
-    const std::string rows[] = {"1e309", "1e99999999999999999999", "2.5E400",
-                                std::string(400, '9')};
+    const std::string rows[] = {"1e309", "1e99999999999999999999", "2.5E400", std::string(400, '9')};
     for (const auto& text : rows) {
         SCOPED_TRACE(text.substr(0, 30));
         try {
@@ -187,7 +206,7 @@ public:
     BlankedNameList() { kindNames_[LwParserToken::Multiply].clear(); }
 };
 
-} // namespace
+}  // namespace
 
 TEST(LwParserTokenList, EmptyOperatorNameThrowsErr)
 {

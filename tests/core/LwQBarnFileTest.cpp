@@ -24,7 +24,10 @@ using barn_test::WriteBytes;
 
 namespace {
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
+QString Q(const std::string& s)
+{
+    return QString::fromStdString(s);
+}
 
 SampleDocument ReadWithQt(const std::string& file)
 {
@@ -58,7 +61,7 @@ void WriteWithRuntime(const std::string& file, SampleDocument d)
 
 const char* const kSmallText = "<a><v>1</v></a>\n";
 
-} // namespace
+}  // namespace
 
 TEST(QBarnXml, ModeFromAQtString)
 {
@@ -110,11 +113,11 @@ TEST(QBarnFile, AccentedElementNames)
 TEST(QBarnFile, WindowsLineEndsReadLikeLineFeeds)
 {
     ScratchFolder folder;
-    const std::string lf =
-        "<?xml version=\"1.0\"?>\n<SampleDocument><Title>t</Title>\n<Count>\n5\n</Count>\n"
-        "<Energies>\n<i>1</i>\n<i>2</i>\n</Energies>\n</SampleDocument>\n";
+    const std::string lf = "<?xml version=\"1.0\"?>\n<SampleDocument><Title>t</Title>\n<Count>\n5\n</Count>\n"
+                           "<Energies>\n<i>1</i>\n<i>2</i>\n</Energies>\n</SampleDocument>\n";
     std::string crlf;
-    for (char c : lf) crlf += (c == '\n') ? std::string("\r\n") : std::string(1, c);
+    for (char c : lf)
+        crlf += (c == '\n') ? std::string("\r\n") : std::string(1, c);
     WriteBytes(folder.File("lf.xml"), lf);
     WriteBytes(folder.File("crlf.xml"), crlf);
     LwQBarnFile a(Q(folder.File("lf.xml")), "r");
@@ -175,12 +178,14 @@ TEST(QBarnFile, ReadErrors)
     EXPECT_EQ(ErrorText([&] { LwQBarnFile doc(Q(missing), "r"); }), "Cannot open:" + missing);
     EXPECT_EQ(ErrorText([&] { LwQBarnFile doc(Q(folder.File("")), "r"); }), "Cannot open:" + folder.File(""));
     WriteBytes(folder.File("broken.xml"), "<a>\n<b>1</b\n");
-    EXPECT_EQ(ErrorText([&] { LwQBarnFile doc(Q(folder.File("broken.xml")), "r"); }), "Illigal Tag Structure");
+    EXPECT_EQ(ErrorText([&] { LwQBarnFile doc(Q(folder.File("broken.xml")), "r"); }),
+              "Illigal Tag Structure");
     EXPECT_EQ(ErrorText([&] { LwQBarnFile doc(Q(folder.File("broken.xml")), "x"); }), "IlligalMode");
     const std::string huge = folder.File("huge.xml");
     WriteBytes(huge, "<a>");
     ASSERT_EQ(truncate(huge.c_str(), 2147483648LL), 0);
-    EXPECT_EQ(ErrorText([&] { LwQBarnFile doc(Q(huge), "r"); }), "Cannot get the temp memory for xml loading");
+    EXPECT_EQ(ErrorText([&] { LwQBarnFile doc(Q(huge), "r"); }),
+              "Cannot get the temp memory for xml loading");
 }
 
 TEST(QBarnFile, UnwritablePathFailsOnlyAtSave)
@@ -204,10 +209,12 @@ TEST(QBarnFile, BytesThatAreNotUtf8DoNotSurviveQt)
     {
         LwQBarnFile doc(Q(file), "w");
         doc.OpenRack("d");
-        std::string v = "a\xFF" "b";
+        std::string v = "a\xFF"
+                        "b";
         doc.ValueRawString("v", v, "");
         doc.CloseRack("d");
         doc.Save();
     }
-    EXPECT_EQ(ReadBytes(file), "<d><v>a\xEF\xBF\xBD" "b</v>\n</d>\n");
+    EXPECT_EQ(ReadBytes(file), "<d><v>a\xEF\xBF\xBD"
+                               "b</v>\n</d>\n");
 }

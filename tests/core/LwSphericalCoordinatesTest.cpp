@@ -16,7 +16,7 @@ namespace {
 const LDouble kPi = std::acos(LDouble(-1));
 const LDouble kEps = std::numeric_limits<LDouble>::epsilon();
 
-} // namespace
+}  // namespace
 
 TEST(LwSphericalCoordinates, PowerOfMinusOne)
 {
@@ -59,10 +59,16 @@ TEST(LwSphericalCoordinates, PowerOfMinusIMatchesRepeatedProducts)
 
 TEST(LwSphericalCoordinates, CartesianToSphericalSpecialPoints)
 {
-    struct Case { LDouble x, y, z, r, theta, phi; };
-    const Case cases[] = {{0, 0, 0, 0, 0, 0},          {0, 0, -2, 2, kPi, 0},
-                          {0, 1, 0, 1, kPi / 2, kPi / 2}, {-1, 0, 0, 1, kPi / 2, kPi},
-                          {0, 0, 3, 3, 0, 0},          {1, -1, 0, std::sqrt(LDouble(2)), kPi / 2, -kPi / 4}};
+    struct Case
+    {
+        LDouble x, y, z, r, theta, phi;
+    };
+    const Case cases[] = {{0, 0, 0, 0, 0, 0},
+                          {0, 0, -2, 2, kPi, 0},
+                          {0, 1, 0, 1, kPi / 2, kPi / 2},
+                          {-1, 0, 0, 1, kPi / 2, kPi},
+                          {0, 0, 3, 3, 0, 0},
+                          {1, -1, 0, std::sqrt(LDouble(2)), kPi / 2, -kPi / 4}};
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.x << " " << c.y << " " << c.z);
         LDouble r, theta, phi;

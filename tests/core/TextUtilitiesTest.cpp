@@ -21,15 +21,28 @@ std::string PrintfG(double v)
     return buf;
 }
 
-} // namespace
+}  // namespace
 
 TEST(NumberToText, GeneralNotationExamples)
 {
-    const struct { double value; const char* text; } rows[] = {
-        {0.5, "0.5"}, {2.0, "2"}, {100000, "100000"}, {1234567, "1.23457e+06"},
-        {3.14159265, "3.14159"}, {0.0001, "0.0001"}, {0.00001, "1e-05"},
-        {1e-20, "1e-20"}, {1234.5678, "1234.57"}, {2.5e7, "2.5e+07"}, {-0.5, "-0.5"},
-        {0.0, "0"}, {999999.5, "1e+06"},  // rounding moves the exponent past 5
+    const struct
+    {
+        double value;
+        const char* text;
+    } rows[] = {
+        {0.5, "0.5"},
+        {2.0, "2"},
+        {100000, "100000"},
+        {1234567, "1.23457e+06"},
+        {3.14159265, "3.14159"},
+        {0.0001, "0.0001"},
+        {0.00001, "1e-05"},
+        {1e-20, "1e-20"},
+        {1234.5678, "1234.57"},
+        {2.5e7, "2.5e+07"},
+        {-0.5, "-0.5"},
+        {0.0, "0"},
+        {999999.5, "1e+06"},  // rounding moves the exponent past 5
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.text);
@@ -63,7 +76,12 @@ TEST(NumberToText, ZeroFill)
 
 TEST(TextToNumber, LongestNumericPrefix)
 {
-    const struct { const char* text; double d; int i; } rows[] = {
+    const struct
+    {
+        const char* text;
+        double d;
+        int i;
+    } rows[] = {
         {"", 0, 0},
         {"abc", 0, 0},
         {"-", 0, 0},
@@ -73,13 +91,13 @@ TEST(TextToNumber, LongestNumericPrefix)
         {"  7.25e-3xyz", 0.00725, 7},
         {"3.9", 3.9, 3},
         {"+12", 12, 12},
-        {"5eV", 5, 5},            // an exponent marker without digits is not part of the number
+        {"5eV", 5, 5},  // an exponent marker without digits is not part of the number
         {"12e", 12, 12},
         {"1.5e+", 1.5, 1},
         {"\t\n-0.25", -0.25, 0},
         {".5", 0.5, 0},
         {"12.", 12, 12},
-        {"inf", 0, 0},            // stream extraction knows no "inf", "nan" or hex floats
+        {"inf", 0, 0},  // stream extraction knows no "inf", "nan" or hex floats
         {"nan", 0, 0},
         {"0x10", 0, 0},
         {"- 3", 0, 0},
@@ -111,13 +129,21 @@ TEST(Trim, BlankBytesAtBothEnds)
     EXPECT_EQ(TrimRight("  a "), "  a");
     // A trailing UTF-8 character (U+00E9, C3 A9) is made of bytes >= 0x80.
     EXPECT_EQ(Trim("caf\xC3\xA9"), "caf");
-    EXPECT_EQ(Trim("\x7F" "a\x7F"), "\x7F" "a\x7F");
+    EXPECT_EQ(Trim("\x7F"
+                   "a\x7F"),
+              "\x7F"
+              "a\x7F");
     EXPECT_EQ(TrimText(std::string("\0x\0", 3)), "x");
 }
 
 TEST(SplitLines, BreaksAndTheLastLine)
 {
-    const struct { std::string text; Lines lines; const char* why; } rows[] = {
+    const struct
+    {
+        std::string text;
+        Lines lines;
+        const char* why;
+    } rows[] = {
         {"", {}, "empty text gives no line"},
         {"a", {"a"}, "no break"},
         {"ab\r\n", {"ab"}, "CR LF is one break, no empty last line"},
@@ -138,7 +164,11 @@ TEST(SplitLines, BreaksAndTheLastLine)
 
 TEST(SplitFields, SeparatorRuns)
 {
-    const struct { std::string line; Lines fields; } rows[] = {
+    const struct
+    {
+        std::string line;
+        Lines fields;
+    } rows[] = {
         {"1, 2.5\t3", {"1", "2.5", "3"}},
         {"a,,b", {"a", "b"}},
         {"  a , b", {"a", "b"}},
@@ -156,18 +186,24 @@ TEST(SplitFields, SeparatorRuns)
 
 TEST(ExtractTag, Cases)
 {
-    const struct {
-        const char* text; const char* tag; bool found;
-        const char* before; const char* attributes; const char* content; const char* after;
+    const struct
+    {
+        const char* text;
+        const char* tag;
+        bool found;
+        const char* before;
+        const char* attributes;
+        const char* content;
+        const char* after;
     } rows[] = {
         {"x<a>1</a>y", "a", true, "x", "", "1", "y"},
         {"<a k=\"v\">c</a>", "a", true, "", " k=\"v\"", "c", ""},
-        {"<a k=\"1>2\">c</a>", "a", true, "", " k=\"1>2\"", "c", ""},   // '>' inside quotes
+        {"<a k=\"1>2\">c</a>", "a", true, "", " k=\"1>2\"", "c", ""},  // '>' inside quotes
         {"<version>5</version>", "ver", false, "<version>5</version>", "", "", ""},
         {"no tags", "a", false, "no tags", "", "", ""},
-        {"<a>open", "a", true, "", "", "open", ""},                    // no closing tag
-        {"<a k=\"v", "a", true, "", " k=\"v", "", ""},                  // no end of the opening tag
-        {"<a><a>in</a>out</a>", "a", true, "", "", "<a>in", "out</a>"}, // no pairing of nested names
+        {"<a>open", "a", true, "", "", "open", ""},  // no closing tag
+        {"<a k=\"v", "a", true, "", " k=\"v", "", ""},  // no end of the opening tag
+        {"<a><a>in</a>out</a>", "a", true, "", "", "<a>in", "out</a>"},  // no pairing of nested names
         {"<b x><a>1</a>", "b", true, "", " x", "<a>1</a>", ""},
     };
     for (const auto& r : rows) {
@@ -196,7 +232,12 @@ TEST(ExtractTag, GetTagInt)
 
 TEST(FileNames, ExtensionAndDirectory)
 {
-    const struct { const char* name; const char* ext; const char* dir; } rows[] = {
+    const struct
+    {
+        const char* name;
+        const char* ext;
+        const char* dir;
+    } rows[] = {
         {"run1.xml_cl", "xml_cl", ""},
         {"a.b.c", "c", ""},
         {".xyz", "", ""},

@@ -21,8 +21,7 @@
 #include <string>
 #include <unistd.h>
 
-namespace
-{
+namespace {
 const std::string kFolder = std::string(LW_SOURCE_DIR) + "/examples/copper/";
 const char* const kFiles[] = {"cluster.xml_cl", "emitter.xml_emt", "phaseshift.xml_ph",
                               "fluctuation.xml_flu"};
@@ -64,8 +63,8 @@ LwDocScatteringPhaseShift ReadPhaseShifts()
 
 TEST(CopperExample, CommittedFilesAreTheGeneratorsOutput)
 {
-    const std::filesystem::path folder = std::filesystem::temp_directory_path() /
-                                         ("lw_copper_example_" + std::to_string(getpid()));
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("lw_copper_example_" + std::to_string(getpid()));
     std::filesystem::create_directories(folder);
     const std::string command =
         std::string("\"") + LW_MAKE_EXAMPLE + "\" \"" + folder.string() + "\" > /dev/null";
@@ -90,7 +89,8 @@ TEST(CopperExample, ClusterHoldsTheFccSitesAroundTheEmitter)
     for (int i = -4; i <= 4; ++i)
         for (int j = -4; j <= 4; ++j)
             for (int k = -4; k <= 2; ++k)
-                if ((i + j + k) % 2 == 0 && std::sqrt(double(i * i + j * j + k * k)) * kA / 2 <= kClusterRadius) {
+                if ((i + j + k) % 2 == 0 &&
+                    std::sqrt(double(i * i + j * j + k * k)) * kA / 2 <= kClusterRadius) {
                     ++expected;
                     if (k >= -2)
                         ++perLayer[2 - k];

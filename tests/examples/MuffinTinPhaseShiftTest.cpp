@@ -12,8 +12,7 @@
 #include <cmath>
 #include <vector>
 
-namespace
-{
+namespace {
 constexpr int kCopperZ = 29;
 constexpr double kAngstrom = 1e-10;
 // 2 m_e e / hbar^2 (1 / (eV m^2)), computed from the SI constants.
@@ -60,11 +59,23 @@ double PhaseDifference(double a, double b)
     return d;
 }
 
-double SphBessel(int l, double x) { return boost::math::sph_bessel(unsigned(l), x); }
-double SphNeumann(int l, double x) { return boost::math::sph_neumann(unsigned(l), x); }
+double SphBessel(int l, double x)
+{
+    return boost::math::sph_bessel(unsigned(l), x);
+}
+double SphNeumann(int l, double x)
+{
+    return boost::math::sph_neumann(unsigned(l), x);
+}
 // d/dx of z_l(x) = (l / x) z_l - z_{l+1}.
-double SphBesselPrime(int l, double x) { return l / x * SphBessel(l, x) - SphBessel(l + 1, x); }
-double SphNeumannPrime(int l, double x) { return l / x * SphNeumann(l, x) - SphNeumann(l + 1, x); }
+double SphBesselPrime(int l, double x)
+{
+    return l / x * SphBessel(l, x) - SphBessel(l + 1, x);
+}
+double SphNeumannPrime(int l, double x)
+{
+    return l / x * SphNeumann(l, x) - SphNeumann(l + 1, x);
+}
 }  // namespace
 
 // The closed form of the spherical average against Simpson's rule over the
@@ -81,7 +92,8 @@ TEST(MuffinTinPhaseShift, NeighbourAverageMatchesQuadratureOverDirections)
         for (int i = 0; i <= n; ++i) {
             const double mu = -1 + 2.0 * i / n;
             const double w = (i == 0 || i == n) ? 1 : (i % 2 ? 4 : 2);
-            sum += w * example::MoliereAtomicPotential(kCopperZ, std::sqrt(rm * rm + d * d - 2 * rm * d * mu));
+            sum +=
+                w * example::MoliereAtomicPotential(kCopperZ, std::sqrt(rm * rm + d * d - 2 * rm * d * mu));
         }
         const double quadrature = 0.5 * sum * (2.0 / n) / 3;
         const double closed = example::NeighbourSphericalAverage(kCopperZ, d, rm);
@@ -146,9 +158,9 @@ TEST(MuffinTinPhaseShift, SquareWellMatchesTheAnalyticPhaseShifts)
             for (int l = 0; l < 10; ++l) {
                 SCOPED_TRACE(l);
                 const double gamma = kappa * SphBesselPrime(l, kappa * radius) / SphBessel(l, kappa * radius);
-                const double expected = std::atan(
-                    (k * SphBesselPrime(l, k * radius) - gamma * SphBessel(l, k * radius)) /
-                    (k * SphNeumannPrime(l, k * radius) - gamma * SphNeumann(l, k * radius)));
+                const double expected =
+                    std::atan((k * SphBesselPrime(l, k * radius) - gamma * SphBessel(l, k * radius)) /
+                              (k * SphNeumannPrime(l, k * radius) - gamma * SphNeumann(l, k * radius)));
                 EXPECT_NEAR(PhaseDifference(fine[l], expected), 0, 4e-4);
                 const double extrapolated = fine[l] + PhaseDifference(fine[l], coarse[l]) / 3;
                 EXPECT_NEAR(PhaseDifference(extrapolated, expected), 0, 2e-6);

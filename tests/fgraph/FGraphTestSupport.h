@@ -34,7 +34,8 @@ protected:
     {
         std::vector<T*> out;
         for (QGraphicsItem* i : Scene()->items(Qt::AscendingOrder))
-            if (auto* t = dynamic_cast<T*>(i)) out.push_back(t);
+            if (auto* t = dynamic_cast<T*>(i))
+                out.push_back(t);
         return out;
     }
 

@@ -50,7 +50,8 @@ int Teardown(int argc, char** argv)
         SineCurve(graph);
         graph.Redraw();
         view.show();
-        if (!QTest::qWaitForWindowExposed(&view)) return 2;
+        if (!QTest::qWaitForWindowExposed(&view))
+            return 2;
         scene = graph.Impl().Scene();
     }  // the view, then the application end here; the graph lives on
     if (scene) {
@@ -73,7 +74,8 @@ int Grab(int argc, char** argv, const char* png)
     layout->addWidget(curveView);
     layout->addWidget(imageView);
     window.show();
-    if (!QTest::qWaitForWindowExposed(&window)) return 2;
+    if (!QTest::qWaitForWindowExposed(&window))
+        return 2;
 
     FGraph curve;
     curve.SetView(curveView);
@@ -93,7 +95,8 @@ int Grab(int argc, char** argv, const char* png)
 
     QTest::qWait(300);
     const QPixmap shot = window.screen()->grabWindow(window.winId());
-    if (shot.isNull() || !shot.save(QString::fromLocal8Bit(png))) return 3;
+    if (shot.isNull() || !shot.save(QString::fromLocal8Bit(png)))
+        return 3;
     return 0;
 }
 
@@ -101,8 +104,10 @@ int Grab(int argc, char** argv, const char* png)
 
 int main(int argc, char** argv)
 {
-    if (argc >= 2 && std::strcmp(argv[1], "teardown") == 0) return Teardown(argc, argv);
-    if (argc >= 3 && std::strcmp(argv[1], "grab") == 0) return Grab(argc, argv, argv[2]);
+    if (argc >= 2 && std::strcmp(argv[1], "teardown") == 0)
+        return Teardown(argc, argv);
+    if (argc >= 3 && std::strcmp(argv[1], "grab") == 0)
+        return Grab(argc, argv, argv[2]);
     std::fprintf(stderr, "usage: %s teardown | grab <file.png>\n", argv[0]);
     return 1;
 }

@@ -11,7 +11,8 @@ namespace {
 void Flatten(const LwBarnXmlRack& rack, std::vector<std::string>& out)
 {
     out.push_back(rack.GetName());
-    for (const auto& child : rack.Children()) Flatten(*child, out);
+    for (const auto& child : rack.Children())
+        Flatten(*child, out);
 }
 
 TEST(LwBarnXmlStringTest, OneRackWithOneChildInTheMessageLayout)
@@ -115,7 +116,8 @@ TEST(LwBarnXmlStringTest, RoundTripKeepsNamesValuesAndOrder)
     std::string t = "a&b\nc";
     out.ValueString("t", t, "");
     out.OpenRack("list");
-    for (int i = 0; i < 3; ++i) out.ValueInt("i", i, 0);
+    for (int i = 0; i < 3; ++i)
+        out.ValueInt("i", i, 0);
     out.CloseRack("list");
     out.CloseRack("vra");
     std::string text;
@@ -153,4 +155,4 @@ TEST(LwBarnXmlStringTest, FromStringOfTheDocumentTextItself)
     EXPECT_TRUE(doc.OpenRack("b"));
 }
 
-} // namespace
+}  // namespace

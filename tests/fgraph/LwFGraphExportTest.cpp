@@ -24,7 +24,8 @@ namespace {
 QString ReadText(const QString& path)
 {
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return "(missing)";
+    if (!f.open(QIODevice::ReadOnly))
+        return "(missing)";
     return QString::fromUtf8(f.readAll());
 }
 
@@ -34,7 +35,8 @@ std::vector<std::pair<double, double>> ParseCsv(const QString& text)
     std::vector<std::pair<double, double>> points;
     for (const QString& line : text.split('\n', Qt::SkipEmptyParts)) {
         const QStringList f = line.split(',');
-        if (f.size() != 2) return {};
+        if (f.size() != 2)
+            return {};
         points.emplace_back(f[0].toDouble(), f[1].toDouble());
     }
     return points;
@@ -45,7 +47,8 @@ void AnswerNextDialog(const QString& path)
 {
     QTimer::singleShot(0, [path] {
         auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        if (!dialog) return AnswerNextDialog(path);
+        if (!dialog)
+            return AnswerNextDialog(path);
         dialog->selectFile(path);
         QMetaObject::invokeMethod(dialog, "accept");
     });
@@ -56,7 +59,8 @@ QString RunTool(const QString& program, const QStringList& args)
 {
     QProcess p;
     p.start(program, args);
-    if (!p.waitForFinished(30000) || p.exitCode() != 0) return "(failed: " + program + ")";
+    if (!p.waitForFinished(30000) || p.exitCode() != 0)
+        return "(failed: " + program + ")";
     return QString::fromUtf8(p.readAllStandardOutput());
 }
 
@@ -106,7 +110,8 @@ TEST_F(LwFGraphExportTest, CsvOfTheImageHoldsItsRowsAndNothingWithoutItems)
     Impl().SaveCsv(Path("empty.csv"));
     EXPECT_FALSE(QFile::exists(Path("empty.csv")));
     LwFloatMatrix image(3, 2);
-    for (int i = 0; i < 6; ++i) image(i % 3, i / 3) = static_cast<float>(i);
+    for (int i = 0; i < 6; ++i)
+        image(i % 3, i / 3) = static_cast<float>(i);
     graph_.SetImage(image);
     Impl().SaveCsv(Path("image.csv"));
     EXPECT_EQ(ReadText(Path("image.csv")), QString("0,1,2\n3,4,5\n"));
@@ -118,7 +123,8 @@ TEST_F(LwFGraphExportTest, MenuOffersTheFourActionsAndSavesThroughTheDialog)
     graph_.SetWave(0, {0, 1}, {0, 2});
     graph_.Redraw();
     QStringList texts;
-    for (QAction* a : Scene()->Menu()->actions()) texts << a->text();
+    for (QAction* a : Scene()->Menu()->actions())
+        texts << a->text();
     EXPECT_EQ(texts, (QStringList{"Auto scale (double click)", "Copy Clipboard", "Save wave as CSV",
                                   "Save image as PDF"}));
 
@@ -144,7 +150,8 @@ TEST_F(LwFGraphExportTest, ClipboardHoldsTheViewAsAnImage)
     int red = 0;
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
-            if (image.pixel(x, y) == qRgb(255, 0, 0)) ++red;
+            if (image.pixel(x, y) == qRgb(255, 0, 0))
+                ++red;
     EXPECT_GT(red, 300);  // the diagonal crosses about 530 pixels
 }
 
@@ -162,7 +169,8 @@ TEST_F(LwFGraphExportTest, PdfPageHasTheViewsSizeAndShowsTheCurve)
     for (const char* label : {"Energy", "10", "8", "4", "5"})
         EXPECT_TRUE(text.contains(label)) << label << " in " << text.toStdString();
 
-    ASSERT_EQ(RunTool("pdftoppm", {"-r", "72", "-png", "-singlefile", Path("g.pdf"), Path("page")}), QString());
+    ASSERT_EQ(RunTool("pdftoppm", {"-r", "72", "-png", "-singlefile", Path("g.pdf"), Path("page")}),
+              QString());
     const QImage page(Path("page.png"));
     ASSERT_EQ(page.size(), QSize(600, 400));
     // The curve's middle, (5, 2.5), scaled from the 598 x 398 scene onto the
@@ -174,7 +182,8 @@ TEST_F(LwFGraphExportTest, PdfPageHasTheViewsSizeAndShowsTheCurve)
     for (int dy = -3; dy <= 3; ++dy)
         for (int dx = -3; dx <= 3; ++dx) {
             const QRgb c = page.pixel(static_cast<int>(ox + sx * k) + dx, static_cast<int>(sy * k) + dy);
-            if (qRed(c) > 200 && qGreen(c) < 120 && qBlue(c) < 120) ++red;
+            if (qRed(c) > 200 && qGreen(c) < 120 && qBlue(c) < 120)
+                ++red;
         }
     EXPECT_GT(red, 0);
 }
@@ -189,4 +198,4 @@ TEST_F(LwFGraphExportTest, RenderFailuresCarryTheirTexts)
               "ERROR: FGraph::Render : QPainter::begin");
 }
 
-} // namespace
+}  // namespace

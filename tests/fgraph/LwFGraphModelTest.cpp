@@ -23,7 +23,8 @@ TEST(LwFGraphModelTest, ItemsGetTheDefaultColourOfTheirCreationNumber)
     EXPECT_EQ(items.at(3).Style.Color, (LwFGraphColor{255, 0, 255}));
     // Ascending key order whatever the creation order.
     std::vector<float> keys;
-    for (const auto& e : items) keys.push_back(e.first);
+    for (const auto& e : items)
+        keys.push_back(e.first);
     EXPECT_EQ(keys, (std::vector<float>{1, 3, 5}));
 
     EXPECT_EQ(DefaultItemColor(12), (LwFGraphColor{0, 255, 255}));
@@ -115,16 +116,17 @@ TEST(LwFGraphModelTest, ImageAxisRangeSpansTheOuterPixelEdges)
 
 TEST(LwFGraphTicksTest, StepsFollowTheMantissaOfTheRange)
 {
-    struct Case {
+    struct Case
+    {
         double min, max, minor, major;
     };
     const Case cases[] = {
-        {-0.5, 10.5, 1, 2},        // m = 1.1
-        {-0.25, 5.25, 0.2, 1},     // m = 5.5
-        {0, 2, 0.1, 0.5},          // m = 2
-        {0, 95, 5, 20},            // m = 9.5
-        {10, 0, 1, 2},             // reversed: m = 1
-        {3, 3, 0.1, 0.2},          // empty: [2.5, 3.5]
+        {-0.5, 10.5, 1, 2},  // m = 1.1
+        {-0.25, 5.25, 0.2, 1},  // m = 5.5
+        {0, 2, 0.1, 0.5},  // m = 2
+        {0, 95, 5, 20},  // m = 9.5
+        {10, 0, 1, 2},  // reversed: m = 1
+        {3, 3, 0.1, 0.2},  // empty: [2.5, 3.5]
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.min) + ".." + std::to_string(c.max));
@@ -145,7 +147,8 @@ TEST(LwFGraphTicksTest, TicksAccumulateFromTheFirstStepInsideTheRange)
     EXPECT_NE(t[2], 0.0);  // accumulated, a rounding error off zero
     EXPECT_LT(std::fabs(t[2]), 1e-16);
     std::vector<QString> labels;
-    for (double v : t) labels.push_back(TickLabel(v, -0.6, 0.4));
+    for (double v : t)
+        labels.push_back(TickLabel(v, -0.6, 0.4));
     EXPECT_EQ(labels, (std::vector<QString>{"-0.4", "-0.2", "0", "0.2", "0.4"}));
     EXPECT_EQ(TickLabel(1234567, 0, 2e6), QString("1.23457e+06"));
 
@@ -174,7 +177,8 @@ TEST(LwFGraphTicksTest, EmptyRangesOpenAroundTheirValue)
 
 TEST(LwFGraphTicksTest, SegmentsAreClippedToTheFrame)
 {
-    struct Case {
+    struct Case
+    {
         const char* name;
         double ax, ay, bx, by;
         bool kept;
@@ -193,7 +197,8 @@ TEST(LwFGraphTicksTest, SegmentsAreClippedToTheFrame)
         double ax = c.ax, ay = c.ay, bx = c.bx, by = c.by;
         const bool kept = ClipSegment(ax, ay, bx, by, 0, 10, 0, 5);
         EXPECT_EQ(kept, c.kept);
-        if (!kept || !c.kept) continue;
+        if (!kept || !c.kept)
+            continue;
         // The clipped ends lie on the original line and inside the frame.
         EXPECT_NEAR(ax, c.cax, 1e-12);
         EXPECT_NEAR(ay, c.cay, 1e-12);
@@ -202,4 +207,4 @@ TEST(LwFGraphTicksTest, SegmentsAreClippedToTheFrame)
     }
 }
 
-} // namespace
+}  // namespace

@@ -39,7 +39,8 @@ TEST(LwMouseOperationTest, DraggedRectangleBecomesTheDisplayedRange)
 
 TEST(LwMouseOperationTest, ReleasesThatDoNotZoom)
 {
-    struct Case {
+    struct Case
+    {
         const char* name;
         bool press;
         int x0, y0, x1, y1;
@@ -58,7 +59,8 @@ TEST(LwMouseOperationTest, ReleasesThatDoNotZoom)
         layout.Ranges[1].Max = 5;
         LwFGraphItemSet items;
         LwMouseOperation mouse;
-        if (c.press) mouse.Press(c.x0, c.y0);
+        if (c.press)
+            mouse.Press(c.x0, c.y0);
         EXPECT_FALSE(mouse.Release(c.x1, c.y1, c.view, layout, items, QTransform()));
         EXPECT_EQ(layout.Ranges[0].Max, 10);
         EXPECT_TRUE(items.Gradation.Axes[0].Automatic);
@@ -108,7 +110,8 @@ protected:
     {
         int n = 0;
         for (auto* r : ItemsOf<QGraphicsRectItem>())
-            if (r->pen().color() == QColor(0, 255, 255)) ++n;
+            if (r->pen().color() == QColor(0, 255, 255))
+                ++n;
         return n;
     }
     bool BandInScene() { return Bands() > 0; }
@@ -156,7 +159,8 @@ TEST_F(LwFGraphMouseTest, RedrawDuringADragKeepsOneBand)
     const auto bands = ItemsOf<QGraphicsRectItem>();
     QRectF band;
     for (auto* r : bands)
-        if (r->pen().color() == QColor(0, 255, 255)) band = r->rect();
+        if (r->pen().color() == QColor(0, 255, 255))
+            band = r->rect();
     EXPECT_EQ(band, QRectF(100, 50, 80, 70));
     QTest::mouseRelease(Port(), Qt::LeftButton, {}, At(180, 120));
     EXPECT_EQ(Bands(), 0);
@@ -177,7 +181,8 @@ TEST_F(LwFGraphMouseTest, SecondReleaseOfADoubleClickDoesNotZoom)
 TEST_F(LwFGraphMouseTest, ImageLocksTheMouse)
 {
     LwFloatMatrix image(4, 4);
-    for (int i = 0; i < 16; ++i) image(i % 4, i / 4) = static_cast<float>(i);
+    for (int i = 0; i < 16; ++i)
+        image(i % 4, i / 4) = static_cast<float>(i);
     graph_.SetImage(image);
     graph_.Redraw();
     const auto before = Range(0);
@@ -193,13 +198,15 @@ TEST_F(LwFGraphMouseTest, ImageLocksTheMouse)
 TEST_F(LwFGraphMouseTest, RedrawFailureFromTheMouseIsShownInTheErrorBox)
 {
     LwFloatMatrix column(1, 4);
-    for (int i = 0; i < 4; ++i) column(0, i) = 1;
+    for (int i = 0; i < 4; ++i)
+        column(0, i) = 1;
     graph_.SetImage(column);
     QString title, text;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box) return;
+        if (!box)
+            return;
         title = box->windowTitle();
         text = box->text();
         box->button(QMessageBox::Ok)->click();
@@ -211,4 +218,4 @@ TEST_F(LwFGraphMouseTest, RedrawFailureFromTheMouseIsShownInTheErrorBox)
     EXPECT_EQ(text, QString("FGraph::Correct2DNumeralByPixSize()::ERROR: width is zero"));
 }
 
-} // namespace
+}  // namespace

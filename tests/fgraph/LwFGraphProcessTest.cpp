@@ -18,7 +18,8 @@
 
 namespace {
 
-struct Outcome {
+struct Outcome
+{
     bool finished = false;
     QProcess::ExitStatus status = QProcess::NormalExit;
     int code = -1;
@@ -32,7 +33,8 @@ Outcome RunWindowProgram(const QStringList& args, const QProcessEnvironment& env
     p.start(LW_FGRAPH_WINDOW_PROGRAM, args);
     Outcome o;
     o.finished = p.waitForFinished(60000);
-    if (!o.finished) p.kill(), p.waitForFinished();
+    if (!o.finished)
+        p.kill(), p.waitForFinished();
     o.status = p.exitStatus();
     o.code = p.exitCode();
     o.errors = QString::fromLocal8Bit(p.readAllStandardError());
@@ -52,7 +54,8 @@ TEST(LwFGraphProcessTest, GraphOutlivingTheApplicationEndsCleanly)
 
 TEST(LwFGraphProcessTest, WindowWithCurveAndImageIsGrabbedFromAnXServer)
 {
-    if (!XvfbServer::Installed()) GTEST_SKIP() << "Xvfb is not installed";
+    if (!XvfbServer::Installed())
+        GTEST_SKIP() << "Xvfb is not installed";
     XvfbServer server;
     ASSERT_TRUE(server.Start());
 
@@ -76,13 +79,16 @@ TEST(LwFGraphProcessTest, WindowWithCurveAndImageIsGrabbedFromAnXServer)
     for (int y = 0; y < shot.height(); ++y)
         for (int x = 0; x < shot.width(); ++x) {
             const QRgb c = shot.pixel(x, y);
-            if (qRed(c) > 200 && qGreen(c) < 60 && qBlue(c) < 60) ++red;
-            if (qRed(c) < 60 && qBlue(c) > 150) ++bluish;
-            if (c == qRgb(255, 255, 255)) ++white;
+            if (qRed(c) > 200 && qGreen(c) < 60 && qBlue(c) < 60)
+                ++red;
+            if (qRed(c) < 60 && qBlue(c) > 150)
+                ++bluish;
+            if (c == qRgb(255, 255, 255))
+                ++white;
         }
     EXPECT_GT(red, 200);
     EXPECT_GT(bluish, 5000);
     EXPECT_GT(white, 20000);
 }
 
-} // namespace
+}  // namespace

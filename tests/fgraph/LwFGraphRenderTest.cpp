@@ -21,7 +21,8 @@ namespace {
 
 // Plot geometry of the default layout (margins 60, 10, 10, 20) on a canvas
 // of W x H scene pixels, written out from the layout rules.
-struct Plot {
+struct Plot
+{
     double W, H;
     double x0, x1, y0, y1;  // displayed ranges
     double X(double x) const { return 60 + (x - x0) / (x1 - x0) * ((W - 10) - 60); }
@@ -31,10 +32,14 @@ struct Plot {
 int debugLines = 0;
 void CountDebugLines(QtMsgType type, const QMessageLogContext&, const QString&)
 {
-    if (type == QtDebugMsg) ++debugLines;
+    if (type == QtDebugMsg)
+        ++debugLines;
 }
 
-bool IsRed(QRgb c) { return qRed(c) > 200 && qGreen(c) < 80 && qBlue(c) < 80; }
+bool IsRed(QRgb c)
+{
+    return qRed(c) > 200 && qGreen(c) < 80 && qBlue(c) < 80;
+}
 
 class LwFGraphRenderTest : public FGraphOnView
 {
@@ -42,7 +47,8 @@ protected:
     std::multiset<QString> Labels()
     {
         std::multiset<QString> out;
-        for (auto* t : ItemsOf<QGraphicsTextItem>()) out.insert(t->toPlainText());
+        for (auto* t : ItemsOf<QGraphicsTextItem>())
+            out.insert(t->toPlainText());
         return out;
     }
 };
@@ -63,13 +69,15 @@ TEST_F(LwFGraphRenderTest, CurveRangesTicksLabelsAndPixels)
     // The automatic axis records take the displayed ranges.
     EXPECT_DOUBLE_EQ(Impl().ItemSet.Gradation.Axes[0].Max, 10.5);
 
-    EXPECT_EQ(Labels(), (std::multiset<QString>{"0", "2", "4", "6", "8", "10", "0", "1", "2", "3", "4", "5"}));
+    EXPECT_EQ(Labels(),
+              (std::multiset<QString>{"0", "2", "4", "6", "8", "10", "0", "1", "2", "3", "4", "5"}));
 
     const Plot p{W(), H(), -0.5, 10.5, -0.25, 5.25};
     // One red line from (0, 0) to (10, 5).
     std::vector<QGraphicsLineItem*> red;
     for (auto* l : ItemsOf<QGraphicsLineItem>())
-        if (l->pen().color() == QColor(255, 0, 0)) red.push_back(l);
+        if (l->pen().color() == QColor(255, 0, 0))
+            red.push_back(l);
     ASSERT_EQ(red.size(), 1u);
     const QLineF line = red[0]->line();
     EXPECT_NEAR(line.x1(), p.X(0), 1e-9);
@@ -79,7 +87,8 @@ TEST_F(LwFGraphRenderTest, CurveRangesTicksLabelsAndPixels)
 
     // The x labels are centred on their ticks below the frame (outward ticks).
     for (auto* t : ItemsOf<QGraphicsTextItem>()) {
-        if (t->toPlainText() != "10") continue;
+        if (t->toPlainText() != "10")
+            continue;
         const double centre = t->pos().x() + 4 + QFontMetricsF(t->font()).horizontalAdvance("10") / 2;
         EXPECT_NEAR(centre, p.X(10), 1e-6);
         EXPECT_NEAR(t->pos().y(), (H() - 1 - (20 - 5)) - 3, 1e-9);
@@ -91,7 +100,8 @@ TEST_F(LwFGraphRenderTest, CurveRangesTicksLabelsAndPixels)
     bool found = false;
     const int mx = static_cast<int>(std::lround(p.X(5))), my = static_cast<int>(std::lround(p.Y(2.5)));
     for (int dy = -1; dy <= 1; ++dy)
-        for (int dx = -1; dx <= 1; ++dx) found = found || IsRed(image.pixel(mx + dx, my + dy));
+        for (int dx = -1; dx <= 1; ++dx)
+            found = found || IsRed(image.pixel(mx + dx, my + dy));
     EXPECT_TRUE(found);
     EXPECT_EQ(image.pixel(60, 150), qRgb(0, 0, 0));
     EXPECT_EQ(image.pixel(300, 40), qRgb(255, 255, 255));
@@ -115,8 +125,8 @@ TEST_F(LwFGraphRenderTest, ManualRangeClipsSegmentsAndHidesOuterMarkers)
     LwGradation& g = Impl().ItemSet.Gradation;
     g.Axes[0] = {"", true, true, 0, 10, false, false, 9};
     g.Axes[1] = {"", true, true, 0, 5, false, false, 9};
-    graph_.SetWave(0, {5, 100}, {2.5, 2.5});   // leaves the frame on the right
-    graph_.SetWave(1, {-5, -1}, {1, 4});       // wholly left of the frame
+    graph_.SetWave(0, {5, 100}, {2.5, 2.5});  // leaves the frame on the right
+    graph_.SetWave(1, {-5, -1}, {1, 4});  // wholly left of the frame
     Impl().ItemSet.Items.at(0).Style.Marker = 2;
     Impl().ItemSet.Items.at(1).Style.Marker = 1;
     graph_.Redraw();
@@ -124,8 +134,10 @@ TEST_F(LwFGraphRenderTest, ManualRangeClipsSegmentsAndHidesOuterMarkers)
     const Plot p{W(), H(), 0, 10, 0, 5};
     std::vector<QLineF> red, blue;
     for (auto* l : ItemsOf<QGraphicsLineItem>()) {
-        if (l->pen().color() == QColor(255, 0, 0)) red.push_back(l->line());
-        if (l->pen().color() == QColor(0, 0, 255)) blue.push_back(l->line());
+        if (l->pen().color() == QColor(255, 0, 0))
+            red.push_back(l->line());
+        if (l->pen().color() == QColor(0, 0, 255))
+            blue.push_back(l->line());
     }
     ASSERT_EQ(red.size(), 1u);
     EXPECT_NEAR(red[0].x2(), p.X(10), 1e-9);
@@ -185,7 +197,8 @@ TEST_F(LwFGraphRenderTest, TinyViewsDrawWithoutAPlotRectangle)
     Impl().MouseRelease(5, 4);
     EXPECT_TRUE(Impl().ItemSet.Gradation.Axes[0].Automatic);
     LwFloatMatrix image(3, 3);
-    for (int i = 0; i < 9; ++i) image(i % 3, i / 3) = static_cast<float>(i);
+    for (int i = 0; i < 9; ++i)
+        image(i % 3, i / 3) = static_cast<float>(i);
     graph_.SetImage(image);
     EXPECT_NO_THROW(graph_.Redraw());
     EXPECT_TRUE(ItemsOf<QGraphicsPixmapItem>().empty());
@@ -199,7 +212,8 @@ TEST_F(LwFGraphRenderTest, ImageModeFitsThePlotToTheImage)
     LwFloatMatrix image(100, 50);
     image.ColBegin = 3;
     for (int r = 0; r < 50; ++r)
-        for (int c = 3; c < 103; ++c) image(c, r) = static_cast<float>(c + r);
+        for (int c = 3; c < 103; ++c)
+            image(c, r) = static_cast<float>(c + r);
     graph_.SetImage(image);
     graph_.Redraw();
     const LwFGraphLayout& L = Impl().Layout;
@@ -226,7 +240,8 @@ protected:
     {
         Attach(802, 232);
         LwFloatMatrix image(5, 2);
-        for (int i = 0; i < 10; ++i) image(i % 5, i / 5) = values[i];
+        for (int i = 0; i < 10; ++i)
+            image(i % 5, i / 5) = values[i];
         LwGradation& g = Impl().ItemSet.Gradation;
         g.Palette = 13;
         g.Init();
@@ -238,10 +253,7 @@ protected:
         painted_ = Painted();
     }
     // Colour at the centre of image pixel (c, r); row 0 is at the bottom.
-    QRgb At(int c, int r) const
-    {
-        return painted_.pixel(60 + c * 100 + 50, 10 + (1 - r) * 100 + 50);
-    }
+    QRgb At(int c, int r) const { return painted_.pixel(60 + c * 100 + 50, 10 + (1 - r) * 100 + 50); }
     QImage painted_;
 };
 
@@ -288,7 +300,8 @@ TEST_F(LwFGraphRenderTest, ColourRangeOfFlatAndSymmetricImages)
     EXPECT_DOUBLE_EQ(ac.Max, 0.5);
 
     LwFloatMatrix signedImage(4, 4);
-    for (int i = 0; i < 16; ++i) signedImage(i % 4, i / 4) = static_cast<float>(i % 5 - 1);  // -1..3
+    for (int i = 0; i < 16; ++i)
+        signedImage(i % 4, i / 4) = static_cast<float>(i % 5 - 1);  // -1..3
     graph_.SetImage(signedImage);
     ac.Symmetric = true;
     graph_.Redraw();
@@ -302,7 +315,8 @@ TEST_F(LwFGraphRenderTest, ImageWithoutExtentIsRefused)
     LwFloatMatrix column(1, 4);
     column.SetZero();
     graph_.SetImage(column);
-    EXPECT_EQ(ErrorText([&] { graph_.Redraw(); }), "FGraph::Correct2DNumeralByPixSize()::ERROR: width is zero");
+    EXPECT_EQ(ErrorText([&] { graph_.Redraw(); }),
+              "FGraph::Correct2DNumeralByPixSize()::ERROR: width is zero");
 }
 
 TEST_F(LwFGraphRenderTest, ContoursLieOnTheirLevels)
@@ -311,7 +325,8 @@ TEST_F(LwFGraphRenderTest, ContoursLieOnTheirLevels)
     Attach(402, 232);  // plot 200 high: s = 200 / 3 per pixel
     LwFloatMatrix ramp(3, 3);
     for (int r = 0; r < 3; ++r)
-        for (int c = 0; c < 3; ++c) ramp(c, r) = static_cast<float>(c);
+        for (int c = 0; c < 3; ++c)
+            ramp(c, r) = static_cast<float>(c);
     LwGradation& g = Impl().ItemSet.Gradation;
     g.ContourStep = 0.5;
     g.Axes[2].Automatic = false;
@@ -325,10 +340,13 @@ TEST_F(LwFGraphRenderTest, ContoursLieOnTheirLevels)
     std::set<long> blackColumns, greenColumns;
     for (auto* l : ItemsOf<QGraphicsLineItem>()) {
         const QLineF line = l->line();
-        if (line.x1() != line.x2()) continue;
+        if (line.x1() != line.x2())
+            continue;
         const long key = std::lround((line.x1() - 60) / s * 100);  // column in hundredths
-        if (l->pen().color() == Qt::black && l->pen().widthF() == 0.1) blackColumns.insert(key);
-        if (l->pen().color() == QColor(0, 128, 0)) greenColumns.insert(key);
+        if (l->pen().color() == Qt::black && l->pen().widthF() == 0.1)
+            blackColumns.insert(key);
+        if (l->pen().color() == QColor(0, 128, 0))
+            greenColumns.insert(key);
     }
     // Levels 0, 0.5, 1, 1.5 (2 is not below the top); columns sit at c + 0.5.
     EXPECT_EQ(blackColumns, (std::set<long>{50, 100, 150, 200}));
@@ -347,4 +365,4 @@ TEST_F(LwFGraphRenderTest, ContoursLieOnTheirLevels)
     EXPECT_LE(debugLines, 1000);
 }
 
-} // namespace
+}  // namespace

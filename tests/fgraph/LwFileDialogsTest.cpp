@@ -106,7 +106,8 @@ void AnswerNextDialog(const QString& name)
 {
     QTimer::singleShot(0, [name] {
         auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        if (!dialog) return AnswerNextDialog(name);
+        if (!dialog)
+            return AnswerNextDialog(name);
         if (name.isEmpty()) {
             dialog->reject();
         } else {
@@ -134,4 +135,4 @@ TEST_F(LwFileDialogsTest, OpenDialogStoresAcceptedChoiceAndIgnoresCancel)
     EXPECT_EQ(barn_test::ReadBytes(IniPath()), dataDir);
 }
 
-} // namespace
+}  // namespace

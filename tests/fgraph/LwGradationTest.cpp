@@ -11,9 +11,11 @@ namespace {
 
 ::testing::AssertionResult SameColor(const LwFGraphColor& got, const LwFGraphColor& want)
 {
-    if (got == want) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "got (" << got.Red << "," << got.Green << "," << got.Blue
-                                         << ") want (" << want.Red << "," << want.Green << "," << want.Blue << ")";
+    if (got == want)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << "got (" << got.Red << "," << got.Green << "," << got.Blue << ") want (" << want.Red << ","
+           << want.Green << "," << want.Blue << ")";
 }
 
 LwGradation Palette(int number, float min = 0, float max = 1)
@@ -54,22 +56,32 @@ TEST(LwGradationTest, DefaultGradientRunsFromBlackThroughBlueAndCyanToWhite)
 
 TEST(LwGradationTest, ListPalettesBlendBetweenNeighbouringEntries)
 {
-    struct Case {
+    struct Case
+    {
         int palette;
         bool reversed;
         double value;
         LwFGraphColor color;
     };
     const Case cases[] = {
-        {13, false, 0.0, {0, 0, 255}},     {13, false, 0.25, {0, 255, 255}}, {13, false, 0.5, {0, 255, 0}},
-        {13, false, 1.0, {255, 0, 0}},     {13, false, 0.125, {0, 127, 255}},
+        {13, false, 0.0, {0, 0, 255}},
+        {13, false, 0.25, {0, 255, 255}},
+        {13, false, 0.5, {0, 255, 0}},
+        {13, false, 1.0, {255, 0, 0}},
+        {13, false, 0.125, {0, 127, 255}},
         // Past the ends: the end colours.
-        {13, false, 2.0, {255, 0, 0}},     {13, false, -3.0, {0, 0, 255}},
+        {13, false, 2.0, {255, 0, 0}},
+        {13, false, -3.0, {0, 0, 255}},
         // Just below min the blend extrapolates and clamps per channel.
         {13, false, -0.1, {0, 0, 255}},
-        {0, false, 0.5, {127, 127, 127}},  {21, false, 0.5, {127, 127, 127}},
-        {17, false, 0.0, {0, 0, 0}},       {17, true, 0.0, {255, 0, 0}},     {17, true, 1.0, {0, 0, 0}},
-        {1, false, 0.5, {255, 0, 0}},      {20, false, 0.0, {0, 0, 0}},      {20, false, 1.0, {255, 255, 255}},
+        {0, false, 0.5, {127, 127, 127}},
+        {21, false, 0.5, {127, 127, 127}},
+        {17, false, 0.0, {0, 0, 0}},
+        {17, true, 0.0, {255, 0, 0}},
+        {17, true, 1.0, {0, 0, 0}},
+        {1, false, 0.5, {255, 0, 0}},
+        {20, false, 0.0, {0, 0, 0}},
+        {20, false, 1.0, {255, 255, 255}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE("palette " + std::to_string(c.palette) + " value " + std::to_string(c.value) +
@@ -83,9 +95,9 @@ TEST(LwGradationTest, ListPalettesBlendBetweenNeighbouringEntries)
 TEST(LwGradationTest, EveryPaletteBuildsItsTable)
 {
     // List palettes keep their entries; gradients have black, Steps colours, white.
-    const std::pair<int, std::size_t> sizes[] = {{1, 3},  {2, 10002},  {7, 10002}, {12, 10002}, {13, 5},
-                                                 {14, 5}, {15, 5},     {16, 3},    {17, 2},     {18, 2},
-                                                 {19, 10002}, {20, 102}, {-4, 2}};
+    const std::pair<int, std::size_t> sizes[] = {{1, 3},      {2, 10002}, {7, 10002}, {12, 10002}, {13, 5},
+                                                 {14, 5},     {15, 5},    {16, 3},    {17, 2},     {18, 2},
+                                                 {19, 10002}, {20, 102},  {-4, 2}};
     for (const auto& s : sizes) {
         SCOPED_TRACE("palette " + std::to_string(s.first));
         LwGradation g;
@@ -145,4 +157,4 @@ TEST(LwGradationTest, LookupBeforeInitIsRefused)
     EXPECT_EQ(ErrorText([&] { g.GetColor(0.5); }), "LwGradation::Init() is not called");
 }
 
-} // namespace
+}  // namespace

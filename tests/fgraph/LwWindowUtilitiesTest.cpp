@@ -13,7 +13,8 @@
 
 namespace {
 
-struct PathCase {
+struct PathCase
+{
     std::string path;
     std::string argument;
     std::string expected;
@@ -58,7 +59,8 @@ TEST(LwWindowUtilitiesTest, GetFileNameAndDirectoryPartSplitAtTheLastSeparatorFr
         EXPECT_EQ(GetFileName(c.path), c.argument);
         EXPECT_EQ(GetDirectoryPart(c.path), c.expected);
         EXPECT_EQ(GetFileNameQString(QString::fromStdString(c.path)), QString::fromStdString(c.argument));
-        EXPECT_EQ(GetDirectoryPartQString(QString::fromStdString(c.path)), QString::fromStdString(c.expected));
+        EXPECT_EQ(GetDirectoryPartQString(QString::fromStdString(c.path)),
+                  QString::fromStdString(c.expected));
     }
 }
 
@@ -68,23 +70,22 @@ TEST(LwWindowUtilitiesTest, QStringPathFormsOfTheCoreRulesKeepNonAsciiNames)
     EXPECT_EQ(FileNameExtensionQString(path), QString("xml_cl"));
     EXPECT_EQ(FileNameDirectoryQString(path), QString::fromUtf8("/daten/\xE6\xB8\xAC\xE5\xAE\x9A/"));
     EXPECT_EQ(GetFileNameQString(path), QString("run1.xml_cl"));
-    EXPECT_EQ(ReplaceExtensionQString(path, ".ini"), QString::fromUtf8("/daten/\xE6\xB8\xAC\xE5\xAE\x9A/run1.ini"));
+    EXPECT_EQ(ReplaceExtensionQString(path, ".ini"),
+              QString::fromUtf8("/daten/\xE6\xB8\xAC\xE5\xAE\x9A/run1.ini"));
 }
 
 TEST(LwWindowUtilitiesTest, SplitByDelimiterKeepsEmptyPieces)
 {
-    struct Case {
+    struct Case
+    {
         std::string text;
         std::string delimiter;
         std::vector<std::string> pieces;
     };
     const std::vector<Case> cases = {
-        {"1,,2", ",", {"1", "", "2"}},
-        {"", ",", {""}},
-        {"a,b,", ",", {"a", "b", ""}},
-        {"a\r\nb", "\r", {"a", "\nb"}},
-        {"x::y:z", "::", {"x", "y:z"}},
-        {"abc", "", {"abc"}},
+        {"1,,2", ",", {"1", "", "2"}},  {"", ",", {""}},
+        {"a,b,", ",", {"a", "b", ""}},  {"a\r\nb", "\r", {"a", "\nb"}},
+        {"x::y:z", "::", {"x", "y:z"}}, {"abc", "", {"abc"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text + " / " + c.delimiter);
@@ -96,17 +97,14 @@ TEST(LwWindowUtilitiesTest, SplitByDelimiterKeepsEmptyPieces)
 
 TEST(LwWindowUtilitiesTest, SplitTextLinesDropsTheUnterminatedLastLine)
 {
-    struct Case {
+    struct Case
+    {
         std::string text;
         std::vector<std::string> lines;
     };
     const std::vector<Case> cases = {
-        {"a\r\nb", {"a"}},
-        {"a\n\nb\n", {"a", "", "b"}},
-        {"", {}},
-        {"a\rb\r", {"a", "b"}},
-        {"a\r\rb\n", {"a", "", "b"}},
-        {"\n\r\n", {"", ""}},
+        {"a\r\nb", {"a"}},      {"a\n\nb\n", {"a", "", "b"}}, {"", {}},
+        {"a\rb\r", {"a", "b"}}, {"a\r\rb\n", {"a", "", "b"}}, {"\n\r\n", {"", ""}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
@@ -162,20 +160,23 @@ TEST(LwWindowUtilitiesTest, ErrorBoxHasTitleTextAndOneOkButton)
 TEST(LwWindowUtilitiesTest, UndefinedErrorTextPerProgram)
 {
     EXPECT_EQ(UndefinedErrorText("", LwUndefinedErrorStyle::KeepEmpty), QString("Undefined error:"));
-    EXPECT_EQ(UndefinedErrorText("", LwUndefinedErrorStyle::NameEmpty), QString("Undefined error:Undefined error"));
+    EXPECT_EQ(UndefinedErrorText("", LwUndefinedErrorStyle::NameEmpty),
+              QString("Undefined error:Undefined error"));
     EXPECT_EQ(UndefinedErrorText("bad", LwUndefinedErrorStyle::KeepEmpty), QString("Undefined error:bad"));
     EXPECT_EQ(UndefinedErrorText("bad", LwUndefinedErrorStyle::NameEmpty), QString("Undefined error:bad"));
 }
 
 // Closes the first modal box that appears and records what it showed.
-struct BoxCloser {
+struct BoxCloser
+{
     QString title;
     QString text;
     void Arm()
     {
         QTimer::singleShot(0, [this] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box) return Arm();
+            if (!box)
+                return Arm();
             title = box->windowTitle();
             text = box->text();
             box->button(QMessageBox::Ok)->click();
@@ -197,4 +198,4 @@ TEST(LwWindowUtilitiesTest, ShownBoxesReturnWhenClosed)
     EXPECT_EQ(second.text, QString("Undefined error:Undefined error"));
 }
 
-} // namespace
+}  // namespace

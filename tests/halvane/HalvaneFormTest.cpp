@@ -35,7 +35,8 @@ protected:
     {
         QWidget* w = Find<QWidget>(name);
         const int index = ui_.gridLayout_3->indexOf(w);
-        if (index < 0) return {};
+        if (index < 0)
+            return {};
         int row, col, rowSpan, colSpan;
         ui_.gridLayout_3->getItemPosition(index, &row, &col, &rowSpan, &colSpan);
         return {row, col, colSpan};
@@ -48,22 +49,14 @@ protected:
 TEST_F(FormTest, ValueWidgetsHaveTheirRangesDecimalsStepsAndInitialValues)
 {
     const ValueWidget table[] = {
-        {"dsbThres", true, 2, 0.01, 99.99, 1, 0.1},
-        {"sbAdjSize", false, 0, 1, 10, 1, 1},
-        {"dspSx", true, 1, 0, 1000, 1, 128},
-        {"dspSy", true, 1, 0, 1000, 1, 122},
-        {"dspSr", true, 1, 0, 1000, 1, 126},
-        {"spMargin", false, 0, 0, 99, 1, 10},
-        {"spSizel", false, 0, 0, 99, 1, 5},
-        {"dspMaxAngle", true, 1, 0, 99.99, 1, 90},
-        {"dsbAx", true, 1, 0, 1000, 0.5, 128},
-        {"dsbAy", true, 1, 0, 1000, 0.5, 128},
-        {"dsbDipCx", true, 1, 0, 100000, 0.5, 0},
-        {"dsbDipCy", true, 1, 0, 100000, 0.5, 0},
-        {"dsbDipR", true, 1, 0, 100000, 0.5, 0},
-        {"sbMaskCx", false, 0, 0, 10000, 1, 0},
-        {"sbMaskCy", false, 0, 0, 10000, 1, 0},
-        {"sbMaskRx", false, 0, 0, 100000, 1, 0},
+        {"dsbThres", true, 2, 0.01, 99.99, 1, 0.1}, {"sbAdjSize", false, 0, 1, 10, 1, 1},
+        {"dspSx", true, 1, 0, 1000, 1, 128},        {"dspSy", true, 1, 0, 1000, 1, 122},
+        {"dspSr", true, 1, 0, 1000, 1, 126},        {"spMargin", false, 0, 0, 99, 1, 10},
+        {"spSizel", false, 0, 0, 99, 1, 5},         {"dspMaxAngle", true, 1, 0, 99.99, 1, 90},
+        {"dsbAx", true, 1, 0, 1000, 0.5, 128},      {"dsbAy", true, 1, 0, 1000, 0.5, 128},
+        {"dsbDipCx", true, 1, 0, 100000, 0.5, 0},   {"dsbDipCy", true, 1, 0, 100000, 0.5, 0},
+        {"dsbDipR", true, 1, 0, 100000, 0.5, 0},    {"sbMaskCx", false, 0, 0, 10000, 1, 0},
+        {"sbMaskCy", false, 0, 0, 10000, 1, 0},     {"sbMaskRx", false, 0, 0, 100000, 1, 0},
         {"sbMaskRy", false, 0, 0, 10000, 1, 0},
     };
     for (const ValueWidget& v : table) {
@@ -137,8 +130,10 @@ TEST_F(FormTest, TextsAndGridCellsFollowTheLayout)
         QWidget* w = Find<QWidget>(item.name);
         ASSERT_NE(w, nullptr);
         QString text;
-        if (auto* label = qobject_cast<QLabel*>(w)) text = label->text();
-        if (auto* button = qobject_cast<QAbstractButton*>(w)) text = button->text();
+        if (auto* label = qobject_cast<QLabel*>(w))
+            text = label->text();
+        if (auto* button = qobject_cast<QAbstractButton*>(w))
+            text = button->text();
         EXPECT_EQ(text.toStdString(), item.text);
         EXPECT_EQ(Cell(item.name), (std::vector<int>{item.row, item.col, item.span}));
     }
@@ -169,12 +164,12 @@ TEST_F(FormTest, WindowMenuAndTabOrder)
     EXPECT_EQ(actions[1]->text(), "Save Parameters");
 
     const std::vector<std::string> order = {
-        "dsbThres",      "sbAdjSize",    "cbShowTmp",     "pushButton_2", "dspSx",        "dspSy",
-        "dspSr",         "spMargin",     "pushButton_6",  "cbMoveCenter", "pushButton_7", "cbBgSh",
-        "spSizel",       "dspMaxAngle",  "pushButton_5",  "cbBgAz",       "dsbAx",        "dsbAy",
-        "pushButton",    "cbMaskMcpDip", "dsbDipCx",      "dsbDipCy",     "dsbDipR",      "pushButton_10",
-        "pushButton_9",  "cbMaskOutside", "sbMaskCx",     "sbMaskCy",     "sbMaskRx",     "sbMaskRy",
-        "pushButton_4",  "pushButton_12", "pushButton_11", "pushButton_8", "pushButton_3"};
+        "dsbThres",     "sbAdjSize",     "cbShowTmp",     "pushButton_2", "dspSx",        "dspSy",
+        "dspSr",        "spMargin",      "pushButton_6",  "cbMoveCenter", "pushButton_7", "cbBgSh",
+        "spSizel",      "dspMaxAngle",   "pushButton_5",  "cbBgAz",       "dsbAx",        "dsbAy",
+        "pushButton",   "cbMaskMcpDip",  "dsbDipCx",      "dsbDipCy",     "dsbDipR",      "pushButton_10",
+        "pushButton_9", "cbMaskOutside", "sbMaskCx",      "sbMaskCy",     "sbMaskRx",     "sbMaskRy",
+        "pushButton_4", "pushButton_12", "pushButton_11", "pushButton_8", "pushButton_3"};
     // Walk the focus chain from the first widget: each named widget follows
     // the one before it (spin boxes hold an inner line edit, which the chain
     // visits first).
@@ -182,7 +177,8 @@ TEST_F(FormTest, WindowMenuAndTabOrder)
     QWidget* w = Find<QWidget>("dsbThres");
     for (int guard = 0; guard < 400 && seen.size() < order.size(); ++guard) {
         QWidget* named = w;
-        while (named != nullptr && named->objectName().isEmpty()) named = named->parentWidget();
+        while (named != nullptr && named->objectName().isEmpty())
+            named = named->parentWidget();
         if (named != nullptr && (seen.empty() || seen.back() != named->objectName().toStdString()) &&
             std::find(order.begin(), order.end(), named->objectName().toStdString()) != order.end())
             seen.push_back(named->objectName().toStdString());

@@ -38,21 +38,26 @@ QString RunTool(const QString& display, const QString& tool, const QStringList& 
 QImage ReadXwd(const QString& path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return QImage();
+    if (!file.open(QIODevice::ReadOnly))
+        return QImage();
     const QByteArray bytes = file.readAll();
     QDataStream in(bytes);
     in.setByteOrder(QDataStream::BigEndian);
     quint32 h[25];
-    for (quint32& v : h) in >> v;
+    for (quint32& v : h)
+        in >> v;
     const quint32 headerSize = h[0], width = h[4], height = h[5], byteOrder = h[7], bitsPerPixel = h[11],
                   bytesPerLine = h[12], redMask = h[14], greenMask = h[15], blueMask = h[16], colors = h[19];
-    if (bitsPerPixel != 32 || redMask != 0xff0000 || greenMask != 0xff00 || blueMask != 0xff) return QImage();
+    if (bitsPerPixel != 32 || redMask != 0xff0000 || greenMask != 0xff00 || blueMask != 0xff)
+        return QImage();
     const qint64 offset = static_cast<qint64>(headerSize) + 12LL * colors;
-    if (bytes.size() < offset + static_cast<qint64>(bytesPerLine) * height) return QImage();
+    if (bytes.size() < offset + static_cast<qint64>(bytesPerLine) * height)
+        return QImage();
     QImage image(static_cast<int>(width), static_cast<int>(height), QImage::Format_RGB32);
     for (quint32 y = 0; y < height; ++y)
         for (quint32 x = 0; x < width; ++x) {
-            const uchar* p = reinterpret_cast<const uchar*>(bytes.constData()) + offset + y * bytesPerLine + 4 * x;
+            const uchar* p =
+                reinterpret_cast<const uchar*>(bytes.constData()) + offset + y * bytesPerLine + 4 * x;
             const quint32 v = byteOrder == 0 ? (p[0] | p[1] << 8 | p[2] << 16 | quint32(p[3]) << 24)
                                              : (quint32(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3]);
             image.setPixel(static_cast<int>(x), static_cast<int>(y), 0xff000000u | (v & 0xffffff));
@@ -70,7 +75,8 @@ std::string ViewerReport(QProcess& viewer)
         viewer.waitForReadyRead(100);
         while (viewer.canReadLine()) {
             const QByteArray line = viewer.readLine().trimmed();
-            if (line.startsWith("REPORT ")) return line.mid(7).toStdString();
+            if (line.startsWith("REPORT "))
+                return line.mid(7).toStdString();
         }
     }
     return std::string();
@@ -79,7 +85,8 @@ std::string ViewerReport(QProcess& viewer)
 TEST(HalvaneProgramTest, RunsOnAnXServerMovesTheImageToTheCentreAndEndsCleanly)
 {
     for (const char* tool : {"Xvfb", "xdotool", "xwd"})
-        if (QStandardPaths::findExecutable(tool).isEmpty()) GTEST_SKIP() << tool << " is not installed";
+        if (QStandardPaths::findExecutable(tool).isEmpty())
+            GTEST_SKIP() << tool << " is not installed";
     XvfbServer server;
     ASSERT_TRUE(server.Start());
 
@@ -88,7 +95,8 @@ TEST(HalvaneProgramTest, RunsOnAnXServerMovesTheImageToTheCentreAndEndsCleanly)
     ASSERT_TRUE(viewer.waitForStarted(5000));
     QElapsedTimer t;
     t.start();
-    while (t.elapsed() < 10000 && !viewer.canReadLine()) viewer.waitForReadyRead(100);
+    while (t.elapsed() < 10000 && !viewer.canReadLine())
+        viewer.waitForReadyRead(100);
     const QByteArray ready = viewer.readLine().trimmed();
     ASSERT_TRUE(ready.startsWith("READY ")) << ready.toStdString();
     const QString port = QString::fromLatin1(ready.mid(6));
@@ -119,13 +127,15 @@ TEST(HalvaneProgramTest, RunsOnAnXServerMovesTheImageToTheCentreAndEndsCleanly)
     // is the eleventh.
     RunTool(server.Display(), "xdotool", {"windowfocus", "--sync", id});
     QStringList keys = {"key", "--delay", "50"};
-    for (int i = 0; i < 10; ++i) keys << "Tab";
+    for (int i = 0; i < 10; ++i)
+        keys << "Tab";
     keys << "space";
     RunTool(server.Display(), "xdotool", keys);
     std::string report;
     for (t.start(); t.elapsed() < 15000; QThread::msleep(200)) {
         report = ViewerReport(viewer);
-        if (report.rfind("2 ", 0) == 0 && report.find("Update") != std::string::npos) break;
+        if (report.rfind("2 ", 0) == 0 && report.find("Update") != std::string::npos)
+            break;
     }
     EXPECT_EQ(report.rfind("2 ", 0), 0u) << report;
     EXPECT_NE(report.find("ImageNewWindow FIImageSetBySharedMemory ImageKeyDoubleSet ImageKeyStringSet "
@@ -146,7 +156,8 @@ TEST(HalvaneProgramTest, RunsOnAnXServerMovesTheImageToTheCentreAndEndsCleanly)
     // next widget, "BG by spherical harmonics"; "Cancel", the last of the
     // tab order, is 23 further.
     keys = QStringList{"key", "--delay", "30"};
-    for (int i = 0; i < 23; ++i) keys << "Tab";
+    for (int i = 0; i < 23; ++i)
+        keys << "Tab";
     keys << "space";
     RunTool(server.Display(), "xdotool", keys);
     ASSERT_TRUE(program.waitForFinished(15000)) << program.readAll().toStdString();

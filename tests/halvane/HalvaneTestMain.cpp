@@ -30,14 +30,17 @@ int main(int argc, char** argv)
             std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/lwhalvane.XXXXXX";
         std::vector<char> path(pattern.begin(), pattern.end());
         path.push_back('\0');
-        if (mkdtemp(path.data()) == nullptr) return 3;
+        if (mkdtemp(path.data()) == nullptr)
+            return 3;
         const std::string dir = path.data();
         const std::string copy = dir + "/halvane_test";
-        if (!QFile::copy("/proc/self/exe", QString::fromStdString(copy))) return 3;
+        if (!QFile::copy("/proc/self/exe", QString::fromStdString(copy)))
+            return 3;
         QFile::setPermissions(QString::fromStdString(copy), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
         setenv(kRunDirVariable, dir.c_str(), 1);
         setenv("TMPDIR", dir.c_str(), 1);
-        if (chdir(dir.c_str()) != 0) return 3;
+        if (chdir(dir.c_str()) != 0)
+            return 3;
         std::vector<char*> args(argv, argv + argc);
         args[0] = const_cast<char*>(copy.c_str());
         args.push_back(nullptr);
@@ -45,7 +48,8 @@ int main(int argc, char** argv)
         return 3;
     }
     // The test discovery runs the binary without the test environment.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     int rc;
     {
         QApplication app(argc, argv);

@@ -60,7 +60,8 @@ public:
     std::string Texts() const
     {
         std::string all;
-        for (const Box& b : boxes) all += "[" + b.title + "] " + b.text + "\n";
+        for (const Box& b : boxes)
+            all += "[" + b.title + "] " + b.text + "\n";
         return all;
     }
 
@@ -104,8 +105,14 @@ private:
 
 // The program's path (the run folder's copy of the test binary), under which
 // the ini and menu files lie.
-inline QString ProgramPath() { return QCoreApplication::applicationFilePath(); }
-inline QString IniPath() { return GetIniFileNameQString(".ini"); }
+inline QString ProgramPath()
+{
+    return QCoreApplication::applicationFilePath();
+}
+inline QString IniPath()
+{
+    return GetIniFileNameQString(".ini");
+}
 
 // A main window started as main starts it, with the given plug-in arguments
 // after the program path; the start timer has fired when it returns.
@@ -116,14 +123,16 @@ struct StartedWindow
         std::vector<std::string> args = {ProgramPath().toStdString()};
         args.insert(args.end(), arguments.begin(), arguments.end());
         std::vector<char*> argv;
-        for (std::string& a : args) argv.push_back(&a[0]);
+        for (std::string& a : args)
+            argv.push_back(&a[0]);
         window = std::make_unique<MainWindow>();
         reports = StartUpHalvane(window->Client(), static_cast<int>(argv.size()), argv.data());
         window->Client().SetExchangeLimits(2, 300);
         window->show();
         QElapsedTimer t;
         t.start();
-        while (window->StartTimer().isActive() && t.elapsed() < 5000) Spin(5);
+        while (window->StartTimer().isActive() && t.elapsed() < 5000)
+            Spin(5);
     }
     Ui_MainWindow& Form() { return *window->Form(); }
 
@@ -136,17 +145,20 @@ inline LwFloatMatrix NumberedImage(int cols, int rows)
 {
     LwFloatMatrix m(cols, rows);
     for (int r = 0; r < rows; ++r)
-        for (int c = 0; c < cols; ++c) m(c, r) = 1.0f + static_cast<float>(c) + 1000.0f * static_cast<float>(r);
+        for (int c = 0; c < cols; ++c)
+            m(c, r) = 1.0f + static_cast<float>(c) + 1000.0f * static_cast<float>(r);
     return m;
 }
 
 inline bool SameImage(const LwFloatMatrix& a, const LwFloatMatrix& b)
 {
-    if (a.ColSize != b.ColSize || a.RowSize != b.RowSize || a.ColBegin != b.ColBegin || a.RowBegin != b.RowBegin)
+    if (a.ColSize != b.ColSize || a.RowSize != b.RowSize || a.ColBegin != b.ColBegin ||
+        a.RowBegin != b.RowBegin)
         return false;
     for (int i = 0; i < a.ElementCount(); ++i) {
         const float x = a.Buffer()[i], y = b.Buffer()[i];
-        if (!(x == y || (x != x && y != y))) return false;
+        if (!(x == y || (x != x && y != y)))
+            return false;
     }
     return true;
 }

@@ -23,7 +23,10 @@ namespace {
 
 using namespace halvanetest;
 
-std::string ProgramName() { return QFileInfo(ProgramPath()).fileName().toStdString(); }
+std::string ProgramName()
+{
+    return QFileInfo(ProgramPath()).fileName().toStdString();
+}
 
 std::string LogText(const std::string& records)
 {
@@ -55,7 +58,8 @@ protected:
 
     StartedWindow& Start(std::vector<std::string> args = {})
     {
-        if (args.empty()) args = {"-P", port_};
+        if (args.empty())
+            args = {"-P", port_};
         started_ = std::make_unique<StartedWindow>(args);
         return *started_;
     }
@@ -223,14 +227,15 @@ TEST_F(HalvaneWindowTest, MoveToCenterOpensTheShiftedImageWithKeysLogAndCircles)
     int wrong = 0;
     for (int r = 0; r < 240; ++r)
         for (int c = 0; c < 256; ++c)
-            if (out.image((c + 28) % 256, (r + 10) % 240) != image(c, r)) ++wrong;
+            if (out.image((c + 28) % 256, (r + 10) % 240) != image(c, r))
+                ++wrong;
     EXPECT_EQ(wrong, 0);
     EXPECT_EQ(out.keyDouble.at("E"), (std::vector<double>{12.5, -1}));
     EXPECT_EQ(out.keyString.at("note"), std::vector<std::string>{"a<b"});
     ASSERT_EQ(out.keyString.at("log").size(), 2u);
     EXPECT_EQ(out.keyString.at("log")[0], "older");
-    EXPECT_EQ(out.keyString.at("log")[1],
-              LogText("<func><name>MoveToCenter</name>\n" + Item("Sx", "100") + Item("Sy", "110") + "</func>\n"));
+    EXPECT_EQ(out.keyString.at("log")[1], LogText("<func><name>MoveToCenter</name>\n" + Item("Sx", "100") +
+                                                  Item("Sy", "110") + "</func>\n"));
     ASSERT_EQ(out.regions.size(), 2u);
     for (int i = 0; i < 2; ++i) {
         EXPECT_EQ(out.regions[i].cx, 128);
@@ -239,10 +244,17 @@ TEST_F(HalvaneWindowTest, MoveToCenterOpensTheShiftedImageWithKeysLogAndCircles)
     }
     EXPECT_EQ(out.regions[0].w, 201);
     EXPECT_EQ(out.regions[1].w, 181);
-    const std::vector<std::string> expected = {
-        "WindowGetFocusedID", "FIImageGetBySharedMemory", "ImageKeyDoubleGet", "ImageKeyStringGet",
-        "ImageNewWindow",     "FIImageSetBySharedMemory", "ImageKeyDoubleSet", "ImageKeyStringSet",
-        "RegionAdd",          "RegionAdd",                "Update"};
+    const std::vector<std::string> expected = {"WindowGetFocusedID",
+                                               "FIImageGetBySharedMemory",
+                                               "ImageKeyDoubleGet",
+                                               "ImageKeyStringGet",
+                                               "ImageNewWindow",
+                                               "FIImageSetBySharedMemory",
+                                               "ImageKeyDoubleSet",
+                                               "ImageKeyStringSet",
+                                               "RegionAdd",
+                                               "RegionAdd",
+                                               "Update"};
     EXPECT_EQ(Viewer().Commands(), expected);
 }
 
@@ -406,7 +418,8 @@ TEST_F(HalvaneWindowTest, IniFileIsReadAtStartAndAnUnwritableOneDoesNotStopOpera
     ASSERT_EQ(watcher.boxes.size(), 1u) << watcher.Texts();
     EXPECT_EQ(watcher.boxes[0].text, "FILE CANNOT WRITE:" + IniPath().toStdString());
     int updates = 0;
-    for (const std::string& c : Viewer().Commands()) updates += c == "Update";
+    for (const std::string& c : Viewer().Commands())
+        updates += c == "Update";
     EXPECT_EQ(updates, 2);
     EXPECT_EQ(Viewer().GetWindow(id).regions.size(), 1u);
 }
@@ -433,8 +446,8 @@ TEST_F(HalvaneWindowTest, AnOperationKeepsTheParametersItStartedWith)
     ASSERT_EQ(watcher.boxes.size(), 1u) << watcher.Texts();
     EXPECT_EQ(watcher.boxes[0].text.rfind("SYSTEM ERROR:Function is doublly called", 0), 0u);
     const standin::Window out = Newest();
-    EXPECT_EQ(out.keyString.at("log").back(),
-              LogText("<func><name>MoveToCenter</name>\n" + Item("Sx", "32") + Item("Sy", "32") + "</func>\n"));
+    EXPECT_EQ(out.keyString.at("log").back(), LogText("<func><name>MoveToCenter</name>\n" + Item("Sx", "32") +
+                                                      Item("Sy", "32") + "</func>\n"));
     EXPECT_EQ(out.image(0, 0), NumberedImage(64, 64)(0, 0));  // no shift
 }
 
@@ -490,11 +503,19 @@ TEST_F(HalvaneWindowTest, BackgroundButtonsOpenBackgroundAndRatioWithTheirLogs)
         EXPECT_EQ(w->keyString.at("log"), (std::vector<std::string>{"older", LogText(record)}));
         EXPECT_EQ(w->keyDouble.at("E"), (std::vector<double>{12.5, -1}));
     }
-    const std::vector<std::string> expected = {
-        "WindowGetFocusedID", "FIImageGetBySharedMemory", "ImageKeyDoubleGet", "ImageKeyStringGet",
-        "ImageNewWindow",     "FIImageSetBySharedMemory", "ImageKeyDoubleSet", "ImageKeyStringSet",
-        "ImageNewWindow",     "FIImageSetBySharedMemory", "ImageKeyDoubleSet", "ImageKeyStringSet",
-        "Update"};
+    const std::vector<std::string> expected = {"WindowGetFocusedID",
+                                               "FIImageGetBySharedMemory",
+                                               "ImageKeyDoubleGet",
+                                               "ImageKeyStringGet",
+                                               "ImageNewWindow",
+                                               "FIImageSetBySharedMemory",
+                                               "ImageKeyDoubleSet",
+                                               "ImageKeyStringSet",
+                                               "ImageNewWindow",
+                                               "FIImageSetBySharedMemory",
+                                               "ImageKeyDoubleSet",
+                                               "ImageKeyStringSet",
+                                               "Update"};
     EXPECT_EQ(Viewer().Commands(), expected);
     EXPECT_TRUE(Form().pushButton_5->isEnabled());
 
@@ -547,7 +568,8 @@ TEST_F(HalvaneWindowTest, AdjustScreenFindsTheEdgeAndShowsItInTheForm)
 
     // A flat image has no edge: reported, the form unchanged.
     LwFloatMatrix flat(64, 64);
-    for (int i = 0; i < flat.ElementCount(); ++i) flat.Buffer()[i] = 3;
+    for (int i = 0; i < flat.ElementCount(); ++i)
+        flat.Buffer()[i] = 3;
     Seed(flat);
     Form().dspSr->setValue(33);
     Form().pushButton_2->click();
@@ -577,7 +599,8 @@ TEST_F(HalvaneWindowTest, ApplyCheckedMakesOneImageWithOneLogOfTheCheckedSteps)
     Form().dsbDipCx->setValue(70);
     Form().dsbDipCy->setValue(60);
     Form().dsbDipR->setValue(3);
-    for (QCheckBox* box : {Form().cbMoveCenter, Form().cbBgSh, Form().cbBgAz, Form().cbMaskMcpDip, Form().cbMaskOutside})
+    for (QCheckBox* box :
+         {Form().cbMoveCenter, Form().cbBgSh, Form().cbBgAz, Form().cbMaskMcpDip, Form().cbMaskOutside})
         box->setChecked(true);
     ModalWatcher watcher;
     Form().pushButton_8->click();
@@ -594,7 +617,8 @@ TEST_F(HalvaneWindowTest, ApplyCheckedMakesOneImageWithOneLogOfTheCheckedSteps)
     EXPECT_EQ(out.keyString.at("note"), std::vector<std::string>{"a<b"});
 
     // Nothing checked: the image as fetched, a log of name and version only.
-    for (QCheckBox* box : {Form().cbMoveCenter, Form().cbBgSh, Form().cbBgAz, Form().cbMaskMcpDip, Form().cbMaskOutside})
+    for (QCheckBox* box :
+         {Form().cbMoveCenter, Form().cbBgSh, Form().cbBgAz, Form().cbMaskMcpDip, Form().cbMaskOutside})
         box->setChecked(false);
     Viewer().SetFocused(1);
     Form().pushButton_8->click();
@@ -615,7 +639,8 @@ protected:
         std::vector<standin::SeriesEntry> entries(static_cast<std::size_t>(n));
         for (int i = 0; i < n; ++i) {
             LwFloatMatrix m(16, 16);
-            for (int k = 0; k < m.ElementCount(); ++k) m.Buffer()[k] = static_cast<float>(1 + k + 100 * i);
+            for (int k = 0; k < m.ElementCount(); ++k)
+                m.Buffer()[k] = static_cast<float>(1 + k + 100 * i);
             entries[static_cast<std::size_t>(i)].image = m;
             entries[static_cast<std::size_t>(i)].fileName = name(i);
             entries[static_cast<std::size_t>(i)].indexKeyDouble = {{"X", {1000.0 * i}}};
@@ -645,7 +670,8 @@ protected:
 
 TEST_F(SeriesTest, EveryImageIsProcessedIntoANewSavedSeriesWithKeysAndLog)
 {
-    const std::int32_t source = SeedSeries(3, [this](int i) { return In().toStdString() + "/img_00" + std::to_string(i) + ".dat"; });
+    const std::int32_t source =
+        SeedSeries(3, [this](int i) { return In().toStdString() + "/img_00" + std::to_string(i) + ".dat"; });
     SetUpSeries();
     ModalWatcher watcher;
     watcher.files = {Out() + "/_index.xmlsrs"};
@@ -679,7 +705,8 @@ TEST_F(SeriesTest, EveryImageIsProcessedIntoANewSavedSeriesWithKeysAndLog)
 
 TEST_F(SeriesTest, AnsweringNoProcessesTheCurrentImageAndCancellingTheDialogMakesNoSeries)
 {
-    const std::int32_t source = SeedSeries(3, [this](int i) { return In().toStdString() + "/a" + std::to_string(i); });
+    const std::int32_t source =
+        SeedSeries(3, [this](int i) { return In().toStdString() + "/a" + std::to_string(i); });
     SetUpSeries();
     ModalWatcher watcher;
     watcher.answerYes = false;
@@ -712,8 +739,8 @@ TEST_F(SeriesTest, SeriesThatWouldOverwriteAreRefusedBeforeTheImageIsSaved)
          "The output folder is the folder of the source images: "},
         {[](int i, const QString& in) { return in.toStdString() + (i == 1 ? "/b/same" : "/same"); }, false, 1,
          "Two images of the series have the file name same"},
-        {[](int i, const QString& in) { return i == 0 ? in.toStdString() + "/x" : in.toStdString() + "/"; }, false, 1,
-         "Image 1 of the series has no file name"},
+        {[](int i, const QString& in) { return i == 0 ? in.toStdString() + "/x" : in.toStdString() + "/"; },
+         false, 1, "Image 1 of the series has no file name"},
     };
     SetUpSeries();
     ModalWatcher watcher;
@@ -728,7 +755,8 @@ TEST_F(SeriesTest, SeriesThatWouldOverwriteAreRefusedBeforeTheImageIsSaved)
         const standin::Window out = Newest();
         ASSERT_TRUE(out.isSeries);
         int saved = 0;
-        for (const standin::SeriesEntry& e : out.entries) saved += e.saved;
+        for (const standin::SeriesEntry& e : out.entries)
+            saved += e.saved;
         EXPECT_EQ(saved, k.saved);
         ASSERT_EQ(watcher.boxes.size(), 2u) << watcher.Texts();
         EXPECT_EQ(watcher.boxes[1].title, "ERROR");
@@ -738,7 +766,8 @@ TEST_F(SeriesTest, SeriesThatWouldOverwriteAreRefusedBeforeTheImageIsSaved)
 
 TEST_F(SeriesTest, CancellingTheProgressStopsCleanlyWithTheImagesDoneSaved)
 {
-    const std::int32_t source = SeedSeries(6, [this](int i) { return In().toStdString() + "/c" + std::to_string(i); });
+    const std::int32_t source =
+        SeedSeries(6, [this](int i) { return In().toStdString() + "/c" + std::to_string(i); });
     SetUpSeries();
     ModalWatcher watcher;
     watcher.files = {Out() + "/_index.xmlsrs"};
@@ -747,10 +776,13 @@ TEST_F(SeriesTest, CancellingTheProgressStopsCleanlyWithTheImagesDoneSaved)
     QObject::connect(&canceller, &QTimer::timeout, [&] {
         const standin::Window out = Newest();
         int saved = 0;
-        for (const standin::SeriesEntry& e : out.entries) saved += e.saved;
-        if (!out.isSeries || saved < 2) return;
+        for (const standin::SeriesEntry& e : out.entries)
+            saved += e.saved;
+        if (!out.isSeries || saved < 2)
+            return;
         for (QWidget* w : QApplication::topLevelWidgets())
-            if (auto* progress = qobject_cast<QProgressDialog*>(w)) progress->cancel();
+            if (auto* progress = qobject_cast<QProgressDialog*>(w))
+                progress->cancel();
     });
     canceller.start(5);
     Viewer().SetFocused(source);
@@ -758,7 +790,8 @@ TEST_F(SeriesTest, CancellingTheProgressStopsCleanlyWithTheImagesDoneSaved)
     canceller.stop();
     const standin::Window out = Newest();
     int saved = 0;
-    for (const standin::SeriesEntry& e : out.entries) saved += e.saved;
+    for (const standin::SeriesEntry& e : out.entries)
+        saved += e.saved;
     EXPECT_GE(saved, 2);
     EXPECT_LT(saved, 6);
     EXPECT_EQ(watcher.boxes.size(), 1u) << watcher.Texts();  // the question only

@@ -35,7 +35,8 @@ bool Direction(int x, int y, int cx, int cy, double R, double thetaMaxDeg, doubl
 {
     const double u = (x - cx) / R, v = (y - cy) / R;
     const double rho = std::sqrt(u * u + v * v);
-    if (!(rho < 1)) return false;
+    if (!(rho < 1))
+        return false;
     theta = rho * thetaMaxDeg * LwConst::Pi / 180;
     phi = std::atan2(v, u);
     return true;
@@ -76,7 +77,8 @@ TEST_F(FitTest, AnalyticBackgroundTimesSignalComesBackAsTheSignal)
         for (int x = 0; x < n; ++x) {
             double theta, phi;
             if (Direction(x, y, cx, cy, R, 80, theta, phi)) {
-                worst = std::max(worst, std::fabs(static_cast<double>(background(x, y)) - truth(x, y)) / truth(x, y));
+                worst = std::max(worst, std::fabs(static_cast<double>(background(x, y)) - truth(x, y)) /
+                                            truth(x, y));
                 // The ratio of the screen to its background is the signal.
                 const float ratio = screen(x, y) / background(x, y);
                 const bool dip = (x - 80) * (x - 80) + (y - 60) * (y - 60) <= 25;
@@ -120,7 +122,8 @@ TEST_F(FitTest, ResultDoesNotDependOnTheThreadCount)
     p.SMargin_ = 5;
     p.Size_l_ = 6;
     LwFloatMatrix image(160, 150);
-    for (int i = 0; i < image.ElementCount(); ++i) image.Buffer()[i] = 1.0f + static_cast<float>((i * 2654435761u) % 1000) / 100.0f;
+    for (int i = 0; i < image.ElementCount(); ++i)
+        image.Buffer()[i] = 1.0f + static_cast<float>((i * 2654435761u) % 1000) / 100.0f;
     const int all = omp_get_max_threads();
     omp_set_num_threads(1);
     const LwFloatMatrix one = p.FitBackgroundSh(image);
@@ -156,7 +159,8 @@ TEST_F(FitTest, UnusableFitsAreErrorsInWords)
         p.Size_l_ = k.l;
         LwFloatMatrix m = image;
         if (!k.zeros)
-            for (int i = 0; i < m.ElementCount(); ++i) m.Buffer()[i] = 1;
+            for (int i = 0; i < m.ElementCount(); ++i)
+                m.Buffer()[i] = 1;
         EXPECT_EQ(ErrorText([&] { p.FitBackgroundSh(m); }), k.error);
     }
     RfaParameters p;
@@ -234,22 +238,27 @@ RfaParameters::ScreenEdge BruteForceEdge(const RfaParameters& p, const LwFloatMa
 {
     LwFloatMatrix clipped = image;
     float m = clipped.Buffer()[0];
-    for (int i = 0; i < clipped.ElementCount(); ++i) m = std::max(m, clipped.Buffer()[i]);
+    for (int i = 0; i < clipped.ElementCount(); ++i)
+        m = std::max(m, clipped.Buffer()[i]);
     const float clip = static_cast<float>(p.AdjThres_ * m);
-    for (int i = 0; i < clipped.ElementCount(); ++i) clipped.Buffer()[i] = std::min(clipped.Buffer()[i], clip);
+    for (int i = 0; i < clipped.ElementCount(); ++i)
+        clipped.Buffer()[i] = std::min(clipped.Buffer()[i], clip);
     const int n = image.ColSize;
     RfaParameters::ScreenEdge best;
     float bestValue = 0;
     for (int iy = 0; iy < 80; ++iy)
         for (int ix = 0; ix < 80; ++ix) {
-            const float x = static_cast<float>(n / 2 - 20 + 0.5 * ix), y = static_cast<float>(n / 2 - 20 + 0.5 * iy);
+            const float x = static_cast<float>(n / 2 - 20 + 0.5 * ix),
+                        y = static_cast<float>(n / 2 - 20 + 0.5 * iy);
             LwLongMatrix map;
             const LwFloatMatrix a = LwMatrixOperator().AverageAlongAzimuthal(clipped, x, y, false, map);
             std::vector<float> d2(n, 0.0f);
-            for (int k = 1; k <= n - 2; ++k) d2[k] = 2 * a(k, k) - a(k + 1, k + 1) - a(k - 1, k - 1);
+            for (int k = 1; k <= n - 2; ++k)
+                d2[k] = 2 * a(k, k) - a(k + 1, k + 1) - a(k - 1, k - 1);
             int kmin = 0;
             for (int k = 1; k < n; ++k)
-                if (d2[k] < d2[kmin]) kmin = k;
+                if (d2[k] < d2[kmin])
+                    kmin = k;
             if (d2[kmin] < bestValue) {
                 bestValue = d2[kmin];
                 best.found = true;
@@ -291,7 +300,8 @@ TEST(ScreenEdgeTest, ConstantEmptyAndShortImages)
 {
     RfaParameters p;
     LwFloatMatrix constant(40, 40);
-    for (int i = 0; i < constant.ElementCount(); ++i) constant.Buffer()[i] = 7;
+    for (int i = 0; i < constant.ElementCount(); ++i)
+        constant.Buffer()[i] = 7;
     EXPECT_FALSE(p.FindScreenEdge(constant).found);
     EXPECT_EQ(ErrorText([&] { p.FindScreenEdge(LwFloatMatrix()); }), "The image has no pixels");
     LwFloatMatrix wide(40, 30);
@@ -319,14 +329,16 @@ TEST(ApplyCheckedStepsTest, StepsRunInTheirOrderAndLogOneRecordEach)
     p.MaskRx_ = p.MaskRy_ = 20;
     LwFloatMatrix image(64, 64);
     for (int y = 0; y < 64; ++y)
-        for (int x = 0; x < 64; ++x) image(x, y) = 1.0f + 0.01f * static_cast<float>(x + 2 * y);
+        for (int x = 0; x < 64; ++x)
+            image(x, y) = 1.0f + 0.01f * static_cast<float>(x + 2 * y);
     LwFloatMatrix all = image;
     LwProcessLog log;
     log.LogOpen("0.0.5");
     p.ApplyCheckedSteps(all, log);
     const std::string text = log.Render();
     std::size_t at = 0;
-    for (const char* record : {"MoveToCenter", "RFA_background", "AverageAlong", "MaskMcpDip", "MaskOutside"}) {
+    for (const char* record :
+         {"MoveToCenter", "RFA_background", "AverageAlong", "MaskMcpDip", "MaskOutside"}) {
         const std::size_t next = text.find(std::string("<func><name>") + record + "</name>", at);
         ASSERT_NE(next, std::string::npos) << record;
         at = next;

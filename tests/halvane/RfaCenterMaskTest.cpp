@@ -19,7 +19,8 @@ LwFloatMatrix Numbered(int cols, int rows, int colBegin = 0, int rowBegin = 0)
     m.ColBegin = colBegin;
     m.RowBegin = rowBegin;
     for (int r = rowBegin; r < rowBegin + rows; ++r)
-        for (int c = colBegin; c < colBegin + cols; ++c) m(c, r) = 1.0f + static_cast<float>(c - colBegin) + 1000.0f * static_cast<float>(r - rowBegin);
+        for (int c = colBegin; c < colBegin + cols; ++c)
+            m(c, r) = 1.0f + static_cast<float>(c - colBegin) + 1000.0f * static_cast<float>(r - rowBegin);
     return m;
 }
 
@@ -32,8 +33,8 @@ TEST(ShiftToCenterTest, ShiftsCyclicallyByTheTruncatedOffset)
         int dx, dy;
     };
     // Image centre (128, 100); begins do not enter the shift.
-    const Case cases[] = {{128, 100, 0, 0}, {100, 100, 28, 0}, {130.5, 100, -2, 0},
-                          {128, 90.9, 0, 9}, {300, -40, -172, 140}};
+    const Case cases[] = {
+        {128, 100, 0, 0}, {100, 100, 28, 0}, {130.5, 100, -2, 0}, {128, 90.9, 0, 9}, {300, -40, -172, 140}};
     for (const Case& k : cases) {
         SCOPED_TRACE(::testing::Message() << k.sx << " " << k.sy);
         RfaParameters p;
@@ -49,7 +50,8 @@ TEST(ShiftToCenterTest, ShiftsCyclicallyByTheTruncatedOffset)
             for (int c = 0; c < 256; ++c) {
                 const int tc = ((c + k.dx) % 256 + 256) % 256;
                 const int tr = ((r + k.dy) % 200 + 200) % 200;
-                if (out(3 + tc, -5 + tr) != image(3 + c, -5 + r)) ++wrong;
+                if (out(3 + tc, -5 + tr) != image(3 + c, -5 + r))
+                    ++wrong;
             }
         EXPECT_EQ(wrong, 0);
     }
@@ -67,10 +69,13 @@ TEST(ShiftToCenterTest, ShiftsBeyondTheImageAndNonFiniteCentresAreErrors)
     RfaParameters p;
     p.Sx_ = 128 - 300;  // 300 columns to the right of a 256-wide image
     p.Sy_ = 100;
-    EXPECT_EQ(ErrorText([&] { p.ShiftToCenter(Numbered(256, 200)); }).rfind("Matrix over range. access=(", 0), 0u);
-    for (double bad : {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(), 1e300}) {
+    EXPECT_EQ(ErrorText([&] { p.ShiftToCenter(Numbered(256, 200)); }).rfind("Matrix over range. access=(", 0),
+              0u);
+    for (double bad :
+         {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(), 1e300}) {
         p.Sx_ = bad;
-        EXPECT_EQ(ErrorText([&] { p.ShiftToCenter(Numbered(8, 8)); }), "Screen centre is not a finite number");
+        EXPECT_EQ(ErrorText([&] { p.ShiftToCenter(Numbered(8, 8)); }),
+                  "Screen centre is not a finite number");
     }
 }
 
@@ -96,9 +101,11 @@ TEST(DipMaskTest, ZeroesTheDiscOfRadiusPlusHalfExactly)
             for (int x = 0; x < 300; ++x) {
                 const double d2 = (x - k.cx) * (x - k.cx) + (y - k.cy) * (y - k.cy);
                 // Pixels within a hair of the circle may go either way in float.
-                if (radius > 0 && std::fabs(d2 - radius * radius) < 1e-3 * radius * radius) continue;
+                if (radius > 0 && std::fabs(d2 - radius * radius) < 1e-3 * radius * radius)
+                    continue;
                 const bool inside = radius > 0 && d2 <= radius * radius;
-                if ((image(x, y) == 0) != inside || (!inside && image(x, y) != source(x, y))) ++wrong;
+                if ((image(x, y) == 0) != inside || (!inside && image(x, y) != source(x, y)))
+                    ++wrong;
             }
         EXPECT_EQ(wrong, 0);
     }
@@ -134,9 +141,11 @@ TEST(OutsideMaskTest, KeepsTheEllipseAndZeroesEverythingElse)
         for (int y = 1; y < 171; ++y)
             for (int x = -2; x < 298; ++x) {
                 const double v = (x - k.cx) * (x - k.cx) / (ax * ax) + (y - k.cy) * (y - k.cy) / (ay * ay);
-                if (std::fabs(v - 1) < 1e-9) continue;
+                if (std::fabs(v - 1) < 1e-9)
+                    continue;
                 const bool outside = v > 1;
-                if ((image(x, y) == 0) != outside || (!outside && image(x, y) != source(x, y))) ++wrong;
+                if ((image(x, y) == 0) != outside || (!outside && image(x, y) != source(x, y)))
+                    ++wrong;
             }
         EXPECT_EQ(wrong, 0);
     }

@@ -35,7 +35,8 @@ RfaParameters Read(const std::string& text, RfaParameters start = RfaParameters(
     LwBarnXml doc("r");
     doc.FromString(text);
     const bool ok = start.Serialize(doc, "ini");
-    if (found != nullptr) *found = ok;
+    if (found != nullptr)
+        *found = ok;
     return start;
 }
 
@@ -110,10 +111,10 @@ TEST(RfaParametersTest, PartialForeignAndNonFiniteDocuments)
 
     // Texts without a number read 0 and numbers beyond the range the
     // largest double: never NaN or infinity.
-    const RfaParameters bad = Read(
-        "<ini><Sx_>nan</Sx_>\n<Sy_>inf</Sy_>\n<Sr_>1e999</Sr_>\n<MappingAzThetaMax_deg_>-1e999"
-        "</MappingAzThetaMax_deg_>\n<MaskCx_>42</MaskCx_>\n</ini>\n",
-        start);
+    const RfaParameters bad =
+        Read("<ini><Sx_>nan</Sx_>\n<Sy_>inf</Sy_>\n<Sr_>1e999</Sr_>\n<MappingAzThetaMax_deg_>-1e999"
+             "</MappingAzThetaMax_deg_>\n<MaskCx_>42</MaskCx_>\n</ini>\n",
+             start);
     for (double v : {bad.Sx_, bad.Sy_, bad.Sr_, static_cast<double>(bad.MappingAzThetaMax_deg_)})
         EXPECT_TRUE(std::isfinite(v)) << v;
     EXPECT_EQ(bad.Sr_, std::numeric_limits<double>::max());

@@ -15,7 +15,7 @@ namespace {
 const LDouble kPi = std::acos(LDouble(-1));
 const LDouble kEps = std::numeric_limits<LDouble>::epsilon();
 
-} // namespace
+}  // namespace
 
 TEST(ComplexFunctions, ComplexExpMatchesStdExp)
 {

@@ -11,9 +11,9 @@
 
 #include <string>
 
+using barn_test::ErrorText;
 using barn_test::Parse;
 using barn_test::WriteInD;
-using barn_test::ErrorText;
 
 namespace {
 
@@ -23,7 +23,8 @@ LwLComplexMatrix Sample()
     m.ColBegin = 1;
     m.RowBegin = 2;
     for (int r = 0; r < 3; ++r)
-        for (int c = 0; c < 2; ++c) m(c + 1, r + 2) = LComplex(c + 0.5L * r, -1.25L * (c + 1) + r);
+        for (int c = 0; c < 2; ++c)
+            m(c + 1, r + 2) = LComplex(c + 0.5L * r, -1.25L * (c + 1) + r);
     return m;
 }
 
@@ -33,17 +34,19 @@ void ExpectSame(const LwLComplexMatrix& a, const LwLComplexMatrix& b)
     ASSERT_EQ(a.RowSize, b.RowSize);
     EXPECT_EQ(a.ColBegin, b.ColBegin);
     EXPECT_EQ(a.RowBegin, b.RowBegin);
-    for (int k = 0; k < a.ElementCount(); ++k) EXPECT_EQ(a.Buffer()[k], b.Buffer()[k]) << k;
+    for (int k = 0; k < a.ElementCount(); ++k)
+        EXPECT_EQ(a.Buffer()[k], b.Buffer()[k]) << k;
 }
 
-} // namespace
+}  // namespace
 
 TEST(ComplexMatrixBarn, RoundTripInEveryFormat)
 {
     for (const char* format : {"t", "b", "bb"}) {
         SCOPED_TRACE(format);
         LwLComplexMatrix m = Sample();
-        const std::string text = WriteInD([&](LwBarnXml& doc) { EXPECT_TRUE(SerializeMatrix(doc, "c", m, format)); });
+        const std::string text =
+            WriteInD([&](LwBarnXml& doc) { EXPECT_TRUE(SerializeMatrix(doc, "c", m, format)); });
         auto doc = Parse(text);
         ASSERT_TRUE(doc->OpenRack("d"));
         LwLComplexMatrix read;

@@ -25,8 +25,17 @@ const char* const kFormats[] = {"t", "b", "bb"};
 // Values of both signs and all magnitudes, the ends of the range included.
 std::int32_t Sample(int i)
 {
-    const std::int32_t values[] = {0, 7, -3, 1234567, -987654321, std::numeric_limits<std::int32_t>::max(),
-                                   std::numeric_limits<std::int32_t>::min(), 1, -1, 1000000, 65536};
+    const std::int32_t values[] = {0,
+                                   7,
+                                   -3,
+                                   1234567,
+                                   -987654321,
+                                   std::numeric_limits<std::int32_t>::max(),
+                                   std::numeric_limits<std::int32_t>::min(),
+                                   1,
+                                   -1,
+                                   1000000,
+                                   65536};
     return values[i % 11];
 }
 
@@ -36,7 +45,8 @@ M Filled(int cols, int rows, int colBegin, int rowBegin)
     M m(cols, rows);
     m.ColBegin = colBegin;
     m.RowBegin = rowBegin;
-    for (int i = 0; i < m.ElementCount(); ++i) m.Buffer()[i] = Sample(i);
+    for (int i = 0; i < m.ElementCount(); ++i)
+        m.Buffer()[i] = Sample(i);
     return m;
 }
 
@@ -47,7 +57,8 @@ void ExpectSameMatrix(const A& got, const B& want)
     ASSERT_EQ(got.RowSize, want.RowSize);
     EXPECT_EQ(got.ColBegin, want.ColBegin);
     EXPECT_EQ(got.RowBegin, want.RowBegin);
-    for (int i = 0; i < want.ElementCount(); ++i) EXPECT_EQ(got.Buffer()[i], want.Buffer()[i]) << i;
+    for (int i = 0; i < want.ElementCount(); ++i)
+        EXPECT_EQ(got.Buffer()[i], want.Buffer()[i]) << i;
 }
 
 std::string Written(LwInt32Matrix& m, const std::string& format)
@@ -74,7 +85,7 @@ bool ReadBack(const std::string& text, LwLongMatrix& m)
     return SerializeMatrix(*doc, "m", m, "b");
 }
 
-} // namespace
+}  // namespace
 
 TEST(LwInt32Matrix, SetSizeRefusesNegativeSizes)
 {
@@ -103,7 +114,8 @@ TEST(LwInt32Matrix, SetSizeKeepsABufferOfTheSameCount)
     EXPECT_EQ(m.RowSize, 3);
     EXPECT_EQ(m.ColBegin, 0);
     EXPECT_EQ(m.RowBegin, 0);
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(m.Buffer()[i], Sample(i));
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(m.Buffer()[i], Sample(i));
 
     m.SetSize(0, 5);
     EXPECT_EQ(m.ColSize, 0);
@@ -127,7 +139,8 @@ TEST(LwInt32Matrix, IndexOutsideTheRangesThrowsTheRangeMessage)
 
 TEST(LwInt32Matrix, ElementRoundTripsInEveryForm)
 {
-    struct Shape {
+    struct Shape
+    {
         int cols, rows, colBegin, rowBegin;
     };
     const Shape shapes[] = {{3, 2, 0, 0}, {1, 11, -4, 2}, {11, 1, 5, -7}, {1, 1, 0, 3}};
@@ -190,7 +203,8 @@ TEST(LwInt32Matrix, BinaryFormIsSharedWithLwLongMatrix)
 TEST(LwInt32Matrix, TextNumbersAreTruncatedTowardZero)
 {
     // Written by a floating-point matrix, read by the integer one.
-    struct Case {
+    struct Case
+    {
         LDouble value;
         std::int32_t expected;
     };
@@ -203,13 +217,15 @@ TEST(LwInt32Matrix, TextNumbersAreTruncatedTowardZero)
                           {std::numeric_limits<LDouble>::quiet_NaN(), 0}};
     const int n = static_cast<int>(sizeof cases / sizeof cases[0]);
     LwLDoubleMatrix values(n, 1);
-    for (int i = 0; i < n; ++i) values(i, 0) = cases[i].value;
+    for (int i = 0; i < n; ++i)
+        values(i, 0) = cases[i].value;
     const std::string text =
         WriteInD([&](LwBarnXml& doc) { EXPECT_TRUE(SerializeMatrix(doc, "m", values, "t")); });
     LwInt32Matrix read;
     ASSERT_TRUE(ReadBack(text, read));
     ASSERT_EQ(read.ElementCount(), n);
-    for (int i = 0; i < n; ++i) EXPECT_EQ(read(i, 0), cases[i].expected) << i;
+    for (int i = 0; i < n; ++i)
+        EXPECT_EQ(read(i, 0), cases[i].expected) << i;
 
     // The older text form is read the same way.
     const std::string legacy =

@@ -47,7 +47,7 @@ LwFloatMatrix ReferenceAverage(const LwFloatMatrix& image, double cx, double cy,
     });
 }
 
-} // namespace
+}  // namespace
 
 TEST(LwMatrixOperatorAzimuthal, RadiallySymmetricImageIsItsOwnAverage)
 {
@@ -55,9 +55,8 @@ TEST(LwMatrixOperatorAzimuthal, RadiallySymmetricImageIsItsOwnAverage)
     for (const bool skipZero : {false, true}) {
         SCOPED_TRACE(skipZero ? "skipZero" : "all pixels");
         const double cx = 12.5, cy = 7.5;
-        const LwFloatMatrix image = MakeMatrix(31, 22, -3, 2, [&](int c, int r) {
-            return float(3.0 + std::sin(0.7 * Bin(c, r, cx, cy)));
-        });
+        const LwFloatMatrix image = MakeMatrix(
+            31, 22, -3, 2, [&](int c, int r) { return float(3.0 + std::sin(0.7 * Bin(c, r, cx, cy))); });
         LwLongMatrix map;
         const LwFloatMatrix average = op.AverageAlongAzimuthal(image, float(cx), float(cy), skipZero, map);
         EXPECT_TRUE(SameElements(average, image));
@@ -138,7 +137,8 @@ TEST(LwMatrixOperatorAzimuthal, EdgeCasesOfSizeCentreAndZeros)
         LwLongMatrix map;
         const LwFloatMatrix skipped = op.AverageAlongAzimuthal(row, 0.0f, 0.0f, true, map);
         EXPECT_EQ(skipped(1, 0), 0.0f);
-        const LwFloatMatrix column = MakeMatrix(2, 2, 0, 0, [](int c, int r) { return c == 1 && r == 0 ? 0.0f : 6.0f; });
+        const LwFloatMatrix column =
+            MakeMatrix(2, 2, 0, 0, [](int c, int r) { return c == 1 && r == 0 ? 0.0f : 6.0f; });
         LwLongMatrix map2;
         // Centre (0, 0): bins 0; 1, 1; 1 (sqrt 2 rounds to 1).
         const LwFloatMatrix a = op.AverageAlongAzimuthal(column, 0.0f, 0.0f, true, map2);
@@ -196,7 +196,8 @@ TEST(LwMatrixOperatorAzimuthal, RefusesBadCentresAndMapsBeforeWriting)
     const LwFloatMatrix image = RandomImage(4, 3, 0, 0, 1);
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const float inf = std::numeric_limits<float>::infinity();
-    const struct {
+    const struct
+    {
         const char* name;
         float cx, cy;
         LwLongMatrix map;
@@ -226,8 +227,9 @@ TEST(LwMatrixOperatorAzimuthal, RefusesBadCentresAndMapsBeforeWriting)
     }
     LwLongMatrix map;
     const LwFloatMatrix noColumns(0, 5);
-    EXPECT_EQ(ErrorText([&] { op.AverageAlongAzimuthal(noColumns, 0.0f, 0.0f, false, map); }).rfind(
-                  "Matrix over range. access=(", 0),
+    EXPECT_EQ(ErrorText([&] {
+                  op.AverageAlongAzimuthal(noColumns, 0.0f, 0.0f, false, map);
+              }).rfind("Matrix over range. access=(", 0),
               0u);
 }
 

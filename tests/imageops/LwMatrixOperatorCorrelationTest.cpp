@@ -66,7 +66,7 @@ LwFloatMatrix Reference(const LwFloatMatrix& image, bool skipZero)
     });
 }
 
-} // namespace
+}  // namespace
 
 TEST(LwMatrixOperatorCorrelation, GridOfASmallImageAndTheDegenerateSizes)
 {
@@ -76,10 +76,11 @@ TEST(LwMatrixOperatorCorrelation, GridOfASmallImageAndTheDegenerateSizes)
     const LwFloatMatrix flat = MakeMatrix(4, 4, 0, 0, [](int, int) { return 2.0f; });
     const LwFloatMatrix c = op.CorrelationAlongAzimuthal(flat, false);
     EXPECT_EQ(c(1, 1), 18.0f);  // r = 0.71: ring 1
-    EXPECT_EQ(c(0, 1), 0.0f);   // r = 1.58: ring 3, beyond nr
+    EXPECT_EQ(c(0, 1), 0.0f);  // r = 1.58: ring 3, beyond nr
     EXPECT_EQ(c(0, 0), 0.0f);
 
-    const LwFloatMatrix one = op.CorrelationAlongAzimuthal(MakeMatrix(1, 1, 5, 5, [](int, int) { return 3.0f; }), false);
+    const LwFloatMatrix one =
+        op.CorrelationAlongAzimuthal(MakeMatrix(1, 1, 5, 5, [](int, int) { return 3.0f; }), false);
     EXPECT_TRUE(SameElements(one, MakeMatrix(1, 1, 5, 5, [](int, int) { return 0.0f; })));
     EXPECT_EQ(op.CorrelationAlongAzimuthal(LwFloatMatrix(), false).ElementCount(), 0);
     EXPECT_EQ(ErrorText([&] { op.CorrelationAlongAzimuthal(LwFloatMatrix(4, 3), false); }),

@@ -46,7 +46,7 @@ LwFloatMatrix ReferenceMedian(const LwFloatMatrix& m, bool skipZero, int pix)
     });
 }
 
-} // namespace
+}  // namespace
 
 TEST(LwMatrixOperatorFilters, LaplacianOfConstantAndSinglePixel)
 {
@@ -127,7 +127,8 @@ TEST(LwMatrixOperatorFilters, SmoothNeighboursOfAnIsolatedPixel)
     const LwFloatMatrix once = op.SmoothNeighbours(image, 1, false);
     for (int r = 0; r < 7; ++r)
         for (int c = 0; c < 7; ++c)
-            EXPECT_EQ(once(c, r), std::abs(c - 3) <= 1 && std::abs(r - 3) <= 1 ? 1.0f : 0.0f) << c << "," << r;
+            EXPECT_EQ(once(c, r), std::abs(c - 3) <= 1 && std::abs(r - 3) <= 1 ? 1.0f : 0.0f)
+                << c << "," << r;
     EXPECT_TRUE(SameElements(image, once));  // the caller's image holds the result
 
     image = dot();

@@ -57,7 +57,7 @@ void ExpectOrthonormal(const LwLDoubleMatrix& m, LDouble determinant)
     EXPECT_PRED_FORMAT3(LDoubleNear, det, determinant, kTolerance);
 }
 
-} // namespace
+}  // namespace
 
 TEST(LwMatrixOperatorGeometry, ElementaryRotationsTurnTheAxesAsDocumented)
 {
@@ -95,15 +95,16 @@ TEST(LwMatrixOperatorGeometry, ReflectionInAPlane)
 
     const LwLDoubleMatrix m = op.ReflectionMatrix(1, -2, 0.5);
     ExpectOrthonormal(m, -1);
-    ExpectVector(m * Vec(1, -2, 0.5), -1, 2, -0.5);   // the normal is reversed
-    ExpectVector(m * Vec(2, 1, 0), 2, 1, 0);          // vectors in the plane stay
+    ExpectVector(m * Vec(1, -2, 0.5), -1, 2, -0.5);  // the normal is reversed
+    ExpectVector(m * Vec(2, 1, 0), 2, 1, 0);  // vectors in the plane stay
     EXPECT_EQ(ErrorText([&] { op.ReflectionMatrix(0, 0, 0); }), "normal vector length is zero");
 }
 
 TEST(LwMatrixOperatorGeometry, EulerAnglesInvertEulerRotationMatrix)
 {
     LwMatrixOperator op;
-    const struct {
+    const struct
+    {
         double a, b, c;
     } cases[] = {{0.3, 0.7, -1.2}, {-2.5, 2.9, 0.4}, {1.0, 0.05, 3.0}};
     for (const auto& k : cases) {

@@ -25,7 +25,10 @@ LwFloatMatrix Blobs(int cols, int rows, int colBegin, int rowBegin, unsigned see
 {
     std::mt19937 engine(seed);
     std::uniform_real_distribution<double> u(0.0, 1.0);
-    struct Disc { double x, y, r; };
+    struct Disc
+    {
+        double x, y, r;
+    };
     std::vector<Disc> discs;
     for (int i = 0; i < 4; ++i)
         discs.push_back({colBegin + u(engine) * cols, rowBegin + u(engine) * rows, 2 + u(engine) * cols / 4});
@@ -66,7 +69,7 @@ LwFloatMatrix Eroded(const LwFloatMatrix& m)
     });
 }
 
-} // namespace
+}  // namespace
 
 TEST(LwMatrixOperatorMasks, NonZeroMask)
 {
@@ -178,12 +181,14 @@ TEST(LwMatrixOperatorMasks, WeightedAverageOfImageLists)
     for (int k = 0; k < mix.ElementCount(); ++k) {
         const double w = double(wa.Buffer()[k]) + wb.Buffer()[k];
         const double expected =
-            w == 0 ? 0.0 : (double(a.Buffer()[k]) * wa.Buffer()[k] + double(b.Buffer()[k]) * wb.Buffer()[k]) / w;
+            w == 0 ? 0.0
+                   : (double(a.Buffer()[k]) * wa.Buffer()[k] + double(b.Buffer()[k]) * wb.Buffer()[k]) / w;
         EXPECT_NEAR(mix.Buffer()[k], expected, 1e-5) << k;
     }
 
     const LwFloatMatrix small(3, 2);
-    const struct {
+    const struct
+    {
         const char* name;
         std::vector<LwFloatMatrix> images, weights;
         std::string error;
@@ -205,9 +210,12 @@ TEST(LwMatrixOperatorMasks, SmoothEdgeAverageMergesOverlappingParts)
     // Two views of one scene, each measured (non-zero) on an overlapping
     // part: where either is measured the merge is the scene itself.
     LwMatrixOperator op;
-    const LwFloatMatrix scene = MakeMatrix(30, 20, 0, 0, [](int c, int r) { return 1.0f + 0.1f * c + 0.05f * r; });
-    const LwFloatMatrix left = MakeMatrix(30, 20, 0, 0, [&](int c, int r) { return c < 18 ? scene(c, r) : 0.0f; });
-    const LwFloatMatrix right = MakeMatrix(30, 20, 0, 0, [&](int c, int r) { return c >= 10 ? scene(c, r) : 0.0f; });
+    const LwFloatMatrix scene =
+        MakeMatrix(30, 20, 0, 0, [](int c, int r) { return 1.0f + 0.1f * c + 0.05f * r; });
+    const LwFloatMatrix left =
+        MakeMatrix(30, 20, 0, 0, [&](int c, int r) { return c < 18 ? scene(c, r) : 0.0f; });
+    const LwFloatMatrix right =
+        MakeMatrix(30, 20, 0, 0, [&](int c, int r) { return c >= 10 ? scene(c, r) : 0.0f; });
     const LwFloatMatrix merged = op.ImageListSmoothEdgeAverage({left, right}, 6);
     const LwFloatMatrix wl = op.MaskMatrixSmoothZeroEdge(left, 6, 0);
     const LwFloatMatrix wr = op.MaskMatrixSmoothZeroEdge(right, 6, 0);

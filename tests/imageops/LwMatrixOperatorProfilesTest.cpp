@@ -18,7 +18,8 @@ using imageops_test::SameElements;
 TEST(LwMatrixOperatorProfiles, RowsAndColumnsAsVectors)
 {
     LwMatrixOperator op;
-    const LwLDoubleMatrix m = MakeMatrix<LwLDoubleMatrix>(4, 3, 1, 2, [](int c, int r) { return LDouble(10 * c + r); });
+    const LwLDoubleMatrix m =
+        MakeMatrix<LwLDoubleMatrix>(4, 3, 1, 2, [](int c, int r) { return LDouble(10 * c + r); });
     EXPECT_EQ(op.ColumnToVector(m, 3), (std::vector<LDouble>{32, 33, 34}));
     EXPECT_EQ(op.RowToVector(m, 4), (std::vector<LDouble>{14, 24, 34, 44}));
     const LwFloatMatrix f = MakeMatrix(2, 2, 0, 0, [](int c, int r) { return float(c - r); });
@@ -31,14 +32,16 @@ TEST(LwMatrixOperatorProfiles, RowsAndColumnsAsVectors)
 TEST(LwMatrixOperatorProfiles, RowMeans)
 {
     LwMatrixOperator op;
-    const LwLDoubleMatrix m = MakeMatrix<LwLDoubleMatrix>(3, 4, -1, 5, [](int c, int r) { return LDouble(c + r * r); });
+    const LwLDoubleMatrix m =
+        MakeMatrix<LwLDoubleMatrix>(3, 4, -1, 5, [](int c, int r) { return LDouble(c + r * r); });
     const LwLDoubleMatrix means = op.RowMeans(m);
     ASSERT_EQ(means.ColSize, 1);
     ASSERT_EQ(means.RowSize, 4);
     EXPECT_EQ(means.VectorBegin(), 5);
     for (int r = 5; r < 9; ++r)
         EXPECT_EQ(means[r], LDouble(r * r)) << r;  // columns -1, 0, 1 cancel
-    const LwLDoubleMatrix shifted = MakeMatrix<LwLDoubleMatrix>(2, 2, 0, 0, [](int c, int r) { return LDouble(c + 4 * r); });
+    const LwLDoubleMatrix shifted =
+        MakeMatrix<LwLDoubleMatrix>(2, 2, 0, 0, [](int c, int r) { return LDouble(c + 4 * r); });
     EXPECT_EQ(op.RowMeans(shifted)[1], 4.5);
     const LwLDoubleMatrix noColumns(0, 3);
     const LwLDoubleMatrix zeros = op.RowMeans(noColumns);
@@ -49,11 +52,12 @@ TEST(LwMatrixOperatorProfiles, RowMeans)
 namespace {
 
 template <class M>
-class LwMatrixOperatorLineProfile : public ::testing::Test {};
+class LwMatrixOperatorLineProfile : public ::testing::Test
+{};
 using ProfileClasses = ::testing::Types<LwLongMatrix, LwFloatMatrix>;
 TYPED_TEST_SUITE(LwMatrixOperatorLineProfile, ProfileClasses);
 
-} // namespace
+}  // namespace
 
 TYPED_TEST(LwMatrixOperatorLineProfile, ReadsThePixelsAlongTheLine)
 {
@@ -71,9 +75,11 @@ TYPED_TEST(LwMatrixOperatorLineProfile, ReadsThePixelsAlongTheLine)
     // A vector of length n is kept with its shape: a row vector here.
     M keep = MakeMatrix<M>(3, 1, 0, 0, [](int, int) { return T(-1); });
     op.LineProfile(keep, image, 1, 4, 5, 0, 3);  // (1, 4), (3, 2), (5, 0)
-    EXPECT_TRUE(SameElements(keep, MakeMatrix<M>(3, 1, 0, 0, [](int c, int) { return T(41 + 2 * c - 20 * c); })));
+    EXPECT_TRUE(
+        SameElements(keep, MakeMatrix<M>(3, 1, 0, 0, [](int c, int) { return T(41 + 2 * c - 20 * c); })));
 
-    const struct {
+    const struct
+    {
         const char* name;
         M out;
         int n;
@@ -92,7 +98,9 @@ TYPED_TEST(LwMatrixOperatorLineProfile, ReadsThePixelsAlongTheLine)
         EXPECT_TRUE(SameElements(target, c.out));
     }
     M leaving;
-    EXPECT_EQ(ErrorText([&] { op.LineProfile(leaving, image, 0, 0, 9, 0, 4); }).rfind("Matrix over range. access=(", 0),
+    EXPECT_EQ(ErrorText([&] {
+                  op.LineProfile(leaving, image, 0, 0, 9, 0, 4);
+              }).rfind("Matrix over range. access=(", 0),
               0u);
 }
 
@@ -134,14 +142,18 @@ TEST(LwMatrixOperatorProfiles, InterpolateTable)
     EXPECT_EQ(op.InterpolateTable(vec({-3, 8}), vec({2}), vec({5}))[0], 5);
     EXPECT_EQ(ErrorText([&] { op.InterpolateTable(vec({1}), LwFloatMatrix(), LwFloatMatrix()); }),
               "InterpolateTable: the table is empty");
-    EXPECT_EQ(ErrorText([&] { op.InterpolateTable(vec({1}), vec({1, std::nanf("")}), vec({1, 2})); }),
+    EXPECT_EQ(ErrorText([&] {
+                  op.InterpolateTable(vec({1}), vec({1, std::nanf("")}), vec({1, 2}));
+              }),
               "InterpolateTable: abscissa is not a number");
 }
 
 TEST(LwMatrixOperatorProfiles, AccumulateLongMatrix)
 {
-    LwLDoubleMatrix sum = MakeMatrix<LwLDoubleMatrix>(3, 2, 1, -1, [](int c, int r) { return LDouble(0.5 * c + r); });
-    const LwLongMatrix addend = MakeMatrix<LwLongMatrix>(3, 2, 1, -1, [](int c, int r) { return 1000000000 * (c - 2) + r; });
+    LwLDoubleMatrix sum =
+        MakeMatrix<LwLDoubleMatrix>(3, 2, 1, -1, [](int c, int r) { return LDouble(0.5 * c + r); });
+    const LwLongMatrix addend =
+        MakeMatrix<LwLongMatrix>(3, 2, 1, -1, [](int c, int r) { return 1000000000 * (c - 2) + r; });
     LwMatrixOperator::AccumulateLongMatrix(sum, addend);
     for (int r = -1; r < 1; ++r)
         for (int c = 1; c < 4; ++c)

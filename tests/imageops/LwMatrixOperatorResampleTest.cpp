@@ -20,17 +20,19 @@ using imageops_test::WithThreads;
 namespace {
 
 template <class M>
-class LwMatrixOperatorBinning : public ::testing::Test {};
+class LwMatrixOperatorBinning : public ::testing::Test
+{};
 using BinnedClasses = ::testing::Types<LwFloatMatrix, LwDoubleMatrix, LwLDoubleMatrix>;
 TYPED_TEST_SUITE(LwMatrixOperatorBinning, BinnedClasses);
 
-} // namespace
+}  // namespace
 
 TYPED_TEST(LwMatrixOperatorBinning, BinningKeepsTheSumOfWholeBlocks)
 {
     using M = TypeParam;
     using T = typename M::ElementType;
-    const M source = MakeMatrix<M>(11, 8, 3, -2, [](int c, int r) { return T(std::sin(0.3 * c) + 0.1 * r * r); });
+    const M source =
+        MakeMatrix<M>(11, 8, 3, -2, [](int c, int r) { return T(std::sin(0.3 * c) + 0.1 * r * r); });
     for (const int factor : {1, 2, 3}) {
         SCOPED_TRACE(factor);
         const M binned = LwMatrixOperator::BinImage(source, factor);
@@ -95,7 +97,7 @@ TEST(LwMatrixOperatorResample, RowResamplers)
     LwFloatMatrix half(2, 2);
     LwMatrixOperator::ResampleRowsAverage(half, source, false);
     EXPECT_EQ(half(0, 0), 0.5f);  // (0 + 1) / 2
-    EXPECT_EQ(half(1, 1), 16.5f); // (14 + 19) / 2
+    EXPECT_EQ(half(1, 1), 16.5f);  // (14 + 19) / 2
 
     // skipZero between a 0 and a 6 gives 6; positions before the first
     // pixel centre (k = 0, 1) take the first pixel.
@@ -143,11 +145,13 @@ TEST(LwMatrixOperatorResample, ResizeImage)
         EXPECT_NEAR(halved.Buffer()[k], binned.Buffer()[k], 1e-5) << k;
 
     // Enlarging both axes interpolates a linear image.
-    const LwFloatMatrix plane = MakeMatrix(6, 5, 0, 0, [](int c, int r) { return 1.0f + 2.0f * c + 3.0f * r; });
+    const LwFloatMatrix plane =
+        MakeMatrix(6, 5, 0, 0, [](int c, int r) { return 1.0f + 2.0f * c + 3.0f * r; });
     const LwFloatMatrix grown = LwMatrixOperator::ResizeImage(plane, 18, 15, false, false);
     for (int j = 2; j < 13; ++j)
         for (int i = 2; i < 16; ++i)
-            ASSERT_NEAR(grown(i, j), 1 + 2 * ((i + 0.5) / 3 - 0.5) + 3 * ((j + 0.5) / 3 - 0.5), 1e-4) << i << "," << j;
+            ASSERT_NEAR(grown(i, j), 1 + 2 * ((i + 0.5) / 3 - 0.5) + 3 * ((j + 0.5) / 3 - 0.5), 1e-4)
+                << i << "," << j;
 
     // Nearest: a 10-pixel row to 100 takes the last source column at the end.
     const LwFloatMatrix row = MakeMatrix(10, 1, 0, 0, [](int c, int) { return float(c); });

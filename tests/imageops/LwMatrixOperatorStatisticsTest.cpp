@@ -23,7 +23,7 @@ namespace {
 // Sums of a few hundred floats in LDouble: relative rounding well below this.
 const LDouble kSumTolerance = 1e-12L;
 
-} // namespace
+}  // namespace
 
 TEST(LwMatrixOperatorStatistics, MeanAndRootMeanSquareMatchDirectSums)
 {
@@ -59,7 +59,7 @@ TEST(LwMatrixOperatorStatistics, MeansOfZeroAndEmptyImages)
     EXPECT_EQ(op.Mean(zeros, true), 0);
     EXPECT_EQ(op.Mean(zeros, false), 0);
     EXPECT_EQ(op.Mean(LwFloatMatrix(), false), 0);
-    EXPECT_EQ(op.RootMeanSquare(zeros, 5.0f, true), 0);   // nothing taken
+    EXPECT_EQ(op.RootMeanSquare(zeros, 5.0f, true), 0);  // nothing taken
     EXPECT_EQ(op.RootMeanSquare(zeros, 5.0f, false), 5);  // zeros counted
     const LwFloatMatrix flat = MakeMatrix(3, 2, 0, 0, [](int, int) { return 2.5f; });
     EXPECT_EQ(op.RootMeanSquare(flat, 2.5f, false), 0);
@@ -103,13 +103,15 @@ TEST(LwMatrixOperatorStatistics, SignalToNoise)
     EXPECT_EQ(mean, 2.5);
 
     // image - model = (1, -1, 1, -1): rms 1; model about its mean 2.5: sqrt(5/4).
-    const LwFloatMatrix image = MakeMatrix(4, 1, 0, 0, [](int c, int) { return float(c + 1 + (c % 2 ? -1 : 1)); });
+    const LwFloatMatrix image =
+        MakeMatrix(4, 1, 0, 0, [](int c, int) { return float(c + 1 + (c % 2 ? -1 : 1)); });
     op.SignalToNoise(ratio, mean, rmsModel, rmsDifference, image, model, false);
     EXPECT_EQ(rmsDifference, 1);
     EXPECT_PRED_FORMAT3(LDoubleNear, rmsModel, std::sqrt(LDouble(1.25)), kSumTolerance);
     EXPECT_PRED_FORMAT3(LDoubleNear, ratio, std::sqrt(LDouble(1.25)), kSumTolerance);
 
-    const struct {
+    const struct
+    {
         const char* name;
         LwFloatMatrix other;
         std::string error;
@@ -120,8 +122,9 @@ TEST(LwMatrixOperatorStatistics, SignalToNoise)
     };
     for (const auto& s : shapes) {
         SCOPED_TRACE(s.name);
-        EXPECT_EQ(ErrorText([&] { op.SignalToNoise(ratio, mean, rmsModel, rmsDifference, s.other, model, false); }),
-                  s.error);
+        EXPECT_EQ(
+            ErrorText([&] { op.SignalToNoise(ratio, mean, rmsModel, rmsDifference, s.other, model, false); }),
+            s.error);
     }
 }
 
@@ -134,7 +137,7 @@ LwLongMatrix RandomInts(int cols, int rows, unsigned seed, int low, int high)
     return MakeMatrix<LwLongMatrix>(cols, rows, 0, 0, [&](int, int) { return value(engine); });
 }
 
-} // namespace
+}  // namespace
 
 TEST(LwMatrixOperatorStatistics, BlockProductSumIsTheExactSumOfProducts)
 {
@@ -162,7 +165,8 @@ TEST(LwMatrixOperatorStatistics, BlockProductSumRefusesBlocksOutsideTheMatrices)
     const LwLongMatrix narrow = RandomInts(5, 5, 4, -9, 9);
     EXPECT_EQ(op.BlockProductSum(a, a, 0, 3, 1000, -1000, 7, 7), 0);  // width 0: no test, no read
     EXPECT_EQ(op.BlockProductSum(a, a, 3, -1, 1000, -1000, 7, 7), 0);
-    const struct {
+    const struct
+    {
         const char* name;
         int w, h, xa, ya, xb, yb;
     } outside[] = {

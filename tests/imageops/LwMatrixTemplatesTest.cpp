@@ -39,12 +39,14 @@ M Sample(int cols, int rows, int colBegin, int rowBegin)
 }
 
 template <class M>
-class LwMatrixTemplates : public ::testing::Test {};
+class LwMatrixTemplates : public ::testing::Test
+{};
 
-using AllClasses = ::testing::Types<LwLongMatrix, LwFloatMatrix, LwDoubleMatrix, LwLDoubleMatrix, LwLComplexMatrix>;
+using AllClasses =
+    ::testing::Types<LwLongMatrix, LwFloatMatrix, LwDoubleMatrix, LwLDoubleMatrix, LwLComplexMatrix>;
 TYPED_TEST_SUITE(LwMatrixTemplates, AllClasses);
 
-} // namespace
+}  // namespace
 
 TYPED_TEST(LwMatrixTemplates, MirrorsReverseOneOrderAndAreTheirOwnInverse)
 {
@@ -57,7 +59,7 @@ TYPED_TEST(LwMatrixTemplates, MirrorsReverseOneOrderAndAreTheirOwnInverse)
     for (int r = -2; r < 2; ++r)
         for (int c = 5; c < 8; ++c) {
             EXPECT_EQ(columns(12 - c, r), m(c, r));  // column 5 <-> 7, 6 stays
-            EXPECT_EQ(rows(c, -1 - r), m(c, r));     // row -2 <-> 1, -1 <-> 0
+            EXPECT_EQ(rows(c, -1 - r), m(c, r));  // row -2 <-> 1, -1 <-> 0
         }
     EXPECT_TRUE(SameElements(M(LwMatrixOperator::MirrorColumnOrder(columns)), m));
     EXPECT_TRUE(SameElements(M(LwMatrixOperator::MirrorRowOrder(rows)), m));
@@ -136,6 +138,7 @@ TEST(LwMatrixOperatorConjugateTranspose, SwapsAndConjugates)
     EXPECT_EQ(t(5, 4), LComplex(3, 4));
 
     const LwLComplexMatrix big = Sample<LwLComplexMatrix>(4, 3, -1, 2);
-    const LwLComplexMatrix twice = LwMatrixOperator::ConjugateTranspose(LwMatrixOperator::ConjugateTranspose(big));
+    const LwLComplexMatrix twice =
+        LwMatrixOperator::ConjugateTranspose(LwMatrixOperator::ConjugateTranspose(big));
     EXPECT_TRUE(SameElements(twice, big));
 }

@@ -25,14 +25,17 @@ namespace {
 const LDouble kPi = boost::math::constants::pi<LDouble>();
 const LDouble kEpsilon = std::numeric_limits<LDouble>::epsilon();
 
-struct Direction {
+struct Direction
+{
     LDouble theta, phi;
 };
-const Direction kDirections[] = {{0.3L, 0.0L},   {1.1L, 2.5L}, {kPi / 2, -0.7L},
-                                 {2.9L, 4.0L},   {0.01L, 1.0L}, {kPi, 0.4L},
-                                 {1.7L, 6.1L},   {0.0L, 3.0L}};
+const Direction kDirections[] = {{0.3L, 0.0L},  {1.1L, 2.5L}, {kPi / 2, -0.7L}, {2.9L, 4.0L},
+                                 {0.01L, 1.0L}, {kPi, 0.4L},  {1.7L, 6.1L},     {0.0L, 3.0L}};
 
-int At(int l, int m) { return l * l + l + m; }
+int At(int l, int m)
+{
+    return l * l + l + m;
+}
 
 std::vector<LDouble> Evaluate(int L, LDouble theta, LDouble phi)
 {
@@ -42,7 +45,7 @@ std::vector<LDouble> Evaluate(int L, LDouble theta, LDouble phi)
     return std::vector<LDouble>(out.Data(), out.Data() + out.Size());
 }
 
-} // namespace
+}  // namespace
 
 // Boost's Y_l^m carries the (-1)^m phase, so for m >= 1 the real harmonics
 // are (-1)^m sqrt(2) Re Y_l^m (cosine type) and (-1)^m sqrt(2) Im Y_l^m (sine
@@ -61,9 +64,11 @@ TEST(LwRealSphericalHarmonics, AgreeWithBoostComplexHarmonics)
                 const LDouble sign = (m % 2 == 0) ? 1 : -1;
                 const LDouble root2 = (m == 0) ? 1 : std::sqrt(LDouble(2));
                 const LDouble tolerance = 64 * kEpsilon;
-                EXPECT_PRED_FORMAT3(LDoubleNear, y[At(l, m)], sign * root2 * z.real(), tolerance) << l << "," << m;
+                EXPECT_PRED_FORMAT3(LDoubleNear, y[At(l, m)], sign * root2 * z.real(), tolerance)
+                    << l << "," << m;
                 if (m > 0) {
-                    EXPECT_PRED_FORMAT3(LDoubleNear, y[At(l, -m)], sign * root2 * z.imag(), tolerance) << l << "," << -m;
+                    EXPECT_PRED_FORMAT3(LDoubleNear, y[At(l, -m)], sign * root2 * z.imag(), tolerance)
+                        << l << "," << -m;
                 }
             }
         }
@@ -93,7 +98,8 @@ TEST(LwRealSphericalHarmonics, AgreeWithHighPrecisionTable)
         int l = 0, m = 0;
         ASSERT_TRUE(fields >> theta >> phi >> l >> m >> value) << line;
         std::vector<LDouble>& y = evaluated[theta + " " + phi];
-        if (y.empty()) y = Evaluate(16, ParseLDouble(theta), ParseLDouble(phi));
+        if (y.empty())
+            y = Evaluate(16, ParseLDouble(theta), ParseLDouble(phi));
         EXPECT_PRED_FORMAT3(LDoubleNear, y[At(l, m)], ParseLDouble(value), 64 * kEpsilon) << line;
         ++count;
     }
@@ -111,7 +117,7 @@ TEST(LwRealSphericalHarmonics, LowDegreeClosedForms)
         const LDouble expected[9] = {
             1 / std::sqrt(4 * kPi),
             a1 * st * std::sin(d.phi),  // (1, -1)
-            a1 * ct,                    // (1, 0)
+            a1 * ct,  // (1, 0)
             a1 * st * std::cos(d.phi),  // (1, 1)
             a2 / 4 * st * st * std::sin(2 * d.phi),
             a2 / 2 * st * ct * std::sin(d.phi),
@@ -119,7 +125,8 @@ TEST(LwRealSphericalHarmonics, LowDegreeClosedForms)
             a2 / 2 * st * ct * std::cos(d.phi),
             a2 / 4 * st * st * std::cos(2 * d.phi),
         };
-        for (int i = 0; i < 9; ++i) EXPECT_PRED_FORMAT3(LDoubleNear, y[i], expected[i], 16 * kEpsilon) << i;
+        for (int i = 0; i < 9; ++i)
+            EXPECT_PRED_FORMAT3(LDoubleNear, y[i], expected[i], 16 * kEpsilon) << i;
     }
 
     // L = 1: the constant 1/sqrt(4 pi) in every direction.
@@ -133,7 +140,8 @@ TEST(LwRealSphericalHarmonics, LowDegreeClosedForms)
     const std::vector<LDouble> axis = Evaluate(9, 0, 1.3L);
     for (int l = 0; l < 9; ++l)
         for (int m = -l; m <= l; ++m)
-            EXPECT_PRED_FORMAT3(LDoubleNear, axis[At(l, m)], m == 0 ? std::sqrt((2 * l + 1) / (4 * kPi)) : 0, 16 * kEpsilon)
+            EXPECT_PRED_FORMAT3(LDoubleNear, axis[At(l, m)], m == 0 ? std::sqrt((2 * l + 1) / (4 * kPi)) : 0,
+                                16 * kEpsilon)
                 << l << "," << m;
 
     // On the equator at phi = 0: Y(1, 1) positive, no phase factor.
@@ -149,7 +157,8 @@ TEST(LwRealSphericalHarmonics, SumOfSquaresIsTheAdditionTheorem)
         for (const Direction& d : kDirections) {
             const std::vector<LDouble> y = Evaluate(L, d.theta, d.phi);
             LDouble sum = 0;
-            for (LDouble v : y) sum += v * v;
+            for (LDouble v : y)
+                sum += v * v;
             EXPECT_PRED_FORMAT3(LDoubleNear, sum, L * L / (4 * kPi), 1000 * kEpsilon * L * L) << L;
         }
     }
@@ -183,11 +192,14 @@ TEST(LwRealSphericalHarmonics, OrthonormalOverTheSphere)
             CalcRealSphericalHarmonics(cache, y, L, theta, phi);
             const LDouble w = weights[k] * 2 * kPi / nPhi;
             for (int a = 0; a < N; ++a)
-                for (int b = 0; b < N; ++b) gram[a * N + b] += w * y[a] * y[b];
+                for (int b = 0; b < N; ++b)
+                    gram[a * N + b] += w * y[a] * y[b];
         }
     }
     for (int a = 0; a < N; ++a)
-        for (int b = 0; b < N; ++b) EXPECT_PRED_FORMAT3(LDoubleNear, gram[a * N + b], a == b ? 1 : 0, 1e3 * kEpsilon) << a << "," << b;
+        for (int b = 0; b < N; ++b)
+            EXPECT_PRED_FORMAT3(LDoubleNear, gram[a * N + b], a == b ? 1 : 0, 1e3 * kEpsilon)
+                << a << "," << b;
 }
 
 TEST(LwRealSphericalHarmonics, NormalisationCacheServesAnySmallerDegree)
@@ -202,13 +214,15 @@ TEST(LwRealSphericalHarmonics, NormalisationCacheServesAnySmallerDegree)
     CalcRealSphericalHarmonics(large, out, 4, d.theta, d.phi);
     EXPECT_EQ(large.GetL(), 10);
     ASSERT_EQ(out.GetL(), 4);
-    for (int i = 0; i < 16; ++i) EXPECT_EQ(out[i], reference[i]) << i;
+    for (int i = 0; i < 16; ++i)
+        EXPECT_EQ(out[i], reference[i]) << i;
 
     // A cache for L = 4 grows when L = 10 is asked for.
     CalcRealSphericalHarmonics(fresh, out, 10, d.theta, d.phi);
     EXPECT_EQ(fresh.GetL(), 10);
     ASSERT_EQ(out.GetL(), 10);
-    for (int i = 0; i < 16; ++i) EXPECT_EQ(out[i], reference[i]) << i;
+    for (int i = 0; i < 16; ++i)
+        EXPECT_EQ(out[i], reference[i]) << i;
 }
 
 TEST(LwRealSphericalHarmonics, InvalidDegrees)

@@ -56,7 +56,8 @@ bool SameValue(const T& a, const T& b)
 template <class M>
 bool SameElements(const M& a, const M& b)
 {
-    if (a.ColSize != b.ColSize || a.RowSize != b.RowSize || a.ColBegin != b.ColBegin || a.RowBegin != b.RowBegin)
+    if (a.ColSize != b.ColSize || a.RowSize != b.RowSize || a.ColBegin != b.ColBegin ||
+        a.RowBegin != b.RowBegin)
         return false;
     for (int k = 0; k < a.ElementCount(); ++k)
         if (!SameValue(a.Buffer()[k], b.Buffer()[k]))
@@ -70,7 +71,8 @@ auto WithThreads(int threads, F f)
 {
     const int before = omp_get_max_threads();
     omp_set_num_threads(threads);
-    struct Restore {
+    struct Restore
+    {
         int n;
         ~Restore() { omp_set_num_threads(n); }
     } restore{before};

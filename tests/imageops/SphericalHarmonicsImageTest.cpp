@@ -35,7 +35,10 @@ const LDouble kEpsilon = std::numeric_limits<LDouble>::epsilon();
 const std::string kAzimuthal = "AzimuthalEquidistant";
 const std::string kCylindrical = "EquidistantCylindrical";
 
-int At(int l, int m) { return l * l + l + m; }
+int At(int l, int m)
+{
+    return l * l + l + m;
+}
 
 LwLmDoubleArray RandomCoefficients(int L, unsigned seed)
 {
@@ -193,7 +196,7 @@ void ExpectAllZero(const LwLmDoubleArray& c, int L)
         EXPECT_EQ(c[p], 0) << "position " << p;
 }
 
-} // namespace
+}  // namespace
 
 // ------------------------------------------------------------ coefficient image
 
@@ -241,7 +244,8 @@ TEST(SphericalHarmonicsImage, CoefficientsRoundTripRoundedToFloat)
 
 TEST(SphericalHarmonicsImage, CoefficientImageRefusals)
 {
-    struct Case {
+    struct Case
+    {
         const char* name;
         int cols, rows, colBegin, rowBegin;
         const char* error;
@@ -276,7 +280,8 @@ TEST(SphericalHarmonicsImage, CoefficientImageRefusals)
 TEST(SphericalHarmonicsImage, HarmonicTablesAgreeWithComplexHarmonics)
 {
     const int L = 9;
-    const LDouble directions[][2] = {{0.3L, 0.0L}, {kPi / 2, 0.0L}, {1.1L, 2.5L}, {2.9L, -1.3L}, {0.0L, 0.7L}};
+    const LDouble directions[][2] = {
+        {0.3L, 0.0L}, {kPi / 2, 0.0L}, {1.1L, 2.5L}, {2.9L, -1.3L}, {0.0L, 0.7L}};
     for (const auto& d : directions) {
         SCOPED_TRACE("theta " + std::to_string(static_cast<double>(d[0])) + " phi " +
                      std::to_string(static_cast<double>(d[1])));
@@ -292,7 +297,8 @@ TEST(SphericalHarmonicsImage, HarmonicTablesAgreeWithComplexHarmonics)
                     EXPECT_EQ(S(l, m), 0);
                     continue;
                 }
-                const std::complex<LDouble> y = boost::math::spherical_harmonic<LDouble, LDouble>(l, m, d[0], d[1]);
+                const std::complex<LDouble> y =
+                    boost::math::spherical_harmonic<LDouble, LDouble>(l, m, d[0], d[1]);
                 const LDouble root2 = (m == 0) ? 1 : std::sqrt(LDouble(2));
                 EXPECT_PRED_FORMAT3(LDoubleNear, C(l, m), root2 * y.real(), tolerance) << l << "," << m;
                 EXPECT_PRED_FORMAT3(LDoubleNear, S(l, m), -root2 * y.imag(), tolerance) << l << "," << m;
@@ -325,7 +331,8 @@ TEST(SphericalHarmonicsImage, PixelAnglesOfCylindricalImage)
             }
             EXPECT_NEAR(static_cast<double>(a.theta(x, y)), y * M_PI / (ny - 1), 1e-12);
             // The azimuth of column x folded into (-pi, pi]; the north pole has none.
-            const double phi = (y == 0) ? 0.0 : std::atan2(std::sin(x * 2 * M_PI / nx), std::cos(x * 2 * M_PI / nx));
+            const double phi =
+                (y == 0) ? 0.0 : std::atan2(std::sin(x * 2 * M_PI / nx), std::cos(x * 2 * M_PI / nx));
             EXPECT_NEAR(static_cast<double>(a.phi(x, y)), phi, 1e-12);
             EXPECT_GT(a.dOmega(x, y), 0);
         }
@@ -337,18 +344,19 @@ TEST(SphericalHarmonicsImage, PixelAnglesOfAzimuthalImage)
     LwFloatMatrix image = Constant(9, 9, 2.0f);
     image(5, 5) = 0.0f;
     const Angles a = PixelAngles(image, kAzimuthal);
-    struct Pixel {
+    struct Pixel
+    {
         int x, y;
         double theta, phi;
         bool used;
     };
     const Pixel pixels[] = {
-        {4, 4, 0.0, 0.0, true},                  // centre: no azimuth
-        {8, 4, M_PI / 2, 0.0, true},             // rim along +x
-        {4, 8, M_PI / 2, M_PI / 2, true},        // rim along +y
-        {2, 4, M_PI / 4, M_PI, true},            // half way along -x
-        {0, 0, 0.0, 0.0, false},                 // corner, outside the disc
-        {5, 5, 0.0, 0.0, false},                 // value 0
+        {4, 4, 0.0, 0.0, true},  // centre: no azimuth
+        {8, 4, M_PI / 2, 0.0, true},  // rim along +x
+        {4, 8, M_PI / 2, M_PI / 2, true},  // rim along +y
+        {2, 4, M_PI / 4, M_PI, true},  // half way along -x
+        {0, 0, 0.0, 0.0, false},  // corner, outside the disc
+        {5, 5, 0.0, 0.0, false},  // value 0
     };
     for (const Pixel& p : pixels) {
         SCOPED_TRACE(std::to_string(p.x) + "," + std::to_string(p.y));
@@ -360,14 +368,16 @@ TEST(SphericalHarmonicsImage, PixelAnglesOfAzimuthalImage)
     // An unknown projection is refused before anything changes.
     LwLDoubleMatrix theta(1, 1), phi(1, 1), dOmega(1, 1);
     theta(0, 0) = 7;
-    EXPECT_EQ(ErrorText([&] { SphericalHarmonicsImage::CalcPixelAngles(theta, phi, dOmega, a.v, "Gnomonic"); }),
-              "Mapping type is not supported");
+    EXPECT_EQ(
+        ErrorText([&] { SphericalHarmonicsImage::CalcPixelAngles(theta, phi, dOmega, a.v, "Gnomonic"); }),
+        "Mapping type is not supported");
     EXPECT_EQ(theta.ColSize, 1);
     EXPECT_EQ(theta(0, 0), 7);
     LwLDoubleMatrix shifted = a.v;
     shifted.RowBegin = 2;
-    EXPECT_EQ(ErrorText([&] { SphericalHarmonicsImage::CalcPixelAngles(theta, phi, dOmega, shifted, kAzimuthal); }),
-              "Image begin is not (0,0)");
+    EXPECT_EQ(
+        ErrorText([&] { SphericalHarmonicsImage::CalcPixelAngles(theta, phi, dOmega, shifted, kAzimuthal); }),
+        "Image begin is not (0,0)");
 }
 
 // On the cylindrical grid with h = pi / (ny - 1) the interior rows sum
@@ -416,7 +426,8 @@ TEST(SphericalHarmonicsImage, ExpandConstantHemisphere)
     const double rim = M_PI * c * std::sqrt(2.0) * std::pow(M_PI / (2 * c), 2);
     EXPECT_NEAR(static_cast<double>(coefficients(0, 0)), std::sqrt(M_PI), rim / std::sqrt(4 * M_PI));
     EXPECT_NEAR(static_cast<double>(coefficients(1, 0)), std::sqrt(3 / (4 * M_PI)) * M_PI, rim);
-    for (const auto& lm : {std::make_pair(1, 1), std::make_pair(1, -1), std::make_pair(2, 1), std::make_pair(2, -2)})
+    for (const auto& lm :
+         {std::make_pair(1, 1), std::make_pair(1, -1), std::make_pair(2, 1), std::make_pair(2, -2)})
         EXPECT_NEAR(static_cast<double>(coefficients(lm.first, lm.second)), 0.0, 1e-12);
     EXPECT_EQ(unit.Progress, n - 1);
     EXPECT_EQ(unit.ProgressMax, n);
@@ -433,7 +444,8 @@ TEST(SphericalHarmonicsImage, ExpandStopAndRefusals)
     EXPECT_EQ(unit.Progress, 0);
     EXPECT_EQ(unit.ProgressMax, 21);
 
-    struct Case {
+    struct Case
+    {
         const char* name;
         int L;
         const char* projection;
@@ -462,13 +474,14 @@ TEST(SphericalHarmonicsImage, ExpandStopAndRefusals)
 
 TEST(SphericalHarmonicsImage, SynthesisGridSizes)
 {
-    struct Case {
+    struct Case
+    {
         LDouble resolution;
         const std::string& projection;
         int cols, rows;
     };
     const Case cases[] = {
-        {1, kAzimuthal, 181, 181}, {1, kCylindrical, 360, 181}, {2, kAzimuthal, 91, 91},
+        {1, kAzimuthal, 181, 181},  {1, kCylindrical, 360, 181},    {2, kAzimuthal, 91, 91},
         {2, kCylindrical, 180, 91}, {0.7L, kCylindrical, 514, 258},
     };
     LwLmDoubleArray c;
@@ -516,7 +529,8 @@ TEST(SphericalHarmonicsImage, SynthesizeRefusalsAndStop)
 {
     SphericalHarmonicsImage unit;
     const LwLmDoubleArray c = RandomCoefficients(3, 5);
-    struct Case {
+    struct Case
+    {
         const char* name;
         LDouble resolution;
         std::string projection;
@@ -554,8 +568,9 @@ TEST(SphericalHarmonicsImage, SynthesizeRefusalsAndStop)
     EXPECT_EQ(unit.ProgressMax, 91);
 
     LwFloatMatrix notCoefficients = Constant(4, 2, 1.0f);
-    EXPECT_EQ(ErrorText([&] { unit.SynthesizeFromCoefficientImage(image, notCoefficients, 2, kCylindrical); }),
-              "This image is not Spherical Harmonics data");
+    EXPECT_EQ(
+        ErrorText([&] { unit.SynthesizeFromCoefficientImage(image, notCoefficients, 2, kCylindrical); }),
+        "This image is not Spherical Harmonics data");
 }
 
 // Synthesis on the full-sphere grid followed by the plain expansion. With
@@ -609,9 +624,11 @@ TEST(SphericalHarmonicsImage, SynthesisThenExpansionRecoversCoefficients)
                 LDouble predicted = c(l, m);
                 if (m == 0) {
                     const LDouble y0 = std::sqrt((2 * l + 1) / (4 * kPi));
-                    predicted += kPi * h * h / 12 * (northValue * y0 + southValue * y0 * ((l % 2 == 0) ? 1 : -1));
+                    predicted +=
+                        kPi * h * h / 12 * (northValue * y0 + southValue * y0 * ((l % 2 == 0) ? 1 : -1));
                 }
-                EXPECT_NEAR(static_cast<double>(expanded(l, m)), static_cast<double>(predicted), remainder + rounding)
+                EXPECT_NEAR(static_cast<double>(expanded(l, m)), static_cast<double>(predicted),
+                            remainder + rounding)
                     << l << "," << m;
                 worstRaw = std::max(worstRaw, std::fabs(static_cast<double>(expanded(l, m) - c(l, m))));
                 worstLeft = std::max(worstLeft, std::fabs(static_cast<double>(expanded(l, m) - predicted)));
@@ -629,7 +646,8 @@ TEST(SphericalHarmonicsImage, SynthesisThenExpansionRecoversCoefficients)
 
 TEST(SphericalHarmonicsImage, ExpandByDegreeMatchesFreshEvaluationAtAnyThreadCount)
 {
-    struct Case {
+    struct Case
+    {
         const std::string& projection;
         int nx, ny, L;
     };
@@ -701,7 +719,8 @@ TEST(SphericalHarmonicsImage, ExpandByDegreeWithoutDataOrStopped)
 
 TEST(SphericalHarmonicsImage, FitByDegreeMatchesFreshEvaluation)
 {
-    struct Case {
+    struct Case
+    {
         const std::string& projection;
         int nx, ny, L;
     };
@@ -751,7 +770,8 @@ TEST(SphericalHarmonicsImage, FitByDegreeFitsBandLimitedImageExactly)
     const double tolerance = 8 * FLT_EPSILON * largest * std::sqrt(4 * M_PI);
     for (int l = 0; l < L0 + 2; ++l)
         for (int m = -l; m <= l; ++m)
-            EXPECT_NEAR(static_cast<double>(fitted(l, m)), l < L0 ? static_cast<double>(c(l, m)) : 0.0, tolerance)
+            EXPECT_NEAR(static_cast<double>(fitted(l, m)), l < L0 ? static_cast<double>(c(l, m)) : 0.0,
+                        tolerance)
                 << l << "," << m;
     ASSERT_TRUE(IsSameSize(residual, image));
     for (int i = 0; i < residual.ElementCount(); ++i)

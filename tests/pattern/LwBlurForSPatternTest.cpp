@@ -74,15 +74,15 @@ TEST(LwBlurForSPattern, FuncGaussGivesNormalisedGaussian)
     EXPECT_DOUBLE_EQ(g.Norm, 1 / std::sqrt(2 * kPi * 0.25));
     for (double s : {0.0, -1.0}) {
         SCOPED_TRACE(s);
-        EXPECT_EQ(ErrorText([&] { LwBlurForSPattern::FuncGauss(s); }),
-                  "FuncGauss: Sigma should be positive");
+        EXPECT_EQ(ErrorText([&] { LwBlurForSPattern::FuncGauss(s); }), "FuncGauss: Sigma should be positive");
     }
 }
 
 TEST(LwBlurForSPattern, ConstantPatternIsUnchangedByEveryOperation)
 {
     const LwFloatMatrix input = Pattern(3, 61, [](int c, double) { return 2.5 + c; });
-    const struct {
+    const struct
+    {
         const char* name;
         Op op;
         double sigma;
@@ -130,8 +130,7 @@ TEST(LwBlurForSPattern, LinearPatternIsScaledByTheMeanCosineOfTheKernel)
         SCOPED_TRACE(sDeg);
         const double s = sDeg * kPi / 180;
         const double a = 1 / (2 * s * s);
-        const double l6 = MeanCos([&](double g) { return std::exp(-std::sin(g) * std::sin(g) * a); },
-                                  4 * s);
+        const double l6 = MeanCos([&](double g) { return std::exp(-std::sin(g) * std::sin(g) * a); }, 4 * s);
         // Ver5 in the tangent plane: weight exp(-rho^2 a) rho d rho, value sqrt(1 - rho^2).
         double num = 0, den = 0;
         for (int i = 0; i < 200000; ++i) {

@@ -17,7 +17,8 @@ LwFloatMatrix Row(std::initializer_list<float> values)
 {
     LwFloatMatrix m(static_cast<int>(values.size()), 1);
     int i = 0;
-    for (float v : values) m.Buffer()[i++] = v;
+    for (float v : values)
+        m.Buffer()[i++] = v;
     return m;
 }
 
@@ -37,7 +38,8 @@ LwFloatMatrix LinearField(const LwRealSpaceGrid& g)
     int p = 0;
     for (int iz = 0; iz < g.ZCount_; ++iz)
         for (int iy = 0; iy < g.YCount_; ++iy)
-            for (int ix = 0; ix < g.XCount_; ++ix) m.Buffer()[p++] = 2.0f + 0.5f * ix - 0.25f * iy + 0.125f * iz;
+            for (int ix = 0; ix < g.XCount_; ++ix)
+                m.Buffer()[p++] = 2.0f + 0.5f * ix - 0.25f * iy + 0.125f * iz;
     return m;
 }
 
@@ -108,7 +110,8 @@ TEST(LwCalcMemCorrection, SoftThreshold)
     LwVectorList v = {Row({1, 1, 1, 1e-24f, 1})};
     ApplyAdvancedL1(d, g, v, 0.9f, 0, 1000);
     const float expected[] = {1.5f, 0.0f, -1.5f, 0.0f, 0.0f};
-    for (int p = 0; p < 5; ++p) EXPECT_FLOAT_EQ(g[0][p], expected[p]) << p;
+    for (int p = 0; p < 5; ++p)
+        EXPECT_FLOAT_EQ(g[0][p], expected[p]) << p;
     EXPECT_EQ(d.Threshold_, 0.5f);
 
     // Automatic: ratio x the largest value while loopCount < threshold loops,
@@ -157,7 +160,11 @@ TEST(LwCalcMemCorrection, CorrectBySDM)
         for (int i = 0; i < 2; ++i)
             for (int q = 0; q < 30; ++q) {
                 const long double c = k.Cal_[i][q], g = k.ForwardGradient_[i][q], e = k.Exp_[i][q];
-                scc += c * c; sgg += g * g; scg += c * g; sce += c * e; sge += e * g;
+                scc += c * c;
+                sgg += g * g;
+                scg += c * g;
+                sce += c * e;
+                sge += e * g;
             }
         long double a0 = 1, a1 = 0;
         if (kind == General) {
@@ -193,7 +200,8 @@ TEST(LwCalcMemCorrection, SmoothGradient)
     LwVectorList v = {LinearField(r.Grid_)};
     const LwFloatMatrix f = v[0];
     SmoothGradient(v, r, 0, 0.0f);
-    for (int p = 0; p < 125; ++p) ASSERT_EQ(v[0][p], f[p]);
+    for (int p = 0; p < 125; ++p)
+        ASSERT_EQ(v[0][p], f[p]);
     EXPECT_EQ(ErrorText([&] { SmoothGradient(v, r, 1, 0.0f); }), "Weight value shoud be > -1/6.");
     EXPECT_EQ(ErrorText([&] { SmoothGradient(v, r, 1, -0.17f); }), "Weight value shoud be > -1/6.");
     SmoothGradient(v, r, 1, 1.0f);
@@ -229,7 +237,8 @@ TEST(LwCalcMemCorrection, RadiusWeights)
     LwRealSpaceData r;
     Grid(r, 3, 3, 3);
     LwVectorList v = {r.Density_[0]};
-    for (int p = 0; p < 27; ++p) v[0][p] = 1.0f + p;
+    for (int p = 0; p < 27; ++p)
+        v[0][p] = 1.0f + p;
     MultiplyByRadius(v, r);
     EXPECT_FLOAT_EQ(v[0][14], 15.0f);  // R = 1 Angstrom
     EXPECT_FLOAT_EQ(v[0][26], 27.0f * std::sqrt(3.0f));
@@ -263,13 +272,15 @@ TEST(LwCalcMemCorrection, GridFilters)
     }
     LwVectorList v = {f};
     FilterGradientOnGrid(v, r.Grid_);
-    for (int p = 0; p < a.ElementCount(); ++p) EXPECT_NEAR(v[0][p], 0.0, 1e-5) << p;
+    for (int p = 0; p < a.ElementCount(); ++p)
+        EXPECT_NEAR(v[0][p], 0.0, 1e-5) << p;
 
     LwRealSpaceData flat;
     Grid(flat, 5, 5, 2);
     LwVectorList w = {LinearField(flat.Grid_)};
     FilterGradientOnGrid(w, flat.Grid_);
-    for (int p = 0; p < 50; ++p) EXPECT_EQ(w[0][p], 0.0f);
+    for (int p = 0; p < 50; ++p)
+        EXPECT_EQ(w[0][p], 0.0f);
     LwFloatMatrix wrong(49, 1);
     EXPECT_EQ(ErrorText([&] { AverageOnGrid(wrong, flat.Grid_); }),
               "Grid filter: the grid counts 5 x 5 x 2 do not match a vector of 49 points");
@@ -284,19 +295,25 @@ TEST(LwCalcMemCorrection, SymmetrizeByRotation)
     std::mt19937 rng(8);
     std::uniform_real_distribution<float> u(0.0f, 1.0f);
     LwVectorList v = {r.Density_[0]};
-    for (int p = 0; p < 75; ++p) v[0][p] = u(rng);
+    for (int p = 0; p < 75; ++p)
+        v[0][p] = u(rng);
     const LwFloatMatrix f = v[0];
     SymmetrizeByRotation(v, r);
-    for (int p = 0; p < 75; ++p) ASSERT_EQ(v[0][p], f[p]);
+    for (int p = 0; p < 75; ++p)
+        ASSERT_EQ(v[0][p], f[p]);
 
     r.Rotations_.clear();
-    for (int k = 0; k < 4; ++k) r.Rotations_.push_back(EulerRotationMatrix(k * LwConst::Pi / 2, 0, 0));
+    for (int k = 0; k < 4; ++k)
+        r.Rotations_.push_back(EulerRotationMatrix(k * LwConst::Pi / 2, 0, 0));
     SymmetrizeByRotation(v, r);
-    auto at = [&](const LwFloatMatrix& m, int x, int y, int z) { return m[((z + 1) * 5 + (y + 2)) * 5 + (x + 2)]; };
+    auto at = [&](const LwFloatMatrix& m, int x, int y, int z) {
+        return m[((z + 1) * 5 + (y + 2)) * 5 + (x + 2)];
+    };
     for (int z = -1; z <= 1; ++z)
         for (int y = -2; y <= 2; ++y)
             for (int x = -2; x <= 2; ++x) {
-                const double mean = (at(f, x, y, z) + at(f, -y, x, z) + at(f, -x, -y, z) + at(f, y, -x, z)) / 4.0;
+                const double mean =
+                    (at(f, x, y, z) + at(f, -y, x, z) + at(f, -x, -y, z) + at(f, y, -x, z)) / 4.0;
                 EXPECT_NEAR(at(v[0], x, y, z), mean, 1e-6);
                 EXPECT_EQ(at(v[0], x, y, z), at(v[0], -y, x, z));
             }
@@ -311,7 +328,8 @@ TEST(LwCalcMemCorrection, Translations)
     const LwFloatMatrix f = v[0];
     CalcTranslateRectangular05(v, r);
     EXPECT_EQ(v[0].ColSize, 1);
-    for (int p = 0; p < 24; ++p) EXPECT_EQ(v[0][p], f[p]);
+    for (int p = 0; p < 24; ++p)
+        EXPECT_EQ(v[0][p], f[p]);
 
     LwGridTranslation t;
     t.Dx_ = 1;
@@ -320,9 +338,9 @@ TEST(LwCalcMemCorrection, Translations)
     v = {f};
     CalcTranslateRectangular05(v, r);
     EXPECT_FLOAT_EQ(v[0][0], (f[0] + f[1]) / 2);
-    EXPECT_FLOAT_EQ(v[0][3], f[3]);         // end of a row: the image is off the grid
-    EXPECT_FLOAT_EQ(v[0][4], f[4]);         // its image is 0 and is left out
-    EXPECT_EQ(v[0][5], 0.0f);               // 0 stays 0
+    EXPECT_FLOAT_EQ(v[0][3], f[3]);  // end of a row: the image is off the grid
+    EXPECT_FLOAT_EQ(v[0][4], f[4]);  // its image is 0 and is left out
+    EXPECT_EQ(v[0][5], 0.0f);  // 0 stays 0
 }
 
 }  // namespace

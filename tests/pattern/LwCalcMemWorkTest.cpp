@@ -20,7 +20,8 @@ namespace {
 void RandomFill(LwFloatMatrix& m, std::mt19937& rng, float lo, float hi)
 {
     std::uniform_real_distribution<float> u(lo, hi);
-    for (int i = 0; i < m.ElementCount(); ++i) m.Buffer()[i] = u(rng);
+    for (int i = 0; i < m.ElementCount(); ++i)
+        m.Buffer()[i] = u(rng);
 }
 
 // Restores the thread count of the process after a test changes it.
@@ -48,20 +49,25 @@ TEST(LwCalcMemWork, TransformsAreAdjoint)
     std::mt19937 rng(3);
     LwRealSpaceData& r = d.RealSpace_;
     LwKSpaceData& k = d.KSpace_;
-    for (LwFloatMatrix& v : r.Density_) RandomFill(v, rng, 0.1f, 1.0f);
-    for (LwFloatMatrix& e : k.Err_) RandomFill(e, rng, -1.0f, 1.0f);
+    for (LwFloatMatrix& v : r.Density_)
+        RandomFill(v, rng, 0.1f, 1.0f);
+    for (LwFloatMatrix& e : k.Err_)
+        RandomFill(e, rng, -1.0f, 1.0f);
     w.CalcMaxDensity();
     w.ConvertRToK(LwCalcMemWork::Source::Densities);
-    for (LwFloatMatrix& g : r.Gradient_) g.SetZero();
+    for (LwFloatMatrix& g : r.Gradient_)
+        g.SetZero();
     w.ConvertKToR();
 
     // <F V, E> sums over items; <V, B E> over elements: both are the full
     // double sum over (item, element, point, direction).
     long double fv = 0, vb = 0;
     for (int i = 0; i < pr.items; ++i)
-        for (int q = 0; q < k.NPoint_; ++q) fv += static_cast<long double>(k.Cal_[i][q]) * k.Err_[i][q];
+        for (int q = 0; q < k.NPoint_; ++q)
+            fv += static_cast<long double>(k.Cal_[i][q]) * k.Err_[i][q];
     for (int e = 0; e < pr.elements; ++e)
-        for (int p = 0; p < r.NPoint_; ++p) vb += static_cast<long double>(r.Density_[e][p]) * r.Gradient_[e][p];
+        for (int p = 0; p < r.NPoint_; ++p)
+            vb += static_cast<long double>(r.Density_[e][p]) * r.Gradient_[e][p];
     EXPECT_NEAR(static_cast<double>(fv), static_cast<double>(vb), 1e-4 * std::fabs(static_cast<double>(fv)));
     EXPECT_GT(std::fabs(static_cast<double>(fv)), 1.0);
     // The origin has no direction: skipped by both transforms.
@@ -89,7 +95,8 @@ TEST(LwCalcMemWork, SinglePointReproducesItsTableColumn)
         int ir, idx;
         bool edge;
         recon_test::TableCell(d, p0, q, ir, idx, edge);
-        if (edge) continue;
+        if (edge)
+            continue;
         ++checked;
         ASSERT_EQ(d.KSpace_.Cal_[0][q], d.ScatteringPattern_.Pattern_[0][0](ir, idx)) << q;
     }
@@ -97,7 +104,8 @@ TEST(LwCalcMemWork, SinglePointReproducesItsTableColumn)
 
     // The back-projection of a unit residual in one direction at that point
     // reads the right half (the back-projection pattern).
-    for (LwFloatMatrix& g : r.Gradient_) g.SetZero();
+    for (LwFloatMatrix& g : r.Gradient_)
+        g.SetZero();
     LwFloatMatrix& err = d.KSpace_.Err_[0];
     err.SetZero();
     err[5] = 1.0f;
@@ -138,7 +146,8 @@ TEST(LwCalcMemWork, RadiusRowsAndThreshold)
     RandomFill(r.Gradient_[0], rng, -1.0f, -0.5f);
     w.ConvertRToK(LwCalcMemWork::Source::Gradients);
     double sum = 0;
-    for (int q = 0; q < d.KSpace_.NPoint_; ++q) sum += std::fabs(d.KSpace_.ForwardGradient_[0][q]);
+    for (int q = 0; q < d.KSpace_.NPoint_; ++q)
+        sum += std::fabs(d.KSpace_.ForwardGradient_[0][q]);
     EXPECT_GT(sum, 0.0);
 }
 
@@ -158,13 +167,16 @@ TEST(LwCalcMemWork, IdenticalAtEveryThreadCount)
         recon_test::BuildProblem(d, pr);
         LwCalcMemWork w(d);
         std::mt19937 rng(9);
-        for (LwFloatMatrix& v : d.RealSpace_.Density_) RandomFill(v, rng, 0.0f, 1.0f);
-        for (LwFloatMatrix& e : d.KSpace_.Err_) RandomFill(e, rng, -1.0f, 1.0f);
+        for (LwFloatMatrix& v : d.RealSpace_.Density_)
+            RandomFill(v, rng, 0.0f, 1.0f);
+        for (LwFloatMatrix& e : d.KSpace_.Err_)
+            RandomFill(e, rng, -1.0f, 1.0f);
         w.CalcMaxDensity();
         w.ConvertRToK(LwCalcMemWork::Source::Densities);
         w.ConvertKToR();
         std::vector<float> out;
-        for (const LwFloatMatrix& c : d.KSpace_.Cal_) out.insert(out.end(), c.Buffer(), c.Buffer() + c.ElementCount());
+        for (const LwFloatMatrix& c : d.KSpace_.Cal_)
+            out.insert(out.end(), c.Buffer(), c.Buffer() + c.ElementCount());
         for (const LwFloatMatrix& g : d.RealSpace_.Gradient_)
             out.insert(out.end(), g.Buffer(), g.Buffer() + g.ElementCount());
         out.push_back(static_cast<float>(w.CalcRmsError()));
@@ -192,7 +204,10 @@ TEST(LwCalcMemWork, FitLinear)
     }
     x0 = x;
     long double mx = 0, my = 0;
-    for (int q = 0; q < n; ++q) { mx += x0[q]; my += y[q]; }
+    for (int q = 0; q < n; ++q) {
+        mx += x0[q];
+        my += y[q];
+    }
     mx /= n;
     my /= n;
     long double sxy = 0, sxx = 0;
@@ -204,17 +219,20 @@ TEST(LwCalcMemWork, FitLinear)
     FitLinear(x, y, a, b);
     EXPECT_NEAR(a, static_cast<double>(sxy / sxx), 1e-4);
     EXPECT_NEAR(b, static_cast<double>(my), 1e-4);  // the offset of the centred X
-    for (int q = 0; q < n; ++q) EXPECT_NEAR(x[q], static_cast<double>(x0[q] - mx), 1e-5);
+    for (int q = 0; q < n; ++q)
+        EXPECT_NEAR(x[q], static_cast<double>(x0[q] - mx), 1e-5);
 
     // Constant X: slope 1e-25, offset the mean of Y.
     LwFloatMatrix c(1, n);
-    for (int q = 0; q < n; ++q) c[q] = 3.0f;
+    for (int q = 0; q < n; ++q)
+        c[q] = 3.0f;
     FitLinear(c, y, a, b);
     EXPECT_EQ(a, 1e-25f);
     EXPECT_NEAR(b, static_cast<double>(my), 1e-4);
     // Negative slope: 1e-25, the offset formed with the negative slope.
     LwFloatMatrix neg = x0;
-    for (int q = 0; q < n; ++q) neg[q] = -x0[q];
+    for (int q = 0; q < n; ++q)
+        neg[q] = -x0[q];
     FitLinear(neg, y, a, b);
     EXPECT_EQ(a, 1e-25f);
     EXPECT_NEAR(b, static_cast<double>(my), 1e-3);
@@ -238,14 +256,17 @@ TEST(LwCalcMemWork, FitHologramsResidual)
     LwKSpaceData& k = d.KSpace_;
     RandomFill(k.Exp_[0], rng, 0.0f, 2.0f);
     double mean = 0;
-    for (int q = 0; q < k.NPoint_; ++q) mean += k.Exp_[0][q];
+    for (int q = 0; q < k.NPoint_; ++q)
+        mean += k.Exp_[0][q];
     mean /= k.NPoint_;
     w.FitHolograms(false);
-    for (int q = 0; q < k.NPoint_; ++q) EXPECT_NEAR(k.Err_[0][q], k.Exp_[0][q] - mean, 1e-6);
+    for (int q = 0; q < k.NPoint_; ++q)
+        EXPECT_NEAR(k.Err_[0][q], k.Exp_[0][q] - mean, 1e-6);
 
     for (bool unit : {false, true}) {
         SCOPED_TRACE(unit);
-        for (int q = 0; q < k.NPoint_; ++q) k.Cal_[0][q] = 3.0f * k.Exp_[0][q] + 1.0f;
+        for (int q = 0; q < k.NPoint_; ++q)
+            k.Cal_[0][q] = 3.0f * k.Exp_[0][q] + 1.0f;
         d.fratio_ = 0.5f;
         w.FitHolograms(unit);
         // Exp = Cal_c / 3 + mean exactly: a = 1/3, b = mean.
@@ -278,7 +299,8 @@ TEST(LwCalcMemWork, RmsErrorAndMaximum)
     std::mt19937 rng(2);
     RandomFill(r.Density_[0], rng, -1.0f, 1.0f);
     float expected = 0.0f;
-    for (int p = 0; p < r.NPoint_; ++p) expected = std::max(expected, r.Density_[0][p] * r.R_[p]);
+    for (int p = 0; p < r.NPoint_; ++p)
+        expected = std::max(expected, r.Density_[0][p] * r.R_[p]);
     w.CalcMaxDensity();
     EXPECT_EQ(w.DensityMax_, expected);
     w.PushMaxHistory();
@@ -290,7 +312,12 @@ TEST(LwCalcMemWork, RmsErrorAndMaximum)
 // Data the transforms cannot work on are refused in words.
 TEST(LwCalcMemWork, TransformLimits)
 {
-    struct Case { const char* what; void (*change)(LwDocCalcMem&); const char* message; };
+    struct Case
+    {
+        const char* what;
+        void (*change)(LwDocCalcMem&);
+        const char* message;
+    };
     const Case cases[] = {
         {"sound", [](LwDocCalcMem&) {}, "(no error)"},
         {"even Z_N", [](LwDocCalcMem& d) { d.ScatteringPattern_.Z_N_ = 8; },
@@ -305,7 +332,8 @@ TEST(LwCalcMemWork, TransformLimits)
          "Reconstruction: the table of energy 0, element 1 is 9 x 11, not Z_N x R_N = 9 x 12"},
         {"grid counts", [](LwDocCalcMem& d) { d.RealSpace_.Grid_.XCount_ = 6; },
          "Reconstruction: the grid counts 6 x 7 x 7 do not give the 343 grid points"},
-        {"no item", [](LwDocCalcMem& d) { d.KSpace_.NList_ = 0; }, "Reconstruction: there is no hologram item"},
+        {"no item", [](LwDocCalcMem& d) { d.KSpace_.NList_ = 0; },
+         "Reconstruction: there is no hologram item"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -325,16 +353,21 @@ TEST(LwCalcMemWork, AutoSaveRules)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    struct Case { const char* what; int history; LwLong loop; LwLong period; bool request; float minRms; bool saved; };
+    struct Case
+    {
+        const char* what;
+        int history;
+        LwLong loop;
+        LwLong period;
+        bool request;
+        float minRms;
+        bool saved;
+    };
     const Case cases[] = {
-        {"one entry", 1, 1, 5, true, 0.0f, false},
-        {"loop 1", 2, 1, 5, false, 0.0f, true},
-        {"loop 0", 2, 0, 5, false, 0.0f, true},
-        {"period", 7, 10, 5, false, 0.0f, true},
-        {"off period", 7, 11, 5, false, 0.0f, false},
-        {"period 0", 7, 10, 0, false, 0.0f, false},
-        {"request", 7, 11, 5, true, 0.0f, true},
-        {"new minimum", 7, 11, 5, false, 0.5f, true},
+        {"one entry", 1, 1, 5, true, 0.0f, false},    {"loop 1", 2, 1, 5, false, 0.0f, true},
+        {"loop 0", 2, 0, 5, false, 0.0f, true},       {"period", 7, 10, 5, false, 0.0f, true},
+        {"off period", 7, 11, 5, false, 0.0f, false}, {"period 0", 7, 10, 0, false, 0.0f, false},
+        {"request", 7, 11, 5, true, 0.0f, true},      {"new minimum", 7, 11, 5, false, 0.5f, true},
     };
     int n = 0;
     for (const Case& c : cases) {

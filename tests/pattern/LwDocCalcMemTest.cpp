@@ -140,7 +140,8 @@ TEST(LwDocCalcMem, HologramParameterSet)
     d.HologramParam_.HologramMeshLevel_ = 9;
     d.HologramParam_.Items_.resize(1);
     // No "DocCalcInfo": the set stays as it was.
-    recon_test::ReadText("<calc_mem_data></calc_mem_data>", [&](LwBarnXml& doc) { EXPECT_TRUE(d.LoadSave(doc)); });
+    recon_test::ReadText("<calc_mem_data></calc_mem_data>",
+                         [&](LwBarnXml& doc) { EXPECT_TRUE(d.LoadSave(doc)); });
     EXPECT_EQ(d.HologramParam_.HologramMeshLevel_, 9);
     EXPECT_EQ(d.HologramParam_.Items_.size(), 1u);
     // An item without "KessarEffect" reads as -1.
@@ -165,8 +166,9 @@ TEST(LwDocCalcMem, RoundTripThroughEveryCarrier)
     for (Carrier carrier : {Carrier::Text, Carrier::BarnFile, Carrier::QBarnFile}) {
         SCOPED_TRACE(recon_test::CarrierName(carrier));
         LwDocCalcMem b;
-        recon_test::RoundTrip(carrier, [&](LwBarnXml& doc) { EXPECT_TRUE(a.LoadSave(doc)); },
-                              [&](LwBarnXml& doc) { EXPECT_TRUE(b.LoadSave(doc)); });
+        recon_test::RoundTrip(
+            carrier, [&](LwBarnXml& doc) { EXPECT_TRUE(a.LoadSave(doc)); },
+            [&](LwBarnXml& doc) { EXPECT_TRUE(b.LoadSave(doc)); });
         EXPECT_EQ(b.fratio_, a.fratio_);
         EXPECT_EQ(b.Lambda_, a.Lambda_);
         EXPECT_EQ(b.CutoffRatio_, a.CutoffRatio_);
@@ -202,14 +204,20 @@ TEST(LwDocCalcMem, RoundTripThroughEveryCarrier)
         EXPECT_EQ(b.RealSpace_.NPoint_, 125);
         recon_test::ExpectSameMatrix(b.RealSpace_.Density_[1], a.RealSpace_.Density_[1]);
         ASSERT_EQ(b.ScatteringPattern_.Pattern_.size(), 2u);
-        recon_test::ExpectSameMatrix(b.ScatteringPattern_.Pattern_[1][1], a.ScatteringPattern_.Pattern_[1][1]);
+        recon_test::ExpectSameMatrix(b.ScatteringPattern_.Pattern_[1][1],
+                                     a.ScatteringPattern_.Pattern_[1][1]);
         EXPECT_EQ(b.ScatteringPattern_.Element_, a.ScatteringPattern_.Element_);
     }
 }
 
 TEST(LwDocCalcMem, LoopFileNames)
 {
-    struct Case { const char* base; LwLong loop; const char* name; };
+    struct Case
+    {
+        const char* base;
+        LwLong loop;
+        const char* name;
+    };
     const Case cases[] = {
         {"", 0, "_lp000.xml_rs"},
         {"base", 0, "base_lp000.xml_rs"},
@@ -250,7 +258,8 @@ TEST(LwDocCalcMemDamaged, CutShort)
     for (std::size_t cut = 0; cut < text.size(); cut += 7) {
         const std::string outcome = ReadOutcome(text.substr(0, cut));
         ASSERT_NE(outcome, "other exception") << "cut at " << cut;
-        if (outcome != "ok" && outcome != "no root") ++refused;
+        if (outcome != "ok" && outcome != "no root")
+            ++refused;
     }
     EXPECT_GT(refused, 0);
 }
@@ -264,19 +273,26 @@ TEST(LwDocCalcMemDamaged, WrongRootAndBlocks)
         std::string t = text;
         const std::size_t at = t.find(from);
         EXPECT_NE(at, std::string::npos) << from;
-        if (at != std::string::npos) t.replace(at, from.size(), to);
+        if (at != std::string::npos)
+            t.replace(at, from.size(), to);
         return t;
     };
     // The sizes of the first binary block (k-space "Ux", 1 x 6).
     const std::string rows = "<RowSize>6</RowSize>";
-    struct Case { const char* what; std::string text; const char* prefix; };
+    struct Case
+    {
+        const char* what;
+        std::string text;
+        const char* prefix;
+    };
     const Case cases[] = {
         {"wrong root", replaceFirst("calc_mem_data>", "calc_mem_dat>"), "no root"},
         {"block claims more rows", replaceFirst(rows, "<RowSize>60</RowSize>"), "Error: not consistent"},
         {"block claims 2^31 elements", replaceFirst(rows, "<RowSize>2000000000</RowSize>"), ""},
         {"negative block size", replaceFirst(rows, "<RowSize>-6</RowSize>"), ""},
         {"block length mangled", replaceFirst("<base64>0000", "<base64>zzzz"), ""},
-        {"block cut", std::regex_replace(text, std::regex("<base64>(0000[0-9a-f]{4}.{8})[^<]*"), "<base64>$1"), ""},
+        {"block cut",
+         std::regex_replace(text, std::regex("<base64>(0000[0-9a-f]{4}.{8})[^<]*"), "<base64>$1"), ""},
         {"grid step 0", replaceFirst("<dx>1e-10</dx>", "<dx>0</dx>"), "Real-space grid:"},
         {"grid element count 10", replaceFirst("<NElement>2</NElement>", "<NElement>10</NElement>"),
          "SPattern is not setted"},

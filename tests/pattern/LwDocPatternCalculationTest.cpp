@@ -17,7 +17,7 @@
 namespace {
 
 constexpr double kPi = 3.141592653589793;
-constexpr double kEk = 500.0; // eV
+constexpr double kEk = 500.0;  // eV
 // Relative tolerance of a far-field intensity: a few dozen roundings in the
 // Y_lm recursion, the phase and the squared modulus.
 constexpr double kRelTol = 1e4 * std::numeric_limits<double>::epsilon();
@@ -96,7 +96,7 @@ public:
     bool IsTerminate() override { return true; }
 };
 
-} // namespace
+}  // namespace
 
 TEST(DocPatternCalculation, SWaveEmitterGivesAnIsotropicDirectWave)
 {
@@ -107,7 +107,7 @@ TEST(DocPatternCalculation, SWaveEmitterGivesAnIsotropicDirectWave)
     const auto& P = doc.Grid.Planes;
     ForEachInside(doc.Grid, [&](int i, int j, double, double, double) {
         ExpectRel(P[1](i, j), expected, "plane 1", i, j);
-        ExpectRel(P[0](i, j), expected, "plane 0", i, j); // no scatterer: A = 0
+        ExpectRel(P[0](i, j), expected, "plane 0", i, j);  // no scatterer: A = 0
         ExpectRel(P[3](i, j), expected, "plane 3", i, j);
         ASSERT_EQ(P[2](i, j), 0);
     });
@@ -190,21 +190,26 @@ TEST(DocPatternCalculation, QuadratureIdentityWithManyPartialWaves)
 TEST(DocPatternCalculation, DistanceLimitsDropSources)
 {
     LwVectorFreeElectron w = SWave(1.0);
-    AddScatterer(w, 0, 0, -1e-10, 1.0);   // 1 A
-    AddScatterer(w, 5e-10, 0, 0, 1.0);    // exactly 5 A
-    AddScatterer(w, 0, 3e-10, 0, 1.0);    // 3 A
-    AddScatterer(w, 0, 0, 2e-10, 1.0);    // 2 A, above the emitter
+    AddScatterer(w, 0, 0, -1e-10, 1.0);  // 1 A
+    AddScatterer(w, 5e-10, 0, 0, 1.0);  // exactly 5 A
+    AddScatterer(w, 0, 3e-10, 0, 1.0);  // 3 A
+    AddScatterer(w, 0, 0, 2e-10, 1.0);  // 2 A, above the emitter
     AddScatterer(w, 0, 6e-10, -1e-10, 1.0);
-    struct Case {
+    struct Case
+    {
         const char* what;
         double cluster, depth, lower;
-        std::vector<double> keptDistances; // in order, emitter first
+        std::vector<double> keptDistances;  // in order, emitter first
     };
     const Case cases[] = {
         {"no limits", 0, 0, 0, {0, 1e-10, 5e-10, 3e-10, 2e-10, std::hypot(6e-10, 1e-10)}},
         {"cluster 5 A drops 5 A and beyond", 5e-10, 0, 0, {0, 1e-10, 3e-10, 2e-10}},
         {"depth 1 A drops z above it", 0, 1e-10, 0, {0, 1e-10, 5e-10, 3e-10, std::hypot(6e-10, 1e-10)}},
-        {"negative depth is no limit", 0, -1e-10, 0, {0, 1e-10, 5e-10, 3e-10, 2e-10, std::hypot(6e-10, 1e-10)}},
+        {"negative depth is no limit",
+         0,
+         -1e-10,
+         0,
+         {0, 1e-10, 5e-10, 3e-10, 2e-10, std::hypot(6e-10, 1e-10)}},
         {"lower 3 A keeps the emitter", 0, 0, 3e-10, {0, 5e-10, std::hypot(6e-10, 1e-10)}},
         {"all three", 5.5e-10, 1.5e-10, 1.5e-10, {0, 5e-10, 3e-10}},
     };
@@ -218,7 +223,8 @@ TEST(DocPatternCalculation, DistanceLimitsDropSources)
         const auto& s = doc.WorkingWave.Sources();
         ASSERT_EQ(s.size(), c.keptDistances.size());
         for (std::size_t k = 0; k < s.size(); ++k) {
-            const double d = std::sqrt(double(s[k].X() * s[k].X() + s[k].Y() * s[k].Y() + s[k].Z() * s[k].Z()));
+            const double d =
+                std::sqrt(double(s[k].X() * s[k].X() + s[k].Y() * s[k].Y() + s[k].Z() * s[k].Z()));
             EXPECT_NEAR(d, c.keptDistances[k], 1e-22) << "source " << k;
         }
         EXPECT_EQ(doc.L, 0);
@@ -239,7 +245,8 @@ TEST(DocPatternCalculation, EmitterDistanceAttenuation)
     Compute(on, w);
     EXPECT_EQ(off.WorkingWave.GetMeanFreePath_m(), 0);
     ForEachInside(on.Grid, [&](int i, int j, double, double, double) {
-        ExpectRel(on.Grid.Planes[2](i, j), off.Grid.Planes[2](i, j) * std::exp(-4 * r / mfp), "plane 2", i, j);
+        ExpectRel(on.Grid.Planes[2](i, j), off.Grid.Planes[2](i, j) * std::exp(-4 * r / mfp), "plane 2", i,
+                  j);
         ExpectRel(on.Grid.Planes[1](i, j), off.Grid.Planes[1](i, j), "plane 1", i, j);
     });
     on.MeanFreePath_m_ = -1e-10;
@@ -249,7 +256,7 @@ TEST(DocPatternCalculation, EmitterDistanceAttenuation)
 TEST(DocPatternCalculation, DepthFactor)
 {
     LwVectorFreeElectron w = SWave(1.0);
-    AddScatterer(w, 0, 2e-10, 3e-10, 1.0); // the topmost atom: zs = 3.5 A
+    AddScatterer(w, 0, 2e-10, 3e-10, 1.0);  // the topmost atom: zs = 3.5 A
     AddScatterer(w, 1e-10, 0, -2e-10, 1.0);
     EXPECT_DOUBLE_EQ(LwDocPattern::SurfaceHeight(w), 3.5e-10);
     EXPECT_DOUBLE_EQ(LwDocPattern::SurfaceHeight(SWave(1.0)), 5e-11);
@@ -295,7 +302,8 @@ TEST(DocPatternCalculation, PhaseTurnsTheDirectWave)
         // |A - B|^2 = 2|A|^2 + 2|B|^2 - |A + B|^2.
         ExpectRel(T[0](i, j), 2 * B[1](i, j) + 2 * B[2](i, j) - B[0](i, j), "plane 0", i, j);
         ExpectRel(T[3](i, j), 2 * B[1](i, j) + 2 * B[2](i, j) - B[3](i, j), "plane 3", i, j);
-        if (std::abs(T[0](i, j) - B[0](i, j)) > 1e-3 * B[0](i, j)) ++changed;
+        if (std::abs(T[0](i, j) - B[0](i, j)) > 1e-3 * B[0](i, j))
+            ++changed;
     });
     EXPECT_GT(changed, 10);
     // Phase 90 degrees multiplies c00 by i.

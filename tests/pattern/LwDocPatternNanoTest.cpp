@@ -29,8 +29,8 @@ namespace {
 using Cd = std::complex<double>;
 
 constexpr double kPi = 3.141592653589793;
-constexpr double kEk = 500.0; // eV
-constexpr double kY00 = 0.28209479177387814; // 1 / sqrt(4 pi)
+constexpr double kEk = 500.0;  // eV
+constexpr double kY00 = 0.28209479177387814;  // 1 / sqrt(4 pi)
 // Relative tolerance of one point value: the Hankel functions of the table
 // and of Boost differ by a few ulps, the distance and the sums add a few more.
 constexpr double kRelTol = 1e4 * std::numeric_limits<double>::epsilon();
@@ -160,11 +160,15 @@ void ForEachPoint(const LwDocPatternNano& doc, F f)
 
 const double kOrigin[3] = {0, 0, 0};
 
-} // namespace
+}  // namespace
 
 TEST(LwDocPatternNano, GridSizeFollowsRangesAndStep)
 {
-    struct Case { double step; int n; };
+    struct Case
+    {
+        double step;
+        int n;
+    };
     for (const Case& c : {Case{1e-11, 201}, Case{2e-11, 101}, Case{3e-11, 67}}) {
         SCOPED_TRACE(c.step);
         LwDocPatternNano doc;
@@ -192,7 +196,11 @@ TEST(LwDocPatternNano, GridSizeFollowsRangesAndStep)
 TEST(LwDocPatternNano, BadStepOrRangeIsRefusedBeforeAnythingChanges)
 {
     const double nan = std::numeric_limits<double>::quiet_NaN();
-    struct Case { double step; double max; };
+    struct Case
+    {
+        double step;
+        double max;
+    };
     for (const Case& c : {Case{0, 1e-9}, Case{-1e-11, 1e-9}, Case{nan, 1e-9}, Case{1e-30, 1e-9},
                           Case{1e-11, std::numeric_limits<double>::infinity()}}) {
         SCOPED_TRACE(c.step);
@@ -213,7 +221,12 @@ TEST(LwDocPatternNano, BadStepOrRangeIsRefusedBeforeAnythingChanges)
 
 TEST(LwDocPatternNano, ScanPlanesPutTheCoordinatesOnTheirAxes)
 {
-    struct Case { LwLong plane; int outerAxis; int innerAxis; };
+    struct Case
+    {
+        LwLong plane;
+        int outerAxis;
+        int innerAxis;
+    };
     for (const Case& c : {Case{0, 0, 1}, Case{1, 1, 2}, Case{2, 2, 0}, Case{7, 0, 1}, Case{-1, 0, 1}}) {
         SCOPED_TRACE(c.plane);
         LwDocPatternNano doc;
@@ -424,17 +437,23 @@ TEST(LwDocPatternNano, FailuresEndTheCalculationQuietly)
         {"zero radius", [](ScanCase& s) { s.phaseShift.ListScatteringPhaseShift[0].LnX.back() = -1e6; }},
         {"no radial grid", [](ScanCase& s) { s.phaseShift.ListScatteringPhaseShift[0].LnX.clear(); }},
         {"index -1", [](ScanCase& s) { s.scattering.ListScatteringData[0].PhaseShiftIndex[1] = -1; }},
-        {"index past the entries", [](ScanCase& s) { s.scattering.ListScatteringData[0].PhaseShiftIndex[1] = 5; }},
-        {"index list too short", [](ScanCase& s) { s.scattering.ListScatteringData[0].PhaseShiftIndex.Create(1); }},
-        {"energy not set", [](ScanCase& s) {
+        {"index past the entries",
+         [](ScanCase& s) { s.scattering.ListScatteringData[0].PhaseShiftIndex[1] = 5; }},
+        {"index list too short",
+         [](ScanCase& s) { s.scattering.ListScatteringData[0].PhaseShiftIndex.Create(1); }},
+        {"energy not set",
+         [](ScanCase& s) {
              s.scattering.ListScatteringData[0].NextListScatterer.Sources()[1].SetKineticEnergy(0);
          }},
-        {"record outside the document", [](ScanCase& s) {
+        {"record outside the document",
+         [](ScanCase& s) {
              s.doc.SetRecordSelection(2, false);
              s.doc.SelectRecord(1, true);
          }},
-        {"radial function 0 at the radius", [](ScanCase& s) { s.phaseShift.ListScatteringPhaseShift[0].P[0].back() = 0; }},
-        {"t = 0 under a scattered wave", [](ScanCase& s) { s.phaseShift.ListScatteringPhaseShift[0].TVector[0] = 0; }},
+        {"radial function 0 at the radius",
+         [](ScanCase& s) { s.phaseShift.ListScatteringPhaseShift[0].P[0].back() = 0; }},
+        {"t = 0 under a scattered wave",
+         [](ScanCase& s) { s.phaseShift.ListScatteringPhaseShift[0].TVector[0] = 0; }},
         {"too few l values", [](ScanCase& s) { s.phaseShift.ListScatteringPhaseShift[0].P.clear(); }},
         {"bad step", [](ScanCase& s) { s.doc.Step_m_ = 0; }},
     };
@@ -443,7 +462,7 @@ TEST(LwDocPatternNano, FailuresEndTheCalculationQuietly)
         ScanCase s(Cd(0.3, 0.1), {{1e-10, 0, 0, 0.2}});
         s.doc.Step_m_ = 4e-11;
         s.doc.InitSphericalMap();
-        s.doc.Grid.Planes[0](0, 0) = 7; // kept only when Prepare fails
+        s.doc.Grid.Planes[0](0, 0) = 7;  // kept only when Prepare fails
         c.spoil(s);
         LwNotifyTerminateThreadCalculation never;
         EXPECT_NO_THROW(s.doc.Calculate(never, s.scattering, s.fluctuation, s.debye));
@@ -494,7 +513,7 @@ public:
 private:
     std::atomic<int> left_;
 };
-} // namespace
+}  // namespace
 
 TEST(LwDocPatternNano, StopKeepsTheColumnsDone)
 {

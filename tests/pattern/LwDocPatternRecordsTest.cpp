@@ -58,7 +58,7 @@ LwDocPattern_AzimuthalEquidistant Pattern(int records)
 }
 
 std::string RunCalculation(LwDocPattern& p, LwDocScattering& s, const LwDocFluctuation& f = {},
-                const LwDebye& d = {})
+                           const LwDebye& d = {})
 {
     LwNotifyTerminateThreadCalculation never;
     testing::internal::CaptureStdout();
@@ -81,7 +81,7 @@ bool AllZero(const LwDocPattern& p)
     return true;
 }
 
-} // namespace
+}  // namespace
 
 TEST(DocPatternRecords, PlanesSumTheSelectedRecords)
 {

@@ -31,7 +31,8 @@ TEST(DocPattern, ConstructorDefaults)
 
 TEST(DocPattern, EverySubclassBuildsItsGrid)
 {
-    struct Case {
+    struct Case
+    {
         std::shared_ptr<LwDocPattern> doc;
         const char* name;
         int columns, rows;

@@ -35,8 +35,10 @@ void FillPostProcessInput(LwDocScatteringPatternMatrix& m, int cols, int rows)
     auto z = [rows](int c) { return c * 2.0 / (rows - 1) - 1; };
     m.IntensityDirect_ = Make(cols, rows, [](int, int) { return 1.0; });
     m.IntensityScattered_ = Make(cols, rows, [&](int, int c) { return 0.1 * (1.2 + z(c)); });
-    m.IntensityTotal_ = Make(cols, rows, [&](int e, int c) { return 1.1 + 0.1 * z(c) + 0.3 * std::cos(5 * (e + 1) * z(c)); });
-    m.IntensityQuadrature_ = Make(cols, rows, [&](int e, int c) { return 1.1 + 0.1 * z(c) + 0.3 * std::sin(5 * (e + 1) * z(c)); });
+    m.IntensityTotal_ =
+        Make(cols, rows, [&](int e, int c) { return 1.1 + 0.1 * z(c) + 0.3 * std::cos(5 * (e + 1) * z(c)); });
+    m.IntensityQuadrature_ =
+        Make(cols, rows, [&](int e, int c) { return 1.1 + 0.1 * z(c) + 0.3 * std::sin(5 * (e + 1) * z(c)); });
     m.ListPattern_.assign(1, {500.0, LwLDoubleMatrix()});
 }
 
@@ -82,7 +84,8 @@ TEST(LwDocScatteringPatternMatrix, AxesInEqualCosOrThetaSteps)
 TEST(LwDocScatteringPatternMatrix, PhaseShiftSelection)
 {
     LwDocScatteringPatternMatrix m;
-    const struct {
+    const struct
+    {
         std::vector<bool> flags;
         std::string result;
     } cases[] = {{{}, "Error: Please check a phase shift"},
@@ -107,7 +110,8 @@ TEST(LwDocScatteringPatternMatrix, FreeFunctionsOnMatrices)
     const LwLDoubleMatrix fc = ForwardContrast(s);
     for (int e = 0; e < 2; ++e)
         for (int c = 0; c < 3; ++c) {
-            EXPECT_NEAR(static_cast<double>(it(e, c)), (x(e, c) - 1 - s(e, c)) / std::sqrt(static_cast<double>(s(e, c))), 1e-12);
+            EXPECT_NEAR(static_cast<double>(it(e, c)),
+                        (x(e, c) - 1 - s(e, c)) / std::sqrt(static_cast<double>(s(e, c))), 1e-12);
             EXPECT_NEAR(static_cast<double>(fc(e, c)), 1 - std::sqrt((c + 1) / 3.0), 1e-12);
         }
     const LwLDoubleMatrix cc = ConcatColumns(x, s);
@@ -174,7 +178,8 @@ TEST(LwDocScatteringPatternMatrix, AdaptiveWindowFollowsTheReferenceEnvelope)
     m.MaskAdaptive_ = 1;
     m.ReferencePattern_ = Make(2, n, [](int e, int) { return 1.0 + e; });
     const LwLDoubleMatrix ones = Make(2, n, [](int, int) { return 1.0; });
-    const struct {
+    const struct
+    {
         double percent;
         int lowerRow;
     } cases[] = {{50, 5}, {0, 2}, {100, 8}, {80, 7}};
@@ -188,7 +193,8 @@ TEST(LwDocScatteringPatternMatrix, AdaptiveWindowFollowsTheReferenceEnvelope)
             const double u0 = tc.lowerRow * 0.25 - 1;
             for (int c = 0; c < n; ++c) {
                 const double u = c * 0.25 - 1;
-                const double w = u < u0 ? 0.0 : (u0 < 1 ? 0.5 * std::cos(kPi * (1 - u) / (1 - u0)) + 0.5 : 1.0);
+                const double w =
+                    u < u0 ? 0.0 : (u0 < 1 ? 0.5 * std::cos(kPi * (1 - u) / (1 - u0)) + 0.5 : 1.0);
                 EXPECT_NEAR(static_cast<double>(r(e, c)), w, 1e-15) << "row " << c;
             }
         }
@@ -207,7 +213,8 @@ TEST(LwDocScatteringPatternMatrix, ReferenceEnvelopeOfASlope)
     for (int c = 0; c < 4; ++c) {
         const double dv = deriv[c] * scale;
         EXPECT_NEAR(static_cast<double>(m.ReferenceDerivative_(0, c)), dv, 1e-14);
-        EXPECT_NEAR(static_cast<double>(m.ReferenceEnvelope_(0, c)), std::sqrt(dv * dv + (1.0 + c) * (1.0 + c)), 1e-14);
+        EXPECT_NEAR(static_cast<double>(m.ReferenceEnvelope_(0, c)),
+                    std::sqrt(dv * dv + (1.0 + c) * (1.0 + c)), 1e-14);
     }
 }
 
@@ -237,7 +244,8 @@ TEST(LwDocScatteringPatternMatrix, ScaleColumnsByType)
         }
         return s;
     };
-    const struct {
+    const struct
+    {
         LwLong type;
         std::function<double(int)> factor;
     } cases[] = {{0, [](int e) { return 2.5 + 1.5 * e; }},
@@ -256,7 +264,8 @@ TEST(LwDocScatteringPatternMatrix, ScaleColumnsByType)
             const double f = tc.factor(e);
             EXPECT_NEAR(m.ColumnScale_[static_cast<size_t>(e)], f, 1e-12 * f);
             for (int c = 0; c < n; ++c)
-                EXPECT_NEAR(static_cast<double>(r(e, c)), col[c] * (e + 1) * f, 1e-12 * std::fabs(col[c] * (e + 1) * f));
+                EXPECT_NEAR(static_cast<double>(r(e, c)), col[c] * (e + 1) * f,
+                            1e-12 * std::fabs(col[c] * (e + 1) * f));
         }
     }
     m.ScaleType_ = 3;
@@ -288,7 +297,8 @@ TEST(LwDocScatteringPatternMatrix, PostProcessPanelsAndNormalisations)
         m.PostProcess();
         const LwLDoubleMatrix& r = m.ListPattern_[0].second;
         ASSERT_EQ(r.ColSize, 2 * cols);
-        const LwLDoubleMatrix it = InterferenceTerm(m.IntensityTotal_, m.IntensityScattered_, m.IntensityDirect_);
+        const LwLDoubleMatrix it =
+            InterferenceTerm(m.IntensityTotal_, m.IntensityScattered_, m.IntensityDirect_);
         for (int c = 0; c < rows; ++c) {
             EXPECT_NEAR(static_cast<double>(r(1, c)), static_cast<double>(it(1, c)), 1e-12);
             EXPECT_EQ(r(cols + 1, c), m.IntensityTotal_(1, c));
@@ -338,7 +348,8 @@ TEST(LwDocScatteringPatternMatrix, PostProcessDampsTheInterferencePart)
     for (int e = 0; e < cols; ++e)
         for (int c = 0; c < rows; ++c)
             EXPECT_NEAR(static_cast<double>(r(e, c)),
-                        1 + (static_cast<double>(m.IntensityTotal_(e, c)) - 1) * f[static_cast<size_t>(c)], 1e-12);
+                        1 + (static_cast<double>(m.IntensityTotal_(e, c)) - 1) * f[static_cast<size_t>(c)],
+                        1e-12);
 }
 
 // ModifyNormalized removes the S component of each windowed column and
@@ -395,16 +406,20 @@ TEST(LwDocScatteringPatternMatrix, CalcPatternChecksItsInputsInOrder)
     LwDocFinalState finalState;
     LwDocFluctuation fluctuation;
     LwDebye debye;
-    EXPECT_EQ(ErrorText([&] { m.CalcPattern(); }), "CalcPattern():ERROR LwDocScatteringPatternMatrix():PDocScattering_==NULL");
+    EXPECT_EQ(ErrorText([&] { m.CalcPattern(); }),
+              "CalcPattern():ERROR LwDocScatteringPatternMatrix():PDocScattering_==NULL");
     m.PDocScattering_ = &scattering;
     EXPECT_EQ(ErrorText([&] { m.CalcPattern(); }),
               "CalcPattern():ERROR LwDocScatteringPatternMatrix():PDocScatteringPhaseShift_==NULL");
     m.PDocScatteringPhaseShift_ = &phaseShift;
-    EXPECT_EQ(ErrorText([&] { m.CalcPattern(); }), "CalcPattern():ERROR LwDocScatteringPatternMatrix():PDocFinalState_==NULL");
+    EXPECT_EQ(ErrorText([&] { m.CalcPattern(); }),
+              "CalcPattern():ERROR LwDocScatteringPatternMatrix():PDocFinalState_==NULL");
     m.PDocFinalState_ = &finalState;
-    EXPECT_EQ(ErrorText([&] { m.CalcPattern(); }), "CalcPattern():ERROR LwDocScatteringPatternMatrix():PDocFluctuation_==NULL");
+    EXPECT_EQ(ErrorText([&] { m.CalcPattern(); }),
+              "CalcPattern():ERROR LwDocScatteringPatternMatrix():PDocFluctuation_==NULL");
     m.PDocFluctuation_ = &fluctuation;
-    EXPECT_EQ(ErrorText([&] { m.CalcPattern(); }), "CalcPattern():ERROR LwDocScatteringPatternMatrix():PDebye_==NULL");
+    EXPECT_EQ(ErrorText([&] { m.CalcPattern(); }),
+              "CalcPattern():ERROR LwDocScatteringPatternMatrix():PDebye_==NULL");
     m.PDebye_ = &debye;
     EXPECT_EQ(ErrorText([&] { m.CalcPattern(); }), "CalcPattern():Error: Please check a phase shift");
     m.PhaseShiftSelect_ = {false, true};
@@ -485,7 +500,8 @@ TEST(LwDocScatteringPatternMatrix, OneScattererMatchesTheTwoAtomInterference)
     Documents docs;
     docs.scattering.Version = LwDocScattering::kSingleScattering;
     docs.scattering.EPS = 1e-6;
-    docs.phaseShift.ListScatteringPhaseShift = {SWavePhaseShift("X", 300, 0.2), SWavePhaseShift("Cu", ek, delta0)};
+    docs.phaseShift.ListScatteringPhaseShift = {SWavePhaseShift("X", 300, 0.2),
+                                                SWavePhaseShift("Cu", ek, delta0)};
     docs.finalState.ListEmitter = {SWaveEmitter(ek, 1.0), SWaveEmitter(300, 1.0), SWaveEmitter(ek, 2.0)};
     docs.fluctuation.IsUseUisoInCluster_ = true;  // no thermal vibration
 
@@ -503,7 +519,8 @@ TEST(LwDocScatteringPatternMatrix, OneScattererMatchesTheTwoAtomInterference)
     ASSERT_EQ(m.ListPattern_.size(), 1u);
     EXPECT_EQ(m.ListPattern_[0].first, ek);
     const double k = WaveNumber(ek);
-    const std::complex<double> f0 = (std::exp(std::complex<double>(0, 2 * delta0)) - 1.0) / std::complex<double>(0, 2 * k);
+    const std::complex<double> f0 =
+        (std::exp(std::complex<double>(0, 2 * delta0)) - 1.0) / std::complex<double>(0, 2 * k);
     const double direct = 5 / (4 * kPi);
     for (int e = 0; e < m.RCount_; ++e)
         for (int c = 0; c < m.CosCount_; ++c) {
@@ -513,9 +530,12 @@ TEST(LwDocScatteringPatternMatrix, OneScattererMatchesTheTwoAtomInterference)
             const std::complex<double> x = f0 * std::exp(std::complex<double>(0, k * d * (1 - cosTheta))) / d;
             const std::complex<double> i(0, 1);
             EXPECT_NEAR(static_cast<double>(m.IntensityDirect_(e, c)), direct, 1e-12 * direct);
-            EXPECT_NEAR(static_cast<double>(m.IntensityScattered_(e, c)), direct * std::norm(x), 1e-5 * direct * std::norm(x));
-            EXPECT_NEAR(static_cast<double>(m.IntensityTotal_(e, c)), direct * std::norm(1.0 + x), 1e-5 * direct);
-            EXPECT_NEAR(static_cast<double>(m.IntensityQuadrature_(e, c)), direct * std::norm(i + x), 1e-5 * direct);
+            EXPECT_NEAR(static_cast<double>(m.IntensityScattered_(e, c)), direct * std::norm(x),
+                        1e-5 * direct * std::norm(x));
+            EXPECT_NEAR(static_cast<double>(m.IntensityTotal_(e, c)), direct * std::norm(1.0 + x),
+                        1e-5 * direct);
+            EXPECT_NEAR(static_cast<double>(m.IntensityQuadrature_(e, c)), direct * std::norm(i + x),
+                        1e-5 * direct);
             EXPECT_EQ(m.ListPattern_[0].second(e, c), m.IntensityTotal_(e, c));
         }
     // The scattered part is large enough for the check to mean something.

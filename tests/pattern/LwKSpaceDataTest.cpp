@@ -18,8 +18,9 @@ TEST(LwKSpaceData, RoundTripThroughEveryCarrier)
     for (Carrier carrier : {Carrier::Text, Carrier::BarnFile, Carrier::QBarnFile}) {
         SCOPED_TRACE(recon_test::CarrierName(carrier));
         LwKSpaceData b;
-        recon_test::RoundTrip(carrier, [&](LwBarnXml& doc) { EXPECT_TRUE(a.LoadSave(doc)); },
-                              [&](LwBarnXml& doc) { EXPECT_TRUE(b.LoadSave(doc)); });
+        recon_test::RoundTrip(
+            carrier, [&](LwBarnXml& doc) { EXPECT_TRUE(a.LoadSave(doc)); },
+            [&](LwBarnXml& doc) { EXPECT_TRUE(b.LoadSave(doc)); });
         ASSERT_EQ(b.NList_, 2);
         EXPECT_EQ(b.NPoint_, 6);
         EXPECT_EQ(b.E_, a.E_);
@@ -45,7 +46,9 @@ TEST(LwKSpaceData, ItemDefaultsAndLongLists)
 {
     LwKSpaceData full;
     full.Ux_ = full.Uy_ = full.Uz_ = LwFloatMatrix(1, 3);
-    full.Ux_.SetZero(); full.Uy_.SetZero(); full.Uz_.SetZero();
+    full.Ux_.SetZero();
+    full.Uy_.SetZero();
+    full.Uz_.SetZero();
     full.NPoint_ = 3;
     const int items = 150;
     for (int i = 0; i < items; ++i) {
@@ -71,22 +74,23 @@ TEST(LwKSpaceData, ItemDefaultsAndLongLists)
     }
 
     // One item with only a measured hologram (a 2-D shape to see it copied).
-    const std::string sparse =
-        recon_test::WrittenText([&](LwBarnXml& doc) {
-            doc.OpenRack("k_space_all");
-            SerializeMatrix(doc, "Ux", full.Ux_, "b");
-            SerializeMatrix(doc, "Uy", full.Uy_, "b");
-            SerializeMatrix(doc, "Uz", full.Uz_, "b");
-            doc.OpenRack("list");
-            doc.OpenRack("i");
-            LwFloatMatrix exp(1, 3);
-            exp.RowBegin = 2;
-            exp[2] = 1; exp[3] = 2; exp[4] = 3;
-            SerializeMatrix(doc, "Exp", exp, "b");
-            doc.CloseRack("i");
-            doc.CloseRack("list");
-            doc.CloseRack("k_space_all");
-        });
+    const std::string sparse = recon_test::WrittenText([&](LwBarnXml& doc) {
+        doc.OpenRack("k_space_all");
+        SerializeMatrix(doc, "Ux", full.Ux_, "b");
+        SerializeMatrix(doc, "Uy", full.Uy_, "b");
+        SerializeMatrix(doc, "Uz", full.Uz_, "b");
+        doc.OpenRack("list");
+        doc.OpenRack("i");
+        LwFloatMatrix exp(1, 3);
+        exp.RowBegin = 2;
+        exp[2] = 1;
+        exp[3] = 2;
+        exp[4] = 3;
+        SerializeMatrix(doc, "Exp", exp, "b");
+        doc.CloseRack("i");
+        doc.CloseRack("list");
+        doc.CloseRack("k_space_all");
+    });
     recon_test::ReadText(sparse, [&](LwBarnXml& doc) { ASSERT_TRUE(b.LoadSave(doc)); });
     ASSERT_EQ(b.NList_, 1);
     EXPECT_EQ(b.E_[0], 0.0f);
@@ -99,7 +103,11 @@ TEST(LwKSpaceData, ItemDefaultsAndLongLists)
 
 TEST(LwKSpaceData, BrokenInvariants)
 {
-    struct Case { const char* what; void (*breakIt)(LwKSpaceData&); };
+    struct Case
+    {
+        const char* what;
+        void (*breakIt)(LwKSpaceData&);
+    };
     const Case cases[] = {
         {"short Uy", [](LwKSpaceData& k) { k.Uy_.Create(5); }},
         {"short Uz", [](LwKSpaceData& k) { k.Uz_.Create(7); }},
@@ -115,8 +123,9 @@ TEST(LwKSpaceData, BrokenInvariants)
         EXPECT_EQ(ErrorText([&] { d.KSpace_.CheckConsistency(); }), "(no error)");
         c.breakIt(d.KSpace_);
         EXPECT_EQ(ErrorText([&] { d.KSpace_.CheckConsistency(); }), "Error: not consistent");
-        EXPECT_EQ(ErrorText([&] { recon_test::WrittenText([&](LwBarnXml& doc) { d.KSpace_.LoadSave(doc); }); }),
-                  "Error: not consistent");
+        EXPECT_EQ(
+            ErrorText([&] { recon_test::WrittenText([&](LwBarnXml& doc) { d.KSpace_.LoadSave(doc); }); }),
+            "Error: not consistent");
     }
     LwKSpaceData k;
     recon_test::ReadText("<x></x>", [&](LwBarnXml& doc) { EXPECT_FALSE(k.LoadSave(doc)); });

@@ -31,7 +31,8 @@ LwLDoubleMatrix RandomWellConditioned(int n, int begin, std::mt19937& rng)
     std::uniform_real_distribution<double> u(-1.0, 1.0);
     LwLDoubleMatrix a = Square(n, begin);
     for (int r = begin; r < begin + n; ++r)
-        for (int c = begin; c < begin + n; ++c) a(c, r) = u(rng) + (c == r ? n + 1 : 0);
+        for (int c = begin; c < begin + n; ++c)
+            a(c, r) = u(rng) + (c == r ? n + 1 : 0);
     return a;
 }
 
@@ -47,7 +48,7 @@ LDouble DistanceFromUnit(const LwLDoubleMatrix& p)
 
 const LDouble kEpsilon = std::numeric_limits<LDouble>::epsilon();
 
-} // namespace
+}  // namespace
 
 TEST(LwLinearEquationInverse, ProductsWithTheMatrixAreTheUnitMatrix)
 {
@@ -77,7 +78,8 @@ TEST(LwLinearEquationInverse, LeavesTheMatrixAndResizesTheResult)
     LwLDoubleMatrix y(2, 7);
     y.ColBegin = -9;
     LwLinearEquation().Inverse(y, a);
-    for (int i = 0; i < a.ElementCount(); ++i) EXPECT_EQ(a.Buffer()[i], copy.Buffer()[i]);
+    for (int i = 0; i < a.ElementCount(); ++i)
+        EXPECT_EQ(a.Buffer()[i], copy.Buffer()[i]);
     EXPECT_EQ(y.ColSize, 4);
     EXPECT_EQ(y.RowSize, 4);
     EXPECT_EQ(y.ColBegin, 1);
@@ -86,7 +88,8 @@ TEST(LwLinearEquationInverse, LeavesTheMatrixAndResizesTheResult)
     // In place: the matrix is copied before the result is written.
     LwLDoubleMatrix inPlace = a;
     LwLinearEquation().Inverse(inPlace, inPlace);
-    for (int i = 0; i < a.ElementCount(); ++i) EXPECT_EQ(inPlace.Buffer()[i], y.Buffer()[i]);
+    for (int i = 0; i < a.ElementCount(); ++i)
+        EXPECT_EQ(inPlace.Buffer()[i], y.Buffer()[i]);
 }
 
 TEST(LwLinearEquationInverse, ClosedForms)
@@ -107,11 +110,13 @@ TEST(LwLinearEquationInverse, ClosedForms)
     const LDouble diagonal[] = {2, -4, 0.5, 10, 3};
     LwLDoubleMatrix d = Square(5, 0);
     d.SetZero();
-    for (int i = 0; i < 5; ++i) d(i, i) = diagonal[i];
+    for (int i = 0; i < 5; ++i)
+        d(i, i) = diagonal[i];
     LwLinearEquation().Inverse(y, d);
     for (int r = 0; r < 5; ++r)
         for (int c = 0; c < 5; ++c)
-            EXPECT_PRED_FORMAT3(LDoubleNear, y(c, r), c == r ? 1 / diagonal[r] : 0, 4 * kEpsilon) << c << "," << r;
+            EXPECT_PRED_FORMAT3(LDoubleNear, y(c, r), c == r ? 1 / diagonal[r] : 0, 4 * kEpsilon)
+                << c << "," << r;
 
     // Permutations made of disjoint exchanges of neighbouring rows: the
     // transpose. The 0 that reaches the diagonal stands as 1e-20 during the
@@ -123,10 +128,12 @@ TEST(LwLinearEquationInverse, ClosedForms)
         SCOPED_TRACE(n);
         LwLDoubleMatrix p = Square(n, 0);
         p.SetZero();
-        for (int r = 0; r < n; ++r) p(target[r], r) = 1;
+        for (int r = 0; r < n; ++r)
+            p(target[r], r) = 1;
         LwLinearEquation().Inverse(y, p);
         for (int r = 0; r < n; ++r)
-            for (int c = 0; c < n; ++c) EXPECT_PRED_FORMAT3(LDoubleNear, y(c, r), p(r, c), 4 * kEpsilon) << c << "," << r;
+            for (int c = 0; c < n; ++c)
+                EXPECT_PRED_FORMAT3(LDoubleNear, y(c, r), p(r, c), 4 * kEpsilon) << c << "," << r;
     }
 }
 
@@ -152,7 +159,8 @@ TEST(LwLinearEquationInverse, SingularMatrices)
     dependent(1, 1) = 6;
     LwLinearEquation().Inverse(y, dependent);
     LDouble largest = 0;
-    for (int i = 0; i < 4; ++i) largest = std::max(largest, std::fabs(y.Buffer()[i]));
+    for (int i = 0; i < 4; ++i)
+        largest = std::max(largest, std::fabs(y.Buffer()[i]));
     EXPECT_GT(largest, 1e19);
     EXPECT_LT(largest, 1e22);
 }
@@ -162,8 +170,11 @@ TEST(LwLinearEquationInverse, MatricesThatAreNotSquareAreRefused)
     LwLDoubleMatrix y;
     LwLDoubleMatrix wide(3, 2), tall(2, 3), shifted = Square(2, 0);
     for (LwLDoubleMatrix* m : {&wide, &tall, &shifted})
-        for (int i = 0; i < m->ElementCount(); ++i) m->Buffer()[i] = 1 + i * i;
+        for (int i = 0; i < m->ElementCount(); ++i)
+            m->Buffer()[i] = 1 + i * i;
     shifted.ColBegin = 1;
     for (LwLDoubleMatrix* m : {&wide, &tall, &shifted})
-        EXPECT_EQ(ErrorText([&] { LwLinearEquation().Inverse(y, *m); }).rfind("Matrix over range. access=(", 0), 0u);
+        EXPECT_EQ(
+            ErrorText([&] { LwLinearEquation().Inverse(y, *m); }).rfind("Matrix over range. access=(", 0),
+            0u);
 }

@@ -183,8 +183,8 @@ TEST(LwLinearEquation, SolvesRandomWellConditionedSystems)
     for (int n = 1; n <= 12; ++n) {
         for (int begin : begins) {
             for (bool symmetric : {true, false}) {
-                SCOPED_TRACE("n = " + std::to_string(n) + ", begin = " + std::to_string(begin)
-                             + (symmetric ? ", symmetric" : ", general"));
+                SCOPED_TRACE("n = " + std::to_string(n) + ", begin = " + std::to_string(begin) +
+                             (symmetric ? ", symmetric" : ", general"));
                 const Rows rows = RandomDominant(rng, n, symmetric);
                 const std::vector<LDouble> rhs = RandomVector(rng, n);
                 const LwLDoubleMatrix a = MakeMatrix(rows, begin);
@@ -197,12 +197,14 @@ TEST(LwLinearEquation, SolvesRandomWellConditionedSystems)
                 ASSERT_EQ(x.RowBegin, begin);
                 const std::vector<LDouble> solution = Values(x);
                 // Backward stability without pivoting for a growth factor <= 2.
-                EXPECT_LE(NormInf(Residual(rows, solution, rhs)), 8 * n * kEps * NormInf(rows) * NormInf(solution));
+                EXPECT_LE(NormInf(Residual(rows, solution, rhs)),
+                          8 * n * kEps * NormInf(rows) * NormInf(solution));
                 // Forward error against the reference: condition number (< 3
                 // for these matrices) times the backward errors of both.
                 const std::vector<LDouble> reference = SolveByPivotedElimination(rows, rhs);
                 for (int i = 0; i < n; ++i)
-                    EXPECT_NEAR(solution[i], reference[i], 64 * n * kEps * NormInf(reference)) << "entry " << i;
+                    EXPECT_NEAR(solution[i], reference[i], 64 * n * kEps * NormInf(reference))
+                        << "entry " << i;
             }
         }
     }
@@ -300,7 +302,9 @@ TEST(LwLinearEquation, ZeroRowIsSingular)
         EXPECT_EQ(AllElements(a), AllElements(MakeMatrix(rows, -1)));
         EXPECT_EQ(index.RowSize, 3);
         EXPECT_EQ(index.RowBegin, -1);
-        ExpectSingularError([&] { LwLinearEquation().Solve(x, MakeMatrix(rows), MakeVector({1.0, 2.0, 3.0})); });
+        ExpectSingularError([&] {
+            LwLinearEquation().Solve(x, MakeMatrix(rows), MakeVector({1.0, 2.0, 3.0}));
+        });
     }
 }
 

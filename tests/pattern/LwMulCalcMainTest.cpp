@@ -52,7 +52,8 @@ struct SingleAtom
             job.Run();
             done = true;
         });
-        while (job.GetProgress() < loops && !done) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        while (job.GetProgress() < loops && !done)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         job.RequestStop();
         t.join();
     }
@@ -62,7 +63,8 @@ struct SingleAtom
         const LwFloatMatrix& v = doc.RealSpace_.Density_[0];
         int best = 0;
         for (int p = 1; p < v.ElementCount(); ++p)
-            if (v[p] > v[best]) best = p;
+            if (v[p] > v[best])
+                best = p;
         return best;
     }
 };
@@ -81,7 +83,8 @@ TEST(LwMulCalcMain, MemFindsASingleAtom)
     ASSERT_GE(loops, 30);
     EXPECT_EQ(s.ArgMax(), s.atom);
     for (const LwFloatMatrix& v : d.RealSpace_.Density_)
-        for (int p = 0; p < v.ElementCount(); ++p) ASSERT_TRUE(std::isfinite(v[p])) << p;
+        for (int p = 0; p < v.ElementCount(); ++p)
+            ASSERT_TRUE(std::isfinite(v[p])) << p;
     ASSERT_EQ(d.RmsHistory_.size(), static_cast<std::size_t>(loops));
     ASSERT_EQ(d.MaxHistory_.size(), static_cast<std::size_t>(loops));
     EXPECT_LT(d.RmsHistory_.back(), 0.5f * d.RmsHistory_.front());
@@ -94,7 +97,8 @@ TEST(LwMulCalcMain, MemFindsASingleAtom)
     int retries = 0;
     for (LwLong loop = 0; loop < loops; ++loop) {
         const float rms = d.RmsHistory_[loop];
-        if (minimum > rms) minimum = rms;
+        if (minimum > rms)
+            minimum = rms;
         const bool due = loop >= 1 && (loop == 1 || loop % 5 == 0 || minimum >= rms);
         const QString name = CalcMemLoopFileName(s.work.BaseName_, loop);
         ASSERT_EQ(QFileInfo::exists(name), due) << "loop " << loop;
@@ -105,11 +109,14 @@ TEST(LwMulCalcMain, MemFindsASingleAtom)
             EXPECT_EQ(saved.LoopCount_, loop);
             EXPECT_EQ(saved.RmsHistory_.size(), static_cast<std::size_t>(loop + 1));
             float lambda = 1.0f;
-            for (int k = 0; k < retries; ++k) lambda = static_cast<float>(static_cast<double>(lambda) * 0.9);
+            for (int k = 0; k < retries; ++k)
+                lambda = static_cast<float>(static_cast<double>(lambda) * 0.9);
             EXPECT_NEAR(saved.Lambda_, lambda, 1e-5) << "loop " << loop;
         }
-        if (!(best > rms)) ++retries;
-        else best = rms;
+        if (!(best > rms))
+            ++retries;
+        else
+            best = rms;
     }
     EXPECT_GT(retries, 0) << "the run should have met a rise of the error";
 }
@@ -131,7 +138,9 @@ TEST(LwMulCalcMain, SdmFindsASingleAtom)
     // One threshold per iteration; the stop may come after the soft
     // threshold of the iteration it ends.
     const std::size_t n = s.doc.ThresholdHistory_.size();
-    EXPECT_TRUE(n == static_cast<std::size_t>(s.doc.LoopCount_) || n == static_cast<std::size_t>(s.doc.LoopCount_) + 1) << n;
+    EXPECT_TRUE(n == static_cast<std::size_t>(s.doc.LoopCount_) ||
+                n == static_cast<std::size_t>(s.doc.LoopCount_) + 1)
+        << n;
 }
 
 // A stop request set before the run: initialisation and set-up only.
@@ -169,7 +178,8 @@ TEST(LwMulCalcMain, RefusedData)
     s.doc.ScatteringPattern_.Z_N_ = 8;
     s.doc.ScatteringPattern_.Pattern_[0][0].Create(12, 8);
     s.job.Run();
-    EXPECT_EQ(s.job.Status(), "Reconstruction: the pattern tables need an odd number of cosine samples (Z_N), not 8");
+    EXPECT_EQ(s.job.Status(),
+              "Reconstruction: the pattern tables need an odd number of cosine samples (Z_N), not 8");
     EXPECT_TRUE(s.doc.RmsHistory_.empty());
 }
 

@@ -12,7 +12,10 @@ using recon_test::Carrier;
 namespace {
 
 // Point index of (ix, iy, iz), x fastest.
-int PointIndex(int ix, int iy, int iz, int nx, int ny) { return (iz * ny + iy) * nx + ix; }
+int PointIndex(int ix, int iy, int iz, int nx, int ny)
+{
+    return (iz * ny + iy) * nx + ix;
+}
 
 // The default record (+-1e-9 m, step 1e-11 m) read from a document that
 // carries no key at all: every default, 201 points per axis, the origin a
@@ -58,9 +61,12 @@ TEST(LwRealSpaceData, PointsDirectionsAndCutoff)
         SCOPED_TRACE(cutoff ? "cut-off" : "no cut-off");
         LwRealSpaceData r;
         LwRealSpaceGrid& g = r.Grid_;
-        g.XMin_ = -3e-10f; g.XMax_ = 4e-10f;
-        g.YMin_ = -2e-10f; g.YMax_ = 1e-10f;
-        g.ZMin_ = 0.0f;    g.ZMax_ = 3e-10f;
+        g.XMin_ = -3e-10f;
+        g.XMax_ = 4e-10f;
+        g.YMin_ = -2e-10f;
+        g.YMax_ = 1e-10f;
+        g.ZMin_ = 0.0f;
+        g.ZMax_ = 3e-10f;
         g.Dx_ = 1e-10f;
         r.AllocateGrid(2, cutoff, 3.5e-10f);
         ASSERT_EQ(r.NPoint_, 8 * 4 * 4);
@@ -89,18 +95,23 @@ TEST(LwRealSpaceData, PointsDirectionsAndCutoff)
 // Points per axis are floor((max - min) / dx + 1.5).
 TEST(LwRealSpaceData, AxisCounts)
 {
-    struct Case { float min, max, dx; int count; };
+    struct Case
+    {
+        float min, max, dx;
+        int count;
+    };
     const Case cases[] = {
-        {-1e-9f, 1e-9f, 3e-10f, 8},    // floor(6.67 + 1.5)
-        {-1e-9f, 1e-9f, 1e-10f, 21},
-        {0.0f, 0.0f, 1e-10f, 1},       // a plane
-        {0.0f, 1e-10f, 4e-10f, 1},     // floor(0.25 + 1.5)
+        {-1e-9f, 1e-9f, 3e-10f, 8},  // floor(6.67 + 1.5)
+        {-1e-9f, 1e-9f, 1e-10f, 21}, {0.0f, 0.0f, 1e-10f, 1},  // a plane
+        {0.0f, 1e-10f, 4e-10f, 1},  // floor(0.25 + 1.5)
         {0.0f, 1e-10f, 1e-10f, 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.min << " .. " << c.max << " step " << c.dx);
         LwRealSpaceData r;
-        r.Grid_.XMin_ = c.min; r.Grid_.XMax_ = c.max; r.Grid_.Dx_ = c.dx;
+        r.Grid_.XMin_ = c.min;
+        r.Grid_.XMax_ = c.max;
+        r.Grid_.Dx_ = c.dx;
         r.Grid_.YMin_ = r.Grid_.YMax_ = 0.0f;
         r.Grid_.ZMin_ = r.Grid_.ZMax_ = 0.0f;
         r.AllocateGrid(1, false, 0.0f);
@@ -113,7 +124,14 @@ TEST(LwRealSpaceData, AxisCounts)
 // allocated, the data unchanged.
 TEST(LwRealSpaceData, RefusedGrids)
 {
-    struct Case { const char* what; LwLong elements; float dx; float xmax; const char* message; };
+    struct Case
+    {
+        const char* what;
+        LwLong elements;
+        float dx;
+        float xmax;
+        const char* message;
+    };
     const Case cases[] = {
         {"9 elements", 9, 1e-10f, 1e-10f, "(no error)"},
         {"10 elements", 10, 1e-10f, 1e-10f, "SPattern is not setted"},
@@ -121,7 +139,8 @@ TEST(LwRealSpaceData, RefusedGrids)
         {"-1 elements", -1, 1e-10f, 1e-10f, "SPattern is not setted"},
         {"zero step", 1, 0.0f, 1e-10f, "Real-space grid: the bounds and step along x give inf points"},
         {"tiny step", 1, 1e-30f, 1e-9f, "Real-space grid: the bounds and step along x give 1.1e+21 points"},
-        {"reversed bounds", 1, 1e-10f, -5e-10f, "Real-space grid: the bounds and step along x give -3 points"},
+        {"reversed bounds", 1, 1e-10f, -5e-10f,
+         "Real-space grid: the bounds and step along x give -3 points"},
         {"too many points", 1, 1e-12f, 1e-9f, "Real-space grid: 2001 x 2001 x 2001 points do not fit"},
     };
     for (const Case& c : cases) {
@@ -185,12 +204,17 @@ TEST(LwRealSpaceData, ListElementCount)
     const std::string head = "<real_space_all_3><RealSpaceFactory><xmin>0</xmin><xmax>0</xmax>"
                              "<ymin>0</ymin><ymax>0</ymax><zmin>0</zmin><zmax>1e-10</zmax>"
                              "<dx>1e-10</dx><NElement>1</NElement></RealSpaceFactory><list_real_space>";
-    struct Case { const char* list; const char* message; };
+    struct Case
+    {
+        const char* list;
+        const char* message;
+    };
     const Case cases[] = {
         {"<NElement>1</NElement><el></el>", "(no error)"},
         {"<NElement>2</NElement><el></el><el></el>", "Error"},
         {"<NElement>0</NElement>", "Error"},
-        {"<NElement>-5</NElement>", "Real-space data: element count -5 in \"list_real_space\" is outside 0 to 9"},
+        {"<NElement>-5</NElement>",
+         "Real-space data: element count -5 in \"list_real_space\" is outside 0 to 9"},
         {"<NElement>2000000000</NElement>",
          "Real-space data: element count 2000000000 in \"list_real_space\" is outside 0 to 9"},
         {"<NElement>2</NElement><el></el>", "Invalid Tag Name:list_real_space <> el"},
@@ -208,7 +232,12 @@ TEST(LwRealSpaceData, ListElementCount)
 
 TEST(LwRealSpaceData, BrokenInvariants)
 {
-    struct Case { const char* what; void (*breakIt)(LwRealSpaceData&); const char* message; };
+    struct Case
+    {
+        const char* what;
+        void (*breakIt)(LwRealSpaceData&);
+        const char* message;
+    };
     const Case cases[] = {
         {"intact", [](LwRealSpaceData&) {}, "(no error)"},
         {"ratio missing", [](LwRealSpaceData& r) { r.ElementRatio_.pop_back(); }, "Error"},
@@ -218,7 +247,12 @@ TEST(LwRealSpaceData, BrokenInvariants)
         {"short R", [](LwRealSpaceData& r) { r.R_.CreateRow(3); }, "Error: not consistent"},
         {"short density", [](LwRealSpaceData& r) { r.Density_[1].CreateRow(3); }, "Error: not consistent"},
         {"short gradient", [](LwRealSpaceData& r) { r.Gradient_[0].Create(3); }, "Error: not consistent"},
-        {"count and short R", [](LwRealSpaceData& r) { r.R_.CreateRow(3); r.NElement_ = 1; }, "Error"},
+        {"count and short R",
+         [](LwRealSpaceData& r) {
+             r.R_.CreateRow(3);
+             r.NElement_ = 1;
+         },
+         "Error"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -242,7 +276,8 @@ TEST(LwRealSpaceData, ConstructorState)
     EXPECT_EQ(r.TotalPower_, 1.0f);
     ASSERT_EQ(r.Rotations_.size(), 1u);
     for (int c = 0; c < 3; ++c)
-        for (int row = 0; row < 3; ++row) EXPECT_EQ(r.Rotations_[0](c, row), c == row ? 1 : 0);
+        for (int row = 0; row < 3; ++row)
+            EXPECT_EQ(r.Rotations_[0](c, row), c == row ? 1 : 0);
     EXPECT_TRUE(r.Grid_.IsCutoff_);
     EXPECT_EQ(r.Grid_.CutoffRadius_, 1e-9f);
     // A missing root rack reads nothing.

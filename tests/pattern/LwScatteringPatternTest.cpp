@@ -13,7 +13,8 @@ LwFloatMatrix Numbered(int cols, int rows)
 {
     LwFloatMatrix m(cols, rows);
     for (int r = 0; r < rows; ++r)
-        for (int c = 0; c < cols; ++c) m(c, r) = static_cast<float>(1000 * r + c);
+        for (int c = 0; c < cols; ++c)
+            m(c, r) = static_cast<float>(1000 * r + c);
     return m;
 }
 
@@ -38,8 +39,9 @@ TEST(LwScatteringPattern, RoundTripThroughEveryCarrier)
         SCOPED_TRACE(recon_test::CarrierName(carrier));
         LwScatteringPattern b;
         b.Element_ = {"stale"};
-        recon_test::RoundTrip(carrier, [&](LwBarnXml& doc) { EXPECT_TRUE(a.LoadSave(doc)); },
-                              [&](LwBarnXml& doc) { EXPECT_TRUE(b.LoadSave(doc)); });
+        recon_test::RoundTrip(
+            carrier, [&](LwBarnXml& doc) { EXPECT_TRUE(a.LoadSave(doc)); },
+            [&](LwBarnXml& doc) { EXPECT_TRUE(b.LoadSave(doc)); });
         EXPECT_EQ(b.R_N_, 2);
         EXPECT_EQ(b.Z_N_, 3);
         EXPECT_EQ(b.R_Min_, a.R_Min_);
@@ -49,7 +51,8 @@ TEST(LwScatteringPattern, RoundTripThroughEveryCarrier)
         ASSERT_EQ(b.Pattern_.size(), 2u);
         for (int e = 0; e < 2; ++e) {
             ASSERT_EQ(b.Pattern_[e].size(), 3u);
-            for (int j = 0; j < 3; ++j) recon_test::ExpectSameMatrix(b.Pattern_[e][j], a.Pattern_[e][j]);
+            for (int j = 0; j < 3; ++j)
+                recon_test::ExpectSameMatrix(b.Pattern_[e][j], a.Pattern_[e][j]);
         }
     }
 }
@@ -135,7 +138,8 @@ TEST(LwScatteringPattern, SubMatrixBlocks)
     ASSERT_EQ(b.ColSize, 3);
     ASSERT_EQ(b.RowSize, 2);
     for (int r = 0; r < 2; ++r)
-        for (int c = 0; c < 3; ++c) EXPECT_EQ(b(c, r), src(c, 3 + r));
+        for (int c = 0; c < 3; ++c)
+            EXPECT_EQ(b(c, r), src(c, 3 + r));
     EXPECT_EQ(ErrorText([&] { SubMatrix(src, 0, 3, 5, 2); }).substr(0, 27), "Matrix over range. access=(");
     EXPECT_EQ(ErrorText([&] { SubMatrix(src, 0, 3, -1, 2); }), "matrix creation Parameter Error");
     EXPECT_EQ(SubMatrix(src, 100, 100, 0, 0).ElementCount(), 0);

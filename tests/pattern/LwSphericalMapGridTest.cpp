@@ -23,7 +23,7 @@ void ExpectPlanesZero(const LwSphericalMapGrid& g)
             ASSERT_EQ(p.Buffer()[k], 0) << "element " << k;
 }
 
-} // namespace
+}  // namespace
 
 TEST(SphericalMapGrid, CreateSizesPlanesAndWeights)
 {
@@ -50,7 +50,8 @@ TEST(SphericalMapGrid, CreateSizesPlanesAndWeights)
 
 TEST(SphericalMapGrid, BuilderSizesFollowTheResolution)
 {
-    struct Case {
+    struct Case
+    {
         const char* what;
         LwSphericalMapGrid grid;
         const char* name;
@@ -82,8 +83,12 @@ TEST(SphericalMapGrid, BuilderSizesFollowTheResolution)
 
 TEST(SphericalMapGrid, BadResolutionIsRefusedBeforeSizing)
 {
-    const double bad[] = {0.0, -1.0, std::nan(""), std::numeric_limits<double>::infinity(),
-                          -std::numeric_limits<double>::infinity(), 1e-300};
+    const double bad[] = {0.0,
+                          -1.0,
+                          std::nan(""),
+                          std::numeric_limits<double>::infinity(),
+                          -std::numeric_limits<double>::infinity(),
+                          1e-300};
     for (double r : bad) {
         SCOPED_TRACE(r);
         EXPECT_THROW(CreateAzimuthalEquidistantGrid(6, r), LwError);
@@ -120,7 +125,7 @@ TEST(SphericalMapGrid, AzimuthalEquidistantDirections)
             ASSERT_NEAR(g.Z(i, j), std::cos(theta), kDirTol) << i << "," << j;
         }
     }
-    EXPECT_GT(inside, 0.7 * n * n); // the disc covers pi/4 of the square
+    EXPECT_GT(inside, 0.7 * n * n);  // the disc covers pi/4 of the square
     // The corners lie outside; the four edge midpoints lie exactly at 90 degrees.
     for (auto ij : {std::pair<int, int>{0, 0}, {0, n - 1}, {n - 1, 0}, {n - 1, n - 1}})
         EXPECT_EQ(g.W(ij.first, ij.second), 0);
@@ -164,7 +169,8 @@ TEST(SphericalMapGrid, OneDimensionalGridIsAnArcInTheXZPlane)
 TEST(SphericalMapGrid, SquareProjectionsMatchTheirConverts)
 {
     // Pixels the convert reports outside carry zeros; inside ones its values.
-    struct Case {
+    struct Case
+    {
         LwSphericalMapGrid grid;
         const LwSphericalMappingConvert* convert;
     };

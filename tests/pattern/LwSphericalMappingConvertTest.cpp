@@ -15,7 +15,8 @@ constexpr double kPi = 3.141592653589793;
 constexpr double kPixelTol = 1e-8;
 constexpr double kDirTol = 1e-9;
 
-struct Projection {
+struct Projection
+{
     const char* name;
     std::shared_ptr<LwSphericalMappingConvert> convert;
     int nx, ny;
@@ -32,7 +33,7 @@ std::vector<Projection> AllProjections()
     };
 }
 
-} // namespace
+}  // namespace
 
 TEST(SphericalMappingConvert, NamesSizesAndMaxTheta)
 {
@@ -59,10 +60,12 @@ TEST(SphericalMappingConvert, PixelDirectionPixelRoundTrip)
         int inside = 0;
         for (int py = 0; py < p.ny; ++py) {
             // The pole rows of the cylindrical map hold one direction each.
-            if (cylindrical && (py == 0 || py == p.ny - 1)) continue;
+            if (cylindrical && (py == 0 || py == p.ny - 1))
+                continue;
             for (int px = 0; px < p.nx; ++px) {
                 double x, y, z, w;
-                if (!p.convert->PixelToDirection(x, y, z, w, px, py, p.nx, p.ny)) continue;
+                if (!p.convert->PixelToDirection(x, y, z, w, px, py, p.nx, p.ny))
+                    continue;
                 ++inside;
                 ASSERT_NEAR(x * x + y * y + z * z, 1.0, 1e-12);
                 ASSERT_GT(w, 0.0);
@@ -94,9 +97,11 @@ TEST(SphericalMappingConvert, DirectionPixelDirectionRoundTrip)
             x /= n, y /= n, z /= n;
             // Square images also show directions beyond the largest polar
             // angle in their corners; only the projected area maps back.
-            if (std::acos(z) * 180 / kPi > p.convert->GetMaxTheta()) continue;
+            if (std::acos(z) * 180 / kPi > p.convert->GetMaxTheta())
+                continue;
             double px, py;
-            if (!p.convert->DirectionToPixel(px, py, p.nx, p.ny, x, y, z)) continue;
+            if (!p.convert->DirectionToPixel(px, py, p.nx, p.ny, x, y, z))
+                continue;
             ++mapped;
             double rx, ry, rz, w;
             ASSERT_TRUE(p.convert->PixelToDirection(rx, ry, rz, w, px, py, p.nx, p.ny));
@@ -121,10 +126,12 @@ TEST(SphericalMappingConvert, SolidAnglesCoverTheSphere)
         double sumAe = 0.0, sumEc = 0.0, x, y, z, w;
         for (int py = 0; py < n; ++py)
             for (int px = 0; px < n; ++px)
-                if (ae.PixelToDirection(x, y, z, w, px, py, n, n)) sumAe += w;
+                if (ae.PixelToDirection(x, y, z, w, px, py, n, n))
+                    sumAe += w;
         for (int py = 0; py < n; ++py)
             for (int px = 0; px < 2 * (n - 1); ++px)
-                if (ec.PixelToDirection(x, y, z, w, px, py, 2 * (n - 1), n)) sumEc += w;
+                if (ec.PixelToDirection(x, y, z, w, px, py, 2 * (n - 1), n))
+                    sumEc += w;
         const double errAe = std::abs(sumAe / (2 * kPi) - 1), errEc = std::abs(sumEc / (4 * kPi) - 1);
         SCOPED_TRACE(n);
         EXPECT_LT(errAe, 2e-3);

@@ -13,12 +13,12 @@ namespace recon_test {
 
 struct SmallProblem
 {
-    int n = 7;                 // grid points per axis (odd: the origin is a point)
+    int n = 7;  // grid points per axis (odd: the origin is a point)
     int directions = 60;
     int items = 1;
     int elements = 1;
-    int zn = 9;                // cosine samples (odd)
-    int rn = 12;               // radius samples, step 0.5e-10 m from 0
+    int zn = 9;  // cosine samples (odd)
+    int rn = 12;  // radius samples, step 0.5e-10 m from 0
     bool doubleWidth = false;  // distinct forward and back tables
     unsigned seed = 11;
 };
@@ -50,7 +50,10 @@ inline void BuildProblem(LwDocCalcMem& d, const SmallProblem& pr)
     }
     k.NList_ = pr.items;
     k.E_.assign(pr.items, 1000.0f);
-    k.Exp_.clear(); k.Cal_.clear(); k.Err_.clear(); k.ForwardGradient_.clear();
+    k.Exp_.clear();
+    k.Cal_.clear();
+    k.Err_.clear();
+    k.ForwardGradient_.clear();
     for (int i = 0; i < pr.items; ++i) {
         LwFloatMatrix z(1, pr.directions);
         z.SetZero();
@@ -71,7 +74,8 @@ inline void BuildProblem(LwDocCalcMem& d, const SmallProblem& pr)
     for (auto& list : s.Pattern_)
         for (int e = 0; e < pr.elements; ++e) {
             LwFloatMatrix p(pr.rn * (pr.doubleWidth ? 2 : 1), pr.zn);
-            for (int j = 0; j < p.ElementCount(); ++j) p.Buffer()[j] = uni(rng) - 0.5f;
+            for (int j = 0; j < p.ElementCount(); ++j)
+                p.Buffer()[j] = uni(rng) - 0.5f;
             list.push_back(p);
         }
     s.InitTransposed();

@@ -85,7 +85,8 @@ inline LwFloatMatrix RandomVector(std::mt19937& rng, int n, bool row = false)
 {
     std::uniform_real_distribution<float> u(-1.0f, 1.0f);
     LwFloatMatrix m = row ? LwFloatMatrix(n, 1) : LwFloatMatrix(1, n);
-    for (int i = 0; i < n; ++i) m.Buffer()[i] = u(rng);
+    for (int i = 0; i < n; ++i)
+        m.Buffer()[i] = u(rng);
     return m;
 }
 
@@ -95,7 +96,8 @@ inline void ExpectSameMatrix(const LwFloatMatrix& a, const LwFloatMatrix& b)
     ASSERT_EQ(a.RowSize, b.RowSize);
     EXPECT_EQ(a.ColBegin, b.ColBegin);
     EXPECT_EQ(a.RowBegin, b.RowBegin);
-    for (int i = 0; i < a.ElementCount(); ++i) ASSERT_EQ(a.Buffer()[i], b.Buffer()[i]) << "element " << i;
+    for (int i = 0; i < a.ElementCount(); ++i)
+        ASSERT_EQ(a.Buffer()[i], b.Buffer()[i]) << "element " << i;
 }
 
 // A grid of nx x ny x nz points with step `step` around the origin (the
@@ -170,7 +172,8 @@ inline void FillSmallDocument(LwDocCalcMem& d, unsigned seed = 7)
     r.CreateFromGrid();
     r.TotalPower_ = 2.5f;
     r.ElementRatio_ = {0.25f, 0.75f};
-    for (LwFloatMatrix& v : r.Density_) v = RandomVector(rng, r.NPoint_, true);
+    for (LwFloatMatrix& v : r.Density_)
+        v = RandomVector(rng, r.NPoint_, true);
 
     LwScatteringPattern& s = d.ScatteringPattern_;
     s.R_N_ = 4;
@@ -183,7 +186,8 @@ inline void FillSmallDocument(LwDocCalcMem& d, unsigned seed = 7)
     for (auto& list : s.Pattern_)
         for (int e = 0; e < 2; ++e) {
             LwFloatMatrix p(4 * (e + 1), 5);
-            for (int i = 0; i < p.ElementCount(); ++i) p.Buffer()[i] = static_cast<float>(rng() % 1000) / 100.0f;
+            for (int i = 0; i < p.ElementCount(); ++i)
+                p.Buffer()[i] = static_cast<float>(rng() % 1000) / 100.0f;
             list.push_back(p);
         }
 }

@@ -18,7 +18,8 @@ constexpr double kEps = std::numeric_limits<double>::epsilon();
 constexpr double kNatural = 1e30;
 
 // A cubic with its first and second derivatives.
-struct Cubic {
+struct Cubic
+{
     double c0, c1, c2, c3;
     double operator()(double x) const { return ((c3 * x + c2) * x + c1) * x + c0; }
     double D1(double x) const { return (3.0 * c3 * x + 2.0 * c2) * x + c1; }
@@ -67,7 +68,8 @@ double ValueTolerance(const std::vector<double>& f)
     return 64.0 * kEps * fMax;
 }
 
-struct EndCase {
+struct EndCase
+{
     const char* name;
     bool naturalStart;
     bool naturalEnd;
@@ -99,8 +101,8 @@ TEST(CubicSpline, ReproducesACubicWithMatchingEnds)
         const Cubic p{0.4, -2.5, c2, c3};
         const std::vector<double> f = Sample(grid, p);
         std::vector<double> f2;
-        CalcSplineSecondDerivatives(ec.naturalStart ? kNatural : p.D1(x0), ec.naturalEnd ? kNatural : p.D1(x1),
-                                    grid, f, f2);
+        CalcSplineSecondDerivatives(ec.naturalStart ? kNatural : p.D1(x0),
+                                    ec.naturalEnd ? kNatural : p.D1(x1), grid, f, f2);
         ASSERT_EQ(f2.size(), grid.size());
         for (std::size_t i = 0; i < grid.size(); ++i)
             EXPECT_NEAR(f2[i], p.D2(grid[i]), CurvatureTolerance(grid, f)) << "grid point " << i;
@@ -172,7 +174,8 @@ TEST(CubicSpline, InterpolatesASmoothFunctionToFourthOrder)
 TEST(CubicSpline, RejectsGridsWithoutAnInterval)
 {
     std::vector<double> f2;
-    const struct {
+    const struct
+    {
         const char* name;
         std::vector<double> x, f;
     } cases[] = {

@@ -15,7 +15,11 @@ using physics_test::ShippedAtomicWeightText;
 
 TEST(LwAtomName, KnownSymbolsGiveTheirAtomicNumbers)
 {
-    const struct { const char* symbol; int z; } cases[] = {
+    const struct
+    {
+        const char* symbol;
+        int z;
+    } cases[] = {
         {"H", 1}, {"He", 2}, {"Fe", 26}, {"Cu", 29}, {"Bk", 97}, {"Lr", 103},
     };
     for (const auto& c : cases) {

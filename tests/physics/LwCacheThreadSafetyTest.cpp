@@ -17,8 +17,7 @@
 #include <thread>
 #include <vector>
 
-namespace
-{
+namespace {
 constexpr int kThreads = 4;
 
 // Runs work(t) on kThreads threads released at the same moment.
@@ -53,8 +52,11 @@ LwPartialWaveSource Scatterer(LwLong L, LDouble x, LDouble y, LDouble z)
 }
 
 // Points x = k r spread over the series, Miller and overflow regimes.
-double Argument(int i) { return 1e-4 * std::pow(1.25, i % 64); }
-} // namespace
+double Argument(int i)
+{
+    return 1e-4 * std::pow(1.25, i % 64);
+}
+}  // namespace
 
 TEST(LwCacheThreadSafety, BesselCoefficientsBuiltOnceUnderConcurrentFirstUse)
 {
@@ -103,7 +105,8 @@ TEST(LwCacheThreadSafety, OneSourceEvaluatedFromSeveralThreads)
         for (int i = 0; i < kPoints; ++i) {
             LDouble x, y, z;
             point(t, i, x, y, z);
-            ASSERT_EQ(results[t * kPoints + i], pristine.GetValueXYZ(x, y, z)) << "thread " << t << " point " << i;
+            ASSERT_EQ(results[t * kPoints + i], pristine.GetValueXYZ(x, y, z))
+                << "thread " << t << " point " << i;
         }
 }
 

@@ -11,7 +11,6 @@
 #include <numeric>
 #include <random>
 
-
 namespace {
 
 LwLDoubleMatrix Vector3(LDouble x, LDouble y, LDouble z)
@@ -78,7 +77,7 @@ LwStructure GridStructure(std::mt19937& rng, int n)
     return structure;
 }
 
-} // namespace
+}  // namespace
 
 TEST(LwClusterAtom, NewAtomIsAtTheOriginWithoutU)
 {
@@ -239,8 +238,8 @@ TEST(SortAtoms, AlongWaveVectorMatchesTheReferenceSelection)
 
 TEST(SortAtoms, AlongWaveVectorPutsTheEmitterFirst)
 {
-    LwStructure structure = {AtomAt("back", 0, 0, -2), AtomAt("front", 0, 0, 2), AtomAt("emitter", 0, 0, 0.05),
-                             AtomAt("side", 3, 0, 0)};
+    LwStructure structure = {AtomAt("back", 0, 0, -2), AtomAt("front", 0, 0, 2),
+                             AtomAt("emitter", 0, 0, 0.05), AtomAt("side", 3, 0, 0)};
     // The emitter (within 0.1 A of the origin) comes first although the atom
     // behind it has a smaller projection; the length of the direction does
     // not matter.
@@ -258,30 +257,36 @@ TEST(SortAtoms, ZeroWaveVectorIsRefused)
 
 TEST(CheckStructure, AcceptsAValidStructureAndOrdersIt)
 {
-    LwStructure structure = {AtomAt("far", 0, 0, 0.5001), AtomAt("emitter", 0.005, 0, 0), AtomAt("x", 2, 0, 0)};
+    LwStructure structure = {AtomAt("far", 0, 0, 0.5001), AtomAt("emitter", 0.005, 0, 0),
+                             AtomAt("x", 2, 0, 0)};
     EXPECT_NO_THROW(CheckStructure(structure));
     EXPECT_EQ(NamesOf(structure), (std::vector<std::string>{"emitter", "far", "x"}));
 }
 
 TEST(CheckStructure, Failures)
 {
-    const struct {
+    const struct
+    {
         const char* reason;
         LwStructure structure;
         const char* message;
     } cases[] = {
         {"no atom", {}, "Structure has no atom"},
-        {"emitter 0.3 A off the origin", {AtomAt("a", 0, 0, 0.3), AtomAt("b", 2, 0, 0)},
+        {"emitter 0.3 A off the origin",
+         {AtomAt("a", 0, 0, 0.3), AtomAt("b", 2, 0, 0)},
          "Emitter shoud be located at origin (0,0,0)"},
         {"emitter 0.01 A off", {AtomAt("a", 0.01, 0, 0)}, "Emitter shoud be located at origin (0,0,0)"},
-        {"exactly 0.5 A from the emitter", {AtomAt("a", 0, 0, 0), AtomAt("b", 0, 0.5, 0)},
+        {"exactly 0.5 A from the emitter",
+         {AtomAt("a", 0, 0, 0), AtomAt("b", 0, 0.5, 0)},
          "Atomic distance should be larger thatn 0.5A 0.vs.1"},
-        {"two atoms 0.3 A apart", {AtomAt("a", 0.3, 0, 0), AtomAt("b", 0, 0, 0)},
+        {"two atoms 0.3 A apart",
+         {AtomAt("a", 0.3, 0, 0), AtomAt("b", 0, 0, 0)},
          "Atomic distance should be larger thatn 0.5A 0.vs.1"},
         {"exactly 0.5 A apart, named in the new order",
          {AtomAt("c", 2, 0.5, 0), AtomAt("b", 2, 0, 0), AtomAt("a", 0, 0, 0)},
          "Atomic distance should be larger thatn 0.5A 1.vs.2"},
-        {"two atoms on the same place", {AtomAt("a", 0, 0, 0), AtomAt("b", 1, 1, 1), AtomAt("c", 1, 1, 1)},
+        {"two atoms on the same place",
+         {AtomAt("a", 0, 0, 0), AtomAt("b", 1, 1, 1), AtomAt("c", 1, 1, 1)},
          "Atomic distance should be larger thatn 0.5A 1.vs.2"},
     };
     for (const auto& c : cases) {

@@ -69,11 +69,12 @@ LwClusterAtom AtomAt(const std::string& name, LDouble x, LDouble y, LDouble z)
     return atom;
 }
 
-} // namespace
+}  // namespace
 
 TEST(LwClusterDocument, ReadingOrdersEachStructureByDistance)
 {
-    const LwCluster cluster = Read(Document({{At("far", "1", "0", "0"), At("emitter", "0", "0", "0")}}), false);
+    const LwCluster cluster =
+        Read(Document({{At("far", "1", "0", "0"), At("emitter", "0", "0", "0")}}), false);
     ASSERT_EQ(cluster.size(), 1u);
     ASSERT_EQ(cluster[0].size(), 2u);
     EXPECT_EQ(cluster[0][0].Name_, "emitter");
@@ -86,13 +87,18 @@ TEST(LwClusterDocument, ReadingOrdersEachStructureByDistance)
 TEST(LwClusterDocument, CheckFlagValidatesTheCluster)
 {
     EXPECT_NO_THROW(Read(Document({{At("a", "1", "0", "0"), At("b", "0", "0", "0")}}), true));
-    const struct { const char* reason; std::string text; const char* message; } cases[] = {
+    const struct
+    {
+        const char* reason;
+        std::string text;
+        const char* message;
+    } cases[] = {
         {"atoms 0.3 A apart", Document({{At("a", "0.3", "0", "0"), At("b", "0", "0", "0")}}),
          "Atomic distance should be larger thatn 0.5A 0.vs.1/CLUSER:0"},
         {"emitter off the origin", Document({{At("a", "1", "0", "0"), At("b", "0", "0", "0.3")}}),
          "Emitter shoud be located at origin (0,0,0)/CLUSER:0"},
-        {"third structure without atoms",
-         Document({{At("a", "0", "0", "0")}, {At("a", "0", "0", "0")}, {}}), "Structure has no atom/CLUSER:2"},
+        {"third structure without atoms", Document({{At("a", "0", "0", "0")}, {At("a", "0", "0", "0")}, {}}),
+         "Structure has no atom/CLUSER:2"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.reason);
@@ -123,7 +129,8 @@ TEST(LwClusterDocument, AnisotropicUIsMirrored)
                               "<aniso_U_13>0.003</aniso_U_13>\n<aniso_U_22>0.02</aniso_U_22>\n"
                               "<aniso_U_23>0.004</aniso_U_23>\n<aniso_U_33>0.03</aniso_U_33>\n</MSD_aniso>\n";
     const double expected[3][3] = {{0.01, 0.002, 0.003}, {0.002, 0.02, 0.004}, {0.003, 0.004, 0.03}};
-    for (const std::string& extra : {std::string(), std::string("<MSD_iso><U_iso>0.5</U_iso>\n</MSD_iso>\n")}) {
+    for (const std::string& extra :
+         {std::string(), std::string("<MSD_iso><U_iso>0.5</U_iso>\n</MSD_iso>\n")}) {
         SCOPED_TRACE(extra.empty() ? "aniso only" : "iso and aniso: aniso wins");
         const LwCluster cluster = Read(Document({{AtomRack("a", extra + aniso)}}), false);
         const LwLDoubleMatrix& u = cluster[0][0].U_;

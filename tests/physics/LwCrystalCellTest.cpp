@@ -13,8 +13,7 @@
 #include <string>
 #include <vector>
 
-namespace
-{
+namespace {
 using Vec = std::array<double, 3>;
 
 // The texts are evaluated in double and the positions are sums of three
@@ -282,8 +281,7 @@ TEST(LwCrystalCell, LexicalErrorIsTheParsersBareText)
     LwCrystalCell cell;
     cell.MakeFccCell("Cu", "Cu", 3.61);
     cell.Atoms[0].PositionTexts[0] = "1/2 $";
-    EXPECT_EQ(BareTextOf([&] { cell.Evaluate(); }),
-              std::string(LwParserTokenList::LexicalErrorText));
+    EXPECT_EQ(BareTextOf([&] { cell.Evaluate(); }), std::string(LwParserTokenList::LexicalErrorText));
 }
 
 // The evaluation stops at the bad text: what came before it is done, the
@@ -298,7 +296,7 @@ TEST(LwCrystalCell, ParserErrorLeavesTheCellPartlyEvaluated)
     EXPECT_EQ(ErrorText([&] { cell.Evaluate(); }), "error: Divide by 0.");
     ExpectVector(cell.LatticeVectors[0], {0, a / 2, a / 2}, a);
     ExpectVector(cell.Atoms[1].Position, {0, a / 2, a / 2}, a);
-    ExpectVector(cell.Atoms[2].Position, {1, 0, 1}, a);   // from the cell of edge 2
+    ExpectVector(cell.Atoms[2].Position, {1, 0, 1}, a);  // from the cell of edge 2
     ExpectVector(cell.Atoms[3].Position, {1, 1, 0}, a);
 }
 
@@ -383,6 +381,5 @@ TEST(SetVectorElement, UsesTheVectorElementAccess)
 
     LwLDoubleMatrix square(3, 3);
     EXPECT_EQ(ErrorText([&] { SetVectorElement(square, 0, 1); }), "This is not vector");
-    EXPECT_EQ(ErrorText([&] { SetVectorElement(column, 3, 1); }).rfind("Matrix over range", 0),
-              0u);
+    EXPECT_EQ(ErrorText([&] { SetVectorElement(column, 3, 1); }).rfind("Matrix over range", 0), 0u);
 }

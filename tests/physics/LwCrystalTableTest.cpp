@@ -16,36 +16,53 @@
 #include <string>
 #include <vector>
 
-namespace
-{
+namespace {
 using Vec = std::array<double, 3>;
 
 struct Crystal
 {
     const char* name;
     const char* element;
-    double a;      // cube edge (Angstrom)
+    double a;  // cube edge (Angstrom)
     bool diamond;  // else face-centred cubic
 };
 
 const Crystal kCrystals[] = {
-    {"Cu", "Cu", 3.61, false},
-    {"Diamond", "C", 3.567, true},
-    {"Si", "Si", 5.43, true},
-    {"Ge", "Ge", 5.658, true},
-    {"alpha-Sn", "Sn", 6.49, true},
+    {"Cu", "Cu", 3.61, false}, {"Diamond", "C", 3.567, true},  {"Si", "Si", 5.43, true},
+    {"Ge", "Ge", 5.658, true}, {"alpha-Sn", "Sn", 6.49, true},
 };
 
 // The sums of a few products of lengths below 10 Angstrom: a few units of
 // double's epsilon relative to the cube edge.
-double Tolerance(double a) { return 16 * std::numeric_limits<double>::epsilon() * a; }
+double Tolerance(double a)
+{
+    return 16 * std::numeric_limits<double>::epsilon() * a;
+}
 
-Vec ToVec(const LwLDoubleMatrix& v) { return {double(v[0]), double(v[1]), double(v[2])}; }
-Vec Add(const Vec& x, const Vec& y) { return {x[0] + y[0], x[1] + y[1], x[2] + y[2]}; }
-Vec Sub(const Vec& x, const Vec& y) { return {x[0] - y[0], x[1] - y[1], x[2] - y[2]}; }
-Vec Scale(double s, const Vec& x) { return {s * x[0], s * x[1], s * x[2]}; }
-double Dot(const Vec& x, const Vec& y) { return x[0] * y[0] + x[1] * y[1] + x[2] * y[2]; }
-double Norm(const Vec& x) { return std::sqrt(Dot(x, x)); }
+Vec ToVec(const LwLDoubleMatrix& v)
+{
+    return {double(v[0]), double(v[1]), double(v[2])};
+}
+Vec Add(const Vec& x, const Vec& y)
+{
+    return {x[0] + y[0], x[1] + y[1], x[2] + y[2]};
+}
+Vec Sub(const Vec& x, const Vec& y)
+{
+    return {x[0] - y[0], x[1] - y[1], x[2] - y[2]};
+}
+Vec Scale(double s, const Vec& x)
+{
+    return {s * x[0], s * x[1], s * x[2]};
+}
+double Dot(const Vec& x, const Vec& y)
+{
+    return x[0] * y[0] + x[1] * y[1] + x[2] * y[2];
+}
+double Norm(const Vec& x)
+{
+    return std::sqrt(Dot(x, x));
+}
 Vec Cross(const Vec& x, const Vec& y)
 {
     return {x[1] * y[2] - x[2] * y[1], x[2] * y[0] - x[0] * y[2], x[0] * y[1] - x[1] * y[0]};
@@ -62,8 +79,8 @@ std::vector<Vec> CubeBasis(bool diamond)
 {
     std::vector<Vec> basis = {{0, 0, 0}, {0, 0.5, 0.5}, {0.5, 0, 0.5}, {0.5, 0.5, 0}};
     if (diamond)
-        for (const Vec& f : {Vec{0.25, 0.25, 0.25}, Vec{0.75, 0.75, 0.25}, Vec{0.25, 0.75, 0.75},
-                             Vec{0.75, 0.25, 0.75}})
+        for (const Vec& f :
+             {Vec{0.25, 0.25, 0.25}, Vec{0.75, 0.75, 0.25}, Vec{0.25, 0.75, 0.75}, Vec{0.75, 0.25, 0.75}})
             basis.push_back(f);
     return basis;
 }
@@ -252,9 +269,9 @@ TEST_P(BuiltInCrystal, PrimitiveVolumeAndAtomsPerPrimitiveCell)
             const double n1 = Dot(diff, Cross(a2, a3)) / volume;
             const double n2 = Dot(a1, Cross(diff, a3)) / volume;
             const double n3 = Dot(a1, Cross(a2, diff)) / volume;
-            equivalent = equivalent || (std::fabs(n1 - std::round(n1)) < 1e-9 &&
-                                        std::fabs(n2 - std::round(n2)) < 1e-9 &&
-                                        std::fabs(n3 - std::round(n3)) < 1e-9);
+            equivalent = equivalent ||
+                         (std::fabs(n1 - std::round(n1)) < 1e-9 && std::fabs(n2 - std::round(n2)) < 1e-9 &&
+                          std::fabs(n3 - std::round(n3)) < 1e-9);
         }
         if (!equivalent)
             distinct.push_back(ToVec(atom.Position));
@@ -294,5 +311,4 @@ TEST_P(BuiltInCrystal, NeighbourShells)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(LwCrystalTable, BuiltInCrystal, ::testing::ValuesIn(kCrystals),
-                         CrystalName);
+INSTANTIATE_TEST_SUITE_P(LwCrystalTable, BuiltInCrystal, ::testing::ValuesIn(kCrystals), CrystalName);

@@ -21,9 +21,9 @@ namespace {
 constexpr double kModelTolerance = 16 * DBL_EPSILON;
 
 constexpr long double kPi = 3.141592653589793238462643383279502884L;
-constexpr long double kPlanck = 6.6260755e-34L;       // J s
-constexpr long double kAmu = 1.66053873e-27L;         // kg
-constexpr long double kBoltzmann = 1.380658e-23L;     // J/K
+constexpr long double kPlanck = 6.6260755e-34L;  // J s
+constexpr long double kAmu = 1.66053873e-27L;  // kg
+constexpr long double kBoltzmann = 1.380658e-23L;  // J/K
 
 // U = 3 hbar^2 T / (M u kB ThetaD^2), the high-temperature Debye model.
 long double DebyeClosedForm(long double t, long double mass, long double theta)
@@ -63,13 +63,13 @@ LwDebye ShippedTable()
     return debye;
 }
 
-} // namespace
+}  // namespace
 
 TEST(LwDebye, LoadsOneWeightPerLineAfterEntryZero)
 {
     const char* const texts[] = {
         "1 H hydrogen 1.008\n2 He helium 4.0026\n3 Li lithium 6.94",
-        "1 H hydrogen 1.008\n2 He helium 4.0026\n3 Li lithium 6.94\n",      // final break
+        "1 H hydrogen 1.008\n2 He helium 4.0026\n3 Li lithium 6.94\n",  // final break
         "1 H hydrogen 1.008\r\n2 He helium 4.0026\r\n3 Li lithium 6.94\r\n",  // CR LF
         "1,H,hydrogen,1.008\r2\tHe\thelium\t4.0026\r3 , Li,lithium , 6.94 extra",
     };
@@ -91,7 +91,11 @@ TEST(LwDebye, LineOutOfOrderStopsTheLoad)
 
 TEST(LwDebye, ShortOrEmptyLineIsAnError)
 {
-    const struct { const char* text; const char* message; } cases[] = {
+    const struct
+    {
+        const char* text;
+        const char* message;
+    } cases[] = {
         {"1 H h 1.008\n2 He 4.0026\n", "Debye:LoadAtomicWeight File: too few fields in line 2"},
         {"1 H h 1.008\n\n2 He h 4.0026\n", "Debye:LoadAtomicWeight File: too few fields in line 2"},
         {"1\n", "Debye:LoadAtomicWeight File: too few fields in line 1"},
@@ -158,7 +162,12 @@ TEST(LwDebye, MsdMatchesTheDebyeClosedForm)
     // Copper at room temperature: 5.8396e-23 m^2 (0.0058 A^2).
     EXPECT_NEAR(debye.GetMSD(300, 29, 343), 5.8396e-23, 0.00005e-23);
 
-    const struct { double t; int z; double theta; } cases[] = {
+    const struct
+    {
+        double t;
+        int z;
+        double theta;
+    } cases[] = {
         {300, 29, 343}, {10, 1, 122}, {77, 26, 470}, {1000, 79, 165}, {0, 14, 645}, {300, 103, 100},
     };
     for (const auto& c : cases) {
@@ -173,7 +182,12 @@ TEST(LwDebye, MsdScalesAsTOverMassTimesThetaSquared)
 {
     const LwDebye debye = ShippedTable();
     const double reference = debye.GetMSD(300, 29, 343) * debye.GetAtoicWeight(29) * 343.0 * 343.0 / 300.0;
-    const struct { double t; int z; double theta; } cases[] = {
+    const struct
+    {
+        double t;
+        int z;
+        double theta;
+    } cases[] = {
         {600, 29, 343}, {300, 29, 686}, {300, 79, 343}, {50, 6, 2230}, {1234.5, 47, 225},
     };
     for (const auto& c : cases) {

@@ -16,7 +16,7 @@ namespace {
 
 const std::string kFixture = std::string(LW_TEST_DATA_DIR) + "/emitted_wave_three_entries.xml_emt";
 
-} // namespace
+}  // namespace
 
 TEST(LwDocFinalStateTest, HandWrittenFileReadsWithDefaults)
 {
@@ -64,7 +64,8 @@ TEST(LwDocFinalStateTest, RoundTripKeepsEveryEntry)
     entries[1].PlaneWaveBeta_deg = 12.5;
     entries[1].PlaneWaveGamma_deg = 270;
 
-    const std::string text = BarnTextOf([&](LwBarnXml& d) { EXPECT_TRUE(LwDocFinalState::LoadSave(entries, d)); });
+    const std::string text =
+        BarnTextOf([&](LwBarnXml& d) { EXPECT_TRUE(LwDocFinalState::LoadSave(entries, d)); });
     std::vector<LwEmitterEntry> back(5);  // whatever the list held is replaced
     EXPECT_TRUE(LwDocFinalState::LoadSave(back, *BarnReader(text)));
     ASSERT_EQ(back.size(), 2u);
@@ -98,7 +99,8 @@ TEST(LwDocFinalStateTest, ThreeHundredEntriesGrowPastTheFirstBlock)
 
 TEST(LwDocFinalStateTest, MissingRacks)
 {
-    struct Case {
+    struct Case
+    {
         const char* name;
         const char* text;
         bool result;
@@ -108,7 +110,8 @@ TEST(LwDocFinalStateTest, MissingRacks)
         {"no root rack", "<other></other>", false, 1},
         {"no data rack", "<emitted_wave_data></emitted_wave_data>", true, 1},
         {"no list rack", "<emitted_wave_data><data></data></emitted_wave_data>", true, 1},
-        {"empty list", "<emitted_wave_data><data><list_emitter></list_emitter></data></emitted_wave_data>", true, 0},
+        {"empty list", "<emitted_wave_data><data><list_emitter></list_emitter></data></emitted_wave_data>",
+         true, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

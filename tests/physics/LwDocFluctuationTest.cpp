@@ -40,18 +40,17 @@ std::string Written(LwDocFluctuation f)
     return WrittenText(doc);
 }
 
-} // namespace
+}  // namespace
 
 TEST(LwDocFluctuation, WritesTheSixElementsInOrder)
 {
-    EXPECT_EQ(Written(Settings()),
-              "<DocFluctuation><Temperature_K_>300</Temperature_K_>\n"
-              "<DebyeElement_><r>Cu</r>\n<r>O</r>\n</DebyeElement_>\n"
-              "<DebyeTemperature_K_><i>343</i>\n<i>500</i>\n</DebyeTemperature_K_>\n"
-              "<IsUseUisoInCluster_>false</IsUseUisoInCluster_>\n"
-              "<IsUseUisoEinsteinModel_>true</IsUseUisoEinsteinModel_>\n"
-              "<IsUseUisoDebyeModel_>true</IsUseUisoDebyeModel_>\n"
-              "</DocFluctuation>\n");
+    EXPECT_EQ(Written(Settings()), "<DocFluctuation><Temperature_K_>300</Temperature_K_>\n"
+                                   "<DebyeElement_><r>Cu</r>\n<r>O</r>\n</DebyeElement_>\n"
+                                   "<DebyeTemperature_K_><i>343</i>\n<i>500</i>\n</DebyeTemperature_K_>\n"
+                                   "<IsUseUisoInCluster_>false</IsUseUisoInCluster_>\n"
+                                   "<IsUseUisoEinsteinModel_>true</IsUseUisoEinsteinModel_>\n"
+                                   "<IsUseUisoDebyeModel_>true</IsUseUisoDebyeModel_>\n"
+                                   "</DocFluctuation>\n");
 }
 
 TEST(LwDocFluctuation, RoundTrips)
@@ -96,7 +95,8 @@ TEST(LwDocFluctuation, MissingElementsKeepTheFields)
     {
         SCOPED_TRACE("missing elements keep set values");
         LwDocFluctuation f = Settings();
-        auto doc = Parse("<DocFluctuation><IsUseUisoInCluster_>true</IsUseUisoInCluster_>\n</DocFluctuation>\n");
+        auto doc =
+            Parse("<DocFluctuation><IsUseUisoInCluster_>true</IsUseUisoInCluster_>\n</DocFluctuation>\n");
         EXPECT_TRUE(f.LoadSave(*doc));
         LwDocFluctuation expected = Settings();
         expected.IsUseUisoInCluster_ = true;

@@ -47,7 +47,7 @@ LwPhaseShiftEntry EntryWithGrid(std::size_t points, std::size_t ls)
     return e;
 }
 
-} // namespace
+}  // namespace
 
 // t_l = e^{2 i delta_l} - 1 against std::polar in long double.
 TEST(LwDocScatteringPhaseShiftTest, TVectorIsExpTwoIDeltaMinusOne)
@@ -105,7 +105,8 @@ TEST(LwDocScatteringPhaseShiftTest, HandWrittenFileReadsWithDefaults)
 // keeps all its points, and the outer radius survives in the document.
 TEST(LwDocScatteringPhaseShiftTest, ThinningWorksOnACopyAndKeepsTheOuterPoint)
 {
-    struct Case {
+    struct Case
+    {
         std::size_t points;
         std::vector<std::size_t> stored;
     };
@@ -195,14 +196,15 @@ TEST(LwDocScatteringPhaseShiftTest, ThreeHundredEntriesAndEmptyLists)
     none.ListScatteringPhaseShift.resize(2);
     EXPECT_FALSE(none.LoadSave(*BarnReader("<Other></Other>")));
     EXPECT_EQ(none.ListScatteringPhaseShift.size(), 2u);
-    EXPECT_TRUE(none.LoadSave(*BarnReader(
-        "<PhaseShiftData><data><ListScatteringPhaseShift></ListScatteringPhaseShift></data></PhaseShiftData>")));
+    EXPECT_TRUE(none.LoadSave(*BarnReader("<PhaseShiftData><data><ListScatteringPhaseShift></"
+                                          "ListScatteringPhaseShift></data></PhaseShiftData>")));
     EXPECT_TRUE(none.ListScatteringPhaseShift.empty());
 }
 
 TEST(LwDocScatteringPhaseShiftTest, MalformedEntries)
 {
-    struct Case {
+    struct Case
+    {
         const char* name;
         const char* entry;
         const char* message;

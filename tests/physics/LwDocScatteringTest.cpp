@@ -20,8 +20,7 @@
 
 using namespace ScatteringTest;
 
-namespace
-{
+namespace {
 constexpr double kPi = 3.141592653589793;
 constexpr double kAngstrom = 1e-10;
 
@@ -48,7 +47,8 @@ std::vector<int> IncidentSourceCounts(const std::string& output)
 {
     std::vector<int> counts;
     const std::regex line("Current N Emitter=([0-9]+)\n");
-    for (auto it = std::sregex_iterator(output.begin(), output.end(), line); it != std::sregex_iterator(); ++it)
+    for (auto it = std::sregex_iterator(output.begin(), output.end(), line); it != std::sregex_iterator();
+         ++it)
         counts.push_back(std::stoi((*it)[1]));
     return counts;
 }
@@ -88,7 +88,7 @@ bool SameBits(const LwLmComplexArray& a, const LwLmComplexArray& b)
     return a.GetL() == b.GetL() && std::memcmp(a.Data(), b.Data(), sizeof(LComplex) * a.Size()) == 0;
 }
 
-} // namespace
+}  // namespace
 
 // An s-wave emitter and one s-wave scatterer at distance d: the far field is
 // the direct wave times 1 + f0 e^{ikd(1 - cos theta)} / d, theta measured
@@ -106,19 +106,20 @@ TEST(LwDocScatteringTest, SingleSWaveScattererMatchesTheAnalyticFarField)
     CalculationRun run;
     run.doc.Version = LwDocScattering::kSingleScattering;
     run.doc.EPS = 1e-6;
-    Calculate(run, {{Atom("E", "Cu", 0, 0, 0), Atom("S", "Cu", 0, 0, d)}}, {Emitted(ek, SingleCoefficient(1, 0, 0))},
-              phase);
+    Calculate(run, {{Atom("E", "Cu", 0, 0, 0), Atom("S", "Cu", 0, 0, d)}},
+              {Emitted(ek, SingleCoefficient(1, 0, 0))}, phase);
     ASSERT_EQ(run.doc.ListScatteringData.size(), 1u);
     const LwVectorFreeElectron& wave = run.doc.ListScatteringData[0].NextListScatterer;
 
     const double k = WaveNumber(ek);
-    const std::complex<double> f0 = (std::exp(std::complex<double>(0, 2 * delta0)) - 1.0) /
-                                    std::complex<double>(0, 2 * k);
+    const std::complex<double> f0 =
+        (std::exp(std::complex<double>(0, 2 * delta0)) - 1.0) / std::complex<double>(0, 2 * k);
     for (double thetaDeg : {0.0, 10.0, 35.0, 60.0, 90.0, 120.0, 150.0, 180.0}) {
         for (double phiDeg : {0.0, 77.0}) {
             SCOPED_TRACE("theta " + std::to_string(thetaDeg) + " phi " + std::to_string(phiDeg));
             const double theta = thetaDeg * kPi / 180, phi = phiDeg * kPi / 180;
-            const std::complex<double> X = f0 * std::exp(std::complex<double>(0, k * d * (1 - std::cos(theta)))) / d;
+            const std::complex<double> X =
+                f0 * std::exp(std::complex<double>(0, k * d * (1 - std::cos(theta)))) / d;
             const LComplex direct = wave.GetFarFieldDirect(theta, phi);
             const LComplex scattered = wave.GetFarFieldScattered(theta, phi, 0);
             const LComplex amplitude = wave.GetFarFieldAmplitude(theta, phi, 0);
@@ -145,7 +146,9 @@ TEST(LwDocScatteringTest, SWaveChainMatchesTheAnalyticDoubleScattering)
     const double k = WaveNumber(ek);
     const std::complex<double> t = std::exp(std::complex<double>(0, 2 * 1.1)) - 1.0;
     const std::complex<double> c00(0.6, -0.8);
-    auto h0 = [&](double r) { return std::complex<double>(0, -1) * std::exp(std::complex<double>(0, k * r)) / (k * r); };
+    auto h0 = [&](double r) {
+        return std::complex<double>(0, -1) * std::exp(std::complex<double>(0, k * r)) / (k * r);
+    };
     const std::complex<double> b1 = t / 2.0 * c00 * h0(z1);
     const std::complex<double> b2Double = t / 2.0 * (c00 * h0(z2) + b1 * h0(z2 - z1));
     const std::complex<double> b2Single = t / 2.0 * c00 * h0(z2);
@@ -185,10 +188,9 @@ TEST(LwDocScatteringTest, FourfoldClusterGivesAFourfoldFarField)
     LwDocScatteringPhaseShift phase;
     Entries(phase) = {PhaseShift("E", ek, {0.2}), PhaseShift("Cu", ek, {1.1, 0.8, 0.45, 0.2, 0.07})};
     LwCluster cluster = {{Atom("E", "Cu", 0, 0, 0), Atom("Cu", "Cu", a, 0, -b), Atom("Cu", "Cu", 0, a, -b),
-                                       Atom("Cu", "Cu", -a, 0, -b), Atom("Cu", "Cu", 0, -a, -b),
-                                       Atom("Cu", "Cu", a, a, 0), Atom("Cu", "Cu", -a, a, 0),
-                                       Atom("Cu", "Cu", -a, -a, 0), Atom("Cu", "Cu", a, -a, 0),
-                                       Atom("Cu", "Cu", 0, 0, -2 * b)}};
+                          Atom("Cu", "Cu", -a, 0, -b), Atom("Cu", "Cu", 0, -a, -b), Atom("Cu", "Cu", a, a, 0),
+                          Atom("Cu", "Cu", -a, a, 0), Atom("Cu", "Cu", -a, -a, 0), Atom("Cu", "Cu", a, -a, 0),
+                          Atom("Cu", "Cu", 0, 0, -2 * b)}};
     // A p_z emitter: only m = 0.
     CalculationRun run;
     run.doc.Version = LwDocScattering::kSingleScattering;
@@ -213,8 +215,7 @@ TEST(LwDocScatteringTest, FourfoldClusterGivesAFourfoldFarField)
     EXPECT_GT(largestScattered, 0.01);
 }
 
-namespace
-{
+namespace {
 // A record of the given structure after a calculation by `version`.
 struct MethodRun
 {
@@ -253,16 +254,16 @@ LwDocScatteringPhaseShift TwoWavePhaseShifts(double radius)
     Entries(phase) = {PhaseShift("E", 400, {0.4, 0.1}), PhaseShift("A", 400, {0.9, 0.5}, {std::log(radius)})};
     return phase;
 }
-} // namespace
+}  // namespace
 
 // Atoms on one line through the emitter, all in front of it: the multiple
 // method takes every earlier atom, as the slow one does, and both differ from
 // single scattering from the second atom on.
 TEST(LwDocScatteringTest, CollinearChainIsScatteredAlongTheWholePath)
 {
-    const std::vector<LwClusterAtom> chain = {Atom("E", "Cu", 0, 0, 0), Atom("A", "Cu", 0, 0, 2.2 * kAngstrom),
-                                              Atom("A", "Cu", 0, 0, 4.4 * kAngstrom),
-                                              Atom("A", "Cu", 0, 0, 6.6 * kAngstrom)};
+    const std::vector<LwClusterAtom> chain = {
+        Atom("E", "Cu", 0, 0, 0), Atom("A", "Cu", 0, 0, 2.2 * kAngstrom),
+        Atom("A", "Cu", 0, 0, 4.4 * kAngstrom), Atom("A", "Cu", 0, 0, 6.6 * kAngstrom)};
     const LwDocScatteringPhaseShift phase = TwoWavePhaseShifts(0.5 * kAngstrom);
     const ThreeMethods run(chain, phase);
     const MethodRun &single = run.single, &slow = run.slow, &multi = run.multi;
@@ -283,7 +284,8 @@ TEST(LwDocScatteringTest, CollinearChainIsScatteredAlongTheWholePath)
 // scattering) and taken in by the slow one.
 TEST(LwDocScatteringTest, AtomBehindTheOriginIsLeftOutOfThePath)
 {
-    const std::vector<LwClusterAtom> structure = {Atom("E", "Cu", 0, 0, 0), Atom("A", "Cu", 0, 0, -2.0 * kAngstrom),
+    const std::vector<LwClusterAtom> structure = {Atom("E", "Cu", 0, 0, 0),
+                                                  Atom("A", "Cu", 0, 0, -2.0 * kAngstrom),
                                                   Atom("A", "Cu", 0, 0, 3.0 * kAngstrom)};
     const LwDocScatteringPhaseShift phase = TwoWavePhaseShifts(1.0 * kAngstrom);
     const ThreeMethods run(structure, phase);
@@ -307,8 +309,8 @@ TEST(LwDocScatteringTest, AtomExactlyAtThePathRadiusIsIncluded)
     const double R = std::exp(lnR);
     const double lnBelow = std::nextafter(lnR, -1e300);
     ASSERT_LT(std::exp(lnBelow), R);
-    const double zt = std::ldexp(1.0, -31);   // 4.66 A
-    const double zj = std::ldexp(1.0, -58);   // a few 1e-18 m in front of the origin
+    const double zt = std::ldexp(1.0, -31);  // 4.66 A
+    const double zj = std::ldexp(1.0, -58);  // a few 1e-18 m in front of the origin
     ASSERT_EQ((R * R + zj * zj) - zj * zj, R * R);
 
     struct Case
@@ -354,9 +356,10 @@ TEST(LwDocScatteringTest, AtomsFarFromThePathAreLeftOut)
 // depend on how many there are.
 TEST(LwDocScatteringTest, ResultDoesNotDependOnTheThreadCount)
 {
-    const std::vector<LwClusterAtom> structure = {
-        Atom("E", "Cu", 0, 0, 0), Atom("A", "Cu", 1.8 * kAngstrom, 0, 0.9 * kAngstrom),
-        Atom("A", "Cu", 0, -1.1 * kAngstrom, 2.5 * kAngstrom), Atom("A", "Cu", 0.2 * kAngstrom, 0, 3.9 * kAngstrom)};
+    const std::vector<LwClusterAtom> structure = {Atom("E", "Cu", 0, 0, 0),
+                                                  Atom("A", "Cu", 1.8 * kAngstrom, 0, 0.9 * kAngstrom),
+                                                  Atom("A", "Cu", 0, -1.1 * kAngstrom, 2.5 * kAngstrom),
+                                                  Atom("A", "Cu", 0.2 * kAngstrom, 0, 3.9 * kAngstrom)};
     const LwDocScatteringPhaseShift phase = TwoWavePhaseShifts(0.8 * kAngstrom);
     const int threads = omp_get_max_threads();
     MethodRun one, several;
@@ -379,7 +382,8 @@ TEST(LwDocScatteringTest, AtomStepsAloneGiveTheSameWaves)
     LwDocScatteringPhaseShift phase;
     Entries(phase) = {PhaseShift("E", 300, {0.4, 0.2}), PhaseShift("A", 300, {0.9, 0.5, 0.2}),
                       PhaseShift("B", 300, {0.7, 0.3}, {std::log(1.0 * kAngstrom)})};
-    const LwCluster cluster = {{Atom("E", "Cu", 0, 0, 0), Atom("A", "Cu", 0, 1.2 * kAngstrom, 1.9 * kAngstrom),
+    const LwCluster cluster = {{Atom("E", "Cu", 0, 0, 0),
+                                Atom("A", "Cu", 0, 1.2 * kAngstrom, 1.9 * kAngstrom),
                                 Atom("B", "Fe", 0.4 * kAngstrom, 0, 2.7 * kAngstrom),
                                 Atom("A", "Cu", -1.5 * kAngstrom, 0.2 * kAngstrom, 3.1 * kAngstrom)}};
     const std::vector<LwEmitterEntry> emitted = {Emitted(300, SingleCoefficient(2, 1, 1))};
@@ -452,7 +456,8 @@ TEST(LwDocScatteringTest, EmitterCoefficientsAreCarriedOver)
     const LwScatteringData& record = run.doc.ListScatteringData[0];
     EXPECT_TRUE(SameBits(record.NextListScatterer.Sources()[0].Outgoing(), c));
     EXPECT_TRUE(SameBits(record.ListScatterer.Sources()[0].Outgoing(), c));
-    EXPECT_TRUE(SameBits(record.ListScatterer.Sources()[1].Outgoing(), record.NextListScatterer.Sources()[1].Outgoing()));
+    EXPECT_TRUE(SameBits(record.ListScatterer.Sources()[1].Outgoing(),
+                         record.NextListScatterer.Sources()[1].Outgoing()));
     EXPECT_EQ(record.NextListScatterer.Sources()[1].Outgoing().GetL(), 2);
 }
 
@@ -466,7 +471,8 @@ TEST(LwDocScatteringTest, ZeroPassesLeaveTheSetUpState)
     Calculate(run, {{Atom("E", "Cu", 0, 0, 0), Atom("A", "Cu", 0, 0, 2 * kAngstrom)}},
               {Emitted(300, SingleCoefficient(2, 1, 1, LComplex(0.5, 0.5)))}, phase);
     const LwScatteringData& record = run.doc.ListScatteringData[0];
-    EXPECT_TRUE(SameBits(record.NextListScatterer.Sources()[0].Outgoing(), SingleCoefficient(2, 1, 1, LComplex(0.5, 0.5))));
+    EXPECT_TRUE(SameBits(record.NextListScatterer.Sources()[0].Outgoing(),
+                         SingleCoefficient(2, 1, 1, LComplex(0.5, 0.5))));
     EXPECT_EQ(record.NextListScatterer.Sources()[1].Outgoing().GetL(), 0);
     EXPECT_TRUE(IncidentSourceCounts(run.output).empty());
 }
@@ -499,7 +505,7 @@ TEST(LwDocScatteringTest, ReportsWhatStopsTheCalculation)
     Entries(phase) = {PhaseShift("E", 300, {0.4}), PhaseShift("A", 300, {0.9}, {}), PhaseShift("N", 300, {})};
     const LwCluster pair = {{Atom("E", "Cu", 0, 0, 0), Atom("A", "Cu", 0, 0, 2 * kAngstrom)}};
     const LwCluster chain = {{Atom("E", "Cu", 0, 0, 0), Atom("A", "Cu", 0, 0, 2 * kAngstrom),
-                                           Atom("A", "Cu", 0, 0, 4 * kAngstrom)}};
+                              Atom("A", "Cu", 0, 0, 4 * kAngstrom)}};
     const LwCluster noT = {{Atom("E", "Cu", 0, 0, 0), Atom("N", "Cu", 0, 0, 2 * kAngstrom)}};
     const LwCluster onTop = {{Atom("E", "Cu", 0, 0, 0), Atom("A", "Cu", 0, 0, 0)}};
     struct Case
@@ -512,16 +518,19 @@ TEST(LwDocScatteringTest, ReportsWhatStopsTheCalculation)
     };
     const Case cases[] = {
         {"unknown method", 3, 1, pair,
-         "Multiple scattering calculation method is not correct: method number 3 (0 single, 1 slow multiple, 2 "
+         "Multiple scattering calculation method is not correct: method number 3 (0 single, 1 slow multiple, "
+         "2 "
          "multiple scattering)"},
         {"negative method", -1, 1, pair,
-         "Multiple scattering calculation method is not correct: method number -1 (0 single, 1 slow multiple, 2 "
+         "Multiple scattering calculation method is not correct: method number -1 (0 single, 1 slow "
+         "multiple, 2 "
          "multiple scattering)"},
         {"second pass, single", 0, 2, pair, "This is not support full multi-scattering calc."},
         {"second pass, slow", 1, 2, pair, "This is not support full multi-scattering calc."},
         {"second pass, multiple", 2, 2, pair, "This is not support full multi-scattering calc."},
         {"no radial grid", 2, 1, chain,
-         "The phase shift data of atom 1 (A) has no radial grid (LnX): the multiple-scattering method needs the "
+         "The phase shift data of atom 1 (A) has no radial grid (LnX): the multiple-scattering method needs "
+         "the "
          "atom radius"},
         {"no t-vector", 0, 1, noT, "Please set CurrSize_l_"},
         {"atom on the emitter", 0, 1, onTop,
@@ -532,8 +541,9 @@ TEST(LwDocScatteringTest, ReportsWhatStopsTheCalculation)
         CalculationRun run;
         run.doc.Version = c.version;
         run.doc.MultiScattering = c.passes;
-        EXPECT_EQ(ErrorText([&] { Calculate(run, c.cluster, {Emitted(300, SingleCoefficient(1, 0, 0))}, phase); }),
-                  c.message);
+        EXPECT_EQ(
+            ErrorText([&] { Calculate(run, c.cluster, {Emitted(300, SingleCoefficient(1, 0, 0))}, phase); }),
+            c.message);
     }
 }
 

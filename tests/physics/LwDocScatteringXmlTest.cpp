@@ -22,8 +22,7 @@
 
 using namespace ScatteringTest;
 
-namespace
-{
+namespace {
 constexpr double kAngstrom = 1e-10;
 
 // The document text of `doc` as written.
@@ -32,7 +31,8 @@ std::string WriteText(LwDocScattering& doc)
     LwBarnXml w("w");
     doc.LoadSave(w);
     std::string text;
-    LwBarnXml::WriteRackText(*w.Root()->Children().front(), [&](std::string_view piece) { text.append(piece); });
+    LwBarnXml::WriteRackText(*w.Root()->Children().front(),
+                             [&](std::string_view piece) { text.append(piece); });
     return text;
 }
 
@@ -78,7 +78,8 @@ LwScatteringData RandomRecord(std::mt19937& random, int n, LwLong stIndex, LwLon
         s.SetU(j * 1.25e-23);
         s.Outgoing().SetSizeZero(1 + j % 4);
         for (LwLong i = 0; i < s.Outgoing().Size(); ++i)
-            s.Outgoing()[i] = LComplex(uniform(random) * std::pow(10.0, 40 * uniform(random)), uniform(random));
+            s.Outgoing()[i] =
+                LComplex(uniform(random) * std::pow(10.0, 40 * uniform(random)), uniform(random));
         record.ListAtomName.push_back(j % 2 ? "Cu<" + std::to_string(j) + ">&" : "O");
     }
     LwLmComplexArray& c = wave.Sources()[0].Outgoing();
@@ -117,7 +118,7 @@ void ExpectSameRecord(const LwScatteringData& read, const LwScatteringData& writ
         }
     }
 }
-} // namespace
+}  // namespace
 
 // A calculated document saved by the calculation and read back from its
 // file: the coefficients are bit-identical, both lists equal the written
@@ -128,7 +129,7 @@ TEST(LwDocScatteringXmlTest, CalculatedDocumentReadsBackFromItsFile)
     LwDocScatteringPhaseShift phase;
     Entries(phase) = {PhaseShift("E", 300, {0.4, 0.3}), PhaseShift("A", 300, {0.9, 0.6, 0.1})};
     LwCluster cluster = {{Atom("E", "Cu", 0, 0, 0), Atom("A", "Cu", 0, 1.3 * kAngstrom, 2 * kAngstrom),
-                                       Atom("A", "Cu", 2.1 * kAngstrom, 0, -0.7 * kAngstrom)}};
+                          Atom("A", "Cu", 2.1 * kAngstrom, 0, -0.7 * kAngstrom)}};
     LwDocScattering written;
     written.Version = LwDocScattering::kMultipleScattering;
     written.EPS = 0.002;
@@ -219,7 +220,11 @@ TEST(LwDocScatteringXmlTest, PlaneWaveElementsOnlyInTheFirstSource)
             ++n;
         return n;
     };
-    EXPECT_EQ(text.rfind("<DREV_ScatteringData><data><Version>0</Version>\n<EPS>0.01</EPS>\n<MultiScattering>1</MultiScattering>\n", 0), 0u) << text.substr(0, 80);
+    EXPECT_EQ(text.rfind("<DREV_ScatteringData><data><Version>0</Version>\n<EPS>0.01</"
+                         "EPS>\n<MultiScattering>1</MultiScattering>\n",
+                         0),
+              0u)
+        << text.substr(0, 80);
     EXPECT_EQ(count("<ListScatterer>"), 1u);
     EXPECT_EQ(count("<NextListScatterer>"), 1u);
     EXPECT_EQ(count("<IsPlaneWave>true</IsPlaneWave>"), 2u);
@@ -247,8 +252,9 @@ TEST(LwDocScatteringXmlTest, ReadsSparseDocuments)
         LwDocScattering read;
         read.ListScatteringData.resize(3);
         read.EPS = 0.5;
-        ASSERT_TRUE(ReadText(read, "<DREV_ScatteringData><data><ListScatteringData></ListScatteringData></data>"
-                                   "</DREV_ScatteringData>"));
+        ASSERT_TRUE(ReadText(read,
+                             "<DREV_ScatteringData><data><ListScatteringData></ListScatteringData></data>"
+                             "</DREV_ScatteringData>"));
         EXPECT_TRUE(read.ListScatteringData.empty());
         EXPECT_EQ(read.EPS, 1.0);
         EXPECT_EQ(read.MultiScattering, 1);
@@ -256,10 +262,11 @@ TEST(LwDocScatteringXmlTest, ReadsSparseDocuments)
     {
         SCOPED_TRACE("plane wave without PlaneWaveZ, source without coefficients");
         LwDocScattering read;
-        ASSERT_TRUE(ReadText(read, "<DREV_ScatteringData><data><ListScatteringData><i><NextListScatterer>"
-                                   "<Ek_eV>100</Ek_eV><atom_list><i><a>E</a><IsPlaneWave>true</IsPlaneWave>"
-                                   "<PlaneWaveX>2</PlaneWaveX></i><i><z>1e-10</z></i></atom_list>"
-                                   "</NextListScatterer></i></ListScatteringData></data></DREV_ScatteringData>"));
+        ASSERT_TRUE(ReadText(read,
+                             "<DREV_ScatteringData><data><ListScatteringData><i><NextListScatterer>"
+                             "<Ek_eV>100</Ek_eV><atom_list><i><a>E</a><IsPlaneWave>true</IsPlaneWave>"
+                             "<PlaneWaveX>2</PlaneWaveX></i><i><z>1e-10</z></i></atom_list>"
+                             "</NextListScatterer></i></ListScatteringData></data></DREV_ScatteringData>"));
         ASSERT_EQ(read.ListScatteringData.size(), 1u);
         const LwScatteringData& record = read.ListScatteringData[0];
         EXPECT_EQ(record.ListAtomName, (std::vector<std::string>{"E", ""}));
@@ -279,9 +286,10 @@ TEST(LwDocScatteringXmlTest, ReadsSparseDocuments)
         read.ListScatteringData.resize(2);
         read.ListScatteringData[0].PhaseShiftIndex.Create(2);
         read.ListScatteringData[0].NextListScatterer.SetMeanFreePath_m(1e-9);
-        ASSERT_TRUE(ReadText(read, "<DREV_ScatteringData><data><ListScatteringData><i><NextListScatterer>"
-                                   "<Ek_eV>100</Ek_eV><atom_list><i></i><i></i></atom_list></NextListScatterer>"
-                                   "</i></ListScatteringData></data></DREV_ScatteringData>"));
+        ASSERT_TRUE(ReadText(read,
+                             "<DREV_ScatteringData><data><ListScatteringData><i><NextListScatterer>"
+                             "<Ek_eV>100</Ek_eV><atom_list><i></i><i></i></atom_list></NextListScatterer>"
+                             "</i></ListScatteringData></data></DREV_ScatteringData>"));
         ASSERT_EQ(read.ListScatteringData.size(), 1u);
         EXPECT_EQ(read.ListScatteringData[0].PhaseShiftIndex.VectorSize(), 0);
         EXPECT_EQ(read.ListScatteringData[0].ListScatterer.GetMeanFreePath_m(), 0.0);
@@ -337,8 +345,7 @@ TEST(LwDocScatteringXmlTest, DamagedDocumentsAreErrors)
          "Scattered wave document is incomplete: \"DREV_ScatteringData\" is not closed"},
         {"block one group short", replacedBlock(block.substr(0, block.size() - 4)),
          "Scattered wave document: the coefficients of source 0 cannot be read: Size Error"},
-        {"block of another length", replacedBlock("00000003AAAA"),
-         incomplete},
+        {"block of another length", replacedBlock("00000003AAAA"), incomplete},
         {"block not base64", replacedBlock(block.substr(0, block.size() - 1)),
          "Scattered wave document: the coefficients of source 0 cannot be read: Illigal Data"},
         {"no coefficient data", noData, incomplete},

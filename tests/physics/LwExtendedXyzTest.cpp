@@ -10,8 +10,6 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-
-
 namespace {
 
 const std::string kProperties = "Properties=\"species:S:1:pos:R:3:Uiso:R:1\"";
@@ -31,8 +29,9 @@ std::string Describe(const LwCluster& cluster)
         for (const LwClusterAtom& atom : cluster[s]) {
             const LwLDoubleMatrix p = atom.GetPositionAngstrom();
             char buffer[96];
-            std::snprintf(buffer, sizeof buffer, "%s(%g,%g,%g)%s ", atom.Name_.c_str(), static_cast<double>(p[0]),
-                          static_cast<double>(p[1]), static_cast<double>(p[2]), atom.U_.IsEmpty() ? "" : "U");
+            std::snprintf(buffer, sizeof buffer, "%s(%g,%g,%g)%s ", atom.Name_.c_str(),
+                          static_cast<double>(p[0]), static_cast<double>(p[1]), static_cast<double>(p[2]),
+                          atom.U_.IsEmpty() ? "" : "U");
             text += buffer;
             EXPECT_EQ(atom.Name_, atom.Atom_);
         }
@@ -40,7 +39,7 @@ std::string Describe(const LwCluster& cluster)
     return text;
 }
 
-} // namespace
+}  // namespace
 
 TEST(LwExtendedXyz, CopperDimer)
 {
@@ -69,14 +68,16 @@ TEST(LwExtendedXyz, UisoColumnNeedsThePropertiesTitle)
         EXPECT_NEAR(static_cast<double>(atom.U_(0, 0)), 1e-22, kSquareMetreTolerance);
     }
 
-    const std::string message = ErrorText([&] { LoadExtendedXyzText(cluster, "2\nCu dimer\n" + atoms, false); });
+    const std::string message =
+        ErrorText([&] { LoadExtendedXyzText(cluster, "2\nCu dimer\n" + atoms, false); });
     EXPECT_EQ(message.rfind("title should include :" + kProperties + "\n", 0), 0u) << message;
 }
 
 TEST(LwExtendedXyz, TextCases)
 {
     const std::string p = kProperties;
-    const struct {
+    const struct
+    {
         const char* reason;
         std::string text;
         std::string expected;  // Describe() of the cluster, or the error message
@@ -94,15 +95,16 @@ TEST(LwExtendedXyz, TextCases)
         {"count that is no number ends the reading", "1\nt\nCu 0 0 0\nx\nt\n1\nt\nFe 0 0 0\n", "Cu(0,0,0) ",
          false},
         {"negative count gives an empty structure", "-2\nt\n1\nt\nFe 0 0 0\n", "|Fe(0,0,0) ", false},
-        {"count line with blanks and trailing text", "  2 atoms\nt\nCu 0 0 0\nCu 0 0 1\n", "Cu(0,0,0) Cu(0,0,1) ",
-         false},
+        {"count line with blanks and trailing text", "  2 atoms\nt\nCu 0 0 0\nCu 0 0 1\n",
+         "Cu(0,0,0) Cu(0,0,1) ", false},
         {"count line without title", "1\n", "", false},
         {"empty text", "", "", false},
         {"numbers with exponents", "1\nt\nCu 1e-1 -2.5E0 +3\n", "Cu(0.1,-2.5,3) ", false},
         {"mixed four- and five-field lines under Properties", "2\n" + p + "\nCu 0 0 0\nO 0 0 2 0.02\n",
          "Cu(0,0,0) O(0,0,2)U ", false},
         {"Properties text in other case is not the announcement",
-         "1\nproperties=\"species:S:1:pos:R:3:Uiso:R:1\"\nCu 0 0 0 0.01\n", "title should include :" + p, true},
+         "1\nproperties=\"species:S:1:pos:R:3:Uiso:R:1\"\nCu 0 0 0 0.01\n", "title should include :" + p,
+         true},
         {"three fields", "1\nt\nCu 0 0\n", "File is not XYZ structure", true},
         {"six fields", "1\n" + p + "\nCu 0 0 0 0.01 7\n", "File is not XYZ structure", true},
         {"one field", "1\nt\nCu\n", "File is not XYZ structure", true},
@@ -123,19 +125,26 @@ TEST(LwExtendedXyz, TextCases)
 TEST(LwExtendedXyz, ReadErrorKeepsTheCompleteFramesBefore)
 {
     LwCluster cluster = {LwStructure(3)};  // replaced
-    EXPECT_EQ(ErrorText([&] { LoadExtendedXyzText(cluster, "1\na\nCu 0 0 0\n2\nb\nO 0 0 0\nO 0 0\n", false); }),
-              "File is not XYZ structure");
+    EXPECT_EQ(
+        ErrorText([&] { LoadExtendedXyzText(cluster, "1\na\nCu 0 0 0\n2\nb\nO 0 0 0\nO 0 0\n", false); }),
+        "File is not XYZ structure");
     EXPECT_EQ(Describe(cluster), "Cu(0,0,0) ");
 }
 
 TEST(LwExtendedXyz, CheckedReadReportsBadStructures)
 {
-    const struct { const char* reason; const char* text; const char* message; } cases[] = {
+    const struct
+    {
+        const char* reason;
+        const char* text;
+        const char* message;
+    } cases[] = {
         {"emitter off the origin", "1\nt\nCu 0 0 0\n2\nt\nCu 0 0 1\nCu 0 0 3\n",
          "Emitter shoud be located at origin (0,0,0)/CLUSER:1"},
         {"overlapping atoms", "3\nt\nCu 0 0 2\nCu 0 0 0\nO 0 0.3 2\n",
          "Atomic distance should be larger thatn 0.5A 1.vs.2/CLUSER:0"},
-        {"empty structure from a negative count", "1\nt\nCu 0 0 0\n-1\nt\n", "Structure has no atom/CLUSER:1"},
+        {"empty structure from a negative count", "1\nt\nCu 0 0 0\n-1\nt\n",
+         "Structure has no atom/CLUSER:1"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.reason);
@@ -172,7 +181,8 @@ TEST(LwExtendedXyz, ReadsAFile)
     {
         QFile out(name);
         ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-        out.write("2\r\n" + QByteArray::fromStdString(kProperties) + "\r\nCu 0 0 2.55 0.01\r\nCu 0 0 0 0.01\r\n");
+        out.write("2\r\n" + QByteArray::fromStdString(kProperties) +
+                  "\r\nCu 0 0 2.55 0.01\r\nCu 0 0 0 0.01\r\n");
     }
     LwCluster cluster = {LwStructure(5), LwStructure(1)};  // replaced
     LwFileQt file(name, "r");

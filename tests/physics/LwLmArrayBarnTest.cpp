@@ -12,13 +12,13 @@
 #include <string_view>
 #include <vector>
 
-namespace
-{
+namespace {
 // The text a file writer would write for a write-mode document.
 std::string WrittenText(const LwBarnXml& doc)
 {
     std::string out;
-    LwBarnXml::WriteRackText(*doc.Root()->Children().front(), [&out](std::string_view piece) { out.append(piece); });
+    LwBarnXml::WriteRackText(*doc.Root()->Children().front(),
+                             [&out](std::string_view piece) { out.append(piece); });
     return out;
 }
 
@@ -59,7 +59,7 @@ LwLmComplexArray Sample(LwLong L)
             a(l, m) = LComplex(1.0 / 3.0 + l - 0.25 * m, -2.0e-7 * (m + 1) / 7.0);
     return a;
 }
-} // namespace
+}  // namespace
 
 TEST(LwLmArrayBarn, BinaryFormRoundTripsBitForBit)
 {
@@ -103,7 +103,9 @@ TEST(LwLmArrayBarn, TextFormKeepsSixSignificantDigits)
 {
     LwLmComplexArray a = Sample(3);
     const std::string text = Write(a, "t");
-    EXPECT_NE(text.find("<Value><l><m><r>0.333333</r>\n<i>-2.85714e-08</i>\n</m>\n</l>\n<l><m>"), std::string::npos) << text;
+    EXPECT_NE(text.find("<Value><l><m><r>0.333333</r>\n<i>-2.85714e-08</i>\n</m>\n</l>\n<l><m>"),
+              std::string::npos)
+        << text;
     LwLmComplexArray back;
     ASSERT_TRUE(Read(text, back));
     ASSERT_EQ(back.GetL(), 3);
@@ -164,7 +166,8 @@ TEST(LwLmArrayBarn, NoBlockGivesZeroCoefficients)
 
 TEST(LwLmArrayBarn, TextFormWithTooFewRacksFails)
 {
-    const std::string text = "<doc><coeff><Size_l>2</Size_l><Value><l><m><r>1</r><i>2</i></m></l></Value></coeff></doc>";
+    const std::string text =
+        "<doc><coeff><Size_l>2</Size_l><Value><l><m><r>1</r><i>2</i></m></l></Value></coeff></doc>";
     LwLmComplexArray back;
     EXPECT_NE(ErrorText([&] { Read(text, back); }).find("Invalid Tag Name"), std::string::npos);
 }

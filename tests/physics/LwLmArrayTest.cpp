@@ -34,7 +34,7 @@ TEST(LwLmArray, IndexRejectsPairsOutsideTheArray)
         const char* message;
     };
     const Case cases[] = {
-        {3, 0, "Illegal l value"},   // l = L
+        {3, 0, "Illegal l value"},  // l = L
         {-1, 0, "Illegal l value"},  // negative l
         {1, -2, "Illegal m value"},  // |m| > l
         {2, 3, "Illegal m value"},
@@ -105,7 +105,7 @@ TEST(LwLmArray, AssignmentCopiesAnOrdinaryArray)
     EXPECT_EQ(b(2, -1), LComplex(3, -4));
     EXPECT_NE(b.Data(), a.Data());
     EXPECT_EQ(a.GetL(), 3);  // the source keeps its entries
-    b = b;                   // same buffer: nothing happens
+    b = b;  // same buffer: nothing happens
     EXPECT_EQ(b(2, -1), LComplex(3, -4));
 }
 

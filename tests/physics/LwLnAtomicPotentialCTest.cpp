@@ -21,8 +21,8 @@ namespace {
 
 // Physical constants as the physics uses them.
 constexpr double kTwiceElectronMass = 1.82187794e-30;  // kg
-constexpr double kElementaryCharge = 1.60217733e-19;   // C
-constexpr double kHbar = 1.054572669125102e-34;        // J s
+constexpr double kElementaryCharge = 1.60217733e-19;  // C
+constexpr double kHbar = 1.054572669125102e-34;  // J s
 
 // 2 m_e (V - E) / hbar^2 in 1/m^2 for energies in eV.
 double TwoMassOverHbarSquared(double energyEv)
@@ -71,8 +71,8 @@ double TanPhaseShift(int l, double k, double r, double num, double den)
 {
     using namespace boost::math;
     const double kr = k * r;
-    return (k * sph_bessel_prime(l, kr) * den - num * sph_bessel(l, kr))
-           / (k * sph_neumann_prime(l, kr) * den - num * sph_neumann(l, kr));
+    return (k * sph_bessel_prime(l, kr) * den - num * sph_bessel(l, kr)) /
+           (k * sph_neumann_prime(l, kr) * den - num * sph_neumann(l, kr));
 }
 
 // Phase shifts from the integrated state at x = ln r: R_l = r^l g_l gives
@@ -144,7 +144,8 @@ TEST(LwLnAtomicPotentialC, DerivativesAreTheRadialEquation)
     LwLDoubleMatrix y = StateVector(2 * pairs);
     for (int i = 1; i <= 2 * pairs; ++i)
         y[i] = std::sin(1.7 * i) * (1.0 + i);
-    const struct {
+    const struct
+    {
         const char* where;
         double r;
         double v;
@@ -163,10 +164,11 @@ TEST(LwLnAtomicPotentialC, DerivativesAreTheRadialEquation)
         for (int l = 0; l < pairs; ++l) {
             const LDouble g = y[2 * l + 1];
             const LDouble gp = y[2 * l + 2];
-            const double expected = r * r * TwoMassOverHbarSquared(c.v - eq.E) * static_cast<double>(g)
-                                    - (2 * l + 1) * static_cast<double>(gp);
+            const double expected = r * r * TwoMassOverHbarSquared(c.v - eq.E) * static_cast<double>(g) -
+                                    (2 * l + 1) * static_cast<double>(gp);
             EXPECT_EQ(dydx[2 * l + 1], gp) << "l = " << l;
-            EXPECT_NEAR(static_cast<double>(dydx[2 * l + 2]), expected, 1e-11 * (std::fabs(expected) + std::fabs(gp)))
+            EXPECT_NEAR(static_cast<double>(dydx[2 * l + 2]), expected,
+                        1e-11 * (std::fabs(expected) + std::fabs(gp)))
                 << "l = " << l;
         }
     }
@@ -206,9 +208,10 @@ TEST(LwLnAtomicPotentialC, PhaseShiftsOfFreeWaveAndSquareWell)
     const double radius = 1e-10;
     const double rMatch = 3e-10;
     const int lCount = 5;
-    const struct {
+    const struct
+    {
         const char* name;
-        double depth;   // eV, V0 inside the well
+        double depth;  // eV, V0 inside the well
         double energy;  // eV
     } cases[] = {
         {"no potential", 0.0, 50.0},
@@ -240,18 +243,19 @@ TEST(LwLnAtomicPotentialC, PhaseShiftsOfFreeWaveAndSquareWell)
 
         const double k = std::sqrt(TwoMassOverHbarSquared(c.energy));
         const double kIn = std::sqrt(TwoMassOverHbarSquared(c.energy - c.depth));
-        const std::vector<double> delta = PhaseShiftsFromState(y, lCount, k, static_cast<double>(std::exp(xMatch)));
+        const std::vector<double> delta =
+            PhaseShiftsFromState(y, lCount, k, static_cast<double>(std::exp(xMatch)));
         for (int l = 0; l < lCount; ++l) {
             using namespace boost::math;
-            const double expected = std::atan(TanPhaseShift(l, k, radius, kIn * sph_bessel_prime(l, kIn * radius),
-                                                            sph_bessel(l, kIn * radius)));
+            const double expected = std::atan(TanPhaseShift(
+                l, k, radius, kIn * sph_bessel_prime(l, kIn * radius), sph_bessel(l, kIn * radius)));
             if (c.depth == 0.0) {
                 EXPECT_EQ(expected, 0.0);
             }
             // Phase shifts are defined modulo pi. The RK4 steps (h·kr up to
             // 0.06 at the matching radius) leave errors of about 5e-8.
-            EXPECT_NEAR(std::sin(delta[l] - expected), 0.0, 1e-6) << "l = " << l << ", delta = " << delta[l]
-                                                                  << ", expected " << expected;
+            EXPECT_NEAR(std::sin(delta[l] - expected), 0.0, 1e-6)
+                << "l = " << l << ", delta = " << delta[l] << ", expected " << expected;
         }
     }
 }

@@ -13,8 +13,7 @@
 #include <complex>
 #include <string>
 
-namespace
-{
+namespace {
 using Ref = long double;
 using RefComplex = std::complex<Ref>;
 
@@ -31,7 +30,8 @@ LwPartialWaveSource MakeSource(LwLong L, LwLong incomingL, LDouble x, LDouble y,
     s.Outgoing().SetSize(L);
     for (LwLong l = 0; l < L; ++l)
         for (LwLong m = -l; m <= l; ++m)
-            s.Outgoing()(l, m) = LComplex(std::cos(1.3 * l + 0.4 * m), std::sin(0.7 * l - 0.9 * m)) / LDouble(l + 1);
+            s.Outgoing()(l, m) =
+                LComplex(std::cos(1.3 * l + 0.4 * m), std::sin(0.7 * l - 0.9 * m)) / LDouble(l + 1);
     s.Incoming().SetSize(incomingL);
     for (LwLong l = 0; l < incomingL; ++l)
         for (LwLong m = -l; m <= l; ++m)
@@ -46,10 +46,11 @@ RefComplex ReferenceValue(const LwPartialWaveSource& s, Ref r, Ref theta, Ref ph
     RefComplex sum = 0;
     auto add = [&](const LwLmComplexArray& a, bool outgoing) {
         for (LwLong l = 0; l < a.GetL(); ++l) {
-            const RefComplex h = outgoing ? boost::math::sph_hankel_1<Ref>(l, kr) : boost::math::sph_hankel_2<Ref>(l, kr);
+            const RefComplex h =
+                outgoing ? boost::math::sph_hankel_1<Ref>(l, kr) : boost::math::sph_hankel_2<Ref>(l, kr);
             for (LwLong m = -l; m <= l; ++m)
-                sum += RefComplex(a(l, m).real(), a(l, m).imag()) * h
-                       * boost::math::spherical_harmonic<Ref>(l, m, theta, phi);
+                sum += RefComplex(a(l, m).real(), a(l, m).imag()) * h *
+                       boost::math::spherical_harmonic<Ref>(l, m, theta, phi);
         }
     };
     add(s.Outgoing(), true);
@@ -61,7 +62,7 @@ Ref RelativeError(const LComplex& ours, const RefComplex& ref)
 {
     return std::abs(RefComplex(ours.real(), ours.imag()) - ref) / std::abs(ref);
 }
-} // namespace
+}  // namespace
 
 TEST(LwPartialWaveSource, NewSourceIsEmpty)
 {
@@ -113,17 +114,18 @@ TEST(LwPartialWaveSource, NearFieldAgreesWithHankelSums)
         double theta, phi;
     };
     const Case cases[] = {
-        {6, 6, 2.5e-10, 0.9, 2.1},   // both parts, same L: one sum
+        {6, 6, 2.5e-10, 0.9, 2.1},  // both parts, same L: one sum
         {6, 3, 2.5e-10, 2.2, -0.4},  // parts of different L
-        {3, 0, 1.0e-10, 0.3, 0.8},   // outgoing only
-        {1, 0, 4.0e-10, 1.4, 0.0},
-        {12, 12, 0.05e-10, 1.0, 1.0},  // small k r: large Neumann values
+        {3, 0, 1.0e-10, 0.3, 0.8},  // outgoing only
+        {1, 0, 4.0e-10, 1.4, 0.0},  {12, 12, 0.05e-10, 1.0, 1.0},  // small k r: large Neumann values
         {20, 0, 30e-10, 1.9, 3.0},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE("L=" + std::to_string(c.L) + "/" + std::to_string(c.incomingL) + " r=" + std::to_string(c.r));
+        SCOPED_TRACE("L=" + std::to_string(c.L) + "/" + std::to_string(c.incomingL) +
+                     " r=" + std::to_string(c.r));
         const LwPartialWaveSource s = MakeSource(c.L, c.incomingL, 0, 0, 0);
-        EXPECT_LT(static_cast<double>(RelativeError(s.GetValueLocal(c.r, c.theta, c.phi), ReferenceValue(s, c.r, c.theta, c.phi))),
+        EXPECT_LT(static_cast<double>(RelativeError(s.GetValueLocal(c.r, c.theta, c.phi),
+                                                    ReferenceValue(s, c.r, c.theta, c.phi))),
                   kAgreement);
     }
 }
@@ -134,7 +136,8 @@ TEST(LwPartialWaveSource, ZeroCoefficientsAreSkippedWithoutChangingTheSum)
     for (LwLong m = -3; m <= 3; m += 2)
         s.Outgoing()(3, m) = 0;
     s.Incoming()(1, 0) = 0;
-    EXPECT_LT(static_cast<double>(RelativeError(s.GetValueLocal(3e-10, 1.1, 0.6), ReferenceValue(s, 3e-10, 1.1, 0.6))),
+    EXPECT_LT(static_cast<double>(
+                  RelativeError(s.GetValueLocal(3e-10, 1.1, 0.6), ReferenceValue(s, 3e-10, 1.1, 0.6))),
               kAgreement);
 }
 
@@ -173,10 +176,13 @@ TEST(LwPartialWaveSource, PlaneWave)
     // c_00 e^{i K.r} at a point, and the same point in spherical coordinates.
     const double x = 1.1e-10, y = 0.4e-10, z = -0.7e-10;
     const Ref phase = static_cast<Ref>(k) * (x - 2 * y + 2 * z) / 3;
-    const RefComplex expected = RefComplex(amplitude.real(), amplitude.imag()) * std::exp(RefComplex(0, phase));
+    const RefComplex expected =
+        RefComplex(amplitude.real(), amplitude.imag()) * std::exp(RefComplex(0, phase));
     EXPECT_LT(static_cast<double>(RelativeError(s.GetValueRelative(x, y, z), expected)), 1e-13);
     const Ref r = std::sqrt(Ref(x) * x + Ref(y) * y + Ref(z) * z);
-    EXPECT_LT(static_cast<double>(RelativeError(s.GetValueLocal(r, std::acos(z / r), std::atan2(y, x)), expected)), 1e-13);
+    EXPECT_LT(
+        static_cast<double>(RelativeError(s.GetValueLocal(r, std::acos(z / r), std::atan2(y, x)), expected)),
+        1e-13);
 }
 
 TEST(LwPartialWaveSource, PointsAreTakenRelativeToThePosition)
@@ -187,8 +193,12 @@ TEST(LwPartialWaveSource, PointsAreTakenRelativeToThePosition)
     const LComplex relative = s.GetValueRelative(x - sx, y - sy, z - sz);
     const Ref rx = x - sx, ry = y - sy, rz = z - sz;
     const Ref r = std::sqrt(rx * rx + ry * ry + rz * rz);
-    EXPECT_LT(static_cast<double>(RelativeError(relative, ReferenceValue(s, r, std::acos(rz / r), std::atan2(ry, rx)))), kAgreement);
-    EXPECT_LT(static_cast<double>(RelativeError(s.GetValueXYZ(x, y, z), RefComplex(relative.real(), relative.imag()))), 1e-14);
+    EXPECT_LT(static_cast<double>(
+                  RelativeError(relative, ReferenceValue(s, r, std::acos(rz / r), std::atan2(ry, rx)))),
+              kAgreement);
+    EXPECT_LT(static_cast<double>(
+                  RelativeError(s.GetValueXYZ(x, y, z), RefComplex(relative.real(), relative.imag()))),
+              1e-14);
     // The same absolute point given as (r, theta, phi) about the origin.
     const Ref R = std::sqrt(Ref(x) * x + Ref(y) * y + Ref(z) * z);
     EXPECT_LT(static_cast<double>(RelativeError(s.GetValueRThetaPhi(R, std::acos(z / R), std::atan2(y, x)),
@@ -206,7 +216,8 @@ TEST(LwPartialWaveSource, NearFieldTendsToTheFarFieldTerm)
     const LwPartialWaveSource s = MakeSource(L, 0, sx, sy, sz);
     const double k = s.GetWaveNumber();
     const LDouble theta = 0.7, phi = 1.9;
-    const LDouble ux = std::sin(theta) * std::cos(phi), uy = std::sin(theta) * std::sin(phi), uz = std::cos(theta);
+    const LDouble ux = std::sin(theta) * std::cos(phi), uy = std::sin(theta) * std::sin(phi),
+                  uz = std::cos(theta);
     const double d = static_cast<double>(ux * sx + uy * sy + uz * sz);
 
     LwLmDoubleArray cache;
@@ -239,14 +250,16 @@ TEST(LwPartialWaveSource, MovingASourceMultipliesItsTermByThePhase)
     for (double d : {1e-10, -2.7e-10, 5e-9}) {
         const LComplex moved = s.GetFarFieldTerm(Y, k, d);
         const LComplex ratio = moved / atOrigin;
-        EXPECT_NEAR(static_cast<double>(std::abs(ratio - std::exp(LComplex(0, -k * d)))), 0, 1e-13) << "d=" << d;
+        EXPECT_NEAR(static_cast<double>(std::abs(ratio - std::exp(LComplex(0, -k * d)))), 0, 1e-13)
+            << "d=" << d;
     }
     // The term itself: sum_l (-i)^{l+1} sum_m c_lm Y_lm.
     RefComplex expected = 0;
     for (LwLong l = 0; l < 4; ++l)
         for (LwLong m = -l; m <= l; ++m)
-            expected += std::pow(RefComplex(0, -1), l + 1) * RefComplex(s.Outgoing()(l, m).real(), s.Outgoing()(l, m).imag())
-                        * boost::math::spherical_harmonic<Ref>(l, m, 1.2L, -0.3L);
+            expected += std::pow(RefComplex(0, -1), l + 1) *
+                        RefComplex(s.Outgoing()(l, m).real(), s.Outgoing()(l, m).imag()) *
+                        boost::math::spherical_harmonic<Ref>(l, m, 1.2L, -0.3L);
     EXPECT_LT(static_cast<double>(RelativeError(atOrigin, expected)), kAgreement);
 }
 

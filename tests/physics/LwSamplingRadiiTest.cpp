@@ -26,7 +26,7 @@ double BlockProduct(LwLong l0, LwLong l1, double x)
     return product;
 }
 
-} // namespace
+}  // namespace
 
 TEST(LwSamplingRadiiTest, SingleLSamplesAtTheCentre)
 {

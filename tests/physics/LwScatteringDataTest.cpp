@@ -16,8 +16,7 @@
 
 using namespace ScatteringTest;
 
-namespace
-{
+namespace {
 constexpr double kPi = 3.141592653589793;
 constexpr double kAngstrom = 1e-10;
 
@@ -33,14 +32,14 @@ LwDocScatteringPhaseShift Phases(const std::vector<std::string>& names, double e
         Entries(phase).push_back(PhaseShift(name, ek, {0.5, 0.2}));
     return phase;
 }
-} // namespace
+}  // namespace
 
 // With the distance order the nearest atom becomes the emitter, and the
 // structure in the cluster is left in the new order.
 TEST(LwScatteringDataTest, NearestAtomBecomesTheEmitterAndTheClusterKeepsTheOrder)
 {
     LwCluster cluster = {{Atom("B", "Fe", 0, 0, 2 * kAngstrom), Atom("C", "O", 1 * kAngstrom, 0, 0),
-                                       Atom("A", "Cu", 0, 0, 0)}};
+                          Atom("A", "Cu", 0, 0, 0)}};
     SetIsotropicU(cluster[0][0], 4e-22);
     const std::vector<LwEmitterEntry> emitted = {Emitted(600, SingleCoefficient(2, 1, -1), 0.25)};
     LwDocScattering doc;
@@ -95,8 +94,8 @@ TEST(LwScatteringDataTest, OrderModes)
         LwLong mode;
         std::vector<std::string> names;
     };
-    for (const Case& c : {Case{0, {"E", "S", "T", "D"}}, Case{1, {"T", "E", "S", "D"}},
-                          Case{7, {"E", "D", "S", "T"}}}) {
+    for (const Case& c :
+         {Case{0, {"E", "S", "T", "D"}}, Case{1, {"T", "E", "S", "D"}}, Case{7, {"E", "D", "S", "T"}}}) {
         SCOPED_TRACE(c.mode);
         LwCluster cluster = {atoms};
         LwScatteringData record;
@@ -117,7 +116,8 @@ TEST(LwScatteringDataTest, PlaneWaveEntries)
         SCOPED_TRACE("plane wave in entry 1 only");
         LwCluster cluster = {atoms};
         LwDocScattering doc;
-        const std::vector<LwEmitterEntry> emitted = {Emitted(800, SingleCoefficient(1, 0, 0)), PlaneWave(800, 90, 0)};
+        const std::vector<LwEmitterEntry> emitted = {Emitted(800, SingleCoefficient(1, 0, 0)),
+                                                     PlaneWave(800, 90, 0)};
         doc.AddScatteringData(cluster, emitted, phase);
         doc.EWIndex = 1;
         doc.AddScatteringData(cluster, emitted, phase);
@@ -162,13 +162,13 @@ TEST(LwScatteringDataTest, PhaseShiftIndexMatchesExactlyAndAddressesEveryEntry)
     for (int j = 0; j < 300; ++j)
         Entries(phase).push_back(PhaseShift("X" + std::to_string(j), 1000.0, {0.1}));
     Entries(phase)[299].AtomName = "Far";
-    Entries(phase).push_back(PhaseShift("Far", 1000.0, {0.2}));   // a later duplicate: not chosen
+    Entries(phase).push_back(PhaseShift("Far", 1000.0, {0.2}));  // a later duplicate: not chosen
     Entries(phase)[5].AtomName = "E";
-    Entries(phase)[4] = PhaseShift("E", 1000.0000001, {0.3});     // another energy: no match
+    Entries(phase)[4] = PhaseShift("E", 1000.0000001, {0.3});  // another energy: no match
     Entries(phase)[200].AtomName = "Mid";
 
     LwCluster cluster = {{Atom("E", "Cu", 0, 0, 0), Atom("Far", "Cu", 0, 0, 2 * kAngstrom),
-                                       Atom("Mid", "Cu", 0, 3 * kAngstrom, 0), Atom("Far", "Cu", 4 * kAngstrom, 0, 0)}};
+                          Atom("Mid", "Cu", 0, 3 * kAngstrom, 0), Atom("Far", "Cu", 4 * kAngstrom, 0, 0)}};
     LwScatteringData record;
     record.SetListScatterer(cluster, {Emitted(1000.0, SingleCoefficient(1, 0, 0))}, 0, 0);
     record.SetEmittedWave({Emitted(1000.0, SingleCoefficient(1, 0, 0))}, 0);
@@ -218,17 +218,26 @@ TEST(LwScatteringDataTest, SetUpFailures)
     };
     const LwCluster pair = {{Atom("E", "Cu", 0, 0, 0), Atom("A", "Cu", 0, 0, 2 * kAngstrom)}};
     const Case cases[] = {
-        {"structure index", pair, one, 1, 0, "Structure index 1 is out of range: the cluster has 1 structures"},
+        {"structure index", pair, one, 1, 0,
+         "Structure index 1 is out of range: the cluster has 1 structures"},
         {"negative structure index", pair, one, -1, 0,
          "Structure index -1 is out of range: the cluster has 1 structures"},
         {"emitted-wave index", pair, one, 0, 1,
          "Emitted wave index 1 is out of range: the emitted-wave document has 1 entries"},
         {"no emitted wave", pair, {}, 0, 0, "Emitted wave is not defined"},
         {"empty structure", {{}}, one, 0, 0, "Structure 0 has no atoms: there is no emitter"},
-        {"unknown element", {{Atom("E", "Cu", 0, 0, 0), Atom("A", "Xx", 0, 0, 2 * kAngstrom)}}, one, 0, 0,
+        {"unknown element",
+         {{Atom("E", "Cu", 0, 0, 0), Atom("A", "Xx", 0, 0, 2 * kAngstrom)}},
+         one,
+         0,
+         0,
          "Error in element name"},
         {"anisotropic U", {{Atom("E", "Cu", 0, 0, 0), aniso}}, one, 0, 0, "U aniso is not supported"},
-        {"no phase shift", {{Atom("E", "Cu", 0, 0, 0), Atom("B", "Cu", 0, 0, 2 * kAngstrom)}}, one, 0, 0,
+        {"no phase shift",
+         {{Atom("E", "Cu", 0, 0, 0), Atom("B", "Cu", 0, 0, 2 * kAngstrom)}},
+         one,
+         0,
+         0,
          "Error: There is no phase shift data"},
     };
     for (const Case& c : cases) {
@@ -256,9 +265,11 @@ TEST(LwScatteringDataTest, DimerOnZ)
         double u;
     };
     const double einsteinU = 300 * 1.380658e-23 / 70.0;
-    const double debyeU = 300 * 3.3363705433969256e-68 / (4.0026 * 1.66053873e-27 * 1.380658e-23 * 100.0 * 100.0);
-    for (const Case& k : {Case{"cluster U", true, true, true, 0.0}, Case{"Einstein", false, true, true, einsteinU},
-                          Case{"Debye", false, false, true, debyeU}, Case{"none", false, false, false, 0.0}}) {
+    const double debyeU =
+        300 * 3.3363705433969256e-68 / (4.0026 * 1.66053873e-27 * 1.380658e-23 * 100.0 * 100.0);
+    for (const Case& k :
+         {Case{"cluster U", true, true, true, 0.0}, Case{"Einstein", false, true, true, einsteinU},
+          Case{"Debye", false, false, true, debyeU}, Case{"none", false, false, false, 0.0}}) {
         SCOPED_TRACE(k.what);
         LwDocFluctuation fluctuation;
         fluctuation.Temperature_K_ = 300;
@@ -289,8 +300,10 @@ TEST(LwScatteringDataTest, DimerOnZ)
     LwDocFluctuation debye;
     debye.IsUseUisoDebyeModel_ = true;
     LwScatteringData record;
-    EXPECT_EQ(ErrorText([&] { record.SetListScattererDimerOnZ(c, 700, 1e-10, "X", "Qq", 0, debye, weights); }),
-              "LwScatteringData::SetListScattererDimerOnZ()Error in element name");
-    EXPECT_EQ(ErrorText([&] { record.SetListScattererDimerOnZ(c, 700, 1e-10, "X", "Li", 0, debye, weights); }),
-              "LwScatteringData::SetListScattererDimerOnZ()SetDebyeModel():Atomic Number is not defined");
+    EXPECT_EQ(
+        ErrorText([&] { record.SetListScattererDimerOnZ(c, 700, 1e-10, "X", "Qq", 0, debye, weights); }),
+        "LwScatteringData::SetListScattererDimerOnZ()Error in element name");
+    EXPECT_EQ(
+        ErrorText([&] { record.SetListScattererDimerOnZ(c, 700, 1e-10, "X", "Li", 0, debye, weights); }),
+        "LwScatteringData::SetListScattererDimerOnZ()SetDebyeModel():Atomic Number is not defined");
 }

@@ -12,8 +12,7 @@
 #include <string>
 #include <vector>
 
-namespace
-{
+namespace {
 using Ref = long double;
 using Hankel = std::vector<std::complex<double>>;
 
@@ -23,8 +22,14 @@ constexpr double kEps = std::numeric_limits<double>::epsilon();
 constexpr double kAgreement = 1e-12;
 constexpr LwLong kMaxL = 61;  // l <= 60
 
-Ref BoostJ(LwLong l, Ref x) { return boost::math::sph_bessel<Ref>(static_cast<unsigned>(l), x); }
-Ref BoostN(LwLong l, Ref x) { return boost::math::sph_neumann<Ref>(static_cast<unsigned>(l), x); }
+Ref BoostJ(LwLong l, Ref x)
+{
+    return boost::math::sph_bessel<Ref>(static_cast<unsigned>(l), x);
+}
+Ref BoostN(LwLong l, Ref x)
+{
+    return boost::math::sph_neumann<Ref>(static_cast<unsigned>(l), x);
+}
 
 // j_l and n_l have no zeros below x = l + 1/2: there the error is relative.
 // Beyond, near a zero, it is measured against the neighbouring orders, whose
@@ -63,7 +68,7 @@ LwLong FirstMarkedOrder(const Hankel& h)
             return static_cast<LwLong>(l);
     return static_cast<LwLong>(h.size());
 }
-} // namespace
+}  // namespace
 
 TEST(LwSphericalBesselTable, AgreesWithBoostUpToL60)
 {
@@ -82,7 +87,8 @@ TEST(LwSphericalBesselTable, AgreesWithBoostUpToL60)
                 EXPECT_EQ(h[l].imag(), kMarker) << "x=" << x << " l=" << l;
                 continue;
             }
-            const double errJ = static_cast<double>(std::fabs(h[l].real() - BoostJ(l, x)) / Scale(BoostJ, l, x));
+            const double errJ =
+                static_cast<double>(std::fabs(h[l].real() - BoostJ(l, x)) / Scale(BoostJ, l, x));
             if (errJ > worstJ) {
                 worstJ = errJ;
                 atJ = l;
@@ -92,7 +98,8 @@ TEST(LwSphericalBesselTable, AgreesWithBoostUpToL60)
                 EXPECT_GE(std::fabs(BoostN(l, x)), kMarker * (1 - 1e-12)) << "x=" << x << " l=" << l;
                 continue;
             }
-            const double errN = static_cast<double>(std::fabs(h[l].imag() - BoostN(l, x)) / Scale(BoostN, l, x));
+            const double errN =
+                static_cast<double>(std::fabs(h[l].imag() - BoostN(l, x)) / Scale(BoostN, l, x));
             if (errN > worstN) {
                 worstN = errN;
                 atN = l;
@@ -113,7 +120,8 @@ TEST(LwSphericalBesselTable, WronskianHolds)
         table.GetHankelPlus(h);
         const LwLong marked = FirstMarkedOrder(h);
         for (LwLong l = 1; l < marked; ++l) {
-            const Ref w = static_cast<Ref>(h[l].real()) * h[l - 1].imag() - static_cast<Ref>(h[l - 1].real()) * h[l].imag();
+            const Ref w = static_cast<Ref>(h[l].real()) * h[l - 1].imag() -
+                          static_cast<Ref>(h[l - 1].real()) * h[l].imag();
             ASSERT_NEAR(static_cast<double>(w * x * x), 1.0, kAgreement) << "x=" << x << " l=" << l;
         }
     }
@@ -165,7 +173,7 @@ TEST(LwSphericalBesselTable, SeriesAndClosedFormMeetAtPointOne)
 {
     std::vector<double> below(3), at(3), nBelow(3), nAt(3);
     LwSphericalBesselTable::Compute(1, std::nextafter(0.1, 0.0), below, nBelow);  // power series
-    LwSphericalBesselTable::Compute(1, 0.1, at, nAt);                             // sin x / x
+    LwSphericalBesselTable::Compute(1, 0.1, at, nAt);  // sin x / x
     EXPECT_NEAR(below[1], at[1], 4 * kEps);
     // j_1 = j_0/x - cos x/x cancels about three digits in the closed form.
     EXPECT_NEAR(below[2] / at[2], 1.0, 1e-13);
@@ -186,7 +194,8 @@ TEST(LwSphericalBesselTable, TenAndTwentyOrdersToMachinePrecision)
     table.Set(21, 10.0);
     table.GetJ(j);
     for (LwLong l = 0; l <= 20; ++l)
-        EXPECT_LE(static_cast<double>(std::fabs((j[l] - BoostJ(l, 10)) / Scale(BoostJ, l, 10))), 4e-15) << "l=" << l;
+        EXPECT_LE(static_cast<double>(std::fabs((j[l] - BoostJ(l, 10)) / Scale(BoostJ, l, 10))), 4e-15)
+            << "l=" << l;
 }
 
 TEST(LwSphericalBesselTable, SmallArgumentOverflowsTheNeumannRecurrence)
@@ -222,7 +231,8 @@ TEST(LwSphericalBesselTable, GettersHandOutLValues)
     ASSERT_EQ(plus.size(), 1u);
     ASSERT_EQ(minus.size(), 1u);
     // h+_0(x) = -i e^{ix} / x; h- is its conjugate.
-    const std::complex<double> expected = std::complex<double>(0, -1) * std::exp(std::complex<double>(0, 2.0)) / 2.0;
+    const std::complex<double> expected =
+        std::complex<double>(0, -1) * std::exp(std::complex<double>(0, 2.0)) / 2.0;
     EXPECT_NEAR(std::abs(plus[0] - expected), 0, 4 * kEps);
     EXPECT_EQ(minus[0], std::conj(plus[0]));
 

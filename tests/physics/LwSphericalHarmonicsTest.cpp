@@ -14,8 +14,7 @@
 #include <string>
 #include <vector>
 
-namespace
-{
+namespace {
 using Ref = long double;
 using RefComplex = std::complex<Ref>;
 
@@ -50,7 +49,7 @@ Ref LocalScale(LwLong l, LwLong m, Ref theta)
 
 const double kThetas[] = {1e-6, 1e-3, 0.3, 1.0, 1.5707963267948966, 2.0, 2.5, 3.14159, 3.1415926535897931};
 const double kPhis[] = {0.0, 0.7, -2.2, 4.0};
-} // namespace
+}  // namespace
 
 TEST(LwSphericalHarmonics, AgreesWithBoostUpToL60)
 {
@@ -90,8 +89,10 @@ TEST(LwSphericalHarmonics, NormalizedLegendreAgreesWithBoost)
                 const Ref ref = std::sqrt(2 * kPi) * BoostY(l, m, theta, 0).real();
                 if (std::abs(ref) < kUnderflow)
                     continue;
-                const Ref err = std::abs(static_cast<Ref>(Pn(l, m)) - ref) / (std::sqrt(2 * kPi) * LocalScale(l, m, theta));
-                ASSERT_LT(static_cast<double>(err), kAgreement) << "theta=" << theta << " l=" << l << " m=" << m;
+                const Ref err = std::abs(static_cast<Ref>(Pn(l, m)) - ref) /
+                                (std::sqrt(2 * kPi) * LocalScale(l, m, theta));
+                ASSERT_LT(static_cast<double>(err), kAgreement)
+                    << "theta=" << theta << " l=" << l << " m=" << m;
             }
     }
 }
@@ -104,7 +105,8 @@ TEST(LwSphericalHarmonics, NormalizationMatchesTheFactorialFormula)
     for (LwLong l = 0; l < kMaxL; ++l)
         for (LwLong m = -l; m <= l; ++m) {
             const LwLong a = std::abs(m);
-            Ref ref = std::sqrt((2 * l + 1) / 2.0L * std::exp(std::lgamma(Ref(l - a + 1)) - std::lgamma(Ref(l + a + 1))));
+            Ref ref = std::sqrt((2 * l + 1) / 2.0L *
+                                std::exp(std::lgamma(Ref(l - a + 1)) - std::lgamma(Ref(l + a + 1))));
             if (m > 0 && m % 2 != 0)
                 ref = -ref;
             EXPECT_NEAR(static_cast<double>((N(l, m) - ref) / ref), 0, 1e-13) << "l=" << l << " m=" << m;
@@ -153,8 +155,8 @@ TEST(LwSphericalHarmonics, OrthonormalOverTheSphere)
         for (LwLong b = 0; b < n; ++b) {
             RefComplex sum = 0;
             for (std::size_t s = 0; s < samples.size(); ++s)
-                sum += w[s] * RefComplex(samples[s][a].real(), samples[s][a].imag())
-                       * std::conj(RefComplex(samples[s][b].real(), samples[s][b].imag()));
+                sum += w[s] * RefComplex(samples[s][a].real(), samples[s][a].imag()) *
+                       std::conj(RefComplex(samples[s][b].real(), samples[s][b].imag()));
             const Ref expected = (a == b) ? 1 : 0;
             ASSERT_LT(static_cast<double>(std::abs(sum - expected)), 1e-13) << "positions " << a << ", " << b;
         }
@@ -188,7 +190,8 @@ TEST(LwSphericalHarmonics, NegativeMIsConjugateWithSign)
     for (LwLong l = 0; l < 20; ++l)
         for (LwLong m = 1; m <= l; ++m) {
             const LComplex expected = ((m % 2) ? LDouble(-1) : LDouble(1)) * std::conj(Y(l, m));
-            EXPECT_NEAR(std::abs(Y(l, -m) - expected), 0, 4 * kEps * std::abs(expected)) << "l=" << l << " m=" << m;
+            EXPECT_NEAR(std::abs(Y(l, -m) - expected), 0, 4 * kEps * std::abs(expected))
+                << "l=" << l << " m=" << m;
         }
 }
 
@@ -273,7 +276,8 @@ TEST(LwSphericalHarmonics, OrdersBeyondTheRangeFailInsteadOfOverflowing)
     CalcAssociatedLegendre(P, lastP + 1, M_PI / 2);
     for (LwLong k = 0; k < P.Size(); ++k)
         ASSERT_TRUE(std::isfinite(P[k])) << "position " << k;
-    EXPECT_NEAR(static_cast<double>(std::log(static_cast<Ref>(P(lastP, lastP))) / logDoubleFactorial(lastP)), 1.0, 1e-14);
+    EXPECT_NEAR(static_cast<double>(std::log(static_cast<Ref>(P(lastP, lastP))) / logDoubleFactorial(lastP)),
+                1.0, 1e-14);
     EXPECT_EQ(ErrorText([&] { CalcAssociatedLegendre(P, lastP + 2, M_PI / 2); }), kLegendreOrderTooHigh);
     EXPECT_EQ(P.GetL(), 0);  // no table of infinities is handed out
 
@@ -285,6 +289,8 @@ TEST(LwSphericalHarmonics, OrdersBeyondTheRangeFailInsteadOfOverflowing)
     const LwLong beyond = std::min(lastP, lastN) + 2;
     LwLmDoubleArray cache;
     LwLmComplexArray Y;
-    EXPECT_EQ(ErrorText([&] { CalcSphericalHarmonics(cache, Y, beyond, M_PI / 2, 0.0); }), kLegendreOrderTooHigh);
-    EXPECT_EQ(ErrorText([&] { CalcSphericalHarmonics(cache, Y, beyond + 40, 1.0, 0.0); }), kLegendreOrderTooHigh);
+    EXPECT_EQ(ErrorText([&] { CalcSphericalHarmonics(cache, Y, beyond, M_PI / 2, 0.0); }),
+              kLegendreOrderTooHigh);
+    EXPECT_EQ(ErrorText([&] { CalcSphericalHarmonics(cache, Y, beyond + 40, 1.0, 0.0); }),
+              kLegendreOrderTooHigh);
 }

@@ -10,8 +10,7 @@
 #include <complex>
 #include <string>
 
-namespace
-{
+namespace {
 LwPartialWaveSource Source(LwLong L, LDouble x, LDouble y, LDouble z, double u = 0)
 {
     LwPartialWaveSource s;
@@ -38,13 +37,17 @@ LwVectorFreeElectron Wave()
 
 LDouble Dot(LDouble theta, LDouble phi, const LwPartialWaveSource& s)
 {
-    return std::sin(theta) * std::cos(phi) * s.X() + std::sin(theta) * std::sin(phi) * s.Y() + std::cos(theta) * s.Z();
+    return std::sin(theta) * std::cos(phi) * s.X() + std::sin(theta) * std::sin(phi) * s.Y() +
+           std::cos(theta) * s.Z();
 }
 
-LDouble Length(const LwPartialWaveSource& s) { return std::sqrt(s.X() * s.X() + s.Y() * s.Y() + s.Z() * s.Z()); }
+LDouble Length(const LwPartialWaveSource& s)
+{
+    return std::sqrt(s.X() * s.X() + s.Y() * s.Y() + s.Z() * s.Z());
+}
 
 constexpr double kTight = 1e-14;
-} // namespace
+}  // namespace
 
 TEST(LwVectorFreeElectron, NewWaveHasNoEnergy)
 {
@@ -96,8 +99,9 @@ TEST(LwVectorFreeElectron, ValueIsTheSumOfTheSources)
     for (const LwPartialWaveSource& s : w.Sources())
         sumPolar += s.GetValueRThetaPhi(r, theta, phi);
     EXPECT_EQ(w.GetValueRThetaPhi(r, theta, phi), sumPolar);
-    EXPECT_NEAR(std::abs(w.GetValueRThetaPhi(r, theta, phi)
-                         - w.GetValueXYZ(r * std::sin(theta) * std::cos(phi), r * std::sin(theta) * std::sin(phi), r * std::cos(theta))),
+    EXPECT_NEAR(std::abs(w.GetValueRThetaPhi(r, theta, phi) -
+                         w.GetValueXYZ(r * std::sin(theta) * std::cos(phi),
+                                       r * std::sin(theta) * std::sin(phi), r * std::cos(theta))),
                 0, 1e-12 * std::abs(sumPolar));
 }
 
@@ -112,9 +116,9 @@ TEST(LwVectorFreeElectron, ThermalFactorIsOneForwardAndDampsBackward)
         double expected;
     };
     const Case cases[] = {
-        {2e-10, 1.0},                           // on the line of sight
-        {-2e-10, std::exp(-2 * k * k * u)},     // behind the emitter
-        {0.0, std::exp(-k * k * u)},            // at right angles
+        {2e-10, 1.0},  // on the line of sight
+        {-2e-10, std::exp(-2 * k * k * u)},  // behind the emitter
+        {0.0, std::exp(-k * k * u)},  // at right angles
     };
     for (const Case& c : cases) {
         LComplex t = t0;
@@ -154,7 +158,8 @@ TEST(LwVectorFreeElectron, FarFieldIsTheSumOfTheTerms)
     const double k = w.Sources()[0].GetWaveNumber();
     LComplex scattered(0, 0);
     for (std::size_t j = 1; j < w.Sources().size(); ++j)
-        scattered += w.Sources()[j].GetFarFieldTerm(Y, k, static_cast<double>(Dot(theta, phi, w.Sources()[j])));
+        scattered +=
+            w.Sources()[j].GetFarFieldTerm(Y, k, static_cast<double>(Dot(theta, phi, w.Sources()[j])));
     const LComplex direct = w.Sources()[0].GetFarFieldTerm(Y, k, 0);
 
     EXPECT_NEAR(std::abs(w.GetFarFieldScattered(theta, phi, 0) - scattered), 0, kTight * std::abs(scattered));
@@ -186,7 +191,8 @@ TEST(LwVectorFreeElectron, FarFieldCarriesThermalAndAttenuationFactors)
     }
     EXPECT_NEAR(std::abs(w.GetFarFieldScattered(theta, phi, 0) - expected), 0, 1e-13 * std::abs(expected));
     // The emitter sits at the origin: its own term is undamped.
-    EXPECT_NEAR(std::abs(w.GetFarFieldDirect(theta, phi) - w.Sources()[0].GetFarFieldTerm(Y, k, 0)), 0, kTight);
+    EXPECT_NEAR(std::abs(w.GetFarFieldDirect(theta, phi) - w.Sources()[0].GetFarFieldTerm(Y, k, 0)), 0,
+                kTight);
 }
 
 TEST(LwVectorFreeElectron, TooSmallLFails)
@@ -200,7 +206,7 @@ TEST(LwVectorFreeElectron, RecentreDescribesTheWaveAboutAnAtom)
     LwVectorFreeElectron w = Wave();
     w.SetMeanFreePath_m(8e-10);
     w.Sources()[3].SetPosition(-1e-10, 2e-10, 1.5e-10);  // at the place of source 2
-    w.Sources()[1].SetKineticEnergy(10);                   // re-applied from the wave
+    w.Sources()[1].SetKineticEnergy(10);  // re-applied from the wave
     LwVectorFreeElectron out;
     w.Recentre(out, 2);
     EXPECT_EQ(out.GetKineticEnergy(), 200);

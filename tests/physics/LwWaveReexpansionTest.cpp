@@ -31,7 +31,8 @@ using Complex = std::complex<double>;
 constexpr double kPi = 3.141592653589793;
 constexpr double kEps = std::numeric_limits<double>::epsilon();
 
-struct Vec3 {
+struct Vec3
+{
     double x, y, z;
 };
 
@@ -85,8 +86,8 @@ public:
     {
         const Vec3 p = Cartesian(r, theta, phi);
         const double dx = p.x - d_.x, dy = p.y - d_.y, dz = p.z - d_.z;
-        const Complex v = c_ * RefHankelPlus(0, k_ * std::sqrt(dx * dx + dy * dy + dz * dz)) /
-                          std::sqrt(4 * kPi);
+        const Complex v =
+            c_ * RefHankelPlus(0, k_ * std::sqrt(dx * dx + dy * dy + dz * dz)) / std::sqrt(4 * kPi);
         return LComplex(v.real(), v.imag());
     }
     double GetWaveNumber() override { return k_; }
@@ -214,9 +215,10 @@ const int kThreadCounts[] = {3, 4};
 // result returned. Allow a few EPS.
 constexpr double kEpsFactor = 4.0;
 
-} // namespace
+}  // namespace
 
-struct PlaneWaveCase {
+struct PlaneWaveCase
+{
     LwLong L;
     double theta, phi;
     double eps;
@@ -225,10 +227,8 @@ struct PlaneWaveCase {
 TEST(LwWaveReexpansionTest, PlaneWaveGivesFourPiILConjugateY)
 {
     const PlaneWaveCase cases[] = {
-        {1, 0.0, 0.0, 1e-5},    // a single sphere at the centre
-        {4, 0.3, 1.1, 1e-4},
-        {10, 2.2, -0.7, 1e-4},
-        {16, 1.0, 2.5, 1e-3},   // two sampling spheres
+        {1, 0.0, 0.0, 1e-5},  // a single sphere at the centre
+        {4, 0.3, 1.1, 1e-4},      {10, 2.2, -0.7, 1e-4}, {16, 1.0, 2.5, 1e-3},  // two sampling spheres
         {20, kPi / 2, 0.0, 1e-3},
     };
     for (const PlaneWaveCase& c : cases) {
@@ -248,7 +248,8 @@ TEST(LwWaveReexpansionTest, PlaneWaveGivesFourPiILConjugateY)
 
 TEST(LwWaveReexpansionTest, OffCentreSWaveFollowsTheAdditionTheorem)
 {
-    struct Case {
+    struct Case
+    {
         LwLong L;
         double kd, theta, phi;
         Complex c;
@@ -331,7 +332,8 @@ TEST(LwWaveReexpansionTest, ErrorInsideTheParallelLoopReachesTheCaller)
         EXPECT_EQ(ErrorText([&] { Expand(calc, wave, threads); }), "wave cannot be evaluated here");
         EXPECT_EQ(calc.GetIteration(), 7);
         FailingWave bare(true);
-        EXPECT_EQ(BareTextOf([&] { Expand(calc, bare, threads); }), std::string("wave cannot be evaluated here"));
+        EXPECT_EQ(BareTextOf([&] { Expand(calc, bare, threads); }),
+                  std::string("wave cannot be evaluated here"));
         // The calculator stays usable.
         PlaneWave plane(2.5e10, 0.4, 0.2);
         calc.SetEPS(1e-4);
@@ -342,7 +344,8 @@ TEST(LwWaveReexpansionTest, ErrorInsideTheParallelLoopReachesTheCaller)
 
 TEST(LwWaveReexpansionTest, WaveNumberMustBePositive)
 {
-    struct StandingWave : ZeroWave {
+    struct StandingWave : ZeroWave
+    {
         double GetWaveNumber() override { return 0.0; }
     } wave;
     LwWaveReexpansion calc;
@@ -403,7 +406,7 @@ LwVectorFreeElectron AtomAndShiftedSource(const Vec3& atom, const Vec3& source, 
     return wave;
 }
 
-} // namespace
+}  // namespace
 
 TEST(LwWaveReexpansionTest, ExpandToSourceMakesTheRegularWaveAboutTheAtom)
 {
@@ -443,8 +446,8 @@ TEST(LwWaveReexpansionTest, ExpandToSourceMakesTheRegularWaveAboutTheAtom)
     a.SetSize(12);
     for (LwLong p = 0; p < a.Size(); ++p)
         a[p] = LDouble(2) * target.Outgoing()[p];
-    EXPECT_LT(RelativeError(a, ShiftedSWaveCoefficients(12, k, dist, std::acos(d.z / dist),
-                                                         std::atan2(d.y, d.x), c)),
+    EXPECT_LT(RelativeError(
+                  a, ShiftedSWaveCoefficients(12, k, dist, std::acos(d.z / dist), std::atan2(d.y, d.x), c)),
               kEpsFactor * 1e-4);
 
     // The target reproduces the incident wave near the atom ...
@@ -506,4 +509,3 @@ TEST(LwWaveReexpansionTest, MultiSourceWaveIsThreadCountIndependent)
         EXPECT_TRUE(BitIdentical(one, Expand(calc, adapter, threads)));
     }
 }
-

@@ -24,7 +24,7 @@ LwVectorFreeElectron TwoSourceWave()
     return wave;
 }
 
-} // namespace
+}  // namespace
 
 TEST(LwWaveVectorFreeElectronTest, NothingAttachedIsAnError)
 {

@@ -21,4 +21,4 @@ inline std::string ShippedAtomicWeightText()
     return ReadWholeFile(LW_SOURCE_DIR "/physics/data/AtomicWeight.txt");
 }
 
-} // namespace physics_test
+}  // namespace physics_test

@@ -12,8 +12,7 @@
 #include <string>
 #include <vector>
 
-namespace ScatteringTest
-{
+namespace ScatteringTest {
 // 2 m_e e / hbar^2 as the partial-wave sources use it: k = sqrt(2 m_e e E) / hbar.
 inline double WaveNumber(double ekEv)
 {
@@ -90,4 +89,4 @@ inline std::vector<LwPhaseShiftEntry>& Entries(LwDocScatteringPhaseShift& doc)
 {
     return doc.ListScatteringPhaseShift;
 }
-} // namespace ScatteringTest
+}  // namespace ScatteringTest

@@ -36,7 +36,7 @@ std::vector<std::pair<long, long>> CollectDirections(int last, double scale)
     return all;
 }
 
-} // namespace
+}  // namespace
 
 TEST(SphereGridTest, IterationZeroIsThePole)
 {
@@ -69,8 +69,8 @@ TEST(SphereGridTest, CumulativeDirectionsFormTheGrid)
 {
     for (int last = 0; last <= 14; ++last) {
         SCOPED_TRACE(last);
-        const long side = 1L << (last / 2);      // grid points per coordinate
-        const long finest = 2 * side;            // lattice of cell centres
+        const long side = 1L << (last / 2);  // grid points per coordinate
+        const long finest = 2 * side;  // lattice of cell centres
         const auto all = CollectDirections(last, double(finest));
         const std::set<std::pair<long, long>> unique(all.begin(), all.end());
         EXPECT_EQ(unique.size(), all.size()) << "a direction was repeated";
@@ -91,7 +91,7 @@ TEST(SphereGridTest, OddIterationOrdersThetaOuter)
 {
     std::vector<double> u;
     std::vector<LwLong> ti, pi;
-    MakeSphereGrid(5, u, ti, pi); // h = 2, M = 4
+    MakeSphereGrid(5, u, ti, pi);  // h = 2, M = 4
     ASSERT_EQ(u.size(), 4u);
     EXPECT_EQ(u[0], 0.125);
     EXPECT_EQ(u[3], 0.875);
@@ -106,7 +106,7 @@ TEST(SphereGridTest, EvenIterationPairsTheTwoHalfCells)
 {
     std::vector<double> u;
     std::vector<LwLong> ti, pi;
-    MakeSphereGrid(4, u, ti, pi); // h = 1, M = 2, u = i / 4
+    MakeSphereGrid(4, u, ti, pi);  // h = 1, M = 2, u = i / 4
     ASSERT_EQ(u.size(), 4u);
     EXPECT_EQ(u[1], 0.25);
     const std::vector<LwLong> expectTheta = {1, 0, 1, 2, 3, 0, 3, 2};

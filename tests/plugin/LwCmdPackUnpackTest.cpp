@@ -35,14 +35,16 @@ TEST(LwCmdPackUnpack, TablesOfBothPrograms)
         }
         EXPECT_EQ(n <= 105 ? name : std::string(), velmora.FunctionName(n));
     }
-    struct Entry {
+    struct Entry
+    {
         std::int32_t number;
         const char* name;
     };
-    for (const Entry& e : {Entry{1, "Update"}, Entry{35, "RegionDrawingAdd"}, Entry{37, "RegionPolygonGetVertexList"},
-                           Entry{77, "FIImageGetBySharedMemory"}, Entry{78, "FIImageSetBySharedMemory"},
-                           Entry{93, "SeriesSaveRenew"}, Entry{104, "GetIsLoaded"}, Entry{105, "SetIsLoaded"},
-                           Entry{106, "FIWaveSetWithColor"}, Entry{109, "RegionGetListIdIMinMaxAverageColor"}}) {
+    for (const Entry& e :
+         {Entry{1, "Update"}, Entry{35, "RegionDrawingAdd"}, Entry{37, "RegionPolygonGetVertexList"},
+          Entry{77, "FIImageGetBySharedMemory"}, Entry{78, "FIImageSetBySharedMemory"},
+          Entry{93, "SeriesSaveRenew"}, Entry{104, "GetIsLoaded"}, Entry{105, "SetIsLoaded"},
+          Entry{106, "FIWaveSetWithColor"}, Entry{109, "RegionGetListIdIMinMaxAverageColor"}}) {
         EXPECT_EQ(e.name, halvane.FunctionName(e.number));
     }
 }
@@ -107,7 +109,8 @@ TEST(LwCmdPackUnpack, RequestTextsOfTheProtocol)
     LwPackUnpack::DoubleMap keys{{"X", {12000}}};
     other.PutSeriesIndexKeyDouble(keys);
     other.CloseCmd();
-    EXPECT_EQ("<vra><i0><cmd>SeriesImageSave</cmd>\n<index>3</index>\n<filenameUtf8>a&amp;b.xml_vra</filenameUtf8>\n"
+    EXPECT_EQ("<vra><i0><cmd>SeriesImageSave</cmd>\n<index>3</index>\n<filenameUtf8>a&amp;b.xml_vra</"
+              "filenameUtf8>\n"
               "<caption>P&lt;1&gt;</caption>\n<cx>1.23457e+06</cx>\n"
               "<SeriesIndexKeyDouble><i><key>X</key>\n<val>12000</val>\n</i>\n</SeriesIndexKeyDouble>\n"
               "</i0>\n</vra>\n",
@@ -121,7 +124,8 @@ TEST(LwCmdPackUnpack, ColoursTravelUnclampedAndAreClampedAfterwards)
     LwColorRgb c{300, -5, 128};
     EXPECT_TRUE(request.PackUnpackColor("color", c));
     request.CloseCmd();
-    EXPECT_EQ("<vra><i0><color><r>300</r>\n<g>-5</g>\n<b>128</b>\n</color>\n</i0>\n</vra>\n", TextOf(request));
+    EXPECT_EQ("<vra><i0><color><r>300</r>\n<g>-5</g>\n<b>128</b>\n</color>\n</i0>\n</vra>\n",
+              TextOf(request));
     EXPECT_EQ(255, c.r);
     EXPECT_EQ(0, c.g);
     EXPECT_EQ(128, c.b);
@@ -164,18 +168,21 @@ TEST(LwCmdPackUnpack, RepliesAreReadByKey)
 // Malformed replies end in an error text or in absent values, never in a crash.
 TEST(LwCmdPackUnpack, MalformedRepliesGiveErrorsInWords)
 {
-    const std::string closeSignatures = "/void LwCmdPackUnpack::CloseCmdIndex(int32_t)/void LwCmdPackUnpack::CloseCmd()";
-    struct Case {
+    const std::string closeSignatures =
+        "/void LwCmdPackUnpack::CloseCmdIndex(int32_t)/void LwCmdPackUnpack::CloseCmd()";
+    struct Case
+    {
         const char* what;
         std::string reply;
         std::string fromText;  // error of FromText
-        std::string close;     // error of CloseCmd after OpenCmd
+        std::string close;  // error of CloseCmd after OpenCmd
     };
     const std::vector<Case> cases = {
         {"empty", "", "(no error)", "Over CloseRack" + closeSignatures},
         {"no call element", "<vra></vra>\n", "(no error)", "Invalid Tag Name:vra <> i0" + closeSignatures},
         {"no root", "<i0><v>1</v>\n</i0>\n", "(no error)", "(no error)"},
-        {"cut off inside a tag", "<vra><i0><isModeIm", "Illigal Tag Structure", "Over CloseRack" + closeSignatures},
+        {"cut off inside a tag", "<vra><i0><isModeIm", "Illigal Tag Structure",
+         "Over CloseRack" + closeSignatures},
         {"cut off after a tag", "<vra><i0><isModeImage>tr", "(no error)", "(no error)"},
         {"surplus closing tags", "<vra><i0></i0>\n</i0>\n</vra>\n</vra>\n<x>", "Illigal Tag Structure",
          "Over CloseRack" + closeSignatures},

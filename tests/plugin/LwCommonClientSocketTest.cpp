@@ -39,9 +39,11 @@ struct TcpPair
 
     bool Connect()
     {
-        if (!server.listen(QHostAddress::LocalHost, 0)) return false;
+        if (!server.listen(QHostAddress::LocalHost, 0))
+            return false;
         socket = std::make_unique<LwCommonClientTcpSocket>("localhost", server.serverPort());
-        if (!socket->Connect() || !server.waitForNewConnection(1000)) return false;
+        if (!socket->Connect() || !server.waitForNewConnection(1000))
+            return false;
         peer = server.nextPendingConnection();
         return peer != nullptr;
     }
@@ -62,7 +64,8 @@ TEST(LwCommonClientSocket, ReadsAtMost65535BytesAndStopsAtAZeroByte)
     EXPECT_EQ(big, text);
     ASSERT_FALSE(sizes.empty());
     EXPECT_EQ(65535u, sizes.front());
-    for (std::size_t n : sizes) EXPECT_LE(n, 65535u);
+    for (std::size_t n : sizes)
+        EXPECT_LE(n, 65535u);
 
     peer->write("ab\0cd", 5);
     peer->waitForBytesWritten(1000);
@@ -123,7 +126,8 @@ TEST(LwCommonClientSocket, NoServerMeansNotConnectedWithinOneSecond)
     probe.close();
     LwCommonClientTcpSocket tcp("localhost", port);
     LwCommonClientLocalSocket local("nosuchserver");
-    for (LwCommonClientSocket* s : {static_cast<LwCommonClientSocket*>(&tcp), static_cast<LwCommonClientSocket*>(&local)}) {
+    for (LwCommonClientSocket* s :
+         {static_cast<LwCommonClientSocket*>(&tcp), static_cast<LwCommonClientSocket*>(&local)}) {
         QElapsedTimer t;
         t.start();
         EXPECT_FALSE(s->Connect());

@@ -187,7 +187,8 @@ TEST(LwPackUnpack, MatricesInEveryFormat)
     LwFloatMatrix image(3, 2);
     image.ColBegin = -1;
     image.RowBegin = 5;
-    for (int i = 0; i < 6; ++i) image.Buffer()[i] = 0.25f * i - 0.5f;
+    for (int i = 0; i < 6; ++i)
+        image.Buffer()[i] = 0.25f * i - 0.5f;
     image.Buffer()[4] = std::numeric_limits<float>::quiet_NaN();
     LwInt32Matrix ids(1, 3);
     ids(0, 0) = 4;

@@ -28,7 +28,8 @@ using standin::Faults;
 
 const std::string kSubSendRecv = "/void LwPluginFuncZyvra::SubSendRecv(LwCmdPackUnpack&, LwCmdPackUnpack&)";
 const std::string kUpdateAll = "/void LwPluginFuncZyvra::UpdateAll()";
-const std::string kGetBySharedMemory = "/void LwPluginFuncZyvra::ImageGetBySharedMemory(int32_t, LwFloatMatrix&)";
+const std::string kGetBySharedMemory =
+    "/void LwPluginFuncZyvra::ImageGetBySharedMemory(int32_t, LwFloatMatrix&)";
 const std::string kImageGet = "/void LwPluginFuncZyvra::ImageGet(int32_t, LwFloatMatrix&, bool)";
 
 enum class Transport { Tcp, Local };
@@ -38,14 +39,18 @@ std::string kGetIsLoadedText(const std::string& code)
     return code + "/void LwPluginFuncZyvra::GetIsLoaded(bool&, bool&)";
 }
 
-std::string Request(const std::string& inner) { return "<vra><i0>" + inner + "</i0>\n</vra>\n"; }
+std::string Request(const std::string& inner)
+{
+    return "<vra><i0>" + inner + "</i0>\n</vra>\n";
+}
 
 LwFloatMatrix Ramp(int cols, int rows, int colBegin, int rowBegin)
 {
     LwFloatMatrix m(cols, rows);
     m.ColBegin = colBegin;
     m.RowBegin = rowBegin;
-    for (int i = 0; i < m.ElementCount(); ++i) m.Buffer()[i] = 0.25f * static_cast<float>(i % 1000) - 3.0f;
+    for (int i = 0; i < m.ElementCount(); ++i)
+        m.Buffer()[i] = 0.25f * static_cast<float>(i % 1000) - 3.0f;
     return m;
 }
 
@@ -53,7 +58,8 @@ bool SameImage(const LwFloatMatrix& a, const LwFloatMatrix& b)
 {
     return a.ColSize == b.ColSize && a.RowSize == b.RowSize && a.ColBegin == b.ColBegin &&
            a.RowBegin == b.RowBegin &&
-           (a.ElementCount() == 0 || std::memcmp(a.Buffer(), b.Buffer(), 4 * static_cast<std::size_t>(a.ElementCount())) == 0);
+           (a.ElementCount() == 0 ||
+            std::memcmp(a.Buffer(), b.Buffer(), 4 * static_cast<std::size_t>(a.ElementCount())) == 0);
 }
 
 // A client connected to a stand-in on its own thread, by the transport of
@@ -85,7 +91,8 @@ protected:
         const std::string port = std::to_string(Viewer().Port());
         std::vector<std::string> args = {"/nowhere/halvane", "-P", port, "-L", "zyvratest", "-"};
         std::vector<char*> argv;
-        for (std::string& a : args) argv.push_back(&a[0]);
+        for (std::string& a : args)
+            argv.push_back(&a[0]);
         client->InitSetCmdline(static_cast<int>(argv.size()), argv.data());
         client->SetUseLocalSocket(GetParam() == Transport::Local);
         client->SetExchangeLimits(3, 300);  // 3 to 6 s per send at most
@@ -110,7 +117,8 @@ std::string Print(const LwPackUnpack::DoubleMap& m)
     std::ostringstream out;
     for (const auto& [k, v] : m) {
         out << k << "=";
-        for (double x : v) out << x << ";";
+        for (double x : v)
+            out << x << ";";
     }
     return out.str();
 }
@@ -120,7 +128,8 @@ std::string Print(const LwPackUnpack::StringMap& m)
     std::string out;
     for (const auto& [k, v] : m) {
         out += k + "=";
-        for (const std::string& x : v) out += x + ";";
+        for (const std::string& x : v)
+            out += x + ";";
     }
     return out;
 }
@@ -131,26 +140,40 @@ TEST_P(ClientTest, EveryOperationSendsItsRequestAndReadsItsReply)
     LwPluginFuncZyvra& c = *client_;
     const std::string w1 = "<IDDocChildWindow>1</IDDocChildWindow>\n";
     const std::string w2 = "<IDDocChildWindow>2</IDDocChildWindow>\n";
-    struct Row {
+    struct Row
+    {
         const char* what;
         std::function<std::string()> call;
         std::string request;
         std::string result;
     };
     const std::vector<Row> rows = {
-        {"UpdateAll", [&] { c.UpdateAll(); return std::string(); }, Request("<cmd>Update</cmd>\n"), ""},
+        {"UpdateAll",
+         [&] {
+             c.UpdateAll();
+             return std::string();
+         },
+         Request("<cmd>Update</cmd>\n"), ""},
         {"WindowGetFocusedID", [&] { return std::to_string(c.WindowGetFocusedID()); },
          Request("<cmd>WindowGetFocusedID</cmd>\n"), "1"},
         {"GetIsModeImage", [&] { return std::to_string(c.GetIsModeImage(1)); },
          Request("<cmd>GetIsModeImage</cmd>\n" + w1), "1"},
         {"GetIsModeImage unknown", [&] { return std::to_string(c.GetIsModeImage(99)); },
          Request("<cmd>GetIsModeImage</cmd>\n<IDDocChildWindow>99</IDDocChildWindow>\n"), "0"},
-        {"SetCaption", [&] { c.SetCaption(1, "Pattern&1"); return Viewer().GetWindow(1).caption; },
+        {"SetCaption",
+         [&] {
+             c.SetCaption(1, "Pattern&1");
+             return Viewer().GetWindow(1).caption;
+         },
          Request("<cmd>SetCaption</cmd>\n" + w1 + "<caption>Pattern&amp;1</caption>\n"), "Pattern&1"},
-        {"RegionAdd", [&] { return std::to_string(c.RegionAdd(1, "ELLIPSE", 100, 120, 41, 41, {255, 0, 0}, false)); },
+        {"RegionAdd",
+         [&] {
+             return std::to_string(c.RegionAdd(1, "ELLIPSE", 100, 120, 41, 41, {255, 0, 0}, false));
+         },
          Request("<cmd>RegionAdd</cmd>\n" + w1 +
                  "<regionType>ELLIPSE</regionType>\n<cx>100</cx>\n<cy>120</cy>\n<w>41</w>\n<h>41</h>\n"
-                 "<color><r>255</r>\n<g>0</g>\n<b>0</b>\n</color>\n<isMovable>false</isMovable>\n<name></name>\n"),
+                 "<color><r>255</r>\n<g>0</g>\n<b>0</b>\n</color>\n<isMovable>false</isMovable>\n<name></"
+                 "name>\n"),
          "1"},
         {"RegionGetIMinMaxAverage",
          [&] {
@@ -162,10 +185,13 @@ TEST_P(ClientTest, EveryOperationSendsItsRequestAndReadsItsReply)
          },
          Request("<cmd>RegionGetIMinMaxAverage</cmd>\n" + w1 + "<RegionID>1</RegionID>\n"), "0 0 0"},
         {"LineAdd",
-         [&] { return std::to_string(c.LineAdd(1, 0.5f, 1, 2, 3, 1.5f, {0, 300, -1}, true, "l<1>")); },
+         [&] {
+             return std::to_string(c.LineAdd(1, 0.5f, 1, 2, 3, 1.5f, {0, 300, -1}, true, "l<1>"));
+         },
          Request("<cmd>LineAdd</cmd>\n" + w1 +
                  "<x0>0.5</x0>\n<y0>1</y0>\n<x1>2</x1>\n<y1>3</y1>\n<width>1.5</width>\n"
-                 "<color><r>0</r>\n<g>300</g>\n<b>-1</b>\n</color>\n<isMovable>true</isMovable>\n<name>l&lt;1&gt;</name>\n"),
+                 "<color><r>0</r>\n<g>300</g>\n<b>-1</b>\n</color>\n<isMovable>true</"
+                 "isMovable>\n<name>l&lt;1&gt;</name>\n"),
          "2"},
         {"LineGetIDList",
          [&] {
@@ -174,7 +200,11 @@ TEST_P(ClientTest, EveryOperationSendsItsRequestAndReadsItsReply)
              return std::to_string(ids.ElementCount()) + ":" + std::to_string(ids(0, 0));
          },
          Request("<cmd>LineGetIDList</cmd>\n" + w1), "1:2"},
-        {"RegionClear", [&] { c.RegionClear(1); return std::to_string(Viewer().GetWindow(1).regions.size()); },
+        {"RegionClear",
+         [&] {
+             c.RegionClear(1);
+             return std::to_string(Viewer().GetWindow(1).regions.size());
+         },
          Request("<cmd>RegionClear</cmd>\n" + w1), "1"},  // the line stays
         {"ImageKeyDoubleGet",
          [&] {
@@ -184,9 +214,13 @@ TEST_P(ClientTest, EveryOperationSendsItsRequestAndReadsItsReply)
          },
          Request("<cmd>ImageKeyDoubleGet</cmd>\n" + w1), "E=12.5;"},
         {"ImageKeyDoubleSet",
-         [&] { c.ImageKeyDoubleSet(1, {{"hv", {1e4, 2}}}); return Print(Viewer().GetWindow(1).keyDouble); },
-         Request("<cmd>ImageKeyDoubleSet</cmd>\n" + w1 +
-                 "<ImageKeyDouble><i><key>hv</key>\n<val>10000</val>\n<val>2</val>\n</i>\n</ImageKeyDouble>\n"),
+         [&] {
+             c.ImageKeyDoubleSet(1, {{"hv", {1e4, 2}}});
+             return Print(Viewer().GetWindow(1).keyDouble);
+         },
+         Request(
+             "<cmd>ImageKeyDoubleSet</cmd>\n" + w1 +
+             "<ImageKeyDouble><i><key>hv</key>\n<val>10000</val>\n<val>2</val>\n</i>\n</ImageKeyDouble>\n"),
          "hv=10000;2;"},
         {"ImageKeyStringGet",
          [&] {
@@ -196,7 +230,10 @@ TEST_P(ClientTest, EveryOperationSendsItsRequestAndReadsItsReply)
          },
          Request("<cmd>ImageKeyStringGet</cmd>\n" + w1), "log=one;two&;"},
         {"ImageKeyStringSet",
-         [&] { c.ImageKeyStringSet(1, {{"a", {"<b>"}}}); return Print(Viewer().GetWindow(1).keyString); },
+         [&] {
+             c.ImageKeyStringSet(1, {{"a", {"<b>"}}});
+             return Print(Viewer().GetWindow(1).keyString);
+         },
          Request("<cmd>ImageKeyStringSet</cmd>\n" + w1 +
                  "<ImageKeyString><i><key>a</key>\n<value>&lt;b&gt;</value>\n</i>\n</ImageKeyString>\n"),
          "a=<b>;"},
@@ -209,19 +246,36 @@ TEST_P(ClientTest, EveryOperationSendsItsRequestAndReadsItsReply)
              return Print(m);
          },
          Request("<cmd>SeriesKeyDoubleGet</cmd>\n" + w2), ""},
-        {"SeriesImageIndexSet", [&] { c.SeriesImageIndexSet(2, 1); return std::to_string(Viewer().GetWindow(2).currentIndex); },
+        {"SeriesImageIndexSet",
+         [&] {
+             c.SeriesImageIndexSet(2, 1);
+             return std::to_string(Viewer().GetWindow(2).currentIndex);
+         },
          Request("<cmd>SeriesImageIndexSet</cmd>\n" + w2 + "<index>1</index>\n"), "1"},
         {"SeriesImageSave",
-         [&] { c.SeriesImageSave(2, 1, "run_12000.xml_vra"); return Viewer().GetWindow(2).entries[1].fileName; },
-         Request("<cmd>SeriesImageSave</cmd>\n" + w2 + "<index>1</index>\n<filenameUtf8>run_12000.xml_vra</filenameUtf8>\n"),
+         [&] {
+             c.SeriesImageSave(2, 1, "run_12000.xml_vra");
+             return Viewer().GetWindow(2).entries[1].fileName;
+         },
+         Request("<cmd>SeriesImageSave</cmd>\n" + w2 +
+                 "<index>1</index>\n<filenameUtf8>run_12000.xml_vra</filenameUtf8>\n"),
          "run_12000.xml_vra"},
         {"SeriesIndexKeyDoubleSet",
-         [&] { c.SeriesIndexKeyDoubleSet(2, 1, {{"X", {12000}}}); return Print(Viewer().GetWindow(2).entries[1].indexKeyDouble); },
+         [&] {
+             c.SeriesIndexKeyDoubleSet(2, 1, {{"X", {12000}}});
+             return Print(Viewer().GetWindow(2).entries[1].indexKeyDouble);
+         },
          Request("<cmd>SeriesIndexKeyDoubleSet</cmd>\n" + w2 +
-                 "<index>1</index>\n<SeriesIndexKeyDouble><i><key>X</key>\n<val>12000</val>\n</i>\n</SeriesIndexKeyDouble>\n"),
+                 "<index>1</index>\n<SeriesIndexKeyDouble><i><key>X</key>\n<val>12000</val>\n</i>\n</"
+                 "SeriesIndexKeyDouble>\n"),
          "X=12000;"},
-        {"SeriesSave", [&] { c.SeriesSave(2, "C:/d/run.xmlsrs"); return Viewer().GetWindow(2).seriesPath; },
-         Request("<cmd>SeriesSave</cmd>\n" + w2 + "<filenameUtf8>C:/d/run.xmlsrs</filenameUtf8>\n"), "C:/d/run.xmlsrs"},
+        {"SeriesSave",
+         [&] {
+             c.SeriesSave(2, "C:/d/run.xmlsrs");
+             return Viewer().GetWindow(2).seriesPath;
+         },
+         Request("<cmd>SeriesSave</cmd>\n" + w2 + "<filenameUtf8>C:/d/run.xmlsrs</filenameUtf8>\n"),
+         "C:/d/run.xmlsrs"},
         {"GetIsLoaded",
          [&] {
              bool loaded = false, success = false;
@@ -230,7 +284,8 @@ TEST_P(ClientTest, EveryOperationSendsItsRequestAndReadsItsReply)
          },
          Request("<cmd>GetIsLoaded</cmd>\n"), "11"},
         {"SeriesNewWindow", [&] { return std::to_string(c.SeriesNewWindow("xfh.xmlsrs", "image")); },
-         Request("<cmd>SeriesNewWindow</cmd>\n<filenameUtf8>xfh.xmlsrs</filenameUtf8>\n<mode>image</mode>\n"), "3"},
+         Request("<cmd>SeriesNewWindow</cmd>\n<filenameUtf8>xfh.xmlsrs</filenameUtf8>\n<mode>image</mode>\n"),
+         "3"},
         {"ImageNewWindow", [&] { return std::to_string(c.ImageNewWindow()); },
          Request("<cmd>ImageNewWindow</cmd>\n"), "4"},
     };
@@ -351,7 +406,8 @@ TEST_P(ClientTest, ALostViewerGivesTheChainedErrorTexts)
 
 TEST_P(ClientTest, MalformedRepliesAreErrorsInWords)
 {
-    struct Row {
+    struct Row
+    {
         const char* what;
         Faults::Reply reply;
         std::string error;
@@ -360,7 +416,8 @@ TEST_P(ClientTest, MalformedRepliesAreErrorsInWords)
         {"cut off", Faults::Reply::CutOff, "No reply from ZYVRA-IMAGE" + kSubSendRecv},
         {"garbage", Faults::Reply::Garbage, "No reply from ZYVRA-IMAGE" + kSubSendRecv},
         {"no call element", Faults::Reply::NoCallElement,
-         "Invalid Tag Name:vra <> i0/void LwCmdPackUnpack::CloseCmdIndex(int32_t)/void LwCmdPackUnpack::CloseCmd()"},
+         "Invalid Tag Name:vra <> i0/void LwCmdPackUnpack::CloseCmdIndex(int32_t)/void "
+         "LwCmdPackUnpack::CloseCmd()"},
     };
     client_->SetExchangeLimits(1, 10);
     for (const Row& row : rows) {
@@ -386,10 +443,8 @@ TEST_P(ClientTest, ImagesBothWaysThroughSharedMemory)
     LwFloatMatrix nan = Ramp(3, 2, -1, 5);
     nan(0, 5) = std::numeric_limits<float>::quiet_NaN();
     const std::vector<std::pair<const char*, LwFloatMatrix>> images = {
-        {"one pixel", Ramp(1, 1, 0, 0)},
-        {"3 x 2 with begins (-1, 5)", Ramp(3, 2, -1, 5)},
-        {"negative begins", Ramp(5, 7, -300, -2)},
-        {"one row", Ramp(1000, 1, 0, 0)},
+        {"one pixel", Ramp(1, 1, 0, 0)},           {"3 x 2 with begins (-1, 5)", Ramp(3, 2, -1, 5)},
+        {"negative begins", Ramp(5, 7, -300, -2)}, {"one row", Ramp(1000, 1, 0, 0)},
         {"4096 x 4096", Ramp(4096, 4096, 0, 0)},
     };
     for (const auto& [what, image] : images) {
@@ -443,7 +498,8 @@ TEST_P(ClientTest, ImagesBothWaysThroughSharedMemory)
 
 TEST_P(ClientTest, BadViewerBlocksAreRefusedBeforeAnyCopy)
 {
-    struct Row {
+    struct Row
+    {
         const char* what;
         Faults::Block block;
         std::string error;  // prefix of the error text
@@ -453,7 +509,8 @@ TEST_P(ClientTest, BadViewerBlocksAreRefusedBeforeAnyCopy)
         {"8 bytes", Faults::Block::Tiny, "NO DATA" + kGetBySharedMemory},
         {"header larger than block", Faults::Block::HeaderTooLarge, "NO DATA" + kGetBySharedMemory},
         {"sizes overflowing 32 bits", Faults::Block::HugeHeader, "NO DATA" + kGetBySharedMemory},
-        {"both sizes negative", Faults::Block::BothNegative, "matrix creation Parameter Error" + kGetBySharedMemory},
+        {"both sizes negative", Faults::Block::BothNegative,
+         "matrix creation Parameter Error" + kGetBySharedMemory},
         {"one size negative", Faults::Block::OneNegative, "Matrix Parameter Error" + kGetBySharedMemory},
     };
     const LwFloatMatrix before = Ramp(2, 3, 7, 8);
@@ -521,8 +578,10 @@ TEST_P(ClientTest, ScriptedSeriesRun)
         request->OpenCmd();
         request->SetFunctionNumber(command);
         request->PackUnpackWindowID(window);
-        if (index != nullptr) request->PackUnpackIndex(*index);
-        if (args) args(*request);
+        if (index != nullptr)
+            request->PackUnpackIndex(*index);
+        if (args)
+            args(*request);
         request->CloseCmd();
         c.SendRecv(*request, *reply);
         return reply;
@@ -576,7 +635,8 @@ TEST_P(ClientTest, ScriptedSeriesRun)
     std::int32_t zero = 0;
     send(LwCmdPackUnpack::CmdSeriesImageIndexSetWithLoadImage, series_, &zero);
     bool loaded = false, success = true;
-    while (!loaded) c.GetIsLoaded(loaded, success);
+    while (!loaded)
+        c.GetIsLoaded(loaded, success);
     EXPECT_FALSE(success);
 }
 

@@ -16,14 +16,16 @@ namespace {
 std::string ReadCommandLine(LwPluginFuncZyvra& client, std::vector<std::string> args)
 {
     std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(&a[0]);
+    for (std::string& a : args)
+        argv.push_back(&a[0]);
     return ErrorText([&] { client.InitSetCmdline(static_cast<int>(argv.size()), argv.data()); });
 }
 
 std::string FileText(const QString& path)
 {
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return "(no file)";
+    if (!f.open(QIODevice::ReadOnly))
+        return "(no file)";
     return f.readAll().toStdString();
 }
 
@@ -31,7 +33,8 @@ TEST(LwPluginCommandLine, PortAndLocalServerName)
 {
     const std::string refused = "Port number is out of range (1 to 65535): ";
     const std::string signature = "/void LwPluginFuncZyvra::InitSetCmdline(int, char**)";
-    struct Case {
+    struct Case
+    {
         const char* what;
         std::vector<std::string> args;
         std::int32_t port;
@@ -44,12 +47,19 @@ TEST(LwPluginCommandLine, PortAndLocalServerName)
         {"later wins", {"prog", "-P", "1", "-P", "2", "-L", "a", "-L", "b"}, 2, "b", "(no error)"},
         {"leading blanks, trailing text", {"prog", "-P", " 123x"}, 123, "zyvraimage", "(no error)"},
         {"values are examined as options", {"prog", "-L", "-P", "77"}, 77, "-P", "(no error)"},
-        {"UTF-8 name", {"prog", "-L", "\xe7\x94\xbb\xe5\x83\x8f"}, 14112, "\xe7\x94\xbb\xe5\x83\x8f", "(no error)"},
+        {"UTF-8 name",
+         {"prog", "-L", "\xe7\x94\xbb\xe5\x83\x8f"},
+         14112,
+         "\xe7\x94\xbb\xe5\x83\x8f",
+         "(no error)"},
         {"no digits", {"prog", "-P", "abc"}, 14112, "zyvraimage", refused + "abc" + signature},
         {"zero", {"prog", "-P", "0"}, 14112, "zyvraimage", refused + "0" + signature},
         {"above 65535", {"prog", "-P", "70000", "-L", "x"}, 14112, "x", refused + "70000" + signature},
         {"negative", {"prog", "-P", "-1"}, 14112, "zyvraimage", refused + "-1" + signature},
-        {"overflow", {"prog", "-P", "99999999999999999999"}, 14112, "zyvraimage",
+        {"overflow",
+         {"prog", "-P", "99999999999999999999"},
+         14112,
+         "zyvraimage",
          refused + "99999999999999999999" + signature},
         {"highest", {"prog", "-P", "65535"}, 65535, "zyvraimage", "(no error)"},
     };
@@ -71,22 +81,28 @@ protected:
 
 TEST_F(MenuFileTest, EachProgramWritesItsMenuFile)
 {
-    struct Case {
+    struct Case
+    {
         const char* program;
         std::vector<std::string> entry;  // Parameter, TitleMenu, TitleSubmenu, Title
         std::string text;
     };
     const std::vector<Case> cases = {
-        {"halvane.exe", {"-O", "PEH", "", "RFA: Background: Spherical Harmonics"},
-         "<ZYVRA-MENU><FileLoaderExtWithComma_></FileLoaderExtWithComma_>\n<menuList><i><Exe>halvane.exe</Exe>\n"
+        {"halvane.exe",
+         {"-O", "PEH", "", "RFA: Background: Spherical Harmonics"},
+         "<ZYVRA-MENU><FileLoaderExtWithComma_></FileLoaderExtWithComma_>\n<menuList><i><Exe>halvane.exe</"
+         "Exe>\n"
          "<Parameter>-O</Parameter>\n<Title>RFA: Background: Spherical Harmonics</Title>\n"
          "<TitleSubmenu></TitleSubmenu>\n<TitleMenu>PEH</TitleMenu>\n</i>\n</menuList>\n</ZYVRA-MENU>\n"},
-        {"velmora", {"-S", "XFH", "", "Simulation for X-ray fluorescence hologram[fast]"},
+        {"velmora",
+         {"-S", "XFH", "", "Simulation for X-ray fluorescence hologram[fast]"},
          "<ZYVRA-MENU><FileLoaderExtWithComma_></FileLoaderExtWithComma_>\n<menuList><i><Exe>velmora</Exe>\n"
          "<Parameter>-S</Parameter>\n<Title>Simulation for X-ray fluorescence hologram[fast]</Title>\n"
          "<TitleSubmenu></TitleSubmenu>\n<TitleMenu>XFH</TitleMenu>\n</i>\n</menuList>\n</ZYVRA-MENU>\n"},
-        {"a&b.exe", {"-X", "M&", "S", "T&"},
-         "<ZYVRA-MENU><FileLoaderExtWithComma_></FileLoaderExtWithComma_>\n<menuList><i><Exe>a&amp;b.exe</Exe>\n"
+        {"a&b.exe",
+         {"-X", "M&", "S", "T&"},
+         "<ZYVRA-MENU><FileLoaderExtWithComma_></FileLoaderExtWithComma_>\n<menuList><i><Exe>a&amp;b.exe</"
+         "Exe>\n"
          "<Parameter>-X</Parameter>\n<Title>T&amp;</Title>\n<TitleSubmenu>S</TitleSubmenu>\n"
          "<TitleMenu>M&amp;</TitleMenu>\n</i>\n</menuList>\n</ZYVRA-MENU>\n"},
     };
@@ -97,7 +113,8 @@ TEST_F(MenuFileTest, EachProgramWritesItsMenuFile)
         ReadCommandLine(client, {(dir_ + "/" + c.program).toStdString()});
         client.InitMenuFileWrite();
         QString menu = dir_ + "/" + c.program;
-        if (menu.endsWith(".exe")) menu.chop(4);
+        if (menu.endsWith(".exe"))
+            menu.chop(4);
         EXPECT_EQ(c.text, FileText(menu + ".menu"));
         QFile::remove(menu + ".menu");
     }
@@ -127,7 +144,8 @@ TEST_F(MenuFileTest, UnwritableMenuFileIsReportedAndStartUpGoesOn)
     client.InitMenuAdd("-O", "PEH", "", "RFA: Background: Spherical Harmonics");
     std::vector<std::string> args = {program, "-P", std::to_string(viewer.Port()), "-P", "0", "-"};
     std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(&a[0]);
+    for (std::string& a : args)
+        argv.push_back(&a[0]);
     const std::vector<std::string> reports =
         LwPluginStartUp(client, static_cast<int>(argv.size()), argv.data(), false);
     const std::vector<std::string> expected = {

@@ -43,7 +43,8 @@ std::size_t CountLines(const std::string& text, char end)
 int ChargeOfIonName(const std::string& ion)
 {
     const std::size_t n = ion.size();
-    if (n >= 2 && (ion[n - 1] == '+' || ion[n - 1] == '-') && std::isdigit(static_cast<unsigned char>(ion[n - 2])))
+    if (n >= 2 && (ion[n - 1] == '+' || ion[n - 1] == '-') &&
+        std::isdigit(static_cast<unsigned char>(ion[n - 2])))
         return (ion[n - 2] - '0') * (ion[n - 1] == '+' ? 1 : -1);
     return 0;
 }
@@ -66,7 +67,7 @@ const Published kPublished[] = {
     {"Cval", {2.26069, 1.56165, 1.05075, 0.839259}, {22.6907, 0.656665, 9.75618, 55.5949}, 0.286977},
 };
 
-} // namespace
+}  // namespace
 
 TEST(AtomicDataFilesTest, ScatteringTableReadsEveryLine)
 {
@@ -74,7 +75,7 @@ TEST(AtomicDataFilesTest, ScatteringTableReadsEveryLine)
     AsfEntryList table;
     LoadAsfTable(table, text);
     ASSERT_GT(table.size(), 200u);
-    EXPECT_EQ(table.size() + 1, CountLines(text, '\r')); // every line but the header
+    EXPECT_EQ(table.size() + 1, CountLines(text, '\r'));  // every line but the header
     // f0(0) = sum a_i + c is the number of electrons, Z minus the charge, to
     // the accuracy of the four-Gaussian fit.
     const double kFitTolerance = 0.1;
@@ -123,9 +124,9 @@ TEST(AtomicDataFilesTest, AtomicWeightsReadEveryLine)
     ASSERT_EQ(weights.size(), CountLines(text, '\n') + 1);
     ASSERT_EQ(weights.size(), 104u);
     EXPECT_EQ(weights[0], 0.0);
-    EXPECT_EQ(weights[1], 1.0);   // 1.00794
+    EXPECT_EQ(weights[1], 1.0);  // 1.00794
     EXPECT_EQ(weights[6], 12.0);  // 12.011
-    EXPECT_EQ(weights[26], 55.0); // 55.845
+    EXPECT_EQ(weights[26], 55.0);  // 55.845
     EXPECT_EQ(weights[79], 196.0);
     for (std::size_t z = 1; z < weights.size(); ++z) {
         EXPECT_GE(weights[z], static_cast<double>(z)) << z;

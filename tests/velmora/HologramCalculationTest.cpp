@@ -16,10 +16,11 @@
 namespace {
 
 // International Tables coefficients of the elements the cases use.
-const char* const kTableText = "Z,Ion,Name,a1,b1,a2,b2,a3,b3,a4,b4,c\r\n"
-                               "26,Fe,iron,11.7695,4.7611,7.3573,0.3072,3.5222,15.3535,2.3045,76.8805,1.0369\r\n"
-                               "26,Fe2+,iron,11.0424,4.6538,7.374,0.3053,4.1346,12.0546,0.4399,31.2809,1.0097\r\n"
-                               "8,O,oxygen,3.0485,13.2771,2.2868,5.7011,1.5463,0.3239,0.867,32.9089,0.2508\r\n";
+const char* const kTableText =
+    "Z,Ion,Name,a1,b1,a2,b2,a3,b3,a4,b4,c\r\n"
+    "26,Fe,iron,11.7695,4.7611,7.3573,0.3072,3.5222,15.3535,2.3045,76.8805,1.0369\r\n"
+    "26,Fe2+,iron,11.0424,4.6538,7.374,0.3053,4.1346,12.0546,0.4399,31.2809,1.0097\r\n"
+    "8,O,oxygen,3.0485,13.2771,2.2868,5.7011,1.5463,0.3239,0.867,32.9089,0.2508\r\n";
 
 struct Coefficients
 {
@@ -29,11 +30,11 @@ const Coefficients kFe = {{11.7695, 7.3573, 3.5222, 2.3045}, {4.7611, 0.3072, 15
 const Coefficients kO = {{3.0485, 2.2868, 1.5463, 0.867}, {13.2771, 5.7011, 0.3239, 32.9089}, 0.2508};
 
 // Constants as the suite's physics uses them (CODATA 1986).
-constexpr double kPlanck = 6.6260755e-34;      // J s
-constexpr double kLight = 299792458.0;         // m/s
-constexpr double kCharge = 1.60217733e-19;     // C
-constexpr double kAmu = 1.66053873e-27;        // kg
-constexpr double kBoltzmann = 1.380658e-23;    // J/K
+constexpr double kPlanck = 6.6260755e-34;  // J s
+constexpr double kLight = 299792458.0;  // m/s
+constexpr double kCharge = 1.60217733e-19;  // C
+constexpr double kAmu = 1.66053873e-27;  // kg
+constexpr double kBoltzmann = 1.380658e-23;  // J/K
 constexpr double kPi = 3.14159265358979323846;
 
 constexpr double kEnergy_eV = 10000;
@@ -70,7 +71,8 @@ double DebyeU(double temperature, double weight, double thetaD)
 double ReferenceTerm(const double d[3], const double position[3], const Coefficients& f, double f1, double f2,
                      double u, bool drawDamping)
 {
-    const double r = std::sqrt(position[0] * position[0] + position[1] * position[1] + position[2] * position[2]);
+    const double r =
+        std::sqrt(position[0] * position[0] + position[1] * position[1] + position[2] * position[2]);
     double cosine = 0;
     for (int i = 0; i < 3; ++i)
         cosine += d[i] * position[i] / r;
@@ -80,7 +82,8 @@ double ReferenceTerm(const double d[3], const double position[3], const Coeffici
     for (int i = 0; i < 4; ++i)
         f0 += f.a[i] * std::exp(-f.b[i] * s * s);
     const std::complex<double> amplitude(f0 + f1, f2);
-    const double t = -std::real(amplitude * std::exp(std::complex<double>(0, kK * r * (1 - cosine)))) / (r * 1e10);
+    const double t =
+        -std::real(amplitude * std::exp(std::complex<double>(0, kK * r * (1 - cosine)))) / (r * 1e10);
     if (u <= 0)
         return t;
     const double damping = std::exp(-kK * kK * u * (1 - cosine));
@@ -129,7 +132,7 @@ protected:
     HologramCalculation calc;
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(HologramCalculationTest, EnergyGivesWavelengthAndWaveNumber)
 {
@@ -145,11 +148,11 @@ TEST_F(HologramCalculationTest, SingleScattererMatchesThePhysics)
     struct Case
     {
         const char* name;
-        ElementRow fe;       // Element empty: Fe not listed
+        ElementRow fe;  // Element empty: Fe not listed
         bool useUiso;
         bool notUseEmitterVibration;
         bool drawDamping;
-        double expectedU;    // summed U of the scatterer, m^2
+        double expectedU;  // summed U of the scatterer, m^2
         double f1, f2;
     };
     const double uFe = DebyeU(300, 55, 470);
@@ -179,11 +182,12 @@ TEST_F(HologramCalculationTest, SingleScattererMatchesThePhysics)
         for (int j = 0; j < g.X.RowSize; ++j)
             for (int i = 0; i < g.X.ColSize; ++i) {
                 const double d[3] = {g.X(i, j), g.Y(i, j), g.Z(i, j)};
-                const double expected = ReferenceTerm(d, position, kFe, c.f1, c.f2, c.expectedU, c.drawDamping);
+                const double expected =
+                    ReferenceTerm(d, position, kFe, c.f1, c.f2, c.expectedU, c.drawDamping);
                 ASSERT_NEAR(g.Planes[0](i, j), expected, 1e-11) << "pixel " << i << "," << j;
                 largest = std::max(largest, std::fabs(expected));
             }
-        EXPECT_GT(largest, 0.5); // the case is not trivially 0
+        EXPECT_GT(largest, 0.5);  // the case is not trivially 0
     }
 }
 
@@ -214,8 +218,9 @@ TEST_F(HologramCalculationTest, EveryProjectionShowsTheHologramOfItsPixelDirecti
             for (int i = 0; i < g.X.ColSize; ++i) {
                 const double d[3] = {g.X(i, j), g.Y(i, j), g.Z(i, j)};
                 const bool outside = d[0] == 0 && d[1] == 0 && d[2] == 0;
-                const double expected
-                    = outside ? 0.0 : ReferenceTerm(d, position, kFe, -3.1, 2.4, 2 * DebyeU(300, 55, 470), false);
+                const double expected =
+                    outside ? 0.0
+                            : ReferenceTerm(d, position, kFe, -3.1, 2.4, 2 * DebyeU(300, 55, 470), false);
                 ASSERT_NEAR(g.Planes[0](i, j), expected, 1e-11) << "pixel " << i << "," << j;
                 inside += !outside;
             }
@@ -234,14 +239,15 @@ TEST_F(HologramCalculationTest, ScatteringTermOfOneAtom)
     const double position[3] = {0, 0.6 * r, 0.8 * r};
     const int fe = FindAsfEntry(calc.AsfTable, 26, 0);
     // Without anomalous terms the term is -f0 cos(x) / r_A.
-    EXPECT_NEAR(calc.ScatteringTerm(d, u, r, fe, 0, 0, 0, false), ReferenceTerm(dv, position, kFe, 0, 0, 0, false),
-                1e-13);
+    EXPECT_NEAR(calc.ScatteringTerm(d, u, r, fe, 0, 0, 0, false),
+                ReferenceTerm(dv, position, kFe, 0, 0, 0, false), 1e-13);
     // With U = 0 the damping function is not drawn, whatever the flag says.
     EXPECT_NEAR(calc.ScatteringTerm(d, u, r, fe, 1.5, 0.5, 0, true),
                 ReferenceTerm(dv, position, kFe, 1.5, 0.5, 0, false), 1e-13);
     EXPECT_NEAR(calc.ScatteringTerm(d, u, r, fe, 1.5, 0.5, 2e-22, true),
                 std::exp(-kK * kK * 2e-22 * (1 - 0.64)), 1e-15);
-    EXPECT_EQ(ErrorText([&] { calc.ScatteringTerm(d, u, r, 99, 0, 0, 0, false); }), "AsfTable index is out of range");
+    EXPECT_EQ(ErrorText([&] { calc.ScatteringTerm(d, u, r, 99, 0, 0, 0, false); }),
+              "AsfTable index is out of range");
 }
 
 TEST_F(HologramCalculationTest, StructuresAndAtomsAddUp)
@@ -297,11 +303,11 @@ TEST_F(HologramCalculationTest, FourfoldClusterGivesFourfoldHologram)
         for (int turn = 0; turn < (atom.x == 0 && atom.y == 0 ? 1 : 4); ++turn) {
             s.push_back(Atom(atom.symbol, x, y, atom.z));
             const double t = x;
-            x = -y; // turn by 90 degrees about z
+            x = -y;  // turn by 90 degrees about z
             y = t;
         }
     }
-    const LwLDoubleMatrix image = Image({s}, 5); // 72 columns of azimuth, 18 per quarter turn
+    const LwLDoubleMatrix image = Image({s}, 5);  // 72 columns of azimuth, 18 per quarter turn
     ASSERT_EQ(image.ColSize, 72);
     double largest = 0;
     for (int j = 0; j < image.RowSize; ++j)
@@ -309,7 +315,7 @@ TEST_F(HologramCalculationTest, FourfoldClusterGivesFourfoldHologram)
             ASSERT_NEAR(image((i + 18) % 72, j), image(i, j), 1e-9) << "pixel " << i << "," << j;
             largest = std::max(largest, std::fabs(image(i, j) - image(0, j)));
         }
-    EXPECT_GT(largest, 1.0); // the image does vary along the azimuth
+    EXPECT_GT(largest, 1.0);  // the image does vary along the azimuth
 }
 
 TEST_F(HologramCalculationTest, SameImageWithOneAndSeveralThreads)
@@ -386,10 +392,10 @@ TEST_F(HologramCalculationTest, PrepareScatterersPicksTheTableEntry)
         byR.push_back(&entry.second);
     EXPECT_EQ(byR[0]->R, 0);
     EXPECT_TRUE(byR[0]->UnitPosition.IsEmpty());
-    EXPECT_EQ(byR[1]->Valence, 2); // 2.7 truncated
-    EXPECT_EQ(byR[1]->TableIndex, 1); // Fe2+
+    EXPECT_EQ(byR[1]->Valence, 2);  // 2.7 truncated
+    EXPECT_EQ(byR[1]->TableIndex, 1);  // Fe2+
     EXPECT_EQ(byR[2]->Valence, 3);
-    EXPECT_EQ(byR[2]->TableIndex, 0); // no Fe3+: the neutral atom
+    EXPECT_EQ(byR[2]->TableIndex, 0);  // no Fe3+: the neutral atom
     EXPECT_EQ(byR[3]->Valence, 0);
     EXPECT_EQ(byR[3]->TableIndex, 2);
     EXPECT_DOUBLE_EQ(byR[3]->R, 3e-10);
@@ -414,12 +420,18 @@ TEST_F(HologramCalculationTest, FailuresLeaveThePlaneUntouched)
         {"structure beyond the selection", {good, good}, 1, {}, "Over range:: List_checked"},
         {"unknown element", {{Atom("Fe", 0, 0, 0), Atom("Xx", 1, 1, 1)}}, 1, {}, "Error in element name"},
         {"no table entry", {{Atom("Fe", 0, 0, 0), Atom("Cu", 1, 1, 1, 1.2)}}, 1, {}, "Not found:Cu 29 1"},
-        {"no emitter", {{Atom("Fe", 0.1, 0, 0), Atom("O", 1, 1, 1)}}, 1, {},
+        {"no emitter",
+         {{Atom("Fe", 0.1, 0, 0), Atom("O", 1, 1, 1)}},
+         1,
+         {},
          "Center atom (0,0,0) is not exist. Please check cluster file."},
         {"empty structure", {{}}, 1, {}, "Center atom (0,0,0) is not exist. Please check cluster file."},
         {"weight not listed", {good}, 1, shortWeights, "Atomic weight is not listed: Z=26"},
         {"weight 0", {good}, 1, zeroIron, "Atomic weight is 0: Z=26"},
-        {"valency not a number", {{Atom("Fe", 0, 0, 0), Atom("O", 1, 1, 1, std::nan(""))}}, 1, {},
+        {"valency not a number",
+         {{Atom("Fe", 0, 0, 0), Atom("O", 1, 1, 1, std::nan(""))}},
+         1,
+         {},
          "Illegal valency of O: nan"},
     };
     calc.ElementMap["Fe"] = {"Fe", 0, 0, 470};

@@ -60,9 +60,9 @@ TEST(LwDocPatternVelmoraTest, ThermalAmplitudeIsThatOfAnEinsteinOscillator)
 TEST(LwDocPatternVelmoraTest, MeanFreePathAttenuationFollowsThePathToTheSurface)
 {
     LwDocPattern_AzimuthalEquidistant doc;
-    EXPECT_EQ(CalcMeanFreePathAttenuation(doc, 0.3, 1e-9), 1.0); // not by depth
+    EXPECT_EQ(CalcMeanFreePathAttenuation(doc, 0.3, 1e-9), 1.0);  // not by depth
     doc.IsAttenuateByDepth_ = true;
-    EXPECT_EQ(CalcMeanFreePathAttenuation(doc, 0.3, 1e-9), 1.0); // mean free path 0
+    EXPECT_EQ(CalcMeanFreePathAttenuation(doc, 0.3, 1e-9), 1.0);  // mean free path 0
     doc.MeanFreePath_m_ = 1e-9;
     EXPECT_DOUBLE_EQ(CalcMeanFreePathAttenuation(doc, 0.0, 1e-9), std::exp(-1.0));
     EXPECT_DOUBLE_EQ(CalcMeanFreePathAttenuation(doc, M_PI / 3, 1e-9), std::exp(-2.0));

@@ -44,13 +44,15 @@ public:
     std::vector<std::string> Texts() const
     {
         std::vector<std::string> t;
-        for (const Box& b : boxes) t.push_back(b.text);
+        for (const Box& b : boxes)
+            t.push_back(b.text);
         return t;
     }
     bool HasText(const std::string& part) const
     {
         for (const Box& b : boxes)
-            if (b.text.find(part) != std::string::npos) return true;
+            if (b.text.find(part) != std::string::npos)
+                return true;
         return false;
     }
 
@@ -58,7 +60,8 @@ private:
     void Poll()
     {
         for (QWidget* w : QApplication::topLevelWidgets()) {
-            if (!w->isVisible()) continue;
+            if (!w->isVisible())
+                continue;
             if (auto* box = qobject_cast<QMessageBox*>(w)) {
                 boxes.push_back({box->windowTitle().toStdString(), box->text().toStdString()});
                 box->accept();
@@ -83,7 +86,8 @@ private:
                 } else {
                     files->selectFile(answer_);
                     // The typed name decides what the dialog accepts.
-                    if (auto* edit = files->findChild<QLineEdit*>("fileNameEdit")) edit->setText(answer_);
+                    if (auto* edit = files->findChild<QLineEdit*>("fileNameEdit"))
+                        edit->setText(answer_);
                     static_cast<QDialog*>(files)->accept();
                 }
                 return;
@@ -121,11 +125,12 @@ inline bool SpinUntil(const std::function<bool()>& done, int ms = 10000)
     QElapsedTimer t;
     t.start();
     while (!done()) {
-        if (t.elapsed() > ms) return false;
+        if (t.elapsed() > ms)
+            return false;
         QApplication::processEvents(QEventLoop::AllEvents, 5);
         QThread::msleep(2);
     }
     return true;
 }
 
-} // namespace velmoratest
+}  // namespace velmoratest

@@ -151,7 +151,8 @@ protected:
         client.InitMenuAdd("-S", "XFH", "", GetProgramTitle().toStdString());
         std::vector<std::string> args = {Path("velmora").toStdString(), "-L", kLocalName.toStdString()};
         std::vector<char*> argv;
-        for (std::string& a : args) argv.push_back(&a[0]);
+        for (std::string& a : args)
+            argv.push_back(&a[0]);
         startUpReports_ = LwPluginStartUp(client, static_cast<int>(argv.size()), argv.data(), true);
         window_->onInitTimer();
     }
@@ -189,7 +190,8 @@ protected:
     int Count(const std::string& command)
     {
         int n = 0;
-        for (const std::string& c : Commands()) n += c == command;
+        for (const std::string& c : Commands())
+            n += c == command;
         return n;
     }
     // The image windows that the run made (all but the focused one of the set-up).
@@ -197,7 +199,8 @@ protected:
     {
         std::vector<standin::Window> windows;
         for (std::int32_t id : Viewer().WindowIds())
-            if (id != focused_ && !Viewer().GetWindow(id).isSeries) windows.push_back(Viewer().GetWindow(id));
+            if (id != focused_ && !Viewer().GetWindow(id).isSeries)
+                windows.push_back(Viewer().GetWindow(id));
         return windows;
     }
 
@@ -269,7 +272,8 @@ TEST_F(VelmoraAppTest, LoadClusterFillsTheElementRowsAndShowsTheClusterView)
         w->close();
     };
     window_->Form().pushButton_2->click();
-    for (const auto& b : answers.boxes) ADD_FAILURE() << b.text;
+    for (const auto& b : answers.boxes)
+        ADD_FAILURE() << b.text;
     EXPECT_EQ(listed, QStringList{"Cluster 0,N=5"});
     const SimulationSettings& s = GetSimulationSettings();
     ASSERT_EQ(s.Cluster_.size(), 1u);
@@ -304,8 +308,7 @@ TEST_F(VelmoraAppTest, LoadClusterFillsTheElementRowsAndShowsTheClusterView)
 // One energy in each projection: the image window, its caption and keys, and
 // the image equal to the engine's.
 class VelmoraProjectionTest : public VelmoraAppTest, public ::testing::WithParamInterface<int>
-{
-};
+{};
 
 TEST_P(VelmoraProjectionTest, OneEnergyGivesOneImageWindowEqualToTheEngine)
 {
@@ -341,8 +344,9 @@ TEST_P(VelmoraProjectionTest, OneEnergyGivesOneImageWindowEqualToTheEngine)
 
     // The requests of one send, in order; at least the intermediate send at
     // the first poll and the final one.
-    const std::vector<std::string> send = {"GetIsModeImage", "SetCaption", "ImageKeyDoubleSet",
-                                           "ImageKeyStringSet", "Update", "FIImageSetBySharedMemory", "Update"};
+    const std::vector<std::string> send = {
+        "GetIsModeImage",           "SetCaption", "ImageKeyDoubleSet", "ImageKeyStringSet", "Update",
+        "FIImageSetBySharedMemory", "Update"};
     const std::vector<std::string> log = Commands();
     ASSERT_GE(log.size(), 2 * send.size() + 1);
     EXPECT_EQ(log[0], "GetIsModeImage");
@@ -357,7 +361,8 @@ TEST_P(VelmoraProjectionTest, OneEnergyGivesOneImageWindowEqualToTheEngine)
             sawKeys = r.text.find("__XFH.Anormalous") != std::string::npos &&
                       r.text.find("__SphereProjection.Name") != std::string::npos;
     EXPECT_TRUE(sawKeys);
-    for (QPushButton* b : dialog.CalculateButtons()) EXPECT_TRUE(b->isEnabled());
+    for (QPushButton* b : dialog.CalculateButtons())
+        EXPECT_TRUE(b->isEnabled());
     EXPECT_FALSE(s.IsCalculating_);
 }
 
@@ -368,8 +373,7 @@ INSTANTIATE_TEST_SUITE_P(Projections, VelmoraProjectionTest, ::testing::Range(0,
 
 // A list of energies: a series window with one saved image per energy.
 class VelmoraSeriesTest : public VelmoraAppTest, public ::testing::WithParamInterface<int>
-{
-};
+{};
 
 TEST_P(VelmoraSeriesTest, EnergyListBecomesASeriesWithDistinctImageFiles)
 {
@@ -389,7 +393,8 @@ TEST_P(VelmoraSeriesTest, EnergyListBecomesASeriesWithDistinctImageFiles)
 
     std::int32_t series = -1;
     for (std::int32_t id : Viewer().WindowIds())
-        if (Viewer().GetWindow(id).isSeries) series = id;
+        if (Viewer().GetWindow(id).isSeries)
+            series = id;
     ASSERT_GE(series, 0);
     const standin::Window w = Viewer().GetWindow(series);
     EXPECT_EQ(w.seriesMode, "image");
@@ -406,7 +411,8 @@ TEST_P(VelmoraSeriesTest, EnergyListBecomesASeriesWithDistinctImageFiles)
         EXPECT_EQ(e.fileName, names[i]);
         EXPECT_EQ(e.indexKeyDouble.at("X"), std::vector<double>{energies[i]});
         EXPECT_EQ(e.imageKeyDouble.at("__XFH.PhotonEnergy_eV"), std::vector<double>{energies[i]});
-        EXPECT_EQ(e.imageKeyString.at("__SphereProjection.Name"), std::vector<std::string>{kProjectionNames[tab]});
+        EXPECT_EQ(e.imageKeyString.at("__SphereProjection.Name"),
+                  std::vector<std::string>{kProjectionNames[tab]});
         EXPECT_EQ(e.imageKeyString.at("__XFH.Anormalous"), std::vector<std::string>{"[]"});
         EXPECT_TRUE(SameImage(e.image, EngineImage(tab, s.Cluster_, energies[i])));
     }
@@ -453,7 +459,8 @@ TEST_F(VelmoraAppTest, TerminateStopsARunThatLocksTheDialog)
     std::size_t cautions = 0;
     QTimer::singleShot(150, &dialog, [&] {
         running = s.IsCalculating_;
-        for (QPushButton* b : dialog.CalculateButtons()) locked = locked && !b->isEnabled();
+        for (QPushButton* b : dialog.CalculateButtons())
+            locked = locked && !b->isEnabled();
         dialog.close();
         dialog.reject();  // what Escape does
         dialog.Form().pushButton_4->click();
@@ -486,7 +493,8 @@ TEST_F(VelmoraAppTest, TerminateStopsARunThatLocksTheDialog)
     EXPECT_TRUE(firstColumnSet);
     EXPECT_TRUE(lastColumnZero);
     EXPECT_FALSE(s.IsCalculating_);
-    for (QPushButton* b : dialog.CalculateButtons()) EXPECT_TRUE(b->isEnabled());
+    for (QPushButton* b : dialog.CalculateButtons())
+        EXPECT_TRUE(b->isEnabled());
     // Once the run has ended the dialog closes.
     dialog.close();
     EXPECT_FALSE(dialog.isVisible());
@@ -495,7 +503,8 @@ TEST_F(VelmoraAppTest, TerminateStopsARunThatLocksTheDialog)
 TEST_F(VelmoraAppTest, ErrorOfTheWorkerIsShownAndTheImageStillSent)
 {
     SimulationSettings& s = GetSimulationSettings();
-    s.Cluster_.assign(1, LwStructure{Atom("O", 1.9, 0, 0), Atom("Fe", 0, 0, 1.0)});  // no emitter at the origin
+    s.Cluster_.assign(1,
+                      LwStructure{Atom("O", 1.9, 0, 0), Atom("Fe", 0, 0, 1.0)});  // no emitter at the origin
     DlgHologram dialog(window_.get());
     ModalAnswerer answers;
     Calculate(dialog, 4);
@@ -509,7 +518,8 @@ TEST_F(VelmoraAppTest, ErrorOfTheWorkerIsShownAndTheImageStillSent)
 
 TEST_F(VelmoraAppTest, GridFieldsThatGiveNoGridAreRefused)
 {
-    struct Case {
+    struct Case
+    {
         int tab;
         QLineEdit* Ui_DlgHologram::*field;
         const char* text;
@@ -523,7 +533,8 @@ TEST_F(VelmoraAppTest, GridFieldsThatGiveNoGridAreRefused)
         {1, &Ui_DlgHologram::lineEdit_6, "0", "Image pix size of Gnomonic should be 2 to 4096: 0"},
         {1, &Ui_DlgHologram::lineEdit_3, "90", "Max angle of Gnomonic should be above 0 and below 90: 90"},
         {2, &Ui_DlgHologram::lineEdit_7, "-5", "Image pix size of Stereographic should be 2 to 4096: -5"},
-        {3, &Ui_DlgHologram::lineEdit_8, "100000", "Image pix size of Orthographic should be 2 to 4096: 100000"},
+        {3, &Ui_DlgHologram::lineEdit_8, "100000",
+         "Image pix size of Orthographic should be 2 to 4096: 100000"},
     };
     SimulationSettings& s = GetSimulationSettings();
     s.Cluster_ = SmallCluster();
@@ -538,7 +549,8 @@ TEST_F(VelmoraAppTest, GridFieldsThatGiveNoGridAreRefused)
         ASSERT_EQ(answers.boxes.size(), 1u);
         EXPECT_EQ(answers.boxes[0].title, "ERROR");
         EXPECT_NE(answers.boxes[0].text.find(c.message), std::string::npos) << answers.boxes[0].text;
-        for (QPushButton* b : dialog.CalculateButtons()) EXPECT_TRUE(b->isEnabled());
+        for (QPushButton* b : dialog.CalculateButtons())
+            EXPECT_TRUE(b->isEnabled());
     }
     EXPECT_TRUE(Commands().empty());
 }
@@ -583,7 +595,8 @@ TEST_F(VelmoraAppTest, HologramButtonWritesTheIniAndRunsTheDialog)
     ModalAnswerer answers;
     answers.onDialog = [](QWidget* w) {
         auto* dialog = qobject_cast<DlgHologram*>(w);
-        if (dialog == nullptr) return w->close(), void();
+        if (dialog == nullptr)
+            return w->close(), void();
         dialog->Form().lineEdit->setText("3");
         dialog->Form().pushButton_2->click();
         dialog->close();
@@ -615,7 +628,7 @@ TEST_F(VelmoraAppTest, ScatteringPatternMatrixArrivesWithItsAxisKeys)
     f.doubleSpinBox_2->setValue(1.6);
     f.doubleSpinBox_3->setValue(0.03);  // 1.5, 1.53, 1.56, 1.59
     f.doubleSpinBox_5->setValue(-1.0);
-    f.comboBox->setCurrentIndex(25);    // Fe
+    f.comboBox->setCurrentIndex(25);  // Fe
     ModalAnswerer answers;
     f.pushButton_4->click();
     EXPECT_TRUE(answers.boxes.empty()) << answers.boxes.front().text;
@@ -627,16 +640,20 @@ TEST_F(VelmoraAppTest, ScatteringPatternMatrixArrivesWithItsAxisKeys)
     ASSERT_EQ(w.image.ColSize, 4);
     ASSERT_EQ(w.image.RowSize, 1025);
     const std::map<std::string, double> numbers = {
-        {"__Axis.X.Min", 0.15}, {"__Axis.X.Max", 0.16}, {"__Axis.Y.Min", -1.0}, {"__Axis.Y.Max", 1.0},
-        {"_spattern_hv_eV", 15000.0}, {"_spattern_rmin", 1.5}, {"_spattern_rn", 4.0}, {"_spattern_rstep", 0.03},
-        {"_spattern_zn", 1025.0}, {"_spattern_ek", 15000.0}, {"_radial_exponent", -1.0}};
+        {"__Axis.X.Min", 0.15},    {"__Axis.X.Max", 0.16},       {"__Axis.Y.Min", -1.0},
+        {"__Axis.Y.Max", 1.0},     {"_spattern_hv_eV", 15000.0}, {"_spattern_rmin", 1.5},
+        {"_spattern_rn", 4.0},     {"_spattern_rstep", 0.03},    {"_spattern_zn", 1025.0},
+        {"_spattern_ek", 15000.0}, {"_radial_exponent", -1.0}};
     for (const auto& [key, value] : numbers) {
         SCOPED_TRACE(key);
         ASSERT_EQ(w.keyDouble.count(key), 1u);
         EXPECT_NEAR(w.keyDouble.at(key).at(0), value, 1e-12 * std::fabs(value) + 1e-15);
     }
-    const std::map<std::string, std::string> texts = {{"__Axis.X.Name", "Atomic distance"}, {"__Axis.X.Unit", "nm"},
-                                                      {"__Axis.Y.Name", "z"}, {"__Axis.Y.Unit", ""}, {"Element", "Fe"}};
+    const std::map<std::string, std::string> texts = {{"__Axis.X.Name", "Atomic distance"},
+                                                      {"__Axis.X.Unit", "nm"},
+                                                      {"__Axis.Y.Name", "z"},
+                                                      {"__Axis.Y.Unit", ""},
+                                                      {"Element", "Fe"}};
     for (const auto& [key, value] : texts) {
         SCOPED_TRACE(key);
         EXPECT_EQ(w.keyString.at(key), std::vector<std::string>{value});
@@ -688,9 +705,8 @@ protected:
 // rotation matrix applied here.
 TEST_F(ClusterViewTest, AtomsAreDrawnWhereTheRotationPutsThem)
 {
-    GetSimulationSettings().Cluster_ = {
-        {Atom("Fe", 0, 0, 0), Atom("O", 2, 0.5, 0.3), Atom("Fe", 0.4, 3, 0.7), Atom("O", -0.6, 0.2, 4),
-         Atom("Fe", 1, -1.3, 1.7)}};
+    GetSimulationSettings().Cluster_ = {{Atom("Fe", 0, 0, 0), Atom("O", 2, 0.5, 0.3), Atom("Fe", 0.4, 3, 0.7),
+                                         Atom("O", -0.6, 0.2, 4), Atom("Fe", 1, -1.3, 1.7)}};
     DlgViewClusterStructure view;
     view.resize(485, 318);
     view.show();
@@ -724,7 +740,9 @@ TEST_F(ClusterViewTest, AtomsAreDrawnWhereTheRotationPutsThem)
                     found = true;
                     depths.push_back(p[1]);
                     const std::string name = GetSimulationSettings().Cluster_[0][k].Name_;
-                    const QColor expected = k == 0 ? QColor(Qt::red) : name == "Fe" ? QColor(Qt::cyan) : QColor(Qt::yellow);
+                    const QColor expected = k == 0         ? QColor(Qt::red)
+                                            : name == "Fe" ? QColor(Qt::cyan)
+                                                           : QColor(Qt::yellow);
                     EXPECT_EQ(disc->brush().color(), expected) << k;
                     EXPECT_DOUBLE_EQ(disc->rect().width(), 4.0);
                 }
@@ -774,4 +792,4 @@ TEST_F(ClusterViewTest, TooManyAtomsShowATextInstead)
     }
 }
 
-} // namespace
+}  // namespace

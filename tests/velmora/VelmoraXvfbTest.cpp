@@ -43,7 +43,8 @@ public:
     {
         for (int waited = 0; waited < ms; waited += 100) {
             const QString ids = Run("xdotool", {"search", "--onlyvisible", "--name", pattern});
-            if (!ids.isEmpty()) return ids.split('\n').front();
+            if (!ids.isEmpty())
+                return ids.split('\n').front();
             QThread::msleep(100);
         }
         return QString();
@@ -52,7 +53,8 @@ public:
     bool WaitGone(const QString& pattern, int ms = 20000)
     {
         for (int waited = 0; waited < ms; waited += 100) {
-            if (Run("xdotool", {"search", "--onlyvisible", "--name", pattern}).isEmpty()) return true;
+            if (Run("xdotool", {"search", "--onlyvisible", "--name", pattern}).isEmpty())
+                return true;
             QThread::msleep(100);
         }
         return false;
@@ -99,32 +101,46 @@ public:
     {
         Run("xwd", {"-silent", "-root", "-out", scratch});
         QFile file(scratch);
-        if (!file.open(QIODevice::ReadOnly)) return QImage();
+        if (!file.open(QIODevice::ReadOnly))
+            return QImage();
         const QByteArray d = file.readAll();
         auto card = [&d](int i) {
             const auto* b = reinterpret_cast<const unsigned char*>(d.constData() + 4 * i);
-            return (std::uint32_t(b[0]) << 24) | (std::uint32_t(b[1]) << 16) | (std::uint32_t(b[2]) << 8) | b[3];
+            return (std::uint32_t(b[0]) << 24) | (std::uint32_t(b[1]) << 16) | (std::uint32_t(b[2]) << 8) |
+                   b[3];
         };
-        if (d.size() < 100) return QImage();
+        if (d.size() < 100)
+            return QImage();
         const std::uint32_t headerSize = card(0), width = card(4), height = card(5), byteOrder = card(7);
         const std::uint32_t bpp = card(11), bytesPerLine = card(12), ncolors = card(19);
         const std::uint32_t rMask = card(14), gMask = card(15), bMask = card(16);
         const qint64 offset = headerSize + 12 * qint64(ncolors);
-        if (bpp != 24 && bpp != 32) return QImage();
-        if (d.size() < offset + qint64(bytesPerLine) * height) return QImage();
-        auto shift = [](std::uint32_t mask) { int s = 0; while (mask && !(mask & 1)) { mask >>= 1; ++s; } return s; };
+        if (bpp != 24 && bpp != 32)
+            return QImage();
+        if (d.size() < offset + qint64(bytesPerLine) * height)
+            return QImage();
+        auto shift = [](std::uint32_t mask) {
+            int s = 0;
+            while (mask && !(mask & 1)) {
+                mask >>= 1;
+                ++s;
+            }
+            return s;
+        };
         QImage screen(int(width), int(height), QImage::Format_RGB32);
         const int bytes = int(bpp / 8);
         for (std::uint32_t y = 0; y < height; ++y) {
-            const auto* line = reinterpret_cast<const unsigned char*>(d.constData() + offset + qint64(y) * bytesPerLine);
+            const auto* line =
+                reinterpret_cast<const unsigned char*>(d.constData() + offset + qint64(y) * bytesPerLine);
             for (std::uint32_t x = 0; x < width; ++x) {
                 std::uint32_t p = 0;
                 for (int k = 0; k < bytes; ++k) {
                     const std::uint32_t byte = line[x * bytes + k];
                     p |= byteOrder == 0 ? byte << (8 * k) : byte << (8 * (bytes - 1 - k));
                 }
-                screen.setPixel(int(x), int(y), qRgb((p & rMask) >> shift(rMask), (p & gMask) >> shift(gMask),
-                                                     (p & bMask) >> shift(bMask)));
+                screen.setPixel(int(x), int(y),
+                                qRgb((p & rMask) >> shift(rMask), (p & gMask) >> shift(gMask),
+                                     (p & bMask) >> shift(bMask)));
             }
         }
         return screen.copy(area);
@@ -147,7 +163,8 @@ int DrawnPixels(const QImage& image)
 TEST(VelmoraXvfbTest, ProgramComputesOneHologramAndExitsCleanly)
 {
     for (const char* tool : {"Xvfb", "xdotool", "xwd"})
-        if (QStandardPaths::findExecutable(tool).isEmpty()) GTEST_SKIP() << tool << " is not installed";
+        if (QStandardPaths::findExecutable(tool).isEmpty())
+            GTEST_SKIP() << tool << " is not installed";
     XvfbServer server;
     ASSERT_TRUE(server.Start("1280x1024x24"));
     XTools x(server.Display());
@@ -157,7 +174,8 @@ TEST(VelmoraXvfbTest, ProgramComputesOneHologramAndExitsCleanly)
     ASSERT_TRUE(folder.isValid());
     const QString exe = folder.filePath("velmora");
     ASSERT_TRUE(QFile::copy(LW_VELMORA_EXE, exe));
-    for (const char* table : {"velmora_AtomicScatteringTable.csv", "AtomicWeight.txt", "DebyeTemperature_K.txt"})
+    for (const char* table :
+         {"velmora_AtomicScatteringTable.csv", "AtomicWeight.txt", "DebyeTemperature_K.txt"})
         ASSERT_TRUE(QFile::copy(QFileInfo(LW_VELMORA_EXE).dir().filePath(table), folder.filePath(table)));
     const QString cluster = folder.filePath("cluster.xyz");
     {
@@ -166,8 +184,8 @@ TEST(VelmoraXvfbTest, ProgramComputesOneHologramAndExitsCleanly)
         file.write("5\nfragment\nFe 0 0 0\nO 1.9 0 0\nO 0 1.9 0\nO 0 0 -1.9\nFe 2.6 2.6 0\n");
     }
     const QString log = folder.filePath("viewer.log");
-    std::unique_ptr<viewertest::ViewerProcess> viewer =
-        std::make_unique<viewertest::ViewerProcess>(LW_STANDIN_VIEWER_EXE, "velmoraxvfb", QStringList{"-log", log});
+    std::unique_ptr<viewertest::ViewerProcess> viewer = std::make_unique<viewertest::ViewerProcess>(
+        LW_STANDIN_VIEWER_EXE, "velmoraxvfb", QStringList{"-log", log});
     ASSERT_NE(viewer->Port(), 0);
 
     QProcess program;
@@ -194,7 +212,8 @@ TEST(VelmoraXvfbTest, ProgramComputesOneHologramAndExitsCleanly)
     ASSERT_FALSE(files.isEmpty()) << output();
     x.Type(files, cluster);
     // The first Return may only close the name completion.
-    for (int i = 0; i < 3 && !x.WaitGone("^select cluster$", 1000); ++i) x.Keys(files, {"Return"});
+    for (int i = 0; i < 3 && !x.WaitGone("^select cluster$", 1000); ++i)
+        x.Keys(files, {"Return"});
     const QString view = x.WaitWindow("^Dialog$");
     ASSERT_FALSE(view.isEmpty()) << output();
     QThread::msleep(600);
@@ -246,4 +265,4 @@ TEST(VelmoraXvfbTest, ProgramComputesOneHologramAndExitsCleanly)
     EXPECT_TRUE(QFile::exists(folder.filePath("velmora.ini")));
 }
 
-} // namespace
+}  // namespace

@@ -68,8 +68,10 @@ public:
     explicit RequestReader(const std::string& text) : doc_("r")
     {
         doc_.FromString(text);
-        if (!doc_.OpenRack("vra")) throw LwError("no vra");
-        if (!doc_.OpenRack("i0")) throw LwError("no i0");
+        if (!doc_.OpenRack("vra"))
+            throw LwError("no vra");
+        if (!doc_.OpenRack("i0"))
+            throw LwError("no i0");
     }
     std::string Text(const std::string& name)
     {
@@ -97,7 +99,8 @@ public:
     }
     void Color(std::int32_t& r, std::int32_t& g, std::int32_t& b)
     {
-        if (!doc_.OpenRack("color")) return;
+        if (!doc_.OpenRack("color"))
+            return;
         r = Int("r", 0);
         g = Int("g", 0);
         b = Int("b", 0);
@@ -114,35 +117,31 @@ private:
 std::size_t CompleteLength(const std::string& buffer)
 {
     const std::size_t at = buffer.find(kEndTag);
-    if (at == std::string::npos || buffer.size() < at + kEndTag.size() + 1) return 0;
+    if (at == std::string::npos || buffer.size() < at + kEndTag.size() + 1)
+        return 0;
     return at + kEndTag.size() + 1;
 }
 
 std::string Malformed(const std::string& reply, Faults::Reply kind)
 {
     switch (kind) {
-    case Faults::Reply::Normal:
-        return reply;
+    case Faults::Reply::Normal: return reply;
     case Faults::Reply::SurplusClosingTag: {
         std::string text = reply;
         const std::size_t at = text.rfind(kEndTag);
         text.insert(at, "</i0>\n");
         return text;
     }
-    case Faults::Reply::CutOff:
-        return reply.substr(0, reply.size() / 2);
-    case Faults::Reply::NoCallElement:
-        return "<vra></vra>\n";
-    case Faults::Reply::Garbage:
-        return "<vra><i0";
+    case Faults::Reply::CutOff: return reply.substr(0, reply.size() / 2);
+    case Faults::Reply::NoCallElement: return "<vra></vra>\n";
+    case Faults::Reply::Garbage: return "<vra><i0";
     }
     return reply;
 }
 
 // Minimum, maximum and mean of the image pixels inside a region (ellipse or
 // rectangle around its centre); zeros when none is inside.
-void RegionStatistics(const LwFloatMatrix& image, const Region& region, float& mn, float& mx,
-                      float& average)
+void RegionStatistics(const LwFloatMatrix& image, const Region& region, float& mn, float& mx, float& average)
 {
     mn = 0;
     mx = 0;
@@ -159,16 +158,19 @@ void RegionStatistics(const LwFloatMatrix& image, const Region& region, float& m
                 inside = rx > 0 && ry > 0 && (dx * dx) / (rx * rx) + (dy * dy) / (ry * ry) <= 1.0;
             else
                 inside = std::fabs(dx) <= rx && std::fabs(dy) <= ry;
-            if (!inside) continue;
+            if (!inside)
+                continue;
             const float v = image(col, row);
-            if (n == 0) mn = mx = v;
+            if (n == 0)
+                mn = mx = v;
             mn = std::min(mn, v);
             mx = std::max(mx, v);
             sum += v;
             ++n;
         }
     }
-    if (n > 0) average = static_cast<float>(sum / n);
+    if (n > 0)
+        average = static_cast<float>(sum / n);
 }
 
 }  // namespace
@@ -183,16 +185,19 @@ bool WriteImageBlock(QSharedMemory& block, const QString& key, const LwFloatMatr
     for (int attempt = 0; attempt < 8 && !created; ++attempt) {
         block.setKey(attempt == 0 ? key : key + QStringLiteral("_%1").arg(attempt));
         created = block.create(static_cast<int>(kHeaderBytes + 4 * count));
-        if (!created && block.error() != QSharedMemory::AlreadyExists) return false;
+        if (!created && block.error() != QSharedMemory::AlreadyExists)
+            return false;
     }
-    if (!created) return false;
+    if (!created)
+        return false;
     block.lock();
     auto* bytes = static_cast<char*>(block.data());
     LwMemoryPages::Prefault(bytes, static_cast<std::size_t>(kHeaderBytes + 4 * count),
                             LwMemoryPages::Access::Write);
     const std::int32_t header[4] = {image.ColSize, image.RowSize, image.ColBegin, image.RowBegin};
     std::memcpy(bytes, header, sizeof header);
-    if (count > 0) std::memcpy(bytes + kHeaderBytes, image.Buffer(), 4 * count);
+    if (count > 0)
+        std::memcpy(bytes + kHeaderBytes, image.Buffer(), 4 * count);
     block.unlock();
     return true;
 }
@@ -200,7 +205,8 @@ bool WriteImageBlock(QSharedMemory& block, const QString& key, const LwFloatMatr
 std::string ReadImageBlock(const QString& key, LwFloatMatrix& image)
 {
     QSharedMemory block(key);
-    if (!block.attach(QSharedMemory::ReadOnly)) return "Cannot attach " + key.toStdString();
+    if (!block.attach(QSharedMemory::ReadOnly))
+        return "Cannot attach " + key.toStdString();
     std::string error;
     if (block.size() < kHeaderBytes) {
         error = "block under 16 bytes";
@@ -260,7 +266,8 @@ bool StandinViewer::Start(std::uint16_t port, const QString& localName)
         tcp6_ = nullptr;
     }
     for (QTcpServer* server : {tcp4_, tcp6_}) {
-        if (server == nullptr) continue;
+        if (server == nullptr)
+            continue;
         connect(server, &QTcpServer::newConnection, this, [this, server] { OnNewTcpConnection(server); });
     }
     if (!localName.isEmpty()) {
@@ -296,12 +303,14 @@ void StandinViewer::Stop()
 
 void StandinViewer::OnNewTcpConnection(QTcpServer* server)
 {
-    while (QTcpSocket* socket = server->nextPendingConnection()) Attach(socket);
+    while (QTcpSocket* socket = server->nextPendingConnection())
+        Attach(socket);
 }
 
 void StandinViewer::OnNewLocalConnection()
 {
-    while (QLocalSocket* socket = local_->nextPendingConnection()) Attach(socket);
+    while (QLocalSocket* socket = local_->nextPendingConnection())
+        Attach(socket);
 }
 
 void StandinViewer::Attach(QIODevice* device)
@@ -315,21 +324,25 @@ void StandinViewer::Attach(QIODevice* device)
         connect(tcp, &QTcpSocket::disconnected, tcp, &QObject::deleteLater);
     if (auto* local = qobject_cast<QLocalSocket*>(device))
         connect(local, &QLocalSocket::disconnected, local, &QObject::deleteLater);
-    if (device->bytesAvailable() > 0) OnReadyRead(device);
+    if (device->bytesAvailable() > 0)
+        OnReadyRead(device);
 }
 
 void StandinViewer::OnReadyRead(QIODevice* device)
 {
     auto it = pending_.find(device);
-    if (it == pending_.end()) return;
+    if (it == pending_.end())
+        return;
     const QByteArray bytes = device->readAll();
     it->second.append(bytes.constData(), static_cast<std::size_t>(bytes.size()));
     // Every complete request in the buffer, in order; a partial one waits.
     while (true) {
         auto cur = pending_.find(device);
-        if (cur == pending_.end()) return;
+        if (cur == pending_.end())
+            return;
         const std::size_t n = CompleteLength(cur->second);
-        if (n == 0) return;
+        if (n == 0)
+            return;
         const std::string request = cur->second.substr(0, n);
         cur->second.erase(0, n);
         SendReply(device, Handle(request));
@@ -354,7 +367,8 @@ void StandinViewer::SendReply(QIODevice* device, std::string reply)
     reply = faults.replyText.empty() ? Malformed(reply, faults.reply) : faults.replyText;
     QPointer<QIODevice> target(device);
     auto write = [target](const std::string& text) {
-        if (target && target->isOpen()) target->write(text.data(), static_cast<qint64>(text.size()));
+        if (target && target->isOpen())
+            target->write(text.data(), static_cast<qint64>(text.size()));
     };
     const int piece = faults.splitBytes > 0 ? faults.splitBytes : static_cast<int>(reply.size());
     int at = 0;
@@ -384,8 +398,7 @@ std::int32_t StandinViewer::AddImageWindow(const LwFloatMatrix& image, const LwI
     return w.id;
 }
 
-std::int32_t StandinViewer::AddSeriesWindow(const std::vector<SeriesEntry>& entries,
-                                            const std::string& path)
+std::int32_t StandinViewer::AddSeriesWindow(const std::vector<SeriesEntry>& entries, const std::string& path)
 {
     std::lock_guard<std::mutex> lock(mutex_);
     Window w;
@@ -428,7 +441,8 @@ std::vector<std::int32_t> StandinViewer::WindowIds() const
 {
     std::lock_guard<std::mutex> lock(mutex_);
     std::vector<std::int32_t> ids;
-    for (const auto& entry : windows_) ids.push_back(entry.first);
+    for (const auto& entry : windows_)
+        ids.push_back(entry.first);
     return ids;
 }
 
@@ -442,7 +456,8 @@ std::vector<std::string> StandinViewer::Commands() const
 {
     std::lock_guard<std::mutex> lock(mutex_);
     std::vector<std::string> names;
-    for (const LoggedRequest& r : requests_) names.push_back(r.command);
+    for (const LoggedRequest& r : requests_)
+        names.push_back(r.command);
     return names;
 }
 
@@ -495,7 +510,8 @@ std::string StandinViewer::Handle(const std::string& requestText)
             return win->entries[static_cast<std::size_t>(win->currentIndex)];
         };
         auto entryAt = [&](std::int32_t index) -> SeriesEntry* {
-            if (win == nullptr || !win->isSeries || index < 0) return nullptr;
+            if (win == nullptr || !win->isSeries || index < 0)
+                return nullptr;
             if (index >= static_cast<std::int32_t>(win->entries.size()))
                 win->entries.resize(static_cast<std::size_t>(index) + 1);
             return &win->entries[static_cast<std::size_t>(index)];
@@ -546,9 +562,11 @@ std::string StandinViewer::Handle(const std::string& requestText)
         } else if (cmd == "GetIsModeSeries") {
             reply.Bool("isModeSeries", win != nullptr && win->isSeries);
         } else if (cmd == "ImageGet") {
-            if (needWindow()) SerializeMatrix(reply.Doc(), "image", *image, "b");
+            if (needWindow())
+                SerializeMatrix(reply.Doc(), "image", *image, "b");
         } else if (cmd == "ImageSet") {
-            if (needWindow()) SerializeMatrix(req.Doc(), "image", *image, "b");
+            if (needWindow())
+                SerializeMatrix(req.Doc(), "image", *image, "b");
         } else if (cmd == "FIImageGetBySharedMemory") {
             if (faults_.getReturnCode != "ok") {
                 reply.Text("ReturnCode", faults_.getReturnCode);
@@ -561,11 +579,8 @@ std::string StandinViewer::Handle(const std::string& requestText)
                 LwFloatMatrix header;  // sizes for the bad-header faults
                 bool ok = true;
                 switch (faults_.block) {
-                case Faults::Block::Good:
-                    ok = WriteImageBlock(*block, key, *image);
-                    break;
-                case Faults::Block::Missing:
-                    break;
+                case Faults::Block::Good: ok = WriteImageBlock(*block, key, *image); break;
+                case Faults::Block::Missing: break;
                 case Faults::Block::Tiny:
                     block->setKey(key);
                     ok = block->create(8);
@@ -575,10 +590,20 @@ std::string StandinViewer::Handle(const std::string& requestText)
                     ok = block->create(static_cast<int>(kHeaderBytes + 4 * 4));
                     if (ok) {
                         std::int32_t h[4] = {0, 0, 0, 0};
-                        if (faults_.block == Faults::Block::HeaderTooLarge) { h[0] = 100; h[1] = 100; }
-                        if (faults_.block == Faults::Block::HugeHeader) { h[0] = h[1] = 0x7fffffff; }
-                        if (faults_.block == Faults::Block::BothNegative) { h[0] = h[1] = -1; }
-                        if (faults_.block == Faults::Block::OneNegative) { h[0] = -1; h[1] = 2; }
+                        if (faults_.block == Faults::Block::HeaderTooLarge) {
+                            h[0] = 100;
+                            h[1] = 100;
+                        }
+                        if (faults_.block == Faults::Block::HugeHeader) {
+                            h[0] = h[1] = 0x7fffffff;
+                        }
+                        if (faults_.block == Faults::Block::BothNegative) {
+                            h[0] = h[1] = -1;
+                        }
+                        if (faults_.block == Faults::Block::OneNegative) {
+                            h[0] = -1;
+                            h[1] = 2;
+                        }
                         block->lock();
                         std::memset(block->data(), 0, static_cast<std::size_t>(block->size()));
                         std::memcpy(block->data(), h, sizeof h);
@@ -592,7 +617,8 @@ std::string StandinViewer::Handle(const std::string& requestText)
                     // The key the block was made under (WriteImageBlock may
                     // have had to suffix it).
                     const QString used = faults_.block == Faults::Block::Missing ? key : block->key();
-                    if (faults_.block != Faults::Block::Missing) blocks_.push_back(std::move(block));
+                    if (faults_.block != Faults::Block::Missing)
+                        blocks_.push_back(std::move(block));
                     reply.Text("ReturnCode", "ok");
                     reply.Text("key", used.toStdString());
                 }
@@ -609,7 +635,8 @@ std::string StandinViewer::Handle(const std::string& requestText)
                 }
             }
         } else if (cmd == "SetCaption") {
-            if (needWindow()) win->caption = req.Text("caption");
+            if (needWindow())
+                win->caption = req.Text("caption");
         } else if (cmd == "GetFileName") {
             if (needWindow())
                 reply.Text("filenameUtf8", win->isSeries ? current().fileName : win->fileName);
@@ -647,13 +674,15 @@ std::string StandinViewer::Handle(const std::string& requestText)
                 const bool lines = cmd == "LineGetIDList";
                 std::vector<std::int32_t> ids;
                 for (const Region& r : win->regions)
-                    if (r.isLine == lines) ids.push_back(r.id);
+                    if (r.isLine == lines)
+                        ids.push_back(r.id);
                 // A column vector (one column, a row per id) in the core's
                 // 32-bit matrix element.
                 LwLongMatrix list;
                 if (!ids.empty()) {
                     list.Create(1, static_cast<int>(ids.size()));
-                    for (std::size_t i = 0; i < ids.size(); ++i) list(0, static_cast<int>(i)) = ids[i];
+                    for (std::size_t i = 0; i < ids.size(); ++i)
+                        list(0, static_cast<int>(i)) = ids[i];
                 }
                 SerializeMatrix(reply.Doc(), "IDList", list, "b");
             }
@@ -686,13 +715,17 @@ std::string StandinViewer::Handle(const std::string& requestText)
                 }
             }
         } else if (cmd == "ImageKeyDoubleGet") {
-            if (needWindow()) SerializeValueMap(*keyDouble, reply.Doc(), "ImageKeyDouble");
+            if (needWindow())
+                SerializeValueMap(*keyDouble, reply.Doc(), "ImageKeyDouble");
         } else if (cmd == "ImageKeyDoubleSet") {
-            if (needWindow()) SerializeValueMap(*keyDouble, req.Doc(), "ImageKeyDouble");
+            if (needWindow())
+                SerializeValueMap(*keyDouble, req.Doc(), "ImageKeyDouble");
         } else if (cmd == "ImageKeyStringGet") {
-            if (needWindow()) SerializeTextMap(*keyString, reply.Doc(), "ImageKeyString");
+            if (needWindow())
+                SerializeTextMap(*keyString, reply.Doc(), "ImageKeyString");
         } else if (cmd == "ImageKeyStringSet") {
-            if (needWindow()) SerializeTextMap(*keyString, req.Doc(), "ImageKeyString");
+            if (needWindow())
+                SerializeTextMap(*keyString, req.Doc(), "ImageKeyString");
         } else if (cmd == "SeriesKeyDoubleGet" || cmd == "SeriesKeyDoubleSet") {
             if (needWindow())
                 SerializeValueMap(win->seriesKeyDouble, isGet ? reply.Doc() : req.Doc(), "SeriesKeyDouble");
@@ -711,7 +744,8 @@ std::string StandinViewer::Handle(const std::string& requestText)
                 SerializeTextMap(e->indexKeyString, isGet ? reply.Doc() : req.Doc(), "SeriesIndexKeyString");
             }
         } else if (cmd == "SeriesGetCount") {
-            reply.Int("count", win != nullptr && win->isSeries ? static_cast<std::int32_t>(win->entries.size()) : 0);
+            reply.Int("count",
+                      win != nullptr && win->isSeries ? static_cast<std::int32_t>(win->entries.size()) : 0);
         } else if (cmd == "SeriesImageIndexSet" || cmd == "SeriesImageIndexSetWithLoadImage") {
             const std::int32_t index = req.Int("index");
             SeriesEntry* e = nullptr;
@@ -731,7 +765,8 @@ std::string StandinViewer::Handle(const std::string& requestText)
                 loadSuccess_ = e != nullptr && !e->unloadable && !faults_.failLoads;
             }
         } else if (cmd == "GetIsLoaded") {
-            if (loadPollsLeft_ > 0) --loadPollsLeft_;
+            if (loadPollsLeft_ > 0)
+                --loadPollsLeft_;
             const bool loaded = loadPollsLeft_ == 0;
             reply.Text("ReturnCode", "ok");
             reply.Bool("isLoaded", loaded);
@@ -750,12 +785,14 @@ std::string StandinViewer::Handle(const std::string& requestText)
                 ++win->saveCount;
             }
         } else if (cmd == "SeriesSaveRenew") {
-            if (needWindow()) ++win->renewCount;
+            if (needWindow())
+                ++win->renewCount;
         } else {
             reply.Text("ReturnCode", "Unknown command: " + cmd);
         }
     } catch (const LwError& e) {
-        if (logged.command.empty()) requests_.push_back(logged);
+        if (logged.command.empty())
+            requests_.push_back(logged);
         reply.Text("ReturnCode", "Request error: " + e.Message());
     }
     return reply.Finish();
@@ -766,17 +803,20 @@ StandinViewerThread::StandinViewerThread() : thread_(std::make_unique<QThread>()
     thread_->start();
     context_ = new QObject;
     context_->moveToThread(thread_.get());
-    QMetaObject::invokeMethod(context_, [this] { viewer_ = new StandinViewer; },
-                              Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        context_, [this] { viewer_ = new StandinViewer; }, Qt::BlockingQueuedConnection);
 }
 
 StandinViewerThread::~StandinViewerThread()
 {
-    QMetaObject::invokeMethod(context_, [this] {
-        delete viewer_;
-        viewer_ = nullptr;
-        context_->deleteLater();
-    }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        context_,
+        [this] {
+            delete viewer_;
+            viewer_ = nullptr;
+            context_->deleteLater();
+        },
+        Qt::BlockingQueuedConnection);
     thread_->quit();
     thread_->wait();
 }
@@ -784,14 +824,15 @@ StandinViewerThread::~StandinViewerThread()
 bool StandinViewerThread::Start(std::uint16_t port, const QString& localName)
 {
     bool ok = false;
-    QMetaObject::invokeMethod(context_, [&] { ok = viewer_->Start(port, localName); },
-                              Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        context_, [&] { ok = viewer_->Start(port, localName); }, Qt::BlockingQueuedConnection);
     return ok;
 }
 
 void StandinViewerThread::Stop()
 {
-    QMetaObject::invokeMethod(context_, [this] { viewer_->Stop(); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        context_, [this] { viewer_->Stop(); }, Qt::BlockingQueuedConnection);
 }
 
 }  // namespace standin

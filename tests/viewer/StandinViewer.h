@@ -97,7 +97,7 @@ struct Window
     std::int32_t currentIndex = 0;
     LwInfoValueMap seriesKeyDouble;
     LwInfoStringMap seriesKeyString;
-    std::int32_t saveCount = 0;   // SeriesSave requests
+    std::int32_t saveCount = 0;  // SeriesSave requests
     std::int32_t renewCount = 0;  // SeriesSaveRenew requests
 };
 
@@ -105,7 +105,7 @@ struct LoggedRequest
 {
     std::string command;  // the "cmd" text, empty when the request had none
     std::int32_t windowId = -1;
-    std::string text;     // the whole request text
+    std::string text;  // the whole request text
 };
 
 // How the viewer misbehaves; all off by default.
@@ -114,30 +114,30 @@ struct Faults
     enum class Reply {
         Normal,
         SurplusClosingTag,  // one more "</i0>" before "</vra>"
-        CutOff,             // the text is cut after its first half
-        NoCallElement,      // "<vra></vra>\n": results missing
-        Garbage,            // "<vra><i0" without an end
+        CutOff,  // the text is cut after its first half
+        NoCallElement,  // "<vra></vra>\n": results missing
+        Garbage,  // "<vra><i0" without an end
     };
     enum class Block {
         Good,
-        Missing,          // the reply names a key without a block
-        Tiny,             // 8 bytes
-        HeaderTooLarge,   // the header claims more pixels than the block holds
-        HugeHeader,       // sizes 0x7fffffff: the product overflows 32 bits
-        BothNegative,     // sizes -1, -1
-        OneNegative,      // sizes -1, 2
+        Missing,  // the reply names a key without a block
+        Tiny,  // 8 bytes
+        HeaderTooLarge,  // the header claims more pixels than the block holds
+        HugeHeader,  // sizes 0x7fffffff: the product overflows 32 bits
+        BothNegative,  // sizes -1, -1
+        OneNegative,  // sizes -1, 2
     };
-    int delayMs = 0;           // each reply is written this much later
-    int splitBytes = 0;        // replies go out in pieces of this many bytes
-    int splitPauseMs = 5;      // pause between two pieces
-    int dropReplies = 0;       // the next n requests get no reply
+    int delayMs = 0;  // each reply is written this much later
+    int splitBytes = 0;  // replies go out in pieces of this many bytes
+    int splitPauseMs = 5;  // pause between two pieces
+    int dropReplies = 0;  // the next n requests get no reply
     bool closeOnRequest = false;  // the connection is closed instead of replying
     Reply reply = Reply::Normal;
     std::string replyText;  // when not empty, every reply is this text
     Block block = Block::Good;
     std::string getReturnCode = "ok";  // ReturnCode of FIImageGetBySharedMemory
-    bool failLoads = false;            // every load reports isSuccess false
-    int loadPolls = 3;                 // GetIsLoaded polls until a load is done
+    bool failLoads = false;  // every load reports isSuccess false
+    int loadPolls = 3;  // GetIsLoaded polls until a load is done
 };
 
 class StandinViewer : public QObject

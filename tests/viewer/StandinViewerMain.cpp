@@ -60,7 +60,8 @@ int main(int argc, char** argv)
         const double cx = seedSize / 2 + seedSize / 16, cy = seedSize / 2, radius = seedSize / 3;
         for (int y = 0; y < seedSize; ++y)
             for (int x = 0; x < seedSize; ++x)
-                screen(x, y) = std::hypot(x - cx, y - cy) < radius ? static_cast<float>(100 + (x + y) % 17) : 2.0f;
+                screen(x, y) =
+                    std::hypot(x - cx, y - cy) < radius ? static_cast<float>(100 + (x + y) % 17) : 2.0f;
         viewer.AddImageWindow(screen);
     }
     std::printf("READY %u\n", static_cast<unsigned>(viewer.Port()));
@@ -72,7 +73,8 @@ int main(int argc, char** argv)
         while (std::getline(std::cin, line) && line != "quit") {
             if (line == "report") {
                 std::string report = "REPORT " + std::to_string(viewer.WindowIds().size());
-                for (const std::string& command : viewer.Commands()) report += " " + command;
+                for (const std::string& command : viewer.Commands())
+                    report += " " + command;
                 std::printf("%s\n", report.c_str());
                 std::fflush(stdout);
             }

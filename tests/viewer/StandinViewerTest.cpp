@@ -24,15 +24,22 @@ std::string Request(const std::string& inner)
     return "<vra><i0>" + inner + "</i0>\n</vra>\n";
 }
 
-std::string Cmd(const std::string& name) { return "<cmd>" + name + "</cmd>\n"; }
-std::string Id(int id) { return "<IDDocChildWindow>" + std::to_string(id) + "</IDDocChildWindow>\n"; }
+std::string Cmd(const std::string& name)
+{
+    return "<cmd>" + name + "</cmd>\n";
+}
+std::string Id(int id)
+{
+    return "<IDDocChildWindow>" + std::to_string(id) + "</IDDocChildWindow>\n";
+}
 
 // The value text of the first element `name` in a reply, or "(absent)".
 std::string ValueOf(const std::string& reply, const std::string& name)
 {
     const std::string open = "<" + name + ">", close = "</" + name + ">";
     const std::size_t a = reply.find(open);
-    if (a == std::string::npos) return "(absent)";
+    if (a == std::string::npos)
+        return "(absent)";
     const std::size_t b = reply.find(close, a);
     return reply.substr(a + open.size(), b - a - open.size());
 }
@@ -42,7 +49,8 @@ LwFloatMatrix Ramp(int cols, int rows, int colBegin, int rowBegin)
     LwFloatMatrix m(cols, rows);
     m.ColBegin = colBegin;
     m.RowBegin = rowBegin;
-    for (int i = 0; i < cols * rows; ++i) m.Buffer()[i] = 0.5f * static_cast<float>(i) - 1.0f;
+    for (int i = 0; i < cols * rows; ++i)
+        m.Buffer()[i] = 0.5f * static_cast<float>(i) - 1.0f;
     return m;
 }
 
@@ -58,7 +66,10 @@ void ExpectSameImage(const LwFloatMatrix& a, const LwFloatMatrix& b)
 class StandinViewerTest : public ::testing::Test
 {
 protected:
-    void SetUp() override { ASSERT_TRUE(viewer_.Start(0, "zyvraimage")) << viewer_.ErrorText().toStdString(); }
+    void SetUp() override
+    {
+        ASSERT_TRUE(viewer_.Start(0, "zyvraimage")) << viewer_.ErrorText().toStdString();
+    }
     void TearDown() override { viewer_.Stop(); }
 
     StandinViewer viewer_;
@@ -69,7 +80,8 @@ TEST_F(StandinViewerTest, RepliesHaveTheExactProtocolForm)
     LwInfoValueMap numbers{{"E", {12.5, 3}}};
     LwInfoStringMap texts{{"log", {"a&b"}}};
     const int id = viewer_.AddImageWindow(Ramp(2, 1, 0, 0), numbers, texts);
-    struct Case {
+    struct Case
+    {
         const char* what;
         std::string request;
         std::string reply;
@@ -125,8 +137,8 @@ TEST_F(StandinViewerTest, ModelFollowsWindowRegionAndKeyCommands)
     EXPECT_EQ(100.0f, w.regions[0].cx);
     EXPECT_EQ(255, w.regions[0].r);
 
-    const std::string back = viewer_.Handle(Request(Cmd("RegionGet") + Id(id) + "<RegionID>" +
-                                                    std::to_string(rid) + "</RegionID>\n"));
+    const std::string back = viewer_.Handle(
+        Request(Cmd("RegionGet") + Id(id) + "<RegionID>" + std::to_string(rid) + "</RegionID>\n"));
     EXPECT_EQ("41", ValueOf(back, "w"));
     EXPECT_EQ("<r>255</r>\n<g>0</g>\n<b>0</b>\n", ValueOf(back, "color"));
     const std::string list = viewer_.Handle(Request(Cmd("RegionGetIDList") + Id(id)));
@@ -159,14 +171,16 @@ TEST_F(StandinViewerTest, SeriesLoadsCompleteAfterPollsAndSavesAreRecorded)
         return polls;
     };
     EXPECT_EQ((std::vector<std::string>{"false/false", "false/false", "true/true"}), load(1));
-    EXPECT_EQ("C:/data/img_001.dat", ValueOf(viewer_.Handle(Request(Cmd("GetFileName") + Id(id))), "filenameUtf8"));
+    EXPECT_EQ("C:/data/img_001.dat",
+              ValueOf(viewer_.Handle(Request(Cmd("GetFileName") + Id(id))), "filenameUtf8"));
     EXPECT_EQ((std::vector<std::string>{"false/false", "false/false", "true/false"}), load(2));
     EXPECT_EQ((std::vector<std::string>{"false/false", "false/false", "true/false"}), load(7));
 
     viewer_.Handle(Request(Cmd("SeriesIndexKeyDoubleSet") + Id(id) +
                            "<index>4</index>\n<SeriesIndexKeyDouble><i><key>X</key>\n<val>12000</val>\n</i>\n"
                            "</SeriesIndexKeyDouble>\n"));
-    viewer_.Handle(Request(Cmd("SeriesImageSave") + Id(id) + "<index>4</index>\n<filenameUtf8>b_12000.xml_vra</filenameUtf8>\n"));
+    viewer_.Handle(Request(Cmd("SeriesImageSave") + Id(id) +
+                           "<index>4</index>\n<filenameUtf8>b_12000.xml_vra</filenameUtf8>\n"));
     viewer_.Handle(Request(Cmd("SeriesSave") + Id(id) + "<filenameUtf8>out.xmlsrs</filenameUtf8>\n"));
     viewer_.Handle(Request(Cmd("SeriesSaveRenew") + Id(id)));
     const standin::Window w = viewer_.GetWindow(id);
@@ -207,18 +221,20 @@ TEST_F(StandinViewerTest, ImagesTravelThroughSharedMemoryBothWays)
     const LwFloatMatrix sent = Ramp(4, 3, 2, -7);
     QSharedMemory mine;
     ASSERT_TRUE(standin::WriteImageBlock(mine, "IMAGESET77", sent));
-    const std::string set = viewer_.Handle(Request(Cmd("FIImageSetBySharedMemory") + Id(id) + "<key>IMAGESET77</key>\n"));
+    const std::string set =
+        viewer_.Handle(Request(Cmd("FIImageSetBySharedMemory") + Id(id) + "<key>IMAGESET77</key>\n"));
     EXPECT_EQ("ok", ValueOf(set, "ReturnCode"));
     ExpectSameImage(sent, viewer_.GetWindow(id).image);
-    EXPECT_EQ("Cannot attach NOSUCHKEY",
-              ValueOf(viewer_.Handle(Request(Cmd("FIImageSetBySharedMemory") + Id(id) + "<key>NOSUCHKEY</key>\n")),
-                      "ReturnCode"));
+    EXPECT_EQ("Cannot attach NOSUCHKEY", ValueOf(viewer_.Handle(Request(Cmd("FIImageSetBySharedMemory") +
+                                                                        Id(id) + "<key>NOSUCHKEY</key>\n")),
+                                                 "ReturnCode"));
 }
 
 TEST_F(StandinViewerTest, BadBlocksAreServedAsAsked)
 {
     const int id = viewer_.AddImageWindow(Ramp(2, 2, 0, 0));
-    struct Case {
+    struct Case
+    {
         Faults::Block block;
         long long size;  // -1: no block
         std::int32_t cols, rows;
@@ -240,7 +256,8 @@ TEST_F(StandinViewerTest, BadBlocksAreServedAsAsked)
         EXPECT_EQ("ok", ValueOf(reply, "ReturnCode"));
         QSharedMemory block(QString::fromStdString(ValueOf(reply, "key")));
         ASSERT_EQ(c.size >= 0, block.attach(QSharedMemory::ReadOnly));
-        if (c.size < 0) continue;
+        if (c.size < 0)
+            continue;
         EXPECT_EQ(c.size, block.size());
         if (c.size >= 16) {
             std::int32_t header[2];
@@ -264,7 +281,8 @@ TEST_F(StandinViewerTest, RequestsInPiecesAndSeveralInOneRead)
     std::vector<std::pair<std::string, std::unique_ptr<RawClient>>> clients;
     clients.emplace_back("tcp ipv4", std::make_unique<RawClient>(QHostAddress::LocalHost, viewer_.Port()));
     if (viewer_.ListensIPv6())
-        clients.emplace_back("tcp ipv6", std::make_unique<RawClient>(QHostAddress::LocalHostIPv6, viewer_.Port()));
+        clients.emplace_back("tcp ipv6",
+                             std::make_unique<RawClient>(QHostAddress::LocalHostIPv6, viewer_.Port()));
     clients.emplace_back("local", std::make_unique<RawClient>(QString("zyvraimage")));
     const std::string focused = "<vra><i0><IDDocChildWindow>1</IDDocChildWindow>\n</i0>\n</vra>\n";
     const std::string update = "<vra><i0></i0>\n</vra>\n";
@@ -272,7 +290,8 @@ TEST_F(StandinViewerTest, RequestsInPiecesAndSeveralInOneRead)
         SCOPED_TRACE(what);
         ASSERT_TRUE(client->Connected());
         const std::string request = Request(Cmd("WindowGetFocusedID"));
-        for (char c : request) client->Write(std::string(1, c));
+        for (char c : request)
+            client->Write(std::string(1, c));
         EXPECT_EQ(focused, client->ReadReplies(1));
         client->Clear();
         client->Write(Request(Cmd("Update")) + Request(Cmd("WindowGetFocusedID")) + Request(Cmd("Update")));
@@ -285,7 +304,8 @@ TEST_F(StandinViewerTest, RepliesCanBeDelayedSplitDroppedOrMalformed)
     RawClient client(QHostAddress::LocalHost, viewer_.Port());
     ASSERT_TRUE(client.Connected());
     const std::string update = "<vra><i0></i0>\n</vra>\n";
-    struct Case {
+    struct Case
+    {
         const char* what;
         Faults faults;
         std::string expected;
@@ -345,7 +365,8 @@ TEST(StandinViewerLifetime, StaleSocketFileIsReplacedAndNothingIsLeftBehind)
         viewer.Handle(Request(Cmd("FIImageGetBySharedMemory") + Id(id)));
         EXPECT_FALSE(viewertest::SegmentsOfThisProcess().empty());
     }
-    EXPECT_TRUE(viewertest::TempFolderEntries().isEmpty()) << viewertest::TempFolderEntries().join(",").toStdString();
+    EXPECT_TRUE(viewertest::TempFolderEntries().isEmpty())
+        << viewertest::TempFolderEntries().join(",").toStdString();
     EXPECT_TRUE(viewertest::SegmentsOfThisProcess().empty());
 }
 

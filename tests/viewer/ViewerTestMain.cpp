@@ -23,16 +23,17 @@ using TestApplication = QCoreApplication;
 int main(int argc, char** argv)
 {
     const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") +
-                          "/lwviewer.XXXXXX";
+    std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/lwviewer.XXXXXX";
     std::vector<char> path(pattern.begin(), pattern.end());
     path.push_back('\0');
-    if (mkdtemp(path.data()) == nullptr) return 3;
+    if (mkdtemp(path.data()) == nullptr)
+        return 3;
     setenv("TMPDIR", path.data(), 1);
     int rc;
     {
 #ifdef LW_VIEWER_TEST_WIDGETS
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
 #endif
         TestApplication app(argc, argv);
         ::testing::InitGoogleTest(&argc, argv);

@@ -27,13 +27,15 @@ inline std::vector<long> SegmentsCreatedBy(long pid)
 {
     std::vector<long> ids;
     FILE* pipe = popen("ipcs -m -p 2>/dev/null", "r");
-    if (pipe == nullptr) return ids;
+    if (pipe == nullptr)
+        return ids;
     char line[512];
     while (std::fgets(line, sizeof line, pipe) != nullptr) {
         std::istringstream in(line);
         long shmid = 0, cpid = 0;
         std::string owner;
-        if (in >> shmid >> owner >> cpid && cpid == pid) ids.push_back(shmid);
+        if (in >> shmid >> owner >> cpid && cpid == pid)
+            ids.push_back(shmid);
     }
     pclose(pipe);
     return ids;
@@ -110,7 +112,8 @@ private:
         std::size_t from = 0;
         while (true) {
             const std::size_t at = received_.find("</vra>", from);
-            if (at == std::string::npos || received_.size() < at + 7) return n;
+            if (at == std::string::npos || received_.size() < at + 7)
+                return n;
             ++n;
             from = at + 7;
         }
@@ -127,7 +130,8 @@ private:
         QElapsedTimer t;
         t.start();
         while (!done()) {
-            if (t.elapsed() > ms) return false;
+            if (t.elapsed() > ms)
+                return false;
             Pump(5);
             QThread::msleep(1);
         }
@@ -149,12 +153,15 @@ public:
     ViewerProcess(const QString& exe, const QString& localName, const QStringList& extra = {})
     {
         process_.start(exe, QStringList{"-P", "0", "-L", localName} + extra);
-        if (!process_.waitForStarted(5000)) return;
+        if (!process_.waitForStarted(5000))
+            return;
         QElapsedTimer t;
         t.start();
-        while (t.elapsed() < 10000 && !process_.canReadLine()) process_.waitForReadyRead(100);
+        while (t.elapsed() < 10000 && !process_.canReadLine())
+            process_.waitForReadyRead(100);
         const QByteArray line = process_.readLine().trimmed();
-        if (line.startsWith("READY ")) port_ = static_cast<quint16>(line.mid(6).toUInt());
+        if (line.startsWith("READY "))
+            port_ = static_cast<quint16>(line.mid(6).toUInt());
     }
     ~ViewerProcess() { Quit(); }
     quint16 Port() const { return port_; }
@@ -162,7 +169,8 @@ public:
     // Ends the process cleanly; its exit code.
     int Quit()
     {
-        if (process_.state() == QProcess::NotRunning) return process_.exitCode();
+        if (process_.state() == QProcess::NotRunning)
+            return process_.exitCode();
         process_.closeWriteChannel();
         if (!process_.waitForFinished(10000)) {
             process_.kill();

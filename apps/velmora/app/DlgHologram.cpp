@@ -55,7 +55,8 @@ std::string JsonEscape(const std::string& text)
             out += c;
         } else if (static_cast<unsigned char>(c) < 0x20) {
             char buffer[8];
-            std::snprintf(buffer, sizeof buffer, "\\u%04x", static_cast<unsigned>(static_cast<unsigned char>(c)));
+            std::snprintf(buffer, sizeof buffer, "\\u%04x",
+                          static_cast<unsigned>(static_cast<unsigned char>(c)));
             out += buffer;
         } else {
             out += c;
@@ -93,7 +94,7 @@ void ReadAngleAndSize(Document& document, const QLineEdit& angleField, const QLi
     document.ImageSize_ = size;
 }
 
-} // namespace
+}  // namespace
 
 void ShowInformationBox(const std::string& title, const std::string& text, QWidget* parent)
 {
@@ -113,8 +114,8 @@ std::string AnomalousTermsJson(const std::map<std::string, ElementRow>& elements
         if (!first)
             json += ",";
         first = false;
-        json += "{\"element\":\"" + JsonEscape(entry.first) + "\",\"f1\":" + StreamNumber(entry.second.F1)
-                + ",\"f2\":" + StreamNumber(entry.second.F2) + "}";
+        json += "{\"element\":\"" + JsonEscape(entry.first) + "\",\"f1\":" + StreamNumber(entry.second.F1) +
+                ",\"f2\":" + StreamNumber(entry.second.F2) + "}";
     }
     return json + "]";
 }
@@ -130,8 +131,8 @@ void CheckSeriesImageNames(const std::vector<double>& energies_keV)
     for (double e : energies_keV) {
         const std::string name = SeriesImageFileName("", e * 1000.0);
         if (!names.insert(name).second)
-            throw LwError("Photon energies give the same image file name (" + name.substr(1)
-                          + "): please give each energy once");
+            throw LwError("Photon energies give the same image file name (" + name.substr(1) +
+                          "): please give each energy once");
     }
 }
 
@@ -143,24 +144,24 @@ void CheckResolutionGrid(const std::string& projection, double resolutionDeg)
     else
         AzimuthalEquidistantGridSize(resolutionDeg, columns, rows);
     if (columns < 1 || rows < 2 || static_cast<long long>(columns) * rows > kMaxImagePixels)
-        throw LwError("Degree/ Pix = " + DoubleToString(resolutionDeg) + " gives an image of "
-                      + IntToString(columns) + " x " + IntToString(rows) + " pixels (at most "
-                      + std::to_string(kMaxImagePixels) + ")");
+        throw LwError("Degree/ Pix = " + DoubleToString(resolutionDeg) + " gives an image of " +
+                      IntToString(columns) + " x " + IntToString(rows) + " pixels (at most " +
+                      std::to_string(kMaxImagePixels) + ")");
 }
 
 void CheckSizeGrid(const std::string& projection, int size)
 {
     if (size < 2 || static_cast<long long>(size) * size > kMaxImagePixels)
-        throw LwError("Image pix size of " + projection + " should be 2 to "
-                      + IntToString(static_cast<int>(std::sqrt(static_cast<double>(kMaxImagePixels))))
-                      + ": " + IntToString(size));
+        throw LwError("Image pix size of " + projection + " should be 2 to " +
+                      IntToString(static_cast<int>(std::sqrt(static_cast<double>(kMaxImagePixels)))) + ": " +
+                      IntToString(size));
 }
 
 void CheckViewAngle(const std::string& projection, double angleDeg, double maxDeg)
 {
     if (!(angleDeg > 0) || !(angleDeg < maxDeg))
-        throw LwError("Max angle of " + projection + " should be above 0 and below " + DoubleToString(maxDeg)
-                      + ": " + DoubleToString(angleDeg));
+        throw LwError("Max angle of " + projection + " should be above 0 and below " +
+                      DoubleToString(maxDeg) + ": " + DoubleToString(angleDeg));
 }
 
 void WriteIniReportingOnce(QWidget* parent)
@@ -211,15 +212,36 @@ std::vector<QPushButton*> DlgHologram::CalculateButtons() const
             Form_->pushButton_2};
 }
 
-void DlgHologram::on_pushButton_5_clicked() { CalculateOnTab(0); }
-void DlgHologram::on_pushButton_6_clicked() { CalculateOnTab(1); }
-void DlgHologram::on_pushButton_7_clicked() { CalculateOnTab(2); }
-void DlgHologram::on_pushButton_8_clicked() { CalculateOnTab(3); }
-void DlgHologram::on_pushButton_2_clicked() { CalculateOnTab(4); }
+void DlgHologram::on_pushButton_5_clicked()
+{
+    CalculateOnTab(0);
+}
+void DlgHologram::on_pushButton_6_clicked()
+{
+    CalculateOnTab(1);
+}
+void DlgHologram::on_pushButton_7_clicked()
+{
+    CalculateOnTab(2);
+}
+void DlgHologram::on_pushButton_8_clicked()
+{
+    CalculateOnTab(3);
+}
+void DlgHologram::on_pushButton_2_clicked()
+{
+    CalculateOnTab(4);
+}
 
-void DlgHologram::on_pushButton_4_clicked() { close(); }
+void DlgHologram::on_pushButton_4_clicked()
+{
+    close();
+}
 
-void DlgHologram::on_pushButton_3_clicked() { GetSimulationSettings().IsTerminateRequest_ = true; }
+void DlgHologram::on_pushButton_3_clicked()
+{
+    GetSimulationSettings().IsTerminateRequest_ = true;
+}
 
 void DlgHologram::on_pushButton_clicked()
 {
@@ -264,8 +286,9 @@ void DlgHologram::CalculateOnTab(int tab)
         b->setEnabled(false);
     RunShowingErrors(this, [this, tab] {
         SimulationSettings& s = GetSimulationSettings();
-        LwDocPattern* const documents[5] = {&s.DocAzimuthalEquidistant_, &s.DocDiana_, &s.DocStereoProjection_,
-                                            &s.DocOrthographic_, &s.DocEquidistantCylindrical_};
+        LwDocPattern* const documents[5] = {&s.DocAzimuthalEquidistant_, &s.DocDiana_,
+                                            &s.DocStereoProjection_, &s.DocOrthographic_,
+                                            &s.DocEquidistantCylindrical_};
         s.CurrentDoc_ = documents[tab];
         TakeStructureSelection();
         ReadTabParameters(tab);
@@ -305,9 +328,7 @@ void DlgHologram::ReadTabParameters(int tab)
         s.DocAzimuthalEquidistant_.Resolution_deg_ = resolution;
         break;
     }
-    case 1:
-        ReadAngleAndSize(s.DocDiana_, *f.lineEdit_3, *f.lineEdit_6, "Gnomonic", 90.0);
-        break;
+    case 1: ReadAngleAndSize(s.DocDiana_, *f.lineEdit_3, *f.lineEdit_6, "Gnomonic", 90.0); break;
     case 2:
         ReadAngleAndSize(s.DocStereoProjection_, *f.lineEdit_4, *f.lineEdit_7, "Stereographic", 180.0);
         break;
@@ -353,8 +374,8 @@ void DlgHologram::RunEnergySeries()
 {
     SimulationSettings& s = GetSimulationSettings();
     CheckSeriesImageNames(s.PhotonEnergyList_keV);
-    const std::string path = SelectSaveFileName(this, "Input SeriesOfImages file name", "xmlsrs(*.xmlsrs)",
-                                                "xfh.xmlsrs");
+    const std::string path =
+        SelectSaveFileName(this, "Input SeriesOfImages file name", "xmlsrs(*.xmlsrs)", "xfh.xmlsrs");
     if (path.empty())
         return;
     CalculatingFlag calculating;

@@ -39,15 +39,15 @@ public:
     std::vector<QPushButton*> CalculateButtons() const;
 
 public slots:
-    void on_pushButton_2_clicked(); // Calculate, equidistant cylindrical
-    void on_pushButton_4_clicked(); // Close
-    void on_pushButton_3_clicked(); // Terminate calculation
-    void on_pushButton_5_clicked(); // Calculate, azimuthal equidistant
-    void on_pushButton_6_clicked(); // Calculate, gnomonic
-    void on_pushButton_7_clicked(); // Calculate, stereographic
-    void on_pushButton_8_clicked(); // Calculate, orthographic
-    void on_pushButton_clicked();   // Select all
-    void on_pushButton_9_clicked(); // Clear all
+    void on_pushButton_2_clicked();  // Calculate, equidistant cylindrical
+    void on_pushButton_4_clicked();  // Close
+    void on_pushButton_3_clicked();  // Terminate calculation
+    void on_pushButton_5_clicked();  // Calculate, azimuthal equidistant
+    void on_pushButton_6_clicked();  // Calculate, gnomonic
+    void on_pushButton_7_clicked();  // Calculate, stereographic
+    void on_pushButton_8_clicked();  // Calculate, orthographic
+    void on_pushButton_clicked();  // Select all
+    void on_pushButton_9_clicked();  // Clear all
     // Escape: refused like a close while a calculation runs.
     void reject() override;
 

@@ -20,12 +20,12 @@ constexpr double kDegToRad = 3.141592653589793 / 180.0;
 
 QColor NameColor(std::size_t number)
 {
-    static const Qt::GlobalColor colours[] = {Qt::cyan, Qt::yellow, Qt::darkYellow, Qt::blue,
+    static const Qt::GlobalColor colours[] = {Qt::cyan, Qt::yellow,   Qt::darkYellow, Qt::blue,
                                               Qt::gray, Qt::darkGray, Qt::green};
     return number < 7 ? QColor(colours[number]) : QColor(Qt::gray);
 }
 
-} // namespace
+}  // namespace
 
 std::vector<ClusterViewAtom> ClusterViewAtoms(const std::vector<LwLDoubleMatrix>& positions,
                                               const std::vector<std::string>& names, double a, double b)
@@ -87,7 +87,10 @@ bool DlgViewClusterStructure::Exec()
     return true;
 }
 
-void DlgViewClusterStructure::on_pushButton_clicked() { close(); }
+void DlgViewClusterStructure::on_pushButton_clicked()
+{
+    close();
+}
 
 void DlgViewClusterStructure::on_timer()
 {

@@ -50,7 +50,7 @@ public:
     QGraphicsScene* Scene() const { return Scene_.get(); }
 
 public slots:
-    void on_pushButton_clicked(); // OK
+    void on_pushButton_clicked();  // OK
     void on_timer();
 
 private:

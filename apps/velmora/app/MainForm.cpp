@@ -23,7 +23,7 @@ void ExchangeChecked(int direction, QAbstractButton& button, bool& value)
         button.setChecked(true);
 }
 
-} // namespace
+}  // namespace
 
 void GetAnomalousRowWidgets(Ui_MainWindow& form, QList<QLineEdit*>& elements, QList<QLineEdit*>& f1,
                             QList<QLineEdit*>& f2)
@@ -36,7 +36,8 @@ void GetAnomalousRowWidgets(Ui_MainWindow& form, QList<QLineEdit*>& elements, QL
 void GetDebyeRowWidgets(Ui_MainWindow& form, QList<QLineEdit*>& elements, QList<QLineEdit*>& examples,
                         QList<QLineEdit*>& debye, QList<QLineEdit*>& amplitudes)
 {
-    elements = {form.le_el_1_0, form.le_el_1_1, form.le_el_1_2, form.le_el_1_3, form.le_el_1_4, form.le_el_1_5};
+    elements = {form.le_el_1_0, form.le_el_1_1, form.le_el_1_2,
+                form.le_el_1_3, form.le_el_1_4, form.le_el_1_5};
     examples = {form.le_TDE_0, form.le_TDE_1, form.le_TDE_2, form.le_TDE_3, form.le_TDE_4, form.le_TDE_5};
     debye = {form.le_TD_0, form.le_TD_1, form.le_TD_2, form.le_TD_3, form.le_TD_4, form.le_TD_5};
     amplitudes = {form.le_amp_0, form.le_amp_1, form.le_amp_2, form.le_amp_3, form.le_amp_4, form.le_amp_5};

@@ -39,10 +39,11 @@ double DisplayedDebyeU_m2(double temperatureK, double weightAmu, double debyeK)
 {
     if (debyeK <= 0)
         return 0;
-    return temperatureK * 3.3363705433969256e-68 / (weightAmu * 1.66053873e-27 * 1.380658e-23 * debyeK * debyeK);
+    return temperatureK * 3.3363705433969256e-68 /
+           (weightAmu * 1.66053873e-27 * 1.380658e-23 * debyeK * debyeK);
 }
 
-} // namespace
+}  // namespace
 
 QString GetProgramTitle()
 {
@@ -247,7 +248,8 @@ void MainWindow::on_pushButton_6_clicked()
             }
             const double sigma = std::sqrt(u);
             qDebug() << sigma;
-            amplitudes[k]->setText(QString::number(sigma * 1e10, 'g', 6) + "/\t" + QString::number(u * 1e20, 'g', 6));
+            amplitudes[k]->setText(QString::number(sigma * 1e10, 'g', 6) + "/\t" +
+                                   QString::number(u * 1e20, 'g', 6));
         }
     });
 }

@@ -24,14 +24,14 @@ std::string SymbolOf(int atomicNumber)
     return element.GetAtomName();
 }
 
-} // namespace
+}  // namespace
 
 int RadialCount(const ScatteringMatrixInputs& in)
 {
     const double n = (in.RMax_A - in.RMin_A) / in.RStep_A + 1.0;
     if (!(in.RStep_A > 0) || !(n >= 1.0) || !(n <= kMaxRadialCount))
-        throw LwError("Radial range gives no distance: minimum=" + DoubleToString(in.RMin_A)
-                      + " maximum=" + DoubleToString(in.RMax_A) + " step=" + DoubleToString(in.RStep_A));
+        throw LwError("Radial range gives no distance: minimum=" + DoubleToString(in.RMin_A) +
+                      " maximum=" + DoubleToString(in.RMax_A) + " step=" + DoubleToString(in.RStep_A));
     return static_cast<int>(n);
 }
 
@@ -115,9 +115,9 @@ void SendScatteringPatternMatrix(LwPluginFuncZyvra& client, const LwFloatMatrix&
     texts["Element"] = {symbol};
     client.ImageKeyDoubleSet(id, numbers);
     client.ImageKeyStringSet(id, texts);
-    const QString caption = "xfh_spattern_" + QString::fromStdString(symbol) + "_"
-                            + QString::number(energy_eV, 'g', 6) + "(eV)" + "RadialExponent="
-                            + QString::number(in.RadialExponent, 'g', 6);
+    const QString caption = "xfh_spattern_" + QString::fromStdString(symbol) + "_" +
+                            QString::number(energy_eV, 'g', 6) + "(eV)" +
+                            "RadialExponent=" + QString::number(in.RadialExponent, 'g', 6);
     client.SetCaption(id, caption.toUtf8().toStdString());
     client.UpdateAll();
 }

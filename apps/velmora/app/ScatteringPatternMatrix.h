@@ -12,13 +12,13 @@ class SimulationSettings;
 
 struct ScatteringMatrixInputs
 {
-    double Energy_keV = 15.0;      // photon energy
-    double RMin_A = 1.0;           // first distance, Angstrom
-    double RMax_A = 10.0;          // last distance (not passed), Angstrom
-    double RStep_A = 0.02;         // step of the distances, Angstrom
-    int Division = 1;              // the document gets Division x 1024 + 1 points
-    int AtomicNumber = 29;         // element of both atoms
-    double RadialExponent = 1.0;   // each column is weighted by r^l, r in Angstrom
+    double Energy_keV = 15.0;  // photon energy
+    double RMin_A = 1.0;  // first distance, Angstrom
+    double RMax_A = 10.0;  // last distance (not passed), Angstrom
+    double RStep_A = 0.02;  // step of the distances, Angstrom
+    int Division = 1;  // the document gets Division x 1024 + 1 points
+    int AtomicNumber = 29;  // element of both atoms
+    double RadialExponent = 1.0;  // each column is weighted by r^l, r in Angstrom
 };
 
 // rn = whole part of (rmax - rmin) / rstep + 1. LwError "Radial range gives
@@ -32,7 +32,8 @@ int CosZCount(const ScatteringMatrixInputs& in);
 // The loaded cluster is not touched: the two-atom structure is a cluster of
 // its own. LwError for a refused range, an element outside the table and the
 // calculation's errors.
-LwFloatMatrix CalculateScatteringPatternMatrix(SimulationSettings& settings, const ScatteringMatrixInputs& in);
+LwFloatMatrix CalculateScatteringPatternMatrix(SimulationSettings& settings,
+                                               const ScatteringMatrixInputs& in);
 
 // Opens a new viewer window with the image, its axis and parameter keys and
 // the caption "xfh_spattern_<symbol>_<E eV>(eV)RadialExponent=<l>".

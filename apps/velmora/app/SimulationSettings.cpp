@@ -11,7 +11,7 @@ namespace {
 constexpr const char* kIniRack = "velmor";
 constexpr std::size_t kElementRows = 6;
 
-} // namespace
+}  // namespace
 
 SimulationSettings::SimulationSettings()
 {

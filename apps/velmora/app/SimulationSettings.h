@@ -60,13 +60,13 @@ public:
     LwDocPattern_StereoProjection DocStereoProjection_;
     LwDocPattern_Orthographic DocOrthographic_;
     HologramCalculation Calculation_;
-    LwDocPattern* CurrentDoc_ = nullptr;     // document of the running or last calculation
-    LwPluginFuncZyvra* Plugin_ = nullptr;    // the main window's viewer client
+    LwDocPattern* CurrentDoc_ = nullptr;  // document of the running or last calculation
+    LwPluginFuncZyvra* Plugin_ = nullptr;  // the main window's viewer client
     std::string Version_;
-    std::int32_t WindowID_ = 0;              // viewer window focused at start
+    std::int32_t WindowID_ = 0;  // viewer window focused at start
     bool IsTerminateRequest_ = false;
     bool IsCalculating_ = false;
-    std::int32_t CurrentMapTabIndex_ = 4;    // projection tab of the hologram dialog
+    std::int32_t CurrentMapTabIndex_ = 4;  // projection tab of the hologram dialog
     std::vector<double> PhotonEnergyList_keV{12.0};
     std::vector<ElementRow> ListElementRow_;
     std::set<std::string> ClusterElements_;  // element symbols of Cluster_

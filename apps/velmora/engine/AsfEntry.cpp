@@ -18,11 +18,10 @@ struct ValenceSuffix
     int valence;
 };
 constexpr ValenceSuffix kValenceSuffixes[] = {
-    {"val", -100}, {"1-", -1}, {"1+", 1}, {"2+", 2}, {"3+", 3},
-    {"4+", 4},     {"5+", 5},  {"6+", 6},
+    {"val", -100}, {"1-", -1}, {"1+", 1}, {"2+", 2}, {"3+", 3}, {"4+", 4}, {"5+", 5}, {"6+", 6},
 };
 
-} // namespace
+}  // namespace
 
 AsfEntry::AsfEntry() : A(4, 0.0), B(4, 0.0) {}
 

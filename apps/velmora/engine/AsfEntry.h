@@ -25,14 +25,14 @@ public:
     // outside 0..103; the entry is then unchanged.
     void SetIon(const std::string& ion, int atomicNumber);
 
-    std::vector<double> A; // a1 .. a4
-    std::vector<double> B; // b1 .. b4, square Angstrom
+    std::vector<double> A;  // a1 .. a4
+    std::vector<double> B;  // b1 .. b4, square Angstrom
     double C = 0;
     int AtomicNumber = 0;
-    std::string IonName; // as written in the file, e.g. "Fe2+", "Cl1-", "Cval"
+    std::string IonName;  // as written in the file, e.g. "Fe2+", "Cl1-", "Cval"
     std::string Symbol;  // element symbol of AtomicNumber; the ion name for "val" entries
     int Valence = 0;
-    std::string Name;    // third column of the file
+    std::string Name;  // third column of the file
 };
 
 using AsfEntryList = std::vector<AsfEntry>;

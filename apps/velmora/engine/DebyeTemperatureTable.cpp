@@ -22,7 +22,8 @@ void LoadDebyeTemperature(DebyeTemperatureMap& table, const std::string& text)
         if (fields.empty())
             continue;
         if (fields.size() < 3)
-            throw LwError("Debye temperature file: too few fields in line " + IntToString(static_cast<int>(n + 1)));
+            throw LwError("Debye temperature file: too few fields in line " +
+                          IntToString(static_cast<int>(n + 1)));
         const int z = StringToInt(fields[0]);
         const std::string& symbol = fields[1];
         const double theta = StringToDouble(fields[2]);

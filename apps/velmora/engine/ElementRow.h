@@ -7,8 +7,8 @@
 
 struct ElementRow
 {
-    std::string Element; // element symbol, matched exactly
-    double F1 = 0;       // anomalous-scattering terms f' and f'' (electrons)
+    std::string Element;  // element symbol, matched exactly
+    double F1 = 0;  // anomalous-scattering terms f' and f'' (electrons)
     double F2 = 0;
-    double Debye_K_ = 0; // Debye temperature in K; 0 = no thermal vibration
+    double Debye_K_ = 0;  // Debye temperature in K; 0 = no thermal vibration
 };

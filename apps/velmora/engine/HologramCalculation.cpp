@@ -39,8 +39,8 @@ double HalfInverseSquareWavelength(double wavelength_A)
 }
 
 // Appends the scatterer, whose R is not 0, in the form of the pixel loop.
-void AppendTerm(HologramTerms& terms, const Scatterer& s, const AsfEntry& entry, double k, double halfInvLambda2,
-                bool drawDamping)
+void AppendTerm(HologramTerms& terms, const Scatterer& s, const AsfEntry& entry, double k,
+                double halfInvLambda2, bool drawDamping)
 {
     const LwLDoubleMatrix& u = s.UnitPosition;
     const int b = u.VectorBegin();
@@ -48,11 +48,11 @@ void AppendTerm(HologramTerms& terms, const Scatterer& s, const AsfEntry& entry,
     for (int i = 0; i < 4; ++i)
         q[i] = entry.B[i] * halfInvLambda2;
     const bool damped = s.U > 0;
-    terms.Append(u[b], u[b + 1], u[b + 2], k * s.R, LwConst::Angstrom_m / s.R, entry.A.data(), q, entry.C, s.F1,
-                 s.F2, damped ? k * k * s.U : 0.0, damped && drawDamping ? 1.0 : 0.0);
+    terms.Append(u[b], u[b + 1], u[b + 2], k * s.R, LwConst::Angstrom_m / s.R, entry.A.data(), q, entry.C,
+                 s.F1, s.F2, damped ? k * k * s.U : 0.0, damped && drawDamping ? 1.0 : 0.0);
 }
 
-} // namespace
+}  // namespace
 
 void HologramCalculation::LoadAtomicWeight(std::vector<double>& weights, const std::string& text)
 {
@@ -74,8 +74,8 @@ void HologramCalculation::LoadAtomicWeight(std::vector<double>& weights, const s
 
 void HologramCalculation::SetPhotonEnergy_eV(double energy_eV)
 {
-    const double lambda_m
-        = LwConst::Planck_Js * LwConst::SpeedOfLight_mps / (energy_eV * LwConst::ElementaryCharge_C);
+    const double lambda_m =
+        LwConst::Planck_Js * LwConst::SpeedOfLight_mps / (energy_eV * LwConst::ElementaryCharge_C);
     PhotonEnergy_eV = energy_eV;
     WaveLength_A = lambda_m / LwConst::Angstrom_m;
     WaveNumber_m = LwConst::TwoPi / lambda_m;
@@ -128,7 +128,8 @@ void HologramCalculation::PrepareScatterers(ScattererList& list, const LwDocPatt
             if (s.TableIndex < 0)
                 s.TableIndex = FindAsfEntry(AsfTable, s.Z, 0);
             if (s.TableIndex < 0)
-                throw LwError("Not found:" + s.Symbol + " " + IntToString(s.Z) + " " + IntToString(s.Valence));
+                throw LwError("Not found:" + s.Symbol + " " + IntToString(s.Z) + " " +
+                              IntToString(s.Valence));
             if (s.R > 0) {
                 s.UnitPosition.Create(3);
                 s.UnitPosition[0] = x / s.R;
@@ -184,8 +185,8 @@ double HologramCalculation::ScatteringTerm(const LwLDoubleMatrix& d, const LwLDo
                                damped ? k * k * u2 : 0.0, damped && drawDamping ? 1.0 : 0.0);
 }
 
-void HologramCalculation::CalcColumn(int i, const HologramTerms& terms, int rows, const LwSphericalMapGrid& grid,
-                                     std::vector<double>& column)
+void HologramCalculation::CalcColumn(int i, const HologramTerms& terms, int rows,
+                                     const LwSphericalMapGrid& grid, std::vector<double>& column)
 {
     column.assign(static_cast<std::size_t>(rows), 0.0);
     const int threads = omp_get_max_threads();
@@ -212,8 +213,8 @@ void HologramCalculation::Run(LwDocPattern& document, const LwCluster& cluster)
     PrepareScatterers(list, document, cluster);
 
     LwSphericalMapGrid& grid = document.Grid;
-    if (grid.Planes.empty() || !IsSameSize(grid.Planes[0], grid.X) || !IsSameSize(grid.X, grid.Y)
-        || !IsSameSize(grid.X, grid.Z))
+    if (grid.Planes.empty() || !IsSameSize(grid.Planes[0], grid.X) || !IsSameSize(grid.X, grid.Y) ||
+        !IsSameSize(grid.X, grid.Z))
         throw LwError("Pattern grid is not built");
 
     HologramTerms terms;
@@ -222,8 +223,8 @@ void HologramCalculation::Run(LwDocPattern& document, const LwCluster& cluster)
     for (const ScattererMap& atoms : list)
         for (const auto& entry : atoms)
             if (entry.first != 0)
-                AppendTerm(terms, entry.second, AsfTable[static_cast<std::size_t>(entry.second.TableIndex)], k, h,
-                           IsDrawDampingFunction);
+                AppendTerm(terms, entry.second, AsfTable[static_cast<std::size_t>(entry.second.TableIndex)],
+                           k, h, IsDrawDampingFunction);
 
     LwLDoubleMatrix& plane = grid.Planes[0];
     const int columns = plane.ColSize;

@@ -42,15 +42,15 @@ class LwSphericalMapGrid;
 // One atom of one structure, prepared for the pixel loop.
 struct Scatterer
 {
-    double R = 0;                // distance from the origin, m
-    LwLDoubleMatrix UnitPosition; // position / R, 3-element column vector; empty when R = 0
-    std::string Symbol;          // element symbol from the cluster
-    int Z = 0;                   // atomic number of Symbol
-    int Valence = 0;             // the atom's valency truncated toward zero
-    int TableIndex = -1;         // index of its AsfEntry in AsfTable
-    double F1 = 0;               // anomalous-scattering terms (electrons)
+    double R = 0;  // distance from the origin, m
+    LwLDoubleMatrix UnitPosition;  // position / R, 3-element column vector; empty when R = 0
+    std::string Symbol;  // element symbol from the cluster
+    int Z = 0;  // atomic number of Symbol
+    int Valence = 0;  // the atom's valency truncated toward zero
+    int TableIndex = -1;  // index of its AsfEntry in AsfTable
+    double F1 = 0;  // anomalous-scattering terms (electrons)
     double F2 = 0;
-    double U = 0;                // mean-square displacement of the damping, m^2; 0 = none
+    double U = 0;  // mean-square displacement of the damping, m^2; 0 = none
 };
 
 // The atoms of one structure by increasing distance (equal distances in the
@@ -118,21 +118,21 @@ public:
     void CopyImage(const LwDocPattern& document, LwLDoubleMatrix& image) const;
 
     // Fields, in order.
-    std::vector<double> AtomicWeights;      // index = Z, entry 0 = 0.0
+    std::vector<double> AtomicWeights;  // index = Z, entry 0 = 0.0
     DebyeTemperatureMap DebyeTemperatures;  // Z -> Debye temperature (K); not read by Run
     double PhotonEnergy_eV = 0;
     double WaveLength_A = 0;
     double WaveNumber_m = 0;
     AsfEntryList AsfTable;
-    bool IsDrawDampingFunction = false;     // the image shows D instead of t D
+    bool IsDrawDampingFunction = false;  // the image shows D instead of t D
     bool IsNotUseEmitterVibration = false;  // no emitter at the origin needed, its U not added
-    bool IsUseUiso = false;                 // an isotropic U of the cluster replaces the Debye model's
+    bool IsUseUiso = false;  // an isotropic U of the cluster replaces the Debye model's
     double Temperature_K = 0;
-    std::atomic<bool> IsTerminate{false};   // stop request, read between columns
-    std::map<std::string, ElementRow> ElementMap; // element symbol -> f1, f2, Debye temperature
+    std::atomic<bool> IsTerminate{false};  // stop request, read between columns
+    std::map<std::string, ElementRow> ElementMap;  // element symbol -> f1, f2, Debye temperature
 
 private:
-    mutable std::mutex imageMutex_; // guards plane 0 of the running document
+    mutable std::mutex imageMutex_;  // guards plane 0 of the running document
 };
 
 // bit j of the document's structure selection; LwError

@@ -11,7 +11,7 @@ namespace {
 // Spring constant of the Einstein oscillator, N/m.
 constexpr double kSpring_Nperm = 70.0;
 
-} // namespace
+}  // namespace
 
 LwSphericalMapGrid CreateCosZGrid(int N, int n)
 {
@@ -37,7 +37,8 @@ void LwDocPattern_CosZ::InitSphericalMap()
 void SetThermalAmplitude(LwVectorFreeElectronThermal& record, double temperatureK)
 {
     record.Temperature_K_ = temperatureK;
-    record.ThermalAmplitude_m_ = std::sqrt(2.0) * std::sqrt(temperatureK * LwConst::Boltzmann_JperK / kSpring_Nperm);
+    record.ThermalAmplitude_m_ =
+        std::sqrt(2.0) * std::sqrt(temperatureK * LwConst::Boltzmann_JperK / kSpring_Nperm);
 }
 
 double CalcMeanFreePathAttenuation(const LwDocPattern& document, double theta, double depth)

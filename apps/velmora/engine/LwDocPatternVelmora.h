@@ -35,7 +35,7 @@ class LwVectorFreeElectronThermal : public LwVectorFreeElectron
 public:
     LwLong Reserved_ = 0;
     double Temperature_K_ = 0;
-    double ThermalAmplitude_m_ = 0; // root of twice the Einstein-model U
+    double ThermalAmplitude_m_ = 0;  // root of twice the Einstein-model U
     double Unused_ = -1.0;
 };
 

@@ -1,1 +1,4 @@
-int LwVariantMixA() { return 1; }
+int LwVariantMixA()
+{
+    return 1;
+}
