@@ -11,10 +11,18 @@
 #include "physics/LwWaveVectorFreeElectron.h"
 #include "core/TextUtilities.h"
 
+#include <omp.h>
+
+#include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <cstdarg>
 #include <cstdio>
+#include <exception>
 #include <iostream>
+#include <memory>
 #include <optional>
+#include <thread>
 
 namespace {
 const char* const kOnlyOnePass = "This is not support full multi-scattering calc.";
@@ -25,6 +33,50 @@ bool IsKnownMethod(LwLong version)
            version == LwDocScattering::kSlowMultipleScattering ||
            version == LwDocScattering::kMultipleScattering;
 }
+
+// Where an atom step writes its console lines: standard output, or the
+// atom's own buffer while atoms run in parallel (printed in atom order once
+// every atom before it is done).
+class AtomConsole
+{
+public:
+    explicit AtomConsole(std::string* buffer = nullptr) : buffer_(buffer) {}
+
+    void Print(const char* format, ...) __attribute__((format(printf, 2, 3)))
+    {
+        va_list args;
+        va_start(args, format);
+        if (!buffer_) {
+            std::vprintf(format, args);
+        } else {
+            va_list again;
+            va_copy(again, args);
+            const int n = std::vsnprintf(nullptr, 0, format, args);
+            if (n > 0) {
+                const std::size_t at = buffer_->size();
+                buffer_->resize(at + std::size_t(n) + 1);
+                std::vsnprintf(&(*buffer_)[at], std::size_t(n) + 1, format, again);
+                buffer_->resize(at + std::size_t(n));
+            }
+            va_end(again);
+        }
+        va_end(args);
+    }
+
+private:
+    std::string* buffer_;
+};
+
+// What one atom step works with: the calculator it re-expands with, its
+// console, the accuracy, and the t-vector length of its atom once the
+// expansion has read it (-1 before).
+struct AtomStep
+{
+    LwWaveReexpansion& reexpansion;
+    AtomConsole console;
+    double eps;
+    LwLong sizeL = -1;
+};
 
 // The phase-shift entry of atom i of a record. A record read from a
 // document carries no indices, and a hand-made one may carry stale ones:
@@ -56,9 +108,61 @@ void RequireFirstPass(LwLong pass)
         throw LwError(kOnlyOnePass);
 }
 
+// Re-expands `incident` about the origin into `expansion` with L = the
+// entry's t-vector length.
+void ExpandIncident(AtomStep& step, LwPartialWaveSource& expansion, LwVectorFreeElectron& incident,
+                    const LwPhaseShiftEntry& entry)
+{
+    LwWaveVectorFreeElectron wave;
+    wave.Attach(&incident);
+    step.console.Print("Current N Emitter=%ld\n", static_cast<long>(incident.Sources().size()));
+    step.sizeL = entry.TVector.VectorSize();
+    if (step.sizeL <= 0)
+        throw LwError("Please set CurrSize_l_");
+    step.reexpansion.SetEPS(step.eps);
+    step.reexpansion.SetSize_l(step.sizeL);
+    step.reexpansion.ExpandToSource(expansion, wave);
+}
+
+// target's outgoing coefficients := t_l times expansion's outgoing, l < L.
+void MultiplyByTMatrix(LwPartialWaveSource& target, const LwPartialWaveSource& expansion,
+                       const LwPhaseShiftEntry& entry, LwLong L)
+{
+    const LwLComplexMatrix& t = entry.TVector;
+    const int tBegin = t.VectorBegin();
+    const LwLmComplexArray& a = expansion.Outgoing();
+    LwLmComplexArray& b = target.Outgoing();
+    b.SetSizeZero(L);
+    for (LwLong l = 0; l < L; ++l) {
+        const LComplex tl = t[tBegin + l];
+        for (LwLong m = -l; m <= l; ++m)
+            b(l, m) = tl * a(l, m);
+    }
+}
+
+void ScatterAtTarget(AtomStep& step, LwPartialWaveSource& target, LwVectorFreeElectron& incident,
+                     const LwPhaseShiftEntry& entry)
+{
+    LwPartialWaveSource expansion;
+    ExpandIncident(step, expansion, incident, entry);
+    MultiplyByTMatrix(target, expansion, entry, step.sizeL);
+}
+
+void ScatterAt(AtomStep& step, LwVectorFreeElectron& incident, LwLong atom, LwScatteringData& record,
+               const LwDocScatteringPhaseShift& phaseShift)
+{
+    const LwPhaseShiftEntry& entry = EntryOfAtom(record, phaseShift, atom);
+    // Re-centring drops every source at the atom's own place; an atom on top
+    // of the emitter is left without any wave to scatter.
+    if (incident.Sources().empty())
+        throw LwError("Atom " + IntToString(atom) +
+                      " lies at the position of the emitter: there is no incident wave to scatter");
+    ScatterAtTarget(step, record.NextListScatterer.Sources()[atom], incident, entry);
+}
+
 // Atom i, the last source of `path`, scatters the wave of the other sources
 // of the path, described about atom i.
-void ScatterAlongPath(LwDocScattering& doc, LwVectorFreeElectron& path, LwLong atom, LwScatteringData& record,
+void ScatterAlongPath(AtomStep& step, LwVectorFreeElectron& path, LwLong atom, LwScatteringData& record,
                       const LwDocScatteringPhaseShift& phaseShift)
 {
     const double ek = record.ListScatterer.GetKineticEnergy();
@@ -66,9 +170,181 @@ void ScatterAlongPath(LwDocScattering& doc, LwVectorFreeElectron& path, LwLong a
     LwVectorFreeElectron incident;
     path.Recentre(incident, static_cast<int>(path.Sources().size()) - 1);
     incident.SetKineticEnergy(ek);
-    doc.ScatterAtAtom(incident, atom, record, phaseShift);
+    ScatterAt(step, incident, atom, record, phaseShift);
+}
+
+// Single scattering: the emitter alone, then atom i itself.
+void StepSingle(AtomStep& step, LwScatteringData& record, const LwDocScatteringPhaseShift& phaseShift,
+                LwLong pass, LwLong atom)
+{
+    RequireFirstPass(pass);
+    if (atom == 0) {
+        ClearNextEmitter(record);
+        return;
+    }
+    const std::vector<LwPartialWaveSource>& current = record.ListScatterer.Sources();
+    LwVectorFreeElectron path;
+    path.Sources() = {current[0], current[atom]};
+    ScatterAlongPath(step, path, atom, record, phaseShift);
+}
+
+// Slow multiple scattering: the emitter, the earlier atoms as they scattered
+// in this pass, then atom i itself.
+void StepSlow(AtomStep& step, LwScatteringData& record, const LwDocScatteringPhaseShift& phaseShift,
+              LwLong pass, LwLong atom)
+{
+    RequireFirstPass(pass);
+    if (atom == 0) {
+        ClearNextEmitter(record);
+        return;
+    }
+    const std::vector<LwPartialWaveSource>& next = record.NextListScatterer.Sources();
+    LwVectorFreeElectron path;
+    path.Sources().push_back(record.ListScatterer.Sources()[0]);
+    path.Sources().insert(path.Sources().end(), next.begin() + 1, next.begin() + atom + 1);
+    ScatterAlongPath(step, path, atom, record, phaseShift);
+}
+
+// Multiple scattering: the emitter, the earlier atoms near the path as they
+// scattered in this pass, then atom i itself.
+void StepMultiple(AtomStep& step, LwScatteringData& record, const LwDocScatteringPhaseShift& phaseShift,
+                  LwLong pass, LwLong atom)
+{
+    RequireFirstPass(pass);
+    step.console.Print("OneCalculateVer2: start\n");
+    if (atom == 0) {
+        LwPartialWaveSource& nextEmitter = record.NextListScatterer.Sources()[0];
+        nextEmitter = record.ListScatterer.Sources()[0];
+        nextEmitter.Outgoing().Fill(LComplex(0, 0));
+        return;
+    }
+    const LwPartialWaveSource& target = record.ListScatterer.Sources()[atom];
+    const LDouble xt = target.X(), yt = target.Y(), zt = target.Z();
+    const LDouble rt2 = xt * xt + yt * yt + zt * zt;
+    step.console.Print("Target atom positoin(r2)(x,y,z)=(%Lg)(%Lg,%Lg,%Lg)\n", static_cast<long double>(rt2),
+                       static_cast<long double>(xt), static_cast<long double>(yt),
+                       static_cast<long double>(zt));
+
+    const std::vector<LwPartialWaveSource>& next = record.NextListScatterer.Sources();
+    LwVectorFreeElectron path;
+    path.Sources().push_back(record.ListScatterer.Sources()[0]);
+    for (LwLong j : LwDocScattering::PathAtoms(record, phaseShift, atom))
+        path.Sources().push_back(next[j]);
+    path.Sources().push_back(next[atom]);
+    ScatterAlongPath(step, path, atom, record, phaseShift);
+}
+
+using StepFunction = void (*)(AtomStep&, LwScatteringData&, const LwDocScatteringPhaseShift&, LwLong, LwLong);
+
+StepFunction StepOfMethod(LwLong version)
+{
+    switch (version) {
+    case LwDocScattering::kSingleScattering: return StepSingle;
+    case LwDocScattering::kSlowMultipleScattering: return StepSlow;
+    case LwDocScattering::kMultipleScattering: return StepMultiple;
+    default: return nullptr;
+    }
+}
+
+// Runs one atom-level operation called on its own: lines straight to
+// standard output, the calculator of a running Calculate or one of its own,
+// and CurrSize_l_ updated as soon as the expansion has read the t-vector
+// (also when it then fails).
+template <class Body>
+void RunAlone(LwWaveReexpansion* shared, double eps, LwLong& currSizeL, const Body& body)
+{
+    std::optional<LwWaveReexpansion> own;
+    AtomStep step{shared ? *shared : own.emplace(), AtomConsole(), eps};
+    struct KeepSize
+    {
+        const AtomStep& step;
+        LwLong& out;
+        ~KeepSize()
+        {
+            if (step.sizeL >= 0)
+                out = step.sizeL;
+        }
+    } keep{step, currSizeL};
+    body(step);
 }
 }  // namespace
+
+// The calculators of the atoms that run in parallel, one per OpenMP thread,
+// kept for the whole calculation so that their sampling spheres and tables
+// are built once. Each runs its loops on its own thread: the atoms already
+// occupy the team, and nested teams would only oversubscribe the cores.
+class LwDocScattering::ThreadCalculators
+{
+public:
+    explicit ThreadCalculators(int threads) : calculators_(std::size_t(threads > 0 ? threads : 1))
+    {
+        for (std::unique_ptr<LwWaveReexpansion>& slot : calculators_) {
+            slot.reset(new LwWaveReexpansion);
+            slot->SetThreadCount(1);
+        }
+    }
+
+    int Threads() const { return int(calculators_.size()); }
+
+    // The calculator of one thread of the team; only that thread uses it.
+    LwWaveReexpansion& OfThread(int thread) { return *calculators_[std::size_t(thread)]; }
+
+private:
+    std::vector<std::unique_ptr<LwWaveReexpansion>> calculators_;
+};
+
+std::vector<LwLong> LwDocScattering::PathAtoms(const LwScatteringData& record,
+                                               const LwDocScatteringPhaseShift& phaseShift, LwLong atom)
+{
+    const std::vector<LwPartialWaveSource>& next = record.NextListScatterer.Sources();
+    const LwPartialWaveSource& target = record.ListScatterer.Sources()[atom];
+    const LDouble xt = target.X(), yt = target.Y(), zt = target.Z();
+    const LDouble rt2 = xt * xt + yt * yt + zt * zt;
+    std::vector<LwLong> atoms;
+    for (LwLong j = 1; j < atom; ++j) {
+        const LwPhaseShiftEntry& entry = EntryOfAtom(record, phaseShift, j);
+        const std::vector<double>& lnX = entry.LnX;
+        if (lnX.empty())
+            throw LwError("The phase shift data of atom " + IntToString(j) + " (" + entry.AtomName +
+                          ") has no radial grid (LnX): the multiple-scattering method needs the atom radius");
+        const LDouble R = std::exp(lnX.back());
+        const LwPartialWaveSource& s = next[j];
+        const LDouble xj = s.X(), yj = s.Y(), zj = s.Z();
+        const LDouble dot = xj * xt + yj * yt + zj * zt;
+        const LDouble rj2 = xj * xj + yj * yj + zj * zj;
+        if (dot >= 0 && rj2 * rt2 - dot * dot - R * R * rt2 <= 0)
+            atoms.push_back(j);
+    }
+    return atoms;
+}
+
+std::vector<std::vector<LwLong>>
+LwDocScattering::DependencyLevels(LwLong method, const LwScatteringData& record,
+                                  const LwDocScatteringPhaseShift& phaseShift)
+{
+    const LwLong count = static_cast<LwLong>(record.ListScatterer.Sources().size());
+    std::vector<LwLong> level(std::size_t(count), 0);
+    LwLong top = 0;
+    for (LwLong i = 2; i < count; ++i) {
+        LwLong l = 0;
+        if (method == kSlowMultipleScattering) {
+            l = level[std::size_t(i - 1)] + 1;
+        } else if (method == kMultipleScattering) {
+            try {
+                for (LwLong j : PathAtoms(record, phaseShift, i))
+                    l = std::max(l, level[std::size_t(j)] + 1);
+            } catch (...) {
+                l = 0;  // the atom's own step reports it
+            }
+        }
+        level[std::size_t(i)] = l;
+        top = std::max(top, l);
+    }
+    std::vector<std::vector<LwLong>> levels(count > 0 ? std::size_t(top) + 1 : 0);
+    for (LwLong i = 0; i < count; ++i)
+        levels[std::size_t(level[std::size_t(i)])].push_back(i);
+    return levels;
+}
 
 void LwDocScattering::Calculate(LwNotifyTerminate& stop, LwCluster& structures,
                                 const std::vector<LwEmitterEntry>& emittedWaves,
@@ -84,6 +360,7 @@ void LwDocScattering::Calculate(LwNotifyTerminate& stop, LwCluster& structures,
         ~SharedCalculator() { slot = nullptr; }
     } shared{reexpansion_};
     reexpansion_ = &reexpansion;
+    ThreadCalculators calculators(omp_get_max_threads());
 
     EWCount = static_cast<LwLong>(emittedWaves.size());
     StCount = static_cast<LwLong>(structures.size());
@@ -102,22 +379,8 @@ void LwDocScattering::Calculate(LwNotifyTerminate& stop, LwCluster& structures,
             for (MuIndex = 0; MuIndex < MuCount; ++MuIndex) {
                 std::cout << "MulIndex:" << MuIndex << "/" << MuCount << std::endl;
                 LwScatteringData& record = ListScatteringData.back();
-                for (AtIndex = 0; AtIndex < AtCount; ++AtIndex) {
-                    std::printf("StIndex: %ld/%ld, EWIndex: %ld/%ld, MuIndex: %ld/%ld, AtIndex: %ld / %ld\n",
-                                static_cast<long>(StIndex + 1), static_cast<long>(StCount),
-                                static_cast<long>(EWIndex + 1), static_cast<long>(EWCount),
-                                static_cast<long>(MuIndex + 1), static_cast<long>(MuCount),
-                                static_cast<long>(AtIndex + 1), static_cast<long>(AtCount));
-                    if (stop.IsTerminate())
-                        return;
-                    switch (Version) {
-                    case kSingleScattering: OneCalculate(record, phaseShift, MuIndex, AtIndex); break;
-                    case kSlowMultipleScattering:
-                        OneCalculateVer1(record, phaseShift, MuIndex, AtIndex);
-                        break;
-                    case kMultipleScattering: OneCalculateVer2(record, phaseShift, MuIndex, AtIndex); break;
-                    }
-                }
+                if (RunPass(stop, record, phaseShift, calculators))
+                    return;
                 // The emitter keeps emitting: its own wave is added to the
                 // next pass's emitter (checked access: the next emitter must
                 // hold at least its L).
@@ -140,126 +403,195 @@ void LwDocScattering::Calculate(LwNotifyTerminate& stop, LwCluster& structures,
     }
 }
 
+bool LwDocScattering::RunPass(LwNotifyTerminate& stop, LwScatteringData& record,
+                              const LwDocScatteringPhaseShift& phaseShift, ThreadCalculators& calculators)
+{
+    const StepFunction step = StepOfMethod(Version);
+    const LwLong count = AtCount;
+    const std::size_t n = std::size_t(count);
+    // Per atom, each written only by the thread that runs the atom: its
+    // console lines, its error, the t-vector length it read, whether it was
+    // reached (progress line out, stop asked) and whether the stop hook
+    // answered yes for it.
+    std::vector<std::string> console(n);
+    std::vector<std::exception_ptr> errors(n);
+    std::vector<LwLong> sizeL(n, -1);
+    std::vector<char> reached(n, 0);
+    std::vector<char> stoppedAt(n, 0);
+    // The lowest failed atom so far (count: none); atoms above it need not
+    // start, as an atom-after-atom run would never have reached them.
+    std::atomic<LwLong> lowestFailure{count};
+    std::atomic<bool> stopping{false};
+
+    // Up to the stop query an atom runs in its turn, in atom order within
+    // the level: the hook is asked in the order an atom-after-atom run asks
+    // it, and never again once it has said yes. False: the atom does not run.
+    auto reach = [&](LwLong atom) {
+        const std::size_t a = std::size_t(atom);
+        if (stopping.load() || atom > lowestFailure.load())
+            return false;
+        AtomConsole(&console[a])
+            .Print("StIndex: %ld/%ld, EWIndex: %ld/%ld, MuIndex: %ld/%ld, AtIndex: %ld / %ld\n",
+                   static_cast<long>(StIndex + 1), static_cast<long>(StCount), static_cast<long>(EWIndex + 1),
+                   static_cast<long>(EWCount), static_cast<long>(MuIndex + 1), static_cast<long>(MuCount),
+                   static_cast<long>(atom + 1), static_cast<long>(count));
+        reached[a] = 1;
+        if (stop.IsTerminate()) {
+            stoppedAt[a] = 1;
+            stopping.store(true);
+            return false;
+        }
+        return true;
+    };
+    auto fail = [&](LwLong atom) {
+        errors[std::size_t(atom)] = std::current_exception();
+        LwLong seen = lowestFailure.load();
+        while (atom < seen && !lowestFailure.compare_exchange_weak(seen, atom)) {}
+    };
+    auto scatter = [&](LwLong atom, LwWaveReexpansion& calculator) {
+        const std::size_t a = std::size_t(atom);
+        AtomStep s{calculator, AtomConsole(&console[a]), EPS};
+        try {
+            step(s, record, phaseShift, MuIndex, atom);
+        } catch (...) {
+            fail(atom);
+        }
+        sizeL[a] = s.sizeL;
+    };
+
+    // Prints the lines of the reached atoms from `printed` on, in atom order,
+    // up to the first atom not reached yet or up to `last`.
+    std::size_t printed = 0;
+    auto flush = [&](LwLong last) {
+        while (printed < n && LwLong(printed) <= last && reached[printed]) {
+            std::fputs(console[printed].c_str(), stdout);
+            std::string().swap(console[printed]);
+            ++printed;
+        }
+    };
+
+    for (const std::vector<LwLong>& level : DependencyLevels(Version, record, phaseShift)) {
+        std::vector<LwLong> atoms;
+        for (LwLong atom : level)
+            if (atom < lowestFailure.load())
+                atoms.push_back(atom);
+        if (atoms.size() == 1) {
+            // Alone in its level: the re-expansion spreads over the threads.
+            bool go = false;
+            try {
+                go = reach(atoms[0]);
+            } catch (...) {
+                fail(atoms[0]);
+            }
+            if (go)
+                scatter(atoms[0], *reexpansion_);
+        } else if (!atoms.empty()) {
+            // Atoms differ in cost (incident waves of different size, the
+            // re-expansion's iteration count), so each thread takes the next
+            // atom when it is free. Atoms are taken in increasing order, so
+            // the thread waiting for its turn to ask the stop hook waits only
+            // for atoms already taken, which never wait for it.
+            const int threads = calculators.Threads();
+            const long size = long(atoms.size());
+            std::atomic<long> taken{0};
+            std::atomic<long> turn{0};
+#pragma omp parallel num_threads(threads)
+            {
+                LwWaveReexpansion& calculator = calculators.OfThread(omp_get_thread_num());
+                for (long t = taken.fetch_add(1); t < size; t = taken.fetch_add(1)) {
+                    const LwLong atom = atoms[std::size_t(t)];
+                    while (turn.load(std::memory_order_acquire) != t)
+                        std::this_thread::yield();
+                    bool go = false;
+                    try {
+                        go = reach(atom);
+                    } catch (...) {
+                        fail(atom);
+                    }
+                    turn.store(t + 1, std::memory_order_release);
+                    if (go)
+                        scatter(atom, calculator);
+                }
+            }
+        }
+        if (stopping.load())
+            break;
+        flush(lowestFailure.load());
+    }
+
+    // Where an atom-after-atom run would have ended: at the stop, or at the
+    // lowest failed atom when that comes first.
+    LwLong stopAtom = count;
+    for (LwLong atom = 0; atom < count; ++atom)
+        if (stoppedAt[std::size_t(atom)]) {
+            stopAtom = atom;
+            break;
+        }
+    const LwLong failure = lowestFailure.load();
+    const LwLong end = std::min(stopAtom, failure);
+    if (stopAtom < count) {
+        for (std::size_t a = printed; a < n; ++a)
+            if (reached[a] && LwLong(a) <= failure)
+                std::fputs(console[a].c_str(), stdout);
+    } else {
+        flush(failure);
+    }
+    std::fflush(stdout);
+    for (LwLong atom = std::min(end, count - 1); atom >= 0; --atom)
+        if (sizeL[std::size_t(atom)] >= 0) {
+            CurrSize_l_ = sizeL[std::size_t(atom)];
+            break;
+        }
+    AtIndex = end;
+    if (failure < stopAtom)
+        std::rethrow_exception(errors[std::size_t(failure)]);
+    return stopAtom < count;
+}
+
 void LwDocScattering::OneCalculate(LwScatteringData& record, const LwDocScatteringPhaseShift& phaseShift,
                                    LwLong pass, LwLong atom)
 {
-    RequireFirstPass(pass);
-    if (atom == 0) {
-        ClearNextEmitter(record);
-        return;
-    }
-    // The emitter alone, then atom i itself.
-    const std::vector<LwPartialWaveSource>& current = record.ListScatterer.Sources();
-    LwVectorFreeElectron path;
-    path.Sources() = {current[0], current[atom]};
-    ScatterAlongPath(*this, path, atom, record, phaseShift);
+    RunAlone(reexpansion_, EPS, CurrSize_l_,
+             [&](AtomStep& s) { StepSingle(s, record, phaseShift, pass, atom); });
 }
 
 void LwDocScattering::OneCalculateVer1(LwScatteringData& record, const LwDocScatteringPhaseShift& phaseShift,
                                        LwLong pass, LwLong atom)
 {
-    RequireFirstPass(pass);
-    if (atom == 0) {
-        ClearNextEmitter(record);
-        return;
-    }
-    // The emitter, the earlier atoms as they scattered in this pass, then
-    // atom i itself.
-    const std::vector<LwPartialWaveSource>& next = record.NextListScatterer.Sources();
-    LwVectorFreeElectron path;
-    path.Sources().push_back(record.ListScatterer.Sources()[0]);
-    path.Sources().insert(path.Sources().end(), next.begin() + 1, next.begin() + atom + 1);
-    ScatterAlongPath(*this, path, atom, record, phaseShift);
+    RunAlone(reexpansion_, EPS, CurrSize_l_,
+             [&](AtomStep& s) { StepSlow(s, record, phaseShift, pass, atom); });
 }
 
 void LwDocScattering::OneCalculateVer2(LwScatteringData& record, const LwDocScatteringPhaseShift& phaseShift,
                                        LwLong pass, LwLong atom)
 {
-    RequireFirstPass(pass);
-    std::printf("OneCalculateVer2: start\n");
-    if (atom == 0) {
-        LwPartialWaveSource& nextEmitter = record.NextListScatterer.Sources()[0];
-        nextEmitter = record.ListScatterer.Sources()[0];
-        nextEmitter.Outgoing().Fill(LComplex(0, 0));
-        return;
-    }
-    const std::vector<LwPartialWaveSource>& next = record.NextListScatterer.Sources();
-    const LwPartialWaveSource& target = record.ListScatterer.Sources()[atom];
-    const LDouble xt = target.X(), yt = target.Y(), zt = target.Z();
-    const LDouble rt2 = xt * xt + yt * yt + zt * zt;
-    std::printf("Target atom positoin(r2)(x,y,z)=(%Lg)(%Lg,%Lg,%Lg)\n", static_cast<long double>(rt2),
-                static_cast<long double>(xt), static_cast<long double>(yt), static_cast<long double>(zt));
-
-    LwVectorFreeElectron path;
-    path.Sources().push_back(record.ListScatterer.Sources()[0]);
-    for (LwLong j = 1; j < atom; ++j) {
-        // Atom j takes part when it lies within its own radius R_j (the
-        // outer end of its radial grid) of the straight line from the
-        // origin through atom i, and not behind the origin.
-        const LwPhaseShiftEntry& entry = EntryOfAtom(record, phaseShift, j);
-        const std::vector<double>& lnX = entry.LnX;
-        if (lnX.empty())
-            throw LwError("The phase shift data of atom " + IntToString(j) + " (" + entry.AtomName +
-                          ") has no radial grid (LnX): the multiple-scattering method needs the atom radius");
-        const LDouble R = std::exp(lnX.back());
-        const LwPartialWaveSource& s = next[j];
-        const LDouble xj = s.X(), yj = s.Y(), zj = s.Z();
-        const LDouble dot = xj * xt + yj * yt + zj * zt;
-        const LDouble rj2 = xj * xj + yj * yj + zj * zj;
-        if (dot >= 0 && rj2 * rt2 - dot * dot - R * R * rt2 <= 0)
-            path.Sources().push_back(s);
-    }
-    path.Sources().push_back(next[atom]);
-    ScatterAlongPath(*this, path, atom, record, phaseShift);
+    RunAlone(reexpansion_, EPS, CurrSize_l_,
+             [&](AtomStep& s) { StepMultiple(s, record, phaseShift, pass, atom); });
 }
 
 void LwDocScattering::ScatterAtAtom(LwVectorFreeElectron& incident, LwLong atom, LwScatteringData& record,
                                     const LwDocScatteringPhaseShift& phaseShift)
 {
-    const LwPhaseShiftEntry& entry = EntryOfAtom(record, phaseShift, atom);
-    // Re-centring drops every source at the atom's own place; an atom on top
-    // of the emitter is left without any wave to scatter.
-    if (incident.Sources().empty())
-        throw LwError("Atom " + IntToString(atom) +
-                      " lies at the position of the emitter: there is no incident wave to scatter");
-    ScatterAtSource(record.NextListScatterer.Sources()[atom], incident, entry);
+    RunAlone(reexpansion_, EPS, CurrSize_l_,
+             [&](AtomStep& s) { ScatterAt(s, incident, atom, record, phaseShift); });
 }
 
 void LwDocScattering::ScatterAtSource(LwPartialWaveSource& target, LwVectorFreeElectron& incident,
                                       const LwPhaseShiftEntry& entry)
 {
-    LwPartialWaveSource expansion;
-    ExpandIncidentWave(expansion, incident, entry);
-    ApplyTMatrix(target, expansion, entry);
+    RunAlone(reexpansion_, EPS, CurrSize_l_,
+             [&](AtomStep& s) { ScatterAtTarget(s, target, incident, entry); });
 }
 
 void LwDocScattering::ExpandIncidentWave(LwPartialWaveSource& expansion, LwVectorFreeElectron& incident,
                                          const LwPhaseShiftEntry& entry)
 {
-    LwWaveVectorFreeElectron wave;
-    wave.Attach(&incident);
-    std::printf("Current N Emitter=%ld\n", static_cast<long>(incident.Sources().size()));
-    CurrSize_l_ = entry.TVector.VectorSize();
-    if (CurrSize_l_ <= 0)
-        throw LwError("Please set CurrSize_l_");
-    std::optional<LwWaveReexpansion> own;
-    LwWaveReexpansion& reexpansion = reexpansion_ ? *reexpansion_ : own.emplace();
-    reexpansion.SetEPS(EPS);
-    reexpansion.SetSize_l(CurrSize_l_);
-    reexpansion.ExpandToSource(expansion, wave);
+    RunAlone(reexpansion_, EPS, CurrSize_l_,
+             [&](AtomStep& s) { ExpandIncident(s, expansion, incident, entry); });
 }
 
 void LwDocScattering::ApplyTMatrix(LwPartialWaveSource& target, const LwPartialWaveSource& expansion,
                                    const LwPhaseShiftEntry& entry)
 {
-    const LwLComplexMatrix& t = entry.TVector;
-    const int tBegin = t.VectorBegin();
-    const LwLmComplexArray& a = expansion.Outgoing();
-    LwLmComplexArray& b = target.Outgoing();
-    b.SetSizeZero(CurrSize_l_);
-    for (LwLong l = 0; l < CurrSize_l_; ++l) {
-        const LComplex tl = t[tBegin + l];
-        for (LwLong m = -l; m <= l; ++m)
-            b(l, m) = tl * a(l, m);
-    }
+    MultiplyByTMatrix(target, expansion, entry, CurrSize_l_);
 }

@@ -133,15 +133,27 @@ public:
                                         const LwDocScatteringPhaseShift& phaseShift);
 
     // The whole calculation: one record per (structure, emitted wave), every
-    // atom scattering in turn, then the document saved to OutputFileName_
+    // atom scattering once, then the document saved to OutputFileName_
     // (when not empty). Prints its progress lines on standard output. Asks
     // `stop` before every atom; a true answer returns at once, unsaved.
     // Failures propagate as exceptions and leave the records done so far.
+    //
+    // The atoms of one dependency level (DependencyLevels) run in parallel
+    // on the OpenMP threads, each with its own re-expansion calculator; a
+    // level of one atom runs on the calling thread and parallelises its
+    // re-expansion instead. Every atom sums its incident wave in the same
+    // order as an atom-after-atom run would, so the results do not depend on
+    // the number of threads. Each atom's console lines are kept and printed
+    // in atom order; of several failing atoms the lowest one's error is
+    // thrown, as an atom-after-atom run would (atoms above it that ran in the
+    // same level keep their results). `stop` must be callable from several
+    // threads at once.
     void Calculate(LwNotifyTerminate& stop, LwCluster& structures,
                    const std::vector<LwEmitterEntry>& emittedWaves,
                    const LwDocScatteringPhaseShift& phaseShift);
 
-    // One atom step of pass p for atom i, by method 0, 1 and 2.
+    // One atom step of pass p for atom i, by method 0, 1 and 2. Called alone
+    // they print their lines on standard output.
     void OneCalculate(LwScatteringData& record, const LwDocScatteringPhaseShift& phaseShift, LwLong pass,
                       LwLong atom);
     void OneCalculateVer1(LwScatteringData& record, const LwDocScatteringPhaseShift& phaseShift, LwLong pass,
@@ -163,6 +175,23 @@ public:
     void ApplyTMatrix(LwPartialWaveSource& target, const LwPartialWaveSource& expansion,
                       const LwPhaseShiftEntry& entry);
 
+    // The earlier atoms j (1 <= j < i, increasing) whose scattered waves
+    // reach atom i in the multiple-scattering method: those within their own
+    // radius R_j (the outer end of their radial grid) of the straight line
+    // from the origin through atom i, and not behind the origin. LwError for
+    // an entry without a radial grid or a missing phase-shift entry.
+    static std::vector<LwLong> PathAtoms(const LwScatteringData& record,
+                                         const LwDocScatteringPhaseShift& phaseShift, LwLong atom);
+    // The atoms of one pass of `method`, in dependency levels: an atom of
+    // level n needs the results of this pass of some atoms of level n - 1
+    // and of no atom of level n or above; within a level, increasing atom
+    // order. Single scattering: one level; slow multiple scattering: atoms 0
+    // and 1, then one atom per level; multiple scattering: from PathAtoms (an
+    // atom whose path test fails goes to level 0, where its step reports the
+    // failure).
+    static std::vector<std::vector<LwLong>> DependencyLevels(LwLong method, const LwScatteringData& record,
+                                                             const LwDocScatteringPhaseShift& phaseShift);
+
     // The scattered-wave document, read or written by the document's mode.
     // False only when the root rack is missing on reading (nothing changed).
     // On reading, a document cut short or with broken coefficient data is an
@@ -171,9 +200,17 @@ public:
     bool LoadSaveData(LwBarnXml& doc, const std::string& rackName);
 
 private:
-    // The re-expansion calculator of a running Calculate, shared by its atom
-    // steps so that its sampling spheres are built once per L; null outside
-    // Calculate (an atom step called alone uses a calculator of its own).
+    class ThreadCalculators;
+
+    // One pass over the atoms of `record`. True when the stop hook asked to
+    // stop.
+    bool RunPass(LwNotifyTerminate& stop, LwScatteringData& record,
+                 const LwDocScatteringPhaseShift& phaseShift, ThreadCalculators& calculators);
+
+    // The re-expansion calculator of a running Calculate for atoms that run
+    // alone, shared so that its sampling spheres are built once per L; null
+    // outside Calculate (an atom step called alone uses a calculator of its
+    // own).
     LwWaveReexpansion* reexpansion_ = nullptr;
 };
 

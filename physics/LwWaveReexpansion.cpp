@@ -184,8 +184,9 @@ void LwWaveReexpansion::ProjectOnSpheres(LwLmComplexArray& out)
     // One parallel region per batch holds both loops, so the team starts
     // once per batch; the barrier between them makes every row of wave
     // values complete before any thread projects. The thread count is
-    // OpenMP's own setting (omp_set_num_threads, OMP_NUM_THREADS).
-    const int threads = omp_get_max_threads();
+    // OpenMP's own setting (omp_set_num_threads, OMP_NUM_THREADS) unless
+    // SetThreadCount chose one.
+    const int threads = threadCount_ > 0 ? threadCount_ : omp_get_max_threads();
     const LwLong positions = L_ * L_;
     const LwLong chunk = std::max<LwLong>(16, (positions + 4 * threads - 1) / (4 * threads));
     const LwLong chunks = (positions + chunk - 1) / chunk;
@@ -193,7 +194,7 @@ void LwWaveReexpansion::ProjectOnSpheres(LwLmComplexArray& out)
         const LwLong batch = std::min(kBatchSize, directions - first);
         // The first grids hold a handful of directions: the calling thread
         // alone is faster than waking the team.
-        const bool parallel = batch >= 8;
+        const bool parallel = batch >= 8 && threads > 1;
         LwParallelErrors errors(threads);
 #pragma omp parallel num_threads(threads) if (parallel)
         {

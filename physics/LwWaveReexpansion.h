@@ -50,6 +50,12 @@ public:
     // Directions summed so far in this run.
     LwLong GetPointCount() const { return pointCount_; }
     LwLong GetIterationLimit() const { return iterationLimit_; }
+    // Threads of the sampling and projection loops: 0 (the default) takes
+    // OpenMP's setting, 1 runs them on the calling thread alone, as a
+    // calculator used inside an outer parallel loop must. The result does not
+    // depend on it.
+    void SetThreadCount(int threads) { threadCount_ = threads < 0 ? 0 : threads; }
+    int GetThreadCount() const { return threadCount_; }
 
     // Makes target the regular wave sum a_lm j_l(kr) Y_lm about the origin:
     // both coefficient arrays receive a_lm / 2, since (h+ + h-) / 2 = j_l; its
@@ -86,6 +92,7 @@ private:
     LwLong iterationLimit_;
     LwLong L_ = 1;
     LwWaveFunction* wave_ = nullptr;
+    int threadCount_ = 0;
     std::unique_ptr<LwSamplingRadii> sampling_;
 
     // Scratch of one grid iteration, kept between iterations and runs so that
