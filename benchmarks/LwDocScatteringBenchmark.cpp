@@ -4,11 +4,18 @@
 // (a model set decaying with l, outer radius 1.3 A), EPS 0.01 as the console
 // program uses it. Each method on one thread and on every core.
 //
+// BM_Hemisphere is the scattering step of a Cu(001) surface cluster: the
+// emitter in the third layer and every site within 7.7 A of it below the
+// surface (156 atoms), the example's phase shifts (examples/copper, twelve l
+// values at 500 eV), a p_z emitter, EPS 0.01; each method on 1 and 8 threads.
+//
 //   build/benchmarks/bench_doc_scattering
+//   build/benchmarks/bench_doc_scattering --benchmark_filter=Hemisphere
 //
 // On a machine that other work keeps busy, the all-core figures depend on
 // OpenMP's idle threads spinning; OMP_WAIT_POLICY=passive makes them yield.
 
+#include "core/LwBarnFile.h"
 #include "physics/LwClusterAtom.h"
 #include "physics/LwDocFinalState.h"
 #include "physics/LwDocScattering.h"
@@ -30,7 +37,9 @@ namespace {
 constexpr double kLattice = 3.615e-10;  // copper, m
 constexpr double kEnergy = 500;  // eV
 
-LwStructure FccCluster(double radius)
+// Every fcc site within `radius` of the origin whose height z is at most
+// `top` (m).
+LwStructure FccCluster(double radius, double top = 1.0)
 {
     LwStructure atoms;
     const int n = static_cast<int>(std::ceil(2 * radius / kLattice)) + 1;
@@ -40,7 +49,7 @@ LwStructure FccCluster(double radius)
                 if ((i + j + k) % 2 != 0)
                     continue;  // fcc sites: integer half-lattice coordinates of even sum
                 const double x = i * kLattice / 2, y = j * kLattice / 2, z = k * kLattice / 2;
-                if (x * x + y * y + z * z > radius * radius)
+                if (x * x + y * y + z * z > radius * radius || z > top)
                     continue;
                 LwClusterAtom atom;
                 atom.Position_[0] = x;
@@ -97,19 +106,17 @@ private:
     int saved_;
 };
 
-// Arguments: cluster radius (0.1 A), method, threads (0: every core).
-void BM_Calculate(benchmark::State& state)
+// The scattering step of `structure` by `method` on `threads` threads, p_z
+// emitter at kEnergy, once per benchmark iteration.
+void RunCalculation(benchmark::State& state, const LwStructure& structure,
+                    const LwDocScatteringPhaseShift& phase, LwLong method, int threads)
 {
-    const double radius = state.range(0) * 1e-11;
-    const LwLong method = static_cast<LwLong>(state.range(1));
-    const int threads = state.range(2) > 0 ? static_cast<int>(state.range(2)) : omp_get_num_procs();
-    const LwStructure structure = FccCluster(radius);
-    const LwDocScatteringPhaseShift phase = CopperPhaseShifts();
     LwEmitterEntry emitted;
     emitted.Ek = kEnergy;
     emitted.coeff.SetSizeZero(2);
     emitted.coeff(1, 0) = LComplex(1, 0);
     const std::vector<LwEmitterEntry> waves = {emitted};
+    const int saved = omp_get_max_threads();
     omp_set_num_threads(threads);
     for (auto _ : state) {
         LwCluster cluster = {structure};
@@ -121,8 +128,31 @@ void BM_Calculate(benchmark::State& state)
         doc.Calculate(never, cluster, waves, phase);
         benchmark::DoNotOptimize(doc.ListScatteringData.data());
     }
+    omp_set_num_threads(saved);
     state.counters["atoms"] = static_cast<double>(structure.size());
     state.counters["threads"] = threads;
+}
+
+// Arguments: cluster radius (0.1 A), method, threads (0: every core).
+void BM_Calculate(benchmark::State& state)
+{
+    const int threads = state.range(2) > 0 ? static_cast<int>(state.range(2)) : omp_get_num_procs();
+    RunCalculation(state, FccCluster(state.range(0) * 1e-11), CopperPhaseShifts(),
+                   static_cast<LwLong>(state.range(1)), threads);
+}
+
+// Arguments: method, threads.
+void BM_Hemisphere(benchmark::State& state)
+{
+    // Emitter in the third layer: the surface lies two layer spacings above.
+    const LwStructure structure = FccCluster(7.7e-10, kLattice + 1e-12);
+    LwDocScatteringPhaseShift phase;
+    {
+        LwBarnFile file(LW_EXAMPLE_DIR "/phaseshift.xml_ph", "r");
+        phase.LoadSave(file);
+    }
+    RunCalculation(state, structure, phase, static_cast<LwLong>(state.range(0)),
+                   static_cast<int>(state.range(1)));
 }
 
 void Configurations(benchmark::internal::Benchmark* b)
@@ -139,6 +169,17 @@ BENCHMARK(BM_Calculate)
     ->ArgNames({"radius_0.1A", "method", "threads"})
     ->Unit(benchmark::kSecond)
     ->Iterations(1)
+    ->UseRealTime();
+
+BENCHMARK(BM_Hemisphere)
+    ->ArgsProduct({{LwDocScattering::kSingleScattering, LwDocScattering::kMultipleScattering,
+                    LwDocScattering::kSlowMultipleScattering},
+                   {1, 8}})
+    ->ArgNames({"method", "threads"})
+    ->Unit(benchmark::kSecond)
+    ->Iterations(1)
+    ->Repetitions(3)
+    ->ReportAggregatesOnly(false)
     ->UseRealTime();
 
 BENCHMARK_MAIN();

@@ -32,6 +32,32 @@ EvaluationTables& Tables()
     return tables;
 }
 
+// Largest L of the quick route: up to L = 86 the Legendre recurrence cannot
+// overflow (see LwSphericalHarmonics.cpp), so it needs no check.
+constexpr LwLong kQuickRouteMaxL = 86;
+
+// Scratch of the quick route, per thread; grows only.
+struct QuickTables
+{
+    std::vector<std::complex<double>> h;
+    std::vector<LDouble> sumRe, sumIm;
+
+    void Reserve(LwLong L)
+    {
+        if (h.size() < std::size_t(L)) {
+            h.resize(std::size_t(L));
+            sumRe.resize(std::size_t(L));
+            sumIm.resize(std::size_t(L));
+        }
+    }
+};
+
+QuickTables& Quick()
+{
+    thread_local QuickTables tables;
+    return tables;
+}
+
 inline LComplex ToLComplex(const std::complex<double>& z)
 {
     return LComplex(static_cast<LDouble>(z.real()), static_cast<LDouble>(z.imag()));
@@ -179,6 +205,88 @@ LComplex LwPartialWaveSource::GetValueRelative(LDouble x, LDouble y, LDouble z) 
     return GetValueLocal(r, theta, phi);
 }
 
+LComplex LwPartialWaveSource::GetValueAtOffset(LDouble x, LDouble y, LDouble z) const
+{
+    if (ek_ < 0)
+        throw kEnergyNotDefined;
+    const LwLong L = outgoing_.GetL();
+    if (isPlaneWave_ || incoming_.GetL() != 0 || L > kQuickRouteMaxL)
+        return GetValueRelative(x, y, z);
+    const LDouble r = std::sqrt(x * x + y * y + z * z);
+    const double kr = k_ * static_cast<double>(r);
+    if (r <= 0 || kr < kMinimumKr || L == 0)
+        return LComplex(0, 0);
+    QuickTables& t = Quick();
+    t.Reserve(L);
+    if (!LwSphericalBesselTable::OutgoingHankelUpward(L, kr, t.h.data()))
+        return GetValueRelative(x, y, z);
+    EnsureNormalization(L);
+
+    // The direction: cos theta, sin theta >= 0 and e^{i phi} (phi = 0 on
+    // the z axis, as CartesianToSpherical has it).
+    const LDouble cosTheta = z / r;
+    const LDouble rho = std::sqrt(x * x + y * y);
+    const LDouble sinTheta = rho / r;
+    const LDouble cosPhi = rho > 0 ? x / rho : LDouble(1);
+    const LDouble sinPhi = rho > 0 ? y / rho : LDouble(0);
+
+    // S_l = sum_m c_lm Y_lm, m outermost: P_l^m(cos theta) runs upward in l
+    // from P_m^m = (2m-1)!! sin^m theta (no Condon-Shortley phase, which N
+    // carries), e^{i m phi} / sqrt(2 pi) by one complex product per m.
+    const LDouble* N = normalization_.Data();
+    const LComplex* c = outgoing_.Data();
+    LDouble* sumRe = t.sumRe.data();
+    LDouble* sumIm = t.sumIm.data();
+    for (LwLong l = 0; l < L; ++l) {
+        sumRe[l] = 0;
+        sumIm[l] = 0;
+    }
+    LDouble pmm = 1;
+    LDouble eRe = 1 / std::sqrt(static_cast<LDouble>(6.283185307179586));
+    LDouble eIm = 0;
+    for (LwLong m = 0; m < L; ++m) {
+        if (m > 0) {
+            pmm *= static_cast<LDouble>(2 * m - 1) * sinTheta;
+            const LDouble re = eRe * cosPhi - eIm * sinPhi;
+            eIm = eRe * sinPhi + eIm * cosPhi;
+            eRe = re;
+        }
+        LDouble pPrev = 0, p = pmm;
+        for (LwLong l = m; l < L; ++l) {
+            if (l == m + 1) {
+                pPrev = p;
+                p = static_cast<LDouble>(2 * m + 1) * cosTheta * pmm;
+            } else if (l > m + 1) {
+                const LDouble pNext = (static_cast<LDouble>(2 * l - 1) * cosTheta * p -
+                                       static_cast<LDouble>(l - 1 + m) * pPrev) /
+                                      static_cast<LDouble>(l - m);
+                pPrev = p;
+                p = pNext;
+            }
+            const LwLong centre = l * (l + 1);
+            // c_lm N_lm P e^{i m phi}, and for m > 0 c_l,-m N_l,-m P e^{-i m phi}.
+            const LDouble a = N[centre + m] * p;
+            const LComplex cp = c[centre + m];
+            sumRe[l] += a * (cp.real() * eRe - cp.imag() * eIm);
+            sumIm[l] += a * (cp.real() * eIm + cp.imag() * eRe);
+            if (m > 0) {
+                const LDouble b = N[centre - m] * p;
+                const LComplex cm = c[centre - m];
+                sumRe[l] += b * (cm.real() * eRe + cm.imag() * eIm);
+                sumIm[l] += b * (cm.imag() * eRe - cm.real() * eIm);
+            }
+        }
+    }
+    LDouble valueRe = 0, valueIm = 0;
+    for (LwLong l = 0; l < L; ++l) {
+        const LDouble hr = static_cast<LDouble>(t.h[std::size_t(l)].real());
+        const LDouble hi = static_cast<LDouble>(t.h[std::size_t(l)].imag());
+        valueRe += sumRe[l] * hr - sumIm[l] * hi;
+        valueIm += sumRe[l] * hi + sumIm[l] * hr;
+    }
+    return LComplex(valueRe, valueIm);
+}
+
 LComplex LwPartialWaveSource::GetValueXYZ(LDouble x, LDouble y, LDouble z) const
 {
     return GetValueRelative(x - X(), y - Y(), z - Z());
@@ -188,7 +296,7 @@ LComplex LwPartialWaveSource::GetValueRThetaPhi(LDouble r, LDouble theta, LDoubl
 {
     LDouble x, y, z;
     SphericalToCartesian(r, theta, phi, x, y, z);
-    return GetValueRelative(x - X(), y - Y(), z - Z());
+    return GetValueAtOffset(x - X(), y - Y(), z - Z());
 }
 
 LComplex LwPartialWaveSource::GetFarFieldTerm(const LwLmComplexArray& Y, double k, double d) const

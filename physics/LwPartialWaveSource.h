@@ -71,9 +71,17 @@ public:
     LComplex GetValueLocal(LDouble r, LDouble theta, LDouble phi) const;
     // The wave at (x, y, z) relative to the source.
     LComplex GetValueRelative(LDouble x, LDouble y, LDouble z) const;
+    // GetValueRelative by a quicker route for a source with outgoing
+    // coefficients only (every scattered wave, most emitters) and L <= 86:
+    // h+_l by upward recurrence, Y_lm from the offset's Cartesian components
+    // (no inverse trigonometric function), no table beyond per-thread
+    // scratch that only grows. Other sources, and offsets where some n_l
+    // would overflow, take GetValueRelative. Both agree to rounding.
+    LComplex GetValueAtOffset(LDouble x, LDouble y, LDouble z) const;
     // The wave at the absolute point (x, y, z).
     LComplex GetValueXYZ(LDouble x, LDouble y, LDouble z) const;
-    // The wave at the absolute point (r sin theta cos phi, r sin theta sin phi, r cos theta).
+    // The wave at the absolute point (r sin theta cos phi, r sin theta sin phi,
+    // r cos theta), by GetValueAtOffset.
     LComplex GetValueRThetaPhi(LDouble r, LDouble theta, LDouble phi) const;
 
     // The coefficient of e^{ikR}/(kR) of the outgoing wave far away in the

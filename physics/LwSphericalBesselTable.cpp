@@ -218,6 +218,38 @@ void LwSphericalBesselTable::Compute(LwLong N, double x, std::vector<double>& jt
         j[l - 1] = (static_cast<double>(2 * l + 1) / x) * j[l] - j[l + 1];
 }
 
+bool LwSphericalBesselTable::OutgoingHankelUpward(LwLong L, double x, std::complex<double>* h)
+{
+    if (L <= 0)
+        return true;
+    if (!(x > 0) || !std::isfinite(x))
+        return false;
+    const double s = std::sin(x);
+    const double c = std::cos(x);
+    // h+_0 = (sin x - i cos x) / x; h+_1 = h+_0 / x - (cos x / x + i j_0).
+    double re = s / x, im = -c / x;
+    h[0] = std::complex<double>(re, im);
+    if (L == 1)
+        return true;
+    double rePrev = re, imPrev = im;
+    re = rePrev / x - c / x;
+    im = imPrev / x - rePrev;
+    h[1] = std::complex<double>(re, im);
+    for (LwLong l = 1; l + 1 < L; ++l) {
+        const double f = static_cast<double>(2 * l + 1) / x;
+        const double reNext = f * re - rePrev;
+        const double imNext = f * im - imPrev;
+        if (!(std::fabs(imNext) < kNeumannMarker))
+            return false;
+        rePrev = re;
+        imPrev = im;
+        re = reNext;
+        im = imNext;
+        h[l + 1] = std::complex<double>(re, im);
+    }
+    return std::fabs(h[1].imag()) < kNeumannMarker && std::fabs(h[0].imag()) < kNeumannMarker;
+}
+
 void LwSphericalBesselTable::GetJ(std::vector<double>& out) const
 {
     out.resize(static_cast<std::size_t>(lmax_ + 1));

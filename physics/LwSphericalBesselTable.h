@@ -42,6 +42,16 @@ public:
     // at least N + 2 entries.
     static void Compute(LwLong N, double x, std::vector<double>& j, std::vector<double>& n);
 
+    // h+_l(x) = j_l(x) + i n_l(x) for l = 0 .. L-1 into h[0 .. L-1] by the
+    // upward recurrence h_{l+1} = (2l+1)/x h_l - h_{l-1} from h+_0 and h+_1.
+    // |h+_l| grows with l at fixed x, so the recurrence keeps its relative
+    // accuracy (a few units in the last place times l) at every x > 0; the
+    // real part j_l alone loses its digits where j_l << |n_l| (l well above
+    // x), which is harmless wherever only the sum with i n_l is used. Needs
+    // no table and no search. False, with h partly written, when x <= 0 or
+    // some |n_l| would reach kNeumannMarker: the caller then takes Set.
+    static bool OutgoingHankelUpward(LwLong L, double x, std::complex<double>* h);
+
     // Each getter resizes its output to lmax + 1; entry l is the order l.
     void GetJ(std::vector<double>& out) const;
     void GetHankelPlus(std::vector<std::complex<double>>& out) const;

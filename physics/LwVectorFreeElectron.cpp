@@ -1,6 +1,7 @@
 #include "physics/LwVectorFreeElectron.h"
 
 #include "core/LwError.h"
+#include "core/LwSphericalCoordinates.h"
 #include "physics/LwSphericalHarmonics.h"
 
 #include <cmath>
@@ -70,9 +71,13 @@ LComplex LwVectorFreeElectron::GetValueRThetaPhi(LDouble r, LDouble theta, LDoub
 {
     if (ek_ < 0)
         throw "Kinetic Energy is not defined";
+    // The point once, then each source at its offset from it (the same
+    // offsets, bit for bit, that each source's GetValueRThetaPhi forms).
+    LDouble x, y, z;
+    SphericalToCartesian(r, theta, phi, x, y, z);
     LComplex sum(0, 0);
     for (const LwPartialWaveSource& s : sources_)
-        sum += s.GetValueRThetaPhi(r, theta, phi);
+        sum += s.GetValueAtOffset(x - s.X(), y - s.Y(), z - s.Z());
     return sum;
 }
 

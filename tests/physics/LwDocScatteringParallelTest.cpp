@@ -73,7 +73,8 @@ void Calculate(PassRun& run, LwLong version, const std::vector<LwClusterAtom>& s
     LwCluster cluster = {structure};
     testing::internal::CaptureStdout();
     run.error = ErrorText([&] {
-        run.doc.Calculate(stop, cluster, {Emitted(400, SingleCoefficient(2, 1, 0, LComplex(0.3, 0.8)))}, phase);
+        run.doc.Calculate(stop, cluster, {Emitted(400, SingleCoefficient(2, 1, 0, LComplex(0.3, 0.8)))},
+                          phase);
     });
     std::fflush(stdout);
     run.output = testing::internal::GetCapturedStdout();
@@ -94,7 +95,8 @@ std::vector<int> ProgressAtoms(const std::string& output)
 {
     std::vector<int> atoms;
     const std::regex line("AtIndex: ([0-9]+) / [0-9]+\n");
-    for (auto it = std::sregex_iterator(output.begin(), output.end(), line); it != std::sregex_iterator(); ++it)
+    for (auto it = std::sregex_iterator(output.begin(), output.end(), line); it != std::sregex_iterator();
+         ++it)
         atoms.push_back(std::stoi((*it)[1]));
     return atoms;
 }
@@ -115,13 +117,20 @@ LwDocScatteringPhaseShift Phases()
 std::vector<LwClusterAtom> Cluster()
 {
     const double a = kAngstrom;
-    return {Atom("E", "Cu", 0, 0, 0),         Atom("A", "Cu", 0, 0, 2.1 * a),
-            Atom("A", "Cu", 0.1 * a, 0, 4 * a), Atom("A", "Cu", 2 * a, 0.2 * a, 0),
-            Atom("A", "Cu", 0, 0.2 * a, 6.2 * a), Atom("A", "Cu", 4.1 * a, 0, 0.1 * a),
-            Atom("A", "Cu", 0, 0, -2 * a),      Atom("A", "Cu", 1.7 * a, 1.9 * a, 0.4 * a),
-            Atom("A", "Cu", -1.5 * a, 2.2 * a, 1 * a), Atom("A", "Cu", 6 * a, 0.3 * a, 0),
-            Atom("A", "Cu", 0, -2.3 * a, -1.2 * a), Atom("A", "Cu", 3.3 * a, 3.9 * a, 0.5 * a),
-            Atom("A", "Cu", -2.4 * a, -2 * a, 1.5 * a), Atom("A", "Cu", 0, 0, 8 * a)};
+    return {Atom("E", "Cu", 0, 0, 0),
+            Atom("A", "Cu", 0, 0, 2.1 * a),
+            Atom("A", "Cu", 0.1 * a, 0, 4 * a),
+            Atom("A", "Cu", 2 * a, 0.2 * a, 0),
+            Atom("A", "Cu", 0, 0.2 * a, 6.2 * a),
+            Atom("A", "Cu", 4.1 * a, 0, 0.1 * a),
+            Atom("A", "Cu", 0, 0, -2 * a),
+            Atom("A", "Cu", 1.7 * a, 1.9 * a, 0.4 * a),
+            Atom("A", "Cu", -1.5 * a, 2.2 * a, 1 * a),
+            Atom("A", "Cu", 6 * a, 0.3 * a, 0),
+            Atom("A", "Cu", 0, -2.3 * a, -1.2 * a),
+            Atom("A", "Cu", 3.3 * a, 3.9 * a, 0.5 * a),
+            Atom("A", "Cu", -2.4 * a, -2 * a, 1.5 * a),
+            Atom("A", "Cu", 0, 0, 8 * a)};
 }
 }  // namespace
 
@@ -145,7 +154,8 @@ TEST(LwDocScatteringParallelTest, DependencyLevelsFollowThePaths)
     EXPECT_EQ(LwDocScattering::PathAtoms(record, phase, 13), (std::vector<LwLong>{1, 2, 4}));
     EXPECT_EQ(LwDocScattering::DependencyLevels(LwDocScattering::kSingleScattering, record, phase),
               (Levels{{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13}}));
-    const Levels slow = LwDocScattering::DependencyLevels(LwDocScattering::kSlowMultipleScattering, record, phase);
+    const Levels slow =
+        LwDocScattering::DependencyLevels(LwDocScattering::kSlowMultipleScattering, record, phase);
     ASSERT_EQ(slow.size(), 13u);
     EXPECT_EQ(slow[0], (std::vector<LwLong>{0, 1}));
     for (LwLong i = 2; i < 14; ++i)
@@ -170,8 +180,8 @@ TEST(LwDocScatteringParallelTest, ThreadCountChangesNoBitAndNoLine)
         LwCluster cluster = {structure};
         omp_set_num_threads(1);
         testing::internal::CaptureStdout();
-        LwScatteringData& record =
-            alone.AddScatteringData(cluster, {Emitted(400, SingleCoefficient(2, 1, 0, LComplex(0.3, 0.8)))}, phase);
+        LwScatteringData& record = alone.AddScatteringData(
+            cluster, {Emitted(400, SingleCoefficient(2, 1, 0, LComplex(0.3, 0.8)))}, phase);
         for (LwLong atom = 0; atom < 14; ++atom) {
             if (version == LwDocScattering::kSingleScattering)
                 alone.OneCalculate(record, phase, 0, atom);
@@ -207,7 +217,8 @@ TEST(LwDocScatteringParallelTest, ThreadCountChangesNoBitAndNoLine)
         // after its progress line.
         std::string stepLines = runs[0].output;
         stepLines = std::regex_replace(stepLines, std::regex("(StIndex|EWIndex|EXIT|MulIndex)[^\n]*\n"), "");
-        EXPECT_EQ(stepLines, aloneOutput.substr(aloneOutput.find(version == 2 ? "OneCalculateVer2" : "Current")));
+        EXPECT_EQ(stepLines,
+                  aloneOutput.substr(aloneOutput.find(version == 2 ? "OneCalculateVer2" : "Current")));
         std::vector<int> expected;
         for (int atom = 1; atom <= 14; ++atom)
             expected.push_back(atom);

@@ -130,6 +130,58 @@ TEST(LwPartialWaveSource, NearFieldAgreesWithHankelSums)
     }
 }
 
+// The quick route of GetValueAtOffset (outgoing part only: upward Hankel
+// recurrence, Cartesian harmonics) against Boost, at offsets on and off the
+// axes, near the k r cut-off and far out; sources it does not serve (an
+// incoming part, a plane wave, an n_l that would overflow) give exactly what
+// GetValueRelative gives.
+TEST(LwPartialWaveSource, ValueAtOffsetAgreesWithHankelSums)
+{
+    const double k = MakeSource(1, 0, 0, 0, 0).GetWaveNumber();
+    struct Case
+    {
+        LwLong L;
+        double x, y, z;  // m
+    };
+    const Case cases[] = {
+        {12, 1.1e-10, -0.7e-10, 2.0e-10},  // the scattering step's L
+        {12, 0, 0, 3.0e-10},  // +z axis: phi = 0
+        {12, 0, 0, -2.0e-10},  // -z axis
+        {12, -2.5e-10, 0, 0},  // equator, phi = pi
+        {5, 0.0015 / k, 0, 0},  // just above the k r cut-off
+        {1, 0.3e-10, 0.2e-10, 0.1e-10},
+        {20, 40e-10, -25e-10, 10e-10},  // far out: k r of several hundred
+        {40, 0.8e-10, 0.6e-10, -0.4e-10},  // l well above k r
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE("L=" + std::to_string(c.L) + " at (" + std::to_string(c.x) + ", " + std::to_string(c.y) +
+                     ", " + std::to_string(c.z) + ")");
+        const LwPartialWaveSource s = MakeSource(c.L, 0, 0, 0, 0);
+        const Ref r = std::sqrt(Ref(c.x) * c.x + Ref(c.y) * c.y + Ref(c.z) * c.z);
+        const Ref theta = std::acos(Ref(c.z) / r);
+        const Ref phi = std::atan2(Ref(c.y), Ref(c.x));
+        EXPECT_LT(static_cast<double>(
+                      RelativeError(s.GetValueAtOffset(c.x, c.y, c.z), ReferenceValue(s, r, theta, phi))),
+                  kAgreement);
+    }
+
+    const LDouble x = 0.9e-10, y = -0.4e-10, z = 1.3e-10;
+    const LwPartialWaveSource both = MakeSource(6, 3, 0, 0, 0);
+    EXPECT_EQ(both.GetValueAtOffset(x, y, z), both.GetValueRelative(x, y, z));
+    LwPartialWaveSource plane = MakeSource(1, 0, 0, 0, 0);
+    LwLDoubleMatrix direction;
+    direction.Create(3);
+    direction[0] = 0.2;
+    direction[1] = -0.5;
+    direction[2] = 1.0;
+    plane.SetPlaneWave(direction, LComplex(0.6, -0.3));
+    EXPECT_EQ(plane.GetValueAtOffset(x, y, z), plane.GetValueRelative(x, y, z));
+    // k r = 0.002 and l up to 59: n_59 is far beyond the marker.
+    const LwPartialWaveSource high = MakeSource(60, 0, 0, 0, 0);
+    EXPECT_EQ(high.GetValueAtOffset(0.002 / k, 0, 0), high.GetValueRelative(0.002 / k, 0, 0));
+    EXPECT_EQ(high.GetValueAtOffset(0.0009 / k, 0, 0), LComplex(0, 0));  // below the cut-off
+}
+
 TEST(LwPartialWaveSource, ZeroCoefficientsAreSkippedWithoutChangingTheSum)
 {
     LwPartialWaveSource s = MakeSource(4, 2, 0, 0, 0);
