@@ -129,6 +129,18 @@ void RunCalculation(benchmark::State& state, const LwStructure& structure,
         benchmark::DoNotOptimize(doc.ListScatteringData.data());
     }
     omp_set_num_threads(saved);
+    // How much of the pass can run atom-parallel: the dependency levels, and
+    // those of a single atom (which parallelise their re-expansion instead).
+    LwCluster cluster = {structure};
+    LwDocScattering doc;
+    QuietStdout quiet;
+    const std::vector<std::vector<LwLong>> levels =
+        LwDocScattering::DependencyLevels(method, doc.AddScatteringData(cluster, waves, phase), phase);
+    std::size_t alone = 0;
+    for (const std::vector<LwLong>& level : levels)
+        alone += level.size() == 1 ? 1 : 0;
+    state.counters["levels"] = static_cast<double>(levels.size());
+    state.counters["lone_atoms"] = static_cast<double>(alone);
     state.counters["atoms"] = static_cast<double>(structure.size());
     state.counters["threads"] = threads;
 }

@@ -58,6 +58,48 @@ QuickTables& Quick()
     return tables;
 }
 
+// Steps of the normalised Legendre recurrence for l < kQuickRouteMaxL, with
+// Q_lm = sqrt((2l+1)/2 (l-m)!/(l+m)!) P_l^m(x) (m >= 0, no Condon-Shortley
+// phase):
+//   Q_00 = sqrt(1/2),  Q_mm = diagonal_m sin(theta) Q_{m-1,m-1},
+//   Q_{m+1,m} = sqrt(2m+3) x Q_mm,  Q_lm = a_lm x Q_{l-1,m} - b_lm Q_{l-2,m},
+//   a_lm = sqrt((4l^2-1)/(l^2-m^2)), b_lm = sqrt((2l+1)((l-1)^2-m^2)/((2l-3)(l^2-m^2))).
+// Every factor is of order one, so nothing over- or underflows below the
+// limit and the loop needs no division. Built once, thread-safely, on first
+// use.
+struct LegendreSteps
+{
+    LDouble diagonal[kQuickRouteMaxL];
+    LDouble first[kQuickRouteMaxL];
+    // At l (l + 1) / 2 + m, as the triangle of m <= l.
+    LDouble a[kQuickRouteMaxL * (kQuickRouteMaxL + 1) / 2];
+    LDouble b[kQuickRouteMaxL * (kQuickRouteMaxL + 1) / 2];
+
+    LegendreSteps()
+    {
+        for (LwLong m = 0; m < kQuickRouteMaxL; ++m) {
+            const LDouble twoM = 2 * static_cast<LDouble>(m);
+            diagonal[m] = m == 0 ? std::sqrt(LDouble(0.5)) : std::sqrt((twoM + 1) / twoM);
+            first[m] = std::sqrt(twoM + 3);
+        }
+        for (LwLong l = 0; l < kQuickRouteMaxL; ++l)
+            for (LwLong m = 0; m <= l; ++m) {
+                const LDouble L = static_cast<LDouble>(l), M = static_cast<LDouble>(m);
+                const LwLong i = l * (l + 1) / 2 + m;
+                a[i] = l >= m + 2 ? std::sqrt((4 * L * L - 1) / (L * L - M * M)) : 0;
+                b[i] = l >= m + 2 ? std::sqrt((2 * L + 1) * ((L - 1) * (L - 1) - M * M) /
+                                              ((2 * L - 3) * (L * L - M * M)))
+                                  : 0;
+            }
+    }
+};
+
+const LegendreSteps& Steps()
+{
+    static const LegendreSteps steps;
+    return steps;
+}
+
 inline LComplex ToLComplex(const std::complex<double>& z)
 {
     return LComplex(static_cast<LDouble>(z.real()), static_cast<LDouble>(z.imag()));
@@ -220,7 +262,6 @@ LComplex LwPartialWaveSource::GetValueAtOffset(LDouble x, LDouble y, LDouble z) 
     t.Reserve(L);
     if (!LwSphericalBesselTable::OutgoingHankelUpward(L, kr, t.h.data()))
         return GetValueRelative(x, y, z);
-    EnsureNormalization(L);
 
     // The direction: cos theta, sin theta >= 0 and e^{i phi} (phi = 0 on
     // the z axis, as CartesianToSpherical has it).
@@ -230,10 +271,10 @@ LComplex LwPartialWaveSource::GetValueAtOffset(LDouble x, LDouble y, LDouble z) 
     const LDouble cosPhi = rho > 0 ? x / rho : LDouble(1);
     const LDouble sinPhi = rho > 0 ? y / rho : LDouble(0);
 
-    // S_l = sum_m c_lm Y_lm, m outermost: P_l^m(cos theta) runs upward in l
-    // from P_m^m = (2m-1)!! sin^m theta (no Condon-Shortley phase, which N
-    // carries), e^{i m phi} / sqrt(2 pi) by one complex product per m.
-    const LDouble* N = normalization_.Data();
+    // S_l = sum_m c_lm Y_lm, m outermost, with Y_lm = (-1)^m Q_lm e^{i m phi}
+    // / sqrt(2 pi) and Y_l,-m = Q_lm e^{-i m phi} / sqrt(2 pi) (m >= 0);
+    // e^{i m phi} by one complex product per m.
+    const LegendreSteps& steps = Steps();
     const LComplex* c = outgoing_.Data();
     LDouble* sumRe = t.sumRe.data();
     LDouble* sumIm = t.sumIm.data();
@@ -241,39 +282,42 @@ LComplex LwPartialWaveSource::GetValueAtOffset(LDouble x, LDouble y, LDouble z) 
         sumRe[l] = 0;
         sumIm[l] = 0;
     }
-    LDouble pmm = 1;
+    LDouble qmm = 1;
     LDouble eRe = 1 / std::sqrt(static_cast<LDouble>(6.283185307179586));
     LDouble eIm = 0;
     for (LwLong m = 0; m < L; ++m) {
+        qmm *= m == 0 ? steps.diagonal[0] : steps.diagonal[m] * sinTheta;
         if (m > 0) {
-            pmm *= static_cast<LDouble>(2 * m - 1) * sinTheta;
             const LDouble re = eRe * cosPhi - eIm * sinPhi;
             eIm = eRe * sinPhi + eIm * cosPhi;
             eRe = re;
         }
-        LDouble pPrev = 0, p = pmm;
-        for (LwLong l = m; l < L; ++l) {
+        // e^{i m phi} with the sign (-1)^m for the coefficient of +m.
+        const LDouble sign = (m % 2 != 0) ? -1 : 1;
+        const LDouble pRe = sign * eRe, pIm = sign * eIm;
+        LDouble qPrev = 0, q = qmm;
+        const LwLong row = m * (m + 1) / 2;
+        for (LwLong l = m, i = row + m; l < L; i += l + 1, ++l) {
             if (l == m + 1) {
-                pPrev = p;
-                p = static_cast<LDouble>(2 * m + 1) * cosTheta * pmm;
+                qPrev = q;
+                q = steps.first[m] * cosTheta * qmm;
             } else if (l > m + 1) {
-                const LDouble pNext = (static_cast<LDouble>(2 * l - 1) * cosTheta * p -
-                                       static_cast<LDouble>(l - 1 + m) * pPrev) /
-                                      static_cast<LDouble>(l - m);
-                pPrev = p;
-                p = pNext;
+                const LDouble qNext = steps.a[i] * cosTheta * q - steps.b[i] * qPrev;
+                qPrev = q;
+                q = qNext;
             }
             const LwLong centre = l * (l + 1);
-            // c_lm N_lm P e^{i m phi}, and for m > 0 c_l,-m N_l,-m P e^{-i m phi}.
-            const LDouble a = N[centre + m] * p;
             const LComplex cp = c[centre + m];
-            sumRe[l] += a * (cp.real() * eRe - cp.imag() * eIm);
-            sumIm[l] += a * (cp.real() * eIm + cp.imag() * eRe);
+            const LDouble tRe = cp.real() * pRe - cp.imag() * pIm;
+            const LDouble tIm = cp.real() * pIm + cp.imag() * pRe;
             if (m > 0) {
-                const LDouble b = N[centre - m] * p;
+                // c_l,-m e^{-i m phi}
                 const LComplex cm = c[centre - m];
-                sumRe[l] += b * (cm.real() * eRe + cm.imag() * eIm);
-                sumIm[l] += b * (cm.imag() * eRe - cm.real() * eIm);
+                sumRe[l] += q * (tRe + cm.real() * eRe + cm.imag() * eIm);
+                sumIm[l] += q * (tIm + cm.imag() * eRe - cm.real() * eIm);
+            } else {
+                sumRe[l] += q * tRe;
+                sumIm[l] += q * tIm;
             }
         }
     }
