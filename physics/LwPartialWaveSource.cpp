@@ -40,14 +40,16 @@ constexpr LwLong kQuickRouteMaxL = 86;
 struct QuickTables
 {
     std::vector<std::complex<double>> h;
-    std::vector<LDouble> sumRe, sumIm;
+    // Per m: Q_{l-1,m}, Q_{l-2,m} of the running l; e^{i m phi} / sqrt(2 pi)
+    // and (-1)^m times it.
+    std::vector<LDouble> q1, q2, eRe, eIm, sRe, sIm;
 
     void Reserve(LwLong L)
     {
         if (h.size() < std::size_t(L)) {
             h.resize(std::size_t(L));
-            sumRe.resize(std::size_t(L));
-            sumIm.resize(std::size_t(L));
+            for (std::vector<LDouble>* v : {&q1, &q2, &eRe, &eIm, &sRe, &sIm})
+                v->resize(std::size_t(L));
         }
     }
 };
@@ -271,62 +273,60 @@ LComplex LwPartialWaveSource::GetValueAtOffset(LDouble x, LDouble y, LDouble z) 
     const LDouble cosPhi = rho > 0 ? x / rho : LDouble(1);
     const LDouble sinPhi = rho > 0 ? y / rho : LDouble(0);
 
-    // S_l = sum_m c_lm Y_lm, m outermost, with Y_lm = (-1)^m Q_lm e^{i m phi}
-    // / sqrt(2 pi) and Y_l,-m = Q_lm e^{-i m phi} / sqrt(2 pi) (m >= 0);
-    // e^{i m phi} by one complex product per m.
+    // value = sum_l h_l sum_m c_lm Y_lm with Y_lm = (-1)^m Q_lm e^{i m phi} /
+    // sqrt(2 pi) and Y_l,-m = Q_lm e^{-i m phi} / sqrt(2 pi) (m >= 0). l runs
+    // outermost and every m of an l takes its recurrence step at once: the
+    // steps of different m are independent, so they overlap in the pipeline
+    // instead of waiting for each other.
     const LegendreSteps& steps = Steps();
     const LComplex* c = outgoing_.Data();
-    LDouble* sumRe = t.sumRe.data();
-    LDouble* sumIm = t.sumIm.data();
-    for (LwLong l = 0; l < L; ++l) {
-        sumRe[l] = 0;
-        sumIm[l] = 0;
-    }
-    LDouble qmm = 1;
-    LDouble eRe = 1 / std::sqrt(static_cast<LDouble>(6.283185307179586));
-    LDouble eIm = 0;
-    for (LwLong m = 0; m < L; ++m) {
-        qmm *= m == 0 ? steps.diagonal[0] : steps.diagonal[m] * sinTheta;
-        if (m > 0) {
-            const LDouble re = eRe * cosPhi - eIm * sinPhi;
-            eIm = eRe * sinPhi + eIm * cosPhi;
-            eRe = re;
-        }
-        // e^{i m phi} with the sign (-1)^m for the coefficient of +m.
+    LDouble* q1 = t.q1.data();
+    LDouble* q2 = t.q2.data();
+    LDouble* eRe = t.eRe.data();
+    LDouble* eIm = t.eIm.data();
+    LDouble* sRe = t.sRe.data();
+    LDouble* sIm = t.sIm.data();
+    eRe[0] = 1 / std::sqrt(static_cast<LDouble>(6.283185307179586));
+    eIm[0] = 0;
+    sRe[0] = eRe[0];
+    sIm[0] = 0;
+    for (LwLong m = 1; m < L; ++m) {
+        eRe[m] = eRe[m - 1] * cosPhi - eIm[m - 1] * sinPhi;
+        eIm[m] = eRe[m - 1] * sinPhi + eIm[m - 1] * cosPhi;
         const LDouble sign = (m % 2 != 0) ? -1 : 1;
-        const LDouble pRe = sign * eRe, pIm = sign * eIm;
-        LDouble qPrev = 0, q = qmm;
-        const LwLong row = m * (m + 1) / 2;
-        for (LwLong l = m, i = row + m; l < L; i += l + 1, ++l) {
-            if (l == m + 1) {
-                qPrev = q;
-                q = steps.first[m] * cosTheta * qmm;
-            } else if (l > m + 1) {
-                const LDouble qNext = steps.a[i] * cosTheta * q - steps.b[i] * qPrev;
-                qPrev = q;
-                q = qNext;
-            }
-            const LwLong centre = l * (l + 1);
-            const LComplex cp = c[centre + m];
-            const LDouble tRe = cp.real() * pRe - cp.imag() * pIm;
-            const LDouble tIm = cp.real() * pIm + cp.imag() * pRe;
-            if (m > 0) {
-                // c_l,-m e^{-i m phi}
-                const LComplex cm = c[centre - m];
-                sumRe[l] += q * (tRe + cm.real() * eRe + cm.imag() * eIm);
-                sumIm[l] += q * (tIm + cm.imag() * eRe - cm.real() * eIm);
-            } else {
-                sumRe[l] += q * tRe;
-                sumIm[l] += q * tIm;
-            }
-        }
+        sRe[m] = sign * eRe[m];
+        sIm[m] = sign * eIm[m];
     }
+
+    LDouble diagonal = steps.diagonal[0];  // Q_ll
     LDouble valueRe = 0, valueIm = 0;
     for (LwLong l = 0; l < L; ++l) {
+        const LwLong row = l * (l + 1) / 2;
+        for (LwLong m = 0; m + 2 <= l; ++m) {
+            const LDouble next = steps.a[row + m] * cosTheta * q1[m] - steps.b[row + m] * q2[m];
+            q2[m] = q1[m];
+            q1[m] = next;
+        }
+        if (l >= 1) {
+            q2[l - 1] = q1[l - 1];
+            q1[l - 1] = steps.first[l - 1] * cosTheta * q1[l - 1];
+            diagonal *= steps.diagonal[l] * sinTheta;
+        }
+        q1[l] = diagonal;
+
+        const LComplex* cl = c + l * (l + 1);  // cl[m] = c_lm
+        LDouble accRe = q1[0] * (cl[0].real() * sRe[0]);
+        LDouble accIm = q1[0] * (cl[0].imag() * sRe[0]);
+        for (LwLong m = 1; m <= l; ++m) {
+            const LDouble pr = cl[m].real(), pi = cl[m].imag();
+            const LDouble nr = cl[-m].real(), ni = cl[-m].imag();
+            accRe += q1[m] * (pr * sRe[m] - pi * sIm[m] + nr * eRe[m] + ni * eIm[m]);
+            accIm += q1[m] * (pr * sIm[m] + pi * sRe[m] + ni * eRe[m] - nr * eIm[m]);
+        }
         const LDouble hr = static_cast<LDouble>(t.h[std::size_t(l)].real());
         const LDouble hi = static_cast<LDouble>(t.h[std::size_t(l)].imag());
-        valueRe += sumRe[l] * hr - sumIm[l] * hi;
-        valueIm += sumRe[l] * hi + sumIm[l] * hr;
+        valueRe += accRe * hr - accIm * hi;
+        valueIm += accRe * hi + accIm * hr;
     }
     return LComplex(valueRe, valueIm);
 }
