@@ -226,17 +226,18 @@ bool LwSphericalBesselTable::OutgoingHankelUpward(LwLong L, double x, std::compl
         return false;
     const double s = std::sin(x);
     const double c = std::cos(x);
+    const double inverse = 1 / x;
     // h+_0 = (sin x - i cos x) / x; h+_1 = h+_0 / x - (cos x / x + i j_0).
-    double re = s / x, im = -c / x;
+    double re = s * inverse, im = -c * inverse;
     h[0] = std::complex<double>(re, im);
     if (L == 1)
         return true;
     double rePrev = re, imPrev = im;
-    re = rePrev / x - c / x;
-    im = imPrev / x - rePrev;
+    re = (rePrev - c) * inverse;
+    im = imPrev * inverse - rePrev;
     h[1] = std::complex<double>(re, im);
     for (LwLong l = 1; l + 1 < L; ++l) {
-        const double f = static_cast<double>(2 * l + 1) / x;
+        const double f = static_cast<double>(2 * l + 1) * inverse;
         const double reNext = f * re - rePrev;
         const double imNext = f * im - imPrev;
         if (!(std::fabs(imNext) < kNeumannMarker))
