@@ -10,7 +10,7 @@
 // values at 500 eV), a p_z emitter, EPS 0.01; each method on 1 and 8 threads.
 //
 //   build/benchmarks/bench_doc_scattering
-//   build/benchmarks/bench_doc_scattering --benchmark_filter=Hemisphere
+//   build/benchmarks/bench_doc_scattering --benchmark_filter=Hemisphere --benchmark_repetitions=3
 //
 // On a machine that other work keeps busy, the all-core figures depend on
 // OpenMP's idle threads spinning; OMP_WAIT_POLICY=passive makes them yield.
@@ -190,8 +190,6 @@ BENCHMARK(BM_Hemisphere)
     ->ArgNames({"method", "threads"})
     ->Unit(benchmark::kSecond)
     ->Iterations(1)
-    ->Repetitions(3)
-    ->ReportAggregatesOnly(false)
     ->UseRealTime();
 
 BENCHMARK_MAIN();
