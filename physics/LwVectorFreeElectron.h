@@ -40,7 +40,9 @@ public:
 
     // The sum of all sources at a point. GetValueRThetaPhi throws the bare
     // text "Kinetic Energy is not defined" when the wave's own energy is not
-    // set; GetValueXYZ does not look at it.
+    // set; GetValueXYZ does not look at it. GetValueRThetaPhi, the one the
+    // re-expansion samples, forms the point once and takes each source by
+    // LwPartialWaveSource::GetValueAtOffset; it allocates nothing.
     LComplex GetValueRThetaPhi(LDouble r, LDouble theta, LDouble phi) const;
     LComplex GetValueXYZ(LDouble x, LDouble y, LDouble z) const;
 
