@@ -75,6 +75,13 @@ LComplex LwVectorFreeElectron::GetValueRThetaPhi(LDouble r, LDouble theta, LDoub
     // offsets, bit for bit, that each source's GetValueRThetaPhi forms).
     LDouble x, y, z;
     SphericalToCartesian(r, theta, phi, x, y, z);
+    return GetValueAtPoint(x, y, z);
+}
+
+LComplex LwVectorFreeElectron::GetValueAtPoint(LDouble x, LDouble y, LDouble z) const
+{
+    if (ek_ < 0)
+        throw "Kinetic Energy is not defined";
     LComplex sum(0, 0);
     for (const LwPartialWaveSource& s : sources_)
         sum += s.GetValueAtOffset(x - s.X(), y - s.Y(), z - s.Z());

@@ -45,6 +45,9 @@ public:
     // LwPartialWaveSource::GetValueAtOffset; it allocates nothing.
     LComplex GetValueRThetaPhi(LDouble r, LDouble theta, LDouble phi) const;
     LComplex GetValueXYZ(LDouble x, LDouble y, LDouble z) const;
+    // GetValueRThetaPhi at the Cartesian point (x, y, z) (m): the same check
+    // of the energy, each source by GetValueAtOffset.
+    LComplex GetValueAtPoint(LDouble x, LDouble y, LDouble z) const;
 
     // Far-field amplitude of the emitter alone (source 0), with its thermal
     // factor; 0 without sources.

@@ -271,9 +271,7 @@ void LwWaveReexpansion::SampleDirection(LwLong d, LwLong row)
     const std::vector<double>& radii = sampling_->GetRadii();
     const double theta = u_[std::size_t(thetaIndex_[std::size_t(d)])] * LwConst::Pi;
     const double phi = 2.0 * u_[std::size_t(phiIndex_[std::size_t(d)])] * LwConst::Pi;
-    Complex* values = &values_[std::size_t(row) * std::size_t(blocks)];
-    for (LwLong b = 0; b < blocks; ++b)
-        values[b] = wave_->GetValue(radii[std::size_t(b)], theta, phi);
+    wave_->GetValuesAlong(theta, phi, radii.data(), blocks, &values_[std::size_t(row) * std::size_t(blocks)]);
 }
 
 // Adds the directions first ... first + count - 1, in direction order, to

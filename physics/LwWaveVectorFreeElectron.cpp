@@ -3,6 +3,7 @@
 #include "core/LwError.h"
 #include "physics/LwVectorFreeElectron.h"
 
+#include <cmath>
 #include <stdexcept>
 
 namespace {
@@ -19,6 +20,23 @@ LwVectorFreeElectron& Attached(LwVectorFreeElectron* wave)
 LComplex LwWaveVectorFreeElectron::GetValue(double r, double theta, double phi)
 {
     return Attached(wave_).GetValueRThetaPhi(r, theta, phi);
+}
+
+void LwWaveVectorFreeElectron::GetValuesAlong(double theta, double phi, const double* radii, LwLong count,
+                                              LComplex* values)
+{
+    const LwVectorFreeElectron& wave = Attached(wave_);
+    if (count <= 0)
+        return;
+    // The products in the order of SphericalToCartesian, so each point is the
+    // one GetValue forms, bit for bit.
+    const LDouble sinTheta = std::sin(LDouble(theta)), cosTheta = std::cos(LDouble(theta));
+    const LDouble sinPhi = std::sin(LDouble(phi)), cosPhi = std::cos(LDouble(phi));
+    for (LwLong i = 0; i < count; ++i) {
+        const LDouble r = radii[i];
+        const LDouble t = r * sinTheta;
+        values[i] = wave.GetValueAtPoint(t * cosPhi, t * sinPhi, r * cosTheta);
+    }
 }
 
 double LwWaveVectorFreeElectron::GetWaveNumber()

@@ -17,6 +17,9 @@ public:
     // The attached wave's value about its origin. Each operation throws
     // LwError "pointer is not defined" when nothing is attached.
     LComplex GetValue(double r, double theta, double phi) override;
+    // The sines and cosines of the direction once for all radii.
+    void GetValuesAlong(double theta, double phi, const double* radii, LwLong count,
+                        LComplex* values) override;
     // k of the wave's source 0 (1/m); std::out_of_range when it has none.
     double GetWaveNumber() override;
     double GetKineticEnergy() override;
