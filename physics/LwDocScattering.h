@@ -146,8 +146,9 @@ public:
     // the number of threads. Each atom's console lines are kept and printed
     // in atom order; of several failing atoms the lowest one's error is
     // thrown, as an atom-after-atom run would (atoms above it that ran in the
-    // same level keep their results). `stop` must be callable from several
-    // threads at once.
+    // same level keep their results). `stop` is asked from the team's
+    // threads, one query at a time and in atom order within a level; after
+    // its first yes it is not asked again.
     void Calculate(LwNotifyTerminate& stop, LwCluster& structures,
                    const std::vector<LwEmitterEntry>& emittedWaves,
                    const LwDocScatteringPhaseShift& phaseShift);
