@@ -55,6 +55,27 @@ SampleSquare MakeSquare(double R)
 // thread, and the blocks are added in their order, so the sums do not depend
 // on the thread count.
 constexpr int kFitBlocks = 16;
+// A fit with a progress callback reports between slices: every block's rows
+// are summed in kFitSumSlices consecutive slices (each block keeps its
+// running sums from slice to slice, so the order of the additions does not
+// change), and the background is filled in kFitFillSlices slices of its
+// rows. Without a callback each is one slice.
+constexpr int kFitSumSlices = 32;
+constexpr int kFitFillSlices = 8;
+
+// Calls `progress` (when there is one) and throws RfaCancelled with `what`
+// when it answers false.
+void Report(const RfaProgress& progress, int done, int total, const char* what)
+{
+    if (progress && !progress(done, total))
+        throw RfaCancelled(what);
+}
+
+// The part `slice` of `slices` of the range [from, to).
+int SliceBegin(int from, int to, int slice, int slices)
+{
+    return from + static_cast<int>(static_cast<long long>(to - from) * slice / slices);
+}
 
 void TraceMatrix(const char* tag, const LwLDoubleMatrix& m, int n)
 {
@@ -101,7 +122,7 @@ void RfaParameters::CheckFitSettings() const
         throw LwError("Max angle is not a finite number");
 }
 
-LwFloatMatrix RfaParameters::FitBackgroundSh(const LwFloatMatrix& image) const
+LwFloatMatrix RfaParameters::FitBackgroundSh(const LwFloatMatrix& image, const RfaProgress& progress) const
 {
     CheckFitSettings();
     const int L = Size_l_;
@@ -118,29 +139,38 @@ LwFloatMatrix RfaParameters::FitBackgroundSh(const LwFloatMatrix& image) const
         const int last = square.first + square.count - 1;
         (void)image.Index(cx + last, cy + last);
     }
+    const char* const cancelled = "The spherical-harmonics fit was cancelled";
+    const int sumSlices = progress ? kFitSumSlices : 1;
+    const int fillSlices = progress ? kFitFillSlices : 1;
+    const int totalSteps = sumSlices + fillSlices;
+    Report(progress, 0, totalSteps, cancelled);
 
     // Upper triangle of the normal matrix (k <= k') and the right-hand side,
     // one set per block.
     const std::size_t tri = static_cast<std::size_t>(N) * static_cast<std::size_t>(N + 1) / 2;
-    std::vector<std::vector<LDouble>> blockA(kFitBlocks);
-    std::vector<std::vector<LDouble>> blockB(kFitBlocks);
+    std::vector<std::vector<LDouble>> blockA(kFitBlocks, std::vector<LDouble>(tri, 0));
+    std::vector<std::vector<LDouble>> blockB(kFitBlocks,
+                                             std::vector<LDouble>(static_cast<std::size_t>(N), 0));
     std::vector<long long> blockCount(kFitBlocks, 0);
     const int threads = omp_get_max_threads();
+    // Working arrays of the harmonics, one pair per thread.
+    std::vector<LwLmDoubleArray> caches(static_cast<std::size_t>(threads));
+    std::vector<LwLmDoubleArray> harmonics(static_cast<std::size_t>(threads));
     LwParallelErrors errors(threads);
-#pragma omp parallel num_threads(threads)
-    {
-        LwLmDoubleArray cache;
-        LwLmDoubleArray Y;
-#pragma omp for schedule(static, 1)
+    for (int slice = 0; slice < sumSlices; ++slice) {
+#pragma omp parallel for num_threads(threads) schedule(dynamic, 1)
         for (int block = 0; block < kFitBlocks; ++block) {
             errors.Run([&] {
+                const std::size_t t = static_cast<std::size_t>(omp_get_thread_num());
+                LwLmDoubleArray& cache = caches[t];
+                LwLmDoubleArray& Y = harmonics[t];
                 std::vector<LDouble>& A = blockA[static_cast<std::size_t>(block)];
                 std::vector<LDouble>& b = blockB[static_cast<std::size_t>(block)];
-                A.assign(tri, 0);
-                b.assign(static_cast<std::size_t>(N), 0);
-                long long used = 0;
-                const int rowFrom = square.count * block / kFitBlocks;
-                const int rowTo = square.count * (block + 1) / kFitBlocks;
+                long long& used = blockCount[static_cast<std::size_t>(block)];
+                const int blockFrom = square.count * block / kFitBlocks;
+                const int blockTo = square.count * (block + 1) / kFitBlocks;
+                const int rowFrom = SliceBegin(blockFrom, blockTo, slice, sumSlices);
+                const int rowTo = SliceBegin(blockFrom, blockTo, slice + 1, sumSlices);
                 for (int iy = rowFrom; iy < rowTo; ++iy) {
                     const int y = square.first + iy;
                     const float* row = &image(cx + square.first, cy + y);
@@ -167,11 +197,11 @@ LwFloatMatrix RfaParameters::FitBackgroundSh(const LwFloatMatrix& image) const
                         ++used;
                     }
                 }
-                blockCount[static_cast<std::size_t>(block)] = used;
             });
         }
+        errors.RethrowFirst();
+        Report(progress, slice + 1, totalSteps, cancelled);
     }
-    errors.RethrowFirst();
 
     long long used = 0;
     LwLDoubleMatrix A(N, N);
@@ -212,13 +242,15 @@ LwFloatMatrix RfaParameters::FitBackgroundSh(const LwFloatMatrix& image) const
     background.RowBegin = image.RowBegin;
     background.SetZero();
     LwParallelErrors fillErrors(threads);
-#pragma omp parallel num_threads(threads)
-    {
-        LwLmDoubleArray cache;
-        LwLmDoubleArray Y;
-#pragma omp for schedule(static)
-        for (int iy = 0; iy < square.count; ++iy) {
+    for (int slice = 0; slice < fillSlices; ++slice) {
+        const int rowFrom = SliceBegin(0, square.count, slice, fillSlices);
+        const int rowTo = SliceBegin(0, square.count, slice + 1, fillSlices);
+#pragma omp parallel for num_threads(threads) schedule(static)
+        for (int iy = rowFrom; iy < rowTo; ++iy) {
             fillErrors.Run([&] {
+                const std::size_t t = static_cast<std::size_t>(omp_get_thread_num());
+                LwLmDoubleArray& cache = caches[t];
+                LwLmDoubleArray& Y = harmonics[t];
                 const int y = square.first + iy;
                 for (int ix = 0; ix < square.count; ++ix) {
                     const int x = square.first + ix;
@@ -233,11 +265,14 @@ LwFloatMatrix RfaParameters::FitBackgroundSh(const LwFloatMatrix& image) const
                 }
             });
         }
+        fillErrors.RethrowFirst();
+        if (slice + 1 < fillSlices)
+            Report(progress, sumSlices + slice + 1, totalSteps, cancelled);
     }
-    fillErrors.RethrowFirst();
     for (int i = 0; i < background.ElementCount(); ++i)
         if (!std::isfinite(background.Buffer()[i]))
             throw LwError("The spherical-harmonics fit gave no finite result");
+    Report(progress, totalSteps, totalSteps, cancelled);
     return background.Release(true);
 }
 
@@ -294,7 +329,7 @@ void RemoveBackground(LwPluginFuncZyvra& client, const std::string& version, Fit
 
 }  // namespace
 
-void RfaParameters::RemoveBgSh(LwPluginFuncZyvra& client) const
+void RfaParameters::RemoveBgSh(LwPluginFuncZyvra& client, const RfaProgress& progress) const
 {
     if (!MappingIsAzM2_) {
         RemoveBgShByDegree(client);
@@ -302,7 +337,8 @@ void RfaParameters::RemoveBgSh(LwPluginFuncZyvra& client) const
     }
     CheckFitSettings();
     RemoveBackground(
-        client, Version_, [this](const LwFloatMatrix& source) { return FitBackgroundSh(source); },
+        client, Version_,
+        [this, &progress](const LwFloatMatrix& source) { return FitBackgroundSh(source, progress); },
         [this](LwProcessLog& log) { LogRfaBackground(log); });
 }
 
@@ -478,7 +514,7 @@ private:
 }  // namespace
 
 RfaParameters::ScreenEdge RfaParameters::FindScreenEdge(const LwFloatMatrix& image,
-                                                        const std::function<bool(int, int)>& progress) const
+                                                        const RfaProgress& progress) const
 {
     if (image.ElementCount() == 0)
         throw LwError("The image has no pixels");
@@ -513,8 +549,7 @@ RfaParameters::ScreenEdge RfaParameters::FindScreenEdge(const LwFloatMatrix& ima
     std::vector<Result> results(static_cast<std::size_t>(kCandidates) * kCandidates);
     const int threads = omp_get_max_threads();
     for (int iy = 0; iy < kCandidates; ++iy) {
-        if (progress && !progress(iy, kCandidates))
-            throw LwError("Adjust Screen was cancelled");
+        Report(progress, iy, kCandidates, "Adjust Screen was cancelled");
         LwParallelErrors errors(threads);
 #pragma omp parallel num_threads(threads)
         {
@@ -541,8 +576,7 @@ RfaParameters::ScreenEdge RfaParameters::FindScreenEdge(const LwFloatMatrix& ima
         }
         errors.RethrowFirst();
     }
-    if (progress)
-        progress(kCandidates, kCandidates);
+    Report(progress, kCandidates, kCandidates, "Adjust Screen was cancelled");
 
     ScreenEdge edge;
     float best = 0;
@@ -568,7 +602,7 @@ RfaParameters::ScreenEdge RfaParameters::FindScreenEdge(const LwFloatMatrix& ima
     return edge;
 }
 
-void RfaParameters::AdjustScreen(LwPluginFuncZyvra& client, const std::function<bool(int, int)>& progress)
+void RfaParameters::AdjustScreen(LwPluginFuncZyvra& client, const RfaProgress& progress)
 {
     const std::int32_t id = client.WindowGetFocusedID();
     LwFloatMatrix image;

@@ -1,5 +1,5 @@
 // Backgrounds without the viewer: the spherical-harmonics fit against an
-// analytic background, its refusals, the pixel directions, the azimuthal
+// analytic background, its progress and cancellation, its refusals, the pixel directions, the azimuthal
 // background of a radially symmetric screen, and the screen-edge search
 // against a brute-force search over the library's azimuthal average.
 #include "apps/halvane/LwProcessLog.h"
@@ -14,8 +14,11 @@
 #include <gtest/gtest.h>
 #include <omp.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -115,15 +118,27 @@ TEST_F(FitTest, DegreeZeroGivesTheMeanOfThePixelsWithData)
     EXPECT_EQ(background(0, 0), 0);
 }
 
-TEST_F(FitTest, ResultDoesNotDependOnTheThreadCount)
+// Fit settings and an image of scattered values, none of them 0.
+RfaParameters FitSettings(double sr, int margin, int l)
 {
     RfaParameters p;
-    p.Sr_ = 70;
-    p.SMargin_ = 5;
-    p.Size_l_ = 6;
-    LwFloatMatrix image(160, 150);
+    p.Sr_ = sr;
+    p.SMargin_ = margin;
+    p.Size_l_ = l;
+    return p;
+}
+LwFloatMatrix Scattered(int cols, int rows)
+{
+    LwFloatMatrix image(cols, rows);
     for (int i = 0; i < image.ElementCount(); ++i)
         image.Buffer()[i] = 1.0f + static_cast<float>((i * 2654435761u) % 1000) / 100.0f;
+    return image;
+}
+
+TEST_F(FitTest, ResultDoesNotDependOnTheThreadCount)
+{
+    const RfaParameters p = FitSettings(70, 5, 6);
+    const LwFloatMatrix image = Scattered(160, 150);
     const int all = omp_get_max_threads();
     omp_set_num_threads(1);
     const LwFloatMatrix one = p.FitBackgroundSh(image);
@@ -131,6 +146,51 @@ TEST_F(FitTest, ResultDoesNotDependOnTheThreadCount)
     const LwFloatMatrix many = p.FitBackgroundSh(image);
     omp_set_num_threads(all);
     EXPECT_EQ(std::memcmp(one.Buffer(), many.Buffer(), 4 * static_cast<std::size_t>(one.ElementCount())), 0);
+}
+
+TEST_F(FitTest, ProgressRisesToTheEndOnTheCallingThreadAndCancelStopsAtOnce)
+{
+    const RfaParameters p = FitSettings(40, 4, 4);
+    const LwFloatMatrix image = Scattered(96, 90);
+    const int all = omp_get_max_threads();
+    omp_set_num_threads(std::max(all, 3));
+    const LwFloatMatrix plain = p.FitBackgroundSh(image);
+    std::vector<std::pair<int, int>> calls;
+    bool insideParallel = false;
+    const LwFloatMatrix reported = p.FitBackgroundSh(image, [&](int done, int total) {
+        insideParallel = insideParallel || omp_in_parallel();
+        calls.emplace_back(done, total);
+        return true;
+    });
+    EXPECT_EQ(
+        std::memcmp(plain.Buffer(), reported.Buffer(), 4 * static_cast<std::size_t>(plain.ElementCount())),
+        0);
+    EXPECT_FALSE(insideParallel);
+    ASSERT_GE(calls.size(), 10u);
+    EXPECT_EQ(calls.front().first, 0);
+    EXPECT_EQ(calls.back().first, calls.back().second);
+    for (std::size_t i = 1; i < calls.size(); ++i) {
+        EXPECT_EQ(calls[i].second, calls[0].second);
+        EXPECT_EQ(calls[i].first, calls[i - 1].first + 1);
+    }
+
+    // Cancelled before the sums, midway through them, in the filling and at
+    // the very end: no further call, and the cancellation is its own error.
+    const int n = static_cast<int>(calls.size());
+    for (const int stopAt : {0, n / 4, n - 3, n - 1}) {
+        SCOPED_TRACE(stopAt);
+        int made = 0;
+        bool cancelled = false;
+        try {
+            p.FitBackgroundSh(image, [&](int, int) { return made++ < stopAt; });
+        } catch (const RfaCancelled& e) {
+            cancelled = true;
+            EXPECT_EQ(e.Message(), "The spherical-harmonics fit was cancelled");
+        }
+        EXPECT_TRUE(cancelled);
+        EXPECT_EQ(made, stopAt + 1);
+    }
+    omp_set_num_threads(all);
 }
 
 TEST_F(FitTest, UnusableFitsAreErrorsInWords)
