@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -293,9 +294,12 @@ TEST(AzimuthalBackgroundTest, RadiallySymmetricScreenGivesRatioOne)
         }
 }
 
-// The search written out with the library's azimuthal average.
+// The search written out with the library's azimuthal average, on one
+// thread.
 RfaParameters::ScreenEdge BruteForceEdge(const RfaParameters& p, const LwFloatMatrix& image)
 {
+    const int all = omp_get_max_threads();
+    omp_set_num_threads(1);
     LwFloatMatrix clipped = image;
     float m = clipped.Buffer()[0];
     for (int i = 0; i < clipped.ElementCount(); ++i)
@@ -329,31 +333,75 @@ RfaParameters::ScreenEdge BruteForceEdge(const RfaParameters& p, const LwFloatMa
         }
     const double d = std::hypot(best.position - best.x, best.position - best.y);
     best.radius = static_cast<int>(std::floor(2 * d + 0.5) * 0.5);
+    omp_set_num_threads(all);
     return best;
 }
 
-TEST(ScreenEdgeTest, FindsTheEdgeOfASyntheticScreenAsTheDirectSearchDoes)
+// A bright screen of radius `radius` around (cx, cy) on a dim background;
+// `face` gives the screen's value at (x, y).
+LwFloatMatrix SyntheticScreen(int cols, int rows, int rowBegin, double cx, double cy, double radius,
+                              const std::function<float(int, int)>& face)
 {
-    // A bright screen of radius 18.3 around (33, 30.5) with a slope, on a
-    // dim background, in a 64 x 64 image.
-    LwFloatMatrix image(64, 64);
-    for (int y = 0; y < 64; ++y)
-        for (int x = 0; x < 64; ++x) {
-            const double r = std::hypot(x - 33.0, y - 30.5);
-            image(x, y) = r < 18.3 ? static_cast<float>(100 + 2 * x) : 3.0f;
+    LwFloatMatrix image(cols, rows);
+    image.RowBegin = rowBegin;
+    for (int y = rowBegin; y < rowBegin + rows; ++y)
+        for (int x = 0; x < cols; ++x)
+            image(x, y) =
+                std::hypot(x - cx, y - cy) < radius ? face(x, y) : 3.0f + 0.01f * static_cast<float>(x % 3);
+    return image;
+}
+
+TEST(ScreenEdgeTest, FindsTheEdgeOfSyntheticScreensAsTheDirectSearchDoes)
+{
+    struct Case
+    {
+        const char* name;
+        LwFloatMatrix image;
+        double cx, cy, radius;  // the screen drawn
+        long double threshold;
+    };
+    const Case cases[] = {
+        {"sloped face, centre between pixels",
+         SyntheticScreen(64, 64, 0, 33, 30.5, 18.3, [](int x, int) { return 100.0f + 2 * x; }), 33, 30.5,
+         18.3, 0.5L},
+        // A face unclipped by the threshold, so every ring sum rounds.
+        {"smooth face, low threshold",
+         SyntheticScreen(56, 56, 0, 27.5, 29, 16.7,
+                         [](int x, int y) {
+                             return static_cast<float>(50 + 7 * std::sin(0.3 * x) + 3 * std::cos(0.7 * y));
+                         }),
+         27.5, 29, 16.7, 1.0L},
+        // A symmetric screen: mirror centres tie, the first in scan order wins.
+        {"symmetric screen, ties", SyntheticScreen(48, 48, 0, 24, 24, 14, [](int, int) { return 80.0f; }), 24,
+         24, 14, 0.5L},
+        // More rows than columns, the first of them above row 0.
+        {"tall image from row -5",
+         SyntheticScreen(50, 61, -5, 24.5, 26, 15.2, [](int x, int y) { return 60.0f + x - 0.5f * y; }), 24.5,
+         26, 15.2, 0.8L},
+    };
+    const int all = omp_get_max_threads();
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        RfaParameters p;
+        p.AdjThres_ = k.threshold;
+        const RfaParameters::ScreenEdge expected = BruteForceEdge(p, k.image);
+        omp_set_num_threads(1);
+        const RfaParameters::ScreenEdge one = p.FindScreenEdge(k.image);
+        omp_set_num_threads(std::max(all, 3));
+        const RfaParameters::ScreenEdge many = p.FindScreenEdge(k.image);
+        omp_set_num_threads(all);
+        for (const RfaParameters::ScreenEdge* edge : {&one, &many}) {
+            ASSERT_TRUE(edge->found);
+            EXPECT_EQ(edge->x, expected.x);
+            EXPECT_EQ(edge->y, expected.y);
+            EXPECT_EQ(edge->position, expected.position);
+            EXPECT_EQ(edge->radius, expected.radius);
         }
-    RfaParameters p;
-    p.AdjThres_ = 0.5L;
-    const RfaParameters::ScreenEdge edge = p.FindScreenEdge(image);
-    const RfaParameters::ScreenEdge expected = BruteForceEdge(p, image);
-    ASSERT_TRUE(edge.found);
-    EXPECT_EQ(edge.x, expected.x);
-    EXPECT_EQ(edge.y, expected.y);
-    EXPECT_EQ(edge.position, expected.position);
-    EXPECT_EQ(edge.radius, expected.radius);
-    EXPECT_NEAR(edge.x, 33, 1.0);
-    EXPECT_NEAR(edge.y, 30.5, 1.0);
-    EXPECT_NEAR(edge.radius, 18.3, 2.0);
+        // The edge found is the screen drawn.
+        EXPECT_NEAR(one.x, k.cx, 1.0);
+        EXPECT_NEAR(one.y, k.cy, 1.0);
+        EXPECT_NEAR(one.radius, k.radius, 2.0);
+    }
 }
 
 TEST(ScreenEdgeTest, ConstantEmptyAndShortImages)
@@ -371,6 +419,11 @@ TEST(ScreenEdgeTest, ConstantEmptyAndShortImages)
     EXPECT_EQ(ErrorText([&] { p.FindScreenEdge(constant, [&](int, int) { return ++calls < 3; }); }),
               "Adjust Screen was cancelled");
     EXPECT_EQ(calls, 3);
+    // Rows so far from the centres that the distances leave the 16-bit ring
+    // table.
+    LwFloatMatrix column(1, 70000);
+    column.SetZero();
+    EXPECT_EQ(ErrorText([&] { p.FindScreenEdge(column); }), "The image is too large for Adjust Screen");
 }
 
 TEST(ApplyCheckedStepsTest, StepsRunInTheirOrderAndLogOneRecordEach)
