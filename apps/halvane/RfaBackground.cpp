@@ -78,6 +78,82 @@ int SliceBegin(int from, int to, int slice, int slices)
     return from + static_cast<int>(static_cast<long long>(to - from) * slice / slices);
 }
 
+// Samples of one block of the fit waiting to be added to its sums: their
+// harmonics, function by function, and their values. AddTo adds them with
+// every sum receiving its products in sample order, so the sums are those of
+// adding sample by sample; it only keeps each sum in a register over the
+// samples, four sums of a row of the normal matrix side by side, instead of
+// loading and storing the extended value once per product.
+class FitBatch
+{
+public:
+    static constexpr int kSamples = 32;
+
+    explicit FitBatch(int functions)
+        : functions_(functions), y_(static_cast<std::size_t>(functions) * kSamples)
+    {}
+    void Add(const LDouble* y, float value)
+    {
+        for (int k = 0; k < functions_; ++k)
+            y_[static_cast<std::size_t>(k) * kSamples + static_cast<std::size_t>(size_)] = y[k];
+        value_[size_++] = value;
+    }
+    bool Full() const { return size_ == kSamples; }
+    // Adds the samples to the packed upper triangle `a` of the normal matrix
+    // (row k holding k' = k .. N - 1) and to the right-hand side `b`, and
+    // empties the batch.
+    void AddTo(std::vector<LDouble>& a, std::vector<LDouble>& b)
+    {
+        const int n = functions_, m = size_;
+        for (int k = 0; k < n; ++k) {
+            const LDouble* yk = Column(k);
+            LDouble s = b[static_cast<std::size_t>(k)];
+            for (int i = 0; i < m; ++i)
+                s += yk[i] * value_[i];
+            b[static_cast<std::size_t>(k)] = s;
+        }
+        LDouble* row = a.data();
+        for (int k = 0; k < n; ++k) {
+            const LDouble* yk = Column(k);
+            int k2 = k;
+            for (; k2 + 4 <= n; k2 += 4) {
+                const LDouble *y0 = Column(k2), *y1 = Column(k2 + 1), *y2 = Column(k2 + 2),
+                              *y3 = Column(k2 + 3);
+                LDouble* out = row + (k2 - k);
+                LDouble s0 = out[0], s1 = out[1], s2 = out[2], s3 = out[3];
+                for (int i = 0; i < m; ++i) {
+                    const LDouble v = yk[i];
+                    s0 += v * y0[i];
+                    s1 += v * y1[i];
+                    s2 += v * y2[i];
+                    s3 += v * y3[i];
+                }
+                out[0] = s0;
+                out[1] = s1;
+                out[2] = s2;
+                out[3] = s3;
+            }
+            for (; k2 < n; ++k2) {
+                const LDouble* y0 = Column(k2);
+                LDouble s0 = row[k2 - k];
+                for (int i = 0; i < m; ++i)
+                    s0 += yk[i] * y0[i];
+                row[k2 - k] = s0;
+            }
+            row += n - k;
+        }
+        size_ = 0;
+    }
+
+private:
+    const LDouble* Column(int k) const { return &y_[static_cast<std::size_t>(k) * kSamples]; }
+
+    int functions_;
+    int size_ = 0;
+    std::vector<LDouble> y_;
+    LDouble value_[kSamples] = {};
+};
+
 void TraceMatrix(const char* tag, const LwLDoubleMatrix& m, int n)
 {
     if (!lcHalvaneFit().isDebugEnabled())
@@ -157,6 +233,7 @@ LwFloatMatrix RfaParameters::FitBackgroundSh(const LwFloatMatrix& image, const R
     // Working arrays of the harmonics, one pair per thread.
     std::vector<LwLmDoubleArray> caches(static_cast<std::size_t>(threads));
     std::vector<LwLmDoubleArray> harmonics(static_cast<std::size_t>(threads));
+    std::vector<FitBatch> batches(static_cast<std::size_t>(threads), FitBatch(N));
     LwParallelErrors errors(threads);
     for (int slice = 0; slice < sumSlices; ++slice) {
 #pragma omp parallel for num_threads(threads) schedule(dynamic, 1)
@@ -165,6 +242,7 @@ LwFloatMatrix RfaParameters::FitBackgroundSh(const LwFloatMatrix& image, const R
                 const std::size_t t = static_cast<std::size_t>(omp_get_thread_num());
                 LwLmDoubleArray& cache = caches[t];
                 LwLmDoubleArray& Y = harmonics[t];
+                FitBatch& batch = batches[t];
                 std::vector<LDouble>& A = blockA[static_cast<std::size_t>(block)];
                 std::vector<LDouble>& b = blockB[static_cast<std::size_t>(block)];
                 long long& used = blockCount[static_cast<std::size_t>(block)];
@@ -184,20 +262,13 @@ LwFloatMatrix RfaParameters::FitBackgroundSh(const LwFloatMatrix& image, const R
                         if (!PixelToSphere(theta, phi, x, y, RL, false, true, thetaMax))
                             continue;
                         CalcRealSphericalHarmonics(cache, Y, L + 1, theta, phi);
-                        const LDouble fl = f;
-                        const LDouble* y0 = &Y[0];
-                        std::size_t p = 0;
-                        for (int k = 0; k < N; ++k) {
-                            const LDouble yk = y0[k];
-                            b[static_cast<std::size_t>(k)] += yk * fl;
-                            LDouble* a = &A[p];
-                            for (int k2 = k; k2 < N; ++k2)
-                                a[k2 - k] += yk * y0[k2];
-                            p += static_cast<std::size_t>(N - k);
-                        }
+                        batch.Add(&Y[0], f);
+                        if (batch.Full())
+                            batch.AddTo(A, b);
                         ++used;
                     }
                 }
+                batch.AddTo(A, b);
             });
         }
         errors.RethrowFirst();
