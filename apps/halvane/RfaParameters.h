@@ -172,11 +172,11 @@ public:
     // `progress` is called between slices of the sums and of the filling
     // (the blocks advance slice by slice, so the result is the same with or
     // without it); false: RfaCancelled "The spherical-harmonics fit was
-    // cancelled". Errors: those of CheckFitSettings; a disc reaching beyond the image:
-    // the matrix range message; fewer pixels with data than harmonics: "Too
-    // few pixels with data inside the fit radius: <n> for <N> spherical
-    // harmonics"; a result that is not finite: "The spherical-harmonics fit
-    // gave no finite result".
+    // cancelled". Errors: those of CheckFitSettings; a disc reaching beyond
+    // the image: the matrix range message; fewer pixels with data than
+    // harmonics: "Too few pixels with data inside the fit radius: <n> for
+    // <N> spherical harmonics"; a result that is not finite: "The
+    // spherical-harmonics fit gave no finite result".
     LwFloatMatrix FitBackgroundSh(const LwFloatMatrix& image, const RfaProgress& progress = nullptr) const;
     // "2) Remove BG": the fit (or RemoveBgShByDegree when MappingIsAzM2_ is
     // false) of the focused image; the background and the image divided by
