@@ -21,6 +21,31 @@ void ShowUndefined(QWidget* parent)
     ShowUndefinedErrorBox(QString(), parent, LwUndefinedErrorStyle::NameEmpty);
 }
 
+// The progress dialog of a long operation: window-modal, shown once the
+// operation has run for half a second. Its callback moves the bar, lets the
+// event loop run and answers false once Cancel was pressed.
+class OperationProgress
+{
+public:
+    OperationProgress(const QString& label, QWidget* parent) : dialog_(label, "Cancel", 0, 1, parent)
+    {
+        dialog_.setWindowModality(Qt::WindowModal);
+        dialog_.setMinimumDuration(500);
+    }
+    RfaProgress Callback()
+    {
+        return [this](int done, int total) {
+            dialog_.setMaximum(total);
+            dialog_.setValue(done);
+            QCoreApplication::processEvents();
+            return !dialog_.wasCanceled();
+        };
+    }
+
+private:
+    QProgressDialog dialog_;
+};
+
 }  // namespace
 
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent, Qt::WindowFlags()), ui_(new Ui_MainWindow)
@@ -92,6 +117,8 @@ void MainWindow::RunOperation(QPushButton* button, Disable disable, bool formBac
         action(parameters);
         if (formBack)
             GetRfaParameters().ExchangeWithUi(0, ui_);
+    } catch (const RfaCancelled&) {
+        // Stopped by the user before anything changed: nothing to report.
     } catch (const LwError& e) {
         ShowErrorBox(e.Message(), this);
     } catch (...) {
@@ -142,8 +169,10 @@ void MainWindow::on_pushButton_7_clicked()
 
 void MainWindow::on_pushButton_5_clicked()
 {
-    RunOperation(ui_->pushButton_5, Disable::YesWithEvents, false,
-                 [this](RfaParameters& p) { p.RemoveBgSh(client_); });
+    RunOperation(ui_->pushButton_5, Disable::YesWithEvents, false, [this](RfaParameters& p) {
+        OperationProgress progress("2) Remove BG", this);
+        p.RemoveBgSh(client_, progress.Callback());
+    });
 }
 
 void MainWindow::on_pushButton_clicked()
@@ -155,15 +184,8 @@ void MainWindow::on_pushButton_clicked()
 void MainWindow::on_pushButton_2_clicked()
 {
     RunOperation(ui_->pushButton_2, Disable::YesWithEvents, true, [this](RfaParameters& p) {
-        QProgressDialog progress("Adjust Screen", "Cancel", 0, 1, this);
-        progress.setWindowModality(Qt::WindowModal);
-        progress.setMinimumDuration(500);
-        p.AdjustScreen(client_, [&progress](int done, int total) {
-            progress.setMaximum(total);
-            progress.setValue(done);
-            QCoreApplication::processEvents();
-            return !progress.wasCanceled();
-        });
+        OperationProgress progress("Adjust Screen", this);
+        p.AdjustScreen(client_, progress.Callback());
         RfaParameters& record = GetRfaParameters();
         record.Sx_ = p.Sx_;
         record.Sy_ = p.Sy_;

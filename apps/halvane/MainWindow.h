@@ -8,7 +8,9 @@
 // reported once per run on the error box, then on Qt's warning output, and
 // the slot goes on), and the action runs on a copy of the record taken
 // then. An LwError ends the slot in the "ERROR" box, any other exception in
-// the "Undefined error" box; the window stays open. "Update Mask" and
+// the "Undefined error" box; the window stays open. An operation cancelled
+// from its progress dialog ("2) Remove BG", "Adjust Screen") ends the slot
+// quietly with nothing changed. "Update Mask" and
 // "Adjust Screen" show the values they found in the form afterwards.
 //
 // GUI thread only. While the client waits for the viewer the event loop

@@ -23,6 +23,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <sstream>
 #include <vector>
 
@@ -55,6 +56,103 @@ SampleSquare MakeSquare(double R)
 // thread, and the blocks are added in their order, so the sums do not depend
 // on the thread count.
 constexpr int kFitBlocks = 16;
+// A fit with a progress callback reports between slices: every block's rows
+// are summed in kFitSumSlices consecutive slices (each block keeps its
+// running sums from slice to slice, so the order of the additions does not
+// change), and the background is filled in kFitFillSlices slices of its
+// rows. Without a callback each is one slice.
+constexpr int kFitSumSlices = 32;
+constexpr int kFitFillSlices = 8;
+
+// Calls `progress` (when there is one) and throws RfaCancelled with `what`
+// when it answers false.
+void Report(const RfaProgress& progress, int done, int total, const char* what)
+{
+    if (progress && !progress(done, total))
+        throw RfaCancelled(what);
+}
+
+// The part `slice` of `slices` of the range [from, to).
+int SliceBegin(int from, int to, int slice, int slices)
+{
+    return from + static_cast<int>(static_cast<long long>(to - from) * slice / slices);
+}
+
+// Samples of one block of the fit waiting to be added to its sums: their
+// harmonics, function by function, and their values. AddTo adds them with
+// every sum receiving its products in sample order, so the sums are those of
+// adding sample by sample; it only keeps each sum in a register over the
+// samples, four sums of a row of the normal matrix side by side, instead of
+// loading and storing the extended value once per product.
+class FitBatch
+{
+public:
+    static constexpr int kSamples = 32;
+
+    explicit FitBatch(int functions)
+        : functions_(functions), y_(static_cast<std::size_t>(functions) * kSamples)
+    {}
+    void Add(const LDouble* y, float value)
+    {
+        for (int k = 0; k < functions_; ++k)
+            y_[static_cast<std::size_t>(k) * kSamples + static_cast<std::size_t>(size_)] = y[k];
+        value_[size_++] = value;
+    }
+    bool Full() const { return size_ == kSamples; }
+    // Adds the samples to the packed upper triangle `a` of the normal matrix
+    // (row k holding k' = k .. N - 1) and to the right-hand side `b`, and
+    // empties the batch.
+    void AddTo(std::vector<LDouble>& a, std::vector<LDouble>& b)
+    {
+        const int n = functions_, m = size_;
+        for (int k = 0; k < n; ++k) {
+            const LDouble* yk = Column(k);
+            LDouble s = b[static_cast<std::size_t>(k)];
+            for (int i = 0; i < m; ++i)
+                s += yk[i] * value_[i];
+            b[static_cast<std::size_t>(k)] = s;
+        }
+        LDouble* row = a.data();
+        for (int k = 0; k < n; ++k) {
+            const LDouble* yk = Column(k);
+            int k2 = k;
+            for (; k2 + 4 <= n; k2 += 4) {
+                const LDouble *y0 = Column(k2), *y1 = Column(k2 + 1), *y2 = Column(k2 + 2),
+                              *y3 = Column(k2 + 3);
+                LDouble* out = row + (k2 - k);
+                LDouble s0 = out[0], s1 = out[1], s2 = out[2], s3 = out[3];
+                for (int i = 0; i < m; ++i) {
+                    const LDouble v = yk[i];
+                    s0 += v * y0[i];
+                    s1 += v * y1[i];
+                    s2 += v * y2[i];
+                    s3 += v * y3[i];
+                }
+                out[0] = s0;
+                out[1] = s1;
+                out[2] = s2;
+                out[3] = s3;
+            }
+            for (; k2 < n; ++k2) {
+                const LDouble* y0 = Column(k2);
+                LDouble s0 = row[k2 - k];
+                for (int i = 0; i < m; ++i)
+                    s0 += yk[i] * y0[i];
+                row[k2 - k] = s0;
+            }
+            row += n - k;
+        }
+        size_ = 0;
+    }
+
+private:
+    const LDouble* Column(int k) const { return &y_[static_cast<std::size_t>(k) * kSamples]; }
+
+    int functions_;
+    int size_ = 0;
+    std::vector<LDouble> y_;
+    LDouble value_[kSamples] = {};
+};
 
 void TraceMatrix(const char* tag, const LwLDoubleMatrix& m, int n)
 {
@@ -101,7 +199,7 @@ void RfaParameters::CheckFitSettings() const
         throw LwError("Max angle is not a finite number");
 }
 
-LwFloatMatrix RfaParameters::FitBackgroundSh(const LwFloatMatrix& image) const
+LwFloatMatrix RfaParameters::FitBackgroundSh(const LwFloatMatrix& image, const RfaProgress& progress) const
 {
     CheckFitSettings();
     const int L = Size_l_;
@@ -118,29 +216,40 @@ LwFloatMatrix RfaParameters::FitBackgroundSh(const LwFloatMatrix& image) const
         const int last = square.first + square.count - 1;
         (void)image.Index(cx + last, cy + last);
     }
+    const char* const cancelled = "The spherical-harmonics fit was cancelled";
+    const int sumSlices = progress ? kFitSumSlices : 1;
+    const int fillSlices = progress ? kFitFillSlices : 1;
+    const int totalSteps = sumSlices + fillSlices;
+    Report(progress, 0, totalSteps, cancelled);
 
     // Upper triangle of the normal matrix (k <= k') and the right-hand side,
     // one set per block.
     const std::size_t tri = static_cast<std::size_t>(N) * static_cast<std::size_t>(N + 1) / 2;
-    std::vector<std::vector<LDouble>> blockA(kFitBlocks);
-    std::vector<std::vector<LDouble>> blockB(kFitBlocks);
+    std::vector<std::vector<LDouble>> blockA(kFitBlocks, std::vector<LDouble>(tri, 0));
+    std::vector<std::vector<LDouble>> blockB(kFitBlocks,
+                                             std::vector<LDouble>(static_cast<std::size_t>(N), 0));
     std::vector<long long> blockCount(kFitBlocks, 0);
     const int threads = omp_get_max_threads();
+    // Working arrays of the harmonics, one pair per thread.
+    std::vector<LwLmDoubleArray> caches(static_cast<std::size_t>(threads));
+    std::vector<LwLmDoubleArray> harmonics(static_cast<std::size_t>(threads));
+    std::vector<FitBatch> batches(static_cast<std::size_t>(threads), FitBatch(N));
     LwParallelErrors errors(threads);
-#pragma omp parallel num_threads(threads)
-    {
-        LwLmDoubleArray cache;
-        LwLmDoubleArray Y;
-#pragma omp for schedule(static, 1)
+    for (int slice = 0; slice < sumSlices; ++slice) {
+#pragma omp parallel for num_threads(threads) schedule(dynamic, 1)
         for (int block = 0; block < kFitBlocks; ++block) {
             errors.Run([&] {
+                const std::size_t t = static_cast<std::size_t>(omp_get_thread_num());
+                LwLmDoubleArray& cache = caches[t];
+                LwLmDoubleArray& Y = harmonics[t];
+                FitBatch& batch = batches[t];
                 std::vector<LDouble>& A = blockA[static_cast<std::size_t>(block)];
                 std::vector<LDouble>& b = blockB[static_cast<std::size_t>(block)];
-                A.assign(tri, 0);
-                b.assign(static_cast<std::size_t>(N), 0);
-                long long used = 0;
-                const int rowFrom = square.count * block / kFitBlocks;
-                const int rowTo = square.count * (block + 1) / kFitBlocks;
+                long long& used = blockCount[static_cast<std::size_t>(block)];
+                const int blockFrom = square.count * block / kFitBlocks;
+                const int blockTo = square.count * (block + 1) / kFitBlocks;
+                const int rowFrom = SliceBegin(blockFrom, blockTo, slice, sumSlices);
+                const int rowTo = SliceBegin(blockFrom, blockTo, slice + 1, sumSlices);
                 for (int iy = rowFrom; iy < rowTo; ++iy) {
                     const int y = square.first + iy;
                     const float* row = &image(cx + square.first, cy + y);
@@ -153,25 +262,18 @@ LwFloatMatrix RfaParameters::FitBackgroundSh(const LwFloatMatrix& image) const
                         if (!PixelToSphere(theta, phi, x, y, RL, false, true, thetaMax))
                             continue;
                         CalcRealSphericalHarmonics(cache, Y, L + 1, theta, phi);
-                        const LDouble fl = f;
-                        const LDouble* y0 = &Y[0];
-                        std::size_t p = 0;
-                        for (int k = 0; k < N; ++k) {
-                            const LDouble yk = y0[k];
-                            b[static_cast<std::size_t>(k)] += yk * fl;
-                            LDouble* a = &A[p];
-                            for (int k2 = k; k2 < N; ++k2)
-                                a[k2 - k] += yk * y0[k2];
-                            p += static_cast<std::size_t>(N - k);
-                        }
+                        batch.Add(&Y[0], f);
+                        if (batch.Full())
+                            batch.AddTo(A, b);
                         ++used;
                     }
                 }
-                blockCount[static_cast<std::size_t>(block)] = used;
+                batch.AddTo(A, b);
             });
         }
+        errors.RethrowFirst();
+        Report(progress, slice + 1, totalSteps, cancelled);
     }
-    errors.RethrowFirst();
 
     long long used = 0;
     LwLDoubleMatrix A(N, N);
@@ -212,13 +314,15 @@ LwFloatMatrix RfaParameters::FitBackgroundSh(const LwFloatMatrix& image) const
     background.RowBegin = image.RowBegin;
     background.SetZero();
     LwParallelErrors fillErrors(threads);
-#pragma omp parallel num_threads(threads)
-    {
-        LwLmDoubleArray cache;
-        LwLmDoubleArray Y;
-#pragma omp for schedule(static)
-        for (int iy = 0; iy < square.count; ++iy) {
+    for (int slice = 0; slice < fillSlices; ++slice) {
+        const int rowFrom = SliceBegin(0, square.count, slice, fillSlices);
+        const int rowTo = SliceBegin(0, square.count, slice + 1, fillSlices);
+#pragma omp parallel for num_threads(threads) schedule(static)
+        for (int iy = rowFrom; iy < rowTo; ++iy) {
             fillErrors.Run([&] {
+                const std::size_t t = static_cast<std::size_t>(omp_get_thread_num());
+                LwLmDoubleArray& cache = caches[t];
+                LwLmDoubleArray& Y = harmonics[t];
                 const int y = square.first + iy;
                 for (int ix = 0; ix < square.count; ++ix) {
                     const int x = square.first + ix;
@@ -233,11 +337,14 @@ LwFloatMatrix RfaParameters::FitBackgroundSh(const LwFloatMatrix& image) const
                 }
             });
         }
+        fillErrors.RethrowFirst();
+        if (slice + 1 < fillSlices)
+            Report(progress, sumSlices + slice + 1, totalSteps, cancelled);
     }
-    fillErrors.RethrowFirst();
     for (int i = 0; i < background.ElementCount(); ++i)
         if (!std::isfinite(background.Buffer()[i]))
             throw LwError("The spherical-harmonics fit gave no finite result");
+    Report(progress, totalSteps, totalSteps, cancelled);
     return background.Release(true);
 }
 
@@ -294,7 +401,7 @@ void RemoveBackground(LwPluginFuncZyvra& client, const std::string& version, Fit
 
 }  // namespace
 
-void RfaParameters::RemoveBgSh(LwPluginFuncZyvra& client) const
+void RfaParameters::RemoveBgSh(LwPluginFuncZyvra& client, const RfaProgress& progress) const
 {
     if (!MappingIsAzM2_) {
         RemoveBgShByDegree(client);
@@ -302,7 +409,8 @@ void RfaParameters::RemoveBgSh(LwPluginFuncZyvra& client) const
     }
     CheckFitSettings();
     RemoveBackground(
-        client, Version_, [this](const LwFloatMatrix& source) { return FitBackgroundSh(source); },
+        client, Version_,
+        [this, &progress](const LwFloatMatrix& source) { return FitBackgroundSh(source, progress); },
         [this](LwProcessLog& log) { LogRfaBackground(log); });
 }
 
@@ -415,70 +523,154 @@ void RfaParameters::LogAverageAlong(LwProcessLog& log) const
 
 namespace {
 
-// Ring means of `image` around (x, y) as AverageAlongAzimuthal computes them
-// (bins floor(r + 0.5) of the single-precision distance, sums in double in
-// storage order, means narrowed to float), but only the sums and counts: the
-// search reads the means of a few bins per candidate.
-class RingMeans
+// The ring of a pixel around a centre, as AverageAlongAzimuthal bins it:
+// floor(r + 0.5) of the single-precision distance, from the squared offset
+// summed in single precision.
+int RingBin(float d2)
+{
+    return static_cast<int>(std::floor(std::sqrt(d2) + 0.5f));
+}
+
+// The centres of the screen-edge search lie on a grid of half pixels, so
+// the offset of a pixel from a centre is (i + px / 2, j + py / 2) with
+// integers i, j and parities px, py of 0 or 1. The ring of every such offset
+// is tabulated once, per parity pair, by its absolute integer parts
+// (|dx| - px / 2, |dy| - py / 2): the offsets are exact in single precision
+// (the image is checked to be small enough), so an entry is the very bin
+// that RingBin gives for the pixel.
+class RingTable
 {
 public:
-    void Compute(const LwFloatMatrix& image, float x, float y)
+    RingTable(int maxAdx, int maxAdy) : width_(maxAdx + 1), height_(maxAdy + 1)
     {
-        const int c0 = image.ColBegin, r0 = image.RowBegin;
-        const int cols = image.ColSize, rows = image.RowSize;
-        // Largest bin: the farthest corner.
-        int bins = 0;
-        for (int corner = 0; corner < 4; ++corner) {
-            const float dx = static_cast<float>(corner & 1 ? c0 + cols - 1 : c0) - x;
-            const float dy = static_cast<float>(corner & 2 ? r0 + rows - 1 : r0) - y;
-            bins = std::max(bins, Bin(dx * dx + dy * dy));
-        }
-        sum_.assign(static_cast<std::size_t>(bins) + 1, 0.0);
-        count_.assign(static_cast<std::size_t>(bins) + 1, 0);
-        dx2_.resize(static_cast<std::size_t>(cols));
-        for (int c = 0; c < cols; ++c) {
-            const float dx = static_cast<float>(c0 + c) - x;
-            dx2_[static_cast<std::size_t>(c)] = dx * dx;
-        }
-        bin_.resize(static_cast<std::size_t>(cols));
-        for (int r = 0; r < rows; ++r) {
-            const float dy = static_cast<float>(r0 + r) - y;
-            const float dy2 = dy * dy;
-            for (int c = 0; c < cols; ++c)
-                bin_[static_cast<std::size_t>(c)] = Bin(dx2_[static_cast<std::size_t>(c)] + dy2);
-            const float* row = image.Buffer() + static_cast<std::size_t>(r) * static_cast<std::size_t>(cols);
-            for (int c = 0; c < cols; ++c) {
-                const std::size_t b = static_cast<std::size_t>(bin_[static_cast<std::size_t>(c)]);
-                sum_[b] += row[c];
-                ++count_[b];
+        const std::size_t plane = static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_);
+        bins_.resize(4 * plane);
+        int largest = 0;
+#pragma omp parallel for schedule(static) reduction(max : largest)
+        for (int line = 0; line < 4 * height_; ++line) {
+            const int parities = line / height_;
+            const int ady = line % height_;
+            const float dy = static_cast<float>(ady) + 0.5f * static_cast<float>(parities >> 1);
+            const float dx0 = 0.5f * static_cast<float>(parities & 1);
+            std::uint16_t* out = &bins_[static_cast<std::size_t>(line) * static_cast<std::size_t>(width_)];
+            for (int adx = 0; adx < width_; ++adx) {
+                const float dx = static_cast<float>(adx) + dx0;
+                const int bin = RingBin(dx * dx + dy * dy);
+                largest = std::max(largest, bin);
+                out[adx] = static_cast<std::uint16_t>(bin);
             }
         }
-        x_ = x;
-        y_ = y;
+        largest_ = largest;
     }
-    // The mean at pixel (c, r) of the image, absolute indices.
-    float MeanAt(int c, int r) const
+    // The largest bin of the table.
+    int Largest() const
     {
-        const float dx = static_cast<float>(c) - x_;
-        const float dy = static_cast<float>(r) - y_;
-        const std::size_t b = static_cast<std::size_t>(Bin(dx * dx + dy * dy));
-        return count_[b] > 0 ? static_cast<float>(sum_[b] / count_[b]) : 0.0f;
+        return largest_;
+    }
+    // The bins of offsets (adx + px / 2, ady + py / 2) for adx = 0, 1, ...
+    const std::uint16_t* Line(int px, int py, int ady) const
+    {
+        const int line = (py * 2 + px) * height_ + ady;
+        return &bins_[static_cast<std::size_t>(line) * static_cast<std::size_t>(width_)];
     }
 
 private:
-    static int Bin(float d2) { return static_cast<int>(std::floor(std::sqrt(d2) + 0.5f)); }
-
-    std::vector<double> sum_;
-    std::vector<int> count_;
-    std::vector<float> dx2_;
-    std::vector<int> bin_;
-    float x_ = 0, y_ = 0;
+    int width_;
+    int height_;
+    int largest_ = 0;
+    std::vector<std::uint16_t> bins_;
 };
+
+// A centre of the search: x = whole + half / 2 (half 0 or 1).
+struct HalfCoordinate
+{
+    int whole;
+    int half;
+    // |p - x| - half / 2 for an integer p.
+    int Distance(int p) const { return p < whole + half ? whole - p : p - whole - half; }
+};
+
+// Per thread: the ring sums and counts of one centre and the means along
+// the image's diagonal.
+struct RingWork
+{
+    std::vector<double> sum;
+    std::vector<int> count;
+    std::vector<float> mean;
+};
+
+// What one centre gives: the smallest second difference (0 when none is
+// negative) and its diagonal position.
+struct EdgeCandidate
+{
+    float d2 = 0;
+    float r = 0;
+};
+
+// The search at centre (hx, hy): the ring sums and counts in storage order,
+// as AverageAlongAzimuthal takes them (sums in double, means narrowed to
+// float), then the second differences of the means along the diagonal.
+
+EdgeCandidate ScanCentre(const LwFloatMatrix& image, const RingTable& table, HalfCoordinate hx,
+                         HalfCoordinate hy, RingWork& work)
+{
+    const int c0 = image.ColBegin, r0 = image.RowBegin;
+    const int cols = image.ColSize, rows = image.RowSize;
+    const std::size_t bins = static_cast<std::size_t>(table.Largest()) + 1;
+    work.sum.assign(bins, 0.0);
+    work.count.assign(bins, 0);
+    double* sum = work.sum.data();
+    int* count = work.count.data();
+    // Columns left of the centre, whose bins fall with the column, and the
+    // rest, whose bins rise.
+    const int left = std::clamp(hx.whole + hx.half - c0, 0, cols);
+    const int leftBase = hx.whole - c0;  // Distance of column c < left: leftBase - c
+    const int rightBase = c0 - hx.whole - hx.half;  // of column c >= left: c + rightBase
+    for (int r = 0; r < rows; ++r) {
+        const std::uint16_t* line = table.Line(hx.half, hy.half, hy.Distance(r0 + r));
+        const float* row = image.Buffer() + static_cast<std::size_t>(r) * static_cast<std::size_t>(cols);
+        for (int c = 0; c < left; ++c) {
+            const std::size_t b = line[leftBase - c];
+            sum[b] += row[c];
+            ++count[b];
+        }
+        for (int c = left; c < cols; ++c) {
+            const std::size_t b = line[c + rightBase];
+            sum[b] += row[c];
+            ++count[b];
+        }
+    }
+
+    const float x = static_cast<float>(hx.whole) + 0.5f * static_cast<float>(hx.half);
+    const float y = static_cast<float>(hy.whole) + 0.5f * static_cast<float>(hy.half);
+    const int n = cols;
+    work.mean.resize(static_cast<std::size_t>(n));
+    for (int k = 0; k < n; ++k) {
+        const float dx = static_cast<float>(k) - x;
+        const float dy = static_cast<float>(k) - y;
+        const std::size_t b = static_cast<std::size_t>(RingBin(dx * dx + dy * dy));
+        work.mean[static_cast<std::size_t>(k)] = count[b] > 0 ? static_cast<float>(sum[b] / count[b]) : 0.0f;
+    }
+    // d2[k] = 2 mean[k] - mean[k + 1] - mean[k - 1] for k = 1 .. n - 2 and 0
+    // at both ends; the first smallest entry wins.
+    const float* mean = work.mean.data();
+    EdgeCandidate best;
+    int kmin = 0;
+    for (int k = 1; k <= n - 2; ++k) {
+        const float d2 = 2 * mean[k] - mean[k + 1] - mean[k - 1];
+        if (d2 < best.d2) {
+            best.d2 = d2;
+            kmin = k;
+        }
+    }
+    best.r = static_cast<float>(kmin);
+    return best;
+}
 
 }  // namespace
 
 RfaParameters::ScreenEdge RfaParameters::FindScreenEdge(const LwFloatMatrix& image,
-                                                        const std::function<bool(int, int)>& progress) const
+                                                        const RfaProgress& progress) const
 {
     if (image.ElementCount() == 0)
         throw LwError("The image has no pixels");
@@ -500,55 +692,57 @@ RfaParameters::ScreenEdge RfaParameters::FindScreenEdge(const LwFloatMatrix& ima
     constexpr int kCandidates = 80;
     const int lo = n / 2 - 20;
     float coord[kCandidates];
-    for (int i = 0; i < kCandidates; ++i)
+    HalfCoordinate half[kCandidates];
+    for (int i = 0; i < kCandidates; ++i) {
         coord[i] = static_cast<float>(static_cast<LDouble>(lo) + 0.5L * i);
+        half[i] = HalfCoordinate{lo + i / 2, i % 2};
+    }
 
-    // Per candidate: the smallest d2 and its position; candidates of one row
-    // of the scan run in parallel, the best is taken in scan order.
-    struct Result
-    {
-        float d2 = 0;
-        float r = 0;
-    };
-    std::vector<Result> results(static_cast<std::size_t>(kCandidates) * kCandidates);
+    // The ring table covers every offset of a pixel from a centre: with the
+    // diagonal in the image, the columns run from 0 to n - 1 and the rows
+    // from RowBegin <= 0. Its bins are 16-bit; below that bound the offsets
+    // are far inside the range where single precision holds them exactly.
+    const int rowFirst = clipped.RowBegin;
+    const int rowLast = clipped.RowBegin + clipped.RowSize - 1;
+    int maxAdx = 0, maxAdy = 0;
+    for (const HalfCoordinate& h : {half[0], half[kCandidates - 1]}) {
+        maxAdx = std::max({maxAdx, h.Distance(0), h.Distance(n - 1)});
+        maxAdy = std::max({maxAdy, h.Distance(rowFirst), h.Distance(rowLast)});
+    }
+    if (std::hypot(maxAdx + 1.0, maxAdy + 1.0) > 0xFFFF)
+        throw LwError("The image is too large for Adjust Screen");
+    const RingTable table(maxAdx, maxAdy);
+
+    // Per centre: the smallest d2 and its position. The centres of a few
+    // rows of the scan at a time run in parallel, each on its own, handed out
+    // one by one to whichever thread is free; the best is taken in scan
+    // order afterwards, so the thread count changes nothing.
+    constexpr int kRowsPerStep = 4;
+    std::vector<EdgeCandidate> results(static_cast<std::size_t>(kCandidates) * kCandidates);
     const int threads = omp_get_max_threads();
-    for (int iy = 0; iy < kCandidates; ++iy) {
-        if (progress && !progress(iy, kCandidates))
-            throw LwError("Adjust Screen was cancelled");
-        LwParallelErrors errors(threads);
-#pragma omp parallel num_threads(threads)
-        {
-            RingMeans rings;
-            std::vector<float> d2(static_cast<std::size_t>(n), 0.0f);
-#pragma omp for schedule(static)
-            for (int ix = 0; ix < kCandidates; ++ix) {
-                errors.Run([&] {
-                    rings.Compute(clipped, coord[ix], coord[iy]);
-                    std::fill(d2.begin(), d2.end(), 0.0f);
-                    for (int k = 1; k <= n - 2; ++k)
-                        d2[static_cast<std::size_t>(k)] =
-                            2 * rings.MeanAt(k, k) - rings.MeanAt(k + 1, k + 1) - rings.MeanAt(k - 1, k - 1);
-                    int kmin = 0;
-                    for (int k = 1; k < n; ++k)
-                        if (d2[static_cast<std::size_t>(k)] < d2[static_cast<std::size_t>(kmin)])
-                            kmin = k;
-                    // r[k] = k for 1 .. n - 2, 0 elsewhere.
-                    const float r = kmin >= 1 && kmin <= n - 2 ? static_cast<float>(kmin) : 0.0f;
-                    results[static_cast<std::size_t>(iy) * kCandidates + static_cast<std::size_t>(ix)] =
-                        Result{d2[static_cast<std::size_t>(kmin)], r};
-                });
-            }
+    std::vector<RingWork> work(static_cast<std::size_t>(threads));
+    LwParallelErrors errors(threads);
+    for (int firstRow = 0; firstRow < kCandidates; firstRow += kRowsPerStep) {
+        Report(progress, firstRow, kCandidates, "Adjust Screen was cancelled");
+        const int first = firstRow * kCandidates;
+        const int last = std::min(firstRow + kRowsPerStep, kCandidates) * kCandidates;
+#pragma omp parallel for num_threads(threads) schedule(dynamic, 1)
+        for (int i = first; i < last; ++i) {
+            errors.Run([&] {
+                results[static_cast<std::size_t>(i)] =
+                    ScanCentre(clipped, table, half[i % kCandidates], half[i / kCandidates],
+                               work[static_cast<std::size_t>(omp_get_thread_num())]);
+            });
         }
         errors.RethrowFirst();
     }
-    if (progress)
-        progress(kCandidates, kCandidates);
+    Report(progress, kCandidates, kCandidates, "Adjust Screen was cancelled");
 
     ScreenEdge edge;
     float best = 0;
     for (int iy = 0; iy < kCandidates; ++iy)
         for (int ix = 0; ix < kCandidates; ++ix) {
-            const Result& r =
+            const EdgeCandidate& r =
                 results[static_cast<std::size_t>(iy) * kCandidates + static_cast<std::size_t>(ix)];
             if (r.d2 < best) {
                 best = r.d2;
@@ -568,7 +762,7 @@ RfaParameters::ScreenEdge RfaParameters::FindScreenEdge(const LwFloatMatrix& ima
     return edge;
 }
 
-void RfaParameters::AdjustScreen(LwPluginFuncZyvra& client, const std::function<bool(int, int)>& progress)
+void RfaParameters::AdjustScreen(LwPluginFuncZyvra& client, const RfaProgress& progress)
 {
     const std::int32_t id = client.WindowGetFocusedID();
     LwFloatMatrix image;

@@ -21,6 +21,7 @@
 //
 // GUI thread only.
 
+#include "core/LwError.h"
 #include "core/LwMatrix.h"
 #include "core/LwTypes.h"
 
@@ -35,6 +36,20 @@ class LwPluginFuncZyvra;
 class LwProcessLog;
 class QWidget;
 class Ui_MainWindow;
+
+// Progress of a long operation: called on the calling thread (never from
+// inside a parallel region) with (done, total), done rising from 0 to total;
+// an answer of false cancels the operation, which then throws RfaCancelled.
+using RfaProgress = std::function<bool(int done, int total)>;
+
+// An operation stopped by its progress callback before it changed anything:
+// no new window, no log, no field of the record. The window's slot ends
+// quietly on it.
+class RfaCancelled : public LwError
+{
+public:
+    using LwError::LwError;
+};
 
 class RfaParameters
 {
@@ -154,16 +169,20 @@ public:
     // at the rim); the fitted background inside the disc, 0 outside, flagged.
     // The normal matrix is summed once per sample (upper triangle) in fixed
     // blocks of rows, so the result does not depend on the thread count.
-    // Errors: those of CheckFitSettings; a disc reaching beyond the image:
-    // the matrix range message; fewer pixels with data than harmonics: "Too
-    // few pixels with data inside the fit radius: <n> for <N> spherical
-    // harmonics"; a result that is not finite: "The spherical-harmonics fit
-    // gave no finite result".
-    LwFloatMatrix FitBackgroundSh(const LwFloatMatrix& image) const;
+    // `progress` is called between slices of the sums and of the filling
+    // (the blocks advance slice by slice, so the result is the same with or
+    // without it); false: RfaCancelled "The spherical-harmonics fit was
+    // cancelled". Errors: those of CheckFitSettings; a disc reaching beyond
+    // the image: the matrix range message; fewer pixels with data than
+    // harmonics: "Too few pixels with data inside the fit radius: <n> for
+    // <N> spherical harmonics"; a result that is not finite: "The
+    // spherical-harmonics fit gave no finite result".
+    LwFloatMatrix FitBackgroundSh(const LwFloatMatrix& image, const RfaProgress& progress = nullptr) const;
     // "2) Remove BG": the fit (or RemoveBgShByDegree when MappingIsAzM2_ is
     // false) of the focused image; the background and the image divided by
-    // it in two new windows with the keys and one more log.
-    void RemoveBgSh(LwPluginFuncZyvra& client) const;
+    // it in two new windows with the keys and one more log. A cancelled fit
+    // sends nothing back.
+    void RemoveBgSh(LwPluginFuncZyvra& client, const RfaProgress& progress = nullptr) const;
     // The degree-by-degree projection of the residual image (mapping by
     // MappingIsGnomonic_ / MappingIsAz_, mirrored samples by UseAllSphere_),
     // windows as RemoveBgSh.
@@ -189,17 +208,21 @@ public:
     };
     // Clips the image at AdjThres_ times its maximum and searches the 80 x 80
     // centres ColSize / 2 - 20 + 0.5 i for the sharpest fall of the
-    // azimuthal profile along the main diagonal. `progress` (done, total) is
-    // called between rows of centres; false cancels ("Adjust Screen was
-    // cancelled"). An image without pixels: "The image has no pixels"; fewer
-    // rows than columns: the matrix range message.
-    ScreenEdge FindScreenEdge(const LwFloatMatrix& image,
-                              const std::function<bool(int, int)>& progress = nullptr) const;
+    // azimuthal profile along the main diagonal. The ring of every pixel
+    // offset is tabulated once; each centre's ring sums are then taken in
+    // storage order as AverageAlongAzimuthal takes them, the centres in
+    // parallel and the best in scan order, so the result is that of the
+    // direct search for any thread count. `progress` is called between
+    // groups of four rows of centres; false: RfaCancelled "Adjust Screen was
+    // cancelled". An image without pixels: "The image has no pixels"; fewer
+    // rows than columns: the matrix range message; distances beyond the
+    // 16-bit ring table: "The image is too large for Adjust Screen".
+    ScreenEdge FindScreenEdge(const LwFloatMatrix& image, const RfaProgress& progress = nullptr) const;
     // "Adjust Screen": Sx_, Sy_, Sr_ from the edge of the focused image and
     // the movable circle (diameter 2 Sr_ - 1) drawn on it; with IsShowTmp_
     // also the clipped image in a new window. No edge: LwError "Adjust
     // Screen found no screen edge in the image", the fields unchanged.
-    void AdjustScreen(LwPluginFuncZyvra& client, const std::function<bool(int, int)>& progress = nullptr);
+    void AdjustScreen(LwPluginFuncZyvra& client, const RfaProgress& progress = nullptr);
 
     // ---- Apply checked operations and series -------------------------------
     // The checked steps in their order (shift, spherical-harmonics background

@@ -579,6 +579,64 @@ TEST_F(HalvaneWindowTest, AdjustScreenFindsTheEdgeAndShowsItInTheForm)
     EXPECT_EQ(GetRfaParameters().Sr_, 33);
 }
 
+// Cancels the progress dialog of the running operation once its bar has
+// moved past `after`.
+class ProgressCanceller
+{
+public:
+    explicit ProgressCanceller(int after)
+    {
+        QObject::connect(&timer_, &QTimer::timeout, [this, after] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* progress = qobject_cast<QProgressDialog*>(w))
+                    if (progress->value() > after && !progress->wasCanceled()) {
+                        seen = std::max(seen, progress->value());
+                        progress->cancel();
+                    }
+        });
+        timer_.start(0);
+    }
+    int seen = -1;  // the bar's value when cancelled
+
+private:
+    QTimer timer_;
+};
+
+TEST_F(HalvaneWindowTest, CancellingRemoveBgOrAdjustScreenMidwayChangesNothing)
+{
+    const std::int32_t source = Seed(Screen());
+    Start();
+    Form().dspSr->setValue(40);
+    Form().spMargin->setValue(5);
+    Form().spSizel->setValue(6);
+    Form().dsbThres->setValue(0.5);
+    Form().cbShowTmp->setChecked(true);
+    ModalWatcher watcher;
+    const auto windows = Viewer().WindowIds();
+    const RfaParameters before = GetRfaParameters();
+    for (QPushButton* button : {Form().pushButton_5, Form().pushButton_2}) {
+        SCOPED_TRACE(button->text().toStdString());
+        Viewer().SetFocused(source);
+        ProgressCanceller canceller(2);
+        button->click();
+        EXPECT_GT(canceller.seen, 2);
+        EXPECT_TRUE(watcher.boxes.empty()) << watcher.Texts();
+        EXPECT_EQ(Viewer().WindowIds(), windows);
+        const standin::Window src = Viewer().GetWindow(source);
+        EXPECT_TRUE(src.regions.empty());
+        EXPECT_EQ(src.keyString.at("log"), std::vector<std::string>{"older"});
+        EXPECT_EQ(GetRfaParameters().Sx_, before.Sx_);
+        EXPECT_EQ(GetRfaParameters().Sy_, before.Sy_);
+        EXPECT_EQ(GetRfaParameters().Sr_, 40);
+        EXPECT_EQ(Form().dspSr->value(), 40);
+        EXPECT_TRUE(button->isEnabled());
+    }
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* progress = qobject_cast<QProgressDialog*>(w)) {
+            EXPECT_FALSE(progress->isVisible());
+        }
+}
+
 TEST_F(HalvaneWindowTest, ApplyCheckedMakesOneImageWithOneLogOfTheCheckedSteps)
 {
     LwFloatMatrix image = Screen();

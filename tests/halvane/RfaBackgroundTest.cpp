@@ -1,5 +1,5 @@
 // Backgrounds without the viewer: the spherical-harmonics fit against an
-// analytic background, its refusals, the pixel directions, the azimuthal
+// analytic background, its progress and cancellation, its refusals, the pixel directions, the azimuthal
 // background of a radially symmetric screen, and the screen-edge search
 // against a brute-force search over the library's azimuthal average.
 #include "apps/halvane/LwProcessLog.h"
@@ -14,8 +14,12 @@
 #include <gtest/gtest.h>
 #include <omp.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <functional>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -50,11 +54,6 @@ protected:
 
 TEST_F(FitTest, AnalyticBackgroundTimesSignalComesBackAsTheSignal)
 {
-    RfaParameters p;
-    p.Sr_ = 60;
-    p.SMargin_ = 10;
-    p.Size_l_ = 2;
-    p.MappingAzThetaMax_deg_ = 80;
     const int n = 128, cx = 64, cy = 64;
     const double R = 50;
     LwFloatMatrix screen(n, n);
@@ -71,23 +70,33 @@ TEST_F(FitTest, AnalyticBackgroundTimesSignalComesBackAsTheSignal)
             truth(x, y) = static_cast<float>(b);
             screen(x, y) = inside ? static_cast<float>(b * signal) : static_cast<float>(x % 7 + 1);
         }
-    const LwFloatMatrix background = p.FitBackgroundSh(screen);
-    double worst = 0;
-    for (int y = 0; y < n; ++y)
-        for (int x = 0; x < n; ++x) {
-            double theta, phi;
-            if (Direction(x, y, cx, cy, R, 80, theta, phi)) {
-                worst = std::max(worst, std::fabs(static_cast<double>(background(x, y)) - truth(x, y)) /
-                                            truth(x, y));
-                // The ratio of the screen to its background is the signal.
-                const float ratio = screen(x, y) / background(x, y);
-                const bool dip = (x - 80) * (x - 80) + (y - 60) * (y - 60) <= 25;
-                EXPECT_NEAR(ratio, dip ? 0.0f : 1.0f, 2e-6f) << x << " " << y;
-            } else {
-                EXPECT_EQ(background(x, y), 0) << x << " " << y;
+    // The background lies in the span of degree 2, so every higher degree
+    // finds it as well.
+    for (const int degree : {2, 5}) {
+        SCOPED_TRACE(degree);
+        RfaParameters p;
+        p.Sr_ = 60;
+        p.SMargin_ = 10;
+        p.Size_l_ = degree;
+        p.MappingAzThetaMax_deg_ = 80;
+        const LwFloatMatrix background = p.FitBackgroundSh(screen);
+        double worst = 0;
+        for (int y = 0; y < n; ++y)
+            for (int x = 0; x < n; ++x) {
+                double theta, phi;
+                if (Direction(x, y, cx, cy, R, 80, theta, phi)) {
+                    worst = std::max(worst, std::fabs(static_cast<double>(background(x, y)) - truth(x, y)) /
+                                                truth(x, y));
+                    // The ratio of the screen to its background is the signal.
+                    const float ratio = screen(x, y) / background(x, y);
+                    const bool dip = (x - 80) * (x - 80) + (y - 60) * (y - 60) <= 25;
+                    ASSERT_NEAR(ratio, dip ? 0.0f : 1.0f, 2e-6f) << x << " " << y;
+                } else {
+                    ASSERT_EQ(background(x, y), 0) << x << " " << y;
+                }
             }
-        }
-    EXPECT_LT(worst, 1e-6);  // float rounding of the stored values only
+        EXPECT_LT(worst, 1e-6);  // float rounding of the stored values only
+    }
 }
 
 TEST_F(FitTest, DegreeZeroGivesTheMeanOfThePixelsWithData)
@@ -115,15 +124,27 @@ TEST_F(FitTest, DegreeZeroGivesTheMeanOfThePixelsWithData)
     EXPECT_EQ(background(0, 0), 0);
 }
 
-TEST_F(FitTest, ResultDoesNotDependOnTheThreadCount)
+// Fit settings and an image of scattered values, none of them 0.
+RfaParameters FitSettings(double sr, int margin, int l)
 {
     RfaParameters p;
-    p.Sr_ = 70;
-    p.SMargin_ = 5;
-    p.Size_l_ = 6;
-    LwFloatMatrix image(160, 150);
+    p.Sr_ = sr;
+    p.SMargin_ = margin;
+    p.Size_l_ = l;
+    return p;
+}
+LwFloatMatrix Scattered(int cols, int rows)
+{
+    LwFloatMatrix image(cols, rows);
     for (int i = 0; i < image.ElementCount(); ++i)
         image.Buffer()[i] = 1.0f + static_cast<float>((i * 2654435761u) % 1000) / 100.0f;
+    return image;
+}
+
+TEST_F(FitTest, ResultDoesNotDependOnTheThreadCount)
+{
+    const RfaParameters p = FitSettings(70, 5, 6);
+    const LwFloatMatrix image = Scattered(160, 150);
     const int all = omp_get_max_threads();
     omp_set_num_threads(1);
     const LwFloatMatrix one = p.FitBackgroundSh(image);
@@ -131,6 +152,51 @@ TEST_F(FitTest, ResultDoesNotDependOnTheThreadCount)
     const LwFloatMatrix many = p.FitBackgroundSh(image);
     omp_set_num_threads(all);
     EXPECT_EQ(std::memcmp(one.Buffer(), many.Buffer(), 4 * static_cast<std::size_t>(one.ElementCount())), 0);
+}
+
+TEST_F(FitTest, ProgressRisesToTheEndOnTheCallingThreadAndCancelStopsAtOnce)
+{
+    const RfaParameters p = FitSettings(40, 4, 4);
+    const LwFloatMatrix image = Scattered(96, 90);
+    const int all = omp_get_max_threads();
+    omp_set_num_threads(std::max(all, 3));
+    const LwFloatMatrix plain = p.FitBackgroundSh(image);
+    std::vector<std::pair<int, int>> calls;
+    bool insideParallel = false;
+    const LwFloatMatrix reported = p.FitBackgroundSh(image, [&](int done, int total) {
+        insideParallel = insideParallel || omp_in_parallel();
+        calls.emplace_back(done, total);
+        return true;
+    });
+    EXPECT_EQ(
+        std::memcmp(plain.Buffer(), reported.Buffer(), 4 * static_cast<std::size_t>(plain.ElementCount())),
+        0);
+    EXPECT_FALSE(insideParallel);
+    ASSERT_GE(calls.size(), 10u);
+    EXPECT_EQ(calls.front().first, 0);
+    EXPECT_EQ(calls.back().first, calls.back().second);
+    for (std::size_t i = 1; i < calls.size(); ++i) {
+        EXPECT_EQ(calls[i].second, calls[0].second);
+        EXPECT_EQ(calls[i].first, calls[i - 1].first + 1);
+    }
+
+    // Cancelled before the sums, midway through them, in the filling and at
+    // the very end: no further call, and the cancellation is its own error.
+    const int n = static_cast<int>(calls.size());
+    for (const int stopAt : {0, n / 4, n - 3, n - 1}) {
+        SCOPED_TRACE(stopAt);
+        int made = 0;
+        bool cancelled = false;
+        try {
+            p.FitBackgroundSh(image, [&](int, int) { return made++ < stopAt; });
+        } catch (const RfaCancelled& e) {
+            cancelled = true;
+            EXPECT_EQ(e.Message(), "The spherical-harmonics fit was cancelled");
+        }
+        EXPECT_TRUE(cancelled);
+        EXPECT_EQ(made, stopAt + 1);
+    }
+    omp_set_num_threads(all);
 }
 
 TEST_F(FitTest, UnusableFitsAreErrorsInWords)
@@ -233,9 +299,12 @@ TEST(AzimuthalBackgroundTest, RadiallySymmetricScreenGivesRatioOne)
         }
 }
 
-// The search written out with the library's azimuthal average.
+// The search written out with the library's azimuthal average, on one
+// thread.
 RfaParameters::ScreenEdge BruteForceEdge(const RfaParameters& p, const LwFloatMatrix& image)
 {
+    const int all = omp_get_max_threads();
+    omp_set_num_threads(1);
     LwFloatMatrix clipped = image;
     float m = clipped.Buffer()[0];
     for (int i = 0; i < clipped.ElementCount(); ++i)
@@ -269,31 +338,75 @@ RfaParameters::ScreenEdge BruteForceEdge(const RfaParameters& p, const LwFloatMa
         }
     const double d = std::hypot(best.position - best.x, best.position - best.y);
     best.radius = static_cast<int>(std::floor(2 * d + 0.5) * 0.5);
+    omp_set_num_threads(all);
     return best;
 }
 
-TEST(ScreenEdgeTest, FindsTheEdgeOfASyntheticScreenAsTheDirectSearchDoes)
+// A bright screen of radius `radius` around (cx, cy) on a dim background;
+// `face` gives the screen's value at (x, y).
+LwFloatMatrix SyntheticScreen(int cols, int rows, int rowBegin, double cx, double cy, double radius,
+                              const std::function<float(int, int)>& face)
 {
-    // A bright screen of radius 18.3 around (33, 30.5) with a slope, on a
-    // dim background, in a 64 x 64 image.
-    LwFloatMatrix image(64, 64);
-    for (int y = 0; y < 64; ++y)
-        for (int x = 0; x < 64; ++x) {
-            const double r = std::hypot(x - 33.0, y - 30.5);
-            image(x, y) = r < 18.3 ? static_cast<float>(100 + 2 * x) : 3.0f;
+    LwFloatMatrix image(cols, rows);
+    image.RowBegin = rowBegin;
+    for (int y = rowBegin; y < rowBegin + rows; ++y)
+        for (int x = 0; x < cols; ++x)
+            image(x, y) =
+                std::hypot(x - cx, y - cy) < radius ? face(x, y) : 3.0f + 0.01f * static_cast<float>(x % 3);
+    return image;
+}
+
+TEST(ScreenEdgeTest, FindsTheEdgeOfSyntheticScreensAsTheDirectSearchDoes)
+{
+    struct Case
+    {
+        const char* name;
+        LwFloatMatrix image;
+        double cx, cy, radius;  // the screen drawn
+        long double threshold;
+    };
+    const Case cases[] = {
+        {"sloped face, centre between pixels",
+         SyntheticScreen(64, 64, 0, 33, 30.5, 18.3, [](int x, int) { return 100.0f + 2 * x; }), 33, 30.5,
+         18.3, 0.5L},
+        // A face unclipped by the threshold, so every ring sum rounds.
+        {"smooth face, low threshold",
+         SyntheticScreen(56, 56, 0, 27.5, 29, 16.7,
+                         [](int x, int y) {
+                             return static_cast<float>(50 + 7 * std::sin(0.3 * x) + 3 * std::cos(0.7 * y));
+                         }),
+         27.5, 29, 16.7, 1.0L},
+        // A symmetric screen: mirror centres tie, the first in scan order wins.
+        {"symmetric screen, ties", SyntheticScreen(48, 48, 0, 24, 24, 14, [](int, int) { return 80.0f; }), 24,
+         24, 14, 0.5L},
+        // More rows than columns, the first of them above row 0.
+        {"tall image from row -5",
+         SyntheticScreen(50, 61, -5, 24.5, 26, 15.2, [](int x, int y) { return 60.0f + x - 0.5f * y; }), 24.5,
+         26, 15.2, 0.8L},
+    };
+    const int all = omp_get_max_threads();
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        RfaParameters p;
+        p.AdjThres_ = k.threshold;
+        const RfaParameters::ScreenEdge expected = BruteForceEdge(p, k.image);
+        omp_set_num_threads(1);
+        const RfaParameters::ScreenEdge one = p.FindScreenEdge(k.image);
+        omp_set_num_threads(std::max(all, 3));
+        const RfaParameters::ScreenEdge many = p.FindScreenEdge(k.image);
+        omp_set_num_threads(all);
+        for (const RfaParameters::ScreenEdge* edge : {&one, &many}) {
+            ASSERT_TRUE(edge->found);
+            EXPECT_EQ(edge->x, expected.x);
+            EXPECT_EQ(edge->y, expected.y);
+            EXPECT_EQ(edge->position, expected.position);
+            EXPECT_EQ(edge->radius, expected.radius);
         }
-    RfaParameters p;
-    p.AdjThres_ = 0.5L;
-    const RfaParameters::ScreenEdge edge = p.FindScreenEdge(image);
-    const RfaParameters::ScreenEdge expected = BruteForceEdge(p, image);
-    ASSERT_TRUE(edge.found);
-    EXPECT_EQ(edge.x, expected.x);
-    EXPECT_EQ(edge.y, expected.y);
-    EXPECT_EQ(edge.position, expected.position);
-    EXPECT_EQ(edge.radius, expected.radius);
-    EXPECT_NEAR(edge.x, 33, 1.0);
-    EXPECT_NEAR(edge.y, 30.5, 1.0);
-    EXPECT_NEAR(edge.radius, 18.3, 2.0);
+        // The edge found is the screen drawn.
+        EXPECT_NEAR(one.x, k.cx, 1.0);
+        EXPECT_NEAR(one.y, k.cy, 1.0);
+        EXPECT_NEAR(one.radius, k.radius, 2.0);
+    }
 }
 
 TEST(ScreenEdgeTest, ConstantEmptyAndShortImages)
@@ -311,6 +424,11 @@ TEST(ScreenEdgeTest, ConstantEmptyAndShortImages)
     EXPECT_EQ(ErrorText([&] { p.FindScreenEdge(constant, [&](int, int) { return ++calls < 3; }); }),
               "Adjust Screen was cancelled");
     EXPECT_EQ(calls, 3);
+    // Rows so far from the centres that the distances leave the 16-bit ring
+    // table.
+    LwFloatMatrix column(1, 70000);
+    column.SetZero();
+    EXPECT_EQ(ErrorText([&] { p.FindScreenEdge(column); }), "The image is too large for Adjust Screen");
 }
 
 TEST(ApplyCheckedStepsTest, StepsRunInTheirOrderAndLogOneRecordEach)
