@@ -63,7 +63,7 @@ best_of() {
 }
 
 echo "cmd_drev scaling: n = $n threads, best of $repeats, load: $(uptime | sed 's/.*load average: //')"
-printf '%-6s %-7s %9s %9s %9s %11s\n' atoms method t1/s tn/s t1/tn t1/(n*tn)
+printf '%-6s %-7s %9s %9s %9s %11s\n' atoms method t1/s tn/s t1/tn 't1/(n*tn)'
 for atoms in $atoms_list; do
   mkdir -p "$work/cluster$atoms"
   "$make_example" --hemisphere "$atoms" "$work/cluster$atoms" >"$work/cluster$atoms/make_example.txt"

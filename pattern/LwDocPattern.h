@@ -107,7 +107,10 @@ public:
                           double zs);
 
     // (|A + B|^2, |B|^2, |A|^2, |A + iB|^2) of the working wave in the
-    // direction (theta, phi) of the cluster frame, radians.
+    // direction (theta, phi) of the cluster frame, radians, from the
+    // per-source far-field sums of LwVectorFreeElectron. CalcPixelColumns
+    // gets the same values, to rounding, from LwFarFieldSum tables built
+    // once per record.
     std::array<double, 4> PixelIntensity(LDouble theta, LDouble phi) const;
 
     // Attenuation of the pattern by the path zs / cos(theta) to the surface:

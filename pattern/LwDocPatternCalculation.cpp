@@ -8,11 +8,13 @@
 #include "core/LwMatrixArithmetic.h"
 #include "core/LwNotifyTerminate.h"
 #include "core/LwSphericalCoordinates.h"
+#include "physics/LwFarFieldSum.h"
 
 #include <omp.h>
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 namespace {
 
@@ -22,6 +24,15 @@ constexpr double kHalfPi = 1.5707963267948966;
 constexpr double kEmitterDistance2 = 1e-22;
 // Margin of the surface above the topmost atom (m).
 constexpr double kSurfaceMargin = 5e-11;
+
+// (|A + B|^2, |B|^2, |A|^2, |A + iB|^2) of the scattered amplitude A and the
+// direct one B.
+std::array<double, 4> Intensities(const LComplex& A, const LComplex& B)
+{
+    const LComplex iB(-B.imag(), B.real());
+    return {static_cast<double>(std::norm(A + B)), static_cast<double>(std::norm(B)),
+            static_cast<double>(std::norm(A)), static_cast<double>(std::norm(A + iB))};
+}
 
 }  // namespace
 
@@ -111,9 +122,7 @@ std::array<double, 4> LwDocPattern::PixelIntensity(LDouble theta, LDouble phi, c
 {
     const LComplex A = WorkingWave.GetFarFieldScattered(theta, phi, l);
     const LComplex B = WorkingWave.GetFarFieldDirect(theta, phi);
-    const LComplex iB(-B.imag(), B.real());
-    return {static_cast<double>(std::norm(A + B)), static_cast<double>(std::norm(B)),
-            static_cast<double>(std::norm(A)), static_cast<double>(std::norm(A + iB))};
+    return Intensities(A, B);
 }
 
 void LwDocPattern::CalcPixelColumns(const LwLDoubleMatrix& theta, const LwLDoubleMatrix& phi,
@@ -133,20 +142,31 @@ void LwDocPattern::CalcPixelColumns(const LwLDoubleMatrix& theta, const LwLDoubl
     const int columns = W.ColSize, rows = W.RowSize;
     const int threads = omp_get_max_threads();
 
+    // The sources' part of the far-field sums, once for all pixels. An l
+    // range that a scatterer exceeds fails in every pixel alike: then no
+    // pixel gains anything, as when each pixel's error is dropped.
+    std::unique_ptr<const LwFarFieldSum> farField;
+    try {
+        farField = std::make_unique<const LwFarFieldSum>(WorkingWave, L);
+    } catch (const LwError&) {
+        return;
+    }
+
     // Every exception is caught per pixel, so none can leave the region.
-    // The working wave and THETA, PHI and W are only read here (the far-field
-    // sums keep their tables per call); each thread reads the l range from
-    // its own copy, and writes only the pixels of its own columns.
+    // The far-field tables, THETA, PHI and W are only read here (the
+    // evaluation keeps its scratch per thread), and each thread writes only
+    // the pixels of its own columns; a pixel's value depends on its own
+    // direction alone, so the planes do not depend on the thread count.
 #pragma omp parallel num_threads(threads)
     {
-        const LwLong threadL = L;
 #pragma omp for schedule(static)
         for (int i = 0; i < columns; ++i) {
             for (int j = 0; j < rows; ++j) {
                 try {
                     if (stop.IsTerminate() || W(i, j) == 0)
                         continue;
-                    const std::array<double, 4> p = PixelIntensity(theta(i, j), phi(i, j), threadL);
+                    const LwFarFieldSum::Amplitudes a = farField->Evaluate(theta(i, j), phi(i, j));
+                    const std::array<double, 4> p = Intensities(a.scattered, a.direct);
                     const double g = DepthFactor(theta(i, j), zs);
                     p0(i, j) += g * p[0];
                     p1(i, j) += g * p[1];
