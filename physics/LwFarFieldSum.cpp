@@ -7,13 +7,15 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <type_traits>
 
 namespace {
 
 // Sources per vector block: the padding makes every source loop run whole
-// blocks of 8 doubles (two AVX registers, one AVX-512 register).
-constexpr int kBlock = 8;
+// blocks of 8 doubles (two AVX registers, one AVX-512 register), and the
+// sums of one block stay in registers across all rows.
+constexpr int kBlock = LwFarFieldSum::Group::kBlock;
 
 // The range of lw_simd::Exp.
 constexpr double kFastExpLow = -708, kFastExpHigh = 709;
@@ -41,8 +43,8 @@ void FillGroup(LwFarFieldSum::Group& group, const std::vector<LwPartialWaveSourc
     const std::size_t n = static_cast<std::size_t>(group.stride);
     for (auto* v : {&group.x, &group.y, &group.z, &group.a, &group.b})
         v->assign(n, 0);
-    group.re.assign(static_cast<std::size_t>(L) * L * n, 0);
-    group.im.assign(group.re.size(), 0);
+    const std::size_t rows = static_cast<std::size_t>(L) * L;
+    group.rows.assign(rows * 2 * n, 0);
     group.hasFactor = false;
     group.libraryExp = false;
 
@@ -75,8 +77,10 @@ void FillGroup(LwFarFieldSum::Group& group, const std::vector<LwPartialWaveSourc
         for (LwLong l = 0; l < c.GetL(); ++l) {
             const LComplex w = PowerOfMinusI(static_cast<int>(l + 1));
             const auto put = [&](LwLong q, LComplex v) {
-                group.re[static_cast<std::size_t>(q) * n + j] = v.real();
-                group.im[static_cast<std::size_t>(q) * n + j] = v.imag();
+                const std::size_t at =
+                    ((j / kBlock) * rows + static_cast<std::size_t>(q)) * 2 * kBlock + j % kBlock;
+                group.rows[at] = v.real();
+                group.rows[at + kBlock] = v.imag();
             };
             put(At(l, 0), w * cd[At(l, 0)]);
             for (LwLong m = 1; m <= l; ++m) {
@@ -104,8 +108,90 @@ void Grow(std::vector<T>& v, std::size_t n)
         v.resize(n);
 }
 
+// The vector clones of the loops over the sources: an AVX2/FMA clone is
+// chosen at load time where the processor has it. Every thread runs the same
+// clone, so the results do not depend on the thread count.
+#if defined(__GNUC__) && defined(__x86_64__)
+#define LW_SOURCE_LOOP_CLONES __attribute__((target_clones("arch=x86-64-v3", "default")))
+#else
+#define LW_SOURCE_LOOP_CLONES
+#endif
+
+// The row sums of `blocks` (1 or 2) consecutive blocks of sources:
+// re[j] + i im[j] = the sum over q, in row order, of source j's coefficients
+// of row q times y[q].
+#if defined(__GNUC__) && !(defined(LW_EXTENDED_LDOUBLE) && LW_EXTENDED_LDOUBLE)
+// Four lanes in one vector of the compiler's vector extension. Two blocks at
+// once keep eight independent sums in flight, enough to hide the latency of
+// the multiply-adds; each sum still runs over the rows in order.
+using Lanes4 = double __attribute__((vector_size(32)));
+// The same, read from and written to any double address.
+using UnalignedLanes4 = double __attribute__((vector_size(32), aligned(8), may_alias));
+static_assert(kBlock == 8, "a block is two vectors of four lanes");
+
+LW_SOURCE_LOOP_CLONES void BlockRowSums(const double* t, const double* y, LwLong rows, int blocks, double* re,
+                                        double* im)
+{
+    // A row of a block is four vectors: real parts of lanes 0-3 and 4-7,
+    // imaginary parts of lanes 0-3 and 4-7.
+    const UnalignedLanes4* a = reinterpret_cast<const UnalignedLanes4*>(t);
+    const UnalignedLanes4* b = a + rows * 4;  // the second block
+    UnalignedLanes4* sumRe = reinterpret_cast<UnalignedLanes4*>(re);
+    UnalignedLanes4* sumIm = reinterpret_cast<UnalignedLanes4*>(im);
+    const Lanes4 zero = {0, 0, 0, 0};
+    if (blocks == 2) {
+        Lanes4 r0 = zero, r1 = zero, i0 = zero, i1 = zero, r2 = zero, r3 = zero, i2 = zero, i3 = zero;
+        for (LwLong q = 0; q < rows; ++q, a += 4, b += 4) {
+            const double yq = y[q];
+            r0 += a[0] * yq;
+            r1 += a[1] * yq;
+            i0 += a[2] * yq;
+            i1 += a[3] * yq;
+            r2 += b[0] * yq;
+            r3 += b[1] * yq;
+            i2 += b[2] * yq;
+            i3 += b[3] * yq;
+        }
+        sumRe[2] = r2;
+        sumRe[3] = r3;
+        sumIm[2] = i2;
+        sumIm[3] = i3;
+        sumRe[0] = r0;
+        sumRe[1] = r1;
+        sumIm[0] = i0;
+        sumIm[1] = i1;
+        return;
+    }
+    Lanes4 r0 = zero, r1 = zero, i0 = zero, i1 = zero;
+    for (LwLong q = 0; q < rows; ++q, a += 4) {
+        const double yq = y[q];
+        r0 += a[0] * yq;
+        r1 += a[1] * yq;
+        i0 += a[2] * yq;
+        i1 += a[3] * yq;
+    }
+    sumRe[0] = r0;
+    sumRe[1] = r1;
+    sumIm[0] = i0;
+    sumIm[1] = i1;
+}
+#else
+void BlockRowSums(const LDouble* t, const LDouble* y, LwLong rows, int blocks, LDouble* re, LDouble* im)
+{
+    for (int b = 0; b < blocks; ++b, re += kBlock, im += kBlock) {
+        std::fill(re, re + kBlock, LDouble(0));
+        std::fill(im, im + kBlock, LDouble(0));
+        for (LwLong q = 0; q < rows; ++q, t += 2 * kBlock)
+            for (int lane = 0; lane < kBlock; ++lane) {
+                re[lane] += t[lane] * y[q];
+                im[lane] += t[kBlock + lane] * y[q];
+            }
+    }
+}
+#endif
+
 // e^{i phase} for every source, times exp(a + b d) where the group has it.
-void PhaseAndFactor(const LwFarFieldSum::Group& g, LDouble k, Scratch& s)
+LW_SOURCE_LOOP_CLONES void PhaseAndFactor(const LwFarFieldSum::Group& g, LDouble k, Scratch& s)
 {
     const int n = g.stride;
     const LDouble* d = s.d.data();
@@ -176,18 +262,10 @@ LComplex SumGroup(const LwFarFieldSum::Group& g, const LDouble* y, LDouble ux, L
         for (int j = 0; j < n; ++j)
             d[j] = uy * py[j] + ux * px[j] + uz * pz[j];
     }
-    std::fill(re, re + n, LDouble(0));
-    std::fill(im, im + n, LDouble(0));
     const LwLong rows = g.L * g.L;
-    for (LwLong q = 0; q < rows; ++q) {
-        const LDouble yq = y[q];
-        const LDouble* br = g.re.data() + static_cast<std::size_t>(q) * n;
-        const LDouble* bi = g.im.data() + static_cast<std::size_t>(q) * n;
-#pragma omp simd
-        for (int j = 0; j < n; ++j) {
-            re[j] += br[j] * yq;
-            im[j] += bi[j] * yq;
-        }
+    for (int b = 0; b < n; b += 2 * kBlock) {
+        const int blocks = std::min(2, (n - b) / kBlock);
+        BlockRowSums(g.rows.data() + static_cast<std::size_t>(b) * rows * 2, y, rows, blocks, re + b, im + b);
     }
     PhaseAndFactor(g, k, s);
     // Summed in source order.

@@ -62,9 +62,12 @@ public:
         // Some a + b d may leave the range of the vectorised exponential
         // (factors below e^-708): the library's exp is used instead.
         bool libraryExp = false;
-        // Row q of the real harmonic vector, source j: re[q * stride + j],
-        // im[q * stride + j].
-        std::vector<LDouble> re, im;
+        // The coefficients of row q of the real harmonic vector, in blocks
+        // of kBlock sources: source j = kBlock b + lane has its real part at
+        // rows[(b L^2 + q) 2 kBlock + lane], its imaginary part kBlock
+        // further on, so a block streams through its rows in order.
+        static constexpr int kBlock = 8;
+        std::vector<LDouble> rows;
     };
 
 private:
