@@ -152,29 +152,53 @@ void LwDocPattern::CalcPixelColumns(const LwLDoubleMatrix& theta, const LwLDoubl
         return;
     }
 
-    // Every exception is caught per pixel, so none can leave the region.
-    // The far-field tables, THETA, PHI and W are only read here (the
+    // Every exception is caught per pixel pair, so none can leave the
+    // region. The far-field tables, THETA, PHI and W are only read here (the
     // evaluation keeps its scratch per thread), and each thread writes only
-    // the pixels of its own columns; a pixel's value depends on its own
-    // direction alone, so the planes do not depend on the thread count.
+    // the pixels of its own columns. The pixels of a column go in pairs, two
+    // directions per pass over the tables; a pixel's value depends on its
+    // own direction alone, not on its partner, so the planes do not depend
+    // on the thread count.
 #pragma omp parallel num_threads(threads)
     {
+        const auto add = [&](int i, int j, const LwFarFieldSum::Amplitudes& a) {
+            const std::array<double, 4> p = Intensities(a.scattered, a.direct);
+            const double g = DepthFactor(theta(i, j), zs);
+            p0(i, j) += g * p[0];
+            p1(i, j) += g * p[1];
+            p2(i, j) += g * p[2];
+            p3(i, j) += g * p[3];
+        };
 #pragma omp for schedule(static)
         for (int i = 0; i < columns; ++i) {
-            for (int j = 0; j < rows; ++j) {
+            // Rows waiting for a partner; the last one of a column is paired
+            // with itself.
+            int pending[2];
+            int waiting = 0;
+            for (int j = 0; j <= rows; ++j) {
                 try {
-                    if (stop.IsTerminate() || W(i, j) == 0)
-                        continue;
-                    const LwFarFieldSum::Amplitudes a = farField->Evaluate(theta(i, j), phi(i, j));
-                    const std::array<double, 4> p = Intensities(a.scattered, a.direct);
-                    const double g = DepthFactor(theta(i, j), zs);
-                    p0(i, j) += g * p[0];
-                    p1(i, j) += g * p[1];
-                    p2(i, j) += g * p[2];
-                    p3(i, j) += g * p[3];
+                    if (j < rows) {
+                        if (stop.IsTerminate() || W(i, j) == 0)
+                            continue;
+                        pending[waiting++] = j;
+                        if (waiting < 2)
+                            continue;
+                    } else if (waiting == 0) {
+                        break;
+                    } else {
+                        pending[waiting++] = pending[0];
+                    }
+                    waiting = 0;
+                    const LDouble t[2] = {theta(i, pending[0]), theta(i, pending[1])};
+                    const LDouble f[2] = {phi(i, pending[0]), phi(i, pending[1])};
+                    LwFarFieldSum::Amplitudes a[2];
+                    farField->Evaluate(t, f, a);
+                    add(i, pending[0], a[0]);
+                    if (pending[1] != pending[0])
+                        add(i, pending[1], a[1]);
                 } catch (...) {
-                    // An error of one pixel (an LwError or a bare text of the
-                    // wave evaluation) drops that pixel only.
+                    // An error of the evaluation (an LwError or a bare text)
+                    // drops the pixels of that pair only.
                 }
             }
         }

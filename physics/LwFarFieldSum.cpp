@@ -93,12 +93,19 @@ void FillGroup(LwFarFieldSum::Group& group, const std::vector<LwPartialWaveSourc
     }
 }
 
-// Per-thread scratch of Evaluate.
+// Per-thread scratch of Evaluate: the harmonics, and per direction of a pair
+// the real harmonic vector y, the dot products d and the sums of the sources.
+struct DirectionScratch
+{
+    std::vector<LDouble> y, d, re, im;
+};
+
 struct Scratch
 {
     LwLmDoubleArray normalization;
     LwLmComplexArray Y;
-    std::vector<LDouble> y, d, sumRe, sumIm, factor;
+    DirectionScratch direction[2];
+    std::vector<LDouble> factor;
 };
 
 template <class T>
@@ -117,87 +124,74 @@ void Grow(std::vector<T>& v, std::size_t n)
 #define LW_SOURCE_LOOP_CLONES
 #endif
 
-// The row sums of `blocks` (1 or 2) consecutive blocks of sources:
-// re[j] + i im[j] = the sum over q, in row order, of source j's coefficients
-// of row q times y[q].
+// The row sums of one block of sources in two directions p = 0, 1:
+// re_p[j] + i im_p[j] = the sum over q, in row order, of source j's
+// coefficients of row q times y_p[q]. Two directions share each load of the
+// coefficients, which halves the traffic from the cache, and keep eight
+// independent sums in flight, enough to hide the latency of the
+// multiply-adds. The sums of one direction do not depend on the other.
 #if defined(__GNUC__) && !(defined(LW_EXTENDED_LDOUBLE) && LW_EXTENDED_LDOUBLE)
-// Four lanes in one vector of the compiler's vector extension. Two blocks at
-// once keep eight independent sums in flight, enough to hide the latency of
-// the multiply-adds; each sum still runs over the rows in order.
+// Four lanes in one vector of the compiler's vector extension; the same,
+// read from and written to any double address.
 using Lanes4 = double __attribute__((vector_size(32)));
-// The same, read from and written to any double address.
 using UnalignedLanes4 = double __attribute__((vector_size(32), aligned(8), may_alias));
 static_assert(kBlock == 8, "a block is two vectors of four lanes");
 
-LW_SOURCE_LOOP_CLONES void BlockRowSums(const double* t, const double* y, LwLong rows, int blocks, double* re,
-                                        double* im)
+LW_SOURCE_LOOP_CLONES void BlockRowSums(const double* t, const double* y0, const double* y1, LwLong rows,
+                                        double* re0, double* im0, double* re1, double* im1)
 {
     // A row of a block is four vectors: real parts of lanes 0-3 and 4-7,
     // imaginary parts of lanes 0-3 and 4-7.
     const UnalignedLanes4* a = reinterpret_cast<const UnalignedLanes4*>(t);
-    const UnalignedLanes4* b = a + rows * 4;  // the second block
-    UnalignedLanes4* sumRe = reinterpret_cast<UnalignedLanes4*>(re);
-    UnalignedLanes4* sumIm = reinterpret_cast<UnalignedLanes4*>(im);
     const Lanes4 zero = {0, 0, 0, 0};
-    if (blocks == 2) {
-        Lanes4 r0 = zero, r1 = zero, i0 = zero, i1 = zero, r2 = zero, r3 = zero, i2 = zero, i3 = zero;
-        for (LwLong q = 0; q < rows; ++q, a += 4, b += 4) {
-            const double yq = y[q];
-            r0 += a[0] * yq;
-            r1 += a[1] * yq;
-            i0 += a[2] * yq;
-            i1 += a[3] * yq;
-            r2 += b[0] * yq;
-            r3 += b[1] * yq;
-            i2 += b[2] * yq;
-            i3 += b[3] * yq;
-        }
-        sumRe[2] = r2;
-        sumRe[3] = r3;
-        sumIm[2] = i2;
-        sumIm[3] = i3;
-        sumRe[0] = r0;
-        sumRe[1] = r1;
-        sumIm[0] = i0;
-        sumIm[1] = i1;
-        return;
-    }
-    Lanes4 r0 = zero, r1 = zero, i0 = zero, i1 = zero;
+    Lanes4 r0 = zero, r1 = zero, i0 = zero, i1 = zero, s0 = zero, s1 = zero, j0 = zero, j1 = zero;
     for (LwLong q = 0; q < rows; ++q, a += 4) {
-        const double yq = y[q];
-        r0 += a[0] * yq;
-        r1 += a[1] * yq;
-        i0 += a[2] * yq;
-        i1 += a[3] * yq;
+        const double u = y0[q], v = y1[q];
+        r0 += a[0] * u;
+        r1 += a[1] * u;
+        i0 += a[2] * u;
+        i1 += a[3] * u;
+        s0 += a[0] * v;
+        s1 += a[1] * v;
+        j0 += a[2] * v;
+        j1 += a[3] * v;
     }
-    sumRe[0] = r0;
-    sumRe[1] = r1;
-    sumIm[0] = i0;
-    sumIm[1] = i1;
+    const auto store = [](double* p, Lanes4 lo, Lanes4 hi) {
+        UnalignedLanes4* out = reinterpret_cast<UnalignedLanes4*>(p);
+        out[0] = lo;
+        out[1] = hi;
+    };
+    store(re0, r0, r1);
+    store(im0, i0, i1);
+    store(re1, s0, s1);
+    store(im1, j0, j1);
 }
 #else
-void BlockRowSums(const LDouble* t, const LDouble* y, LwLong rows, int blocks, LDouble* re, LDouble* im)
+void BlockRowSums(const LDouble* t, const LDouble* y0, const LDouble* y1, LwLong rows, LDouble* re0,
+                  LDouble* im0, LDouble* re1, LDouble* im1)
 {
-    for (int b = 0; b < blocks; ++b, re += kBlock, im += kBlock) {
-        std::fill(re, re + kBlock, LDouble(0));
-        std::fill(im, im + kBlock, LDouble(0));
-        for (LwLong q = 0; q < rows; ++q, t += 2 * kBlock)
-            for (int lane = 0; lane < kBlock; ++lane) {
-                re[lane] += t[lane] * y[q];
-                im[lane] += t[kBlock + lane] * y[q];
-            }
-    }
+    std::fill(re0, re0 + kBlock, LDouble(0));
+    std::fill(im0, im0 + kBlock, LDouble(0));
+    std::fill(re1, re1 + kBlock, LDouble(0));
+    std::fill(im1, im1 + kBlock, LDouble(0));
+    for (LwLong q = 0; q < rows; ++q, t += 2 * kBlock)
+        for (int lane = 0; lane < kBlock; ++lane) {
+            re0[lane] += t[lane] * y0[q];
+            im0[lane] += t[kBlock + lane] * y0[q];
+            re1[lane] += t[lane] * y1[q];
+            im1[lane] += t[kBlock + lane] * y1[q];
+        }
 }
 #endif
 
 // e^{i phase} for every source, times exp(a + b d) where the group has it.
-LW_SOURCE_LOOP_CLONES void PhaseAndFactor(const LwFarFieldSum::Group& g, LDouble k, Scratch& s)
+LW_SOURCE_LOOP_CLONES void PhaseAndFactor(const LwFarFieldSum::Group& g, LDouble k, DirectionScratch& s,
+                                          LDouble* f)
 {
     const int n = g.stride;
     const LDouble* d = s.d.data();
-    LDouble* re = s.sumRe.data();
-    LDouble* im = s.sumIm.data();
-    LDouble* f = s.factor.data();
+    LDouble* re = s.re.data();
+    LDouble* im = s.im.data();
     if (g.hasFactor) {
         const LDouble* a = g.a.data();
         const LDouble* b = g.b.data();
@@ -238,41 +232,44 @@ LW_SOURCE_LOOP_CLONES void PhaseAndFactor(const LwFarFieldSum::Group& g, LDouble
     }
 }
 
-// The far-field sum of one group in the direction u = (ux, uy, uz), whose
-// real harmonic vector is y.
-LComplex SumGroup(const LwFarFieldSum::Group& g, const LDouble* y, LDouble ux, LDouble uy, LDouble uz,
-                  LDouble k, Scratch& s)
+// The far-field sums of one group in two directions u_p = (ux, uy, uz)[p],
+// whose real harmonic vectors are in s.direction[p].y.
+void SumGroup(const LwFarFieldSum::Group& g, const LDouble (&u)[2][3], LDouble k, Scratch& s,
+              LComplex (&sum)[2])
 {
+    sum[0] = sum[1] = LComplex(0, 0);
     if (g.count == 0 || g.L == 0)
-        return LComplex(0, 0);
+        return;
     const int n = g.stride;
-    Grow(s.d, n);
-    Grow(s.sumRe, n);
-    Grow(s.sumIm, n);
     Grow(s.factor, n);
-    LDouble* d = s.d.data();
-    LDouble* re = s.sumRe.data();
-    LDouble* im = s.sumIm.data();
-    {
+    for (int p = 0; p < 2; ++p) {
+        DirectionScratch& ds = s.direction[p];
+        Grow(ds.d, n);
+        Grow(ds.re, n);
+        Grow(ds.im, n);
         const LDouble* px = g.x.data();
         const LDouble* py = g.y.data();
         const LDouble* pz = g.z.data();
+        const LDouble ux = u[p][0], uy = u[p][1], uz = u[p][2];
+        LDouble* d = ds.d.data();
         // Added in the order y, x, z, as the per-source sum does.
 #pragma omp simd
         for (int j = 0; j < n; ++j)
             d[j] = uy * py[j] + ux * px[j] + uz * pz[j];
     }
     const LwLong rows = g.L * g.L;
-    for (int b = 0; b < n; b += 2 * kBlock) {
-        const int blocks = std::min(2, (n - b) / kBlock);
-        BlockRowSums(g.rows.data() + static_cast<std::size_t>(b) * rows * 2, y, rows, blocks, re + b, im + b);
+    DirectionScratch& s0 = s.direction[0];
+    DirectionScratch& s1 = s.direction[1];
+    for (int b = 0; b < n; b += kBlock)
+        BlockRowSums(g.rows.data() + static_cast<std::size_t>(b) * rows * 2, s0.y.data(), s1.y.data(), rows,
+                     s0.re.data() + b, s0.im.data() + b, s1.re.data() + b, s1.im.data() + b);
+    for (int p = 0; p < 2; ++p) {
+        DirectionScratch& ds = s.direction[p];
+        PhaseAndFactor(g, k, ds, s.factor.data());
+        // Summed in source order.
+        for (int j = 0; j < g.count; ++j)
+            sum[p] += LComplex(ds.re[j], ds.im[j]);
     }
-    PhaseAndFactor(g, k, s);
-    // Summed in source order.
-    LComplex sum(0, 0);
-    for (int j = 0; j < g.count; ++j)
-        sum += LComplex(re[j], im[j]);
-    return sum;
 }
 
 }  // namespace
@@ -300,24 +297,43 @@ LwFarFieldSum::LwFarFieldSum(const LwVectorFreeElectron& wave, LwLong L)
 
 LwFarFieldSum::Amplitudes LwFarFieldSum::Evaluate(LDouble theta, LDouble phi) const
 {
+    const LDouble theta2[2] = {theta, theta}, phi2[2] = {phi, phi};
+    Amplitudes a[2];
+    Evaluate(theta2, phi2, a);
+    return a[0];
+}
+
+void LwFarFieldSum::Evaluate(const LDouble (&theta)[2], const LDouble (&phi)[2], Amplitudes (&out)[2]) const
+{
     const LwLong L = std::max(direct_.L, scattered_.L);
-    if (L == 0)
-        return {LComplex(0, 0), LComplex(0, 0)};
+    if (L == 0) {
+        out[0] = out[1] = {LComplex(0, 0), LComplex(0, 0)};
+        return;
+    }
 
     thread_local Scratch s;
-    CalcSphericalHarmonics(s.normalization, s.Y, L, theta, phi);
-    // The real harmonic vector: Re Y_lm at (l, m), Im Y_lm at (l, -m).
-    Grow(s.y, static_cast<std::size_t>(L) * L);
-    const LComplex* Y = s.Y.Data();
-    LDouble* y = s.y.data();
-    for (LwLong l = 0; l < L; ++l) {
-        y[At(l, 0)] = Y[At(l, 0)].real();
-        for (LwLong m = 1; m <= l; ++m) {
-            y[At(l, m)] = Y[At(l, m)].real();
-            y[At(l, -m)] = Y[At(l, m)].imag();
+    LDouble u[2][3];
+    for (int p = 0; p < 2; ++p) {
+        CalcSphericalHarmonics(s.normalization, s.Y, L, theta[p], phi[p]);
+        // The real harmonic vector: Re Y_lm at (l, m), Im Y_lm at (l, -m).
+        std::vector<LDouble>& yv = s.direction[p].y;
+        Grow(yv, static_cast<std::size_t>(L) * L);
+        const LComplex* Y = s.Y.Data();
+        LDouble* y = yv.data();
+        for (LwLong l = 0; l < L; ++l) {
+            y[At(l, 0)] = Y[At(l, 0)].real();
+            for (LwLong m = 1; m <= l; ++m) {
+                y[At(l, m)] = Y[At(l, m)].real();
+                y[At(l, -m)] = Y[At(l, m)].imag();
+            }
         }
+        u[p][0] = std::sin(theta[p]) * std::cos(phi[p]);
+        u[p][1] = std::sin(theta[p]) * std::sin(phi[p]);
+        u[p][2] = std::cos(theta[p]);
     }
-    const LDouble uy = std::sin(theta) * std::sin(phi), ux = std::sin(theta) * std::cos(phi),
-                  uz = std::cos(theta);
-    return {SumGroup(direct_, y, ux, uy, uz, k_, s), SumGroup(scattered_, y, ux, uy, uz, k_, s)};
+    LComplex direct[2], scattered[2];
+    SumGroup(direct_, u, k_, s, direct);
+    SumGroup(scattered_, u, k_, s, scattered);
+    for (int p = 0; p < 2; ++p)
+        out[p] = {direct[p], scattered[p]};
 }

@@ -46,6 +46,10 @@ public:
     // may call this at once: the scratch arrays are per thread, and grow
     // only on the first call of a thread or for a larger table.
     Amplitudes Evaluate(LDouble theta, LDouble phi) const;
+    // The same for two directions at once, which share each pass over the
+    // coefficient tables (half the memory traffic). Each result is exactly
+    // the one-direction Evaluate of its own direction.
+    void Evaluate(const LDouble (&theta)[2], const LDouble (&phi)[2], Amplitudes (&out)[2]) const;
 
     // The sources of one sum, in flat arrays padded to a whole number of
     // vector blocks (the padding has zero coefficients and is never summed).

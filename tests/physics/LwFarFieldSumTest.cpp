@@ -126,6 +126,26 @@ TEST(LwFarFieldSum, AgreesWithThePerSourceSumsOnRandomDirections)
     }
 }
 
+TEST(LwFarFieldSum, TwoDirectionsAtOnceGiveEachDirectionsOwnResult)
+{
+    // The pattern evaluates pixels in pairs: a pixel must not depend on its
+    // partner, bit for bit, or the images would depend on the pairing.
+    const LwVectorFreeElectron w = MakeWave(kCases[2]);
+    const LwFarFieldSum sum(w, 0);
+    std::mt19937 random(8);
+    std::uniform_real_distribution<double> theta(0, 3.14), phi(-3.1, 3.1);
+    for (int n = 0; n < 50; ++n) {
+        const LDouble t[2] = {theta(random), theta(random)}, p[2] = {phi(random), phi(random)};
+        LwFarFieldSum::Amplitudes both[2];
+        sum.Evaluate(t, p, both);
+        for (int k = 0; k < 2; ++k) {
+            const LwFarFieldSum::Amplitudes one = sum.Evaluate(t[k], p[k]);
+            ASSERT_EQ(both[k].direct, one.direct) << "pair " << n << ", direction " << k;
+            ASSERT_EQ(both[k].scattered, one.scattered) << "pair " << n << ", direction " << k;
+        }
+    }
+}
+
 TEST(LwFarFieldSum, EmptyWavesAndSmallLRanges)
 {
     // No sources: both amplitudes 0.
