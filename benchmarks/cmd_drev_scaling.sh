@@ -11,7 +11,11 @@
 #   (RelWithDebInfo) when it has no CMake cache yet. cmd_drev and make_example
 #   are built there first.
 # Environment: REPEATS (default 3), ATOMS (default "155 250"),
-#   METHODS (default "SINGLE MULTI").
+#   METHODS (default "SINGLE MULTI"), CMD_DREV (another cmd_drev binary to
+#   time, e.g. an older build's; the clusters still come from this build's
+#   make_example). OMP_WAIT_POLICY and the other OpenMP settings pass through
+#   to cmd_drev; on a loaded machine the threads' spinning at the end of
+#   each parallel region can cost more than the work (try passive).
 #
 # Prints per case t1, tn (seconds) and the parallel efficiency t1 / (n tn).
 # Not part of the test suite.
@@ -31,7 +35,7 @@ if [[ ! -f "$build/CMakeCache.txt" ]]; then
   cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 fi
 cmake --build "$build" --target cmd_drev make_example >/dev/null
-drev="$build/apps/cmd_drev/cmd_drev"
+drev=${CMD_DREV:-$build/apps/cmd_drev/cmd_drev}
 make_example="$build/examples/make_example"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/cmd_drev_scaling.XXXXXX")
@@ -62,7 +66,9 @@ best_of() {
   echo "$best"
 }
 
-echo "cmd_drev scaling: n = $n threads, best of $repeats, load: $(uptime | sed 's/.*load average: //')"
+echo "cmd_drev scaling: $drev"
+echo "n = $n threads, best of $repeats, OMP_WAIT_POLICY=${OMP_WAIT_POLICY:-(unset)}," \
+  "load before: $(uptime | sed 's/.*load average: //')"
 printf '%-6s %-7s %9s %9s %9s %11s\n' atoms method t1/s tn/s t1/tn 't1/(n*tn)'
 for atoms in $atoms_list; do
   mkdir -p "$work/cluster$atoms"
