@@ -158,7 +158,9 @@ void LwDocPattern::CalcPixelColumns(const LwLDoubleMatrix& theta, const LwLDoubl
     // the pixels of its own columns. The pixels of a column go in pairs, two
     // directions per pass over the tables; a pixel's value depends on its
     // own direction alone, not on its partner, so the planes do not depend
-    // on the thread count.
+    // on the thread count. The columns are dealt out one at a time: the
+    // middle columns of a disc hold many more pixels than the outer ones, and
+    // contiguous ranges of columns would leave the outer threads idle.
 #pragma omp parallel num_threads(threads)
     {
         const auto add = [&](int i, int j, const LwFarFieldSum::Amplitudes& a) {
@@ -169,7 +171,7 @@ void LwDocPattern::CalcPixelColumns(const LwLDoubleMatrix& theta, const LwLDoubl
             p2(i, j) += g * p[2];
             p3(i, j) += g * p[3];
         };
-#pragma omp for schedule(static)
+#pragma omp for schedule(static, 1)
         for (int i = 0; i < columns; ++i) {
             // Rows waiting for a partner; the last one of a column is paired
             // with itself.
