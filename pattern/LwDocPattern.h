@@ -96,13 +96,16 @@ public:
     // least 0, plus 5e-11 m.
     static double SurfaceHeight(const LwVectorFreeElectron& scatterers);
 
-    // One parallel region over the grid's columns (static schedule): every
-    // pixel inside the projected area gains its four intensities times the
-    // depth factor for the surface height zs. An error raised for one pixel
-    // is dropped and the loop goes on; a stop request skips the remaining
-    // pixels. Each thread writes only its own columns, and each pixel
-    // depends on nothing but its own angles, so the planes do not depend on
-    // the thread count (OpenMP's setting, omp_set_num_threads).
+    // One parallel region over the grid's columns (static schedule, one
+    // column at a time): every pixel inside the projected area gains its
+    // four intensities times the depth factor for the surface height zs. The
+    // far-field tables of the working wave are built once before the region;
+    // an l range L that a scatterer exceeds fails for every pixel, and then
+    // no pixel gains anything. An error raised while evaluating a pair of
+    // pixels is dropped with that pair and the loop goes on; a stop request
+    // skips the remaining pixels. Each thread writes only its own columns,
+    // and each pixel depends on nothing but its own angles, so the planes do
+    // not depend on the thread count (OpenMP's setting, omp_set_num_threads).
     void CalcPixelColumns(const LwLDoubleMatrix& theta, const LwLDoubleMatrix& phi, LwNotifyTerminate& stop,
                           double zs);
 
