@@ -117,10 +117,14 @@ void Grow(std::vector<T>& v, std::size_t n)
 // The vector clones of the loops over the sources: an AVX2/FMA clone is
 // chosen at load time where the processor has it. Every thread runs the same
 // clone, so the results do not depend on the thread count.
+// A build may define LW_SOURCE_LOOP_CLONES itself (empty: the baseline
+// instruction set only, e.g. to test that path on an AVX2 machine).
+#if !defined(LW_SOURCE_LOOP_CLONES)
 #if defined(__GNUC__) && defined(__x86_64__)
 #define LW_SOURCE_LOOP_CLONES __attribute__((target_clones("arch=x86-64-v3", "default")))
 #else
 #define LW_SOURCE_LOOP_CLONES
+#endif
 #endif
 
 // The row sums of one block of sources in two directions p = 0, 1:
@@ -155,7 +159,7 @@ LW_SOURCE_LOOP_CLONES void BlockRowSums(const double* t, const double* y0, const
         j0 += a[2] * v;
         j1 += a[3] * v;
     }
-    const auto store = [](double* p, Lanes4 lo, Lanes4 hi) {
+    const auto store = [](double* p, const Lanes4& lo, const Lanes4& hi) {
         UnalignedLanes4* out = reinterpret_cast<UnalignedLanes4*>(p);
         out[0] = lo;
         out[1] = hi;
