@@ -1,7 +1,9 @@
 // The pattern calculation of one record: the far field of n sources with L
 // partial waves (L*L coefficients each) summed over every pixel of a 1 degree
 // azimuthal-equidistant grid (181 x 181, about 25 700 pixels inside the
-// disc), on one thread and on all threads OpenMP offers.
+// disc), on one thread and on all threads OpenMP offers. 155 and 250 sources
+// with L = 12 are the sizes of the copper hemisphere clusters of
+// benchmarks/cmd_drev_scaling.sh at 500 eV.
 //
 // Arguments: number of sources, L, threads (0 = omp_get_num_procs()).
 #include "pattern/LwDocPattern.h"
@@ -64,6 +66,7 @@ void PatternCalculation(benchmark::State& state)
 
 BENCHMARK(PatternCalculation)
     ->ArgNames({"sources", "L", "threads"})
+    ->ArgsProduct({{155, 250}, {12}, {1, 0}})
     ->ArgsProduct({{100, 1000}, {10, 20}, {1, 0}})
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1)

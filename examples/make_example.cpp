@@ -9,6 +9,13 @@
 //   fluctuation.xml_flu  300 K, Debye model with Theta_D(Cu) = 343 K
 //
 // Usage: make_example [output folder]   (default: the current folder)
+//        make_example --hemisphere ATOMS [output folder]
+//
+// With --hemisphere only cluster.xml_cl is written, for timing runs on
+// larger clusters with the example's other three documents: the emitter at
+// the centre of the (001) surface and the ATOMS atoms nearest to it at
+// z <= 0. They are taken in order of distance, within a shell the shallower
+// first (then by y and x), so ATOMS need not end on a whole shell.
 //
 // Every document goes through the library's own serializer, so the files
 // have the layout cmd_drev reads. Lengths: Angstrom in the cluster
@@ -25,6 +32,7 @@
 #include "core/LwError.h"
 #include "MuffinTinPhaseShift.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -90,12 +98,11 @@ std::vector<Point> CrystalAtoms(const LwCrystalCell& cell, double radius)
     return atoms;
 }
 
-LwCluster MakeCluster(const LwCrystalCell& cell)
+// Copper atoms at the given points (Angstrom), the emitter at the origin.
+LwCluster ClusterOf(const std::vector<Point>& points)
 {
     LwStructure structure;
-    for (const Point& p : CrystalAtoms(cell, kClusterRadius)) {
-        if (p.z > kSurfaceZ + 1e-9)
-            continue;
+    for (const Point& p : points) {
         LwClusterAtom atom;
         atom.Name_ = "Cu";
         atom.Atom_ = "Cu";
@@ -109,6 +116,15 @@ LwCluster MakeCluster(const LwCrystalCell& cell)
     // Emitter first, then by distance; the same checks as cmd_drev's loader.
     CheckStructure(structure);
     return LwCluster{structure};
+}
+
+LwCluster MakeCluster(const LwCrystalCell& cell)
+{
+    std::vector<Point> points;
+    for (const Point& p : CrystalAtoms(cell, kClusterRadius))
+        if (p.z <= kSurfaceZ + 1e-9)
+            points.push_back(p);
+    return ClusterOf(points);
 }
 
 LwPhaseShiftEntry MakePhaseShiftEntry(const LwCrystalCell& cell)
@@ -161,6 +177,42 @@ LwPhaseShiftEntry MakePhaseShiftEntry(const LwCrystalCell& cell)
     return entry;
 }
 
+// The `count` atoms of the half crystal z <= 0 nearest to the origin, an
+// atom of the surface layer.
+std::vector<Point> HemisphereAtoms(const LwCrystalCell& cell, int count)
+{
+    // A half ball of radius R holds about (2 pi / 3) R^3 / (a^3 / 4) atoms;
+    // twice that radius (and one lattice constant) leaves room for whole shells.
+    const double radius =
+        2 * kLatticeConstant * std::cbrt(count * 3.0 / (8 * LwConst::Pi)) + kLatticeConstant;
+    std::vector<Point> atoms;
+    for (const Point& p : CrystalAtoms(cell, radius))
+        if (p.z <= 1e-9)
+            atoms.push_back(p);
+    if (static_cast<int>(atoms.size()) < count)
+        throw LwError("make_example: the hemisphere search radius holds too few atoms");
+    // Shells are told apart by distances that differ by far more than 1e-6 A.
+    const auto nearer = [](const Point& a, const Point& b) {
+        if (std::fabs(a.Length() - b.Length()) > 1e-6)
+            return a.Length() < b.Length();
+        if (a.z != b.z)
+            return a.z > b.z;
+        if (a.y != b.y)
+            return a.y < b.y;
+        return a.x < b.x;
+    };
+    std::sort(atoms.begin(), atoms.end(), nearer);
+    atoms.resize(count);
+    return atoms;
+}
+
+LwCluster MakeHemisphereCluster(const LwCrystalCell& cell, int count)
+{
+    std::vector<Point> atoms = HemisphereAtoms(cell, count);
+    std::printf("hemisphere: outermost atom at %.4f A\n", atoms.back().Length());
+    return ClusterOf(atoms);
+}
+
 template <class Write>
 void WriteDocument(const std::string& fileName, Write write)
 {
@@ -173,10 +225,27 @@ void WriteDocument(const std::string& fileName, Write write)
 
 int main(int argc, char** argv)
 {
-    const std::string folder = argc > 1 ? std::string(argv[1]) + "/" : std::string();
+    int hemisphereAtoms = 0;
+    int arg = 1;
+    if (arg < argc && std::string(argv[arg]) == "--hemisphere") {
+        if (arg + 1 >= argc || std::sscanf(argv[arg + 1], "%d", &hemisphereAtoms) != 1 ||
+            hemisphereAtoms < 1) {
+            std::fprintf(stderr, "usage: make_example [--hemisphere ATOMS] [output folder]\n");
+            return 2;
+        }
+        arg += 2;
+    }
+    const std::string folder = arg < argc ? std::string(argv[arg]) + "/" : std::string();
     try {
         LwCrystalCell cell;
         cell.MakeFccCell("Cu", "Cu", kLatticeConstant);
+        if (hemisphereAtoms > 0) {
+            LwCluster cluster = MakeHemisphereCluster(cell, hemisphereAtoms);
+            WriteDocument(folder + "cluster.xml_cl",
+                          [&](LwBarnXml& doc) { LoadSaveCrystalStructureData(cluster, doc, false); });
+            std::printf("cluster: %d atoms\n", int(cluster[0].size()));
+            return 0;
+        }
 
         LwCluster cluster = MakeCluster(cell);
         WriteDocument(folder + "cluster.xml_cl",

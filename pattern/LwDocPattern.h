@@ -96,18 +96,24 @@ public:
     // least 0, plus 5e-11 m.
     static double SurfaceHeight(const LwVectorFreeElectron& scatterers);
 
-    // One parallel region over the grid's columns (static schedule): every
-    // pixel inside the projected area gains its four intensities times the
-    // depth factor for the surface height zs. An error raised for one pixel
-    // is dropped and the loop goes on; a stop request skips the remaining
-    // pixels. Each thread writes only its own columns, and each pixel
-    // depends on nothing but its own angles, so the planes do not depend on
-    // the thread count (OpenMP's setting, omp_set_num_threads).
+    // One parallel region over the grid's columns (static schedule, one
+    // column at a time): every pixel inside the projected area gains its
+    // four intensities times the depth factor for the surface height zs. The
+    // far-field tables of the working wave are built once before the region;
+    // an l range L that a scatterer exceeds fails for every pixel, and then
+    // no pixel gains anything. An error raised while evaluating a pair of
+    // pixels is dropped with that pair and the loop goes on; a stop request
+    // skips the remaining pixels. Each thread writes only its own columns,
+    // and each pixel depends on nothing but its own angles, so the planes do
+    // not depend on the thread count (OpenMP's setting, omp_set_num_threads).
     void CalcPixelColumns(const LwLDoubleMatrix& theta, const LwLDoubleMatrix& phi, LwNotifyTerminate& stop,
                           double zs);
 
     // (|A + B|^2, |B|^2, |A|^2, |A + iB|^2) of the working wave in the
-    // direction (theta, phi) of the cluster frame, radians.
+    // direction (theta, phi) of the cluster frame, radians, from the
+    // per-source far-field sums of LwVectorFreeElectron. CalcPixelColumns
+    // gets the same values, to rounding, from LwFarFieldSum tables built
+    // once per record.
     std::array<double, 4> PixelIntensity(LDouble theta, LDouble phi) const;
 
     // Attenuation of the pattern by the path zs / cos(theta) to the surface:

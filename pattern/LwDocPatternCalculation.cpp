@@ -8,11 +8,13 @@
 #include "core/LwMatrixArithmetic.h"
 #include "core/LwNotifyTerminate.h"
 #include "core/LwSphericalCoordinates.h"
+#include "physics/LwFarFieldSum.h"
 
 #include <omp.h>
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 namespace {
 
@@ -22,6 +24,15 @@ constexpr double kHalfPi = 1.5707963267948966;
 constexpr double kEmitterDistance2 = 1e-22;
 // Margin of the surface above the topmost atom (m).
 constexpr double kSurfaceMargin = 5e-11;
+
+// (|A + B|^2, |B|^2, |A|^2, |A + iB|^2) of the scattered amplitude A and the
+// direct one B.
+std::array<double, 4> Intensities(const LComplex& A, const LComplex& B)
+{
+    const LComplex iB(-B.imag(), B.real());
+    return {static_cast<double>(std::norm(A + B)), static_cast<double>(std::norm(B)),
+            static_cast<double>(std::norm(A)), static_cast<double>(std::norm(A + iB))};
+}
 
 }  // namespace
 
@@ -111,9 +122,7 @@ std::array<double, 4> LwDocPattern::PixelIntensity(LDouble theta, LDouble phi, c
 {
     const LComplex A = WorkingWave.GetFarFieldScattered(theta, phi, l);
     const LComplex B = WorkingWave.GetFarFieldDirect(theta, phi);
-    const LComplex iB(-B.imag(), B.real());
-    return {static_cast<double>(std::norm(A + B)), static_cast<double>(std::norm(B)),
-            static_cast<double>(std::norm(A)), static_cast<double>(std::norm(A + iB))};
+    return Intensities(A, B);
 }
 
 void LwDocPattern::CalcPixelColumns(const LwLDoubleMatrix& theta, const LwLDoubleMatrix& phi,
@@ -133,28 +142,65 @@ void LwDocPattern::CalcPixelColumns(const LwLDoubleMatrix& theta, const LwLDoubl
     const int columns = W.ColSize, rows = W.RowSize;
     const int threads = omp_get_max_threads();
 
-    // Every exception is caught per pixel, so none can leave the region.
-    // The working wave and THETA, PHI and W are only read here (the far-field
-    // sums keep their tables per call); each thread reads the l range from
-    // its own copy, and writes only the pixels of its own columns.
+    // The sources' part of the far-field sums, once for all pixels. An l
+    // range that a scatterer exceeds fails in every pixel alike: then no
+    // pixel gains anything, as when each pixel's error is dropped.
+    std::unique_ptr<const LwFarFieldSum> farField;
+    try {
+        farField = std::make_unique<const LwFarFieldSum>(WorkingWave, L);
+    } catch (const LwError&) {
+        return;
+    }
+
+    // Every exception is caught per pixel pair, so none can leave the
+    // region. The far-field tables, THETA, PHI and W are only read here (the
+    // evaluation keeps its scratch per thread), and each thread writes only
+    // the pixels of its own columns. The pixels of a column go in pairs, two
+    // directions per pass over the tables; a pixel's value depends on its
+    // own direction alone, not on its partner, so the planes do not depend
+    // on the thread count. The columns are dealt out one at a time: the
+    // middle columns of a disc hold many more pixels than the outer ones, and
+    // contiguous ranges of columns would leave the outer threads idle.
 #pragma omp parallel num_threads(threads)
     {
-        const LwLong threadL = L;
-#pragma omp for schedule(static)
+        const auto add = [&](int i, int j, const LwFarFieldSum::Amplitudes& a) {
+            const std::array<double, 4> p = Intensities(a.scattered, a.direct);
+            const double g = DepthFactor(theta(i, j), zs);
+            p0(i, j) += g * p[0];
+            p1(i, j) += g * p[1];
+            p2(i, j) += g * p[2];
+            p3(i, j) += g * p[3];
+        };
+#pragma omp for schedule(static, 1)
         for (int i = 0; i < columns; ++i) {
-            for (int j = 0; j < rows; ++j) {
+            // Rows waiting for a partner; the last one of a column is paired
+            // with itself.
+            int pending[2];
+            int waiting = 0;
+            for (int j = 0; j <= rows; ++j) {
                 try {
-                    if (stop.IsTerminate() || W(i, j) == 0)
-                        continue;
-                    const std::array<double, 4> p = PixelIntensity(theta(i, j), phi(i, j), threadL);
-                    const double g = DepthFactor(theta(i, j), zs);
-                    p0(i, j) += g * p[0];
-                    p1(i, j) += g * p[1];
-                    p2(i, j) += g * p[2];
-                    p3(i, j) += g * p[3];
+                    if (j < rows) {
+                        if (stop.IsTerminate() || W(i, j) == 0)
+                            continue;
+                        pending[waiting++] = j;
+                        if (waiting < 2)
+                            continue;
+                    } else if (waiting == 0) {
+                        break;
+                    } else {
+                        pending[waiting++] = pending[0];
+                    }
+                    waiting = 0;
+                    const LDouble t[2] = {theta(i, pending[0]), theta(i, pending[1])};
+                    const LDouble f[2] = {phi(i, pending[0]), phi(i, pending[1])};
+                    LwFarFieldSum::Amplitudes a[2];
+                    farField->Evaluate(t, f, a);
+                    add(i, pending[0], a[0]);
+                    if (pending[1] != pending[0])
+                        add(i, pending[1], a[1]);
                 } catch (...) {
-                    // An error of one pixel (an LwError or a bare text of the
-                    // wave evaluation) drops that pixel only.
+                    // An error of the evaluation (an LwError or a bare text)
+                    // drops the pixels of that pair only.
                 }
             }
         }

@@ -376,6 +376,47 @@ TEST(DocPatternCalculation, ImagesDoNotDependOnTheThreadCount)
         EXPECT_TRUE(images[t] == images[0]) << "thread setting " << t;
 }
 
+TEST(DocPatternCalculation, PixelsAgreeWithThePerSourceEvaluation)
+{
+    // The pixel loop sums from tables built once per record; PixelIntensity
+    // evaluates every source on its own. Thermal factors on every source,
+    // the emitter-distance attenuation, the phase and the depth factor.
+    LwVectorFreeElectron w;
+    for (int s = 0; s < 25; ++s) {
+        const double x = s == 0 ? 0 : 3e-10 * std::sin(1.7 * s), y = s == 0 ? 0 : 3e-10 * std::cos(2.3 * s),
+                     z = s == 0 ? 0 : -2e-10 * (s % 5);
+        w.Sources().push_back(Source(x, y, z, s == 0 ? 2 : 1 + s % 6));
+        w.Sources().back().SetU(7e-23 * (1 + 0.05 * s));
+        for (int k = 0; k < w.Sources().back().Outgoing().Size(); ++k)
+            w.Sources().back().Outgoing()[k] = LComplex(std::cos(0.4 * k + s), std::sin(0.9 * k - 2.0 * s));
+    }
+    w.SetKineticEnergy(kEk);
+    auto doc = SmallAe(2.0);
+    doc.EulerA_deg_ = 20;
+    doc.EulerB_deg_ = 35;
+    doc.Phase_deg_ = 40;
+    doc.MeanFreePath_m_ = 9e-10;
+    doc.IsAttenuateByEmitterDistance_ = true;
+    doc.IsAttenuateByDepth_ = true;
+    Compute(doc, w);
+    LwLDoubleMatrix theta, phi;
+    doc.CalcDirectionAngles(theta, phi);
+    const double zs = LwDocPattern::SurfaceHeight(w);
+    int compared = 0;
+    ForEachInside(doc.Grid, [&](int i, int j, double, double, double) {
+        const std::array<double, 4> p = doc.PixelIntensity(theta(i, j), phi(i, j));
+        const double g = doc.DepthFactor(theta(i, j), zs);
+        // The sums run over 24 scatterers of up to 36 terms: the rounding
+        // is relative to the sum of the term sizes, bounded by the plane sum.
+        const double scale = g * (p[0] + p[1] + p[2] + p[3]);
+        for (int k = 0; k < 4; ++k)
+            ASSERT_NEAR(doc.Grid.Planes[k](i, j), g * p[k], kRelTol * std::max(scale, 1e-300))
+                << "plane " << k << " at pixel " << i << "," << j;
+        compared += g > 0;
+    });
+    EXPECT_GT(compared, 1000);
+}
+
 TEST(DocPatternCalculation, StopRequestAndPixelErrorsLeaveThePlanes)
 {
     LwVectorFreeElectron w = SWave(1.0);
