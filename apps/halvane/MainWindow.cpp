@@ -1,6 +1,7 @@
 #include "apps/halvane/MainWindow.h"
 
 #include "apps/halvane/RfaParameters.h"
+#include "apps/halvane/RfaProgressDialog.h"
 #include "ui_MainWindow.h"
 
 #include "core/LwError.h"
@@ -10,7 +11,6 @@
 
 #include <QCoreApplication>
 #include <QDebug>
-#include <QProgressDialog>
 
 namespace {
 
@@ -20,31 +20,6 @@ void ShowUndefined(QWidget* parent)
 {
     ShowUndefinedErrorBox(QString(), parent, LwUndefinedErrorStyle::NameEmpty);
 }
-
-// The progress dialog of a long operation: window-modal, shown once the
-// operation has run for half a second. Its callback moves the bar, lets the
-// event loop run and answers false once Cancel was pressed.
-class OperationProgress
-{
-public:
-    OperationProgress(const QString& label, QWidget* parent) : dialog_(label, "Cancel", 0, 1, parent)
-    {
-        dialog_.setWindowModality(Qt::WindowModal);
-        dialog_.setMinimumDuration(500);
-    }
-    RfaProgress Callback()
-    {
-        return [this](int done, int total) {
-            dialog_.setMaximum(total);
-            dialog_.setValue(done);
-            QCoreApplication::processEvents();
-            return !dialog_.wasCanceled();
-        };
-    }
-
-private:
-    QProgressDialog dialog_;
-};
 
 }  // namespace
 
@@ -170,7 +145,7 @@ void MainWindow::on_pushButton_7_clicked()
 void MainWindow::on_pushButton_5_clicked()
 {
     RunOperation(ui_->pushButton_5, Disable::YesWithEvents, false, [this](RfaParameters& p) {
-        OperationProgress progress("2) Remove BG", this);
+        RfaOperationProgress progress("2) Remove BG", this);
         p.RemoveBgSh(client_, progress.Callback());
     });
 }
@@ -184,7 +159,7 @@ void MainWindow::on_pushButton_clicked()
 void MainWindow::on_pushButton_2_clicked()
 {
     RunOperation(ui_->pushButton_2, Disable::YesWithEvents, true, [this](RfaParameters& p) {
-        OperationProgress progress("Adjust Screen", this);
+        RfaOperationProgress progress("Adjust Screen", this);
         p.AdjustScreen(client_, progress.Callback());
         RfaParameters& record = GetRfaParameters();
         record.Sx_ = p.Sx_;

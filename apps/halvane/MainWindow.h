@@ -9,8 +9,9 @@
 // the slot goes on), and the action runs on a copy of the record taken
 // then. An LwError ends the slot in the "ERROR" box, any other exception in
 // the "Undefined error" box; the window stays open. An operation cancelled
-// from its progress dialog ("2) Remove BG", "Adjust Screen") ends the slot
-// quietly with nothing changed. "Update Mask" and
+// from its progress dialog ("2) Remove BG", "Adjust Screen", the fit of
+// "New Image (Apply checked operations)") ends the slot quietly with nothing
+// changed; a series keeps the images saved before. "Update Mask" and
 // "Adjust Screen" show the values they found in the form afterwards.
 //
 // GUI thread only. While the client waits for the viewer the event loop

@@ -3,6 +3,7 @@
 #include "apps/halvane/RfaParameters.h"
 
 #include "apps/halvane/LwProcessLog.h"
+#include "apps/halvane/RfaProgressDialog.h"
 #include "apps/halvane/RfaViewerSteps.h"
 
 #include "core/LwError.h"
@@ -69,7 +70,8 @@ QString CleanFolder(const QString& folder)
 
 }  // namespace
 
-void RfaParameters::ApplyCheckedSteps(LwFloatMatrix& image, LwProcessLog& log) const
+void RfaParameters::ApplyCheckedSteps(LwFloatMatrix& image, LwProcessLog& log,
+                                      const RfaProgress& progress) const
 {
     LwMatrixArithmetic arithmetic;
     if (IsMoveCenter_) {
@@ -77,7 +79,7 @@ void RfaParameters::ApplyCheckedSteps(LwFloatMatrix& image, LwProcessLog& log) c
         LogMoveToCenter(log);
     }
     if (IsBgSh_) {
-        const LwFloatMatrix background = FitBackgroundSh(image);
+        const LwFloatMatrix background = FitBackgroundSh(image, progress);
         image = arithmetic.ElementDivide(image, background);
         LogRfaBackground(log);
     }
@@ -97,7 +99,8 @@ void RfaParameters::ApplyCheckedSteps(LwFloatMatrix& image, LwProcessLog& log) c
 }
 
 std::string RfaParameters::ApplyChecked(LwPluginFuncZyvra& client, std::int32_t source,
-                                        std::int32_t destination) const
+                                        const std::function<std::int32_t()>& openDestination,
+                                        const RfaProgress& progress) const
 {
     LwFloatMatrix image;
     client.ImageGet(source, image, true);
@@ -105,8 +108,9 @@ std::string RfaParameters::ApplyChecked(LwPluginFuncZyvra& client, std::int32_t 
     keys.Read(client, source);
     LwProcessLog log;
     log.LogOpen(Version_);
-    ApplyCheckedSteps(image, log);
+    ApplyCheckedSteps(image, log, progress);
     const std::string text = log.Render();
+    const std::int32_t destination = openDestination();
     keys.text["log"].push_back(text);
     client.ImageSet(destination, image);
     keys.Write(client, destination);
@@ -130,8 +134,9 @@ void RfaParameters::ApplyCheckedNewImage(QWidget* parent, LwPluginFuncZyvra& cli
             return;
         }
     }
-    const std::int32_t w = client.ImageNewWindow();
-    ApplyChecked(client, id, w);
+    RfaOperationProgress progress("New Image (Apply checked operations)", parent);
+    ApplyChecked(
+        client, id, [&client] { return client.ImageNewWindow(); }, progress.Callback());
     client.UpdateAll();
 }
 
@@ -153,8 +158,7 @@ void RfaParameters::ProcessSeries(QWidget* parent, LwPluginFuncZyvra& client, st
     try {
         for (std::int32_t i = 0; i < n; ++i) {
             progress.setValue(i);
-            QCoreApplication::processEvents();
-            if (progress.wasCanceled())
+            if (!RfaKeepProgressAlive(progress))
                 break;
 
             IndexRequest(client, LwCmdPackUnpack::CmdSeriesImageIndexSetWithLoadImage, source, i);
@@ -197,8 +201,27 @@ void RfaParameters::ProcessSeries(QWidget* parent, LwPluginFuncZyvra& client, st
                               QStringToStdString(outputFolder));
 
             client.UpdateAll();
-            client.SeriesImageIndexSet(destination, i);
-            const std::string log = ApplyChecked(client, source, destination);
+            // The fit reports within the image: the label shows how far it
+            // is, and Cancel stops the series as between images.
+            const QString label = QString("Image %1 of %2").arg(i + 1).arg(n);
+            progress.setLabelText(label);
+            const RfaProgress fitProgress = [&](int done, int total) {
+                progress.setLabelText(
+                    QString("%1: background fit %2%").arg(label).arg(total > 0 ? 100 * done / total : 100));
+                return RfaKeepProgressAlive(progress);
+            };
+            std::string log;
+            try {
+                log = ApplyChecked(
+                    client, source,
+                    [&] {
+                        client.SeriesImageIndexSet(destination, i);
+                        return destination;
+                    },
+                    fitProgress);
+            } catch (const RfaCancelled&) {
+                break;
+            }
             // The per-index keys carry the log too, so that it survives
             // whichever of the two key sets the saved series keeps.
             textKeys["log"].push_back(log);

@@ -228,17 +228,25 @@ public:
     // The checked steps in their order (shift, spherical-harmonics background
     // divided out, azimuthal background divided out, dip mask, outside mask)
     // applied to `image` in place, each adding its record to `log`.
-    void ApplyCheckedSteps(LwFloatMatrix& image, LwProcessLog& log) const;
-    // One image from window `source` (NaN as 0) to window `destination`,
-    // with the source's keys and one more log; the log text is returned.
-    std::string ApplyChecked(LwPluginFuncZyvra& client, std::int32_t source, std::int32_t destination) const;
+    // `progress` goes to the spherical-harmonics fit (RfaCancelled).
+    void ApplyCheckedSteps(LwFloatMatrix& image, LwProcessLog& log,
+                           const RfaProgress& progress = nullptr) const;
+    // One image from window `source` (NaN as 0), with the source's keys and
+    // one more log, to the window that `openDestination` gives; the log text
+    // is returned. The steps run before `openDestination` is called, so a
+    // cancelled fit (RfaCancelled) leaves the viewer untouched.
+    std::string ApplyChecked(LwPluginFuncZyvra& client, std::int32_t source,
+                             const std::function<std::int32_t()>& openDestination,
+                             const RfaProgress& progress = nullptr) const;
     // "New Image (Apply checked operations)": the focused image window (else
-    // "Please select image window") into a new window; for a series the user
-    // may choose to process every image (ProcessSeries).
+    // "Please select image window") into a new window, the fit's progress in
+    // a dialog whose Cancel ends it with nothing changed; for a series the
+    // user may choose to process every image (ProcessSeries).
     void ApplyCheckedNewImage(QWidget* parent, LwPluginFuncZyvra& client) const;
     // Every image of the series window `source` into a new series saved
     // image by image in the folder the user chooses, with a progress dialog
-    // that cancels between images. So that no source image and no output is
+    // that cancels between images and during an image's fit (that image
+    // then gets no entry in the new series). So that no source image and no output is
     // overwritten, an image is refused, before it is saved, when the output
     // folder is its own folder, when it has no file name, or when an image
     // before it had the same file name; the images saved before stay.

@@ -602,7 +602,7 @@ private:
     QTimer timer_;
 };
 
-TEST_F(HalvaneWindowTest, CancellingRemoveBgOrAdjustScreenMidwayChangesNothing)
+TEST_F(HalvaneWindowTest, CancellingTheFitOfRemoveBgAdjustScreenOrApplyCheckedChangesNothing)
 {
     const std::int32_t source = Seed(Screen());
     Start();
@@ -611,10 +611,16 @@ TEST_F(HalvaneWindowTest, CancellingRemoveBgOrAdjustScreenMidwayChangesNothing)
     Form().spSizel->setValue(6);
     Form().dsbThres->setValue(0.5);
     Form().cbShowTmp->setChecked(true);
+    // Apply checked: the steps around the fit too, so that a cancel must
+    // also keep the shift and the masks from reaching the viewer.
+    for (QCheckBox* box :
+         {Form().cbMoveCenter, Form().cbBgSh, Form().cbBgAz, Form().cbMaskMcpDip, Form().cbMaskOutside})
+        box->setChecked(true);
+    Form().dspSx->setValue(64);
+    Form().dspSy->setValue(64);
     ModalWatcher watcher;
     const auto windows = Viewer().WindowIds();
-    const RfaParameters before = GetRfaParameters();
-    for (QPushButton* button : {Form().pushButton_5, Form().pushButton_2}) {
+    for (QPushButton* button : {Form().pushButton_5, Form().pushButton_2, Form().pushButton_8}) {
         SCOPED_TRACE(button->text().toStdString());
         Viewer().SetFocused(source);
         ProgressCanceller canceller(2);
@@ -625,8 +631,9 @@ TEST_F(HalvaneWindowTest, CancellingRemoveBgOrAdjustScreenMidwayChangesNothing)
         const standin::Window src = Viewer().GetWindow(source);
         EXPECT_TRUE(src.regions.empty());
         EXPECT_EQ(src.keyString.at("log"), std::vector<std::string>{"older"});
-        EXPECT_EQ(GetRfaParameters().Sx_, before.Sx_);
-        EXPECT_EQ(GetRfaParameters().Sy_, before.Sy_);
+        EXPECT_TRUE(SameImage(src.image, Screen()));
+        EXPECT_EQ(GetRfaParameters().Sx_, 64);
+        EXPECT_EQ(GetRfaParameters().Sy_, 64);
         EXPECT_EQ(GetRfaParameters().Sr_, 40);
         EXPECT_EQ(Form().dspSr->value(), 40);
         EXPECT_TRUE(button->isEnabled());
@@ -858,6 +865,72 @@ TEST_F(SeriesTest, CancellingTheProgressStopsCleanlyWithTheImagesDoneSaved)
         if (auto* progress = qobject_cast<QProgressDialog*>(w)) {
             EXPECT_FALSE(progress->isVisible());
         }
+}
+
+TEST_F(SeriesTest, CancellingDuringAnImagesFitStopsTheSeriesWithoutThatImage)
+{
+    const std::int32_t source =
+        SeedSeries(5, [this](int i) { return In().toStdString() + "/f" + std::to_string(i); });
+    SetUpSeries();
+    Form().cbBgSh->setChecked(true);
+    Form().dspSr->setValue(6);
+    Form().spMargin->setValue(1);
+    Form().spSizel->setValue(2);
+    ModalWatcher watcher;
+    watcher.files = {Out() + "/_index.xmlsrs"};
+    // Cancel from inside the fit of the third image: the series dialog must
+    // take events while that image is fitted.
+    int cancels = 0;
+    QTimer canceller;
+    QObject::connect(&canceller, &QTimer::timeout, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* progress = qobject_cast<QProgressDialog*>(w))
+                if (progress->isVisible() && !progress->wasCanceled() &&
+                    progress->labelText().startsWith("Image 3 of 5: background fit")) {
+                    ++cancels;
+                    progress->cancel();
+                }
+    });
+    canceller.start(0);
+    Viewer().SetFocused(source);
+    Form().pushButton_8->click();
+    canceller.stop();
+    EXPECT_EQ(cancels, 1);
+    const standin::Window out = Newest();
+    ASSERT_TRUE(out.isSeries);
+    // The two images before are saved with their fit; the cancelled image
+    // never reached the new series.
+    ASSERT_EQ(out.entries.size(), 2u);
+    EXPECT_EQ(out.renewCount, 2);
+    const standin::Window in = Viewer().GetWindow(source);
+    for (int i = 0; i < 2; ++i) {
+        SCOPED_TRACE(i);
+        const standin::SeriesEntry& e = out.entries[static_cast<std::size_t>(i)];
+        EXPECT_TRUE(e.saved);
+        EXPECT_EQ(e.fileName, "f" + std::to_string(i));
+        LwFloatMatrix expected = in.entries[static_cast<std::size_t>(i)].image;
+        LwProcessLog log;
+        GetRfaParameters().ApplyCheckedSteps(expected, log);
+        EXPECT_TRUE(SameImage(e.image, expected));
+    }
+    EXPECT_EQ(watcher.boxes.size(), 1u) << watcher.Texts();  // the question only
+    EXPECT_TRUE(Form().pushButton_8->isEnabled());
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* progress = qobject_cast<QProgressDialog*>(w)) {
+            EXPECT_FALSE(progress->isVisible());
+        }
+
+    // The form's record is free again: the next run takes edited values.
+    Form().spSizel->setValue(3);
+    Form().cbBgSh->setChecked(false);
+    watcher.files = {Out() + "/_index.xmlsrs"};
+    Viewer().SetFocused(source);
+    Form().pushButton_8->click();
+    EXPECT_EQ(GetRfaParameters().Size_l_, 3);
+    const standin::Window again = Newest();
+    ASSERT_TRUE(again.isSeries);
+    EXPECT_NE(again.id, out.id);
+    EXPECT_EQ(again.entries.size(), 5u);
 }
 
 }  // namespace
