@@ -201,3 +201,19 @@ TEST(SphericalMapGrid, SquareProjectionsMatchTheirConverts)
         EXPECT_EQ(outside > 0, c.grid.Name == "Orthographic");
     }
 }
+
+TEST(SphericalMapGrid, FillDirectionsRefusesAGridOfAnotherSize)
+{
+    // Filled in a parallel loop, where an out-of-range pixel could not be
+    // reported: the size is checked first and nothing is written.
+    LwSphericalMapGrid g;
+    g.Create(1, 5, 4);
+    const LwConvertOrthographicMap convert;
+    EXPECT_THROW(g.FillDirections(convert, 5, 5), LwError);
+    EXPECT_THROW(g.FillDirections(convert, 6, 4), LwError);
+    for (int i = 0; i < 5; ++i)
+        for (int j = 0; j < 4; ++j) {
+            EXPECT_EQ(g.X(i, j), 0);
+            EXPECT_EQ(g.W(i, j), 1);
+        }
+}
