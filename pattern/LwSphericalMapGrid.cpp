@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstddef>
 #include <limits>
+#include <utility>
 
 namespace {
 
@@ -49,6 +50,24 @@ LwSphericalMapGrid BuildGrid(int N, int columns, int rows, const LwSphericalMapp
 }
 
 }  // namespace
+
+LwSphericalMapGrid::LwSphericalMapGrid(LwSphericalMapGrid&& other) noexcept
+{
+    *this = std::move(other);
+}
+
+LwSphericalMapGrid& LwSphericalMapGrid::operator=(LwSphericalMapGrid&& other) noexcept
+{
+    if (this == &other)
+        return *this;
+    Name = std::move(other.Name);
+    Planes = std::move(other.Planes);
+    X = other.X.Release(true);
+    Y = other.Y.Release(true);
+    Z = other.Z.Release(true);
+    W = other.W.Release(true);
+    return *this;
+}
 
 void LwSphericalMapGrid::Create(int N, int columns, int rows)
 {

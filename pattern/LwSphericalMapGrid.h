@@ -18,6 +18,14 @@ class LwSphericalMappingConvert;
 class LwSphericalMapGrid
 {
 public:
+    LwSphericalMapGrid() = default;
+    LwSphericalMapGrid(const LwSphericalMapGrid&) = default;
+    LwSphericalMapGrid& operator=(const LwSphericalMapGrid&) = default;
+    // Moves hand the matrices' buffers over (a matrix copy-assigns unless
+    // its source is flagged); the source is left with empty matrices.
+    LwSphericalMapGrid(LwSphericalMapGrid&& other) noexcept;
+    LwSphericalMapGrid& operator=(LwSphericalMapGrid&& other) noexcept;
+
     // N planes of columns x rows, all zero; X, Y, Z the same size and zero;
     // W the same size filled with 1. A negative N or size fails with an
     // LwError before anything changes.

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -216,4 +217,26 @@ TEST(SphericalMapGrid, FillDirectionsRefusesAGridOfAnotherSize)
             EXPECT_EQ(g.X(i, j), 0);
             EXPECT_EQ(g.W(i, j), 1);
         }
+}
+
+TEST(SphericalMapGrid, MoveHandsEveryMatrixOver)
+{
+    const LwSphericalMapGrid ref = CreateOrthographicGrid(2, 21);
+    LwSphericalMapGrid source = ref;
+    source.Planes[1](3, 4) = 7;
+    const LDouble* const x = source.X.Buffer();
+    LwSphericalMapGrid moved(std::move(source));
+    LwSphericalMapGrid target = CreateGnomonicGrid(1, 30.0, 5);
+    target = std::move(moved);
+    EXPECT_EQ(target.X.Buffer(), x);  // handed over, not copied
+    EXPECT_EQ(target.Name, ref.Name);
+    ASSERT_EQ(target.Planes.size(), 2u);
+    EXPECT_EQ(target.Planes[1](3, 4), 7);
+    for (const auto& [a, b] :
+         {std::pair{&target.X, &ref.X}, {&target.Y, &ref.Y}, {&target.Z, &ref.Z}, {&target.W, &ref.W}}) {
+        ASSERT_EQ(a->ColSize, 21);
+        ASSERT_EQ(a->RowSize, 21);
+        for (int k = 0; k < a->ElementCount(); ++k)
+            ASSERT_EQ(a->Buffer()[k], b->Buffer()[k]) << "element " << k;
+    }
 }
