@@ -45,12 +45,25 @@ void LwDocPattern::SetRotationFromEulerAngles()
 void LwDocPattern::CalcDirectionAngles(LwLDoubleMatrix& theta, LwLDoubleMatrix& phi) const
 {
     const LwLDoubleMatrix& W = Grid.W;
-    theta.Create(W.ColSize, W.RowSize);
-    phi.Create(W.ColSize, W.RowSize);
+    W.CheckSameSize(Grid.X);
+    W.CheckSameSize(Grid.Y);
+    W.CheckSameSize(Grid.Z);
+    // The rotation's elements up front, so that a matrix of the wrong shape
+    // fails here and not inside the parallel loop.
     const LwLDoubleMatrix& R = Rotation;
     const int c0 = R.ColBegin, r0 = R.RowBegin;
-    for (int i = 0; i < W.ColSize; ++i) {
-        for (int j = 0; j < W.RowSize; ++j) {
+    LDouble m[3][3];
+    for (int row = 0; row < 3; ++row)
+        for (int col = 0; col < 3; ++col)
+            m[row][col] = R(c0 + col, r0 + row);
+    theta.Create(W.ColSize, W.RowSize);
+    phi.Create(W.ColSize, W.RowSize);
+    const int columns = W.ColSize, rows = W.RowSize;
+    // Every pixel on its own; the rows go to the threads in contiguous
+    // blocks, so each thread also first-touches its own part of THETA and PHI.
+#pragma omp parallel for schedule(static)
+    for (int j = 0; j < rows; ++j) {
+        for (int i = 0; i < columns; ++i) {
             if (W(i, j) == 0) {
                 theta(i, j) = 0;
                 phi(i, j) = 0;
@@ -59,7 +72,7 @@ void LwDocPattern::CalcDirectionAngles(LwLDoubleMatrix& theta, LwLDoubleMatrix& 
             const LDouble u[3] = {Grid.X(i, j), Grid.Y(i, j), Grid.Z(i, j)};
             LDouble v[3];
             for (int row = 0; row < 3; ++row)
-                v[row] = R(c0, r0 + row) * u[0] + R(c0 + 1, r0 + row) * u[1] + R(c0 + 2, r0 + row) * u[2];
+                v[row] = m[row][0] * u[0] + m[row][1] * u[1] + m[row][2] * u[2];
             LDouble r;
             CartesianToSpherical(v[0], v[1], v[2], r, theta(i, j), phi(i, j));
         }

@@ -6,7 +6,9 @@
 #include "core/TextUtilities.h"
 
 #include <cmath>
+#include <cstddef>
 #include <limits>
+#include <utility>
 
 namespace {
 
@@ -25,10 +27,23 @@ int PixelCount(double span, double extra, double resolutionDeg)
     return static_cast<int>(n);
 }
 
+// Sets every element of `m` to `value`, the rows shared out among the
+// threads: a fresh buffer's pages are first touched here, and a page fault
+// costs more than the store.
+void FillParallel(LwLDoubleMatrix& m, LDouble value)
+{
+    LDouble* const p = m.Buffer();
+    const std::ptrdiff_t columns = m.ColSize;
+    const int rows = m.RowSize;
+#pragma omp parallel for schedule(static)
+    for (int j = 0; j < rows; ++j)
+        std::fill(p + j * columns, p + (j + 1) * columns, value);
+}
+
 LwSphericalMapGrid BuildGrid(int N, int columns, int rows, const LwSphericalMappingConvert& convert)
 {
     LwSphericalMapGrid grid;
-    grid.Create(N, columns, rows);
+    grid.Create(N, columns, rows, false);
     grid.FillDirections(convert, columns, rows);
     grid.Name = convert.GetName();
     return grid;
@@ -36,7 +51,30 @@ LwSphericalMapGrid BuildGrid(int N, int columns, int rows, const LwSphericalMapp
 
 }  // namespace
 
+LwSphericalMapGrid::LwSphericalMapGrid(LwSphericalMapGrid&& other) noexcept
+{
+    *this = std::move(other);
+}
+
+LwSphericalMapGrid& LwSphericalMapGrid::operator=(LwSphericalMapGrid&& other) noexcept
+{
+    if (this == &other)
+        return *this;
+    Name = std::move(other.Name);
+    Planes = std::move(other.Planes);
+    X = other.X.Release(true);
+    Y = other.Y.Release(true);
+    Z = other.Z.Release(true);
+    W = other.W.Release(true);
+    return *this;
+}
+
 void LwSphericalMapGrid::Create(int N, int columns, int rows)
+{
+    Create(N, columns, rows, true);
+}
+
+void LwSphericalMapGrid::Create(int N, int columns, int rows, bool initDirections)
 {
     if (N < 0)
         throw LwError("LwSphericalMapGrid::Create(): number of planes <0");
@@ -47,13 +85,15 @@ void LwSphericalMapGrid::Create(int N, int columns, int rows)
     std::vector<LwLDoubleMatrix> planes(static_cast<std::size_t>(N));
     for (auto& p : planes) {
         p.Create(columns, rows);
-        p.SetZero();
+        FillParallel(p, 0);
     }
     LwLDoubleMatrix x(columns, rows), y(columns, rows), z(columns, rows), w(columns, rows);
-    x.SetZero();
-    y.SetZero();
-    z.SetZero();
-    std::fill(w.Buffer(), w.Buffer() + w.ElementCount(), LDouble(1));
+    if (initDirections) {
+        FillParallel(x, 0);
+        FillParallel(y, 0);
+        FillParallel(z, 0);
+        FillParallel(w, 1);
+    }
     Planes.swap(planes);
     X = x.Release(true);
     Y = y.Release(true);
@@ -63,8 +103,17 @@ void LwSphericalMapGrid::Create(int N, int columns, int rows)
 
 void LwSphericalMapGrid::FillDirections(const LwSphericalMappingConvert& convert, int columns, int rows)
 {
-    for (int i = 0; i < columns; ++i) {
-        for (int j = 0; j < rows; ++j) {
+    X.CheckSameSize(W);
+    Y.CheckSameSize(W);
+    Z.CheckSameSize(W);
+    if (W.ColSize != columns || W.RowSize != rows)
+        throw LwError("LwSphericalMapGrid::FillDirections(): the grid is not columns x rows");
+        // Each pixel depends on its own (i, j) alone, and the converts keep no
+        // state: the rows go to the threads in contiguous blocks, each thread
+        // writing its own stretch of the buffers.
+#pragma omp parallel for schedule(static)
+    for (int j = 0; j < rows; ++j) {
+        for (int i = 0; i < columns; ++i) {
             double x = 0, y = 0, z = 0, w = 0;
             if (!convert.PixelToDirection(x, y, z, w, i, j, columns, rows))
                 x = y = z = w = 0;

@@ -18,15 +18,26 @@ class LwSphericalMappingConvert;
 class LwSphericalMapGrid
 {
 public:
+    LwSphericalMapGrid() = default;
+    LwSphericalMapGrid(const LwSphericalMapGrid&) = default;
+    LwSphericalMapGrid& operator=(const LwSphericalMapGrid&) = default;
+    // Moves hand the matrices' buffers over (a matrix copy-assigns unless
+    // its source is flagged); the source is left with empty matrices.
+    LwSphericalMapGrid(LwSphericalMapGrid&& other) noexcept;
+    LwSphericalMapGrid& operator=(LwSphericalMapGrid&& other) noexcept;
+
     // N planes of columns x rows, all zero; X, Y, Z the same size and zero;
     // W the same size filled with 1. A negative N or size fails with an
     // LwError before anything changes.
     void Create(int N, int columns, int rows);
+    // The same; without `initDirections` X, Y, Z and W are only sized and
+    // their elements left unset, for a FillDirections that follows at once.
+    void Create(int N, int columns, int rows, bool initDirections);
 
     // Direction and weight of every pixel (i, j) from the convert's
     // PixelToDirection at px = i, py = j; a pixel the convert reports outside
     // gets 0 in X, Y, Z and W. The matrices must already have the size
-    // columns x rows (Create).
+    // columns x rows (Create), else LwError and nothing changes.
     void FillDirections(const LwSphericalMappingConvert& convert, int columns, int rows);
 
     std::string Name;  // projection name; empty for the 1D grid

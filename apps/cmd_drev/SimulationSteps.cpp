@@ -7,6 +7,7 @@
 #include "core/LwNotifyTerminate.h"
 #include "core/LwQBarnFile.h"
 #include "pattern/LwSimulationDocument.h"
+#include "pattern/LwSphericalMapGrid.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -85,7 +86,13 @@ void CalculatePattern(double resolution_deg, double limitClusterSize_m, double l
     pattern->MeanFreePath_m_ = meanFreePath_m;
     pattern->IsAttenuateByEmitterDistance_ = byEmitterDistance;
     pattern->IsAttenuateByDepth_ = byDepth;
-    pattern->InitSphericalMap();
+    // Prepare builds the projection grid; the size alone is checked here, so
+    // that a bad resolution fails before anything else is set up.
+    int columns = 0, rows = 0;
+    if (mapping == 0)
+        AzimuthalEquidistantGridSize(resolution_deg, columns, rows);
+    else
+        EquidistantCylindricalGridSize(resolution_deg, columns, rows);
 
     std::printf("Start pattern calculation....\n");
     std::fflush(stdout);

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -199,5 +200,43 @@ TEST(SphericalMapGrid, SquareProjectionsMatchTheirConverts)
                 }
             }
         EXPECT_EQ(outside > 0, c.grid.Name == "Orthographic");
+    }
+}
+
+TEST(SphericalMapGrid, FillDirectionsRefusesAGridOfAnotherSize)
+{
+    // Filled in a parallel loop, where an out-of-range pixel could not be
+    // reported: the size is checked first and nothing is written.
+    LwSphericalMapGrid g;
+    g.Create(1, 5, 4);
+    const LwConvertOrthographicMap convert;
+    EXPECT_THROW(g.FillDirections(convert, 5, 5), LwError);
+    EXPECT_THROW(g.FillDirections(convert, 6, 4), LwError);
+    for (int i = 0; i < 5; ++i)
+        for (int j = 0; j < 4; ++j) {
+            EXPECT_EQ(g.X(i, j), 0);
+            EXPECT_EQ(g.W(i, j), 1);
+        }
+}
+
+TEST(SphericalMapGrid, MoveHandsEveryMatrixOver)
+{
+    const LwSphericalMapGrid ref = CreateOrthographicGrid(2, 21);
+    LwSphericalMapGrid source = ref;
+    source.Planes[1](3, 4) = 7;
+    const LDouble* const x = source.X.Buffer();
+    LwSphericalMapGrid moved(std::move(source));
+    LwSphericalMapGrid target = CreateGnomonicGrid(1, 30.0, 5);
+    target = std::move(moved);
+    EXPECT_EQ(target.X.Buffer(), x);  // handed over, not copied
+    EXPECT_EQ(target.Name, ref.Name);
+    ASSERT_EQ(target.Planes.size(), 2u);
+    EXPECT_EQ(target.Planes[1](3, 4), 7);
+    for (const auto& [a, b] :
+         {std::pair{&target.X, &ref.X}, {&target.Y, &ref.Y}, {&target.Z, &ref.Z}, {&target.W, &ref.W}}) {
+        ASSERT_EQ(a->ColSize, 21);
+        ASSERT_EQ(a->RowSize, 21);
+        for (int k = 0; k < a->ElementCount(); ++k)
+            ASSERT_EQ(a->Buffer()[k], b->Buffer()[k]) << "element " << k;
     }
 }
