@@ -14,11 +14,16 @@
 
 #include "core/LwBarnXml.h"
 #include "core/LwError.h"
+#include "core/LwParallelErrors.h"
 #include "physics/LwLmArrayBarn.h"
 #include "core/TextUtilities.h"
 
+#include <omp.h>
+
 #include <cstdio>
+#include <string>
 #include <utility>
+#include <vector>
 
 namespace {
 // A Barn text cut short leaves the outermost rack without its closing tag
@@ -33,10 +38,15 @@ void RequireClosed(const LwBarnXml& doc)
 // The outgoing coefficients of source n. On reading, coefficient data that
 // are present but cannot give the stored L coefficients are an error, so a
 // damaged document never reads as a wave with silently zero amplitudes.
-void LoadSaveCoefficients(LwBarnXml& doc, LwLmComplexArray& coefficients, std::size_t n)
+// On writing, `encoded` holds the coefficients' binary text when it was made
+// beforehand (EncodeCoefficients), else null.
+void LoadSaveCoefficients(LwBarnXml& doc, LwLmComplexArray& coefficients, std::size_t n, std::string* encoded)
 {
     if (doc.IsWriteMode()) {
-        LoadSaveLmComplexArray(doc, "c", coefficients, "b");
+        if (encoded != nullptr)
+            SaveLmComplexArrayBinaryText(doc, "c", coefficients.GetL(), *encoded);
+        else
+            LoadSaveLmComplexArray(doc, "c", coefficients, "b");
         return;
     }
     LwBarnXmlRack* c = doc.CurrentRack()->FindChild("c");
@@ -53,6 +63,22 @@ void LoadSaveCoefficients(LwBarnXml& doc, LwLmComplexArray& coefficients, std::s
     }
     if (!complete || (coefficients.GetL() > 0 && !hasData))
         throw LwError(where + " are incomplete");
+}
+// The binary texts of the sources' outgoing coefficients, made in parallel
+// (each depends on its own source only) so that the document, which is
+// written in source order on one thread, only takes them in.
+std::vector<std::string> EncodeCoefficients(const std::vector<LwPartialWaveSource>& sources)
+{
+    const long count = long(sources.size());
+    std::vector<std::string> texts(sources.size());
+    const int threads = omp_get_max_threads();
+    LwParallelErrors errors(threads);
+#pragma omp parallel for num_threads(threads) schedule(dynamic) if (count > 1)
+    for (long n = 0; n < count; ++n)
+        errors.Run(
+            [&] { texts[std::size_t(n)] = LmComplexArrayBinaryText(sources[std::size_t(n)].Outgoing()); });
+    errors.RethrowFirst();
+    return texts;
 }
 }  // namespace
 
@@ -141,6 +167,9 @@ bool LoadSaveVectorFreeElectron(LwScatteringData& record, LwBarnXml& doc, const 
         sources.clear();
         record.ListAtomName.clear();
     }
+    std::vector<std::string> encoded;
+    if (writing)
+        encoded = EncodeCoefficients(sources);
     doc.OpenRack("atom_list");
     for (std::size_t n = 0;; ++n) {
         LwPartialWaveSource S;
@@ -167,7 +196,7 @@ bool LoadSaveVectorFreeElectron(LwScatteringData& record, LwBarnXml& doc, const 
         LDouble u = S.GetU();
         doc.ValueLDouble("Uiso", u, 0.0);
         S.SetU(static_cast<double>(u));
-        LoadSaveCoefficients(doc, S.Outgoing(), n);
+        LoadSaveCoefficients(doc, S.Outgoing(), n, writing ? &encoded[n] : nullptr);
         if (n == 0) {
             bool planeWave = S.IsPlaneWave();
             doc.ValueBool("IsPlaneWave", planeWave, false);

@@ -48,14 +48,7 @@ void WriteText(LwBarnXml& doc, const LwLmComplexArray& array)
 
 void WriteBinary(LwBarnXml& doc, const LwLmComplexArray& array)
 {
-    const LwLong n = array.Size();
-    std::vector<unsigned char> bytes(static_cast<std::size_t>(n) * kBytesPerElement);
-    for (LwLong p = 0; p < n; ++p) {
-        PutDouble(static_cast<double>(array[p].real()), &bytes[p * kBytesPerElement]);
-        PutDouble(static_cast<double>(array[p].imag()), &bytes[p * kBytesPerElement + 8]);
-    }
-    std::string text;
-    LwBinaryDataToText().ToText(bytes.data(), static_cast<int>(bytes.size()), text, true, false);
+    std::string text = LmComplexArrayBinaryText(array);
     doc.ValueRawString("base64", text, "");
 }
 
@@ -94,6 +87,27 @@ bool ReadBinary(const std::string& text, LwLmComplexArray& array)
     return true;
 }
 }  // namespace
+
+std::string LmComplexArrayBinaryText(const LwLmComplexArray& array)
+{
+    const LwLong n = array.Size();
+    std::vector<unsigned char> bytes(static_cast<std::size_t>(n) * kBytesPerElement);
+    for (LwLong p = 0; p < n; ++p) {
+        PutDouble(static_cast<double>(array[p].real()), &bytes[p * kBytesPerElement]);
+        PutDouble(static_cast<double>(array[p].imag()), &bytes[p * kBytesPerElement + 8]);
+    }
+    std::string text;
+    LwBinaryDataToText().ToText(bytes.data(), static_cast<int>(bytes.size()), text, true, false);
+    return text;
+}
+
+void SaveLmComplexArrayBinaryText(LwBarnXml& doc, const std::string& rackName, LwLong L, std::string& text)
+{
+    doc.OpenRack(rackName);
+    doc.ValueLong("Size_l", L, 0);
+    doc.ValueRawString("base64", text, "");
+    doc.CloseRack(rackName);
+}
 
 bool LoadSaveLmComplexArray(LwBarnXml& doc, const std::string& rackName, LwLmComplexArray& array,
                             const std::string& format)

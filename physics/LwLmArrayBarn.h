@@ -24,3 +24,12 @@
 // hold 16 L^2 bytes; an absent "base64" leaves L zeroed coefficients.
 bool LoadSaveLmComplexArray(LwBarnXml& doc, const std::string& rackName, LwLmComplexArray& array,
                             const std::string& format);
+
+// The "base64" text of the array's binary form, as LoadSaveLmComplexArray
+// writes it with format "b". It depends on the array alone, so the texts of
+// many arrays can be made at the same time on different threads.
+std::string LmComplexArrayBinaryText(const LwLmComplexArray& array);
+
+// Writing only: what LoadSaveLmComplexArray(doc, rackName, array, "b") writes
+// for an array of L with the binary text `text` (LmComplexArrayBinaryText).
+void SaveLmComplexArrayBinaryText(LwBarnXml& doc, const std::string& rackName, LwLong L, std::string& text);

@@ -23,6 +23,9 @@
 
 #include <cstdio>
 #include <filesystem>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <string>
 
 namespace {
@@ -46,6 +49,15 @@ std::string ProgramDirectory(const char* argv0)
 
 int main(int argc, char** argv)
 {
+#ifdef __GLIBC__
+    // The re-expansion's tables and the waves' coefficient arrays are
+    // allocated per atom and reach hundreds of kilobytes. glibc would map
+    // each such block afresh and hand it back on free, and every first
+    // touch of a fresh page faults; kept in the heap instead, the blocks of
+    // one atom serve the next.
+    mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);  // glibc's largest allowed
+    mallopt(M_TRIM_THRESHOLD, 512 * 1024 * 1024);
+#endif
     // Outlives the handlers below: a failed run removes the output files it
     // created and did not finish.
     RunOutputs outputs;

@@ -171,3 +171,25 @@ TEST(LwLmArrayBarn, TextFormWithTooFewRacksFails)
     LwLmComplexArray back;
     EXPECT_NE(ErrorText([&] { Read(text, back); }).find("Invalid Tag Name"), std::string::npos);
 }
+
+// A binary text made beforehand (as on a worker thread) and written with its
+// L gives the same document as the array written in binary form directly.
+TEST(LwLmArrayBarn, BinaryTextMadeBeforehandWritesTheSameDocument)
+{
+    for (LwLong L : {0, 1, 5}) {
+        SCOPED_TRACE("L=" + std::to_string(L));
+        LwLmComplexArray a = Sample(L);
+        LwBarnXml doc("w");
+        doc.OpenRack("doc");
+        std::string text = LmComplexArrayBinaryText(a);
+        SaveLmComplexArrayBinaryText(doc, "coeff", a.GetL(), text);
+        doc.CloseRack("doc");
+        const std::string written = WrittenText(doc);
+        EXPECT_EQ(written, Write(a, "b"));
+        LwLmComplexArray back;
+        ASSERT_TRUE(Read(written, back));
+        ASSERT_EQ(back.GetL(), L);
+        for (LwLong p = 0; p < a.Size(); ++p)
+            EXPECT_EQ(back[p], a[p]) << "position " << p;
+    }
+}
