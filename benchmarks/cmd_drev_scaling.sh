@@ -41,19 +41,29 @@ make_example="$build/examples/make_example"
 work=$(mktemp -d "${TMPDIR:-/tmp}/cmd_drev_scaling.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
-# Wall time (s) of one cmd_drev run with $1 threads on cluster $2, method $3.
+# Wall time (s) of one cmd_drev run with $1 threads on cluster $2, method $3:
+# from the program's start to its end, taken by a small Python timer around
+# the spawn. Timing a subshell with date(1) would add the shell's fork and
+# date's own start, over 10 ms on a small VM, to every run.
 run_once() {
-  local threads=$1 cluster=$2 method=$3 start end
-  start=$(date +%s.%N)
-  (cd "$work" && OMP_NUM_THREADS=$threads "$drev" -C "$cluster" -F "$ex/emitter.xml_emt" \
+  local threads=$1 cluster=$2 method=$3
+  OMP_NUM_THREADS=$threads python3 - "$work" "$drev" -C "$cluster" -F "$ex/emitter.xml_emt" \
     -P "$ex/phaseshift.xml_ph" -W scatteredwave.xml_sf -T "$ex/fluctuation.xml_flu" \
-    -I azmap.xml_img -I0 azmap_i0.xml_img -R 1 -MS "$method" >console.txt 2>&1) || {
+    -I azmap.xml_img -I0 azmap_i0.xml_img -R 1 -MS "$method" <<'PY' || {
+import subprocess, sys, time
+work, argv = sys.argv[1], sys.argv[2:]
+with open(work + "/console.txt", "wb") as console:
+    start = time.perf_counter()
+    code = subprocess.run(argv, cwd=work, stdout=console, stderr=subprocess.STDOUT).returncode
+    end = time.perf_counter()
+if code != 0:
+    sys.exit(1)
+print("%.4f" % (end - start))
+PY
     echo "cmd_drev failed (threads $threads, $method, $cluster):" >&2
     tail -n 20 "$work/console.txt" >&2
     exit 1
   }
-  end=$(date +%s.%N)
-  echo "$start $end" | awk '{ printf "%.3f", $2 - $1 }'
 }
 
 # Best wall time of $repeats runs.
@@ -78,6 +88,6 @@ for atoms in $atoms_list; do
     t1=$(best_of 1 "$cluster" "$method")
     tn=$(best_of "$n" "$cluster" "$method")
     echo "$atoms $method $t1 $tn $n" |
-      awk '{ printf "%-6s %-7s %9.3f %9.3f %9.2f %11.2f\n", $1, $2, $3, $4, $3 / $4, $3 / ($5 * $4) }'
+      awk '{ printf "%-6s %-7s %9.4f %9.4f %9.2f %11.3f\n", $1, $2, $3, $4, $3 / $4, $3 / ($5 * $4) }'
   done
 done

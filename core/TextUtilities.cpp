@@ -1,22 +1,33 @@
 #include "core/TextUtilities.h"
 
 #include <cerrno>
+#include <charconv>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
-#include <locale>
-#include <sstream>
+#include <type_traits>
 
 namespace {
 
+// The text a classic-locale stream writes for `value` with its default
+// settings: integers in decimal, floating-point values as printf's "%.6g" in
+// the "C" locale (a float is widened to double, as the stream does). Made
+// without a stream: documents write thousands of numbers, and building a
+// stream for each costs more than the conversion.
 template <typename T>
 std::string StreamText(T value)
 {
-    std::ostringstream os;
-    os.imbue(std::locale::classic());
-    os << value;
-    return os.str();
+    char text[64];
+    std::to_chars_result r;
+    if constexpr (std::is_integral_v<T>)
+        r = std::to_chars(text, text + sizeof text, value);
+    else if constexpr (std::is_same_v<T, float>)
+        r = std::to_chars(text, text + sizeof text, static_cast<double>(value), std::chars_format::general,
+                          6);
+    else
+        r = std::to_chars(text, text + sizeof text, value, std::chars_format::general, 6);
+    return std::string(text, r.ptr);
 }
 
 bool IsStreamSpace(char c)

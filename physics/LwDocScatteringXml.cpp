@@ -44,7 +44,7 @@ void LoadSaveCoefficients(LwBarnXml& doc, LwLmComplexArray& coefficients, std::s
 {
     if (doc.IsWriteMode()) {
         if (encoded != nullptr)
-            SaveLmComplexArrayBinaryText(doc, "c", coefficients.GetL(), *encoded);
+            SaveLmComplexArrayBinaryText(doc, "c", coefficients.GetL(), std::move(*encoded));
         else
             LoadSaveLmComplexArray(doc, "c", coefficients, "b");
         return;
@@ -172,35 +172,40 @@ bool LoadSaveVectorFreeElectron(LwScatteringData& record, LwBarnXml& doc, const 
         encoded = EncodeCoefficients(sources);
     doc.OpenRack("atom_list");
     for (std::size_t n = 0;; ++n) {
-        LwPartialWaveSource S;
-        S.SetKineticEnergy(wave.GetKineticEnergy());
+        // Written straight from the wave's own source; read into a fresh one.
+        LwPartialWaveSource read;
         std::string name;
         if (writing) {
             if (n == sources.size())
                 break;
-            S = sources[n];
             if (n < record.ListAtomName.size())
                 name = record.ListAtomName[n];
+        } else {
+            read.SetKineticEnergy(wave.GetKineticEnergy());
         }
+        LwPartialWaveSource& S = writing ? sources[n] : read;
         if (!doc.OpenRack("i"))
             break;
         LDouble x = S.X(), y = S.Y(), z = S.Z();
         doc.ValueLDouble("x", x, 0.0);
         doc.ValueLDouble("y", y, 0.0);
         doc.ValueLDouble("z", z, 0.0);
-        S.SetPosition(x, y, z);
         doc.ValueString("a", name, "");
         int atomicNumber = S.GetAtomicNumber();
         doc.ValueInt("an", atomicNumber, 0);
-        S.SetAtomicNumber(atomicNumber);
         LDouble u = S.GetU();
         doc.ValueLDouble("Uiso", u, 0.0);
-        S.SetU(static_cast<double>(u));
+        if (!writing) {
+            S.SetPosition(x, y, z);
+            S.SetAtomicNumber(atomicNumber);
+            S.SetU(static_cast<double>(u));
+        }
         LoadSaveCoefficients(doc, S.Outgoing(), n, writing ? &encoded[n] : nullptr);
         if (n == 0) {
             bool planeWave = S.IsPlaneWave();
             doc.ValueBool("IsPlaneWave", planeWave, false);
-            S.SetIsPlaneWave(planeWave);
+            if (!writing)
+                S.SetIsPlaneWave(planeWave);
             if (planeWave) {
                 LwLDoubleMatrix& K = S.PlaneWaveVector();
                 LDouble kx = 0, ky = 0, kz = 1;
@@ -223,7 +228,7 @@ bool LoadSaveVectorFreeElectron(LwScatteringData& record, LwBarnXml& doc, const 
         }
         doc.CloseRack("i");
         if (!writing) {
-            sources.push_back(S);
+            sources.push_back(std::move(read));
             record.ListAtomName.push_back(name);
         }
     }

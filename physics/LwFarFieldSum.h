@@ -21,6 +21,7 @@
 // Units and conventions as in LwVectorFreeElectron: metres, radians, the
 // wave number of source 0 for every source.
 
+#include "core/LwAlignedAllocator.h"
 #include "physics/LwVectorFreeElectron.h"
 #include "core/LwTypes.h"
 
@@ -69,9 +70,10 @@ public:
         // The coefficients of row q of the real harmonic vector, in blocks
         // of kBlock sources: source j = kBlock b + lane has its real part at
         // rows[(b L^2 + q) 2 kBlock + lane], its imaginary part kBlock
-        // further on, so a block streams through its rows in order.
+        // further on, so a block streams through its rows in order. A row of
+        // a block is a whole cache line or two, and the table starts on one.
         static constexpr int kBlock = 8;
-        std::vector<LDouble> rows;
+        std::vector<LDouble, LwAlignedAllocator<LDouble>> rows;
     };
 
 private:

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <cstring>
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -101,11 +103,14 @@ std::string LmComplexArrayBinaryText(const LwLmComplexArray& array)
     return text;
 }
 
-void SaveLmComplexArrayBinaryText(LwBarnXml& doc, const std::string& rackName, LwLong L, std::string& text)
+void SaveLmComplexArrayBinaryText(LwBarnXml& doc, const std::string& rackName, LwLong L, std::string text)
 {
     doc.OpenRack(rackName);
     doc.ValueLong("Size_l", L, 0);
-    doc.ValueRawString("base64", text, "");
+    // What ValueRawString writes, without copying a text of kilobytes.
+    doc.OpenRack("base64");
+    doc.CurrentRack()->SetValueText(std::move(text));
+    doc.CloseRack();
     doc.CloseRack(rackName);
 }
 

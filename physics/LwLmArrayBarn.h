@@ -32,4 +32,5 @@ std::string LmComplexArrayBinaryText(const LwLmComplexArray& array);
 
 // Writing only: what LoadSaveLmComplexArray(doc, rackName, array, "b") writes
 // for an array of L with the binary text `text` (LmComplexArrayBinaryText).
-void SaveLmComplexArrayBinaryText(LwBarnXml& doc, const std::string& rackName, LwLong L, std::string& text);
+// The text moves into the document.
+void SaveLmComplexArrayBinaryText(LwBarnXml& doc, const std::string& rackName, LwLong L, std::string text);

@@ -6,7 +6,10 @@
 #include <climits>
 #include <cmath>
 #include <cstdio>
+#include <limits>
+#include <locale>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -64,6 +67,39 @@ TEST(NumberToText, AgreesWithPrintfGOnRandomValues)
         const double v = mant(rng) * std::pow(10.0, expo(rng));
         ASSERT_EQ(DoubleToString(v), PrintfG(v)) << v;
     }
+}
+
+TEST(NumberToText, AgreesWithAClassicStream)
+{
+    // What a stream in the classic locale writes with its default settings,
+    // for the widths the documents store, the special values included.
+    const auto stream = [](auto v) {
+        std::ostringstream os;
+        os.imbue(std::locale::classic());
+        os << v;
+        return os.str();
+    };
+    std::mt19937_64 rng(11);
+    std::uniform_real_distribution<double> mant(-10.0, 10.0);
+    std::uniform_int_distribution<int> expo(-40, 40);
+    std::vector<double> values = {0.0,
+                                  -0.0,
+                                  std::numeric_limits<double>::infinity(),
+                                  -std::numeric_limits<double>::infinity(),
+                                  std::numeric_limits<double>::quiet_NaN(),
+                                  DBL_MAX,
+                                  DBL_MIN,
+                                  std::numeric_limits<double>::denorm_min()};
+    for (int i = 0; i < 1000; ++i)
+        values.push_back(mant(rng) * std::pow(10.0, expo(rng)));
+    for (double v : values) {
+        ASSERT_EQ(DoubleToString(v), stream(v)) << v;
+        ASSERT_EQ(LDoubleToString(static_cast<LDouble>(v)), stream(static_cast<LDouble>(v))) << v;
+        const float f = static_cast<float>(v);
+        ASSERT_EQ(FloatToString(f), stream(f)) << f;
+    }
+    for (LwLong v : {LwLong(0), LwLong(-1), LwLong(INT32_MAX), LwLong(INT32_MIN)})
+        EXPECT_EQ(LongToString(v), stream(v));
 }
 
 TEST(NumberToText, ZeroFill)
