@@ -108,6 +108,7 @@ void LwSphericalMapGrid::FillDirections(const LwSphericalMappingConvert& convert
     Z.CheckSameSize(W);
     if (W.ColSize != columns || W.RowSize != rows)
         throw LwError("LwSphericalMapGrid::FillDirections(): the grid is not columns x rows");
+
         // Each pixel depends on its own (i, j) alone, and the converts keep no
         // state: the rows go to the threads in contiguous blocks, each thread
         // writing its own stretch of the buffers.

@@ -48,10 +48,18 @@ void WriteText(LwBarnXml& doc, const LwLmComplexArray& array)
     doc.CloseRack("Value");
 }
 
+// What ValueRawString("base64", text, ...) writes, taking the text over
+// instead of copying kilobytes of it.
+void PutBase64(LwBarnXml& doc, std::string text)
+{
+    doc.OpenRack("base64");
+    doc.CurrentRack()->SetValueText(std::move(text));
+    doc.CloseRack();
+}
+
 void WriteBinary(LwBarnXml& doc, const LwLmComplexArray& array)
 {
-    std::string text = LmComplexArrayBinaryText(array);
-    doc.ValueRawString("base64", text, "");
+    PutBase64(doc, LmComplexArrayBinaryText(array));
 }
 
 // The racks are consumed in document order: the n-th "l" and the n-th "m"
@@ -107,10 +115,7 @@ void SaveLmComplexArrayBinaryText(LwBarnXml& doc, const std::string& rackName, L
 {
     doc.OpenRack(rackName);
     doc.ValueLong("Size_l", L, 0);
-    // What ValueRawString writes, without copying a text of kilobytes.
-    doc.OpenRack("base64");
-    doc.CurrentRack()->SetValueText(std::move(text));
-    doc.CloseRack();
+    PutBase64(doc, std::move(text));
     doc.CloseRack(rackName);
 }
 

@@ -69,8 +69,6 @@ LwLong LwVectorFreeElectron::GetMaxL() const
 
 LComplex LwVectorFreeElectron::GetValueRThetaPhi(LDouble r, LDouble theta, LDouble phi) const
 {
-    if (ek_ < 0)
-        throw "Kinetic Energy is not defined";
     // The point once, then each source at its offset from it (the same
     // offsets, bit for bit, that each source's GetValueRThetaPhi forms).
     LDouble x, y, z;
