@@ -130,15 +130,15 @@ public:
         TakeBuffer(s);
     }
 
-    // Clears the target's flag. Nothing more happens when both hold the same
-    // buffer (the same matrix, or two matrices that both hold none: an empty
-    // target then keeps its own sizes and begins). A flagged source hands its
-    // begins, sizes and buffer over and is left 0 x 0; otherwise begins, sizes
-    // and elements are copied.
+    // Clears the target's flag; self-assignment changes nothing more. A
+    // flagged source hands its begins, sizes and buffer over and is left
+    // 0 x 0; otherwise begins, sizes and elements are copied. Sizes and begins
+    // follow the source whatever the buffers hold, so an empty block such as
+    // 0 x 5 at (3, 1) keeps its shape in a target without a buffer.
     LwMatrix2D& operator=(const LwMatrix2D& s)
     {
         FastReturn = false;
-        if (buffer_ == s.buffer_)
+        if (this == &s)
             return *this;
         ColBegin = s.ColBegin;
         RowBegin = s.RowBegin;

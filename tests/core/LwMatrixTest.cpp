@@ -411,18 +411,45 @@ TYPED_TEST(LwMatrixFamily, AssignmentFromFlaggedMatrixTakesItsBuffer)
     ExpectShape(a, 0, 0, 3, 1);
     EXPECT_EQ(a.Buffer(), nullptr);
 
-    // Assigning the emptied source again: both hold no buffer, nothing moves.
+    // Assigning the emptied source again: no buffer moves, its begins do.
     TypeParam u;
     u = a;
-    ExpectShape(u, 0, 0, 0, 0);
+    ExpectShape(u, 0, 0, 3, 1);
+    EXPECT_EQ(u.Buffer(), nullptr);
 }
 
+// An empty block keeps its shape and begins through an assignment, whatever
+// buffer the target held before: an image 0 x 5 at (3, 1) fetched into a
+// fresh matrix must not arrive as 0 x 0 at (0, 0).
 TYPED_TEST(LwMatrixFamily, AssignmentBetweenMatricesWithoutBuffer)
 {
-    const TypeParam flat(0, 5);
-    TypeParam t;
-    t = flat;
-    ExpectShape(t, 0, 0, 0, 0);
+    struct Row
+    {
+        const char* what;
+        int colSize, rowSize;
+    };
+    const Row sources[] = {{"0 x 5", 0, 5}, {"5 x 0", 5, 0}, {"0 x 0", 0, 0}};
+    for (const Row& r : sources) {
+        SCOPED_TRACE(r.what);
+        TypeParam flat(r.colSize, r.rowSize);
+        flat.ColBegin = 3;
+        flat.RowBegin = 1;
+        TypeParam fresh;
+        fresh = flat;
+        ExpectShape(fresh, r.colSize, r.rowSize, 3, 1);
+        EXPECT_EQ(fresh.Buffer(), nullptr);
+
+        TypeParam held(2, 2);  // a target with a buffer gives it up
+        held = flat;
+        ExpectShape(held, r.colSize, r.rowSize, 3, 1);
+        EXPECT_EQ(held.Buffer(), nullptr);
+
+        flat.FastReturn = true;  // a flagged empty source hands its shape over
+        TypeParam taken;
+        taken = flat;
+        ExpectShape(taken, r.colSize, r.rowSize, 3, 1);
+        ExpectShape(flat, 0, 0, 3, 1);
+    }
 
     TypeParam self(2, 2);
     FillCounting(self);
