@@ -45,6 +45,9 @@ LwCommonClientTcpSocket::~LwCommonClientTcpSocket() = default;
 
 bool LwCommonClientTcpSocket::Connect()
 {
+    // A try that timed out may still be connecting, and a closed connection
+    // may still be closing: start from scratch.
+    socket_->abort();
     socket_->connectToHost(host_, static_cast<quint16>(port_), QIODevice::ReadWrite,
                            QAbstractSocket::AnyIPProtocol);
     return socket_->waitForConnected(kConnectWaitMs);
@@ -56,6 +59,7 @@ LwCommonClientLocalSocket::~LwCommonClientLocalSocket() = default;
 
 bool LwCommonClientLocalSocket::Connect()
 {
+    socket_->abort();
     socket_->connectToServer(serverName_, QIODevice::ReadWrite);
     return socket_->waitForConnected(kConnectWaitMs);
 }

@@ -36,7 +36,8 @@ public:
 
     virtual void Close() = 0;
     virtual bool IsConnected() const = 0;
-    // Starts a connection and waits up to 1000 ms; whether it was made.
+    // Drops any connection or connection attempt, starts a new one and waits
+    // up to 1000 ms; whether it was made.
     virtual bool Connect() = 0;
     // Waits up to 10 ms for data unless some has arrived already, then reads
     // at most 65535 bytes of what has arrived into ReceivedText, up to the first zero byte (bytes after a

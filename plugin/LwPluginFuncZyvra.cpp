@@ -6,6 +6,7 @@
 
 #include "core/LwBarnFile.h"
 #include "core/LwError.h"
+#include "core/LwWaitObserver.h"
 #include "fgraph/LwWindowUtilities.h"
 
 #include <QCoreApplication>
@@ -31,6 +32,30 @@ const char* const kInitMenuFileWrite = "void LwPluginFuncZyvra::InitMenuFileWrit
 
 constexpr int kConnectTries = 5;
 constexpr unsigned long kPollSleepMs = 10;
+
+// Tells the wait observer of the end of a wait on every path out of it.
+class WaitScope
+{
+public:
+    WaitScope(LwWaitObserver* observer, const std::string& what) : observer_(observer)
+    {
+        if (observer_ != nullptr)
+            observer_->WaitStarted(what);
+        clock_.start();
+    }
+    ~WaitScope()
+    {
+        if (observer_ != nullptr)
+            observer_->WaitEnded();
+    }
+    WaitScope(const WaitScope&) = delete;
+    WaitScope& operator=(const WaitScope&) = delete;
+    bool IsCancelled() { return observer_ != nullptr && observer_->IsWaitCancelled(clock_.elapsed()); }
+
+private:
+    LwWaitObserver* observer_;
+    QElapsedTimer clock_;
+};
 
 }  // namespace
 
@@ -157,6 +182,34 @@ bool LwPluginFuncZyvra::IsConnected()
     return GetSocket().IsConnected();
 }
 
+std::string LwPluginFuncZyvra::ViewerPlace() const
+{
+    if (useLocalSocket_)
+        return "local socket " + localServerName_.toUtf8().toStdString();
+    return "port " + std::to_string(port_);
+}
+
+void LwPluginFuncZyvra::ThrowLost()
+{
+    std::printf("SOCKET IS NOT ACTIVE. \n");
+    std::fflush(stdout);
+    throw LwError("The image viewer is not reachable (" + ViewerPlace() + ")\nSocket is not active");
+}
+
+void LwPluginFuncZyvra::EnsureConnected()
+{
+    LwCommonClientSocket& socket = GetSocket();
+    // A peer that closed the connection shows only once the transport looks
+    // at it: DiscardPending has, and the state is now up to date.
+    if (socket.IsConnected())
+        return;
+    try {
+        SubConnect();
+    } catch (const LwError&) {
+        ThrowLost();
+    }
+}
+
 void LwPluginFuncZyvra::SetExchangeLimits(int sends, int pollsPerSend)
 {
     sends_ = std::max(1, sends);
@@ -216,6 +269,10 @@ void LwPluginFuncZyvra::SubSendRecv(LwCmdPackUnpack& request, LwCmdPackUnpack& r
         cancel_ = false;
         // A reply that came after its exchange gave up must not answer this one.
         socket.DiscardPending();
+        // A viewer started after the program, or restarted, is connected
+        // again here rather than failing every later request.
+        EnsureConnected();
+        WaitScope wait(waitObserver_, "the image viewer (" + ViewerPlace() + ")");
         // A request that makes a window, region or line is not repeated: a
         // slow viewer would make two.
         const int sends = request.CreatesObject() ? 1 : sends_;
@@ -227,19 +284,19 @@ void LwPluginFuncZyvra::SubSendRecv(LwCmdPackUnpack& request, LwCmdPackUnpack& r
                     complete = true;
                     break;
                 }
+                if (wait.IsCancelled())
+                    cancel_ = true;
                 if (cancel_)
                     throw LwError("CANCELED");
-                if (!socket.IsConnected()) {
-                    std::printf("SOCKET IS NOT ACTIVE. \n");
-                    std::fflush(stdout);
-                    throw LwError("Socket is not active");
-                }
+                if (!socket.IsConnected())
+                    ThrowLost();
                 PollPause();
                 QCoreApplication::processEvents(QEventLoop::AllEvents);
             }
         }
         if (!complete)
-            throw LwError("No reply from ZYVRA-IMAGE");
+            throw LwError("The image viewer did not answer in time (" + ViewerPlace() +
+                          ")\nNo reply from ZYVRA-IMAGE");
         reply.Packer().FromText(replyText_);
         busy_ = false;
     } catch (LwError& e) {

@@ -7,8 +7,8 @@
 //   2. InitSetCmdline: "-P" port (TCP), "-L" local server name;
 //   3. InitMenuFileWrite: "<program path without extension>.menu";
 //   4. velmora only: SetUseLocalSocket(true);
-//   5. Connect: five tries of up to 1000 ms; a failure is swallowed, and the
-//      requests fail later with "Socket is not active".
+//   5. Connect: five tries of up to 1000 ms; a failure is swallowed: the
+//      program runs without a viewer, and every request connects again first.
 //
 // Every viewer command is one synchronous exchange (SubSendRecv): the request
 // text is written to the transport and the client polls for the reply,
@@ -16,17 +16,26 @@
 // until the reply text ends in "</vra>" and one more character. Reply bytes
 // that arrive end a pause early, so a prompt reply is taken at once. An event
 // handler that calls the client during a wait is refused with "SYSTEM
-// ERROR:Function is doublly called". Bytes that arrived outside an exchange
-// (a late reply) are dropped before a request goes out. A request is sent up
-// to 3 times, waiting 5000 polls (about 50 to 100 s) each, except a request
-// that makes a window, region or line, which is sent once; no complete reply
-// at all fails with "No reply from ZYVRA-IMAGE".
+// ERROR:Function is doublly called"; a program keeps its users from getting
+// there by installing a wait observer (SetWaitObserver), which shows the wait,
+// holds off their input and may cancel it. Bytes that arrived outside an
+// exchange (a late reply, also one to a cancelled request) are dropped before
+// a request goes out, and a connection that is down (no viewer at start-up,
+// a viewer that was closed or restarted) is made again first. A request is
+// sent up to 3 times, waiting 5000 polls (about 50 to 100 s) each, except a
+// request that makes a window, region or line, which is sent once.
+//
+// The errors that the user meets say first, in words, what went wrong and
+// where the viewer was looked for, then give the exchange's own text:
+//   "The image viewer is not reachable (local socket zyvraimage)\nSocket is not active"
+//   "The image viewer did not answer in time (port 14112)\nNo reply from ZYVRA-IMAGE"
 //
 // Errors are LwError. Wrapping operations append "/" and their signature
 // text (the texts are given with each operation below); an exchange error
 // reads, for example,
 //   "Socket is not active/void LwPluginFuncZyvra::SubSendRecv(LwCmdPackUnpack&, LwCmdPackUnpack&)"
-// and from UpdateAll with "/void LwPluginFuncZyvra::UpdateAll()" appended.
+// (after the words above) and from UpdateAll with "/void
+// LwPluginFuncZyvra::UpdateAll()" appended.
 //
 // Images cross through shared-memory blocks: ColSize, RowSize, ColBegin,
 // RowBegin as 32-bit integers, then the float pixels row after row
@@ -51,6 +60,7 @@
 class LwBarnXml;
 class LwCommonClientSocket;
 class LwInt32Matrix;
+class LwWaitObserver;
 class QSharedMemory;
 
 // One entry of the plug-in menu file, through which the viewer lists and
@@ -136,13 +146,16 @@ public:
     bool IsConnected();
 
     // ---- The exchange -----------------------------------------------------
-    // Sends `request` (its text) and fills `reply` with the reply text.
+    // Connects first when the connection is down (SubConnect), then sends
+    // `request` (its text) and fills `reply` with the reply text.
     // Errors (with "/void LwPluginFuncZyvra::SubSendRecv(LwCmdPackUnpack&,
     // LwCmdPackUnpack&)"): "SYSTEM ERROR:Function is doublly called" while
-    // another exchange waits (that one goes on), "Socket is not active" (also
-    // printed as "SOCKET IS NOT ACTIVE. \n" on standard output), "CANCELED"
-    // when SetCancel(true) was called during the wait, "No reply from
-    // ZYVRA-IMAGE", and the parser's "Illigal Tag Structure".
+    // another exchange waits (that one goes on); the viewer not reachable,
+    // before the request or during its wait (ending "Socket is not active",
+    // also printed as "SOCKET IS NOT ACTIVE. \n" on standard output);
+    // "CANCELED" when SetCancel(true) was called or the wait observer
+    // cancelled during the wait; the viewer not answering in time (ending
+    // "No reply from ZYVRA-IMAGE"); and the parser's "Illigal Tag Structure".
     void SubSendRecv(LwCmdPackUnpack& request, LwCmdPackUnpack& reply);
     // The same; errors pass on unchanged.
     void SendRecv(LwCmdPackUnpack& request, LwCmdPackUnpack& reply);
@@ -155,6 +168,12 @@ public:
     const std::string& ReplyText() const { return replyText_; }
     // Sends per request and polls per send (3 and 5000); for tests.
     void SetExchangeLimits(int sends, int pollsPerSend);
+    // Told of every exchange's wait (not owned; nullptr: none, the default).
+    // It must outlive the client's exchanges.
+    void SetWaitObserver(LwWaitObserver* observer) { waitObserver_ = observer; }
+    // Where the viewer is looked for, in words: "local socket <name>" or
+    // "port <port>".
+    std::string ViewerPlace() const;
 
     // ---- Images (shared memory) -------------------------------------------
     // The window's image; NaN pixels become 0 when `nanToZero`. Wraps with
@@ -235,6 +254,9 @@ private:
     // The pause of one poll: up to 10 ms, ended early by arriving bytes.
     void PollPause();
     std::string NewImageKey();
+    // Connects unless connected; the not-reachable error when that fails.
+    void EnsureConnected();
+    [[noreturn]] void ThrowLost();
 
     std::vector<LwPluginMenuEntry> menuEntries_;
     std::vector<std::string> loaderExtensions_;
@@ -253,6 +275,7 @@ private:
     LwCommandTable table_ = LwCommandTable::Halvane;
     int sends_ = kDefaultSends;
     int pollsPerSend_ = kDefaultPollsPerSend;
+    LwWaitObserver* waitObserver_ = nullptr;
     std::unique_ptr<QSharedMemory> imageBlock_;
     std::string lastImageKey_;
     std::uint64_t imageSerial_ = 0;
@@ -262,6 +285,7 @@ private:
 // menu entry is registered. A refused port or an unwritable menu file (the
 // program's folder is often read-only) is reported on Qt's warning output
 // and the start-up goes on. Returns the reported texts (empty when all went
-// well); whether the viewer was found is IsConnected().
+// well), which the programs show in their error box (ShowStartUpReports);
+// whether the viewer was found is IsConnected().
 std::vector<std::string> LwPluginStartUp(LwPluginFuncZyvra& client, int argc, char** argv,
                                          bool useLocalSocket);

@@ -10,11 +10,14 @@
 #include "ErrorText.h"
 #include "StandinViewer.h"
 #include "ViewerTestSupport.h"
+#include "core/LwWaitObserver.h"
 #include "imageops/LwInt32Matrix.h"
 
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <signal.h>
 
 #include <algorithm>
 #include <cmath>
@@ -88,7 +91,8 @@ protected:
     {
         auto client = std::make_unique<LwPluginFuncZyvra>();
         client->SetCommandTable(table);
-        const std::string port = std::to_string(Viewer().Port());
+        port_ = Viewer().Port();
+        const std::string port = std::to_string(port_);
         std::vector<std::string> args = {"/nowhere/halvane", "-P", port, "-L", "zyvratest", "-"};
         std::vector<char*> argv;
         for (std::string& a : args)
@@ -100,6 +104,20 @@ protected:
     }
 
     standin::StandinViewer& Viewer() { return viewer_.Viewer(); }
+    // The words that open the errors of a viewer that cannot be reached or
+    // does not answer, for the transport of the test.
+    std::string Place()
+    {
+        return GetParam() == Transport::Local ? "local socket zyvratest" : "port " + std::to_string(port_);
+    }
+    std::string Unreachable()
+    {
+        return "The image viewer is not reachable (" + Place() + ")\nSocket is not active";
+    }
+    std::string NoAnswer()
+    {
+        return "The image viewer did not answer in time (" + Place() + ")\nNo reply from ZYVRA-IMAGE";
+    }
     std::string LastRequest()
     {
         const auto requests = Viewer().Requests();
@@ -108,6 +126,7 @@ protected:
 
     standin::StandinViewerThread viewer_;
     std::unique_ptr<LwPluginFuncZyvra> client_;
+    std::uint16_t port_ = 0;
     int image_ = -1;
     int series_ = -1;
 };
@@ -348,9 +367,9 @@ TEST_P(ClientTest, SilentAndSlowViewers)
     Faults silent;
     silent.dropReplies = 1000;
     Viewer().SetFaults(silent);
-    EXPECT_EQ("No reply from ZYVRA-IMAGE" + kSubSendRecv + kUpdateAll, ErrorText([&] { c.UpdateAll(); }));
+    EXPECT_EQ(NoAnswer() + kSubSendRecv + kUpdateAll, ErrorText([&] { c.UpdateAll(); }));
     EXPECT_EQ(3u, Viewer().Requests().size());
-    EXPECT_EQ("No reply from ZYVRA-IMAGE" + kSubSendRecv + "/int32_t LwPluginFuncZyvra::ImageNewWindow()",
+    EXPECT_EQ(NoAnswer() + kSubSendRecv + "/int32_t LwPluginFuncZyvra::ImageNewWindow()",
               ErrorText([&] { c.ImageNewWindow(); }));
     EXPECT_EQ(4u, Viewer().Requests().size());
     EXPECT_FALSE(c.IsBusy());
@@ -395,13 +414,55 @@ TEST_P(ClientTest, NestedCallIsRefusedAndCancelEndsTheWait)
 TEST_P(ClientTest, ALostViewerGivesTheChainedErrorTexts)
 {
     viewer_.Stop();
-    EXPECT_EQ("Socket is not active" + kSubSendRecv + kUpdateAll, ErrorText([&] { client_->UpdateAll(); }));
-    EXPECT_EQ("Socket is not active" + kSubSendRecv, ErrorText([&] { client_->WindowGetFocusedID(); }));
+    EXPECT_EQ(Unreachable() + kSubSendRecv + kUpdateAll, ErrorText([&] { client_->UpdateAll(); }));
+    EXPECT_EQ(Unreachable() + kSubSendRecv, ErrorText([&] { client_->WindowGetFocusedID(); }));
     // No viewer at start-up: five short tries, then the requests fail the same way.
     auto fresh = MakeClient();
     EXPECT_EQ("ZYVRA-IMAGE main window is not found.", ErrorText([&] { fresh->SubConnect(); }));
     EXPECT_FALSE(fresh->Connect());
-    EXPECT_EQ("Socket is not active" + kSubSendRecv + kUpdateAll, ErrorText([&] { fresh->UpdateAll(); }));
+    EXPECT_EQ(Unreachable() + kSubSendRecv + kUpdateAll, ErrorText([&] { fresh->UpdateAll(); }));
+}
+
+// A viewer restarted between two requests, and one started after the
+// program, are connected again by the next request: no program restart.
+TEST_P(ClientTest, ARestartedOrLateViewerIsConnectedByTheNextRequest)
+{
+    ASSERT_EQ(image_, client_->WindowGetFocusedID());
+    viewer_.Stop();
+    ASSERT_TRUE(viewer_.Start(port_, "zyvratest"));
+    Viewer().ClearRequests();
+    EXPECT_EQ("(no error)", ErrorText([&] { client_->UpdateAll(); }));
+    EXPECT_EQ(std::vector<std::string>{"Update"}, Viewer().Commands());
+
+    // Restarted after a request found it gone.
+    viewer_.Stop();
+    EXPECT_EQ(Unreachable() + kSubSendRecv + kUpdateAll, ErrorText([&] { client_->UpdateAll(); }));
+    ASSERT_TRUE(viewer_.Start(port_, "zyvratest"));
+    EXPECT_EQ("(no error)", ErrorText([&] { client_->UpdateAll(); }));
+
+    // Started after the program.
+    viewer_.Stop();
+    auto early = MakeClient();
+    EXPECT_FALSE(early->Connect());
+    ASSERT_TRUE(viewer_.Start(port_, "zyvratest"));
+    const int window = Viewer().AddImageWindow(Ramp(2, 2, 0, 0));
+    Viewer().SetFocused(window);
+    EXPECT_EQ(window, early->WindowGetFocusedID());
+    EXPECT_TRUE(early->IsConnected());
+}
+
+// An empty block fetched into a matrix without a buffer keeps its shape and
+// begins.
+TEST_P(ClientTest, EmptyImageKeepsItsShapeAndBegins)
+{
+    auto c = MakeClient(LwCommandTable::Velmora);  // halvane's table refuses empty images
+    ASSERT_TRUE(c->Connect());
+    const LwFloatMatrix flat = Ramp(0, 5, 3, 1);
+    c->ImageSet(image_, flat);
+    LwFloatMatrix back;
+    c->ImageGet(image_, back, false);
+    EXPECT_TRUE(SameImage(flat, back))
+        << back.ColSize << " x " << back.RowSize << " at (" << back.ColBegin << ", " << back.RowBegin << ")";
 }
 
 TEST_P(ClientTest, MalformedRepliesAreErrorsInWords)
@@ -413,8 +474,8 @@ TEST_P(ClientTest, MalformedRepliesAreErrorsInWords)
         std::string error;
     };
     const std::vector<Row> rows = {
-        {"cut off", Faults::Reply::CutOff, "No reply from ZYVRA-IMAGE" + kSubSendRecv},
-        {"garbage", Faults::Reply::Garbage, "No reply from ZYVRA-IMAGE" + kSubSendRecv},
+        {"cut off", Faults::Reply::CutOff, NoAnswer() + kSubSendRecv},
+        {"garbage", Faults::Reply::Garbage, NoAnswer() + kSubSendRecv},
         {"no call element", Faults::Reply::NoCallElement,
          "Invalid Tag Name:vra <> i0/void LwCmdPackUnpack::CloseCmdIndex(int32_t)/void "
          "LwCmdPackUnpack::CloseCmd()"},
@@ -641,6 +702,91 @@ TEST_P(ClientTest, ScriptedSeriesRun)
 }
 
 INSTANTIATE_TEST_SUITE_P(Transports, ClientTest, ::testing::Values(Transport::Tcp, Transport::Local),
+                         [](const ::testing::TestParamInfo<Transport>& info) {
+                             return info.param == Transport::Tcp ? "Tcp" : "Local";
+                         });
+
+}  // namespace
+
+namespace {
+
+// Records what the client tells of its waits; cancels a wait once it has
+// lasted `cancelAfterMs` (never when negative).
+class RecordingWaitObserver : public LwWaitObserver
+{
+public:
+    void WaitStarted(const std::string& what) override
+    {
+        started.push_back(what);
+        longest = 0;
+    }
+    bool IsWaitCancelled(std::int64_t elapsedMs) override
+    {
+        longest = std::max(longest, elapsedMs);
+        return cancelAfterMs >= 0 && elapsedMs >= cancelAfterMs;
+    }
+    void WaitEnded() override { ++ended; }
+
+    std::vector<std::string> started;
+    int ended = 0;
+    std::int64_t longest = 0;
+    std::int64_t cancelAfterMs = -1;
+};
+
+// The stand-in as a process of its own, paused with SIGSTOP as a viewer that
+// hangs: the wait is shown to the observer, which can end it; a viewer that
+// does not answer is an error in words; once it runs again, the late replies
+// are dropped and the next request gets its own.
+class PausedViewerTest : public ::testing::TestWithParam<Transport>
+{};
+
+TEST_P(PausedViewerTest, TheObserverSeesTheWaitAndCanEndIt)
+{
+    viewertest::ViewerProcess viewer(LW_STANDIN_VIEWER_EXE, "zyvrapaused", {"-S", "4"});
+    ASSERT_NE(viewer.Port(), 0);
+    const bool local = GetParam() == Transport::Local;
+    const std::string place = local ? "local socket zyvrapaused" : "port " + std::to_string(viewer.Port());
+    LwPluginFuncZyvra client;
+    std::vector<std::string> args = {"/nowhere/velmora", "-P", std::to_string(viewer.Port()), "-L",
+                                     "zyvrapaused",      "-"};
+    std::vector<char*> argv;
+    for (std::string& a : args)
+        argv.push_back(&a[0]);
+    client.InitSetCmdline(static_cast<int>(argv.size()), argv.data());
+    client.SetUseLocalSocket(local);
+    RecordingWaitObserver observer;
+    client.SetWaitObserver(&observer);
+    ASSERT_TRUE(client.Connect());
+    const std::int32_t window = client.WindowGetFocusedID();
+    EXPECT_GT(window, 0);
+    ASSERT_EQ(observer.started, std::vector<std::string>{"the image viewer (" + place + ")"});
+    EXPECT_EQ(observer.ended, 1);
+
+    ASSERT_EQ(0, ::kill(static_cast<pid_t>(viewer.Pid()), SIGSTOP));
+    // Without the cancel this would wait 3 x 100000 polls.
+    client.SetExchangeLimits(3, 100000);
+    observer.cancelAfterMs = 300;
+    EXPECT_EQ("CANCELED" + kSubSendRecv, ErrorText([&] { client.WindowGetFocusedID(); }));
+    EXPECT_GE(observer.longest, 300);
+    EXPECT_EQ(observer.ended, 2);
+    EXPECT_FALSE(client.IsBusy());
+
+    observer.cancelAfterMs = -1;
+    client.SetExchangeLimits(1, 20);
+    EXPECT_EQ("The image viewer did not answer in time (" + place + ")\nNo reply from ZYVRA-IMAGE" +
+                  kSubSendRecv + kUpdateAll,
+              ErrorText([&] { client.UpdateAll(); }));
+    EXPECT_EQ(observer.ended, 3);
+
+    ASSERT_EQ(0, ::kill(static_cast<pid_t>(viewer.Pid()), SIGCONT));
+    viewertest::Spin(300);  // the two late replies arrive
+    client.SetExchangeLimits(3, 300);
+    EXPECT_EQ(window, client.WindowGetFocusedID());
+    EXPECT_EQ(observer.started.size(), 4u);
+    EXPECT_EQ(observer.ended, 4);
+}
+
+INSTANTIATE_TEST_SUITE_P(Transports, PausedViewerTest, ::testing::Values(Transport::Tcp, Transport::Local),
                          [](const ::testing::TestParamInfo<Transport>& info) {
                              return info.param == Transport::Tcp ? "Tcp" : "Local";
                          });
