@@ -2,9 +2,13 @@
 
 #include "core/LwError.h"
 #include "core/TextUtilities.h"
+#include "fgraph/LwQuitOnSignals.h"
 
 #include <QCoreApplication>
+#include <QDebug>
 #include <QMessageBox>
+#include <QPointer>
+#include <QTimer>
 
 #include <cstring>
 #include <exception>
@@ -32,6 +36,10 @@ QString UndefinedErrorText(const QString& message, LwUndefinedErrorStyle style)
 
 void ShowErrorBox(const std::string& message, QWidget* parent)
 {
+    if (LwQuitOnSignals::IsQuitRequested()) {
+        qWarning().noquote() << StdStringToQString(message);
+        return;
+    }
     MakeErrorBox(StdStringToQString(message), parent)->exec();
 }
 
@@ -53,6 +61,41 @@ bool RunShowingErrors(QWidget* parent, const std::function<void()>& action)
         ShowUndefinedErrorBox(QString(), parent);
     }
     return false;
+}
+
+bool RunOfferingRetry(QWidget* parent, const QString& question, const std::function<void()>& action)
+{
+    while (true) {
+        QString text;
+        try {
+            action();
+            return true;
+        } catch (const LwError& e) {
+            text = StdStringToQString(e.Message());
+        } catch (const std::exception& e) {
+            text = UndefinedErrorText(QString::fromLocal8Bit(e.what()), LwUndefinedErrorStyle::KeepEmpty);
+        } catch (...) {
+            text = UndefinedErrorText(QString(), LwUndefinedErrorStyle::KeepEmpty);
+        }
+        if (LwQuitOnSignals::IsQuitRequested())
+            return false;
+        const std::unique_ptr<QMessageBox> box = MakeErrorBox(text + "\n\n" + question, parent);
+        box->setStandardButtons(QMessageBox::Retry | QMessageBox::Discard);
+        box->setDefaultButton(QMessageBox::Retry);
+        if (box->exec() != QMessageBox::Retry)
+            return false;
+    }
+}
+
+void ShowStartUpReports(const std::vector<std::string>& reports, QWidget* window)
+{
+    if (reports.empty())
+        return;
+    std::string text;
+    for (const std::string& r : reports)
+        text += (text.empty() ? "" : "\n") + r;
+    QPointer<QWidget> target(window);
+    QTimer::singleShot(0, window, [text, target] { ShowErrorBox(text, target); });
 }
 
 namespace {

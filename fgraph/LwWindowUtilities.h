@@ -26,6 +26,8 @@ std::unique_ptr<QMessageBox> MakeErrorBox(const QString& text, QWidget* parent);
 // The text of the undefined-error box for a message.
 QString UndefinedErrorText(const QString& message, LwUndefinedErrorStyle style);
 // Shows the error box with `message` read as UTF-8; returns when it is closed.
+// After a quit signal (LwQuitOnSignals) the message goes to Qt's warning
+// output instead, so that the program ends without waiting for a click.
 void ShowErrorBox(const std::string& message, QWidget* parent);
 // The same box with "Undefined error:" before the message.
 void ShowUndefinedErrorBox(const QString& message, QWidget* parent,
@@ -35,6 +37,18 @@ void ShowUndefinedErrorBox(const QString& message, QWidget* parent,
 // reaches Qt's event loop: an LwError is shown with ShowErrorBox, any other
 // exception with ShowUndefinedErrorBox. Returns whether `action` finished.
 bool RunShowingErrors(QWidget* parent, const std::function<void()>& action);
+
+// Runs `action` until it finishes or the user gives up: after each error the
+// "ERROR" box shows the message, then an empty line and `question`, with the
+// buttons Retry and Discard. For a result that must not be lost to a failed
+// send (the caller keeps it while the box shows). Returns whether `action`
+// finished; false at once, without a box, after a quit signal.
+bool RunOfferingRetry(QWidget* parent, const QString& question, const std::function<void()>& action);
+
+// The start-up's reports (a refused "-P", an unwritable menu file) in one
+// error box over `window`, one line each, once the event loop runs; nothing
+// when there are none.
+void ShowStartUpReports(const std::vector<std::string>& reports, QWidget* window);
 
 // Path rules on the text alone, either separator '/' or '\\'.
 // Cuts the last extension (a dot at index 1 or later after the last

@@ -1,5 +1,7 @@
 #include "fgraph/LwWindowUtilities.h"
 
+#include "core/LwError.h"
+
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
@@ -196,6 +198,62 @@ TEST(LwWindowUtilitiesTest, ShownBoxesReturnWhenClosed)
     second.Arm();
     ShowUndefinedErrorBox("", nullptr, LwUndefinedErrorStyle::NameEmpty);
     EXPECT_EQ(second.text, QString("Undefined error:Undefined error"));
+}
+
+// Answers the modal boxes as they come, one button each from `buttons`,
+// and records their texts.
+class BoxAnswers
+{
+public:
+    explicit BoxAnswers(std::vector<QMessageBox::StandardButton> buttons) : buttons_(std::move(buttons))
+    {
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box || texts.size() >= buttons_.size())
+                return;
+            texts.push_back(box->text());
+            box->button(buttons_[texts.size() - 1])->click();
+        });
+        timer_.start(5);
+    }
+    std::vector<QString> texts;
+
+private:
+    std::vector<QMessageBox::StandardButton> buttons_;
+    QTimer timer_;
+};
+
+// A send that fails keeps the caller's result: the user is offered to send
+// it again, as often as it fails, and may give up.
+TEST(LwWindowUtilitiesTest, FailedActionIsOfferedAgainUntilItWorksOrTheUserGivesUp)
+{
+    int calls = 0;
+    auto failTwice = [&calls] {
+        if (++calls <= 2)
+            throw LwError("No reply from ZYVRA-IMAGE");
+    };
+    const QString question = "Send the image again?";
+    {
+        BoxAnswers answers({QMessageBox::Retry, QMessageBox::Retry});
+        EXPECT_TRUE(RunOfferingRetry(nullptr, question, failTwice));
+        EXPECT_EQ(calls, 3);
+        ASSERT_EQ(answers.texts.size(), 2u);
+        EXPECT_EQ(answers.texts[0], QString("No reply from ZYVRA-IMAGE\n\nSend the image again?"));
+    }
+    calls = 0;
+    {
+        BoxAnswers answers({QMessageBox::Discard});
+        EXPECT_FALSE(RunOfferingRetry(nullptr, question, failTwice));
+        EXPECT_EQ(calls, 1);
+        EXPECT_EQ(answers.texts.size(), 1u);
+    }
+    calls = 2;
+    {
+        BoxAnswers answers({QMessageBox::Discard});
+        EXPECT_TRUE(RunOfferingRetry(nullptr, question, failTwice));  // works at once: no box
+        EXPECT_EQ(calls, 3);
+        EXPECT_TRUE(answers.texts.empty());
+    }
 }
 
 }  // namespace
