@@ -14,5 +14,7 @@ class LwPluginFuncZyvra;
 // the window opens all the same. Returns the reported texts.
 std::vector<std::string> StartUpHalvane(LwPluginFuncZyvra& client, int argc, char** argv);
 
-// The program: application, main window, start-up, event loop.
+// The program: application, main window, start-up (its reports in the error
+// box once the window shows), the wait dialog of the viewer client, event
+// loop; SIGTERM, SIGINT and SIGHUP end it as a close does.
 int HalvaneMain(int argc, char** argv);

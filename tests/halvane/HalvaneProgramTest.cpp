@@ -3,6 +3,7 @@
 // when "1) Move to center" is pressed from the keyboard, shows its window
 // (grabbed with xwd into a PNG beside the test binary's build folder) and
 // ends cleanly through "Cancel".
+#include "ViewerTestSupport.h"
 #include "XvfbServer.h"
 
 #include <QCoreApplication>
@@ -13,9 +14,12 @@
 #include <QImage>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QThread>
 
 #include <gtest/gtest.h>
+
+#include <signal.h>
 
 namespace {
 
@@ -167,6 +171,119 @@ TEST(HalvaneProgramTest, RunsOnAnXServerMovesTheImageToTheCentreAndEndsCleanly)
     viewer.write("quit\n");
     viewer.closeWriteChannel();
     EXPECT_TRUE(viewer.waitForFinished(10000));
+}
+
+// halvane started on an X server from the run folder, with TMPDIR `tmp`
+// (where Qt keeps the key files of shared-memory blocks and semaphores; a
+// viewer that shares blocks with it must have the same).
+struct HalvaneOnX
+{
+    HalvaneOnX(const QString& display, const QStringList& args, const QString& tmp) : tmp(tmp)
+    {
+        const QString exe = QDir::currentPath() + "/halvane";
+        QFile::remove(exe);
+        if (!QFile::copy(LW_HALVANE_EXE, exe))
+            return;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("DISPLAY", display);
+        env.insert("QT_QPA_PLATFORM", "xcb");
+        env.insert("TMPDIR", tmp);
+        program.setProcessEnvironment(env);
+        program.setProcessChannelMode(QProcess::MergedChannels);
+        program.start(exe, args);
+        program.waitForStarted(5000);
+    }
+    ~HalvaneOnX()
+    {
+        if (program.state() != QProcess::NotRunning) {
+            program.kill();
+            program.waitForFinished(5000);
+        }
+    }
+    // The key files left in TMPDIR for blocks or semaphores not freed.
+    QStringList KeyFiles() const
+    {
+        return QDir(tmp).entryList({"qipc_*"}, QDir::AllEntries | QDir::System | QDir::Hidden);
+    }
+    QString tmp;
+    QProcess program;
+};
+
+// Each of SIGTERM, SIGINT and SIGHUP, sent after an image went to the viewer
+// through shared memory, ends halvane as its close does: exit code 0, its
+// block and semaphore freed (no segment it created, no key file), the ini
+// file whole.
+TEST(HalvaneProgramTest, SignalsEndTheProgramWithoutLeavingItsImageBlock)
+{
+    for (const char* tool : {"Xvfb", "xdotool", "ipcs"})
+        if (QStandardPaths::findExecutable(tool).isEmpty())
+            GTEST_SKIP() << tool << " is not installed";
+    XvfbServer server;
+    ASSERT_TRUE(server.Start());
+    for (int signo : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(signo);
+        QTemporaryDir tmp;
+        ASSERT_TRUE(tmp.isValid());
+        const QByteArray ownTmp = qgetenv("TMPDIR");
+        qputenv("TMPDIR", tmp.path().toLocal8Bit());
+        viewertest::ViewerProcess viewer(LW_STANDIN_VIEWER_EXE, "halvanesignal", {"-S", "256"});
+        qputenv("TMPDIR", ownTmp);
+        ASSERT_NE(viewer.Port(), 0);
+        QFile::remove(QDir::currentPath() + "/halvane.ini");
+        HalvaneOnX run(server.Display(), {"-P", QString::number(viewer.Port())}, tmp.path());
+        ASSERT_EQ(run.program.state(), QProcess::Running);
+        const QString window = RunTool(server.Display(), "xdotool",
+                                       {"search", "--sync", "--onlyvisible", "--name", "RFA: Background"});
+        ASSERT_FALSE(window.isEmpty()) << run.program.readAll().toStdString();
+        QThread::msleep(500);
+        // "1) Move to center", the eleventh of the tab order, sends an image.
+        RunTool(server.Display(), "xdotool", {"windowfocus", "--sync", window.split('\n').front()});
+        QStringList keys = {"key", "--delay", "50"};
+        for (int i = 0; i < 10; ++i)
+            keys << "Tab";
+        keys << "space";
+        RunTool(server.Display(), "xdotool", keys);
+        const qint64 pid = run.program.processId();
+        QElapsedTimer t;
+        for (t.start(); t.elapsed() < 15000 && viewertest::SegmentsCreatedBy(pid).empty();)
+            QThread::msleep(100);
+        ASSERT_FALSE(viewertest::SegmentsCreatedBy(pid).empty()) << run.program.readAll().toStdString();
+        QThread::msleep(500);  // the operation's last requests
+
+        ASSERT_EQ(0, ::kill(static_cast<pid_t>(pid), signo));
+        ASSERT_TRUE(run.program.waitForFinished(15000)) << run.program.readAll().toStdString();
+        EXPECT_EQ(run.program.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(run.program.exitCode(), 0) << run.program.readAll().toStdString();
+        EXPECT_TRUE(viewertest::SegmentsCreatedBy(pid).empty());
+        EXPECT_EQ(viewer.Quit(), 0);
+        EXPECT_TRUE(run.KeyFiles().isEmpty()) << run.KeyFiles().join(",").toStdString();
+        QFile ini(QDir::currentPath() + "/halvane.ini");
+        ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+        const QByteArray text = ini.readAll().trimmed();
+        EXPECT_TRUE(text.endsWith("</ini>")) << text.right(200).toStdString();
+    }
+}
+
+// A refused "-P" is shown in the error box, not only on standard error; a
+// signal ends the program while the box is open.
+TEST(HalvaneProgramTest, ARefusedPortIsShownInTheErrorBox)
+{
+    for (const char* tool : {"Xvfb", "xdotool"})
+        if (QStandardPaths::findExecutable(tool).isEmpty())
+            GTEST_SKIP() << tool << " is not installed";
+    XvfbServer server;
+    ASSERT_TRUE(server.Start());
+    HalvaneOnX run(server.Display(), {"-P", "152117"}, QDir::tempPath());
+    ASSERT_EQ(run.program.state(), QProcess::Running);
+    const QString box =
+        RunTool(server.Display(), "xdotool", {"search", "--sync", "--onlyvisible", "--name", "^ERROR$"});
+    EXPECT_FALSE(box.isEmpty());
+    ASSERT_EQ(0, ::kill(static_cast<pid_t>(run.program.processId()), SIGTERM));
+    ASSERT_TRUE(run.program.waitForFinished(15000));
+    const std::string output = run.program.readAll().toStdString();
+    EXPECT_NE(output.find("Port number is out of range (1 to 65535): 152117"), std::string::npos) << output;
+    EXPECT_EQ(run.program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(run.program.exitCode(), 0);
 }
 
 }  // namespace

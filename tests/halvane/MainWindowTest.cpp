@@ -133,7 +133,10 @@ TEST_F(HalvaneWindowTest, WithoutAViewerOrMenuFileTheWindowOpensAndReportsInTheE
     w.Form().pushButton_6->click();
     ASSERT_EQ(watcher.boxes.size(), 1u) << watcher.Texts();
     EXPECT_EQ(watcher.boxes[0].title, "ERROR");
-    EXPECT_EQ(watcher.boxes[0].text.rfind("Socket is not active", 0), 0u) << watcher.boxes[0].text;
+    EXPECT_EQ(watcher.boxes[0].text.rfind(
+                  "The image viewer is not reachable (port " + freePort + ")\nSocket is not active", 0),
+              0u)
+        << watcher.boxes[0].text;
     EXPECT_TRUE(w.window->isVisible());
 }
 

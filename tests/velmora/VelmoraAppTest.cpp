@@ -239,18 +239,33 @@ TEST_F(VelmoraAppTest, StartsWritesItsMenuFileAndAsksForTheFocusedWindow)
     EXPECT_TRUE(window_->isEnabled());
 }
 
-TEST_F(VelmoraAppTest, StartWithoutViewerReportsAndClosesTheWindow)
+// Started before its viewer: the window stays, says in words that the viewer
+// is not reachable, and the next request reaches the viewer once it runs.
+TEST_F(VelmoraAppTest, StartWithoutViewerReportsAndKeepsTheWindow)
 {
     viewer_.Stop();
     MainWindow second;
     second.PluginClient().SetExchangeLimits(1, 20);
+    second.PluginClient().SetUseLocalSocket(true);
     second.show();
-    ModalAnswerer answers;
-    second.onInitTimer();
-    ASSERT_EQ(answers.boxes.size(), 1u);
-    EXPECT_EQ(answers.boxes[0].title, "ERROR");
-    EXPECT_NE(answers.boxes[0].text.find("Socket is not active"), std::string::npos) << answers.boxes[0].text;
-    EXPECT_FALSE(second.isVisible());
+    {
+        ModalAnswerer answers;
+        second.onInitTimer();
+        ASSERT_EQ(answers.boxes.size(), 1u);
+        EXPECT_EQ(answers.boxes[0].title, "ERROR");
+        EXPECT_EQ(
+            answers.boxes[0].text.rfind("The image viewer is not reachable (local socket zyvraimage)\n", 0),
+            0u)
+            << answers.boxes[0].text;
+    }
+    EXPECT_TRUE(second.isVisible());
+    EXPECT_EQ(GetSimulationSettings().WindowID_, -1);
+    EXPECT_EQ(GetSimulationSettings().Plugin_, &second.PluginClient());
+
+    ASSERT_TRUE(viewer_.Start(0, "zyvraimage"));
+    const std::int32_t window = Viewer().AddImageWindow(LwFloatMatrix(2, 2));
+    Viewer().SetFocused(window);
+    EXPECT_EQ(window, second.PluginClient().WindowGetFocusedID());
 }
 
 TEST_F(VelmoraAppTest, LoadClusterFillsTheElementRowsAndShowsTheClusterView)
@@ -676,6 +691,49 @@ TEST_F(VelmoraAppTest, ScatteringPatternMatrixArrivesWithItsAxisKeys)
     // The loaded cluster is kept.
     EXPECT_EQ(s.Cluster_.size(), 2u);
     EXPECT_EQ(s.Cluster_[0].size(), 5u);
+}
+
+// A "New Image" whose reply never came (the viewer made an empty window):
+// the computed image is kept and, answered Retry, sent into a new window.
+TEST_F(VelmoraAppTest, ScatteringPatternMatrixIsOfferedAgainAfterATimedOutNewWindow)
+{
+    GetSimulationSettings().Cluster_ = SmallCluster();
+    Ui_MainWindow& f = window_->Form();
+    f.doubleSpinBox->setValue(1.5);
+    f.doubleSpinBox_2->setValue(1.6);
+    f.doubleSpinBox_3->setValue(0.03);
+    f.comboBox->setCurrentIndex(25);  // Fe
+    window_->PluginClient().SetExchangeLimits(1, 20);
+    standin::Faults f1;
+    f1.dropReplies = 1;
+    Viewer().SetFaults(f1);
+    std::vector<std::string> texts;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&texts] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr)
+            return;
+        texts.push_back(box->text().toStdString());
+        box->button(QMessageBox::Retry)->click();
+    });
+    answer.start(20);
+    f.pushButton_4->click();
+    answer.stop();
+    ASSERT_EQ(texts.size(), 1u);
+    EXPECT_EQ(texts[0].rfind("The image viewer did not answer in time (local socket " +
+                                 kLocalName.toStdString() + ")\nNo reply from ZYVRA-IMAGE",
+                             0),
+              0u)
+        << texts[0];
+    EXPECT_NE(texts[0].find("Send it to the image viewer again?"), std::string::npos) << texts[0];
+
+    const std::vector<standin::Window> windows = NewImageWindows();
+    ASSERT_EQ(windows.size(), 2u);  // the empty one of the lost reply, then the image
+    EXPECT_EQ(windows[0].image.ElementCount(), 0);
+    EXPECT_EQ(windows[1].image.ColSize, 4);
+    EXPECT_EQ(windows[1].image.RowSize, 1025);
+    EXPECT_EQ(windows[1].caption, "xfh_spattern_Fe_15000(eV)RadialExponent=" +
+                                      QString::number(f.doubleSpinBox_5->value(), 'g', 6).toStdString());
 }
 
 TEST_F(VelmoraAppTest, ScatteringPatternMatrixRefusesARangeWithoutDistances)

@@ -141,10 +141,20 @@ void MainWindow::onInitTimer()
         HologramCalculation::LoadAtomicWeight(calc.AtomicWeights, weightText);
         calc.DebyeTemperatures.clear();
         LoadDebyeTemperature(calc.DebyeTemperatures, debyeText);
-        s.WindowID_ = PluginClient_.WindowGetFocusedID();
+        // Without a viewer the program runs all the same (its requests
+        // connect once one is there); the user is told so.
+        std::string viewerReport;
+        try {
+            s.WindowID_ = PluginClient_.WindowGetFocusedID();
+        } catch (const LwError& e) {
+            s.WindowID_ = -1;
+            viewerReport = e.Message();
+        }
         s.Plugin_ = &PluginClient_;
         ShowEnergyList(f);
         FillElementCombo(*f.comboBox);
+        if (!viewerReport.empty())
+            ShowErrorBox(viewerReport, this);
     } catch (const LwError& e) {
         ShowErrorBox(e.Message(), this);
         close();
@@ -294,6 +304,9 @@ void MainWindow::on_pushButton_4_clicked()
         in.AtomicNumber = f.comboBox->currentIndex() + 1;
         in.RadialExponent = f.doubleSpinBox_5->value();
         const LwFloatMatrix image = CalculateScatteringPatternMatrix(GetSimulationSettings(), in);
-        SendScatteringPatternMatrix(PluginClient_, image, in);
+        // A send that failed or was cancelled does not lose the image: it is
+        // offered again, into a new window.
+        RunOfferingRetry(this, "The computed image is kept. Send it to the image viewer again?",
+                         [&] { SendScatteringPatternMatrix(PluginClient_, image, in); });
     });
 }
