@@ -15,6 +15,7 @@
 #include "core/LwMatrixArithmetic.h"
 #include "core/LwQBarnFile.h"
 #include "fgraph/LwFileDialogs.h"
+#include "fgraph/LwWaitDialog.h"
 
 #include "ui_DlgHologram.h"
 #include "ui_DlgViewClusterStructure.h"
@@ -25,6 +26,9 @@
 #include <QFile>
 #include <QGraphicsEllipseItem>
 #include <QGraphicsScene>
+#include <QMouseEvent>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -734,6 +738,69 @@ TEST_F(VelmoraAppTest, ScatteringPatternMatrixIsOfferedAgainAfterATimedOutNewWin
     EXPECT_EQ(windows[1].image.RowSize, 1025);
     EXPECT_EQ(windows[1].caption, "xfh_spattern_Fe_15000(eV)RadialExponent=" +
                                       QString::number(f.doubleSpinBox_5->value(), 'g', 6).toStdString());
+}
+
+// A send waiting on a viewer that does not answer: a second click on the
+// operation reaches nothing (so the client's refusal of a nested call stays
+// out of the user's reach), the wait dialog shows with the main window
+// disabled, and its Cancel ends the send; the computed image is offered again.
+TEST_F(VelmoraAppTest, AWaitingSendShowsTheWaitDialogAndItsCancelEndsTheSend)
+{
+    GetSimulationSettings().Cluster_ = SmallCluster();
+    Ui_MainWindow& f = window_->Form();
+    f.doubleSpinBox->setValue(1.5);
+    f.doubleSpinBox_2->setValue(1.6);
+    f.doubleSpinBox_3->setValue(0.03);
+    window_->show();
+    LwWaitDialog wait;
+    wait.SetShowAfterMs(200);
+    window_->PluginClient().SetWaitObserver(&wait);
+    standin::Faults slow;
+    slow.delayMs = 5000;
+    Viewer().SetFaults(slow);
+    int clicks = 0;
+    QObject::connect(f.pushButton_4, &QPushButton::clicked, [&clicks] { ++clicks; });
+
+    int phase = 0;
+    bool mainEnabledDuringWait = true;
+    QString waitText;
+    std::vector<std::string> boxes;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        if (phase == 0 && wait.Dialog() != nullptr && wait.Dialog()->isVisible()) {
+            mainEnabledDuringWait = window_->isEnabled();
+            waitText = wait.Dialog()->labelText();
+            const QPoint centre = f.pushButton_4->rect().center();
+            QMouseEvent press(QEvent::MouseButtonPress, centre, Qt::LeftButton, Qt::LeftButton,
+                              Qt::NoModifier);
+            QMouseEvent release(QEvent::MouseButtonRelease, centre, Qt::LeftButton, Qt::NoButton,
+                                Qt::NoModifier);
+            QApplication::sendEvent(f.pushButton_4, &press);
+            QApplication::sendEvent(f.pushButton_4, &release);
+            wait.Dialog()->findChild<QPushButton*>()->click();  // Cancel
+            phase = 1;
+        } else if (phase == 1) {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr)
+                return;
+            boxes.push_back(box->text().toStdString());
+            box->button(QMessageBox::Discard)->click();
+            phase = 2;
+        }
+    });
+    answer.start(20);
+    f.pushButton_4->click();
+    answer.stop();
+    window_->PluginClient().SetWaitObserver(nullptr);
+
+    EXPECT_EQ(clicks, 1);
+    EXPECT_FALSE(mainEnabledDuringWait);
+    EXPECT_EQ(waitText, "Waiting for the image viewer (local socket " + kLocalName + ") ...");
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].rfind("CANCELED/", 0), 0u) << boxes[0];
+    EXPECT_NE(boxes[0].find("Send it to the image viewer again?"), std::string::npos) << boxes[0];
+    EXPECT_TRUE(window_->isEnabled());
+    EXPECT_EQ(wait.Dialog(), nullptr);
 }
 
 TEST_F(VelmoraAppTest, ScatteringPatternMatrixRefusesARangeWithoutDistances)

@@ -7,6 +7,7 @@
 #include "XvfbServer.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
 #include <QProcess>
@@ -16,6 +17,8 @@
 #include <QThread>
 
 #include <gtest/gtest.h>
+
+#include <signal.h>
 
 #include <cstdint>
 
@@ -263,6 +266,45 @@ TEST(VelmoraXvfbTest, ProgramComputesOneHologramAndExitsCleanly)
     EXPECT_TRUE(text.contains("WINDOW 1 caption=Pattern image=360x181 series=0")) << text.toStdString();
     // The ini file was written beside the program.
     EXPECT_TRUE(QFile::exists(folder.filePath("velmora.ini")));
+}
+
+// Started without a viewer, the real program keeps running after saying so
+// (it used to close its window and end), and each of SIGTERM, SIGINT and
+// SIGHUP ends it as a close does, with exit code 0, even while its error box
+// is open.
+TEST(VelmoraProgramTest, WithoutAViewerItRunsOnAndSignalsEndItCleanly)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString exe = folder.filePath("velmora");
+    ASSERT_TRUE(QFile::copy(LW_VELMORA_EXE, exe));
+    for (const char* table :
+         {"velmora_AtomicScatteringTable.csv", "AtomicWeight.txt", "DebyeTemperature_K.txt"})
+        ASSERT_TRUE(QFile::copy(QFileInfo(LW_VELMORA_EXE).dir().filePath(table), folder.filePath(table)));
+    for (int signo : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(signo);
+        QProcess program;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("TMPDIR", folder.path());  // no viewer's socket there
+        program.setProcessEnvironment(env);
+        program.setWorkingDirectory(folder.path());
+        program.setProcessChannelMode(QProcess::MergedChannels);
+        program.start(exe, {"-L", "velmoranone"});
+        ASSERT_TRUE(program.waitForStarted(10000));
+        std::string output;
+        QElapsedTimer t;
+        for (t.start(); t.elapsed() < 20000 && output.find("SOCKET IS NOT ACTIVE") == std::string::npos;) {
+            program.waitForReadyRead(100);
+            output += program.readAll().toStdString();
+        }
+        ASSERT_NE(output.find("SOCKET IS NOT ACTIVE"), std::string::npos) << output;
+        EXPECT_FALSE(program.waitForFinished(1000)) << "the program ended without a viewer";
+        ASSERT_EQ(0, ::kill(static_cast<pid_t>(program.processId()), signo));
+        ASSERT_TRUE(program.waitForFinished(15000));
+        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(program.exitCode(), 0) << output << program.readAll().toStdString();
+    }
 }
 
 }  // namespace
