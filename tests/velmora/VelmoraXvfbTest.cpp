@@ -163,6 +163,18 @@ int DrawnPixels(const QImage& image)
     return n;
 }
 
+// The program copied into `folder` as "velmora", with its tables beside it.
+bool CopyProgramWithTables(const QTemporaryDir& folder)
+{
+    if (!QFile::copy(LW_VELMORA_EXE, folder.filePath("velmora")))
+        return false;
+    for (const char* table :
+         {"velmora_AtomicScatteringTable.csv", "AtomicWeight.txt", "DebyeTemperature_K.txt"})
+        if (!QFile::copy(QFileInfo(LW_VELMORA_EXE).dir().filePath(table), folder.filePath(table)))
+            return false;
+    return true;
+}
+
 TEST(VelmoraXvfbTest, ProgramComputesOneHologramAndExitsCleanly)
 {
     for (const char* tool : {"Xvfb", "xdotool", "xwd"})
@@ -176,10 +188,7 @@ TEST(VelmoraXvfbTest, ProgramComputesOneHologramAndExitsCleanly)
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
     const QString exe = folder.filePath("velmora");
-    ASSERT_TRUE(QFile::copy(LW_VELMORA_EXE, exe));
-    for (const char* table :
-         {"velmora_AtomicScatteringTable.csv", "AtomicWeight.txt", "DebyeTemperature_K.txt"})
-        ASSERT_TRUE(QFile::copy(QFileInfo(LW_VELMORA_EXE).dir().filePath(table), folder.filePath(table)));
+    ASSERT_TRUE(CopyProgramWithTables(folder));
     const QString cluster = folder.filePath("cluster.xyz");
     {
         QFile file(cluster);
@@ -277,10 +286,7 @@ TEST(VelmoraProgramTest, WithoutAViewerItRunsOnAndSignalsEndItCleanly)
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
     const QString exe = folder.filePath("velmora");
-    ASSERT_TRUE(QFile::copy(LW_VELMORA_EXE, exe));
-    for (const char* table :
-         {"velmora_AtomicScatteringTable.csv", "AtomicWeight.txt", "DebyeTemperature_K.txt"})
-        ASSERT_TRUE(QFile::copy(QFileInfo(LW_VELMORA_EXE).dir().filePath(table), folder.filePath(table)));
+    ASSERT_TRUE(CopyProgramWithTables(folder));
     for (int signo : {SIGTERM, SIGINT, SIGHUP}) {
         SCOPED_TRACE(signo);
         QProcess program;
