@@ -444,6 +444,32 @@ INSTANTIATE_TEST_SUITE_P(Projections, VelmoraSeriesTest, ::testing::Range(0, 5),
                              return std::string(kProjectionNames[info.param]);
                          });
 
+// A viewer that does not answer the first send during a run costs neither
+// the calculation nor its image: the run goes on, and the hologram arrives
+// at the end in a new window.
+TEST_F(VelmoraAppTest, AnUnansweredSendDuringTheRunCostsNoHologram)
+{
+    SimulationSettings& s = GetSimulationSettings();
+    s.Cluster_ = SmallCluster();
+    s.BuildElementMap();
+    window_->PluginClient().SetExchangeLimits(1, 20);
+    standin::Faults lost;
+    lost.dropReplies = 1;
+    Viewer().SetFaults(lost);
+    Viewer().ClearRequests();
+
+    DlgHologram dialog(window_.get());
+    ModalAnswerer answers;
+    Calculate(dialog, 4);
+
+    ASSERT_EQ(answers.boxes.size(), 1u) << answers.boxes.front().text;
+    EXPECT_EQ(answers.boxes[0].text, "Finished");
+    const std::vector<standin::Window> windows = NewImageWindows();
+    ASSERT_EQ(windows.size(), 1u);
+    EXPECT_TRUE(SameImage(windows[0].image, EngineImage(4, s.Cluster_, 12000.0)));
+    EXPECT_EQ(Commands().front(), "GetIsModeImage");  // the one left unanswered
+}
+
 TEST_F(VelmoraAppTest, RepeatedEnergiesAreRefusedBeforeTheSeriesStarts)
 {
     SimulationSettings& s = GetSimulationSettings();

@@ -401,8 +401,11 @@ void DlgHologram::RunOneEnergy(std::int32_t id, double energy_eV)
     s.Calculation_.SetPhotonEnergy_eV(energy_eV);
     QThreadCalc thread;
     thread.start(QThread::InheritPriority);
-    // A failed intermediate send leaves this function; the thread's
-    // destructor then stops the calculation and waits for it.
+    // A failed or cancelled intermediate send (a viewer that does not
+    // answer) must not cost the calculation: the intermediate sends stop and
+    // the result goes out at the end, into a new window when the first one
+    // was not made.
+    bool showProgress = true;
     for (int i = 0;; ++i) {
         if (thread.isFinished())
             break;
@@ -410,13 +413,22 @@ void DlgHologram::RunOneEnergy(std::int32_t id, double energy_eV)
             s.Calculation_.IsTerminate.store(true);
         QCoreApplication::processEvents();
         QThread::msleep(kPollMs);
-        if (i % kPollsPerImage == 0)
-            SendHologramImage(id);
+        if (showProgress && i % kPollsPerImage == 0) {
+            try {
+                SendHologramImage(id);
+            } catch (const LwError& e) {
+                qWarning().noquote() << QString::fromStdString(e.Message());
+                showProgress = false;
+            }
+        }
     }
     thread.wait();
     if (!thread.ErrorText().isEmpty())
         QMessageBox::information(this, "Warning", thread.ErrorText(), QMessageBox::Ok);
-    SendHologramImage(id);
+    // The computed hologram stays in the document while the user decides.
+    if (!RunOfferingRetry(this, "The computed hologram is kept. Send it to the image viewer again?",
+                          [&] { SendHologramImage(id); }))
+        throw LwError("The hologram was not sent to the image viewer");
 }
 
 void DlgHologram::SendHologramImage(std::int32_t& id)
