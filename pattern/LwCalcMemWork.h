@@ -58,7 +58,11 @@ public:
     // item or no direction; fewer pattern energies than items or fewer
     // patterns than elements; tables of another size than Z_N x R_N or
     // missing; an even Z_N; an R_Step or R_Min that is not a finite positive
-    // step / finite radius; grid counts whose product is not the point count.
+    // step / finite radius; grid counts XCount, YCount, ZCount that differ
+    // from the per-axis counts of the bounds (LwRealSpaceGrid::AxisCounts),
+    // or bounds whose points are not the data's point count; a hologram item
+    // whose energy E differs, by more than a relative 1e-5 (rounding of a
+    // stored value), from the pattern set's energy Ek_eV at the same position.
     // Needs the tables built (InitTransposed) and consistent data sets.
     void CheckTransformLimits() const;
 

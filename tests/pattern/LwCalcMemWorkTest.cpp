@@ -331,7 +331,35 @@ TEST(LwCalcMemWork, TransformLimits)
         {"table size", [](LwDocCalcMem& d) { d.ScatteringPattern_.Back_[0][1].Create(9, 11); },
          "Reconstruction: the table of energy 0, element 1 is 9 x 11, not Z_N x R_N = 9 x 12"},
         {"grid counts", [](LwDocCalcMem& d) { d.RealSpace_.Grid_.XCount_ = 6; },
-         "Reconstruction: the grid counts 6 x 7 x 7 do not give the 343 grid points"},
+         "Reconstruction: the grid counts XCount x YCount x ZCount = 6 x 7 x 7 differ from the 7 x 7 x 7 "
+         "points that the bounds and step give"},
+        // The same product, the axes swapped: the filters would treat the
+        // points as another grid.
+        {"swapped counts",
+         [](LwDocCalcMem& d) {
+             recon_test::SetCubeGrid(d.RealSpace_.Grid_, 5, 7, 9, 1e-10f);
+             d.RealSpace_.CreateFromGrid();
+             std::swap(d.RealSpace_.Grid_.XCount_, d.RealSpace_.Grid_.ZCount_);
+         },
+         "Reconstruction: the grid counts XCount x YCount x ZCount = 9 x 7 x 5 differ from the 5 x 7 x 9 "
+         "points that the bounds and step give"},
+        {"bounds not the data's",
+         [](LwDocCalcMem& d) { recon_test::SetCubeGrid(d.RealSpace_.Grid_, 5, 7, 9, 1e-10f); },
+         "Reconstruction: the bounds and step give 5 x 7 x 9 points, not the 343 grid points of the data"},
+        {"energies in the opposite order",
+         [](LwDocCalcMem& d) {
+             d.KSpace_.E_ = {600.0f, 800.0f};
+             d.ScatteringPattern_.Ek_eV_ = {800.0f, 600.0f};
+         },
+         "Reconstruction: hologram item 0 has the energy E = 600 but energy 0 of the scattering-pattern set "
+         "has Ek_eV = 800 (items and pattern energies pair by position)"},
+        {"second energy differs", [](LwDocCalcMem& d) { d.ScatteringPattern_.Ek_eV_[1] = 1001.0f; },
+         "Reconstruction: hologram item 1 has the energy E = 1000 but energy 1 of the scattering-pattern set "
+         "has Ek_eV = 1001 (items and pattern energies pair by position)"},
+        {"energy missing", [](LwDocCalcMem& d) { d.ScatteringPattern_.Ek_eV_.pop_back(); },
+         "Reconstruction: hologram item 1 has the energy E = 1000 but energy 1 of the scattering-pattern set "
+         "has Ek_eV = nan (items and pattern energies pair by position)"},
+        {"energy rounded", [](LwDocCalcMem& d) { d.ScatteringPattern_.Ek_eV_[1] = 1000.004f; }, "(no error)"},
         {"no item", [](LwDocCalcMem& d) { d.KSpace_.NList_ = 0; },
          "Reconstruction: there is no hologram item"},
     };
