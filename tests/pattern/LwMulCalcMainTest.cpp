@@ -143,22 +143,43 @@ TEST(LwMulCalcMain, SdmFindsASingleAtom)
         << n;
 }
 
-// A stop request set before the run: initialisation and set-up only.
-TEST(LwMulCalcMain, PresetStop)
+// A job stopped once runs again in full: the second run starts over from
+// the set-up (fresh histories, loop count from 0) and finds the atom again,
+// rather than ending after a set-up that wipes the densities.
+TEST(LwMulCalcMain, RunsAgainAfterAStop)
 {
     SingleAtom s(0);
-    s.doc.LoopCount_ = 9;
-    s.doc.RmsHistory_ = {1.0f};
-    s.doc.MaxHistory_ = {1.0f};
-    s.job.RequestStop();
-    s.job.Run();
+    s.doc.AutoSave_ = 0;
+    s.RunFor(5);
+    ASSERT_TRUE(s.job.StopRequested());
+    ASSERT_EQ(s.ArgMax(), s.atom);
+    s.RunFor(12);
     EXPECT_EQ(s.job.Status(), "Calc Terminated");
-    EXPECT_EQ(s.doc.LoopCount_, 0);
-    EXPECT_TRUE(s.doc.RmsHistory_.empty());
-    EXPECT_EQ(s.doc.RealSpace_.Density_[0][100], 1e-25f);
+    ASSERT_GE(s.doc.LoopCount_, 12);
+    EXPECT_EQ(s.doc.RmsHistory_.size(), static_cast<std::size_t>(s.doc.LoopCount_));
+    EXPECT_EQ(s.ArgMax(), s.atom);
+    EXPECT_LT(s.doc.RmsHistory_.back(), 0.5f * s.doc.RmsHistory_.front());
     EXPECT_EQ(s.job.NPointR_, 343);
     EXPECT_EQ(s.job.NList_, 1);
-    EXPECT_EQ(s.doc.StartLambda_, 1.0f);
+}
+
+// A stop that arrives before the set-up (during the initialisation) ends the
+// run there: the result of the last run stays, densities and histories.
+TEST(LwMulCalcMain, StopBeforeTheSetUpKeepsTheResult)
+{
+    SingleAtom s(0);
+    s.doc.AutoSave_ = 0;
+    s.RunFor(5);
+    const LwFloatMatrix result = s.doc.RealSpace_.Density_[0];
+    const LwLong loops = s.doc.LoopCount_;
+    const std::vector<float> history = s.doc.RmsHistory_;
+    s.job.RequestStop();
+    s.job.MainLoop();
+    EXPECT_EQ(s.job.Status(), "Calc Terminated");
+    EXPECT_EQ(s.doc.LoopCount_, loops);
+    EXPECT_EQ(s.doc.RmsHistory_, history);
+    for (int p = 0; p < result.ElementCount(); ++p)
+        ASSERT_EQ(s.doc.RealSpace_.Density_[0].Buffer()[p], result.Buffer()[p]) << p;
 }
 
 TEST(LwMulCalcMain, UndefinedTypeEndsTheFirstIteration)
