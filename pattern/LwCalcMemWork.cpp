@@ -150,7 +150,10 @@ void LwCalcMemWork::ConvertRToK(Source source)
     const LwScatteringPattern& s = d.ScatteringPattern_;
     const TableIndexing ti(s);
     const bool densities = source == Source::Densities;
-    const float threshold = densities ? d.CutoffRatio_ * DensityMax_ : -1e20f;
+    // The threshold is a share of the largest density and is compared with
+    // densities: DensityMax_ carries the radius in metres (about 1e-10) and
+    // would make the cut-off ten orders of magnitude too low.
+    const float threshold = densities ? d.CutoffRatio_ * DensityPeak_ : -1e20f;
     const int nq = k.NPoint_;
     const int np = r.NPoint_;
     const float* kux = k.Ux_.Buffer();
@@ -356,26 +359,32 @@ void LwCalcMemWork::CalcMaxDensity()
     const LwRealSpaceData& r = doc_.RealSpace_;
     const int np = r.NPoint_;
     const float* rr = r.R_.Buffer();
-    float m = 0.0f;
+    float m = 0.0f, peak = 0.0f;
     for (LwLong e = 0; e < r.NElement_; ++e) {
         const float* v = r.Density_[e].Buffer();
         const int threads = omp_get_max_threads();
         std::vector<float> partial(static_cast<std::size_t>(threads), 0.0f);
+        std::vector<float> partialPeak(static_cast<std::size_t>(threads), 0.0f);
         ForEachThreadBlock(np, threads, [&](int t, std::int64_t p0, std::int64_t p1) {
-            float best = 0.0f;
+            float best = 0.0f, top = 0.0f;
             for (std::int64_t p = p0; p < p1; ++p) {
                 const float x = v[p] * rr[p];
                 if (x > best)
                     best = x;
+                if (v[p] > top)
+                    top = v[p];
             }
             partial[t] = best;
+            partialPeak[t] = top;
         });
         // The maximum does not depend on the order; taken in thread order.
-        for (float x : partial)
-            if (x > m)
-                m = x;
+        for (int t = 0; t < threads; ++t) {
+            m = std::max(m, partial[t]);
+            peak = std::max(peak, partialPeak[t]);
+        }
     }
     DensityMax_ = m;
+    DensityPeak_ = peak;
 }
 
 void LwCalcMemWork::PushMaxHistory()

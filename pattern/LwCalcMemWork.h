@@ -67,7 +67,8 @@ public:
     void CheckTransformLimits() const;
 
     // Densities: adds the forward image of every element's densities to each
-    // calculated hologram, skipping points below CutoffRatio x DensityMax_.
+    // calculated hologram, skipping points whose density is below CutoffRatio
+    // x DensityPeak_ (a share of the largest density, like with like).
     // Gradients: adds the forward image of the gradients to each forward
     // gradient, every point contributing. In both modes a point whose radius
     // falls outside the table rows has its source value set to 0.
@@ -83,8 +84,8 @@ public:
     // the RMS history, lowers MinRMS. Partial sums of fixed blocks, added in
     // block order, so the value does not depend on the thread count.
     double CalcRmsError();
-    // DensityMax_ = the largest density x radius (m) over all elements and
-    // points, at least 0.
+    // DensityMax_ = the largest density x radius (m) and DensityPeak_ = the
+    // largest density, over all elements and points, each at least 0.
     void CalcMaxDensity();
     // Appends DensityMax_ x 1e10 to the maximum history.
     void PushMaxHistory();
@@ -109,6 +110,7 @@ public:
     std::atomic<bool> SaveRequest_{false};
     QString BaseName_;  // first part of a saved document's file name
     float DensityMax_ = 0.0f;  // largest density x radius (m) of the current iteration
+    float DensityPeak_ = 0.0f;  // largest density of the current iteration: the cut-off's scale
 
 private:
     LwDocCalcMem& doc_;

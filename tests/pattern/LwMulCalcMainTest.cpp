@@ -8,18 +8,21 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
 #include <thread>
+#include <vector>
 
 using recon_test::SmallProblem;
 
 namespace {
 
-// A single atom at grid point (5, 3, 4) of a 7^3 grid (offset (2, 0, 1)),
-// projected into the measured holograms with the random (asymmetric) pattern
-// tables; the holograms are computed here from the geometry in double.
+// Atoms at grid points of a 7^3 grid (by default a single one at (5, 3, 4),
+// offset (2, 0, 1)), projected into the measured holograms with the random
+// (asymmetric) pattern tables; the holograms are computed here from the
+// geometry in double, a sum over the atoms.
 struct SingleAtom
 {
     LwDocCalcMem doc;
@@ -27,18 +30,30 @@ struct SingleAtom
     LwMulCalcMain job{doc, work};
     QTemporaryDir dir;
     int atom = (4 * 7 + 3) * 7 + 5;
+    std::vector<int> sites{atom};
 
     explicit SingleAtom(LwLong correctionType, int directions = 200)
+        : SingleAtom(correctionType, {}, directions)
+    {}
+
+    SingleAtom(LwLong correctionType, std::vector<int> atoms, int directions, int cosineSamples = 9)
     {
+        if (!atoms.empty())
+            sites = std::move(atoms);
         SmallProblem pr;
         pr.directions = directions;
+        pr.zn = cosineSamples;
         recon_test::BuildProblem(doc, pr);
         doc.CorrectionType_ = correctionType;
         for (int q = 0; q < pr.directions; ++q) {
-            int ir, idx;
-            bool edge;
-            recon_test::TableCell(doc, atom, q, ir, idx, edge);
-            doc.KSpace_.Exp_[0][q] = doc.ScatteringPattern_.Pattern_[0][0](ir, idx);
+            double sum = 0.0;
+            for (int p : sites) {
+                int ir, idx;
+                bool edge;
+                recon_test::TableCell(doc, p, q, ir, idx, edge);
+                sum += doc.ScatteringPattern_.Pattern_[0][0](ir, idx);
+            }
+            doc.KSpace_.Exp_[0][q] = static_cast<float>(sum);
         }
         work.BaseName_ = dir.filePath("run");
     }
@@ -56,6 +71,20 @@ struct SingleAtom
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         job.RequestStop();
         t.join();
+    }
+
+    // The n points of the largest density of element 0, in point order.
+    std::vector<int> Peaks(std::size_t n) const
+    {
+        const LwFloatMatrix& v = doc.RealSpace_.Density_[0];
+        std::vector<int> order(static_cast<std::size_t>(v.ElementCount()));
+        for (std::size_t p = 0; p < order.size(); ++p)
+            order[p] = static_cast<int>(p);
+        std::partial_sort(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(n), order.end(),
+                          [&](int a, int b) { return v.Buffer()[a] > v.Buffer()[b]; });
+        order.resize(n);
+        std::sort(order.begin(), order.end());
+        return order;
     }
 
     int ArgMax() const
@@ -141,6 +170,39 @@ TEST(LwMulCalcMain, SdmFindsASingleAtom)
     EXPECT_TRUE(n == static_cast<std::size_t>(s.doc.LoopCount_) ||
                 n == static_cast<std::size_t>(s.doc.LoopCount_) + 1)
         << n;
+}
+
+// The nearest-neighbour shell of an fcc emitter (the grid step a quarter of
+// the lattice constant): twelve sites (+-2, +-2, 0) and permutations, all of
+// one radius, told apart by direction alone. The twelve largest densities
+// are the twelve sites whether the forward transform skips the points below
+// 1e-2 of the largest density (by the end most of them) or no point at all.
+TEST(LwMulCalcMain, FccShellPeaksOnTheSitesWithAndWithoutTheCutoff)
+{
+    std::vector<int> sites;
+    for (int iz = -3; iz <= 3; ++iz)
+        for (int iy = -3; iy <= 3; ++iy)
+            for (int ix = -3; ix <= 3; ++ix)
+                if (ix * ix + iy * iy + iz * iz == 8 && ix % 2 == 0 && iy % 2 == 0 && iz % 2 == 0)
+                    sites.push_back(((iz + 3) * 7 + iy + 3) * 7 + ix + 3);
+    ASSERT_EQ(sites.size(), 12u);
+    for (float cutoff : {1e-2f, 0.0f}) {
+        SCOPED_TRACE(cutoff);
+        SingleAtom s(0, sites, 400, 31);
+        s.doc.StartCutoffRatio_ = cutoff;
+        s.doc.AutoSave_ = 0;
+        s.RunFor(40);
+        EXPECT_EQ(s.job.Status(), "Calc Terminated");
+        EXPECT_EQ(s.Peaks(12), sites);
+        // With the cut-off most points end below it: it really skips.
+        const LwFloatMatrix& v = s.doc.RealSpace_.Density_[0];
+        const float peak = *std::max_element(v.Buffer(), v.Buffer() + v.ElementCount());
+        const auto below = std::count_if(v.Buffer(), v.Buffer() + v.ElementCount(),
+                                         [&](float x) { return x < cutoff * peak; });
+        if (cutoff > 0.0f) {
+            EXPECT_GT(below, v.ElementCount() / 2);
+        }
+    }
 }
 
 // A job stopped once runs again in full: the second run starts over from
