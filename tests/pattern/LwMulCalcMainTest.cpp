@@ -1,6 +1,7 @@
 #include "pattern/LwMulCalcMain.h"
 
 #include "ReconstructionJobSupport.h"
+#include "pattern/LwCalcMemCorrection.h"
 #include "pattern/LwCalcMemWork.h"
 #include "pattern/LwDocCalcMem.h"
 
@@ -12,12 +13,28 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <limits>
 #include <thread>
 #include <vector>
 
 using recon_test::SmallProblem;
 
 namespace {
+
+// Grid point of the offset (dx, dy, dz) from the centre of the 7^3 grid.
+int At(int dx, int dy, int dz)
+{
+    return ((dz + 3) * 7 + dy + 3) * 7 + dx + 3;
+}
+
+// The densities of the document saved at `loop`.
+LwFloatMatrix SavedDensity(const QString& baseName, LwLong loop)
+{
+    LwQBarnFile in(CalcMemLoopFileName(baseName, loop), "r");
+    LwDocCalcMem saved;
+    EXPECT_TRUE(saved.LoadSave(in));
+    return saved.RealSpace_.Density_.at(0);
+}
 
 // Atoms at grid points of a 7^3 grid (by default a single one at (5, 3, 4),
 // offset (2, 0, 1)), projected into the measured holograms with the random
@@ -203,6 +220,190 @@ TEST(LwMulCalcMain, FccShellPeaksOnTheSitesWithAndWithoutTheCutoff)
             EXPECT_GT(below, v.ElementCount() / 2);
         }
     }
+}
+
+// The gradient path of the first iteration with the post-filter, the
+// smoothing and the reduction on. From the uniform start the MEM step makes
+// the densities exp(G' / max |G'| - 1) V0, so the log-ratios of the densities
+// saved at loop 1 give G' back; they agree with G' formed here from the
+// residual Exp - mean(Exp), back-projected and filtered step by step in the
+// documented order (radius-weighted grid filter, two smoothing passes of
+// weight 1, reduction by the largest value since the ratio is not 0).
+TEST(LwMulCalcMain, GradientFiltersOfTheFirstIteration)
+{
+    SingleAtom s(0);
+    LwDocCalcMem& d = s.doc;
+    d.IsGradientPostFilter_ = true;
+    d.IsSmoothingErr_ = true;
+    d.SmoothingErrN_ = 2;
+    d.IsReduceGradient_ = true;
+    d.ReduceGradientRatio_ = 0.3f;
+    d.AutoSave_ = 0;
+
+    LwDocCalcMem e = d;
+    LwCalcMemWork ew(e);
+    LwRealSpaceData& er = e.RealSpace_;
+    ew.InitDensity();
+    for (LwFloatMatrix& c : e.KSpace_.Cal_)
+        c.SetZero();
+    ew.FitHolograms(false);
+    for (LwFloatMatrix& g : er.Gradient_)
+        g.SetZero();
+    ew.ConvertKToR();
+    MultiplyByRadius(er.Gradient_, er);
+    FilterGradientOnGrid(er.Gradient_, er.Grid_);
+    DivideByRadius(er.Gradient_, er);
+    SmoothGradient(er.Gradient_, er, 2, 1.0f);
+    ReduceGradient(er.Gradient_, 1.0f);
+    const LwFloatMatrix& g = er.Gradient_[0];
+    double gmax = 0.0;
+    for (int p = 0; p < g.ElementCount(); ++p)
+        gmax = std::max(gmax, std::fabs(static_cast<double>(g.Buffer()[p])));
+    ASSERT_GT(gmax, 0.0);
+
+    s.RunFor(2);
+    const LwFloatMatrix saved = SavedDensity(s.work.BaseName_, 1);
+    const int ref = At(1, 1, 1);
+    int checked = 0;
+    for (int p = 0; p < saved.ElementCount(); ++p) {
+        if (saved.Buffer()[p] == 0.0f) {
+            ASSERT_EQ(er.R_[p], 0.0f) << p;  // only the origin is emptied
+            continue;
+        }
+        const double logRatio = std::log(static_cast<double>(saved.Buffer()[p]) / saved.Buffer()[ref]);
+        ASSERT_NEAR(logRatio, (g.Buffer()[p] - static_cast<double>(g.Buffer()[ref])) / gmax, 1e-4) << p;
+        ++checked;
+    }
+    EXPECT_EQ(checked, 342);
+}
+
+// A four-fold axis along z in the rotation list: the densities after every
+// iteration are the same at the four images of a point, and the four atoms
+// placed on one orbit are the four largest densities.
+TEST(LwMulCalcMain, RotationsInTheLoopKeepTheSymmetry)
+{
+    const std::vector<int> sites = {At(2, 0, 1), At(0, 2, 1), At(-2, 0, 1), At(0, -2, 1)};
+    SingleAtom s(0, sites, 300);
+    s.doc.AutoSave_ = 0;
+    LwLDoubleMatrix q(3, 3);  // (x, y, z) -> (-y, x, z), element (column, row)
+    q.SetZero();
+    q(1, 0) = -1;
+    q(0, 1) = 1;
+    q(2, 2) = 1;
+    LwLDoubleMatrix power(3, 3);
+    power.SetUnit();
+    s.doc.RealSpace_.Rotations_.clear();
+    for (int k = 0; k < 4; ++k) {
+        s.doc.RealSpace_.Rotations_.push_back(power);
+        LwLDoubleMatrix next(3, 3);
+        for (int c = 0; c < 3; ++c)
+            for (int r = 0; r < 3; ++r) {
+                LDouble sum = 0;
+                for (int m = 0; m < 3; ++m)
+                    sum += q(m, r) * power(c, m);
+                next(c, r) = sum;
+            }
+        power = next;
+    }
+    s.RunFor(15);
+    EXPECT_EQ(s.job.Status(), "Calc Terminated");
+    std::vector<int> expected = sites;
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(s.Peaks(4), expected);
+    const LwFloatMatrix& v = s.doc.RealSpace_.Density_[0];
+    for (int z = -3; z <= 3; ++z)
+        for (int y = -3; y <= 3; ++y)
+            for (int x = -3; x <= 3; ++x) {
+                const float a = v.Buffer()[At(x, y, z)];
+                const float b = v.Buffer()[At(-y, x, z)];
+                ASSERT_NEAR(a, b, 1e-5f * std::max(std::fabs(a), std::fabs(b))) << x << " " << y << " " << z;
+            }
+}
+
+// Two atoms one translation (3, 0, 0) apart, with the translation and its
+// inverse as records of weight 1: the averaging over the translated images
+// runs in every iteration and the two atoms are the two largest densities.
+TEST(LwMulCalcMain, TranslationsInTheLoopFindThePeriodicPair)
+{
+    const std::vector<int> sites = {At(-2, 0, 1), At(1, 0, 1)};
+    SingleAtom s(0, sites, 300);
+    s.doc.AutoSave_ = 0;
+    LwGridTranslation t;
+    t.Dx_ = 3;
+    t.Weight_ = 1.0f;
+    s.doc.RealSpace_.Translations_.push_back(t);
+    t.Dx_ = -3;
+    s.doc.RealSpace_.Translations_.push_back(t);
+    s.RunFor(15);
+    EXPECT_EQ(s.job.Status(), "Calc Terminated");
+    EXPECT_EQ(s.Peaks(2), sites);
+    // The translated densities became column vectors of the grid's length.
+    EXPECT_EQ(s.doc.RealSpace_.Density_[0].ColSize, 1);
+    EXPECT_EQ(s.doc.RealSpace_.Density_[0].VectorSize(), 343);
+}
+
+// SDM with the soft threshold of type 1 (shrink towards 0, no growth where
+// the density has vanished): the atom is found, every density is 0 or at
+// least 1e-25 (to rounding), and the threshold, a share of the largest gradient value, is
+// recorded once per iteration.
+TEST(LwMulCalcMain, SdmWithShrinkingThreshold)
+{
+    SingleAtom s(1);
+    s.doc.IsAutoThreshold_ = true;
+    s.doc.SoftThresholdType_ = 1;
+    s.doc.ThresholdPercentage_ = 50.0f;
+    s.doc.AutoSave_ = 0;
+    s.RunFor(10);
+    EXPECT_EQ(s.job.Status(), "Calc Terminated");
+    ASSERT_GE(s.doc.LoopCount_, 10);
+    EXPECT_EQ(s.ArgMax(), s.atom);
+    const LwFloatMatrix& v = s.doc.RealSpace_.Density_[0];
+    // The floor 1e-25 of the SDM step, less the rounding of the radius
+    // weighting and its undoing in float.
+    const float floor = 1e-25f * (1.0f - 4.0f * std::numeric_limits<float>::epsilon());
+    for (int p = 0; p < v.ElementCount(); ++p)
+        ASSERT_TRUE(v.Buffer()[p] == 0.0f || v.Buffer()[p] >= floor) << p << ": " << v.Buffer()[p];
+    ASSERT_GE(s.doc.ThresholdHistory_.size(), 10u);
+    for (float thr : s.doc.ThresholdHistory_)
+        EXPECT_GT(thr, 0.0f);
+}
+
+// Every iteration, a retry included, starts from the start values: each
+// saved document carries the start fratio, CutoffRatio and TotalPower, and
+// its densities, normalised at the start of the iteration, sum to that
+// TotalPower.
+TEST(LwMulCalcMain, RetriesRestoreTheWorkingValues)
+{
+    SingleAtom s(0);
+    LwDocCalcMem& d = s.doc;
+    d.Startfratio_ = 0.6f;
+    d.StartCutoffRatio_ = 1e-3f;
+    d.StartTotalPower_ = 2.5f;
+    d.AutoSave_ = 1;
+    s.RunFor(25);
+    int retries = 0;
+    double best = 1e100;
+    for (LwLong loop = 1; loop < d.LoopCount_; ++loop) {
+        SCOPED_TRACE(loop);
+        LwQBarnFile in(CalcMemLoopFileName(s.work.BaseName_, loop), "r");
+        LwDocCalcMem saved;
+        ASSERT_TRUE(saved.LoadSave(in));
+        EXPECT_EQ(saved.fratio_, 0.6f);
+        EXPECT_EQ(saved.CutoffRatio_, 1e-3f);
+        EXPECT_EQ(saved.RealSpace_.TotalPower_, 2.5f);
+        double sum = 0.0;
+        const LwFloatMatrix& v = saved.RealSpace_.Density_[0];
+        for (int p = 0; p < v.ElementCount(); ++p)
+            sum += v.Buffer()[p];
+        EXPECT_NEAR(sum, 2.5, 1e-5);
+    }
+    for (float rms : d.RmsHistory_) {
+        if (!(best > rms))
+            ++retries;
+        else
+            best = rms;
+    }
+    EXPECT_GT(retries, 0) << "the run should have met a rise of the error";
 }
 
 // A job stopped once runs again in full: the second run starts over from
