@@ -167,26 +167,40 @@ TEST(LwMulCalcMain, MemFindsASingleAtom)
     EXPECT_GT(retries, 0) << "the run should have met a rise of the error";
 }
 
-// SDM end to end: the densities stay finite and positive where not 0, the
-// maximum sits at the atom, the error falls.
+// SDM end to end, with the soft threshold of type 2 (shift and clip) and of
+// type 1 (shrink towards 0, no growth where the density has vanished): the
+// maximum sits at the atom, the error falls, every density is 0 or at least
+// 1e-25 (to rounding), and the threshold, a share of the largest gradient
+// value, is positive.
 TEST(LwMulCalcMain, SdmFindsASingleAtom)
 {
-    SingleAtom s(1);
-    s.doc.IsAutoThreshold_ = true;
-    s.doc.SoftThresholdType_ = 2;
-    s.doc.ThresholdPercentage_ = 50.0f;
-    s.doc.AutoSave_ = 0;
-    s.RunFor(10);
-    EXPECT_EQ(s.job.Status(), "Calc Terminated");
-    ASSERT_GE(s.doc.LoopCount_, 10);
-    EXPECT_EQ(s.ArgMax(), s.atom);
-    EXPECT_LT(s.doc.RmsHistory_.back(), s.doc.RmsHistory_.front());
-    // One threshold per iteration; the stop may come after the soft
-    // threshold of the iteration it ends.
-    const std::size_t n = s.doc.ThresholdHistory_.size();
-    EXPECT_TRUE(n == static_cast<std::size_t>(s.doc.LoopCount_) ||
-                n == static_cast<std::size_t>(s.doc.LoopCount_) + 1)
-        << n;
+    for (LwLong type : {2, 1}) {
+        SCOPED_TRACE(type);
+        SingleAtom s(1);
+        s.doc.IsAutoThreshold_ = true;
+        s.doc.SoftThresholdType_ = type;
+        s.doc.ThresholdPercentage_ = 50.0f;
+        s.doc.AutoSave_ = 0;
+        s.RunFor(10);
+        EXPECT_EQ(s.job.Status(), "Calc Terminated");
+        ASSERT_GE(s.doc.LoopCount_, 10);
+        EXPECT_EQ(s.ArgMax(), s.atom);
+        EXPECT_LT(s.doc.RmsHistory_.back(), s.doc.RmsHistory_.front());
+        // The floor 1e-25 of the SDM step, less the rounding of the radius
+        // weighting and its undoing in float.
+        const float floor = 1e-25f * (1.0f - 4.0f * std::numeric_limits<float>::epsilon());
+        const LwFloatMatrix& v = s.doc.RealSpace_.Density_[0];
+        for (int p = 0; p < v.ElementCount(); ++p)
+            ASSERT_TRUE(v.Buffer()[p] == 0.0f || v.Buffer()[p] >= floor) << p << ": " << v.Buffer()[p];
+        for (float thr : s.doc.ThresholdHistory_)
+            ASSERT_GT(thr, 0.0f);
+        // One threshold per iteration; the stop may come after the soft
+        // threshold of the iteration it ends.
+        const std::size_t n = s.doc.ThresholdHistory_.size();
+        EXPECT_TRUE(n == static_cast<std::size_t>(s.doc.LoopCount_) ||
+                    n == static_cast<std::size_t>(s.doc.LoopCount_) + 1)
+            << n;
+    }
 }
 
 // The nearest-neighbour shell of an fcc emitter (the grid step a quarter of
@@ -340,32 +354,6 @@ TEST(LwMulCalcMain, TranslationsInTheLoopFindThePeriodicPair)
     // The translated densities became column vectors of the grid's length.
     EXPECT_EQ(s.doc.RealSpace_.Density_[0].ColSize, 1);
     EXPECT_EQ(s.doc.RealSpace_.Density_[0].VectorSize(), 343);
-}
-
-// SDM with the soft threshold of type 1 (shrink towards 0, no growth where
-// the density has vanished): the atom is found, every density is 0 or at
-// least 1e-25 (to rounding), and the threshold, a share of the largest gradient value, is
-// recorded once per iteration.
-TEST(LwMulCalcMain, SdmWithShrinkingThreshold)
-{
-    SingleAtom s(1);
-    s.doc.IsAutoThreshold_ = true;
-    s.doc.SoftThresholdType_ = 1;
-    s.doc.ThresholdPercentage_ = 50.0f;
-    s.doc.AutoSave_ = 0;
-    s.RunFor(10);
-    EXPECT_EQ(s.job.Status(), "Calc Terminated");
-    ASSERT_GE(s.doc.LoopCount_, 10);
-    EXPECT_EQ(s.ArgMax(), s.atom);
-    const LwFloatMatrix& v = s.doc.RealSpace_.Density_[0];
-    // The floor 1e-25 of the SDM step, less the rounding of the radius
-    // weighting and its undoing in float.
-    const float floor = 1e-25f * (1.0f - 4.0f * std::numeric_limits<float>::epsilon());
-    for (int p = 0; p < v.ElementCount(); ++p)
-        ASSERT_TRUE(v.Buffer()[p] == 0.0f || v.Buffer()[p] >= floor) << p << ": " << v.Buffer()[p];
-    ASSERT_GE(s.doc.ThresholdHistory_.size(), 10u);
-    for (float thr : s.doc.ThresholdHistory_)
-        EXPECT_GT(thr, 0.0f);
 }
 
 // Every iteration, a retry included, starts from the start values: each
