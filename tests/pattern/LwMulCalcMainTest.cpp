@@ -394,6 +394,34 @@ TEST(LwMulCalcMain, RetriesRestoreTheWorkingValues)
     EXPECT_GT(retries, 0) << "the run should have met a rise of the error";
 }
 
+// Per-point vectors as a document may hold them, beginning at index 7 (the
+// k-space vectors at -2): both corrections run and find the atom.
+TEST(LwMulCalcMain, VectorsBeginningAnywhere)
+{
+    for (LwLong type : {0, 1}) {
+        SCOPED_TRACE(type);
+        SingleAtom s(type);
+        s.doc.IsAutoThreshold_ = true;
+        s.doc.ThresholdPercentage_ = 50.0f;
+        s.doc.AutoSave_ = 0;
+        const auto shift = [](LwFloatMatrix& m, int begin) {
+            (m.ColSize == 1 ? m.RowBegin : m.ColBegin) = begin;
+            ASSERT_EQ(m.VectorBegin(), begin);
+        };
+        LwRealSpaceData& r = s.doc.RealSpace_;
+        for (LwFloatMatrix* m : {&r.Ux_, &r.Uy_, &r.Uz_, &r.R_, &r.Density_[0], &r.Gradient_[0]})
+            shift(*m, 7);
+        LwKSpaceData& k = s.doc.KSpace_;
+        for (LwFloatMatrix* m :
+             {&k.Ux_, &k.Uy_, &k.Uz_, &k.Exp_[0], &k.Cal_[0], &k.Err_[0], &k.ForwardGradient_[0]})
+            shift(*m, -2);
+        s.RunFor(10);
+        EXPECT_EQ(s.job.Status(), "Calc Terminated");
+        EXPECT_GE(s.doc.LoopCount_, 10);
+        EXPECT_EQ(s.ArgMax(), s.atom);
+    }
+}
+
 // A job stopped once runs again in full: the second run starts over from
 // the set-up (fresh histories, loop count from 0) and finds the atom again,
 // rather than ending after a set-up that wipes the densities.
