@@ -7,6 +7,21 @@
 // count.
 //
 // Arguments: points per axis, threads (0 = omp_get_num_procs()).
+//
+// FccIterations: the MEM iterations of an fcc copper emitter (a = 3.61 A,
+// grid step a / 8, the 42 sites of the first three shells), its two
+// holograms of 2000 directions computed from the sites through the same
+// tables, 41^3 points. One benchmark iteration is `loops` MEM iterations from
+// the uniform start, as the job runs them (forward transform, fit, back-
+// projection, MEM step, retry on a rise); the time per MEM iteration is the
+// counter "s_per_loop", that of its forward transform "forward_s_per_loop"
+// (iterations 1 on; iteration 0 has none). Counters: "on_sites", how many of the 42 largest
+// densities lie on sites, and "skipped", the share of the points inside the
+// cut-off sphere that the next forward transform leaves out. Arguments:
+// CutoffRatio x 1e16, threads. The ratio 5e-14 reproduces the cut-off as it
+// was when the threshold CutoffRatio x max(V R), R in metres (here 1e-4 x
+// about 5e-10 m), was compared with V: only the points of density 0 outside
+// the sphere are left out.
 #include "pattern/LwCalcMemCorrection.h"
 #include "pattern/LwCalcMemWork.h"
 #include "pattern/LwDocCalcMem.h"
@@ -14,8 +29,11 @@
 #include <benchmark/benchmark.h>
 #include <omp.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <random>
+#include <vector>
 
 namespace {
 
@@ -116,6 +134,186 @@ BENCHMARK(ReconstructionIteration)
     ->Args({81, 1})
     ->Args({81, 0})
     ->Iterations(2)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+struct FccCase
+{
+    LwDocCalcMem doc;
+    std::vector<int> sites;
+};
+
+void BuildFccCase(FccCase& c)
+{
+    constexpr int n = 41;
+    constexpr float a = 3.61e-10f;
+    const float step = a / 8.0f;
+    std::mt19937 rng(23);
+    std::normal_distribution<double> gauss(0.0, 1.0);
+    std::uniform_real_distribution<float> uni(-0.5f, 0.5f);
+    LwDocCalcMem& d = c.doc;
+    LwRealSpaceData& r = d.RealSpace_;
+    LwRealSpaceGrid& g = r.Grid_;
+    g.Dx_ = step;
+    g.XMin_ = g.YMin_ = g.ZMin_ = -step * static_cast<float>(n / 2);
+    g.XMax_ = g.YMax_ = g.ZMax_ = step * static_cast<float>(n / 2);
+    g.XCount_ = g.YCount_ = g.ZCount_ = n;
+    g.NElement_ = 1;
+    g.CutoffRadius_ = 8e-10f;
+    r.CreateFromGrid();
+    // fcc sites (a / 2)(i, j, k), i + j + k even, within 5 A, emitter excluded.
+    for (int k = -3; k <= 3; ++k)
+        for (int j = -3; j <= 3; ++j)
+            for (int i = -3; i <= 3; ++i) {
+                const int s2 = i * i + j * j + k * k;
+                if (s2 == 0 || (i + j + k) % 2 != 0 || s2 > 6)
+                    continue;
+                c.sites.push_back(((4 * k + n / 2) * n + 4 * j + n / 2) * n + 4 * i + n / 2);
+            }
+
+    const int directions = 2000, items = 2;
+    LwKSpaceData& kd = d.KSpace_;
+    kd.NPoint_ = directions;
+    kd.Ux_.Create(directions);
+    kd.Uy_.Create(directions);
+    kd.Uz_.Create(directions);
+    for (int q = 0; q < directions; ++q) {
+        const double v[3] = {gauss(rng), gauss(rng), gauss(rng)};
+        const double len = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
+        kd.Ux_[q] = static_cast<float>(v[0] / len);
+        kd.Uy_[q] = static_cast<float>(v[1] / len);
+        kd.Uz_[q] = static_cast<float>(v[2] / len);
+    }
+    LwScatteringPattern& s = d.ScatteringPattern_;
+    s.Z_N_ = 181;
+    s.R_N_ = 160;
+    s.R_Min_ = 0.0f;
+    s.R_Step_ = 1e-11f;
+    s.Ek_eV_ = {600.0f, 800.0f};
+    s.Pattern_.assign(items, std::vector<LwFloatMatrix>());
+    kd.NList_ = items;
+    kd.E_ = s.Ek_eV_;
+    LwFloatMatrix zero(1, directions);
+    zero.SetZero();
+    for (int i = 0; i < items; ++i) {
+        LwFloatMatrix p(s.R_N_, s.Z_N_);
+        for (int x = 0; x < p.ElementCount(); ++x)
+            p.Buffer()[x] = uni(rng);
+        s.Pattern_[i].push_back(p);
+        // The measured hologram: the table entry of every site, summed in
+        // double, with the table indexing of the transforms.
+        LwFloatMatrix exp(1, directions);
+        const int zh = s.Z_N_ / 2;
+        for (int q = 0; q < directions; ++q) {
+            double sum = 0.0;
+            for (int site : c.sites) {
+                const int ir = static_cast<int>(r.R_[site] / s.R_Step_ + 0.5);
+                const double cosine = static_cast<double>(kd.Ux_[q]) * r.Ux_[site] +
+                                      static_cast<double>(kd.Uy_[q]) * r.Uy_[site] +
+                                      static_cast<double>(kd.Uz_[q]) * r.Uz_[site];
+                const int idx =
+                    std::min(std::max(static_cast<int>((cosine + 1.0) * zh + 0.5), 0), s.Z_N_ - 1);
+                sum += p(ir, idx);
+            }
+            exp[q] = static_cast<float>(sum);
+        }
+        kd.Exp_.push_back(exp);
+        kd.Cal_.push_back(zero);
+        kd.Err_.push_back(zero);
+        kd.ForwardGradient_.push_back(zero);
+    }
+    s.InitTransposed();
+}
+
+void FccIterations(benchmark::State& state)
+{
+    const float cutoff = static_cast<float>(static_cast<double>(state.range(0)) * 1e-16);
+    const int threads = state.range(1) > 0 ? static_cast<int>(state.range(1)) : omp_get_num_procs();
+    constexpr int loops = 12;
+    omp_set_num_threads(threads);
+    FccCase start;
+    BuildFccCase(start);
+    double onSites = 0, skipped = 0, seconds = 0, forward = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        FccCase c = start;
+        LwDocCalcMem& d = c.doc;
+        LwRealSpaceData& r = d.RealSpace_;
+        LwCalcMemWork w(d);
+        w.CheckTransformLimits();
+        d.CutoffRatio_ = cutoff;
+        NormalizeDensity(r.Density_, r);
+        state.ResumeTiming();
+        const auto t0 = std::chrono::steady_clock::now();
+        double best = 1e100;
+        float lambda = 1.0f;
+        LwVectorList backup;
+        for (int loop = 0; loop < loops; ++loop) {
+            d.Lambda_ = lambda;
+            NormalizeDensity(r.Density_, r);
+            for (LwFloatMatrix& cal : d.KSpace_.Cal_)
+                cal.SetZero();
+            w.CalcMaxDensity();
+            if (loop != 0) {
+                const auto f0 = std::chrono::steady_clock::now();
+                w.ConvertRToK(LwCalcMemWork::Source::Densities);
+                forward += std::chrono::duration<double>(std::chrono::steady_clock::now() - f0).count();
+            }
+            w.FitHolograms(false);
+            const double error = w.CalcRmsError();
+            for (LwFloatMatrix& g : r.Gradient_)
+                g.SetZero();
+            w.ConvertKToR();
+            if (!(best > error)) {
+                if (!backup.empty())
+                    r.Density_ = backup;
+                lambda = static_cast<float>(static_cast<double>(lambda) * 0.9);
+                d.Lambda_ = lambda;
+            } else {
+                best = error;
+                backup = r.Density_;
+            }
+            CorrectByMEM(d);
+            w.FilterRSpace(r.Density_, r);
+        }
+        seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        state.PauseTiming();
+        const LwFloatMatrix& v = r.Density_[0];
+        std::vector<int> order(static_cast<std::size_t>(v.ElementCount()));
+        for (std::size_t p = 0; p < order.size(); ++p)
+            order[p] = static_cast<int>(p);
+        const std::size_t m = c.sites.size();
+        std::partial_sort(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(m), order.end(),
+                          [&](int x, int y) { return v.Buffer()[x] > v.Buffer()[y]; });
+        onSites = 0;
+        for (std::size_t i = 0; i < m; ++i)
+            onSites += std::count(c.sites.begin(), c.sites.end(), order[i]) > 0 ? 1 : 0;
+        w.CalcMaxDensity();
+        const float threshold = d.CutoffRatio_ * w.DensityPeak_;
+        // Share of the points inside the cut-off sphere (density not 0).
+        const auto inside =
+            std::count_if(v.Buffer(), v.Buffer() + v.ElementCount(), [](float x) { return x != 0.0f; });
+        const auto below = std::count_if(v.Buffer(), v.Buffer() + v.ElementCount(),
+                                         [&](float x) { return x != 0.0f && threshold > x; });
+        skipped = static_cast<double>(below) / static_cast<double>(std::max<std::ptrdiff_t>(inside, 1));
+        state.ResumeTiming();
+    }
+    state.counters["threads"] = threads;
+    state.counters["on_sites"] = onSites;
+    state.counters["sites"] = static_cast<double>(start.sites.size());
+    state.counters["skipped"] = skipped;
+    state.counters["s_per_loop"] = seconds / (static_cast<double>(state.iterations()) * loops);
+    state.counters["forward_s_per_loop"] = forward / (static_cast<double>(state.iterations()) * (loops - 1));
+}
+
+BENCHMARK(FccIterations)
+    ->Args({500, 1})
+    ->Args({1000000000000, 1})
+    ->Args({100000000000000, 1})
+    ->Args({500, 0})
+    ->Args({1000000000000, 0})
+    ->Args({100000000000000, 0})
+    ->Iterations(1)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 

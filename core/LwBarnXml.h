@@ -355,9 +355,11 @@ void LwBarnXml::WriteRackText(const LwBarnXmlRack& rack, Put&& put)
 //
 // Write mode writes every record in order (an empty vector gives an empty
 // list rack). Read mode reads items until the serializer returns false and
-// trims the vector to the number read (none gives an empty vector). Records
-// already in the vector are not cleared first: their values stand as the
-// starting values of the first items. The vector grows in steps of 256.
+// trims the vector to the number read (none gives an empty vector). Every
+// record read starts from a default-constructed record, so what an item
+// lacks (a nested list included) takes the record type's defaults, never the
+// values of records that were in the vector before. The vector grows in steps
+// of 256.
 // Returns false only when the list rack is missing (read mode; the vector is
 // then unchanged).
 template <class Record, class Serializer>
@@ -374,6 +376,7 @@ bool LoadSaveList(LwBarnXml& doc, const std::string& listName, const std::string
         return true;
     }
     doc.SetState(LwBarnXml::StateReadingList);
+    list.clear();
     list.resize(step);
     std::size_t count = 0;
     while (serialize(list[count], doc, itemName)) {

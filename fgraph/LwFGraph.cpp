@@ -1,6 +1,7 @@
 #include "fgraph/LwFGraph.h"
 
 #include "core/LwError.h"
+#include "core/TextUtilities.h"
 #include "fgraph/QGraphicsSceneFG.h"
 
 #include <QCoreApplication>
@@ -59,6 +60,10 @@ LwFGraphItemSet::LwFGraphItemSet()
 
 LwFGraphItem& LwFGraphItemSet::Get(float key)
 {
+    // The map orders its keys with <, under which NaN is equivalent to every
+    // key: a NaN would find, and overwrite, whichever item the search meets.
+    if (!std::isfinite(key))
+        throw LwError("FGraph: an item key must be a finite number, not " + FloatToString(key));
     auto it = Items.find(key);
     if (it == Items.end()) {
         LwFGraphItem item;

@@ -58,7 +58,8 @@ struct LwFGraphItemSet
     LwFGraphItemSet();
 
     // The item of `key`, created with the default style and the colour of
-    // its creation number when missing.
+    // its creation number when missing. A key that is not finite throws an
+    // LwError naming it, nothing created.
     LwFGraphItem& Get(float key);
     // The image item, or null.
     const LwFGraphItem* Image() const;
@@ -169,7 +170,8 @@ public:
     void SetView(QGraphicsView* view);
     // Replaces the points of the curve `key` (created when missing). Vectors
     // of different length throw "ERROR: size of x and y is different" and
-    // leave the points as they were.
+    // leave the points as they were; a key that is not finite (NaN, an
+    // infinity) throws an LwError naming it, every curve unchanged.
     void SetWave(float key, const std::vector<double>& x, const std::vector<double>& y);
     // Puts `image` in as the image item (key kFGraphImageKey): the graph
     // draws in image mode from then on.

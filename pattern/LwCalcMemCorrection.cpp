@@ -34,6 +34,16 @@ struct GridShape
     }
 };
 
+// Refuses a vector that holds fewer than n values, before the loops that
+// address its buffer by position read past it.
+void CheckPointCount(const LwFloatMatrix& m, std::int64_t n, const char* what)
+{
+    if (m.ElementCount() < n)
+        throw LwError(std::string("Reconstruction: a ") + what + " vector holds " +
+                      LongToString(m.ElementCount()) + " values for " + LongToString(static_cast<LwLong>(n)) +
+                      " points");
+}
+
 }  // namespace
 
 void NormalizeDensity(LwVectorList& density, const LwRealSpaceData& real)
@@ -61,9 +71,13 @@ void CorrectByMEM(LwDocCalcMem& doc)
     try {
         qDebug() << "correct by MEM.";
         LwRealSpaceData& r = doc.RealSpace_;
+        // Points by position in the buffer: a vector read from a document may
+        // begin at any index.
         float gmax = 1e-25f;
         for (LwLong e = 0; e < r.NElement_; ++e) {
-            const LwFloatMatrix& g = r.Gradient_.at(e);
+            const LwFloatMatrix& gm = r.Gradient_.at(e);
+            CheckPointCount(gm, r.NPoint_, "gradient");
+            const float* g = gm.Buffer();
             for (LwLong p = 0; p < r.NPoint_; ++p) {
                 const float x = doc.IsUseEstimateMaxUseABS_ ? std::fabs(g[p]) : g[p];
                 if (x > gmax)
@@ -73,8 +87,10 @@ void CorrectByMEM(LwDocCalcMem& doc)
         const float val = doc.Lambda_ / gmax;
         qDebug() << "lambda=" << doc.Lambda_ << ", val=" << val;
         for (LwLong e = 0; e < r.NElement_; ++e) {
-            LwFloatMatrix& v = r.Density_.at(e);
-            const LwFloatMatrix& g = r.Gradient_.at(e);
+            LwFloatMatrix& vm = r.Density_.at(e);
+            CheckPointCount(vm, r.NPoint_, "density");
+            float* v = vm.Buffer();
+            const float* g = r.Gradient_.at(e).Buffer();
             for (LwLong p = 0; p < r.NPoint_; ++p) {
                 if (v[p] == 0.0f)
                     continue;
@@ -117,6 +133,12 @@ void ApplyAdvancedL1(LwDocCalcMem& doc, LwVectorList& gradient, const LwVectorLi
         LwFloatMatrix& g = gradient[e];
         float* x = g.Buffer();
         const int n = g.ElementCount();
+        // Type 1 reads the density at the same position of its buffer.
+        const float* v = nullptr;
+        if (type == 1) {
+            CheckPointCount(density.at(e), n, "density");
+            v = density[e].Buffer();
+        }
         for (int p = 0; p < n; ++p) {
             switch (type) {
             case 0: x[p] = x[p] - thr; break;
@@ -125,7 +147,7 @@ void ApplyAdvancedL1(LwDocCalcMem& doc, LwVectorList& gradient, const LwVectorLi
                     x[p] = x[p] - thr;
                     if (x[p] < 0.0f)
                         x[p] = 0.0f;
-                } else if (density.at(e)[p] <= 1e-23f) {
+                } else if (v[p] <= 1e-23f) {
                     x[p] = 0.0f;
                 } else {
                     x[p] = x[p] + thr;
@@ -152,8 +174,14 @@ void CorrectBySDM(LwDocCalcMem& doc)
             const LwFloatMatrix& exp = k.Exp_.at(i);
             const LwFloatMatrix& cal = k.Cal_.at(i);
             const LwFloatMatrix& fg = k.ForwardGradient_.at(i);
-            for (int q = 0; q < exp.VectorSize(); ++q) {
-                const float c = cal[q], g = fg[q], x = exp[q];
+            const int n = exp.ElementCount();
+            CheckPointCount(cal, n, "calculated hologram");
+            CheckPointCount(fg, n, "forward gradient");
+            const float* cv = cal.Buffer();
+            const float* gv = fg.Buffer();
+            const float* xv = exp.Buffer();
+            for (int q = 0; q < n; ++q) {
+                const float c = cv[q], g = gv[q], x = xv[q];
                 scc += c * c;
                 sgg += g * g;
                 scg += c * g;

@@ -7,6 +7,8 @@
 // Per-point vectors are those of LwRealSpaceData: point (ix, iy, iz) is entry
 // (iz NY + iy) NX + ix, with NX, NY, NZ the grid record's XCount, YCount,
 // ZCount; the grid filters refuse vectors of another length with an LwError.
+// Entries are positions in a vector's buffer, whatever index the vector
+// begins at (vectors read from a document keep their stored begin).
 // Interior points are those with 1 <= ix <= NX - 2 (likewise y, z); the six
 // face neighbours are taken in the order +x, -x, +y, -y, +z, -z. All values
 // are floats; sums are formed in double where noted.

@@ -113,11 +113,33 @@ void LwCalcMemWork::CheckTransformLimits() const
                          LongToString(t->ColSize) + " x " + LongToString(t->RowSize) +
                          ", not Z_N x R_N = " + LongToString(s.Z_N_) + " x " + LongToString(s.R_N_));
     }
-    const std::int64_t cells = static_cast<std::int64_t>(r.Grid_.XCount_) * r.Grid_.YCount_ * r.Grid_.ZCount_;
-    if (r.Grid_.XCount_ < 1 || r.Grid_.YCount_ < 1 || r.Grid_.ZCount_ < 1 || cells != r.NPoint_)
-        fail("the grid counts " + LongToString(r.Grid_.XCount_) + " x " + LongToString(r.Grid_.YCount_) +
-             " x " + LongToString(r.Grid_.ZCount_) + " do not give the " + LongToString(r.NPoint_) +
-             " grid points");
+    // The filters address point (ix, iy, iz) by the record's counts; counts
+    // that only multiply to the point count (the axes swapped) would make them
+    // average the points of another grid.
+    LwLong nx = 0, ny = 0, nz = 0;
+    r.Grid_.AxisCounts(nx, ny, nz);
+    const LwRealSpaceGrid& g = r.Grid_;
+    if (g.XCount_ != nx || g.YCount_ != ny || g.ZCount_ != nz)
+        fail("the grid counts XCount x YCount x ZCount = " + LongToString(g.XCount_) + " x " +
+             LongToString(g.YCount_) + " x " + LongToString(g.ZCount_) + " differ from the " +
+             LongToString(nx) + " x " + LongToString(ny) + " x " + LongToString(nz) +
+             " points that the bounds and step give");
+    if (static_cast<std::int64_t>(nx) * ny * nz != r.NPoint_)
+        fail("the bounds and step give " + LongToString(nx) + " x " + LongToString(ny) + " x " +
+             LongToString(nz) + " points, not the " + LongToString(r.NPoint_) + " grid points of the data");
+    // Items and pattern energies pair by position; a set listed in another
+    // order would fit every hologram with the tables of another energy.
+    for (LwLong i = 0; i < k.NList_; ++i) {
+        const float ek = i < static_cast<LwLong>(s.Ek_eV_.size()) ? s.Ek_eV_[i] : NAN;
+        const float e = i < static_cast<LwLong>(k.E_.size()) ? k.E_[i] : NAN;
+        // Rounding of a stored value, not a different energy.
+        const double tolerance =
+            1e-5 * std::max(std::fabs(static_cast<double>(e)), std::fabs(static_cast<double>(ek)));
+        if (!(std::fabs(static_cast<double>(e) - ek) <= tolerance))
+            fail("hologram item " + LongToString(i) + " has the energy E = " + FloatToString(e) +
+                 " but energy " + LongToString(i) + " of the scattering-pattern set has Ek_eV = " +
+                 FloatToString(ek) + " (items and pattern energies pair by position)");
+    }
 }
 
 void LwCalcMemWork::ConvertRToK(Source source)
@@ -128,7 +150,10 @@ void LwCalcMemWork::ConvertRToK(Source source)
     const LwScatteringPattern& s = d.ScatteringPattern_;
     const TableIndexing ti(s);
     const bool densities = source == Source::Densities;
-    const float threshold = densities ? d.CutoffRatio_ * DensityMax_ : -1e20f;
+    // The threshold is a share of the largest density and is compared with
+    // densities: DensityMax_ carries the radius in metres (about 1e-10) and
+    // would make the cut-off ten orders of magnitude too low.
+    const float threshold = densities ? d.CutoffRatio_ * DensityPeak_ : -1e20f;
     const int nq = k.NPoint_;
     const int np = r.NPoint_;
     const float* kux = k.Ux_.Buffer();
@@ -334,26 +359,32 @@ void LwCalcMemWork::CalcMaxDensity()
     const LwRealSpaceData& r = doc_.RealSpace_;
     const int np = r.NPoint_;
     const float* rr = r.R_.Buffer();
-    float m = 0.0f;
+    float m = 0.0f, peak = 0.0f;
     for (LwLong e = 0; e < r.NElement_; ++e) {
         const float* v = r.Density_[e].Buffer();
         const int threads = omp_get_max_threads();
         std::vector<float> partial(static_cast<std::size_t>(threads), 0.0f);
+        std::vector<float> partialPeak(static_cast<std::size_t>(threads), 0.0f);
         ForEachThreadBlock(np, threads, [&](int t, std::int64_t p0, std::int64_t p1) {
-            float best = 0.0f;
+            float best = 0.0f, top = 0.0f;
             for (std::int64_t p = p0; p < p1; ++p) {
                 const float x = v[p] * rr[p];
                 if (x > best)
                     best = x;
+                if (v[p] > top)
+                    top = v[p];
             }
             partial[t] = best;
+            partialPeak[t] = top;
         });
         // The maximum does not depend on the order; taken in thread order.
-        for (float x : partial)
-            if (x > m)
-                m = x;
+        for (int t = 0; t < threads; ++t) {
+            m = std::max(m, partial[t]);
+            peak = std::max(peak, partialPeak[t]);
+        }
     }
     DensityMax_ = m;
+    DensityPeak_ = peak;
 }
 
 void LwCalcMemWork::PushMaxHistory()

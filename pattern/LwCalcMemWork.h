@@ -58,12 +58,17 @@ public:
     // item or no direction; fewer pattern energies than items or fewer
     // patterns than elements; tables of another size than Z_N x R_N or
     // missing; an even Z_N; an R_Step or R_Min that is not a finite positive
-    // step / finite radius; grid counts whose product is not the point count.
+    // step / finite radius; grid counts XCount, YCount, ZCount that differ
+    // from the per-axis counts of the bounds (LwRealSpaceGrid::AxisCounts),
+    // or bounds whose points are not the data's point count; a hologram item
+    // whose energy E differs, by more than a relative 1e-5 (rounding of a
+    // stored value), from the pattern set's energy Ek_eV at the same position.
     // Needs the tables built (InitTransposed) and consistent data sets.
     void CheckTransformLimits() const;
 
     // Densities: adds the forward image of every element's densities to each
-    // calculated hologram, skipping points below CutoffRatio x DensityMax_.
+    // calculated hologram, skipping points whose density is below CutoffRatio
+    // x DensityPeak_ (a share of the largest density, like with like).
     // Gradients: adds the forward image of the gradients to each forward
     // gradient, every point contributing. In both modes a point whose radius
     // falls outside the table rows has its source value set to 0.
@@ -79,8 +84,8 @@ public:
     // the RMS history, lowers MinRMS. Partial sums of fixed blocks, added in
     // block order, so the value does not depend on the thread count.
     double CalcRmsError();
-    // DensityMax_ = the largest density x radius (m) over all elements and
-    // points, at least 0.
+    // DensityMax_ = the largest density x radius (m) and DensityPeak_ = the
+    // largest density, over all elements and points, each at least 0.
     void CalcMaxDensity();
     // Appends DensityMax_ x 1e10 to the maximum history.
     void PushMaxHistory();
@@ -105,6 +110,7 @@ public:
     std::atomic<bool> SaveRequest_{false};
     QString BaseName_;  // first part of a saved document's file name
     float DensityMax_ = 0.0f;  // largest density x radius (m) of the current iteration
+    float DensityPeak_ = 0.0f;  // largest density of the current iteration: the cut-off's scale
 
 private:
     LwDocCalcMem& doc_;

@@ -31,6 +31,11 @@ void LwMulCalcMain::ResetWorkingValues()
 
 void LwMulCalcMain::Run()
 {
+    // A stop request belongs to the run it was meant for: one left over from
+    // an earlier run would end this one after its set-up, with every density
+    // reset and nothing computed.
+    ClearStop();
+    SetProgress(0);
     try {
         Initialize();
         MainLoop();
@@ -64,6 +69,12 @@ void LwMulCalcMain::MainLoop()
     double best = 1e100;
     LwLong retry = 0;
     LwVectorList backup;
+    // Stopped before the set-up (during the initialisation): the densities of
+    // the last run are kept rather than reset for a run that never begins.
+    if (StopRequested()) {
+        SetStatus("Calc Terminated");
+        return;
+    }
     try {
         d.MinRMS_ = 1e10f;
         d.LoopCount_ = 0;

@@ -16,8 +16,10 @@
 // any time: the job tests it at the start of every iteration and after the
 // forward transform of an SDM step, and ends there. GetProgress gives the
 // loop count, GetMessage the last status text (both safe to read while the
-// job runs). The stop request is not cleared by a run: a job stopped once
-// ends its next run after the set-up.
+// job runs). Run clears the stop request when it starts, so a job stopped
+// once runs again in full; a stop requested before the set-up of MainLoop
+// ends the run there, the densities of the last run kept (the set-up resets
+// them to 1e-25 only for a run that really begins).
 
 #include "core/LwADateTime.h"
 #include "core/LwMatrix.h"
@@ -45,15 +47,16 @@ public:
     LwMulCalcMain(const LwMulCalcMain&) = delete;
     LwMulCalcMain& operator=(const LwMulCalcMain&) = delete;
 
-    // Initialize, then MainLoop; every exception is caught and dropped (an
-    // LwError's text stays in the status text).
+    // Clears the stop request, then Initialize and MainLoop; every exception
+    // is caught and dropped (an LwError's text stays in the status text).
     void Run() override;
     // Copies the counts, resets the working values, checks the data sets and
     // builds the pattern tables, refuses data that the transforms cannot
     // work on (LwCalcMemWork::CheckTransformLimits), normalises the densities.
     void Initialize();
-    // The iterations, until the stop request or an error. An LwError becomes
-    // the status text and passes on.
+    // The set-up and the iterations, until the stop request or an error; a
+    // request already set ends it before the set-up, nothing changed. An
+    // LwError becomes the status text and passes on.
     void MainLoop();
     // Writes the text as one line to the debug output and keeps it.
     void SetStatus(const std::string& text);

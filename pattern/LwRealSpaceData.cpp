@@ -3,6 +3,7 @@
 #include "core/LwBarnXml.h"
 #include "core/LwError.h"
 #include "core/LwMatrixBarn.h"
+#include "core/LwUsableMemory.h"
 #include "core/TextUtilities.h"
 
 #include <cmath>
@@ -11,20 +12,6 @@
 #include <algorithm>
 
 namespace {
-
-// Points along one axis: floor(q + 1.5) with q = (max - min) / dx formed in
-// float, as the grid has always been counted. Checked in double before any
-// conversion, so an infinite or enormous quotient cannot wrap.
-LwLong AxisCount(float lower, float upper, float step, const char* axis)
-{
-    const float qf = (upper - lower) / step;
-    const double count = std::floor(static_cast<double>(qf) + 1.5);
-    if (!std::isfinite(count) || count < 1.0 ||
-        count > static_cast<double>(std::numeric_limits<LwLong>::max()))
-        throw LwError(std::string("Real-space grid: the bounds and step along ") + axis + " give " +
-                      DoubleToString(count) + " points (at least 1 and below 2^31 needed)");
-    return static_cast<LwLong>(count);
-}
 
 LwFloatMatrix FilledRow(LwLong n, float value)
 {
@@ -80,13 +67,27 @@ void LwRealSpaceData::Resize(LwLong elementCount, LwLong pointCount)
 void LwRealSpaceData::AllocateGrid(LwLong elementCount, bool useCutoff, float cutoff)
 {
     const LwRealSpaceGrid& g = Grid_;
-    const LwLong nx = AxisCount(g.XMin_, g.XMax_, g.Dx_, "x");
-    const LwLong ny = AxisCount(g.YMin_, g.YMax_, g.Dx_, "y");
-    const LwLong nz = AxisCount(g.ZMin_, g.ZMax_, g.Dx_, "z");
-    const std::int64_t total = static_cast<std::int64_t>(nx) * ny * nz;
-    if (total > std::numeric_limits<LwLong>::max())
+    LwLong nx = 0, ny = 0, nz = 0;
+    g.AxisCounts(nx, ny, nz);
+    // Each count is below 2^31, so the product in double is within a few
+    // parts in 2^53 of the true one and never wraps, unlike a 64-bit product
+    // of three 31-bit counts.
+    const double product = static_cast<double>(nx) * ny * nz;
+    if (product > static_cast<double>(std::numeric_limits<LwLong>::max()))
         throw LwError("Real-space grid: " + LongToString(nx) + " x " + LongToString(ny) + " x " +
                       LongToString(nz) + " points do not fit a 32-bit count");
+    const std::int64_t total = static_cast<std::int64_t>(nx) * ny * nz;
+    // Direction vectors and radius, then a density and a gradient per
+    // element, all floats; refused before the first allocation when the
+    // machine cannot hold them.
+    const std::uint64_t bytes = static_cast<std::uint64_t>(total) * sizeof(float) *
+                                (4 + 2 * static_cast<std::uint64_t>(std::max<LwLong>(elementCount, 0)));
+    const std::uint64_t usable = UsableMemoryBytes();
+    if (bytes > usable)
+        throw LwError("Real-space grid: " + LongToString(nx) + " x " + LongToString(ny) + " x " +
+                      LongToString(nz) + " points with " + LongToString(elementCount) +
+                      " elements need about " + GigabytesText(bytes) + " of memory; " +
+                      GigabytesText(usable) + " can be used here");
     Resize(elementCount, static_cast<LwLong>(total));
     for (LwFloatMatrix& gradient : Gradient_)
         gradient.SetZero();
@@ -150,7 +151,10 @@ bool LwRealSpaceData::LoadSave(LwBarnXml& doc)
     if (reading)
         CreateFromGrid();
 
-    doc.OpenRack("list_real_space");
+    // Without the list the first "el" would fail at the close of a rack of
+    // another name; the missing rack is named instead.
+    if (!doc.OpenRack("list_real_space"))
+        throw LwError("Real-space data: \"real_space_all_3\" has no rack \"list_real_space\"");
     LwLong count = NElement_;
     doc.ValueLong("NElement", count, 1);
     if (reading) {

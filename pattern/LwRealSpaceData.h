@@ -50,6 +50,7 @@ public:
     // and then reads the densities; it is not transactional, so what was
     // read before an error stays read. Ends with CheckConsistency.
     // Throws "SPattern is not setted" (grid element count outside 1 to 9),
+    // an LwError naming "list_real_space" when that rack is missing,
     // the grid errors of AllocateGrid, an LwError naming the count when the
     // element count of "list_real_space" is negative or above 9, and
     // CheckConsistency's errors.
@@ -65,12 +66,15 @@ public:
     void CreateFromGrid();
 
     // Builds the points from the grid record's bounds and step: along each
-    // axis floor((max - min) / dx + 1.5) points (the quotient in float), so
-    // the default record gives 201 per axis. Every density starts at 1e-10
+    // axis floor((max - min) / dx + 1.5) points (LwRealSpaceGrid::AxisCounts),
+    // so the default record gives 201 per axis. Every density starts at 1e-10
     // where r > 0 and (no cut-off or r < cutoff), else 0; every gradient at 0.
     // The counts are checked before anything is allocated: a step or bound
-    // that is not finite, an axis of fewer than 1 point, or a total that does
-    // not fit a 32-bit count throws an LwError naming it, the data unchanged.
+    // that is not finite, an axis of fewer than 1 point, a total that does not
+    // fit a 32-bit count, or vectors (4 + 2 x elements floats per point) that
+    // need more memory than this process may use (UsableMemoryBytes) throw an
+    // LwError naming the counts and, for memory, both figures; the data are
+    // then unchanged.
     void AllocateGrid(LwLong elementCount, bool useCutoff, float cutoff);
 
     // n elements and N points: Ux_, Uy_, Uz_, R_ row vectors of N entries;

@@ -4,9 +4,10 @@
 // the point counts XCount, YCount, ZCount that the grid filters and the
 // averaging address the points with. The counts come from the document only;
 // building the grid from the bounds (LwRealSpaceData::AllocateGrid) computes
-// its own counts and does not change these, so a document gives them to match
-// its bounds (the reconstruction job refuses a record whose counts do not
-// multiply to the point count).
+// its own counts (AxisCounts) and does not change these, so a document gives
+// them to match its bounds (the reconstruction job refuses a record whose
+// counts differ from AxisCounts axis by axis: counts that merely multiply to
+// the point count would make the filters treat the points as another grid).
 
 #include "core/LwTypes.h"
 
@@ -21,6 +22,12 @@ public:
     // rack is missing (read mode, nothing changed). A missing key takes the
     // constructor's value. The cut-off fields are not stored.
     bool LoadSave(LwBarnXml& doc, const std::string& rackName);
+
+    // The points along x, y and z that the bounds and step give: floor((max -
+    // min) / dx + 1.5) per axis, the quotient formed in float (the default
+    // record gives 201 each). A count that is not finite, below 1 or above
+    // 2^31 - 1 throws an LwError naming the axis.
+    void AxisCounts(LwLong& nx, LwLong& ny, LwLong& nz) const;
 
     float XMin_ = -1e-9f;  // "xmin", m
     float XMax_ = 1e-9f;  // "xmax", m

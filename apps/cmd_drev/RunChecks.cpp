@@ -1,6 +1,7 @@
 #include "RunChecks.h"
 
 #include "core/LwError.h"
+#include "core/LwUsableMemory.h"
 #include "core/TextUtilities.h"
 #include "pattern/LwSimulationDocument.h"
 #include "pattern/LwSphericalMapGrid.h"
@@ -33,13 +34,6 @@ namespace {
 // resident size: about 160 bytes per pixel; the estimate allows a margin.
 constexpr std::uint64_t kPatternBytesPerPixel = 24 * sizeof(LDouble);
 
-std::string Gigabytes(std::uint64_t bytes)
-{
-    char text[64];
-    std::snprintf(text, sizeof text, "%.1f GB", static_cast<double>(bytes) / 1e9);
-    return text;
-}
-
 void CheckLength(double value, const char* what)
 {
     if (!std::isfinite(value) || value < 0)
@@ -55,24 +49,6 @@ std::uint64_t PatternMemoryBytes(int columns, int rows)
            kPatternBytesPerPixel;
 }
 
-std::uint64_t UsableMemoryBytes()
-{
-    std::uint64_t bytes = std::numeric_limits<std::uint64_t>::max();
-    const long pages = sysconf(_SC_PHYS_PAGES), pageSize = sysconf(_SC_PAGESIZE);
-    if (pages > 0 && pageSize > 0)
-        bytes = static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize);
-    struct rlimit limit
-    {};
-    if (getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
-        bytes = std::min<std::uint64_t>(bytes, limit.rlim_cur);
-    // cgroup v2; "max" (no limit) reads as no number.
-    std::ifstream cgroup("/sys/fs/cgroup/memory.max");
-    std::uint64_t cgroupLimit = 0;
-    if (cgroup >> cgroupLimit && cgroupLimit > 0)
-        bytes = std::min(bytes, cgroupLimit);
-    return bytes;
-}
-
 void CheckPatternSettings(const CommandLineParameters& p)
 {
     int columns = 0, rows = 0;
@@ -85,8 +61,8 @@ void CheckPatternSettings(const CommandLineParameters& p)
     if (needed > usable)
         throw LwError("Illegal resolution: -R " + DoubleToString(p.Resolution_deg) + " gives an image of " +
                       IntToString(columns) + " x " + IntToString(rows) +
-                      " pixels, whose calculation needs about " + Gigabytes(needed) + " of memory; " +
-                      Gigabytes(usable) + " can be used here");
+                      " pixels, whose calculation needs about " + GigabytesText(needed) + " of memory; " +
+                      GigabytesText(usable) + " can be used here");
     CheckLength(p.LimitClusterSize_m, "Cluster-size limit -L");
     CheckLength(p.LowerLimit_m, "Lower limit -LL");
     if (std::isnan(p.MeanFreePath_m) || p.MeanFreePath_m < 0)

@@ -39,9 +39,6 @@ void CheckThermalModel(const LwCluster& cluster, const LwDocScattering& scatteri
 
 // Bytes the pattern step needs for an image of columns x rows pixels.
 std::uint64_t PatternMemoryBytes(int columns, int rows);
-// Memory a process may use here: the physical memory, lowered by the
-// process's address-space limit and the control group's memory limit.
-std::uint64_t UsableMemoryBytes();
 
 // The output files of a run. Create proves each writable before any
 // calculation (a new file is created empty, an existing one is left as it

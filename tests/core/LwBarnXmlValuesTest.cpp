@@ -443,22 +443,24 @@ TEST(BarnRecordListEdges, MissingListKeepsTheVector)
     EXPECT_EQ(list[3].id, 21);
 }
 
-TEST(BarnRecordListEdges, RecordsAlreadyPresentActAsStartingValues)
+TEST(BarnRecordListEdges, RecordsReadStartFromTheirDefaults)
 {
-    // The serializer's defaults apply to the missing elements, so only what
-    // the record serializer leaves alone keeps the old values ("weight").
+    // What an item lacks takes the serializer's default ("id", "label") or,
+    // where the serializer reads nothing ("weight"), the record type's own:
+    // never the value of a record that was in the vector before.
     auto doc = ReadInD("<d><list><i><id>1</id></i><i><label>two</label></i></list></d>");
-    std::vector<Rec> list(2);
+    std::vector<Rec> list(3);
     list[0].weight = 10;
     list[1].weight = 20;
+    list[1].label = "old";
     EXPECT_TRUE(LoadSaveList(*doc, "list", "i", list, LoadSaveRec));
     ASSERT_EQ(list.size(), 2u);
     EXPECT_EQ(list[0].id, 1);
     EXPECT_EQ(list[0].label, "missing");
-    EXPECT_EQ(list[0].weight, 10);
+    EXPECT_EQ(list[0].weight, 0.5);
     EXPECT_EQ(list[1].id, -2);
     EXPECT_EQ(list[1].label, "two");
-    EXPECT_EQ(list[1].weight, 20);
+    EXPECT_EQ(list[1].weight, 0.5);
 }
 
 TEST(BarnRecordListEdges, ReadingNoneEmptiesTheVector)

@@ -56,6 +56,25 @@ TEST(LwFGraphModelTest, SetWaveReplacesPointsAndRefusesUnequalVectors)
     EXPECT_EQ(items.at(4).Style.Color, (LwFGraphColor{0, 0, 255}));
 }
 
+// std::map<float> orders by <, under which NaN is equivalent to any key: a
+// NaN key must not reach the map, where it would overwrite curve 0.
+TEST(LwFGraphModelTest, SetWaveRefusesKeysThatAreNotFinite)
+{
+    const float keys[] = {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
+                          -std::numeric_limits<float>::infinity()};
+    for (float key : keys) {
+        SCOPED_TRACE(key);
+        FGraph graph;
+        graph.SetWave(0, {1, 2}, {3, 4});
+        const std::string message = ErrorText([&] { graph.SetWave(key, {7}, {9}); });
+        EXPECT_EQ(message.substr(0, 45), "FGraph: an item key must be a finite number, ");
+        const auto& items = graph.Impl().ItemSet.Items;
+        ASSERT_EQ(items.size(), 1u);
+        EXPECT_EQ(items.at(0).Data.RowSize, 2);
+        EXPECT_EQ(items.at(0).Data(1, 1), 4.0f);
+    }
+}
+
 TEST(LwFGraphModelTest, SceneGeometryFollowsTheScreenResolution)
 {
     const LwFGraphViewGeometry g = LwFGraphViewGeometry::Of(600, 400, 144);

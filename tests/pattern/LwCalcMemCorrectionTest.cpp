@@ -191,6 +191,60 @@ TEST(LwCalcMemCorrection, CorrectBySDM)
     }
 }
 
+// Vectors read from a document may begin at any index: the corrections
+// give, value for value, what they give on the same vectors beginning at 0.
+TEST(LwCalcMemCorrection, VectorsBeginningAnywhere)
+{
+    const auto shifted = [](LwFloatMatrix m, int begin) {
+        if (m.RowSize == 1)
+            m.ColBegin = begin;
+        else
+            m.RowBegin = begin;
+        return m;
+    };
+    const auto same = [](const LwFloatMatrix& a, const LwFloatMatrix& b) {
+        ASSERT_EQ(a.ElementCount(), b.ElementCount());
+        for (int i = 0; i < a.ElementCount(); ++i)
+            ASSERT_EQ(a.Buffer()[i], b.Buffer()[i]) << i;
+    };
+    for (int begin : {5, -3}) {
+        SCOPED_TRACE(begin);
+        std::mt19937 rng(9);
+        LwDocCalcMem base;
+        LwRealSpaceData& r = base.RealSpace_;
+        r.Resize(2, 40);
+        LwKSpaceData& k = base.KSpace_;
+        k.NList_ = 2;
+        for (int e = 0; e < 2; ++e) {
+            r.Density_[e] = recon_test::RandomVector(rng, 40, true);
+            for (int p = 0; p < 40; p += 7)
+                r.Density_[e].Buffer()[p] = std::fabs(r.Density_[e].Buffer()[p]) * 1e-24f;
+            r.Gradient_[e] = recon_test::RandomVector(rng, 40, true);
+            k.Exp_.push_back(recon_test::RandomVector(rng, 25));
+            k.Cal_.push_back(recon_test::RandomVector(rng, 25));
+            k.ForwardGradient_.push_back(recon_test::RandomVector(rng, 25));
+        }
+        LwDocCalcMem moved = base;
+        for (LwVectorList* list : {&moved.RealSpace_.Density_, &moved.RealSpace_.Gradient_,
+                                   &moved.KSpace_.Exp_, &moved.KSpace_.Cal_, &moved.KSpace_.ForwardGradient_})
+            for (LwFloatMatrix& m : *list)
+                m = shifted(m, begin);
+
+        CorrectByMEM(base);
+        CorrectByMEM(moved);
+        for (LwDocCalcMem* d : {&base, &moved}) {
+            d->SoftThresholdType_ = 1;
+            d->FixedThreshold_ = 0.25f;
+            ApplyAdvancedL1(*d, d->RealSpace_.Gradient_, d->RealSpace_.Density_, 0.9f, 0, 10);
+            CorrectBySDM(*d);
+        }
+        for (int e = 0; e < 2; ++e) {
+            same(moved.RealSpace_.Density_[e], base.RealSpace_.Density_[e]);
+            same(moved.RealSpace_.Gradient_[e], base.RealSpace_.Gradient_[e]);
+        }
+    }
+}
+
 // Smoothing keeps a linear field at the points whose six neighbours are
 // all inside; no passes do nothing even with a bad weight.
 TEST(LwCalcMemCorrection, SmoothGradient)

@@ -131,7 +131,7 @@ TEST(LwCalcMemWork, RadiusRowsAndThreshold)
     LwRealSpaceData& r = d.RealSpace_;
     std::mt19937 rng(5);
     RandomFill(r.Density_[0], rng, 0.5f, 1.0f);
-    w.DensityMax_ = 1.0f;
+    w.DensityPeak_ = 1.0f;
     d.CutoffRatio_ = 2.0f;  // threshold 2: every point below it
     w.ConvertRToK(LwCalcMemWork::Source::Densities);
     for (int p = 0; p < r.NPoint_; ++p) {
@@ -149,6 +149,54 @@ TEST(LwCalcMemWork, RadiusRowsAndThreshold)
     for (int q = 0; q < d.KSpace_.NPoint_; ++q)
         sum += std::fabs(d.KSpace_.ForwardGradient_[0][q]);
     EXPECT_GT(sum, 0.0);
+}
+
+// The forward transform's cut-off is a share of the largest density: with
+// densities spread over six decades and CutoffRatio 1e-2, the holograms are
+// the direct sums (in double, from the geometry) over the points whose
+// density reaches 1e-2 of the largest one, and those points are a minority.
+TEST(LwCalcMemWork, CutoffIsAShareOfTheLargestDensity)
+{
+    SmallProblem pr;
+    pr.directions = 80;
+    LwDocCalcMem d;
+    recon_test::BuildProblem(d, pr);
+    LwCalcMemWork w(d);
+    LwRealSpaceData& r = d.RealSpace_;
+    std::mt19937 rng(8);
+    std::uniform_real_distribution<double> decades(-6.0, 0.0);
+    for (int p = 0; p < r.NPoint_; ++p)
+        r.Density_[0][p] = static_cast<float>(std::pow(10.0, decades(rng)));
+    d.CutoffRatio_ = 1e-2f;
+    w.CalcMaxDensity();
+    const double threshold = static_cast<double>(1e-2f * w.DensityPeak_);
+    std::vector<int> kept;
+    for (int p = 0; p < r.NPoint_; ++p)
+        if (r.R_[p] != 0.0f && r.Density_[0][p] >= threshold)
+            kept.push_back(p);
+    ASSERT_GT(kept.size(), 10u);
+    ASSERT_LT(kept.size(), static_cast<std::size_t>(r.NPoint_) / 2);
+    w.ConvertRToK(LwCalcMemWork::Source::Densities);
+    int checked = 0;
+    for (int q = 0; q < d.KSpace_.NPoint_; ++q) {
+        double sum = 0.0, scale = 0.0;
+        bool edge = false;
+        for (int p : kept) {
+            int ir, idx;
+            bool nearEdge;
+            recon_test::TableCell(d, p, q, ir, idx, nearEdge);
+            edge = edge || nearEdge;
+            const double term =
+                static_cast<double>(d.ScatteringPattern_.Pattern_[0][0](ir, idx)) * r.Density_[0][p];
+            sum += term;
+            scale += std::fabs(term);
+        }
+        if (edge)
+            continue;
+        ++checked;
+        EXPECT_NEAR(d.KSpace_.Cal_[0][q], sum, 1e-5 * scale) << q;
+    }
+    EXPECT_GT(checked, 20);
 }
 
 // The transforms, the RMS error and the maximum give the same bits at any
@@ -303,6 +351,10 @@ TEST(LwCalcMemWork, RmsErrorAndMaximum)
         expected = std::max(expected, r.Density_[0][p] * r.R_[p]);
     w.CalcMaxDensity();
     EXPECT_EQ(w.DensityMax_, expected);
+    float peak = 0.0f;
+    for (int p = 0; p < r.NPoint_; ++p)
+        peak = std::max(peak, r.Density_[0][p]);
+    EXPECT_EQ(w.DensityPeak_, peak);
     w.PushMaxHistory();
     EXPECT_EQ(d.MaxHistory_.back(), expected * 1e10f);
     w.InitDensity();
@@ -331,7 +383,35 @@ TEST(LwCalcMemWork, TransformLimits)
         {"table size", [](LwDocCalcMem& d) { d.ScatteringPattern_.Back_[0][1].Create(9, 11); },
          "Reconstruction: the table of energy 0, element 1 is 9 x 11, not Z_N x R_N = 9 x 12"},
         {"grid counts", [](LwDocCalcMem& d) { d.RealSpace_.Grid_.XCount_ = 6; },
-         "Reconstruction: the grid counts 6 x 7 x 7 do not give the 343 grid points"},
+         "Reconstruction: the grid counts XCount x YCount x ZCount = 6 x 7 x 7 differ from the 7 x 7 x 7 "
+         "points that the bounds and step give"},
+        // The same product, the axes swapped: the filters would treat the
+        // points as another grid.
+        {"swapped counts",
+         [](LwDocCalcMem& d) {
+             recon_test::SetCubeGrid(d.RealSpace_.Grid_, 5, 7, 9, 1e-10f);
+             d.RealSpace_.CreateFromGrid();
+             std::swap(d.RealSpace_.Grid_.XCount_, d.RealSpace_.Grid_.ZCount_);
+         },
+         "Reconstruction: the grid counts XCount x YCount x ZCount = 9 x 7 x 5 differ from the 5 x 7 x 9 "
+         "points that the bounds and step give"},
+        {"bounds not the data's",
+         [](LwDocCalcMem& d) { recon_test::SetCubeGrid(d.RealSpace_.Grid_, 5, 7, 9, 1e-10f); },
+         "Reconstruction: the bounds and step give 5 x 7 x 9 points, not the 343 grid points of the data"},
+        {"energies in the opposite order",
+         [](LwDocCalcMem& d) {
+             d.KSpace_.E_ = {600.0f, 800.0f};
+             d.ScatteringPattern_.Ek_eV_ = {800.0f, 600.0f};
+         },
+         "Reconstruction: hologram item 0 has the energy E = 600 but energy 0 of the scattering-pattern set "
+         "has Ek_eV = 800 (items and pattern energies pair by position)"},
+        {"second energy differs", [](LwDocCalcMem& d) { d.ScatteringPattern_.Ek_eV_[1] = 1001.0f; },
+         "Reconstruction: hologram item 1 has the energy E = 1000 but energy 1 of the scattering-pattern set "
+         "has Ek_eV = 1001 (items and pattern energies pair by position)"},
+        {"energy missing", [](LwDocCalcMem& d) { d.ScatteringPattern_.Ek_eV_.pop_back(); },
+         "Reconstruction: hologram item 1 has the energy E = 1000 but energy 1 of the scattering-pattern set "
+         "has Ek_eV = nan (items and pattern energies pair by position)"},
+        {"energy rounded", [](LwDocCalcMem& d) { d.ScatteringPattern_.Ek_eV_[1] = 1000.004f; }, "(no error)"},
         {"no item", [](LwDocCalcMem& d) { d.KSpace_.NList_ = 0; },
          "Reconstruction: there is no hologram item"},
     };

@@ -157,6 +157,29 @@ TEST(LwDocCalcMem, HologramParameterSet)
     EXPECT_EQ(d.HologramParam_.Items_[1].Caption_, "");
 }
 
+// A document read into a set that already holds items: an item without
+// "SPatternParam" has no pattern captions, not those of the item read before
+// it, and a save writes none.
+TEST(LwDocCalcMem, HologramItemWithoutPatternListHasNone)
+{
+    LwDocCalcMem d;
+    recon_test::FillSmallDocument(d);
+    ASSERT_EQ(d.HologramParam_.Items_[0].Patterns_.size(), 2u);
+    recon_test::ReadText("<calc_mem_data><DocCalcInfo><HologramParam><i><Caption>new</Caption></i>"
+                         "<i><SPatternParam><i><Caption>q</Caption></i></SPatternParam></i>"
+                         "</HologramParam></DocCalcInfo></calc_mem_data>",
+                         [&](LwBarnXml& doc) { EXPECT_TRUE(d.LoadSave(doc)); });
+    ASSERT_EQ(d.HologramParam_.Items_.size(), 2u);
+    EXPECT_EQ(d.HologramParam_.Items_[0].Caption_, "new");
+    EXPECT_TRUE(d.HologramParam_.Items_[0].Patterns_.empty());
+    ASSERT_EQ(d.HologramParam_.Items_[1].Patterns_.size(), 1u);
+    EXPECT_EQ(d.HologramParam_.Items_[1].Patterns_[0].Caption_, "q");
+    EXPECT_EQ(d.HologramParam_.Items_[1].Energy_, 0);
+    const std::string saved = recon_test::WrittenText([&](LwBarnXml& doc) { d.LoadSave(doc); });
+    EXPECT_EQ(saved.find("p1"), std::string::npos);
+    EXPECT_EQ(saved.find("p2"), std::string::npos);
+}
+
 // The whole document through each carrier: parameters, histories, hologram
 // set and the three data sets.
 TEST(LwDocCalcMem, RoundTripThroughEveryCarrier)

@@ -2,6 +2,8 @@
 
 #include "ErrorText.h"
 #include "ReconstructionTestSupport.h"
+#include "core/LwBarnFile.h"
+#include "core/LwUsableMemory.h"
 
 #include <gtest/gtest.h>
 
@@ -227,6 +229,54 @@ TEST(LwRealSpaceData, ListElementCount)
                                            [&](LwBarnXml& doc) { r.LoadSave(doc); });
                   }),
                   c.message);
+    }
+}
+
+// A document without the list of densities names the missing rack instead
+// of failing at the close of another.
+TEST(LwRealSpaceData, MissingListRackIsNamed)
+{
+    LwRealSpaceData r;
+    const std::string text = "<real_space_all_3><RealSpaceFactory><xmin>0</xmin><xmax>0</xmax>"
+                             "<ymin>0</ymin><ymax>0</ymax><zmin>0</zmin><zmax>0</zmax>"
+                             "<dx>1e-10</dx></RealSpaceFactory></real_space_all_3>";
+    EXPECT_EQ(ErrorText([&] { recon_test::ReadText(text, [&](LwBarnXml& doc) { r.LoadSave(doc); }); }),
+              "Real-space data: \"real_space_all_3\" has no rack \"list_real_space\"");
+}
+
+// Hostile documents of a few hundred bytes whose grid record asks for what
+// cannot be built: refused in words before any allocation, the data as they
+// were. "wrapping count": 4194304 x 16385 x 268419073 points, whose 64-bit
+// product wraps to 4194304 (a 16 MB vector for a loop over 2^64 points);
+// "huge grid": 1290^3 points of nine elements, 22 vectors of 8.6 GB.
+TEST(LwRealSpaceData, HostileGridRecordsAreRefusedBeforeAllocation)
+{
+    struct Case
+    {
+        const char* file;
+        std::string message;
+    };
+    const std::uint64_t hugeBytes = 1290ull * 1290 * 1290 * 4 * 22;
+    ASSERT_GT(hugeBytes, UsableMemoryBytes()) << "this machine could hold the huge grid";
+    const Case cases[] = {
+        {"real_space_wrapping_count.xml_rs",
+         "Real-space grid: 4194304 x 16385 x 268419073 points do not fit a 32-bit count"},
+        {"real_space_huge_grid.xml_rs",
+         "Real-space grid: 1290 x 1290 x 1290 points with 9 elements need about " + GigabytesText(hugeBytes) +
+             " of memory; " + GigabytesText(UsableMemoryBytes()) + " can be used here"},
+    };
+    EXPECT_EQ(GigabytesText(hugeBytes), "188.9 GB");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        LwRealSpaceData r;
+        recon_test::SetCubeGrid(r.Grid_, 3, 3, 3, 1e-10f);
+        r.CreateFromGrid();
+        LwBarnFile in(std::string(LW_TEST_DATA_DIR) + "/" + c.file, "r");
+        EXPECT_EQ(ErrorText([&] { r.LoadSave(in); }), c.message);
+        EXPECT_EQ(r.NPoint_, 27);
+        EXPECT_EQ(r.NElement_, 1);
+        EXPECT_EQ(r.Density_[0].VectorSize(), 27);
+        EXPECT_EQ(r.R_.VectorSize(), 27);
     }
 }
 
