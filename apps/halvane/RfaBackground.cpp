@@ -4,6 +4,7 @@
 #include "apps/halvane/RfaParameters.h"
 
 #include "apps/halvane/LwProcessLog.h"
+#include "apps/halvane/RfaNormalEquations.h"
 #include "apps/halvane/RfaViewerSteps.h"
 
 #include "core/LwConstants.h"
@@ -12,7 +13,6 @@
 #include "core/LwParallelErrors.h"
 #include "imageops/LwMatrixOperator.h"
 #include "imageops/LwRealSphericalHarmonics.h"
-#include "pattern/LwLinearEquation.h"
 #include "physics/LwLmArray.h"
 #include "plugin/LwPluginFuncZyvra.h"
 
@@ -24,10 +24,14 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <sstream>
 #include <vector>
 
-Q_LOGGING_CATEGORY(lcHalvaneFit, "halvane.fit")
+// The fit's traces (normal matrix, inverse, per-degree sums) are debug
+// messages of this category, off unless the logging rules turn them on
+// (QT_LOGGING_RULES="halvane.fit.debug=true").
+Q_LOGGING_CATEGORY(lcHalvaneFit, "halvane.fit", QtInfoMsg)
 
 namespace {
 
@@ -163,6 +167,43 @@ void TraceMatrix(const char* tag, const LwLDoubleMatrix& m, int n)
             qCDebug(lcHalvaneFit) << tag << i << j << static_cast<double>(m(i, j));
 }
 
+// The largest condition number of the normal equations (scaled to a unit
+// diagonal) that the fit accepts. The computed coefficients' relative error
+// is bounded by about the condition number times the machine epsilon of
+// LDouble; the fit keeps that bound below 10 % (the fitted values, whose
+// error grows only with the square root of the condition number for a
+// smooth background, are then far more accurate than the float image).
+// Near 1 / epsilon the factorisation itself breaks down, and rounding, not
+// the data, decides the background: its residual then rises with the
+// degree. For 80-bit LDouble the limit is 9.2e17.
+const LDouble kMaxCondition = 0.1L / std::numeric_limits<LDouble>::epsilon();
+
+// Whether the fit of degree l, whose functions are the leading (l + 1)^2
+// unknowns, can be solved to that accuracy.
+bool WellConditioned(const RfaNormalEquations& equations, int l)
+{
+    const int n = (l + 1) * (l + 1);
+    return equations.FactoredSize() >= n && equations.Condition(n) <= kMaxCondition;
+}
+
+// The inverse of the normal matrix, traced as "iM" in the layout of
+// TraceMatrix; computed only when the trace is on.
+void TraceInverse(const RfaNormalEquations& equations, int n)
+{
+    if (!lcHalvaneFit().isDebugEnabled() || equations.FactoredSize() < n)
+        return;
+    LwLDoubleMatrix inverse(n, n);
+    std::vector<LDouble> e(static_cast<std::size_t>(n));
+    for (int j = 0; j < n; ++j) {
+        std::fill(e.begin(), e.end(), 0);
+        e[static_cast<std::size_t>(j)] = 1;
+        const std::vector<LDouble> column = equations.Solve(e, n);
+        for (int i = 0; i < n; ++i)
+            inverse(j, i) = column[static_cast<std::size_t>(i)];
+    }
+    TraceMatrix("iM", inverse, n);
+}
+
 }  // namespace
 
 bool RfaParameters::PixelToSphere(LDouble& theta, LDouble& phi, const LDouble& x, const LDouble& y,
@@ -186,22 +227,49 @@ bool RfaParameters::PixelToSphere(LDouble& theta, LDouble& phi, const LDouble& x
     throw LwError("Undefined Mapping Method");
 }
 
-void RfaParameters::CheckFitSettings() const
+void RfaParameters::CheckFitSettings(bool usesAngle) const
 {
-    if (Size_l_ < 0)
-        throw LwError("Number of l must be 0 or more");
+    if (Size_l_ < 0 || Size_l_ > kMaxDegree) {
+        std::ostringstream text;
+        text << "Number of l = " << Size_l_ << " is out of range: it must be from 0 to " << kMaxDegree;
+        throw LwError(text.str());
+    }
     const double R = Sr_ - SMargin_;
     if (!(R > 0))
         throw LwError("Screen R minus Screen Margin must be greater than 0");
     if (!std::isfinite(R) || R > 1e6)
         throw LwError("Screen R is too large");
-    if (!std::isfinite(static_cast<double>(MappingAzThetaMax_deg_)))
-        throw LwError("Max angle is not a finite number");
+    if (!usesAngle)
+        return;
+    const LDouble angle = MappingAzThetaMax_deg_;
+    if (!(angle > 0 && angle <= 180)) {
+        std::ostringstream text;
+        text << "Max angle = " << angle
+             << " is out of range: it must be greater than 0 and at most 180 degrees";
+        throw LwError(text.str());
+    }
+}
+
+void RfaParameters::CheckFitDisc(const LwFloatMatrix& image) const
+{
+    // The sample square runs over the offsets -floor(R) .. floor(R) around
+    // (ColSize / 2, RowSize / 2); it must lie in the image.
+    const int cx = image.ColSize / 2, cy = image.RowSize / 2;
+    const int room = std::min({cx, image.ColSize - 1 - cx, cy, image.RowSize - 1 - cy});
+    const double R = Sr_ - SMargin_;
+    if (room >= 0 && std::floor(R) <= room)
+        return;
+    std::ostringstream text;
+    text << "Screen R minus Screen Margin = " << R << " pixels reaches beyond the image of " << image.ColSize
+         << " x " << image.RowSize << " pixels around its centre (" << cx << ", " << cy
+         << "): it must be less than " << room + 1;
+    throw LwError(text.str());
 }
 
 LwFloatMatrix RfaParameters::FitBackgroundSh(const LwFloatMatrix& image, const RfaProgress& progress) const
 {
-    CheckFitSettings();
+    CheckFitSettings(true);
+    CheckFitDisc(image);
     const int L = Size_l_;
     const int N = (L + 1) * (L + 1);
     const LDouble thetaMax = MappingAzThetaMax_deg_ * LwConst::Pi / 180;
@@ -210,12 +278,6 @@ LwFloatMatrix RfaParameters::FitBackgroundSh(const LwFloatMatrix& image, const R
     const int cx = image.ColSize / 2;
     const int cy = image.RowSize / 2;
     const SampleSquare square = MakeSquare(R);
-    // The whole square must lie in the image (the range message otherwise).
-    if (square.count > 0) {
-        (void)image.Index(cx + square.first, cy + square.first);
-        const int last = square.first + square.count - 1;
-        (void)image.Index(cx + last, cy + last);
-    }
     const char* const cancelled = "The spherical-harmonics fit was cancelled";
     const int sumSlices = progress ? kFitSumSlices : 1;
     const int fillSlices = progress ? kFitFillSlices : 1;
@@ -301,12 +363,33 @@ LwFloatMatrix RfaParameters::FitBackgroundSh(const LwFloatMatrix& image, const R
     }
 
     TraceMatrix("M", A, N);
-    LwLDoubleMatrix inverse;
-    LwLinearEquation().Inverse(inverse, A);
-    TraceMatrix("iM", inverse, N);
-    const LwLDoubleMatrix c = inverse * b;
+    const RfaNormalEquations equations(A);
+    if (!WellConditioned(equations, L)) {
+        int usable = -1;  // the highest degree below L that passes, by bisection
+        for (int lo = 0, hi = L - 1; lo <= hi;) {
+            const int mid = (lo + hi) / 2;
+            if (WellConditioned(equations, mid)) {
+                usable = mid;
+                lo = mid + 1;
+            } else {
+                hi = mid - 1;
+            }
+        }
+        std::ostringstream text;
+        text << "Number of l = " << L << " is too high for this screen (Screen R minus Screen Margin = " << R
+             << " pixels, Max angle = " << MappingAzThetaMax_deg_
+             << " degrees): the fit's equations are too ill-conditioned for the pixels with data";
+        if (usable >= 0)
+            text << "; the highest degree that can be fitted here is " << usable;
+        throw LwError(text.str());
+    }
+    TraceInverse(equations, N);
+    std::vector<LDouble> rhs(static_cast<std::size_t>(N));
     for (int k = 0; k < N; ++k)
-        if (!std::isfinite(static_cast<long double>(c(0, k))))
+        rhs[static_cast<std::size_t>(k)] = b(0, k);
+    const std::vector<LDouble> c = equations.Solve(rhs, N);
+    for (int k = 0; k < N; ++k)
+        if (!std::isfinite(static_cast<long double>(c[static_cast<std::size_t>(k)])))
             throw LwError("The spherical-harmonics fit gave no finite result");
 
     LwFloatMatrix background(image.ColSize, image.RowSize);
@@ -332,7 +415,7 @@ LwFloatMatrix RfaParameters::FitBackgroundSh(const LwFloatMatrix& image, const R
                     CalcRealSphericalHarmonics(cache, Y, L + 1, theta, phi);
                     LDouble sum = 0;
                     for (int k = 0; k < N; ++k)
-                        sum += c(0, k) * Y[k];
+                        sum += c[static_cast<std::size_t>(k)] * Y[k];
                     background(cx + x, cy + y) = static_cast<float>(sum);
                 }
             });
@@ -407,7 +490,7 @@ void RfaParameters::RemoveBgSh(LwPluginFuncZyvra& client, const RfaProgress& pro
         RemoveBgShByDegree(client);
         return;
     }
-    CheckFitSettings();
+    CheckFitSettings(true);
     RemoveBackground(
         client, Version_,
         [this, &progress](const LwFloatMatrix& source) { return FitBackgroundSh(source, progress); },
@@ -416,7 +499,7 @@ void RfaParameters::RemoveBgSh(LwPluginFuncZyvra& client, const RfaProgress& pro
 
 void RfaParameters::RemoveBgShByDegree(LwPluginFuncZyvra& client) const
 {
-    CheckFitSettings();
+    CheckFitSettings(!MappingIsGnomonic_);
     RemoveBackground(
         client, Version_, [this](const LwFloatMatrix& source) { return BackgroundShByDegree(source); },
         [this](LwProcessLog& log) {
@@ -433,7 +516,8 @@ void RfaParameters::RemoveBgShByDegree(LwPluginFuncZyvra& client) const
 
 LwFloatMatrix RfaParameters::BackgroundShByDegree(const LwFloatMatrix& source) const
 {
-    CheckFitSettings();
+    CheckFitSettings(!MappingIsGnomonic_);
+    CheckFitDisc(source);
     const int L = Size_l_;
     const LDouble thetaMax = MappingAzThetaMax_deg_ * LwConst::Pi / 180;
     const double R = Sr_ - SMargin_;

@@ -78,8 +78,16 @@ public:
     bool UseAllSphere_ = false;
     // "Adj Screen: Search size=": stored and shown; the search does not read it.
     std::int32_t AdjSize_ = 10;
-    // Highest degree l of the spherical harmonics.
+    // Highest degree l of the spherical harmonics, 0 .. kMaxDegree.
     std::int32_t Size_l_ = 5;
+    // The highest degree the least-squares fit can take from the form: with
+    // Max angle at the form's largest value (99.99 degrees) the condition
+    // number of its equations on a fully sampled screen is about 1e17 at
+    // degree 14 and 3e18 at degree 15, beyond the fit's limit of 9.2e17
+    // (smaller angles and masked pixels only raise it). Its working memory
+    // then stays at a few megabytes (16 partial normal matrices of
+    // (L + 1)^4 / 2 extended values). The degree box of the form stops here.
+    static constexpr std::int32_t kMaxDegree = 14;
     // Centre of the azimuthal average.
     double Ax_ = 128;
     double Ay_ = 128;
@@ -160,9 +168,14 @@ public:
     // Method".
     static bool PixelToSphere(LDouble& theta, LDouble& phi, const LDouble& x, const LDouble& y,
                               const LDouble& R, bool gnomonic, bool azimuthal, const LDouble& thetaMax);
-    // Refuses settings no fit can use: Size_l_ < 0, a fit radius
-    // Sr_ - SMargin_ of 0 or less (or absurdly large), a non-finite angle.
-    void CheckFitSettings() const;
+    // Refuses settings no fit can use, naming the setting and its range:
+    // Size_l_ outside 0 .. kMaxDegree, a fit radius Sr_ - SMargin_ of 0 or
+    // less (or absurdly large), and, when `usesAngle` (the azimuthal
+    // mapping), a Max angle outside (0, 180] degrees.
+    void CheckFitSettings(bool usesAngle) const;
+    // Refuses a fit disc that reaches beyond `image` around its centre,
+    // naming the largest fit radius the image allows.
+    void CheckFitDisc(const LwFloatMatrix& image) const;
     // Least-squares fit of the real spherical harmonics up to degree Size_l_
     // to the non-zero pixels of the disc of radius Sr_ - SMargin_ around
     // the image centre (azimuthal-equidistant mapping, MappingAzThetaMax_deg_
@@ -172,8 +185,12 @@ public:
     // `progress` is called between slices of the sums and of the filling
     // (the blocks advance slice by slice, so the result is the same with or
     // without it); false: RfaCancelled "The spherical-harmonics fit was
-    // cancelled". Errors: those of CheckFitSettings; a disc reaching beyond
-    // the image: the matrix range message; fewer pixels with data than
+    // cancelled". The normal equations are solved by a Cholesky
+    // factorisation of their equilibrated matrix (RfaNormalEquations); a
+    // system whose condition number is too large for that solution to hold
+    // is refused with the degree, the fit radius, the angle and the highest
+    // degree that can be fitted on these pixels. Other errors: those of
+    // CheckFitSettings and CheckFitDisc; fewer pixels with data than
     // harmonics: "Too few pixels with data inside the fit radius: <n> for
     // <N> spherical harmonics"; a result that is not finite: "The
     // spherical-harmonics fit gave no finite result".
