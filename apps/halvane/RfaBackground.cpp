@@ -693,10 +693,10 @@ struct EdgeCandidate
 
 // The search at centre (hx, hy): the ring sums and counts in storage order,
 // as AverageAlongAzimuthal takes them (sums in double, means narrowed to
-// float), then the second differences of the means along the diagonal.
-
+// float), then the second differences of the means along the diagonal
+// (k, k), k = 0 .. n - 1.
 EdgeCandidate ScanCentre(const LwFloatMatrix& image, const RingTable& table, HalfCoordinate hx,
-                         HalfCoordinate hy, RingWork& work)
+                         HalfCoordinate hy, int n, RingWork& work)
 {
     const int c0 = image.ColBegin, r0 = image.RowBegin;
     const int cols = image.ColSize, rows = image.RowSize;
@@ -727,7 +727,6 @@ EdgeCandidate ScanCentre(const LwFloatMatrix& image, const RingTable& table, Hal
 
     const float x = static_cast<float>(hx.whole) + 0.5f * static_cast<float>(hx.half);
     const float y = static_cast<float>(hy.whole) + 0.5f * static_cast<float>(hy.half);
-    const int n = cols;
     work.mean.resize(static_cast<std::size_t>(n));
     for (int k = 0; k < n; ++k) {
         const float dx = static_cast<float>(k) - x;
@@ -768,30 +767,35 @@ RfaParameters::ScreenEdge RfaParameters::FindScreenEdge(const LwFloatMatrix& ima
     for (int i = 0; i < clipped.ElementCount(); ++i)
         if (clipped.Buffer()[i] > clip)
             clipped.Buffer()[i] = clip;
-    const int n = clipped.ColSize;
-    // The diagonal from (0, 0) to (n - 1, n - 1) must exist.
+    // The profile is read along the main diagonal, (k, k) for k from 0 to
+    // the end of the shorter side; the candidate centres lie around the
+    // image centre, each coordinate on its own axis.
     (void)clipped.Index(0, 0);
-    (void)clipped.Index(n - 1, n - 1);
+    const int n = std::min(clipped.ColBegin + clipped.ColSize, clipped.RowBegin + clipped.RowSize);
 
     constexpr int kCandidates = 80;
-    const int lo = n / 2 - 20;
-    float coord[kCandidates];
-    HalfCoordinate half[kCandidates];
+    const int loX = clipped.ColSize / 2 - 20;
+    const int loY = clipped.RowSize / 2 - 20;
+    float coordX[kCandidates], coordY[kCandidates];
+    HalfCoordinate halfX[kCandidates], halfY[kCandidates];
     for (int i = 0; i < kCandidates; ++i) {
-        coord[i] = static_cast<float>(static_cast<LDouble>(lo) + 0.5L * i);
-        half[i] = HalfCoordinate{lo + i / 2, i % 2};
+        coordX[i] = static_cast<float>(static_cast<LDouble>(loX) + 0.5L * i);
+        coordY[i] = static_cast<float>(static_cast<LDouble>(loY) + 0.5L * i);
+        halfX[i] = HalfCoordinate{loX + i / 2, i % 2};
+        halfY[i] = HalfCoordinate{loY + i / 2, i % 2};
     }
 
-    // The ring table covers every offset of a pixel from a centre: with the
-    // diagonal in the image, the columns run from 0 to n - 1 and the rows
-    // from RowBegin <= 0. Its bins are 16-bit; below that bound the offsets
-    // are far inside the range where single precision holds them exactly.
+    // The ring table covers every offset of a pixel from a centre. Its bins
+    // are 16-bit; below that bound the offsets are far inside the range
+    // where single precision holds them exactly.
+    const int colFirst = clipped.ColBegin;
+    const int colLast = clipped.ColBegin + clipped.ColSize - 1;
     const int rowFirst = clipped.RowBegin;
     const int rowLast = clipped.RowBegin + clipped.RowSize - 1;
     int maxAdx = 0, maxAdy = 0;
-    for (const HalfCoordinate& h : {half[0], half[kCandidates - 1]}) {
-        maxAdx = std::max({maxAdx, h.Distance(0), h.Distance(n - 1)});
-        maxAdy = std::max({maxAdy, h.Distance(rowFirst), h.Distance(rowLast)});
+    for (const int i : {0, kCandidates - 1}) {
+        maxAdx = std::max({maxAdx, halfX[i].Distance(colFirst), halfX[i].Distance(colLast)});
+        maxAdy = std::max({maxAdy, halfY[i].Distance(rowFirst), halfY[i].Distance(rowLast)});
     }
     if (std::hypot(maxAdx + 1.0, maxAdy + 1.0) > 0xFFFF)
         throw LwError("The image is too large for Adjust Screen");
@@ -814,7 +818,7 @@ RfaParameters::ScreenEdge RfaParameters::FindScreenEdge(const LwFloatMatrix& ima
         for (int i = first; i < last; ++i) {
             errors.Run([&] {
                 results[static_cast<std::size_t>(i)] =
-                    ScanCentre(clipped, table, half[i % kCandidates], half[i / kCandidates],
+                    ScanCentre(clipped, table, halfX[i % kCandidates], halfY[i / kCandidates], n,
                                work[static_cast<std::size_t>(omp_get_thread_num())]);
             });
         }
@@ -831,8 +835,8 @@ RfaParameters::ScreenEdge RfaParameters::FindScreenEdge(const LwFloatMatrix& ima
             if (r.d2 < best) {
                 best = r.d2;
                 edge.found = true;
-                edge.x = coord[ix];
-                edge.y = coord[iy];
+                edge.x = coordX[ix];
+                edge.y = coordY[iy];
                 edge.position = r.r;
             }
         }
@@ -841,6 +845,9 @@ RfaParameters::ScreenEdge RfaParameters::FindScreenEdge(const LwFloatMatrix& ima
         const LDouble py = static_cast<LDouble>(edge.position) - edge.y;
         const LDouble d = std::sqrt(px * px + py * py);
         edge.radius = static_cast<int>(std::floor(2 * d + 0.5L) * 0.5L);
+        // An edge at the centre itself (a single dark pixel, say) is no
+        // screen: a circle needs a radius of at least one pixel.
+        edge.found = edge.radius >= 1;
     }
     edge.clipped = std::move(clipped);
     return edge;

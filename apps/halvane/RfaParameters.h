@@ -224,15 +224,17 @@ public:
         LwFloatMatrix clipped;  // the clipped working image
     };
     // Clips the image at AdjThres_ times its maximum and searches the 80 x 80
-    // centres ColSize / 2 - 20 + 0.5 i for the sharpest fall of the
-    // azimuthal profile along the main diagonal. The ring of every pixel
+    // centres (ColSize / 2 - 20 + 0.5 i, RowSize / 2 - 20 + 0.5 j) for the
+    // sharpest fall of the azimuthal profile along the main diagonal (k, k),
+    // k up to the end of the shorter side. The ring of every pixel
     // offset is tabulated once; each centre's ring sums are then taken in
     // storage order as AverageAlongAzimuthal takes them, the centres in
     // parallel and the best in scan order, so the result is that of the
-    // direct search for any thread count. `progress` is called between
+    // direct search for any thread count. An edge whose radius comes out
+    // below one pixel is no edge (found false). `progress` is called between
     // groups of four rows of centres; false: RfaCancelled "Adjust Screen was
-    // cancelled". An image without pixels: "The image has no pixels"; fewer
-    // rows than columns: the matrix range message; distances beyond the
+    // cancelled". An image without pixels: "The image has no pixels"; without
+    // the element (0, 0): the matrix range message; distances beyond the
     // 16-bit ring table: "The image is too large for Adjust Screen".
     ScreenEdge FindScreenEdge(const LwFloatMatrix& image, const RfaProgress& progress = nullptr) const;
     // "Adjust Screen": Sx_, Sy_, Sr_ from the edge of the focused image and

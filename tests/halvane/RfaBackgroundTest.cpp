@@ -509,13 +509,14 @@ RfaParameters::ScreenEdge BruteForceEdge(const RfaParameters& p, const LwFloatMa
     const float clip = static_cast<float>(p.AdjThres_ * m);
     for (int i = 0; i < clipped.ElementCount(); ++i)
         clipped.Buffer()[i] = std::min(clipped.Buffer()[i], clip);
-    const int n = image.ColSize;
+    // The diagonal runs to the end of the shorter side.
+    const int n = std::min(image.ColBegin + image.ColSize, image.RowBegin + image.RowSize);
     RfaParameters::ScreenEdge best;
     float bestValue = 0;
     for (int iy = 0; iy < 80; ++iy)
         for (int ix = 0; ix < 80; ++ix) {
-            const float x = static_cast<float>(n / 2 - 20 + 0.5 * ix),
-                        y = static_cast<float>(n / 2 - 20 + 0.5 * iy);
+            const float x = static_cast<float>(image.ColSize / 2 - 20 + 0.5 * ix),
+                        y = static_cast<float>(image.RowSize / 2 - 20 + 0.5 * iy);
             LwLongMatrix map;
             const LwFloatMatrix a = LwMatrixOperator().AverageAlongAzimuthal(clipped, x, y, false, map);
             std::vector<float> d2(n, 0.0f);
@@ -535,6 +536,7 @@ RfaParameters::ScreenEdge BruteForceEdge(const RfaParameters& p, const LwFloatMa
         }
     const double d = std::hypot(best.position - best.x, best.position - best.y);
     best.radius = static_cast<int>(std::floor(2 * d + 0.5) * 0.5);
+    best.found = best.found && best.radius >= 1;
     omp_set_num_threads(all);
     return best;
 }
@@ -580,6 +582,13 @@ TEST(ScreenEdgeTest, FindsTheEdgeOfSyntheticScreensAsTheDirectSearchDoes)
         {"tall image from row -5",
          SyntheticScreen(50, 61, -5, 24.5, 26, 15.2, [](int x, int y) { return 60.0f + x - 0.5f * y; }), 24.5,
          26, 15.2, 0.8L},
+        // A landscape image: the centres' rows come from the row count and
+        // the diagonal ends with the last row; the screen sits right of the
+        // diagonal's nearest approach to the image centre.
+        {"landscape image",
+         SyntheticScreen(96, 64, 0, 50, 31.5, 22.4,
+                         [](int x, int y) { return 70.0f + 0.5f * x + 0.25f * y; }),
+         50, 31.5, 22.4, 0.8L},
     };
     const int all = omp_get_max_threads();
     for (const Case& k : cases) {
@@ -614,16 +623,29 @@ TEST(ScreenEdgeTest, ConstantEmptyAndShortImages)
         constant.Buffer()[i] = 7;
     EXPECT_FALSE(p.FindScreenEdge(constant).found);
     EXPECT_EQ(ErrorText([&] { p.FindScreenEdge(LwFloatMatrix()); }), "The image has no pixels");
+    // A wide image is searched along the diagonal of its rows.
     LwFloatMatrix wide(40, 30);
     wide.SetZero();
-    EXPECT_EQ(ErrorText([&] { p.FindScreenEdge(wide); }).rfind("Matrix over range. access=(", 0), 0u);
+    EXPECT_FALSE(p.FindScreenEdge(wide).found);
+    LwFloatMatrix shifted(30, 30);
+    shifted.ColBegin = 1;  // no element (0, 0)
+    shifted.SetZero();
+    EXPECT_EQ(ErrorText([&] { p.FindScreenEdge(shifted); }).rfind("Matrix over range. access=(", 0), 0u);
+    // The sharpest fall at the centre itself: one dark pixel on a flat
+    // image gives the edge at distance 0 from the centre (20, 20), no
+    // circle.
+    LwFloatMatrix dot = constant;
+    dot(20, 20) = 0;
+    const RfaParameters::ScreenEdge atCentre = p.FindScreenEdge(dot);
+    EXPECT_FALSE(atCentre.found);
+    EXPECT_EQ(atCentre.radius, 0);
     int calls = 0;
     EXPECT_EQ(ErrorText([&] { p.FindScreenEdge(constant, [&](int, int) { return ++calls < 3; }); }),
               "Adjust Screen was cancelled");
     EXPECT_EQ(calls, 3);
     // Rows so far from the centres that the distances leave the 16-bit ring
     // table.
-    LwFloatMatrix column(1, 70000);
+    LwFloatMatrix column(1, 140000);
     column.SetZero();
     EXPECT_EQ(ErrorText([&] { p.FindScreenEdge(column); }), "The image is too large for Adjust Screen");
 }
