@@ -463,7 +463,8 @@ void SendBackgroundAndRatio(LwPluginFuncZyvra& client, const LwFloatMatrix& sour
     client.UpdateAll();
 }
 
-// The frame of the background operations: the focused image (NaN as 0),
+// The frame of the background operations: the focused image (pixels that
+// are not finite as 0, the number of infinite ones logged),
 // its background by `fit`, the source's keys with one more log (`addLog`
 // adds the record), the background and ratio windows.
 template <class Fit, class Log>
@@ -471,12 +472,13 @@ void RemoveBackground(LwPluginFuncZyvra& client, const std::string& version, Fit
 {
     const std::int32_t id = client.WindowGetFocusedID();
     LwFloatMatrix source;
-    client.ImageGet(id, source, true);
+    const int infinite = FetchImageWithData(client, id, source);
     const LwFloatMatrix background = fit(source);
     RfaImageKeys keys;
     keys.Read(client, id);
     LwProcessLog log;
     log.LogOpen(version);
+    LogInfinitePixels(log, infinite);
     addLog(log);
     log.LogWrite(keys.text);
     SendBackgroundAndRatio(client, source, background, keys);
@@ -853,11 +855,11 @@ RfaParameters::ScreenEdge RfaParameters::FindScreenEdge(const LwFloatMatrix& ima
     return edge;
 }
 
-void RfaParameters::AdjustScreen(LwPluginFuncZyvra& client, const RfaProgress& progress)
+int RfaParameters::AdjustScreen(LwPluginFuncZyvra& client, const RfaProgress& progress)
 {
     const std::int32_t id = client.WindowGetFocusedID();
     LwFloatMatrix image;
-    client.ImageGet(id, image, true);
+    const int infinite = FetchImageWithData(client, id, image);
     const ScreenEdge edge = FindScreenEdge(image, progress);
     if (!edge.found)
         throw LwError("Adjust Screen found no screen edge in the image");
@@ -874,4 +876,5 @@ void RfaParameters::AdjustScreen(LwPluginFuncZyvra& client, const RfaProgress& p
         client.RegionAdd(w, "ELLIPSE", edge.x, edge.y, size, size, kRed, true);
         client.UpdateAll();
     }
+    return infinite;
 }

@@ -17,7 +17,10 @@
 // operation, and the parameter files "*.rfa_bg" of the File menu.
 //
 // Pixel values of 0 mark pixels without data: the masks write 0 and the
-// background fits leave such pixels out.
+// background fits leave such pixels out. The operations that compute on an
+// image fetch it with every pixel that is not a finite number (NaN or
+// infinite) set to 0, and their operation log records how many infinite
+// ones there were (the record "InfinitePixels", only when there were any).
 //
 // GUI thread only.
 
@@ -134,9 +137,10 @@ public:
     // image centre (ColSize / 2, RowSize / 2), in a new window with the
     // source's keys, one more log, the screen circle and the fit circle.
     void MoveToCenter(LwPluginFuncZyvra& client) const;
-    // The shifted copy (same sizes and begins), flagged. A shift by more than
-    // one image size: the matrix range error; a centre that is not finite:
-    // LwError "Screen centre is not a finite number".
+    // The shifted copy (same sizes and begins), flagged. A centre that is
+    // not finite: LwError "Screen centre is not a finite number"; one more
+    // than an image size from the image centre: "Screen Cx = <x> is out of
+    // range: it must be from <c - w> to <c + w> (...)" (Cy likewise).
     LwFloatMatrix ShiftToCenter(const LwFloatMatrix& image) const;
     // Disc of radius McpDipR_ + 0.5 around (McpDipCx_, McpDipCy_) set to 0,
     // in place; the part outside the image is ignored. A centre or radius
@@ -241,7 +245,9 @@ public:
     // the movable circle (diameter 2 Sr_ - 1) drawn on it; with IsShowTmp_
     // also the clipped image in a new window. No edge: LwError "Adjust
     // Screen found no screen edge in the image", the fields unchanged.
-    void AdjustScreen(LwPluginFuncZyvra& client, const RfaProgress& progress = nullptr);
+    // Returns the number of infinite pixels, searched as pixels of 0 like
+    // NaN pixels (the operation has no log to record it).
+    int AdjustScreen(LwPluginFuncZyvra& client, const RfaProgress& progress = nullptr);
 
     // ---- Apply checked operations and series -------------------------------
     // The checked steps in their order (shift, spherical-harmonics background
@@ -250,10 +256,11 @@ public:
     // `progress` goes to the spherical-harmonics fit (RfaCancelled).
     void ApplyCheckedSteps(LwFloatMatrix& image, LwProcessLog& log,
                            const RfaProgress& progress = nullptr) const;
-    // One image from window `source` (NaN as 0), with the source's keys and
-    // one more log, to the window that `openDestination` gives; the log text
-    // is returned. The steps run before `openDestination` is called, so a
-    // cancelled fit (RfaCancelled) leaves the viewer untouched.
+    // One image from window `source` (non-finite pixels as 0), with the
+    // source's keys and one more log, to the window that `openDestination`
+    // gives; the log text is returned. The steps run before
+    // `openDestination` is called, so a cancelled fit (RfaCancelled) leaves
+    // the viewer untouched.
     std::string ApplyChecked(LwPluginFuncZyvra& client, std::int32_t source,
                              const std::function<std::int32_t()>& openDestination,
                              const RfaProgress& progress = nullptr) const;
