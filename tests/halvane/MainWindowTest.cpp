@@ -579,6 +579,44 @@ TEST_F(HalvaneWindowTest, AdjustScreenFindsTheEdgeAndShowsItInTheForm)
     EXPECT_EQ(GetRfaParameters().Sr_, 33);
 }
 
+TEST_F(HalvaneWindowTest, FitSettingsThatDoNotSuitTheImageAreNamedWithTheirRangeAndOpenNoWindow)
+{
+    Seed(Screen());  // 128 x 128
+    Start();
+    ModalWatcher watcher;
+    struct Case
+    {
+        double sr;
+        double angle;
+        int degree;
+        std::string error;
+    };
+    const Case cases[] = {
+        {40, 0, 2, "Max angle = 0 is out of range: it must be greater than 0 and at most 180 degrees"},
+        {80, 90, 2,
+         "Screen R minus Screen Margin = 70 pixels reaches beyond the image of 128 x 128 pixels around its "
+         "centre (64, 64): it must be less than 64"},
+        {40, 90, 14,
+         "Number of l = 14 is too high for this screen (Screen R minus Screen Margin = 30 pixels, Max angle "
+         "= 90 "
+         "degrees): the fit's equations are too ill-conditioned for the pixels with data; the highest degree "
+         "that can be fitted here is "},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.error);
+        watcher.boxes.clear();
+        Form().dspSr->setValue(k.sr);
+        Form().spMargin->setValue(10);
+        Form().dspMaxAngle->setValue(k.angle);
+        Form().spSizel->setValue(k.degree);
+        const std::size_t windows = Viewer().WindowIds().size();
+        Form().pushButton_5->click();
+        ASSERT_EQ(watcher.boxes.size(), 1u) << watcher.Texts();
+        EXPECT_EQ(watcher.boxes[0].text.rfind(k.error, 0), 0u) << watcher.boxes[0].text;
+        EXPECT_EQ(Viewer().WindowIds().size(), windows);
+    }
+}
+
 TEST_F(HalvaneWindowTest, InfinitePixelsAreTreatedAsPixelsWithoutDataAndCounted)
 {
     // The screen with a block of +inf and a block of -inf on its face and a
