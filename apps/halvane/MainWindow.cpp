@@ -11,6 +11,7 @@
 
 #include <QCoreApplication>
 #include <QDebug>
+#include <QMessageBox>
 
 namespace {
 
@@ -160,11 +161,15 @@ void MainWindow::on_pushButton_2_clicked()
 {
     RunOperation(ui_->pushButton_2, Disable::YesWithEvents, true, [this](RfaParameters& p) {
         RfaOperationProgress progress("Adjust Screen", this);
-        p.AdjustScreen(client_, progress.Callback());
+        const int infinite = p.AdjustScreen(client_, progress.Callback());
         RfaParameters& record = GetRfaParameters();
         record.Sx_ = p.Sx_;
         record.Sy_ = p.Sy_;
         record.Sr_ = p.Sr_;
+        if (infinite > 0)
+            QMessageBox::information(
+                this, "Information",
+                QString("Adjust Screen treated %1 infinite pixels as pixels without data").arg(infinite));
     });
 }
 

@@ -103,11 +103,12 @@ std::string RfaParameters::ApplyChecked(LwPluginFuncZyvra& client, std::int32_t 
                                         const RfaProgress& progress) const
 {
     LwFloatMatrix image;
-    client.ImageGet(source, image, true);
+    const int infinite = FetchImageWithData(client, source, image);
     RfaImageKeys keys;
     keys.Read(client, source);
     LwProcessLog log;
     log.LogOpen(Version_);
+    LogInfinitePixels(log, infinite);
     ApplyCheckedSteps(image, log, progress);
     const std::string text = log.Render();
     const std::int32_t destination = openDestination();

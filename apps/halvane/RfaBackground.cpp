@@ -4,6 +4,7 @@
 #include "apps/halvane/RfaParameters.h"
 
 #include "apps/halvane/LwProcessLog.h"
+#include "apps/halvane/RfaNormalEquations.h"
 #include "apps/halvane/RfaViewerSteps.h"
 
 #include "core/LwConstants.h"
@@ -12,7 +13,6 @@
 #include "core/LwParallelErrors.h"
 #include "imageops/LwMatrixOperator.h"
 #include "imageops/LwRealSphericalHarmonics.h"
-#include "pattern/LwLinearEquation.h"
 #include "physics/LwLmArray.h"
 #include "plugin/LwPluginFuncZyvra.h"
 
@@ -24,10 +24,14 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <sstream>
 #include <vector>
 
-Q_LOGGING_CATEGORY(lcHalvaneFit, "halvane.fit")
+// The fit's traces (normal matrix, inverse, per-degree sums) are debug
+// messages of this category, off unless the logging rules turn them on
+// (QT_LOGGING_RULES="halvane.fit.debug=true").
+Q_LOGGING_CATEGORY(lcHalvaneFit, "halvane.fit", QtInfoMsg)
 
 namespace {
 
@@ -163,6 +167,43 @@ void TraceMatrix(const char* tag, const LwLDoubleMatrix& m, int n)
             qCDebug(lcHalvaneFit) << tag << i << j << static_cast<double>(m(i, j));
 }
 
+// The largest condition number of the normal equations (scaled to a unit
+// diagonal) that the fit accepts. The computed coefficients' relative error
+// is bounded by about the condition number times the machine epsilon of
+// LDouble; the fit keeps that bound below 10 % (the fitted values, whose
+// error grows only with the square root of the condition number for a
+// smooth background, are then far more accurate than the float image).
+// Near 1 / epsilon the factorisation itself breaks down, and rounding, not
+// the data, decides the background: its residual then rises with the
+// degree. For 80-bit LDouble the limit is 9.2e17.
+const LDouble kMaxCondition = 0.1L / std::numeric_limits<LDouble>::epsilon();
+
+// Whether the fit of degree l, whose functions are the leading (l + 1)^2
+// unknowns, can be solved to that accuracy.
+bool WellConditioned(const RfaNormalEquations& equations, int l)
+{
+    const int n = (l + 1) * (l + 1);
+    return equations.FactoredSize() >= n && equations.Condition(n) <= kMaxCondition;
+}
+
+// The inverse of the normal matrix, traced as "iM" in the layout of
+// TraceMatrix; computed only when the trace is on.
+void TraceInverse(const RfaNormalEquations& equations, int n)
+{
+    if (!lcHalvaneFit().isDebugEnabled() || equations.FactoredSize() < n)
+        return;
+    LwLDoubleMatrix inverse(n, n);
+    std::vector<LDouble> e(static_cast<std::size_t>(n));
+    for (int j = 0; j < n; ++j) {
+        std::fill(e.begin(), e.end(), 0);
+        e[static_cast<std::size_t>(j)] = 1;
+        const std::vector<LDouble> column = equations.Solve(e, n);
+        for (int i = 0; i < n; ++i)
+            inverse(j, i) = column[static_cast<std::size_t>(i)];
+    }
+    TraceMatrix("iM", inverse, n);
+}
+
 }  // namespace
 
 bool RfaParameters::PixelToSphere(LDouble& theta, LDouble& phi, const LDouble& x, const LDouble& y,
@@ -186,22 +227,49 @@ bool RfaParameters::PixelToSphere(LDouble& theta, LDouble& phi, const LDouble& x
     throw LwError("Undefined Mapping Method");
 }
 
-void RfaParameters::CheckFitSettings() const
+void RfaParameters::CheckFitSettings(bool usesAngle) const
 {
-    if (Size_l_ < 0)
-        throw LwError("Number of l must be 0 or more");
+    if (Size_l_ < 0 || Size_l_ > kMaxDegree) {
+        std::ostringstream text;
+        text << "Number of l = " << Size_l_ << " is out of range: it must be from 0 to " << kMaxDegree;
+        throw LwError(text.str());
+    }
     const double R = Sr_ - SMargin_;
     if (!(R > 0))
         throw LwError("Screen R minus Screen Margin must be greater than 0");
     if (!std::isfinite(R) || R > 1e6)
         throw LwError("Screen R is too large");
-    if (!std::isfinite(static_cast<double>(MappingAzThetaMax_deg_)))
-        throw LwError("Max angle is not a finite number");
+    if (!usesAngle)
+        return;
+    const LDouble angle = MappingAzThetaMax_deg_;
+    if (!(angle > 0 && angle <= 180)) {
+        std::ostringstream text;
+        text << "Max angle = " << angle
+             << " is out of range: it must be greater than 0 and at most 180 degrees";
+        throw LwError(text.str());
+    }
+}
+
+void RfaParameters::CheckFitDisc(const LwFloatMatrix& image) const
+{
+    // The sample square runs over the offsets -floor(R) .. floor(R) around
+    // (ColSize / 2, RowSize / 2); it must lie in the image.
+    const int cx = image.ColSize / 2, cy = image.RowSize / 2;
+    const int room = std::min({cx, image.ColSize - 1 - cx, cy, image.RowSize - 1 - cy});
+    const double R = Sr_ - SMargin_;
+    if (room >= 0 && std::floor(R) <= room)
+        return;
+    std::ostringstream text;
+    text << "Screen R minus Screen Margin = " << R << " pixels reaches beyond the image of " << image.ColSize
+         << " x " << image.RowSize << " pixels around its centre (" << cx << ", " << cy
+         << "): it must be less than " << room + 1;
+    throw LwError(text.str());
 }
 
 LwFloatMatrix RfaParameters::FitBackgroundSh(const LwFloatMatrix& image, const RfaProgress& progress) const
 {
-    CheckFitSettings();
+    CheckFitSettings(true);
+    CheckFitDisc(image);
     const int L = Size_l_;
     const int N = (L + 1) * (L + 1);
     const LDouble thetaMax = MappingAzThetaMax_deg_ * LwConst::Pi / 180;
@@ -210,12 +278,6 @@ LwFloatMatrix RfaParameters::FitBackgroundSh(const LwFloatMatrix& image, const R
     const int cx = image.ColSize / 2;
     const int cy = image.RowSize / 2;
     const SampleSquare square = MakeSquare(R);
-    // The whole square must lie in the image (the range message otherwise).
-    if (square.count > 0) {
-        (void)image.Index(cx + square.first, cy + square.first);
-        const int last = square.first + square.count - 1;
-        (void)image.Index(cx + last, cy + last);
-    }
     const char* const cancelled = "The spherical-harmonics fit was cancelled";
     const int sumSlices = progress ? kFitSumSlices : 1;
     const int fillSlices = progress ? kFitFillSlices : 1;
@@ -301,12 +363,33 @@ LwFloatMatrix RfaParameters::FitBackgroundSh(const LwFloatMatrix& image, const R
     }
 
     TraceMatrix("M", A, N);
-    LwLDoubleMatrix inverse;
-    LwLinearEquation().Inverse(inverse, A);
-    TraceMatrix("iM", inverse, N);
-    const LwLDoubleMatrix c = inverse * b;
+    const RfaNormalEquations equations(A);
+    if (!WellConditioned(equations, L)) {
+        int usable = -1;  // the highest degree below L that passes, by bisection
+        for (int lo = 0, hi = L - 1; lo <= hi;) {
+            const int mid = (lo + hi) / 2;
+            if (WellConditioned(equations, mid)) {
+                usable = mid;
+                lo = mid + 1;
+            } else {
+                hi = mid - 1;
+            }
+        }
+        std::ostringstream text;
+        text << "Number of l = " << L << " is too high for this screen (Screen R minus Screen Margin = " << R
+             << " pixels, Max angle = " << MappingAzThetaMax_deg_
+             << " degrees): the fit's equations are too ill-conditioned for the pixels with data";
+        if (usable >= 0)
+            text << "; the highest degree that can be fitted here is " << usable;
+        throw LwError(text.str());
+    }
+    TraceInverse(equations, N);
+    std::vector<LDouble> rhs(static_cast<std::size_t>(N));
     for (int k = 0; k < N; ++k)
-        if (!std::isfinite(static_cast<long double>(c(0, k))))
+        rhs[static_cast<std::size_t>(k)] = b(0, k);
+    const std::vector<LDouble> c = equations.Solve(rhs, N);
+    for (int k = 0; k < N; ++k)
+        if (!std::isfinite(static_cast<long double>(c[static_cast<std::size_t>(k)])))
             throw LwError("The spherical-harmonics fit gave no finite result");
 
     LwFloatMatrix background(image.ColSize, image.RowSize);
@@ -332,7 +415,7 @@ LwFloatMatrix RfaParameters::FitBackgroundSh(const LwFloatMatrix& image, const R
                     CalcRealSphericalHarmonics(cache, Y, L + 1, theta, phi);
                     LDouble sum = 0;
                     for (int k = 0; k < N; ++k)
-                        sum += c(0, k) * Y[k];
+                        sum += c[static_cast<std::size_t>(k)] * Y[k];
                     background(cx + x, cy + y) = static_cast<float>(sum);
                 }
             });
@@ -380,7 +463,8 @@ void SendBackgroundAndRatio(LwPluginFuncZyvra& client, const LwFloatMatrix& sour
     client.UpdateAll();
 }
 
-// The frame of the background operations: the focused image (NaN as 0),
+// The frame of the background operations: the focused image (pixels that
+// are not finite as 0, the number of infinite ones logged),
 // its background by `fit`, the source's keys with one more log (`addLog`
 // adds the record), the background and ratio windows.
 template <class Fit, class Log>
@@ -388,12 +472,13 @@ void RemoveBackground(LwPluginFuncZyvra& client, const std::string& version, Fit
 {
     const std::int32_t id = client.WindowGetFocusedID();
     LwFloatMatrix source;
-    client.ImageGet(id, source, true);
+    const int infinite = FetchImageWithData(client, id, source);
     const LwFloatMatrix background = fit(source);
     RfaImageKeys keys;
     keys.Read(client, id);
     LwProcessLog log;
     log.LogOpen(version);
+    LogInfinitePixels(log, infinite);
     addLog(log);
     log.LogWrite(keys.text);
     SendBackgroundAndRatio(client, source, background, keys);
@@ -407,7 +492,7 @@ void RfaParameters::RemoveBgSh(LwPluginFuncZyvra& client, const RfaProgress& pro
         RemoveBgShByDegree(client);
         return;
     }
-    CheckFitSettings();
+    CheckFitSettings(true);
     RemoveBackground(
         client, Version_,
         [this, &progress](const LwFloatMatrix& source) { return FitBackgroundSh(source, progress); },
@@ -416,7 +501,7 @@ void RfaParameters::RemoveBgSh(LwPluginFuncZyvra& client, const RfaProgress& pro
 
 void RfaParameters::RemoveBgShByDegree(LwPluginFuncZyvra& client) const
 {
-    CheckFitSettings();
+    CheckFitSettings(!MappingIsGnomonic_);
     RemoveBackground(
         client, Version_, [this](const LwFloatMatrix& source) { return BackgroundShByDegree(source); },
         [this](LwProcessLog& log) {
@@ -433,7 +518,8 @@ void RfaParameters::RemoveBgShByDegree(LwPluginFuncZyvra& client) const
 
 LwFloatMatrix RfaParameters::BackgroundShByDegree(const LwFloatMatrix& source) const
 {
-    CheckFitSettings();
+    CheckFitSettings(!MappingIsGnomonic_);
+    CheckFitDisc(source);
     const int L = Size_l_;
     const LDouble thetaMax = MappingAzThetaMax_deg_ * LwConst::Pi / 180;
     const double R = Sr_ - SMargin_;
@@ -609,10 +695,10 @@ struct EdgeCandidate
 
 // The search at centre (hx, hy): the ring sums and counts in storage order,
 // as AverageAlongAzimuthal takes them (sums in double, means narrowed to
-// float), then the second differences of the means along the diagonal.
-
+// float), then the second differences of the means along the diagonal
+// (k, k), k = 0 .. n - 1.
 EdgeCandidate ScanCentre(const LwFloatMatrix& image, const RingTable& table, HalfCoordinate hx,
-                         HalfCoordinate hy, RingWork& work)
+                         HalfCoordinate hy, int n, RingWork& work)
 {
     const int c0 = image.ColBegin, r0 = image.RowBegin;
     const int cols = image.ColSize, rows = image.RowSize;
@@ -643,7 +729,6 @@ EdgeCandidate ScanCentre(const LwFloatMatrix& image, const RingTable& table, Hal
 
     const float x = static_cast<float>(hx.whole) + 0.5f * static_cast<float>(hx.half);
     const float y = static_cast<float>(hy.whole) + 0.5f * static_cast<float>(hy.half);
-    const int n = cols;
     work.mean.resize(static_cast<std::size_t>(n));
     for (int k = 0; k < n; ++k) {
         const float dx = static_cast<float>(k) - x;
@@ -684,30 +769,35 @@ RfaParameters::ScreenEdge RfaParameters::FindScreenEdge(const LwFloatMatrix& ima
     for (int i = 0; i < clipped.ElementCount(); ++i)
         if (clipped.Buffer()[i] > clip)
             clipped.Buffer()[i] = clip;
-    const int n = clipped.ColSize;
-    // The diagonal from (0, 0) to (n - 1, n - 1) must exist.
+    // The profile is read along the main diagonal, (k, k) for k from 0 to
+    // the end of the shorter side; the candidate centres lie around the
+    // image centre, each coordinate on its own axis.
     (void)clipped.Index(0, 0);
-    (void)clipped.Index(n - 1, n - 1);
+    const int n = std::min(clipped.ColBegin + clipped.ColSize, clipped.RowBegin + clipped.RowSize);
 
     constexpr int kCandidates = 80;
-    const int lo = n / 2 - 20;
-    float coord[kCandidates];
-    HalfCoordinate half[kCandidates];
+    const int loX = clipped.ColSize / 2 - 20;
+    const int loY = clipped.RowSize / 2 - 20;
+    float coordX[kCandidates], coordY[kCandidates];
+    HalfCoordinate halfX[kCandidates], halfY[kCandidates];
     for (int i = 0; i < kCandidates; ++i) {
-        coord[i] = static_cast<float>(static_cast<LDouble>(lo) + 0.5L * i);
-        half[i] = HalfCoordinate{lo + i / 2, i % 2};
+        coordX[i] = static_cast<float>(static_cast<LDouble>(loX) + 0.5L * i);
+        coordY[i] = static_cast<float>(static_cast<LDouble>(loY) + 0.5L * i);
+        halfX[i] = HalfCoordinate{loX + i / 2, i % 2};
+        halfY[i] = HalfCoordinate{loY + i / 2, i % 2};
     }
 
-    // The ring table covers every offset of a pixel from a centre: with the
-    // diagonal in the image, the columns run from 0 to n - 1 and the rows
-    // from RowBegin <= 0. Its bins are 16-bit; below that bound the offsets
-    // are far inside the range where single precision holds them exactly.
+    // The ring table covers every offset of a pixel from a centre. Its bins
+    // are 16-bit; below that bound the offsets are far inside the range
+    // where single precision holds them exactly.
+    const int colFirst = clipped.ColBegin;
+    const int colLast = clipped.ColBegin + clipped.ColSize - 1;
     const int rowFirst = clipped.RowBegin;
     const int rowLast = clipped.RowBegin + clipped.RowSize - 1;
     int maxAdx = 0, maxAdy = 0;
-    for (const HalfCoordinate& h : {half[0], half[kCandidates - 1]}) {
-        maxAdx = std::max({maxAdx, h.Distance(0), h.Distance(n - 1)});
-        maxAdy = std::max({maxAdy, h.Distance(rowFirst), h.Distance(rowLast)});
+    for (const int i : {0, kCandidates - 1}) {
+        maxAdx = std::max({maxAdx, halfX[i].Distance(colFirst), halfX[i].Distance(colLast)});
+        maxAdy = std::max({maxAdy, halfY[i].Distance(rowFirst), halfY[i].Distance(rowLast)});
     }
     if (std::hypot(maxAdx + 1.0, maxAdy + 1.0) > 0xFFFF)
         throw LwError("The image is too large for Adjust Screen");
@@ -730,7 +820,7 @@ RfaParameters::ScreenEdge RfaParameters::FindScreenEdge(const LwFloatMatrix& ima
         for (int i = first; i < last; ++i) {
             errors.Run([&] {
                 results[static_cast<std::size_t>(i)] =
-                    ScanCentre(clipped, table, half[i % kCandidates], half[i / kCandidates],
+                    ScanCentre(clipped, table, halfX[i % kCandidates], halfY[i / kCandidates], n,
                                work[static_cast<std::size_t>(omp_get_thread_num())]);
             });
         }
@@ -747,8 +837,8 @@ RfaParameters::ScreenEdge RfaParameters::FindScreenEdge(const LwFloatMatrix& ima
             if (r.d2 < best) {
                 best = r.d2;
                 edge.found = true;
-                edge.x = coord[ix];
-                edge.y = coord[iy];
+                edge.x = coordX[ix];
+                edge.y = coordY[iy];
                 edge.position = r.r;
             }
         }
@@ -757,16 +847,19 @@ RfaParameters::ScreenEdge RfaParameters::FindScreenEdge(const LwFloatMatrix& ima
         const LDouble py = static_cast<LDouble>(edge.position) - edge.y;
         const LDouble d = std::sqrt(px * px + py * py);
         edge.radius = static_cast<int>(std::floor(2 * d + 0.5L) * 0.5L);
+        // An edge at the centre itself (a single dark pixel, say) is no
+        // screen: a circle needs a radius of at least one pixel.
+        edge.found = edge.radius >= 1;
     }
     edge.clipped = std::move(clipped);
     return edge;
 }
 
-void RfaParameters::AdjustScreen(LwPluginFuncZyvra& client, const RfaProgress& progress)
+int RfaParameters::AdjustScreen(LwPluginFuncZyvra& client, const RfaProgress& progress)
 {
     const std::int32_t id = client.WindowGetFocusedID();
     LwFloatMatrix image;
-    client.ImageGet(id, image, true);
+    const int infinite = FetchImageWithData(client, id, image);
     const ScreenEdge edge = FindScreenEdge(image, progress);
     if (!edge.found)
         throw LwError("Adjust Screen found no screen edge in the image");
@@ -783,4 +876,5 @@ void RfaParameters::AdjustScreen(LwPluginFuncZyvra& client, const RfaProgress& p
         client.RegionAdd(w, "ELLIPSE", edge.x, edge.y, size, size, kRed, true);
         client.UpdateAll();
     }
+    return infinite;
 }

@@ -12,6 +12,7 @@
 
 #include <cmath>
 #include <limits>
+#include <sstream>
 
 namespace {
 
@@ -44,6 +45,20 @@ LwFloatMatrix RfaParameters::ShiftToCenter(const LwFloatMatrix& image) const
     const char* const notFinite = "Screen centre is not a finite number";
     const int dx = TruncatedShift(static_cast<double>(image.ColSize / 2) - Sx_, notFinite);
     const int dy = TruncatedShift(static_cast<double>(image.RowSize / 2) - Sy_, notFinite);
+    // The shift wraps once: a centre up to one image size from the image
+    // centre can be brought there, one farther cannot.
+    auto checkReach = [](const char* name, double v, int size, const char* side) {
+        const int centre = size / 2;
+        if (v >= centre - size && v <= centre + size)
+            return;
+        std::ostringstream text;
+        text << name << " = " << v << " is out of range: it must be from " << centre - size << " to "
+             << centre + size << " (the image centre " << centre << " plus or minus the image " << side
+             << ")";
+        throw LwError(text.str());
+    };
+    checkReach("Screen Cx", Sx_, image.ColSize, "width");
+    checkReach("Screen Cy", Sy_, image.RowSize, "height");
     LwFloatMatrix result(image.ColSize, image.RowSize);
     result.ColBegin = image.ColBegin;
     result.RowBegin = image.RowBegin;
@@ -71,11 +86,12 @@ void RfaParameters::MoveToCenter(LwPluginFuncZyvra& client) const
 {
     const std::int32_t id = client.WindowGetFocusedID();
     LwFloatMatrix image;
-    client.ImageGet(id, image, true);
+    const int infinite = FetchImageWithData(client, id, image);
     RfaImageKeys keys;
     keys.Read(client, id);
     LwProcessLog log;
     log.LogOpen(Version_);
+    LogInfinitePixels(log, infinite);
     LogMoveToCenter(log);
     log.LogWrite(keys.text);
     const LwFloatMatrix shifted = ShiftToCenter(image);

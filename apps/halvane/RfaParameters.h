@@ -17,7 +17,10 @@
 // operation, and the parameter files "*.rfa_bg" of the File menu.
 //
 // Pixel values of 0 mark pixels without data: the masks write 0 and the
-// background fits leave such pixels out.
+// background fits leave such pixels out. The operations that compute on an
+// image fetch it with every pixel that is not a finite number (NaN or
+// infinite) set to 0, and their operation log records how many infinite
+// ones there were (the record "InfinitePixels", only when there were any).
 //
 // GUI thread only.
 
@@ -78,8 +81,16 @@ public:
     bool UseAllSphere_ = false;
     // "Adj Screen: Search size=": stored and shown; the search does not read it.
     std::int32_t AdjSize_ = 10;
-    // Highest degree l of the spherical harmonics.
+    // Highest degree l of the spherical harmonics, 0 .. kMaxDegree.
     std::int32_t Size_l_ = 5;
+    // The highest degree the least-squares fit can take from the form: with
+    // Max angle at the form's largest value (99.99 degrees) the condition
+    // number of its equations on a fully sampled screen is about 1e17 at
+    // degree 14 and 3e18 at degree 15, beyond the fit's limit of 9.2e17
+    // (smaller angles and masked pixels only raise it). Its working memory
+    // then stays at a few megabytes (16 partial normal matrices of
+    // (L + 1)^4 / 2 extended values). The degree box of the form stops here.
+    static constexpr std::int32_t kMaxDegree = 14;
     // Centre of the azimuthal average.
     double Ax_ = 128;
     double Ay_ = 128;
@@ -126,9 +137,10 @@ public:
     // image centre (ColSize / 2, RowSize / 2), in a new window with the
     // source's keys, one more log, the screen circle and the fit circle.
     void MoveToCenter(LwPluginFuncZyvra& client) const;
-    // The shifted copy (same sizes and begins), flagged. A shift by more than
-    // one image size: the matrix range error; a centre that is not finite:
-    // LwError "Screen centre is not a finite number".
+    // The shifted copy (same sizes and begins), flagged. A centre that is
+    // not finite: LwError "Screen centre is not a finite number"; one more
+    // than an image size from the image centre: "Screen Cx = <x> is out of
+    // range: it must be from <c - w> to <c + w> (...)" (Cy likewise).
     LwFloatMatrix ShiftToCenter(const LwFloatMatrix& image) const;
     // Disc of radius McpDipR_ + 0.5 around (McpDipCx_, McpDipCy_) set to 0,
     // in place; the part outside the image is ignored. A centre or radius
@@ -160,9 +172,14 @@ public:
     // Method".
     static bool PixelToSphere(LDouble& theta, LDouble& phi, const LDouble& x, const LDouble& y,
                               const LDouble& R, bool gnomonic, bool azimuthal, const LDouble& thetaMax);
-    // Refuses settings no fit can use: Size_l_ < 0, a fit radius
-    // Sr_ - SMargin_ of 0 or less (or absurdly large), a non-finite angle.
-    void CheckFitSettings() const;
+    // Refuses settings no fit can use, naming the setting and its range:
+    // Size_l_ outside 0 .. kMaxDegree, a fit radius Sr_ - SMargin_ of 0 or
+    // less (or absurdly large), and, when `usesAngle` (the azimuthal
+    // mapping), a Max angle outside (0, 180] degrees.
+    void CheckFitSettings(bool usesAngle) const;
+    // Refuses a fit disc that reaches beyond `image` around its centre,
+    // naming the largest fit radius the image allows.
+    void CheckFitDisc(const LwFloatMatrix& image) const;
     // Least-squares fit of the real spherical harmonics up to degree Size_l_
     // to the non-zero pixels of the disc of radius Sr_ - SMargin_ around
     // the image centre (azimuthal-equidistant mapping, MappingAzThetaMax_deg_
@@ -172,8 +189,12 @@ public:
     // `progress` is called between slices of the sums and of the filling
     // (the blocks advance slice by slice, so the result is the same with or
     // without it); false: RfaCancelled "The spherical-harmonics fit was
-    // cancelled". Errors: those of CheckFitSettings; a disc reaching beyond
-    // the image: the matrix range message; fewer pixels with data than
+    // cancelled". The normal equations are solved by a Cholesky
+    // factorisation of their equilibrated matrix (RfaNormalEquations); a
+    // system whose condition number is too large for that solution to hold
+    // is refused with the degree, the fit radius, the angle and the highest
+    // degree that can be fitted on these pixels. Other errors: those of
+    // CheckFitSettings and CheckFitDisc; fewer pixels with data than
     // harmonics: "Too few pixels with data inside the fit radius: <n> for
     // <N> spherical harmonics"; a result that is not finite: "The
     // spherical-harmonics fit gave no finite result".
@@ -207,22 +228,26 @@ public:
         LwFloatMatrix clipped;  // the clipped working image
     };
     // Clips the image at AdjThres_ times its maximum and searches the 80 x 80
-    // centres ColSize / 2 - 20 + 0.5 i for the sharpest fall of the
-    // azimuthal profile along the main diagonal. The ring of every pixel
+    // centres (ColSize / 2 - 20 + 0.5 i, RowSize / 2 - 20 + 0.5 j) for the
+    // sharpest fall of the azimuthal profile along the main diagonal (k, k),
+    // k up to the end of the shorter side. The ring of every pixel
     // offset is tabulated once; each centre's ring sums are then taken in
     // storage order as AverageAlongAzimuthal takes them, the centres in
     // parallel and the best in scan order, so the result is that of the
-    // direct search for any thread count. `progress` is called between
+    // direct search for any thread count. An edge whose radius comes out
+    // below one pixel is no edge (found false). `progress` is called between
     // groups of four rows of centres; false: RfaCancelled "Adjust Screen was
-    // cancelled". An image without pixels: "The image has no pixels"; fewer
-    // rows than columns: the matrix range message; distances beyond the
+    // cancelled". An image without pixels: "The image has no pixels"; without
+    // the element (0, 0): the matrix range message; distances beyond the
     // 16-bit ring table: "The image is too large for Adjust Screen".
     ScreenEdge FindScreenEdge(const LwFloatMatrix& image, const RfaProgress& progress = nullptr) const;
     // "Adjust Screen": Sx_, Sy_, Sr_ from the edge of the focused image and
     // the movable circle (diameter 2 Sr_ - 1) drawn on it; with IsShowTmp_
     // also the clipped image in a new window. No edge: LwError "Adjust
     // Screen found no screen edge in the image", the fields unchanged.
-    void AdjustScreen(LwPluginFuncZyvra& client, const RfaProgress& progress = nullptr);
+    // Returns the number of infinite pixels, searched as pixels of 0 like
+    // NaN pixels (the operation has no log to record it).
+    int AdjustScreen(LwPluginFuncZyvra& client, const RfaProgress& progress = nullptr);
 
     // ---- Apply checked operations and series -------------------------------
     // The checked steps in their order (shift, spherical-harmonics background
@@ -231,10 +256,11 @@ public:
     // `progress` goes to the spherical-harmonics fit (RfaCancelled).
     void ApplyCheckedSteps(LwFloatMatrix& image, LwProcessLog& log,
                            const RfaProgress& progress = nullptr) const;
-    // One image from window `source` (NaN as 0), with the source's keys and
-    // one more log, to the window that `openDestination` gives; the log text
-    // is returned. The steps run before `openDestination` is called, so a
-    // cancelled fit (RfaCancelled) leaves the viewer untouched.
+    // One image from window `source` (non-finite pixels as 0), with the
+    // source's keys and one more log, to the window that `openDestination`
+    // gives; the log text is returned. The steps run before
+    // `openDestination` is called, so a cancelled fit (RfaCancelled) leaves
+    // the viewer untouched.
     std::string ApplyChecked(LwPluginFuncZyvra& client, std::int32_t source,
                              const std::function<std::int32_t()>& openDestination,
                              const RfaProgress& progress = nullptr) const;

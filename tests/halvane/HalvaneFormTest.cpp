@@ -1,5 +1,6 @@
 // The main form: every value widget's kind, range, decimals, step and
 // initial value, the texts and grid cells, the tab order, the menu.
+#include "apps/halvane/RfaParameters.h"
 #include "ui_MainWindow.h"
 
 #include <QMainWindow>
@@ -49,14 +50,22 @@ protected:
 TEST_F(FormTest, ValueWidgetsHaveTheirRangesDecimalsStepsAndInitialValues)
 {
     const ValueWidget table[] = {
-        {"dsbThres", true, 2, 0.01, 99.99, 1, 0.1}, {"sbAdjSize", false, 0, 1, 10, 1, 1},
-        {"dspSx", true, 1, 0, 1000, 1, 128},        {"dspSy", true, 1, 0, 1000, 1, 122},
-        {"dspSr", true, 1, 0, 1000, 1, 126},        {"spMargin", false, 0, 0, 99, 1, 10},
-        {"spSizel", false, 0, 0, 99, 1, 5},         {"dspMaxAngle", true, 1, 0, 99.99, 1, 90},
-        {"dsbAx", true, 1, 0, 1000, 0.5, 128},      {"dsbAy", true, 1, 0, 1000, 0.5, 128},
-        {"dsbDipCx", true, 1, 0, 100000, 0.5, 0},   {"dsbDipCy", true, 1, 0, 100000, 0.5, 0},
-        {"dsbDipR", true, 1, 0, 100000, 0.5, 0},    {"sbMaskCx", false, 0, 0, 10000, 1, 0},
-        {"sbMaskCy", false, 0, 0, 10000, 1, 0},     {"sbMaskRx", false, 0, 0, 100000, 1, 0},
+        {"dsbThres", true, 2, 0.01, 99.99, 1, 0.1},
+        {"sbAdjSize", false, 0, 1, 10, 1, 1},
+        {"dspSx", true, 1, 0, 1000, 1, 128},
+        {"dspSy", true, 1, 0, 1000, 1, 122},
+        {"dspSr", true, 1, 0, 1000, 1, 126},
+        {"spMargin", false, 0, 0, 99, 1, 10},
+        {"spSizel", false, 0, 0, RfaParameters::kMaxDegree, 1, 5},
+        {"dspMaxAngle", true, 1, 0, 99.99, 1, 90},
+        {"dsbAx", true, 1, 0, 1000, 0.5, 128},
+        {"dsbAy", true, 1, 0, 1000, 0.5, 128},
+        {"dsbDipCx", true, 1, 0, 100000, 0.5, 0},
+        {"dsbDipCy", true, 1, 0, 100000, 0.5, 0},
+        {"dsbDipR", true, 1, 0, 100000, 0.5, 0},
+        {"sbMaskCx", false, 0, 0, 10000, 1, 0},
+        {"sbMaskCy", false, 0, 0, 10000, 1, 0},
+        {"sbMaskRx", false, 0, 0, 100000, 1, 0},
         {"sbMaskRy", false, 0, 0, 10000, 1, 0},
     };
     for (const ValueWidget& v : table) {

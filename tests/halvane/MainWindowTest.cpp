@@ -582,6 +582,138 @@ TEST_F(HalvaneWindowTest, AdjustScreenFindsTheEdgeAndShowsItInTheForm)
     EXPECT_EQ(GetRfaParameters().Sr_, 33);
 }
 
+TEST_F(HalvaneWindowTest, FitSettingsThatDoNotSuitTheImageAreNamedWithTheirRangeAndOpenNoWindow)
+{
+    Seed(Screen());  // 128 x 128
+    Start();
+    ModalWatcher watcher;
+    struct Case
+    {
+        double sr;
+        double angle;
+        int degree;
+        std::string error;
+    };
+    const Case cases[] = {
+        {40, 0, 2, "Max angle = 0 is out of range: it must be greater than 0 and at most 180 degrees"},
+        {80, 90, 2,
+         "Screen R minus Screen Margin = 70 pixels reaches beyond the image of 128 x 128 pixels around its "
+         "centre (64, 64): it must be less than 64"},
+        {40, 90, 14,
+         "Number of l = 14 is too high for this screen (Screen R minus Screen Margin = 30 pixels, Max angle "
+         "= 90 "
+         "degrees): the fit's equations are too ill-conditioned for the pixels with data; the highest degree "
+         "that can be fitted here is "},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.error);
+        watcher.boxes.clear();
+        Form().dspSr->setValue(k.sr);
+        Form().spMargin->setValue(10);
+        Form().dspMaxAngle->setValue(k.angle);
+        Form().spSizel->setValue(k.degree);
+        const std::size_t windows = Viewer().WindowIds().size();
+        Form().pushButton_5->click();
+        ASSERT_EQ(watcher.boxes.size(), 1u) << watcher.Texts();
+        EXPECT_EQ(watcher.boxes[0].text.rfind(k.error, 0), 0u) << watcher.boxes[0].text;
+        EXPECT_EQ(Viewer().WindowIds().size(), windows);
+    }
+}
+
+TEST_F(HalvaneWindowTest, InfinitePixelsAreTreatedAsPixelsWithoutDataAndCounted)
+{
+    // The screen with a block of +inf and a block of -inf on its face and a
+    // NaN outside it: each operation sees them as pixels of 0, exactly as in
+    // the image with those pixels set to 0, and says how many infinite
+    // pixels there were.
+    const float inf = std::numeric_limits<float>::infinity();
+    LwFloatMatrix image = Screen();
+    LwFloatMatrix zeroed = image;
+    int count = 0;
+    auto mark = [&](int x, int y, float value) {
+        image(x, y) = value;
+        zeroed(x, y) = 0;
+        ++count;
+    };
+    for (int y = 50; y < 56; ++y)
+        for (int x = 70; x < 76; ++x) {
+            mark(x, y, inf);
+            mark(x - 20, y + 20, -inf);
+        }
+    image(3, 5) = std::numeric_limits<float>::quiet_NaN();
+    zeroed(3, 5) = 0;
+    const std::int32_t source = Seed(image);
+    Start();
+    Form().dspSr->setValue(40);
+    Form().spMargin->setValue(5);
+    Form().spSizel->setValue(2);
+    Form().dsbAx->setValue(64);
+    Form().dsbAy->setValue(64);
+    Form().dsbThres->setValue(0.5);
+    ModalWatcher watcher;
+    RfaParameters p;
+    p.Sr_ = 40;
+    p.SMargin_ = 5;
+    p.Size_l_ = 2;
+    p.Ax_ = p.Ay_ = 64;
+    p.AdjThres_ = 0.5L;
+    const std::string counted =
+        "<func><name>InfinitePixels</name>\n" + Item("Count", std::to_string(count)) + "</func>\n";
+
+    struct Case
+    {
+        QPushButton* button;
+        LwFloatMatrix background;
+        std::string record;
+    };
+    const Case cases[] = {
+        {Form().pushButton_5, p.FitBackgroundSh(zeroed), "<func><name>RFA_background</name>"},
+        {Form().pushButton, p.AzimuthalBackground(zeroed), "<func><name>AverageAlong</name>"},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.button->text().toStdString());
+        Viewer().SetFocused(source);
+        const std::size_t before = Viewer().WindowIds().size();
+        k.button->click();
+        EXPECT_TRUE(watcher.boxes.empty()) << watcher.Texts();
+        const auto ids = Viewer().WindowIds();
+        ASSERT_EQ(ids.size(), before + 2);
+        const standin::Window background = Viewer().GetWindow(ids[before]);
+        const standin::Window ratio = Viewer().GetWindow(ids[before + 1]);
+        EXPECT_TRUE(SameImage(background.image, k.background));
+        for (int i = 0; i < ratio.image.ElementCount(); ++i)
+            ASSERT_TRUE(std::isfinite(ratio.image.Buffer()[i])) << i;
+        EXPECT_EQ(ratio.image(72, 52), 0);
+        EXPECT_EQ(ratio.image(52, 72), 0);
+        const std::string log = ratio.keyString.at("log").back();
+        EXPECT_NE(log.find(counted + k.record), std::string::npos) << log;
+    }
+
+    // Adjust Screen finds the screen of the zeroed image and says how many
+    // pixels it ignored.
+    const RfaParameters::ScreenEdge edge = p.FindScreenEdge(zeroed);
+    ASSERT_TRUE(edge.found);
+    EXPECT_NEAR(edge.x, 64, 1);
+    EXPECT_NEAR(edge.y, 64, 1);
+    EXPECT_NEAR(edge.radius, 40, 2);
+    Viewer().SetFocused(source);
+    Form().pushButton_2->click();
+    ASSERT_EQ(watcher.boxes.size(), 1u) << watcher.Texts();
+    EXPECT_EQ(watcher.boxes[0].text,
+              "Adjust Screen treated " + std::to_string(count) + " infinite pixels as pixels without data");
+    EXPECT_EQ(Form().dspSx->value(), edge.x);
+    EXPECT_EQ(Form().dspSy->value(), edge.y);
+    EXPECT_EQ(Form().dspSr->value(), edge.radius);
+
+    // An image without them (NaN pixels included) adds no record.
+    LwFloatMatrix withNaN = Screen();
+    withNaN(3, 5) = std::numeric_limits<float>::quiet_NaN();
+    const std::int32_t clean = Seed(withNaN);
+    Viewer().SetFocused(clean);
+    Form().pushButton->click();
+    EXPECT_EQ(Newest().keyString.at("log").back().find("InfinitePixels"), std::string::npos);
+}
+
 // Cancels the progress dialog of the running operation once its bar has
 // moved past `after`.
 class ProgressCanceller

@@ -18,6 +18,9 @@
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <limits>
+#include <sstream>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -213,7 +216,8 @@ TEST_F(FitTest, UnusableFitsAreErrorsInWords)
     const Case cases[] = {
         {100, 100, 5, false, "Screen R minus Screen Margin must be greater than 0"},
         {100, 120, 5, false, "Screen R minus Screen Margin must be greater than 0"},
-        {100, 10, -1, false, "Number of l must be 0 or more"},
+        {100, 10, -1, false, "Number of l = -1 is out of range: it must be from 0 to 14"},
+        {100, 10, 15, false, "Number of l = 15 is out of range: it must be from 0 to 14"},
         {100, 10, 5, true, "Too few pixels with data inside the fit radius: 0 for 36 spherical harmonics"},
         {1.5, 0, 5, false, "Too few pixels with data inside the fit radius: 9 for 36 spherical harmonics"},
     };
@@ -229,9 +233,202 @@ TEST_F(FitTest, UnusableFitsAreErrorsInWords)
                 m.Buffer()[i] = 1;
         EXPECT_EQ(ErrorText([&] { p.FitBackgroundSh(m); }), k.error);
     }
+    // Settings that do not fit the image are named with their range before
+    // any pixel is read.
     RfaParameters p;
     p.Sr_ = 150;
-    EXPECT_EQ(ErrorText([&] { p.FitBackgroundSh(image); }).rfind("Matrix over range. access=(", 0), 0u);
+    EXPECT_EQ(
+        ErrorText([&] { p.FitBackgroundSh(image); }),
+        "Screen R minus Screen Margin = 140 pixels reaches beyond the image of 256 x 256 pixels around its "
+        "centre (128, 128): it must be less than 128");
+    p.Sr_ = 138;  // R 128: offset 128 would be column 256
+    EXPECT_EQ(
+        ErrorText([&] { p.FitBackgroundSh(image); }).rfind("Screen R minus Screen Margin = 128 pixels", 0),
+        0u);
+    p.Sr_ = 137.9;  // offsets -127 .. 127
+    LwFloatMatrix ones = image;
+    for (int i = 0; i < ones.ElementCount(); ++i)
+        ones.Buffer()[i] = 1;
+    EXPECT_EQ(ErrorText([&] { p.FitBackgroundSh(ones); }), "(no error)");
+    p.Sr_ = 100;
+    for (const LDouble angle : {0.0L, -5.0L, 180.5L}) {
+        p.MappingAzThetaMax_deg_ = angle;
+        SCOPED_TRACE(static_cast<double>(angle));
+        EXPECT_NE(ErrorText([&] {
+                      p.FitBackgroundSh(image);
+                  }).find("is out of range: it must be greater than 0 and at most 180 degrees"),
+                  std::string::npos);
+    }
+    p.MappingAzThetaMax_deg_ = 0;
+    EXPECT_EQ(ErrorText([&] { p.FitBackgroundSh(image); }),
+              "Max angle = 0 is out of range: it must be greater than 0 and at most 180 degrees");
+}
+
+// A screen that no low degree describes: a sloped face with rings and a row
+// of bright spots, as a diffraction screen shows them.
+LwFloatMatrix SpottedScreen(int n)
+{
+    LwFloatMatrix image(n, n);
+    const double c = n / 2;
+    for (int y = 0; y < n; ++y)
+        for (int x = 0; x < n; ++x) {
+            const double dx = x - c, dy = y - c, r = std::hypot(dx, dy);
+            double v = 1200 + 600 * std::cos(r / 30) + 4 * dx + 100 * std::sin(0.1 * x) * std::cos(0.08 * y);
+            for (int s = 0; s < 12; ++s) {
+                const double sx = c + 35 * std::cos(s * 0.52), sy = c + 35 * std::sin(s * 0.52);
+                v += 400 * std::exp(-((x - sx) * (x - sx) + (y - sy) * (y - sy)) / 10.0);
+            }
+            image(x, y) = static_cast<float>(v);
+        }
+    return image;
+}
+
+TEST_F(FitTest, ResidualDoesNotRiseWithTheDegreeAndIllConditionedDegreesAreRefused)
+{
+    // With more functions a least-squares fit can only come closer. Degrees
+    // whose equations are too ill-conditioned (at a Max angle of 90 degrees
+    // the conditioning worsens about thirtyfold per degree) are refused with
+    // the degree, the radius and the highest degree that works; every degree
+    // up to that one is fitted.
+    const LwFloatMatrix image = SpottedScreen(128);
+    const double R = 45;
+    double previous = std::numeric_limits<double>::infinity();
+    int highest = -1;
+    for (int degree = 0; degree <= RfaParameters::kMaxDegree; ++degree) {
+        SCOPED_TRACE(degree);
+        RfaParameters p = FitSettings(50, 5, degree);
+        std::string error;
+        LwFloatMatrix background;
+        try {
+            background = p.FitBackgroundSh(image);
+        } catch (const LwError& e) {
+            error = e.Message();
+        }
+        if (!error.empty()) {
+            EXPECT_EQ(
+                error.rfind("Number of l = " + std::to_string(degree) +
+                                " is too high for this screen (Screen R minus Screen Margin = 45 pixels, "
+                                "Max angle = 90 degrees): the fit's equations are too ill-conditioned",
+                            0),
+                0u)
+                << error;
+            if (highest < 0)
+                highest = degree - 1;
+            EXPECT_NE(error.find("the highest degree that can be fitted here is " + std::to_string(highest)),
+                      std::string::npos)
+                << error;
+            continue;
+        }
+        ASSERT_LT(highest, 0) << "a degree above a refused one was fitted";
+        double sum = 0, lo = 1e30, hi = -1e30;
+        int count = 0;
+        for (int y = 0; y < 128; ++y)
+            for (int x = 0; x < 128; ++x) {
+                const double u = (x - 64) / R, v = (y - 64) / R;
+                if (u * u + v * v < 1) {
+                    sum += std::pow(static_cast<double>(image(x, y)) - background(x, y), 2);
+                    lo = std::min(lo, static_cast<double>(background(x, y)));
+                    hi = std::max(hi, static_cast<double>(background(x, y)));
+                    ++count;
+                }
+            }
+        const double rms = std::sqrt(sum / count);
+        // Float storage of the background may move the residual by a few
+        // parts in 1e7.
+        EXPECT_LE(rms, previous * (1 + 1e-6));
+        // The background stays within the range of the image (about 550 .. 2300).
+        EXPECT_GT(lo, 300);
+        EXPECT_LT(hi, 2600);
+        previous = rms;
+    }
+    // The fit reaches the degrees users take (12 at 90 degrees) and refuses
+    // below the form's limit.
+    EXPECT_GE(highest, 11);
+    EXPECT_LT(highest, RfaParameters::kMaxDegree);
+}
+
+TEST_F(FitTest, TheFormsHighestDegreeFitsAtTheFormsLargestAngle)
+{
+    // A screen of radius 90 (25 000 pixels) or more.
+    const LwFloatMatrix image = SpottedScreen(200);
+    RfaParameters p = FitSettings(95, 5, RfaParameters::kMaxDegree);
+    p.MappingAzThetaMax_deg_ = 99.99L;
+    EXPECT_EQ(ErrorText([&] { p.FitBackgroundSh(image); }), "(no error)");
+    p.Size_l_ = RfaParameters::kMaxDegree + 1;
+    p.MappingAzThetaMax_deg_ = 180;
+    EXPECT_EQ(ErrorText([&] { p.FitBackgroundSh(image); }),
+              "Number of l = 15 is out of range: it must be from 0 to 14");
+}
+
+// Debug messages of the category "halvane.fit", collected while alive.
+class FitTraceCollector
+{
+public:
+    FitTraceCollector()
+    {
+        lines_.clear();
+        previous_ = qInstallMessageHandler(&Collect);
+    }
+    ~FitTraceCollector() { qInstallMessageHandler(previous_); }
+    static const std::vector<std::string>& Lines() { return lines_; }
+
+private:
+    static void Collect(QtMsgType type, const QMessageLogContext& context, const QString& text)
+    {
+        if (type == QtDebugMsg && context.category != nullptr &&
+            std::strcmp(context.category, "halvane.fit") == 0)
+            lines_.push_back(text.toStdString());
+    }
+    static std::vector<std::string> lines_;
+    QtMessageHandler previous_;
+};
+std::vector<std::string> FitTraceCollector::lines_;
+
+TEST(FitTraceTest, TraceIsOffByDefaultAndTheLoggingRulesTurnItOn)
+{
+    RfaParameters p = FitSettings(20, 0, 2);
+    p.MappingIsAz_ = true;  // for the degree-by-degree method's "total" lines
+    const LwFloatMatrix image = Scattered(48, 48);
+    const int n = 9;  // (2 + 1)^2 functions
+    {
+        QLoggingCategory::setFilterRules(QString());
+        FitTraceCollector trace;
+        p.FitBackgroundSh(image);
+        p.BackgroundShByDegree(image);
+        EXPECT_TRUE(FitTraceCollector::Lines().empty()) << FitTraceCollector::Lines().front();
+    }
+    {
+        QLoggingCategory::setFilterRules("halvane.fit.debug=true");
+        FitTraceCollector trace;
+        p.FitBackgroundSh(image);
+        QLoggingCategory::setFilterRules("halvane.fit.debug=false");
+        const std::vector<std::string>& lines = FitTraceCollector::Lines();
+        ASSERT_EQ(lines.size(), static_cast<std::size_t>(2 * n * n));
+        // "M i j value" then "iM i j value", j outer: the second is the
+        // inverse of the first.
+        std::vector<double> m(n * n), inverse(n * n);
+        for (std::size_t k = 0; k < lines.size(); ++k) {
+            std::istringstream line(lines[k]);
+            std::string tag;
+            int i = -1, j = -1;
+            double value = 0;
+            line >> tag >> i >> j >> value;
+            const bool first = k < lines.size() / 2;
+            const std::size_t at = k % (lines.size() / 2);
+            ASSERT_EQ(tag, first ? "M" : "iM") << lines[k];
+            ASSERT_EQ(i, static_cast<int>(at % n));
+            ASSERT_EQ(j, static_cast<int>(at / n));
+            (first ? m : inverse)[at] = value;
+        }
+        for (int i = 0; i < n; ++i)
+            for (int j = 0; j < n; ++j) {
+                double s = 0;
+                for (int k = 0; k < n; ++k)
+                    s +=
+                        m[static_cast<std::size_t>(k * n + i)] * inverse[static_cast<std::size_t>(j * n + k)];
+                EXPECT_NEAR(s, i == j ? 1.0 : 0.0, 1e-3) << i << " " << j;  // six digits traced
+            }
+    }
 }
 
 TEST_F(FitTest, DegreeByDegreeAtDegreeZeroIsTheDiscMeanTimesY00Squared)
@@ -312,13 +509,14 @@ RfaParameters::ScreenEdge BruteForceEdge(const RfaParameters& p, const LwFloatMa
     const float clip = static_cast<float>(p.AdjThres_ * m);
     for (int i = 0; i < clipped.ElementCount(); ++i)
         clipped.Buffer()[i] = std::min(clipped.Buffer()[i], clip);
-    const int n = image.ColSize;
+    // The diagonal runs to the end of the shorter side.
+    const int n = std::min(image.ColBegin + image.ColSize, image.RowBegin + image.RowSize);
     RfaParameters::ScreenEdge best;
     float bestValue = 0;
     for (int iy = 0; iy < 80; ++iy)
         for (int ix = 0; ix < 80; ++ix) {
-            const float x = static_cast<float>(n / 2 - 20 + 0.5 * ix),
-                        y = static_cast<float>(n / 2 - 20 + 0.5 * iy);
+            const float x = static_cast<float>(image.ColSize / 2 - 20 + 0.5 * ix),
+                        y = static_cast<float>(image.RowSize / 2 - 20 + 0.5 * iy);
             LwLongMatrix map;
             const LwFloatMatrix a = LwMatrixOperator().AverageAlongAzimuthal(clipped, x, y, false, map);
             std::vector<float> d2(n, 0.0f);
@@ -338,6 +536,7 @@ RfaParameters::ScreenEdge BruteForceEdge(const RfaParameters& p, const LwFloatMa
         }
     const double d = std::hypot(best.position - best.x, best.position - best.y);
     best.radius = static_cast<int>(std::floor(2 * d + 0.5) * 0.5);
+    best.found = best.found && best.radius >= 1;
     omp_set_num_threads(all);
     return best;
 }
@@ -383,6 +582,13 @@ TEST(ScreenEdgeTest, FindsTheEdgeOfSyntheticScreensAsTheDirectSearchDoes)
         {"tall image from row -5",
          SyntheticScreen(50, 61, -5, 24.5, 26, 15.2, [](int x, int y) { return 60.0f + x - 0.5f * y; }), 24.5,
          26, 15.2, 0.8L},
+        // A landscape image: the centres' rows come from the row count and
+        // the diagonal ends with the last row; the screen sits right of the
+        // diagonal's nearest approach to the image centre.
+        {"landscape image",
+         SyntheticScreen(96, 64, 0, 50, 31.5, 22.4,
+                         [](int x, int y) { return 70.0f + 0.5f * x + 0.25f * y; }),
+         50, 31.5, 22.4, 0.8L},
     };
     const int all = omp_get_max_threads();
     for (const Case& k : cases) {
@@ -417,16 +623,29 @@ TEST(ScreenEdgeTest, ConstantEmptyAndShortImages)
         constant.Buffer()[i] = 7;
     EXPECT_FALSE(p.FindScreenEdge(constant).found);
     EXPECT_EQ(ErrorText([&] { p.FindScreenEdge(LwFloatMatrix()); }), "The image has no pixels");
+    // A wide image is searched along the diagonal of its rows.
     LwFloatMatrix wide(40, 30);
     wide.SetZero();
-    EXPECT_EQ(ErrorText([&] { p.FindScreenEdge(wide); }).rfind("Matrix over range. access=(", 0), 0u);
+    EXPECT_FALSE(p.FindScreenEdge(wide).found);
+    LwFloatMatrix shifted(30, 30);
+    shifted.ColBegin = 1;  // no element (0, 0)
+    shifted.SetZero();
+    EXPECT_EQ(ErrorText([&] { p.FindScreenEdge(shifted); }).rfind("Matrix over range. access=(", 0), 0u);
+    // The sharpest fall at the centre itself: one dark pixel on a flat
+    // image gives the edge at distance 0 from the centre (20, 20), no
+    // circle.
+    LwFloatMatrix dot = constant;
+    dot(20, 20) = 0;
+    const RfaParameters::ScreenEdge atCentre = p.FindScreenEdge(dot);
+    EXPECT_FALSE(atCentre.found);
+    EXPECT_EQ(atCentre.radius, 0);
     int calls = 0;
     EXPECT_EQ(ErrorText([&] { p.FindScreenEdge(constant, [&](int, int) { return ++calls < 3; }); }),
               "Adjust Screen was cancelled");
     EXPECT_EQ(calls, 3);
     // Rows so far from the centres that the distances leave the 16-bit ring
     // table.
-    LwFloatMatrix column(1, 70000);
+    LwFloatMatrix column(1, 140000);
     column.SetZero();
     EXPECT_EQ(ErrorText([&] { p.FindScreenEdge(column); }), "The image is too large for Adjust Screen");
 }

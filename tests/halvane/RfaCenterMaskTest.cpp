@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <string>
 
 namespace {
 
@@ -64,13 +65,39 @@ TEST(ShiftToCenterTest, ShiftsCyclicallyByTheTruncatedOffset)
     EXPECT_EQ(out(27, 7), Numbered(256, 200)(255, 7));
 }
 
-TEST(ShiftToCenterTest, ShiftsBeyondTheImageAndNonFiniteCentresAreErrors)
+TEST(ShiftToCenterTest, CentresBeyondOneImageSizeAndNonFiniteCentresAreErrors)
 {
+    // The centre may lie up to one image size from the image centre
+    // (128, 100) of a 256 x 200 image; beyond, the error names the range.
+    struct Case
+    {
+        double sx, sy;
+        std::string error;
+    };
+    const Case cases[] = {
+        {128 + 300, 100,
+         "Screen Cx = 428 is out of range: it must be from -128 to 384 (the image centre 128 plus or minus "
+         "the "
+         "image width)"},
+        {744, 100,
+         "Screen Cx = 744 is out of range: it must be from -128 to 384 (the image centre 128 plus or "
+         "minus the image width)"},
+        {-128.5, 100,
+         "Screen Cx = -128.5 is out of range: it must be from -128 to 384 (the image centre 128 "
+         "plus or minus the image width)"},
+        {100, 300.5,
+         "Screen Cy = 300.5 is out of range: it must be from -100 to 300 (the image centre 100 plus "
+         "or minus the image height)"},
+        {-128, 300, "(no error)"},
+        {384, -100, "(no error)"},
+    };
     RfaParameters p;
-    p.Sx_ = 128 - 300;  // 300 columns to the right of a 256-wide image
-    p.Sy_ = 100;
-    EXPECT_EQ(ErrorText([&] { p.ShiftToCenter(Numbered(256, 200)); }).rfind("Matrix over range. access=(", 0),
-              0u);
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.error);
+        p.Sx_ = k.sx;
+        p.Sy_ = k.sy;
+        EXPECT_EQ(ErrorText([&] { p.ShiftToCenter(Numbered(256, 200)); }), k.error);
+    }
     for (double bad :
          {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(), 1e300}) {
         p.Sx_ = bad;
