@@ -19,6 +19,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <limits>
 #include <string>
 #include <vector>
@@ -577,6 +579,30 @@ TEST(LwMatrixBarn, ExtendedDataOfNoKnownWidthAreRefused)
               "LDoubleMatrixBinary data hold 18 bytes for 2 elements: not 8, 10, 12 or 16 bytes per element");
     EXPECT_EQ(kept.ColBegin, 4);  // unchanged
     EXPECT_EQ(kept.Buffer()[1], Sample(1));
+}
+
+// Kept fixtures: 1/3 and -2/3 as 16-byte x87 elements (their bytes worked
+// out from 2^65 / 3, not by this machine's long double), and a voxel set
+// whose sizes multiply past 2^63.
+TEST(LwMatrixBarn, FixturesOfForeignAndHostileData)
+{
+    const auto fixture = [](const char* name) {
+        std::ifstream in(std::string(LW_TEST_DATA_DIR) + "/" + name, std::ios::binary);
+        EXPECT_TRUE(in.good()) << name;
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    };
+    LwLDoubleMatrix m;
+    ASSERT_TRUE(ReadBack(fixture("ldouble_matrix_16_byte_elements.xml"), m));
+    ASSERT_EQ(m.ElementCount(), 2);
+    EXPECT_EQ(m.Buffer()[0], static_cast<LDouble>(1.0L / 3));
+    EXPECT_EQ(m.Buffer()[1], static_cast<LDouble>(-2.0L / 3));
+
+    LwFloatMatrix3D untouched;
+    untouched.Create(1, 2, 1);
+    untouched.Fill(5.0f);
+    EXPECT_EQ(ErrorText([&] { ReadBack(fixture("voxel_set_sizes_past_2_63.xml"), untouched); }),
+              "Cannot Get Memory");
+    EXPECT_EQ(untouched.RowSize, 2);
 }
 
 TEST(LwMatrixBarn, WriteFormatErrorLeavesTheDocumentWhole)
