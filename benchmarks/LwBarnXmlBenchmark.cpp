@@ -1,11 +1,13 @@
 // Reading Barn documents with many sibling racks: parsing and consuming the
-// racks one by one must grow linearly with their number (see the complexity
-// line of each benchmark).
+// racks one by one must grow linearly with their number; escaping and
+// unescaping a text value must grow linearly with its length (see the
+// complexity line of each benchmark).
 
 #include "core/LwBarnXml.h"
 
 #include <benchmark/benchmark.h>
 
+#include <cstdint>
 #include <string>
 
 namespace {
@@ -67,8 +69,83 @@ void BM_WriteSiblingItems(benchmark::State& state)
     state.SetComplexityN(n);
 }
 
+// A text of `bytes` bytes in which every other character is one of the four
+// escaped ones: the worst case for entity handling, as in a cluster document
+// whose atom name was filled with markup.
+std::string MarkupText(std::size_t bytes)
+{
+    const std::string pattern = "a<b>c&d\"e";
+    std::string text;
+    text.reserve(bytes);
+    while (text.size() < bytes)
+        text += pattern;
+    text.resize(bytes);
+    return text;
+}
+
+// Reads the escaped value of a document of about range(0) MB.
+void BM_ReadEscapedText(benchmark::State& state)
+{
+    const std::size_t bytes = static_cast<std::size_t>(state.range(0)) << 20;
+    // Escaping makes the text longer; the document is about `bytes` long.
+    const std::string escaped = LwBarnXml::EscapeString(MarkupText(bytes * 3 / 8));
+    const std::string text = "<c><name>" + escaped + "</name></c>\n";
+    std::size_t length = 0;
+    for (auto _ : state) {
+        LwBarnXml doc("r");
+        doc.SetDocumentText(text);
+        doc.AnalyzeTagStructure();
+        doc.OpenRack("c");
+        std::string name;
+        doc.ValueString("name", name, "");
+        doc.CloseRack("c");
+        length = name.size();
+        benchmark::DoNotOptimize(name);
+    }
+    state.counters["document_MB"] = static_cast<double>(text.size()) / (1 << 20);
+    state.counters["value_bytes"] = static_cast<double>(length);
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(text.size()));
+    state.SetComplexityN(static_cast<std::int64_t>(text.size()));
+}
+
+// Writes a value that escapes to about range(0) MB.
+void BM_WriteEscapedText(benchmark::State& state)
+{
+    const std::size_t bytes = static_cast<std::size_t>(state.range(0)) << 20;
+    const std::string value = MarkupText(bytes * 3 / 8);
+    std::size_t length = 0;
+    for (auto _ : state) {
+        LwBarnXml doc("w");
+        doc.OpenRack("c");
+        std::string name = value;
+        doc.ValueString("name", name, "");
+        doc.CloseRack("c");
+        std::string out;
+        doc.ToString(out);
+        length = out.size();
+        benchmark::DoNotOptimize(out);
+    }
+    state.counters["document_MB"] = static_cast<double>(length) / (1 << 20);
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(length));
+    state.SetComplexityN(static_cast<std::int64_t>(length));
+}
+
 }  // namespace
 
+BENCHMARK(BM_ReadEscapedText)
+    ->Arg(1)
+    ->Arg(4)
+    ->Arg(16)
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity(benchmark::oN);
+BENCHMARK(BM_WriteEscapedText)
+    ->Arg(1)
+    ->Arg(4)
+    ->Arg(16)
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity(benchmark::oN);
 BENCHMARK(BM_ReadSiblingItems)->RangeMultiplier(4)->Range(1 << 10, 1 << 18)->Complexity(benchmark::oN);
 BENCHMARK(BM_ReadSiblingItemsBehindUnreadRacks)
     ->RangeMultiplier(4)

@@ -10,7 +10,9 @@
 #include <cmath>
 #include <cstdlib>
 #include <ctime>
+#include <initializer_list>
 #include <limits>
+#include <string>
 #include <tuple>
 
 const LwADateTime::MonthTable LwADateTime::kCommonYear = {31, 28, 31, 30, 31, 30, 31,
@@ -248,13 +250,41 @@ int LwADateTime::DaysLeftInYear(int year, int month, int day)
     return GetMonthTable(year)[12] - DayOfYear(year, month, day);
 }
 
+namespace {
+
+// Days of the proleptic Gregorian calendar in 400 years: the calendar
+// repeats after them, month for month and day for day.
+constexpr std::int64_t kDaysPer400Years = 146097;
+
+// Refuses a move of the date whose year would leave the 32-bit range.
+// `days` days move the year by at most |days| / 365 + 1.
+void CheckYearAfterDays(LwLong year, std::int64_t days)
+{
+    const std::int64_t years = (days < 0 ? -days : days) / 365 + 1;
+    if (static_cast<std::int64_t>(year) + years > std::numeric_limits<LwLong>::max() ||
+        static_cast<std::int64_t>(year) - years < std::numeric_limits<LwLong>::min())
+        throw LwError("Date and time: moving the year " + std::to_string(year) + " by " +
+                      std::to_string(days) + " days leaves the years a 32-bit integer holds");
+}
+
+}  // namespace
+
 void LwADateTime::AddDays(LwLong n)
 {
     if (n == 0)
         return;
+    CheckYearAfterDays(Year, n);
     // Month is a public field; the walk below needs a valid month index.
     assert(Month >= 0 && Month <= 11);
     std::int64_t day = std::int64_t(Day) + n;
+    // Whole 400-year cycles first, so that a large n costs no more than
+    // 4800 months of the walk.
+    const std::int64_t cycles = (day < 0 ? -day : day) / kDaysPer400Years;
+    if (cycles > 0) {
+        const std::int64_t sign = day < 0 ? -1 : 1;
+        Year = static_cast<LwLong>(Year + sign * 400 * cycles);
+        day -= sign * cycles * kDaysPer400Years;
+    }
     if (n < 0) {
         while (day < 0) {
             if (--Month < 0) {
@@ -266,7 +296,8 @@ void LwADateTime::AddDays(LwLong n)
         Day = static_cast<LwLong>(day);
         return;
     }
-    std::int64_t rest = n;
+    Day = 0;
+    std::int64_t rest = day;
     for (;;) {
         const LwLong length = GetMonthTable(Year)[Month];
         if (Day + rest < length) {
@@ -286,7 +317,11 @@ void LwADateTime::AddMonths(LwLong n)
 {
     std::int64_t month = std::int64_t(Month) + n;
     const std::int64_t carry = FloorDiv(month, 12);
-    Year = static_cast<LwLong>(Year + carry);
+    const std::int64_t year = std::int64_t(Year) + carry;
+    if (year > std::numeric_limits<LwLong>::max() || year < std::numeric_limits<LwLong>::min())
+        throw LwError("Date and time: moving the year " + std::to_string(Year) + " by " + std::to_string(n) +
+                      " months leaves the years a 32-bit integer holds");
+    Year = static_cast<LwLong>(year);
     Month = static_cast<LwLong>(month - 12 * carry);
 }
 
@@ -294,7 +329,8 @@ namespace {
 
 // t = amount + field; within [0, limit) the field takes t truncated, else
 // floor(t / limit) is handed to the next larger unit and the field keeps the
-// truncated remainder.
+// truncated remainder (held within [0, limit), which rounding of a large t
+// could otherwise leave by a fraction).
 template <typename Carry>
 void AddWithCarry(LwLong& field, LDouble amount, int limit, Carry carry)
 {
@@ -304,24 +340,53 @@ void AddWithCarry(LwLong& field, LDouble amount, int limit, Carry carry)
         return;
     }
     const LDouble c = std::floor(t / limit);
-    field = static_cast<LwLong>(t - c * limit);
+    const LDouble rest = std::clamp(t - c * limit, LDouble(0), LDouble(limit - 1));
+    field = static_cast<LwLong>(rest);
     carry(c);
+}
+
+struct Unit
+{
+    LwLong field;
+    int limit;
+};
+
+// Refuses an amount that is not finite, or whose carry through `units`
+// (from the amount's unit up to the hour) moves the date by more days than
+// AddDays takes, before any field is changed. The message names the amount
+// as `what` ("hours", ...).
+void CheckAmount(LDouble amount, const char* what, std::initializer_list<Unit> units)
+{
+    if (!std::isfinite(amount))
+        throw LwError(std::string("Date and time: an amount of ") + what + " must be a finite number");
+    LDouble carry = amount;
+    for (const Unit& u : units)
+        carry = std::floor((carry + u.field) / u.limit);
+    if (carry > std::numeric_limits<LwLong>::max() || carry < std::numeric_limits<LwLong>::min()) {
+        char text[64];
+        std::snprintf(text, sizeof text, "%g", static_cast<double>(amount));
+        throw LwError(std::string("Date and time: ") + text + " " + what +
+                      " move the date by more than 2147483647 days");
+    }
 }
 
 }  // namespace
 
 void LwADateTime::AddHours(LDouble hours)
 {
+    CheckAmount(hours, "hours", {{Hour, 24}});
     AddWithCarry(Hour, hours, 24, [this](LDouble c) { AddDays(static_cast<LwLong>(c)); });
 }
 
 void LwADateTime::AddMinutes(LDouble minutes)
 {
+    CheckAmount(minutes, "minutes", {{Minute, 60}, {Hour, 24}});
     AddWithCarry(Minute, minutes, 60, [this](LDouble c) { AddHours(c); });
 }
 
 void LwADateTime::AddSeconds(LDouble seconds)
 {
+    CheckAmount(seconds, "seconds", {{Second, 60}, {Minute, 60}, {Hour, 24}});
     AddWithCarry(Second, seconds, 60, [this](LDouble c) { AddMinutes(c); });
 }
 

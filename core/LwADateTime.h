@@ -66,13 +66,17 @@ public:
     bool IsEqual(const LwADateTime& other) const;
 
     // Calendar arithmetic with carry. AddDays walks the months of the
-    // proleptic Gregorian calendar; AddMonths carries into the year and
-    // leaves the day as it is, even past the end of the new month.
+    // proleptic Gregorian calendar (whole 400-year cycles at once); AddMonths
+    // carries into the year and leaves the day as it is, even past the end
+    // of the new month. A move that could take the year out of the 32-bit
+    // range (checked with a year to spare) throws LwError, nothing changed.
     void AddDays(LwLong n);
     void AddMonths(LwLong n);
     // The sum with the field is split by floor division into a carry for the
     // next larger unit and the field's new value; a fraction below one unit
-    // is dropped (10:00 plus 1.5 hours gives 11:00).
+    // is dropped (10:00 plus 1.5 hours gives 11:00). An amount that is not
+    // finite, or that carries more days than a 32-bit day count holds
+    // (about 5.9 million years), throws LwError before any field changes.
     void AddHours(LDouble hours);
     void AddMinutes(LDouble minutes);
     void AddSeconds(LDouble seconds);

@@ -4,8 +4,8 @@
 
 #include <algorithm>
 #include <cassert>
-#include <cstring>
 #include <limits>
+#include <string_view>
 
 // ---------------------------------------------------------------------------
 // LwBarnXmlRack
@@ -251,37 +251,67 @@ void LwBarnXml::AnalyzeTagStructure()
 
 namespace {
 
-// The four escaped characters and their entities, '&' first: escaping must
-// replace it before the other entities bring their own '&'.
-const char* const kEntities[4][2] = {{"&", "&amp;"}, {"<", "&lt;"}, {">", "&gt;"}, {"\"", "&quot;"}};
-
-// Replaces every `from` by `to`, resuming after the inserted text so that it
-// is never looked at again.
-void ReplaceAll(std::string& text, const char* from, const char* to)
+// The four escaped characters and their entities. None of the entities holds
+// an escaped character other than its leading '&', and no entity is the start
+// of another, so one left-to-right pass that copies each entity's character
+// and resumes after it gives what replacing entity by entity gives ("&amp;"
+// last), in time linear in the text.
+struct Entity
 {
-    const std::size_t fromLength = std::strlen(from);
-    const std::size_t toLength = std::strlen(to);
-    std::string::size_type pos = 0;
-    while ((pos = text.find(from, pos)) != std::string::npos) {
-        text.replace(pos, fromLength, to);
-        pos += toLength;
-    }
-}
+    char character;
+    std::string_view text;
+};
+constexpr Entity kEntities[4] = {{'&', "&amp;"}, {'<', "&lt;"}, {'>', "&gt;"}, {'"', "&quot;"}};
 
 }  // namespace
 
 std::string LwBarnXml::EscapeString(std::string text)
 {
-    for (const auto& entity : kEntities)
-        ReplaceAll(text, entity[0], entity[1]);
-    return text;
+    std::size_t special = text.find_first_of("&<>\"");
+    if (special == std::string::npos)
+        return text;
+    std::string out;
+    out.reserve(text.size() + text.size() / 4);
+    out.append(text, 0, special);
+    for (std::size_t p = special; p < text.size(); ++p) {
+        const char c = text[p];
+        const Entity* found = nullptr;
+        for (const Entity& entity : kEntities)
+            if (entity.character == c)
+                found = &entity;
+        if (found)
+            out.append(found->text);
+        else
+            out.push_back(c);
+    }
+    return out;
 }
 
 std::string LwBarnXml::UnescapeString(std::string text)
 {
-    // "&amp;" last: a '&' it gives back must not start another entity.
-    for (int k : {1, 2, 3, 0})
-        ReplaceAll(text, kEntities[k][1], kEntities[k][0]);
+    std::size_t amp = text.find('&');
+    if (amp == std::string::npos)
+        return text;
+    // The result is never longer than the text: it is written over the text
+    // itself, behind the read position.
+    std::size_t out = amp;
+    std::size_t p = amp;
+    const std::string_view view(text);
+    while (p < text.size()) {
+        if (text[p] == '&') {
+            const Entity* found = nullptr;
+            for (const Entity& entity : kEntities)
+                if (view.compare(p, entity.text.size(), entity.text) == 0)
+                    found = &entity;
+            if (found) {
+                text[out++] = found->character;
+                p += found->text.size();
+                continue;
+            }
+        }
+        text[out++] = text[p++];
+    }
+    text.resize(out);
     return text;
 }
 

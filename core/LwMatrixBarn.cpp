@@ -11,9 +11,11 @@
 #include <climits>
 #include <cstdint>
 #include <cstdio>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <string>
 #include <type_traits>
 #include <vector>
 
@@ -228,6 +230,55 @@ void DecodeElements(const std::vector<unsigned char>& bytes, std::int64_t count,
     }
 }
 
+// The width of one element of "LDoubleMatrixBinary" data. The form holds
+// 8-byte doubles, but a program whose long double is the 80-bit x87 type
+// may have stored that type's raw storage instead: 10 bytes packed, or
+// padded to 12 (32-bit x86) or 16 bytes (x86-64). The width is the one
+// that the byte count gives exactly; any other count is refused, since
+// reading it as doubles would give wrong values without a word.
+int LDoubleElementWidth(std::int64_t byteCount, std::int64_t count)
+{
+    for (const int width : {8, 10, 12, 16})
+        if (byteCount == count * width)
+            return width;
+    throw LwError("LDoubleMatrixBinary data hold " + std::to_string(byteCount) + " bytes for " +
+                  std::to_string(count) + " elements: not 8, 10, 12 or 16 bytes per element");
+}
+
+// One x87 80-bit extended value from its 10 little-endian bytes: a 64-bit
+// significand with an explicit integer bit, a 15-bit exponent biased by
+// 16383 and the sign. Formed with ldexp in long double, so the value is
+// exact where long double is that type and correctly rounded to a double
+// where it is narrower.
+long double ExtendedFromBytes(const unsigned char* in)
+{
+    std::uint64_t significand = 0;
+    for (int b = 0; b < 8; ++b)
+        significand |= static_cast<std::uint64_t>(in[b]) << (8 * b);
+    const unsigned top = static_cast<unsigned>(in[8]) | (static_cast<unsigned>(in[9]) << 8);
+    const bool negative = (top & 0x8000u) != 0;
+    const int exponent = static_cast<int>(top & 0x7FFFu);
+    long double value;
+    if (exponent == 0x7FFF) {
+        // Infinity when the fraction below the integer bit is 0, else NaN.
+        value = (significand << 1) == 0 ? std::numeric_limits<long double>::infinity()
+                                        : std::numeric_limits<long double>::quiet_NaN();
+    } else {
+        // Denormals (exponent 0) have the exponent of the smallest normal.
+        const int power = (exponent == 0 ? 1 : exponent) - 16383 - 63;
+        value = std::ldexp(static_cast<long double>(significand), power);
+    }
+    return negative ? -value : value;
+}
+
+// Copies `count` x87 extended values stored `width` bytes apart.
+void DecodeExtendedElements(const std::vector<unsigned char>& bytes, std::int64_t count, int width,
+                            LDouble* out)
+{
+    for (std::int64_t i = 0; i < count; ++i)
+        out[i] = static_cast<LDouble>(ExtendedFromBytes(bytes.data() + i * width));
+}
+
 template <class M>
 bool SerializeMatrixBinaryImpl(LwBarnXml& doc, M& m, bool useStandardAlphabet, bool standardBase64)
 {
@@ -256,6 +307,15 @@ bool SerializeMatrixBinaryImpl(LwBarnXml& doc, M& m, bool useStandardAlphabet, b
         m.Create(1, 1);
         m.Buffer()[0] = 0;
         return false;
+    }
+    if constexpr (std::is_same<M, LwLDoubleMatrix>::value) {
+        const int width = LDoubleElementWidth(byteCount, count);
+        CreateWithShape(m, s);
+        if (width == static_cast<int>(sizeof(Stored)))
+            DecodeElements<Stored>(bytes, count, m.Buffer());
+        else
+            DecodeExtendedElements(bytes, count, width, m.Buffer());
+        return true;
     }
     CreateWithShape(m, s);
     DecodeElements<Stored>(bytes, count, m.Buffer());
@@ -513,9 +573,12 @@ bool SerializeMatrix3DBinary(LwBarnXml& doc, LwFloatMatrix3D& m, const std::stri
     doc.ValueLong("DepthBegin", depthBegin, 0);
     if (s.colSize < 0 || s.rowSize < 0 || depthSize < 0)
         throw LwError("Cannot Get Memory");
-    const std::int64_t count = static_cast<std::int64_t>(s.colSize) * s.rowSize * depthSize;
-    if (count > INT_MAX)
+    // Each product is checked against the limit before the next one is
+    // formed: the three 32-bit sizes together could pass 2^63.
+    std::int64_t count = static_cast<std::int64_t>(s.colSize) * s.rowSize;
+    if (count > INT_MAX || (depthSize > 0 && count > INT_MAX / depthSize))
         throw LwError("Cannot Get Memory");
+    count *= depthSize;
 
     std::vector<unsigned char> bytes;
     int byteCount = 0;

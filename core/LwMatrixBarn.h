@@ -22,7 +22,11 @@
 //                                        "TDoubleMatrixBinary" also read
 //                        LwLDoubleMatrix "LDoubleMatrixBinary"   8 (double,
 //                                        whatever the width of LDouble: wider
-//                                        values are narrowed on writing)
+//                                        values are narrowed on writing);
+//                                        read also as the 80-bit extended
+//                                        type stored in 10, 12 or 16 bytes,
+//                                        by the width the byte count gives
+//                                        exactly (any other count: LwError)
 //                        LwLongMatrix    "LwLongMatrixBinary"    4 (int32)
 //   "LwFloatMatrix3DBinary"  voxel sets: the four sizes, "DepthSize",
 //                      "DepthBegin" and "base64" or "base64b" floats.
@@ -48,7 +52,8 @@
 //                             document, "Cannot Get Memory" for a voxel set;
 //                             the matrix is unchanged.
 // A binary form whose data hold too few elements reads as a 1 x 1 (1 x 1 x 1)
-// zero matrix with begins 0 and gives false; surplus data are ignored.
+// zero matrix with begins 0 and gives false; surplus data are ignored
+// (but for "LDoubleMatrixBinary", above).
 
 #include "core/LwFloatMatrix3D.h"
 #include "core/LwMatrix.h"

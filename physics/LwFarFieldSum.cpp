@@ -293,9 +293,8 @@ LwFarFieldSum::LwFarFieldSum(const LwVectorFreeElectron& wave, LwLong L)
     for (std::size_t j = 1; j < sources.size(); ++j)
         if (sources[j].Outgoing().GetL() > usedL)
             throw LwError("Illegal l value");
-    const double meanFreePath = wave.GetMeanFreePath_m();
     FillGroup(scattered_, sources, 1, sources.size(), usedL, k_, false, u0,
-              meanFreePath > 0 ? 2.0 / meanFreePath : 0);
+              AmplitudeAttenuationRate(wave.GetMeanFreePath_m()));
 }
 
 LwFarFieldSum::Amplitudes LwFarFieldSum::Evaluate(LDouble theta, LDouble phi) const

@@ -8,7 +8,7 @@
 // paired over +m and -m (Y_{l,-m} = (-1)^m conj(Y_lm)), so that a direction
 // needs only the L^2 real numbers Re Y_lm (m >= 0) and Im Y_lm (m > 0), and
 // each source one real row of coefficients times that vector. The thermal
-// factor exp(-(1 - d/|r|) k^2 U_sum) and the attenuation exp(-|r| 2/lambda)
+// factor exp(-(1 - d/|r|) k^2 U_sum) and the attenuation exp(-|r| / (2 lambda))
 // of a source combine into one exp(a + b d), d being the direction dotted
 // with the source position; with the phase e^{-ikd} that is one exponential
 // and one sine/cosine pair per source and direction. The loops over the

@@ -63,7 +63,7 @@ void WriteBinary(LwBarnXml& doc, const LwLmComplexArray& array)
 }
 
 // The racks are consumed in document order: the n-th "l" and the n-th "m"
-// within it are the n-th l and m. A missing rack makes the following
+// within it are the n-th l and m. A missing "m" rack makes the following
 // CloseRack fail with the Barn tag-name error.
 void ReadText(LwBarnXml& doc, LwLmComplexArray& array)
 {
@@ -82,15 +82,36 @@ void ReadText(LwBarnXml& doc, LwLmComplexArray& array)
     doc.CloseRack("Value");
 }
 
-// False when the block does not hold the array's bytes.
-bool ReadBinary(const std::string& text, LwLmComplexArray& array)
+// The "l" racks of the current rack ("Value"), counted without reading them.
+LwLong CountLRacks(const LwBarnXml& doc)
+{
+    LwLong count = 0;
+    for (const auto& child : doc.CurrentRack()->Children())
+        if (child->GetName() == "l")
+            ++count;
+    return count;
+}
+
+// The declared L, refused before anything is allocated for it when no real
+// wave has that many l values.
+void CheckDeclaredSize(const std::string& rackName, LwLong L)
+{
+    if (L < 0 || L > kMaxStoredSize_l)
+        throw LwError("Coefficient array \"" + rackName + "\": Size_l " + std::to_string(L) +
+                      " is not a number of l values from 0 to " + std::to_string(kMaxStoredSize_l));
+}
+
+// Decodes the block and copies it into the array when it holds exactly the
+// 16 L^2 bytes of L coefficients; false (array untouched) when it does not.
+bool ReadBinary(const std::string& text, LwLong L, LwLmComplexArray& array)
 {
     std::vector<unsigned char> bytes;
     int count = 0;
     LwBinaryDataToText().ToBinary(text, bytes, count, true, false);
-    const std::int64_t expected = static_cast<std::int64_t>(array.Size()) * kBytesPerElement;
-    if (count != expected)
+    const std::int64_t size = static_cast<std::int64_t>(L) * L;
+    if (count != size * kBytesPerElement)
         return false;
+    array.SetSizeZero(L);
     for (LwLong p = 0; p < array.Size(); ++p)
         array[p] =
             LComplex(GetDouble(&bytes[p * kBytesPerElement]), GetDouble(&bytes[p * kBytesPerElement + 8]));
@@ -137,12 +158,19 @@ bool LoadSaveLmComplexArray(LwBarnXml& doc, const std::string& rackName, LwLmCom
     } else {
         LwLong L = 0;
         doc.ValueLong("Size_l", L, 0);
-        array.SetSizeZero(L);
+        CheckDeclaredSize(rackName, L);
         if (doc.OpenRack("Value")) {
+            const LwLong lRacks = CountLRacks(doc);
+            if (lRacks < L)
+                throw LwError("Coefficient array \"" + rackName + "\": Size_l " + std::to_string(L) +
+                              " but the \"Value\" rack holds " + std::to_string(lRacks) + " \"l\" racks");
+            array.SetSizeZero(L);
             ReadText(doc, array);
         } else {
             std::string text;
-            if (doc.ValueRawString("base64", text, "") && !ReadBinary(text, array)) {
+            if (!doc.ValueRawString("base64", text, "")) {
+                array.SetSizeZero(L);
+            } else if (!ReadBinary(text, L, array)) {
                 array.SetSizeZero(1);
                 doc.CloseRack(rackName);
                 return false;

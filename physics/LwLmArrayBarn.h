@@ -18,10 +18,20 @@
 
 #include <string>
 
+// The largest "Size_l" a reader accepts. A wave needs about k r_mt + a few
+// l values (k the wave number, r_mt the muffin-tin radius): some 50 at a few
+// keV, a few hundred at 100 keV; 1000 leaves room for any real wave while an
+// array of that size (16 MB) is still harmless to allocate.
+constexpr LwLong kMaxStoredSize_l = 1000;
+
 // Writing: any format other than "t" or "b" throws "Write Format Error"
 // (after "Size_l"). Reading: false when the rack is absent (array unchanged),
 // and false with L = 1 and a zero coefficient when the binary block does not
 // hold 16 L^2 bytes; an absent "base64" leaves L zeroed coefficients.
+// The declared L is checked before any coefficient is allocated: a "Size_l"
+// below 0 or above kMaxStoredSize_l, and a "Value" rack with fewer "l" racks
+// than "Size_l", throw LwError in words (the caller names the file); the
+// binary block is decoded and its length checked before the array is sized.
 bool LoadSaveLmComplexArray(LwBarnXml& doc, const std::string& rackName, LwLmComplexArray& array,
                             const std::string& format);
 

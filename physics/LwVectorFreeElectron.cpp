@@ -120,7 +120,7 @@ LComplex LwVectorFreeElectron::GetFarFieldScattered(LDouble theta, LDouble phi, 
     const LwPartialWaveSource& s0 = sources_[0];
     const double k0 = s0.GetWaveNumber();
     const double u0 = s0.GetU();
-    const double g = meanFreePath_ > 0 ? 2.0 / meanFreePath_ : 0;
+    const double g = AmplitudeAttenuationRate(meanFreePath_);
 
     LComplex sum(0, 0);
     for (std::size_t j = 1; j < sources_.size(); ++j) {

@@ -54,8 +54,9 @@ public:
     LComplex GetFarFieldDirect(LDouble theta, LDouble phi) const;
     // Far-field amplitude of the scatterers (sources 1 ...), each with its
     // thermal factor and, for a positive mean free path, the attenuation
-    // exp(-2 |r_j| / mean free path). L >= 1 gives the number of l values
-    // summed (at least every source's L), else the largest source L is used.
+    // exp(-|r_j| / (2 mean free path)) of AmplitudeAttenuationRate. L >= 1
+    // gives the number of l values summed (at least every source's L), else
+    // the largest source L is used.
     LComplex GetFarFieldScattered(LDouble theta, LDouble phi, const LwLong& L) const;
     // GetFarFieldDirect + GetFarFieldScattered.
     LComplex GetFarFieldAmplitude(LDouble theta, LDouble phi, const LwLong& L) const;
@@ -71,6 +72,16 @@ private:
     double meanFreePath_ = 0;
     std::vector<LwPartialWaveSource> sources_;
 };
+
+// The rate g (1/m) of the amplitude factor exp(-g r) of a wave that has run
+// the path r through the solid, for the inelastic mean free path lambda (m):
+// the intensity falls as exp(-r / lambda) by the definition of lambda, so
+// the amplitude as exp(-r / (2 lambda)), and g = 1 / (2 lambda). 0 (no
+// attenuation) for lambda <= 0.
+inline double AmplitudeAttenuationRate(double meanFreePath)
+{
+    return meanFreePath > 0 ? 0.5 / meanFreePath : 0;
+}
 
 // The Debye-Waller factor of a far-field term t for the source's mean-square
 // displacement: t exp(-(1 - d/|r|) k^2 U_sum), with |r| the source's distance

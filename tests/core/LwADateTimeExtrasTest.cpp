@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <fstream>
+#include <limits>
 #include <functional>
 #include <sstream>
 #include <string>
@@ -125,6 +127,102 @@ TEST(LwADateTimeExtras, AddHoursMinutesSecondsDropTheFractionAndCarry)
     t = Make(2024, 12, 31, 23, 30);
     t.AddMinutes(90);
     EXPECT_EQ(t.ToString(), "2025/01/01 01:00:00");
+}
+
+namespace {
+
+// Days since 1970-01-01 of a proleptic Gregorian date and back (the closed
+// forms of H. Hinnant's "chrono-compatible low-level date algorithms"),
+// independent of the month walk under test. Month and day 1-based.
+std::int64_t DaysFromCivil(std::int64_t y, int m, int d)
+{
+    y -= m <= 2;
+    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const std::int64_t yoe = y - era * 400;
+    const std::int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + doe - 719468;
+}
+
+LwADateTime CivilFromDays(std::int64_t z)
+{
+    z += 719468;
+    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const std::int64_t doe = z - era * 146097;
+    const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const std::int64_t mp = (5 * doy + 2) / 153;
+    const int d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+    const int m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    return Make(static_cast<int>(yoe + era * 400 + (m <= 2)), m, d);
+}
+
+}  // namespace
+
+// Moves of millions of years, by days and by hours, against the closed form.
+TEST(LwADateTimeExtras, LargeMovesMatchTheClosedForm)
+{
+    const int starts[][3] = {{2024, 2, 29}, {1, 1, 1}, {-4713, 11, 24}, {1999, 12, 31}};
+    const LwLong moves[] = {2147483647,      -2147483647 - 1, 146097,    -146097,
+                            146097 * 3 + 59, -146097 * 5 - 1, 1000000007};
+    for (const auto& s : starts) {
+        for (const LwLong n : moves) {
+            SCOPED_TRACE(std::to_string(s[0]) + "-" + std::to_string(s[1]) + "-" + std::to_string(s[2]) +
+                         " + " + std::to_string(n));
+            const LwADateTime expected = CivilFromDays(DaysFromCivil(s[0], s[1], s[2]) + n);
+            LwADateTime byDays = Make(s[0], s[1], s[2]);
+            byDays.AddDays(n);
+            EXPECT_TRUE(byDays.IsEqual(expected)) << byDays.ToString() << " expected " << expected.ToString();
+            LwADateTime byHours = Make(s[0], s[1], s[2], 7);
+            byHours.AddHours(24.0L * n);
+            EXPECT_EQ(byHours.Hour, 7);
+            EXPECT_EQ(byHours.ToDateString(), expected.ToDateString());
+        }
+    }
+}
+
+// Amounts that are not numbers or move the date beyond what the fields hold
+// are refused in words, with every field as it was.
+TEST(LwADateTimeExtras, AmountsBeyondTheFieldsAreRefused)
+{
+    const LDouble inf = std::numeric_limits<LDouble>::infinity();
+    const LDouble nan = std::numeric_limits<LDouble>::quiet_NaN();
+    const LwLong maxYear = std::numeric_limits<LwLong>::max();
+    const struct
+    {
+        const char* what;
+        LwADateTime start;
+        std::function<void(LwADateTime&)> add;
+        const char* words;
+    } rows[] = {
+        {"NaN hours", Make(2024, 3, 5, 10), [&](LwADateTime& t) { t.AddHours(nan); },
+         "Date and time: an amount of hours must be a finite number"},
+        {"infinite hours", Make(2024, 3, 5, 10), [&](LwADateTime& t) { t.AddHours(inf); },
+         "Date and time: an amount of hours must be a finite number"},
+        {"NaN minutes", Make(2024, 3, 5, 10), [&](LwADateTime& t) { t.AddMinutes(nan); },
+         "Date and time: an amount of minutes must be a finite number"},
+        {"minus infinite seconds", Make(2024, 3, 5, 10), [&](LwADateTime& t) { t.AddSeconds(-inf); },
+         "Date and time: an amount of seconds must be a finite number"},
+        {"1e20 hours", Make(2024, 3, 5, 10), [&](LwADateTime& t) { t.AddHours(1e20); },
+         "Date and time: 1e+20 hours move the date by more than 2147483647 days"},
+        {"-1e20 minutes", Make(2024, 3, 5, 10), [&](LwADateTime& t) { t.AddMinutes(-1e20); },
+         "Date and time: -1e+20 minutes move the date by more than 2147483647 days"},
+        {"1e15 seconds", Make(2024, 3, 5, 10), [&](LwADateTime& t) { t.AddSeconds(1e15); },
+         "Date and time: 1e+15 seconds move the date by more than 2147483647 days"},
+        {"one hour past the largest day count", Make(2024, 3, 5, 0),
+         [&](LwADateTime& t) { t.AddHours(24.0L * 2147483648.0L); },
+         "Date and time: 5.15396e+10 hours move the date by more than 2147483647 days"},
+        {"days past the largest year", Make(maxYear - 1, 12, 1), [&](LwADateTime& t) { t.AddDays(400); },
+         "Date and time: moving the year 2147483646 by 400 days leaves the years a 32-bit integer holds"},
+        {"months past the largest year", Make(maxYear, 12, 1), [&](LwADateTime& t) { t.AddMonths(1); },
+         "Date and time: moving the year 2147483647 by 1 months leaves the years a 32-bit integer holds"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        LwADateTime t = row.start;
+        EXPECT_EQ(ErrorOf([&] { row.add(t); }), row.words);
+        EXPECT_TRUE(t.IsEqual(row.start)) << t.ToString();
+    }
 }
 
 TEST(LwADateTimeExtras, AddMillisecondsMatchesPythonDatetime)

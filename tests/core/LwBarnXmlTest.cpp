@@ -507,20 +507,62 @@ TEST(BarnXmlEscape, UnescapeLeavesOtherSequences)
     }
 }
 
-TEST(BarnXmlEscape, RoundTripOfEveryShortTextOverTheSpecialAlphabet)
+namespace {
+
+// The seeds, and each seed followed by every text of 1 to `maxAdded` bytes
+// over `alphabet`.
+std::vector<std::string> SeedsExtended(std::vector<std::string> texts, const std::string& alphabet,
+                                       int maxAdded)
 {
-    // Every text of up to six bytes over an alphabet rich in entity parts.
-    const std::string alphabet = "&<>\"alt;gquo";
-    std::vector<std::string> texts = {""};
     size_t begin = 0;
-    for (int length = 1; length <= 5; ++length) {
+    for (int length = 1; length <= maxAdded; ++length) {
         const size_t end = texts.size();
         for (size_t i = begin; i < end; ++i)
             for (char c : alphabet)
                 texts.push_back(texts[i] + c);
         begin = end;
     }
+    return texts;
+}
+
+}  // namespace
+
+// The entity rules read as one replacement pass per entity: every "&lt;",
+// then "&gt;", "&quot;" and last "&amp;", each pass resuming after what it
+// inserted; escaping likewise with '&' first. A few seeds, each followed by
+// every text of up to four bytes over an alphabet of entity pieces, give
+// what those passes give.
+TEST(BarnXmlEscape, OnePassAgreesWithReplacingEntityByEntity)
+{
+    const auto replaceAll = [](std::string text, const std::string& from, const std::string& to) {
+        for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+            text.replace(at, from.size(), to);
+        return text;
+    };
+    const auto unescapeByPasses = [&](std::string t) {
+        t = replaceAll(t, "&lt;", "<");
+        t = replaceAll(t, "&gt;", ">");
+        t = replaceAll(t, "&quot;", "\"");
+        return replaceAll(t, "&amp;", "&");
+    };
+    const auto escapeByPasses = [&](std::string t) {
+        t = replaceAll(t, "&", "&amp;");
+        t = replaceAll(t, "<", "&lt;");
+        t = replaceAll(t, ">", "&gt;");
+        return replaceAll(t, "\"", "&quot;");
+    };
+    const std::vector<std::string> texts =
+        SeedsExtended({"", "&amp;lt;", "&&lt;;", "&quot&quot;", "x&gt"}, "&;<\"lgtampquo", 4);
     for (const std::string& t : texts) {
+        ASSERT_EQ(LwBarnXml::UnescapeString(t), unescapeByPasses(t)) << t;
+        ASSERT_EQ(LwBarnXml::EscapeString(t), escapeByPasses(t)) << t;
+    }
+}
+
+TEST(BarnXmlEscape, RoundTripOfEveryShortTextOverTheSpecialAlphabet)
+{
+    // Every text of up to six bytes over an alphabet rich in entity parts.
+    for (const std::string& t : SeedsExtended({""}, "&<>\"alt;gquo", 5)) {
         const std::string escaped = LwBarnXml::EscapeString(t);
         ASSERT_EQ(escaped.find_first_of("<>\""), std::string::npos) << t;
         ASSERT_EQ(LwBarnXml::UnescapeString(escaped), t) << t;

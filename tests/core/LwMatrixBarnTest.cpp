@@ -18,6 +18,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
 #include <limits>
 #include <string>
 #include <vector>
@@ -511,6 +514,97 @@ TEST(LwMatrixBarn, BinaryFormHostileSizes)
     }
 }
 
+// "LDoubleMatrixBinary" data as a program with the 80-bit long double may
+// have stored them: the raw storage of each element, `width` bytes apart
+// (the value in the first 10, the rest padding).
+std::string ExtendedData(const std::vector<long double>& values, int width)
+{
+    std::vector<unsigned char> bytes(values.size() * static_cast<size_t>(width), 0xA5);
+    for (size_t i = 0; i < values.size(); ++i)
+        std::memcpy(&bytes[i * static_cast<size_t>(width)], &values[i], 10);
+    std::string text;
+    LwBinaryDataToText().ToText(bytes.data(), static_cast<int>(bytes.size()), text, true, false);
+    return text;
+}
+
+std::string LDoubleBinaryDoc(int cols, int rows, const std::string& data)
+{
+    return "<d><m><LDoubleMatrixBinary><ColSize>" + std::to_string(cols) +
+           "</ColSize><ColBegin>1</ColBegin>" + "<RowSize>" + std::to_string(rows) +
+           "</RowSize><RowBegin>0</RowBegin><base64>" + data + "</base64></LDoubleMatrixBinary></m></d>";
+}
+
+TEST(LwMatrixBarn, ExtendedElementsOfEveryStoredWidthAreRead)
+{
+    if (std::numeric_limits<long double>::digits != 64)
+        GTEST_SKIP() << "the test writes the x87 80-bit storage of this machine's long double";
+    // 1/3 and -2/3 differ in their last bits between the two widths; 1e-310
+    // is a denormal double but a normal 80-bit value; 1e-4940 is an 80-bit
+    // denormal (0 as a double); the infinity keeps its sign.
+    const std::vector<long double> values = {1.0L / 3,       -2.0L / 3,
+                                             6.02214076e23L, 1e-310L,
+                                             1e-4940L,       -std::numeric_limits<long double>::infinity()};
+    for (const int width : {10, 12, 16}) {
+        SCOPED_TRACE("width " + std::to_string(width));
+        LwLDoubleMatrix m;
+        ASSERT_TRUE(ReadBack(LDoubleBinaryDoc(3, 2, ExtendedData(values, width)), m));
+        EXPECT_EQ(m.ColSize, 3);
+        EXPECT_EQ(m.RowSize, 2);
+        EXPECT_EQ(m.ColBegin, 1);
+        for (size_t i = 0; i < values.size(); ++i)
+            EXPECT_EQ(m.Buffer()[i], static_cast<LDouble>(values[i])) << i;
+    }
+    // A NaN stays a NaN.
+    LwLDoubleMatrix nan;
+    ASSERT_TRUE(ReadBack(
+        LDoubleBinaryDoc(1, 1, ExtendedData({std::numeric_limits<long double>::quiet_NaN()}, 16)), nan));
+    EXPECT_TRUE(std::isnan(nan.Buffer()[0]));
+    // 8-byte doubles, the form's own width, still read as doubles.
+    const std::vector<double> doubles = {1.0 / 3, -2.0 / 3};
+    std::string text;
+    LwBinaryDataToText().ToText(doubles.data(), 16, text, true, false);
+    LwLDoubleMatrix d;
+    ASSERT_TRUE(ReadBack(LDoubleBinaryDoc(2, 1, text), d));
+    EXPECT_EQ(d.Buffer()[0], static_cast<LDouble>(1.0 / 3));
+    EXPECT_EQ(d.Buffer()[1], static_cast<LDouble>(-2.0 / 3));
+}
+
+TEST(LwMatrixBarn, ExtendedDataOfNoKnownWidthAreRefused)
+{
+    const std::vector<unsigned char> bytes(2 * 9, 0x3F);
+    std::string text;
+    LwBinaryDataToText().ToText(bytes.data(), static_cast<int>(bytes.size()), text, true, false);
+    LwLDoubleMatrix kept = Filled<LwLDoubleMatrix>(2, 1, 4, 4);
+    EXPECT_EQ(ErrorText([&] { ReadBack(LDoubleBinaryDoc(2, 1, text), kept); }),
+              "LDoubleMatrixBinary data hold 18 bytes for 2 elements: not 8, 10, 12 or 16 bytes per element");
+    EXPECT_EQ(kept.ColBegin, 4);  // unchanged
+    EXPECT_EQ(kept.Buffer()[1], Sample(1));
+}
+
+// Kept fixtures: 1/3 and -2/3 as 16-byte x87 elements (their bytes worked
+// out from 2^65 / 3, not by this machine's long double), and a voxel set
+// whose sizes multiply past 2^63.
+TEST(LwMatrixBarn, FixturesOfForeignAndHostileData)
+{
+    const auto fixture = [](const char* name) {
+        std::ifstream in(std::string(LW_TEST_DATA_DIR) + "/" + name, std::ios::binary);
+        EXPECT_TRUE(in.good()) << name;
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    };
+    LwLDoubleMatrix m;
+    ASSERT_TRUE(ReadBack(fixture("ldouble_matrix_16_byte_elements.xml"), m));
+    ASSERT_EQ(m.ElementCount(), 2);
+    EXPECT_EQ(m.Buffer()[0], static_cast<LDouble>(1.0L / 3));
+    EXPECT_EQ(m.Buffer()[1], static_cast<LDouble>(-2.0L / 3));
+
+    LwFloatMatrix3D untouched;
+    untouched.Create(1, 2, 1);
+    untouched.Fill(5.0f);
+    EXPECT_EQ(ErrorText([&] { ReadBack(fixture("voxel_set_sizes_past_2_63.xml"), untouched); }),
+              "Cannot Get Memory");
+    EXPECT_EQ(untouched.RowSize, 2);
+}
+
 TEST(LwMatrixBarn, WriteFormatErrorLeavesTheDocumentWhole)
 {
     LwBarnXml doc("w");
@@ -639,4 +733,21 @@ TEST(LwMatrixBarn, VoxelSetFailures)
     std::string negative = good;
     negative.replace(negative.find("<DepthSize>2"), 12, "<DepthSize>-2");
     EXPECT_EQ(ErrorText([&] { ReadBack(negative, kept); }), "Cannot Get Memory");
+
+    // Sizes whose product passes 2^63 (2^21 cubed exactly, 2^31 - 1 cubed far
+    // beyond): refused from the sizes alone, the matrix untouched.
+    for (const char* size : {"2097152", "2147483647"}) {
+        SCOPED_TRACE(size);
+        std::string huge = good;
+        for (const char* name : {"ColSize", "RowSize", "DepthSize"}) {
+            const std::string from = std::string("<") + name + ">2<";
+            huge.replace(huge.find(from), from.size(), std::string("<") + name + ">" + size + "<");
+        }
+        LwFloatMatrix3D untouched;
+        untouched.Create(1, 3, 1);
+        untouched.Fill(4.0f);
+        EXPECT_EQ(ErrorText([&] { ReadBack(huge, untouched); }), "Cannot Get Memory");
+        EXPECT_EQ(untouched.RowSize, 3);
+        EXPECT_EQ(untouched.Buffer()[2], 4.0f);
+    }
 }

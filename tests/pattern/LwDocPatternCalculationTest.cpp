@@ -234,7 +234,8 @@ TEST(DocPatternCalculation, DistanceLimitsDropSources)
 TEST(DocPatternCalculation, EmitterDistanceAttenuation)
 {
     // With the flag, the scattered wave of a source at |r| is damped by
-    // exp(-2 |r| / mean free path): plane 2 drops by exp(-4 |r| / mfp).
+    // exp(-|r| / (2 mean free path)): its intensity, plane 2, drops by
+    // exp(-|r| / mfp), the law of the inelastic mean free path.
     LwVectorFreeElectron w = SWave(1.0);
     const double r = 4e-10, mfp = 7e-10;
     AddScatterer(w, 0, 0, -r, LComplex(0.5, 0.1));
@@ -245,8 +246,7 @@ TEST(DocPatternCalculation, EmitterDistanceAttenuation)
     Compute(on, w);
     EXPECT_EQ(off.WorkingWave.GetMeanFreePath_m(), 0);
     ForEachInside(on.Grid, [&](int i, int j, double, double, double) {
-        ExpectRel(on.Grid.Planes[2](i, j), off.Grid.Planes[2](i, j) * std::exp(-4 * r / mfp), "plane 2", i,
-                  j);
+        ExpectRel(on.Grid.Planes[2](i, j), off.Grid.Planes[2](i, j) * std::exp(-r / mfp), "plane 2", i, j);
         ExpectRel(on.Grid.Planes[1](i, j), off.Grid.Planes[1](i, j), "plane 1", i, j);
     });
     on.MeanFreePath_m_ = -1e-10;
@@ -280,6 +280,32 @@ TEST(DocPatternCalculation, DepthFactor)
                 ASSERT_EQ(deep.Grid.Planes[p](i, j), 0);
             }
         }
+    });
+}
+
+TEST(DocPatternCalculation, BothAttenuationsFollowOneLawOfOneMeanFreePath)
+{
+    // Both ways on with one lambda: the wave scattered by the atom at |r|
+    // has run |r| from the emitter and then d / cos(theta) up through the
+    // surface, and its intensity falls as exp(-path / lambda) over the whole
+    // path; the direct wave's only over the way out.
+    LwVectorFreeElectron w = SWave(1.0);
+    const double r = 5e-10, mfp = 9e-10;
+    AddScatterer(w, 0, 0, -r, LComplex(0.3, -0.2));
+    const double d = LwDocPattern::SurfaceHeight(w);  // the emitter is the highest atom
+    auto off = SmallAe(), both = SmallAe();
+    both.MeanFreePath_m_ = mfp;
+    both.IsAttenuateByEmitterDistance_ = both.IsAttenuateByDepth_ = true;
+    Compute(off, w);
+    Compute(both, w);
+    ForEachInside(off.Grid, [&](int i, int j, double, double, double z) {
+        if (z <= 0)
+            return;
+        const double way = d / z;  // d / cos(theta)
+        ExpectRel(both.Grid.Planes[2](i, j), off.Grid.Planes[2](i, j) * std::exp(-(r + way) / mfp), "plane 2",
+                  i, j);
+        ExpectRel(both.Grid.Planes[1](i, j), off.Grid.Planes[1](i, j) * std::exp(-way / mfp), "plane 1", i,
+                  j);
     });
 }
 

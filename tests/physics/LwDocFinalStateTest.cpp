@@ -131,7 +131,18 @@ TEST(LwDocFinalStateTest, CoefficientsShortOfTheirSizeFail)
         "<emitted_wave_data><data><list_emitter><i><coeff><Size_l>2</Size_l>"
         "<Value><l><m><r>1</r></m></l></Value></coeff></i></list_emitter></data></emitted_wave_data>";
     std::vector<LwEmitterEntry> entries;
-    // The second "l" is missing: closing its first "m" finds "Value" instead.
+    // The second "l" is missing: the "l" racks are counted before the array
+    // is sized.
     EXPECT_EQ(ErrorText([&] { LwDocFinalState::LoadSave(entries, *BarnReader(text)); }),
-              "Invalid Tag Name:Value <> m");
+              "Coefficient array \"coeff\": Size_l 2 but the \"Value\" rack holds 1 \"l\" racks");
+}
+
+// An 80-byte document that declares 12000 l values (2.3 GB of coefficients)
+// and holds none is refused in words before any coefficient is allocated.
+TEST(LwDocFinalStateTest, HugeDeclaredSizeWithoutDataIsRefused)
+{
+    LwBarnFile file(std::string(LW_TEST_DATA_DIR) + "/emitted_wave_size_l_12000.xml_emt", "r");
+    LwDocFinalState doc;
+    EXPECT_EQ(ErrorText([&] { doc.LoadSave(file); }),
+              "Coefficient array \"coeff\": Size_l 12000 is not a number of l values from 0 to 1000");
 }

@@ -331,6 +331,11 @@ TEST(LwDocScatteringXmlTest, DamagedDocumentsAreErrors)
         const std::size_t a = base64 - 8, b = base64End + 9;
         return text.substr(0, a) + text.substr(b);
     }();
+    // The same source declaring 12000 l values (2.3 GB) for its short block.
+    const std::string hugeSize = [&] {
+        const std::size_t a = text.rfind("<Size_l>", base64) + 8, b = text.find("</Size_l>", a);
+        return text.substr(0, a) + "12000" + text.substr(b);
+    }();
     struct Case
     {
         const char* what;
@@ -349,6 +354,10 @@ TEST(LwDocScatteringXmlTest, DamagedDocumentsAreErrors)
         {"block not base64", replacedBlock(block.substr(0, block.size() - 1)),
          "Scattered wave document: the coefficients of source 0 cannot be read: Illigal Data"},
         {"no coefficient data", noData, incomplete},
+        {"size beyond any wave", hugeSize,
+         "Scattered wave document: the coefficients of source 0 cannot be read: Coefficient array \"c\": "
+         "Size_l "
+         "12000 is not a number of l values from 0 to 1000"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -166,10 +166,55 @@ TEST(LwLmArrayBarn, NoBlockGivesZeroCoefficients)
 
 TEST(LwLmArrayBarn, TextFormWithTooFewRacksFails)
 {
-    const std::string text =
+    // Too few "l" racks are counted before the array is sized; too few "m"
+    // racks in an "l" rack show when the missing rack is closed.
+    const std::string fewL =
         "<doc><coeff><Size_l>2</Size_l><Value><l><m><r>1</r><i>2</i></m></l></Value></coeff></doc>";
     LwLmComplexArray back;
-    EXPECT_NE(ErrorText([&] { Read(text, back); }).find("Invalid Tag Name"), std::string::npos);
+    EXPECT_EQ(ErrorText([&] { Read(fewL, back); }),
+              "Coefficient array \"coeff\": Size_l 2 but the \"Value\" rack holds 1 \"l\" racks");
+    const std::string fewM =
+        "<doc><coeff><Size_l>2</Size_l><Value><l><m><r>1</r></m></l><l><m><r>1</r></m></l>"
+        "</Value></coeff></doc>";
+    EXPECT_NE(ErrorText([&] { Read(fewM, back); }).find("Invalid Tag Name"), std::string::npos);
+}
+
+// A declared size is refused before anything is allocated for it when no
+// wave has that many l values or the document does not hold the data. The
+// largest 32-bit size would ask for 16 (2^31 - 1)^2 bytes.
+TEST(LwLmArrayBarn, DeclaredSizesBeyondTheDataAreRefusedBeforeAllocating)
+{
+    const struct
+    {
+        const char* text;
+        const char* error;
+    } rows[] = {
+        {"<doc><coeff><Size_l>12000</Size_l></coeff></doc>",
+         "Coefficient array \"coeff\": Size_l 12000 is not a number of l values from 0 to 1000"},
+        {"<doc><coeff><Size_l>2147483647</Size_l><Value><l></l></Value></coeff></doc>",
+         "Coefficient array \"coeff\": Size_l 2147483647 is not a number of l values from 0 to 1000"},
+        {"<doc><coeff><Size_l>1001</Size_l><base64>00000000AAAA</base64></coeff></doc>",
+         "Coefficient array \"coeff\": Size_l 1001 is not a number of l values from 0 to 1000"},
+        {"<doc><coeff><Size_l>-1</Size_l></coeff></doc>",
+         "Coefficient array \"coeff\": Size_l -1 is not a number of l values from 0 to 1000"},
+        {"<doc><coeff><Size_l>1000</Size_l><Value><l><m></m></l></Value></coeff></doc>",
+         "Coefficient array \"coeff\": Size_l 1000 but the \"Value\" rack holds 1 \"l\" racks"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.text);
+        LwLmComplexArray back = Sample(2);
+        EXPECT_EQ(ErrorText([&] { Read(row.text, back); }), row.error);
+    }
+}
+
+// The largest accepted size still reads, from either form.
+TEST(LwLmArrayBarn, LargestDeclaredSizeReads)
+{
+    LwLmComplexArray a = Sample(kMaxStoredSize_l);
+    LwLmComplexArray back;
+    ASSERT_TRUE(Read(Write(a, "b"), back));
+    ASSERT_EQ(back.GetL(), kMaxStoredSize_l);
+    EXPECT_EQ(back(kMaxStoredSize_l - 1, -3), a(kMaxStoredSize_l - 1, -3));
 }
 
 // A binary text made beforehand (as on a worker thread) and written with its

@@ -186,7 +186,7 @@ TEST(LwVectorFreeElectron, FarFieldCarriesThermalAndAttenuationFactors)
         const double d = static_cast<double>(Dot(theta, phi, s));
         const double r = static_cast<double>(Length(s));
         const double debyeWaller = std::exp(-(1 - d / r) * k * k * (s.GetU() + u0));
-        const double attenuation = std::exp(-2 * r / lambda);
+        const double attenuation = std::exp(-r / (2 * lambda));  // intensity exp(-r / lambda)
         expected += s.GetFarFieldTerm(Y, k, d) * LDouble(debyeWaller * attenuation);
     }
     EXPECT_NEAR(std::abs(w.GetFarFieldScattered(theta, phi, 0) - expected), 0, 1e-13 * std::abs(expected));
