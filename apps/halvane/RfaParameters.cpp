@@ -265,7 +265,6 @@ RfaParameters RfaParameters::ReadFile(const QString& path) const
     });
     if (found == 0)
         throw LwError(refused + "its rack \"ini\" holds none of the parameters");
-    loaded.MappingIsAzM2_ = MappingIsAzM2_;
     return loaded;
 }
 
