@@ -9,9 +9,12 @@
 #include "fgraph/LwFileDialogs.h"
 #include "fgraph/LwWindowUtilities.h"
 
-#include <QCoreApplication>
+#include <QCloseEvent>
 #include <QDebug>
+#include <QFileInfo>
 #include <QMessageBox>
+#include <QProgressDialog>
+#include <QResizeEvent>
 
 namespace {
 
@@ -48,14 +51,23 @@ void MainWindow::onInitTimer()
     timer_.stop();
     try {
         RfaParameters& record = GetRfaParameters();
-        try {
-            // A missing, unreadable or malformed ini file leaves the defaults.
-            LwQBarnFile doc(GetIniFileNameQString(".ini"), "r");
-            RfaParameters loaded = record;
-            loaded.Serialize(doc, "ini");
-            record = loaded;
-        } catch (...) {}
+        // No ini file yet: the defaults, silently. One that cannot be used
+        // leaves the defaults too, but says so: the user's saved values
+        // would otherwise be replaced unseen at the next operation.
+        std::string refused;
+        const QString ini = GetIniFileNameQString(".ini");
+        if (QFileInfo::exists(ini)) {
+            try {
+                const RfaParameters loaded = record.ReadFile(ini);
+                loaded.CheckFitsForm(ui_);
+                record = loaded;
+            } catch (const LwError& e) {
+                refused = e.Message() + "\nThe default parameters are shown.";
+            }
+        }
         record.ExchangeWithUi(0, ui_);
+        if (!refused.empty())
+            ShowErrorBox(refused, this);
     } catch (const LwError& e) {
         ShowErrorBox(e.Message(), this);
         close();
@@ -77,14 +89,21 @@ void MainWindow::SaveIniReported()
     }
 }
 
-void MainWindow::RunOperation(QPushButton* button, Disable disable, bool formBack,
-                              const std::function<void(RfaParameters&)>& action)
+void MainWindow::SetOperationsEnabled(bool enabled)
 {
-    if (button != nullptr && disable != Disable::No) {
-        button->setEnabled(false);
-        if (disable == Disable::YesWithEvents)
-            QCoreApplication::processEvents();
-    }
+    for (QWidget* w : {ui_->pushButton_2, ui_->pushButton_6, ui_->pushButton_7, ui_->pushButton_5,
+                       ui_->pushButton, ui_->pushButton_10, ui_->pushButton_9, ui_->pushButton_4,
+                       ui_->pushButton_12, ui_->pushButton_11, ui_->pushButton_8, ui_->pushButton_3})
+        w->setEnabled(enabled);
+    ui_->actionLoad_parameters->setEnabled(enabled);
+}
+
+void MainWindow::RunOperation(bool formBack, const std::function<void(RfaParameters&)>& action)
+{
+    if (running_)
+        return;  // the buttons are disabled; nothing else starts a slot
+    running_ = true;
+    SetOperationsEnabled(false);
     try {
         RfaParameters& record = GetRfaParameters();
         record.ExchangeWithUi(1, ui_);
@@ -96,12 +115,55 @@ void MainWindow::RunOperation(QPushButton* button, Disable disable, bool formBac
     } catch (const RfaCancelled&) {
         // Stopped by the user before anything changed: nothing to report.
     } catch (const LwError& e) {
-        ShowErrorBox(e.Message(), this);
+        if (!closeWhenDone_)
+            ShowErrorBox(e.Message(), this);
     } catch (...) {
-        ShowUndefined(this);
+        if (!closeWhenDone_)
+            ShowUndefined(this);
     }
-    if (button != nullptr && disable != Disable::No)
-        button->setEnabled(true);
+    SetOperationsEnabled(true);
+    running_ = false;
+    if (closeWhenDone_) {
+        closeWhenDone_ = false;
+        close();
+    }
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    if (!running_) {
+        QMainWindow::closeEvent(event);
+        return;
+    }
+    // The operation runs further down this thread's stack: the window closes
+    // only once it has returned.
+    event->ignore();
+    if (askingToClose_ || closeWhenDone_)
+        return;
+    askingToClose_ = true;
+    QMessageBox box(QMessageBox::Question, windowTitle(),
+                    "An operation is running. Stop it and close the window?",
+                    QMessageBox::Yes | QMessageBox::No, this);
+    box.setDefaultButton(QMessageBox::No);
+    const bool stop = box.exec() == QMessageBox::Yes;
+    askingToClose_ = false;
+    if (!stop || !running_) {
+        if (stop)
+            close();
+        return;
+    }
+    closeWhenDone_ = true;
+    // As the dialogs' Cancel: a fit or series stops at its next report.
+    for (QProgressDialog* progress : findChildren<QProgressDialog*>())
+        progress->cancel();
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    const QSize least = minimumSize().expandedTo(minimumSizeHint());
+    if (event->size().width() < least.width() || event->size().height() < least.height())
+        resize(event->size().expandedTo(least));
 }
 
 void MainWindow::DrawEllipse(float cx, float cy, double w, double h, bool movable)
@@ -115,7 +177,7 @@ void MainWindow::DrawEllipse(float cx, float cy, double w, double h, bool movabl
 
 void MainWindow::on_pushButton_6_clicked()
 {
-    RunOperation(ui_->pushButton_6, Disable::No, false, [this](RfaParameters& p) {
+    RunOperation(false, [this](RfaParameters& p) {
         DrawEllipse(static_cast<float>(p.Sx_), static_cast<float>(p.Sy_), 2 * p.Sr_ + 1, 2 * p.Sr_ + 1,
                     false);
     });
@@ -123,7 +185,7 @@ void MainWindow::on_pushButton_6_clicked()
 
 void MainWindow::on_pushButton_10_clicked()
 {
-    RunOperation(ui_->pushButton_10, Disable::No, false, [this](RfaParameters& p) {
+    RunOperation(false, [this](RfaParameters& p) {
         DrawEllipse(static_cast<float>(p.McpDipCx_), static_cast<float>(p.McpDipCy_), 2 * p.McpDipR_ + 1,
                     2 * p.McpDipR_ + 1, false);
     });
@@ -131,21 +193,25 @@ void MainWindow::on_pushButton_10_clicked()
 
 void MainWindow::on_pushButton_4_clicked()
 {
-    RunOperation(ui_->pushButton_4, Disable::No, false, [this](RfaParameters& p) {
+    RunOperation(false, [this](RfaParameters& p) {
         DrawEllipse(static_cast<float>(p.MaskCx_), static_cast<float>(p.MaskCy_), 2 * p.MaskRx_ + 1,
                     2 * p.MaskRy_ + 1, true);
     });
 }
 
+// The operations that report no progress and cannot stop halfway get the
+// dialog without Cancel: it shows that the window works and keeps clicks off.
 void MainWindow::on_pushButton_7_clicked()
 {
-    RunOperation(ui_->pushButton_7, Disable::Yes, false,
-                 [this](RfaParameters& p) { p.MoveToCenter(client_); });
+    RunOperation(false, [this](RfaParameters& p) {
+        RfaOperationProgress progress("1) Move to center", this, RfaOperationProgress::Stop::NotOffered);
+        p.MoveToCenter(client_);
+    });
 }
 
 void MainWindow::on_pushButton_5_clicked()
 {
-    RunOperation(ui_->pushButton_5, Disable::YesWithEvents, false, [this](RfaParameters& p) {
+    RunOperation(false, [this](RfaParameters& p) {
         RfaOperationProgress progress("2) Remove BG", this);
         p.RemoveBgSh(client_, progress.Callback());
     });
@@ -153,19 +219,23 @@ void MainWindow::on_pushButton_5_clicked()
 
 void MainWindow::on_pushButton_clicked()
 {
-    RunOperation(ui_->pushButton, Disable::No, false,
-                 [this](RfaParameters& p) { p.RemoveBgAzimuthal(client_); });
+    RunOperation(false, [this](RfaParameters& p) {
+        RfaOperationProgress progress("3) Remove Az. BG", this, RfaOperationProgress::Stop::NotOffered);
+        p.RemoveBgAzimuthal(client_);
+    });
 }
 
 void MainWindow::on_pushButton_2_clicked()
 {
-    RunOperation(ui_->pushButton_2, Disable::YesWithEvents, true, [this](RfaParameters& p) {
+    RunOperation(true, [this](RfaParameters& p) {
         RfaOperationProgress progress("Adjust Screen", this);
         const int infinite = p.AdjustScreen(client_, progress.Callback());
-        RfaParameters& record = GetRfaParameters();
-        record.Sx_ = p.Sx_;
-        record.Sy_ = p.Sy_;
-        record.Sr_ = p.Sr_;
+        RfaParameters found = GetRfaParameters();
+        found.Sx_ = p.Sx_;
+        found.Sy_ = p.Sy_;
+        found.Sr_ = p.Sr_;
+        CheckFoundValuesFit(found, "Adjust Screen");
+        GetRfaParameters() = found;
         if (infinite > 0)
             QMessageBox::information(
                 this, "Information",
@@ -175,31 +245,47 @@ void MainWindow::on_pushButton_2_clicked()
 
 void MainWindow::on_pushButton_8_clicked()
 {
-    RunOperation(ui_->pushButton_8, Disable::Yes, false,
-                 [this](RfaParameters& p) { p.ApplyCheckedNewImage(this, client_); });
+    RunOperation(false, [this](RfaParameters& p) { p.ApplyCheckedNewImage(this, client_); });
 }
 
 void MainWindow::on_pushButton_9_clicked()
 {
-    RunOperation(ui_->pushButton_9, Disable::No, false, [this](RfaParameters& p) { p.MaskMcpDip(client_); });
+    RunOperation(false, [this](RfaParameters& p) {
+        RfaOperationProgress progress("4) Mask MCP dip", this, RfaOperationProgress::Stop::NotOffered);
+        p.MaskMcpDip(client_);
+    });
 }
 
 void MainWindow::on_pushButton_11_clicked()
 {
-    RunOperation(ui_->pushButton_11, Disable::No, false,
-                 [this](RfaParameters& p) { p.MaskOutside(client_); });
+    RunOperation(false, [this](RfaParameters& p) {
+        RfaOperationProgress progress("5) Mask Outside", this, RfaOperationProgress::Stop::NotOffered);
+        p.MaskOutside(client_);
+    });
 }
 
 void MainWindow::on_pushButton_12_clicked()
 {
-    RunOperation(ui_->pushButton_12, Disable::No, true, [this](RfaParameters& p) {
+    RunOperation(true, [this](RfaParameters& p) {
         p.UpdateMaskFromRegion(client_);
-        RfaParameters& record = GetRfaParameters();
-        record.MaskCx_ = p.MaskCx_;
-        record.MaskCy_ = p.MaskCy_;
-        record.MaskRx_ = p.MaskRx_;
-        record.MaskRy_ = p.MaskRy_;
+        RfaParameters found = GetRfaParameters();
+        found.MaskCx_ = p.MaskCx_;
+        found.MaskCy_ = p.MaskCy_;
+        found.MaskRx_ = p.MaskRx_;
+        found.MaskRy_ = p.MaskRy_;
+        CheckFoundValuesFit(found, "Update Mask");
+        GetRfaParameters() = found;
     });
+}
+
+void MainWindow::CheckFoundValuesFit(const RfaParameters& found, const char* operation) const
+{
+    try {
+        found.CheckFitsForm(ui_);
+    } catch (const LwError& e) {
+        throw LwError(std::string(operation) +
+                      " found a value the form cannot show, so it is not taken: " + e.Message());
+    }
 }
 
 void MainWindow::on_actionLoad_parameters_triggered()
@@ -208,10 +294,17 @@ void MainWindow::on_actionLoad_parameters_triggered()
         const QString file = GetOpenFileNameQString(this, "Load paramtrs", kParameterFilter);
         if (file.isEmpty())
             return;
-        LwQBarnFile doc(file, "r");
+        // The file is read and checked whole first: a file that is no
+        // parameter file, or one with a value the form cannot show, leaves
+        // the record and the form's unsaved edits as they are.
         RfaParameters& record = GetRfaParameters();
-        RfaParameters loaded = record;
-        loaded.Serialize(doc, "ini");
+        const RfaParameters loaded = record.ReadFile(file);
+        try {
+            loaded.CheckFitsForm(ui_);
+        } catch (const LwError& e) {
+            throw LwError("The parameter file " + QStringToStdString(file) +
+                          " was not loaded: " + e.Message());
+        }
         record = loaded;
         record.ExchangeWithUi(0, ui_);
     } catch (const LwError& e) {

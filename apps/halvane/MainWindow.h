@@ -12,11 +12,17 @@
 // from its progress dialog ("2) Remove BG", "Adjust Screen", the fit of
 // "New Image (Apply checked operations)") ends the slot quietly with nothing
 // changed; a series keeps the images saved before. "Update Mask" and
-// "Adjust Screen" show the values they found in the form afterwards.
+// "Adjust Screen" show the values they found in the form afterwards; a
+// value the form cannot hold is refused in words, the record and the form
+// unchanged.
 //
 // GUI thread only. While the client waits for the viewer the event loop
-// runs, so other buttons can be pressed; the long operations keep their own
-// button disabled and the client refuses a second request.
+// runs. So that no second operation starts inside a running one (the
+// client would refuse its requests), every operation and drawing button,
+// "Cancel" and "Load Parameters" stay disabled from the start of a slot to
+// its end, and the operations show their progress dialog, window-modal, at
+// once. Closing the window meanwhile asks first; a yes stops the operation
+// as its Cancel does and closes the window once it has ended.
 
 #include "plugin/LwPluginFuncZyvra.h"
 
@@ -25,7 +31,8 @@
 
 #include <functional>
 
-class QPushButton;
+class QCloseEvent;
+class QResizeEvent;
 class RfaParameters;
 class Ui_MainWindow;
 
@@ -58,12 +65,21 @@ private slots:
     void on_actionLoad_parameters_triggered();
     void on_actionSave_Parameters_triggered();
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    // A window manager that ignores the minimum size (or none at all) may
+    // still squeeze the window; it is given its minimum back, so that every
+    // label stays readable.
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
-    enum class Disable { No, Yes, YesWithEvents };
     // The slot frame around `action`, which gets the copy of the record.
     // `formBack`: the record is shown in the form afterwards.
-    void RunOperation(QPushButton* button, Disable disable, bool formBack,
-                      const std::function<void(RfaParameters&)>& action);
+    void RunOperation(bool formBack, const std::function<void(RfaParameters&)>& action);
+    void SetOperationsEnabled(bool enabled);
+    // LwError "<operation> found a value the form cannot show, ..." unless
+    // every value of `found` fits the form.
+    void CheckFoundValuesFit(const RfaParameters& found, const char* operation) const;
     // Writes the ini file; a failure is reported and the slot goes on.
     void SaveIniReported();
     // Removes the focused window's regions and draws one red ellipse.
@@ -73,4 +89,7 @@ private:
     QTimer timer_;
     Ui_MainWindow* ui_ = nullptr;
     bool iniFailureShown_ = false;
+    bool running_ = false;  // a slot's action runs
+    bool askingToClose_ = false;
+    bool closeWhenDone_ = false;  // the user chose to close during an operation
 };

@@ -19,6 +19,7 @@
 #include <QProgressDialog>
 #include <QThread>
 
+#include <algorithm>
 #include <functional>
 #include <set>
 
@@ -148,17 +149,39 @@ void RfaParameters::ProcessSeries(QWidget* parent, LwPluginFuncZyvra& client, st
     if (index.isEmpty())
         return;
     const QString outputFolder = CleanFolder(QFileInfo(index).absolutePath());
-    const std::int32_t destination = client.SeriesNewWindow(QStringToStdString(index), "image");
+    // The images usually share one folder: an output folder that is the
+    // current image's is refused before the new series window is made.
+    // Each image is checked again below, since a series may span folders.
+    auto refuseSourceFolder = [&outputFolder](const std::string& name) {
+        const QString sourceFolder = StdStringToQString(GetDirectoryPart(name));
+        if (!sourceFolder.isEmpty() && CleanFolder(sourceFolder) == outputFolder)
+            throw LwError("The output folder is the folder of the source images: " +
+                          QStringToStdString(outputFolder));
+    };
+    auto fileName = [&client, source] {
+        std::string name;
+        Request(client, LwCmdPackUnpack::CmdGetFileName, source, nullptr,
+                [&](LwCmdPackUnpack& r) { r.PutFilenameUtf8(name); });
+        return name;
+    };
     const std::int32_t n = client.SeriesGetCount(source);
+    if (n > 0)
+        refuseSourceFolder(fileName());
+    const std::int32_t destination = client.SeriesNewWindow(QStringToStdString(index), "image");
 
+    // One measure: the bar runs over the whole series, kStepsPerImage steps
+    // per image, moved within an image by its fit; the label names the image.
+    constexpr int kStepsPerImage = 1000;
     QProgressDialog progress(parent);
-    progress.setMaximum(n);
-    progress.setMinimumDuration(0);
-    progress.show();
+    progress.setMaximum(std::max(1, n) * kStepsPerImage);
+    progress.setLabelText(QString("Image 1 of %1").arg(n));
+    progress.setValue(0);
+    RfaShowProgressAtOnce(progress);
     std::set<std::string> bases;
     try {
         for (std::int32_t i = 0; i < n; ++i) {
-            progress.setValue(i);
+            progress.setLabelText(QString("Image %1 of %2").arg(i + 1).arg(n));
+            progress.setValue(i * kStepsPerImage);
             if (!RfaKeepProgressAlive(progress))
                 break;
 
@@ -167,18 +190,18 @@ void RfaParameters::ProcessSeries(QWidget* parent, LwPluginFuncZyvra& client, st
             for (int round = 0; round < 1000; ++round) {
                 if (client.IsCancel())
                     throw LwError("Canceled.");
-                if (isLoaded)
+                if (isLoaded || progress.wasCanceled())
                     break;
                 QThread::msleep(100);
                 QCoreApplication::processEvents();
                 client.GetIsLoaded(isLoaded, isSuccess);
             }
+            if (progress.wasCanceled())
+                break;
             if (!isSuccess)
                 throw LwError("File cannot be loaded.");
 
-            std::string name;
-            Request(client, LwCmdPackUnpack::CmdGetFileName, source, nullptr,
-                    [&](LwCmdPackUnpack& r) { r.PutFilenameUtf8(name); });
+            const std::string name = fileName();
             LwInfoValueMap numberKeys;
             LwInfoStringMap textKeys;
             IndexRequest(client, LwCmdPackUnpack::CmdSeriesIndexKeyDoubleGet, source, i, nullptr,
@@ -196,19 +219,16 @@ void RfaParameters::ProcessSeries(QWidget* parent, LwPluginFuncZyvra& client, st
                 throw LwError("Image " + std::to_string(i) + " of the series has no file name");
             if (!bases.insert(base).second)
                 throw LwError("Two images of the series have the file name " + base);
-            const QString sourceFolder = StdStringToQString(GetDirectoryPart(name));
-            if (!sourceFolder.isEmpty() && CleanFolder(sourceFolder) == outputFolder)
-                throw LwError("The output folder is the folder of the source images: " +
-                              QStringToStdString(outputFolder));
+            refuseSourceFolder(name);
 
             client.UpdateAll();
-            // The fit reports within the image: the label shows how far it
-            // is, and Cancel stops the series as between images.
-            const QString label = QString("Image %1 of %2").arg(i + 1).arg(n);
-            progress.setLabelText(label);
+            // The fit moves the bar within the image's share; Cancel stops
+            // the series as between images.
             const RfaProgress fitProgress = [&](int done, int total) {
-                progress.setLabelText(
-                    QString("%1: background fit %2%").arg(label).arg(total > 0 ? 100 * done / total : 100));
+                const int share =
+                    total > 0 ? static_cast<int>(static_cast<long long>(kStepsPerImage) * done / total)
+                              : kStepsPerImage;
+                progress.setValue(i * kStepsPerImage + std::min(share, kStepsPerImage - 1));
                 return RfaKeepProgressAlive(progress);
             };
             std::string log;

@@ -124,6 +124,16 @@ public:
     // Writes the record to the ini file (atomically: a failed write leaves
     // the old file). LwError "FILE CANNOT WRITE:<path>" when it cannot.
     void SaveIni() const;
+    // This record with the values of the parameter file `path` on top (a
+    // key the file lacks keeps its value). Unlike Serialize, a file that is
+    // not a parameter file is refused whole: LwError "Cannot open:<path>",
+    // or "The parameter file <path> was not loaded: " and the reason: the
+    // reader's "Illigal Tag Structure"; a text cut short (a rack left open);
+    // no rack "ini", or one holding none of the 26 keys; a value that is not
+    // of its key's kind (a number that is not finite or has text after it,
+    // an int that is not a whole number in the int range, a flag other than
+    // "true" or "false").
+    RfaParameters ReadFile(const QString& path) const;
 
     // ---- The form ---------------------------------------------------------
     // Nonzero `toRecord`: the 23 widget values into the record; zero: the
@@ -131,6 +141,13 @@ public:
     // range and decimals (the integer mask boxes take the value truncated
     // toward zero). Either way MappingIsAzM2_ becomes true.
     void ExchangeWithUi(const int& toRecord, Ui_MainWindow* form);
+    // Whether the 17 numbers can be shown in the form as they are: LwError
+    // naming the first value that is not a number or lies outside its
+    // widget's range, as "\"<key>\" = <value> lies outside the form's range
+    // <minimum> to <maximum>". Callers check a record before it reaches the
+    // form, so that ExchangeWithUi never clamps a value found by an operation
+    // or read from a file.
+    void CheckFitsForm(const Ui_MainWindow* form) const;
 
     // ---- Centre and masks -------------------------------------------------
     // The focused image shifted cyclically so that (Sx_, Sy_) lands on the
@@ -270,12 +287,16 @@ public:
     // user may choose to process every image (ProcessSeries).
     void ApplyCheckedNewImage(QWidget* parent, LwPluginFuncZyvra& client) const;
     // Every image of the series window `source` into a new series saved
-    // image by image in the folder the user chooses, with a progress dialog
-    // that cancels between images and during an image's fit (that image
-    // then gets no entry in the new series). So that no source image and no output is
-    // overwritten, an image is refused, before it is saved, when the output
-    // folder is its own folder, when it has no file name, or when an image
-    // before it had the same file name; the images saved before stay.
+    // image by image in the folder the user chooses, with one progress
+    // dialog whose bar runs over the whole series (an image's fit moves it
+    // within that image's share) and whose Cancel stops between images,
+    // during the wait for an image's load, and during an image's fit (that
+    // image then gets no entry in the new series). So that no source image
+    // and no output is overwritten, an output folder that is the current
+    // image's folder is refused before the new series window is made, and
+    // an image is refused, before it is saved, when the output folder is its
+    // own folder, when it has no file name, or when an image before it had
+    // the same file name; the images saved before stay.
     void ProcessSeries(QWidget* parent, LwPluginFuncZyvra& client, std::int32_t source) const;
 
     // ---- Log records ------------------------------------------------------
@@ -285,6 +306,13 @@ public:
     void LogMaskMcpDip(LwProcessLog& log) const;
     void LogMaskOutside(LwProcessLog& log) const;
 };
+
+// The farthest a pixel position or distance in one image can lie from its
+// origin: an image travels between halvane and the viewer as one
+// shared-memory block of 16 + 4 x columns x rows bytes, at most INT_MAX, so
+// no image side exceeds 536870907 and no distance inside an image 2^30. The
+// form's centre, radius and margin boxes reach this far (MainWindow.ui).
+constexpr int kRfaFormPixelRange = 1 << 30;
 
 // The process-wide record, built with the defaults on first use.
 RfaParameters& GetRfaParameters();

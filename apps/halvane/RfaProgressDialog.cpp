@@ -8,11 +8,22 @@ bool RfaKeepProgressAlive(const QProgressDialog& dialog)
     return !dialog.wasCanceled();
 }
 
-RfaOperationProgress::RfaOperationProgress(const QString& label, QWidget* parent)
-    : dialog_(label, "Cancel", 0, 1, parent)
+void RfaShowProgressAtOnce(QProgressDialog& dialog)
 {
-    dialog_.setWindowModality(Qt::WindowModal);
-    dialog_.setMinimumDuration(500);
+    dialog.setWindowModality(Qt::WindowModal);
+    // A bar that reaches its maximum must not close or reset the dialog
+    // (a reset would also forget a Cancel).
+    dialog.setAutoReset(false);
+    dialog.setAutoClose(false);
+    dialog.setMinimumDuration(0);
+    dialog.show();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+RfaOperationProgress::RfaOperationProgress(const QString& label, QWidget* parent, Stop stop)
+    : dialog_(label, stop == Stop::Offered ? QString("Cancel") : QString(), 0, 0, parent)
+{
+    RfaShowProgressAtOnce(dialog_);
 }
 
 RfaProgress RfaOperationProgress::Callback()

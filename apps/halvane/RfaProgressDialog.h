@@ -12,13 +12,21 @@ class QWidget;
 // button is seen; false once Cancel was pressed.
 bool RfaKeepProgressAlive(const QProgressDialog& dialog);
 
-// The progress dialog of one long operation: window-modal, shown once the
-// operation has run for half a second. Its callback moves the bar, lets the
-// event loop run and answers false once Cancel was pressed.
+// Shows `dialog` window-modal at once and paints it, so that the window
+// never looks frozen and takes no clicks while an operation runs; the bar
+// stays up until the dialog is destroyed.
+void RfaShowProgressAtOnce(QProgressDialog& dialog);
+
+// The progress dialog of one long operation, shown at once. Its bar runs as
+// a busy indicator until the callback gives it a range; the callback moves
+// the bar, lets the event loop run and answers false once Cancel was
+// pressed. An operation that reports no progress and cannot stop halfway
+// gets no Cancel button (`Stop::NotOffered`).
 class RfaOperationProgress
 {
 public:
-    RfaOperationProgress(const QString& label, QWidget* parent);
+    enum class Stop { Offered, NotOffered };
+    RfaOperationProgress(const QString& label, QWidget* parent, Stop stop = Stop::Offered);
     RfaProgress Callback();
 
 private:

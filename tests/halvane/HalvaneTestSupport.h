@@ -54,8 +54,10 @@ public:
     std::vector<Box> boxes;
     std::vector<QString> files;
     int fileDialogs = 0;
-    // The answer to a box with Yes and No buttons.
+    // The answer to a box with Yes and No buttons; a box whose text begins
+    // with one of `answerNoTo` gets No whatever `answerYes` says.
     bool answerYes = true;
+    std::vector<std::string> answerNoTo;
 
     std::string Texts() const
     {
@@ -71,14 +73,18 @@ private:
         QWidget* w = QApplication::activeModalWidget();
         if (auto* box = qobject_cast<QMessageBox*>(w)) {
             boxes.push_back({box->windowTitle().toStdString(), box->text().toStdString()});
+            bool yes = answerYes;
+            for (const std::string& no : answerNoTo)
+                yes = yes && boxes.back().text.rfind(no, 0) != 0;
             if (box->button(QMessageBox::Yes) != nullptr)
-                box->button(answerYes ? QMessageBox::Yes : QMessageBox::No)->click();
+                box->button(yes ? QMessageBox::Yes : QMessageBox::No)->click();
             else
                 box->done(QMessageBox::Ok);
         } else if (auto* dialog = qobject_cast<QFileDialog*>(w)) {
             // A dialog may still be reading its folder when first answered;
             // the same answer is given again until it closes.
-            if (dialog != pending_) {
+            const bool first = dialog != pending_;
+            if (first) {
                 pending_ = dialog;
                 ++fileDialogs;
                 answer_.clear();
@@ -90,7 +96,10 @@ private:
             if (answer_.isEmpty()) {
                 dialog->reject();
             } else {
-                dialog->setDirectory(QFileInfo(answer_).absolutePath());
+                // The folder is set once: setting it again would start its
+                // listing again, which the selection waits for.
+                if (first)
+                    dialog->setDirectory(QFileInfo(answer_).absolutePath());
                 dialog->selectFile(answer_);
                 static_cast<QDialog*>(dialog)->accept();
             }

@@ -11,6 +11,7 @@
 #include "core/LwQBarnFile.h"
 
 #include <QDir>
+#include <QWindow>
 #include <QProgressDialog>
 #include <QTcpServer>
 #include <QFileInfo>
@@ -437,21 +438,101 @@ TEST_F(HalvaneWindowTest, AnOperationKeepsTheParametersItStartedWith)
     faults.delayMs = 300;
     Viewer().SetFaults(faults);
     ModalWatcher watcher;
-    // While the shift waits for the viewer, the form changes and another
-    // slot copies it into the record (its own request is refused).
+    watcher.files = {QDir::currentPath() + "/during.rfa_bg"};
+    // While the shift waits for the viewer, the form changes and "Save
+    // Parameters" copies it into the record.
     QTimer::singleShot(100, [this] {
         Form().dspSx->setValue(10);
-        Form().pushButton_6->click();
+        started_->window->findChild<QAction*>("actionSave_Parameters")->trigger();
     });
     Form().pushButton_7->click();
     Viewer().SetFaults(standin::Faults());
     EXPECT_EQ(GetRfaParameters().Sx_, 10);
-    ASSERT_EQ(watcher.boxes.size(), 1u) << watcher.Texts();
-    EXPECT_EQ(watcher.boxes[0].text.rfind("SYSTEM ERROR:Function is doublly called", 0), 0u);
+    EXPECT_EQ(watcher.fileDialogs, 1);
+    EXPECT_TRUE(watcher.boxes.empty()) << watcher.Texts();
     const standin::Window out = Newest();
     EXPECT_EQ(out.keyString.at("log").back(), LogText("<func><name>MoveToCenter</name>\n" + Item("Sx", "32") +
                                                       Item("Sy", "32") + "</func>\n"));
     EXPECT_EQ(out.image(0, 0), NumberedImage(64, 64)(0, 0));  // no shift
+}
+
+// The state of the window seen while the viewer keeps an operation waiting.
+struct Snapshot
+{
+    bool taken = false;
+    std::vector<std::string> enabled;  // operation buttons, "Cancel", "Load Parameters"
+    std::string progressLabel;  // of the visible progress dialog
+    bool progressCancel = false;  // it offers Cancel
+    std::string boxes;  // after a second button was clicked
+};
+
+TEST_F(HalvaneWindowTest, WhileAnyOperationRunsNoOtherStartsAndTheProgressShowsAtOnce)
+{
+    Seed(NumberedImage(64, 64));
+    Start();
+    Form().dspSr->setValue(20);
+    Form().spMargin->setValue(2);
+    Form().spSizel->setValue(1);
+    ModalWatcher watcher;
+    watcher.answerYes = false;
+    standin::Faults slow;
+    slow.delayMs = 60;
+    struct Case
+    {
+        QPushButton* button;
+        const char* progress;  // empty: none
+        bool cancel;
+    };
+    const Case cases[] = {
+        {Form().pushButton_6, "", false},
+        {Form().pushButton_7, "1) Move to center", false},
+        {Form().pushButton_5, "2) Remove BG", true},
+        {Form().pushButton, "3) Remove Az. BG", false},
+        {Form().pushButton_2, "Adjust Screen", true},
+        {Form().pushButton_10, "", false},
+        {Form().pushButton_4, "", false},
+        {Form().pushButton_9, "4) Mask MCP dip", false},
+        {Form().pushButton_11, "5) Mask Outside", false},
+        {Form().pushButton_12, "", false},
+        {Form().pushButton_8, "", false},
+    };
+    QAction* load = started_->window->findChild<QAction*>("actionLoad_parameters");
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.button->text().toStdString());
+        Viewer().SetFocused(1);
+        Viewer().SetFaults(slow);
+        watcher.boxes.clear();
+        Snapshot seen;
+        QTimer::singleShot(20, [&] {
+            seen.taken = true;
+            for (QPushButton* b : Form().centralWidget->findChildren<QPushButton*>())
+                if (b->isEnabled())
+                    seen.enabled.push_back(b->text().toStdString());
+            if (load->isEnabled())
+                seen.enabled.push_back("Load Parameters");
+            for (QProgressDialog* d : started_->window->findChildren<QProgressDialog*>())
+                if (d->isVisible()) {
+                    seen.progressLabel = d->labelText().toStdString();
+                    seen.progressCancel = d->findChild<QPushButton*>() != nullptr;
+                }
+            // A second operation asked for meanwhile does not start.
+            Form().pushButton_6->click();
+            Form().pushButton_3->click();
+            seen.boxes = watcher.Texts();
+        });
+        k.button->click();
+        Viewer().SetFaults(standin::Faults());
+        ASSERT_TRUE(seen.taken);
+        EXPECT_TRUE(seen.enabled.empty()) << seen.enabled.front();
+        EXPECT_EQ(seen.progressLabel, k.progress);
+        EXPECT_EQ(seen.progressCancel, k.cancel);
+        EXPECT_EQ(seen.boxes, "");
+        EXPECT_TRUE(started_->window->isVisible());
+        // Every button is back afterwards.
+        for (QPushButton* b : Form().centralWidget->findChildren<QPushButton*>())
+            EXPECT_TRUE(b->isEnabled()) << b->text().toStdString();
+        EXPECT_TRUE(load->isEnabled());
+    }
 }
 
 TEST_F(HalvaneWindowTest, CancelClosesTheWindow)
@@ -460,6 +541,157 @@ TEST_F(HalvaneWindowTest, CancelClosesTheWindow)
     EXPECT_TRUE(started_->window->isVisible());
     Form().pushButton_3->click();
     EXPECT_FALSE(started_->window->isVisible());
+}
+
+TEST_F(HalvaneWindowTest, UpdateMaskShowsEveryRegionTheFormCanHoldAndRefusesOthersInWords)
+{
+    const std::int32_t id = Seed(NumberedImage(64, 64));
+    Start();
+    ModalWatcher watcher;
+    LwPluginFuncZyvra& client = started_->window->Client();
+    // An ellipse reaching far beyond the image, its centre left of it.
+    client.RegionAdd(id, "ELLIPSE", -40, 20000, 30001, 9, LwColorRgb{255, 0, 0}, true);
+    Form().pushButton_12->click();
+    EXPECT_TRUE(watcher.boxes.empty()) << watcher.Texts();
+    EXPECT_EQ(Form().sbMaskCx->value(), -40);
+    EXPECT_EQ(Form().sbMaskCy->value(), 20000);
+    EXPECT_EQ(Form().sbMaskRx->value(), 15000);
+    EXPECT_EQ(Form().sbMaskRy->value(), 4);
+    EXPECT_EQ(GetRfaParameters().MaskCy_, 20000);
+
+    // A centre beyond any image is refused, the form and record unchanged.
+    client.RegionClear(id);
+    client.RegionAdd(id, "ELLIPSE", 3e9f, 5, 11, 11, LwColorRgb{255, 0, 0}, true);
+    Form().pushButton_12->click();
+    ASSERT_EQ(watcher.boxes.size(), 1u);
+    EXPECT_EQ(watcher.boxes[0].text.rfind("Update Mask found a value the form cannot show", 0), 0u)
+        << watcher.boxes[0].text;
+    EXPECT_NE(watcher.boxes[0].text.find("\"MaskCx_\" = 3000000000"), std::string::npos)
+        << watcher.boxes[0].text;
+    EXPECT_EQ(Form().sbMaskCx->value(), -40);
+    EXPECT_EQ(GetRfaParameters().MaskCx_, -40);
+    EXPECT_EQ(GetRfaParameters().MaskRx_, 15000);
+}
+
+TEST_F(HalvaneWindowTest, LoadingAFileThatIsNoParameterFileIsRefusedAndKeepsTheEdits)
+{
+    Start();
+    ModalWatcher watcher;
+    const QString folder = QDir::currentPath() + "/bad";
+    QDir().mkpath(folder);
+    QByteArray noise;
+    std::uint32_t x = 12345;
+    for (int i = 0; i < 4096; ++i) {
+        x = x * 1664525u + 1013904223u;
+        noise.append(static_cast<char>(x >> 24));
+    }
+    struct Case
+    {
+        const char* name;
+        QByteArray text;
+        std::string reason;  // what the box says beside the file's name
+    };
+    const Case cases[] = {
+        {"noise", noise, ""},
+        {"empty", "", "it holds no rack \"ini\""},
+        {"other", "<series><Sr_>120</Sr_>\n</series>\n", "it holds no rack \"ini\""},
+        {"foreign", "<ini><Energy>5</Energy>\n</ini>\n", "its rack \"ini\" holds none of the parameters"},
+        {"cut", "<ini><Sr_>120</Sr_>\n<Sx_>5", "it is cut short"},
+        {"cutintag", "<ini><Sr_>120</Sr_>\n</S", "Illigal Tag Structure"},
+        {"abc", "<ini><Sr_>120</Sr_>\n<Sx_>abc</Sx_>\n</ini>\n",
+         "\"Sx_\" holds \"abc\", which is not a finite"},
+        {"nan", "<ini><Sr_>nan</Sr_>\n</ini>\n", "\"Sr_\" holds \"nan\""},
+        {"inf", "<ini><Sr_>inf</Sr_>\n</ini>\n", "\"Sr_\" holds \"inf\""},
+        {"huge", "<ini><Sr_>1e999</Sr_>\n</ini>\n", "\"Sr_\" holds \"1e999\""},
+        {"tail", "<ini><Sr_>12px</Sr_>\n</ini>\n", "\"Sr_\" holds \"12px\""},
+        {"int", "<ini><SMargin_>2.5</SMargin_>\n</ini>\n",
+         "\"SMargin_\" holds \"2.5\", which is not a whole"},
+        {"flag", "<ini><IsBgSh_>yes</IsBgSh_>\n</ini>\n", "\"IsBgSh_\" holds \"yes\", which is neither"},
+        {"range", "<ini><Sr_>5e9</Sr_>\n</ini>\n", "\"Sr_\" = 5000000000 lies outside the form's range 0 to"},
+    };
+    // Every file is there before the first dialog lists the folder.
+    auto write = [](const QString& file, const QByteArray& text) {
+        QFile out(file);
+        return out.open(QIODevice::WriteOnly) && out.write(text) == text.size();
+    };
+    for (const Case& k : cases)
+        ASSERT_TRUE(write(folder + "/" + k.name + ".rfa_bg", k.text));
+    const QString good = folder + "/good.rfa_bg";
+    ASSERT_TRUE(
+        write(good, "<ini><Sr_> 1500.5 </Sr_>\n<SMargin_>150</SMargin_>\n<IsBgSh_>true</IsBgSh_>\n</ini>\n"));
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        const QString file = folder + "/" + k.name + ".rfa_bg";
+        // Unsaved edits in the form.
+        Form().dspSx->setValue(11);
+        Form().dspSr->setValue(33);
+        Form().cbBgSh->setChecked(false);
+        const RfaParameters before = GetRfaParameters();
+        watcher.boxes.clear();
+        watcher.files = {file};
+        started_->window->findChild<QAction*>("actionLoad_parameters")->trigger();
+        ASSERT_EQ(watcher.boxes.size(), 1u);
+        const std::string& text = watcher.boxes[0].text;
+        EXPECT_EQ(watcher.boxes[0].title, "ERROR");
+        EXPECT_EQ(text.rfind("The parameter file " + file.toStdString() + " was not loaded: ", 0), 0u)
+            << text;
+        EXPECT_NE(text.find(k.reason), std::string::npos) << text;
+        EXPECT_EQ(Form().dspSx->value(), 11);
+        EXPECT_EQ(Form().dspSr->value(), 33);
+        EXPECT_FALSE(Form().cbBgSh->isChecked());
+        EXPECT_EQ(GetRfaParameters().Sr_, before.Sr_);
+        EXPECT_EQ(GetRfaParameters().Sx_, before.Sx_);
+        EXPECT_EQ(GetRfaParameters().SMargin_, before.SMargin_);
+    }
+    // Blanks around a value and a partial file are still a parameter file.
+    watcher.boxes.clear();
+    watcher.files = {good};
+    started_->window->findChild<QAction*>("actionLoad_parameters")->trigger();
+    EXPECT_TRUE(watcher.boxes.empty()) << watcher.Texts();
+    EXPECT_EQ(Form().dspSr->value(), 1500.5);
+    EXPECT_TRUE(Form().cbBgSh->isChecked());
+    EXPECT_EQ(GetRfaParameters().SMargin_, 150);
+}
+
+TEST_F(HalvaneWindowTest, AnIniFileThatCannotBeUsedIsReportedAndTheDefaultsShown)
+{
+    {
+        QFile out(IniPath());
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write("<ini><Sr_>90</Sr_>\n<Sx_>abc</Sx_>\n</ini>\n");
+    }
+    ModalWatcher watcher;
+    Start();
+    ASSERT_EQ(watcher.boxes.size(), 1u) << watcher.Texts();
+    EXPECT_EQ(
+        watcher.boxes[0].text.rfind("The parameter file " + IniPath().toStdString() + " was not loaded: ", 0),
+        0u)
+        << watcher.boxes[0].text;
+    EXPECT_NE(watcher.boxes[0].text.find("\"Sx_\" holds \"abc\""), std::string::npos);
+    EXPECT_EQ(Form().dspSr->value(), 100);
+    EXPECT_EQ(Form().dspSx->value(), 100);
+}
+
+TEST_F(HalvaneWindowTest, SqueezedBelowItsMinimumTheWindowTakesItBack)
+{
+    Start();
+    MainWindow& w = *started_->window;
+    // As a window manager that ignores the minimum size does.
+    w.windowHandle()->resize(300, 300);
+    Spin(100);
+    EXPECT_GE(w.width(), w.minimumSizeHint().width());
+    EXPECT_GE(w.height(), w.minimumSizeHint().height());
+    int checked = 0;
+    for (QWidget* c : Form().centralWidget->findChildren<QWidget*>()) {
+        if (!qobject_cast<QLabel*>(c) && !qobject_cast<QAbstractButton*>(c) &&
+            !qobject_cast<QAbstractSpinBox*>(c))
+            continue;
+        SCOPED_TRACE(c->objectName().toStdString());
+        ++checked;
+        EXPECT_GE(c->width(), c->minimumSizeHint().width());
+        EXPECT_GE(c->height(), c->minimumSizeHint().height());
+    }
+    EXPECT_GE(checked, 50);
 }
 
 // ---- Backgrounds, screen adjustment, checked operations, series --------
@@ -714,6 +946,51 @@ TEST_F(HalvaneWindowTest, InfinitePixelsAreTreatedAsPixelsWithoutDataAndCounted)
     EXPECT_EQ(Newest().keyString.at("log").back().find("InfinitePixels"), std::string::npos);
 }
 
+TEST_F(HalvaneWindowTest, AdjustScreenOnALargeScreenKeepsTheValuesItFound)
+{
+    // A screen of radius 1010 around (1030, 1025.5) on a 2048 x 2048 image:
+    // centre and radius lie beyond a form that stops at 1000.
+    constexpr int kSide = 2048;
+    LwFloatMatrix image(kSide, kSide);
+    for (int y = 0; y < kSide; ++y)
+        for (int x = 0; x < kSide; ++x)
+            image(x, y) =
+                std::hypot(x - 1030.0, y - 1025.5) < 1010 ? static_cast<float>(50 + (x * 3 + y) % 11) : 2.0f;
+    const std::int32_t source = Seed(image);
+    Start();
+    Form().dsbThres->setValue(0.5);
+    ModalWatcher watcher;
+    Form().pushButton_2->click();
+    EXPECT_TRUE(watcher.boxes.empty()) << watcher.Texts();
+    // The circle drawn on the image holds the values found (diameter
+    // 2 R - 1); the form and the record hold the same.
+    standin::Window src = Viewer().GetWindow(source);
+    ASSERT_EQ(src.regions.size(), 1u);
+    const double x = src.regions[0].cx, y = src.regions[0].cy, r = (src.regions[0].w + 1) / 2;
+    EXPECT_NEAR(x, 1030, 2);
+    EXPECT_NEAR(y, 1025.5, 2);
+    EXPECT_NEAR(r, 1010, 3);
+    EXPECT_EQ(Form().dspSx->value(), x);
+    EXPECT_EQ(Form().dspSy->value(), y);
+    EXPECT_EQ(Form().dspSr->value(), r);
+    EXPECT_EQ(GetRfaParameters().Sx_, x);
+    EXPECT_EQ(GetRfaParameters().Sr_, r);
+
+    // The next operation draws and stores the values found, not a clamp.
+    Form().pushButton_6->click();
+    src = Viewer().GetWindow(source);
+    ASSERT_EQ(src.regions.size(), 1u);
+    EXPECT_EQ(src.regions[0].cx, x);
+    EXPECT_EQ(src.regions[0].cy, y);
+    EXPECT_EQ(src.regions[0].w, 2 * r + 1);
+    LwQBarnFile doc(IniPath(), "r");
+    RfaParameters saved;
+    saved.Serialize(doc, "ini");
+    EXPECT_EQ(saved.Sx_, x);
+    EXPECT_EQ(saved.Sy_, y);
+    EXPECT_EQ(saved.Sr_, r);
+}
+
 // Cancels the progress dialog of the running operation once its bar has
 // moved past `after`.
 class ProgressCanceller
@@ -866,6 +1143,15 @@ protected:
         faults.loadPolls = 2;
         Viewer().SetFaults(faults);
     }
+    // The spherical-harmonics fit as one more step: a small one, which still
+    // reports its progress within each image.
+    void CheckTheFitToo()
+    {
+        Form().cbBgSh->setChecked(true);
+        Form().dspSr->setValue(6);
+        Form().spMargin->setValue(1);
+        Form().spSizel->setValue(2);
+    }
 };
 
 TEST_F(SeriesTest, EveryImageIsProcessedIntoANewSavedSeriesWithKeysAndLog)
@@ -931,12 +1217,16 @@ TEST_F(SeriesTest, SeriesThatWouldOverwriteAreRefusedBeforeTheImageIsSaved)
     {
         std::function<std::string(int, const QString&)> name;
         bool outputIsInput;
-        int saved;
+        int saved;  // -1: no new series window at all
         std::string error;
     };
     const Case cases[] = {
-        {[](int i, const QString& in) { return in.toStdString() + "/s" + std::to_string(i); }, true, 0,
+        {[](int i, const QString& in) { return in.toStdString() + "/s" + std::to_string(i); }, true, -1,
          "The output folder is the folder of the source images: "},
+        {[](int i, const QString& in) {
+             return in.toStdString() + (i == 1 ? "/" : "/b/") + "t" + std::to_string(i);
+         },
+         true, 1, "The output folder is the folder of the source images: "},
         {[](int i, const QString& in) { return in.toStdString() + (i == 1 ? "/b/same" : "/same"); }, false, 1,
          "Two images of the series have the file name same"},
         {[](int i, const QString& in) { return i == 0 ? in.toStdString() + "/x" : in.toStdString() + "/"; },
@@ -953,11 +1243,17 @@ TEST_F(SeriesTest, SeriesThatWouldOverwriteAreRefusedBeforeTheImageIsSaved)
         Viewer().SetFocused(source);
         Form().pushButton_8->click();
         const standin::Window out = Newest();
-        ASSERT_TRUE(out.isSeries);
-        int saved = 0;
-        for (const standin::SeriesEntry& e : out.entries)
-            saved += e.saved;
-        EXPECT_EQ(saved, k.saved);
+        if (k.saved < 0) {
+            // Refused before the new series window was made.
+            EXPECT_EQ(out.id, source);
+        } else {
+            ASSERT_TRUE(out.isSeries);
+            EXPECT_NE(out.id, source);
+            int saved = 0;
+            for (const standin::SeriesEntry& e : out.entries)
+                saved += e.saved;
+            EXPECT_EQ(saved, k.saved);
+        }
         ASSERT_EQ(watcher.boxes.size(), 2u) << watcher.Texts();
         EXPECT_EQ(watcher.boxes[1].title, "ERROR");
         EXPECT_EQ(watcher.boxes[1].text.rfind(k.error, 0), 0u) << watcher.boxes[1].text;
@@ -1007,21 +1303,20 @@ TEST_F(SeriesTest, CancellingDuringAnImagesFitStopsTheSeriesWithoutThatImage)
     const std::int32_t source =
         SeedSeries(5, [this](int i) { return In().toStdString() + "/f" + std::to_string(i); });
     SetUpSeries();
-    Form().cbBgSh->setChecked(true);
-    Form().dspSr->setValue(6);
-    Form().spMargin->setValue(1);
-    Form().spSizel->setValue(2);
+    CheckTheFitToo();
     ModalWatcher watcher;
     watcher.files = {Out() + "/_index.xmlsrs"};
-    // Cancel from inside the fit of the third image: the series dialog must
-    // take events while that image is fitted.
+    // Cancel from inside the fit of the third image (the bar inside that
+    // image's share): the series dialog must take events while that image
+    // is fitted.
     int cancels = 0;
     QTimer canceller;
     QObject::connect(&canceller, &QTimer::timeout, [&] {
         for (QWidget* w : QApplication::topLevelWidgets())
             if (auto* progress = qobject_cast<QProgressDialog*>(w))
                 if (progress->isVisible() && !progress->wasCanceled() &&
-                    progress->labelText().startsWith("Image 3 of 5: background fit")) {
+                    progress->labelText() == "Image 3 of 5" &&
+                    5 * progress->value() > 2 * progress->maximum()) {
                     ++cancels;
                     progress->cancel();
                 }
@@ -1066,6 +1361,113 @@ TEST_F(SeriesTest, CancellingDuringAnImagesFitStopsTheSeriesWithoutThatImage)
     ASSERT_TRUE(again.isSeries);
     EXPECT_NE(again.id, out.id);
     EXPECT_EQ(again.entries.size(), 5u);
+}
+
+TEST_F(SeriesTest, TheProgressShowsOneMeasureOverTheWholeSeries)
+{
+    const std::int32_t source =
+        SeedSeries(3, [this](int i) { return In().toStdString() + "/m" + std::to_string(i); });
+    SetUpSeries();
+    CheckTheFitToo();
+    ModalWatcher watcher;
+    watcher.files = {Out() + "/_index.xmlsrs"};
+    struct Seen
+    {
+        QString label;
+        int value, maximum;
+    };
+    std::vector<Seen> seen;
+    QTimer recorder;
+    QObject::connect(&recorder, &QTimer::timeout, [&] {
+        for (QProgressDialog* d : started_->window->findChildren<QProgressDialog*>())
+            if (d->isVisible() && d->maximum() > 0)
+                seen.push_back({d->labelText(), d->value(), d->maximum()});
+    });
+    recorder.start(0);
+    Viewer().SetFocused(source);
+    Form().pushButton_8->click();
+    recorder.stop();
+    ASSERT_EQ(Newest().entries.size(), 3u) << watcher.Texts();
+    ASSERT_FALSE(seen.empty());
+    bool insideAnImage = false;
+    for (std::size_t k = 0; k < seen.size(); ++k) {
+        const Seen& s = seen[k];
+        SCOPED_TRACE(s.label.toStdString() + " " + std::to_string(s.value) + "/" + std::to_string(s.maximum));
+        // The label names the image and nothing else measures progress.
+        ASSERT_TRUE(s.label.startsWith("Image ") && s.label.endsWith(" of 3"));
+        EXPECT_FALSE(s.label.contains('%'));
+        const int image = s.label.mid(6, 1).toInt();
+        // The bar lies within the image's share of the series.
+        EXPECT_GE(3 * s.value, (image - 1) * s.maximum);
+        EXPECT_LT(3 * s.value, image * s.maximum);
+        if (k > 0) {
+            EXPECT_GE(s.value, seen[k - 1].value);
+        }
+        insideAnImage = insideAnImage || 3 * s.value > (image - 1) * s.maximum;
+    }
+    EXPECT_TRUE(insideAnImage);  // the fit moves the bar within an image
+}
+
+TEST_F(SeriesTest, CancelIsOffDuringASeriesAndClosingAsksFirst)
+{
+    const std::int32_t source =
+        SeedSeries(5, [this](int i) { return In().toStdString() + "/q" + std::to_string(i); });
+    SetUpSeries();
+    ModalWatcher watcher;
+    const char* const question = "An operation is running. Stop it and close the window?";
+    // Once the new series `path` holds one saved image: "Cancel" and a
+    // close answered No.
+    auto onceSaved = [this](const QString& path, const std::function<void()>& act) {
+        auto* timer = new QTimer(started_->window.get());
+        QObject::connect(timer, &QTimer::timeout, [this, timer, act, path] {
+            const standin::Window out = Newest();
+            int saved = 0;
+            for (const standin::SeriesEntry& e : out.entries)
+                saved += e.saved;
+            if (out.seriesPath == path.toStdString() && saved >= 1) {
+                timer->stop();
+                act();
+            }
+        });
+        timer->start(5);
+    };
+    bool cancelEnabled = true;
+    onceSaved(Out() + "/_index.xmlsrs", [&] {
+        cancelEnabled = Form().pushButton_3->isEnabled();
+        Form().pushButton_3->click();
+        started_->window->close();
+    });
+    watcher.answerNoTo = {question};
+    watcher.files = {Out() + "/_index.xmlsrs"};
+    Viewer().SetFocused(source);
+    Form().pushButton_8->click();
+    EXPECT_FALSE(cancelEnabled);
+    EXPECT_TRUE(started_->window->isVisible());
+    standin::Window out = Newest();
+    ASSERT_TRUE(out.isSeries);
+    EXPECT_EQ(out.entries.size(), 5u);
+    ASSERT_EQ(watcher.boxes.size(), 2u) << watcher.Texts();
+    EXPECT_EQ(watcher.boxes[1].text, question);
+
+    // Answered Yes: the series stops as its Cancel stops it, with the images
+    // saved so far, and the window closes once it has.
+    onceSaved(Out() + "/_index2.xmlsrs", [&] { started_->window->close(); });
+    watcher.answerNoTo.clear();
+    watcher.boxes.clear();
+    watcher.files = {Out() + "/_index2.xmlsrs"};
+    Viewer().SetFocused(source);
+    Form().pushButton_8->click();
+    out = Newest();
+    ASSERT_TRUE(out.isSeries);
+    EXPECT_EQ(out.seriesPath, (Out() + "/_index2.xmlsrs").toStdString());
+    int saved = 0;
+    for (const standin::SeriesEntry& e : out.entries)
+        saved += e.saved;
+    EXPECT_GE(saved, 1);
+    EXPECT_LT(saved, 5);
+    EXPECT_EQ(static_cast<int>(out.entries.size()), saved);
+    ASSERT_EQ(watcher.boxes.size(), 2u) << watcher.Texts();  // the two questions, no error
+    EXPECT_FALSE(started_->window->isVisible());
 }
 
 }  // namespace

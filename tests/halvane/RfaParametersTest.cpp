@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <limits>
 
 namespace {
@@ -182,10 +183,10 @@ TEST_F(ExchangeTest, RecordToFormAndBackClampsPerWidget)
     p.ExchangeWithUi(0, &ui_);
     EXPECT_TRUE(p.MappingIsAzM2_);
     EXPECT_EQ(ui_.sbMaskRx->value(), 10);
-    EXPECT_EQ(ui_.dspSx->value(), 1000);
-    EXPECT_EQ(ui_.sbMaskCx->value(), 0);
-    EXPECT_EQ(ui_.sbMaskRy->value(), 10000);
-    EXPECT_EQ(ui_.sbMaskCy->value(), 0);
+    EXPECT_EQ(ui_.dspSx->value(), 1500);
+    EXPECT_EQ(ui_.sbMaskCx->value(), -3);
+    EXPECT_EQ(ui_.sbMaskRy->value(), kRfaFormPixelRange);
+    EXPECT_EQ(ui_.sbMaskCy->value(), -kRfaFormPixelRange);
     EXPECT_DOUBLE_EQ(ui_.dsbThres->value(), 0.01);
     EXPECT_LT(ui_.dspMaxAngle->value(), 100.01);
 
@@ -193,8 +194,8 @@ TEST_F(ExchangeTest, RecordToFormAndBackClampsPerWidget)
     p.ExchangeWithUi(1, &ui_);
     EXPECT_TRUE(p.MappingIsAzM2_);
     EXPECT_EQ(p.MaskRx_, 10);
-    EXPECT_EQ(p.Sx_, 1000);
-    EXPECT_EQ(p.MaskRy_, 10000);
+    EXPECT_EQ(p.Sx_, 1500);
+    EXPECT_EQ(p.MaskRy_, kRfaFormPixelRange);
     // One decimal: the box's rounding of 10.25.
     EXPECT_NEAR(p.McpDipR_, 10.25, 0.05 + 1e-12);
     EXPECT_NEAR(p.McpDipR_ * 10, std::round(p.McpDipR_ * 10), 1e-9);
@@ -211,6 +212,46 @@ TEST_F(ExchangeTest, DefaultsSurviveTheFormUnchanged)
     back.ExchangeWithUi(1, &ui_);
     EXPECT_EQ(Write(back), Write(p));
     EXPECT_TRUE(ui_.cbBgSh->isChecked());
+}
+
+TEST_F(ExchangeTest, ValuesTheFormCannotHoldAreNamedNotClamped)
+{
+    const RfaParameters defaults;
+    EXPECT_NO_THROW(defaults.CheckFitsForm(&ui_));
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    struct Case
+    {
+        std::function<void(RfaParameters&)> set;
+        std::string error;  // empty: fits
+    };
+    const Case cases[] = {
+        {[](RfaParameters& p) {
+             p.Sx_ = 4096;
+             p.Sr_ = 1800;
+             p.MaskCx_ = -1e9;
+         },
+         ""},
+        {[](RfaParameters& p) { p.Sy_ = -0.5; },
+         "\"Sy_\" = -0.5 lies outside the form's range 0 to 1073741824"},
+        {[](RfaParameters& p) { p.Sr_ = 2e9; },
+         "\"Sr_\" = 2000000000 lies outside the form's range 0 to 1073741824"},
+        {[nan](RfaParameters& p) { p.McpDipR_ = nan; }, "\"McpDipR_\" = nan lies outside"},
+        {[](RfaParameters& p) { p.MaskCy_ = -2e9; },
+         "\"MaskCy_\" = -2000000000 lies outside the form's range "
+         "-1073741824 to 1073741824"},
+        {[](RfaParameters& p) { p.AdjThres_ = 0.001L; }, "\"AdjThres_\" = 0.001 lies outside"},
+        {[](RfaParameters& p) { p.SMargin_ = -1; }, "\"SMargin_\" = -1 lies outside"},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.error);
+        RfaParameters p;
+        k.set(p);
+        const std::string error = ErrorText([&] { p.CheckFitsForm(&ui_); });
+        if (k.error.empty())
+            EXPECT_EQ(error, "(no error)");
+        else
+            EXPECT_EQ(error.rfind(k.error, 0), 0u) << error;
+    }
 }
 
 }  // namespace
