@@ -31,6 +31,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <fstream>
 #include <sstream>
 
@@ -66,6 +67,16 @@ LwCluster SmallCluster()
     c[0] = {Atom("Fe", 0, 0, 0), Atom("O", 1.9, 0, 0), Atom("O", 0, 1.9, 0), Atom("O", 0, 0, -1.9),
             Atom("Fe", 2.6, 2.6, 0)};
     c[1] = {Atom("Fe", 0, 0, 0), Atom("O", -1.9, 0, 0), Atom("Fe", 0, 2.9, 1.0)};
+    return c;
+}
+
+// One structure of 3000 atoms: a run at 0.25 degree per pixel takes long
+// enough to be stopped part-way.
+LwCluster LargeCluster()
+{
+    LwCluster c(1, LwStructure{Atom("Fe", 0, 0, 0)});
+    for (int i = 1; i < 3000; ++i)
+        c[0].push_back(Atom(i % 2 ? "O" : "Fe", 2.0 + 0.01 * i, 0.5 * (i % 7), 0.3 * (i % 11)));
     return c;
 }
 
@@ -193,6 +204,15 @@ protected:
         for (const std::string& c : Commands())
             n += c == command;
         return n;
+    }
+    // The series window of the run, -1 when none.
+    std::int32_t SeriesWindowId()
+    {
+        std::int32_t series = -1;
+        for (std::int32_t id : Viewer().WindowIds())
+            if (Viewer().GetWindow(id).isSeries)
+                series = id;
+        return series;
     }
     // The image windows that the run made (all but the focused one of the set-up).
     std::vector<standin::Window> NewImageWindows()
@@ -391,10 +411,7 @@ TEST_P(VelmoraSeriesTest, EnergyListBecomesASeriesWithDistinctImageFiles)
     ASSERT_EQ(answers.boxes.size(), 1u) << answers.boxes.front().text;
     EXPECT_EQ(answers.boxes[0].text, "Finished");
 
-    std::int32_t series = -1;
-    for (std::int32_t id : Viewer().WindowIds())
-        if (Viewer().GetWindow(id).isSeries)
-            series = id;
+    const std::int32_t series = SeriesWindowId();
     ASSERT_GE(series, 0);
     const standin::Window w = Viewer().GetWindow(series);
     EXPECT_EQ(w.seriesMode, "image");
@@ -425,7 +442,7 @@ INSTANTIATE_TEST_SUITE_P(Projections, VelmoraSeriesTest, ::testing::Range(0, 5),
                              return std::string(kProjectionNames[info.param]);
                          });
 
-TEST_F(VelmoraAppTest, RepeatedEnergiesAreRefusedBeforeTheSeriesStarts)
+TEST_F(VelmoraAppTest, EnergiesThatDifferButShareAFileNameAreRefusedBeforeTheSeriesStarts)
 {
     SimulationSettings& s = GetSimulationSettings();
     s.Cluster_ = SmallCluster();
@@ -442,23 +459,72 @@ TEST_F(VelmoraAppTest, RepeatedEnergiesAreRefusedBeforeTheSeriesStarts)
     EXPECT_FALSE(s.IsCalculating_);
 }
 
+// The same energy twice gives the same image: both run and go to one file.
+TEST_F(VelmoraAppTest, RepeatedEnergyIsAccepted)
+{
+    SimulationSettings& s = GetSimulationSettings();
+    s.Cluster_ = SmallCluster();
+    s.PhotonEnergyList_keV = {12.0, 12.0};
+    DlgHologram dialog(window_.get());
+    ModalAnswerer answers;
+    answers.QueueFile(Path("twice.xmlsrs"));
+    Calculate(dialog, 4);
+    ASSERT_EQ(answers.boxes.size(), 1u) << answers.boxes[0].text;
+    EXPECT_EQ(answers.boxes[0].text, "Finished");
+    EXPECT_EQ(Count("SeriesImageSave"), 2);
+    const std::int32_t series = SeriesWindowId();
+    ASSERT_GE(series, 0);
+    const standin::Window w = Viewer().GetWindow(series);
+    ASSERT_EQ(w.entries.size(), 2u);
+    for (const standin::SeriesEntry& e : w.entries)
+        EXPECT_EQ(e.fileName, Path("twice_12000.xml_vra").toStdString());
+}
+
+// Energies that are no finite positive number are refused before anything
+// is computed or sent, and no "Finished" follows.
+TEST_F(VelmoraAppTest, MeaninglessEnergiesAreRefused)
+{
+    const double inf = std::numeric_limits<double>::infinity();
+    const std::vector<std::vector<double>> lists = {{0.0},       {-12.0}, {std::nan("")}, {inf}, {-inf},
+                                                    {12.0, 0.0}, {}};
+    SimulationSettings& s = GetSimulationSettings();
+    s.Cluster_ = SmallCluster();
+    Viewer().ClearRequests();
+    for (const std::vector<double>& list : lists) {
+        SCOPED_TRACE(list.empty() ? std::string("empty") : std::to_string(list.back()));
+        s.PhotonEnergyList_keV = list;
+        DlgHologram dialog(window_.get());
+        ModalAnswerer answers;
+        answers.QueueFile(Path("never.xmlsrs"));
+        Calculate(dialog, 4);
+        ASSERT_EQ(answers.boxes.size(), 1u);
+        EXPECT_EQ(answers.boxes[0].title, "ERROR");
+        EXPECT_TRUE(answers.boxes[0].text.rfind("Illegal photon energy", 0) == 0 ||
+                    answers.boxes[0].text == "Energy list of incident photon is empty")
+            << answers.boxes[0].text;
+        EXPECT_FALSE(s.IsCalculating_);
+    }
+    EXPECT_TRUE(Commands().empty());
+}
+
 // A long run: Terminate stops it, and while it runs no second calculation
 // can start and the dialog does not close.
 TEST_F(VelmoraAppTest, TerminateStopsARunThatLocksTheDialog)
 {
     SimulationSettings& s = GetSimulationSettings();
-    s.Cluster_.assign(1, LwStructure{Atom("Fe", 0, 0, 0)});
-    for (int i = 1; i < 3000; ++i)
-        s.Cluster_[0].push_back(Atom(i % 2 ? "O" : "Fe", 2.0 + 0.01 * i, 0.5 * (i % 7), 0.3 * (i % 11)));
+    s.Cluster_ = LargeCluster();
     DlgHologram dialog(window_.get());
     dialog.FillStructureList();
     dialog.show();
     dialog.Form().lineEdit->setText("0.25");
+    dialog.Form().label_3->setText("TIME=1.5");  // as after an earlier run
     ModalAnswerer answers;
     bool locked = true, stayedOpen = false, running = false;
     std::size_t cautions = 0;
+    QString status;
     QTimer::singleShot(150, &dialog, [&] {
         running = s.IsCalculating_;
+        status = dialog.Form().label_3->text();
         for (QPushButton* b : dialog.CalculateButtons())
             locked = locked && !b->isEnabled();
         dialog.close();
@@ -471,6 +537,8 @@ TEST_F(VelmoraAppTest, TerminateStopsARunThatLocksTheDialog)
     dialog.Form().pushButton_2->click();
 
     EXPECT_TRUE(running);
+    EXPECT_EQ(status, QString("Calculating..."));
+    EXPECT_EQ(dialog.Form().label_3->text(), QString("Terminated"));
     EXPECT_TRUE(locked);
     EXPECT_TRUE(stayedOpen);
     ASSERT_EQ(cautions, 3u);
@@ -479,10 +547,12 @@ TEST_F(VelmoraAppTest, TerminateStopsARunThatLocksTheDialog)
         EXPECT_EQ(answers.boxes[i].text, "Hologram is calculating. Please terminate");
     }
     ASSERT_EQ(answers.boxes.size(), 4u);
-    EXPECT_EQ(answers.boxes[3].text, "Finished");
-    // The image stopped part-way: its last column was never computed.
+    EXPECT_EQ(answers.boxes[3].text, "Terminated");
+    // The image stopped part-way: its last column was never computed, and
+    // its keys say so.
     const std::vector<standin::Window> windows = NewImageWindows();
     ASSERT_EQ(windows.size(), 1u);
+    EXPECT_EQ(windows[0].keyDouble.at("__XFH.Partial"), std::vector<double>{1.0});
     const LwFloatMatrix& image = windows[0].image;
     ASSERT_EQ(image.ColSize, 1440);
     bool firstColumnSet = false, lastColumnZero = true;
@@ -500,20 +570,104 @@ TEST_F(VelmoraAppTest, TerminateStopsARunThatLocksTheDialog)
     EXPECT_FALSE(dialog.isVisible());
 }
 
-TEST_F(VelmoraAppTest, ErrorOfTheWorkerIsShownAndTheImageStillSent)
+// Terminate during a series: the energy that runs is not saved as if it were
+// complete and no later energy starts.
+TEST_F(VelmoraAppTest, TerminateEndsASeries)
+{
+    SimulationSettings& s = GetSimulationSettings();
+    s.Cluster_ = LargeCluster();
+    s.PhotonEnergyList_keV = {10.0, 12.0, 14.0};
+    DlgHologram dialog(window_.get());
+    dialog.FillStructureList();
+    dialog.show();
+    dialog.Form().lineEdit->setText("0.25");
+    ModalAnswerer answers;
+    answers.QueueFile(Path("stopped.xmlsrs"));
+    // Terminate once the first energy runs (the file dialog comes first).
+    QString status;
+    QTimer terminate;
+    QObject::connect(&terminate, &QTimer::timeout, [&] {
+        if (!s.IsCalculating_ || Count("FIImageSetBySharedMemory") == 0)
+            return;
+        terminate.stop();
+        status = dialog.Form().label_3->text();
+        dialog.Form().pushButton_3->click();
+    });
+    terminate.start(50);
+    Viewer().ClearRequests();
+    dialog.Form().pushButton_2->click();
+
+    EXPECT_EQ(status, QString("Calculating 1/3: 10 keV"));
+    ASSERT_EQ(answers.boxes.size(), 1u) << answers.boxes[0].text;
+    EXPECT_EQ(answers.boxes[0].text, "Terminated");
+    EXPECT_EQ(dialog.Form().label_3->text(), QString("Terminated"));
+    EXPECT_EQ(Count("SeriesImageIndexSet"), 1);
+    EXPECT_EQ(Count("SeriesImageSave"), 0);
+    const std::int32_t series = SeriesWindowId();
+    ASSERT_GE(series, 0);
+    const standin::Window w = Viewer().GetWindow(series);
+    ASSERT_EQ(w.entries.size(), 1u);
+    EXPECT_FALSE(w.entries[0].saved);
+    EXPECT_EQ(w.entries[0].imageKeyDouble.at("__XFH.Partial"), std::vector<double>{1.0});
+    EXPECT_FALSE(s.IsCalculating_);
+}
+
+// A run that fails shows the worker's error, sends no image and does not
+// say "Finished"; neither does a series whose file dialog is cancelled.
+TEST_F(VelmoraAppTest, FailedOrCancelledRunSendsNoImageAndIsNotFinished)
 {
     SimulationSettings& s = GetSimulationSettings();
     s.Cluster_.assign(1,
                       LwStructure{Atom("O", 1.9, 0, 0), Atom("Fe", 0, 0, 1.0)});  // no emitter at the origin
+    Viewer().ClearRequests();
+    {
+        DlgHologram dialog(window_.get());
+        ModalAnswerer answers;
+        Calculate(dialog, 4);
+        ASSERT_EQ(answers.boxes.size(), 1u);
+        EXPECT_EQ(answers.boxes[0].title, "Warning");
+        EXPECT_EQ(answers.boxes[0].text, "Center atom (0,0,0) is not exist. Please check cluster file.");
+        EXPECT_EQ(dialog.Form().label_3->text(), QString("Failed"));
+    }
+    EXPECT_TRUE(NewImageWindows().empty());
+    EXPECT_EQ(Count("FIImageSetBySharedMemory"), 0);
+    EXPECT_FALSE(s.IsCalculating_);
+
+    s.Cluster_ = SmallCluster();
+    s.PhotonEnergyList_keV = {10.0, 12.0};
     DlgHologram dialog(window_.get());
+    ModalAnswerer answers;  // no file queued: the file dialog is cancelled
+    Calculate(dialog, 4);
+    EXPECT_TRUE(answers.boxes.empty()) << answers.boxes[0].text;
+    EXPECT_TRUE(Commands().empty());
+}
+
+// An unchecked "Use Cluster Size limit(A)" is no limit, also after a run
+// that had one.
+TEST_F(VelmoraAppTest, UncheckedClusterSizeLimitIsNoLimit)
+{
+    SimulationSettings& s = GetSimulationSettings();
+    s.Cluster_ = SmallCluster();
+    {
+        DlgHologram dialog(window_.get());
+        dialog.Form().checkBox->setChecked(true);
+        dialog.Form().doubleSpinBox->setValue(2.0);
+        ModalAnswerer answers;
+        Calculate(dialog, 4);
+        ASSERT_EQ(answers.boxes.size(), 1u) << answers.boxes[0].text;
+        EXPECT_EQ(s.DocEquidistantCylindrical_.ClusterSizeLimit_m_, 2.0e-10);
+    }
+    DlgHologram dialog(window_.get());
+    EXPECT_FALSE(dialog.Form().checkBox->isChecked());
     ModalAnswerer answers;
     Calculate(dialog, 4);
-    ASSERT_EQ(answers.boxes.size(), 2u);
-    EXPECT_EQ(answers.boxes[0].title, "Warning");
-    EXPECT_EQ(answers.boxes[0].text, "Center atom (0,0,0) is not exist. Please check cluster file.");
-    EXPECT_EQ(answers.boxes[1].text, "Finished");
-    ASSERT_EQ(NewImageWindows().size(), 1u);
-    EXPECT_FALSE(s.IsCalculating_);
+    ASSERT_EQ(answers.boxes.size(), 1u) << answers.boxes[0].text;
+    EXPECT_EQ(s.DocEquidistantCylindrical_.ClusterSizeLimit_m_, 0.0);
+    const std::vector<standin::Window> windows = NewImageWindows();
+    ASSERT_EQ(windows.size(), 2u);
+    EXPECT_FALSE(SameImage(windows[0].image, windows[1].image));
+    EXPECT_TRUE(SameImage(windows[1].image, EngineImage(4, s.Cluster_, 12000.0)));
+    EXPECT_EQ(windows[1].keyDouble.at("__XFH.Partial"), std::vector<double>{0.0});
 }
 
 TEST_F(VelmoraAppTest, GridFieldsThatGiveNoGridAreRefused)
@@ -527,7 +681,11 @@ TEST_F(VelmoraAppTest, GridFieldsThatGiveNoGridAreRefused)
     };
     const Case cases[] = {
         {0, &Ui_DlgHologram::lineEdit_2, "0", "Illegal resolution"},
-        {0, &Ui_DlgHologram::lineEdit_2, "abc", "Illegal resolution"},
+        {0, &Ui_DlgHologram::lineEdit_2, "abc", "Degree/ Pix = \"abc\" is not a number"},
+        {4, &Ui_DlgHologram::lineEdit, "", "Degree/ Pix = \"\" is not a number"},
+        {2, &Ui_DlgHologram::lineEdit_4, "wide", "Max angle of Stereographic \"wide\" is not a number"},
+        {3, &Ui_DlgHologram::lineEdit_8, "1e2",
+         "Image pix size of Orthographic \"1e2\" is not a whole number"},
         {4, &Ui_DlgHologram::lineEdit, "0.001", "gives an image of"},
         {0, &Ui_DlgHologram::lineEdit_2, "1e-9", "Illegal resolution"},
         {1, &Ui_DlgHologram::lineEdit_6, "0", "Image pix size of Gnomonic should be 2 to 4096: 0"},

@@ -117,7 +117,8 @@ protected:
 
 TEST_F(MainFormTest, EnergyListSkipsLinesThatAreNoNumbers)
 {
-    f.plainTextEdit->setPlainText("10\n\nabc\n12.5");
+    // "1,000" is no number (no group separators), not 1000.
+    f.plainTextEdit->setPlainText("10\n\nabc\n12.5\n1,000\n1,5");
     ReadEnergyList(f);
     EXPECT_EQ(GetSimulationSettings().PhotonEnergyList_keV, (std::vector<double>{10, 12.5}));
     ShowEnergyList(f);

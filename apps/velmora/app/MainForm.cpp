@@ -7,7 +7,6 @@
 #include "ui_MainWindow.h"
 
 #include <QDebug>
-#include <QLocale>
 
 namespace {
 
@@ -98,10 +97,11 @@ void ReadEnergyList(Ui_MainWindow& form)
     SimulationSettings& s = GetSimulationSettings();
     const QStringList lines = form.plainTextEdit->toPlainText().split('\n', Qt::KeepEmptyParts);
     s.PhotonEnergyList_keV.clear();
-    const QLocale c = QLocale::c();
     for (const QString& line : lines) {
+        // QString::toDouble: the C locale's form without group separators,
+        // so "1,000" is no number rather than 1000.
         bool ok = false;
-        const double energy = c.toDouble(line, &ok);
+        const double energy = line.toDouble(&ok);
         if (ok)
             s.PhotonEnergyList_keV.push_back(energy);
     }

@@ -209,6 +209,7 @@ void HologramCalculation::CalcColumn(int i, const HologramTerms& terms, int rows
 void HologramCalculation::Run(LwDocPattern& document, const LwCluster& cluster)
 {
     IsTerminate.store(false);
+    ColumnsDone.store(-1);
     ScattererList list;
     PrepareScatterers(list, document, cluster);
 
@@ -233,6 +234,7 @@ void HologramCalculation::Run(LwDocPattern& document, const LwCluster& cluster)
         std::lock_guard<std::mutex> lock(imageMutex_);
         plane.SetZero();
     }
+    ColumnsDone.store(0);
     std::vector<double> column;
     for (int i = 0; i < columns; ++i) {
         if (IsTerminate.load())
@@ -241,6 +243,7 @@ void HologramCalculation::Run(LwDocPattern& document, const LwCluster& cluster)
         std::lock_guard<std::mutex> lock(imageMutex_);
         for (int j = 0; j < rows; ++j)
             plane(i + plane.ColBegin, j + plane.RowBegin) = column[static_cast<std::size_t>(j)];
+        ColumnsDone.store(i + 1);
     }
 }
 

@@ -129,6 +129,10 @@ public:
     bool IsUseUiso = false;  // an isotropic U of the cluster replaces the Debye model's
     double Temperature_K = 0;
     std::atomic<bool> IsTerminate{false};  // stop request, read between columns
+    // Columns of plane 0 that the running or last Run has computed; -1 while
+    // Run prepares (plane 0 still holds what it held before). A Run that
+    // ended with fewer columns than the plane has was stopped or failed.
+    std::atomic<int> ColumnsDone{-1};
     std::map<std::string, ElementRow> ElementMap;  // element symbol -> f1, f2, Debye temperature
 
 private:
