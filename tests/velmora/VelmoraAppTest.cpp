@@ -185,6 +185,7 @@ protected:
         s.IsUseAnomalous_ = s.IsUseDebye_ = s.IsUseUiso_ = false;
         s.Temperature_K_ = 0;
         s.Calculation_.ElementMap.clear();
+        s.ElementValues_.clear();
     }
     QString Path(const QString& name) const { return folder_.filePath(name); }
     // Shows the dialog with every structure checked on projection tab `tab`
@@ -204,6 +205,16 @@ protected:
         for (const std::string& c : Commands())
             n += c == command;
         return n;
+    }
+    // "(1) Load Cluster" with the file `path`; the answerer closes the
+    // cluster view. The event loop runs a little after it, so that the
+    // answerer sees the view gone and also answers the next one (which may
+    // get the same address).
+    void LoadCluster(ModalAnswerer& answers, const QString& path)
+    {
+        answers.QueueFile(path);
+        window_->Form().pushButton_2->click();
+        SpinUntil([] { return false; }, 60);
     }
     // The series window of the run, -1 when none.
     std::int32_t SeriesWindowId()
@@ -323,6 +334,120 @@ TEST_F(VelmoraAppTest, LoadClusterFillsTheElementRowsAndShowsTheClusterView)
     ASSERT_EQ(answers.boxes.size(), 1u);
     EXPECT_EQ(answers.boxes[0].text, "This is not Cluster data");
     EXPECT_EQ(s.Cluster_.size(), 1u);
+}
+
+// A cluster file in the test's folder.
+QString WriteFile(const QTemporaryDir& folder, const QString& name, const char* text)
+{
+    const QString path = folder.filePath(name);
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly))
+        file.write(text);
+    return path;
+}
+
+// A file that cannot be read as a cluster keeps the loaded one, and the
+// message names the file (and the symbol that is no element).
+TEST_F(VelmoraAppTest, FailedLoadKeepsTheClusterAndNamesTheFile)
+{
+    ModalAnswerer answers;
+    answers.onDialog = [](QWidget* w) { w->close(); };
+    LoadCluster(answers, WriteFile(folder_, "good.xyz", "2\nfrag\nFe 0 0 0\nO 1.9 0 0\n"));
+    ASSERT_TRUE(answers.boxes.empty()) << answers.boxes[0].text;
+    const SimulationSettings& s = GetSimulationSettings();
+    const LwCluster loaded = s.Cluster_;
+    ASSERT_EQ(loaded.size(), 1u);
+
+    struct Case
+    {
+        const char* name;
+        const char* text;
+        const char* message;  // the file's path follows, but for "This is not Cluster data"
+    };
+    const Case cases[] = {
+        {"columns.xyz", "2\nfrag\nFe 0 0 0\nO 1.9 0\n", "File is not XYZ structure in file "},
+        {"element.xyz", "2\nfrag\nFe 0 0 0\nQq 1.9 0 0\n", "Error in element name: \"Qq\" in file "},
+        {"tags.xml_cl", "<lw_crystal_structure_data><a>1</a", "Illigal Tag Structure in file "},
+        {"empty.xml_cl", "<lw_crystal_structure_data></lw_crystal_structure_data>",
+         "This is not Cluster data"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = WriteFile(folder_, c.name, c.text);
+        answers.boxes.clear();
+        LoadCluster(answers, path);
+        ASSERT_EQ(answers.boxes.size(), 1u);
+        const std::string& text = answers.boxes[0].text;
+        EXPECT_EQ(answers.boxes[0].title, "ERROR");
+        const std::string expected =
+            c.message + (std::strcmp(c.message, "This is not Cluster data") == 0 ? "" : path.toStdString());
+        EXPECT_NE(text.find(expected), std::string::npos) << text;
+        ASSERT_EQ(s.Cluster_.size(), loaded.size());
+        ASSERT_EQ(s.Cluster_[0].size(), loaded[0].size());
+        for (std::size_t i = 0; i < loaded[0].size(); ++i)
+            EXPECT_EQ(s.Cluster_[0][i].Atom_, loaded[0][i].Atom_);
+        EXPECT_EQ(window_->Form().le_el_0->text(), QString("Fe"));
+        EXPECT_EQ(window_->Form().le_el_1->text(), QString("O"));
+    }
+}
+
+// The f1, f2 and Debye temperature typed for an element stay with that
+// element: the next cluster's elements show their own values (the Debye
+// temperature of the table when none was typed), and the first element's
+// values come back with it.
+TEST_F(VelmoraAppTest, ElementValuesFollowTheirElementAcrossClusters)
+{
+    Ui_MainWindow& f = window_->Form();
+    ModalAnswerer answers;
+    answers.onDialog = [](QWidget* w) { w->close(); };
+    const QString copper = WriteFile(folder_, "cu.xyz", "2\ncopper\nCu 0 0 0\nCu 2.55 0 0\n");
+    const QString salt = WriteFile(folder_, "nacl.xyz", "2\nsalt\nNa 0 0 0\nCl 2.82 0 0\n");
+    LoadCluster(answers, copper);
+    f.le_f1_0->setText("-2.5");
+    f.le_f2_0->setText("0.5");
+    f.le_TD_0->setText("300");
+    LoadCluster(answers, salt);
+    ASSERT_TRUE(answers.boxes.empty()) << answers.boxes[0].text;
+    // Rows in byte order: Cl, Na. Cl has no listed Debye temperature, Na 158 K.
+    EXPECT_EQ(f.le_el_0->text(), QString("Cl"));
+    EXPECT_EQ(f.le_f1_0->text(), QString("0"));
+    EXPECT_EQ(f.le_f2_0->text(), QString("0"));
+    EXPECT_EQ(f.le_TD_0->text(), QString("0"));
+    EXPECT_EQ(f.le_el_1->text(), QString("Na"));
+    EXPECT_EQ(f.le_f1_1->text(), QString("0"));
+    EXPECT_EQ(f.le_TD_1->text(), QString("158"));
+    f.le_f1_1->setText("0.125");
+
+    // The hologram button moves the rows into the element map and the ini.
+    f.rb_use_anomalous->setChecked(true);
+    f.rb_use_debye->setChecked(true);
+    f.pushButton_5->click();
+    SimulationSettings& s = GetSimulationSettings();
+    const auto& map = s.Calculation_.ElementMap;
+    ASSERT_EQ(map.size(), 2u);
+    EXPECT_EQ(map.at("Cl").F1, 0.0);
+    EXPECT_EQ(map.at("Cl").F2, 0.0);
+    EXPECT_EQ(map.at("Cl").Debye_K_, 0.0);
+    EXPECT_EQ(map.at("Na").F1, 0.125);
+    EXPECT_EQ(map.at("Na").Debye_K_, 158.0);
+    SimulationSettings stored;
+    stored.IniFileName_ = Path("velmora.ini");
+    stored.ReadIni();
+    ASSERT_EQ(stored.ListElementRow_.size(), 6u);
+    const ElementRow& cl = stored.ListElementRow_[0];
+    EXPECT_EQ(cl.Element, "Cl");
+    EXPECT_EQ(cl.F1, 0.0);
+    EXPECT_EQ(cl.F2, 0.0);
+    EXPECT_EQ(cl.Debye_K_, 0.0);
+
+    LoadCluster(answers, copper);
+    EXPECT_EQ(f.le_el_0->text(), QString("Cu"));
+    EXPECT_EQ(f.le_f1_0->text(), QString("-2.5"));
+    EXPECT_EQ(f.le_f2_0->text(), QString("0.5"));
+    EXPECT_EQ(f.le_TD_0->text(), QString("300"));
+    EXPECT_EQ(f.le_TD_1->text(), QString("0"));
+    EXPECT_FALSE(f.le_TD_1->isEnabled());
+    EXPECT_TRUE(answers.boxes.empty()) << answers.boxes[0].text;
 }
 
 // One energy in each projection: the image window, its caption and keys, and

@@ -62,6 +62,35 @@ TEST(VelmoraSettingsTest, IniRackKeepsItsKeysThroughAWriteAndARead)
     EXPECT_EQ(read.ListElementRow_[1].F1, 0.0);
 }
 
+// The values of every element given so far go through the ini file; a file
+// without them (written before they were kept) takes them from its rows.
+TEST(VelmoraSettingsTest, ElementValuesAreKeptPerElementThroughTheIni)
+{
+    SimulationSettings written;
+    written.ListElementRow_ = {{"Na", 0.125, 0, 158}, {"Cl", 0, 0.25, 0}};
+    written.ElementValues_["Cu"] = {"Cu", -2.5, 0.5, 300};
+    written.ElementValues_["Na"] = {"Na", 9, 9, 9};  // older than the row
+    SimulationSettings read;
+    ReadRack(read, WriteRack(written));
+    ASSERT_EQ(read.ElementValues_.size(), 3u);
+    const ElementRow& cu = read.ElementValues_.at("Cu");
+    EXPECT_EQ(cu.F1, -2.5);
+    EXPECT_EQ(cu.F2, 0.5);
+    EXPECT_EQ(cu.Debye_K_, 300.0);
+    EXPECT_EQ(read.ElementValues_.at("Na").F1, 0.125);
+    EXPECT_EQ(read.ElementValues_.at("Cl").F2, 0.25);
+    ASSERT_EQ(read.ListElementRow_.size(), 2u);
+    EXPECT_EQ(read.ListElementRow_[0].Element, "Na");
+
+    SimulationSettings older;
+    ReadRack(older, "<velmor><Anormalous><i><Element>Fe</Element><F1>-1.5</F1><F2>0.5</F2>"
+                    "<Debye_K_>470</Debye_K_></i><i><Element></Element></i></Anormalous></velmor>");
+    ASSERT_EQ(older.ElementValues_.size(), 1u);
+    EXPECT_EQ(older.ElementValues_.at("Fe").F1, -1.5);
+    EXPECT_EQ(older.ElementValues_.at("Fe").Debye_K_, 470.0);
+    ASSERT_EQ(older.ListElementRow_.size(), 2u);
+}
+
 TEST(VelmoraSettingsTest, MissingKeysKeepTheirValuesAndAnEmptyListEmpties)
 {
     SimulationSettings s;
