@@ -57,19 +57,22 @@ void AppendTerm(HologramTerms& terms, const Scatterer& s, const AsfEntry& entry,
 void HologramCalculation::LoadAtomicWeight(std::vector<double>& weights, const std::string& text)
 {
     LwDebye table;
-    // The weights read so far are kept also when a line fails.
-    auto copyWholeNumbers = [&] {
+    // The weights read so far are kept also when a line fails. They stay as
+    // the table gives them: the Debye displacement goes as 1 / weight, so a
+    // weight cut to its whole number (Li 6.941 to 6) would make it 16 % too
+    // large.
+    auto copyWeights = [&] {
         weights.assign(1, 0.0);
         for (std::size_t z = 1; z < table.Table().size(); ++z)
-            weights.push_back(std::trunc(table.Table()[z]));
+            weights.push_back(table.Table()[z]);
     };
     try {
         table.LoadAtomicWeight(text);
     } catch (const LwError&) {
-        copyWholeNumbers();
+        copyWeights();
         throw;
     }
-    copyWholeNumbers();
+    copyWeights();
 }
 
 void HologramCalculation::SetPhotonEnergy_eV(double energy_eV)

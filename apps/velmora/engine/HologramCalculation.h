@@ -70,7 +70,7 @@ public:
     HologramCalculation& operator=(const HologramCalculation&) = delete;
 
     // Replaces `weights` by entry 0 = 0.0 and, for Z = 1, 2, ..., the
-    // whole-number part of the weight on line Z of "AtomicWeight.txt" (field
+    // weight in atomic mass units on line Z of "AtomicWeight.txt" (field
     // 1 the atomic number, field 4 the weight; the format and the errors of
     // LwDebye::LoadAtomicWeight, among them "Debye:LoadAtomicWeight File:
     // order is not correct."). After an error `weights` holds entry 0 and
