@@ -22,6 +22,11 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFontDatabase>
+#include <QLabel>
+#include <QSet>
+#include <QTabBar>
+#include <QToolButton>
 #include <QFile>
 #include <QGraphicsEllipseItem>
 #include <QGraphicsScene>
@@ -974,6 +979,51 @@ TEST_F(VelmoraAppTest, ScatteringPatternMatrixRefusesARangeWithoutDistances)
     EXPECT_TRUE(Commands().empty());
 }
 
+// ---- Hologram dialog layout ----------------------------------------------
+
+// Each projection tab shows its whole title when the dialog opens: no scroll
+// arrows, no clipped or elided text.
+TEST(HologramDialogLayoutTest, EveryProjectionTabIsShownWhole)
+{
+    DlgHologram dialog;
+    dialog.show();
+    QTabBar& bar = *dialog.Form().tabWidget->tabBar();
+    ASSERT_EQ(bar.count(), 5);
+    for (QToolButton* arrow : bar.findChildren<QToolButton*>())
+        EXPECT_FALSE(arrow->isVisible());
+    const QRect inDialog(bar.mapTo(&dialog, QPoint(0, 0)), bar.size());
+    EXPECT_TRUE(dialog.rect().contains(inDialog));
+    for (int i = 0; i < bar.count(); ++i) {
+        SCOPED_TRACE(bar.tabText(i).toStdString());
+        const QRect tab = bar.tabRect(i);
+        EXPECT_TRUE(bar.rect().contains(tab)) << tab.x() << "+" << tab.width() << " in " << bar.width();
+        EXPECT_GE(tab.width(), bar.fontMetrics().horizontalAdvance(bar.tabText(i)));
+    }
+}
+
+// The Japanese names in the projection captions need a font that has their
+// characters; a machine without one shows empty boxes.
+TEST(HologramDialogLayoutTest, ProjectionCaptionsHaveAFontWithTheirCharacters)
+{
+    DlgHologram dialog;
+    QSet<uint> wide;
+    for (QLabel* label : dialog.Form().tabWidget->findChildren<QLabel*>())
+        for (uint c : label->text().toUcs4())
+            if (c > 0x2fff)
+                wide.insert(c);
+    ASSERT_GE(wide.size(), 10);  // kanji and katakana of the five names
+    bool covered = false;
+    QStringList families = QFontDatabase().families(QFontDatabase::Japanese);
+    for (const QString& family : families) {
+        const QFontMetrics metrics{QFont(family)};
+        bool all = true;
+        for (uint c : wide)
+            all = all && metrics.inFontUcs4(c);
+        covered = covered || all;
+    }
+    EXPECT_TRUE(covered) << "Japanese fonts: " << families.join(", ").toStdString();
+}
+
 // ---- Cluster view --------------------------------------------------------
 
 class ClusterViewTest : public ::testing::Test
@@ -1060,6 +1110,7 @@ TEST_F(ClusterViewTest, TooManyAtomsShowATextInstead)
         LwStructure s(static_cast<std::size_t>(n));
         GetSimulationSettings().Cluster_ = {s};
         DlgViewClusterStructure view;
+        view.show();
         view.FillList();
         view.DrawCluster();
         ASSERT_NE(view.Scene(), nullptr);
@@ -1071,6 +1122,12 @@ TEST_F(ClusterViewTest, TooManyAtomsShowATextInstead)
             auto* text = dynamic_cast<QGraphicsTextItem*>(items[0]);
             ASSERT_NE(text, nullptr);
             EXPECT_EQ(text->toPlainText(), QString("Cannot Display: too many atoms"));
+            // The whole text lies inside the drawing area.
+            QGraphicsView& area = *view.Form().graphicsView;
+            const QRect shown = area.mapFromScene(text->sceneBoundingRect()).boundingRect();
+            EXPECT_TRUE(area.viewport()->rect().contains(shown))
+                << shown.x() << "," << shown.y() << " " << shown.width() << "x" << shown.height() << " in "
+                << area.viewport()->width() << "x" << area.viewport()->height();
         }
     }
 }

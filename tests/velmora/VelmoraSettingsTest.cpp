@@ -10,6 +10,7 @@
 
 #include "ui_MainWindow.h"
 
+#include <QGraphicsTextItem>
 #include <QLineEdit>
 
 #include <gtest/gtest.h>
@@ -251,7 +252,15 @@ TEST_F(MainFormTest, AtomicStructureFactorPlotsFortyPoints)
     f.pushButton->click();
     EXPECT_TRUE(answers.boxes.empty()) << answers.boxes[0].text;
     EXPECT_EQ(f.lineEdit->text(), QString("Fe"));
-    EXPECT_NE(f.graphicsView->scene(), nullptr);
+    ASSERT_NE(f.graphicsView->scene(), nullptr);
+    // Both axes are titled, with their units.
+    QStringList texts;
+    for (QGraphicsItem* item : f.graphicsView->scene()->items())
+        if (auto* text = dynamic_cast<QGraphicsTextItem*>(item))
+            texts << text->toPlainText();
+    EXPECT_TRUE(texts.contains(QString::fromUtf8("s = sin(\u03b8)/\u03bb (1/\u00c5)")))
+        << texts.join("|").toStdString();
+    EXPECT_TRUE(texts.contains("f0 (electrons)")) << texts.join("|").toStdString();
     f.spinBox->setValue(3);
     f.pushButton->click();
     ASSERT_EQ(answers.boxes.size(), 1u) << answers.boxes[0].text;

@@ -309,8 +309,16 @@ void MainWindow::on_pushButton_clicked()
             s.push_back(x);
             y.push_back(AtomicFormFactor(entry, x));
         }
-        if (!AsfGraph_)
+        if (!AsfGraph_) {
             AsfGraph_ = std::make_unique<FGraph>();
+            // Axis titles with their units, and room for them below and
+            // left of the frame.
+            LwFGraphImpl& graph = AsfGraph_->Impl();
+            graph.ItemSet.Gradation.Axes[0].Title = "s = sin(\u03b8)/\u03bb (1/\u00c5)";
+            graph.ItemSet.Gradation.Axes[1].Title = "f0 (electrons)";
+            graph.Layout.BottomMargin = 36;
+            graph.Layout.LeftMargin = 70;
+        }
         AsfGraph_->SetView(Form_->graphicsView);
         AsfGraph_->SetWave(0, s, y);
         AsfGraph_->Redraw();
