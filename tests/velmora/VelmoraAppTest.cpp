@@ -652,7 +652,12 @@ TEST_F(VelmoraAppTest, TerminateStopsARunThatLocksTheDialog)
     bool locked = true, stayedOpen = false, running = false;
     std::size_t cautions = 0;
     QString status;
-    QTimer::singleShot(150, &dialog, [&] {
+    // Once the first column is done (the image then has something in it).
+    QTimer probe;
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        if (s.Calculation_.ColumnsDone.load() < 1)
+            return;
+        probe.stop();
         running = s.IsCalculating_;
         status = dialog.Form().label_3->text();
         for (QPushButton* b : dialog.CalculateButtons())
@@ -664,6 +669,7 @@ TEST_F(VelmoraAppTest, TerminateStopsARunThatLocksTheDialog)
         cautions = answers.boxes.size();
         dialog.Form().pushButton_3->click();
     });
+    probe.start(20);
     dialog.Form().pushButton_2->click();
 
     EXPECT_TRUE(running);
@@ -717,7 +723,7 @@ TEST_F(VelmoraAppTest, TerminateEndsASeries)
     QString status;
     QTimer terminate;
     QObject::connect(&terminate, &QTimer::timeout, [&] {
-        if (!s.IsCalculating_ || Count("FIImageSetBySharedMemory") == 0)
+        if (!s.IsCalculating_ || s.Calculation_.ColumnsDone.load() < 1)
             return;
         terminate.stop();
         status = dialog.Form().label_3->text();

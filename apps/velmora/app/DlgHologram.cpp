@@ -116,12 +116,8 @@ public:
     RunStatus(const RunStatus&) = delete;
     RunStatus& operator=(const RunStatus&) = delete;
 
-    void Show(const QString& text)
-    {
-        label_.setText(text);
-        // Painted before the polling loop's first sleep.
-        QCoreApplication::processEvents();
-    }
+    // Painted by the polling loop's first round of events.
+    void Show(const QString& text) { label_.setText(text); }
     void End(const QString& text)
     {
         ended_ = true;
