@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cmath>
 #include <complex>
+#include <iterator>
 #include <thread>
 
 namespace {
@@ -487,13 +488,45 @@ TEST(HologramHelpersTest, IsStructureCheckedReadsTheSelectionBits)
     EXPECT_EQ(ErrorText([&] { IsStructureChecked(doc, -1); }), "Over range:: List_checked");
 }
 
-TEST(HologramHelpersTest, LoadAtomicWeightKeepsTheWholeNumberPart)
+// The Debye displacement of a light element from the weight table read as it
+// is: an emitter and a scatterer of lithium (6.941 u, 344 K) at 300 K; the
+// scatterer's U is its own plus the emitter's, U = 3 hbar^2 T / (M kB
+// ThetaD^2) each, with CODATA 2018 constants written out here. The
+// program's constants are older sets that differ by parts in 1e5; a weight
+// cut to 6 would be 16 % off.
+TEST(HologramHelpersTest, DebyeDisplacementUsesTheTableWeight)
+{
+    HologramCalculation calc;
+    LoadAsfTable(calc.AsfTable,
+                 "Z,ion,name,a1,b1,a2,b2,a3,b3,a4,b4,c\r"
+                 "3,Li,lithium,1.1282,3.9546,0.7508,1.0524,0.6175,85.3905,0.4653,168.261,0.0377\r");
+    HologramCalculation::LoadAtomicWeight(calc.AtomicWeights,
+                                          "1 H hydrogen 1.00794\n2 He helium 4.002602\n3 Li lithium 6.941\n");
+    calc.ElementMap["Li"] = {"Li", 0, 0, 344};
+    calc.Temperature_K = 300;
+    LwClusterAtom emitter, scatterer;
+    emitter.Atom_ = scatterer.Atom_ = "Li";
+    scatterer.Position_[2] = 2.5e-10;
+    LwDocPattern_EquidistantCylindrical doc;
+    doc.SetRecordSelection(1, true);
+    ScattererList list;
+    calc.PrepareScatterers(list, doc, LwCluster{{emitter, scatterer}});
+    ASSERT_EQ(list.size(), 1u);
+    ASSERT_EQ(list[0].size(), 2u);
+    const Scatterer& li = std::prev(list[0].end())->second;
+    const double hbar = 1.054571817e-34, kB = 1.380649e-23, amu = 1.66053906660e-27;
+    const double u = 3 * hbar * hbar * 300 / (6.941 * amu * kB * 344.0 * 344.0);
+    EXPECT_NEAR(li.U / (2 * u), 1.0, 1e-4);
+    EXPECT_EQ(list[0].begin()->second.U, 0.0);  // the emitter's own U went to the scatterer
+}
+
+TEST(HologramHelpersTest, LoadAtomicWeightKeepsTheTableValue)
 {
     std::vector<double> weights{9, 9};
     HologramCalculation::LoadAtomicWeight(weights, "1 H hydrogen 1.00794\n2 He helium 4.002602\n"
                                                    "3 Li lithium 6.941\n4 Be beryllium 9.012182\n"
                                                    "5 B boron 10.811\n6 C carbon 12.011\n");
-    EXPECT_EQ(weights, (std::vector<double>{0, 1, 4, 6, 9, 10, 12}));
+    EXPECT_EQ(weights, (std::vector<double>{0, 1.00794, 4.002602, 6.941, 9.012182, 10.811, 12.011}));
     EXPECT_EQ(ErrorText([&] { HologramCalculation::LoadAtomicWeight(weights, "1 H h 1.0\n3 Li l 6.9\n"); }),
               "Debye:LoadAtomicWeight File: order is not correct.");
     EXPECT_EQ(weights, (std::vector<double>{0, 1}));

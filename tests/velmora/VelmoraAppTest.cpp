@@ -23,6 +23,11 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFontDatabase>
+#include <QLabel>
+#include <QSet>
+#include <QTabBar>
+#include <QToolButton>
 #include <QFile>
 #include <QGraphicsEllipseItem>
 #include <QGraphicsScene>
@@ -35,6 +40,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <fstream>
 #include <sstream>
 
@@ -70,6 +76,16 @@ LwCluster SmallCluster()
     c[0] = {Atom("Fe", 0, 0, 0), Atom("O", 1.9, 0, 0), Atom("O", 0, 1.9, 0), Atom("O", 0, 0, -1.9),
             Atom("Fe", 2.6, 2.6, 0)};
     c[1] = {Atom("Fe", 0, 0, 0), Atom("O", -1.9, 0, 0), Atom("Fe", 0, 2.9, 1.0)};
+    return c;
+}
+
+// One structure of 3000 atoms: a run at 0.25 degree per pixel takes long
+// enough to be stopped part-way.
+LwCluster LargeCluster()
+{
+    LwCluster c(1, LwStructure{Atom("Fe", 0, 0, 0)});
+    for (int i = 1; i < 3000; ++i)
+        c[0].push_back(Atom(i % 2 ? "O" : "Fe", 2.0 + 0.01 * i, 0.5 * (i % 7), 0.3 * (i % 11)));
     return c;
 }
 
@@ -178,6 +194,7 @@ protected:
         s.IsUseAnomalous_ = s.IsUseDebye_ = s.IsUseUiso_ = false;
         s.Temperature_K_ = 0;
         s.Calculation_.ElementMap.clear();
+        s.ElementValues_.clear();
     }
     QString Path(const QString& name) const { return folder_.filePath(name); }
     // Shows the dialog with every structure checked on projection tab `tab`
@@ -197,6 +214,25 @@ protected:
         for (const std::string& c : Commands())
             n += c == command;
         return n;
+    }
+    // "(1) Load Cluster" with the file `path`; the answerer closes the
+    // cluster view. The event loop runs a little after it, so that the
+    // answerer sees the view gone and also answers the next one (which may
+    // get the same address).
+    void LoadCluster(ModalAnswerer& answers, const QString& path)
+    {
+        answers.QueueFile(path);
+        window_->Form().pushButton_2->click();
+        SpinUntil([] { return false; }, 60);
+    }
+    // The series window of the run, -1 when none.
+    std::int32_t SeriesWindowId()
+    {
+        std::int32_t series = -1;
+        for (std::int32_t id : Viewer().WindowIds())
+            if (Viewer().GetWindow(id).isSeries)
+                series = id;
+        return series;
     }
     // The image windows that the run made (all but the focused one of the set-up).
     std::vector<standin::Window> NewImageWindows()
@@ -324,6 +360,120 @@ TEST_F(VelmoraAppTest, LoadClusterFillsTheElementRowsAndShowsTheClusterView)
     EXPECT_EQ(s.Cluster_.size(), 1u);
 }
 
+// A cluster file in the test's folder.
+QString WriteFile(const QTemporaryDir& folder, const QString& name, const char* text)
+{
+    const QString path = folder.filePath(name);
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly))
+        file.write(text);
+    return path;
+}
+
+// A file that cannot be read as a cluster keeps the loaded one, and the
+// message names the file (and the symbol that is no element).
+TEST_F(VelmoraAppTest, FailedLoadKeepsTheClusterAndNamesTheFile)
+{
+    ModalAnswerer answers;
+    answers.onDialog = [](QWidget* w) { w->close(); };
+    LoadCluster(answers, WriteFile(folder_, "good.xyz", "2\nfrag\nFe 0 0 0\nO 1.9 0 0\n"));
+    ASSERT_TRUE(answers.boxes.empty()) << answers.boxes[0].text;
+    const SimulationSettings& s = GetSimulationSettings();
+    const LwCluster loaded = s.Cluster_;
+    ASSERT_EQ(loaded.size(), 1u);
+
+    struct Case
+    {
+        const char* name;
+        const char* text;
+        const char* message;  // the file's path follows, but for "This is not Cluster data"
+    };
+    const Case cases[] = {
+        {"columns.xyz", "2\nfrag\nFe 0 0 0\nO 1.9 0\n", "File is not XYZ structure in file "},
+        {"element.xyz", "2\nfrag\nFe 0 0 0\nQq 1.9 0 0\n", "Error in element name: \"Qq\" in file "},
+        {"tags.xml_cl", "<lw_crystal_structure_data><a>1</a", "Illigal Tag Structure in file "},
+        {"empty.xml_cl", "<lw_crystal_structure_data></lw_crystal_structure_data>",
+         "This is not Cluster data"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = WriteFile(folder_, c.name, c.text);
+        answers.boxes.clear();
+        LoadCluster(answers, path);
+        ASSERT_EQ(answers.boxes.size(), 1u);
+        const std::string& text = answers.boxes[0].text;
+        EXPECT_EQ(answers.boxes[0].title, "ERROR");
+        const std::string expected =
+            c.message + (std::strcmp(c.message, "This is not Cluster data") == 0 ? "" : path.toStdString());
+        EXPECT_NE(text.find(expected), std::string::npos) << text;
+        ASSERT_EQ(s.Cluster_.size(), loaded.size());
+        ASSERT_EQ(s.Cluster_[0].size(), loaded[0].size());
+        for (std::size_t i = 0; i < loaded[0].size(); ++i)
+            EXPECT_EQ(s.Cluster_[0][i].Atom_, loaded[0][i].Atom_);
+        EXPECT_EQ(window_->Form().le_el_0->text(), QString("Fe"));
+        EXPECT_EQ(window_->Form().le_el_1->text(), QString("O"));
+    }
+}
+
+// The f1, f2 and Debye temperature typed for an element stay with that
+// element: the next cluster's elements show their own values (the Debye
+// temperature of the table when none was typed), and the first element's
+// values come back with it.
+TEST_F(VelmoraAppTest, ElementValuesFollowTheirElementAcrossClusters)
+{
+    Ui_MainWindow& f = window_->Form();
+    ModalAnswerer answers;
+    answers.onDialog = [](QWidget* w) { w->close(); };
+    const QString copper = WriteFile(folder_, "cu.xyz", "2\ncopper\nCu 0 0 0\nCu 2.55 0 0\n");
+    const QString salt = WriteFile(folder_, "nacl.xyz", "2\nsalt\nNa 0 0 0\nCl 2.82 0 0\n");
+    LoadCluster(answers, copper);
+    f.le_f1_0->setText("-2.5");
+    f.le_f2_0->setText("0.5");
+    f.le_TD_0->setText("300");
+    LoadCluster(answers, salt);
+    ASSERT_TRUE(answers.boxes.empty()) << answers.boxes[0].text;
+    // Rows in byte order: Cl, Na. Cl has no listed Debye temperature, Na 158 K.
+    EXPECT_EQ(f.le_el_0->text(), QString("Cl"));
+    EXPECT_EQ(f.le_f1_0->text(), QString("0"));
+    EXPECT_EQ(f.le_f2_0->text(), QString("0"));
+    EXPECT_EQ(f.le_TD_0->text(), QString("0"));
+    EXPECT_EQ(f.le_el_1->text(), QString("Na"));
+    EXPECT_EQ(f.le_f1_1->text(), QString("0"));
+    EXPECT_EQ(f.le_TD_1->text(), QString("158"));
+    f.le_f1_1->setText("0.125");
+
+    // The hologram button moves the rows into the element map and the ini.
+    f.rb_use_anomalous->setChecked(true);
+    f.rb_use_debye->setChecked(true);
+    f.pushButton_5->click();
+    SimulationSettings& s = GetSimulationSettings();
+    const auto& map = s.Calculation_.ElementMap;
+    ASSERT_EQ(map.size(), 2u);
+    EXPECT_EQ(map.at("Cl").F1, 0.0);
+    EXPECT_EQ(map.at("Cl").F2, 0.0);
+    EXPECT_EQ(map.at("Cl").Debye_K_, 0.0);
+    EXPECT_EQ(map.at("Na").F1, 0.125);
+    EXPECT_EQ(map.at("Na").Debye_K_, 158.0);
+    SimulationSettings stored;
+    stored.IniFileName_ = Path("velmora.ini");
+    stored.ReadIni();
+    ASSERT_EQ(stored.ListElementRow_.size(), 6u);
+    const ElementRow& cl = stored.ListElementRow_[0];
+    EXPECT_EQ(cl.Element, "Cl");
+    EXPECT_EQ(cl.F1, 0.0);
+    EXPECT_EQ(cl.F2, 0.0);
+    EXPECT_EQ(cl.Debye_K_, 0.0);
+
+    LoadCluster(answers, copper);
+    EXPECT_EQ(f.le_el_0->text(), QString("Cu"));
+    EXPECT_EQ(f.le_f1_0->text(), QString("-2.5"));
+    EXPECT_EQ(f.le_f2_0->text(), QString("0.5"));
+    EXPECT_EQ(f.le_TD_0->text(), QString("300"));
+    EXPECT_EQ(f.le_TD_1->text(), QString("0"));
+    EXPECT_FALSE(f.le_TD_1->isEnabled());
+    EXPECT_TRUE(answers.boxes.empty()) << answers.boxes[0].text;
+}
+
 // One energy in each projection: the image window, its caption and keys, and
 // the image equal to the engine's.
 class VelmoraProjectionTest : public VelmoraAppTest, public ::testing::WithParamInterface<int>
@@ -410,10 +560,7 @@ TEST_P(VelmoraSeriesTest, EnergyListBecomesASeriesWithDistinctImageFiles)
     ASSERT_EQ(answers.boxes.size(), 1u) << answers.boxes.front().text;
     EXPECT_EQ(answers.boxes[0].text, "Finished");
 
-    std::int32_t series = -1;
-    for (std::int32_t id : Viewer().WindowIds())
-        if (Viewer().GetWindow(id).isSeries)
-            series = id;
+    const std::int32_t series = SeriesWindowId();
     ASSERT_GE(series, 0);
     const standin::Window w = Viewer().GetWindow(series);
     EXPECT_EQ(w.seriesMode, "image");
@@ -470,7 +617,7 @@ TEST_F(VelmoraAppTest, AnUnansweredSendDuringTheRunCostsNoHologram)
     EXPECT_EQ(Commands().front(), "GetIsModeImage");  // the one left unanswered
 }
 
-TEST_F(VelmoraAppTest, RepeatedEnergiesAreRefusedBeforeTheSeriesStarts)
+TEST_F(VelmoraAppTest, EnergiesThatDifferButShareAFileNameAreRefusedBeforeTheSeriesStarts)
 {
     SimulationSettings& s = GetSimulationSettings();
     s.Cluster_ = SmallCluster();
@@ -487,23 +634,77 @@ TEST_F(VelmoraAppTest, RepeatedEnergiesAreRefusedBeforeTheSeriesStarts)
     EXPECT_FALSE(s.IsCalculating_);
 }
 
+// The same energy twice gives the same image: both run and go to one file.
+TEST_F(VelmoraAppTest, RepeatedEnergyIsAccepted)
+{
+    SimulationSettings& s = GetSimulationSettings();
+    s.Cluster_ = SmallCluster();
+    s.PhotonEnergyList_keV = {12.0, 12.0};
+    DlgHologram dialog(window_.get());
+    ModalAnswerer answers;
+    answers.QueueFile(Path("twice.xmlsrs"));
+    Calculate(dialog, 4);
+    ASSERT_EQ(answers.boxes.size(), 1u) << answers.boxes[0].text;
+    EXPECT_EQ(answers.boxes[0].text, "Finished");
+    EXPECT_EQ(Count("SeriesImageSave"), 2);
+    const std::int32_t series = SeriesWindowId();
+    ASSERT_GE(series, 0);
+    const standin::Window w = Viewer().GetWindow(series);
+    ASSERT_EQ(w.entries.size(), 2u);
+    for (const standin::SeriesEntry& e : w.entries)
+        EXPECT_EQ(e.fileName, Path("twice_12000.xml_vra").toStdString());
+}
+
+// Energies that are no finite positive number are refused before anything
+// is computed or sent, and no "Finished" follows.
+TEST_F(VelmoraAppTest, MeaninglessEnergiesAreRefused)
+{
+    const double inf = std::numeric_limits<double>::infinity();
+    const std::vector<std::vector<double>> lists = {{0.0},       {-12.0}, {std::nan("")}, {inf}, {-inf},
+                                                    {12.0, 0.0}, {}};
+    SimulationSettings& s = GetSimulationSettings();
+    s.Cluster_ = SmallCluster();
+    Viewer().ClearRequests();
+    for (const std::vector<double>& list : lists) {
+        SCOPED_TRACE(list.empty() ? std::string("empty") : std::to_string(list.back()));
+        s.PhotonEnergyList_keV = list;
+        DlgHologram dialog(window_.get());
+        ModalAnswerer answers;
+        answers.QueueFile(Path("never.xmlsrs"));
+        Calculate(dialog, 4);
+        ASSERT_EQ(answers.boxes.size(), 1u);
+        EXPECT_EQ(answers.boxes[0].title, "ERROR");
+        EXPECT_TRUE(answers.boxes[0].text.rfind("Illegal photon energy", 0) == 0 ||
+                    answers.boxes[0].text == "Energy list of incident photon is empty")
+            << answers.boxes[0].text;
+        EXPECT_FALSE(s.IsCalculating_);
+    }
+    EXPECT_TRUE(Commands().empty());
+}
+
 // A long run: Terminate stops it, and while it runs no second calculation
 // can start and the dialog does not close.
 TEST_F(VelmoraAppTest, TerminateStopsARunThatLocksTheDialog)
 {
     SimulationSettings& s = GetSimulationSettings();
-    s.Cluster_.assign(1, LwStructure{Atom("Fe", 0, 0, 0)});
-    for (int i = 1; i < 3000; ++i)
-        s.Cluster_[0].push_back(Atom(i % 2 ? "O" : "Fe", 2.0 + 0.01 * i, 0.5 * (i % 7), 0.3 * (i % 11)));
+    s.Cluster_ = LargeCluster();
     DlgHologram dialog(window_.get());
     dialog.FillStructureList();
     dialog.show();
     dialog.Form().lineEdit->setText("0.25");
+    dialog.Form().label_3->setText("TIME=1.5");  // as after an earlier run
     ModalAnswerer answers;
     bool locked = true, stayedOpen = false, running = false;
     std::size_t cautions = 0;
-    QTimer::singleShot(150, &dialog, [&] {
+    QString status;
+    // Once the first column is done (the image then has something in it).
+    QTimer probe;
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        if (s.Calculation_.ColumnsDone.load() < 1)
+            return;
+        probe.stop();
         running = s.IsCalculating_;
+        status = dialog.Form().label_3->text();
         for (QPushButton* b : dialog.CalculateButtons())
             locked = locked && !b->isEnabled();
         dialog.close();
@@ -513,9 +714,12 @@ TEST_F(VelmoraAppTest, TerminateStopsARunThatLocksTheDialog)
         cautions = answers.boxes.size();
         dialog.Form().pushButton_3->click();
     });
+    probe.start(20);
     dialog.Form().pushButton_2->click();
 
     EXPECT_TRUE(running);
+    EXPECT_EQ(status, QString("Calculating..."));
+    EXPECT_EQ(dialog.Form().label_3->text(), QString("Terminated"));
     EXPECT_TRUE(locked);
     EXPECT_TRUE(stayedOpen);
     ASSERT_EQ(cautions, 3u);
@@ -524,10 +728,12 @@ TEST_F(VelmoraAppTest, TerminateStopsARunThatLocksTheDialog)
         EXPECT_EQ(answers.boxes[i].text, "Hologram is calculating. Please terminate");
     }
     ASSERT_EQ(answers.boxes.size(), 4u);
-    EXPECT_EQ(answers.boxes[3].text, "Finished");
-    // The image stopped part-way: its last column was never computed.
+    EXPECT_EQ(answers.boxes[3].text, "Terminated");
+    // The image stopped part-way: its last column was never computed, and
+    // its keys say so.
     const std::vector<standin::Window> windows = NewImageWindows();
     ASSERT_EQ(windows.size(), 1u);
+    EXPECT_EQ(windows[0].keyDouble.at("__XFH.Partial"), std::vector<double>{1.0});
     const LwFloatMatrix& image = windows[0].image;
     ASSERT_EQ(image.ColSize, 1440);
     bool firstColumnSet = false, lastColumnZero = true;
@@ -545,20 +751,104 @@ TEST_F(VelmoraAppTest, TerminateStopsARunThatLocksTheDialog)
     EXPECT_FALSE(dialog.isVisible());
 }
 
-TEST_F(VelmoraAppTest, ErrorOfTheWorkerIsShownAndTheImageStillSent)
+// Terminate during a series: the energy that runs is not saved as if it were
+// complete and no later energy starts.
+TEST_F(VelmoraAppTest, TerminateEndsASeries)
+{
+    SimulationSettings& s = GetSimulationSettings();
+    s.Cluster_ = LargeCluster();
+    s.PhotonEnergyList_keV = {10.0, 12.0, 14.0};
+    DlgHologram dialog(window_.get());
+    dialog.FillStructureList();
+    dialog.show();
+    dialog.Form().lineEdit->setText("0.25");
+    ModalAnswerer answers;
+    answers.QueueFile(Path("stopped.xmlsrs"));
+    // Terminate once the first energy runs (the file dialog comes first).
+    QString status;
+    QTimer terminate;
+    QObject::connect(&terminate, &QTimer::timeout, [&] {
+        if (!s.IsCalculating_ || s.Calculation_.ColumnsDone.load() < 1)
+            return;
+        terminate.stop();
+        status = dialog.Form().label_3->text();
+        dialog.Form().pushButton_3->click();
+    });
+    terminate.start(50);
+    Viewer().ClearRequests();
+    dialog.Form().pushButton_2->click();
+
+    EXPECT_EQ(status, QString("Calculating 1/3: 10 keV"));
+    ASSERT_EQ(answers.boxes.size(), 1u) << answers.boxes[0].text;
+    EXPECT_EQ(answers.boxes[0].text, "Terminated");
+    EXPECT_EQ(dialog.Form().label_3->text(), QString("Terminated"));
+    EXPECT_EQ(Count("SeriesImageIndexSet"), 1);
+    EXPECT_EQ(Count("SeriesImageSave"), 0);
+    const std::int32_t series = SeriesWindowId();
+    ASSERT_GE(series, 0);
+    const standin::Window w = Viewer().GetWindow(series);
+    ASSERT_EQ(w.entries.size(), 1u);
+    EXPECT_FALSE(w.entries[0].saved);
+    EXPECT_EQ(w.entries[0].imageKeyDouble.at("__XFH.Partial"), std::vector<double>{1.0});
+    EXPECT_FALSE(s.IsCalculating_);
+}
+
+// A run that fails shows the worker's error, sends no image and does not
+// say "Finished"; neither does a series whose file dialog is cancelled.
+TEST_F(VelmoraAppTest, FailedOrCancelledRunSendsNoImageAndIsNotFinished)
 {
     SimulationSettings& s = GetSimulationSettings();
     s.Cluster_.assign(1,
                       LwStructure{Atom("O", 1.9, 0, 0), Atom("Fe", 0, 0, 1.0)});  // no emitter at the origin
+    Viewer().ClearRequests();
+    {
+        DlgHologram dialog(window_.get());
+        ModalAnswerer answers;
+        Calculate(dialog, 4);
+        ASSERT_EQ(answers.boxes.size(), 1u);
+        EXPECT_EQ(answers.boxes[0].title, "Warning");
+        EXPECT_EQ(answers.boxes[0].text, "Center atom (0,0,0) is not exist. Please check cluster file.");
+        EXPECT_EQ(dialog.Form().label_3->text(), QString("Failed"));
+    }
+    EXPECT_TRUE(NewImageWindows().empty());
+    EXPECT_EQ(Count("FIImageSetBySharedMemory"), 0);
+    EXPECT_FALSE(s.IsCalculating_);
+
+    s.Cluster_ = SmallCluster();
+    s.PhotonEnergyList_keV = {10.0, 12.0};
     DlgHologram dialog(window_.get());
+    ModalAnswerer answers;  // no file queued: the file dialog is cancelled
+    Calculate(dialog, 4);
+    EXPECT_TRUE(answers.boxes.empty()) << answers.boxes[0].text;
+    EXPECT_TRUE(Commands().empty());
+}
+
+// An unchecked "Use Cluster Size limit(A)" is no limit, also after a run
+// that had one.
+TEST_F(VelmoraAppTest, UncheckedClusterSizeLimitIsNoLimit)
+{
+    SimulationSettings& s = GetSimulationSettings();
+    s.Cluster_ = SmallCluster();
+    {
+        DlgHologram dialog(window_.get());
+        dialog.Form().checkBox->setChecked(true);
+        dialog.Form().doubleSpinBox->setValue(2.0);
+        ModalAnswerer answers;
+        Calculate(dialog, 4);
+        ASSERT_EQ(answers.boxes.size(), 1u) << answers.boxes[0].text;
+        EXPECT_EQ(s.DocEquidistantCylindrical_.ClusterSizeLimit_m_, 2.0e-10);
+    }
+    DlgHologram dialog(window_.get());
+    EXPECT_FALSE(dialog.Form().checkBox->isChecked());
     ModalAnswerer answers;
     Calculate(dialog, 4);
-    ASSERT_EQ(answers.boxes.size(), 2u);
-    EXPECT_EQ(answers.boxes[0].title, "Warning");
-    EXPECT_EQ(answers.boxes[0].text, "Center atom (0,0,0) is not exist. Please check cluster file.");
-    EXPECT_EQ(answers.boxes[1].text, "Finished");
-    ASSERT_EQ(NewImageWindows().size(), 1u);
-    EXPECT_FALSE(s.IsCalculating_);
+    ASSERT_EQ(answers.boxes.size(), 1u) << answers.boxes[0].text;
+    EXPECT_EQ(s.DocEquidistantCylindrical_.ClusterSizeLimit_m_, 0.0);
+    const std::vector<standin::Window> windows = NewImageWindows();
+    ASSERT_EQ(windows.size(), 2u);
+    EXPECT_FALSE(SameImage(windows[0].image, windows[1].image));
+    EXPECT_TRUE(SameImage(windows[1].image, EngineImage(4, s.Cluster_, 12000.0)));
+    EXPECT_EQ(windows[1].keyDouble.at("__XFH.Partial"), std::vector<double>{0.0});
 }
 
 TEST_F(VelmoraAppTest, GridFieldsThatGiveNoGridAreRefused)
@@ -572,7 +862,11 @@ TEST_F(VelmoraAppTest, GridFieldsThatGiveNoGridAreRefused)
     };
     const Case cases[] = {
         {0, &Ui_DlgHologram::lineEdit_2, "0", "Illegal resolution"},
-        {0, &Ui_DlgHologram::lineEdit_2, "abc", "Illegal resolution"},
+        {0, &Ui_DlgHologram::lineEdit_2, "abc", "Degree/ Pix = \"abc\" is not a number"},
+        {4, &Ui_DlgHologram::lineEdit, "", "Degree/ Pix = \"\" is not a number"},
+        {2, &Ui_DlgHologram::lineEdit_4, "wide", "Max angle of Stereographic \"wide\" is not a number"},
+        {3, &Ui_DlgHologram::lineEdit_8, "1e2",
+         "Image pix size of Orthographic \"1e2\" is not a whole number"},
         {4, &Ui_DlgHologram::lineEdit, "0.001", "gives an image of"},
         {0, &Ui_DlgHologram::lineEdit_2, "1e-9", "Illegal resolution"},
         {1, &Ui_DlgHologram::lineEdit_6, "0", "Image pix size of Gnomonic should be 2 to 4096: 0"},
@@ -842,6 +1136,51 @@ TEST_F(VelmoraAppTest, ScatteringPatternMatrixRefusesARangeWithoutDistances)
     EXPECT_TRUE(Commands().empty());
 }
 
+// ---- Hologram dialog layout ----------------------------------------------
+
+// Each projection tab shows its whole title when the dialog opens: no scroll
+// arrows, no clipped or elided text.
+TEST(HologramDialogLayoutTest, EveryProjectionTabIsShownWhole)
+{
+    DlgHologram dialog;
+    dialog.show();
+    QTabBar& bar = *dialog.Form().tabWidget->tabBar();
+    ASSERT_EQ(bar.count(), 5);
+    for (QToolButton* arrow : bar.findChildren<QToolButton*>())
+        EXPECT_FALSE(arrow->isVisible());
+    const QRect inDialog(bar.mapTo(&dialog, QPoint(0, 0)), bar.size());
+    EXPECT_TRUE(dialog.rect().contains(inDialog));
+    for (int i = 0; i < bar.count(); ++i) {
+        SCOPED_TRACE(bar.tabText(i).toStdString());
+        const QRect tab = bar.tabRect(i);
+        EXPECT_TRUE(bar.rect().contains(tab)) << tab.x() << "+" << tab.width() << " in " << bar.width();
+        EXPECT_GE(tab.width(), bar.fontMetrics().horizontalAdvance(bar.tabText(i)));
+    }
+}
+
+// The Japanese names in the projection captions need a font that has their
+// characters; a machine without one shows empty boxes.
+TEST(HologramDialogLayoutTest, ProjectionCaptionsHaveAFontWithTheirCharacters)
+{
+    DlgHologram dialog;
+    QSet<uint> wide;
+    for (QLabel* label : dialog.Form().tabWidget->findChildren<QLabel*>())
+        for (uint c : label->text().toUcs4())
+            if (c > 0x2fff)
+                wide.insert(c);
+    ASSERT_GE(wide.size(), 10);  // kanji and katakana of the five names
+    bool covered = false;
+    QStringList families = QFontDatabase().families(QFontDatabase::Japanese);
+    for (const QString& family : families) {
+        const QFontMetrics metrics{QFont(family)};
+        bool all = true;
+        for (uint c : wide)
+            all = all && metrics.inFontUcs4(c);
+        covered = covered || all;
+    }
+    EXPECT_TRUE(covered) << "Japanese fonts: " << families.join(", ").toStdString();
+}
+
 // ---- Cluster view --------------------------------------------------------
 
 class ClusterViewTest : public ::testing::Test
@@ -928,6 +1267,7 @@ TEST_F(ClusterViewTest, TooManyAtomsShowATextInstead)
         LwStructure s(static_cast<std::size_t>(n));
         GetSimulationSettings().Cluster_ = {s};
         DlgViewClusterStructure view;
+        view.show();
         view.FillList();
         view.DrawCluster();
         ASSERT_NE(view.Scene(), nullptr);
@@ -939,6 +1279,12 @@ TEST_F(ClusterViewTest, TooManyAtomsShowATextInstead)
             auto* text = dynamic_cast<QGraphicsTextItem*>(items[0]);
             ASSERT_NE(text, nullptr);
             EXPECT_EQ(text->toPlainText(), QString("Cannot Display: too many atoms"));
+            // The whole text lies inside the drawing area.
+            QGraphicsView& area = *view.Form().graphicsView;
+            const QRect shown = area.mapFromScene(text->sceneBoundingRect()).boundingRect();
+            EXPECT_TRUE(area.viewport()->rect().contains(shown))
+                << shown.x() << "," << shown.y() << " " << shown.width() << "x" << shown.height() << " in "
+                << area.viewport()->width() << "x" << area.viewport()->height();
         }
     }
 }

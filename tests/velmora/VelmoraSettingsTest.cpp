@@ -10,6 +10,7 @@
 
 #include "ui_MainWindow.h"
 
+#include <QGraphicsTextItem>
 #include <QLineEdit>
 
 #include <gtest/gtest.h>
@@ -60,6 +61,35 @@ TEST(VelmoraSettingsTest, IniRackKeepsItsKeysThroughAWriteAndARead)
     EXPECT_EQ(read.ListElementRow_[0].F2, -0.25);
     EXPECT_EQ(read.ListElementRow_[0].Debye_K_, 470.0);
     EXPECT_EQ(read.ListElementRow_[1].F1, 0.0);
+}
+
+// The values of every element given so far go through the ini file; a file
+// without them (written before they were kept) takes them from its rows.
+TEST(VelmoraSettingsTest, ElementValuesAreKeptPerElementThroughTheIni)
+{
+    SimulationSettings written;
+    written.ListElementRow_ = {{"Na", 0.125, 0, 158}, {"Cl", 0, 0.25, 0}};
+    written.ElementValues_["Cu"] = {"Cu", -2.5, 0.5, 300};
+    written.ElementValues_["Na"] = {"Na", 9, 9, 9};  // older than the row
+    SimulationSettings read;
+    ReadRack(read, WriteRack(written));
+    ASSERT_EQ(read.ElementValues_.size(), 3u);
+    const ElementRow& cu = read.ElementValues_.at("Cu");
+    EXPECT_EQ(cu.F1, -2.5);
+    EXPECT_EQ(cu.F2, 0.5);
+    EXPECT_EQ(cu.Debye_K_, 300.0);
+    EXPECT_EQ(read.ElementValues_.at("Na").F1, 0.125);
+    EXPECT_EQ(read.ElementValues_.at("Cl").F2, 0.25);
+    ASSERT_EQ(read.ListElementRow_.size(), 2u);
+    EXPECT_EQ(read.ListElementRow_[0].Element, "Na");
+
+    SimulationSettings older;
+    ReadRack(older, "<velmor><Anormalous><i><Element>Fe</Element><F1>-1.5</F1><F2>0.5</F2>"
+                    "<Debye_K_>470</Debye_K_></i><i><Element></Element></i></Anormalous></velmor>");
+    ASSERT_EQ(older.ElementValues_.size(), 1u);
+    EXPECT_EQ(older.ElementValues_.at("Fe").F1, -1.5);
+    EXPECT_EQ(older.ElementValues_.at("Fe").Debye_K_, 470.0);
+    ASSERT_EQ(older.ListElementRow_.size(), 2u);
 }
 
 TEST(VelmoraSettingsTest, MissingKeysKeepTheirValuesAndAnEmptyListEmpties)
@@ -117,7 +147,8 @@ protected:
 
 TEST_F(MainFormTest, EnergyListSkipsLinesThatAreNoNumbers)
 {
-    f.plainTextEdit->setPlainText("10\n\nabc\n12.5");
+    // "1,000" is no number (no group separators), not 1000.
+    f.plainTextEdit->setPlainText("10\n\nabc\n12.5\n1,000\n1,5");
     ReadEnergyList(f);
     EXPECT_EQ(GetSimulationSettings().PhotonEnergyList_keV, (std::vector<double>{10, 12.5}));
     ShowEnergyList(f);
@@ -221,7 +252,15 @@ TEST_F(MainFormTest, AtomicStructureFactorPlotsFortyPoints)
     f.pushButton->click();
     EXPECT_TRUE(answers.boxes.empty()) << answers.boxes[0].text;
     EXPECT_EQ(f.lineEdit->text(), QString("Fe"));
-    EXPECT_NE(f.graphicsView->scene(), nullptr);
+    ASSERT_NE(f.graphicsView->scene(), nullptr);
+    // Both axes are titled, with their units.
+    QStringList texts;
+    for (QGraphicsItem* item : f.graphicsView->scene()->items())
+        if (auto* text = dynamic_cast<QGraphicsTextItem*>(item))
+            texts << text->toPlainText();
+    EXPECT_TRUE(texts.contains(QString::fromUtf8("s = sin(\u03b8)/\u03bb (1/\u00c5)")))
+        << texts.join("|").toStdString();
+    EXPECT_TRUE(texts.contains("f0 (electrons)")) << texts.join("|").toStdString();
     f.spinBox->setValue(3);
     f.pushButton->click();
     ASSERT_EQ(answers.boxes.size(), 1u) << answers.boxes[0].text;

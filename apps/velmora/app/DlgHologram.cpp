@@ -16,12 +16,13 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDebug>
+#include <QLabel>
 #include <QMessageBox>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <set>
+#include <map>
 #include <sstream>
 
 namespace {
@@ -80,14 +81,62 @@ public:
     CalculatingFlag& operator=(const CalculatingFlag&) = delete;
 };
 
+// The number in a tab's field; LwError naming the field when its text is no
+// number (an empty field among them).
+double FieldDouble(const QLineEdit& field, const std::string& label)
+{
+    bool ok = false;
+    const double value = field.text().toDouble(&ok);
+    if (!ok)
+        throw LwError(label + " \"" + field.text().toStdString() + "\" is not a number");
+    return value;
+}
+
+int FieldInt(const QLineEdit& field, const std::string& label)
+{
+    bool ok = false;
+    const int value = field.text().toInt(&ok, 10);
+    if (!ok)
+        throw LwError(label + " \"" + field.text().toStdString() + "\" is not a whole number");
+    return value;
+}
+
+// The time label through one run: "Calculating..." (with the energy and its
+// place in a series) while it runs, the final text when it ends, "Failed"
+// when it ends by an error; never the previous run's time.
+class RunStatus
+{
+public:
+    explicit RunStatus(QLabel& label) : label_(label) { Show("Calculating..."); }
+    ~RunStatus()
+    {
+        if (!ended_)
+            label_.setText("Failed");
+    }
+    RunStatus(const RunStatus&) = delete;
+    RunStatus& operator=(const RunStatus&) = delete;
+
+    // Painted by the polling loop's first round of events.
+    void Show(const QString& text) { label_.setText(text); }
+    void End(const QString& text)
+    {
+        ended_ = true;
+        label_.setText(text);
+    }
+
+private:
+    QLabel& label_;
+    bool ended_ = false;
+};
+
 // "Max angle=" and "Image pix size=" of a tab into a document with a view
 // angle and an image size, checked first.
 template <class Document>
 void ReadAngleAndSize(Document& document, const QLineEdit& angleField, const QLineEdit& sizeField,
                       const std::string& projection, double maxAngleDeg)
 {
-    const double angle = angleField.text().toDouble();
-    const int size = sizeField.text().toInt(nullptr, 10);
+    const double angle = FieldDouble(angleField, "Max angle of " + projection);
+    const int size = FieldInt(sizeField, "Image pix size of " + projection);
     CheckViewAngle(projection, angle, maxAngleDeg);
     CheckSizeGrid(projection, size);
     document.ViewAngle_deg_ = angle;
@@ -127,13 +176,25 @@ std::string SeriesImageFileName(const std::string& base, double energy_eV)
 
 void CheckSeriesImageNames(const std::vector<double>& energies_keV)
 {
-    std::set<std::string> names;
+    std::map<std::string, double> names;
     for (double e : energies_keV) {
         const std::string name = SeriesImageFileName("", e * 1000.0);
-        if (!names.insert(name).second)
-            throw LwError("Photon energies give the same image file name (" + name.substr(1) +
-                          "): please give each energy once");
+        const auto [named, added] = names.emplace(name, e);
+        if (!added && named->second != e)
+            throw LwError("Photon energies " + DoubleToString(named->second) + " and " + DoubleToString(e) +
+                          " keV give the same image file name (" + name.substr(1) +
+                          "): please give energies that differ in six significant digits");
     }
+}
+
+void CheckPhotonEnergies(const std::vector<double>& energies_keV)
+{
+    if (energies_keV.empty())
+        throw LwError("Energy list of incident photon is empty");
+    for (double e : energies_keV)
+        if (!std::isfinite(e) || !(e > 0))
+            throw LwError("Illegal photon energy: " + DoubleToString(e) +
+                          " keV (the energy should be a number above 0)");
 }
 
 void CheckResolutionGrid(const std::string& projection, double resolutionDeg)
@@ -286,6 +347,8 @@ void DlgHologram::CalculateOnTab(int tab)
         b->setEnabled(false);
     RunShowingErrors(this, [this, tab] {
         SimulationSettings& s = GetSimulationSettings();
+        // Checked before anything else changes.
+        CheckPhotonEnergies(s.PhotonEnergyList_keV);
         LwDocPattern* const documents[5] = {&s.DocAzimuthalEquidistant_, &s.DocDiana_,
                                             &s.DocStereoProjection_, &s.DocOrthographic_,
                                             &s.DocEquidistantCylindrical_};
@@ -293,8 +356,12 @@ void DlgHologram::CalculateOnTab(int tab)
         TakeStructureSelection();
         ReadTabParameters(tab);
         s.CurrentDoc_->InitSphericalMap();
-        CalculateHologram();
-        ShowInformationBox("Information", "Finished", this);
+        switch (CalculateHologram()) {
+        case RunOutcome::Complete: ShowInformationBox("Information", "Finished", this); break;
+        case RunOutcome::Terminated: ShowInformationBox("Information", "Terminated", this); break;
+        case RunOutcome::Failed:  // the worker's error has been shown
+        case RunOutcome::NotRun: break;
+        }
     });
     GetSimulationSettings().IsCalculating_ = false;
     for (QPushButton* b : buttons)
@@ -313,8 +380,9 @@ void DlgHologram::TakeStructureSelection()
     doc.SetRecordSelection(static_cast<int>(bits.size()), false);
     for (std::size_t i = 0; i < bits.size(); ++i)
         doc.SelectRecord(static_cast<int>(i), bits[i]);
-    if (Form_->checkBox->isChecked())
-        doc.ClusterSizeLimit_m_ = Form_->doubleSpinBox->value() * 1e-10;
+    // The box decides every run: unchecked is no limit (0), also when an
+    // earlier run of this document had one.
+    doc.ClusterSizeLimit_m_ = Form_->checkBox->isChecked() ? Form_->doubleSpinBox->value() * 1e-10 : 0.0;
 }
 
 void DlgHologram::ReadTabParameters(int tab)
@@ -323,7 +391,7 @@ void DlgHologram::ReadTabParameters(int tab)
     Ui_DlgHologram& f = *Form_;
     switch (tab) {
     case 0: {
-        const double resolution = f.lineEdit_2->text().toDouble();
+        const double resolution = FieldDouble(*f.lineEdit_2, "Degree/ Pix =");
         CheckResolutionGrid("AzimuthalEquidistant", resolution);
         s.DocAzimuthalEquidistant_.Resolution_deg_ = resolution;
         break;
@@ -333,13 +401,14 @@ void DlgHologram::ReadTabParameters(int tab)
         ReadAngleAndSize(s.DocStereoProjection_, *f.lineEdit_4, *f.lineEdit_7, "Stereographic", 180.0);
         break;
     case 3: {
-        const int size = f.lineEdit_8->text().toInt(nullptr, 10);
+        const int size = FieldInt(*f.lineEdit_8, "Image pix size of Orthographic");
         CheckSizeGrid("Orthographic", size);
         s.DocOrthographic_.ImageSize_ = size;
         break;
     }
     default: {
-        const double resolution = static_cast<double>(static_cast<float>(f.lineEdit->text().toDouble()));
+        const double resolution =
+            static_cast<double>(static_cast<float>(FieldDouble(*f.lineEdit, "Degree/ Pix =")));
         CheckResolutionGrid("EquidistantCylindrical", resolution);
         s.DocEquidistantCylindrical_.Resolution_deg_ = resolution;
         break;
@@ -347,38 +416,42 @@ void DlgHologram::ReadTabParameters(int tab)
     }
 }
 
-void DlgHologram::CalculateHologram()
+DlgHologram::RunOutcome DlgHologram::CalculateHologram()
 {
     SimulationSettings& s = GetSimulationSettings();
     s.CurrentMapTabIndex_ = Form_->tabWidget->currentIndex();
     WriteIniReportingOnce(this);
-    const std::size_t n = s.PhotonEnergyList_keV.size();
-    if (n == 1)
-        RunSingleEnergy();
-    else if (n > 1)
-        RunEnergySeries();
+    return s.PhotonEnergyList_keV.size() == 1 ? RunSingleEnergy() : RunEnergySeries();
 }
 
-void DlgHologram::RunSingleEnergy()
+DlgHologram::RunOutcome DlgHologram::RunSingleEnergy()
 {
     SimulationSettings& s = GetSimulationSettings();
     CalculatingFlag calculating;
+    RunStatus status(*Form_->label_3);
     LwADateTime t0, t1;
     t0.SetNow();
-    RunOneEnergy(-1, s.PhotonEnergyList_keV.front() * 1000.0);
+    const RunOutcome outcome = RunOneEnergy(-1, s.PhotonEnergyList_keV.front() * 1000.0);
     t1.SetNow();
-    Form_->label_3->setText("TIME=" + QString::number(t1.DiffSeconds(t0), 'g', 6));
+    const QString time = "TIME=" + QString::number(t1.DiffSeconds(t0), 'g', 6);
+    status.End(outcome == RunOutcome::Complete     ? time
+               : outcome == RunOutcome::Terminated ? "Terminated"
+                                                   : "Failed");
+    return outcome;
 }
 
-void DlgHologram::RunEnergySeries()
+DlgHologram::RunOutcome DlgHologram::RunEnergySeries()
 {
     SimulationSettings& s = GetSimulationSettings();
     CheckSeriesImageNames(s.PhotonEnergyList_keV);
     const std::string path =
         SelectSaveFileName(this, "Input SeriesOfImages file name", "xmlsrs(*.xmlsrs)", "xfh.xmlsrs");
     if (path.empty())
-        return;
+        return RunOutcome::NotRun;
     CalculatingFlag calculating;
+    RunStatus status(*Form_->label_3);
+    LwADateTime t0, t1;
+    t0.SetNow();
     LwPluginFuncZyvra& client = Client();
     const std::int32_t id = client.SeriesNewWindow(path, "image");
     const std::string base = ReplaceExtension(path, "");
@@ -386,19 +459,34 @@ void DlgHologram::RunEnergySeries()
     for (std::size_t i = 0; i < energies.size(); ++i) {
         const double e = energies[i] * 1000.0;
         const auto index = static_cast<std::int32_t>(i);
+        status.Show("Calculating " + QString::number(i + 1) + "/" + QString::number(energies.size()) + ": " +
+                    QString::number(energies[i], 'g', 6) + " keV");
         client.SeriesImageIndexSet(id, index);
-        RunOneEnergy(id, e);
+        const RunOutcome outcome = RunOneEnergy(id, e);
+        // A stopped or failed energy ends the series; its image is not saved
+        // as if it were complete. The energies before it stay saved.
+        if (outcome != RunOutcome::Complete) {
+            status.End(outcome == RunOutcome::Terminated ? "Terminated" : "Failed");
+            return outcome;
+        }
         client.SeriesImageSave(id, index, SeriesImageFileName(base, e));
         client.SeriesIndexKeyDoubleSet(id, index, {{"X", {e}}});
         client.SeriesSave(id, path);
         client.UpdateAll();
     }
+    t1.SetNow();
+    status.End("TIME=" + QString::number(t1.DiffSeconds(t0), 'g', 6));
+    return RunOutcome::Complete;
 }
 
-void DlgHologram::RunOneEnergy(std::int32_t id, double energy_eV)
+DlgHologram::RunOutcome DlgHologram::RunOneEnergy(std::int32_t id, double energy_eV)
 {
     SimulationSettings& s = GetSimulationSettings();
-    s.Calculation_.SetPhotonEnergy_eV(energy_eV);
+    HologramCalculation& calc = s.Calculation_;
+    calc.SetPhotonEnergy_eV(energy_eV);
+    // Until the worker has prepared the scatterers plane 0 holds the last
+    // run's image, which must not go out under this run's keys.
+    calc.ColumnsDone.store(-1);
     QThreadCalc thread;
     thread.start(QThread::InheritPriority);
     // A failed or cancelled intermediate send (a viewer that does not
@@ -410,12 +498,12 @@ void DlgHologram::RunOneEnergy(std::int32_t id, double energy_eV)
         if (thread.isFinished())
             break;
         if (s.IsTerminateRequest_)
-            s.Calculation_.IsTerminate.store(true);
+            calc.IsTerminate.store(true);
         QCoreApplication::processEvents();
         QThread::msleep(kPollMs);
-        if (showProgress && i % kPollsPerImage == 0) {
+        if (showProgress && i % kPollsPerImage == 0 && calc.ColumnsDone.load() >= 0) {
             try {
-                SendHologramImage(id);
+                SendHologramImage(id, true);
             } catch (const LwError& e) {
                 qWarning().noquote() << QString::fromStdString(e.Message());
                 showProgress = false;
@@ -423,15 +511,20 @@ void DlgHologram::RunOneEnergy(std::int32_t id, double energy_eV)
         }
     }
     thread.wait();
-    if (!thread.ErrorText().isEmpty())
+    if (!thread.ErrorText().isEmpty()) {
         QMessageBox::information(this, "Warning", thread.ErrorText(), QMessageBox::Ok);
+        return RunOutcome::Failed;
+    }
+    const bool complete = !s.CurrentDoc_->Grid.Planes.empty() &&
+                          calc.ColumnsDone.load() >= s.CurrentDoc_->Grid.Planes[0].ColSize;
     // The computed hologram stays in the document while the user decides.
     if (!RunOfferingRetry(this, "The computed hologram is kept. Send it to the image viewer again?",
-                          [&] { SendHologramImage(id); }))
+                          [&] { SendHologramImage(id, !complete); }))
         throw LwError("The hologram was not sent to the image viewer");
+    return complete ? RunOutcome::Complete : RunOutcome::Terminated;
 }
 
-void DlgHologram::SendHologramImage(std::int32_t& id)
+void DlgHologram::SendHologramImage(std::int32_t& id, bool partial)
 {
     SimulationSettings& s = GetSimulationSettings();
     LwPluginFuncZyvra& client = Client();
@@ -440,6 +533,7 @@ void DlgHologram::SendHologramImage(std::int32_t& id)
     client.SetCaption(id, "Pattern");
     LwPluginFuncZyvra::DoubleMap numbers;
     numbers["__XFH.PhotonEnergy_eV"] = {s.Calculation_.PhotonEnergy_eV};
+    numbers["__XFH.Partial"] = {partial ? 1.0 : 0.0};
     LwPluginFuncZyvra::StringMap texts;
     texts["__SphereProjection.Name"] = {s.CurrentDoc_->Grid.Name};
     texts["__XFH.Anormalous"] = {AnomalousTermsJson(s.Calculation_.ElementMap)};

@@ -55,16 +55,25 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // How a Calculate ended. Only a complete run says "Finished"; a failed or
+    // cancelled one sends no image.
+    enum class RunOutcome { NotRun, Complete, Terminated, Failed };
+
     // Calculate on projection tab `tab` (0 to 4).
     void CalculateOnTab(int tab);
     void TakeStructureSelection();
     // The tab's fields into its document's projection parameters, checked.
     void ReadTabParameters(int tab);
-    void CalculateHologram();
-    void RunSingleEnergy();
-    void RunEnergySeries();
-    void RunOneEnergy(std::int32_t id, double energy_eV);
-    void SendHologramImage(std::int32_t& id);
+    RunOutcome CalculateHologram();
+    RunOutcome RunSingleEnergy();
+    RunOutcome RunEnergySeries();
+    // One energy in the worker thread. Failed: the worker's error was shown
+    // and no final image sent; Terminated: the final image went out marked
+    // partial.
+    RunOutcome RunOneEnergy(std::int32_t id, double energy_eV);
+    // The image and its keys; "__XFH.Partial" is 1 for an image that not
+    // every column has reached yet (or will ever reach), else 0.
+    void SendHologramImage(std::int32_t& id, bool partial);
     // Whether a close may go on; shows the caution box when not.
     bool MayClose();
 
@@ -80,8 +89,12 @@ std::string AnomalousTermsJson(const std::map<std::string, ElementRow>& elements
 
 // The file of energy `energy_eV` in a series: base "_" E ".xml_vra".
 std::string SeriesImageFileName(const std::string& base, double energy_eV);
-// LwError when two energies of the list (keV) give the same image file name.
+// LwError when two different energies of the list (keV) give the same image
+// file name; a repeated energy gives the same image and is accepted.
 void CheckSeriesImageNames(const std::vector<double>& energies_keV);
+// LwError unless the list (keV) holds at least one energy and every energy
+// is a finite number above 0.
+void CheckPhotonEnergies(const std::vector<double>& energies_keV);
 
 // Grid sizes of the projection tabs: LwError unless the parameters give an
 // image of 1 to kMaxImagePixels pixels with directions in it.

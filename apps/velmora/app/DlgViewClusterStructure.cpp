@@ -7,8 +7,10 @@
 
 #include <QBrush>
 #include <QGraphicsScene>
+#include <QGraphicsTextItem>
 #include <QPen>
 
+#include <algorithm>
 #include <map>
 #include <set>
 
@@ -16,6 +18,7 @@ namespace {
 
 constexpr int kMaxDrawnAtoms = 50000;
 constexpr double kPixelsPerAngstrom = 4.0;
+constexpr int kTextMargin = 4;  // pixels around a text in the drawing area
 constexpr double kDegToRad = 3.141592653589793 / 180.0;
 
 QColor NameColor(std::size_t number)
@@ -124,8 +127,15 @@ void DlgViewClusterStructure::DrawCluster()
             const LwStructure& structure = cluster[static_cast<std::size_t>(row)];
             Scene_->clear();
             if (structure.size() > static_cast<std::size_t>(kMaxDrawnAtoms)) {
-                Scene_->addText("Cannot Display: too many atoms");
+                // Wrapped to the drawing area, which may be narrower than
+                // the line, and shown from its top-left corner.
+                const QRect area = view.viewport()->rect();
+                QGraphicsTextItem* text = Scene_->addText("Cannot Display: too many atoms");
+                text->setTextWidth(std::max(1, area.width() - 2 * kTextMargin));
+                text->setPos(kTextMargin, kTextMargin);
+                view.setSceneRect(area);
             } else {
+                view.setSceneRect(QRectF());  // the scene's own
                 std::vector<LwLDoubleMatrix> positions;
                 std::vector<std::string> names;
                 for (const LwClusterAtom& atom : structure) {

@@ -7,7 +7,6 @@
 #include "ui_MainWindow.h"
 
 #include <QDebug>
-#include <QLocale>
 
 namespace {
 
@@ -21,6 +20,18 @@ void ExchangeChecked(int direction, QAbstractButton& button, bool& value)
         value = button.isChecked();
     else if (value)
         button.setChecked(true);
+}
+
+// Row k of the form (the Debye group's element, f1, f2, TD(K)) and `row`.
+void ExchangeElementRow(int direction, Ui_MainWindow& form, int k, ElementRow& row)
+{
+    QList<QLineEdit*> anomalousElements, f1, f2, elements, examples, debye, amplitudes;
+    GetAnomalousRowWidgets(form, anomalousElements, f1, f2);
+    GetDebyeRowWidgets(form, elements, examples, debye, amplitudes);
+    ExchangeLineEditString(direction, *elements[k], row.Element);
+    ExchangeLineEditDouble(direction, *f1[k], row.F1);
+    ExchangeLineEditDouble(direction, *f2[k], row.F2);
+    ExchangeLineEditDouble(direction, *debye[k], row.Debye_K_);
 }
 
 }  // namespace
@@ -69,18 +80,20 @@ void ExchangeFormSettings(int direction, Ui_MainWindow& form)
     ExchangeChecked(direction, *form.checkBox, s.IsNotUseEmitterVibration_);
     ExchangeChecked(direction, *form.rb_use_uiso, s.IsUseUiso_);
 
-    QList<QLineEdit*> anomalousElements, f1, f2, elements, examples, debye, amplitudes;
-    GetAnomalousRowWidgets(form, anomalousElements, f1, f2);
-    GetDebyeRowWidgets(form, elements, examples, debye, amplitudes);
     if (direction == kToSettings)
-        s.ListElementRow_.resize(static_cast<std::size_t>(elements.size()));
-    for (int k = 0; k < elements.size() && k < static_cast<int>(s.ListElementRow_.size()); ++k) {
-        ElementRow& row = s.ListElementRow_[static_cast<std::size_t>(k)];
-        ExchangeLineEditString(direction, *elements[k], row.Element);
-        ExchangeLineEditDouble(direction, *f1[k], row.F1);
-        ExchangeLineEditDouble(direction, *f2[k], row.F2);
-        ExchangeLineEditDouble(direction, *debye[k], row.Debye_K_);
-    }
+        s.ListElementRow_.resize(kRows);
+    for (int k = 0; k < kRows && k < static_cast<int>(s.ListElementRow_.size()); ++k)
+        ExchangeElementRow(direction, form, k, s.ListElementRow_[static_cast<std::size_t>(k)]);
+    if (direction == kToSettings)
+        s.RememberElementValues();
+}
+
+void RememberFormElementValues(Ui_MainWindow& form)
+{
+    std::vector<ElementRow> rows(kRows);
+    for (int k = 0; k < kRows; ++k)
+        ExchangeElementRow(kToSettings, form, k, rows[static_cast<std::size_t>(k)]);
+    GetSimulationSettings().RememberElementValues(rows);
 }
 
 void ShowEnergyList(Ui_MainWindow& form)
@@ -98,10 +111,11 @@ void ReadEnergyList(Ui_MainWindow& form)
     SimulationSettings& s = GetSimulationSettings();
     const QStringList lines = form.plainTextEdit->toPlainText().split('\n', Qt::KeepEmptyParts);
     s.PhotonEnergyList_keV.clear();
-    const QLocale c = QLocale::c();
     for (const QString& line : lines) {
+        // QString::toDouble: the C locale's form without group separators,
+        // so "1,000" is no number rather than 1000.
         bool ok = false;
-        const double energy = c.toDouble(line, &ok);
+        const double energy = line.toDouble(&ok);
         if (ok)
             s.PhotonEnergyList_keV.push_back(energy);
     }
@@ -127,6 +141,11 @@ void FillAnomalousRows(Ui_MainWindow& form)
         elements[i]->setText(filled ? QString::fromLatin1(symbol->c_str()) : QString());
         f1[i]->setEnabled(filled);
         f2[i]->setEnabled(filled);
+        // The terms of this row's own element (remembered or 0), never those
+        // that the row showed for the former cluster's element.
+        ElementRow values = filled ? s.ElementValues(*symbol, 0) : ElementRow();
+        ExchangeLineEditDouble(kToForm, *f1[i], values.F1);
+        ExchangeLineEditDouble(kToForm, *f2[i], values.F2);
         if (filled)
             ++symbol;
     }
@@ -147,12 +166,16 @@ void FillDebyeRows(Ui_MainWindow& form)
             debye[k]->setEnabled(true);
             LwAtomName element;
             element.SetAtomName(*symbol);
-            examples[k]->setText(QString::fromStdString(
-                DebyeTemperatureText(s.Calculation_.DebyeTemperatures, element.GetAtomicNumber())));
+            const int z = element.GetAtomicNumber();
+            examples[k]->setText(
+                QString::fromStdString(DebyeTemperatureText(s.Calculation_.DebyeTemperatures, z)));
+            ElementRow values = s.ElementValues(*symbol, z);
+            ExchangeLineEditDouble(kToForm, *debye[k], values.Debye_K_);
             ++symbol;
         } else {
             elements[k]->clear();
             examples[k]->clear();
+            debye[k]->setText("0");
             debye[k]->setEnabled(false);
         }
     }

@@ -36,13 +36,20 @@ void ShowEnergyList(Ui_MainWindow& form);
 // (C locale) in order; other lines, empty ones among them, are skipped.
 void ReadEnergyList(Ui_MainWindow& form);
 
+// The six element rows of the form into SimulationSettings::ElementValues_
+// (nothing else of the record changes): the values typed for each element
+// before the rows change to another cluster's elements.
+void RememberFormElementValues(Ui_MainWindow& form);
+
 // ClusterElements_ from the element symbols of every atom of Cluster_.
 void CollectClusterElements(SimulationSettings& settings);
 // Rows 0..5 of the anomalous group from ClusterElements_: a row with a
-// symbol shows it and has f1 and f2 enabled; the others are emptied and
-// disabled.
+// symbol shows it, its element's f1 and f2 (SimulationSettings::
+// ElementValues) and has them enabled; the others are emptied, show 0 and
+// are disabled.
 void FillAnomalousRows(Ui_MainWindow& form);
 // Rows 0..5 of the Debye group: the symbol, its listed Debye temperatures and
-// an enabled TD(K) field; LwError "Error in element name" for a symbol that
+// an enabled TD(K) field showing its element's temperature (remembered, else
+// the first listed, else 0); LwError "Error in element name" for a symbol that
 // is not in the element table (the rows before it are filled).
 void FillDebyeRows(Ui_MainWindow& form);

@@ -25,6 +25,7 @@
 #include <QProgressDialog>
 
 #include <cmath>
+#include <set>
 
 namespace {
 
@@ -41,6 +42,33 @@ double DisplayedDebyeU_m2(double temperatureK, double weightAmu, double debyeK)
         return 0;
     return temperatureK * 3.3363705433969256e-68 /
            (weightAmu * 1.66053873e-27 * 1.380658e-23 * debyeK * debyeK);
+}
+
+// "Error in element name" with the first symbol of the cluster that is no
+// element.
+void CheckElementNames(const LwCluster& cluster)
+{
+    std::set<std::string> checked;
+    for (const LwStructure& structure : cluster)
+        for (const LwClusterAtom& atom : structure) {
+            if (!checked.insert(atom.Atom_).second)
+                continue;
+            LwAtomName element;
+            try {
+                element.SetAtomName(atom.Atom_);
+            } catch (const LwError& e) {
+                throw LwError(e.Message() + ": \"" + atom.Atom_ + "\"");
+            }
+        }
+}
+
+// The error of reading the file `path`, naming the file unless it does.
+LwError NameTheFile(const LwError& error, const QString& path)
+{
+    const std::string name = path.toUtf8().toStdString();
+    if (error.Message().find(name) != std::string::npos)
+        return error;
+    return LwError(error.Message() + " in file " + name);
 }
 
 }  // namespace
@@ -175,24 +203,38 @@ void MainWindow::on_pushButton_2_clicked()
             return;
         SimulationSettings& s = GetSimulationSettings();
         const QString suffix = QFileInfo(path).suffix();
+        // Read into a cluster of its own: the loaded one stays until the new
+        // one has been read and checked.
+        LwCluster cluster;
         bool loaded = false;
         {
             QProgressDialog progress("Loading..", QString(), 0, 0, this);
             progress.show();
             QCoreApplication::processEvents();
             qDebug() << suffix;
-            if (suffix == "xml_cl") {
-                LwQBarnFile file(path, "r");
-                loaded = LoadSaveCrystalStructureData(s.Cluster_, file, false);
-            } else {
-                LwFileQt file(path, "r");
-                LoadExtendedXyz(s.Cluster_, file, false);
-                loaded = !s.Cluster_.empty();
+            try {
+                bool hasClusterRack = true;
+                if (suffix == "xml_cl") {
+                    LwQBarnFile file(path, "r");
+                    hasClusterRack = LoadSaveCrystalStructureData(cluster, file, false);
+                } else {
+                    LwFileQt file(path, "r");
+                    LoadExtendedXyz(cluster, file, false);
+                }
+                // A document without a structure would replace the loaded
+                // cluster by nothing.
+                loaded = hasClusterRack && !cluster.empty();
+                if (loaded)
+                    CheckElementNames(cluster);
+            } catch (const LwError& e) {
+                throw NameTheFile(e, path);
             }
         }
         QCoreApplication::processEvents();
         if (!loaded)
             throw LwError("This is not Cluster data");
+        RememberFormElementValues(*Form_);
+        s.Cluster_.swap(cluster);
         CollectClusterElements(s);
         FillAnomalousRows(*Form_);
         FillDebyeRows(*Form_);
@@ -277,8 +319,16 @@ void MainWindow::on_pushButton_clicked()
             s.push_back(x);
             y.push_back(AtomicFormFactor(entry, x));
         }
-        if (!AsfGraph_)
+        if (!AsfGraph_) {
             AsfGraph_ = std::make_unique<FGraph>();
+            // Axis titles with their units, and room for them below and
+            // left of the frame.
+            LwFGraphImpl& graph = AsfGraph_->Impl();
+            graph.ItemSet.Gradation.Axes[0].Title = "s = sin(\u03b8)/\u03bb (1/\u00c5)";
+            graph.ItemSet.Gradation.Axes[1].Title = "f0 (electrons)";
+            graph.Layout.BottomMargin = 36;
+            graph.Layout.LeftMargin = 70;
+        }
         AsfGraph_->SetView(Form_->graphicsView);
         AsfGraph_->SetWave(0, s, y);
         AsfGraph_->Redraw();

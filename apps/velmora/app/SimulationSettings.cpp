@@ -6,6 +6,8 @@
 
 #include <QDebug>
 
+#include <set>
+
 namespace {
 
 constexpr const char* kIniRack = "velmor";
@@ -62,6 +64,22 @@ bool SimulationSettings::LoadSave(LwBarnXml& document, const std::string& rackNa
     document.ValueBool("IsUseUiso_", IsUseUiso_, IsUseUiso_);
     document.ValueVectorDouble("PhotonEnergyList_keV", PhotonEnergyList_keV);
     LoadSaveListElementRow(document, "Anormalous", "i", ListElementRow_);
+    // The rows in use hold the latest values of their elements; in read mode
+    // they are the only ones an older file holds.
+    const bool writing = document.IsWriteMode();
+    if (writing)
+        RememberElementValues();
+    std::vector<ElementRow> values;
+    for (const auto& entry : ElementValues_)
+        values.push_back(entry.second);
+    if (LoadSaveListElementRow(document, "ElementValues", "i", values) && !writing) {
+        ElementValues_.clear();
+        for (const ElementRow& row : values)
+            if (!row.Element.empty())
+                ElementValues_.emplace(row.Element, row);
+    }
+    if (!writing)
+        RememberElementValues();
     document.CloseRack(rackName);
     return true;
 }
@@ -97,6 +115,32 @@ bool LoadSaveListElementRow(LwBarnXml& document, const std::string& listName, co
                         [](ElementRow& row, LwBarnXml& doc, const std::string& name) {
                             return LoadSaveElementRow(doc, name, row);
                         });
+}
+
+void SimulationSettings::RememberElementValues()
+{
+    RememberElementValues(ListElementRow_);
+}
+
+void SimulationSettings::RememberElementValues(const std::vector<ElementRow>& rows)
+{
+    std::set<std::string> seen;
+    for (const ElementRow& row : rows)
+        if (!row.Element.empty() && seen.insert(row.Element).second)
+            ElementValues_[row.Element] = row;
+}
+
+ElementRow SimulationSettings::ElementValues(const std::string& symbol, int atomicNumber) const
+{
+    const auto remembered = ElementValues_.find(symbol);
+    if (remembered != ElementValues_.end())
+        return remembered->second;
+    ElementRow row;
+    row.Element = symbol;
+    const auto listed = Calculation_.DebyeTemperatures.find(atomicNumber);
+    if (listed != Calculation_.DebyeTemperatures.end())
+        row.Debye_K_ = listed->second;
+    return row;
 }
 
 void SimulationSettings::BuildElementMap()

@@ -18,6 +18,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -46,6 +47,13 @@ public:
     // extension ".ini".
     QString IniFileName() const;
 
+    // ElementValues_ from the rows that name an element (the first row of a
+    // symbol wins); without an argument the rows of ListElementRow_.
+    void RememberElementValues();
+    void RememberElementValues(const std::vector<ElementRow>& rows);
+    // The values to show for `symbol`: the remembered ones, else F1 = F2 = 0
+    // and the first Debye temperature listed for `atomicNumber` (0 when none).
+    ElementRow ElementValues(const std::string& symbol, int atomicNumber) const;
     // Empties Calculation_.ElementMap and fills it from ListElementRow_: rows
     // without an element are skipped, F1 and F2 are 0 unless IsUseAnomalous_,
     // Debye_K_ is 0 unless IsUseDebye_, and the first row of a symbol wins.
@@ -77,6 +85,12 @@ public:
     bool IsNotUseEmitterVibration_ = false;
     bool IsUseUiso_ = false;
     LwDocPattern_CosZ DocCosZ_;
+    // The f1, f2 and Debye temperature last given for each element symbol,
+    // kept across clusters: the rows of a newly loaded cluster show these
+    // for its own elements, never the values of another element. Stored in
+    // the ini rack "ElementValues" (after "Anormalous", which keeps the six
+    // rows as before); a file without it fills this from "Anormalous".
+    std::map<std::string, ElementRow> ElementValues_;
     // Where the ini file lives when not beside the program (tests); empty =
     // beside the program. Not stored.
     QString IniFileName_;

@@ -57,19 +57,22 @@ void AppendTerm(HologramTerms& terms, const Scatterer& s, const AsfEntry& entry,
 void HologramCalculation::LoadAtomicWeight(std::vector<double>& weights, const std::string& text)
 {
     LwDebye table;
-    // The weights read so far are kept also when a line fails.
-    auto copyWholeNumbers = [&] {
+    // The weights read so far are kept also when a line fails. They stay as
+    // the table gives them: the Debye displacement goes as 1 / weight, so a
+    // weight cut to its whole number (Li 6.941 to 6) would make it 16 % too
+    // large.
+    auto copyWeights = [&] {
         weights.assign(1, 0.0);
         for (std::size_t z = 1; z < table.Table().size(); ++z)
-            weights.push_back(std::trunc(table.Table()[z]));
+            weights.push_back(table.Table()[z]);
     };
     try {
         table.LoadAtomicWeight(text);
     } catch (const LwError&) {
-        copyWholeNumbers();
+        copyWeights();
         throw;
     }
-    copyWholeNumbers();
+    copyWeights();
 }
 
 void HologramCalculation::SetPhotonEnergy_eV(double energy_eV)
@@ -209,6 +212,7 @@ void HologramCalculation::CalcColumn(int i, const HologramTerms& terms, int rows
 void HologramCalculation::Run(LwDocPattern& document, const LwCluster& cluster)
 {
     IsTerminate.store(false);
+    ColumnsDone.store(-1);
     ScattererList list;
     PrepareScatterers(list, document, cluster);
 
@@ -233,6 +237,7 @@ void HologramCalculation::Run(LwDocPattern& document, const LwCluster& cluster)
         std::lock_guard<std::mutex> lock(imageMutex_);
         plane.SetZero();
     }
+    ColumnsDone.store(0);
     std::vector<double> column;
     for (int i = 0; i < columns; ++i) {
         if (IsTerminate.load())
@@ -241,6 +246,7 @@ void HologramCalculation::Run(LwDocPattern& document, const LwCluster& cluster)
         std::lock_guard<std::mutex> lock(imageMutex_);
         for (int j = 0; j < rows; ++j)
             plane(i + plane.ColBegin, j + plane.RowBegin) = column[static_cast<std::size_t>(j)];
+        ColumnsDone.store(i + 1);
     }
 }
 

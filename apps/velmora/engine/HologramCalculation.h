@@ -70,7 +70,7 @@ public:
     HologramCalculation& operator=(const HologramCalculation&) = delete;
 
     // Replaces `weights` by entry 0 = 0.0 and, for Z = 1, 2, ..., the
-    // whole-number part of the weight on line Z of "AtomicWeight.txt" (field
+    // weight in atomic mass units on line Z of "AtomicWeight.txt" (field
     // 1 the atomic number, field 4 the weight; the format and the errors of
     // LwDebye::LoadAtomicWeight, among them "Debye:LoadAtomicWeight File:
     // order is not correct."). After an error `weights` holds entry 0 and
@@ -129,6 +129,10 @@ public:
     bool IsUseUiso = false;  // an isotropic U of the cluster replaces the Debye model's
     double Temperature_K = 0;
     std::atomic<bool> IsTerminate{false};  // stop request, read between columns
+    // Columns of plane 0 that the running or last Run has computed; -1 while
+    // Run prepares (plane 0 still holds what it held before). A Run that
+    // ended with fewer columns than the plane has was stopped or failed.
+    std::atomic<int> ColumnsDone{-1};
     std::map<std::string, ElementRow> ElementMap;  // element symbol -> f1, f2, Debye temperature
 
 private:
