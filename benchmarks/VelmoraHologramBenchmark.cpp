@@ -18,6 +18,7 @@
 
 #include <benchmark/benchmark.h>
 #include <omp.h>
+#include <sys/resource.h>
 
 #include <cmath>
 #include <fstream>
@@ -31,6 +32,15 @@ std::string ShippedTable()
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
+}
+
+// User and system time of the whole process, all threads, in seconds.
+double ProcessCpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + 1e-6 * t.tv_usec; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
 LwCluster MakeCluster(int atoms)
@@ -74,12 +84,18 @@ void Hologram(benchmark::State& state)
 
     const int saved = omp_get_max_threads();
     omp_set_num_threads(threads);
+    const double cpuBefore = ProcessCpuSeconds();
     for (auto _ : state) {
         calc.Run(doc, cluster);
         benchmark::DoNotOptimize(doc.Grid.Planes[0].Buffer());
     }
+    const double cpu = ProcessCpuSeconds() - cpuBefore;
     omp_set_num_threads(saved);
     state.counters["threads"] = threads;
+    // The processor time of all threads: against the one-thread run it shows
+    // how much more work the threads do together, apart from the time they
+    // wait for a core on a busy machine.
+    state.counters["all_threads_cpu_ms"] = benchmark::Counter(cpu * 1e3, benchmark::Counter::kAvgIterations);
     state.counters["ns_per_term"] = benchmark::Counter(
         terms * 1e-9, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
