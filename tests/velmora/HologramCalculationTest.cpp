@@ -12,10 +12,10 @@
 #include <array>
 #include <atomic>
 #include <chrono>
-#include <functional>
-#include <memory>
 #include <cmath>
 #include <complex>
+#include <functional>
+#include <memory>
 #include <thread>
 
 namespace {
