@@ -27,14 +27,23 @@ int PixelCount(double span, double extra, double resolutionDeg)
     return static_cast<int>(n);
 }
 
+// Below this many pixels a grid is filled by the calling thread alone: a
+// team costs more to wake than it saves there, and on a busy machine each
+// region waits for the last of its threads to be given a core.
+constexpr std::ptrdiff_t kMinParallelPixels = std::ptrdiff_t(1) << 16;
+
 // Sets every element of `m` to `value`, the rows shared out among the
-// threads: a fresh buffer's pages are first touched here, and a page fault
-// costs more than the store.
+// threads when the grid is large: a fresh buffer's pages are first touched
+// here, and a page fault costs more than the store.
 void FillParallel(LwLDoubleMatrix& m, LDouble value)
 {
     LDouble* const p = m.Buffer();
     const std::ptrdiff_t columns = m.ColSize;
     const int rows = m.RowSize;
+    if (columns * rows < kMinParallelPixels) {
+        std::fill(p, p + columns * rows, value);
+        return;
+    }
 #pragma omp parallel for schedule(static)
     for (int j = 0; j < rows; ++j)
         std::fill(p + j * columns, p + (j + 1) * columns, value);

@@ -1,4 +1,5 @@
 #include "apps/velmora/engine/HologramCalculation.h"
+#include "apps/velmora/engine/LwDocPatternVelmora.h"
 
 #include "ErrorText.h"
 #include "core/LwError.h"
@@ -8,10 +9,14 @@
 
 #include <omp.h>
 
+#include <array>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <complex>
+#include <functional>
 #include <iterator>
+#include <memory>
 #include <thread>
 
 namespace {
@@ -337,6 +342,100 @@ TEST_F(HologramCalculationTest, SameImageWithOneAndSeveralThreads)
     ExpectImagesNear(one, seven, 0);
 }
 
+// The shapes the program computes, each at sizes on both sides of the point
+// where the work is shared among threads: the scattering-pattern matrix's
+// line of points (one pixel per column), a projection with pixels outside
+// it, and a full cylinder. Every image must equal, pixel by pixel and to the
+// last bit, the image computed on one thread, and agree with the sum of the
+// single-atom terms written out from the physics.
+TEST_F(HologramCalculationTest, SameImageAtAnyThreadCountOnEveryShape)
+{
+    calc.ElementMap["Fe"] = {"Fe", -1.0, 3.0, 470};
+    calc.ElementMap["O"] = {"O", 0.05, 0.03, 600};
+    const double uFe = DebyeU(300, 55, 470), uO = DebyeU(300, 15, 600);
+    struct Case
+    {
+        const char* name;
+        int atoms;  // emitter included
+        std::function<std::unique_ptr<LwDocPattern>()> make;
+    };
+    auto cosZ = [](int points) {
+        return [points] {
+            auto doc = std::make_unique<LwDocPattern_CosZ>();
+            doc->PointCount_ = points;
+            return std::unique_ptr<LwDocPattern>(std::move(doc));
+        };
+    };
+    auto azimuthal = [] {
+        auto doc = std::make_unique<LwDocPattern_AzimuthalEquidistant>();
+        doc->Resolution_deg_ = 3;
+        return std::unique_ptr<LwDocPattern>(std::move(doc));
+    };
+    auto cylindrical = [] {
+        auto doc = std::make_unique<LwDocPattern_EquidistantCylindrical>();
+        doc->Resolution_deg_ = 4;
+        return std::unique_ptr<LwDocPattern>(std::move(doc));
+    };
+    const Case cases[] = {
+        {"line of points, one pair", 2, cosZ(1025)},
+        {"line of points, many atoms", 400, cosZ(2049)},
+        {"projection with pixels outside, few atoms", 3, azimuthal},
+        {"projection with pixels outside, many atoms", 120, azimuthal},
+        {"cylinder, many atoms", 90, cylindrical},
+    };
+    const int saved = omp_get_max_threads();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        LwStructure s = {Atom("Fe", 0, 0, 0)};
+        std::vector<std::array<double, 3>> positions;
+        std::vector<bool> isFe;
+        for (int n = 1; n < c.atoms; ++n) {
+            // Spread over a ball of about 9 A radius, none at the origin.
+            const double r = 1.5 + 7.5 * std::cbrt((n + 0.5) / c.atoms);
+            const double z = 1 - 2 * std::fmod(0.618034 * n, 1.0);
+            const double phi = 2.399963 * n;
+            const std::array<double, 3> p = {r * std::sqrt(1 - z * z) * std::cos(phi),
+                                             r * std::sqrt(1 - z * z) * std::sin(phi), r * z};
+            isFe.push_back(n % 3 != 0);
+            s.push_back(Atom(isFe.back() ? "Fe" : "O", p[0], p[1], p[2]));
+            positions.push_back({p[0] * 1e-10, p[1] * 1e-10, p[2] * 1e-10});
+        }
+        std::vector<LwLDoubleMatrix> images;
+        for (int threads : {1, 2, 3, 8, 13}) {
+            omp_set_num_threads(threads);
+            std::unique_ptr<LwDocPattern> doc = c.make();
+            doc->SetRecordSelection(1, true);
+            doc->InitSphericalMap();
+            calc.Run(*doc, {s});
+            images.push_back(doc->Grid.Planes[0]);
+            if (threads != 1)
+                continue;
+            // The reference, on one thread: every pixel's sum of the terms.
+            const LwSphericalMapGrid& g = doc->Grid;
+            int inside = 0;
+            for (int j = 0; j < g.X.RowSize; ++j)
+                for (int i = 0; i < g.X.ColSize; ++i) {
+                    const double d[3] = {g.X(i, j), g.Y(i, j), g.Z(i, j)};
+                    double expected = 0;
+                    if (d[0] != 0 || d[1] != 0 || d[2] != 0) {
+                        ++inside;
+                        for (std::size_t a = 0; a < positions.size(); ++a)
+                            expected +=
+                                isFe[a]
+                                    ? ReferenceTerm(d, positions[a].data(), kFe, -1.0, 3.0, 2 * uFe, false)
+                                    : ReferenceTerm(d, positions[a].data(), kO, 0.05, 0.03, uO + uFe, false);
+                    }
+                    ASSERT_NEAR(g.Planes[0](i, j), expected, 1e-12 * c.atoms) << "pixel " << i << "," << j;
+                }
+            EXPECT_GT(inside, 500);
+        }
+        omp_set_num_threads(saved);
+        for (std::size_t t = 1; t < images.size(); ++t)
+            ExpectImagesNear(images[0], images[t], 0);
+    }
+    omp_set_num_threads(saved);
+}
+
 TEST_F(HologramCalculationTest, StopLeavesTheLaterColumnsZero)
 {
     LwStructure s = {Atom("Fe", 0, 0, 0)};
@@ -364,6 +463,53 @@ TEST_F(HologramCalculationTest, StopLeavesTheLaterColumnsZero)
     for (int i = 0; i < image.ColSize; ++i)
         for (int j = 0; j < image.RowSize; ++j)
             ASSERT_EQ(image(i, j), i < done ? full(i, j) : 0.0) << "pixel " << i << "," << j;
+}
+
+// While several threads fill the image, a reader sees whole columns in
+// order: each column either equal to the finished one or still 0, and no
+// finished column after one that is still 0.
+TEST_F(HologramCalculationTest, RunningImageShowsWholeColumnsInOrder)
+{
+    LwStructure s = {Atom("Fe", 0, 0, 0)};
+    for (int n = 1; n < 1500; ++n)
+        s.push_back(Atom("Fe", 0.011 * n - 8, 0.53 * (n % 7) - 1.9, 0.29 * (n % 11) - 1.3));
+    const int saved = omp_get_max_threads();
+    omp_set_num_threads(4);
+    const LwLDoubleMatrix full = Image({s}, 2);
+
+    auto doc = Document(1, 2);
+    std::atomic<bool> finished{false};
+    std::thread worker([&] {
+        calc.Run(doc, {s});
+        finished = true;
+    });
+    auto completeColumns = [&](const LwLDoubleMatrix& image) {
+        int complete = 0;
+        bool emptySeen = false;
+        for (int i = 0; i < image.ColSize; ++i) {
+            bool same = true, zero = true;
+            for (int j = 0; j < image.RowSize; ++j) {
+                same = same && image(i, j) == full(i, j);
+                zero = zero && image(i, j) == 0;
+            }
+            EXPECT_TRUE(same || zero) << "column " << i << " is partly written";
+            EXPECT_FALSE(same && !zero && emptySeen) << "column " << i << " is written after an empty one";
+            emptySeen = emptySeen || (zero && !same);
+            complete += same && !emptySeen;
+        }
+        return complete;
+    };
+    do {
+        LwLDoubleMatrix seen;
+        calc.CopyImage(doc, seen);
+        // Stopped part way, so that the run ends with an unfinished image,
+        // or at the first fault.
+        if (completeColumns(seen) >= 20 || ::testing::Test::HasFailure())
+            calc.IsTerminate = true;
+    } while (!finished);
+    worker.join();
+    omp_set_num_threads(saved);
+    EXPECT_GE(completeColumns(doc.Grid.Planes[0]), 20);
 }
 
 TEST_F(HologramCalculationTest, PixelsOutsideTheProjectionStayZero)

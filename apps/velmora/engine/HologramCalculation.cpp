@@ -27,10 +27,23 @@
 
 #include <omp.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <memory>
 
 namespace {
+
+// Atom-pixel terms per chunk of pixels, the unit that a thread takes at a
+// time and after which a stop request is seen: about a quarter millisecond
+// of one core.
+constexpr std::size_t kChunkTerms = std::size_t(1) << 15;
+// Below this many atom-pixel terms (about a millisecond of one core) the
+// calling thread computes the image alone: waking the team would cost more
+// than it saves, and a caller that runs many small images (the scattering
+// pattern matrix: one pair of atoms on a line of points, per distance) would
+// pay it every time.
+constexpr double kMinParallelTerms = double(std::size_t(1) << 17);
 
 // 1 / (2 lambda^2) in 1/Angstrom^2.
 double HalfInverseSquareWavelength(double wavelength_A)
@@ -188,27 +201,6 @@ double HologramCalculation::ScatteringTerm(const LwLDoubleMatrix& d, const LwLDo
                                damped ? k * k * u2 : 0.0, damped && drawDamping ? 1.0 : 0.0);
 }
 
-void HologramCalculation::CalcColumn(int i, const HologramTerms& terms, int rows,
-                                     const LwSphericalMapGrid& grid, std::vector<double>& column)
-{
-    column.assign(static_cast<std::size_t>(rows), 0.0);
-    const int threads = omp_get_max_threads();
-    LwParallelErrors errors(threads);
-    // Each thread writes only its own rows of `column`; the terms and the
-    // grid are read only.
-#pragma omp parallel for num_threads(threads) schedule(static)
-    for (int j = 0; j < rows; ++j) {
-        errors.Run([&] {
-            const int row = j + grid.X.RowBegin;
-            const double dx = grid.X(i, row), dy = grid.Y(i, row), dz = grid.Z(i, row);
-            if (dx == 0 && dy == 0 && dz == 0)
-                return;
-            column[static_cast<std::size_t>(j)] = terms.PixelSum(dx, dy, dz);
-        });
-    }
-    errors.RethrowFirst();
-}
-
 void HologramCalculation::Run(LwDocPattern& document, const LwCluster& cluster)
 {
     IsTerminate.store(false);
@@ -230,24 +222,95 @@ void HologramCalculation::Run(LwDocPattern& document, const LwCluster& cluster)
                 AppendTerm(terms, entry.second, AsfTable[static_cast<std::size_t>(entry.second.TableIndex)],
                            k, h, IsDrawDampingFunction);
 
-    LwLDoubleMatrix& plane = grid.Planes[0];
-    const int columns = plane.ColSize;
-    const int rows = plane.RowSize;
     {
         std::lock_guard<std::mutex> lock(imageMutex_);
-        plane.SetZero();
+        grid.Planes[0].SetZero();
     }
     ColumnsDone.store(0);
-    std::vector<double> column;
-    for (int i = 0; i < columns; ++i) {
-        if (IsTerminate.load())
-            break;
-        CalcColumn(i + plane.ColBegin, terms, rows, grid, column);
+    FillPlane(grid, terms);
+}
+
+void HologramCalculation::FillPlane(LwSphericalMapGrid& grid, const HologramTerms& terms)
+{
+    LwLDoubleMatrix& plane = grid.Planes[0];
+    const int columns = plane.ColSize;
+    const std::size_t rows = static_cast<std::size_t>(plane.RowSize);
+    const std::size_t count = static_cast<std::size_t>(columns) * rows;
+    const std::size_t atoms = std::max<std::size_t>(1, terms.size());
+    const std::size_t chunkPixels = std::max<std::size_t>(1, kChunkTerms / atoms);
+    const std::size_t chunks = (count + chunkPixels - 1) / chunkPixels;
+
+    // Pixel p = i rows + j is column i, row j; 0 where the grid holds no
+    // direction.
+    std::vector<double> values(count, 0.0);
+    // done[c] is set (release) by the thread that computed chunk c, after
+    // writing its values; the publisher reads it (acquire) before them.
+    std::unique_ptr<std::atomic<bool>[]> done(new std::atomic<bool>[chunks]);
+    for (std::size_t c = 0; c < chunks; ++c)
+        done[c].store(false, std::memory_order_relaxed);
+    // Under the image lock: the leading chunks known to be done, and the
+    // columns before `published`, all of whose pixels lie in those chunks,
+    // written into the plane.
+    std::size_t doneChunks = 0;
+    int published = 0;
+    auto publish = [&] {
         std::lock_guard<std::mutex> lock(imageMutex_);
-        for (int j = 0; j < rows; ++j)
-            plane(i + plane.ColBegin, j + plane.RowBegin) = column[static_cast<std::size_t>(j)];
-        ColumnsDone.store(i + 1);
+        while (doneChunks < chunks && done[doneChunks].load(std::memory_order_acquire))
+            ++doneChunks;
+        const std::size_t ready = std::min(count, doneChunks * chunkPixels);
+        for (; published < columns && (static_cast<std::size_t>(published) + 1) * rows <= ready; ++published)
+            for (std::size_t j = 0; j < rows; ++j)
+                plane(published + plane.ColBegin, static_cast<int>(j) + plane.RowBegin) =
+                    values[static_cast<std::size_t>(published) * rows + j];
+        ColumnsDone.store(published);
+    };
+
+    std::atomic<std::size_t> next{0};
+    std::atomic<bool> stopping{false};
+    const int threads = omp_get_max_threads();
+    LwParallelErrors errors(threads);
+    // Takes the next chunk until none is left or a stop is asked for.
+    auto work = [&] {
+        for (;;) {
+            if (IsTerminate.load())
+                stopping.store(true);
+            if (stopping.load() || errors.Failed())
+                break;
+            const std::size_t c = next.fetch_add(1);
+            if (c >= chunks)
+                break;
+            errors.Run([&] {
+                const std::size_t last = std::min(count, (c + 1) * chunkPixels);
+                for (std::size_t p = c * chunkPixels; p < last; ++p) {
+                    const int i = static_cast<int>(p / rows) + grid.X.ColBegin;
+                    const int j = static_cast<int>(p % rows) + grid.X.RowBegin;
+                    const double dx = grid.X(i, j), dy = grid.Y(i, j), dz = grid.Z(i, j);
+                    if (dx != 0 || dy != 0 || dz != 0)
+                        values[p] = terms.PixelSum(dx, dy, dz);
+                }
+                done[c].store(true, std::memory_order_release);
+                publish();
+            });
+        }
+    };
+    if (threads > 1 && static_cast<double>(count) * static_cast<double>(atoms) >= kMinParallelTerms) {
+        // One region for the whole image. A thread takes the next chunk
+        // whenever it is free, so a thread that the system holds back delays
+        // only its own chunk, neither a column nor the team; chunks are taken
+        // in image order, so the image still fills column by column. Each
+        // thread writes only the values of its own chunks; the plane is
+        // written by one thread at a time, under the image lock.
+#pragma omp parallel num_threads(threads)
+        work();
+    } else {
+        // Too little work to pay for the team: the calling thread alone, and
+        // outside any OpenMP construct, which even with one thread costs the
+        // runtime's bookkeeping of its idle threads.
+        work();
     }
+    errors.RethrowFirst();
+    // A grid without pixels has no chunk to publish its columns.
+    publish();
 }
 
 void HologramCalculation::CopyImage(const LwDocPattern& document, LwLDoubleMatrix& image) const

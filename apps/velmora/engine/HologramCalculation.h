@@ -15,14 +15,18 @@
 // Units: positions and r in m, k in 1/m, wavelength in Angstrom, photon
 // energy in eV, U in m^2, temperatures in K.
 //
-// Threads: Run computes the image column by column on the calling thread;
-// each column is one OpenMP region whose threads split the rows statically
-// and write only their own rows of a column buffer, which the calling thread
-// copies into plane 0 under a lock after the region. Another thread may
-// therefore read the running image through CopyImage, and may ask for a stop
-// through IsTerminate at any time; the stop is seen before the next column,
-// and the columns not reached stay 0. Every pixel is a sum in a fixed atom
-// order, so the image does not depend on the number of threads.
+// Threads: Run computes the image in one OpenMP region (OpenMP's thread
+// count) over chunks of pixels of about the same number of atom-pixel terms,
+// taken in image order (column by column) by whichever thread is free; an
+// image of less than about a millisecond's work is computed by the calling
+// thread alone. The threads write only their own chunks of a buffer, and
+// each column is copied into plane 0 under a lock once all of its pixels,
+// and those of the columns before it, are done. Another thread may therefore
+// read the running image through CopyImage, and may ask for a stop through
+// IsTerminate at any time; the stop is seen before the next chunk, and the
+// columns not complete by then stay 0. Every pixel is a sum in a fixed atom
+// order computed by one thread, so the image does not depend on the number
+// of threads.
 
 #include "apps/velmora/engine/AsfEntry.h"
 #include "apps/velmora/engine/DebyeTemperatureTable.h"
@@ -107,12 +111,6 @@ public:
     double ScatteringTerm(const LwLDoubleMatrix& d, const LwLDoubleMatrix& u, double r, int tableIndex,
                           double f1, double f2, double u2, bool drawDamping) const;
 
-    // One column of the image: row j of `column` (sized to `rows`) becomes the
-    // sum of the terms for pixel (i, j) of the grid, 0 for a pixel whose
-    // direction is (0, 0, 0). Opens one OpenMP region, rows split statically.
-    static void CalcColumn(int i, const HologramTerms& terms, int rows, const LwSphericalMapGrid& grid,
-                           std::vector<double>& column);
-
     // A copy of plane 0 of the document, taken under the image lock, so that
     // it may be called while Run fills the plane on another thread.
     void CopyImage(const LwDocPattern& document, LwLDoubleMatrix& image) const;
@@ -128,7 +126,7 @@ public:
     bool IsNotUseEmitterVibration = false;  // no emitter at the origin needed, its U not added
     bool IsUseUiso = false;  // an isotropic U of the cluster replaces the Debye model's
     double Temperature_K = 0;
-    std::atomic<bool> IsTerminate{false};  // stop request, read between columns
+    std::atomic<bool> IsTerminate{false};  // stop request, read between chunks of pixels
     // Columns of plane 0 that the running or last Run has computed; -1 while
     // Run prepares (plane 0 still holds what it held before). A Run that
     // ended with fewer columns than the plane has was stopped or failed.
@@ -136,6 +134,11 @@ public:
     std::map<std::string, ElementRow> ElementMap;  // element symbol -> f1, f2, Debye temperature
 
 private:
+    // Plane 0 of the grid (already 0) filled with the sums of the terms, as
+    // the Threads paragraph above describes; a pixel whose direction is
+    // (0, 0, 0) stays 0.
+    void FillPlane(LwSphericalMapGrid& grid, const HologramTerms& terms);
+
     mutable std::mutex imageMutex_;  // guards plane 0 of the running document
 };
 
