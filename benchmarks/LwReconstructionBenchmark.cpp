@@ -22,9 +22,9 @@
 // was when the threshold CutoffRatio x max(V R), R in metres (here 1e-4 x
 // about 5e-10 m), was compared with V: only the points of density 0 outside
 // the sphere are left out.
-#include "pattern/LwCalcMemCorrection.h"
-#include "pattern/LwCalcMemWork.h"
-#include "pattern/LwDocCalcMem.h"
+#include "pattern/reconstruction/LwCalcMemCorrection.h"
+#include "pattern/reconstruction/LwCalcMemWork.h"
+#include "pattern/reconstruction/LwDocCalcMem.h"
 
 #include <benchmark/benchmark.h>
 #include <omp.h>

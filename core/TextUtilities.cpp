@@ -352,3 +352,36 @@ std::string GetFileDirectory(const std::string& name)
 {
     return FileNameDirectory(name);
 }
+
+std::string ReplaceExtension(const std::string& path, const std::string& extension)
+{
+    std::string result = path;
+    for (std::size_t i = path.size(); i-- > 0;) {
+        if (path[i] == '/' || path[i] == '\\')
+            break;
+        if (path[i] == '.') {
+            if (i >= 1)
+                result = path.substr(0, i);
+            break;
+        }
+    }
+    return result + extension;
+}
+
+std::string GetFileName(const std::string& path)
+{
+    const std::size_t s = path.find_last_of("/\\");
+    if (s == std::string::npos || s < 2)
+        return path;
+    return path.substr(s + 1);  // empty when the separator is the last byte
+}
+
+std::string GetDirectoryPart(const std::string& path)
+{
+    const std::size_t s = path.find_last_of("/\\");
+    if (s == std::string::npos || s < 2)
+        return std::string();
+    if (s + 1 == path.size())
+        return path;
+    return path.substr(0, s);
+}

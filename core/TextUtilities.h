@@ -73,3 +73,15 @@ std::string FileNameExtension(const std::string& name);
 std::string FileNameDirectory(const std::string& name);
 std::string GetFileExtension(const std::string& name);
 std::string GetFileDirectory(const std::string& name);
+
+// Path rules on the text alone, either separator '/' or '\\' (the windows'
+// QString forms in fgraph/LwWindowUtilities.h apply these to UTF-8 bytes).
+// Cuts the last extension (a dot at index 1 or later after the last
+// separator) and appends `extension` (with its dot, may be empty).
+std::string ReplaceExtension(const std::string& path, const std::string& extension);
+// The text after the last separator when that stands at index 2 or later;
+// empty when the separator is the last character; else the whole path.
+std::string GetFileName(const std::string& path);
+// The text before the last separator when that stands at index 2 or later;
+// the whole path when the separator is the last character; else empty.
+std::string GetDirectoryPart(const std::string& path);

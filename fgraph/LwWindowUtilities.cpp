@@ -98,62 +98,14 @@ void ShowStartUpReports(const std::vector<std::string>& reports, QWidget* window
     QTimer::singleShot(0, window, [text, target] { ShowErrorBox(text, target); });
 }
 
-namespace {
-
-bool IsSeparator(char c)
-{
-    return c == '/' || c == '\\';
-}
-
-// Index of the last separator, or npos.
-std::size_t LastSeparator(const std::string& path)
-{
-    return path.find_last_of("/\\");
-}
-
-}  // namespace
-
-std::string ReplaceExtension(const std::string& path, const std::string& extension)
-{
-    std::string result = path;
-    for (std::size_t i = path.size(); i-- > 0;) {
-        if (IsSeparator(path[i]))
-            break;
-        if (path[i] == '.') {
-            if (i >= 1)
-                result = path.substr(0, i);
-            break;
-        }
-    }
-    return result + extension;
-}
-
 QString ReplaceExtensionQString(const QString& path, const QString& extension)
 {
     return StdStringToQString(ReplaceExtension(QStringToStdString(path), QStringToStdString(extension)));
 }
 
-std::string GetFileName(const std::string& path)
-{
-    const std::size_t s = LastSeparator(path);
-    if (s == std::string::npos || s < 2)
-        return path;
-    return path.substr(s + 1);  // empty when the separator is the last byte
-}
-
 QString GetFileNameQString(const QString& path)
 {
     return StdStringToQString(GetFileName(QStringToStdString(path)));
-}
-
-std::string GetDirectoryPart(const std::string& path)
-{
-    const std::size_t s = LastSeparator(path);
-    if (s == std::string::npos || s < 2)
-        return std::string();
-    if (s + 1 == path.size())
-        return path;
-    return path.substr(0, s);
 }
 
 QString GetDirectoryPartQString(const QString& path)

@@ -1,6 +1,6 @@
 #pragma once
 // Free functions shared by the windows of both graphical programs: the error
-// boxes, the path rules, the ini file name, two text splitters, the
+// boxes, the QString forms of the path rules, the ini file name, the
 // character-classification locale and the QString/std::string conversion.
 // Texts cross between QString and std::string as UTF-8. GUI thread only.
 
@@ -50,18 +50,11 @@ bool RunOfferingRetry(QWidget* parent, const QString& question, const std::funct
 // when there are none.
 void ShowStartUpReports(const std::vector<std::string>& reports, QWidget* window);
 
-// Path rules on the text alone, either separator '/' or '\\'.
-// Cuts the last extension (a dot at index 1 or later after the last
-// separator) and appends `extension` (with its dot, may be empty).
-std::string ReplaceExtension(const std::string& path, const std::string& extension);
+// The path rules of core/TextUtilities.h (ReplaceExtension, GetFileName,
+// GetDirectoryPart, FileNameExtension, FileNameDirectory) on QString paths,
+// applied to their UTF-8 bytes.
 QString ReplaceExtensionQString(const QString& path, const QString& extension);
-// The text after the last separator when that stands at index 2 or later;
-// empty when the separator is the last character; else the whole path.
-std::string GetFileName(const std::string& path);
 QString GetFileNameQString(const QString& path);
-// The text before the last separator when that stands at index 2 or later;
-// the whole path when the separator is the last character; else empty.
-std::string GetDirectoryPart(const std::string& path);
 QString GetDirectoryPartQString(const QString& path);
 QString FileNameExtensionQString(const QString& path);
 // The directory part with its last separator.

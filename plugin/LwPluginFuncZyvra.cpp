@@ -7,7 +7,7 @@
 #include "core/LwBarnFile.h"
 #include "core/LwError.h"
 #include "core/LwWaitObserver.h"
-#include "fgraph/LwWindowUtilities.h"
+#include "core/TextUtilities.h"
 
 #include <QCoreApplication>
 #include <QDebug>

@@ -3,7 +3,7 @@
 #include "core/LwError.h"
 #include "core/LwUsableMemory.h"
 #include "core/TextUtilities.h"
-#include "pattern/LwSimulationDocument.h"
+#include "LwSimulationDocument.h"
 #include "pattern/LwSphericalMapGrid.h"
 #include "physics/LwAtomName.h"
 #include "physics/LwDebye.h"

@@ -6,7 +6,7 @@
 #include "core/LwMatrixArithmetic.h"
 #include "core/LwNotifyTerminate.h"
 #include "core/LwQBarnFile.h"
-#include "pattern/LwSimulationDocument.h"
+#include "LwSimulationDocument.h"
 #include "pattern/LwSphericalMapGrid.h"
 
 #include <QByteArray>

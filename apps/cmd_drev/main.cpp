@@ -11,10 +11,10 @@
 #include "core/LwADateTime.h"
 #include "core/LwError.h"
 #include "core/LwFileQt.h"
-#include "pattern/LwSimulationDocument.h"
+#include "LwSimulationDocument.h"
 #include "RunChecks.h"
 #include "SimulationSteps.h"
-#include "pattern/LwInputChecks.h"
+#include "LwInputChecks.h"
 #include "core/TextUtilities.h"
 
 #include <QByteArray>

@@ -10,7 +10,6 @@
 #include "physics/LwDocScatteringPhaseShift.h"
 #include "core/LwError.h"
 #include "core/LwNotifyTerminate.h"
-#include "pattern/LwSimulationDocument.h"
 
 #include <boost/math/special_functions/bessel.hpp>
 
@@ -534,14 +533,4 @@ TEST(LwDocPatternNano, StopKeepsTheColumnsDone)
             const double expected = p < 3 ? Value(0, SWaveField(Cd(0.3, 0.1), kOrigin, r)) : 0.0;
             ExpectClose(expected, static_cast<double>(plane(p, q)));
         }
-}
-
-TEST(LwDocPatternNano, SimulationDocumentHoldsOneWithItsDefaults)
-{
-    const LwDocPatternNano& nano = LwSimulationDocument::Instance().Nano;
-    EXPECT_EQ(-1e-9, nano.OuterMin_m_);
-    EXPECT_EQ(1e-9, nano.InnerMax_m_);
-    EXPECT_EQ(1e-11, nano.Step_m_);
-    EXPECT_EQ(nullptr, nano.pDocScatteringPaseShift_);
-    EXPECT_EQ(201, nano.ColumnCount());
 }

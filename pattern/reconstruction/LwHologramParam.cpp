@@ -1,4 +1,4 @@
-#include "pattern/LwHologramParam.h"
+#include "pattern/reconstruction/LwHologramParam.h"
 
 #include "core/LwBarnXml.h"
 

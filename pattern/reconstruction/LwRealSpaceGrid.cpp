@@ -1,4 +1,4 @@
-#include "pattern/LwRealSpaceGrid.h"
+#include "pattern/reconstruction/LwRealSpaceGrid.h"
 
 #include "core/LwBarnXml.h"
 #include "core/LwError.h"

@@ -1,11 +1,11 @@
-#include "pattern/LwCalcMemWork.h"
+#include "pattern/reconstruction/LwCalcMemWork.h"
 
 #include "core/LwError.h"
 #include "core/LwParallelErrors.h"
 #include "core/LwQBarnFile.h"
 #include "core/TextUtilities.h"
-#include "pattern/LwCalcMemCorrection.h"
-#include "pattern/LwDocCalcMem.h"
+#include "pattern/reconstruction/LwCalcMemCorrection.h"
+#include "pattern/reconstruction/LwDocCalcMem.h"
 
 #include <QDebug>
 

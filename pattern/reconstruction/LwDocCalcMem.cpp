@@ -1,4 +1,4 @@
-#include "pattern/LwDocCalcMem.h"
+#include "pattern/reconstruction/LwDocCalcMem.h"
 
 #include "core/LwBarnXml.h"
 #include "core/LwMatrixBarn.h"

@@ -1,4 +1,4 @@
-#include "pattern/LwKSpaceData.h"
+#include "pattern/reconstruction/LwKSpaceData.h"
 
 #include "ErrorText.h"
 #include "core/LwMatrixBarn.h"

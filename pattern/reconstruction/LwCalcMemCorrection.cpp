@@ -1,9 +1,9 @@
-#include "pattern/LwCalcMemCorrection.h"
+#include "pattern/reconstruction/LwCalcMemCorrection.h"
 
 #include "core/LwError.h"
 #include "core/LwMatrixArithmetic.h"
 #include "core/TextUtilities.h"
-#include "pattern/LwDocCalcMem.h"
+#include "pattern/reconstruction/LwDocCalcMem.h"
 #include "pattern/LwLinearEquation.h"
 
 #include <QDebug>

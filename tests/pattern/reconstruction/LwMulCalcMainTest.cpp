@@ -1,9 +1,9 @@
-#include "pattern/LwMulCalcMain.h"
+#include "pattern/reconstruction/LwMulCalcMain.h"
 
 #include "ReconstructionJobSupport.h"
-#include "pattern/LwCalcMemCorrection.h"
-#include "pattern/LwCalcMemWork.h"
-#include "pattern/LwDocCalcMem.h"
+#include "pattern/reconstruction/LwCalcMemCorrection.h"
+#include "pattern/reconstruction/LwCalcMemWork.h"
+#include "pattern/reconstruction/LwDocCalcMem.h"
 
 #include <gtest/gtest.h>
 

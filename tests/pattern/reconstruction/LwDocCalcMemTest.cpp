@@ -1,4 +1,4 @@
-#include "pattern/LwDocCalcMem.h"
+#include "pattern/reconstruction/LwDocCalcMem.h"
 
 #include "ErrorText.h"
 #include "ReconstructionTestSupport.h"
@@ -329,23 +329,6 @@ TEST(LwDocCalcMemDamaged, WrongRootAndBlocks)
         EXPECT_NE(outcome, "ok");
         EXPECT_EQ(outcome.substr(0, std::string(c.prefix).size()), c.prefix) << outcome;
     }
-}
-
-}  // namespace
-
-#include "pattern/LwSimulationDocument.h"
-
-namespace {
-
-// The simulation document holds the reconstruction data, its engine data
-// and the job, the latter two bound to the former.
-TEST(LwDocCalcMem, HeldBySimulationDocument)
-{
-    LwSimulationDocument& s = LwSimulationDocument::Instance();
-    EXPECT_EQ(&s.CalcMemWork.Document(), &s.DocCalcMem);
-    EXPECT_EQ(s.DocCalcMem.AutoSave_, 5);
-    EXPECT_TRUE(s.CalcMemWork.BaseName_.isEmpty());
-    EXPECT_FALSE(s.CalcMemWork.SaveRequest_);
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "pattern/LwScatteringPattern.h"
+#include "pattern/reconstruction/LwScatteringPattern.h"
 
 #include "ErrorText.h"
 #include "ReconstructionTestSupport.h"

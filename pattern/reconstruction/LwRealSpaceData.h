@@ -19,7 +19,7 @@
 
 #include "core/LwMatrix.h"
 #include "core/LwTypes.h"
-#include "pattern/LwRealSpaceGrid.h"
+#include "pattern/reconstruction/LwRealSpaceGrid.h"
 
 #include <vector>
 

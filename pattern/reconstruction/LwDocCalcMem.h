@@ -12,10 +12,10 @@
 // as it was.
 
 #include "core/LwTypes.h"
-#include "pattern/LwHologramParam.h"
-#include "pattern/LwKSpaceData.h"
-#include "pattern/LwRealSpaceData.h"
-#include "pattern/LwScatteringPattern.h"
+#include "pattern/reconstruction/LwHologramParam.h"
+#include "pattern/reconstruction/LwKSpaceData.h"
+#include "pattern/reconstruction/LwRealSpaceData.h"
+#include "pattern/reconstruction/LwScatteringPattern.h"
 
 #include <QString>
 

@@ -1,8 +1,8 @@
-#include "pattern/LwCalcMemWork.h"
+#include "pattern/reconstruction/LwCalcMemWork.h"
 
 #include "ErrorText.h"
 #include "ReconstructionJobSupport.h"
-#include "pattern/LwDocCalcMem.h"
+#include "pattern/reconstruction/LwDocCalcMem.h"
 
 #include <gtest/gtest.h>
 

@@ -13,9 +13,9 @@
 #include "pattern/LwDocPatternNano.h"
 #include "physics/LwDocScattering.h"
 #include "pattern/LwDocScatteringPatternMatrix.h"
-#include "pattern/LwCalcMemWork.h"
-#include "pattern/LwDocCalcMem.h"
-#include "pattern/LwMulCalcMain.h"
+#include "pattern/reconstruction/LwCalcMemWork.h"
+#include "pattern/reconstruction/LwDocCalcMem.h"
+#include "pattern/reconstruction/LwMulCalcMain.h"
 #include "physics/LwDocScatteringPhaseShift.h"
 
 #include <memory>

@@ -1,4 +1,4 @@
-#include "pattern/LwInputChecks.h"
+#include "LwInputChecks.h"
 
 #include "core/LwError.h"
 #include "core/TextUtilities.h"

@@ -1,10 +1,10 @@
-#include "pattern/LwSimulationDocument.h"
+#include "LwSimulationDocument.h"
 
 #include "core/LwBarnFile.h"
 #include "physics/LwClusterDocument.h"
 #include "core/LwError.h"
 #include "physics/LwExtendedXyz.h"
-#include "pattern/LwInputChecks.h"
+#include "LwInputChecks.h"
 #include "core/TextUtilities.h"
 
 #include <fcntl.h>

@@ -1,10 +1,10 @@
-#include "pattern/LwCalcMemCorrection.h"
+#include "pattern/reconstruction/LwCalcMemCorrection.h"
 
 #include "ErrorText.h"
 #include "ReconstructionJobSupport.h"
 #include "core/LwConstants.h"
 #include "core/LwMatrixArithmetic.h"
-#include "pattern/LwDocCalcMem.h"
+#include "pattern/reconstruction/LwDocCalcMem.h"
 
 #include <gtest/gtest.h>
 

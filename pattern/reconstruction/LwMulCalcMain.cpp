@@ -1,10 +1,10 @@
-#include "pattern/LwMulCalcMain.h"
+#include "pattern/reconstruction/LwMulCalcMain.h"
 
 #include "core/LwError.h"
 #include "core/TextUtilities.h"
-#include "pattern/LwCalcMemCorrection.h"
-#include "pattern/LwCalcMemWork.h"
-#include "pattern/LwDocCalcMem.h"
+#include "pattern/reconstruction/LwCalcMemCorrection.h"
+#include "pattern/reconstruction/LwCalcMemWork.h"
+#include "pattern/reconstruction/LwDocCalcMem.h"
 
 #include <QDebug>
 

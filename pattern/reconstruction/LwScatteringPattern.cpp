@@ -1,4 +1,4 @@
-#include "pattern/LwScatteringPattern.h"
+#include "pattern/reconstruction/LwScatteringPattern.h"
 
 #include "core/LwBarnXml.h"
 #include "core/LwError.h"

@@ -1,4 +1,4 @@
-#include "pattern/LwRealSpaceData.h"
+#include "pattern/reconstruction/LwRealSpaceData.h"
 
 #include "core/LwBarnXml.h"
 #include "core/LwError.h"

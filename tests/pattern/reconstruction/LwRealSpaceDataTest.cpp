@@ -1,4 +1,4 @@
-#include "pattern/LwRealSpaceData.h"
+#include "pattern/reconstruction/LwRealSpaceData.h"
 
 #include "ErrorText.h"
 #include "ReconstructionTestSupport.h"

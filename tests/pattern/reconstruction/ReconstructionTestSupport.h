@@ -6,7 +6,7 @@
 #include "core/LwBarnFile.h"
 #include "core/LwBarnXml.h"
 #include "core/LwQBarnFile.h"
-#include "pattern/LwDocCalcMem.h"
+#include "pattern/reconstruction/LwDocCalcMem.h"
 
 #include <gtest/gtest.h>
 
