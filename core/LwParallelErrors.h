@@ -1,11 +1,36 @@
 #pragma once
 // Carries exceptions out of an OpenMP parallel region.
 //
-// No exception may leave a parallel region (the program would terminate), so
-// every loop body runs inside Run(), which catches whatever it throws and
-// keeps it in the slot of the throwing thread. Once one body has failed, the
-// bodies that start afterwards are skipped: the region ends quickly and the
-// caller rethrows after it. The shape of every parallel loop of the suite:
+// No exception may leave a parallel region (the program would terminate).
+// The suite allows three shapes of region, and a region in none of them
+// says in a comment why nothing in it can throw (plain arithmetic on
+// buffers sized before the region, no allocation, no checked access that
+// could fail):
+//
+// 1. Carry and rethrow, with this class: the first error ends the loop and
+//    the caller sees it after the region. Used where one failed item fails
+//    the whole result: the wave re-expansion's batch loops
+//    (physics/LwWaveReexpansion.cpp), the coefficient texts of the
+//    scattered-wave document (physics/LwDocScatteringXml.cpp), the
+//    reconstruction's loops (pattern/LwCalcMemWork.cpp), the image operators
+//    (imageops/LwMatrixOperatorDetail.h), the spherical-harmonics fit
+//    (imageops/SphericalHarmonicsImageFit.cpp), velmora's hologram columns
+//    (apps/velmora/engine/HologramCalculation.cpp) and halvane's background
+//    fits (apps/halvane/RfaBackground.cpp).
+// 2. Per-item drop: a try around one item with an empty catch, where a
+//    failing item is skipped and the others keep their values, because one
+//    bad direction must not cost a whole pattern: the pixel pairs of the
+//    far-field pattern (pattern/LwDocPatternCalculation.cpp) and the points
+//    of the nano pattern (pattern/LwDocPatternNano.cpp).
+// 3. The ordered atom pass (physics/LwOrderedAtomPass.h): each atom keeps
+//    its error in its own slot, later atoms stop starting once one has
+//    failed, and the lowest failed atom's error is rethrown after the
+//    region, so the outcome is the one an atom-after-atom run would give.
+//
+// Shape 1: every loop body runs inside Run(), which catches whatever it
+// throws and keeps it in the slot of the throwing thread. Once one body has
+// failed, the bodies that start afterwards are skipped: the region ends
+// quickly and the caller rethrows after it.
 //
 //     const int threads = omp_get_max_threads();
 //     LwParallelErrors errors(threads);

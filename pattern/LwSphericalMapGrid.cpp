@@ -34,7 +34,8 @@ constexpr std::ptrdiff_t kMinParallelPixels = std::ptrdiff_t(1) << 16;
 
 // Sets every element of `m` to `value`, the rows shared out among the
 // threads when the grid is large: a fresh buffer's pages are first touched
-// here, and a page fault costs more than the store.
+// here, and a page fault costs more than the store. Stores into a buffer
+// sized before the region: nothing in it can throw.
 void FillParallel(LwLDoubleMatrix& m, LDouble value)
 {
     LDouble* const p = m.Buffer();
@@ -117,10 +118,14 @@ void LwSphericalMapGrid::FillDirections(const LwSphericalMappingConvert& convert
     Z.CheckSameSize(W);
     if (W.ColSize != columns || W.RowSize != rows)
         throw LwError("LwSphericalMapGrid::FillDirections(): the grid is not columns x rows");
+    if (W.ColBegin != 0 || W.RowBegin != 0)
+        throw LwError("LwSphericalMapGrid::FillDirections(): the grid does not begin at pixel (0, 0)");
 
         // Each pixel depends on its own (i, j) alone, and the converts keep no
         // state: the rows go to the threads in contiguous blocks, each thread
-        // writing its own stretch of the buffers.
+        // writing its own stretch of the buffers. Nothing here can throw: the
+        // sizes and begins are checked above, so every checked access is in
+        // range, and the projections' PixelToDirection only computes.
 #pragma omp parallel for schedule(static)
     for (int j = 0; j < rows; ++j) {
         for (int i = 0; i < columns; ++i) {

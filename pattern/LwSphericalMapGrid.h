@@ -37,7 +37,8 @@ public:
     // Direction and weight of every pixel (i, j) from the convert's
     // PixelToDirection at px = i, py = j; a pixel the convert reports outside
     // gets 0 in X, Y, Z and W. The matrices must already have the size
-    // columns x rows (Create), else LwError and nothing changes.
+    // columns x rows and begin at pixel (0, 0) (Create), else LwError and
+    // nothing changes.
     void FillDirections(const LwSphericalMappingConvert& convert, int columns, int rows);
 
     std::string Name;  // projection name; empty for the 1D grid

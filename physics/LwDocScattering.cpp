@@ -5,6 +5,7 @@
 #include "core/LwBarnFile.h"
 #include "physics/LwDocFinalState.h"
 #include "physics/LwDocScatteringPhaseShift.h"
+#include "physics/LwOrderedAtomPass.h"
 #include "core/LwError.h"
 #include "core/LwNotifyTerminate.h"
 #include "physics/LwWaveReexpansion.h"
@@ -14,15 +15,11 @@
 #include <omp.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
-#include <exception>
 #include <iostream>
-#include <memory>
 #include <optional>
-#include <thread>
 
 namespace {
 const char* const kOnlyOnePass = "This is not support full multi-scattering calc.";
@@ -246,6 +243,19 @@ StepFunction StepOfMethod(LwLong version)
     }
 }
 
+// Stores a step's t-vector length in `out` when the step leaves, also by an
+// exception, once the expansion has read it.
+struct KeepSize
+{
+    const AtomStep& step;
+    LwLong& out;
+    ~KeepSize()
+    {
+        if (step.sizeL >= 0)
+            out = step.sizeL;
+    }
+};
+
 // Runs one atom-level operation called on its own: lines straight to
 // standard output, the calculator of a running Calculate or one of its own,
 // and CurrSize_l_ updated as soon as the expansion has read the t-vector
@@ -255,43 +265,10 @@ void RunAlone(LwWaveReexpansion* shared, double eps, LwLong& currSizeL, const Bo
 {
     std::optional<LwWaveReexpansion> own;
     AtomStep step{shared ? *shared : own.emplace(), AtomConsole(), eps};
-    struct KeepSize
-    {
-        const AtomStep& step;
-        LwLong& out;
-        ~KeepSize()
-        {
-            if (step.sizeL >= 0)
-                out = step.sizeL;
-        }
-    } keep{step, currSizeL};
+    KeepSize keep{step, currSizeL};
     body(step);
 }
 }  // namespace
-
-// The calculators of the atoms that run in parallel, one per OpenMP thread,
-// kept for the whole calculation so that their sampling spheres and tables
-// are built once. Each runs its loops on its own thread: the atoms already
-// occupy the team, and nested teams would only oversubscribe the cores.
-class LwDocScattering::ThreadCalculators
-{
-public:
-    explicit ThreadCalculators(int threads) : calculators_(std::size_t(threads > 0 ? threads : 1))
-    {
-        for (std::unique_ptr<LwWaveReexpansion>& slot : calculators_) {
-            slot.reset(new LwWaveReexpansion);
-            slot->SetThreadCount(1);
-        }
-    }
-
-    int Threads() const { return int(calculators_.size()); }
-
-    // The calculator of one thread of the team; only that thread uses it.
-    LwWaveReexpansion& OfThread(int thread) { return *calculators_[std::size_t(thread)]; }
-
-private:
-    std::vector<std::unique_ptr<LwWaveReexpansion>> calculators_;
-};
 
 std::vector<LwLong> LwDocScattering::PathAtoms(const LwScatteringData& record,
                                                const LwDocScatteringPhaseShift& phaseShift, LwLong atom)
@@ -360,7 +337,7 @@ void LwDocScattering::Calculate(LwNotifyTerminate& stop, LwCluster& structures,
         ~SharedCalculator() { slot = nullptr; }
     } shared{reexpansion_};
     reexpansion_ = &reexpansion;
-    ThreadCalculators calculators(omp_get_max_threads());
+    LwOrderedAtomPass::TeamCalculators calculators(omp_get_max_threads());
 
     EWCount = static_cast<LwLong>(emittedWaves.size());
     StCount = static_cast<LwLong>(structures.size());
@@ -404,148 +381,23 @@ void LwDocScattering::Calculate(LwNotifyTerminate& stop, LwCluster& structures,
 }
 
 bool LwDocScattering::RunPass(LwNotifyTerminate& stop, LwScatteringData& record,
-                              const LwDocScatteringPhaseShift& phaseShift, ThreadCalculators& calculators)
+                              const LwDocScatteringPhaseShift& phaseShift,
+                              LwOrderedAtomPass::TeamCalculators& calculators)
 {
     const StepFunction step = StepOfMethod(Version);
-    const LwLong count = AtCount;
-    const std::size_t n = std::size_t(count);
-    // Per atom, each written only by the thread that runs the atom: its
-    // console lines, its error, the t-vector length it read, whether it was
-    // reached (progress line out, stop asked) and whether the stop hook
-    // answered yes for it.
-    std::vector<std::string> console(n);
-    std::vector<std::exception_ptr> errors(n);
-    std::vector<LwLong> sizeL(n, -1);
-    std::vector<char> reached(n, 0);
-    std::vector<char> stoppedAt(n, 0);
-    // The lowest failed atom so far (count: none); atoms above it need not
-    // start, as an atom-after-atom run would never have reached them.
-    std::atomic<LwLong> lowestFailure{count};
-    std::atomic<bool> stopping{false};
-
-    // Up to the stop query an atom runs in its turn, in atom order within
-    // the level: the hook is asked in the order an atom-after-atom run asks
-    // it, and never again once it has said yes. False: the atom does not run.
-    auto reach = [&](LwLong atom) {
-        const std::size_t a = std::size_t(atom);
-        if (stopping.load() || atom > lowestFailure.load())
-            return false;
-        AtomConsole(&console[a])
-            .Print("StIndex: %ld/%ld, EWIndex: %ld/%ld, MuIndex: %ld/%ld, AtIndex: %ld / %ld\n",
-                   static_cast<long>(StIndex + 1), static_cast<long>(StCount), static_cast<long>(EWIndex + 1),
-                   static_cast<long>(EWCount), static_cast<long>(MuIndex + 1), static_cast<long>(MuCount),
-                   static_cast<long>(atom + 1), static_cast<long>(count));
-        reached[a] = 1;
-        if (stop.IsTerminate()) {
-            stoppedAt[a] = 1;
-            stopping.store(true);
-            return false;
-        }
-        return true;
-    };
-    auto fail = [&](LwLong atom) {
-        errors[std::size_t(atom)] = std::current_exception();
-        LwLong seen = lowestFailure.load();
-        while (atom < seen && !lowestFailure.compare_exchange_weak(seen, atom)) {}
-    };
-    auto scatter = [&](LwLong atom, LwWaveReexpansion& calculator) {
-        const std::size_t a = std::size_t(atom);
-        AtomStep s{calculator, AtomConsole(&console[a]), EPS};
-        try {
+    LwOrderedAtomPass pass(
+        AtCount, {StIndex, StCount, EWIndex, EWCount, MuIndex, MuCount}, stop,
+        [&](LwLong atom, LwWaveReexpansion& calculator, std::string& console, LwLong& sizeL) {
+            AtomStep s{calculator, AtomConsole(&console), EPS};
+            KeepSize keep{s, sizeL};
             step(s, record, phaseShift, MuIndex, atom);
-        } catch (...) {
-            fail(atom);
-        }
-        sizeL[a] = s.sizeL;
-    };
-
-    // Prints the lines of the reached atoms from `printed` on, in atom order,
-    // up to the first atom not reached yet or up to `last`.
-    std::size_t printed = 0;
-    auto flush = [&](LwLong last) {
-        while (printed < n && LwLong(printed) <= last && reached[printed]) {
-            std::fputs(console[printed].c_str(), stdout);
-            std::string().swap(console[printed]);
-            ++printed;
-        }
-    };
-
-    for (const std::vector<LwLong>& level : DependencyLevels(Version, record, phaseShift)) {
-        std::vector<LwLong> atoms;
-        for (LwLong atom : level)
-            if (atom < lowestFailure.load())
-                atoms.push_back(atom);
-        if (atoms.size() == 1) {
-            // Alone in its level: the re-expansion spreads over the threads.
-            bool go = false;
-            try {
-                go = reach(atoms[0]);
-            } catch (...) {
-                fail(atoms[0]);
-            }
-            if (go)
-                scatter(atoms[0], *reexpansion_);
-        } else if (!atoms.empty()) {
-            // Atoms differ in cost (incident waves of different size, the
-            // re-expansion's iteration count), so each thread takes the next
-            // atom when it is free. Atoms are taken in increasing order, so
-            // the thread waiting for its turn to ask the stop hook waits only
-            // for atoms already taken, which never wait for it.
-            const int threads = calculators.Threads();
-            const long size = long(atoms.size());
-            std::atomic<long> taken{0};
-            std::atomic<long> turn{0};
-#pragma omp parallel num_threads(threads)
-            {
-                LwWaveReexpansion& calculator = calculators.OfThread(omp_get_thread_num());
-                for (long t = taken.fetch_add(1); t < size; t = taken.fetch_add(1)) {
-                    const LwLong atom = atoms[std::size_t(t)];
-                    while (turn.load(std::memory_order_acquire) != t)
-                        std::this_thread::yield();
-                    bool go = false;
-                    try {
-                        go = reach(atom);
-                    } catch (...) {
-                        fail(atom);
-                    }
-                    turn.store(t + 1, std::memory_order_release);
-                    if (go)
-                        scatter(atom, calculator);
-                }
-            }
-        }
-        if (stopping.load())
-            break;
-        flush(lowestFailure.load());
-    }
-
-    // Where an atom-after-atom run would have ended: at the stop, or at the
-    // lowest failed atom when that comes first.
-    LwLong stopAtom = count;
-    for (LwLong atom = 0; atom < count; ++atom)
-        if (stoppedAt[std::size_t(atom)]) {
-            stopAtom = atom;
-            break;
-        }
-    const LwLong failure = lowestFailure.load();
-    const LwLong end = std::min(stopAtom, failure);
-    if (stopAtom < count) {
-        for (std::size_t a = printed; a < n; ++a)
-            if (reached[a] && LwLong(a) <= failure)
-                std::fputs(console[a].c_str(), stdout);
-    } else {
-        flush(failure);
-    }
-    std::fflush(stdout);
-    for (LwLong atom = std::min(end, count - 1); atom >= 0; --atom)
-        if (sizeL[std::size_t(atom)] >= 0) {
-            CurrSize_l_ = sizeL[std::size_t(atom)];
-            break;
-        }
-    AtIndex = end;
-    if (failure < stopAtom)
-        std::rethrow_exception(errors[std::size_t(failure)]);
-    return stopAtom < count;
+        });
+    pass.Run(DependencyLevels(Version, record, phaseShift), *reexpansion_, calculators);
+    const LwLong sizeL = pass.LastSizeL();
+    if (sizeL >= 0)
+        CurrSize_l_ = sizeL;
+    AtIndex = pass.End();
+    return pass.RethrowOrStopped();
 }
 
 void LwDocScattering::OneCalculate(LwScatteringData& record, const LwDocScatteringPhaseShift& phaseShift,

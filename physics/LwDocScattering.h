@@ -30,6 +30,7 @@
 // other floating value with six significant digits.
 
 #include "physics/LwClusterAtom.h"
+#include "physics/LwOrderedAtomPass.h"
 #include "core/LwMatrix.h"
 #include "core/LwTypes.h"
 #include "physics/LwVectorFreeElectron.h"
@@ -201,12 +202,12 @@ public:
     bool LoadSaveData(LwBarnXml& doc, const std::string& rackName);
 
 private:
-    class ThreadCalculators;
-
-    // One pass over the atoms of `record`. True when the stop hook asked to
-    // stop.
+    // One pass over the atoms of `record` (LwOrderedAtomPass), with the
+    // team's calculators for the atoms that run in parallel. True when the
+    // stop hook asked to stop.
     bool RunPass(LwNotifyTerminate& stop, LwScatteringData& record,
-                 const LwDocScatteringPhaseShift& phaseShift, ThreadCalculators& calculators);
+                 const LwDocScatteringPhaseShift& phaseShift,
+                 LwOrderedAtomPass::TeamCalculators& calculators);
 
     // The re-expansion calculator of a running Calculate for atoms that run
     // alone, shared so that its sampling spheres are built once per L; null

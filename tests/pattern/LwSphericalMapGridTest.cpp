@@ -219,6 +219,33 @@ TEST(SphericalMapGrid, FillDirectionsRefusesAGridOfAnotherSize)
         }
 }
 
+TEST(SphericalMapGrid, FillDirectionsRefusesAGridNotBeginningAtPixelZero)
+{
+    // Pixel (i, j) is written at (i, j): matrices whose elements begin
+    // elsewhere are refused before the parallel loop, untouched.
+    const struct
+    {
+        const char* name;
+        int colBegin, rowBegin;
+    } cases[] = {{"columns begin at 1", 1, 0}, {"rows begin at -2", 0, -2}};
+    const LwConvertOrthographicMap convert;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        LwSphericalMapGrid g;
+        g.Create(1, 5, 4);
+        for (LwLDoubleMatrix* m : {&g.X, &g.Y, &g.Z, &g.W}) {
+            m->ColBegin = c.colBegin;
+            m->RowBegin = c.rowBegin;
+        }
+        EXPECT_THROW(g.FillDirections(convert, 5, 4), LwError);
+        for (int i = 0; i < 5; ++i)
+            for (int j = 0; j < 4; ++j) {
+                EXPECT_EQ(g.X(c.colBegin + i, c.rowBegin + j), 0);
+                EXPECT_EQ(g.W(c.colBegin + i, c.rowBegin + j), 1);
+            }
+    }
+}
+
 TEST(SphericalMapGrid, MoveHandsEveryMatrixOver)
 {
     const LwSphericalMapGrid ref = CreateOrthographicGrid(2, 21);

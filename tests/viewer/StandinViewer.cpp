@@ -485,6 +485,121 @@ void StandinViewer::SetFaults(const Faults& faults)
     faults_ = faults;
 }
 
+// One request being answered: its reader and reply, its command, the window
+// it names (null when none) and the image and key maps an image command
+// addresses: the window's own, or the current entry's for a series window
+// (made when the index runs past the end, whatever the command).
+struct StandinViewer::Call
+{
+    Call(RequestReader& request, ReplyWriter& replyWriter, Window* window)
+        : req(request), reply(replyWriter), win(window)
+    {
+        if (win == nullptr)
+            return;
+        if (win->isSeries) {
+            SeriesEntry& e = Current();
+            image = &e.image;
+            keyDouble = &e.imageKeyDouble;
+            keyString = &e.imageKeyString;
+        } else {
+            image = &win->image;
+            keyDouble = &win->keyDouble;
+            keyString = &win->keyString;
+        }
+    }
+
+    // The current entry of the series window.
+    SeriesEntry& Current()
+    {
+        if (win->currentIndex >= static_cast<std::int32_t>(win->entries.size()))
+            win->entries.resize(static_cast<std::size_t>(win->currentIndex) + 1);
+        return win->entries[static_cast<std::size_t>(win->currentIndex)];
+    }
+
+    // Entry `index` of the series window, made when past the end; null for
+    // no series window or a negative index.
+    SeriesEntry* EntryAt(std::int32_t index)
+    {
+        if (win == nullptr || !win->isSeries || index < 0)
+            return nullptr;
+        if (index >= static_cast<std::int32_t>(win->entries.size()))
+            win->entries.resize(static_cast<std::size_t>(index) + 1);
+        return &win->entries[static_cast<std::size_t>(index)];
+    }
+
+    // Entry "index" of the request; null, with the reply's ReturnCode, when
+    // there is none.
+    SeriesEntry* RequestedEntry()
+    {
+        SeriesEntry* e = EntryAt(req.Int("index"));
+        if (e == nullptr)
+            reply.Text("ReturnCode", "Series index is not found");
+        return e;
+    }
+
+    // False, with the reply's ReturnCode, when the request names no window.
+    bool NeedWindow()
+    {
+        if (win == nullptr) {
+            reply.Text("ReturnCode", "Window is not found");
+            return false;
+        }
+        return true;
+    }
+
+    RequestReader& req;
+    ReplyWriter& reply;
+    Window* win;
+    LwFloatMatrix* image = nullptr;
+    LwInfoValueMap* keyDouble = nullptr;
+    LwInfoStringMap* keyString = nullptr;
+};
+
+const std::map<std::string, StandinViewer::Handler>& StandinViewer::Handlers()
+{
+    static const std::map<std::string, Handler> handlers = {
+        {"Update", &StandinViewer::AnswerUpdate},
+        {"WindowGetFocusedID", &StandinViewer::AnswerWindowGetFocusedID},
+        {"ImageNewWindow", &StandinViewer::AnswerImageNewWindow},
+        {"SeriesNewWindow", &StandinViewer::AnswerSeriesNewWindow},
+        {"GetIsModeImage", &StandinViewer::AnswerGetIsModeImage},
+        {"GetIsModeSeries", &StandinViewer::AnswerGetIsModeSeries},
+        {"ImageGet", &StandinViewer::AnswerImageGet},
+        {"ImageSet", &StandinViewer::AnswerImageSet},
+        {"FIImageGetBySharedMemory", &StandinViewer::AnswerFIImageGetBySharedMemory},
+        {"FIImageSetBySharedMemory", &StandinViewer::AnswerFIImageSetBySharedMemory},
+        {"SetCaption", &StandinViewer::AnswerSetCaption},
+        {"GetFileName", &StandinViewer::AnswerGetFileName},
+        {"RegionAdd", &StandinViewer::AnswerRegionAdd},
+        {"LineAdd", &StandinViewer::AnswerLineAdd},
+        {"RegionClear", &StandinViewer::AnswerRegionClear},
+        {"RegionGetIDList", &StandinViewer::AnswerRegionGetIDList},
+        {"LineGetIDList", &StandinViewer::AnswerLineGetIDList},
+        {"RegionGet", &StandinViewer::AnswerRegionGet},
+        {"RegionGetIMinMaxAverage", &StandinViewer::AnswerRegionGetIMinMaxAverage},
+        {"ImageKeyDoubleGet", &StandinViewer::AnswerImageKeyDoubleGet},
+        {"ImageKeyDoubleSet", &StandinViewer::AnswerImageKeyDoubleSet},
+        {"ImageKeyStringGet", &StandinViewer::AnswerImageKeyStringGet},
+        {"ImageKeyStringSet", &StandinViewer::AnswerImageKeyStringSet},
+        {"SeriesKeyDoubleGet", &StandinViewer::AnswerSeriesKeyDoubleGet},
+        {"SeriesKeyDoubleSet", &StandinViewer::AnswerSeriesKeyDoubleSet},
+        {"SeriesKeyStringGet", &StandinViewer::AnswerSeriesKeyStringGet},
+        {"SeriesKeyStringSet", &StandinViewer::AnswerSeriesKeyStringSet},
+        {"SeriesIndexKeyDoubleGet", &StandinViewer::AnswerSeriesIndexKeyDoubleGet},
+        {"SeriesIndexKeyDoubleSet", &StandinViewer::AnswerSeriesIndexKeyDoubleSet},
+        {"SeriesIndexKeyStringGet", &StandinViewer::AnswerSeriesIndexKeyStringGet},
+        {"SeriesIndexKeyStringSet", &StandinViewer::AnswerSeriesIndexKeyStringSet},
+        {"SeriesGetCount", &StandinViewer::AnswerSeriesGetCount},
+        {"SeriesImageIndexSet", &StandinViewer::AnswerSeriesImageIndexSet},
+        {"SeriesImageIndexSetWithLoadImage", &StandinViewer::AnswerSeriesImageIndexSetWithLoadImage},
+        {"GetIsLoaded", &StandinViewer::AnswerGetIsLoaded},
+        {"SeriesImageSave", &StandinViewer::AnswerSeriesImageSave},
+        {"SeriesSave", &StandinViewer::AnswerSeriesSave},
+        {"SeriesSaveRenew", &StandinViewer::AnswerSeriesSaveRenew},
+    };
+    return handlers;
+}
+
 std::string StandinViewer::Handle(const std::string& requestText)
 {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -495,307 +610,416 @@ std::string StandinViewer::Handle(const std::string& requestText)
         RequestReader req(requestText);
         const std::string cmd = req.Text("cmd");
         const std::int32_t id = req.Int("IDDocChildWindow", -1);
-        const bool isGet = cmd.size() > 3 && cmd.compare(cmd.size() - 3, 3, "Get") == 0;
         logged.command = cmd;
         logged.windowId = id;
         requests_.push_back(logged);
 
-        auto found = windows_.find(id);
-        Window* win = found == windows_.end() ? nullptr : &found->second;
-        // The entry an image command of a series window addresses: the
-        // current one, made when the index runs past the end.
-        auto current = [&]() -> SeriesEntry& {
-            if (win->currentIndex >= static_cast<std::int32_t>(win->entries.size()))
-                win->entries.resize(static_cast<std::size_t>(win->currentIndex) + 1);
-            return win->entries[static_cast<std::size_t>(win->currentIndex)];
-        };
-        auto entryAt = [&](std::int32_t index) -> SeriesEntry* {
-            if (win == nullptr || !win->isSeries || index < 0)
-                return nullptr;
-            if (index >= static_cast<std::int32_t>(win->entries.size()))
-                win->entries.resize(static_cast<std::size_t>(index) + 1);
-            return &win->entries[static_cast<std::size_t>(index)];
-        };
-        auto needWindow = [&]() {
-            if (win == nullptr) {
-                reply.Text("ReturnCode", "Window is not found");
-                return false;
-            }
-            return true;
-        };
-        LwFloatMatrix* image = nullptr;
-        LwInfoValueMap* keyDouble = nullptr;
-        LwInfoStringMap* keyString = nullptr;
-        if (win != nullptr) {
-            if (win->isSeries) {
-                SeriesEntry& e = current();
-                image = &e.image;
-                keyDouble = &e.imageKeyDouble;
-                keyString = &e.imageKeyString;
-            } else {
-                image = &win->image;
-                keyDouble = &win->keyDouble;
-                keyString = &win->keyString;
-            }
-        }
-
-        if (cmd == "Update") {
-        } else if (cmd == "WindowGetFocusedID") {
-            reply.Int("IDDocChildWindow", focused_);
-        } else if (cmd == "ImageNewWindow") {
-            Window w;
-            w.id = nextWindowId_++;
-            focused_ = w.id;
-            windows_[w.id] = w;
-            reply.Int("IDDocChildWindow", w.id);
-        } else if (cmd == "SeriesNewWindow") {
-            Window w;
-            w.id = nextWindowId_++;
-            w.isSeries = true;
-            w.seriesPath = req.Text("filenameUtf8");
-            w.seriesMode = req.Text("mode");
-            focused_ = w.id;
-            windows_[w.id] = w;
-            reply.Int("IDDocChildWindow", w.id);
-        } else if (cmd == "GetIsModeImage") {
-            reply.Bool("isModeImage", win != nullptr && (!win->isSeries || win->seriesMode == "image"));
-        } else if (cmd == "GetIsModeSeries") {
-            reply.Bool("isModeSeries", win != nullptr && win->isSeries);
-        } else if (cmd == "ImageGet") {
-            if (needWindow())
-                SerializeMatrix(reply.Doc(), "image", *image, "b");
-        } else if (cmd == "ImageSet") {
-            if (needWindow())
-                SerializeMatrix(req.Doc(), "image", *image, "b");
-        } else if (cmd == "FIImageGetBySharedMemory") {
-            if (faults_.getReturnCode != "ok") {
-                reply.Text("ReturnCode", faults_.getReturnCode);
-            } else if (needWindow()) {
-                const QString key = QStringLiteral("ZYVRAGET%1_%2")
-                                        .arg(QCoreApplication::applicationPid())
-                                        .arg(++blockSerial_);
-                blocks_.clear();  // the previous fetch's block is done with
-                auto block = std::make_unique<QSharedMemory>();
-                LwFloatMatrix header;  // sizes for the bad-header faults
-                bool ok = true;
-                switch (faults_.block) {
-                case Faults::Block::Good: ok = WriteImageBlock(*block, key, *image); break;
-                case Faults::Block::Missing: break;
-                case Faults::Block::Tiny:
-                    block->setKey(key);
-                    ok = block->create(8);
-                    break;
-                default: {
-                    block->setKey(key);
-                    ok = block->create(static_cast<int>(kHeaderBytes + 4 * 4));
-                    if (ok) {
-                        std::int32_t h[4] = {0, 0, 0, 0};
-                        if (faults_.block == Faults::Block::HeaderTooLarge) {
-                            h[0] = 100;
-                            h[1] = 100;
-                        }
-                        if (faults_.block == Faults::Block::HugeHeader) {
-                            h[0] = h[1] = 0x7fffffff;
-                        }
-                        if (faults_.block == Faults::Block::BothNegative) {
-                            h[0] = h[1] = -1;
-                        }
-                        if (faults_.block == Faults::Block::OneNegative) {
-                            h[0] = -1;
-                            h[1] = 2;
-                        }
-                        block->lock();
-                        std::memset(block->data(), 0, static_cast<std::size_t>(block->size()));
-                        std::memcpy(block->data(), h, sizeof h);
-                        block->unlock();
-                    }
-                }
-                }
-                if (!ok) {
-                    reply.Text("ReturnCode", "Shared memory cannot be made");
-                } else {
-                    // The key the block was made under (WriteImageBlock may
-                    // have had to suffix it).
-                    const QString used = faults_.block == Faults::Block::Missing ? key : block->key();
-                    if (faults_.block != Faults::Block::Missing)
-                        blocks_.push_back(std::move(block));
-                    reply.Text("ReturnCode", "ok");
-                    reply.Text("key", used.toStdString());
-                }
-            }
-        } else if (cmd == "FIImageSetBySharedMemory") {
-            if (needWindow()) {
-                // Straight into the window's image (its buffer is reused at
-                // the same size); a bad block leaves it untouched.
-                const std::string error = ReadImageBlock(QString::fromStdString(req.Text("key")), *image);
-                if (error.empty()) {
-                    reply.Text("ReturnCode", "ok");
-                } else {
-                    reply.Text("ReturnCode", error);
-                }
-            }
-        } else if (cmd == "SetCaption") {
-            if (needWindow())
-                win->caption = req.Text("caption");
-        } else if (cmd == "GetFileName") {
-            if (needWindow())
-                reply.Text("filenameUtf8", win->isSeries ? current().fileName : win->fileName);
-        } else if (cmd == "RegionAdd" || cmd == "LineAdd") {
-            if (needWindow()) {
-                Region r;
-                r.id = nextRegionId_++;
-                if (cmd == "RegionAdd") {
-                    r.type = req.Text("regionType");
-                    r.cx = req.Float("cx");
-                    r.cy = req.Float("cy");
-                    r.w = req.Float("w");
-                    r.h = req.Float("h");
-                } else {
-                    r.isLine = true;
-                    r.x0 = req.Float("x0");
-                    r.y0 = req.Float("y0");
-                    r.x1 = req.Float("x1");
-                    r.y1 = req.Float("y1");
-                    r.width = req.Float("width");
-                }
-                req.Color(r.r, r.g, r.b);
-                r.isMovable = req.Bool("isMovable");
-                r.name = req.Text("name");
-                win->regions.push_back(r);
-                reply.Int("RegionID", r.id);
-            }
-        } else if (cmd == "RegionClear") {
-            if (needWindow())
-                win->regions.erase(std::remove_if(win->regions.begin(), win->regions.end(),
-                                                  [](const Region& r) { return !r.isLine; }),
-                                   win->regions.end());
-        } else if (cmd == "RegionGetIDList" || cmd == "LineGetIDList") {
-            if (needWindow()) {
-                const bool lines = cmd == "LineGetIDList";
-                std::vector<std::int32_t> ids;
-                for (const Region& r : win->regions)
-                    if (r.isLine == lines)
-                        ids.push_back(r.id);
-                // A column vector (one column, a row per id) in the core's
-                // 32-bit matrix element.
-                LwLongMatrix list;
-                if (!ids.empty()) {
-                    list.Create(1, static_cast<int>(ids.size()));
-                    for (std::size_t i = 0; i < ids.size(); ++i)
-                        list(0, static_cast<int>(i)) = ids[i];
-                }
-                SerializeMatrix(reply.Doc(), "IDList", list, "b");
-            }
-        } else if (cmd == "RegionGet" || cmd == "RegionGetIMinMaxAverage") {
-            if (needWindow()) {
-                const std::int32_t rid = req.Int("RegionID");
-                const auto r = std::find_if(win->regions.begin(), win->regions.end(),
-                                            [rid](const Region& x) { return x.id == rid; });
-                if (r == win->regions.end()) {
-                    reply.Text("ReturnCode", "Region is not found");
-                } else if (cmd == "RegionGet") {
-                    reply.Text("regionType", r->type);
-                    reply.Float("cx", r->cx);
-                    reply.Float("cy", r->cy);
-                    reply.Float("w", r->w);
-                    reply.Float("h", r->h);
-                    reply.Doc().OpenRack("color");
-                    reply.Int("r", r->r);
-                    reply.Int("g", r->g);
-                    reply.Int("b", r->b);
-                    reply.Doc().CloseRack("color");
-                    reply.Bool("isMovable", r->isMovable);
-                    reply.Text("name", r->name);
-                } else {
-                    float mn, mx, avg;
-                    RegionStatistics(*image, *r, mn, mx, avg);
-                    reply.Float("min", mn);
-                    reply.Float("max", mx);
-                    reply.Float("average", avg);
-                }
-            }
-        } else if (cmd == "ImageKeyDoubleGet") {
-            if (needWindow())
-                SerializeValueMap(*keyDouble, reply.Doc(), "ImageKeyDouble");
-        } else if (cmd == "ImageKeyDoubleSet") {
-            if (needWindow())
-                SerializeValueMap(*keyDouble, req.Doc(), "ImageKeyDouble");
-        } else if (cmd == "ImageKeyStringGet") {
-            if (needWindow())
-                SerializeTextMap(*keyString, reply.Doc(), "ImageKeyString");
-        } else if (cmd == "ImageKeyStringSet") {
-            if (needWindow())
-                SerializeTextMap(*keyString, req.Doc(), "ImageKeyString");
-        } else if (cmd == "SeriesKeyDoubleGet" || cmd == "SeriesKeyDoubleSet") {
-            if (needWindow())
-                SerializeValueMap(win->seriesKeyDouble, isGet ? reply.Doc() : req.Doc(), "SeriesKeyDouble");
-        } else if (cmd == "SeriesKeyStringGet" || cmd == "SeriesKeyStringSet") {
-            if (needWindow())
-                SerializeTextMap(win->seriesKeyString, isGet ? reply.Doc() : req.Doc(), "SeriesKeyString");
-        } else if (cmd == "SeriesIndexKeyDoubleGet" || cmd == "SeriesIndexKeyDoubleSet" ||
-                   cmd == "SeriesIndexKeyStringGet" || cmd == "SeriesIndexKeyStringSet") {
-            SeriesEntry* e = entryAt(req.Int("index"));
-            const bool isDouble = cmd.find("Double") != std::string::npos;
-            if (e == nullptr) {
-                reply.Text("ReturnCode", "Series index is not found");
-            } else if (isDouble) {
-                SerializeValueMap(e->indexKeyDouble, isGet ? reply.Doc() : req.Doc(), "SeriesIndexKeyDouble");
-            } else {
-                SerializeTextMap(e->indexKeyString, isGet ? reply.Doc() : req.Doc(), "SeriesIndexKeyString");
-            }
-        } else if (cmd == "SeriesGetCount") {
-            reply.Int("count",
-                      win != nullptr && win->isSeries ? static_cast<std::int32_t>(win->entries.size()) : 0);
-        } else if (cmd == "SeriesImageIndexSet" || cmd == "SeriesImageIndexSetWithLoadImage") {
-            const std::int32_t index = req.Int("index");
-            SeriesEntry* e = nullptr;
-            if (cmd == "SeriesImageIndexSet") {
-                e = entryAt(index);
-            } else if (win != nullptr && win->isSeries && index >= 0 &&
-                       index < static_cast<std::int32_t>(win->entries.size())) {
-                e = &win->entries[static_cast<std::size_t>(index)];
-            }
-            if (e == nullptr) {
-                reply.Text("ReturnCode", "Series index is not found");
-            } else {
-                win->currentIndex = index;
-            }
-            if (cmd == "SeriesImageIndexSetWithLoadImage") {
-                loadPollsLeft_ = std::max(1, faults_.loadPolls);
-                loadSuccess_ = e != nullptr && !e->unloadable && !faults_.failLoads;
-            }
-        } else if (cmd == "GetIsLoaded") {
-            if (loadPollsLeft_ > 0)
-                --loadPollsLeft_;
-            const bool loaded = loadPollsLeft_ == 0;
-            reply.Text("ReturnCode", "ok");
-            reply.Bool("isLoaded", loaded);
-            reply.Bool("isSuccess", loaded && loadSuccess_);
-        } else if (cmd == "SeriesImageSave") {
-            SeriesEntry* e = entryAt(req.Int("index"));
-            if (e == nullptr) {
-                reply.Text("ReturnCode", "Series index is not found");
-            } else {
-                e->fileName = req.Text("filenameUtf8");
-                e->saved = true;
-            }
-        } else if (cmd == "SeriesSave") {
-            if (needWindow()) {
-                win->seriesPath = req.Text("filenameUtf8");
-                ++win->saveCount;
-            }
-        } else if (cmd == "SeriesSaveRenew") {
-            if (needWindow())
-                ++win->renewCount;
-        } else {
+        const auto found = windows_.find(id);
+        Call call(req, reply, found == windows_.end() ? nullptr : &found->second);
+        const auto handler = Handlers().find(cmd);
+        if (handler == Handlers().end())
             reply.Text("ReturnCode", "Unknown command: " + cmd);
-        }
+        else
+            (this->*handler->second)(call);
     } catch (const LwError& e) {
         if (logged.command.empty())
             requests_.push_back(logged);
         reply.Text("ReturnCode", "Request error: " + e.Message());
     }
     return reply.Finish();
+}
+
+void StandinViewer::AnswerUpdate(Call&) {}
+
+void StandinViewer::AnswerWindowGetFocusedID(Call& call)
+{
+    call.reply.Int("IDDocChildWindow", focused_);
+}
+
+std::int32_t StandinViewer::NewWindow(Window window)
+{
+    window.id = nextWindowId_++;
+    focused_ = window.id;
+    windows_[window.id] = window;
+    return window.id;
+}
+
+void StandinViewer::AnswerImageNewWindow(Call& call)
+{
+    call.reply.Int("IDDocChildWindow", NewWindow(Window()));
+}
+
+void StandinViewer::AnswerSeriesNewWindow(Call& call)
+{
+    Window w;
+    w.isSeries = true;
+    w.seriesPath = call.req.Text("filenameUtf8");
+    w.seriesMode = call.req.Text("mode");
+    call.reply.Int("IDDocChildWindow", NewWindow(w));
+}
+
+void StandinViewer::AnswerGetIsModeImage(Call& call)
+{
+    call.reply.Bool("isModeImage",
+                    call.win != nullptr && (!call.win->isSeries || call.win->seriesMode == "image"));
+}
+
+void StandinViewer::AnswerGetIsModeSeries(Call& call)
+{
+    call.reply.Bool("isModeSeries", call.win != nullptr && call.win->isSeries);
+}
+
+void StandinViewer::AnswerImageGet(Call& call)
+{
+    if (call.NeedWindow())
+        SerializeMatrix(call.reply.Doc(), "image", *call.image, "b");
+}
+
+void StandinViewer::AnswerImageSet(Call& call)
+{
+    if (call.NeedWindow())
+        SerializeMatrix(call.req.Doc(), "image", *call.image, "b");
+}
+
+void StandinViewer::AnswerFIImageGetBySharedMemory(Call& call)
+{
+    if (faults_.getReturnCode != "ok") {
+        call.reply.Text("ReturnCode", faults_.getReturnCode);
+        return;
+    }
+    if (!call.NeedWindow())
+        return;
+    const QString key =
+        QStringLiteral("ZYVRAGET%1_%2").arg(QCoreApplication::applicationPid()).arg(++blockSerial_);
+    blocks_.clear();  // the previous fetch's block is done with
+    auto block = std::make_unique<QSharedMemory>();
+    bool ok = true;
+    switch (faults_.block) {
+    case Faults::Block::Good: ok = WriteImageBlock(*block, key, *call.image); break;
+    case Faults::Block::Missing: break;
+    case Faults::Block::Tiny:
+        block->setKey(key);
+        ok = block->create(8);
+        break;
+    default: {
+        block->setKey(key);
+        ok = block->create(static_cast<int>(kHeaderBytes + 4 * 4));
+        if (ok) {
+            std::int32_t h[4] = {0, 0, 0, 0};
+            if (faults_.block == Faults::Block::HeaderTooLarge) {
+                h[0] = 100;
+                h[1] = 100;
+            }
+            if (faults_.block == Faults::Block::HugeHeader) {
+                h[0] = h[1] = 0x7fffffff;
+            }
+            if (faults_.block == Faults::Block::BothNegative) {
+                h[0] = h[1] = -1;
+            }
+            if (faults_.block == Faults::Block::OneNegative) {
+                h[0] = -1;
+                h[1] = 2;
+            }
+            block->lock();
+            std::memset(block->data(), 0, static_cast<std::size_t>(block->size()));
+            std::memcpy(block->data(), h, sizeof h);
+            block->unlock();
+        }
+    }
+    }
+    if (!ok) {
+        call.reply.Text("ReturnCode", "Shared memory cannot be made");
+        return;
+    }
+    // The key the block was made under (WriteImageBlock may have had to
+    // suffix it).
+    const QString used = faults_.block == Faults::Block::Missing ? key : block->key();
+    if (faults_.block != Faults::Block::Missing)
+        blocks_.push_back(std::move(block));
+    call.reply.Text("ReturnCode", "ok");
+    call.reply.Text("key", used.toStdString());
+}
+
+void StandinViewer::AnswerFIImageSetBySharedMemory(Call& call)
+{
+    if (!call.NeedWindow())
+        return;
+    // Straight into the window's image (its buffer is reused at the same
+    // size); a bad block leaves it untouched.
+    const std::string error = ReadImageBlock(QString::fromStdString(call.req.Text("key")), *call.image);
+    call.reply.Text("ReturnCode", error.empty() ? "ok" : error);
+}
+
+void StandinViewer::AnswerSetCaption(Call& call)
+{
+    if (call.NeedWindow())
+        call.win->caption = call.req.Text("caption");
+}
+
+void StandinViewer::AnswerGetFileName(Call& call)
+{
+    if (call.NeedWindow())
+        call.reply.Text("filenameUtf8", call.win->isSeries ? call.Current().fileName : call.win->fileName);
+}
+
+void StandinViewer::AddRegion(Call& call, Region region)
+{
+    region.id = nextRegionId_++;
+    call.req.Color(region.r, region.g, region.b);
+    region.isMovable = call.req.Bool("isMovable");
+    region.name = call.req.Text("name");
+    call.win->regions.push_back(region);
+    call.reply.Int("RegionID", region.id);
+}
+
+void StandinViewer::AnswerRegionAdd(Call& call)
+{
+    if (!call.NeedWindow())
+        return;
+    Region r;
+    r.type = call.req.Text("regionType");
+    r.cx = call.req.Float("cx");
+    r.cy = call.req.Float("cy");
+    r.w = call.req.Float("w");
+    r.h = call.req.Float("h");
+    AddRegion(call, r);
+}
+
+void StandinViewer::AnswerLineAdd(Call& call)
+{
+    if (!call.NeedWindow())
+        return;
+    Region r;
+    r.isLine = true;
+    r.x0 = call.req.Float("x0");
+    r.y0 = call.req.Float("y0");
+    r.x1 = call.req.Float("x1");
+    r.y1 = call.req.Float("y1");
+    r.width = call.req.Float("width");
+    AddRegion(call, r);
+}
+
+void StandinViewer::AnswerRegionClear(Call& call)
+{
+    if (!call.NeedWindow())
+        return;
+    std::vector<Region>& regions = call.win->regions;
+    regions.erase(std::remove_if(regions.begin(), regions.end(), [](const Region& r) { return !r.isLine; }),
+                  regions.end());
+}
+
+void StandinViewer::ReplyIdList(Call& call, bool lines)
+{
+    if (!call.NeedWindow())
+        return;
+    std::vector<std::int32_t> ids;
+    for (const Region& r : call.win->regions)
+        if (r.isLine == lines)
+            ids.push_back(r.id);
+    // A column vector (one column, a row per id) in the core's 32-bit matrix
+    // element.
+    LwLongMatrix list;
+    if (!ids.empty()) {
+        list.Create(1, static_cast<int>(ids.size()));
+        for (std::size_t i = 0; i < ids.size(); ++i)
+            list(0, static_cast<int>(i)) = ids[i];
+    }
+    SerializeMatrix(call.reply.Doc(), "IDList", list, "b");
+}
+
+void StandinViewer::AnswerRegionGetIDList(Call& call)
+{
+    ReplyIdList(call, false);
+}
+
+void StandinViewer::AnswerLineGetIDList(Call& call)
+{
+    ReplyIdList(call, true);
+}
+
+const Region* StandinViewer::RequestedRegion(Call& call)
+{
+    if (!call.NeedWindow())
+        return nullptr;
+    const std::int32_t rid = call.req.Int("RegionID");
+    const std::vector<Region>& regions = call.win->regions;
+    const auto r =
+        std::find_if(regions.begin(), regions.end(), [rid](const Region& x) { return x.id == rid; });
+    if (r == regions.end()) {
+        call.reply.Text("ReturnCode", "Region is not found");
+        return nullptr;
+    }
+    return &*r;
+}
+
+void StandinViewer::AnswerRegionGet(Call& call)
+{
+    const Region* r = RequestedRegion(call);
+    if (r == nullptr)
+        return;
+    ReplyWriter& reply = call.reply;
+    reply.Text("regionType", r->type);
+    reply.Float("cx", r->cx);
+    reply.Float("cy", r->cy);
+    reply.Float("w", r->w);
+    reply.Float("h", r->h);
+    reply.Doc().OpenRack("color");
+    reply.Int("r", r->r);
+    reply.Int("g", r->g);
+    reply.Int("b", r->b);
+    reply.Doc().CloseRack("color");
+    reply.Bool("isMovable", r->isMovable);
+    reply.Text("name", r->name);
+}
+
+void StandinViewer::AnswerRegionGetIMinMaxAverage(Call& call)
+{
+    const Region* r = RequestedRegion(call);
+    if (r == nullptr)
+        return;
+    float mn, mx, avg;
+    RegionStatistics(*call.image, *r, mn, mx, avg);
+    call.reply.Float("min", mn);
+    call.reply.Float("max", mx);
+    call.reply.Float("average", avg);
+}
+
+void StandinViewer::AnswerImageKeyDoubleGet(Call& call)
+{
+    if (call.NeedWindow())
+        SerializeValueMap(*call.keyDouble, call.reply.Doc(), "ImageKeyDouble");
+}
+
+void StandinViewer::AnswerImageKeyDoubleSet(Call& call)
+{
+    if (call.NeedWindow())
+        SerializeValueMap(*call.keyDouble, call.req.Doc(), "ImageKeyDouble");
+}
+
+void StandinViewer::AnswerImageKeyStringGet(Call& call)
+{
+    if (call.NeedWindow())
+        SerializeTextMap(*call.keyString, call.reply.Doc(), "ImageKeyString");
+}
+
+void StandinViewer::AnswerImageKeyStringSet(Call& call)
+{
+    if (call.NeedWindow())
+        SerializeTextMap(*call.keyString, call.req.Doc(), "ImageKeyString");
+}
+
+void StandinViewer::AnswerSeriesKeyDoubleGet(Call& call)
+{
+    if (call.NeedWindow())
+        SerializeValueMap(call.win->seriesKeyDouble, call.reply.Doc(), "SeriesKeyDouble");
+}
+
+void StandinViewer::AnswerSeriesKeyDoubleSet(Call& call)
+{
+    if (call.NeedWindow())
+        SerializeValueMap(call.win->seriesKeyDouble, call.req.Doc(), "SeriesKeyDouble");
+}
+
+void StandinViewer::AnswerSeriesKeyStringGet(Call& call)
+{
+    if (call.NeedWindow())
+        SerializeTextMap(call.win->seriesKeyString, call.reply.Doc(), "SeriesKeyString");
+}
+
+void StandinViewer::AnswerSeriesKeyStringSet(Call& call)
+{
+    if (call.NeedWindow())
+        SerializeTextMap(call.win->seriesKeyString, call.req.Doc(), "SeriesKeyString");
+}
+
+void StandinViewer::AnswerSeriesIndexKeyDoubleGet(Call& call)
+{
+    if (SeriesEntry* e = call.RequestedEntry())
+        SerializeValueMap(e->indexKeyDouble, call.reply.Doc(), "SeriesIndexKeyDouble");
+}
+
+void StandinViewer::AnswerSeriesIndexKeyDoubleSet(Call& call)
+{
+    if (SeriesEntry* e = call.RequestedEntry())
+        SerializeValueMap(e->indexKeyDouble, call.req.Doc(), "SeriesIndexKeyDouble");
+}
+
+void StandinViewer::AnswerSeriesIndexKeyStringGet(Call& call)
+{
+    if (SeriesEntry* e = call.RequestedEntry())
+        SerializeTextMap(e->indexKeyString, call.reply.Doc(), "SeriesIndexKeyString");
+}
+
+void StandinViewer::AnswerSeriesIndexKeyStringSet(Call& call)
+{
+    if (SeriesEntry* e = call.RequestedEntry())
+        SerializeTextMap(e->indexKeyString, call.req.Doc(), "SeriesIndexKeyString");
+}
+
+void StandinViewer::AnswerSeriesGetCount(Call& call)
+{
+    const Window* win = call.win;
+    call.reply.Int("count",
+                   win != nullptr && win->isSeries ? static_cast<std::int32_t>(win->entries.size()) : 0);
+}
+
+void StandinViewer::AnswerSeriesImageIndexSet(Call& call)
+{
+    const std::int32_t index = call.req.Int("index");
+    if (call.EntryAt(index) == nullptr)
+        call.reply.Text("ReturnCode", "Series index is not found");
+    else
+        call.win->currentIndex = index;
+}
+
+// Unlike SeriesImageIndexSet, only an existing entry can be loaded; the load
+// completes after a few GetIsLoaded polls.
+void StandinViewer::AnswerSeriesImageIndexSetWithLoadImage(Call& call)
+{
+    const std::int32_t index = call.req.Int("index");
+    Window* win = call.win;
+    SeriesEntry* e = nullptr;
+    if (win != nullptr && win->isSeries && index >= 0 &&
+        index < static_cast<std::int32_t>(win->entries.size()))
+        e = &win->entries[static_cast<std::size_t>(index)];
+    if (e == nullptr)
+        call.reply.Text("ReturnCode", "Series index is not found");
+    else
+        win->currentIndex = index;
+    loadPollsLeft_ = std::max(1, faults_.loadPolls);
+    loadSuccess_ = e != nullptr && !e->unloadable && !faults_.failLoads;
+}
+
+void StandinViewer::AnswerGetIsLoaded(Call& call)
+{
+    if (loadPollsLeft_ > 0)
+        --loadPollsLeft_;
+    const bool loaded = loadPollsLeft_ == 0;
+    call.reply.Text("ReturnCode", "ok");
+    call.reply.Bool("isLoaded", loaded);
+    call.reply.Bool("isSuccess", loaded && loadSuccess_);
+}
+
+void StandinViewer::AnswerSeriesImageSave(Call& call)
+{
+    if (SeriesEntry* e = call.RequestedEntry()) {
+        e->fileName = call.req.Text("filenameUtf8");
+        e->saved = true;
+    }
+}
+
+void StandinViewer::AnswerSeriesSave(Call& call)
+{
+    if (call.NeedWindow()) {
+        call.win->seriesPath = call.req.Text("filenameUtf8");
+        ++call.win->saveCount;
+    }
+}
+
+void StandinViewer::AnswerSeriesSaveRenew(Call& call)
+{
+    if (call.NeedWindow())
+        ++call.win->renewCount;
 }
 
 StandinViewerThread::StandinViewerThread() : thread_(std::make_unique<QThread>())

@@ -185,6 +185,62 @@ public:
     std::string Handle(const std::string& requestText);
 
 private:
+    // One request being answered (defined with the handlers).
+    struct Call;
+    // Answers one command: the reply's results and the effects on the model,
+    // with the mutex held.
+    using Handler = void (StandinViewer::*)(Call& call);
+    // The handler of each command, one per command the client sends.
+    static const std::map<std::string, Handler>& Handlers();
+
+    void AnswerUpdate(Call& call);
+    void AnswerWindowGetFocusedID(Call& call);
+    void AnswerImageNewWindow(Call& call);
+    void AnswerSeriesNewWindow(Call& call);
+    void AnswerGetIsModeImage(Call& call);
+    void AnswerGetIsModeSeries(Call& call);
+    void AnswerImageGet(Call& call);
+    void AnswerImageSet(Call& call);
+    void AnswerFIImageGetBySharedMemory(Call& call);
+    void AnswerFIImageSetBySharedMemory(Call& call);
+    void AnswerSetCaption(Call& call);
+    void AnswerGetFileName(Call& call);
+    void AnswerRegionAdd(Call& call);
+    void AnswerLineAdd(Call& call);
+    void AnswerRegionClear(Call& call);
+    void AnswerRegionGetIDList(Call& call);
+    void AnswerLineGetIDList(Call& call);
+    void AnswerRegionGet(Call& call);
+    void AnswerRegionGetIMinMaxAverage(Call& call);
+    void AnswerImageKeyDoubleGet(Call& call);
+    void AnswerImageKeyDoubleSet(Call& call);
+    void AnswerImageKeyStringGet(Call& call);
+    void AnswerImageKeyStringSet(Call& call);
+    void AnswerSeriesKeyDoubleGet(Call& call);
+    void AnswerSeriesKeyDoubleSet(Call& call);
+    void AnswerSeriesKeyStringGet(Call& call);
+    void AnswerSeriesKeyStringSet(Call& call);
+    void AnswerSeriesIndexKeyDoubleGet(Call& call);
+    void AnswerSeriesIndexKeyDoubleSet(Call& call);
+    void AnswerSeriesIndexKeyStringGet(Call& call);
+    void AnswerSeriesIndexKeyStringSet(Call& call);
+    void AnswerSeriesGetCount(Call& call);
+    void AnswerSeriesImageIndexSet(Call& call);
+    void AnswerSeriesImageIndexSetWithLoadImage(Call& call);
+    void AnswerGetIsLoaded(Call& call);
+    void AnswerSeriesImageSave(Call& call);
+    void AnswerSeriesSave(Call& call);
+    void AnswerSeriesSaveRenew(Call& call);
+
+    // Shared by the handlers: a new window with the next id, focused; a
+    // region or line with the request's colour, movability and name; the ids
+    // of the window's regions or lines; the region "RegionID" names (null,
+    // with ReturnCode, when there is none).
+    std::int32_t NewWindow(Window window);
+    void AddRegion(Call& call, Region region);
+    void ReplyIdList(Call& call, bool lines);
+    const Region* RequestedRegion(Call& call);
+
     void OnNewTcpConnection(QTcpServer* server);
     void OnNewLocalConnection();
     void Attach(QIODevice* device);
