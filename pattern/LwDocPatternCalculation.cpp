@@ -48,6 +48,11 @@ void LwDocPattern::CalcDirectionAngles(LwLDoubleMatrix& theta, LwLDoubleMatrix& 
     W.CheckSameSize(Grid.X);
     W.CheckSameSize(Grid.Y);
     W.CheckSameSize(Grid.Z);
+    // Pixel (i, j) is read at (i, j); a grid beginning elsewhere is refused
+    // here, since a range error inside the parallel loop would end the
+    // program.
+    if (W.ColBegin != 0 || W.RowBegin != 0)
+        throw LwError("LwDocPattern::CalcDirectionAngles(): the grid does not begin at pixel (0, 0)");
     // The rotation's elements up front, so that a matrix of the wrong shape
     // fails here and not inside the parallel loop.
     const LwLDoubleMatrix& R = Rotation;
@@ -61,6 +66,8 @@ void LwDocPattern::CalcDirectionAngles(LwLDoubleMatrix& theta, LwLDoubleMatrix& 
     const int columns = W.ColSize, rows = W.RowSize;
     // Every pixel on its own; the rows go to the threads in contiguous
     // blocks, so each thread also first-touches its own part of THETA and PHI.
+    // Nothing in the loop can throw: every access is inside the matrices
+    // checked above, and the arithmetic raises nothing.
 #pragma omp parallel for schedule(static)
     for (int j = 0; j < rows; ++j) {
         for (int i = 0; i < columns; ++i) {

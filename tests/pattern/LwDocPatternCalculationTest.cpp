@@ -73,6 +73,29 @@ LwDocPattern_AzimuthalEquidistant SmallAe(double res = 3.0)
     return d;
 }
 
+TEST(DocPatternCalculation, DirectionAnglesRefuseAGridNotBeginningAtPixelZero)
+{
+    // A range error inside the parallel pixel loop would end the program:
+    // such a grid is refused before it.
+    const struct
+    {
+        const char* name;
+        int colBegin, rowBegin;
+    } cases[] = {{"columns begin at 1", 1, 0}, {"rows begin at -2", 0, -2}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        LwDocPattern_AzimuthalEquidistant doc = SmallAe();
+        doc.InitSphericalMap();
+        doc.SetRotationFromEulerAngles();
+        for (LwLDoubleMatrix* m : {&doc.Grid.X, &doc.Grid.Y, &doc.Grid.Z, &doc.Grid.W}) {
+            m->ColBegin = c.colBegin;
+            m->RowBegin = c.rowBegin;
+        }
+        LwLDoubleMatrix theta, phi;
+        EXPECT_THROW(doc.CalcDirectionAngles(theta, phi), LwError);
+    }
+}
+
 // Calls `f(i, j, x, y, z)` for every pixel inside the projected area.
 template <class F>
 void ForEachInside(const LwSphericalMapGrid& g, F f)
