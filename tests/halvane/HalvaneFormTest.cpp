@@ -55,14 +55,22 @@ TEST_F(FormTest, ValueWidgetsHaveTheirRangesDecimalsStepsAndInitialValues)
     // operation found; a mask centre may lie left of or above the image.
     const double far = 1073741824;
     const ValueWidget table[] = {
-        {"dsbThres", true, 2, 0.01, 99.99, 1, 0.1}, {"sbAdjSize", false, 0, 1, 10, 1, 1},
-        {"dspSx", true, 1, 0, far, 1, 128},         {"dspSy", true, 1, 0, far, 1, 122},
-        {"dspSr", true, 1, 0, far, 1, 126},         {"spMargin", false, 0, 0, far, 1, 10},
-        {"spSizel", false, 0, 0, RfaParameters::kMaxDegree, 1, 5},{"dspMaxAngle", true, 1, 0, 99.99, 1, 90},
-        {"dsbAx", true, 1, 0, far, 0.5, 128},       {"dsbAy", true, 1, 0, far, 0.5, 128},
-        {"dsbDipCx", true, 1, 0, far, 0.5, 0},      {"dsbDipCy", true, 1, 0, far, 0.5, 0},
-        {"dsbDipR", true, 1, 0, far, 0.5, 0},       {"sbMaskCx", false, 0, -far, far, 1, 0},
-        {"sbMaskCy", false, 0, -far, far, 1, 0},    {"sbMaskRx", false, 0, 0, far, 1, 0},
+        {"dsbThres", true, 2, 0.01, 99.99, 1, 0.1},
+        {"sbAdjSize", false, 0, 1, 10, 1, 1},
+        {"dspSx", true, 1, 0, far, 1, 128},
+        {"dspSy", true, 1, 0, far, 1, 122},
+        {"dspSr", true, 1, 0, far, 1, 126},
+        {"spMargin", false, 0, 0, far, 1, 10},
+        {"spSizel", false, 0, 0, RfaParameters::kMaxDegree, 1, 5},
+        {"dspMaxAngle", true, 1, 0, 99.99, 1, 90},
+        {"dsbAx", true, 1, 0, far, 0.5, 128},
+        {"dsbAy", true, 1, 0, far, 0.5, 128},
+        {"dsbDipCx", true, 1, 0, far, 0.5, 0},
+        {"dsbDipCy", true, 1, 0, far, 0.5, 0},
+        {"dsbDipR", true, 1, 0, far, 0.5, 0},
+        {"sbMaskCx", false, 0, -far, far, 1, 0},
+        {"sbMaskCy", false, 0, -far, far, 1, 0},
+        {"sbMaskRx", false, 0, 0, far, 1, 0},
         {"sbMaskRy", false, 0, 0, far, 1, 0},
     };
     // An image crosses to the viewer as one block of at most INT_MAX bytes:
