@@ -1,13 +1,12 @@
 // "New Image (Apply checked operations)" on one image or on every image of a
 // series.
-#include "apps/halvane/RfaParameters.h"
+#include "apps/halvane/engine/RfaParameters.h"
 
-#include "apps/halvane/LwProcessLog.h"
-#include "apps/halvane/RfaProgressDialog.h"
-#include "apps/halvane/RfaViewerSteps.h"
+#include "apps/halvane/engine/LwProcessLog.h"
+#include "apps/halvane/app/RfaProgressDialog.h"
+#include "apps/halvane/app/RfaViewerSteps.h"
 
 #include "core/LwError.h"
-#include "core/LwMatrixArithmetic.h"
 #include "fgraph/LwWindowUtilities.h"
 #include "plugin/LwCmdPackUnpack.h"
 #include "plugin/LwPluginFuncZyvra.h"
@@ -70,34 +69,6 @@ QString CleanFolder(const QString& folder)
 }
 
 }  // namespace
-
-void RfaParameters::ApplyCheckedSteps(LwFloatMatrix& image, LwProcessLog& log,
-                                      const RfaProgress& progress) const
-{
-    LwMatrixArithmetic arithmetic;
-    if (IsMoveCenter_) {
-        image = ShiftToCenter(image);
-        LogMoveToCenter(log);
-    }
-    if (IsBgSh_) {
-        const LwFloatMatrix background = FitBackgroundSh(image, progress);
-        image = arithmetic.ElementDivide(image, background);
-        LogRfaBackground(log);
-    }
-    if (IsBgAz_) {
-        const LwFloatMatrix background = AzimuthalBackground(image);
-        image = arithmetic.ElementDivide(image, background);
-        LogAverageAlong(log);
-    }
-    if (IsMaskMcpDip_) {
-        ApplyDipMask(image);
-        LogMaskMcpDip(log);
-    }
-    if (IsMaskOutside_) {
-        ApplyOutsideMask(image);
-        LogMaskOutside(log);
-    }
-}
 
 std::string RfaParameters::ApplyChecked(LwPluginFuncZyvra& client, std::int32_t source,
                                         const std::function<std::int32_t()>& openDestination,
