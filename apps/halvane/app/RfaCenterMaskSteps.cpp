@@ -87,18 +87,8 @@ void RfaParameters::UpdateMaskFromRegion(LwPluginFuncZyvra& client)
         throw LwError("Please select image window");
 
     LwInt32Matrix ids;
-    {
-        LwCmdPackUnpack request("w");
-        LwCmdPackUnpack reply("r");
-        request.OpenCmd();
-        request.SetFunctionNumber(LwCmdPackUnpack::CmdRegionGetIDList);
-        request.PackUnpackWindowID(id);
-        request.CloseCmd();
-        client.SendRecv(request, reply);
-        reply.OpenCmd();
-        reply.PackUnpackIDList(ids);
-        reply.CloseCmd();
-    }
+    client.Call(LwCmdPackUnpack::CmdRegionGetIDList, &id, nullptr,
+                [&](LwCmdPackUnpack& reply) { reply.PackUnpackIDList(ids); });
     if (ids.ElementCount() == 0)
         throw LwError("Please make singe region for mask");
     if (ids.ColSize != 1 && ids.RowSize != 1)
@@ -113,19 +103,10 @@ void RfaParameters::UpdateMaskFromRegion(LwPluginFuncZyvra& client)
     float cx = 0, cy = 0, w = 0, h = 0;
     LwColorRgb color;
     bool movable = false;
-    {
-        LwCmdPackUnpack request("w");
-        LwCmdPackUnpack reply("r");
-        request.OpenCmd();
-        request.SetFunctionNumber(LwCmdPackUnpack::CmdRegionGet);
-        request.PackUnpackWindowID(id);
-        request.Packer().PackUnpackInt32("RegionID", regionId);
-        request.CloseCmd();
-        client.SendRecv(request, reply);
-        reply.OpenCmd();
-        reply.PackUnpackRegion(type, cx, cy, w, h, color, movable, name);
-        reply.CloseCmd();
-    }
+    client.Call(
+        LwCmdPackUnpack::CmdRegionGet, &id,
+        [&](LwCmdPackUnpack& request) { request.Packer().PackUnpackInt32("RegionID", regionId); },
+        [&](LwCmdPackUnpack& reply) { reply.PackUnpackRegion(type, cx, cy, w, h, color, movable, name); });
     if (!std::isfinite(cx) || !std::isfinite(cy) || !std::isfinite(w) || !std::isfinite(h))
         throw LwError("Region is not a finite ellipse");
     MaskCx_ = cx;
