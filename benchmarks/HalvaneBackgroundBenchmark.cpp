@@ -10,7 +10,7 @@
 // The traces of the fit go to a logging category switched off here.
 //
 // Arguments: size, degree (fit only), threads (0 = omp_get_num_procs()).
-#include "apps/halvane/RfaParameters.h"
+#include "apps/halvane/engine/RfaParameters.h"
 
 #include <QLoggingCategory>
 

@@ -240,14 +240,16 @@ public:
     // and leaves both flags; wraps with "void
     // LwPluginFuncZyvra::GetIsLoaded(bool&, bool&)".
     void GetIsLoaded(bool& isLoaded, bool& isSuccess);
-
-private:
-    // One request of `command` (with the window id when `window` is given),
-    // `args` packing the arguments; `results` reads the reply inside its call
-    // element (the reply is not opened without it).
+    // One request of `command`, packed with this client's command table:
+    // the window id when `window` is given, then what `args` packs;
+    // `results` reads the reply inside its call element (the reply is not
+    // opened without it). Errors are those of SendRecv and of the reply's
+    // parsing. For a command without a method of its own.
     void Call(std::int32_t command, const std::int32_t* window,
               const std::function<void(LwCmdPackUnpack&)>& args,
               const std::function<void(LwCmdPackUnpack&)>& results);
+
+private:
     // One read and the completion test.
     bool RecvMsg();
     bool IsMessageReceived() const;

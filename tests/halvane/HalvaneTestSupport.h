@@ -3,9 +3,9 @@
 // file dialogs, a main window started against the stand-in viewer, and
 // synthetic images.
 
-#include "apps/halvane/HalvaneStartUp.h"
-#include "apps/halvane/MainWindow.h"
-#include "apps/halvane/RfaParameters.h"
+#include "apps/halvane/app/HalvaneStartUp.h"
+#include "apps/halvane/app/MainWindow.h"
+#include "apps/halvane/engine/RfaParameters.h"
 #include "ui_MainWindow.h"
 
 #include "StandinViewer.h"

@@ -5,7 +5,7 @@
 // files of the File menu, and the ini file written before each operation.
 #include "HalvaneTestSupport.h"
 
-#include "apps/halvane/LwProcessLog.h"
+#include "apps/halvane/engine/LwProcessLog.h"
 
 #include "core/LwBarnXml.h"
 #include "core/LwQBarnFile.h"

@@ -1,7 +1,7 @@
 // The parameter record: its document (26 keys in order, partial and foreign
 // files, values that are not finite), the ini file beside the program, and
 // the exchange with the form, which brings values into the widgets' ranges.
-#include "apps/halvane/RfaParameters.h"
+#include "apps/halvane/engine/RfaParameters.h"
 #include "ui_MainWindow.h"
 
 #include "ErrorText.h"

@@ -1,4 +1,4 @@
-#include "apps/halvane/LwProcessLog.h"
+#include "apps/halvane/engine/LwProcessLog.h"
 
 #include "core/LwBarnXml.h"
 #include "core/LwError.h"

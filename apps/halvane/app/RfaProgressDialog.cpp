@@ -1,4 +1,4 @@
-#include "apps/halvane/RfaProgressDialog.h"
+#include "apps/halvane/app/RfaProgressDialog.h"
 
 #include <QCoreApplication>
 

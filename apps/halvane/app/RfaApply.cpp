@@ -1,13 +1,12 @@
 // "New Image (Apply checked operations)" on one image or on every image of a
 // series.
-#include "apps/halvane/RfaParameters.h"
+#include "apps/halvane/engine/RfaParameters.h"
 
-#include "apps/halvane/LwProcessLog.h"
-#include "apps/halvane/RfaProgressDialog.h"
-#include "apps/halvane/RfaViewerSteps.h"
+#include "apps/halvane/engine/LwProcessLog.h"
+#include "apps/halvane/app/RfaProgressDialog.h"
+#include "apps/halvane/app/RfaViewerSteps.h"
 
 #include "core/LwError.h"
-#include "core/LwMatrixArithmetic.h"
 #include "fgraph/LwWindowUtilities.h"
 #include "plugin/LwCmdPackUnpack.h"
 #include "plugin/LwPluginFuncZyvra.h"
@@ -25,34 +24,14 @@
 
 namespace {
 
-// One request packed here: `command` on `window`, `args` adding the further
-// elements, `results` reading the reply's call element.
-void Request(LwPluginFuncZyvra& client, std::int32_t command, std::int32_t window,
-             const std::function<void(LwCmdPackUnpack&)>& args,
-             const std::function<void(LwCmdPackUnpack&)>& results)
-{
-    LwCmdPackUnpack request("w");
-    LwCmdPackUnpack reply("r");
-    request.OpenCmd();
-    request.SetFunctionNumber(command);
-    request.PackUnpackWindowID(window);
-    if (args)
-        args(request);
-    request.CloseCmd();
-    client.SendRecv(request, reply);
-    if (results) {
-        reply.OpenCmd();
-        results(reply);
-        reply.CloseCmd();
-    }
-}
-
+// One request of `command` on `window` with the series index `index`, `more`
+// packing further arguments after it.
 void IndexRequest(LwPluginFuncZyvra& client, std::int32_t command, std::int32_t window, std::int32_t index,
                   const std::function<void(LwCmdPackUnpack&)>& more = nullptr,
                   const std::function<void(LwCmdPackUnpack&)>& results = nullptr)
 {
-    Request(
-        client, command, window,
+    client.Call(
+        command, &window,
         [&](LwCmdPackUnpack& r) {
             r.PackUnpackIndex(index);
             if (more)
@@ -70,34 +49,6 @@ QString CleanFolder(const QString& folder)
 }
 
 }  // namespace
-
-void RfaParameters::ApplyCheckedSteps(LwFloatMatrix& image, LwProcessLog& log,
-                                      const RfaProgress& progress) const
-{
-    LwMatrixArithmetic arithmetic;
-    if (IsMoveCenter_) {
-        image = ShiftToCenter(image);
-        LogMoveToCenter(log);
-    }
-    if (IsBgSh_) {
-        const LwFloatMatrix background = FitBackgroundSh(image, progress);
-        image = arithmetic.ElementDivide(image, background);
-        LogRfaBackground(log);
-    }
-    if (IsBgAz_) {
-        const LwFloatMatrix background = AzimuthalBackground(image);
-        image = arithmetic.ElementDivide(image, background);
-        LogAverageAlong(log);
-    }
-    if (IsMaskMcpDip_) {
-        ApplyDipMask(image);
-        LogMaskMcpDip(log);
-    }
-    if (IsMaskOutside_) {
-        ApplyOutsideMask(image);
-        LogMaskOutside(log);
-    }
-}
 
 std::string RfaParameters::ApplyChecked(LwPluginFuncZyvra& client, std::int32_t source,
                                         const std::function<std::int32_t()>& openDestination,
@@ -125,8 +76,8 @@ void RfaParameters::ApplyCheckedNewImage(QWidget* parent, LwPluginFuncZyvra& cli
     if (!client.GetIsModeImage(id))
         throw LwError("Please select image window");
     bool isSeries = false;
-    Request(client, LwCmdPackUnpack::CmdGetIsModeSeries, id, nullptr,
-            [&](LwCmdPackUnpack& r) { r.Packer().PackUnpackBool("isModeSeries", isSeries); });
+    client.Call(LwCmdPackUnpack::CmdGetIsModeSeries, &id, nullptr,
+                [&](LwCmdPackUnpack& r) { r.Packer().PackUnpackBool("isModeSeries", isSeries); });
     if (isSeries) {
         QMessageBox box(QMessageBox::NoIcon, "Information", "Process All images?",
                         QMessageBox::Yes | QMessageBox::No, parent);
@@ -160,8 +111,8 @@ void RfaParameters::ProcessSeries(QWidget* parent, LwPluginFuncZyvra& client, st
     };
     auto fileName = [&client, source] {
         std::string name;
-        Request(client, LwCmdPackUnpack::CmdGetFileName, source, nullptr,
-                [&](LwCmdPackUnpack& r) { r.PutFilenameUtf8(name); });
+        client.Call(LwCmdPackUnpack::CmdGetFileName, &source, nullptr,
+                    [&](LwCmdPackUnpack& r) { r.PutFilenameUtf8(name); });
         return name;
     };
     const std::int32_t n = client.SeriesGetCount(source);
@@ -252,7 +203,7 @@ void RfaParameters::ProcessSeries(QWidget* parent, LwPluginFuncZyvra& client, st
                              r.Packer().PackUnpackStringMap("SeriesIndexKeyString", textKeys);
                          });
             client.SeriesImageSave(destination, i, base);
-            Request(client, LwCmdPackUnpack::CmdSeriesSaveRenew, destination, nullptr, nullptr);
+            client.Call(LwCmdPackUnpack::CmdSeriesSaveRenew, &destination, nullptr, nullptr);
         }
     } catch (...) {
         progress.close();

@@ -1,4 +1,4 @@
-#include "apps/halvane/RfaNormalEquations.h"
+#include "apps/halvane/engine/RfaNormalEquations.h"
 
 #include <cmath>
 #include <cstddef>

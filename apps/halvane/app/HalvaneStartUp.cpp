@@ -1,6 +1,6 @@
-#include "apps/halvane/HalvaneStartUp.h"
+#include "apps/halvane/app/HalvaneStartUp.h"
 
-#include "apps/halvane/MainWindow.h"
+#include "apps/halvane/app/MainWindow.h"
 
 #include "fgraph/LwQuitOnSignals.h"
 #include "fgraph/LwWaitDialog.h"

@@ -1,7 +1,7 @@
 #pragma once
 // The progress dialogs of halvane's long operations.
 
-#include "apps/halvane/RfaParameters.h"
+#include "apps/halvane/engine/RfaParameters.h"
 
 #include <QProgressDialog>
 #include <QString>

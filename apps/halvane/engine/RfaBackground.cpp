@@ -1,11 +1,10 @@
 // Backgrounds of RFA screen images: the least-squares spherical-harmonics
 // fit, the degree-by-degree projection, the azimuthal average, and the
 // search for the screen edge.
-#include "apps/halvane/RfaParameters.h"
+#include "apps/halvane/engine/RfaParameters.h"
 
-#include "apps/halvane/LwProcessLog.h"
-#include "apps/halvane/RfaNormalEquations.h"
-#include "apps/halvane/RfaViewerSteps.h"
+#include "apps/halvane/engine/LwProcessLog.h"
+#include "apps/halvane/engine/RfaNormalEquations.h"
 
 #include "core/LwConstants.h"
 #include "core/LwError.h"
@@ -14,7 +13,6 @@
 #include "imageops/LwMatrixOperator.h"
 #include "imageops/LwRealSphericalHarmonics.h"
 #include "physics/LwLmArray.h"
-#include "plugin/LwPluginFuncZyvra.h"
 
 #include <QDebug>
 #include <QLoggingCategory>
@@ -34,8 +32,6 @@
 Q_LOGGING_CATEGORY(lcHalvaneFit, "halvane.fit", QtInfoMsg)
 
 namespace {
-
-const LwColorRgb kRed{255, 0, 0};
 
 // The sample square of a fit of radius R: integer offsets from trunc(-R)
 // while the offset is at most R.
@@ -446,76 +442,6 @@ void RfaParameters::LogRfaBackground(LwProcessLog& log) const
     log.LogAddBool("UseAllSphere", UseAllSphere_);
 }
 
-namespace {
-
-// Steps shared by the two background operations: the background and the
-// source divided by it in two new windows with the keys and the log.
-void SendBackgroundAndRatio(LwPluginFuncZyvra& client, const LwFloatMatrix& source,
-                            const LwFloatMatrix& background, const RfaImageKeys& keys)
-{
-    const std::int32_t w1 = client.ImageNewWindow();
-    client.ImageSet(w1, background);
-    keys.Write(client, w1);
-    const LwFloatMatrix ratio = LwMatrixArithmetic().ElementDivide(source, background);
-    const std::int32_t w2 = client.ImageNewWindow();
-    client.ImageSet(w2, ratio);
-    keys.Write(client, w2);
-    client.UpdateAll();
-}
-
-// The frame of the background operations: the focused image (pixels that
-// are not finite as 0, the number of infinite ones logged),
-// its background by `fit`, the source's keys with one more log (`addLog`
-// adds the record), the background and ratio windows.
-template <class Fit, class Log>
-void RemoveBackground(LwPluginFuncZyvra& client, const std::string& version, Fit fit, Log addLog)
-{
-    const std::int32_t id = client.WindowGetFocusedID();
-    LwFloatMatrix source;
-    const int infinite = FetchImageWithData(client, id, source);
-    const LwFloatMatrix background = fit(source);
-    RfaImageKeys keys;
-    keys.Read(client, id);
-    LwProcessLog log;
-    log.LogOpen(version);
-    LogInfinitePixels(log, infinite);
-    addLog(log);
-    log.LogWrite(keys.text);
-    SendBackgroundAndRatio(client, source, background, keys);
-}
-
-}  // namespace
-
-void RfaParameters::RemoveBgSh(LwPluginFuncZyvra& client, const RfaProgress& progress) const
-{
-    if (!MappingIsAzM2_) {
-        RemoveBgShByDegree(client);
-        return;
-    }
-    CheckFitSettings(true);
-    RemoveBackground(
-        client, Version_,
-        [this, &progress](const LwFloatMatrix& source) { return FitBackgroundSh(source, progress); },
-        [this](LwProcessLog& log) { LogRfaBackground(log); });
-}
-
-void RfaParameters::RemoveBgShByDegree(LwPluginFuncZyvra& client) const
-{
-    CheckFitSettings(!MappingIsGnomonic_);
-    RemoveBackground(
-        client, Version_, [this](const LwFloatMatrix& source) { return BackgroundShByDegree(source); },
-        [this](LwProcessLog& log) {
-            log.LogOpenFunction("RFA_background");
-            log.LogAddDouble("ScreenRadius", Sr_);
-            log.LogAddInt("ScreenMargin", SMargin_);
-            log.LogAddBool("MappingIsGnomonic", MappingIsGnomonic_);
-            log.LogAddBool("MappingIsAz_", MappingIsAz_);
-            log.LogAddLDouble("MappingAzThetaMax_deg", MappingAzThetaMax_deg_);
-            log.LogAddInt("Size_l", Size_l_);
-            log.LogAddBool("UseAllSphere", UseAllSphere_);
-        });
-}
-
 LwFloatMatrix RfaParameters::BackgroundShByDegree(const LwFloatMatrix& source) const
 {
     CheckFitSettings(!MappingIsGnomonic_);
@@ -591,13 +517,6 @@ LwFloatMatrix RfaParameters::AzimuthalBackground(const LwFloatMatrix& image) con
     LwLongMatrix radiusMap;
     return LwMatrixOperator().AverageAlongAzimuthal(image, static_cast<float>(Ax_), static_cast<float>(Ay_),
                                                     true, radiusMap);
-}
-
-void RfaParameters::RemoveBgAzimuthal(LwPluginFuncZyvra& client) const
-{
-    RemoveBackground(
-        client, Version_, [this](const LwFloatMatrix& source) { return AzimuthalBackground(source); },
-        [this](LwProcessLog& log) { LogAverageAlong(log); });
 }
 
 void RfaParameters::LogAverageAlong(LwProcessLog& log) const
@@ -853,28 +772,4 @@ RfaParameters::ScreenEdge RfaParameters::FindScreenEdge(const LwFloatMatrix& ima
     }
     edge.clipped = std::move(clipped);
     return edge;
-}
-
-int RfaParameters::AdjustScreen(LwPluginFuncZyvra& client, const RfaProgress& progress)
-{
-    const std::int32_t id = client.WindowGetFocusedID();
-    LwFloatMatrix image;
-    const int infinite = FetchImageWithData(client, id, image);
-    const ScreenEdge edge = FindScreenEdge(image, progress);
-    if (!edge.found)
-        throw LwError("Adjust Screen found no screen edge in the image");
-    Sx_ = edge.x;
-    Sy_ = edge.y;
-    Sr_ = edge.radius;
-    const float size = static_cast<float>(2 * Sr_ - 1);
-    client.RegionClear(id);
-    client.RegionAdd(id, "ELLIPSE", edge.x, edge.y, size, size, kRed, true);
-    client.UpdateAll();
-    if (IsShowTmp_) {
-        const std::int32_t w = client.ImageNewWindow();
-        client.ImageSet(w, edge.clipped);
-        client.RegionAdd(w, "ELLIPSE", edge.x, edge.y, size, size, kRed, true);
-        client.UpdateAll();
-    }
-    return infinite;
 }

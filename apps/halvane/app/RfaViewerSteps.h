@@ -1,14 +1,18 @@
 #pragma once
 // Pieces that every halvane operation shares with the viewer.
 
-#include "apps/halvane/LwProcessLog.h"
+#include "apps/halvane/engine/LwProcessLog.h"
 
 #include "core/LwInfoMap.h"
 #include "core/LwMatrix.h"
+#include "plugin/LwCmdPackUnpack.h"
 #include "plugin/LwPluginFuncZyvra.h"
 
 #include <cmath>
 #include <cstdint>
+
+// The colour of the screen and fit ellipses drawn on a viewer window.
+inline const LwColorRgb kRed{255, 0, 0};
 
 // The number keys and text keys of a viewer window, read once from the
 // source and written unchanged (but for the log appended to the text keys)

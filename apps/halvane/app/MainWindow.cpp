@@ -1,7 +1,7 @@
-#include "apps/halvane/MainWindow.h"
+#include "apps/halvane/app/MainWindow.h"
 
-#include "apps/halvane/RfaParameters.h"
-#include "apps/halvane/RfaProgressDialog.h"
+#include "apps/halvane/engine/RfaParameters.h"
+#include "apps/halvane/app/RfaProgressDialog.h"
 #include "ui_MainWindow.h"
 
 #include "core/LwError.h"
