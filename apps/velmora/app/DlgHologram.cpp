@@ -3,12 +3,13 @@
 #include "apps/velmora/app/QThreadCalc.h"
 #include "apps/velmora/app/SimulationSettings.h"
 #include "core/LwADateTime.h"
+#include "core/LwConstants.h"
 #include "core/LwError.h"
 #include "core/LwMatrixArithmetic.h"
 #include "core/TextUtilities.h"
 #include "fgraph/LwFileDialogs.h"
 #include "fgraph/LwWindowUtilities.h"
-#include "pattern/LwSphericalMapGrid.h"
+#include "pattern/LwProjection.h"
 #include "plugin/LwPluginFuncZyvra.h"
 
 #include "ui_DlgHologram.h"
@@ -200,10 +201,10 @@ void CheckPhotonEnergies(const std::vector<double>& energies_keV)
 void CheckResolutionGrid(const std::string& projection, double resolutionDeg)
 {
     int columns = 0, rows = 0;
-    if (projection == "EquidistantCylindrical")
-        EquidistantCylindricalGridSize(resolutionDeg, columns, rows);
-    else
-        AzimuthalEquidistantGridSize(resolutionDeg, columns, rows);
+    // Any name but the cylindrical one is sized as the azimuthal image.
+    const bool cylindrical = LwProjection::FromName(projection) == LwProjection::EquidistantCylindrical;
+    LwProjection(cylindrical ? LwProjection::EquidistantCylindrical : LwProjection::AzimuthalEquidistant)
+        .GridSize(resolutionDeg, columns, rows);
     if (columns < 1 || rows < 2 || static_cast<long long>(columns) * rows > kMaxImagePixels)
         throw LwError("Degree/ Pix = " + DoubleToString(resolutionDeg) + " gives an image of " +
                       IntToString(columns) + " x " + IntToString(rows) + " pixels (at most " +
@@ -382,7 +383,7 @@ void DlgHologram::TakeStructureSelection()
         doc.SelectRecord(static_cast<int>(i), bits[i]);
     // The box decides every run: unchecked is no limit (0), also when an
     // earlier run of this document had one.
-    doc.ClusterSizeLimit_m_ = Form_->checkBox->isChecked() ? Form_->doubleSpinBox->value() * 1e-10 : 0.0;
+    doc.ClusterSizeLimit_m_ = Form_->checkBox->isChecked() ? Form_->doubleSpinBox->value() * LwConst::Angstrom_m : 0.0;
 }
 
 void DlgHologram::ReadTabParameters(int tab)
@@ -392,24 +393,26 @@ void DlgHologram::ReadTabParameters(int tab)
     switch (tab) {
     case 0: {
         const double resolution = FieldDouble(*f.lineEdit_2, "Degree/ Pix =");
-        CheckResolutionGrid("AzimuthalEquidistant", resolution);
+        CheckResolutionGrid(LwProjection(LwProjection::AzimuthalEquidistant).GetName(), resolution);
         s.DocAzimuthalEquidistant_.Resolution_deg_ = resolution;
         break;
     }
-    case 1: ReadAngleAndSize(s.DocDiana_, *f.lineEdit_3, *f.lineEdit_6, "Gnomonic", 90.0); break;
+    case 1: ReadAngleAndSize(s.DocDiana_, *f.lineEdit_3, *f.lineEdit_6, LwProjection(LwProjection::Gnomonic).GetName(), 90.0); break;
     case 2:
-        ReadAngleAndSize(s.DocStereoProjection_, *f.lineEdit_4, *f.lineEdit_7, "Stereographic", 180.0);
+        ReadAngleAndSize(s.DocStereoProjection_, *f.lineEdit_4, *f.lineEdit_7, LwProjection(LwProjection::Stereographic).GetName(),
+                         180.0);
         break;
     case 3: {
-        const int size = FieldInt(*f.lineEdit_8, "Image pix size of Orthographic");
-        CheckSizeGrid("Orthographic", size);
+        const std::string name = LwProjection(LwProjection::Orthographic).GetName();
+        const int size = FieldInt(*f.lineEdit_8, "Image pix size of " + name);
+        CheckSizeGrid(name, size);
         s.DocOrthographic_.ImageSize_ = size;
         break;
     }
     default: {
         const double resolution =
             static_cast<double>(static_cast<float>(FieldDouble(*f.lineEdit, "Degree/ Pix =")));
-        CheckResolutionGrid("EquidistantCylindrical", resolution);
+        CheckResolutionGrid(LwProjection(LwProjection::EquidistantCylindrical).GetName(), resolution);
         s.DocEquidistantCylindrical_.Resolution_deg_ = resolution;
         break;
     }
