@@ -8,19 +8,18 @@
 #include "core/TextUtilities.h"
 #include "imageops/LwRealSphericalHarmonics.h"
 #include "imageops/SphericalHarmonicsImageDetail.h"
+#include "pattern/LwProjection.h"
 #include "physics/LwSphericalHarmonics.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <optional>
 
 using namespace SphericalHarmonicsImageDetail;
 
 namespace {
-
-const char* const kAzimuthalEquidistant = "AzimuthalEquidistant";
-const char* const kEquidistantCylindrical = "EquidistantCylindrical";
 
 const LDouble kSqrt2 = static_cast<LDouble>(1.41421356237309504880168872420969808L);
 
@@ -50,11 +49,11 @@ void SynthesisGridSize(LDouble resolution, bool azimuthal, int& cols, int& rows)
 std::unique_ptr<LwSphericalMappingConvert>
 SphericalHarmonicsImageDetail::MakeMappingConvert(const std::string& projection)
 {
-    if (projection == kAzimuthalEquidistant)
-        return std::make_unique<LwConvertAzimuthalEquidistantMap>();
-    if (projection == kEquidistantCylindrical)
-        return std::make_unique<LwConvertEquidistantCylindricalMap>();
-    throw LwError("Mapping type is not supported");
+    // Only the projections sized by a resolution have an image form here.
+    const std::optional<LwProjection> kind = LwProjection::FromName(projection);
+    if (!kind || !kind->IsSizedByResolution())
+        throw LwError("Mapping type is not supported");
+    return kind->MakeConvert();
 }
 
 SphericalHarmonicsImageDetail::MappedImage
@@ -208,7 +207,8 @@ void SphericalHarmonicsImage::Synthesize(LwFloatMatrix& image, const LwLmDoubleA
 {
     const std::unique_ptr<LwSphericalMappingConvert> convert = MakeMappingConvert(projection);
     int nx = 0, ny = 0;
-    SynthesisGridSize(resolution, projection == kAzimuthalEquidistant, nx, ny);
+    SynthesisGridSize(resolution, LwProjection::FromName(projection) == LwProjection::AzimuthalEquidistant,
+                      nx, ny);
     const int L = c.GetL();
     if (L == 0)
         throw LwError("Illegal l value");

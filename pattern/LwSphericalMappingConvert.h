@@ -10,6 +10,8 @@
 // angle a pixel covers (steradian per pixel), used as the quadrature weight of
 // the pattern sums.
 
+#include "pattern/LwProjection.h"
+
 #include <string>
 
 class LwSphericalMappingConvert
@@ -46,7 +48,10 @@ public:
                               double x, double y, double z) const override;
     bool PixelToDirection(double& x, double& y, double& z, double& dOmega, double px, double py, int nx,
                           int ny) const override;
-    std::string GetName() const override { return "AzimuthalEquidistant"; }
+    std::string GetName() const override
+    {
+        return LwProjection(LwProjection::AzimuthalEquidistant).GetName();
+    }
     float GetMaxTheta() const override { return 90.0f; }
 };
 
@@ -63,7 +68,10 @@ public:
                               double x, double y, double z) const override;
     bool PixelToDirection(double& x, double& y, double& z, double& dOmega, double px, double py, int nx,
                           int ny) const override;
-    std::string GetName() const override { return "EquidistantCylindrical"; }
+    std::string GetName() const override
+    {
+        return LwProjection(LwProjection::EquidistantCylindrical).GetName();
+    }
     float GetMaxTheta() const override { return 180.0f; }
 };
 
@@ -80,7 +88,7 @@ public:
                               double x, double y, double z) const override;
     bool PixelToDirection(double& x, double& y, double& z, double& dOmega, double px, double py, int nx,
                           int ny) const override;
-    std::string GetName() const override { return "Gnomonic"; }
+    std::string GetName() const override { return LwProjection(LwProjection::Gnomonic).GetName(); }
     float GetMaxTheta() const override { return static_cast<float>(angleDeg_); }
     virtual void SetAngle(double viewAngleDeg) { angleDeg_ = viewAngleDeg; }
 
@@ -101,7 +109,7 @@ public:
                               double x, double y, double z) const override;
     bool PixelToDirection(double& x, double& y, double& z, double& dOmega, double px, double py, int nx,
                           int ny) const override;
-    std::string GetName() const override { return "Stereographic"; }
+    std::string GetName() const override { return LwProjection(LwProjection::Stereographic).GetName(); }
     float GetMaxTheta() const override { return static_cast<float>(angleDeg_); }
 
 private:
@@ -123,6 +131,6 @@ public:
                               double x, double y, double z) const override;
     bool PixelToDirection(double& x, double& y, double& z, double& dOmega, double px, double py, int nx,
                           int ny) const override;
-    std::string GetName() const override { return "Orthographic"; }
+    std::string GetName() const override { return LwProjection(LwProjection::Orthographic).GetName(); }
     float GetMaxTheta() const override { return 90.0f; }
 };

@@ -5,6 +5,7 @@
 // the resolution stays in degrees.
 
 #include "core/LwTypes.h"
+#include "pattern/LwProjection.h"
 
 #include <string>
 
@@ -14,7 +15,10 @@ public:
     // Multiple-scattering methods, stored as the scattering document's version.
     enum Method : LwLong { kSingle = 0, kSlowMulti = 1, kMulti = 2 };
     // Pattern projections.
-    enum Mapping : LwLong { kAzimuthalEquidistant = 0, kEquidistantCylindrical = 1 };
+    enum Mapping : LwLong {
+        kAzimuthalEquidistant = LwProjection::AzimuthalEquidistant,
+        kEquidistantCylindrical = LwProjection::EquidistantCylindrical
+    };
 
     CommandLineParameters();
 

@@ -1,5 +1,6 @@
 #include "LwInputChecks.h"
 
+#include "core/LwConstants.h"
 #include "core/LwError.h"
 #include "core/TextUtilities.h"
 #include "physics/LwDebye.h"
@@ -44,7 +45,8 @@ bool IsMeaningfulPosition(LDouble x, LDouble y, LDouble z)
 }
 
 const std::string kPositionRule = "coordinates must be finite and within " +
-                                  DoubleToString(kLwMaxAtomCoordinate_m / 1e-10) + " Angstrom of the emitter";
+                                  DoubleToString(kLwMaxAtomCoordinate_m / LwConst::Angstrom_m) +
+                                  " Angstrom of the emitter";
 
 // "" when every coefficient is finite and (if required) one is not zero,
 // else what is wrong with them.

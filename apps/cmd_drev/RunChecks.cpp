@@ -1,10 +1,11 @@
 #include "RunChecks.h"
 
+#include "core/LwConstants.h"
 #include "core/LwError.h"
 #include "core/LwUsableMemory.h"
 #include "core/TextUtilities.h"
 #include "LwSimulationDocument.h"
-#include "pattern/LwSphericalMapGrid.h"
+#include "pattern/LwProjection.h"
 #include "physics/LwAtomName.h"
 #include "physics/LwDebye.h"
 #include "physics/LwDocFluctuation.h"
@@ -38,7 +39,7 @@ void CheckLength(double value, const char* what)
 {
     if (!std::isfinite(value) || value < 0)
         throw LwError(std::string(what) + " must be a finite number >= 0 (read " +
-                      DoubleToString(value / 1e-10) + ")");
+                      DoubleToString(value / LwConst::Angstrom_m) + ")");
 }
 
 }  // namespace
@@ -52,10 +53,10 @@ std::uint64_t PatternMemoryBytes(int columns, int rows)
 void CheckPatternSettings(const CommandLineParameters& p)
 {
     int columns = 0, rows = 0;
-    if (p.MappingMethod == CommandLineParameters::kEquidistantCylindrical)
-        EquidistantCylindricalGridSize(p.Resolution_deg, columns, rows);
-    else
-        AzimuthalEquidistantGridSize(p.Resolution_deg, columns, rows);
+    LwProjection(p.MappingMethod == CommandLineParameters::kEquidistantCylindrical
+                     ? LwProjection::EquidistantCylindrical
+                     : LwProjection::AzimuthalEquidistant)
+        .GridSize(p.Resolution_deg, columns, rows);
     const std::uint64_t needed = PatternMemoryBytes(columns, rows);
     const std::uint64_t usable = UsableMemoryBytes();
     if (needed > usable)

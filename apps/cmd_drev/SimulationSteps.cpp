@@ -7,7 +7,7 @@
 #include "core/LwNotifyTerminate.h"
 #include "core/LwQBarnFile.h"
 #include "LwSimulationDocument.h"
-#include "pattern/LwSphericalMapGrid.h"
+#include "pattern/LwProjection.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -63,18 +63,16 @@ void CalculatePattern(double resolution_deg, double limitClusterSize_m, double l
     if (meanFreePath_m < 0)
         throw LwError("Mean free path must not be negative");
 
+    if (mapping != LwProjection::AzimuthalEquidistant && mapping != LwProjection::EquidistantCylindrical)
+        throw LwError("Undefined mapping method");
+    const LwProjection projection(static_cast<LwProjection::Kind>(mapping));
     LwDocPattern* pattern = nullptr;
-    std::string projectionName;
-    if (mapping == 0) {
+    if (projection == LwProjection::AzimuthalEquidistant) {
         sim.AzimuthalEquidistant.Resolution_deg_ = resolution_deg;
         pattern = &sim.AzimuthalEquidistant;
-        projectionName = "AzimuthalEquidistant";
-    } else if (mapping == 1) {
+    } else {
         sim.EquidistantCylindrical.Resolution_deg_ = resolution_deg;
         pattern = &sim.EquidistantCylindrical;
-        projectionName = "EquidistantCylindrical";
-    } else {
-        throw LwError("Undefined mapping method");
     }
 
     LwDocScattering& scattering = *sim.Scattering;
@@ -89,10 +87,7 @@ void CalculatePattern(double resolution_deg, double limitClusterSize_m, double l
     // Prepare builds the projection grid; the size alone is checked here, so
     // that a bad resolution fails before anything else is set up.
     int columns = 0, rows = 0;
-    if (mapping == 0)
-        AzimuthalEquidistantGridSize(resolution_deg, columns, rows);
-    else
-        EquidistantCylindricalGridSize(resolution_deg, columns, rows);
+    projection.GridSize(resolution_deg, columns, rows);
 
     std::printf("Start pattern calculation....\n");
     std::fflush(stdout);
@@ -100,7 +95,7 @@ void CalculatePattern(double resolution_deg, double limitClusterSize_m, double l
     pattern->Calculate(stop, scattering, sim.Fluctuation, sim.Debye);
 
     LwDocData image;
-    SetInfoString(image.InfoString, "__SphereProjection.Name", projectionName);
+    SetInfoString(image.InfoString, "__SphereProjection.Name", projection.GetName());
     std::printf("Save to file....\n");
     std::fflush(stdout);
     SavePlane(image, pattern->Grid.Planes[0], imageFileName);

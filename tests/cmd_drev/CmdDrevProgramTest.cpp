@@ -10,6 +10,8 @@
 #include "physics/LwDocScatteringPhaseShift.h"
 #include "pattern/LwSphericalMappingConvert.h"
 
+#include "ReferenceConstants.h"
+
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
@@ -362,7 +364,7 @@ TEST_F(CmdDrevProgram, TwoAtomSingleScatteringMatchesTheAnalyticPattern)
     ASSERT_EQ(image.ColSize, 91);
 
     // k from E = (hbar k)^2 / (2 m), with the suite's constants.
-    const double k = std::sqrt(1.82187794e-30 * ek * 1.60217733e-19) / 1.054572669125102e-34;
+    const double k = Reference::ElectronWaveNumber_perm(ek);
     const double d = dAngstrom * 1e-10;
     const std::complex<double> i(0, 1);
     const std::complex<double> f0 = (std::exp(2.0 * i * delta0) - 1.0) / (2.0 * i * k);

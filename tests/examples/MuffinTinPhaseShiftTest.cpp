@@ -6,6 +6,8 @@
 #include "physics/LwLnAtomicPotentialC.h"
 #include "MuffinTinPhaseShift.h"
 
+#include "ReferenceConstants.h"
+
 #include <boost/math/special_functions/bessel.hpp>
 #include <gtest/gtest.h>
 
@@ -16,8 +18,8 @@ namespace {
 constexpr int kCopperZ = 29;
 constexpr double kAngstrom = 1e-10;
 // 2 m_e e / hbar^2 (1 / (eV m^2)), computed from the SI constants.
-const double kTwoMassChargeOverHbar2 =
-    2 * 9.1093897e-31 * 1.60217733e-19 / (1.054572669125102e-34 * 1.054572669125102e-34);
+const double kTwoMassChargeOverHbar2 = Reference::TwiceElectronMass_kg * Reference::ElementaryCharge_C /
+                                       (Reference::Hbar_Js * Reference::Hbar_Js);
 
 // delta_l of a table at energy e (eV), matched at the table's last point.
 std::vector<double> PhaseShifts(LwAtomicPotentialTable& table, double e, int L, int steps)

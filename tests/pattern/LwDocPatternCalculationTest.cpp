@@ -6,6 +6,8 @@
 #include "core/LwError.h"
 #include "core/LwNotifyTerminate.h"
 
+#include "ReferenceConstants.h"
+
 #include <gtest/gtest.h>
 #include <omp.h>
 
@@ -25,7 +27,7 @@ constexpr double kRelTol = 1e4 * std::numeric_limits<double>::epsilon();
 // Wave number of kEk from sqrt(2 m e E) / hbar, computed here independently.
 double WaveNumber()
 {
-    return std::sqrt(2 * 9.10938970e-31 * 1.60217733e-19 * kEk) / 1.054572669125102e-34;
+    return Reference::ElectronWaveNumber_perm(kEk);
 }
 
 LwPartialWaveSource Source(double x, double y, double z, int L)

@@ -11,6 +11,8 @@
 #include "core/LwError.h"
 #include "core/LwNotifyTerminate.h"
 
+#include "ReferenceConstants.h"
+
 #include <boost/math/special_functions/bessel.hpp>
 
 #include <gtest/gtest.h>
@@ -38,7 +40,7 @@ constexpr double kAtomRadius = 1e-10;
 
 double WaveNumber()
 {
-    return std::sqrt(2 * 9.10938970e-31 * 1.60217733e-19 * kEk) / 1.054572669125102e-34;
+    return Reference::ElectronWaveNumber_perm(kEk);
 }
 
 // h+_0(x) = j_0 + i y_0, from Boost.

@@ -2,6 +2,8 @@
 
 #include "ErrorText.h"
 
+#include "ReferenceConstants.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -131,7 +133,7 @@ TEST(LwDocScatteringPatternMatrix, ThermalDampingFactor)
     LwThermalDamping d;
     SetThermalWaveNumber(d, 500);
     // k = sqrt(2 m e E)/hbar with the constants of the physics.
-    const double k = std::sqrt(1.82187794e-30 * 1.60217733e-19 * 500) / 1.054572669125102e-34;
+    const double k = Reference::ElectronWaveNumber_perm(500);
     EXPECT_NEAR(d.K, k, 1e-9 * k);
     d.Temperature_K = 300;
     const double u = 1.380658e-23 * 300 / 70;
@@ -441,7 +443,7 @@ constexpr double kAngstrom = 1e-10;
 // k = sqrt(2 m_e e E) / hbar (1/m) for E in eV.
 double WaveNumber(double ekEv)
 {
-    return std::sqrt(ekEv * 1.82187794e-30 * 1.60217733e-19) / 1.054572669125102e-34;
+    return Reference::ElectronWaveNumber_perm(ekEv);
 }
 
 // An s-wave phase-shift entry: t_0 = e^{2 i delta0} - 1.

@@ -10,6 +10,8 @@
 #include "core/LwNotifyTerminate.h"
 #include "ScatteringTestInputs.h"
 
+#include "ReferenceConstants.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -195,7 +197,7 @@ TEST(LwDocScatteringXmlTest, ManyRecordsWithExtremeValuesReadBackExactly)
 // plane-wave elements only in the first "i" of each wave rack.
 TEST(LwDocScatteringXmlTest, PlaneWaveElementsOnlyInTheFirstSource)
 {
-    const double k = std::sqrt(300 * 1.82187794e-30 * 1.60217733e-19) / 1.054572669125102e-34;
+    const double k = Reference::ElectronWaveNumber_perm(300);
     LwScatteringData record;
     record.ListAtomName = {"E", "A"};
     LwVectorFreeElectron& wave = record.ListScatterer;

@@ -9,6 +9,8 @@
 #include "physics/LwLnAtomicPotentialC.h"
 #include "PotentialTestTables.h"
 
+#include "ReferenceConstants.h"
+
 #include <boost/math/special_functions/bessel.hpp>
 #include <boost/math/special_functions/bessel_prime.hpp>
 #include <gtest/gtest.h>
@@ -19,15 +21,14 @@
 
 namespace {
 
-// Physical constants as the physics uses them.
-constexpr double kTwiceElectronMass = 1.82187794e-30;  // kg
-constexpr double kElementaryCharge = 1.60217733e-19;  // C
-constexpr double kHbar = 1.054572669125102e-34;  // J s
+using Reference::ElementaryCharge_C;
+using Reference::Hbar_Js;
+using Reference::TwiceElectronMass_kg;
 
 // 2 m_e (V - E) / hbar^2 in 1/m^2 for energies in eV.
 double TwoMassOverHbarSquared(double energyEv)
 {
-    return kTwiceElectronMass * kElementaryCharge * energyEv / (kHbar * kHbar);
+    return TwiceElectronMass_kg * ElementaryCharge_C * energyEv / (Hbar_Js * Hbar_Js);
 }
 
 // A state vector with positions 1 .. n.

@@ -8,6 +8,8 @@
 #include "physics/LwDocScattering.h"
 #include "physics/LwDocScatteringPhaseShift.h"
 
+#include "ReferenceConstants.h"
+
 #include <cmath>
 #include <string>
 #include <vector>
@@ -16,7 +18,7 @@ namespace ScatteringTest {
 // 2 m_e e / hbar^2 as the partial-wave sources use it: k = sqrt(2 m_e e E) / hbar.
 inline double WaveNumber(double ekEv)
 {
-    return std::sqrt(ekEv * 1.82187794e-30 * 1.60217733e-19) / 1.054572669125102e-34;
+    return Reference::ElectronWaveNumber_perm(ekEv);
 }
 
 // An atom at (x, y, z) metres.

@@ -3,12 +3,13 @@
 #include "apps/velmora/app/QThreadCalc.h"
 #include "apps/velmora/app/SimulationSettings.h"
 #include "core/LwADateTime.h"
+#include "core/LwConstants.h"
 #include "core/LwError.h"
 #include "core/LwMatrixArithmetic.h"
 #include "core/TextUtilities.h"
 #include "fgraph/LwFileDialogs.h"
 #include "fgraph/LwWindowUtilities.h"
-#include "pattern/LwSphericalMapGrid.h"
+#include "pattern/LwProjection.h"
 #include "plugin/LwPluginFuncZyvra.h"
 
 #include "ui_DlgHologram.h"
@@ -20,10 +21,6 @@
 #include <QMessageBox>
 
 #include <algorithm>
-#include <cmath>
-#include <cstdio>
-#include <map>
-#include <sstream>
 
 namespace {
 
@@ -36,34 +33,6 @@ LwPluginFuncZyvra& Client()
     if (client == nullptr)
         throw LwError("Socket is not active");
     return *client;
-}
-
-// Six significant digits, as a default text stream writes a number.
-std::string StreamNumber(double value)
-{
-    std::ostringstream out;
-    out << value;
-    return out.str();
-}
-
-// A JSON string body: quotes, backslashes and control characters escaped.
-std::string JsonEscape(const std::string& text)
-{
-    std::string out;
-    for (char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            char buffer[8];
-            std::snprintf(buffer, sizeof buffer, "\\u%04x",
-                          static_cast<unsigned>(static_cast<unsigned char>(c)));
-            out += buffer;
-        } else {
-            out += c;
-        }
-    }
-    return out;
 }
 
 // IsCalculating_ from the construction to the end of a run, whatever ends it.
@@ -153,76 +122,6 @@ void ShowInformationBox(const std::string& title, const std::string& text, QWidg
     box.setStandardButtons(QMessageBox::Ok);
     box.setWindowModality(Qt::ApplicationModal);
     box.exec();
-}
-
-std::string AnomalousTermsJson(const std::map<std::string, ElementRow>& elements)
-{
-    std::string json = "[";
-    bool first = true;
-    for (const auto& entry : elements) {
-        if (!first)
-            json += ",";
-        first = false;
-        json += "{\"element\":\"" + JsonEscape(entry.first) + "\",\"f1\":" + StreamNumber(entry.second.F1) +
-                ",\"f2\":" + StreamNumber(entry.second.F2) + "}";
-    }
-    return json + "]";
-}
-
-std::string SeriesImageFileName(const std::string& base, double energy_eV)
-{
-    return base + "_" + StreamNumber(energy_eV) + ".xml_vra";
-}
-
-void CheckSeriesImageNames(const std::vector<double>& energies_keV)
-{
-    std::map<std::string, double> names;
-    for (double e : energies_keV) {
-        const std::string name = SeriesImageFileName("", e * 1000.0);
-        const auto [named, added] = names.emplace(name, e);
-        if (!added && named->second != e)
-            throw LwError("Photon energies " + DoubleToString(named->second) + " and " + DoubleToString(e) +
-                          " keV give the same image file name (" + name.substr(1) +
-                          "): please give energies that differ in six significant digits");
-    }
-}
-
-void CheckPhotonEnergies(const std::vector<double>& energies_keV)
-{
-    if (energies_keV.empty())
-        throw LwError("Energy list of incident photon is empty");
-    for (double e : energies_keV)
-        if (!std::isfinite(e) || !(e > 0))
-            throw LwError("Illegal photon energy: " + DoubleToString(e) +
-                          " keV (the energy should be a number above 0)");
-}
-
-void CheckResolutionGrid(const std::string& projection, double resolutionDeg)
-{
-    int columns = 0, rows = 0;
-    if (projection == "EquidistantCylindrical")
-        EquidistantCylindricalGridSize(resolutionDeg, columns, rows);
-    else
-        AzimuthalEquidistantGridSize(resolutionDeg, columns, rows);
-    if (columns < 1 || rows < 2 || static_cast<long long>(columns) * rows > kMaxImagePixels)
-        throw LwError("Degree/ Pix = " + DoubleToString(resolutionDeg) + " gives an image of " +
-                      IntToString(columns) + " x " + IntToString(rows) + " pixels (at most " +
-                      std::to_string(kMaxImagePixels) + ")");
-}
-
-void CheckSizeGrid(const std::string& projection, int size)
-{
-    if (size < 2 || static_cast<long long>(size) * size > kMaxImagePixels)
-        throw LwError("Image pix size of " + projection + " should be 2 to " +
-                      IntToString(static_cast<int>(std::sqrt(static_cast<double>(kMaxImagePixels)))) + ": " +
-                      IntToString(size));
-}
-
-void CheckViewAngle(const std::string& projection, double angleDeg, double maxDeg)
-{
-    if (!(angleDeg > 0) || !(angleDeg < maxDeg))
-        throw LwError("Max angle of " + projection + " should be above 0 and below " +
-                      DoubleToString(maxDeg) + ": " + DoubleToString(angleDeg));
 }
 
 void WriteIniReportingOnce(QWidget* parent)
@@ -382,7 +281,8 @@ void DlgHologram::TakeStructureSelection()
         doc.SelectRecord(static_cast<int>(i), bits[i]);
     // The box decides every run: unchecked is no limit (0), also when an
     // earlier run of this document had one.
-    doc.ClusterSizeLimit_m_ = Form_->checkBox->isChecked() ? Form_->doubleSpinBox->value() * 1e-10 : 0.0;
+    doc.ClusterSizeLimit_m_ =
+        Form_->checkBox->isChecked() ? Form_->doubleSpinBox->value() * LwConst::Angstrom_m : 0.0;
 }
 
 void DlgHologram::ReadTabParameters(int tab)
@@ -392,24 +292,29 @@ void DlgHologram::ReadTabParameters(int tab)
     switch (tab) {
     case 0: {
         const double resolution = FieldDouble(*f.lineEdit_2, "Degree/ Pix =");
-        CheckResolutionGrid("AzimuthalEquidistant", resolution);
+        CheckResolutionGrid(LwProjection(LwProjection::AzimuthalEquidistant).GetName(), resolution);
         s.DocAzimuthalEquidistant_.Resolution_deg_ = resolution;
         break;
     }
-    case 1: ReadAngleAndSize(s.DocDiana_, *f.lineEdit_3, *f.lineEdit_6, "Gnomonic", 90.0); break;
+    case 1:
+        ReadAngleAndSize(s.DocDiana_, *f.lineEdit_3, *f.lineEdit_6,
+                         LwProjection(LwProjection::Gnomonic).GetName(), 90.0);
+        break;
     case 2:
-        ReadAngleAndSize(s.DocStereoProjection_, *f.lineEdit_4, *f.lineEdit_7, "Stereographic", 180.0);
+        ReadAngleAndSize(s.DocStereoProjection_, *f.lineEdit_4, *f.lineEdit_7,
+                         LwProjection(LwProjection::Stereographic).GetName(), 180.0);
         break;
     case 3: {
-        const int size = FieldInt(*f.lineEdit_8, "Image pix size of Orthographic");
-        CheckSizeGrid("Orthographic", size);
+        const std::string name = LwProjection(LwProjection::Orthographic).GetName();
+        const int size = FieldInt(*f.lineEdit_8, "Image pix size of " + name);
+        CheckSizeGrid(name, size);
         s.DocOrthographic_.ImageSize_ = size;
         break;
     }
     default: {
         const double resolution =
             static_cast<double>(static_cast<float>(FieldDouble(*f.lineEdit, "Degree/ Pix =")));
-        CheckResolutionGrid("EquidistantCylindrical", resolution);
+        CheckResolutionGrid(LwProjection(LwProjection::EquidistantCylindrical).GetName(), resolution);
         s.DocEquidistantCylindrical_.Resolution_deg_ = resolution;
         break;
     }

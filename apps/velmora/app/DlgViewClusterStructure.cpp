@@ -1,6 +1,7 @@
 #include "apps/velmora/app/DlgViewClusterStructure.h"
 
 #include "apps/velmora/app/SimulationSettings.h"
+#include "core/LwConstants.h"
 #include "core/LwMatrixArithmetic.h"
 
 #include "ui_DlgViewClusterStructure.h"
@@ -19,7 +20,6 @@ namespace {
 constexpr int kMaxDrawnAtoms = 50000;
 constexpr double kPixelsPerAngstrom = 4.0;
 constexpr int kTextMargin = 4;  // pixels around a text in the drawing area
-constexpr double kDegToRad = 3.141592653589793 / 180.0;
 
 QColor NameColor(std::size_t number)
 {
@@ -142,13 +142,13 @@ void DlgViewClusterStructure::DrawCluster()
                     positions.push_back(atom.Position_);
                     names.push_back(atom.Name_);
                 }
-                const double a = Form_->horizontalSlider->value() * 2 * kDegToRad;
-                const double b = Form_->verticalSlider->value() * 2 * kDegToRad;
+                const double a = Form_->horizontalSlider->value() * 2 * LwConst::DegToRad;
+                const double b = Form_->verticalSlider->value() * 2 * LwConst::DegToRad;
                 const double w = view.width();
                 const double h = view.height();
                 for (const ClusterViewAtom& atom : ClusterViewAtoms(positions, names, a, b)) {
-                    const double x = atom.X * 1e10 * kPixelsPerAngstrom + w / 2;
-                    const double z = atom.Z * 1e10 * kPixelsPerAngstrom + h / 2;
+                    const double x = atom.X * LwConst::AngstromPerMetre * kPixelsPerAngstrom + w / 2;
+                    const double z = atom.Z * LwConst::AngstromPerMetre * kPixelsPerAngstrom + h / 2;
                     Scene_->addEllipse(x - 2, h - z - 2, 4, 4, QPen(), QBrush(atom.Color));
                 }
             }

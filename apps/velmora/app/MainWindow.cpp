@@ -7,6 +7,7 @@
 #include "apps/velmora/app/ScatteringPatternMatrix.h"
 #include "apps/velmora/app/SimulationSettings.h"
 #include "apps/velmora/engine/AsfEntry.h"
+#include "core/LwConstants.h"
 #include "core/LwError.h"
 #include "core/LwFileQt.h"
 #include "core/LwQBarnFile.h"
@@ -15,6 +16,7 @@
 #include "fgraph/LwWindowUtilities.h"
 #include "physics/LwAtomName.h"
 #include "physics/LwClusterDocument.h"
+#include "physics/LwDebye.h"
 #include "physics/LwExtendedXyz.h"
 
 #include "ui_MainWindow.h"
@@ -33,16 +35,6 @@ constexpr const char* kVersion = "2.0.11";
 constexpr const char* kAsfTableFile = "velmora_AtomicScatteringTable.csv";
 constexpr const char* kAtomicWeightFile = "AtomicWeight.txt";
 constexpr const char* kDebyeTemperatureFile = "DebyeTemperature_K.txt";
-
-// Debye-model U of the "TD(K) ->> Vibration (A)" display (m^2):
-// 3 hbar^2 T / (M u kB ThetaD^2), 0 for ThetaD <= 0.
-double DisplayedDebyeU_m2(double temperatureK, double weightAmu, double debyeK)
-{
-    if (debyeK <= 0)
-        return 0;
-    return temperatureK * 3.3363705433969256e-68 /
-           (weightAmu * 1.66053873e-27 * 1.380658e-23 * debyeK * debyeK);
-}
 
 // "Error in element name" with the first symbol of the cluster that is no
 // element.
@@ -296,12 +288,12 @@ void MainWindow::on_pushButton_6_clicked()
             if (thetaD > 0) {
                 if (z < 1 || static_cast<std::size_t>(z) >= weights.size() || !(weights[z] > 0))
                     throw LwError("Atomic weight is not listed: Z=" + std::to_string(z));
-                u = DisplayedDebyeU_m2(t, weights[static_cast<std::size_t>(z)], thetaD);
+                u = DebyeMeanSquareDisplacement_m2(t, weights[static_cast<std::size_t>(z)], thetaD);
             }
             const double sigma = std::sqrt(u);
             qDebug() << sigma;
-            amplitudes[k]->setText(QString::number(sigma * 1e10, 'g', 6) + "/\t" +
-                                   QString::number(u * 1e20, 'g', 6));
+            amplitudes[k]->setText(QString::number(sigma * LwConst::AngstromPerMetre, 'g', 6) + "/\t" +
+                                   QString::number(u * LwConst::SquareAngstromPerSquareMetre, 'g', 6));
         }
     });
 }

@@ -2,6 +2,7 @@
 
 #include "apps/velmora/app/SimulationSettings.h"
 #include "apps/velmora/engine/AsfEntry.h"
+#include "core/LwConstants.h"
 #include "core/LwError.h"
 #include "core/TextUtilities.h"
 #include "physics/LwAtomName.h"
@@ -76,7 +77,7 @@ LwFloatMatrix CalculateScatteringPatternMatrix(SimulationSettings& settings, con
         const double r = i * in.RStep_A + in.RMin_A;
         pair[0].clear();
         pair[0].push_back(emitter);
-        scatterer.Position_[scatterer.Position_.VectorBegin() + 2] = r * 1e-10;
+        scatterer.Position_[scatterer.Position_.VectorBegin() + 2] = r * LwConst::Angstrom_m;
         pair[0].push_back(scatterer);
         calc.Run(doc, pair);
         const double w = std::pow(r, in.RadialExponent);

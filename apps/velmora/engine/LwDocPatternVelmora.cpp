@@ -6,13 +6,6 @@
 
 #include <cmath>
 
-namespace {
-
-// Spring constant of the Einstein oscillator, N/m.
-constexpr double kSpring_Nperm = 70.0;
-
-}  // namespace
-
 LwSphericalMapGrid CreateCosZGrid(int N, int n)
 {
     if (n < 0 || n == 1)
@@ -38,7 +31,7 @@ void SetThermalAmplitude(LwVectorFreeElectronThermal& record, double temperature
 {
     record.Temperature_K_ = temperatureK;
     record.ThermalAmplitude_m_ =
-        std::sqrt(2.0) * std::sqrt(temperatureK * LwConst::Boltzmann_JperK / kSpring_Nperm);
+        std::sqrt(2.0) * std::sqrt(temperatureK * LwConst::Boltzmann_JperK / LwConst::EinsteinSpring_Nperm);
 }
 
 double CalcMeanFreePathAttenuation(const LwDocPattern& document, double theta, double depth)

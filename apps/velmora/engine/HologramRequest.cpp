@@ -1,0 +1,112 @@
+#include "apps/velmora/engine/HologramRequest.h"
+
+#include "core/LwError.h"
+#include "core/TextUtilities.h"
+#include "pattern/LwProjection.h"
+
+#include <cmath>
+#include <cstdio>
+#include <optional>
+#include <sstream>
+
+namespace {
+
+// Six significant digits, as a default text stream writes a number.
+std::string StreamNumber(double value)
+{
+    std::ostringstream out;
+    out << value;
+    return out.str();
+}
+
+// A JSON string body: quotes, backslashes and control characters escaped.
+std::string JsonEscape(const std::string& text)
+{
+    std::string out;
+    for (char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            char buffer[8];
+            std::snprintf(buffer, sizeof buffer, "\\u%04x",
+                          static_cast<unsigned>(static_cast<unsigned char>(c)));
+            out += buffer;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string AnomalousTermsJson(const std::map<std::string, ElementRow>& elements)
+{
+    std::string json = "[";
+    bool first = true;
+    for (const auto& entry : elements) {
+        if (!first)
+            json += ",";
+        first = false;
+        json += "{\"element\":\"" + JsonEscape(entry.first) + "\",\"f1\":" + StreamNumber(entry.second.F1) +
+                ",\"f2\":" + StreamNumber(entry.second.F2) + "}";
+    }
+    return json + "]";
+}
+
+std::string SeriesImageFileName(const std::string& base, double energy_eV)
+{
+    return base + "_" + StreamNumber(energy_eV) + ".xml_vra";
+}
+
+void CheckSeriesImageNames(const std::vector<double>& energies_keV)
+{
+    std::map<std::string, double> names;
+    for (double e : energies_keV) {
+        const std::string name = SeriesImageFileName("", e * 1000.0);
+        const auto [named, added] = names.emplace(name, e);
+        if (!added && named->second != e)
+            throw LwError("Photon energies " + DoubleToString(named->second) + " and " + DoubleToString(e) +
+                          " keV give the same image file name (" + name.substr(1) +
+                          "): please give energies that differ in six significant digits");
+    }
+}
+
+void CheckPhotonEnergies(const std::vector<double>& energies_keV)
+{
+    if (energies_keV.empty())
+        throw LwError("Energy list of incident photon is empty");
+    for (double e : energies_keV)
+        if (!std::isfinite(e) || !(e > 0))
+            throw LwError("Illegal photon energy: " + DoubleToString(e) +
+                          " keV (the energy should be a number above 0)");
+}
+
+void CheckResolutionGrid(const std::string& projection, double resolutionDeg)
+{
+    int columns = 0, rows = 0;
+    // Any name but the cylindrical one is sized as the azimuthal image.
+    const bool cylindrical = LwProjection::FromName(projection) == LwProjection::EquidistantCylindrical;
+    LwProjection(cylindrical ? LwProjection::EquidistantCylindrical : LwProjection::AzimuthalEquidistant)
+        .GridSize(resolutionDeg, columns, rows);
+    if (columns < 1 || rows < 2 || static_cast<long long>(columns) * rows > kMaxImagePixels)
+        throw LwError("Degree/ Pix = " + DoubleToString(resolutionDeg) + " gives an image of " +
+                      IntToString(columns) + " x " + IntToString(rows) + " pixels (at most " +
+                      std::to_string(kMaxImagePixels) + ")");
+}
+
+void CheckSizeGrid(const std::string& projection, int size)
+{
+    if (size < 2 || static_cast<long long>(size) * size > kMaxImagePixels)
+        throw LwError("Image pix size of " + projection + " should be 2 to " +
+                      IntToString(static_cast<int>(std::sqrt(static_cast<double>(kMaxImagePixels)))) + ": " +
+                      IntToString(size));
+}
+
+void CheckViewAngle(const std::string& projection, double angleDeg, double maxDeg)
+{
+    if (!(angleDeg > 0) || !(angleDeg < maxDeg))
+        throw LwError("Max angle of " + projection + " should be above 0 and below " +
+                      DoubleToString(maxDeg) + ": " + DoubleToString(angleDeg));
+}
