@@ -11,8 +11,9 @@
 # would link and then misread its own data. lw_check_variants (run at the end
 # of the configure step) stops the configuration when a program does.
 #
-# Every library, program and test goes through these helpers, so each target
-# carries its variant in the LW_VARIANT property ("double" or "extended").
+# Every library, program, test and benchmark goes through these helpers, so
+# each target carries its variant in the LW_VARIANT property ("double" or
+# "extended").
 
 include_guard(GLOBAL)
 
@@ -23,39 +24,78 @@ if(NOT TARGET lw_warnings)
   target_compile_options(lw_warnings INTERFACE -Wall -Wextra)
 endif()
 
+# The names of <deps> (suite libraries) in <variant>, appended to <out>:
+# <lib> in the double variant, <lib>_ext in the extended one; a library built
+# in one variant only (DOUBLE_ONLY, EXTENDED_ONLY) keeps its name, and naming
+# it from a target of the other variant stops the configuration.
+function(lw_variant_deps out variant)
+  set(result "")
+  foreach(dep IN LISTS ARGN)
+    get_property(only GLOBAL PROPERTY LW_ONLY_VARIANT_${dep})
+    if(only)
+      if(NOT only STREQUAL variant)
+        message(FATAL_ERROR "${dep} is built in the ${only} variant only; a ${variant} target cannot link it")
+      endif()
+      list(APPEND result ${dep})
+    elseif(variant STREQUAL "extended")
+      list(APPEND result ${dep}_ext)
+    else()
+      list(APPEND result ${dep})
+    endif()
+  endforeach()
+  set(${out} ${result} PARENT_SCOPE)
+endfunction()
+
 # lw_add_library(<name>
 #     SOURCES <files...>
 #     [LW_DEPS <suite libraries>]       linked in the same variant
 #     [PUBLIC_DEPS <targets>]           needed by the headers
 #     [PRIVATE_DEPS <targets>]          needed by the sources only
 #     [INCLUDE_DIRS <dirs>]             extra public include folders
-#     [DOUBLE_ONLY])                    only the double variant (parts of a
-#                                       double program, such as cmd_drev's)
+#     [DOUBLE_ONLY | EXTENDED_ONLY]     one variant only, named <name>: the
+#                                       parts of a double program (cmd_drev,
+#                                       velmora) or of the extended halvane
+#     [AUTOMOC]                         classes with Q_OBJECT (signals, slots)
+#     [AUTOUIC])                        Qt Designer forms (*.ui in SOURCES);
+#                                       their ui_*.h are public, so that the
+#                                       tests reach the forms' widgets
 function(lw_add_library name)
-  cmake_parse_arguments(ARG "DOUBLE_ONLY" "" "SOURCES;LW_DEPS;PUBLIC_DEPS;PRIVATE_DEPS;INCLUDE_DIRS" ${ARGN})
+  cmake_parse_arguments(ARG "DOUBLE_ONLY;EXTENDED_ONLY;AUTOMOC;AUTOUIC" ""
+    "SOURCES;LW_DEPS;PUBLIC_DEPS;PRIVATE_DEPS;INCLUDE_DIRS" ${ARGN})
   set(variants double extended)
-  if(ARG_DOUBLE_ONLY)
+  if(ARG_DOUBLE_ONLY AND ARG_EXTENDED_ONLY)
+    message(FATAL_ERROR "lw_add_library(${name}): DOUBLE_ONLY or EXTENDED_ONLY, not both")
+  elseif(ARG_DOUBLE_ONLY)
     set(variants double)
+  elseif(ARG_EXTENDED_ONLY)
+    set(variants extended)
+  endif()
+  list(LENGTH variants count)
+  if(count EQUAL 1)
+    set_property(GLOBAL PROPERTY LW_ONLY_VARIANT_${name} ${variants})
   endif()
   foreach(variant IN LISTS variants)
-    set(suffix "")
-    if(variant STREQUAL "extended")
-      set(suffix "_ext")
+    set(tgt ${name})
+    if(variant STREQUAL "extended" AND count GREATER 1)
+      set(tgt ${name}_ext)
     endif()
-    set(tgt ${name}${suffix})
     add_library(${tgt} STATIC ${ARG_SOURCES})
     # Sources include each other by their library's folder
     # (#include "core/LwMatrix.h"), so the project's root is the one path.
     target_include_directories(${tgt} PUBLIC ${PROJECT_SOURCE_DIR} ${ARG_INCLUDE_DIRS})
-    set(lw_deps "")
-    foreach(dep IN LISTS ARG_LW_DEPS)
-      list(APPEND lw_deps ${dep}${suffix})
-    endforeach()
+    lw_variant_deps(lw_deps ${variant} ${ARG_LW_DEPS})
     target_link_libraries(${tgt}
       PUBLIC ${lw_deps} ${ARG_PUBLIC_DEPS}
       PRIVATE ${ARG_PRIVATE_DEPS} lw_warnings)
     if(variant STREQUAL "extended")
       target_compile_definitions(${tgt} PUBLIC LW_EXTENDED_LDOUBLE=1)
+    endif()
+    if(ARG_AUTOMOC)
+      set_target_properties(${tgt} PROPERTIES AUTOMOC ON)
+    endif()
+    if(ARG_AUTOUIC)
+      set_target_properties(${tgt} PROPERTIES AUTOUIC ON)
+      target_include_directories(${tgt} PUBLIC ${CMAKE_CURRENT_BINARY_DIR}/${tgt}_autogen/include)
     endif()
     set_target_properties(${tgt} PROPERTIES LW_VARIANT ${variant})
   endforeach()
@@ -67,25 +107,56 @@ function(lw_add_program name)
   if(NOT ARG_VARIANT MATCHES "^(double|extended)$")
     message(FATAL_ERROR "lw_add_program(${name}): VARIANT must be double or extended, not '${ARG_VARIANT}'")
   endif()
-  set(suffix "")
-  if(ARG_VARIANT STREQUAL "extended")
-    set(suffix "_ext")
-  endif()
-  set(lw_deps "")
-  foreach(dep IN LISTS ARG_LW_DEPS)
-    list(APPEND lw_deps ${dep}${suffix})
-  endforeach()
+  lw_variant_deps(lw_deps ${ARG_VARIANT} ${ARG_LW_DEPS})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${lw_deps} ${ARG_DEPS} lw_warnings)
   set_target_properties(${name} PROPERTIES LW_VARIANT ${ARG_VARIANT})
   set_property(GLOBAL APPEND PROPERTY LW_PROGRAMS ${name})
 endfunction()
 
+# lw_add_benchmark(<name> SOURCES <files...> [VARIANT double|extended]
+#                  [LW_DEPS <libs...>] [DEPS <targets>] [DEFINITIONS <defs>])
+# One Google Benchmark program (double unless told), run by hand as
+# build/benchmarks/<name>. DEFINITIONS name its input files.
+function(lw_add_benchmark name)
+  cmake_parse_arguments(ARG "" "VARIANT" "SOURCES;LW_DEPS;DEPS;DEFINITIONS" ${ARGN})
+  if(NOT ARG_VARIANT)
+    set(ARG_VARIANT double)
+  endif()
+  lw_add_program(${name} VARIANT ${ARG_VARIANT} SOURCES ${ARG_SOURCES}
+    LW_DEPS ${ARG_LW_DEPS} DEPS ${ARG_DEPS} benchmark::benchmark)
+  if(ARG_DEFINITIONS)
+    target_compile_definitions(${name} PRIVATE ${ARG_DEFINITIONS})
+  endif()
+endfunction()
+
+# lw_add_test_main(<main> SOURCES <files...> [DEPS <targets>] [DEFINITIONS <defs>])
+# A main shared by several test binaries (lw_add_test MAIN <main>), compiled
+# once. A main touches neither LDouble nor the suite's libraries, so one
+# build serves the binaries of both variants.
+function(lw_add_test_main main)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS;DEFINITIONS" ${ARGN})
+  set(tgt lw_test_main_${main})
+  add_library(${tgt} OBJECT ${ARG_SOURCES})
+  target_link_libraries(${tgt} PUBLIC GTest::gtest ${ARG_DEPS} PRIVATE lw_warnings)
+  target_compile_definitions(${tgt} PRIVATE ${ARG_DEFINITIONS})
+  target_compile_options(${tgt} PRIVATE -g0)
+endfunction()
+
 # lw_add_test(<name> LABEL <label> SOURCES <files...> LW_DEPS <libs...>
-#             [VARIANT double|extended] [DEPS <targets>] [TIMEOUT <s>] [QT])
-# One GoogleTest binary; every test case becomes a CTest test labelled with
-# the library it checks, so `ctest -L core` picks one library. QT marks a
-# binary that makes a QApplication (every test runs offscreen, see below).
+#             [VARIANTS <double|extended>...] [DEPS <targets>] [TIMEOUT <s>]
+#             [PROCESSORS <n>] [MAIN <main>] [QT])
+# One GoogleTest binary per variant (double unless told): with one variant it
+# is <name>; with both, <name> and <name>_ext, each linking its variant of
+# LW_DEPS. Every test case becomes a CTest test labelled with the library it
+# checks, so `ctest -L core` picks one library. QT marks a binary that makes a
+# QApplication (every test runs offscreen, see below).
+#   MAIN        a shared main (lw_add_test_main, tests/CMakeLists.txt) in
+#               place of GoogleTest's; a binary whose SOURCES hold a main of
+#               its own needs none (its main wins over GoogleTest's)
+#   PROCESSORS  the cores one test case keeps busy, so that `ctest -j` does
+#               not run more threads at once than the machine has
+#   VARIANT     the same as VARIANTS with one variant
 #
 # Every test runs with
 #   OMP_WAIT_POLICY=passive   several test programs run at once, each with its
@@ -93,31 +164,50 @@ endfunction()
 #                             rather than spin, or they starve each other;
 #   QT_QPA_PLATFORM=offscreen no test needs a display.
 function(lw_add_test name)
-  cmake_parse_arguments(ARG "QT" "LABEL;VARIANT;TIMEOUT" "SOURCES;LW_DEPS;DEPS" ${ARGN})
-  if(NOT ARG_VARIANT)
-    set(ARG_VARIANT double)
+  cmake_parse_arguments(ARG "QT" "LABEL;VARIANT;TIMEOUT;PROCESSORS;MAIN" "SOURCES;LW_DEPS;DEPS;VARIANTS" ${ARGN})
+  set(variants ${ARG_VARIANTS} ${ARG_VARIANT})
+  if(NOT variants)
+    set(variants double)
   endif()
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 300)
   endif()
-  lw_add_program(${name} VARIANT ${ARG_VARIANT} SOURCES ${ARG_SOURCES}
-    LW_DEPS ${ARG_LW_DEPS} DEPS ${ARG_DEPS} GTest::gtest GTest::gtest_main)
-  # GoogleTest's headers dominate the compile time of every test file.
-  # Debug information for the many GoogleTest expansions costs more build time
-  # than it is worth in CI; a developer debugging a test builds with -g.
-  target_precompile_headers(${name} PRIVATE <gtest/gtest.h> <string> <vector>)
-  target_compile_options(${name} PRIVATE -g0)
-  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/common)
-  target_compile_definitions(${name} PRIVATE
-    LW_TEST_DATA_DIR="${CMAKE_CURRENT_SOURCE_DIR}/data"
-    LW_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
-  # gtest_discover_tests flattens a list-valued property into separate
-  # arguments, so the two variables go in two single-valued properties.
-  gtest_discover_tests(${name}
-    DISCOVERY_MODE PRE_TEST
-    PROPERTIES LABELS ${ARG_LABEL} TIMEOUT ${ARG_TIMEOUT}
-      ENVIRONMENT OMP_WAIT_POLICY=passive
-      ENVIRONMENT_MODIFICATION QT_QPA_PLATFORM=set:offscreen)
+  set(main GTest::gtest_main)
+  if(ARG_MAIN)
+    set(main lw_test_main_${ARG_MAIN})
+    if(NOT TARGET ${main})
+      message(FATAL_ERROR "lw_add_test(${name}): no shared test main '${ARG_MAIN}' (lw_add_test_main)")
+    endif()
+  endif()
+  list(LENGTH variants count)
+  foreach(variant IN LISTS variants)
+    set(tgt ${name})
+    if(variant STREQUAL "extended" AND count GREATER 1)
+      set(tgt ${name}_ext)
+    endif()
+    lw_add_program(${tgt} VARIANT ${variant} SOURCES ${ARG_SOURCES}
+      LW_DEPS ${ARG_LW_DEPS} DEPS ${ARG_DEPS} GTest::gtest ${main})
+    # GoogleTest's headers dominate the compile time of every test file.
+    # Debug information for the many GoogleTest expansions costs more build time
+    # than it is worth in CI; a developer debugging a test builds with -g.
+    target_precompile_headers(${tgt} PRIVATE <gtest/gtest.h> <string> <vector>)
+    target_compile_options(${tgt} PRIVATE -g0)
+    target_include_directories(${tgt} PRIVATE ${PROJECT_SOURCE_DIR}/tests/common)
+    target_compile_definitions(${tgt} PRIVATE
+      LW_TEST_DATA_DIR="${CMAKE_CURRENT_SOURCE_DIR}/data"
+      LW_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+    set(processors "")
+    if(ARG_PROCESSORS)
+      set(processors PROCESSORS ${ARG_PROCESSORS})
+    endif()
+    # gtest_discover_tests flattens a list-valued property into separate
+    # arguments, so the two variables go in two single-valued properties.
+    gtest_discover_tests(${tgt}
+      DISCOVERY_MODE PRE_TEST
+      PROPERTIES LABELS ${ARG_LABEL} TIMEOUT ${ARG_TIMEOUT} ${processors}
+        ENVIRONMENT OMP_WAIT_POLICY=passive
+        ENVIRONMENT_MODIFICATION QT_QPA_PLATFORM=set:offscreen)
+  endforeach()
 endfunction()
 
 # The suite targets reachable from <tgt> through its link libraries, by
