@@ -17,6 +17,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QPointer>
 #include <QMessageBox>
 #include <QThread>
@@ -101,6 +102,11 @@ private:
                 if (first)
                     dialog->setDirectory(QFileInfo(answer_).absolutePath());
                 dialog->selectFile(answer_);
+                // selectFile leaves the name box alone while it has the
+                // focus, which the dialog may already have given it; the
+                // dialog accepts what the box holds.
+                if (auto* edit = dialog->findChild<QLineEdit*>("fileNameEdit"))
+                    edit->setText(answer_);
                 static_cast<QDialog*>(dialog)->accept();
             }
         } else {
