@@ -551,6 +551,8 @@ public:
         const std::size_t plane = static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_);
         bins_.resize(4 * plane);
         int largest = 0;
+        // Float arithmetic and stores into bins_, sized above: nothing in the
+        // loop can throw.
 #pragma omp parallel for schedule(static) reduction(max : largest)
         for (int line = 0; line < 4 * height_; ++line) {
             const int parities = line / height_;
