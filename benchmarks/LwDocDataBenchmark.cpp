@@ -8,14 +8,13 @@
 
 #include <benchmark/benchmark.h>
 
-#include <unistd.h>
-
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <type_traits>
+#include <unistd.h>
 
 namespace {
 

@@ -16,21 +16,21 @@
 // OpenMP's idle threads spinning; OMP_WAIT_POLICY=passive makes them yield.
 
 #include "core/LwBarnFile.h"
+#include "core/LwNotifyTerminate.h"
 #include "physics/LwClusterAtom.h"
 #include "physics/LwDocFinalState.h"
 #include "physics/LwDocScattering.h"
 #include "physics/LwDocScatteringPhaseShift.h"
-#include "core/LwNotifyTerminate.h"
 
 #include <benchmark/benchmark.h>
 #include <omp.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
 #include <fcntl.h>
 #include <iostream>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {

@@ -6,8 +6,8 @@
 // benchmarks/cmd_drev_scaling.sh at 500 eV.
 //
 // Arguments: number of sources, L, threads (0 = omp_get_num_procs()).
-#include "pattern/LwDocPattern.h"
 #include "core/LwNotifyTerminate.h"
+#include "pattern/LwDocPattern.h"
 
 #include <benchmark/benchmark.h>
 #include <omp.h>

@@ -5,7 +5,6 @@
 // block, as the protocol makes one per image.
 //   build/benchmarks/bench_plugin_image
 #include "plugin/LwPluginFuncZyvra.h"
-
 #include "StandinViewer.h"
 
 #include <QCoreApplication>

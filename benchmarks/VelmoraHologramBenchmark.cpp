@@ -11,18 +11,18 @@
 // the form's defaults (Cu, 15 keV, 1 to 10 A in steps of 0.02 A: 451
 // holograms of a pair of atoms on 1025 points), the same code the button
 // runs; argument: threads (0 = omp_get_num_procs()).
+#include "pattern/LwDocPattern.h"
 #include "apps/velmora/app/ScatteringPatternMatrix.h"
 #include "apps/velmora/app/SimulationSettings.h"
 #include "apps/velmora/engine/HologramCalculation.h"
-#include "pattern/LwDocPattern.h"
 
 #include <benchmark/benchmark.h>
 #include <omp.h>
-#include <sys/resource.h>
 
 #include <cmath>
 #include <fstream>
 #include <sstream>
+#include <sys/resource.h>
 
 namespace {
 

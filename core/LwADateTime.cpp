@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <cassert>
 #include <cctype>
-#include <cstdio>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <initializer_list>

@@ -3,13 +3,12 @@
 #include "core/LwAtomicFile.h"
 #include "core/LwError.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <limits>
 #include <new>
+#include <sys/stat.h>
 
 namespace {
 

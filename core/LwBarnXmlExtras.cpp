@@ -3,7 +3,6 @@
 // tree and the progress text of a running load.
 
 #include "core/LwBarnXml.h"
-
 #include "core/LwError.h"
 
 #include <cmath>

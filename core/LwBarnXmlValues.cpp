@@ -3,7 +3,6 @@
 // piece of code decides how a value rack is written, found and consumed.
 
 #include "core/LwBarnXml.h"
-
 #include "core/TextUtilities.h"
 
 namespace {

@@ -5,16 +5,15 @@
 #include "core/LwError.h"
 #include "core/LwMatrixArithmetic.h"
 
-#include <locale.h>
-
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <locale.h>
 #include <string>
 #include <type_traits>
 #include <vector>

@@ -1,12 +1,11 @@
 #include "core/LwUsableMemory.h"
 
-#include <sys/resource.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <limits>
+#include <sys/resource.h>
+#include <unistd.h>
 
 std::uint64_t UsableMemoryBytes()
 {

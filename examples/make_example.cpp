@@ -23,13 +23,13 @@
 
 #include "core/LwBarnFile.h"
 #include "core/LwConstants.h"
+#include "core/LwError.h"
 #include "physics/LwClusterAtom.h"
 #include "physics/LwClusterDocument.h"
 #include "physics/LwCrystalCell.h"
 #include "physics/LwDocFinalState.h"
 #include "physics/LwDocFluctuation.h"
 #include "physics/LwDocScatteringPhaseShift.h"
-#include "core/LwError.h"
 #include "MuffinTinPhaseShift.h"
 
 #include <algorithm>

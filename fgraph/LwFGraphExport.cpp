@@ -1,9 +1,8 @@
 // What the graph hands out: the scene painted on a device, the clipboard
 // image, the CSV texts of its items and the PDF page.
 
-#include "fgraph/LwFGraph.h"
-
 #include "core/LwError.h"
+#include "fgraph/LwFGraph.h"
 #include "fgraph/LwWindowUtilities.h"
 #include "fgraph/QGraphicsSceneFG.h"
 

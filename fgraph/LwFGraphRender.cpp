@@ -7,9 +7,8 @@
 // y = H - 1 - y_up. Margins are truncated to integers where pixel bounds are
 // formed.
 
-#include "fgraph/LwFGraph.h"
-
 #include "core/LwError.h"
+#include "fgraph/LwFGraph.h"
 #include "fgraph/LwFGraphTicks.h"
 #include "fgraph/QGraphicsSceneFG.h"
 

@@ -1,10 +1,9 @@
 // The azimuthal average of an image around a centre and the image divided by
 // it.
 
-#include "imageops/LwMatrixOperator.h"
-
 #include "core/LwError.h"
 #include "core/LwMatrixArithmetic.h"
+#include "imageops/LwMatrixOperator.h"
 #include "imageops/LwMatrixOperatorDetail.h"
 
 #include <algorithm>

@@ -1,11 +1,10 @@
 // Correlation of every ring of a square image with itself when turned about
 // the image centre.
 
-#include "imageops/LwMatrixOperator.h"
-
 #include "core/LwConstants.h"
 #include "core/LwError.h"
 #include "core/LwMatrixArithmetic.h"
+#include "imageops/LwMatrixOperator.h"
 #include "imageops/LwMatrixOperatorDetail.h"
 
 #include <cmath>

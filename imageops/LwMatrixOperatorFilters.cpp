@@ -1,10 +1,9 @@
 // Neighbourhood filters: the 3 x 3 Laplacian, row- and column-mean images,
 // repeated neighbour averaging and the 3 x 3 or 5 x 5 median.
 
-#include "imageops/LwMatrixOperator.h"
-
 #include "core/LwError.h"
 #include "core/LwMatrixArithmetic.h"
+#include "imageops/LwMatrixOperator.h"
 #include "imageops/LwMatrixOperatorDetail.h"
 
 #include <algorithm>

@@ -1,10 +1,9 @@
 // Elementary rotation matrices, the reflection in a plane, the Euler angles
 // of a rotation and a vector perpendicular to a given one.
 
-#include "imageops/LwMatrixOperator.h"
-
 #include "core/LwError.h"
 #include "core/LwMatrixArithmetic.h"
+#include "imageops/LwMatrixOperator.h"
 
 #include <cmath>
 #include <initializer_list>

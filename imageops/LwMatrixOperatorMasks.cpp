@@ -2,10 +2,9 @@
 // the border of an image's non-zero area, and weighted averages of image
 // lists.
 
-#include "imageops/LwMatrixOperator.h"
-
 #include "core/LwError.h"
 #include "core/LwMatrixArithmetic.h"
+#include "imageops/LwMatrixOperator.h"
 #include "imageops/LwMatrixOperatorDetail.h"
 
 #include <cstdint>

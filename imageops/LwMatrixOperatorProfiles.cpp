@@ -2,10 +2,9 @@
 // row means, line profiles, tabulated functions and the accumulation of an
 // integer matrix.
 
-#include "imageops/LwMatrixOperator.h"
-
 #include "core/LwError.h"
 #include "core/LwMatrixArithmetic.h"
+#include "imageops/LwMatrixOperator.h"
 
 #include <cmath>
 #include <cstdint>

@@ -1,10 +1,9 @@
 // Changes of the pixel grid: row resampling, resizing, binning, enlarging and
 // rotating images.
 
-#include "imageops/LwMatrixOperator.h"
-
 #include "core/LwError.h"
 #include "core/LwMatrixArithmetic.h"
+#include "imageops/LwMatrixOperator.h"
 #include "imageops/LwMatrixOperatorDetail.h"
 
 #include <cmath>

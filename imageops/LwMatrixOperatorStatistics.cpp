@@ -2,10 +2,9 @@
 // the signal-to-noise figure against a model, and the block correlation of
 // two integer images.
 
-#include "imageops/LwMatrixOperator.h"
-
 #include "core/LwError.h"
 #include "core/LwMatrixArithmetic.h"
+#include "imageops/LwMatrixOperator.h"
 #include "imageops/LwMatrixOperatorDetail.h"
 
 #include <cmath>

@@ -2,7 +2,6 @@
 // LwMatrixTemplates.h) and the conjugate transpose of a complex matrix.
 
 #include "imageops/LwMatrixOperator.h"
-
 #include "imageops/LwMatrixTemplates.h"
 
 #include <complex>

@@ -16,8 +16,8 @@
 // Errors (LwError): L < 0 "Error" (out untouched); L = 0 "Illegal l value";
 // "Cannot allocate memory".
 
-#include "physics/LwLmArray.h"
 #include "core/LwTypes.h"
+#include "physics/LwLmArray.h"
 
 // The factors 1/sqrt(2 pi) (m = 0) and 1/sqrt(pi) (m != 0) of the harmonics,
 // to the precision of the extended type. Code that builds the same values by

@@ -6,10 +6,10 @@
 
 #include "core/LwMatrixArithmetic.h"
 #include "core/TextUtilities.h"
+#include "physics/LwSphericalHarmonics.h"
+#include "pattern/LwProjection.h"
 #include "imageops/LwRealSphericalHarmonics.h"
 #include "imageops/SphericalHarmonicsImageDetail.h"
-#include "pattern/LwProjection.h"
-#include "physics/LwSphericalHarmonics.h"
 
 #include <algorithm>
 #include <cmath>

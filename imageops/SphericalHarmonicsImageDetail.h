@@ -4,8 +4,8 @@
 
 #include "core/LwError.h"
 #include "core/LwMatrix.h"
-#include "pattern/LwSphericalMappingConvert.h"
 #include "physics/LwLmArray.h"
+#include "pattern/LwSphericalMappingConvert.h"
 
 #include <atomic>
 #include <memory>

@@ -12,13 +12,12 @@
 // and CalcRealSphericalHarmonics write them, so every value is bit-identical
 // to a fresh evaluation; only the order of the work differs.
 
-#include "imageops/SphericalHarmonicsImage.h"
-
 #include "core/LwMatrixArithmetic.h"
 #include "core/LwParallelErrors.h"
-#include "imageops/LwRealSphericalHarmonics.h"
-#include "imageops/SphericalHarmonicsImageDetail.h"
 #include "physics/LwSphericalHarmonics.h"
+#include "imageops/LwRealSphericalHarmonics.h"
+#include "imageops/SphericalHarmonicsImage.h"
+#include "imageops/SphericalHarmonicsImageDetail.h"
 
 #include <omp.h>
 

@@ -8,9 +8,9 @@
 // document).
 
 #include "core/LwMatrix.h"
-#include "pattern/LwSphericalMapGrid.h"
 #include "core/LwTypes.h"
 #include "physics/LwVectorFreeElectron.h"
+#include "pattern/LwSphericalMapGrid.h"
 
 #include <array>
 #include <vector>

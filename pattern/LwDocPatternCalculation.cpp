@@ -1,14 +1,13 @@
 // The pattern calculation of LwDocPattern: the far field of a prepared
 // scatterer list summed into the intensity planes of the projection grid.
 
-#include "pattern/LwDocPattern.h"
-
 #include "core/LwConstants.h"
 #include "core/LwError.h"
 #include "core/LwMatrixArithmetic.h"
 #include "core/LwNotifyTerminate.h"
 #include "core/LwSphericalCoordinates.h"
 #include "physics/LwFarFieldSum.h"
+#include "pattern/LwDocPattern.h"
 
 #include <omp.h>
 

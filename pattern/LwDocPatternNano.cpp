@@ -3,11 +3,11 @@
 #include "pattern/LwDocPatternNano.h"
 
 #include "core/LwConstants.h"
-#include "physics/LwDocScattering.h"
-#include "physics/LwDocScatteringPhaseShift.h"
 #include "core/LwError.h"
 #include "core/LwNotifyTerminate.h"
 #include "core/LwSphericalCoordinates.h"
+#include "physics/LwDocScattering.h"
+#include "physics/LwDocScatteringPhaseShift.h"
 #include "physics/LwSphericalBesselTable.h"
 #include "physics/LwSphericalHarmonics.h"
 

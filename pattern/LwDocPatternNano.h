@@ -14,8 +14,8 @@
 // Units: lengths in metres, the phase angle in radians, the time in seconds.
 // Plane 0 is addressed (column, row) = (outer index, inner index).
 
-#include "pattern/LwDocPattern.h"
 #include "core/LwTypes.h"
+#include "pattern/LwDocPattern.h"
 
 #include <vector>
 

@@ -1,13 +1,12 @@
 // The record loop of the pattern calculation: the scattered-wave document's
 // records, prepared one by one and summed into the planes.
 
-#include "pattern/LwDocPattern.h"
-
+#include "core/LwError.h"
+#include "core/LwNotifyTerminate.h"
 #include "physics/LwDebye.h"
 #include "physics/LwDocFluctuation.h"
 #include "physics/LwDocScattering.h"
-#include "core/LwError.h"
-#include "core/LwNotifyTerminate.h"
+#include "pattern/LwDocPattern.h"
 
 #include <iostream>
 

@@ -1,11 +1,11 @@
 #include "pattern/LwDocScatteringPatternMatrix.h"
 
 #include "core/LwConstants.h"
-#include "pattern/LwBlurForSPattern.h"
 #include "core/LwError.h"
 #include "core/LwMatrixArithmetic.h"
-#include "physics/LwPartialWaveSource.h"
 #include "core/TextUtilities.h"
+#include "physics/LwPartialWaveSource.h"
+#include "pattern/LwBlurForSPattern.h"
 
 #include <algorithm>
 #include <cmath>

@@ -7,13 +7,13 @@
 // metres, kinetic energies in eV, angles in degrees where stored and radians
 // in the calculation. Every matrix has begins 0.
 
+#include "core/LwMatrix.h"
+#include "core/LwSThCalc.h"
 #include "physics/LwDebye.h"
 #include "physics/LwDocFinalState.h"
 #include "physics/LwDocFluctuation.h"
 #include "physics/LwDocScattering.h"
 #include "physics/LwDocScatteringPhaseShift.h"
-#include "core/LwMatrix.h"
-#include "core/LwSThCalc.h"
 
 #include <utility>
 #include <vector>

@@ -2,8 +2,8 @@
 
 #include "core/LwConstants.h"
 #include "core/LwError.h"
-#include "pattern/LwSphericalMappingConvert.h"
 #include "core/TextUtilities.h"
+#include "pattern/LwSphericalMappingConvert.h"
 
 #include <cmath>
 #include <cstddef>

@@ -1,7 +1,7 @@
 #include "physics/LwAtomicPotentialTable.h"
 
-#include "physics/CubicSpline.h"
 #include "core/LwError.h"
+#include "physics/CubicSpline.h"
 
 #include <cmath>
 #include <cstddef>

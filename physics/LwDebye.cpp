@@ -1,10 +1,10 @@
 #include "physics/LwDebye.h"
 
 #include "core/LwConstants.h"
-#include "physics/LwAtomName.h"
 #include "core/LwError.h"
-#include "physics/LwVectorFreeElectron.h"
 #include "core/TextUtilities.h"
+#include "physics/LwAtomName.h"
+#include "physics/LwVectorFreeElectron.h"
 
 #include <QDebug>
 

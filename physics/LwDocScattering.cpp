@@ -3,14 +3,14 @@
 #include "physics/LwDocScattering.h"
 
 #include "core/LwBarnFile.h"
+#include "core/LwError.h"
+#include "core/LwNotifyTerminate.h"
+#include "core/TextUtilities.h"
 #include "physics/LwDocFinalState.h"
 #include "physics/LwDocScatteringPhaseShift.h"
 #include "physics/LwOrderedAtomPass.h"
-#include "core/LwError.h"
-#include "core/LwNotifyTerminate.h"
 #include "physics/LwWaveReexpansion.h"
 #include "physics/LwWaveVectorFreeElectron.h"
-#include "core/TextUtilities.h"
 
 #include <omp.h>
 

@@ -29,10 +29,10 @@
 // Barn document's mode. Coefficients travel in base64, bit for bit; every
 // other floating value with six significant digits.
 
-#include "physics/LwClusterAtom.h"
-#include "physics/LwOrderedAtomPass.h"
 #include "core/LwMatrix.h"
 #include "core/LwTypes.h"
+#include "physics/LwClusterAtom.h"
+#include "physics/LwOrderedAtomPass.h"
 #include "physics/LwVectorFreeElectron.h"
 
 #include <string>

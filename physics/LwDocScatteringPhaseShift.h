@@ -15,9 +15,9 @@
 // Matrices are in the text form; the per-l tables have one row per l and one
 // column per grid point, "LnX" is a column vector.
 
-#include "physics/LwLnAtomicPotentialC.h"
 #include "core/LwMatrix.h"
 #include "core/LwTypes.h"
+#include "physics/LwLnAtomicPotentialC.h"
 
 #include <string>
 #include <vector>

@@ -10,13 +10,12 @@
 //         c (outgoing coefficients, base64), and in the first "i" only
 //         IsPlaneWave and, for a plane wave, PlaneWaveX/Y/Z (1/m).
 
-#include "physics/LwDocScattering.h"
-
 #include "core/LwBarnXml.h"
 #include "core/LwError.h"
 #include "core/LwParallelErrors.h"
-#include "physics/LwLmArrayBarn.h"
 #include "core/TextUtilities.h"
+#include "physics/LwDocScattering.h"
+#include "physics/LwLmArrayBarn.h"
 
 #include <omp.h>
 

@@ -22,8 +22,8 @@
 // wave number of source 0 for every source.
 
 #include "core/LwAlignedAllocator.h"
-#include "physics/LwVectorFreeElectron.h"
 #include "core/LwTypes.h"
+#include "physics/LwVectorFreeElectron.h"
 
 #include <vector>
 

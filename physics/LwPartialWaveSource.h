@@ -15,9 +15,9 @@
 // several threads may evaluate the same source at once, provided nobody
 // changes the source (coefficients, energy, position) meanwhile.
 
-#include "physics/LwLmArray.h"
 #include "core/LwMatrix.h"
 #include "core/LwTypes.h"
+#include "physics/LwLmArray.h"
 
 #include <atomic>
 #include <mutex>

@@ -9,8 +9,8 @@
 // conditioned. The radii are stored as dimensionless kr and converted to
 // metres for the current wave number.
 
-#include "physics/LwLmArray.h"
 #include "core/LwTypes.h"
+#include "physics/LwLmArray.h"
 
 #include <vector>
 

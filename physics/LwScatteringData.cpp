@@ -1,17 +1,16 @@
 // Set-up of a scattering record from a structure, an emitted wave and the
 // phase-shift document.
 
-#include "physics/LwDocScattering.h"
-
 #include "core/LwConstants.h"
+#include "core/LwError.h"
+#include "core/LwMatrixArithmetic.h"
+#include "core/TextUtilities.h"
 #include "physics/LwAtomName.h"
 #include "physics/LwDebye.h"
 #include "physics/LwDocFinalState.h"
 #include "physics/LwDocFluctuation.h"
+#include "physics/LwDocScattering.h"
 #include "physics/LwDocScatteringPhaseShift.h"
-#include "core/LwError.h"
-#include "core/LwMatrixArithmetic.h"
-#include "core/TextUtilities.h"
 
 #include <cmath>
 

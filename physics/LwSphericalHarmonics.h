@@ -19,8 +19,8 @@
 //
 // L = 0 fails with "Illegal l value"; callers pass L >= 1.
 
-#include "physics/LwLmArray.h"
 #include "core/LwTypes.h"
+#include "physics/LwLmArray.h"
 
 void CalcAssociatedLegendre(LwLmDoubleArray& out, LwLong L, LDouble theta);
 void CalcLegendreNormalization(LwLmDoubleArray& out, LwLong L);

@@ -10,8 +10,8 @@
 // origin; they keep their tables per thread and change nothing, so any
 // number of threads may call them at once.
 
-#include "physics/LwPartialWaveSource.h"
 #include "core/LwTypes.h"
+#include "physics/LwPartialWaveSource.h"
 
 #include <vector>
 

@@ -3,11 +3,11 @@
 #include "core/LwConstants.h"
 #include "core/LwError.h"
 #include "core/LwParallelErrors.h"
+#include "core/TextUtilities.h"
 #include "physics/LwPartialWaveSource.h"
 #include "physics/LwSphericalHarmonics.h"
 #include "physics/LwWaveFunction.h"
 #include "physics/SphereGrid.h"
-#include "core/TextUtilities.h"
 
 #include <omp.h>
 

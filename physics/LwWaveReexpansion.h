@@ -18,9 +18,9 @@
 // (l, m)). Every sum is formed in the same order whatever the number of
 // threads, so the result does not depend on it.
 
+#include "core/LwTypes.h"
 #include "physics/LwLmArray.h"
 #include "physics/LwSamplingRadii.h"
-#include "core/LwTypes.h"
 
 #include <memory>
 #include <vector>

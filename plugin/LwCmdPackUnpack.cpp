@@ -1,9 +1,8 @@
 #include "plugin/LwCmdPackUnpack.h"
 
-#include "plugin/LwPluginErrors.h"
-
 #include "core/LwError.h"
 #include "imageops/LwInt32Matrix.h"
+#include "plugin/LwPluginErrors.h"
 
 #include <algorithm>
 

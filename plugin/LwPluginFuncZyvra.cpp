@@ -1,13 +1,12 @@
 // The client core: settings, start-up, menu file, connection and exchange.
 #include "plugin/LwPluginFuncZyvra.h"
 
-#include "plugin/LwCommonClientSocket.h"
-#include "plugin/LwPluginErrors.h"
-
 #include "core/LwBarnFile.h"
 #include "core/LwError.h"
 #include "core/LwWaitObserver.h"
 #include "core/TextUtilities.h"
+#include "plugin/LwCommonClientSocket.h"
+#include "plugin/LwPluginErrors.h"
 
 #include <QCoreApplication>
 #include <QDebug>

@@ -44,9 +44,8 @@
 //
 // GUI thread only; nothing is locked.
 
-#include "plugin/LwCmdPackUnpack.h"
-
 #include "core/LwMatrix.h"
+#include "plugin/LwCmdPackUnpack.h"
 
 #include <QElapsedTimer>
 #include <QString>

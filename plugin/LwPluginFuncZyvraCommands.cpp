@@ -2,12 +2,10 @@
 // window id when the command addresses a window and the arguments; the
 // results read from the reply's call element with the caller's values (or
 // the operation's) as defaults.
-#include "plugin/LwPluginFuncZyvra.h"
-
-#include "plugin/LwPluginErrors.h"
-
 #include "core/LwError.h"
 #include "imageops/LwInt32Matrix.h"
+#include "plugin/LwPluginErrors.h"
+#include "plugin/LwPluginFuncZyvra.h"
 
 #include <cstdio>
 

@@ -7,12 +7,10 @@
 // it. The viewer's block is another process's memory: its header is checked
 // against the block's size in 64-bit arithmetic before a single pixel is
 // copied, and the block is unlocked and detached on every path.
-#include "plugin/LwPluginFuncZyvra.h"
-
-#include "plugin/LwPluginErrors.h"
-
 #include "core/LwError.h"
 #include "core/LwMemoryPages.h"
+#include "plugin/LwPluginErrors.h"
+#include "plugin/LwPluginFuncZyvra.h"
 
 #include <QCoreApplication>
 #include <QSharedMemory>

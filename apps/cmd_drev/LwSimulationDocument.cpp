@@ -1,21 +1,20 @@
 #include "LwSimulationDocument.h"
 
 #include "core/LwBarnFile.h"
-#include "physics/LwClusterDocument.h"
 #include "core/LwError.h"
+#include "core/TextUtilities.h"
+#include "physics/LwClusterDocument.h"
 #include "physics/LwExtendedXyz.h"
 #include "LwInputChecks.h"
-#include "core/TextUtilities.h"
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <deque>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
 
 LwSimulationDocument& LwSimulationDocument::Instance()
 {

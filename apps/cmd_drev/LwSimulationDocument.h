@@ -9,14 +9,14 @@
 #include "physics/LwDebye.h"
 #include "physics/LwDocFinalState.h"
 #include "physics/LwDocFluctuation.h"
+#include "physics/LwDocScattering.h"
+#include "physics/LwDocScatteringPhaseShift.h"
 #include "pattern/LwDocPattern.h"
 #include "pattern/LwDocPatternNano.h"
-#include "physics/LwDocScattering.h"
 #include "pattern/LwDocScatteringPatternMatrix.h"
 #include "pattern/reconstruction/LwCalcMemWork.h"
 #include "pattern/reconstruction/LwDocCalcMem.h"
 #include "pattern/reconstruction/LwMulCalcMain.h"
-#include "physics/LwDocScatteringPhaseShift.h"
 
 #include <memory>
 #include <string>

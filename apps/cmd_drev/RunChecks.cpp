@@ -4,26 +4,24 @@
 #include "core/LwError.h"
 #include "core/LwUsableMemory.h"
 #include "core/TextUtilities.h"
-#include "LwSimulationDocument.h"
-#include "pattern/LwProjection.h"
 #include "physics/LwAtomName.h"
 #include "physics/LwDebye.h"
 #include "physics/LwDocFluctuation.h"
 #include "physics/LwDocScattering.h"
 #include "physics/LwVectorFreeElectron.h"
-
-#include <sys/resource.h>
-#include <unistd.h>
-
-#include <csignal>
-#include <cstring>
+#include "pattern/LwProjection.h"
+#include "LwSimulationDocument.h"
 
 #include <algorithm>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <limits>
 #include <set>
+#include <sys/resource.h>
+#include <unistd.h>
 #include <utility>
 
 namespace {

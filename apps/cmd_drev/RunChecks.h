@@ -6,8 +6,8 @@
 // that can be checked without computing is checked first, so that a mistake
 // costs seconds.
 
-#include "CommandLineParameters.h"
 #include "physics/LwClusterAtom.h"
+#include "CommandLineParameters.h"
 
 #include <cstdint>
 #include <string>

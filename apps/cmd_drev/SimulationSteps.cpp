@@ -6,8 +6,8 @@
 #include "core/LwMatrixArithmetic.h"
 #include "core/LwNotifyTerminate.h"
 #include "core/LwQBarnFile.h"
-#include "LwSimulationDocument.h"
 #include "pattern/LwProjection.h"
+#include "LwSimulationDocument.h"
 
 #include <QByteArray>
 #include <QFile>

@@ -7,15 +7,15 @@
 // Every setting, output name and input document of both steps is checked
 // before the first step starts; a failed run removes the outputs it created.
 
-#include "CommandLineParameters.h"
 #include "core/LwADateTime.h"
 #include "core/LwError.h"
 #include "core/LwFileQt.h"
+#include "core/TextUtilities.h"
+#include "CommandLineParameters.h"
+#include "LwInputChecks.h"
 #include "LwSimulationDocument.h"
 #include "RunChecks.h"
 #include "SimulationSteps.h"
-#include "LwInputChecks.h"
-#include "core/TextUtilities.h"
 
 #include <QByteArray>
 #include <QFile>

@@ -2,10 +2,10 @@
 // external image viewer: it registers its menu entry, writes its menu file
 // beside the program, connects over the local socket (the program also runs
 // without a viewer, and connects once one is there) and runs its main window.
-#include "apps/velmora/app/MainWindow.h"
 #include "fgraph/LwQuitOnSignals.h"
 #include "fgraph/LwWaitDialog.h"
 #include "fgraph/LwWindowUtilities.h"
+#include "apps/velmora/app/MainWindow.h"
 
 #include <QApplication>
 

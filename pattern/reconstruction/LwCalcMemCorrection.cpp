@@ -3,8 +3,8 @@
 #include "core/LwError.h"
 #include "core/LwMatrixArithmetic.h"
 #include "core/TextUtilities.h"
-#include "pattern/reconstruction/LwDocCalcMem.h"
 #include "pattern/LwLinearEquation.h"
+#include "pattern/reconstruction/LwDocCalcMem.h"
 
 #include <QDebug>
 

@@ -6,10 +6,10 @@
 #include "core/LwUsableMemory.h"
 #include "core/TextUtilities.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
-#include <algorithm>
 
 namespace {
 

@@ -9,26 +9,23 @@
 #include "physics/LwDocScattering.h"
 #include "physics/LwDocScatteringPhaseShift.h"
 #include "pattern/LwSphericalMappingConvert.h"
-
 #include "ReferenceConstants.h"
 
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <csignal>
-
 #include <algorithm>
 #include <cmath>
-#include <cstring>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <sstream>
 #include <string>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 namespace fs = std::filesystem;

@@ -1,6 +1,5 @@
-#include "CommandLineParameters.h"
-
 #include "core/LwError.h"
+#include "CommandLineParameters.h"
 
 #include <gtest/gtest.h>
 

@@ -7,8 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
-
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +14,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <sys/resource.h>
 #include <vector>
 
 namespace barn_test {

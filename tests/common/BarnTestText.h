@@ -2,9 +2,9 @@
 // Helpers of the Barn tests: a document parsed from an inline text, the text
 // of a write-mode document, and a compact picture of a parsed tree.
 
-#include "ErrorText.h"
 #include "core/LwBarnXml.h"
 #include "core/LwError.h"
+#include "ErrorText.h"
 
 #include <functional>
 #include <memory>

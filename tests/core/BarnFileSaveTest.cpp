@@ -4,7 +4,6 @@
 
 #include "core/LwBarnFile.h"
 #include "core/LwQBarnFile.h"
-
 #include "BarnTestFiles.h"
 #include "BarnTestText.h"
 

@@ -2,12 +2,12 @@
 // Helpers of the processed-image document tests: matrices filled with known
 // values, element-by-element comparison, and the text of one matrix element.
 
-#include "BarnTestText.h"
 #include "core/LwBarnXml.h"
 #include "core/LwDocData.h"
 #include "core/LwFloatMatrix3D.h"
 #include "core/LwMatrix.h"
 #include "core/LwMatrixBarn.h"
+#include "BarnTestText.h"
 
 #include <gtest/gtest.h>
 

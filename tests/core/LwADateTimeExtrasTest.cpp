@@ -7,8 +7,8 @@
 
 #include <cstdint>
 #include <fstream>
-#include <limits>
 #include <functional>
+#include <limits>
 #include <sstream>
 #include <string>
 #include <vector>

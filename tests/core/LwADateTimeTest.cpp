@@ -1,7 +1,6 @@
 #include "core/LwADateTime.h"
 #include "core/LwBarnXml.h"
 #include "core/LwError.h"
-
 #include "BarnTestText.h"
 
 #include <gtest/gtest.h>

@@ -3,16 +3,14 @@
 
 #include "core/LwAtomicFile.h"
 #include "core/LwQBarnFile.h"
-
 #include "BarnTestFiles.h"
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <filesystem>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 using barn_test::ReadBytes;

@@ -2,10 +2,9 @@
 // after its root tag was found near the start of the file.
 
 #include "core/LwBarnFile.h"
-
+#include "core/LwError.h"
 #include "BarnTestFiles.h"
 #include "BarnTestText.h"
-#include "core/LwError.h"
 
 #include <gtest/gtest.h>
 

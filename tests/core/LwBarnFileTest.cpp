@@ -1,16 +1,14 @@
 // LwBarnFile: Barn documents on files through the runtime's buffered files.
 
 #include "core/LwBarnFile.h"
-
+#include "core/LwError.h"
 #include "BarnTestFiles.h"
 #include "BarnTestText.h"
-#include "core/LwError.h"
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <string>
+#include <unistd.h>
 
 using barn_test::ErrorText;
 using barn_test::LoadSaveSample;

@@ -2,7 +2,6 @@
 // vectors, racks with attributes, the JSON text and the progress text.
 
 #include "core/LwBarnXml.h"
-
 #include "BarnTestText.h"
 
 #include <gtest/gtest.h>

@@ -3,9 +3,8 @@
 // Deterministic (fixed seeds); meant to be run under AddressSanitizer too.
 
 #include "core/LwBarnXml.h"
-
-#include "BarnTestText.h"
 #include "core/LwError.h"
+#include "BarnTestText.h"
 
 #include <gtest/gtest.h>
 

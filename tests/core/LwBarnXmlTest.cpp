@@ -2,9 +2,8 @@
 // written layout and the text escaping.
 
 #include "core/LwBarnXml.h"
-
-#include "BarnTestText.h"
 #include "core/LwError.h"
+#include "BarnTestText.h"
 
 #include <gtest/gtest.h>
 

@@ -2,9 +2,8 @@
 // lists and the generic list of records.
 
 #include "core/LwBarnXml.h"
-
-#include "BarnTestText.h"
 #include "core/TextUtilities.h"
+#include "BarnTestText.h"
 
 #include <gtest/gtest.h>
 

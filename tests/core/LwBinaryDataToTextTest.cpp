@@ -1,6 +1,5 @@
 #include "core/LwBinaryDataToText.h"
 #include "core/LwError.h"
-
 #include "BinaryTextTable.h"
 
 #include <gtest/gtest.h>

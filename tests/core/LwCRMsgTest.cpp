@@ -1,7 +1,6 @@
-#include "core/LwCRMsg.h"
-
-#include "BarnTestText.h"
 #include "core/LwBarnXml.h"
+#include "core/LwCRMsg.h"
+#include "BarnTestText.h"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,11 @@
 // Reading processed-image documents of versions 0, 2, 3 and 4: texts made by
 // hand from the old layouts, checked for the exact metadata keys they give.
 
+#include "core/LwDocData.h"
 #include "core/LwDocDataImport.h"
-
+#include "core/LwMatrix.h"
 #include "BarnTestText.h"
 #include "DocDataTestSupport.h"
-#include "core/LwDocData.h"
-#include "core/LwMatrix.h"
 
 #include <gtest/gtest.h>
 

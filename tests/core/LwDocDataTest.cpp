@@ -1,15 +1,14 @@
 // The processed-image document: the version-5 layout, reading versions 5 and
 // 6, the file-type check and the serial ids.
 
-#include "core/LwDocData.h"
-
-#include "BarnTestFiles.h"
-#include "BarnTestText.h"
-#include "DocDataTestSupport.h"
 #include "core/LwBarnFile.h"
+#include "core/LwDocData.h"
 #include "core/LwImageRegion.h"
 #include "core/LwQBarnFile.h"
 #include "core/LwSerialCounter.h"
+#include "BarnTestFiles.h"
+#include "BarnTestText.h"
+#include "DocDataTestSupport.h"
 
 #include <gtest/gtest.h>
 

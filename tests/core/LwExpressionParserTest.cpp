@@ -1,6 +1,5 @@
-#include "core/LwExpressionParser.h"
-
 #include "core/LwError.h"
+#include "core/LwExpressionParser.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
 #include "core/LwError.h"
 #include "core/LwFileQt.h"
 
-#include <gtest/gtest.h>
-
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+
+#include <gtest/gtest.h>
 
 #include <fstream>
 #include <iterator>

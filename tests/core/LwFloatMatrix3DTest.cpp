@@ -1,6 +1,6 @@
 // Voxel sets: creation, whole-buffer fill and copies.
-#include "ErrorText.h"
 #include "core/LwFloatMatrix3D.h"
+#include "ErrorText.h"
 
 #include <gtest/gtest.h>
 

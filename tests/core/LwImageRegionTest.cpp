@@ -1,8 +1,7 @@
-#include "core/LwImageRegion.h"
-
-#include "BarnTestText.h"
 #include "core/LwBarnXml.h"
+#include "core/LwImageRegion.h"
 #include "core/LwSerialCounter.h"
+#include "BarnTestText.h"
 
 #include <gtest/gtest.h>
 

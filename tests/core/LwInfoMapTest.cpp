@@ -1,8 +1,7 @@
-#include "core/LwInfoMap.h"
-
-#include "BarnTestText.h"
 #include "core/LwBarnXml.h"
 #include "core/LwError.h"
+#include "core/LwInfoMap.h"
+#include "BarnTestText.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // Matrix arithmetic and conversions, checked against plain loops over
 // (column, row) pairs and, for the rotations, against the axis-angle formula.
-#include "ErrorText.h"
 #include "core/LwError.h"
 #include "core/LwMatrix.h"
 #include "core/LwMatrixArithmetic.h"
+#include "ErrorText.h"
 
 #include <gtest/gtest.h>
 

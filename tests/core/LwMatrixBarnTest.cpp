@@ -1,19 +1,17 @@
 // Matrices as Barn elements: the text form, the binary forms of every class,
 // the older forms, the voxel-set form, and what malformed documents give.
 
-#include "core/LwMatrixBarn.h"
-
 #include "core/LwBarnXml.h"
 #include "core/LwBinaryDataToText.h"
 #include "core/LwError.h"
+#include "core/LwMatrixBarn.h"
 #include "core/LwQBarnFile.h"
-
 #include "BarnTestText.h"
 #include "BinaryTextTable.h"
 
-#include <gtest/gtest.h>
-
 #include <QTemporaryDir>
+
+#include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdio>

@@ -1,17 +1,16 @@
 // The two-dimensional matrix family: creation, buffer reuse, checked
 // addressing, vector access, the hand-over of flagged results. Most behaviour
 // is shared by all six classes and is checked on each of them.
-#include "ErrorText.h"
 #include "core/LwError.h"
 #include "core/LwMatrix.h"
+#include "ErrorText.h"
 
 #include <gtest/gtest.h>
-
-#include <sys/resource.h>
 
 #include <climits>
 #include <cstdio>
 #include <string>
+#include <sys/resource.h>
 
 namespace {
 

@@ -1,7 +1,6 @@
-#include "core/LwParserFunc.h"
-
 #include "core/LwError.h"
 #include "core/LwExpressionParser.h"
+#include "core/LwParserFunc.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,5 @@
-#include "core/LwParserToken.h"
-
 #include "core/LwError.h"
+#include "core/LwParserToken.h"
 
 #include <gtest/gtest.h>
 

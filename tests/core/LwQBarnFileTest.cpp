@@ -1,18 +1,16 @@
 // LwQBarnXml and LwQBarnFile: Barn documents on files through Qt, as UTF-8;
 // and files that pass between the two file classes.
 
-#include "core/LwQBarnFile.h"
-
-#include "BarnTestFiles.h"
-#include "BarnTestText.h"
 #include "core/LwBarnFile.h"
 #include "core/LwError.h"
+#include "core/LwQBarnFile.h"
+#include "BarnTestFiles.h"
+#include "BarnTestText.h"
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <string>
+#include <unistd.h>
 
 using barn_test::ErrorText;
 using barn_test::LoadSaveSample;

@@ -2,7 +2,6 @@
 // between Cartesian and spherical coordinates against closed forms and round
 // trips, in LDouble and in double.
 #include "core/LwSphericalCoordinates.h"
-
 #include "LDoubleNear.h"
 
 #include <gtest/gtest.h>

@@ -5,7 +5,6 @@
 // Bessel functions as the independent reference.
 #include "physics/LwLnAtomicPotentialC.h"
 #include "MuffinTinPhaseShift.h"
-
 #include "ReferenceConstants.h"
 
 #include <boost/math/special_functions/bessel.hpp>

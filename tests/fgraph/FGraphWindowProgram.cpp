@@ -8,8 +8,8 @@
 #include "fgraph/QGraphicsSceneFG.h"
 
 #include <QApplication>
-#include <QGraphicsView>
 #include <QGraphicsScene>
+#include <QGraphicsView>
 #include <QHBoxLayout>
 #include <QPointer>
 #include <QScreen>

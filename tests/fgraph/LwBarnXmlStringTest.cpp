@@ -1,7 +1,7 @@
-#include "BarnTestFiles.h"
 #include "core/LwBarnFile.h"
 #include "core/LwBarnXml.h"
 #include "core/LwError.h"
+#include "BarnTestFiles.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,4 @@
 #include "fgraph/LwFGraph.h"
-
 #include "ErrorText.h"
 #include "FGraphTestSupport.h"
 

@@ -1,11 +1,10 @@
 #include "fgraph/LwFGraph.h"
-
 #include "FGraphTestSupport.h"
 
 #include <QApplication>
 #include <QGraphicsRectItem>
-#include <QMouseEvent>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>

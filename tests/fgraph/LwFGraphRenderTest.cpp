@@ -1,6 +1,5 @@
 #include "fgraph/LwFGraph.h"
 #include "fgraph/LwFGraphTicks.h"
-
 #include "ErrorText.h"
 #include "FGraphTestSupport.h"
 

@@ -1,5 +1,5 @@
-#include "BarnTestFiles.h"
 #include "fgraph/LwFileDialogs.h"
+#include "BarnTestFiles.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,5 +1,4 @@
 #include "fgraph/LwGradation.h"
-
 #include "ErrorText.h"
 
 #include <gtest/gtest.h>

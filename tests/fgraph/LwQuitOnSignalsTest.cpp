@@ -1,8 +1,7 @@
 // Each of the three signals ends a running event loop through quit(), on the
 // GUI thread, instead of ending the process.
-#include "fgraph/LwQuitOnSignals.h"
-
 #include "core/LwError.h"
+#include "fgraph/LwQuitOnSignals.h"
 
 #include <QCoreApplication>
 #include <QTimer>

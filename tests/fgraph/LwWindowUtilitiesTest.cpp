@@ -1,6 +1,5 @@
-#include "fgraph/LwWindowUtilities.h"
-
 #include "core/LwError.h"
+#include "fgraph/LwWindowUtilities.h"
 
 #include <QApplication>
 #include <QMessageBox>

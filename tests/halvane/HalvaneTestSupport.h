@@ -6,10 +6,10 @@
 #include "apps/halvane/app/HalvaneStartUp.h"
 #include "apps/halvane/app/MainWindow.h"
 #include "apps/halvane/engine/RfaParameters.h"
-#include "ui_MainWindow.h"
-
 #include "StandinViewer.h"
 #include "ViewerTestSupport.h"
+
+#include "ui_MainWindow.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -18,8 +18,8 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
-#include <QPointer>
 #include <QMessageBox>
+#include <QPointer>
 #include <QThread>
 #include <QTimer>
 

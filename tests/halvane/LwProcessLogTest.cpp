@@ -1,7 +1,6 @@
 // The operation log: its text byte by byte, the adders' number texts, the
 // escaped values and the "log" key it grows.
 #include "apps/halvane/engine/LwProcessLog.h"
-
 #include "ErrorText.h"
 
 #include <QCoreApplication>

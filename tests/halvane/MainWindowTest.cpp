@@ -3,19 +3,17 @@
 // the drawing slots' regions, move to centre and the masks with their new
 // windows, keys and logs, the mask read back from a region, the parameter
 // files of the File menu, and the ini file written before each operation.
-#include "HalvaneTestSupport.h"
-
-#include "apps/halvane/engine/LwProcessLog.h"
-
 #include "core/LwBarnXml.h"
 #include "core/LwQBarnFile.h"
+#include "apps/halvane/engine/LwProcessLog.h"
+#include "HalvaneTestSupport.h"
 
 #include <QDir>
-#include <QWindow>
+#include <QFileInfo>
 #include <QProgressDialog>
 #include <QTcpServer>
-#include <QFileInfo>
 #include <QTextStream>
+#include <QWindow>
 
 #include <cmath>
 #include <limits>

@@ -2,12 +2,11 @@
 // analytic background, its progress and cancellation, its refusals, the pixel directions, the azimuthal
 // background of a radially symmetric screen, and the screen-edge search
 // against a brute-force search over the library's azimuthal average.
-#include "apps/halvane/engine/LwProcessLog.h"
-#include "apps/halvane/engine/RfaParameters.h"
-
-#include "ErrorText.h"
 #include "core/LwConstants.h"
 #include "imageops/LwMatrixOperator.h"
+#include "apps/halvane/engine/LwProcessLog.h"
+#include "apps/halvane/engine/RfaParameters.h"
+#include "ErrorText.h"
 
 #include <QLoggingCategory>
 

@@ -1,7 +1,6 @@
 // The shift to the centre and the two mask rules on images, each checked
 // against a direct statement of its geometry written here.
 #include "apps/halvane/engine/RfaParameters.h"
-
 #include "ErrorText.h"
 
 #include <gtest/gtest.h>

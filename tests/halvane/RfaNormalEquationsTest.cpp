@@ -1,9 +1,8 @@
 // The normal-equation solver of the background fit: condition numbers
 // against analytic eigenvalues, solutions against known ones, and the
 // leading blocks of a singular matrix.
-#include "apps/halvane/engine/RfaNormalEquations.h"
-
 #include "core/LwConstants.h"
+#include "apps/halvane/engine/RfaNormalEquations.h"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,12 @@
 // The parameter record: its document (26 keys in order, partial and foreign
 // files, values that are not finite), the ini file beside the program, and
 // the exchange with the form, which brings values into the widgets' ranges.
-#include "apps/halvane/engine/RfaParameters.h"
-#include "ui_MainWindow.h"
-
-#include "ErrorText.h"
 #include "core/LwBarnXml.h"
 #include "core/LwQBarnFile.h"
+#include "apps/halvane/engine/RfaParameters.h"
+#include "ErrorText.h"
+
+#include "ui_MainWindow.h"
 
 #include <QCoreApplication>
 #include <QDir>

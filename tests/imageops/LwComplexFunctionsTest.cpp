@@ -1,7 +1,6 @@
 // The complex exponential, checked against std::complex<LDouble> and closed
 // forms.
 #include "imageops/LwComplexFunctions.h"
-
 #include "LDoubleNear.h"
 
 #include <gtest/gtest.h>

@@ -1,10 +1,8 @@
 // The Barn element of a complex matrix: two LDouble matrices "real" and "imag".
-#include "imageops/LwComplexMatrixBarn.h"
-
 #include "core/LwBarnXml.h"
 #include "core/LwError.h"
 #include "core/LwMatrixBarn.h"
-
+#include "imageops/LwComplexMatrixBarn.h"
 #include "BarnTestText.h"
 
 #include <gtest/gtest.h>

@@ -1,11 +1,9 @@
 // The 32-bit integer matrix: resizing, the range message, and its Barn
 // element in every form, read back by itself and by LwLongMatrix.
 
-#include "imageops/LwInt32Matrix.h"
-
 #include "core/LwBarnXml.h"
 #include "core/LwMatrixBarn.h"
-
+#include "imageops/LwInt32Matrix.h"
 #include "BarnTestText.h"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,6 @@
 // outside the image and the refusals of bad centres and maps.
 
 #include "imageops/LwMatrixOperator.h"
-
 #include "ErrorText.h"
 #include "MatrixOperatorTestImages.h"
 

@@ -2,7 +2,6 @@
 // direct evaluation of the definition, skipZero and thread independence.
 
 #include "imageops/LwMatrixOperator.h"
-
 #include "ErrorText.h"
 #include "MatrixOperatorTestImages.h"
 

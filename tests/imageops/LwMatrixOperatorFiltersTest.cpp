@@ -3,7 +3,6 @@
 // and at several threads.
 
 #include "imageops/LwMatrixOperator.h"
-
 #include "ErrorText.h"
 #include "MatrixOperatorTestImages.h"
 

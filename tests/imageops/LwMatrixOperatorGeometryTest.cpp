@@ -1,10 +1,8 @@
 // Rotation and reflection matrices: signs, orthonormality, the Euler angles
 // of a rotation and perpendicular vectors.
 
-#include "imageops/LwMatrixOperator.h"
-
 #include "core/LwMatrixArithmetic.h"
-
+#include "imageops/LwMatrixOperator.h"
 #include "ErrorText.h"
 #include "LDoubleNear.h"
 

@@ -2,7 +2,6 @@
 // weights; weighted averages of image lists and their refusals.
 
 #include "imageops/LwMatrixOperator.h"
-
 #include "ErrorText.h"
 #include "MatrixOperatorTestImages.h"
 

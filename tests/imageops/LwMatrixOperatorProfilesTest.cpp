@@ -2,7 +2,6 @@
 // and the accumulation of an integer matrix.
 
 #include "imageops/LwMatrixOperator.h"
-
 #include "ErrorText.h"
 #include "MatrixOperatorTestImages.h"
 

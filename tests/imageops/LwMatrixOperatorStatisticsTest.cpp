@@ -2,7 +2,6 @@
 // and the block correlation, against sums written out in the tests.
 
 #include "imageops/LwMatrixOperator.h"
-
 #include "ErrorText.h"
 #include "LDoubleNear.h"
 #include "MatrixOperatorTestImages.h"

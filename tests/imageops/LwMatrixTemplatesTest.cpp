@@ -3,7 +3,6 @@
 
 #include "imageops/LwMatrixOperator.h"
 #include "imageops/LwMatrixTemplates.h"
-
 #include "ErrorText.h"
 #include "MatrixOperatorTestImages.h"
 

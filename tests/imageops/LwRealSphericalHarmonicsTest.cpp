@@ -2,14 +2,12 @@
 // forms of low degree, the addition theorem and orthonormality by quadrature.
 
 #include "imageops/LwRealSphericalHarmonics.h"
-
 #include "ErrorText.h"
 #include "LDoubleNear.h"
 
 #include <boost/math/constants/constants.hpp>
 #include <boost/math/quadrature/gauss.hpp>
 #include <boost/math/special_functions/spherical_harmonic.hpp>
-
 #include <gtest/gtest.h>
 
 #include <cmath>

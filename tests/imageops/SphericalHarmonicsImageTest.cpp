@@ -5,17 +5,14 @@
 // degree-by-degree operations against a fresh evaluation of every harmonic
 // written out here, at one and at several threads.
 
-#include "imageops/SphericalHarmonicsImage.h"
-
 #include "core/LwMatrixArithmetic.h"
 #include "imageops/LwRealSphericalHarmonics.h"
-
+#include "imageops/SphericalHarmonicsImage.h"
 #include "ErrorText.h"
 #include "LDoubleNear.h"
 
 #include <boost/math/constants/constants.hpp>
 #include <boost/math/special_functions/spherical_harmonic.hpp>
-
 #include <gtest/gtest.h>
 #include <omp.h>
 

@@ -1,5 +1,4 @@
 #include "pattern/LwBlurForSPattern.h"
-
 #include "ErrorText.h"
 
 #include <gtest/gtest.h>

@@ -1,11 +1,9 @@
 // The pattern calculation on hand-built scatterer lists, checked against the
 // closed forms of the far field of s- and p-wave sources.
 
-#include "pattern/LwDocPattern.h"
-
 #include "core/LwError.h"
 #include "core/LwNotifyTerminate.h"
-
+#include "pattern/LwDocPattern.h"
 #include "ReferenceConstants.h"
 
 #include <gtest/gtest.h>

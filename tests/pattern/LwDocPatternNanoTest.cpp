@@ -2,19 +2,16 @@
 // computed here from Boost's spherical Bessel and Neumann functions, and
 // against the interior form of an atom built from a hand-made radial table.
 
-#include "pattern/LwDocPatternNano.h"
-
+#include "core/LwError.h"
+#include "core/LwNotifyTerminate.h"
 #include "physics/LwDebye.h"
 #include "physics/LwDocFluctuation.h"
 #include "physics/LwDocScattering.h"
 #include "physics/LwDocScatteringPhaseShift.h"
-#include "core/LwError.h"
-#include "core/LwNotifyTerminate.h"
-
+#include "pattern/LwDocPatternNano.h"
 #include "ReferenceConstants.h"
 
 #include <boost/math/special_functions/bessel.hpp>
-
 #include <gtest/gtest.h>
 #include <omp.h>
 

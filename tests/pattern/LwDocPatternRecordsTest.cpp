@@ -2,13 +2,12 @@
 // documents: selection, progress lines, the thermal models, and the quiet end
 // of a calculation on any error.
 
-#include "pattern/LwDocPattern.h"
-
+#include "core/LwError.h"
+#include "core/LwNotifyTerminate.h"
 #include "physics/LwDebye.h"
 #include "physics/LwDocFluctuation.h"
 #include "physics/LwDocScattering.h"
-#include "core/LwError.h"
-#include "core/LwNotifyTerminate.h"
+#include "pattern/LwDocPattern.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,5 @@
-#include "pattern/LwDocPattern.h"
-
 #include "core/LwError.h"
+#include "pattern/LwDocPattern.h"
 
 #include <gtest/gtest.h>
 

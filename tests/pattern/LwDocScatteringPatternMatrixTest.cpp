@@ -1,7 +1,5 @@
 #include "pattern/LwDocScatteringPatternMatrix.h"
-
 #include "ErrorText.h"
-
 #include "ReferenceConstants.h"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,6 @@
 // permutation, 1 x 1) and by the decomposition's failure modes.
 
 #include "pattern/LwLinearEquation.h"
-
 #include "ErrorText.h"
 #include "LDoubleNear.h"
 

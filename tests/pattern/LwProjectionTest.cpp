@@ -1,6 +1,5 @@
-#include "pattern/LwProjection.h"
-
 #include "core/LwError.h"
+#include "pattern/LwProjection.h"
 #include "pattern/LwSphericalMappingConvert.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,5 @@
-#include "pattern/LwSphericalMapGrid.h"
-
 #include "core/LwError.h"
+#include "pattern/LwSphericalMapGrid.h"
 #include "pattern/LwSphericalMappingConvert.h"
 
 #include <gtest/gtest.h>

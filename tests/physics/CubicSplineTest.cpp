@@ -1,7 +1,7 @@
 // The interpolating cubic spline against polynomials it must reproduce exactly
 // and against a smooth function it must approximate to fourth order.
-#include "physics/CubicSpline.h"
 #include "core/LwError.h"
+#include "physics/CubicSpline.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,6 @@
-#include "physics/LwAtomName.h"
-
 #include "core/LwError.h"
 #include "core/TextUtilities.h"
-
+#include "physics/LwAtomName.h"
 #include "PhysicsTestSupport.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // The tabulated atomic potential: r·V interpolated on x = ln r.
-#include "physics/LwAtomicPotentialTable.h"
 #include "core/LwError.h"
+#include "physics/LwAtomicPotentialTable.h"
 #include "PotentialTestTables.h"
 
 #include <gtest/gtest.h>

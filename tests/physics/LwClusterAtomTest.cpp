@@ -1,7 +1,5 @@
-#include "physics/LwClusterAtom.h"
-
 #include "core/LwError.h"
-
+#include "physics/LwClusterAtom.h"
 #include "ErrorText.h"
 
 #include <gtest/gtest.h>

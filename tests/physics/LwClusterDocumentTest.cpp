@@ -1,14 +1,12 @@
-#include "physics/LwClusterDocument.h"
-
-#include "core/LwBarnXml.h"
 #include "core/LwBarnFile.h"
-
+#include "core/LwBarnXml.h"
+#include "physics/LwClusterDocument.h"
 #include "BarnTestText.h"
 #include "ErrorText.h"
 
-#include <gtest/gtest.h>
-
 #include <QTemporaryDir>
+
+#include <gtest/gtest.h>
 
 using barn_test::Parse;
 using barn_test::WrittenText;

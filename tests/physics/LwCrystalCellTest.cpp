@@ -1,9 +1,9 @@
 // Crystal cells: the evaluation of axes, lattice vectors and atom positions
 // from expression texts, the fcc and diamond fillers, copies and moves, and
 // the errors of the expression parser.
+#include "core/LwParserToken.h"
 #include "physics/LwCrystalCell.h"
 #include "ErrorText.h"
-#include "core/LwParserToken.h"
 
 #include <gtest/gtest.h>
 

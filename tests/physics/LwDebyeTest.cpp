@@ -1,8 +1,6 @@
-#include "physics/LwDebye.h"
-
 #include "core/LwError.h"
+#include "physics/LwDebye.h"
 #include "physics/LwVectorFreeElectron.h"
-
 #include "ErrorText.h"
 #include "PhysicsTestSupport.h"
 

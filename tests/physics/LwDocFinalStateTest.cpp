@@ -2,9 +2,9 @@
 // missing keys, round trips, long lists, and the "i" of a list item beside
 // the "i" of an imaginary part.
 
-#include "BarnText.h"
 #include "core/LwBarnFile.h"
 #include "physics/LwDocFinalState.h"
+#include "BarnText.h"
 #include "ErrorText.h"
 
 #include <gtest/gtest.h>

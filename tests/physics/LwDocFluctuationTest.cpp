@@ -1,7 +1,5 @@
-#include "physics/LwDocFluctuation.h"
-
 #include "core/LwBarnXml.h"
-
+#include "physics/LwDocFluctuation.h"
 #include "BarnTestText.h"
 
 #include <gtest/gtest.h>

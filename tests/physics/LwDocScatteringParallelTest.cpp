@@ -3,10 +3,9 @@
 // threads and to the atom steps called one after another, the lowest failing
 // atom's error, and a stop while a level runs.
 
-#include "physics/LwDocScattering.h"
-
-#include "ErrorText.h"
 #include "core/LwNotifyTerminate.h"
+#include "physics/LwDocScattering.h"
+#include "ErrorText.h"
 #include "ScatteringTestInputs.h"
 
 #include <gtest/gtest.h>

@@ -2,9 +2,9 @@
 // with the defaults of missing keys, round trips, thinning of the radial
 // data on a copy that keeps the outer grid point.
 
-#include "BarnText.h"
 #include "core/LwBarnFile.h"
 #include "physics/LwDocScatteringPhaseShift.h"
+#include "BarnText.h"
 #include "ErrorText.h"
 
 #include <gtest/gtest.h>

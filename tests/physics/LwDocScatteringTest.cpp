@@ -2,10 +2,9 @@
 // result and a symmetry, the inclusion rules of the two multiple-scattering
 // methods on constructed geometries, the loop's bookkeeping and its failures.
 
-#include "physics/LwDocScattering.h"
-
-#include "ErrorText.h"
 #include "core/LwNotifyTerminate.h"
+#include "physics/LwDocScattering.h"
+#include "ErrorText.h"
 #include "ScatteringTestInputs.h"
 
 #include <gtest/gtest.h>

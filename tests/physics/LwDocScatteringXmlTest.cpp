@@ -2,15 +2,13 @@
 // other values to six digits), its layout, long record lists, and documents
 // that are cut short or carry broken coefficient data.
 
-#include "physics/LwDocScattering.h"
-
 #include "core/LwBarnFile.h"
 #include "core/LwBarnXml.h"
-#include "ErrorText.h"
 #include "core/LwNotifyTerminate.h"
-#include "ScatteringTestInputs.h"
-
+#include "physics/LwDocScattering.h"
+#include "ErrorText.h"
 #include "ReferenceConstants.h"
+#include "ScatteringTestInputs.h"
 
 #include <gtest/gtest.h>
 

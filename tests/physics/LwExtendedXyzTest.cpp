@@ -1,14 +1,12 @@
-#include "physics/LwExtendedXyz.h"
-
 #include "core/LwError.h"
 #include "core/LwFileQt.h"
-
+#include "physics/LwExtendedXyz.h"
 #include "ErrorText.h"
-
-#include <gtest/gtest.h>
 
 #include <QFile>
 #include <QTemporaryDir>
+
+#include <gtest/gtest.h>
 
 namespace {
 

@@ -1,9 +1,8 @@
 // The far-field sums of many directions against the per-source evaluation of
 // LwVectorFreeElectron (GetFarFieldDirect, GetFarFieldScattered), which takes
 // every source's harmonics and factors apart, on random directions.
-#include "physics/LwFarFieldSum.h"
-
 #include "core/LwError.h"
+#include "physics/LwFarFieldSum.h"
 
 #include <gtest/gtest.h>
 

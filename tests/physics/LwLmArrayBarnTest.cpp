@@ -1,8 +1,8 @@
 // The Barn forms of a complex (l,m) array: text and base64, written and read
 // back through a document text.
 #include "core/LwBinaryDataToText.h"
-#include "ErrorText.h"
 #include "physics/LwLmArrayBarn.h"
+#include "ErrorText.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The (l,m) arrays: index rule, resizing, hand-over of returned arrays.
-#include "ErrorText.h"
 #include "physics/LwLmArray.h"
+#include "ErrorText.h"
 
 #include <gtest/gtest.h>
 

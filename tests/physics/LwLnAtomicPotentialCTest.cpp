@@ -2,13 +2,12 @@
 // the equation written out here, and phase shifts from integrating it (with a
 // classical RK4 written here) against the free wave and the analytic square
 // well.
-#include "physics/LwAtomicPotentialTable.h"
-#include "physics/LwDiffEqFunc.h"
 #include "core/LwError.h"
 #include "core/LwMatrix.h"
+#include "physics/LwAtomicPotentialTable.h"
+#include "physics/LwDiffEqFunc.h"
 #include "physics/LwLnAtomicPotentialC.h"
 #include "PotentialTestTables.h"
-
 #include "ReferenceConstants.h"
 
 #include <boost/math/special_functions/bessel.hpp>

@@ -3,10 +3,9 @@
 // lowest failing atom's error with nothing above it started in later levels,
 // a stop that ends the pass at its atom, and a stop hook that throws.
 
-#include "physics/LwOrderedAtomPass.h"
-
 #include "core/LwError.h"
 #include "core/LwNotifyTerminate.h"
+#include "physics/LwOrderedAtomPass.h"
 #include "physics/LwWaveReexpansion.h"
 
 #include <gtest/gtest.h>

@@ -1,9 +1,9 @@
 // Partial-wave sources: values near and far, checked against sums built from
 // Boost.Math's spherical Hankel functions and harmonics, and the far-field
 // limit of the near field.
-#include "ErrorText.h"
 #include "physics/LwPartialWaveSource.h"
 #include "physics/LwSphericalHarmonics.h"
+#include "ErrorText.h"
 
 #include <boost/math/special_functions/hankel.hpp>
 #include <boost/math/special_functions/spherical_harmonic.hpp>

@@ -1,10 +1,9 @@
 // Set-up of scattering records: atom order, sources, emitted wave, phase-shift
 // indices, U, the two-atom record, and the failures of the set-up.
 
-#include "physics/LwDocScattering.h"
-
 #include "physics/LwDebye.h"
 #include "physics/LwDocFluctuation.h"
+#include "physics/LwDocScattering.h"
 #include "ErrorText.h"
 #include "ScatteringTestInputs.h"
 

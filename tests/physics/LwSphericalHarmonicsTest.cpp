@@ -1,8 +1,8 @@
 // Associated Legendre functions, their normalisation and Y_lm, checked
 // against Boost.Math evaluated in long double, closed forms, symmetries and
 // orthonormality by quadrature.
-#include "ErrorText.h"
 #include "physics/LwSphericalHarmonics.h"
+#include "ErrorText.h"
 
 #include <boost/math/special_functions/spherical_harmonic.hpp>
 #include <gtest/gtest.h>

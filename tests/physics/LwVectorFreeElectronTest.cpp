@@ -1,8 +1,8 @@
 // The free-electron wave: energy and mean free path, sums over the sources,
 // far-field amplitudes with thermal and attenuation factors, re-centring.
-#include "ErrorText.h"
 #include "physics/LwSphericalHarmonics.h"
 #include "physics/LwVectorFreeElectron.h"
+#include "ErrorText.h"
 
 #include <gtest/gtest.h>
 

@@ -5,12 +5,12 @@
 // on the number of threads, bit for bit; waves that vanish, never converge
 // or fail end in bounded time.
 
-#include "ErrorText.h"
 #include "physics/LwPartialWaveSource.h"
 #include "physics/LwVectorFreeElectron.h"
 #include "physics/LwWaveFunction.h"
 #include "physics/LwWaveReexpansion.h"
 #include "physics/LwWaveVectorFreeElectron.h"
+#include "ErrorText.h"
 
 #include <boost/math/special_functions/bessel.hpp>
 #include <boost/math/special_functions/spherical_harmonic.hpp>

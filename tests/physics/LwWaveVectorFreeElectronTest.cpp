@@ -1,8 +1,8 @@
 // The free-electron wave seen through the re-expansion's wave interface.
 
-#include "ErrorText.h"
 #include "physics/LwVectorFreeElectron.h"
 #include "physics/LwWaveVectorFreeElectron.h"
+#include "ErrorText.h"
 
 #include <gtest/gtest.h>
 

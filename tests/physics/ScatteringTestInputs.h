@@ -7,7 +7,6 @@
 #include "physics/LwDocFinalState.h"
 #include "physics/LwDocScattering.h"
 #include "physics/LwDocScatteringPhaseShift.h"
-
 #include "ReferenceConstants.h"
 
 #include <cmath>

@@ -1,10 +1,9 @@
 // Command messages: the numbered tables of both programs, the request texts
 // of the protocol, the shared argument elements, colour clamping, the call
 // element's errors and replies that are malformed.
-#include "plugin/LwCmdPackUnpack.h"
-
-#include "ErrorText.h"
 #include "imageops/LwInt32Matrix.h"
+#include "plugin/LwCmdPackUnpack.h"
+#include "ErrorText.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,6 @@
 // 65535-byte read, the zero byte, waiting for data, a refused connection and
 // a read error.
 #include "plugin/LwCommonClientSocket.h"
-
 #include "ViewerTestSupport.h"
 
 #include <QElapsedTimer>

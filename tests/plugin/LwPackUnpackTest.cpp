@@ -1,10 +1,9 @@
 // The message packer: the text it writes, the mode rule of every value
 // operation, the map, list and matrix elements, and the errors of the Barn
 // layer, all without a network.
-#include "plugin/LwPackUnpack.h"
-
-#include "ErrorText.h"
 #include "imageops/LwInt32Matrix.h"
+#include "plugin/LwPackUnpack.h"
+#include "ErrorText.h"
 
 #include <gtest/gtest.h>
 

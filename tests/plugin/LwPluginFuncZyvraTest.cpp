@@ -3,26 +3,23 @@
 // request text and reply defaults, the exchange's errors and timeouts, images
 // both ways through shared memory, a series driven as the programs drive it,
 // and nothing left behind.
-#include "plugin/LwPluginFuncZyvra.h"
-
+#include "core/LwWaitObserver.h"
+#include "imageops/LwInt32Matrix.h"
 #include "plugin/LwCommonClientSocket.h"
-
+#include "plugin/LwPluginFuncZyvra.h"
 #include "ErrorText.h"
 #include "StandinViewer.h"
 #include "ViewerTestSupport.h"
-#include "core/LwWaitObserver.h"
-#include "imageops/LwInt32Matrix.h"
 
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
-#include <signal.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <signal.h>
 #include <sstream>
 
 namespace {

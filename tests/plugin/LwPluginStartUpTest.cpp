@@ -1,7 +1,6 @@
 // The plug-in command line, the menu file of each program and the start-up
 // that goes on when the menu file cannot be written.
 #include "plugin/LwPluginFuncZyvra.h"
-
 #include "ErrorText.h"
 #include "StandinViewer.h"
 

@@ -1,5 +1,4 @@
 #include "apps/velmora/engine/DebyeTemperatureTable.h"
-
 #include "ErrorText.h"
 
 #include <gtest/gtest.h>

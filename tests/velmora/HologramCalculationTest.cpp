@@ -1,12 +1,10 @@
-#include "apps/velmora/engine/HologramCalculation.h"
-#include "apps/velmora/engine/LwDocPatternVelmora.h"
-
-#include "ErrorText.h"
 #include "core/LwError.h"
 #include "pattern/LwDocPattern.h"
+#include "apps/velmora/engine/HologramCalculation.h"
+#include "apps/velmora/engine/LwDocPatternVelmora.h"
+#include "ErrorText.h"
 
 #include <gtest/gtest.h>
-
 #include <omp.h>
 
 #include <array>

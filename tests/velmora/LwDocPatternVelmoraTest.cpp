@@ -1,5 +1,4 @@
 #include "apps/velmora/engine/LwDocPatternVelmora.h"
-
 #include "ErrorText.h"
 
 #include <gtest/gtest.h>

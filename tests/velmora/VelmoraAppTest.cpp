@@ -2,20 +2,19 @@
 // the local socket): start-up, loading a cluster, holograms for one energy
 // and for a series in every projection, stopping a run, the refusals of the
 // dialog, the scattering pattern matrix and the cluster view.
-#include "VelmoraAppSupport.h"
-
-#include "StandinViewer.h"
+#include "core/LwBarnXml.h"
+#include "core/LwMatrixArithmetic.h"
+#include "core/LwQBarnFile.h"
+#include "fgraph/LwFileDialogs.h"
+#include "fgraph/LwWaitDialog.h"
 #include "apps/velmora/app/DlgHologram.h"
 #include "apps/velmora/app/DlgViewClusterStructure.h"
 #include "apps/velmora/app/MainForm.h"
 #include "apps/velmora/app/MainWindow.h"
 #include "apps/velmora/app/ScatteringPatternMatrix.h"
 #include "apps/velmora/app/SimulationSettings.h"
-#include "core/LwBarnXml.h"
-#include "core/LwMatrixArithmetic.h"
-#include "core/LwQBarnFile.h"
-#include "fgraph/LwFileDialogs.h"
-#include "fgraph/LwWaitDialog.h"
+#include "StandinViewer.h"
+#include "VelmoraAppSupport.h"
 
 #include "ui_DlgHologram.h"
 #include "ui_DlgViewClusterStructure.h"
@@ -23,25 +22,25 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFontDatabase>
-#include <QLabel>
-#include <QSet>
-#include <QTabBar>
-#include <QToolButton>
 #include <QFile>
+#include <QFontDatabase>
 #include <QGraphicsEllipseItem>
 #include <QGraphicsScene>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QSet>
+#include <QTabBar>
 #include <QTemporaryDir>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
-#include <limits>
 #include <fstream>
+#include <limits>
 #include <sstream>
 
 namespace {

@@ -1,12 +1,11 @@
 // velmora's settings record, its ini rack and the exchange with the main
 // form: values through a write and a read, the energy list, the element map
 // and the vibration display.
-#include "VelmoraAppSupport.h"
-
+#include "core/LwBarnXml.h"
 #include "apps/velmora/app/MainForm.h"
 #include "apps/velmora/app/MainWindow.h"
 #include "apps/velmora/app/SimulationSettings.h"
-#include "core/LwBarnXml.h"
+#include "VelmoraAppSupport.h"
 
 #include "ui_MainWindow.h"
 

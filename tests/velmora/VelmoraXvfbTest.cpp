@@ -18,9 +18,8 @@
 
 #include <gtest/gtest.h>
 
-#include <signal.h>
-
 #include <cstdint>
+#include <signal.h>
 
 namespace {
 

@@ -19,9 +19,9 @@
 #include <QMetaObject>
 
 #include <cmath>
-#include <fstream>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <iostream>
 #include <string>
 #include <thread>

@@ -1,11 +1,10 @@
 #include "apps/halvane/app/HalvaneStartUp.h"
 
-#include "apps/halvane/app/MainWindow.h"
-
 #include "fgraph/LwQuitOnSignals.h"
 #include "fgraph/LwWaitDialog.h"
 #include "fgraph/LwWindowUtilities.h"
 #include "plugin/LwPluginFuncZyvra.h"
+#include "apps/halvane/app/MainWindow.h"
 
 #include <QApplication>
 

@@ -1,13 +1,13 @@
 #include "apps/halvane/app/MainWindow.h"
 
-#include "apps/halvane/engine/RfaParameters.h"
-#include "apps/halvane/app/RfaProgressDialog.h"
-#include "ui_MainWindow.h"
-
 #include "core/LwError.h"
 #include "core/LwQBarnFile.h"
 #include "fgraph/LwFileDialogs.h"
 #include "fgraph/LwWindowUtilities.h"
+#include "apps/halvane/app/RfaProgressDialog.h"
+#include "apps/halvane/engine/RfaParameters.h"
+
+#include "ui_MainWindow.h"
 
 #include <QCloseEvent>
 #include <QDebug>

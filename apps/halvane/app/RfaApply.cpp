@@ -1,15 +1,13 @@
 // "New Image (Apply checked operations)" on one image or on every image of a
 // series.
-#include "apps/halvane/engine/RfaParameters.h"
-
-#include "apps/halvane/engine/LwProcessLog.h"
-#include "apps/halvane/app/RfaProgressDialog.h"
-#include "apps/halvane/app/RfaViewerSteps.h"
-
 #include "core/LwError.h"
 #include "fgraph/LwWindowUtilities.h"
 #include "plugin/LwCmdPackUnpack.h"
 #include "plugin/LwPluginFuncZyvra.h"
+#include "apps/halvane/app/RfaProgressDialog.h"
+#include "apps/halvane/app/RfaViewerSteps.h"
+#include "apps/halvane/engine/LwProcessLog.h"
+#include "apps/halvane/engine/RfaParameters.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,14 +1,12 @@
 // The background operations and Adjust Screen as viewer steps: the focused
 // image fetched, the fit or the edge search of RfaBackground.cpp run on it,
 // and the results sent back to the viewer.
-#include "apps/halvane/engine/RfaParameters.h"
-
-#include "apps/halvane/app/RfaViewerSteps.h"
-#include "apps/halvane/engine/LwProcessLog.h"
-
 #include "core/LwError.h"
 #include "core/LwMatrixArithmetic.h"
 #include "plugin/LwPluginFuncZyvra.h"
+#include "apps/halvane/app/RfaViewerSteps.h"
+#include "apps/halvane/engine/LwProcessLog.h"
+#include "apps/halvane/engine/RfaParameters.h"
 
 #include <cstdint>
 #include <string>

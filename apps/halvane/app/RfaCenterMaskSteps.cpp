@@ -1,14 +1,12 @@
 // Move to centre and the masks as viewer steps, and the mask ellipse read
 // back from the viewer.
-#include "apps/halvane/engine/RfaParameters.h"
-
-#include "apps/halvane/app/RfaViewerSteps.h"
-#include "apps/halvane/engine/LwProcessLog.h"
-
 #include "core/LwError.h"
 #include "imageops/LwInt32Matrix.h"
 #include "plugin/LwCmdPackUnpack.h"
 #include "plugin/LwPluginFuncZyvra.h"
+#include "apps/halvane/app/RfaViewerSteps.h"
+#include "apps/halvane/engine/LwProcessLog.h"
+#include "apps/halvane/engine/RfaParameters.h"
 
 #include <cmath>
 #include <cstdint>

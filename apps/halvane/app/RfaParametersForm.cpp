@@ -1,14 +1,13 @@
 // The parameter record against the main form (the exchange with its boxes
 // and the check of the record against their ranges), the ini file beside the
 // program, and the file dialogs' remembered folder.
-#include "apps/halvane/engine/RfaParameters.h"
-
-#include "ui_MainWindow.h"
-
 #include "core/LwError.h"
 #include "core/LwQBarnFile.h"
 #include "fgraph/LwFileDialogs.h"
 #include "fgraph/LwWindowUtilities.h"
+#include "apps/halvane/engine/RfaParameters.h"
+
+#include "ui_MainWindow.h"
 
 #include <QDebug>
 

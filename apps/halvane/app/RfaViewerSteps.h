@@ -1,12 +1,11 @@
 #pragma once
 // Pieces that every halvane operation shares with the viewer.
 
-#include "apps/halvane/engine/LwProcessLog.h"
-
 #include "core/LwInfoMap.h"
 #include "core/LwMatrix.h"
 #include "plugin/LwCmdPackUnpack.h"
 #include "plugin/LwPluginFuncZyvra.h"
+#include "apps/halvane/engine/LwProcessLog.h"
 
 #include <cmath>
 #include <cstdint>

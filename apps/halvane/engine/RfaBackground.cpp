@@ -1,18 +1,16 @@
 // Backgrounds of RFA screen images: the least-squares spherical-harmonics
 // fit, the degree-by-degree projection, the azimuthal average, and the
 // search for the screen edge.
-#include "apps/halvane/engine/RfaParameters.h"
-
-#include "apps/halvane/engine/LwProcessLog.h"
-#include "apps/halvane/engine/RfaNormalEquations.h"
-
 #include "core/LwConstants.h"
 #include "core/LwError.h"
 #include "core/LwMatrixArithmetic.h"
 #include "core/LwParallelErrors.h"
+#include "physics/LwLmArray.h"
 #include "imageops/LwMatrixOperator.h"
 #include "imageops/LwRealSphericalHarmonics.h"
-#include "physics/LwLmArray.h"
+#include "apps/halvane/engine/LwProcessLog.h"
+#include "apps/halvane/engine/RfaNormalEquations.h"
+#include "apps/halvane/engine/RfaParameters.h"
 
 #include <QDebug>
 #include <QLoggingCategory>

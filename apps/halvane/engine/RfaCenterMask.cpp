@@ -1,9 +1,7 @@
 // Move to centre and the MCP-dip and outside masks on an image held here.
-#include "apps/halvane/engine/RfaParameters.h"
-
-#include "apps/halvane/engine/LwProcessLog.h"
-
 #include "core/LwError.h"
+#include "apps/halvane/engine/LwProcessLog.h"
+#include "apps/halvane/engine/RfaParameters.h"
 
 #include <cmath>
 #include <limits>

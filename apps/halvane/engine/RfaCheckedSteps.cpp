@@ -1,10 +1,8 @@
 // The steps of "New Image (Apply checked operations)" on an image held here:
 // each checked operation in turn, with its record in the log.
-#include "apps/halvane/engine/RfaParameters.h"
-
-#include "apps/halvane/engine/LwProcessLog.h"
-
 #include "core/LwMatrixArithmetic.h"
+#include "apps/halvane/engine/LwProcessLog.h"
+#include "apps/halvane/engine/RfaParameters.h"
 
 void RfaParameters::ApplyCheckedSteps(LwFloatMatrix& image, LwProcessLog& log,
                                       const RfaProgress& progress) const

@@ -1,16 +1,16 @@
 #include "apps/velmora/app/DlgHologram.h"
 
-#include "apps/velmora/app/QThreadCalc.h"
-#include "apps/velmora/app/SimulationSettings.h"
 #include "core/LwADateTime.h"
 #include "core/LwConstants.h"
 #include "core/LwError.h"
 #include "core/LwMatrixArithmetic.h"
 #include "core/TextUtilities.h"
+#include "pattern/LwProjection.h"
 #include "fgraph/LwFileDialogs.h"
 #include "fgraph/LwWindowUtilities.h"
-#include "pattern/LwProjection.h"
 #include "plugin/LwPluginFuncZyvra.h"
+#include "apps/velmora/app/QThreadCalc.h"
+#include "apps/velmora/app/SimulationSettings.h"
 
 #include "ui_DlgHologram.h"
 

@@ -1,8 +1,8 @@
 #include "apps/velmora/app/DlgViewClusterStructure.h"
 
-#include "apps/velmora/app/SimulationSettings.h"
 #include "core/LwConstants.h"
 #include "core/LwMatrixArithmetic.h"
+#include "apps/velmora/app/SimulationSettings.h"
 
 #include "ui_DlgViewClusterStructure.h"
 

@@ -1,8 +1,8 @@
 #include "apps/velmora/app/MainForm.h"
 
+#include "physics/LwAtomName.h"
 #include "apps/velmora/app/SimulationSettings.h"
 #include "apps/velmora/engine/DebyeTemperatureTable.h"
-#include "physics/LwAtomName.h"
 
 #include "ui_MainWindow.h"
 

@@ -1,7 +1,7 @@
 #include "apps/velmora/app/QThreadCalc.h"
 
-#include "apps/velmora/app/SimulationSettings.h"
 #include "core/LwError.h"
+#include "apps/velmora/app/SimulationSettings.h"
 
 #include <exception>
 

@@ -1,12 +1,12 @@
 #include "apps/velmora/app/ScatteringPatternMatrix.h"
 
-#include "apps/velmora/app/SimulationSettings.h"
-#include "apps/velmora/engine/AsfEntry.h"
 #include "core/LwConstants.h"
 #include "core/LwError.h"
 #include "core/TextUtilities.h"
 #include "physics/LwAtomName.h"
 #include "plugin/LwPluginFuncZyvra.h"
+#include "apps/velmora/app/SimulationSettings.h"
+#include "apps/velmora/engine/AsfEntry.h"
 
 #include <QDebug>
 #include <QString>

@@ -9,11 +9,11 @@
 // cluster, and the GUI thread writes only the calculation's stop flag. No
 // lock: the modal hologram dialog keeps everything else still during a run.
 
+#include "physics/LwClusterAtom.h"
+#include "pattern/LwDocPattern.h"
 #include "apps/velmora/engine/ElementRow.h"
 #include "apps/velmora/engine/HologramCalculation.h"
 #include "apps/velmora/engine/LwDocPatternVelmora.h"
-#include "pattern/LwDocPattern.h"
-#include "physics/LwClusterAtom.h"
 
 #include <QString>
 

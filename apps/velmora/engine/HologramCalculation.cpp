@@ -13,15 +13,14 @@
 
 #include "apps/velmora/engine/HologramCalculation.h"
 
-#include "apps/velmora/engine/HologramTerms.h"
-
 #include "core/LwConstants.h"
 #include "core/LwError.h"
 #include "core/LwParallelErrors.h"
 #include "core/TextUtilities.h"
-#include "pattern/LwDocPattern.h"
 #include "physics/LwAtomName.h"
 #include "physics/LwDebye.h"
+#include "pattern/LwDocPattern.h"
+#include "apps/velmora/engine/HologramTerms.h"
 
 #include <QDebug>
 

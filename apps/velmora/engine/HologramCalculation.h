@@ -28,11 +28,11 @@
 // order computed by one thread, so the image does not depend on the number
 // of threads.
 
+#include "core/LwMatrix.h"
+#include "physics/LwClusterAtom.h"
 #include "apps/velmora/engine/AsfEntry.h"
 #include "apps/velmora/engine/DebyeTemperatureTable.h"
 #include "apps/velmora/engine/ElementRow.h"
-#include "core/LwMatrix.h"
-#include "physics/LwClusterAtom.h"
 
 #include <atomic>
 #include <map>

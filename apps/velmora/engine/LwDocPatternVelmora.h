@@ -7,9 +7,9 @@
 // velmora uses the documents' data and their geometry (InitSphericalMap)
 // only; the hologram is computed by HologramCalculation into plane 0.
 
+#include "physics/LwVectorFreeElectron.h"
 #include "pattern/LwDocPattern.h"
 #include "pattern/LwSphericalMapGrid.h"
-#include "physics/LwVectorFreeElectron.h"
 
 // n points in the x-z plane whose z runs from -1 to 1 in equal steps
 // (z = i * 2 / (n - 1) - 1, x = sqrt(1 - z^2), y = 0) in a grid of n columns

@@ -1,10 +1,9 @@
-#include "pattern/reconstruction/LwCalcMemCorrection.h"
-
-#include "ErrorText.h"
-#include "ReconstructionJobSupport.h"
 #include "core/LwConstants.h"
 #include "core/LwMatrixArithmetic.h"
+#include "pattern/reconstruction/LwCalcMemCorrection.h"
 #include "pattern/reconstruction/LwDocCalcMem.h"
+#include "ErrorText.h"
+#include "ReconstructionJobSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,13 +1,11 @@
 #include "pattern/reconstruction/LwCalcMemWork.h"
-
+#include "pattern/reconstruction/LwDocCalcMem.h"
 #include "ErrorText.h"
 #include "ReconstructionJobSupport.h"
-#include "pattern/reconstruction/LwDocCalcMem.h"
-
-#include <gtest/gtest.h>
 
 #include <QFileInfo>
 
+#include <gtest/gtest.h>
 #include <omp.h>
 
 #include <cmath>

@@ -1,8 +1,7 @@
+#include "core/LwMatrixBarn.h"
 #include "pattern/reconstruction/LwDocCalcMem.h"
-
 #include "ErrorText.h"
 #include "ReconstructionTestSupport.h"
-#include "core/LwMatrixBarn.h"
 
 #include <gtest/gtest.h>
 

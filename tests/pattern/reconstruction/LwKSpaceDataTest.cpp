@@ -1,7 +1,6 @@
-#include "pattern/reconstruction/LwKSpaceData.h"
-
-#include "ErrorText.h"
 #include "core/LwMatrixBarn.h"
+#include "pattern/reconstruction/LwKSpaceData.h"
+#include "ErrorText.h"
 #include "ReconstructionTestSupport.h"
 
 #include <gtest/gtest.h>

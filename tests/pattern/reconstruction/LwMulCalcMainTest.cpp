@@ -1,13 +1,12 @@
-#include "pattern/reconstruction/LwMulCalcMain.h"
-
-#include "ReconstructionJobSupport.h"
 #include "pattern/reconstruction/LwCalcMemCorrection.h"
 #include "pattern/reconstruction/LwCalcMemWork.h"
 #include "pattern/reconstruction/LwDocCalcMem.h"
-
-#include <gtest/gtest.h>
+#include "pattern/reconstruction/LwMulCalcMain.h"
+#include "ReconstructionJobSupport.h"
 
 #include <QFileInfo>
+
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>

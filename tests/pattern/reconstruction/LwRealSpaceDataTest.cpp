@@ -1,9 +1,8 @@
-#include "pattern/reconstruction/LwRealSpaceData.h"
-
-#include "ErrorText.h"
-#include "ReconstructionTestSupport.h"
 #include "core/LwBarnFile.h"
 #include "core/LwUsableMemory.h"
+#include "pattern/reconstruction/LwRealSpaceData.h"
+#include "ErrorText.h"
+#include "ReconstructionTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,4 @@
 #include "pattern/reconstruction/LwScatteringPattern.h"
-
 #include "ErrorText.h"
 #include "ReconstructionTestSupport.h"
 

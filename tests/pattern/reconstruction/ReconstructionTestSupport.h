@@ -8,10 +8,10 @@
 #include "core/LwQBarnFile.h"
 #include "pattern/reconstruction/LwDocCalcMem.h"
 
-#include <gtest/gtest.h>
-
 #include <QString>
 #include <QTemporaryDir>
+
+#include <gtest/gtest.h>
 
 #include <random>
 #include <string>
