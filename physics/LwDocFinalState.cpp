@@ -2,7 +2,6 @@
 
 #include "core/LwBarnXml.h"
 #include "physics/LwLmArrayBarn.h"
-#include "physics/LwNewRecordList.h"
 
 bool LwEmitterEntry::LoadSave(LwBarnXml& doc, const std::string& itemName)
 {
@@ -39,7 +38,9 @@ bool LoadSaveListEmitter(std::vector<LwEmitterEntry>& entries, LwBarnXml& doc, c
 {
     if (!doc.OpenRack(rackName))
         return false;
-    LoadSaveNewRecordList(doc, "list_emitter", "i", entries);
+    LoadSaveList(
+        doc, "list_emitter", "i", entries,
+        [](LwEmitterEntry& entry, LwBarnXml& d, const std::string& item) { return entry.LoadSave(d, item); });
     doc.CloseRack(rackName);
     return true;
 }

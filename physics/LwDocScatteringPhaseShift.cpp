@@ -4,7 +4,6 @@
 #include "core/LwConstants.h"
 #include "core/LwError.h"
 #include "core/LwMatrixBarn.h"
-#include "physics/LwNewRecordList.h"
 
 #include <cmath>
 #include <cstddef>
@@ -181,7 +180,10 @@ bool LoadSaveListScatteringPhaseShift(LwDocScatteringPhaseShift& document, LwBar
 {
     if (!doc.OpenRack(rackName))
         return false;
-    LoadSaveNewRecordList(doc, "ListScatteringPhaseShift", "i", document.ListScatteringPhaseShift);
+    LoadSaveList(doc, "ListScatteringPhaseShift", "i", document.ListScatteringPhaseShift,
+                 [](LwPhaseShiftEntry& record, LwBarnXml& d, const std::string& item) {
+                     return record.LoadSave(d, item);
+                 });
     doc.CloseRack(rackName);
     return true;
 }

@@ -100,7 +100,8 @@ bool LoadSaveElementRow(LwBarnXml& document, const std::string& rackName, Elemen
 bool LoadSaveListElementRow(LwBarnXml& document, const std::string& listName, const std::string& itemName,
                             std::vector<ElementRow>& list)
 {
-    // Rows read start from default values, not from the rows held before.
+    // Read into a list of their own, so that a document that fails part-way
+    // leaves the rows held before.
     std::vector<ElementRow> rows;
     if (!document.IsWriteMode()) {
         if (!LoadSaveList(document, listName, itemName, rows,
