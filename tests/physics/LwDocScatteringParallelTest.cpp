@@ -136,7 +136,7 @@ std::vector<LwClusterAtom> Cluster()
 // Levels worked out by hand for the cluster above: along +z atoms 1, 2, 4,
 // 13 each see the earlier ones of the chain; along +x atoms 3, 5, 9; atom 11
 // lies on the line through atom 7; every other atom sees the emitter alone.
-TEST(LwDocScatteringParallelTest, DependencyLevelsFollowThePaths)
+TEST(LwDocScatteringParallel, DependencyLevelsFollowThePaths)
 {
     LwDocScattering doc;
     doc.AtomOrderMode_ = kKeepOrder;
@@ -164,7 +164,7 @@ TEST(LwDocScatteringParallelTest, DependencyLevelsFollowThePaths)
 // Every method at 1, 3 and 8 threads gives the same coefficients, bit for
 // bit, and the same console text; the coefficients are those of the atom
 // steps called one after another in atom order.
-TEST(LwDocScatteringParallelTest, ThreadCountChangesNoBitAndNoLine)
+TEST(LwDocScatteringParallel, ThreadCountChangesNoBitAndNoLine)
 {
     ThreadCount restore;
     const std::vector<LwClusterAtom> structure = Cluster();
@@ -228,7 +228,7 @@ TEST(LwDocScatteringParallelTest, ThreadCountChangesNoBitAndNoLine)
 // Failing atoms: the error is the lowest one's, as an atom-after-atom run
 // reports it, though in the multiple method the higher ones (in the first
 // level) fail first; the lines end with the failing atom's.
-TEST(LwDocScatteringParallelTest, LowestFailingAtomIsReported)
+TEST(LwDocScatteringParallel, LowestFailingAtomIsReported)
 {
     ThreadCount restore;
     std::vector<LwClusterAtom> structure = Cluster();
@@ -261,7 +261,7 @@ TEST(LwDocScatteringParallelTest, LowestFailingAtomIsReported)
 // calculation returns unsaved; exactly the atoms whose query was answered no
 // have scattered (with the full run's coefficients), every other atom keeps
 // its set-up state, and each query printed its progress line.
-TEST(LwDocScatteringParallelTest, StopDuringAParallelLevel)
+TEST(LwDocScatteringParallel, StopDuringAParallelLevel)
 {
     ThreadCount restore;
     const std::vector<LwClusterAtom> structure = Cluster();

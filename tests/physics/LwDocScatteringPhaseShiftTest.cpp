@@ -50,7 +50,7 @@ LwPhaseShiftEntry EntryWithGrid(std::size_t points, std::size_t ls)
 }  // namespace
 
 // t_l = e^{2 i delta_l} - 1 against std::polar in long double.
-TEST(LwDocScatteringPhaseShiftTest, TVectorIsExpTwoIDeltaMinusOne)
+TEST(LwDocScatteringPhaseShift, TVectorIsExpTwoIDeltaMinusOne)
 {
     const std::vector<double> degrees = {0, 90, 180, 12.5, -33, 45};
     LwPhaseShiftEntry entry;
@@ -70,7 +70,7 @@ TEST(LwDocScatteringPhaseShiftTest, TVectorIsExpTwoIDeltaMinusOne)
     EXPECT_EQ(back.TVector[1].real(), -2.0);
 }
 
-TEST(LwDocScatteringPhaseShiftTest, HandWrittenFileReadsWithDefaults)
+TEST(LwDocScatteringPhaseShift, HandWrittenFileReadsWithDefaults)
 {
     LwBarnFile file(kFixture, "r");
     LwDocScatteringPhaseShift doc;
@@ -103,7 +103,7 @@ TEST(LwDocScatteringPhaseShiftTest, HandWrittenFileReadsWithDefaults)
 
 // Writing thins a copy to every 20th point plus the outer one; the entry
 // keeps all its points, and the outer radius survives in the document.
-TEST(LwDocScatteringPhaseShiftTest, ThinningWorksOnACopyAndKeepsTheOuterPoint)
+TEST(LwDocScatteringPhaseShift, ThinningWorksOnACopyAndKeepsTheOuterPoint)
 {
     struct Case
     {
@@ -144,7 +144,7 @@ TEST(LwDocScatteringPhaseShiftTest, ThinningWorksOnACopyAndKeepsTheOuterPoint)
     }
 }
 
-TEST(LwDocScatteringPhaseShiftTest, RoundTripWithoutThinning)
+TEST(LwDocScatteringPhaseShift, RoundTripWithoutThinning)
 {
     LwDocScatteringPhaseShift doc;
     LwPhaseShiftEntry e = EntryWithGrid(7, 2);
@@ -180,7 +180,7 @@ TEST(LwDocScatteringPhaseShiftTest, RoundTripWithoutThinning)
     EXPECT_TRUE(empty.LnX.empty());
 }
 
-TEST(LwDocScatteringPhaseShiftTest, ThreeHundredEntriesAndEmptyLists)
+TEST(LwDocScatteringPhaseShift, ThreeHundredEntriesAndEmptyLists)
 {
     LwDocScatteringPhaseShift doc;
     doc.ListScatteringPhaseShift.resize(300);
@@ -201,7 +201,7 @@ TEST(LwDocScatteringPhaseShiftTest, ThreeHundredEntriesAndEmptyLists)
     EXPECT_TRUE(none.ListScatteringPhaseShift.empty());
 }
 
-TEST(LwDocScatteringPhaseShiftTest, MalformedEntries)
+TEST(LwDocScatteringPhaseShift, MalformedEntries)
 {
     struct Case
     {
@@ -226,7 +226,7 @@ TEST(LwDocScatteringPhaseShiftTest, MalformedEntries)
     }
 }
 
-TEST(LwDocScatteringPhaseShiftTest, VectorConversions)
+TEST(LwDocScatteringPhaseShift, VectorConversions)
 {
     const LwLDoubleMatrix column = VectorToMatrix({1, 2, 3});
     EXPECT_EQ(column.ColSize, 1);
@@ -245,7 +245,7 @@ TEST(LwDocScatteringPhaseShiftTest, VectorConversions)
 }
 
 // The potential is not stored; a copy of an entry refers to the same table.
-TEST(LwDocScatteringPhaseShiftTest, CopiesShareThePotentialTable)
+TEST(LwDocScatteringPhaseShift, CopiesShareThePotentialTable)
 {
     LwAtomicPotentialTable table;
     LwPhaseShiftEntry entry = EntryWithGrid(3, 1);

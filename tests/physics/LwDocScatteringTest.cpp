@@ -95,7 +95,7 @@ bool SameBits(const LwLmComplexArray& a, const LwLmComplexArray& b)
 // f0 = (e^{2i delta0} - 1) / (2ik). The re-expansion is numerical, converged
 // to a relative change of EPS = 1e-6, so the scattered amplitude is checked
 // to 1e-5 of itself.
-TEST(LwDocScatteringTest, SingleSWaveScattererMatchesTheAnalyticFarField)
+TEST(LwDocScattering, SingleSWaveScattererMatchesTheAnalyticFarField)
 {
     const double ek = 500;
     const double delta0 = 1.3;
@@ -138,7 +138,7 @@ TEST(LwDocScatteringTest, SingleSWaveScattererMatchesTheAnalyticFarField)
 // scatters (t/2) (c00 h0+(k r2) + b1 h0+(k r12)) when atom 1 is on its path
 // (slow and multiple methods on a chain), (t/2) c00 h0+(k r2) without it
 // (single scattering).
-TEST(LwDocScatteringTest, SWaveChainMatchesTheAnalyticDoubleScattering)
+TEST(LwDocScattering, SWaveChainMatchesTheAnalyticDoubleScattering)
 {
     const double ek = 400;
     const double z1 = 1.9 * kAngstrom, z2 = 4.3 * kAngstrom;
@@ -180,7 +180,7 @@ TEST(LwDocScatteringTest, SWaveChainMatchesTheAnalyticDoubleScattering)
 
 // A cluster with fourfold symmetry about z and an m = 0 emitter: the far
 // field does not change under a rotation by 90 degrees about z.
-TEST(LwDocScatteringTest, FourfoldClusterGivesAFourfoldFarField)
+TEST(LwDocScattering, FourfoldClusterGivesAFourfoldFarField)
 {
     const double ek = 500;
     const double a = 2.55 * kAngstrom, b = 1.8 * kAngstrom;
@@ -258,7 +258,7 @@ LwDocScatteringPhaseShift TwoWavePhaseShifts(double radius)
 // Atoms on one line through the emitter, all in front of it: the multiple
 // method takes every earlier atom, as the slow one does, and both differ from
 // single scattering from the second atom on.
-TEST(LwDocScatteringTest, CollinearChainIsScatteredAlongTheWholePath)
+TEST(LwDocScattering, CollinearChainIsScatteredAlongTheWholePath)
 {
     const std::vector<LwClusterAtom> chain = {
         Atom("E", "Cu", 0, 0, 0), Atom("A", "Cu", 0, 0, 2.2 * kAngstrom),
@@ -281,7 +281,7 @@ TEST(LwDocScatteringTest, CollinearChainIsScatteredAlongTheWholePath)
 // An atom behind the origin, as seen from the target, is left out by the
 // multiple method (the target then sees the emitter alone, as in single
 // scattering) and taken in by the slow one.
-TEST(LwDocScatteringTest, AtomBehindTheOriginIsLeftOutOfThePath)
+TEST(LwDocScattering, AtomBehindTheOriginIsLeftOutOfThePath)
 {
     const std::vector<LwClusterAtom> structure = {Atom("E", "Cu", 0, 0, 0),
                                                   Atom("A", "Cu", 0, 0, -2.0 * kAngstrom),
@@ -302,7 +302,7 @@ TEST(LwDocScatteringTest, AtomBehindTheOriginIsLeftOutOfThePath)
 // The target lies on z at a power of two and atom j at (R, 0, z_j) with
 // z_j^2 a multiple of the last place of R^2, so every product of the path
 // test is exact and the distance from the line is exactly R.
-TEST(LwDocScatteringTest, AtomExactlyAtThePathRadiusIsIncluded)
+TEST(LwDocScattering, AtomExactlyAtThePathRadiusIsIncluded)
 {
     const double lnR = std::log(1.2 * kAngstrom);
     const double R = std::exp(lnR);
@@ -337,7 +337,7 @@ TEST(LwDocScatteringTest, AtomExactlyAtThePathRadiusIsIncluded)
 
 // Atoms off the path line by more than their radius are left out; the slow
 // method takes every earlier atom whatever its place.
-TEST(LwDocScatteringTest, AtomsFarFromThePathAreLeftOut)
+TEST(LwDocScattering, AtomsFarFromThePathAreLeftOut)
 {
     const std::vector<LwClusterAtom> structure = {
         Atom("E", "Cu", 0, 0, 0), Atom("A", "Cu", 2.0 * kAngstrom, 0, 0.5 * kAngstrom),
@@ -353,7 +353,7 @@ TEST(LwDocScatteringTest, AtomsFarFromThePathAreLeftOut)
 
 // The re-expansion runs on the OpenMP threads; the scattered waves must not
 // depend on how many there are.
-TEST(LwDocScatteringTest, ResultDoesNotDependOnTheThreadCount)
+TEST(LwDocScattering, ResultDoesNotDependOnTheThreadCount)
 {
     const std::vector<LwClusterAtom> structure = {Atom("E", "Cu", 0, 0, 0),
                                                   Atom("A", "Cu", 1.8 * kAngstrom, 0, 0.9 * kAngstrom),
@@ -376,7 +376,7 @@ TEST(LwDocScatteringTest, ResultDoesNotDependOnTheThreadCount)
 // The atom steps called one by one (each with a re-expansion calculator of
 // its own) give what the whole calculation gives with one calculator
 // shared by all atoms.
-TEST(LwDocScatteringTest, AtomStepsAloneGiveTheSameWaves)
+TEST(LwDocScattering, AtomStepsAloneGiveTheSameWaves)
 {
     LwDocScatteringPhaseShift phase;
     Entries(phase) = {PhaseShift("E", 300, {0.4, 0.2}), PhaseShift("A", 300, {0.9, 0.5, 0.2}),
@@ -407,7 +407,7 @@ TEST(LwDocScatteringTest, AtomStepsAloneGiveTheSameWaves)
 // The console lines of a calculation of two emitted waves: a record is
 // complete before the next one is set up; indices in the progress line
 // count from 1.
-TEST(LwDocScatteringTest, PrintsTheProgressLinesInOrder)
+TEST(LwDocScattering, PrintsTheProgressLinesInOrder)
 {
     LwDocScatteringPhaseShift phase;
     Entries(phase) = {PhaseShift("E", 300, {0.4}), PhaseShift("A", 300, {0.9})};
@@ -441,7 +441,7 @@ TEST(LwDocScatteringTest, PrintsTheProgressLinesInOrder)
 // An emitter with L = 3 in single scattering: the emitter's coefficients
 // come back unchanged after the pass (cleared at atom 0, carried over at
 // the end), and both lists agree.
-TEST(LwDocScatteringTest, EmitterCoefficientsAreCarriedOver)
+TEST(LwDocScattering, EmitterCoefficientsAreCarriedOver)
 {
     LwLmComplexArray c;
     c.SetSizeZero(3);
@@ -461,7 +461,7 @@ TEST(LwDocScatteringTest, EmitterCoefficientsAreCarriedOver)
 }
 
 // No pass at all: each record keeps its set-up state.
-TEST(LwDocScatteringTest, ZeroPassesLeaveTheSetUpState)
+TEST(LwDocScattering, ZeroPassesLeaveTheSetUpState)
 {
     LwDocScatteringPhaseShift phase;
     Entries(phase) = {PhaseShift("E", 300, {0.4}), PhaseShift("A", 300, {0.9})};
@@ -478,7 +478,7 @@ TEST(LwDocScatteringTest, ZeroPassesLeaveTheSetUpState)
 
 // A stop at the first atom: the calculation returns with the one record in
 // its set-up state and writes no file.
-TEST(LwDocScatteringTest, StopAtTheFirstAtomSavesNothing)
+TEST(LwDocScattering, StopAtTheFirstAtomSavesNothing)
 {
     const std::string file = testing::TempDir() + "scattering_stop.xml_sf";
     std::remove(file.c_str());
@@ -498,7 +498,7 @@ TEST(LwDocScatteringTest, StopAtTheFirstAtomSavesNothing)
 }
 
 // Failures of the loop, each with a message that says what is wrong.
-TEST(LwDocScatteringTest, ReportsWhatStopsTheCalculation)
+TEST(LwDocScattering, ReportsWhatStopsTheCalculation)
 {
     LwDocScatteringPhaseShift phase;
     Entries(phase) = {PhaseShift("E", 300, {0.4}), PhaseShift("A", 300, {0.9}, {}), PhaseShift("N", 300, {})};
@@ -547,7 +547,7 @@ TEST(LwDocScatteringTest, ReportsWhatStopsTheCalculation)
 }
 
 // A second pass fails only after the first pass of the first record.
-TEST(LwDocScatteringTest, SecondPassFailsAfterTheFirstPass)
+TEST(LwDocScattering, SecondPassFailsAfterTheFirstPass)
 {
     LwDocScatteringPhaseShift phase;
     Entries(phase) = {PhaseShift("E", 300, {0.4}), PhaseShift("A", 300, {0.9})};
@@ -566,7 +566,7 @@ TEST(LwDocScatteringTest, SecondPassFailsAfterTheFirstPass)
 
 // A record whose phase-shift index points past the document (a record read
 // from a file carries none) is refused, not read past.
-TEST(LwDocScatteringTest, AtomStepRefusesAMissingPhaseShiftEntry)
+TEST(LwDocScattering, AtomStepRefusesAMissingPhaseShiftEntry)
 {
     LwDocScatteringPhaseShift phase;
     Entries(phase) = {PhaseShift("E", 300, {0.4}), PhaseShift("A", 300, {0.9})};

@@ -35,7 +35,7 @@ LwDocScatteringPhaseShift Phases(const std::vector<std::string>& names, double e
 
 // With the distance order the nearest atom becomes the emitter, and the
 // structure in the cluster is left in the new order.
-TEST(LwScatteringDataTest, NearestAtomBecomesTheEmitterAndTheClusterKeepsTheOrder)
+TEST(LwScatteringData, NearestAtomBecomesTheEmitterAndTheClusterKeepsTheOrder)
 {
     LwCluster cluster = {{Atom("B", "Fe", 0, 0, 2 * kAngstrom), Atom("C", "O", 1 * kAngstrom, 0, 0),
                           Atom("A", "Cu", 0, 0, 0)}};
@@ -81,7 +81,7 @@ TEST(LwScatteringDataTest, NearestAtomBecomesTheEmitterAndTheClusterKeepsTheOrde
 }
 
 // Depth order and the document's own order.
-TEST(LwScatteringDataTest, OrderModes)
+TEST(LwScatteringData, OrderModes)
 {
     // By depth the atom level with the emitter but off the axis (T) comes
     // before it; by distance it comes after the nearer S.
@@ -106,7 +106,7 @@ TEST(LwScatteringDataTest, OrderModes)
 // Only entry 0 decides between the plane-wave order and the mode; only the
 // record of a plane-wave entry gets a plane-wave emitter, along
 // (cos gamma sin beta, sin gamma sin beta, cos beta).
-TEST(LwScatteringDataTest, PlaneWaveEntries)
+TEST(LwScatteringData, PlaneWaveEntries)
 {
     const std::vector<LwClusterAtom> atoms = {Atom("U", "Cu", 0, 0, 1 * kAngstrom), Atom("E", "Cu", 0, 0, 0),
                                               Atom("L", "Cu", 0, 0, -1.5 * kAngstrom)};
@@ -155,7 +155,7 @@ TEST(LwScatteringDataTest, PlaneWaveEntries)
 // entry wins, atoms of one name share an entry, and an entry at any
 // position of the document is addressed (here 300 entries, beyond what a
 // signed byte holds).
-TEST(LwScatteringDataTest, PhaseShiftIndexMatchesExactlyAndAddressesEveryEntry)
+TEST(LwScatteringData, PhaseShiftIndexMatchesExactlyAndAddressesEveryEntry)
 {
     LwDocScatteringPhaseShift phase;
     for (int j = 0; j < 300; ++j)
@@ -185,7 +185,7 @@ TEST(LwScatteringDataTest, PhaseShiftIndexMatchesExactlyAndAddressesEveryEntry)
     EXPECT_EQ(record.PhaseShiftIndex[1], -1);
 }
 
-TEST(LwScatteringDataTest, IsotropicU)
+TEST(LwScatteringData, IsotropicU)
 {
     LwClusterAtom atom = Atom("A", "Cu", 0, 0, 0);
     EXPECT_EQ(GetUiso(atom), 0.0);
@@ -199,7 +199,7 @@ TEST(LwScatteringDataTest, IsotropicU)
 }
 
 // Failures of the set-up, each with a message that names the problem.
-TEST(LwScatteringDataTest, SetUpFailures)
+TEST(LwScatteringData, SetUpFailures)
 {
     const LwDocScatteringPhaseShift phase = Phases({"E", "A"}, 500);
     const std::vector<LwEmitterEntry> one = {Emitted(500, SingleCoefficient(1, 0, 0))};
@@ -252,7 +252,7 @@ TEST(LwScatteringDataTest, SetUpFailures)
 }
 
 // The two-atom record of the scattering pattern matrix.
-TEST(LwScatteringDataTest, DimerOnZ)
+TEST(LwScatteringData, DimerOnZ)
 {
     LwDebye weights;
     weights.LoadAtomicWeight("1 H x 1.008\n2 He x 4.0026\n");

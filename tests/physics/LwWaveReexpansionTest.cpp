@@ -224,7 +224,7 @@ struct PlaneWaveCase
     double eps;
 };
 
-TEST(LwWaveReexpansionTest, PlaneWaveGivesFourPiILConjugateY)
+TEST(LwWaveReexpansion, PlaneWaveGivesFourPiILConjugateY)
 {
     const PlaneWaveCase cases[] = {
         {1, 0.0, 0.0, 1e-5},  // a single sphere at the centre
@@ -246,7 +246,7 @@ TEST(LwWaveReexpansionTest, PlaneWaveGivesFourPiILConjugateY)
     }
 }
 
-TEST(LwWaveReexpansionTest, OffCentreSWaveFollowsTheAdditionTheorem)
+TEST(LwWaveReexpansion, OffCentreSWaveFollowsTheAdditionTheorem)
 {
     struct Case
     {
@@ -274,7 +274,7 @@ TEST(LwWaveReexpansionTest, OffCentreSWaveFollowsTheAdditionTheorem)
     }
 }
 
-TEST(LwWaveReexpansionTest, ResultDoesNotDependOnTheThreadCount)
+TEST(LwWaveReexpansion, ResultDoesNotDependOnTheThreadCount)
 {
     PlaneWave plane(2.5e10, 0.9, 0.3);
     ShiftedSWave swave(1e11, Cartesian(3e-10, 1.3, 2.9), {0.5, 0.25});
@@ -296,7 +296,7 @@ TEST(LwWaveReexpansionTest, ResultDoesNotDependOnTheThreadCount)
         }
 }
 
-TEST(LwWaveReexpansionTest, ZeroWaveStopsAtTheFirstTest)
+TEST(LwWaveReexpansion, ZeroWaveStopsAtTheFirstTest)
 {
     ZeroWave wave;
     LwWaveReexpansion calc;
@@ -310,7 +310,7 @@ TEST(LwWaveReexpansionTest, ZeroWaveStopsAtTheFirstTest)
 
 // The grid doubling is capped: the run ends with an error that names the
 // accuracy it did not reach, after a bounded number of directions.
-TEST(LwWaveReexpansionTest, NonConvergingWaveEndsWithAnError)
+TEST(LwWaveReexpansion, NonConvergingWaveEndsWithAnError)
 {
     NoiseWave wave;
     LwWaveReexpansion calc;
@@ -322,7 +322,7 @@ TEST(LwWaveReexpansionTest, NonConvergingWaveEndsWithAnError)
     EXPECT_LE(calc.GetIterationLimit(), 40);
 }
 
-TEST(LwWaveReexpansionTest, ErrorInsideTheParallelLoopReachesTheCaller)
+TEST(LwWaveReexpansion, ErrorInsideTheParallelLoopReachesTheCaller)
 {
     for (int threads : {1, 4}) {
         SCOPED_TRACE(threads);
@@ -342,7 +342,7 @@ TEST(LwWaveReexpansionTest, ErrorInsideTheParallelLoopReachesTheCaller)
     }
 }
 
-TEST(LwWaveReexpansionTest, WaveNumberMustBePositive)
+TEST(LwWaveReexpansion, WaveNumberMustBePositive)
 {
     struct StandingWave : ZeroWave
     {
@@ -353,7 +353,7 @@ TEST(LwWaveReexpansionTest, WaveNumberMustBePositive)
     EXPECT_NE(ErrorText([&] { calc.SetSize_l(0); }), "(no error)");
 }
 
-TEST(LwWaveReexpansionTest, RadiiFollowTheWaveNumberAndL)
+TEST(LwWaveReexpansion, RadiiFollowTheWaveNumberAndL)
 {
     LwWaveReexpansion calc;
     EXPECT_EQ(calc.GetSize_l(), 1);
@@ -373,7 +373,7 @@ TEST(LwWaveReexpansionTest, RadiiFollowTheWaveNumberAndL)
     EXPECT_EQ(calc.GetSamplingTable().GetKr(), kr);
 }
 
-TEST(LwWaveReexpansionTest, ExpPhiTableIsEImPhiOverRootTwoPi)
+TEST(LwWaveReexpansion, ExpPhiTableIsEImPhiOverRootTwoPi)
 {
     LwLmComplexArray table;
     const double phi = 0.83;
@@ -408,7 +408,7 @@ LwVectorFreeElectron AtomAndShiftedSource(const Vec3& atom, const Vec3& source, 
 
 }  // namespace
 
-TEST(LwWaveReexpansionTest, ExpandToSourceMakesTheRegularWaveAboutTheAtom)
+TEST(LwWaveReexpansion, ExpandToSourceMakesTheRegularWaveAboutTheAtom)
 {
     const Vec3 atom = {1e-10, -2e-10, 0.5e-10};
     const Vec3 source = {-1.5e-10, 1e-10, 2.5e-10};
@@ -462,7 +462,7 @@ TEST(LwWaveReexpansionTest, ExpandToSourceMakesTheRegularWaveAboutTheAtom)
     EXPECT_EQ(target.GetValueLocal(0.0009 / k, 0.3, 0.3), LComplex(0, 0));
 }
 
-TEST(LwWaveReexpansionTest, PlaneWaveSourceThroughTheAdapter)
+TEST(LwWaveReexpansion, PlaneWaveSourceThroughTheAdapter)
 {
     LwVectorFreeElectron wave;
     wave.Sources().resize(1);
@@ -485,7 +485,7 @@ TEST(LwWaveReexpansionTest, PlaneWaveSourceThroughTheAdapter)
 
 // Several sources with many coefficients: the realistic hot loop, at one and
 // at several threads, bit for bit.
-TEST(LwWaveReexpansionTest, MultiSourceWaveIsThreadCountIndependent)
+TEST(LwWaveReexpansion, MultiSourceWaveIsThreadCountIndependent)
 {
     LwVectorFreeElectron wave;
     const int sources = 5;

@@ -607,7 +607,7 @@ TEST_F(HologramCalculationTest, UnbuiltGridIsRefused)
     EXPECT_EQ(ErrorText([&] { calc.Run(doc, {{Atom("Fe", 0, 0, 0)}}); }), "Pattern grid is not built");
 }
 
-TEST(HologramHelpersTest, InnerProductOfVectors)
+TEST(HologramHelpers, InnerProductOfVectors)
 {
     LwLDoubleMatrix column(3), row(3, 1), square(2, 2), shortColumn(2), empty;
     for (int i = 0; i < 3; ++i) {
@@ -621,7 +621,7 @@ TEST(HologramHelpersTest, InnerProductOfVectors)
     EXPECT_EQ(ErrorText([&] { InnerProduct(column, shortColumn); }), "Vector size is not same");
 }
 
-TEST(HologramHelpersTest, IsStructureCheckedReadsTheSelectionBits)
+TEST(HologramHelpers, IsStructureCheckedReadsTheSelectionBits)
 {
     LwDocPattern_EquidistantCylindrical doc;
     doc.SetRecordSelection(40, false);
@@ -638,7 +638,7 @@ TEST(HologramHelpersTest, IsStructureCheckedReadsTheSelectionBits)
 // ThetaD^2) each, with CODATA 2018 constants written out here. The
 // program's constants are older sets that differ by parts in 1e5; a weight
 // cut to 6 would be 16 % off.
-TEST(HologramHelpersTest, DebyeDisplacementUsesTheTableWeight)
+TEST(HologramHelpers, DebyeDisplacementUsesTheTableWeight)
 {
     HologramCalculation calc;
     LoadAsfTable(calc.AsfTable,
@@ -664,7 +664,7 @@ TEST(HologramHelpersTest, DebyeDisplacementUsesTheTableWeight)
     EXPECT_EQ(list[0].begin()->second.U, 0.0);  // the emitter's own U went to the scatterer
 }
 
-TEST(HologramHelpersTest, LoadAtomicWeightKeepsTheTableValue)
+TEST(HologramHelpers, LoadAtomicWeightKeepsTheTableValue)
 {
     std::vector<double> weights{9, 9};
     HologramCalculation::LoadAtomicWeight(weights, "1 H hydrogen 1.00794\n2 He helium 4.002602\n"

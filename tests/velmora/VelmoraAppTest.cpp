@@ -1139,7 +1139,7 @@ TEST_F(VelmoraAppTest, ScatteringPatternMatrixRefusesARangeWithoutDistances)
 
 // Each projection tab shows its whole title when the dialog opens: no scroll
 // arrows, no clipped or elided text.
-TEST(HologramDialogLayoutTest, EveryProjectionTabIsShownWhole)
+TEST(HologramDialogLayout, EveryProjectionTabIsShownWhole)
 {
     DlgHologram dialog;
     dialog.show();
@@ -1159,7 +1159,7 @@ TEST(HologramDialogLayoutTest, EveryProjectionTabIsShownWhole)
 
 // The Japanese names in the projection captions need a font that has their
 // characters; a machine without one shows empty boxes.
-TEST(HologramDialogLayoutTest, ProjectionCaptionsHaveAFontWithTheirCharacters)
+TEST(HologramDialogLayout, ProjectionCaptionsHaveAFontWithTheirCharacters)
 {
     DlgHologram dialog;
     QSet<uint> wide;

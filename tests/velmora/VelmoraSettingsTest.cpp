@@ -34,7 +34,7 @@ void ReadRack(SimulationSettings& s, const std::string& text)
     s.LoadSave(doc, "velmor");
 }
 
-TEST(VelmoraSettingsTest, IniRackKeepsItsKeysThroughAWriteAndARead)
+TEST(VelmoraSettings, IniRackKeepsItsKeysThroughAWriteAndARead)
 {
     SimulationSettings written;
     written.CurrentMapTabIndex_ = 2;
@@ -64,7 +64,7 @@ TEST(VelmoraSettingsTest, IniRackKeepsItsKeysThroughAWriteAndARead)
 
 // The values of every element given so far go through the ini file; a file
 // without them (written before they were kept) takes them from its rows.
-TEST(VelmoraSettingsTest, ElementValuesAreKeptPerElementThroughTheIni)
+TEST(VelmoraSettings, ElementValuesAreKeptPerElementThroughTheIni)
 {
     SimulationSettings written;
     written.ListElementRow_ = {{"Na", 0.125, 0, 158}, {"Cl", 0, 0.25, 0}};
@@ -91,7 +91,7 @@ TEST(VelmoraSettingsTest, ElementValuesAreKeptPerElementThroughTheIni)
     ASSERT_EQ(older.ListElementRow_.size(), 2u);
 }
 
-TEST(VelmoraSettingsTest, MissingKeysKeepTheirValuesAndAnEmptyListEmpties)
+TEST(VelmoraSettings, MissingKeysKeepTheirValuesAndAnEmptyListEmpties)
 {
     SimulationSettings s;
     ReadRack(s, "<velmor><Temperature_K_>10</Temperature_K_><IsUseDebye_>maybe</IsUseDebye_></velmor>");
@@ -109,7 +109,7 @@ TEST(VelmoraSettingsTest, MissingKeysKeepTheirValuesAndAnEmptyListEmpties)
     EXPECT_FALSE(s.LoadSave(doc, "velmor"));
 }
 
-TEST(VelmoraSettingsTest, ElementMapTakesTheFirstRowOfASymbolAndTheSwitches)
+TEST(VelmoraSettings, ElementMapTakesTheFirstRowOfASymbolAndTheSwitches)
 {
     SimulationSettings s;
     s.ListElementRow_ = {{"", 9, 9, 9}, {"Fe", 1, 2, 470}, {"O", 3, 4, 500}, {"Fe", 5, 6, 100}};
