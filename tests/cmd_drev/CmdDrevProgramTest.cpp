@@ -362,7 +362,7 @@ TEST_F(CmdDrevProgramTest, TwoAtomSingleScatteringMatchesTheAnalyticPattern)
 
     // k from E = (hbar k)^2 / (2 m), with the suite's constants.
     const double k = Reference::ElectronWaveNumber_perm(ek);
-    const double d = dAngstrom * 1e-10;
+    const double d = dAngstrom * Reference::Angstrom_m;
     const std::complex<double> i(0, 1);
     const std::complex<double> f0 = (std::exp(2.0 * i * delta0) - 1.0) / (2.0 * i * k);
     LwConvertAzimuthalEquidistantMap map;

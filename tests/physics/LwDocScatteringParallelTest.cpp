@@ -6,6 +6,7 @@
 #include "core/LwNotifyTerminate.h"
 #include "physics/LwDocScattering.h"
 #include "ErrorText.h"
+#include "ReferenceConstants.h"
 #include "ScatteringTestInputs.h"
 
 #include <gtest/gtest.h>
@@ -23,7 +24,6 @@
 using namespace ScatteringTest;
 
 namespace {
-constexpr double kAngstrom = 1e-10;
 // The atoms keep the order of the structure, so the tests name them by index.
 constexpr LwLong kKeepOrder = 2;
 
@@ -105,8 +105,8 @@ LwDocScatteringPhaseShift Phases()
     LwDocScatteringPhaseShift phase;
     // Radius 0.8 A for the path test of the multiple method.
     Entries(phase) = {PhaseShift("E", 400, {0.4, 0.1}),
-                      PhaseShift("A", 400, {0.9, 0.5, 0.2, 0.05}, {std::log(0.8 * kAngstrom)}),
-                      PhaseShift("N", 400, {}, {std::log(0.8 * kAngstrom)})};
+                      PhaseShift("A", 400, {0.9, 0.5, 0.2, 0.05}, {std::log(0.8 * Reference::Angstrom_m)}),
+                      PhaseShift("N", 400, {}, {std::log(0.8 * Reference::Angstrom_m)})};
     return phase;
 }
 
@@ -115,7 +115,7 @@ LwDocScatteringPhaseShift Phases()
 // origin, so that the multiple method has several levels of several atoms.
 std::vector<LwClusterAtom> Cluster()
 {
-    const double a = kAngstrom;
+    const double a = Reference::Angstrom_m;
     return {Atom("E", "Cu", 0, 0, 0),
             Atom("A", "Cu", 0, 0, 2.1 * a),
             Atom("A", "Cu", 0.1 * a, 0, 4 * a),
@@ -234,8 +234,9 @@ TEST(LwDocScatteringParallel, LowestFailingAtomIsReported)
     std::vector<LwClusterAtom> structure = Cluster();
     // Atom 9 (level 2 of the multiple method) has no t-vector; atom 11 has no
     // radial grid, so the path tests of atoms 12 and 13 fail, in level 0.
-    structure[9] = Atom("N", "Cu", 6 * kAngstrom, 0.3 * kAngstrom, 0);
-    structure[11] = Atom("B", "Cu", 3.3 * kAngstrom, 3.9 * kAngstrom, 0.5 * kAngstrom);
+    structure[9] = Atom("N", "Cu", 6 * Reference::Angstrom_m, 0.3 * Reference::Angstrom_m, 0);
+    structure[11] = Atom("B", "Cu", 3.3 * Reference::Angstrom_m, 3.9 * Reference::Angstrom_m,
+                         0.5 * Reference::Angstrom_m);
     LwDocScatteringPhaseShift phase = Phases();
     Entries(phase).push_back(PhaseShift("B", 400, {0.9, 0.5, 0.2, 0.05}, {}));
     for (LwLong version : {LwDocScattering::kSingleScattering, LwDocScattering::kMultipleScattering})

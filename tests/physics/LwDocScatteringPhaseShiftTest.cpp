@@ -6,6 +6,7 @@
 #include "physics/LwDocScatteringPhaseShift.h"
 #include "BarnText.h"
 #include "ErrorText.h"
+#include "ReferenceConstants.h"
 
 #include <gtest/gtest.h>
 
@@ -62,7 +63,7 @@ TEST(LwDocScatteringPhaseShift, TVectorIsExpTwoIDeltaMinusOne)
     for (std::size_t l = 0; l < degrees.size(); ++l) {
         SCOPED_TRACE(degrees[l]);
         const std::complex<long double> expected =
-            std::polar(1.0L, 2 * degrees[l] * 3.14159265358979323846L / 180) - 1.0L;
+            std::polar(1.0L, 2 * degrees[l] * Reference::PiLong / 180) - 1.0L;
         const LComplex t = back.TVector[int(l)];
         EXPECT_NEAR(double(t.real()), double(expected.real()), 8 * kEps);
         EXPECT_NEAR(double(t.imag()), double(expected.imag()), 8 * kEps);

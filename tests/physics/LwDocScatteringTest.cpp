@@ -5,6 +5,7 @@
 #include "core/LwNotifyTerminate.h"
 #include "physics/LwDocScattering.h"
 #include "ErrorText.h"
+#include "ReferenceConstants.h"
 #include "ScatteringTestInputs.h"
 
 #include <gtest/gtest.h>
@@ -20,8 +21,6 @@
 using namespace ScatteringTest;
 
 namespace {
-constexpr double kPi = 3.141592653589793;
-constexpr double kAngstrom = 1e-10;
 
 class NeverStop : public LwNotifyTerminate
 {
@@ -99,7 +98,7 @@ TEST(LwDocScattering, SingleSWaveScattererMatchesTheAnalyticFarField)
 {
     const double ek = 500;
     const double delta0 = 1.3;
-    const double d = 1.6 * kAngstrom;
+    const double d = 1.6 * Reference::Angstrom_m;
     LwDocScatteringPhaseShift phase;
     Entries(phase) = {PhaseShift("E", ek, {0.3}), PhaseShift("S", ek, {delta0})};
     CalculationRun run;
@@ -116,14 +115,14 @@ TEST(LwDocScattering, SingleSWaveScattererMatchesTheAnalyticFarField)
     for (double thetaDeg : {0.0, 10.0, 35.0, 60.0, 90.0, 120.0, 150.0, 180.0}) {
         for (double phiDeg : {0.0, 77.0}) {
             SCOPED_TRACE("theta " + std::to_string(thetaDeg) + " phi " + std::to_string(phiDeg));
-            const double theta = thetaDeg * kPi / 180, phi = phiDeg * kPi / 180;
+            const double theta = thetaDeg * Reference::Pi / 180, phi = phiDeg * Reference::Pi / 180;
             const std::complex<double> X =
                 f0 * std::exp(std::complex<double>(0, k * d * (1 - std::cos(theta)))) / d;
             const LComplex direct = wave.GetFarFieldDirect(theta, phi);
             const LComplex scattered = wave.GetFarFieldScattered(theta, phi, 0);
             const LComplex amplitude = wave.GetFarFieldAmplitude(theta, phi, 0);
             // The direct s wave is -i c00 Y00: its intensity is 1 / (4 pi).
-            EXPECT_NEAR(std::norm(direct) * 4 * kPi, 1.0, 1e-12);
+            EXPECT_NEAR(std::norm(direct) * 4 * Reference::Pi, 1.0, 1e-12);
             EXPECT_LT(std::abs(std::complex<double>(scattered / direct) - X), 1e-5 * std::abs(X));
             EXPECT_NEAR(std::norm(amplitude) / std::norm(direct), std::norm(1.0 + X), 1e-6);
         }
@@ -141,7 +140,7 @@ TEST(LwDocScattering, SingleSWaveScattererMatchesTheAnalyticFarField)
 TEST(LwDocScattering, SWaveChainMatchesTheAnalyticDoubleScattering)
 {
     const double ek = 400;
-    const double z1 = 1.9 * kAngstrom, z2 = 4.3 * kAngstrom;
+    const double z1 = 1.9 * Reference::Angstrom_m, z2 = 4.3 * Reference::Angstrom_m;
     const double k = WaveNumber(ek);
     const std::complex<double> t = std::exp(std::complex<double>(0, 2 * 1.1)) - 1.0;
     const std::complex<double> c00(0.6, -0.8);
@@ -153,7 +152,8 @@ TEST(LwDocScattering, SWaveChainMatchesTheAnalyticDoubleScattering)
     const std::complex<double> b2Single = t / 2.0 * c00 * h0(z2);
 
     LwDocScatteringPhaseShift phase;
-    Entries(phase) = {PhaseShift("E", ek, {0.3}), PhaseShift("A", ek, {1.1}, {std::log(0.5 * kAngstrom)})};
+    Entries(phase) = {PhaseShift("E", ek, {0.3}),
+                      PhaseShift("A", ek, {1.1}, {std::log(0.5 * Reference::Angstrom_m)})};
     struct Case
     {
         LwLong version;
@@ -183,7 +183,7 @@ TEST(LwDocScattering, SWaveChainMatchesTheAnalyticDoubleScattering)
 TEST(LwDocScattering, FourfoldClusterGivesAFourfoldFarField)
 {
     const double ek = 500;
-    const double a = 2.55 * kAngstrom, b = 1.8 * kAngstrom;
+    const double a = 2.55 * Reference::Angstrom_m, b = 1.8 * Reference::Angstrom_m;
     LwDocScatteringPhaseShift phase;
     Entries(phase) = {PhaseShift("E", ek, {0.2}), PhaseShift("Cu", ek, {1.1, 0.8, 0.45, 0.2, 0.07})};
     LwCluster cluster = {{Atom("E", "Cu", 0, 0, 0), Atom("Cu", "Cu", a, 0, -b), Atom("Cu", "Cu", 0, a, -b),
@@ -202,11 +202,12 @@ TEST(LwDocScattering, FourfoldClusterGivesAFourfoldFarField)
     for (double thetaDeg : {20.0, 50.0, 75.0, 100.0, 140.0, 170.0}) {
         for (double phiDeg : {0.0, 13.0, 31.0, 62.0}) {
             SCOPED_TRACE("theta " + std::to_string(thetaDeg) + " phi " + std::to_string(phiDeg));
-            const double theta = thetaDeg * kPi / 180, phi = phiDeg * kPi / 180;
+            const double theta = thetaDeg * Reference::Pi / 180, phi = phiDeg * Reference::Pi / 180;
             const double I0 = std::norm(wave.GetFarFieldAmplitude(theta, phi, 0));
             largestScattered = std::max(largestScattered, std::abs(wave.GetFarFieldScattered(theta, phi, 0)));
             for (int turn = 1; turn < 4; ++turn) {
-                const double I = std::norm(wave.GetFarFieldAmplitude(theta, phi + turn * kPi / 2, 0));
+                const double I =
+                    std::norm(wave.GetFarFieldAmplitude(theta, phi + turn * Reference::Pi / 2, 0));
                 EXPECT_NEAR(I, I0, 1e-7 * I0);
             }
         }
@@ -260,10 +261,11 @@ LwDocScatteringPhaseShift TwoWavePhaseShifts(double radius)
 // single scattering from the second atom on.
 TEST(LwDocScattering, CollinearChainIsScatteredAlongTheWholePath)
 {
-    const std::vector<LwClusterAtom> chain = {
-        Atom("E", "Cu", 0, 0, 0), Atom("A", "Cu", 0, 0, 2.2 * kAngstrom),
-        Atom("A", "Cu", 0, 0, 4.4 * kAngstrom), Atom("A", "Cu", 0, 0, 6.6 * kAngstrom)};
-    const LwDocScatteringPhaseShift phase = TwoWavePhaseShifts(0.5 * kAngstrom);
+    const std::vector<LwClusterAtom> chain = {Atom("E", "Cu", 0, 0, 0),
+                                              Atom("A", "Cu", 0, 0, 2.2 * Reference::Angstrom_m),
+                                              Atom("A", "Cu", 0, 0, 4.4 * Reference::Angstrom_m),
+                                              Atom("A", "Cu", 0, 0, 6.6 * Reference::Angstrom_m)};
+    const LwDocScatteringPhaseShift phase = TwoWavePhaseShifts(0.5 * Reference::Angstrom_m);
     const ThreeMethods run(chain, phase);
     const MethodRun &single = run.single, &slow = run.slow, &multi = run.multi;
 
@@ -284,9 +286,9 @@ TEST(LwDocScattering, CollinearChainIsScatteredAlongTheWholePath)
 TEST(LwDocScattering, AtomBehindTheOriginIsLeftOutOfThePath)
 {
     const std::vector<LwClusterAtom> structure = {Atom("E", "Cu", 0, 0, 0),
-                                                  Atom("A", "Cu", 0, 0, -2.0 * kAngstrom),
-                                                  Atom("A", "Cu", 0, 0, 3.0 * kAngstrom)};
-    const LwDocScatteringPhaseShift phase = TwoWavePhaseShifts(1.0 * kAngstrom);
+                                                  Atom("A", "Cu", 0, 0, -2.0 * Reference::Angstrom_m),
+                                                  Atom("A", "Cu", 0, 0, 3.0 * Reference::Angstrom_m)};
+    const LwDocScatteringPhaseShift phase = TwoWavePhaseShifts(1.0 * Reference::Angstrom_m);
     const ThreeMethods run(structure, phase);
     const MethodRun &single = run.single, &slow = run.slow, &multi = run.multi;
 
@@ -304,7 +306,7 @@ TEST(LwDocScattering, AtomBehindTheOriginIsLeftOutOfThePath)
 // test is exact and the distance from the line is exactly R.
 TEST(LwDocScattering, AtomExactlyAtThePathRadiusIsIncluded)
 {
-    const double lnR = std::log(1.2 * kAngstrom);
+    const double lnR = std::log(1.2 * Reference::Angstrom_m);
     const double R = std::exp(lnR);
     const double lnBelow = std::nextafter(lnR, -1e300);
     ASSERT_LT(std::exp(lnBelow), R);
@@ -340,9 +342,11 @@ TEST(LwDocScattering, AtomExactlyAtThePathRadiusIsIncluded)
 TEST(LwDocScattering, AtomsFarFromThePathAreLeftOut)
 {
     const std::vector<LwClusterAtom> structure = {
-        Atom("E", "Cu", 0, 0, 0), Atom("A", "Cu", 2.0 * kAngstrom, 0, 0.5 * kAngstrom),
-        Atom("A", "Cu", 0.3 * kAngstrom, 0, 2.5 * kAngstrom), Atom("A", "Cu", 0, 0, 4.0 * kAngstrom)};
-    const LwDocScatteringPhaseShift phase = TwoWavePhaseShifts(0.8 * kAngstrom);
+        Atom("E", "Cu", 0, 0, 0),
+        Atom("A", "Cu", 2.0 * Reference::Angstrom_m, 0, 0.5 * Reference::Angstrom_m),
+        Atom("A", "Cu", 0.3 * Reference::Angstrom_m, 0, 2.5 * Reference::Angstrom_m),
+        Atom("A", "Cu", 0, 0, 4.0 * Reference::Angstrom_m)};
+    const LwDocScatteringPhaseShift phase = TwoWavePhaseShifts(0.8 * Reference::Angstrom_m);
     MethodRun slow, multi;
     RunMethod(slow, LwDocScattering::kSlowMultipleScattering, structure, phase);
     RunMethod(multi, LwDocScattering::kMultipleScattering, structure, phase);
@@ -355,11 +359,12 @@ TEST(LwDocScattering, AtomsFarFromThePathAreLeftOut)
 // depend on how many there are.
 TEST(LwDocScattering, ResultDoesNotDependOnTheThreadCount)
 {
-    const std::vector<LwClusterAtom> structure = {Atom("E", "Cu", 0, 0, 0),
-                                                  Atom("A", "Cu", 1.8 * kAngstrom, 0, 0.9 * kAngstrom),
-                                                  Atom("A", "Cu", 0, -1.1 * kAngstrom, 2.5 * kAngstrom),
-                                                  Atom("A", "Cu", 0.2 * kAngstrom, 0, 3.9 * kAngstrom)};
-    const LwDocScatteringPhaseShift phase = TwoWavePhaseShifts(0.8 * kAngstrom);
+    const std::vector<LwClusterAtom> structure = {
+        Atom("E", "Cu", 0, 0, 0),
+        Atom("A", "Cu", 1.8 * Reference::Angstrom_m, 0, 0.9 * Reference::Angstrom_m),
+        Atom("A", "Cu", 0, -1.1 * Reference::Angstrom_m, 2.5 * Reference::Angstrom_m),
+        Atom("A", "Cu", 0.2 * Reference::Angstrom_m, 0, 3.9 * Reference::Angstrom_m)};
+    const LwDocScatteringPhaseShift phase = TwoWavePhaseShifts(0.8 * Reference::Angstrom_m);
     const int threads = omp_get_max_threads();
     MethodRun one, several;
     omp_set_num_threads(1);
@@ -380,11 +385,12 @@ TEST(LwDocScattering, AtomStepsAloneGiveTheSameWaves)
 {
     LwDocScatteringPhaseShift phase;
     Entries(phase) = {PhaseShift("E", 300, {0.4, 0.2}), PhaseShift("A", 300, {0.9, 0.5, 0.2}),
-                      PhaseShift("B", 300, {0.7, 0.3}, {std::log(1.0 * kAngstrom)})};
+                      PhaseShift("B", 300, {0.7, 0.3}, {std::log(1.0 * Reference::Angstrom_m)})};
     const LwCluster cluster = {{Atom("E", "Cu", 0, 0, 0),
-                                Atom("A", "Cu", 0, 1.2 * kAngstrom, 1.9 * kAngstrom),
-                                Atom("B", "Fe", 0.4 * kAngstrom, 0, 2.7 * kAngstrom),
-                                Atom("A", "Cu", -1.5 * kAngstrom, 0.2 * kAngstrom, 3.1 * kAngstrom)}};
+                                Atom("A", "Cu", 0, 1.2 * Reference::Angstrom_m, 1.9 * Reference::Angstrom_m),
+                                Atom("B", "Fe", 0.4 * Reference::Angstrom_m, 0, 2.7 * Reference::Angstrom_m),
+                                Atom("A", "Cu", -1.5 * Reference::Angstrom_m, 0.2 * Reference::Angstrom_m,
+                                     3.1 * Reference::Angstrom_m)}};
     const std::vector<LwEmitterEntry> emitted = {Emitted(300, SingleCoefficient(2, 1, 1))};
     CalculationRun whole;
     whole.doc.Version = LwDocScattering::kMultipleScattering;
@@ -413,7 +419,7 @@ TEST(LwDocScattering, PrintsTheProgressLinesInOrder)
     Entries(phase) = {PhaseShift("E", 300, {0.4}), PhaseShift("A", 300, {0.9})};
     CalculationRun run;
     run.doc.Version = LwDocScattering::kSingleScattering;
-    Calculate(run, {{Atom("E", "Cu", 0, 0, 0), Atom("A", "Cu", 0, 0, 2 * kAngstrom)}},
+    Calculate(run, {{Atom("E", "Cu", 0, 0, 0), Atom("A", "Cu", 0, 0, 2 * Reference::Angstrom_m)}},
               {Emitted(300, SingleCoefficient(1, 0, 0)), Emitted(300, SingleCoefficient(1, 0, 0))}, phase);
     const std::string expected = "StIndex0/1\n"
                                  "EWIndex0/2\n"
@@ -450,7 +456,9 @@ TEST(LwDocScattering, EmitterCoefficientsAreCarriedOver)
     LwDocScatteringPhaseShift phase;
     Entries(phase) = {PhaseShift("E", 300, {0.4, 0.2}), PhaseShift("A", 300, {0.9, 0.3})};
     CalculationRun run;
-    Calculate(run, {{Atom("E", "Cu", 0, 0, 0), Atom("A", "Cu", 0, 1 * kAngstrom, 2 * kAngstrom)}},
+    Calculate(run,
+              {{Atom("E", "Cu", 0, 0, 0),
+                Atom("A", "Cu", 0, 1 * Reference::Angstrom_m, 2 * Reference::Angstrom_m)}},
               {Emitted(300, c)}, phase);
     const LwScatteringData& record = run.doc.ListScatteringData[0];
     EXPECT_TRUE(SameBits(record.NextListScatterer.Sources()[0].Outgoing(), c));
@@ -467,7 +475,7 @@ TEST(LwDocScattering, ZeroPassesLeaveTheSetUpState)
     Entries(phase) = {PhaseShift("E", 300, {0.4}), PhaseShift("A", 300, {0.9})};
     CalculationRun run;
     run.doc.MultiScattering = 0;
-    Calculate(run, {{Atom("E", "Cu", 0, 0, 0), Atom("A", "Cu", 0, 0, 2 * kAngstrom)}},
+    Calculate(run, {{Atom("E", "Cu", 0, 0, 0), Atom("A", "Cu", 0, 0, 2 * Reference::Angstrom_m)}},
               {Emitted(300, SingleCoefficient(2, 1, 1, LComplex(0.5, 0.5)))}, phase);
     const LwScatteringData& record = run.doc.ListScatteringData[0];
     EXPECT_TRUE(SameBits(record.NextListScatterer.Sources()[0].Outgoing(),
@@ -487,7 +495,7 @@ TEST(LwDocScattering, StopAtTheFirstAtomSavesNothing)
     CalculationRun run;
     run.doc.OutputFileName_ = file;
     StopAtCall stop(1);
-    LwCluster cluster = {{Atom("E", "Cu", 0, 0, 0), Atom("A", "Cu", 0, 0, 2 * kAngstrom)}};
+    LwCluster cluster = {{Atom("E", "Cu", 0, 0, 0), Atom("A", "Cu", 0, 0, 2 * Reference::Angstrom_m)}};
     Calculate(run, cluster, {Emitted(300, SingleCoefficient(1, 0, 0))}, phase, stop);
     EXPECT_EQ(stop.calls_, 1);
     ASSERT_EQ(run.doc.ListScatteringData.size(), 1u);
@@ -502,10 +510,10 @@ TEST(LwDocScattering, ReportsWhatStopsTheCalculation)
 {
     LwDocScatteringPhaseShift phase;
     Entries(phase) = {PhaseShift("E", 300, {0.4}), PhaseShift("A", 300, {0.9}, {}), PhaseShift("N", 300, {})};
-    const LwCluster pair = {{Atom("E", "Cu", 0, 0, 0), Atom("A", "Cu", 0, 0, 2 * kAngstrom)}};
-    const LwCluster chain = {{Atom("E", "Cu", 0, 0, 0), Atom("A", "Cu", 0, 0, 2 * kAngstrom),
-                              Atom("A", "Cu", 0, 0, 4 * kAngstrom)}};
-    const LwCluster noT = {{Atom("E", "Cu", 0, 0, 0), Atom("N", "Cu", 0, 0, 2 * kAngstrom)}};
+    const LwCluster pair = {{Atom("E", "Cu", 0, 0, 0), Atom("A", "Cu", 0, 0, 2 * Reference::Angstrom_m)}};
+    const LwCluster chain = {{Atom("E", "Cu", 0, 0, 0), Atom("A", "Cu", 0, 0, 2 * Reference::Angstrom_m),
+                              Atom("A", "Cu", 0, 0, 4 * Reference::Angstrom_m)}};
+    const LwCluster noT = {{Atom("E", "Cu", 0, 0, 0), Atom("N", "Cu", 0, 0, 2 * Reference::Angstrom_m)}};
     const LwCluster onTop = {{Atom("E", "Cu", 0, 0, 0), Atom("A", "Cu", 0, 0, 0)}};
     struct Case
     {
@@ -554,7 +562,8 @@ TEST(LwDocScattering, SecondPassFailsAfterTheFirstPass)
     CalculationRun run;
     run.doc.MultiScattering = 2;
     EXPECT_EQ(ErrorText([&] {
-                  Calculate(run, {{Atom("E", "Cu", 0, 0, 0), Atom("A", "Cu", 0, 0, 2 * kAngstrom)}},
+                  Calculate(run,
+                            {{Atom("E", "Cu", 0, 0, 0), Atom("A", "Cu", 0, 0, 2 * Reference::Angstrom_m)}},
                             {Emitted(300, SingleCoefficient(1, 0, 0))}, phase);
               }),
               "This is not support full multi-scattering calc.");
@@ -571,7 +580,7 @@ TEST(LwDocScattering, AtomStepRefusesAMissingPhaseShiftEntry)
     LwDocScatteringPhaseShift phase;
     Entries(phase) = {PhaseShift("E", 300, {0.4}), PhaseShift("A", 300, {0.9})};
     LwDocScattering doc;
-    LwCluster cluster = {{Atom("E", "Cu", 0, 0, 0), Atom("A", "Cu", 0, 0, 2 * kAngstrom)}};
+    LwCluster cluster = {{Atom("E", "Cu", 0, 0, 0), Atom("A", "Cu", 0, 0, 2 * Reference::Angstrom_m)}};
     const std::vector<LwEmitterEntry> emitted = {Emitted(300, SingleCoefficient(1, 0, 0))};
     LwScatteringData& record = doc.AddScatteringData(cluster, emitted, phase);
     record.PhaseShiftIndex[1] = 2;

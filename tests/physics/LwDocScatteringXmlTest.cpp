@@ -23,7 +23,6 @@
 using namespace ScatteringTest;
 
 namespace {
-constexpr double kAngstrom = 1e-10;
 
 // The document text of `doc` as written.
 std::string WriteText(LwDocScattering& doc)
@@ -128,8 +127,9 @@ TEST(LwDocScatteringXml, CalculatedDocumentReadsBackFromItsFile)
     const std::string file = testing::TempDir() + "scattering_roundtrip.xml_sf";
     LwDocScatteringPhaseShift phase;
     Entries(phase) = {PhaseShift("E", 300, {0.4, 0.3}), PhaseShift("A", 300, {0.9, 0.6, 0.1})};
-    LwCluster cluster = {{Atom("E", "Cu", 0, 0, 0), Atom("A", "Cu", 0, 1.3 * kAngstrom, 2 * kAngstrom),
-                          Atom("A", "Cu", 2.1 * kAngstrom, 0, -0.7 * kAngstrom)}};
+    LwCluster cluster = {{Atom("E", "Cu", 0, 0, 0),
+                          Atom("A", "Cu", 0, 1.3 * Reference::Angstrom_m, 2 * Reference::Angstrom_m),
+                          Atom("A", "Cu", 2.1 * Reference::Angstrom_m, 0, -0.7 * Reference::Angstrom_m)}};
     LwDocScattering written;
     written.Version = LwDocScattering::kMultipleScattering;
     written.EPS = 0.002;
@@ -200,7 +200,7 @@ TEST(LwDocScatteringXml, PlaneWaveElementsOnlyInTheFirstSource)
     record.ListAtomName = {"E", "A"};
     LwVectorFreeElectron& wave = record.ListScatterer;
     wave.Sources().resize(2);
-    wave.Sources()[1].SetPosition(0, 0, 2 * kAngstrom);
+    wave.Sources()[1].SetPosition(0, 0, 2 * Reference::Angstrom_m);
     wave.SetKineticEnergy(300);
     LwLDoubleMatrix direction(3);
     direction[0] = 0;

@@ -11,6 +11,7 @@
 #include "physics/LwWaveReexpansion.h"
 #include "physics/LwWaveVectorFreeElectron.h"
 #include "ErrorText.h"
+#include "ReferenceConstants.h"
 
 #include <boost/math/special_functions/bessel.hpp>
 #include <boost/math/special_functions/spherical_harmonic.hpp>
@@ -28,7 +29,6 @@
 namespace {
 
 using Complex = std::complex<double>;
-constexpr double kPi = 3.141592653589793;
 constexpr double kEps = std::numeric_limits<double>::epsilon();
 
 struct Vec3
@@ -87,7 +87,7 @@ public:
         const Vec3 p = Cartesian(r, theta, phi);
         const double dx = p.x - d_.x, dy = p.y - d_.y, dz = p.z - d_.z;
         const Complex v =
-            c_ * RefHankelPlus(0, k_ * std::sqrt(dx * dx + dy * dy + dz * dz)) / std::sqrt(4 * kPi);
+            c_ * RefHankelPlus(0, k_ * std::sqrt(dx * dx + dy * dy + dz * dz)) / std::sqrt(4 * Reference::Pi);
         return LComplex(v.real(), v.imag());
     }
     double GetWaveNumber() override { return k_; }
@@ -136,7 +136,7 @@ public:
     explicit FailingWave(bool bareText) : PlaneWave(1e10, 0.4, 0.2), bareText_(bareText) {}
     LComplex GetValue(double r, double theta, double phi) override
     {
-        const double x = theta / kPi * 16;
+        const double x = theta / Reference::Pi * 16;
         const double nearest = std::round(x);
         if (std::abs(x - nearest) < 1e-9 && std::fmod(nearest, 2.0) == 1.0) {
             if (bareText_)
@@ -167,7 +167,7 @@ std::vector<Complex> PlaneWaveCoefficients(LwLong L, double theta, double phi)
     std::vector<Complex> a;
     for (LwLong l = 0; l < L; ++l)
         for (LwLong m = -l; m <= l; ++m)
-            a.push_back(4 * kPi * PowerOfI(l) * std::conj(RefY(l, m, theta, phi)));
+            a.push_back(4 * Reference::Pi * PowerOfI(l) * std::conj(RefY(l, m, theta, phi)));
     return a;
 }
 
@@ -179,7 +179,7 @@ std::vector<Complex> ShiftedSWaveCoefficients(LwLong L, double k, double d, doub
     std::vector<Complex> a;
     for (LwLong l = 0; l < L; ++l)
         for (LwLong m = -l; m <= l; ++m)
-            a.push_back(c / std::sqrt(4 * kPi) * (4 * kPi) * RefHankelPlus(l, k * d) *
+            a.push_back(c / std::sqrt(4 * Reference::Pi) * (4 * Reference::Pi) * RefHankelPlus(l, k * d) *
                         std::conj(RefY(l, m, theta, phi)));
     return a;
 }
@@ -228,8 +228,10 @@ TEST(LwWaveReexpansion, PlaneWaveGivesFourPiILConjugateY)
 {
     const PlaneWaveCase cases[] = {
         {1, 0.0, 0.0, 1e-5},  // a single sphere at the centre
-        {4, 0.3, 1.1, 1e-4},      {10, 2.2, -0.7, 1e-4}, {16, 1.0, 2.5, 1e-3},  // two sampling spheres
-        {20, kPi / 2, 0.0, 1e-3},
+        {4, 0.3, 1.1, 1e-4},
+        {10, 2.2, -0.7, 1e-4},
+        {16, 1.0, 2.5, 1e-3},  // two sampling spheres
+        {20, Reference::Pi / 2, 0.0, 1e-3},
     };
     for (const PlaneWaveCase& c : cases) {
         SCOPED_TRACE("L = " + std::to_string(c.L) + ", theta = " + std::to_string(c.theta));
@@ -381,7 +383,7 @@ TEST(LwWaveReexpansion, ExpPhiTableIsEImPhiOverRootTwoPi)
     ASSERT_EQ(table.GetL(), 5);
     for (LwLong l = 0; l < 5; ++l)
         for (LwLong m = -l; m <= l; ++m) {
-            const Complex expected = std::polar(1 / std::sqrt(2 * kPi), m * phi);
+            const Complex expected = std::polar(1 / std::sqrt(2 * Reference::Pi), m * phi);
             const LComplex v = table(l, m);
             EXPECT_NEAR(double(v.real()), expected.real(), 4 * kEps);
             EXPECT_NEAR(double(v.imag()), expected.imag(), 4 * kEps);

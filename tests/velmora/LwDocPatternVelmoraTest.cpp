@@ -1,5 +1,6 @@
 #include "apps/velmora/engine/LwDocPatternVelmora.h"
 #include "ErrorText.h"
+#include "ReferenceConstants.h"
 
 #include <gtest/gtest.h>
 
@@ -52,8 +53,9 @@ TEST(LwDocPatternVelmora, ThermalAmplitudeIsThatOfAnEinsteinOscillator)
     SetThermalAmplitude(wave, 300);
     EXPECT_EQ(wave.Temperature_K_, 300);
     // <x^2> = kB T / K per component; the amplitude is the root of twice it.
-    const double kB = 1.380658e-23;
-    EXPECT_NEAR(wave.ThermalAmplitude_m_, std::sqrt(2 * kB * 300 / 70.0), 1e-15 * 1e-11);
+    EXPECT_NEAR(wave.ThermalAmplitude_m_,
+                std::sqrt(2 * Reference::Boltzmann_JperK * 300 / Reference::EinsteinSpring_Nperm),
+                1e-15 * 1e-11);
 }
 
 TEST(LwDocPatternVelmora, MeanFreePathAttenuationFollowsThePathToTheSurface)
