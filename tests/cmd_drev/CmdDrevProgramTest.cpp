@@ -77,7 +77,7 @@ std::string Quote(const std::string& s)
     return q + "'";
 }
 
-class CmdDrevProgram : public ::testing::Test
+class CmdDrevProgramTest : public ::testing::Test
 {
 protected:
     void SetUp() override
@@ -174,7 +174,7 @@ void WriteDimerInputs(const fs::path& dir, const std::string& prefix, double ek,
 
 }  // namespace
 
-TEST_F(CmdDrevProgram, UsageWithoutArgumentsOrWithH)
+TEST_F(CmdDrevProgramTest, UsageWithoutArgumentsOrWithH)
 {
     for (const auto& args : {std::vector<std::string>{}, std::vector<std::string>{"-H"},
                              std::vector<std::string>{"-C", "x.xml_cl", "-H"}}) {
@@ -184,14 +184,14 @@ TEST_F(CmdDrevProgram, UsageWithoutArgumentsOrWithH)
     }
 }
 
-TEST_F(CmdDrevProgram, NoStepStillLoadsWeightsAndTimes)
+TEST_F(CmdDrevProgramTest, NoStepStillLoadsWeightsAndTimes)
 {
     const ProgramRun r = Execute({"-R", "2"});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.output, "anglar_resolution 2\nFinished: Calcuation time(s)= 0\n");
 }
 
-TEST_F(CmdDrevProgram, AtomicWeightsAreLookedForBesideTheProgram)
+TEST_F(CmdDrevProgramTest, AtomicWeightsAreLookedForBesideTheProgram)
 {
     // A copy of the program without the table beside it.
     const fs::path copy = dir_ / "cmd_drev";
@@ -202,7 +202,7 @@ TEST_F(CmdDrevProgram, AtomicWeightsAreLookedForBesideTheProgram)
     EXPECT_NE(r.output.find("AtomicWeight.txt"), std::string::npos) << r.output;
 }
 
-TEST_F(CmdDrevProgram, ErrorsBeforeAnyCalculation)
+TEST_F(CmdDrevProgramTest, ErrorsBeforeAnyCalculation)
 {
     const struct
     {
@@ -226,7 +226,7 @@ TEST_F(CmdDrevProgram, ErrorsBeforeAnyCalculation)
     }
 }
 
-TEST_F(CmdDrevProgram, AFailedRunLeavesExistingOutputsAlone)
+TEST_F(CmdDrevProgramTest, AFailedRunLeavesExistingOutputsAlone)
 {
     std::ofstream(dir_ / "old.xml_sf") << "old contents";
     const ProgramRun r =
@@ -242,7 +242,7 @@ TEST_F(CmdDrevProgram, AFailedRunLeavesExistingOutputsAlone)
     EXPECT_FALSE(fs::exists(dir_ / "only.xml_img"));
 }
 
-TEST_F(CmdDrevProgram, OutputsThatNameAnInputAreRefused)
+TEST_F(CmdDrevProgramTest, OutputsThatNameAnInputAreRefused)
 {
     std::ofstream(dir_ / "c.xml_cl") << "<lw_crystal_structure_data></lw_crystal_structure_data>";
     const struct
@@ -264,7 +264,7 @@ TEST_F(CmdDrevProgram, OutputsThatNameAnInputAreRefused)
     EXPECT_GT(fs::file_size(dir_ / "c.xml_cl"), 0u);
 }
 
-TEST_F(CmdDrevProgram, FoundThroughPathItStillFindsItsWeights)
+TEST_F(CmdDrevProgramTest, FoundThroughPathItStillFindsItsWeights)
 {
     const std::string folder = fs::path(CMD_DREV_PATH).parent_path().string();
     const std::string command = "cd " + Quote(dir_.string()) + " && PATH=" + Quote(folder) +
@@ -301,7 +301,7 @@ double ImageDifference(const LwFloatMatrix& a, const LwFloatMatrix& b)
 
 }  // namespace
 
-TEST_F(CmdDrevProgram, CopperExampleWithEveryMethod)
+TEST_F(CmdDrevProgramTest, CopperExampleWithEveryMethod)
 {
     const std::vector<std::string> inputs = {
         "-C", Example("cluster.xml_cl"),    "-F", Example("emitter.xml_emt"),
@@ -341,7 +341,7 @@ TEST_F(CmdDrevProgram, CopperExampleWithEveryMethod)
     }
 }
 
-TEST_F(CmdDrevProgram, TwoAtomSingleScatteringMatchesTheAnalyticPattern)
+TEST_F(CmdDrevProgramTest, TwoAtomSingleScatteringMatchesTheAnalyticPattern)
 {
     // An s-wave emitter at the origin and one s-wave scatterer at distance d
     // on the z axis, no vibration, no mean free path. In the far field the
@@ -362,7 +362,7 @@ TEST_F(CmdDrevProgram, TwoAtomSingleScatteringMatchesTheAnalyticPattern)
 
     // k from E = (hbar k)^2 / (2 m), with the suite's constants.
     const double k = Reference::ElectronWaveNumber_perm(ek);
-    const double d = dAngstrom * 1e-10;
+    const double d = dAngstrom * Reference::Angstrom_m;
     const std::complex<double> i(0, 1);
     const std::complex<double> f0 = (std::exp(2.0 * i * delta0) - 1.0) / (2.0 * i * k);
     LwConvertAzimuthalEquidistantMap map;
@@ -385,12 +385,12 @@ TEST_F(CmdDrevProgram, TwoAtomSingleScatteringMatchesTheAnalyticPattern)
 }
 
 // The pattern-step options on one scattered wave of the copper example.
-class CmdDrevPatternOptions : public CmdDrevProgram
+class CmdDrevPatternOptionsTest : public CmdDrevProgramTest
 {
 protected:
     void SetUp() override
     {
-        CmdDrevProgram::SetUp();
+        CmdDrevProgramTest::SetUp();
         const ProgramRun r = Execute({"-C", Example("cluster.xml_cl"), "-F", Example("emitter.xml_emt"), "-P",
                                       Example("phaseshift.xml_ph"), "-MS", "SINGLE", "-W", "wave.xml_sf"});
         ASSERT_EQ(r.exitCode, 0) << r.output;
@@ -405,7 +405,7 @@ protected:
     }
 };
 
-TEST_F(CmdDrevPatternOptions, EveryOptionChangesTheImageAsAsked)
+TEST_F(CmdDrevPatternOptionsTest, EveryOptionChangesTheImageAsAsked)
 {
     const LwFloatMatrix plain = ReadImage(dir_ / "plain.xml_img");
     const struct
@@ -441,7 +441,7 @@ TEST_F(CmdDrevPatternOptions, EveryOptionChangesTheImageAsAsked)
     EXPECT_EQ(doc.Images.begin()->second.RowSize, 91);
 }
 
-TEST_F(CmdDrevPatternOptions, BadSettingsAndDocumentsAreErrors)
+TEST_F(CmdDrevPatternOptionsTest, BadSettingsAndDocumentsAreErrors)
 {
     std::ofstream(dir_ / "other.xml") << "<other_root><x>1</x></other_root>\n";
     const struct
@@ -517,12 +517,12 @@ std::vector<std::string> Snapshot(const fs::path& dir)
     return files;
 }
 
-class CmdDrevRefusals : public CmdDrevProgram
+class CmdDrevRefusalsTest : public CmdDrevProgramTest
 {
 protected:
     void SetUp() override
     {
-        CmdDrevProgram::SetUp();
+        CmdDrevProgramTest::SetUp();
         WriteSmallInputs(dir_);
         // The scattered wave of the small run, for the pattern-only rows.
         const ProgramRun r = Execute(
@@ -590,7 +590,7 @@ struct RefusalRow
 
 }  // namespace
 
-TEST_F(CmdDrevRefusals, DamagedOrMeaninglessInputStopsTheRunBeforeAnyCalculation)
+TEST_F(CmdDrevRefusalsTest, DamagedOrMeaninglessInputStopsTheRunBeforeAnyCalculation)
 {
     const RefusalRow rows[] = {
         // Documents cut short.
@@ -850,7 +850,7 @@ TEST_F(CmdDrevRefusals, DamagedOrMeaninglessInputStopsTheRunBeforeAnyCalculation
     }
 }
 
-TEST_F(CmdDrevRefusals, FileNamesAreUsedByteForByte)
+TEST_F(CmdDrevRefusalsTest, FileNamesAreUsedByteForByte)
 {
     Reset();
     // A name of 254 bytes: the temporary file of the save must not be
@@ -885,7 +885,7 @@ TEST_F(CmdDrevRefusals, FileNamesAreUsedByteForByte)
     EXPECT_EQ(alone.exitCode, 0) << alone.output;
 }
 
-TEST_F(CmdDrevProgram, ARunEndedBySignalRemovesTheOutputsItCreated)
+TEST_F(CmdDrevProgramTest, ARunEndedBySignalRemovesTheOutputsItCreated)
 {
     // The program is started directly, its output read until the scattering
     // step announces its start (the outputs exist by then), and ended there.

@@ -58,7 +58,7 @@ SampleDocument ReadSample(const std::string& file)
 }  // namespace
 
 template <class FileClass>
-class BarnFileSave : public ::testing::Test
+class BarnFileSaveTest : public ::testing::Test
 {
 protected:
     ScratchFolder folder_;
@@ -67,9 +67,9 @@ protected:
 };
 
 using FileClasses = ::testing::Types<RuntimeFile, QtFile>;
-TYPED_TEST_SUITE(BarnFileSave, FileClasses);
+TYPED_TEST_SUITE(BarnFileSaveTest, FileClasses);
 
-TYPED_TEST(BarnFileSave, DestructorSavesAnUnsavedDocumentAndNothingComesEarlier)
+TYPED_TEST(BarnFileSaveTest, DestructorSavesAnUnsavedDocumentAndNothingComesEarlier)
 {
     WriteBytes(this->file_, kOldText);
     {
@@ -82,7 +82,7 @@ TYPED_TEST(BarnFileSave, DestructorSavesAnUnsavedDocumentAndNothingComesEarlier)
     EXPECT_EQ(this->folder_.Names(), this->onlyTheDocument_);
 }
 
-TYPED_TEST(BarnFileSave, DestructorAfterSaveDoesNotWriteAgain)
+TYPED_TEST(BarnFileSaveTest, DestructorAfterSaveDoesNotWriteAgain)
 {
     {
         auto doc = TypeParam::Open(this->file_, "w");
@@ -95,7 +95,7 @@ TYPED_TEST(BarnFileSave, DestructorAfterSaveDoesNotWriteAgain)
     EXPECT_EQ(ReadBytes(this->file_), "changed after saving");
 }
 
-TYPED_TEST(BarnFileSave, SaveCanBeRepeatedAndWritesTheFirstTopLevelRack)
+TYPED_TEST(BarnFileSaveTest, SaveCanBeRepeatedAndWritesTheFirstTopLevelRack)
 {
     auto doc = TypeParam::Open(this->file_, "w");
     doc->OpenRack("a");
@@ -111,14 +111,14 @@ TYPED_TEST(BarnFileSave, SaveCanBeRepeatedAndWritesTheFirstTopLevelRack)
     EXPECT_EQ(this->folder_.Names(), this->onlyTheDocument_);
 }
 
-TYPED_TEST(BarnFileSave, EmptyDocumentWritesAnEmptyFile)
+TYPED_TEST(BarnFileSaveTest, EmptyDocumentWritesAnEmptyFile)
 {
     WriteBytes(this->file_, kOldText);
     TypeParam::Open(this->file_, "w")->Save();
     EXPECT_EQ(ReadBytes(this->file_), "");
 }
 
-TYPED_TEST(BarnFileSave, ReadModeSaveWritesNothing)
+TYPED_TEST(BarnFileSaveTest, ReadModeSaveWritesNothing)
 {
     WriteBytes(this->file_, kOldText);
     {
@@ -130,7 +130,7 @@ TYPED_TEST(BarnFileSave, ReadModeSaveWritesNothing)
     EXPECT_EQ(ReadBytes(this->file_), kOldText);
 }
 
-TYPED_TEST(BarnFileSave, ExceptionWhileBuildingKeepsTheOldFile)
+TYPED_TEST(BarnFileSaveTest, ExceptionWhileBuildingKeepsTheOldFile)
 {
     WriteBytes(this->file_, kOldText);
     EXPECT_THROW(
@@ -144,7 +144,7 @@ TYPED_TEST(BarnFileSave, ExceptionWhileBuildingKeepsTheOldFile)
     EXPECT_EQ(this->folder_.Names(), this->onlyTheDocument_);
 }
 
-TYPED_TEST(BarnFileSave, WriteFailureIsReportedAndKeepsTheOldFile)
+TYPED_TEST(BarnFileSaveTest, WriteFailureIsReportedAndKeepsTheOldFile)
 {
     WriteBytes(this->file_, kOldText);
     auto doc = TypeParam::Open(this->file_, "w");

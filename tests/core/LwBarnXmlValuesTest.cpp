@@ -391,10 +391,10 @@ std::vector<Rec> MakeRecords(size_t n)
 
 }  // namespace
 
-class BarnRecordList : public ::testing::TestWithParam<size_t>
+class BarnRecordListTest : public ::testing::TestWithParam<size_t>
 {};
 
-TEST_P(BarnRecordList, RoundTripsEveryRecordAndTrimsTheVector)
+TEST_P(BarnRecordListTest, RoundTripsEveryRecordAndTrimsTheVector)
 {
     const size_t n = GetParam();
     const std::vector<Rec> written = MakeRecords(n);
@@ -418,7 +418,7 @@ TEST_P(BarnRecordList, RoundTripsEveryRecordAndTrimsTheVector)
     EXPECT_TRUE(doc->CurrentRack()->Children().empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Counts, BarnRecordList, ::testing::Values(0, 1, 255, 256, 257, 300, 513));
+INSTANTIATE_TEST_SUITE_P(Counts, BarnRecordListTest, ::testing::Values(0, 1, 255, 256, 257, 300, 513));
 
 TEST(BarnRecordListEdges, WrittenLayout)
 {

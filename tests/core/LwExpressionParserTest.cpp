@@ -1,5 +1,6 @@
 #include "core/LwError.h"
 #include "core/LwExpressionParser.h"
+#include "ReferenceConstants.h"
 
 #include <gtest/gtest.h>
 
@@ -14,8 +15,6 @@ namespace {
 
 // "字句解析エラー。" in Shift-JIS, spelled out byte by byte.
 const char kLexicalError[] = "\x8E\x9A\x8B\xE5\x89\xF0\x90\xCD\x83\x47\x83\x89\x81\x5B\x81\x42";
-
-const double kPi = 3.141592653589793;
 
 // The text of whatever the evaluation throws ("" when it throws nothing).
 std::string ErrorOf(LwExpressionParser& parser, const std::string& text)
@@ -89,7 +88,7 @@ TEST(LwExpressionParser, ExamplesOfTheGrammar)
         {"z_9", 0},
         {"max(1,2)", 2},
         {"sin()", 0},
-        {"pi()", kPi},
+        {"pi()", Reference::Pi},
         {"max(,)", 0},
         {"sin (0)", 0},
         {"sin (0.5)", 0.5},  // the variable "sin", then (0.5)

@@ -38,14 +38,14 @@ void ExpectShape(const M& m, int colSize, int rowSize, int colBegin, int rowBegi
 }
 
 template <class M>
-class LwMatrixFamily : public ::testing::Test
+class LwMatrixFamilyTest : public ::testing::Test
 {};
 
 using FamilyTypes = ::testing::Types<LwFloatMatrix, LwDoubleMatrix, LwLDoubleMatrix, LwLComplexMatrix,
                                      LwCharMatrix, LwLongMatrix>;
-TYPED_TEST_SUITE(LwMatrixFamily, FamilyTypes);
+TYPED_TEST_SUITE(LwMatrixFamilyTest, FamilyTypes);
 
-TYPED_TEST(LwMatrixFamily, DefaultIsEmptyWithoutBuffer)
+TYPED_TEST(LwMatrixFamilyTest, DefaultIsEmptyWithoutBuffer)
 {
     const TypeParam m;
     ExpectShape(m, 0, 0, 0, 0);
@@ -54,7 +54,7 @@ TYPED_TEST(LwMatrixFamily, DefaultIsEmptyWithoutBuffer)
     EXPECT_TRUE(m.IsEmpty());
 }
 
-TYPED_TEST(LwMatrixFamily, SizedAndVectorConstructors)
+TYPED_TEST(LwMatrixFamilyTest, SizedAndVectorConstructors)
 {
     const TypeParam m(3, 2);
     ExpectShape(m, 3, 2, 0, 0);
@@ -73,7 +73,7 @@ TYPED_TEST(LwMatrixFamily, SizedAndVectorConstructors)
     EXPECT_EQ(ErrorText([] { TypeParam a(-1); }), "matrix creation Parameter Error");
 }
 
-TYPED_TEST(LwMatrixFamily, SameElementCountKeepsBufferAndStoredOrder)
+TYPED_TEST(LwMatrixFamilyTest, SameElementCountKeepsBufferAndStoredOrder)
 {
     TypeParam m;
     m.Create(3, 2);
@@ -98,7 +98,7 @@ TYPED_TEST(LwMatrixFamily, SameElementCountKeepsBufferAndStoredOrder)
     ExpectShape(m, 0, 4, 0, 0);
 }
 
-TYPED_TEST(LwMatrixFamily, CreateParameterErrors)
+TYPED_TEST(LwMatrixFamilyTest, CreateParameterErrors)
 {
     TypeParam m(2, 2);
     m.ColBegin = 5;
@@ -125,7 +125,7 @@ TYPED_TEST(LwMatrixFamily, CreateParameterErrors)
     ExpectShape(m, 4, 1, 0, 0);
 }
 
-TYPED_TEST(LwMatrixFamily, OversizeShapesAreRefused)
+TYPED_TEST(LwMatrixFamilyTest, OversizeShapesAreRefused)
 {
     // 65536 x 65536 = 2^32 elements wraps to 0 in 32-bit arithmetic, and
     // 46341 x 46341 just exceeds 2^31 - 1: neither may create a matrix.
@@ -155,7 +155,7 @@ TYPED_TEST(LwMatrixFamily, OversizeShapesAreRefused)
               "Matrix over range. access=(0,0) size=(2147483647,0) begin=(0,0)FastReturn=false");
 }
 
-TYPED_TEST(LwMatrixFamily, DeleteMemoryLeavesNothingToIndex)
+TYPED_TEST(LwMatrixFamilyTest, DeleteMemoryLeavesNothingToIndex)
 {
     // With the buffer gone the sizes go too, so no element access can reach
     // the released memory; the begins stay.
@@ -171,7 +171,7 @@ TYPED_TEST(LwMatrixFamily, DeleteMemoryLeavesNothingToIndex)
     ExpectShape(m, 2, 2, 4, -1);
 }
 
-TYPED_TEST(LwMatrixFamily, CreateLikeTakesSizesAndBegins)
+TYPED_TEST(LwMatrixFamilyTest, CreateLikeTakesSizesAndBegins)
 {
     TypeParam a(4, 3);
     a.ColBegin = -2;
@@ -182,7 +182,7 @@ TYPED_TEST(LwMatrixFamily, CreateLikeTakesSizesAndBegins)
     EXPECT_NE(b.Buffer(), a.Buffer());
 }
 
-TYPED_TEST(LwMatrixFamily, IndexMatchesEnumerationWithAnyBegins)
+TYPED_TEST(LwMatrixFamilyTest, IndexMatchesEnumerationWithAnyBegins)
 {
     struct Case
     {
@@ -219,7 +219,7 @@ TYPED_TEST(LwMatrixFamily, IndexMatchesEnumerationWithAnyBegins)
     }
 }
 
-TYPED_TEST(LwMatrixFamily, IndexNeverWrapsAroundTheIntRange)
+TYPED_TEST(LwMatrixFamilyTest, IndexNeverWrapsAroundTheIntRange)
 {
     // The columns INT_MAX and INT_MAX + 1: in 32-bit arithmetic INT_MIN - INT_MAX
     // wraps to 1 and would land inside; the range check must refuse it.
@@ -232,7 +232,7 @@ TYPED_TEST(LwMatrixFamily, IndexNeverWrapsAroundTheIntRange)
     EXPECT_NE(ErrorText([&] { m.Index(INT_MAX, INT_MIN + 1); }), "(no error)");
 }
 
-TYPED_TEST(LwMatrixFamily, RangeErrorText)
+TYPED_TEST(LwMatrixFamilyTest, RangeErrorText)
 {
     TypeParam m(3, 2);
     m.ColBegin = 1;
@@ -250,7 +250,7 @@ TYPED_TEST(LwMatrixFamily, RangeErrorText)
               "Matrix over range. access=(3,0) size=(3,3) begin=(0,0)FastReturn=false");
 }
 
-TYPED_TEST(LwMatrixFamily, VectorAccess)
+TYPED_TEST(LwMatrixFamilyTest, VectorAccess)
 {
     TypeParam column(1, 4);
     column.ColBegin = 7;
@@ -292,7 +292,7 @@ TYPED_TEST(LwMatrixFamily, VectorAccess)
     EXPECT_EQ(ErrorText([&] { flat.VectorSize(); }), "This is not vector");
 }
 
-TYPED_TEST(LwMatrixFamily, SetZeroAndSetUnit)
+TYPED_TEST(LwMatrixFamilyTest, SetZeroAndSetUnit)
 {
     TypeParam m(3, 2);
     FillCounting(m);
@@ -316,7 +316,7 @@ TYPED_TEST(LwMatrixFamily, SetZeroAndSetUnit)
         EXPECT_EQ(shifted.Buffer()[i], Value<TypeParam>(0));
 }
 
-TYPED_TEST(LwMatrixFamily, CheckSameSizeTestsSizesThenBegins)
+TYPED_TEST(LwMatrixFamilyTest, CheckSameSizeTestsSizesThenBegins)
 {
     TypeParam a(3, 2);
     a.ColBegin = 1;
@@ -345,7 +345,7 @@ TYPED_TEST(LwMatrixFamily, CheckSameSizeTestsSizesThenBegins)
     }
 }
 
-TYPED_TEST(LwMatrixFamily, CopyOfUnflaggedMatrixCopiesElements)
+TYPED_TEST(LwMatrixFamilyTest, CopyOfUnflaggedMatrixCopiesElements)
 {
     TypeParam a(2, 3);
     a.ColBegin = -1;
@@ -367,7 +367,7 @@ TYPED_TEST(LwMatrixFamily, CopyOfUnflaggedMatrixCopiesElements)
     EXPECT_EQ(c(0, 6), a(0, 6));
 }
 
-TYPED_TEST(LwMatrixFamily, CopyFromFlaggedMatrixTakesItsBuffer)
+TYPED_TEST(LwMatrixFamilyTest, CopyFromFlaggedMatrixTakesItsBuffer)
 {
     TypeParam a(3, 2);
     a.ColBegin = 2;
@@ -392,7 +392,7 @@ TYPED_TEST(LwMatrixFamily, CopyFromFlaggedMatrixTakesItsBuffer)
     EXPECT_EQ(second.Buffer(), nullptr);
 }
 
-TYPED_TEST(LwMatrixFamily, AssignmentFromFlaggedMatrixTakesItsBuffer)
+TYPED_TEST(LwMatrixFamilyTest, AssignmentFromFlaggedMatrixTakesItsBuffer)
 {
     TypeParam a(2, 2);
     a.ColBegin = 3;
@@ -420,7 +420,7 @@ TYPED_TEST(LwMatrixFamily, AssignmentFromFlaggedMatrixTakesItsBuffer)
 // An empty block keeps its shape and begins through an assignment, whatever
 // buffer the target held before: an image 0 x 5 at (3, 1) fetched into a
 // fresh matrix must not arrive as 0 x 0 at (0, 0).
-TYPED_TEST(LwMatrixFamily, AssignmentBetweenMatricesWithoutBuffer)
+TYPED_TEST(LwMatrixFamilyTest, AssignmentBetweenMatricesWithoutBuffer)
 {
     struct Row
     {
@@ -458,7 +458,7 @@ TYPED_TEST(LwMatrixFamily, AssignmentBetweenMatricesWithoutBuffer)
     EXPECT_EQ(self(1, 1), Value<TypeParam>(4));
 }
 
-TYPED_TEST(LwMatrixFamily, NamedFlaggedResultCopiedTwice)
+TYPED_TEST(LwMatrixFamilyTest, NamedFlaggedResultCopiedTwice)
 {
     // An operation returns its result flagged: the matrix initialised with it
     // is that result and keeps the flag.

@@ -1,6 +1,7 @@
 #include "core/LwError.h"
 #include "core/LwExpressionParser.h"
 #include "core/LwParserFunc.h"
+#include "ReferenceConstants.h"
 
 #include <gtest/gtest.h>
 
@@ -231,7 +232,7 @@ TEST(LwParserFunc, ValuesThroughTheParser)
 TEST(LwParserFunc, EdgeValues)
 {
     const double nan = std::numeric_limits<double>::quiet_NaN();
-    const double pi = 3.141592653589793;
+    const double pi = Reference::Pi;
     LwParserSTEP step;
     step.SetParameter(0, 0.0);
     EXPECT_EQ(step.Compute(), 1.0);

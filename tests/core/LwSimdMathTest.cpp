@@ -3,6 +3,7 @@
 // use and at the ends of the documented ranges; the worst error in units in
 // the last place is reported.
 #include "core/LwSimdMath.h"
+#include "ReferenceConstants.h"
 
 #include <gtest/gtest.h>
 
@@ -74,7 +75,7 @@ TEST(LwSimdMath, SinCosAgreeWithTheLibrary)
                         Ulps(c, std::cos(static_cast<long double>(v)), unit));
     });
     // Exact values and signs in every quadrant.
-    const double quarter = 1.5707963267948966;
+    const double quarter = Reference::Pi / 2;
     for (int q = -8; q <= 8; ++q) {
         double s, c;
         lw_simd::SinCos(q * quarter + 0.25, s, c);

@@ -9,6 +9,7 @@
 #include "physics/LwDocFinalState.h"
 #include "physics/LwDocFluctuation.h"
 #include "physics/LwDocScatteringPhaseShift.h"
+#include "ReferenceConstants.h"
 
 #include <gtest/gtest.h>
 
@@ -178,7 +179,8 @@ TEST(CopperExample, PhaseShiftsServeEveryAtomAtTheEmittedEnergy)
     EXPECT_LT(entry.PhaseShiftValue[11], 5);
 
     ASSERT_FALSE(entry.LnX.empty());
-    EXPECT_NEAR(std::exp(entry.LnX.back()), kA / (2 * std::sqrt(2.0)) * 1e-10, 1e-5 * 1.278e-10);
+    EXPECT_NEAR(std::exp(entry.LnX.back()), kA / (2 * std::sqrt(2.0)) * Reference::Angstrom_m,
+                1e-5 * 1.278e-10);
     ASSERT_EQ(entry.P.size(), 12u);
     for (const auto& row : entry.P)
         EXPECT_EQ(row.size(), entry.LnX.size());

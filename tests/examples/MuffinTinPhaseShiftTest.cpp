@@ -15,7 +15,6 @@
 
 namespace {
 constexpr int kCopperZ = 29;
-constexpr double kAngstrom = 1e-10;
 // 2 m_e e / hbar^2 (1 / (eV m^2)), computed from the SI constants.
 const double kTwoMassChargeOverHbar2 = Reference::TwiceElectronMass_kg * Reference::ElementaryCharge_C /
                                        (Reference::Hbar_Js * Reference::Hbar_Js);
@@ -84,10 +83,10 @@ double SphNeumannPrime(int l, double x)
 // neighbour distance), where the integrand is smooth.
 TEST(MuffinTinPhaseShift, NeighbourAverageMatchesQuadratureOverDirections)
 {
-    const double d = 2.556 * kAngstrom;
+    const double d = 2.556 * Reference::Angstrom_m;
     for (double r : {1e-4, 0.1, 0.5, 0.9, 1.278}) {
         SCOPED_TRACE(r);
-        const double rm = r * kAngstrom;
+        const double rm = r * Reference::Angstrom_m;
         const int n = 20000;  // even number of Simpson intervals in mu
         double sum = 0;
         for (int i = 0; i <= n; ++i) {
@@ -108,13 +107,13 @@ TEST(MuffinTinPhaseShift, NeighbourAverageMatchesQuadratureOverDirections)
 // r V tends to -Z e^2 / (4 pi eps0) at the nucleus.
 TEST(MuffinTinPhaseShift, MuffinTinTableIsZeroOnTheSphere)
 {
-    const std::vector<double> neighbours(12, 2.556 * kAngstrom);
+    const std::vector<double> neighbours(12, 2.556 * Reference::Angstrom_m);
     const LwAtomicPotentialTable table =
-        example::MakeMuffinTinTable(kCopperZ, neighbours, 1e-15, 1.278 * kAngstrom, 101);
+        example::MakeMuffinTinTable(kCopperZ, neighbours, 1e-15, 1.278 * Reference::Angstrom_m, 101);
     ASSERT_EQ(table.x.size(), 101u);
     EXPECT_EQ(table.b.back(), 0.0);
-    EXPECT_EQ(table.a.back(), 1.278 * kAngstrom);
-    EXPECT_DOUBLE_EQ(table.x.back(), std::log(1.278 * kAngstrom));
+    EXPECT_EQ(table.a.back(), 1.278 * Reference::Angstrom_m);
+    EXPECT_DOUBLE_EQ(table.x.back(), std::log(1.278 * Reference::Angstrom_m));
     for (std::size_t i = 0; i + 1 < table.b.size(); ++i)
         EXPECT_LT(table.b[i], 0) << "point " << i;
     EXPECT_NEAR(table.a[0] * table.b[0], -kCopperZ * 1.4399645e-9, 1e-4 * kCopperZ * 1.4399645e-9);
@@ -130,7 +129,7 @@ TEST(MuffinTinPhaseShift, WaveNumberOfTheFreeElectron)
 // Without a potential the solution is the free wave: every delta_l is 0.
 TEST(MuffinTinPhaseShift, FreeElectronHasNoPhaseShift)
 {
-    LwAtomicPotentialTable table = ConstantTable(0, 1e-15, 1.3 * kAngstrom, 801);
+    LwAtomicPotentialTable table = ConstantTable(0, 1e-15, 1.3 * Reference::Angstrom_m, 801);
     const std::vector<double> delta = PhaseShifts(table, 500, 12, 8);
     for (int l = 0; l < 12; ++l)
         EXPECT_NEAR(delta[l], 0, 1e-7) << "l = " << l;
@@ -147,7 +146,7 @@ TEST(MuffinTinPhaseShift, FreeElectronHasNoPhaseShift)
 // leaves the error of the integration proper.
 TEST(MuffinTinPhaseShift, SquareWellMatchesTheAnalyticPhaseShifts)
 {
-    const double radius = 1.2 * kAngstrom;
+    const double radius = 1.2 * Reference::Angstrom_m;
     for (double v0 : {20.0, 150.0}) {
         for (double e : {50.0, 500.0}) {
             SCOPED_TRACE(::testing::Message() << "V0 = " << v0 << " eV, E = " << e << " eV");
@@ -177,8 +176,8 @@ TEST(MuffinTinPhaseShift, SquareWellMatchesTheAnalyticPhaseShifts)
 // V(r) j_l(kr)^2 r^2 dr over the sphere.
 TEST(MuffinTinPhaseShift, HighPartialWavesFollowTheBornApproximation)
 {
-    const double rmt = 3.615 / (2 * std::sqrt(2.0)) * kAngstrom;
-    const std::vector<double> neighbours(12, 3.615 / std::sqrt(2.0) * kAngstrom);
+    const double rmt = 3.615 / (2 * std::sqrt(2.0)) * Reference::Angstrom_m;
+    const std::vector<double> neighbours(12, 3.615 / std::sqrt(2.0) * Reference::Angstrom_m);
     LwAtomicPotentialTable table = example::MakeMuffinTinTable(kCopperZ, neighbours, 1e-15, rmt, 1201);
     const double e = 500;
     const std::vector<double> delta = PhaseShifts(table, e, 14, 8);
@@ -211,8 +210,8 @@ TEST(MuffinTinPhaseShift, HighPartialWavesFollowTheBornApproximation)
 // that matter for a pattern.
 TEST(MuffinTinPhaseShift, CopperPhaseShiftsConvergeInStepAndGrid)
 {
-    const double rmt = 3.615 / (2 * std::sqrt(2.0)) * kAngstrom;
-    const std::vector<double> neighbours(12, 3.615 / std::sqrt(2.0) * kAngstrom);
+    const double rmt = 3.615 / (2 * std::sqrt(2.0)) * Reference::Angstrom_m;
+    const std::vector<double> neighbours(12, 3.615 / std::sqrt(2.0) * Reference::Angstrom_m);
     LwAtomicPotentialTable table = example::MakeMuffinTinTable(kCopperZ, neighbours, 1e-15, rmt, 1201);
     LwAtomicPotentialTable dense = example::MakeMuffinTinTable(kCopperZ, neighbours, 1e-15, rmt, 2401);
     const std::vector<double> coarse = PhaseShifts(table, 500, 12, 8);

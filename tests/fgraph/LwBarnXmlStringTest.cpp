@@ -15,7 +15,7 @@ void Flatten(const LwBarnXmlRack& rack, std::vector<std::string>& out)
         Flatten(*child, out);
 }
 
-TEST(LwBarnXmlStringTest, OneRackWithOneChildInTheMessageLayout)
+TEST(LwBarnXmlString, OneRackWithOneChildInTheMessageLayout)
 {
     LwBarnXml doc("w");
     doc.OpenRack("vra");
@@ -27,7 +27,7 @@ TEST(LwBarnXmlStringTest, OneRackWithOneChildInTheMessageLayout)
     EXPECT_EQ(text, "<vra><cmd>3</cmd>\n</vra>\n");
 }
 
-TEST(LwBarnXmlStringTest, OnlyTheFirstTopLevelRackIsWritten)
+TEST(LwBarnXmlString, OnlyTheFirstTopLevelRackIsWritten)
 {
     LwBarnXml doc("w");
     doc.OpenRack("first");
@@ -39,7 +39,7 @@ TEST(LwBarnXmlStringTest, OnlyTheFirstTopLevelRackIsWritten)
     EXPECT_EQ(text, "<first></first>\n");
 }
 
-TEST(LwBarnXmlStringTest, ChildrenKeepTheirOrderAndValuesAreNotTrimmed)
+TEST(LwBarnXmlString, ChildrenKeepTheirOrderAndValuesAreNotTrimmed)
 {
     LwBarnXml doc("w");
     doc.OpenRack("top");
@@ -53,7 +53,7 @@ TEST(LwBarnXmlStringTest, ChildrenKeepTheirOrderAndValuesAreNotTrimmed)
     EXPECT_EQ(text, "<top><item>a\nb </item>\n<other> x<y</other>\n<item> x&lt;y</item>\n</top>\n");
 }
 
-TEST(LwBarnXmlStringTest, EmptyTreeGivesEmptyText)
+TEST(LwBarnXmlString, EmptyTreeGivesEmptyText)
 {
     LwBarnXml doc("w");
     std::string text = "old";
@@ -61,7 +61,7 @@ TEST(LwBarnXmlStringTest, EmptyTreeGivesEmptyText)
     EXPECT_EQ(text, "");
 }
 
-TEST(LwBarnXmlStringTest, TextEqualsTheBarnFileBytes)
+TEST(LwBarnXmlString, TextEqualsTheBarnFileBytes)
 {
     barn_test::ScratchFolder folder;
     const std::string path = folder.File("msg.xml");
@@ -80,7 +80,7 @@ TEST(LwBarnXmlStringTest, TextEqualsTheBarnFileBytes)
     EXPECT_EQ(barn_test::ReadBytes(path), text);
 }
 
-TEST(LwBarnXmlStringTest, FromStringRefusesWriteMode)
+TEST(LwBarnXmlString, FromStringRefusesWriteMode)
 {
     LwBarnXml doc("w");
     doc.OpenRack("a");
@@ -96,7 +96,7 @@ TEST(LwBarnXmlStringTest, FromStringRefusesWriteMode)
     EXPECT_EQ(doc.DocumentText(), "");
 }
 
-TEST(LwBarnXmlStringTest, FromStringPassesParserErrors)
+TEST(LwBarnXmlString, FromStringPassesParserErrors)
 {
     LwBarnXml doc("r");
     try {
@@ -107,7 +107,7 @@ TEST(LwBarnXmlStringTest, FromStringPassesParserErrors)
     }
 }
 
-TEST(LwBarnXmlStringTest, RoundTripKeepsNamesValuesAndOrder)
+TEST(LwBarnXmlString, RoundTripKeepsNamesValuesAndOrder)
 {
     LwBarnXml out("w");
     out.OpenRack("vra");
@@ -146,7 +146,7 @@ TEST(LwBarnXmlStringTest, RoundTripKeepsNamesValuesAndOrder)
     }
 }
 
-TEST(LwBarnXmlStringTest, FromStringOfTheDocumentTextItself)
+TEST(LwBarnXmlString, FromStringOfTheDocumentTextItself)
 {
     LwBarnXml doc("r");
     doc.SetDocumentText("<a><b>1</b>\n</a>\n");

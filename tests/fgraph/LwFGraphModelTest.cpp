@@ -10,7 +10,7 @@
 
 namespace {
 
-TEST(LwFGraphModelTest, ItemsGetTheDefaultColourOfTheirCreationNumber)
+TEST(LwFGraphModel, ItemsGetTheDefaultColourOfTheirCreationNumber)
 {
     FGraph graph;
     graph.SetWave(5, {0, 1}, {0, 1});
@@ -32,7 +32,7 @@ TEST(LwFGraphModelTest, ItemsGetTheDefaultColourOfTheirCreationNumber)
     EXPECT_EQ(DefaultItemColor(1056), (LwFGraphColor{100, 104, 104}));
 }
 
-TEST(LwFGraphModelTest, SetWaveReplacesPointsAndRefusesUnequalVectors)
+TEST(LwFGraphModel, SetWaveReplacesPointsAndRefusesUnequalVectors)
 {
     FGraph graph;
     graph.SetWave(0, {1, 2, 3}, {4, 5, 6});
@@ -57,7 +57,7 @@ TEST(LwFGraphModelTest, SetWaveReplacesPointsAndRefusesUnequalVectors)
 
 // std::map<float> orders by <, under which NaN is equivalent to any key: a
 // NaN key must not reach the map, where it would overwrite curve 0.
-TEST(LwFGraphModelTest, SetWaveRefusesKeysThatAreNotFinite)
+TEST(LwFGraphModel, SetWaveRefusesKeysThatAreNotFinite)
 {
     const float keys[] = {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
                           -std::numeric_limits<float>::infinity()};
@@ -74,7 +74,7 @@ TEST(LwFGraphModelTest, SetWaveRefusesKeysThatAreNotFinite)
     }
 }
 
-TEST(LwFGraphModelTest, SceneGeometryFollowsTheScreenResolution)
+TEST(LwFGraphModel, SceneGeometryFollowsTheScreenResolution)
 {
     const LwFGraphViewGeometry g = LwFGraphViewGeometry::Of(600, 400, 144);
     EXPECT_DOUBLE_EQ(g.Factor, 2.0 / 3.0);
@@ -95,7 +95,7 @@ TEST(LwFGraphModelTest, SceneGeometryFollowsTheScreenResolution)
     EXPECT_EQ(graph.Impl().Canvas.Width, 398.0f);
 }
 
-TEST(LwFGraphModelTest, OneViewOnlyAndNoDrawingWithout)
+TEST(LwFGraphModel, OneViewOnlyAndNoDrawingWithout)
 {
     FGraph graph;
     graph.SetWave(0, {0, 1}, {0, 1});
@@ -113,7 +113,7 @@ TEST(LwFGraphModelTest, OneViewOnlyAndNoDrawingWithout)
     EXPECT_FALSE(graph.Impl().Scene()->items().isEmpty());
 }
 
-TEST(LwFGraphModelTest, ImageAxisRangeSpansTheOuterPixelEdges)
+TEST(LwFGraphModel, ImageAxisRangeSpansTheOuterPixelEdges)
 {
     double a = 3, b = 102;
     FGraph::Correct2DNumeralByPixSize(a, b, 100);
@@ -132,7 +132,7 @@ TEST(LwFGraphModelTest, ImageAxisRangeSpansTheOuterPixelEdges)
     EXPECT_DOUBLE_EQ(h, 1.5);
 }
 
-TEST(LwFGraphTicksTest, StepsFollowTheMantissaOfTheRange)
+TEST(LwFGraphTicks, StepsFollowTheMantissaOfTheRange)
 {
     struct Case
     {
@@ -157,7 +157,7 @@ TEST(LwFGraphTicksTest, StepsFollowTheMantissaOfTheRange)
     }
 }
 
-TEST(LwFGraphTicksTest, TicksAccumulateFromTheFirstStepInsideTheRange)
+TEST(LwFGraphTicks, TicksAccumulateFromTheFirstStepInsideTheRange)
 {
     const std::vector<double> t = TickValues(-0.6, 0.4, 0.2);
     ASSERT_EQ(t.size(), 5u);
@@ -178,7 +178,7 @@ TEST(LwFGraphTicksTest, TicksAccumulateFromTheFirstStepInsideTheRange)
     EXPECT_TRUE(TickValues(0, 1, std::numeric_limits<double>::quiet_NaN()).empty());
 }
 
-TEST(LwFGraphTicksTest, EmptyRangesOpenAroundTheirValue)
+TEST(LwFGraphTicks, EmptyRangesOpenAroundTheirValue)
 {
     double a = 3, b = 3;
     OpenEmptyRange(a, b);
@@ -193,7 +193,7 @@ TEST(LwFGraphTicksTest, EmptyRangesOpenAroundTheirValue)
     EXPECT_EQ(f, 0.5);
 }
 
-TEST(LwFGraphTicksTest, SegmentsAreClippedToTheFrame)
+TEST(LwFGraphTicks, SegmentsAreClippedToTheFrame)
 {
     struct Case
     {

@@ -13,7 +13,7 @@
 
 namespace {
 
-TEST(LwMouseOperationTest, DraggedRectangleBecomesTheDisplayedRange)
+TEST(LwMouseOperation, DraggedRectangleBecomesTheDisplayedRange)
 {
     LwFGraphLayout layout;
     layout.Ranges[0].Min = 0;
@@ -36,7 +36,7 @@ TEST(LwMouseOperationTest, DraggedRectangleBecomesTheDisplayedRange)
     EXPECT_EQ(mouse.Active, 0);
 }
 
-TEST(LwMouseOperationTest, ReleasesThatDoNotZoom)
+TEST(LwMouseOperation, ReleasesThatDoNotZoom)
 {
     struct Case
     {

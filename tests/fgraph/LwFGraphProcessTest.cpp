@@ -41,7 +41,7 @@ Outcome RunWindowProgram(const QStringList& args, const QProcessEnvironment& env
     return o;
 }
 
-TEST(LwFGraphProcessTest, GraphOutlivingTheApplicationEndsCleanly)
+TEST(LwFGraphProcess, GraphOutlivingTheApplicationEndsCleanly)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_QPA_PLATFORM", "offscreen");
@@ -52,7 +52,7 @@ TEST(LwFGraphProcessTest, GraphOutlivingTheApplicationEndsCleanly)
     EXPECT_FALSE(o.errors.contains("QObject")) << o.errors.toStdString();
 }
 
-TEST(LwFGraphProcessTest, WindowWithCurveAndImageIsGrabbedFromAnXServer)
+TEST(LwFGraphProcess, WindowWithCurveAndImageIsGrabbedFromAnXServer)
 {
     if (!XvfbServer::Installed())
         GTEST_SKIP() << "Xvfb is not installed";

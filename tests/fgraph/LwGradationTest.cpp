@@ -26,7 +26,7 @@ LwGradation Palette(int number, float min = 0, float max = 1)
     return g;
 }
 
-TEST(LwGradationTest, DefaultGradientRunsFromBlackThroughBlueAndCyanToWhite)
+TEST(LwGradation, DefaultGradientRunsFromBlackThroughBlueAndCyanToWhite)
 {
     const LwGradation g = Palette(3);
     ASSERT_EQ(g.Table.size(), 10002u);
@@ -53,7 +53,7 @@ TEST(LwGradationTest, DefaultGradientRunsFromBlackThroughBlueAndCyanToWhite)
     EXPECT_TRUE(SameColor(g.GetColor(1), {255, 255, 255}));
 }
 
-TEST(LwGradationTest, ListPalettesBlendBetweenNeighbouringEntries)
+TEST(LwGradation, ListPalettesBlendBetweenNeighbouringEntries)
 {
     struct Case
     {
@@ -91,7 +91,7 @@ TEST(LwGradationTest, ListPalettesBlendBetweenNeighbouringEntries)
     }
 }
 
-TEST(LwGradationTest, EveryPaletteBuildsItsTable)
+TEST(LwGradation, EveryPaletteBuildsItsTable)
 {
     // List palettes keep their entries; gradients have black, Steps colours, white.
     const std::pair<int, std::size_t> sizes[] = {{1, 3},      {2, 10002}, {7, 10002}, {12, 10002}, {13, 5},
@@ -125,7 +125,7 @@ TEST(LwGradationTest, EveryPaletteBuildsItsTable)
     EXPECT_EQ(g.Table.size(), 2u);
 }
 
-TEST(LwGradationTest, ValuesWithoutAColourAreRed)
+TEST(LwGradation, ValuesWithoutAColourAreRed)
 {
     LwGradation g;
     g.Palette = 3;
@@ -149,7 +149,7 @@ TEST(LwGradationTest, ValuesWithoutAColourAreRed)
     EXPECT_EQ(g.InverseSpan, 1.0f);
 }
 
-TEST(LwGradationTest, LookupBeforeInitIsRefused)
+TEST(LwGradation, LookupBeforeInitIsRefused)
 {
     LwGradation g;
     g.SetRange(0, 1);

@@ -12,7 +12,7 @@
 
 namespace {
 
-TEST(LwQuitOnSignalsTest, EachSignalQuitsTheEventLoop)
+TEST(LwQuitOnSignals, EachSignalQuitsTheEventLoop)
 {
     for (int signo : {SIGTERM, SIGINT, SIGHUP}) {
         SCOPED_TRACE(signo);
@@ -36,7 +36,7 @@ TEST(LwQuitOnSignalsTest, EachSignalQuitsTheEventLoop)
     EXPECT_FALSE(LwQuitOnSignals::IsQuitRequested());
 }
 
-TEST(LwQuitOnSignalsTest, OnlyOneInstallationAtATime)
+TEST(LwQuitOnSignals, OnlyOneInstallationAtATime)
 {
     LwQuitOnSignals first;
     EXPECT_THROW(LwQuitOnSignals second, LwError);

@@ -54,7 +54,7 @@ bool WaitLikeTheClient(LwWaitDialog& dialog, int limitMs)
     return cancelled;
 }
 
-TEST(LwWaitDialogTest, AShortWaitShowsNothingAndLetsNoClickThrough)
+TEST(LwWaitDialog, AShortWaitShowsNothingAndLetsNoClickThrough)
 {
     ProgramWindow program;
     ASSERT_TRUE(program.exposed);
@@ -76,7 +76,7 @@ TEST(LwWaitDialogTest, AShortWaitShowsNothingAndLetsNoClickThrough)
     EXPECT_EQ(clicks.count(), 1);
 }
 
-TEST(LwWaitDialogTest, ALongWaitShowsTheDialogDisablesTheWindowsAndCancelEndsIt)
+TEST(LwWaitDialog, ALongWaitShowsTheDialogDisablesTheWindowsAndCancelEndsIt)
 {
     ProgramWindow program;
     ASSERT_TRUE(program.exposed);

@@ -21,7 +21,7 @@ struct PathCase
     std::string expected;
 };
 
-TEST(LwWindowUtilitiesTest, ReplaceExtensionFollowsTheDotAndSeparatorRules)
+TEST(LwWindowUtilities, ReplaceExtensionFollowsTheDotAndSeparatorRules)
 {
     const std::vector<PathCase> cases = {
         {"dir.d/file", ".ini", "dir.d/file.ini"},
@@ -42,7 +42,7 @@ TEST(LwWindowUtilitiesTest, ReplaceExtensionFollowsTheDotAndSeparatorRules)
     }
 }
 
-TEST(LwWindowUtilitiesTest, GetFileNameAndDirectoryPartSplitAtTheLastSeparatorFromIndexTwo)
+TEST(LwWindowUtilities, GetFileNameAndDirectoryPartSplitAtTheLastSeparatorFromIndexTwo)
 {
     // path, file name, directory part
     const std::vector<PathCase> cases = {
@@ -65,7 +65,7 @@ TEST(LwWindowUtilitiesTest, GetFileNameAndDirectoryPartSplitAtTheLastSeparatorFr
     }
 }
 
-TEST(LwWindowUtilitiesTest, QStringPathFormsOfTheCoreRulesKeepNonAsciiNames)
+TEST(LwWindowUtilities, QStringPathFormsOfTheCoreRulesKeepNonAsciiNames)
 {
     const QString path = QString::fromUtf8("/daten/\xE6\xB8\xAC\xE5\xAE\x9A/run1.xml_cl");
     EXPECT_EQ(FileNameExtensionQString(path), QString("xml_cl"));
@@ -75,7 +75,7 @@ TEST(LwWindowUtilitiesTest, QStringPathFormsOfTheCoreRulesKeepNonAsciiNames)
               QString::fromUtf8("/daten/\xE6\xB8\xAC\xE5\xAE\x9A/run1.ini"));
 }
 
-TEST(LwWindowUtilitiesTest, SplitByDelimiterKeepsEmptyPieces)
+TEST(LwWindowUtilities, SplitByDelimiterKeepsEmptyPieces)
 {
     struct Case
     {
@@ -96,7 +96,7 @@ TEST(LwWindowUtilitiesTest, SplitByDelimiterKeepsEmptyPieces)
     }
 }
 
-TEST(LwWindowUtilitiesTest, SplitTextLinesDropsTheUnterminatedLastLine)
+TEST(LwWindowUtilities, SplitTextLinesDropsTheUnterminatedLastLine)
 {
     struct Case
     {
@@ -115,7 +115,7 @@ TEST(LwWindowUtilitiesTest, SplitTextLinesDropsTheUnterminatedLastLine)
     }
 }
 
-TEST(LwWindowUtilitiesTest, StringConversionIsUtf8UpToTheFirstNul)
+TEST(LwWindowUtilities, StringConversionIsUtf8UpToTheFirstNul)
 {
     const QString text = QString::fromUtf8("\xC3\xA9t\xC3\xA9");
     EXPECT_EQ(QStringToStdString(text), std::string("\xC3\xA9t\xC3\xA9"));
@@ -127,7 +127,7 @@ TEST(LwWindowUtilitiesTest, StringConversionIsUtf8UpToTheFirstNul)
     EXPECT_EQ(StdStringToQString(QStringToStdString(text)), text);
 }
 
-TEST(LwWindowUtilitiesTest, GlobalLocaleTakesTheUtf8ClassificationOnly)
+TEST(LwWindowUtilities, GlobalLocaleTakesTheUtf8ClassificationOnly)
 {
     const std::locale before = std::locale();
     SetGlobalLocaleJapanese();
@@ -140,14 +140,14 @@ TEST(LwWindowUtilitiesTest, GlobalLocaleTakesTheUtf8ClassificationOnly)
     std::locale::global(before);
 }
 
-TEST(LwWindowUtilitiesTest, IniFileNameLiesBesideTheProgram)
+TEST(LwWindowUtilities, IniFileNameLiesBesideTheProgram)
 {
     const QString name = GetIniFileName(".ini");
     EXPECT_EQ(name, QCoreApplication::applicationFilePath() + ".ini");  // test binary has no extension
     std::locale::global(std::locale::classic());
 }
 
-TEST(LwWindowUtilitiesTest, ErrorBoxHasTitleTextAndOneOkButton)
+TEST(LwWindowUtilities, ErrorBoxHasTitleTextAndOneOkButton)
 {
     QWidget parent;
     auto box = MakeErrorBox(QString::fromUtf8("f\xC3\xA4il"), &parent);
@@ -158,7 +158,7 @@ TEST(LwWindowUtilitiesTest, ErrorBoxHasTitleTextAndOneOkButton)
     EXPECT_EQ(box->parentWidget(), &parent);
 }
 
-TEST(LwWindowUtilitiesTest, UndefinedErrorTextPerProgram)
+TEST(LwWindowUtilities, UndefinedErrorTextPerProgram)
 {
     EXPECT_EQ(UndefinedErrorText("", LwUndefinedErrorStyle::KeepEmpty), QString("Undefined error:"));
     EXPECT_EQ(UndefinedErrorText("", LwUndefinedErrorStyle::NameEmpty),
@@ -185,7 +185,7 @@ struct BoxCloser
     }
 };
 
-TEST(LwWindowUtilitiesTest, ShownBoxesReturnWhenClosed)
+TEST(LwWindowUtilities, ShownBoxesReturnWhenClosed)
 {
     BoxCloser closer;
     closer.Arm();
@@ -224,7 +224,7 @@ private:
 
 // A send that fails keeps the caller's result: the user is offered to send
 // it again, as often as it fails, and may give up.
-TEST(LwWindowUtilitiesTest, FailedActionIsOfferedAgainUntilItWorksOrTheUserGivesUp)
+TEST(LwWindowUtilities, FailedActionIsOfferedAgainUntilItWorksOrTheUserGivesUp)
 {
     int calls = 0;
     auto failTwice = [&calls] {

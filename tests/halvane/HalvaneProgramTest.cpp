@@ -86,7 +86,7 @@ std::string ViewerReport(QProcess& viewer)
     return std::string();
 }
 
-TEST(HalvaneProgramTest, RunsOnAnXServerMovesTheImageToTheCentreAndEndsCleanly)
+TEST(HalvaneProgram, RunsOnAnXServerMovesTheImageToTheCentreAndEndsCleanly)
 {
     for (const char* tool : {"Xvfb", "xdotool", "xwd"})
         if (QStandardPaths::findExecutable(tool).isEmpty())
@@ -213,7 +213,7 @@ struct HalvaneOnX
 // through shared memory, ends halvane as its close does: exit code 0, its
 // block and semaphore freed (no segment it created, no key file), the ini
 // file whole.
-TEST(HalvaneProgramTest, SignalsEndTheProgramWithoutLeavingItsImageBlock)
+TEST(HalvaneProgram, SignalsEndTheProgramWithoutLeavingItsImageBlock)
 {
     for (const char* tool : {"Xvfb", "xdotool", "ipcs"})
         if (QStandardPaths::findExecutable(tool).isEmpty())
@@ -266,7 +266,7 @@ TEST(HalvaneProgramTest, SignalsEndTheProgramWithoutLeavingItsImageBlock)
 
 // A refused "-P" is shown in the error box, not only on standard error; a
 // signal ends the program while the box is open.
-TEST(HalvaneProgramTest, ARefusedPortIsShownInTheErrorBox)
+TEST(HalvaneProgram, ARefusedPortIsShownInTheErrorBox)
 {
     for (const char* tool : {"Xvfb", "xdotool"})
         if (QStandardPaths::findExecutable(tool).isEmpty())

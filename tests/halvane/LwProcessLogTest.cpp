@@ -15,7 +15,7 @@ std::string ProgramName()
     return QFileInfo(QCoreApplication::applicationFilePath()).fileName().toStdString();
 }
 
-TEST(LwProcessLogTest, MoveToCenterRecordIsWrittenByteForByte)
+TEST(LwProcessLog, MoveToCenterRecordIsWrittenByteForByte)
 {
     LwProcessLog log;
     log.LogOpen("0.0.5");
@@ -33,14 +33,14 @@ TEST(LwProcessLogTest, MoveToCenterRecordIsWrittenByteForByte)
     EXPECT_EQ(log.Render(), expected);
 }
 
-TEST(LwProcessLogTest, LogWithoutRecordsHoldsNameAndVersionOnly)
+TEST(LwProcessLog, LogWithoutRecordsHoldsNameAndVersionOnly)
 {
     LwProcessLog log;
     log.LogOpen("0.0.5");
     EXPECT_EQ(log.Render(), "<app><name>" + ProgramName() + "</name>\n<ver>0.0.5</ver>\n</app>\n");
 }
 
-TEST(LwProcessLogTest, AddersWriteTheirDefaultStreamTexts)
+TEST(LwProcessLog, AddersWriteTheirDefaultStreamTexts)
 {
     LwProcessLog log;
     log.LogOpen("v");
@@ -64,7 +64,7 @@ TEST(LwProcessLogTest, AddersWriteTheirDefaultStreamTexts)
     }
 }
 
-TEST(LwProcessLogTest, AddingBeforeAnyRecordIsRefused)
+TEST(LwProcessLog, AddingBeforeAnyRecordIsRefused)
 {
     LwProcessLog log;
     log.LogOpen("0.0.5");
@@ -72,7 +72,7 @@ TEST(LwProcessLogTest, AddingBeforeAnyRecordIsRefused)
     EXPECT_EQ(log.Render().find("<func>"), std::string::npos);
 }
 
-TEST(LwProcessLogTest, TwoRecordsKeepTheirOrder)
+TEST(LwProcessLog, TwoRecordsKeepTheirOrder)
 {
     LwProcessLog log;
     log.LogOpen("0.0.5");
@@ -87,7 +87,7 @@ TEST(LwProcessLogTest, TwoRecordsKeepTheirOrder)
     EXPECT_LT(first, second);
 }
 
-TEST(LwProcessLogTest, WriteAppendsOneTextUnderLogAndTouchesNothingElse)
+TEST(LwProcessLog, WriteAppendsOneTextUnderLogAndTouchesNothingElse)
 {
     LwInfoStringMap keys{{"log", {"first", "second"}}, {"other", {"x"}}};
     LwProcessLog log;

@@ -383,7 +383,7 @@ private:
 };
 std::vector<std::string> FitTraceCollector::lines_;
 
-TEST(FitTraceTest, TraceIsOffByDefaultAndTheLoggingRulesTurnItOn)
+TEST(FitTrace, TraceIsOffByDefaultAndTheLoggingRulesTurnItOn)
 {
     RfaParameters p = FitSettings(20, 0, 2);
     p.MappingIsAz_ = true;  // for the degree-by-degree method's "total" lines
@@ -457,7 +457,7 @@ TEST_F(FitTest, DegreeByDegreeAtDegreeZeroIsTheDiscMeanTimesY00Squared)
     EXPECT_EQ(ErrorText([&] { p.BackgroundShByDegree(image); }), "Undefined Mapping Method");
 }
 
-TEST(PixelToSphereTest, MappingsAndTheOpenDisc)
+TEST(PixelToSphere, MappingsAndTheOpenDisc)
 {
     LDouble theta = -1, phi = -1;
     EXPECT_FALSE(RfaParameters::PixelToSphere(theta, phi, 10, 0, 10, false, true, 1.5L));
@@ -471,7 +471,7 @@ TEST(PixelToSphereTest, MappingsAndTheOpenDisc)
               "Undefined Mapping Method");
 }
 
-TEST(AzimuthalBackgroundTest, RadiallySymmetricScreenGivesRatioOne)
+TEST(AzimuthalBackground, RadiallySymmetricScreenGivesRatioOne)
 {
     RfaParameters p;
     p.Ax_ = 40;
@@ -554,7 +554,7 @@ LwFloatMatrix SyntheticScreen(int cols, int rows, int rowBegin, double cx, doubl
     return image;
 }
 
-TEST(ScreenEdgeTest, FindsTheEdgeOfSyntheticScreensAsTheDirectSearchDoes)
+TEST(ScreenEdge, FindsTheEdgeOfSyntheticScreensAsTheDirectSearchDoes)
 {
     struct Case
     {
@@ -614,7 +614,7 @@ TEST(ScreenEdgeTest, FindsTheEdgeOfSyntheticScreensAsTheDirectSearchDoes)
     }
 }
 
-TEST(ScreenEdgeTest, ConstantEmptyAndShortImages)
+TEST(ScreenEdge, ConstantEmptyAndShortImages)
 {
     RfaParameters p;
     LwFloatMatrix constant(40, 40);
@@ -649,7 +649,7 @@ TEST(ScreenEdgeTest, ConstantEmptyAndShortImages)
     EXPECT_EQ(ErrorText([&] { p.FindScreenEdge(column); }), "The image is too large for Adjust Screen");
 }
 
-TEST(ApplyCheckedStepsTest, StepsRunInTheirOrderAndLogOneRecordEach)
+TEST(ApplyCheckedSteps, StepsRunInTheirOrderAndLogOneRecordEach)
 {
     RfaParameters p;
     p.Sr_ = 30;

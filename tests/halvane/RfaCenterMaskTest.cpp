@@ -24,7 +24,7 @@ LwFloatMatrix Numbered(int cols, int rows, int colBegin = 0, int rowBegin = 0)
     return m;
 }
 
-TEST(ShiftToCenterTest, ShiftsCyclicallyByTheTruncatedOffset)
+TEST(ShiftToCenter, ShiftsCyclicallyByTheTruncatedOffset)
 {
     const LwFloatMatrix image = Numbered(256, 200, 3, -5);
     struct Case
@@ -64,7 +64,7 @@ TEST(ShiftToCenterTest, ShiftsCyclicallyByTheTruncatedOffset)
     EXPECT_EQ(out(27, 7), Numbered(256, 200)(255, 7));
 }
 
-TEST(ShiftToCenterTest, CentresBeyondOneImageSizeAndNonFiniteCentresAreErrors)
+TEST(ShiftToCenter, CentresBeyondOneImageSizeAndNonFiniteCentresAreErrors)
 {
     // The centre may lie up to one image size from the image centre
     // (128, 100) of a 256 x 200 image; beyond, the error names the range.
@@ -105,7 +105,7 @@ TEST(ShiftToCenterTest, CentresBeyondOneImageSizeAndNonFiniteCentresAreErrors)
     }
 }
 
-TEST(DipMaskTest, ZeroesTheDiscOfRadiusPlusHalfExactly)
+TEST(DipMask, ZeroesTheDiscOfRadiusPlusHalfExactly)
 {
     struct Case
     {
@@ -145,7 +145,7 @@ TEST(DipMaskTest, ZeroesTheDiscOfRadiusPlusHalfExactly)
     EXPECT_EQ(ErrorText([&] { p.ApplyDipMask(image); }), "MCP dip circle is not a finite number");
 }
 
-TEST(OutsideMaskTest, KeepsTheEllipseAndZeroesEverythingElse)
+TEST(OutsideMask, KeepsTheEllipseAndZeroesEverythingElse)
 {
     struct Case
     {

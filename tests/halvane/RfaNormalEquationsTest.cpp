@@ -28,7 +28,7 @@ LwLDoubleMatrix ScaledToeplitz(int n, LDouble diagonal, LDouble off, const std::
     return a;
 }
 
-TEST(RfaNormalEquationsTest, ConditionOfEveryLeadingBlockMatchesTheAnalyticEigenvalues)
+TEST(RfaNormalEquations, ConditionOfEveryLeadingBlockMatchesTheAnalyticEigenvalues)
 {
     // Eigenvalues of the unit-diagonal Toeplitz matrix of size m:
     // 1 + 2 a cos(k pi / (m + 1)), k = 1 .. m. The scaling D is undone by the
@@ -48,7 +48,7 @@ TEST(RfaNormalEquationsTest, ConditionOfEveryLeadingBlockMatchesTheAnalyticEigen
     }
 }
 
-TEST(RfaNormalEquationsTest, SolvesToTheAccuracyItsConditionPromises)
+TEST(RfaNormalEquations, SolvesToTheAccuracyItsConditionPromises)
 {
     // Hilbert matrices: condition numbers from 2e1 to 1.5e10 (n = 2 .. 8).
     for (int n = 2; n <= 8; n += 3) {
@@ -73,7 +73,7 @@ TEST(RfaNormalEquationsTest, SolvesToTheAccuracyItsConditionPromises)
     }
 }
 
-TEST(RfaNormalEquationsTest, DependentFunctionsAreBeyondAnyConditionLimitAndLeaveTheBlocksBefore)
+TEST(RfaNormalEquations, DependentFunctionsAreBeyondAnyConditionLimitAndLeaveTheBlocksBefore)
 {
     // The Gram matrix of v0, v1, v0 + v1 and v3 over four samples: the third
     // unknown depends on the first two.

@@ -52,7 +52,7 @@ const char* const kDefaultDocument =
     "<IsBgSh_>true</IsBgSh_>\n<IsBgAz_>true</IsBgAz_>\n<IsMaskMcpDip_>true</IsMaskMcpDip_>\n"
     "<IsMaskOutside_>true</IsMaskOutside_>\n</ini>\n";
 
-TEST(RfaParametersTest, DefaultsAreWrittenAsTheTwentySixKeysInOrder)
+TEST(RfaParameters, DefaultsAreWrittenAsTheTwentySixKeysInOrder)
 {
     const RfaParameters p;
     EXPECT_EQ(p.Version_, "0.0.5");
@@ -60,7 +60,7 @@ TEST(RfaParametersTest, DefaultsAreWrittenAsTheTwentySixKeysInOrder)
     EXPECT_EQ(Write(p), kDefaultDocument);
 }
 
-TEST(RfaParametersTest, EveryKeyRoundTrips)
+TEST(RfaParameters, EveryKeyRoundTrips)
 {
     RfaParameters p;
     p.Sx_ = 1.5;
@@ -94,7 +94,7 @@ TEST(RfaParametersTest, EveryKeyRoundTrips)
     EXPECT_EQ(back.MaskRx_, 10.5);
 }
 
-TEST(RfaParametersTest, PartialForeignAndNonFiniteDocuments)
+TEST(RfaParameters, PartialForeignAndNonFiniteDocuments)
 {
     RfaParameters start;
     start.Sx_ = 77;
@@ -122,7 +122,7 @@ TEST(RfaParametersTest, PartialForeignAndNonFiniteDocuments)
     EXPECT_EQ(bad.MaskCx_, 42);
 }
 
-TEST(RfaParametersTest, IniFileLiesBesideTheProgramAndIsWrittenWhole)
+TEST(RfaParameters, IniFileLiesBesideTheProgramAndIsWrittenWhole)
 {
     const QString program = QCoreApplication::applicationFilePath();
     const QString ini = GetIniFileNameQString(".ini");
@@ -139,7 +139,7 @@ TEST(RfaParametersTest, IniFileLiesBesideTheProgramAndIsWrittenWhole)
     QFile::remove(ini);
 }
 
-TEST(RfaParametersTest, UnwritableIniFileIsAnErrorAndKeepsTheOldFile)
+TEST(RfaParameters, UnwritableIniFileIsAnErrorAndKeepsTheOldFile)
 {
     const QString ini = GetIniFileNameQString(".ini");
     RfaParameters p;

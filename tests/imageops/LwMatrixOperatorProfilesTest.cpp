@@ -51,14 +51,14 @@ TEST(LwMatrixOperatorProfiles, RowMeans)
 namespace {
 
 template <class M>
-class LwMatrixOperatorLineProfile : public ::testing::Test
+class LwMatrixOperatorLineProfileTest : public ::testing::Test
 {};
 using ProfileClasses = ::testing::Types<LwLongMatrix, LwFloatMatrix>;
-TYPED_TEST_SUITE(LwMatrixOperatorLineProfile, ProfileClasses);
+TYPED_TEST_SUITE(LwMatrixOperatorLineProfileTest, ProfileClasses);
 
 }  // namespace
 
-TYPED_TEST(LwMatrixOperatorLineProfile, ReadsThePixelsAlongTheLine)
+TYPED_TEST(LwMatrixOperatorLineProfileTest, ReadsThePixelsAlongTheLine)
 {
     using M = TypeParam;
     using T = typename M::ElementType;

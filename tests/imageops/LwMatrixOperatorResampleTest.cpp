@@ -19,14 +19,14 @@ using imageops_test::WithThreads;
 namespace {
 
 template <class M>
-class LwMatrixOperatorBinning : public ::testing::Test
+class LwMatrixOperatorBinningTest : public ::testing::Test
 {};
 using BinnedClasses = ::testing::Types<LwFloatMatrix, LwDoubleMatrix, LwLDoubleMatrix>;
-TYPED_TEST_SUITE(LwMatrixOperatorBinning, BinnedClasses);
+TYPED_TEST_SUITE(LwMatrixOperatorBinningTest, BinnedClasses);
 
 }  // namespace
 
-TYPED_TEST(LwMatrixOperatorBinning, BinningKeepsTheSumOfWholeBlocks)
+TYPED_TEST(LwMatrixOperatorBinningTest, BinningKeepsTheSumOfWholeBlocks)
 {
     using M = TypeParam;
     using T = typename M::ElementType;
@@ -59,7 +59,7 @@ TYPED_TEST(LwMatrixOperatorBinning, BinningKeepsTheSumOfWholeBlocks)
     EXPECT_EQ(LwMatrixOperator::BinImage(M(5, 5), 2).ColSize, 2);  // fifth row and column dropped
 }
 
-TYPED_TEST(LwMatrixOperatorBinning, EnlargingReproducesALinearImage)
+TYPED_TEST(LwMatrixOperatorBinningTest, EnlargingReproducesALinearImage)
 {
     using M = TypeParam;
     using T = typename M::ElementType;

@@ -38,16 +38,16 @@ M Sample(int cols, int rows, int colBegin, int rowBegin)
 }
 
 template <class M>
-class LwMatrixTemplates : public ::testing::Test
+class LwMatrixTemplatesTest : public ::testing::Test
 {};
 
 using AllClasses =
     ::testing::Types<LwLongMatrix, LwFloatMatrix, LwDoubleMatrix, LwLDoubleMatrix, LwLComplexMatrix>;
-TYPED_TEST_SUITE(LwMatrixTemplates, AllClasses);
+TYPED_TEST_SUITE(LwMatrixTemplatesTest, AllClasses);
 
 }  // namespace
 
-TYPED_TEST(LwMatrixTemplates, MirrorsReverseOneOrderAndAreTheirOwnInverse)
+TYPED_TEST(LwMatrixTemplatesTest, MirrorsReverseOneOrderAndAreTheirOwnInverse)
 {
     using M = TypeParam;
     const M m = Sample<M>(3, 4, 5, -2);
@@ -68,7 +68,7 @@ TYPED_TEST(LwMatrixTemplates, MirrorsReverseOneOrderAndAreTheirOwnInverse)
     EXPECT_TRUE(SameElements(M(LwMatrixOperator::MirrorRowOrder(M())), M()));
 }
 
-TYPED_TEST(LwMatrixTemplates, TransposeSwapsSizesAndBeginsAndIsItsOwnInverse)
+TYPED_TEST(LwMatrixTemplatesTest, TransposeSwapsSizesAndBeginsAndIsItsOwnInverse)
 {
     using M = TypeParam;
     const M m = Sample<M>(4, 2, 1, 3);
@@ -83,7 +83,7 @@ TYPED_TEST(LwMatrixTemplates, TransposeSwapsSizesAndBeginsAndIsItsOwnInverse)
     EXPECT_TRUE(SameElements(M(LwMatrixOperator::Transpose(t)), m));
 }
 
-TYPED_TEST(LwMatrixTemplates, SubIntegralSumsTheBlockAndRefusesBlocksOutside)
+TYPED_TEST(LwMatrixTemplatesTest, SubIntegralSumsTheBlockAndRefusesBlocksOutside)
 {
     using M = TypeParam;
     if constexpr (!std::is_same<M, LwLComplexMatrix>::value) {
@@ -110,7 +110,7 @@ TYPED_TEST(LwMatrixTemplates, SubIntegralSumsTheBlockAndRefusesBlocksOutside)
     }
 }
 
-TYPED_TEST(LwMatrixTemplates, GetBufferIsTheFirstStoredElement)
+TYPED_TEST(LwMatrixTemplatesTest, GetBufferIsTheFirstStoredElement)
 {
     using M = TypeParam;
     M m = Sample<M>(3, 2, 7, -1);

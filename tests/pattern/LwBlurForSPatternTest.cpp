@@ -1,5 +1,6 @@
 #include "pattern/LwBlurForSPattern.h"
 #include "ErrorText.h"
+#include "ReferenceConstants.h"
 
 #include <gtest/gtest.h>
 
@@ -8,8 +9,6 @@
 #include <limits>
 
 namespace {
-
-constexpr double kPi = 3.141592653589793;
 
 // nc x nr pattern whose element (c, r) is f(c, z) with z = cos(theta) of row r.
 LwFloatMatrix Pattern(int nc, int nr, const std::function<double(int, double)>& f)
@@ -70,7 +69,7 @@ TEST(LwBlurForSPattern, FuncGaussGivesNormalisedGaussian)
     const LwGaussTriple g = LwBlurForSPattern::FuncGauss(0.5);
     EXPECT_DOUBLE_EQ(g.Sigma, 0.5);
     EXPECT_DOUBLE_EQ(g.Exponent, -2.0);
-    EXPECT_DOUBLE_EQ(g.Norm, 1 / std::sqrt(2 * kPi * 0.25));
+    EXPECT_DOUBLE_EQ(g.Norm, 1 / std::sqrt(2 * Reference::Pi * 0.25));
     for (double s : {0.0, -1.0}) {
         SCOPED_TRACE(s);
         EXPECT_EQ(ErrorText([&] { LwBlurForSPattern::FuncGauss(s); }), "FuncGauss: Sigma should be positive");
@@ -127,7 +126,7 @@ TEST(LwBlurForSPattern, LinearPatternIsScaledByTheMeanCosineOfTheKernel)
     const LwFloatMatrix input = Pattern(1, nr, [](int, double z) { return z; });
     for (double sDeg : {4.0, 8.0}) {
         SCOPED_TRACE(sDeg);
-        const double s = sDeg * kPi / 180;
+        const double s = sDeg * Reference::Pi / 180;
         const double a = 1 / (2 * s * s);
         const double l6 = MeanCos([&](double g) { return std::exp(-std::sin(g) * std::sin(g) * a); }, 4 * s);
         // Ver5 in the tangent plane: weight exp(-rho^2 a) rho d rho, value sqrt(1 - rho^2).

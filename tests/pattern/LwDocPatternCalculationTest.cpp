@@ -15,8 +15,6 @@
 #include <vector>
 
 namespace {
-
-constexpr double kPi = 3.141592653589793;
 constexpr double kEk = 500.0;  // eV
 // Relative tolerance of a far-field intensity: a few dozen roundings in the
 // Y_lm recursion, the phase and the squared modulus.
@@ -126,7 +124,7 @@ TEST(DocPatternCalculation, SWaveEmitterGivesAnIsotropicDirectWave)
     const LComplex c(0.6, -1.3);
     auto doc = SmallAe();
     Compute(doc, SWave(c));
-    const double expected = std::norm(c) / (4 * kPi);
+    const double expected = std::norm(c) / (4 * Reference::Pi);
     const auto& P = doc.Grid.Planes;
     ForEachInside(doc.Grid, [&](int i, int j, double, double, double) {
         ExpectRel(P[1](i, j), expected, "plane 1", i, j);
@@ -150,7 +148,7 @@ TEST(DocPatternCalculation, PWaveEmitterFollowsCosineSquared)
     auto doc = SmallAe();
     Compute(doc, w);
     ForEachInside(doc.Grid, [&](int i, int j, double, double, double z) {
-        ExpectRel(doc.Grid.Planes[1](i, j), 3 * std::norm(c) * z * z / (4 * kPi), "plane 1", i, j);
+        ExpectRel(doc.Grid.Planes[1](i, j), 3 * std::norm(c) * z * z / (4 * Reference::Pi), "plane 1", i, j);
     });
 }
 
@@ -171,15 +169,17 @@ TEST(DocPatternCalculation, TwoSSourcesInterfere)
         const double d = x * r[0] + y * r[1] + z * r[2];
         const std::complex<double> a = std::complex<double>(c1) * std::polar(1.0, -k * d);
         const std::complex<double> b(c0);
-        const double direct = std::norm(b) / (4 * kPi), scattered = std::norm(a) / (4 * kPi);
-        const double total = (std::norm(b) + std::norm(a) + 2 * std::real(a * std::conj(b))) / (4 * kPi);
+        const double direct = std::norm(b) / (4 * Reference::Pi),
+                     scattered = std::norm(a) / (4 * Reference::Pi);
+        const double total =
+            (std::norm(b) + std::norm(a) + 2 * std::real(a * std::conj(b))) / (4 * Reference::Pi);
         ExpectRel(P[0](i, j), total, "plane 0", i, j);
         ExpectRel(P[1](i, j), direct, "plane 1", i, j);
         ExpectRel(P[2](i, j), scattered, "plane 2", i, j);
         // Both amplitudes carry the same factor -i / sqrt(4 pi), so
         // |A + iB|^2 = |a + i b|^2 / 4 pi.
         const std::complex<double> ib(-b.imag(), b.real());
-        ExpectRel(P[3](i, j), std::norm(a + ib) / (4 * kPi), "plane 3", i, j);
+        ExpectRel(P[3](i, j), std::norm(a + ib) / (4 * Reference::Pi), "plane 3", i, j);
         // (p0 - p1 - p2)^2 + (p3 - p1 - p2)^2 = 4 p1 p2: the two cross terms
         // are 2 Re(A B*) and 2 Im(A B*).
         const double p0 = P[0](i, j), p1 = P[1](i, j), p2 = P[2](i, j), p3 = P[3](i, j);
@@ -297,7 +297,7 @@ TEST(DocPatternCalculation, DepthFactor)
         for (int p = 0; p < 4; ++p) {
             ASSERT_EQ(zeroMfp.Grid.Planes[p](i, j), plain.Grid.Planes[p](i, j));
             const double theta = std::acos(std::clamp(z, -1.0, 1.0));
-            const double g = theta > kPi / 2 ? 0.0 : std::exp(-zs / std::cos(theta) / mfp);
+            const double g = theta > Reference::Pi / 2 ? 0.0 : std::exp(-zs / std::cos(theta) / mfp);
             ExpectRel(deep.Grid.Planes[p](i, j), g * plain.Grid.Planes[p](i, j), "depth", i, j);
             if (z < 0) {
                 ASSERT_EQ(deep.Grid.Planes[p](i, j), 0);

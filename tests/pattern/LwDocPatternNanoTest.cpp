@@ -25,8 +25,6 @@
 namespace {
 
 using Cd = std::complex<double>;
-
-constexpr double kPi = 3.141592653589793;
 constexpr double kEk = 500.0;  // eV
 constexpr double kY00 = 0.28209479177387814;  // 1 / sqrt(4 pi)
 // Relative tolerance of one point value: the Hankel functions of the table
@@ -74,7 +72,7 @@ LwPhaseShiftEntry Entry(double delta0Deg, int n = 101)
     for (double x : e.LnX)
         e.P[0].push_back(1 + std::exp(x) / kAtomRadius);
     e.TVector.Create(1);
-    const double a = 2 * delta0Deg * kPi / 180;
+    const double a = 2 * delta0Deg * Reference::Pi / 180;
     e.TVector[0] = LComplex(std::cos(a) - 1, std::sin(a));
     return e;
 }
@@ -299,7 +297,7 @@ TEST(LwDocPatternNano, InsideAnAtomTheRadialSolutionGivesTheWave)
 
     const double k = WaveNumber();
     const double rc = (1.182 * (1 - 2) + 3.1803 - 0.0024453) / k;
-    const Cd t = std::exp(Cd(0, 2 * 30 * kPi / 180)) - 1.0;
+    const Cd t = std::exp(Cd(0, 2 * 30 * Reference::Pi / 180)) - 1.0;
     const Cd c(0.2, 0.1);
     const Cd B = c / t * ((1.0 + t) * HankelPlus(0, k * kAtomRadius) + HankelMinus(0, k * kAtomRadius)) / 2.0;
     int inside = 0;
@@ -331,7 +329,7 @@ TEST(LwDocPatternNano, PhaseAndTimeTurnTheWave)
 {
     const Cd c0(0.3, -0.2);
     const double a = 0.7, t = 2e-18;
-    const double w = -(kEk * 1.60217733e-19 / 1.054572669125102e-34 * t);
+    const double w = -(kEk * Reference::ElementaryCharge_C / Reference::Hbar_Js * t);
     for (LwLong mode : {0, 1, 2}) {
         SCOPED_TRACE(mode);
         ScanCase s(c0);

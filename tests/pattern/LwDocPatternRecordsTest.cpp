@@ -8,6 +8,7 @@
 #include "physics/LwDocFluctuation.h"
 #include "physics/LwDocScattering.h"
 #include "pattern/LwDocPattern.h"
+#include "ReferenceConstants.h"
 
 #include <gtest/gtest.h>
 
@@ -16,8 +17,6 @@
 #include <string>
 
 namespace {
-
-constexpr double kPi = 3.141592653589793;
 constexpr double kRelTol = 1e4 * std::numeric_limits<double>::epsilon();
 
 // A record whose wave is an s-wave emitter c00 at the origin and one s-wave
@@ -90,7 +89,7 @@ TEST(DocPatternRecords, PlanesSumTheSelectedRecords)
     EXPECT_EQ(out, "START: STRUCTURE LOOP=0/2\nEND: STRUCTURE LOOP=0\n"
                    "START: STRUCTURE LOOP=1/2\nEND: STRUCTURE LOOP=1\n");
     // |c00|^2 / 4 pi of the two emitters, 1 and 4.
-    EXPECT_NEAR(double(Centre(p, 1)), 5.0 / (4 * kPi), kRelTol);
+    EXPECT_NEAR(double(Centre(p, 1)), 5.0 / (4 * Reference::Pi), kRelTol);
     // The working wave keeps the last record.
     EXPECT_EQ(p.WorkingWave.Sources()[1].Z(), -3e-10);
 
@@ -99,7 +98,7 @@ TEST(DocPatternRecords, PlanesSumTheSelectedRecords)
     p.SelectRecord(0, false);
     const std::string one = RunCalculation(p, s);
     EXPECT_EQ(one, "START: STRUCTURE LOOP=0/2\nSTART: STRUCTURE LOOP=1/2\nEND: STRUCTURE LOOP=1\n");
-    EXPECT_NEAR(double(Centre(p, 1)), 4.0 / (4 * kPi), kRelTol);
+    EXPECT_NEAR(double(Centre(p, 1)), 4.0 / (4 * Reference::Pi), kRelTol);
 }
 
 TEST(DocPatternRecords, NothingSelectedOrNoRecords)
@@ -173,7 +172,7 @@ TEST(DocPatternRecords, ErrorsEndTheCalculationQuietly)
     const std::string out = RunCalculation(p, s);
     EXPECT_NE(out.find("END: STRUCTURE LOOP=1\nSTART: STRUCTURE LOOP=2/3\n"), std::string::npos);
     EXPECT_EQ(out.find("END: STRUCTURE LOOP=2"), std::string::npos);
-    EXPECT_NEAR(double(Centre(p, 1)), 5.0 / (4 * kPi), kRelTol);
+    EXPECT_NEAR(double(Centre(p, 1)), 5.0 / (4 * Reference::Pi), kRelTol);
 
     // A negative mean free path used for the emitter distance fails in the
     // first record: all planes stay 0.
@@ -190,7 +189,7 @@ TEST(DocPatternRecords, ThermalModelsSetTheRecordsU)
     LwDocFluctuation einstein;
     einstein.Temperature_K_ = 300;
     einstein.IsUseUisoEinsteinModel_ = true;
-    const double u = 300 * 1.380658e-23 / 70.0;
+    const double u = 300 * Reference::Boltzmann_JperK / Reference::EinsteinSpring_Nperm;
     LwDocScattering s = TwoRecords();
     auto p = Pattern(2);
     LwDebye noWeights;

@@ -9,8 +9,6 @@
 
 namespace {
 
-constexpr double kPi = 3.141592653589793;
-
 // cols x rows matrix with element (e, c) = f(e, c).
 LwLDoubleMatrix Make(int cols, int rows, const std::function<double(int, int)>& f)
 {
@@ -76,7 +74,7 @@ TEST(LwDocScatteringPatternMatrix, AxesInEqualCosOrThetaSteps)
     m.IsThetaAxis_ = true;
     m.MakeCosAxis();
     for (int k = 0; k < 5; ++k)
-        EXPECT_NEAR(static_cast<double>(m.CosAxis_[k]), std::cos(k * kPi / 4), 1e-15);
+        EXPECT_NEAR(static_cast<double>(m.CosAxis_[k]), std::cos(k * Reference::Pi / 4), 1e-15);
     m.CosCount_ = 1;
     EXPECT_EQ(ErrorText([&] { m.MakeCosAxis(); }), "MakeCosAxis: at least two cos(theta) rows are needed");
 }
@@ -134,7 +132,7 @@ TEST(LwDocScatteringPatternMatrix, ThermalDampingFactor)
     const double k = Reference::ElectronWaveNumber_perm(500);
     EXPECT_NEAR(d.K, k, 1e-9 * k);
     d.Temperature_K = 300;
-    const double u = 1.380658e-23 * 300 / 70;
+    const double u = Reference::Boltzmann_JperK * 300 / Reference::EinsteinSpring_Nperm;
     const std::vector<double> f = ThermalDampingFactors(d, {1.0, 0.0, -1.0});
     EXPECT_DOUBLE_EQ(f[0], 1.0);
     EXPECT_NEAR(f[1], std::exp(-2 * k * k * u), 1e-12);
@@ -155,7 +153,7 @@ TEST(LwDocScatteringPatternMatrix, WindowWeights)
     for (int c = 0; c < 9; ++c) {
         const double u = c * 0.25 - 1;
         SCOPED_TRACE(u);
-        const double xx = kPi * (1 - u);
+        const double xx = Reference::Pi * (1 - u);
         EXPECT_NEAR(static_cast<double>(hann(0, c)), u < 0 ? 0 : 0.5 * std::cos(xx) + 0.5, 1e-15);
         EXPECT_NEAR(static_cast<double>(hamming(0, c)), u < 0 ? 0 : 0.46 * std::cos(xx) + 0.54, 1e-15);
         EXPECT_NEAR(static_cast<double>(half(0, c)), u < 0 ? 0 : std::cos(xx / 2), 1e-15);
@@ -194,7 +192,7 @@ TEST(LwDocScatteringPatternMatrix, AdaptiveWindowFollowsTheReferenceEnvelope)
             for (int c = 0; c < n; ++c) {
                 const double u = c * 0.25 - 1;
                 const double w =
-                    u < u0 ? 0.0 : (u0 < 1 ? 0.5 * std::cos(kPi * (1 - u) / (1 - u0)) + 0.5 : 1.0);
+                    u < u0 ? 0.0 : (u0 < 1 ? 0.5 * std::cos(Reference::Pi * (1 - u) / (1 - u0)) + 0.5 : 1.0);
                 EXPECT_NEAR(static_cast<double>(r(e, c)), w, 1e-15) << "row " << c;
             }
         }
@@ -436,8 +434,6 @@ TEST(LwDocScatteringPatternMatrix, CalcPatternChecksItsInputsInOrder)
 
 namespace {
 
-constexpr double kAngstrom = 1e-10;
-
 // k = sqrt(2 m_e e E) / hbar (1/m) for E in eV.
 double WaveNumber(double ekEv)
 {
@@ -453,7 +449,7 @@ LwPhaseShiftEntry SWavePhaseShift(const std::string& name, double ek, double del
     entry.Ek_eV = ek;
     entry.TVector.Create(1);
     entry.PhaseShiftValue.Create(1);
-    entry.PhaseShiftValue[0] = delta0 * 180 / kPi;
+    entry.PhaseShiftValue[0] = delta0 * 180 / Reference::Pi;
     entry.TVector[0] = std::exp(LComplex(0, 2 * delta0)) - LComplex(1, 0);
     entry.LnX = {std::log(1.0e-10)};
     return entry;
@@ -509,8 +505,8 @@ TEST(LwDocScatteringPatternMatrix, OneScattererMatchesTheTwoAtomInterference)
     docs.Attach(m);
     m.PhaseShiftSelect_ = {false, true};
     m.RCount_ = 2;
-    m.RMin_ = 1.6 * kAngstrom;
-    m.RStep_ = 0.9 * kAngstrom;
+    m.RMin_ = 1.6 * Reference::Angstrom_m;
+    m.RStep_ = 0.9 * Reference::Angstrom_m;
     m.CosCount_ = 7;
     m.IsThetaAxis_ = true;
     m.CalcPattern();
@@ -521,11 +517,11 @@ TEST(LwDocScatteringPatternMatrix, OneScattererMatchesTheTwoAtomInterference)
     const double k = WaveNumber(ek);
     const std::complex<double> f0 =
         (std::exp(std::complex<double>(0, 2 * delta0)) - 1.0) / std::complex<double>(0, 2 * k);
-    const double direct = 5 / (4 * kPi);
+    const double direct = 5 / (4 * Reference::Pi);
     for (int e = 0; e < m.RCount_; ++e)
         for (int c = 0; c < m.CosCount_; ++c) {
-            const double d = (1.6 + 0.9 * e) * kAngstrom;
-            const double cosTheta = std::cos(c * kPi / 6);
+            const double d = (1.6 + 0.9 * e) * Reference::Angstrom_m;
+            const double cosTheta = std::cos(c * Reference::Pi / 6);
             SCOPED_TRACE(testing::Message() << "d " << d << " cos " << cosTheta);
             const std::complex<double> x = f0 * std::exp(std::complex<double>(0, k * d * (1 - cosTheta))) / d;
             const std::complex<double> i(0, 1);
@@ -539,7 +535,7 @@ TEST(LwDocScatteringPatternMatrix, OneScattererMatchesTheTwoAtomInterference)
             EXPECT_EQ(m.ListPattern_[0].second(e, c), m.IntensityTotal_(e, c));
         }
     // The scattered part is large enough for the check to mean something.
-    EXPECT_GT(std::abs(f0) / (1.6 * kAngstrom), 0.05);
+    EXPECT_GT(std::abs(f0) / (1.6 * Reference::Angstrom_m), 0.05);
 }
 
 // A stop request ends the calculation before the first distance, keeps the
@@ -553,7 +549,7 @@ TEST(LwDocScatteringPatternMatrix, StopRequestEndsTheCalculationQuietly)
     docs.Attach(m);
     m.PhaseShiftSelect_ = {true};
     m.RCount_ = 2;
-    m.RMin_ = 2 * kAngstrom;
+    m.RMin_ = 2 * Reference::Angstrom_m;
     m.CosCount_ = 5;
     m.NormalizeType_ = 7;  // would fail on zero intensities if post-processing ran
     m.RequestStop();

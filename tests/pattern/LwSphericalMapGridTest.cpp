@@ -1,6 +1,7 @@
 #include "core/LwError.h"
 #include "pattern/LwSphericalMapGrid.h"
 #include "pattern/LwSphericalMappingConvert.h"
+#include "ReferenceConstants.h"
 
 #include <gtest/gtest.h>
 
@@ -11,8 +12,6 @@
 #include <vector>
 
 namespace {
-
-constexpr double kPi = 3.141592653589793;
 // Directions come from one acos/atan2/sin/cos chain per pixel.
 constexpr double kDirTol = 64 * std::numeric_limits<double>::epsilon();
 
@@ -109,8 +108,8 @@ TEST(SphericalMapGrid, AzimuthalEquidistantDirections)
     int inside = 0;
     for (int i = 0; i < n; ++i) {
         for (int j = 0; j < n; ++j) {
-            const double theta = std::hypot(i - c, j - c) * res * kPi / 180.0;
-            if (theta > kPi / 2 + 1e-12) {
+            const double theta = std::hypot(i - c, j - c) * res * Reference::Pi / 180.0;
+            if (theta > Reference::Pi / 2 + 1e-12) {
                 ASSERT_EQ(g.W(i, j), 0) << i << "," << j;
                 ASSERT_EQ(g.X(i, j), 0);
                 ASSERT_EQ(g.Y(i, j), 0);
@@ -142,14 +141,14 @@ TEST(SphericalMapGrid, EquidistantCylindricalDirectionsAndSolidAngle)
     LDouble sum = 0;
     for (int i = 0; i < g.W.ColSize; ++i) {
         for (int j = 0; j < g.W.RowSize; ++j) {
-            const double phi = i * kPi / 180.0, theta = j * kPi / 180.0;
+            const double phi = i * Reference::Pi / 180.0, theta = j * Reference::Pi / 180.0;
             ASSERT_NEAR(g.X(i, j), std::sin(theta) * std::cos(phi), kDirTol);
             ASSERT_NEAR(g.Y(i, j), std::sin(theta) * std::sin(phi), kDirTol);
             ASSERT_NEAR(g.Z(i, j), std::cos(theta), kDirTol);
             sum += g.W(i, j);
         }
     }
-    EXPECT_NEAR(sum / (4 * kPi), 1.0, 1e-3);
+    EXPECT_NEAR(sum / (4 * Reference::Pi), 1.0, 1e-3);
 }
 
 TEST(SphericalMapGrid, OneDimensionalGridIsAnArcInTheXZPlane)
@@ -158,7 +157,7 @@ TEST(SphericalMapGrid, OneDimensionalGridIsAnArcInTheXZPlane)
     const LwSphericalMapGrid g = CreateOneDimensionalGrid(6, res);
     ASSERT_EQ(g.X.ColSize, 121);
     for (int i = 0; i < g.X.ColSize; ++i) {
-        const double t = i * res * kPi / 180.0;
+        const double t = i * res * Reference::Pi / 180.0;
         EXPECT_NEAR(g.X(i, 0), std::sin(t), kDirTol);
         EXPECT_EQ(g.Y(i, 0), 0);
         EXPECT_NEAR(g.Z(i, 0), std::cos(t), kDirTol);

@@ -1,4 +1,5 @@
 #include "pattern/LwSphericalMappingConvert.h"
+#include "ReferenceConstants.h"
 
 #include <gtest/gtest.h>
 
@@ -8,8 +9,6 @@
 #include <vector>
 
 namespace {
-
-constexpr double kPi = 3.141592653589793;
 // Round trips go through acos/atan2/tan once each way; the loss is a few ulp
 // of the pixel coordinate (at most ~500) amplified near the poles.
 constexpr double kPixelTol = 1e-8;
@@ -97,7 +96,7 @@ TEST(SphericalMappingConvert, DirectionPixelDirectionRoundTrip)
             x /= n, y /= n, z /= n;
             // Square images also show directions beyond the largest polar
             // angle in their corners; only the projected area maps back.
-            if (std::acos(z) * 180 / kPi > p.convert->GetMaxTheta())
+            if (std::acos(z) * 180 / Reference::Pi > p.convert->GetMaxTheta())
                 continue;
             double px, py;
             if (!p.convert->DirectionToPixel(px, py, p.nx, p.ny, x, y, z))
@@ -132,7 +131,8 @@ TEST(SphericalMappingConvert, SolidAnglesCoverTheSphere)
             for (int px = 0; px < 2 * (n - 1); ++px)
                 if (ec.PixelToDirection(x, y, z, w, px, py, 2 * (n - 1), n))
                     sumEc += w;
-        const double errAe = std::abs(sumAe / (2 * kPi) - 1), errEc = std::abs(sumEc / (4 * kPi) - 1);
+        const double errAe = std::abs(sumAe / (2 * Reference::Pi) - 1),
+                     errEc = std::abs(sumEc / (4 * Reference::Pi) - 1);
         SCOPED_TRACE(n);
         EXPECT_LT(errAe, 2e-3);
         EXPECT_LT(errEc, 1e-3);
@@ -149,7 +149,7 @@ TEST(SphericalMappingConvert, AzimuthalEquidistantPixels)
     EXPECT_DOUBLE_EQ(z, 1.0);
     EXPECT_EQ(x, 0.0);
     EXPECT_EQ(y, 0.0);
-    EXPECT_DOUBLE_EQ(w, kPi * kPi / 32400);
+    EXPECT_DOUBLE_EQ(w, Reference::Pi * Reference::Pi / 32400);
     ASSERT_TRUE(m.PixelToDirection(x, y, z, w, 180, 90, 181, 181));
     EXPECT_NEAR(x, 1.0, 1e-15);
     EXPECT_NEAR(z, 0.0, 1e-15);
@@ -172,14 +172,14 @@ TEST(SphericalMappingConvert, EquidistantCylindricalPixels)
     EXPECT_NEAR(x, 0.0, 1e-15);
     EXPECT_NEAR(y, 1.0, 1e-15);
     EXPECT_NEAR(z, 0.0, 1e-15);
-    const double pole = std::pow(kPi, 3) / (4.0 * 180 * 180 * 360);
+    const double pole = std::pow(Reference::Pi, 3) / (4.0 * 180 * 180 * 360);
     for (int px : {0, 17, 359}) {
         ASSERT_TRUE(m.PixelToDirection(x, y, z, w, px, 0, 360, 181));
         EXPECT_EQ(z, 1.0);
         EXPECT_NEAR(w, pole, 1e-15 * pole);
     }
     double px, py;
-    const double a = -0.6 * kPi / 180, b = -0.4 * kPi / 180;
+    const double a = -0.6 * Reference::Pi / 180, b = -0.4 * Reference::Pi / 180;
     ASSERT_TRUE(m.DirectionToPixel(px, py, 360, 181, std::cos(a), std::sin(a), 0));
     EXPECT_NEAR(px, 359.4, 1e-9);
     EXPECT_NEAR(py, 90.0, 1e-9);

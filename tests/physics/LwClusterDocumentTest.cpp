@@ -3,6 +3,7 @@
 #include "physics/LwClusterDocument.h"
 #include "BarnTestText.h"
 #include "ErrorText.h"
+#include "ReferenceConstants.h"
 
 #include <QTemporaryDir>
 
@@ -136,7 +137,8 @@ TEST(LwClusterDocument, AnisotropicUIsMirrored)
         ASSERT_EQ(u.RowSize, 3);
         for (int a = 0; a < 3; ++a)
             for (int b = 0; b < 3; ++b)
-                EXPECT_NEAR(static_cast<double>(u(a, b)), expected[a][b] * 1e-20, kSquareMetreTolerance)
+                EXPECT_NEAR(static_cast<double>(u(a, b)), expected[a][b] * Reference::SquareAngstrom_m2,
+                            kSquareMetreTolerance)
                     << a << "," << b;
         const std::string written = Written(cluster);
         EXPECT_NE(written.find(aniso), std::string::npos) << written;
@@ -192,7 +194,8 @@ TEST(LwClusterDocument, ManyStructuresRoundTripThroughAFile)
     for (int s = 0; s < 300; ++s) {
         ASSERT_EQ(back[s].size(), 2u);
         EXPECT_EQ(back[s][1].Name_, "s" + std::to_string(s));
-        EXPECT_NEAR(static_cast<double>(back[s][1].Position_[0]), (1 + 0.01 * s) * 1e-10, kMetreTolerance);
+        EXPECT_NEAR(static_cast<double>(back[s][1].Position_[0]), (1 + 0.01 * s) * Reference::Angstrom_m,
+                    kMetreTolerance);
     }
     EXPECT_NEAR(static_cast<double>(back[299][1].U_(0, 0)), 0.0075e-20, kSquareMetreTolerance);
 }

@@ -147,7 +147,7 @@ double NearestDistance(const std::vector<Site>& atoms, const Vec& centre, double
     return nearest;
 }
 
-class BuiltInCrystal : public ::testing::TestWithParam<Crystal>
+class BuiltInCrystalTest : public ::testing::TestWithParam<Crystal>
 {
 protected:
     const LwCrystalCell& Cell()
@@ -209,7 +209,7 @@ TEST(LwCrystalTable, AddCellInsertsACopy)
     EXPECT_NEAR(double(stored.LatticeVectors[0][1]), 2.025, Tolerance(4.05));
 }
 
-TEST_P(BuiltInCrystal, ElementAndLatticeConstants)
+TEST_P(BuiltInCrystalTest, ElementAndLatticeConstants)
 {
     const Crystal& c = GetParam();
     const LwCrystalCell& cell = Cell();
@@ -222,7 +222,7 @@ TEST_P(BuiltInCrystal, ElementAndLatticeConstants)
     EXPECT_EQ(cell.Sites, c.diamond ? (std::set<LwLong>{0, 1}) : (std::set<LwLong>{0}));
 }
 
-TEST_P(BuiltInCrystal, CubicAxesAndFccPrimitiveVectors)
+TEST_P(BuiltInCrystalTest, CubicAxesAndFccPrimitiveVectors)
 {
     const double a = GetParam().a;
     const LwCrystalCell& cell = Cell();
@@ -236,7 +236,7 @@ TEST_P(BuiltInCrystal, CubicAxesAndFccPrimitiveVectors)
     }
 }
 
-TEST_P(BuiltInCrystal, BasisIsTheConventionalCube)
+TEST_P(BuiltInCrystalTest, BasisIsTheConventionalCube)
 {
     const Crystal& c = GetParam();
     const LwCrystalCell& cell = Cell();
@@ -249,7 +249,7 @@ TEST_P(BuiltInCrystal, BasisIsTheConventionalCube)
     }
 }
 
-TEST_P(BuiltInCrystal, PrimitiveVolumeAndAtomsPerPrimitiveCell)
+TEST_P(BuiltInCrystalTest, PrimitiveVolumeAndAtomsPerPrimitiveCell)
 {
     const Crystal& c = GetParam();
     const LwCrystalCell& cell = Cell();
@@ -279,7 +279,7 @@ TEST_P(BuiltInCrystal, PrimitiveVolumeAndAtomsPerPrimitiveCell)
     EXPECT_EQ(distinct.size(), c.diamond ? 2u : 1u);
 }
 
-TEST_P(BuiltInCrystal, NeighbourShells)
+TEST_P(BuiltInCrystalTest, NeighbourShells)
 {
     const Crystal& c = GetParam();
     const double a = c.a;
@@ -311,4 +311,4 @@ TEST_P(BuiltInCrystal, NeighbourShells)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(LwCrystalTable, BuiltInCrystal, ::testing::ValuesIn(kCrystals), CrystalName);
+INSTANTIATE_TEST_SUITE_P(LwCrystalTable, BuiltInCrystalTest, ::testing::ValuesIn(kCrystals), CrystalName);

@@ -3,6 +3,7 @@
 #include "physics/LwVectorFreeElectron.h"
 #include "ErrorText.h"
 #include "PhysicsTestSupport.h"
+#include "ReferenceConstants.h"
 
 #include <gtest/gtest.h>
 
@@ -18,16 +19,12 @@ namespace {
 // the two differ by a few double roundings.
 constexpr double kModelTolerance = 16 * DBL_EPSILON;
 
-constexpr long double kPi = 3.141592653589793238462643383279502884L;
-constexpr long double kPlanck = 6.6260755e-34L;  // J s
-constexpr long double kAmu = 1.66053873e-27L;  // kg
-constexpr long double kBoltzmann = 1.380658e-23L;  // J/K
-
 // U = 3 hbar^2 T / (M u kB ThetaD^2), the high-temperature Debye model.
 long double DebyeClosedForm(long double t, long double mass, long double theta)
 {
-    const long double hbar = kPlanck / (2 * kPi);
-    return 3 * hbar * hbar * t / (mass * kAmu * kBoltzmann * theta * theta);
+    const long double hbar = Reference::PlanckLong_Js / (2 * Reference::PiLong);
+    return 3 * hbar * hbar * t /
+           (mass * Reference::AtomicMassUnitLong_kg * Reference::BoltzmannLong_JperK * theta * theta);
 }
 
 void ExpectRelativelyNear(long double actual, long double expected, double tolerance)
@@ -266,7 +263,9 @@ TEST(LwDebye, EinsteinModelIsBoltzmannTemperatureOverSpringConstant)
             if (t == 0.0)
                 EXPECT_EQ(s.GetU(), 0.0);
             else
-                ExpectRelativelyNear(s.GetU(), kBoltzmann * t / 70.0L, kModelTolerance);
+                ExpectRelativelyNear(s.GetU(),
+                                     Reference::BoltzmannLong_JperK * t / Reference::EinsteinSpring_Nperm,
+                                     kModelTolerance);
         }
         if (t == 300.0) {
             EXPECT_NEAR(UOf(wave, 0), 5.9171e-23, 0.00005e-23);

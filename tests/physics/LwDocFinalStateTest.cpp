@@ -18,7 +18,7 @@ const std::string kFixture = std::string(LW_TEST_DATA_DIR) + "/emitted_wave_thre
 
 }  // namespace
 
-TEST(LwDocFinalStateTest, HandWrittenFileReadsWithDefaults)
+TEST(LwDocFinalState, HandWrittenFileReadsWithDefaults)
 {
     LwBarnFile file(kFixture, "r");
     LwDocFinalState doc;
@@ -52,7 +52,7 @@ TEST(LwDocFinalStateTest, HandWrittenFileReadsWithDefaults)
     EXPECT_EQ(plane.coeff.GetL(), 0);
 }
 
-TEST(LwDocFinalStateTest, RoundTripKeepsEveryEntry)
+TEST(LwDocFinalState, RoundTripKeepsEveryEntry)
 {
     std::vector<LwEmitterEntry> entries(2);
     entries[0].Ek = 123.5;
@@ -84,7 +84,7 @@ TEST(LwDocFinalStateTest, RoundTripKeepsEveryEntry)
     }
 }
 
-TEST(LwDocFinalStateTest, ThreeHundredEntriesGrowPastTheFirstBlock)
+TEST(LwDocFinalState, ThreeHundredEntriesGrowPastTheFirstBlock)
 {
     std::vector<LwEmitterEntry> entries(300);
     for (std::size_t i = 0; i < entries.size(); ++i)
@@ -97,7 +97,7 @@ TEST(LwDocFinalStateTest, ThreeHundredEntriesGrowPastTheFirstBlock)
     EXPECT_EQ(back[299].Ek, 299.0);
 }
 
-TEST(LwDocFinalStateTest, MissingRacks)
+TEST(LwDocFinalState, MissingRacks)
 {
     struct Case
     {
@@ -125,7 +125,7 @@ TEST(LwDocFinalStateTest, MissingRacks)
     }
 }
 
-TEST(LwDocFinalStateTest, CoefficientsShortOfTheirSizeFail)
+TEST(LwDocFinalState, CoefficientsShortOfTheirSizeFail)
 {
     const char* text =
         "<emitted_wave_data><data><list_emitter><i><coeff><Size_l>2</Size_l>"
@@ -139,7 +139,7 @@ TEST(LwDocFinalStateTest, CoefficientsShortOfTheirSizeFail)
 
 // An 80-byte document that declares 12000 l values (2.3 GB of coefficients)
 // and holds none is refused in words before any coefficient is allocated.
-TEST(LwDocFinalStateTest, HugeDeclaredSizeWithoutDataIsRefused)
+TEST(LwDocFinalState, HugeDeclaredSizeWithoutDataIsRefused)
 {
     LwBarnFile file(std::string(LW_TEST_DATA_DIR) + "/emitted_wave_size_l_12000.xml_emt", "r");
     LwDocFinalState doc;

@@ -6,6 +6,7 @@
 #include "core/LwNotifyTerminate.h"
 #include "physics/LwDocScattering.h"
 #include "ErrorText.h"
+#include "ReferenceConstants.h"
 #include "ScatteringTestInputs.h"
 
 #include <gtest/gtest.h>
@@ -23,7 +24,6 @@
 using namespace ScatteringTest;
 
 namespace {
-constexpr double kAngstrom = 1e-10;
 // The atoms keep the order of the structure, so the tests name them by index.
 constexpr LwLong kKeepOrder = 2;
 
@@ -105,8 +105,8 @@ LwDocScatteringPhaseShift Phases()
     LwDocScatteringPhaseShift phase;
     // Radius 0.8 A for the path test of the multiple method.
     Entries(phase) = {PhaseShift("E", 400, {0.4, 0.1}),
-                      PhaseShift("A", 400, {0.9, 0.5, 0.2, 0.05}, {std::log(0.8 * kAngstrom)}),
-                      PhaseShift("N", 400, {}, {std::log(0.8 * kAngstrom)})};
+                      PhaseShift("A", 400, {0.9, 0.5, 0.2, 0.05}, {std::log(0.8 * Reference::Angstrom_m)}),
+                      PhaseShift("N", 400, {}, {std::log(0.8 * Reference::Angstrom_m)})};
     return phase;
 }
 
@@ -115,7 +115,7 @@ LwDocScatteringPhaseShift Phases()
 // origin, so that the multiple method has several levels of several atoms.
 std::vector<LwClusterAtom> Cluster()
 {
-    const double a = kAngstrom;
+    const double a = Reference::Angstrom_m;
     return {Atom("E", "Cu", 0, 0, 0),
             Atom("A", "Cu", 0, 0, 2.1 * a),
             Atom("A", "Cu", 0.1 * a, 0, 4 * a),
@@ -136,7 +136,7 @@ std::vector<LwClusterAtom> Cluster()
 // Levels worked out by hand for the cluster above: along +z atoms 1, 2, 4,
 // 13 each see the earlier ones of the chain; along +x atoms 3, 5, 9; atom 11
 // lies on the line through atom 7; every other atom sees the emitter alone.
-TEST(LwDocScatteringParallelTest, DependencyLevelsFollowThePaths)
+TEST(LwDocScatteringParallel, DependencyLevelsFollowThePaths)
 {
     LwDocScattering doc;
     doc.AtomOrderMode_ = kKeepOrder;
@@ -164,7 +164,7 @@ TEST(LwDocScatteringParallelTest, DependencyLevelsFollowThePaths)
 // Every method at 1, 3 and 8 threads gives the same coefficients, bit for
 // bit, and the same console text; the coefficients are those of the atom
 // steps called one after another in atom order.
-TEST(LwDocScatteringParallelTest, ThreadCountChangesNoBitAndNoLine)
+TEST(LwDocScatteringParallel, ThreadCountChangesNoBitAndNoLine)
 {
     ThreadCount restore;
     const std::vector<LwClusterAtom> structure = Cluster();
@@ -228,14 +228,15 @@ TEST(LwDocScatteringParallelTest, ThreadCountChangesNoBitAndNoLine)
 // Failing atoms: the error is the lowest one's, as an atom-after-atom run
 // reports it, though in the multiple method the higher ones (in the first
 // level) fail first; the lines end with the failing atom's.
-TEST(LwDocScatteringParallelTest, LowestFailingAtomIsReported)
+TEST(LwDocScatteringParallel, LowestFailingAtomIsReported)
 {
     ThreadCount restore;
     std::vector<LwClusterAtom> structure = Cluster();
     // Atom 9 (level 2 of the multiple method) has no t-vector; atom 11 has no
     // radial grid, so the path tests of atoms 12 and 13 fail, in level 0.
-    structure[9] = Atom("N", "Cu", 6 * kAngstrom, 0.3 * kAngstrom, 0);
-    structure[11] = Atom("B", "Cu", 3.3 * kAngstrom, 3.9 * kAngstrom, 0.5 * kAngstrom);
+    structure[9] = Atom("N", "Cu", 6 * Reference::Angstrom_m, 0.3 * Reference::Angstrom_m, 0);
+    structure[11] = Atom("B", "Cu", 3.3 * Reference::Angstrom_m, 3.9 * Reference::Angstrom_m,
+                         0.5 * Reference::Angstrom_m);
     LwDocScatteringPhaseShift phase = Phases();
     Entries(phase).push_back(PhaseShift("B", 400, {0.9, 0.5, 0.2, 0.05}, {}));
     for (LwLong version : {LwDocScattering::kSingleScattering, LwDocScattering::kMultipleScattering})
@@ -261,7 +262,7 @@ TEST(LwDocScatteringParallelTest, LowestFailingAtomIsReported)
 // calculation returns unsaved; exactly the atoms whose query was answered no
 // have scattered (with the full run's coefficients), every other atom keeps
 // its set-up state, and each query printed its progress line.
-TEST(LwDocScatteringParallelTest, StopDuringAParallelLevel)
+TEST(LwDocScatteringParallel, StopDuringAParallelLevel)
 {
     ThreadCount restore;
     const std::vector<LwClusterAtom> structure = Cluster();

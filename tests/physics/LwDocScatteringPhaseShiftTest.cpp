@@ -6,6 +6,7 @@
 #include "physics/LwDocScatteringPhaseShift.h"
 #include "BarnText.h"
 #include "ErrorText.h"
+#include "ReferenceConstants.h"
 
 #include <gtest/gtest.h>
 
@@ -50,7 +51,7 @@ LwPhaseShiftEntry EntryWithGrid(std::size_t points, std::size_t ls)
 }  // namespace
 
 // t_l = e^{2 i delta_l} - 1 against std::polar in long double.
-TEST(LwDocScatteringPhaseShiftTest, TVectorIsExpTwoIDeltaMinusOne)
+TEST(LwDocScatteringPhaseShift, TVectorIsExpTwoIDeltaMinusOne)
 {
     const std::vector<double> degrees = {0, 90, 180, 12.5, -33, 45};
     LwPhaseShiftEntry entry;
@@ -62,7 +63,7 @@ TEST(LwDocScatteringPhaseShiftTest, TVectorIsExpTwoIDeltaMinusOne)
     for (std::size_t l = 0; l < degrees.size(); ++l) {
         SCOPED_TRACE(degrees[l]);
         const std::complex<long double> expected =
-            std::polar(1.0L, 2 * degrees[l] * 3.14159265358979323846L / 180) - 1.0L;
+            std::polar(1.0L, 2 * degrees[l] * Reference::PiLong / 180) - 1.0L;
         const LComplex t = back.TVector[int(l)];
         EXPECT_NEAR(double(t.real()), double(expected.real()), 8 * kEps);
         EXPECT_NEAR(double(t.imag()), double(expected.imag()), 8 * kEps);
@@ -70,7 +71,7 @@ TEST(LwDocScatteringPhaseShiftTest, TVectorIsExpTwoIDeltaMinusOne)
     EXPECT_EQ(back.TVector[1].real(), -2.0);
 }
 
-TEST(LwDocScatteringPhaseShiftTest, HandWrittenFileReadsWithDefaults)
+TEST(LwDocScatteringPhaseShift, HandWrittenFileReadsWithDefaults)
 {
     LwBarnFile file(kFixture, "r");
     LwDocScatteringPhaseShift doc;
@@ -103,7 +104,7 @@ TEST(LwDocScatteringPhaseShiftTest, HandWrittenFileReadsWithDefaults)
 
 // Writing thins a copy to every 20th point plus the outer one; the entry
 // keeps all its points, and the outer radius survives in the document.
-TEST(LwDocScatteringPhaseShiftTest, ThinningWorksOnACopyAndKeepsTheOuterPoint)
+TEST(LwDocScatteringPhaseShift, ThinningWorksOnACopyAndKeepsTheOuterPoint)
 {
     struct Case
     {
@@ -144,7 +145,7 @@ TEST(LwDocScatteringPhaseShiftTest, ThinningWorksOnACopyAndKeepsTheOuterPoint)
     }
 }
 
-TEST(LwDocScatteringPhaseShiftTest, RoundTripWithoutThinning)
+TEST(LwDocScatteringPhaseShift, RoundTripWithoutThinning)
 {
     LwDocScatteringPhaseShift doc;
     LwPhaseShiftEntry e = EntryWithGrid(7, 2);
@@ -180,7 +181,7 @@ TEST(LwDocScatteringPhaseShiftTest, RoundTripWithoutThinning)
     EXPECT_TRUE(empty.LnX.empty());
 }
 
-TEST(LwDocScatteringPhaseShiftTest, ThreeHundredEntriesAndEmptyLists)
+TEST(LwDocScatteringPhaseShift, ThreeHundredEntriesAndEmptyLists)
 {
     LwDocScatteringPhaseShift doc;
     doc.ListScatteringPhaseShift.resize(300);
@@ -201,7 +202,7 @@ TEST(LwDocScatteringPhaseShiftTest, ThreeHundredEntriesAndEmptyLists)
     EXPECT_TRUE(none.ListScatteringPhaseShift.empty());
 }
 
-TEST(LwDocScatteringPhaseShiftTest, MalformedEntries)
+TEST(LwDocScatteringPhaseShift, MalformedEntries)
 {
     struct Case
     {
@@ -226,7 +227,7 @@ TEST(LwDocScatteringPhaseShiftTest, MalformedEntries)
     }
 }
 
-TEST(LwDocScatteringPhaseShiftTest, VectorConversions)
+TEST(LwDocScatteringPhaseShift, VectorConversions)
 {
     const LwLDoubleMatrix column = VectorToMatrix({1, 2, 3});
     EXPECT_EQ(column.ColSize, 1);
@@ -245,7 +246,7 @@ TEST(LwDocScatteringPhaseShiftTest, VectorConversions)
 }
 
 // The potential is not stored; a copy of an entry refers to the same table.
-TEST(LwDocScatteringPhaseShiftTest, CopiesShareThePotentialTable)
+TEST(LwDocScatteringPhaseShift, CopiesShareThePotentialTable)
 {
     LwAtomicPotentialTable table;
     LwPhaseShiftEntry entry = EntryWithGrid(3, 1);

@@ -5,6 +5,7 @@
 #include "core/LwNotifyTerminate.h"
 #include "physics/LwDocScattering.h"
 #include "ErrorText.h"
+#include "ReferenceConstants.h"
 #include "ScatteringTestInputs.h"
 
 #include <gtest/gtest.h>
@@ -20,8 +21,6 @@
 using namespace ScatteringTest;
 
 namespace {
-constexpr double kPi = 3.141592653589793;
-constexpr double kAngstrom = 1e-10;
 
 class NeverStop : public LwNotifyTerminate
 {
@@ -95,11 +94,11 @@ bool SameBits(const LwLmComplexArray& a, const LwLmComplexArray& b)
 // f0 = (e^{2i delta0} - 1) / (2ik). The re-expansion is numerical, converged
 // to a relative change of EPS = 1e-6, so the scattered amplitude is checked
 // to 1e-5 of itself.
-TEST(LwDocScatteringTest, SingleSWaveScattererMatchesTheAnalyticFarField)
+TEST(LwDocScattering, SingleSWaveScattererMatchesTheAnalyticFarField)
 {
     const double ek = 500;
     const double delta0 = 1.3;
-    const double d = 1.6 * kAngstrom;
+    const double d = 1.6 * Reference::Angstrom_m;
     LwDocScatteringPhaseShift phase;
     Entries(phase) = {PhaseShift("E", ek, {0.3}), PhaseShift("S", ek, {delta0})};
     CalculationRun run;
@@ -116,14 +115,14 @@ TEST(LwDocScatteringTest, SingleSWaveScattererMatchesTheAnalyticFarField)
     for (double thetaDeg : {0.0, 10.0, 35.0, 60.0, 90.0, 120.0, 150.0, 180.0}) {
         for (double phiDeg : {0.0, 77.0}) {
             SCOPED_TRACE("theta " + std::to_string(thetaDeg) + " phi " + std::to_string(phiDeg));
-            const double theta = thetaDeg * kPi / 180, phi = phiDeg * kPi / 180;
+            const double theta = thetaDeg * Reference::Pi / 180, phi = phiDeg * Reference::Pi / 180;
             const std::complex<double> X =
                 f0 * std::exp(std::complex<double>(0, k * d * (1 - std::cos(theta)))) / d;
             const LComplex direct = wave.GetFarFieldDirect(theta, phi);
             const LComplex scattered = wave.GetFarFieldScattered(theta, phi, 0);
             const LComplex amplitude = wave.GetFarFieldAmplitude(theta, phi, 0);
             // The direct s wave is -i c00 Y00: its intensity is 1 / (4 pi).
-            EXPECT_NEAR(std::norm(direct) * 4 * kPi, 1.0, 1e-12);
+            EXPECT_NEAR(std::norm(direct) * 4 * Reference::Pi, 1.0, 1e-12);
             EXPECT_LT(std::abs(std::complex<double>(scattered / direct) - X), 1e-5 * std::abs(X));
             EXPECT_NEAR(std::norm(amplitude) / std::norm(direct), std::norm(1.0 + X), 1e-6);
         }
@@ -138,10 +137,10 @@ TEST(LwDocScatteringTest, SingleSWaveScattererMatchesTheAnalyticFarField)
 // scatters (t/2) (c00 h0+(k r2) + b1 h0+(k r12)) when atom 1 is on its path
 // (slow and multiple methods on a chain), (t/2) c00 h0+(k r2) without it
 // (single scattering).
-TEST(LwDocScatteringTest, SWaveChainMatchesTheAnalyticDoubleScattering)
+TEST(LwDocScattering, SWaveChainMatchesTheAnalyticDoubleScattering)
 {
     const double ek = 400;
-    const double z1 = 1.9 * kAngstrom, z2 = 4.3 * kAngstrom;
+    const double z1 = 1.9 * Reference::Angstrom_m, z2 = 4.3 * Reference::Angstrom_m;
     const double k = WaveNumber(ek);
     const std::complex<double> t = std::exp(std::complex<double>(0, 2 * 1.1)) - 1.0;
     const std::complex<double> c00(0.6, -0.8);
@@ -153,7 +152,8 @@ TEST(LwDocScatteringTest, SWaveChainMatchesTheAnalyticDoubleScattering)
     const std::complex<double> b2Single = t / 2.0 * c00 * h0(z2);
 
     LwDocScatteringPhaseShift phase;
-    Entries(phase) = {PhaseShift("E", ek, {0.3}), PhaseShift("A", ek, {1.1}, {std::log(0.5 * kAngstrom)})};
+    Entries(phase) = {PhaseShift("E", ek, {0.3}),
+                      PhaseShift("A", ek, {1.1}, {std::log(0.5 * Reference::Angstrom_m)})};
     struct Case
     {
         LwLong version;
@@ -180,10 +180,10 @@ TEST(LwDocScatteringTest, SWaveChainMatchesTheAnalyticDoubleScattering)
 
 // A cluster with fourfold symmetry about z and an m = 0 emitter: the far
 // field does not change under a rotation by 90 degrees about z.
-TEST(LwDocScatteringTest, FourfoldClusterGivesAFourfoldFarField)
+TEST(LwDocScattering, FourfoldClusterGivesAFourfoldFarField)
 {
     const double ek = 500;
-    const double a = 2.55 * kAngstrom, b = 1.8 * kAngstrom;
+    const double a = 2.55 * Reference::Angstrom_m, b = 1.8 * Reference::Angstrom_m;
     LwDocScatteringPhaseShift phase;
     Entries(phase) = {PhaseShift("E", ek, {0.2}), PhaseShift("Cu", ek, {1.1, 0.8, 0.45, 0.2, 0.07})};
     LwCluster cluster = {{Atom("E", "Cu", 0, 0, 0), Atom("Cu", "Cu", a, 0, -b), Atom("Cu", "Cu", 0, a, -b),
@@ -202,11 +202,12 @@ TEST(LwDocScatteringTest, FourfoldClusterGivesAFourfoldFarField)
     for (double thetaDeg : {20.0, 50.0, 75.0, 100.0, 140.0, 170.0}) {
         for (double phiDeg : {0.0, 13.0, 31.0, 62.0}) {
             SCOPED_TRACE("theta " + std::to_string(thetaDeg) + " phi " + std::to_string(phiDeg));
-            const double theta = thetaDeg * kPi / 180, phi = phiDeg * kPi / 180;
+            const double theta = thetaDeg * Reference::Pi / 180, phi = phiDeg * Reference::Pi / 180;
             const double I0 = std::norm(wave.GetFarFieldAmplitude(theta, phi, 0));
             largestScattered = std::max(largestScattered, std::abs(wave.GetFarFieldScattered(theta, phi, 0)));
             for (int turn = 1; turn < 4; ++turn) {
-                const double I = std::norm(wave.GetFarFieldAmplitude(theta, phi + turn * kPi / 2, 0));
+                const double I =
+                    std::norm(wave.GetFarFieldAmplitude(theta, phi + turn * Reference::Pi / 2, 0));
                 EXPECT_NEAR(I, I0, 1e-7 * I0);
             }
         }
@@ -258,12 +259,13 @@ LwDocScatteringPhaseShift TwoWavePhaseShifts(double radius)
 // Atoms on one line through the emitter, all in front of it: the multiple
 // method takes every earlier atom, as the slow one does, and both differ from
 // single scattering from the second atom on.
-TEST(LwDocScatteringTest, CollinearChainIsScatteredAlongTheWholePath)
+TEST(LwDocScattering, CollinearChainIsScatteredAlongTheWholePath)
 {
-    const std::vector<LwClusterAtom> chain = {
-        Atom("E", "Cu", 0, 0, 0), Atom("A", "Cu", 0, 0, 2.2 * kAngstrom),
-        Atom("A", "Cu", 0, 0, 4.4 * kAngstrom), Atom("A", "Cu", 0, 0, 6.6 * kAngstrom)};
-    const LwDocScatteringPhaseShift phase = TwoWavePhaseShifts(0.5 * kAngstrom);
+    const std::vector<LwClusterAtom> chain = {Atom("E", "Cu", 0, 0, 0),
+                                              Atom("A", "Cu", 0, 0, 2.2 * Reference::Angstrom_m),
+                                              Atom("A", "Cu", 0, 0, 4.4 * Reference::Angstrom_m),
+                                              Atom("A", "Cu", 0, 0, 6.6 * Reference::Angstrom_m)};
+    const LwDocScatteringPhaseShift phase = TwoWavePhaseShifts(0.5 * Reference::Angstrom_m);
     const ThreeMethods run(chain, phase);
     const MethodRun &single = run.single, &slow = run.slow, &multi = run.multi;
 
@@ -281,12 +283,12 @@ TEST(LwDocScatteringTest, CollinearChainIsScatteredAlongTheWholePath)
 // An atom behind the origin, as seen from the target, is left out by the
 // multiple method (the target then sees the emitter alone, as in single
 // scattering) and taken in by the slow one.
-TEST(LwDocScatteringTest, AtomBehindTheOriginIsLeftOutOfThePath)
+TEST(LwDocScattering, AtomBehindTheOriginIsLeftOutOfThePath)
 {
     const std::vector<LwClusterAtom> structure = {Atom("E", "Cu", 0, 0, 0),
-                                                  Atom("A", "Cu", 0, 0, -2.0 * kAngstrom),
-                                                  Atom("A", "Cu", 0, 0, 3.0 * kAngstrom)};
-    const LwDocScatteringPhaseShift phase = TwoWavePhaseShifts(1.0 * kAngstrom);
+                                                  Atom("A", "Cu", 0, 0, -2.0 * Reference::Angstrom_m),
+                                                  Atom("A", "Cu", 0, 0, 3.0 * Reference::Angstrom_m)};
+    const LwDocScatteringPhaseShift phase = TwoWavePhaseShifts(1.0 * Reference::Angstrom_m);
     const ThreeMethods run(structure, phase);
     const MethodRun &single = run.single, &slow = run.slow, &multi = run.multi;
 
@@ -302,9 +304,9 @@ TEST(LwDocScatteringTest, AtomBehindTheOriginIsLeftOutOfThePath)
 // The target lies on z at a power of two and atom j at (R, 0, z_j) with
 // z_j^2 a multiple of the last place of R^2, so every product of the path
 // test is exact and the distance from the line is exactly R.
-TEST(LwDocScatteringTest, AtomExactlyAtThePathRadiusIsIncluded)
+TEST(LwDocScattering, AtomExactlyAtThePathRadiusIsIncluded)
 {
-    const double lnR = std::log(1.2 * kAngstrom);
+    const double lnR = std::log(1.2 * Reference::Angstrom_m);
     const double R = std::exp(lnR);
     const double lnBelow = std::nextafter(lnR, -1e300);
     ASSERT_LT(std::exp(lnBelow), R);
@@ -337,12 +339,14 @@ TEST(LwDocScatteringTest, AtomExactlyAtThePathRadiusIsIncluded)
 
 // Atoms off the path line by more than their radius are left out; the slow
 // method takes every earlier atom whatever its place.
-TEST(LwDocScatteringTest, AtomsFarFromThePathAreLeftOut)
+TEST(LwDocScattering, AtomsFarFromThePathAreLeftOut)
 {
     const std::vector<LwClusterAtom> structure = {
-        Atom("E", "Cu", 0, 0, 0), Atom("A", "Cu", 2.0 * kAngstrom, 0, 0.5 * kAngstrom),
-        Atom("A", "Cu", 0.3 * kAngstrom, 0, 2.5 * kAngstrom), Atom("A", "Cu", 0, 0, 4.0 * kAngstrom)};
-    const LwDocScatteringPhaseShift phase = TwoWavePhaseShifts(0.8 * kAngstrom);
+        Atom("E", "Cu", 0, 0, 0),
+        Atom("A", "Cu", 2.0 * Reference::Angstrom_m, 0, 0.5 * Reference::Angstrom_m),
+        Atom("A", "Cu", 0.3 * Reference::Angstrom_m, 0, 2.5 * Reference::Angstrom_m),
+        Atom("A", "Cu", 0, 0, 4.0 * Reference::Angstrom_m)};
+    const LwDocScatteringPhaseShift phase = TwoWavePhaseShifts(0.8 * Reference::Angstrom_m);
     MethodRun slow, multi;
     RunMethod(slow, LwDocScattering::kSlowMultipleScattering, structure, phase);
     RunMethod(multi, LwDocScattering::kMultipleScattering, structure, phase);
@@ -353,13 +357,14 @@ TEST(LwDocScatteringTest, AtomsFarFromThePathAreLeftOut)
 
 // The re-expansion runs on the OpenMP threads; the scattered waves must not
 // depend on how many there are.
-TEST(LwDocScatteringTest, ResultDoesNotDependOnTheThreadCount)
+TEST(LwDocScattering, ResultDoesNotDependOnTheThreadCount)
 {
-    const std::vector<LwClusterAtom> structure = {Atom("E", "Cu", 0, 0, 0),
-                                                  Atom("A", "Cu", 1.8 * kAngstrom, 0, 0.9 * kAngstrom),
-                                                  Atom("A", "Cu", 0, -1.1 * kAngstrom, 2.5 * kAngstrom),
-                                                  Atom("A", "Cu", 0.2 * kAngstrom, 0, 3.9 * kAngstrom)};
-    const LwDocScatteringPhaseShift phase = TwoWavePhaseShifts(0.8 * kAngstrom);
+    const std::vector<LwClusterAtom> structure = {
+        Atom("E", "Cu", 0, 0, 0),
+        Atom("A", "Cu", 1.8 * Reference::Angstrom_m, 0, 0.9 * Reference::Angstrom_m),
+        Atom("A", "Cu", 0, -1.1 * Reference::Angstrom_m, 2.5 * Reference::Angstrom_m),
+        Atom("A", "Cu", 0.2 * Reference::Angstrom_m, 0, 3.9 * Reference::Angstrom_m)};
+    const LwDocScatteringPhaseShift phase = TwoWavePhaseShifts(0.8 * Reference::Angstrom_m);
     const int threads = omp_get_max_threads();
     MethodRun one, several;
     omp_set_num_threads(1);
@@ -376,15 +381,16 @@ TEST(LwDocScatteringTest, ResultDoesNotDependOnTheThreadCount)
 // The atom steps called one by one (each with a re-expansion calculator of
 // its own) give what the whole calculation gives with one calculator
 // shared by all atoms.
-TEST(LwDocScatteringTest, AtomStepsAloneGiveTheSameWaves)
+TEST(LwDocScattering, AtomStepsAloneGiveTheSameWaves)
 {
     LwDocScatteringPhaseShift phase;
     Entries(phase) = {PhaseShift("E", 300, {0.4, 0.2}), PhaseShift("A", 300, {0.9, 0.5, 0.2}),
-                      PhaseShift("B", 300, {0.7, 0.3}, {std::log(1.0 * kAngstrom)})};
+                      PhaseShift("B", 300, {0.7, 0.3}, {std::log(1.0 * Reference::Angstrom_m)})};
     const LwCluster cluster = {{Atom("E", "Cu", 0, 0, 0),
-                                Atom("A", "Cu", 0, 1.2 * kAngstrom, 1.9 * kAngstrom),
-                                Atom("B", "Fe", 0.4 * kAngstrom, 0, 2.7 * kAngstrom),
-                                Atom("A", "Cu", -1.5 * kAngstrom, 0.2 * kAngstrom, 3.1 * kAngstrom)}};
+                                Atom("A", "Cu", 0, 1.2 * Reference::Angstrom_m, 1.9 * Reference::Angstrom_m),
+                                Atom("B", "Fe", 0.4 * Reference::Angstrom_m, 0, 2.7 * Reference::Angstrom_m),
+                                Atom("A", "Cu", -1.5 * Reference::Angstrom_m, 0.2 * Reference::Angstrom_m,
+                                     3.1 * Reference::Angstrom_m)}};
     const std::vector<LwEmitterEntry> emitted = {Emitted(300, SingleCoefficient(2, 1, 1))};
     CalculationRun whole;
     whole.doc.Version = LwDocScattering::kMultipleScattering;
@@ -407,13 +413,13 @@ TEST(LwDocScatteringTest, AtomStepsAloneGiveTheSameWaves)
 // The console lines of a calculation of two emitted waves: a record is
 // complete before the next one is set up; indices in the progress line
 // count from 1.
-TEST(LwDocScatteringTest, PrintsTheProgressLinesInOrder)
+TEST(LwDocScattering, PrintsTheProgressLinesInOrder)
 {
     LwDocScatteringPhaseShift phase;
     Entries(phase) = {PhaseShift("E", 300, {0.4}), PhaseShift("A", 300, {0.9})};
     CalculationRun run;
     run.doc.Version = LwDocScattering::kSingleScattering;
-    Calculate(run, {{Atom("E", "Cu", 0, 0, 0), Atom("A", "Cu", 0, 0, 2 * kAngstrom)}},
+    Calculate(run, {{Atom("E", "Cu", 0, 0, 0), Atom("A", "Cu", 0, 0, 2 * Reference::Angstrom_m)}},
               {Emitted(300, SingleCoefficient(1, 0, 0)), Emitted(300, SingleCoefficient(1, 0, 0))}, phase);
     const std::string expected = "StIndex0/1\n"
                                  "EWIndex0/2\n"
@@ -441,7 +447,7 @@ TEST(LwDocScatteringTest, PrintsTheProgressLinesInOrder)
 // An emitter with L = 3 in single scattering: the emitter's coefficients
 // come back unchanged after the pass (cleared at atom 0, carried over at
 // the end), and both lists agree.
-TEST(LwDocScatteringTest, EmitterCoefficientsAreCarriedOver)
+TEST(LwDocScattering, EmitterCoefficientsAreCarriedOver)
 {
     LwLmComplexArray c;
     c.SetSizeZero(3);
@@ -450,7 +456,9 @@ TEST(LwDocScatteringTest, EmitterCoefficientsAreCarriedOver)
     LwDocScatteringPhaseShift phase;
     Entries(phase) = {PhaseShift("E", 300, {0.4, 0.2}), PhaseShift("A", 300, {0.9, 0.3})};
     CalculationRun run;
-    Calculate(run, {{Atom("E", "Cu", 0, 0, 0), Atom("A", "Cu", 0, 1 * kAngstrom, 2 * kAngstrom)}},
+    Calculate(run,
+              {{Atom("E", "Cu", 0, 0, 0),
+                Atom("A", "Cu", 0, 1 * Reference::Angstrom_m, 2 * Reference::Angstrom_m)}},
               {Emitted(300, c)}, phase);
     const LwScatteringData& record = run.doc.ListScatteringData[0];
     EXPECT_TRUE(SameBits(record.NextListScatterer.Sources()[0].Outgoing(), c));
@@ -461,13 +469,13 @@ TEST(LwDocScatteringTest, EmitterCoefficientsAreCarriedOver)
 }
 
 // No pass at all: each record keeps its set-up state.
-TEST(LwDocScatteringTest, ZeroPassesLeaveTheSetUpState)
+TEST(LwDocScattering, ZeroPassesLeaveTheSetUpState)
 {
     LwDocScatteringPhaseShift phase;
     Entries(phase) = {PhaseShift("E", 300, {0.4}), PhaseShift("A", 300, {0.9})};
     CalculationRun run;
     run.doc.MultiScattering = 0;
-    Calculate(run, {{Atom("E", "Cu", 0, 0, 0), Atom("A", "Cu", 0, 0, 2 * kAngstrom)}},
+    Calculate(run, {{Atom("E", "Cu", 0, 0, 0), Atom("A", "Cu", 0, 0, 2 * Reference::Angstrom_m)}},
               {Emitted(300, SingleCoefficient(2, 1, 1, LComplex(0.5, 0.5)))}, phase);
     const LwScatteringData& record = run.doc.ListScatteringData[0];
     EXPECT_TRUE(SameBits(record.NextListScatterer.Sources()[0].Outgoing(),
@@ -478,7 +486,7 @@ TEST(LwDocScatteringTest, ZeroPassesLeaveTheSetUpState)
 
 // A stop at the first atom: the calculation returns with the one record in
 // its set-up state and writes no file.
-TEST(LwDocScatteringTest, StopAtTheFirstAtomSavesNothing)
+TEST(LwDocScattering, StopAtTheFirstAtomSavesNothing)
 {
     const std::string file = testing::TempDir() + "scattering_stop.xml_sf";
     std::remove(file.c_str());
@@ -487,7 +495,7 @@ TEST(LwDocScatteringTest, StopAtTheFirstAtomSavesNothing)
     CalculationRun run;
     run.doc.OutputFileName_ = file;
     StopAtCall stop(1);
-    LwCluster cluster = {{Atom("E", "Cu", 0, 0, 0), Atom("A", "Cu", 0, 0, 2 * kAngstrom)}};
+    LwCluster cluster = {{Atom("E", "Cu", 0, 0, 0), Atom("A", "Cu", 0, 0, 2 * Reference::Angstrom_m)}};
     Calculate(run, cluster, {Emitted(300, SingleCoefficient(1, 0, 0))}, phase, stop);
     EXPECT_EQ(stop.calls_, 1);
     ASSERT_EQ(run.doc.ListScatteringData.size(), 1u);
@@ -498,14 +506,14 @@ TEST(LwDocScatteringTest, StopAtTheFirstAtomSavesNothing)
 }
 
 // Failures of the loop, each with a message that says what is wrong.
-TEST(LwDocScatteringTest, ReportsWhatStopsTheCalculation)
+TEST(LwDocScattering, ReportsWhatStopsTheCalculation)
 {
     LwDocScatteringPhaseShift phase;
     Entries(phase) = {PhaseShift("E", 300, {0.4}), PhaseShift("A", 300, {0.9}, {}), PhaseShift("N", 300, {})};
-    const LwCluster pair = {{Atom("E", "Cu", 0, 0, 0), Atom("A", "Cu", 0, 0, 2 * kAngstrom)}};
-    const LwCluster chain = {{Atom("E", "Cu", 0, 0, 0), Atom("A", "Cu", 0, 0, 2 * kAngstrom),
-                              Atom("A", "Cu", 0, 0, 4 * kAngstrom)}};
-    const LwCluster noT = {{Atom("E", "Cu", 0, 0, 0), Atom("N", "Cu", 0, 0, 2 * kAngstrom)}};
+    const LwCluster pair = {{Atom("E", "Cu", 0, 0, 0), Atom("A", "Cu", 0, 0, 2 * Reference::Angstrom_m)}};
+    const LwCluster chain = {{Atom("E", "Cu", 0, 0, 0), Atom("A", "Cu", 0, 0, 2 * Reference::Angstrom_m),
+                              Atom("A", "Cu", 0, 0, 4 * Reference::Angstrom_m)}};
+    const LwCluster noT = {{Atom("E", "Cu", 0, 0, 0), Atom("N", "Cu", 0, 0, 2 * Reference::Angstrom_m)}};
     const LwCluster onTop = {{Atom("E", "Cu", 0, 0, 0), Atom("A", "Cu", 0, 0, 0)}};
     struct Case
     {
@@ -547,14 +555,15 @@ TEST(LwDocScatteringTest, ReportsWhatStopsTheCalculation)
 }
 
 // A second pass fails only after the first pass of the first record.
-TEST(LwDocScatteringTest, SecondPassFailsAfterTheFirstPass)
+TEST(LwDocScattering, SecondPassFailsAfterTheFirstPass)
 {
     LwDocScatteringPhaseShift phase;
     Entries(phase) = {PhaseShift("E", 300, {0.4}), PhaseShift("A", 300, {0.9})};
     CalculationRun run;
     run.doc.MultiScattering = 2;
     EXPECT_EQ(ErrorText([&] {
-                  Calculate(run, {{Atom("E", "Cu", 0, 0, 0), Atom("A", "Cu", 0, 0, 2 * kAngstrom)}},
+                  Calculate(run,
+                            {{Atom("E", "Cu", 0, 0, 0), Atom("A", "Cu", 0, 0, 2 * Reference::Angstrom_m)}},
                             {Emitted(300, SingleCoefficient(1, 0, 0))}, phase);
               }),
               "This is not support full multi-scattering calc.");
@@ -566,12 +575,12 @@ TEST(LwDocScatteringTest, SecondPassFailsAfterTheFirstPass)
 
 // A record whose phase-shift index points past the document (a record read
 // from a file carries none) is refused, not read past.
-TEST(LwDocScatteringTest, AtomStepRefusesAMissingPhaseShiftEntry)
+TEST(LwDocScattering, AtomStepRefusesAMissingPhaseShiftEntry)
 {
     LwDocScatteringPhaseShift phase;
     Entries(phase) = {PhaseShift("E", 300, {0.4}), PhaseShift("A", 300, {0.9})};
     LwDocScattering doc;
-    LwCluster cluster = {{Atom("E", "Cu", 0, 0, 0), Atom("A", "Cu", 0, 0, 2 * kAngstrom)}};
+    LwCluster cluster = {{Atom("E", "Cu", 0, 0, 0), Atom("A", "Cu", 0, 0, 2 * Reference::Angstrom_m)}};
     const std::vector<LwEmitterEntry> emitted = {Emitted(300, SingleCoefficient(1, 0, 0))};
     LwScatteringData& record = doc.AddScatteringData(cluster, emitted, phase);
     record.PhaseShiftIndex[1] = 2;

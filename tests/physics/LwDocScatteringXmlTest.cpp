@@ -23,7 +23,6 @@
 using namespace ScatteringTest;
 
 namespace {
-constexpr double kAngstrom = 1e-10;
 
 // The document text of `doc` as written.
 std::string WriteText(LwDocScattering& doc)
@@ -123,13 +122,14 @@ void ExpectSameRecord(const LwScatteringData& read, const LwScatteringData& writ
 // A calculated document saved by the calculation and read back from its
 // file: the coefficients are bit-identical, both lists equal the written
 // next list, and the header holds each loop index equal to its count.
-TEST(LwDocScatteringXmlTest, CalculatedDocumentReadsBackFromItsFile)
+TEST(LwDocScatteringXml, CalculatedDocumentReadsBackFromItsFile)
 {
     const std::string file = testing::TempDir() + "scattering_roundtrip.xml_sf";
     LwDocScatteringPhaseShift phase;
     Entries(phase) = {PhaseShift("E", 300, {0.4, 0.3}), PhaseShift("A", 300, {0.9, 0.6, 0.1})};
-    LwCluster cluster = {{Atom("E", "Cu", 0, 0, 0), Atom("A", "Cu", 0, 1.3 * kAngstrom, 2 * kAngstrom),
-                          Atom("A", "Cu", 2.1 * kAngstrom, 0, -0.7 * kAngstrom)}};
+    LwCluster cluster = {{Atom("E", "Cu", 0, 0, 0),
+                          Atom("A", "Cu", 0, 1.3 * Reference::Angstrom_m, 2 * Reference::Angstrom_m),
+                          Atom("A", "Cu", 2.1 * Reference::Angstrom_m, 0, -0.7 * Reference::Angstrom_m)}};
     LwDocScattering written;
     written.Version = LwDocScattering::kMultipleScattering;
     written.EPS = 0.002;
@@ -165,7 +165,7 @@ TEST(LwDocScatteringXmlTest, CalculatedDocumentReadsBackFromItsFile)
 
 // Hand-made records with extreme coefficient values and escaped names; 300
 // records, so the list grows past its first 256 places.
-TEST(LwDocScatteringXmlTest, ManyRecordsWithExtremeValuesReadBackExactly)
+TEST(LwDocScatteringXml, ManyRecordsWithExtremeValuesReadBackExactly)
 {
     std::mt19937 random(7);
     LwDocScattering written;
@@ -193,14 +193,14 @@ TEST(LwDocScatteringXmlTest, ManyRecordsWithExtremeValuesReadBackExactly)
 
 // The written layout: racks in order, "ListScatterer" written, the
 // plane-wave elements only in the first "i" of each wave rack.
-TEST(LwDocScatteringXmlTest, PlaneWaveElementsOnlyInTheFirstSource)
+TEST(LwDocScatteringXml, PlaneWaveElementsOnlyInTheFirstSource)
 {
     const double k = Reference::ElectronWaveNumber_perm(300);
     LwScatteringData record;
     record.ListAtomName = {"E", "A"};
     LwVectorFreeElectron& wave = record.ListScatterer;
     wave.Sources().resize(2);
-    wave.Sources()[1].SetPosition(0, 0, 2 * kAngstrom);
+    wave.Sources()[1].SetPosition(0, 0, 2 * Reference::Angstrom_m);
     wave.SetKineticEnergy(300);
     LwLDoubleMatrix direction(3);
     direction[0] = 0;
@@ -245,7 +245,7 @@ TEST(LwDocScatteringXmlTest, PlaneWaveElementsOnlyInTheFirstSource)
 
 // Hand-written documents: defaults of missing elements, an empty record
 // list, a plane wave without its z component, a missing root.
-TEST(LwDocScatteringXmlTest, ReadsSparseDocuments)
+TEST(LwDocScatteringXml, ReadsSparseDocuments)
 {
     {
         SCOPED_TRACE("empty list, default header");
@@ -309,7 +309,7 @@ TEST(LwDocScatteringXmlTest, ReadsSparseDocuments)
 // A document cut short, or with coefficient data that cannot give the
 // stored coefficients, is an error, never a wave with fewer sources or with
 // zero amplitudes.
-TEST(LwDocScatteringXmlTest, DamagedDocumentsAreErrors)
+TEST(LwDocScatteringXml, DamagedDocumentsAreErrors)
 {
     std::mt19937 random(11);
     LwDocScattering written;

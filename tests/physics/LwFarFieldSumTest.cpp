@@ -3,6 +3,7 @@
 // every source's harmonics and factors apart, on random directions.
 #include "core/LwError.h"
 #include "physics/LwFarFieldSum.h"
+#include "ReferenceConstants.h"
 
 #include <gtest/gtest.h>
 
@@ -104,8 +105,8 @@ TEST(LwFarFieldSum, AgreesWithThePerSourceSumsOnRandomDirections)
         for (int n = 0; n < 300; ++n) {
             // The poles and the equator exactly, then random directions.
             const double theta = n == 0   ? 0
-                                 : n == 1 ? 3.141592653589793
-                                 : n == 2 ? 1.5707963267948966
+                                 : n == 1 ? Reference::Pi
+                                 : n == 2 ? Reference::Pi / 2
                                           : std::acos(cosTheta(random));
             const double p = phi(random);
             const LwFarFieldSum::Amplitudes a = sum.Evaluate(theta, p);

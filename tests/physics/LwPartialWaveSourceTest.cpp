@@ -4,6 +4,7 @@
 #include "physics/LwPartialWaveSource.h"
 #include "physics/LwSphericalHarmonics.h"
 #include "ErrorText.h"
+#include "ReferenceConstants.h"
 
 #include <boost/math/special_functions/hankel.hpp>
 #include <boost/math/special_functions/spherical_harmonic.hpp>
@@ -16,8 +17,6 @@
 namespace {
 using Ref = long double;
 using RefComplex = std::complex<Ref>;
-
-constexpr double kAngstrom = 1e-10;
 constexpr double kAgreement = 1e-12;
 
 // A source at `position` (m) with 100 eV and a few non-zero coefficients of
@@ -88,7 +87,8 @@ TEST(LwPartialWaveSource, WaveNumberOfTheKineticEnergy)
     for (double e : {1000.0, 100.0, 30.0}) {
         s.SetKineticEnergy(e);
         EXPECT_EQ(s.GetKineticEnergy(), e);
-        EXPECT_NEAR(s.GetWaveNumber() * kAngstrom / (0.51232 * std::sqrt(e)), 1.0, 1e-4) << "E=" << e;
+        EXPECT_NEAR(s.GetWaveNumber() * Reference::Angstrom_m / (0.51232 * std::sqrt(e)), 1.0, 1e-4)
+            << "E=" << e;
     }
     s.SetKineticEnergy(1000);
     EXPECT_NEAR(s.GetWaveNumber(), 1.62e11, 0.01e11);

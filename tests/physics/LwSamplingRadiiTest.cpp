@@ -28,7 +28,7 @@ double BlockProduct(LwLong l0, LwLong l1, double x)
 
 }  // namespace
 
-TEST(LwSamplingRadiiTest, SingleLSamplesAtTheCentre)
+TEST(LwSamplingRadii, SingleLSamplesAtTheCentre)
 {
     LwSamplingRadii table;
     table.SetSize_l(1);
@@ -41,7 +41,7 @@ TEST(LwSamplingRadiiTest, SingleLSamplesAtTheCentre)
 }
 
 // Every block's radius is the best point of the scan; w_l is j_l there.
-TEST(LwSamplingRadiiTest, BlocksPeakWhereTheirBesselProductDoes)
+TEST(LwSamplingRadii, BlocksPeakWhereTheirBesselProductDoes)
 {
     for (LwLong L : {5, 8, 15, 16, 17, 30}) {
         SCOPED_TRACE(L);
@@ -70,7 +70,7 @@ TEST(LwSamplingRadiiTest, BlocksPeakWhereTheirBesselProductDoes)
     }
 }
 
-TEST(LwSamplingRadiiTest, FifteenLValuesMakeTwoBlocks)
+TEST(LwSamplingRadii, FifteenLValuesMakeTwoBlocks)
 {
     LwSamplingRadii table;
     EXPECT_EQ(table.GetSize_l(), 15);
@@ -82,7 +82,7 @@ TEST(LwSamplingRadiiTest, FifteenLValuesMakeTwoBlocks)
     EXPECT_LT(table.GetKr()[1], 22.5);
 }
 
-TEST(LwSamplingRadiiTest, WaveNumberRescalesAndSizeRebuilds)
+TEST(LwSamplingRadii, WaveNumberRescalesAndSizeRebuilds)
 {
     LwSamplingRadii table;
     table.SetSize_l(12);
@@ -108,7 +108,7 @@ TEST(LwSamplingRadiiTest, WaveNumberRescalesAndSizeRebuilds)
     EXPECT_EQ(table.GetRadii()[2], table.GetKr()[2] / 5.0e10);
 }
 
-TEST(LwSamplingRadiiTest, PositionTablesGiveThePair)
+TEST(LwSamplingRadii, PositionTablesGiveThePair)
 {
     LwSamplingRadii table;
     table.SetSize_l(6);

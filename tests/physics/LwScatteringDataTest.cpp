@@ -5,6 +5,7 @@
 #include "physics/LwDocFluctuation.h"
 #include "physics/LwDocScattering.h"
 #include "ErrorText.h"
+#include "ReferenceConstants.h"
 #include "ScatteringTestInputs.h"
 
 #include <gtest/gtest.h>
@@ -16,8 +17,6 @@
 using namespace ScatteringTest;
 
 namespace {
-constexpr double kPi = 3.141592653589793;
-constexpr double kAngstrom = 1e-10;
 
 std::vector<double> Position(const LwPartialWaveSource& s)
 {
@@ -35,10 +34,10 @@ LwDocScatteringPhaseShift Phases(const std::vector<std::string>& names, double e
 
 // With the distance order the nearest atom becomes the emitter, and the
 // structure in the cluster is left in the new order.
-TEST(LwScatteringDataTest, NearestAtomBecomesTheEmitterAndTheClusterKeepsTheOrder)
+TEST(LwScatteringData, NearestAtomBecomesTheEmitterAndTheClusterKeepsTheOrder)
 {
-    LwCluster cluster = {{Atom("B", "Fe", 0, 0, 2 * kAngstrom), Atom("C", "O", 1 * kAngstrom, 0, 0),
-                          Atom("A", "Cu", 0, 0, 0)}};
+    LwCluster cluster = {{Atom("B", "Fe", 0, 0, 2 * Reference::Angstrom_m),
+                          Atom("C", "O", 1 * Reference::Angstrom_m, 0, 0), Atom("A", "Cu", 0, 0, 0)}};
     SetIsotropicU(cluster[0][0], 4e-22);
     const std::vector<LwEmitterEntry> emitted = {Emitted(600, SingleCoefficient(2, 1, -1), 0.25)};
     LwDocScattering doc;
@@ -51,8 +50,8 @@ TEST(LwScatteringDataTest, NearestAtomBecomesTheEmitterAndTheClusterKeepsTheOrde
     const std::vector<LwPartialWaveSource>& s = record.ListScatterer.Sources();
     ASSERT_EQ(s.size(), 3u);
     EXPECT_EQ(Position(s[0]), (std::vector<double>{0, 0, 0}));
-    EXPECT_EQ(Position(s[1]), (std::vector<double>{1 * kAngstrom, 0, 0}));
-    EXPECT_EQ(Position(s[2]), (std::vector<double>{0, 0, 2 * kAngstrom}));
+    EXPECT_EQ(Position(s[1]), (std::vector<double>{1 * Reference::Angstrom_m, 0, 0}));
+    EXPECT_EQ(Position(s[2]), (std::vector<double>{0, 0, 2 * Reference::Angstrom_m}));
     EXPECT_EQ(s[0].GetAtomicNumber(), 29);
     EXPECT_EQ(s[1].GetAtomicNumber(), 8);
     EXPECT_EQ(s[2].GetAtomicNumber(), 26);
@@ -81,13 +80,14 @@ TEST(LwScatteringDataTest, NearestAtomBecomesTheEmitterAndTheClusterKeepsTheOrde
 }
 
 // Depth order and the document's own order.
-TEST(LwScatteringDataTest, OrderModes)
+TEST(LwScatteringData, OrderModes)
 {
     // By depth the atom level with the emitter but off the axis (T) comes
     // before it; by distance it comes after the nearer S.
-    const std::vector<LwClusterAtom> atoms = {Atom("E", "Cu", 0, 0, 0), Atom("D", "Cu", 0, 0, -2 * kAngstrom),
-                                              Atom("S", "Cu", 1 * kAngstrom, 0, -1 * kAngstrom),
-                                              Atom("T", "Cu", 1.5 * kAngstrom, 0, 0)};
+    const std::vector<LwClusterAtom> atoms = {
+        Atom("E", "Cu", 0, 0, 0), Atom("D", "Cu", 0, 0, -2 * Reference::Angstrom_m),
+        Atom("S", "Cu", 1 * Reference::Angstrom_m, 0, -1 * Reference::Angstrom_m),
+        Atom("T", "Cu", 1.5 * Reference::Angstrom_m, 0, 0)};
     struct Case
     {
         LwLong mode;
@@ -106,10 +106,11 @@ TEST(LwScatteringDataTest, OrderModes)
 // Only entry 0 decides between the plane-wave order and the mode; only the
 // record of a plane-wave entry gets a plane-wave emitter, along
 // (cos gamma sin beta, sin gamma sin beta, cos beta).
-TEST(LwScatteringDataTest, PlaneWaveEntries)
+TEST(LwScatteringData, PlaneWaveEntries)
 {
-    const std::vector<LwClusterAtom> atoms = {Atom("U", "Cu", 0, 0, 1 * kAngstrom), Atom("E", "Cu", 0, 0, 0),
-                                              Atom("L", "Cu", 0, 0, -1.5 * kAngstrom)};
+    const std::vector<LwClusterAtom> atoms = {Atom("U", "Cu", 0, 0, 1 * Reference::Angstrom_m),
+                                              Atom("E", "Cu", 0, 0, 0),
+                                              Atom("L", "Cu", 0, 0, -1.5 * Reference::Angstrom_m)};
     const LwDocScatteringPhaseShift phase = Phases({"U", "E", "L"}, 800);
     {
         SCOPED_TRACE("plane wave in entry 1 only");
@@ -141,7 +142,7 @@ TEST(LwScatteringDataTest, PlaneWaveEntries)
         const LwPartialWaveSource& emitter = record.ListScatterer.Sources()[0];
         ASSERT_TRUE(emitter.IsPlaneWave());
         const double k = WaveNumber(800);
-        const double b = beta * kPi / 180, g = gamma * kPi / 180;
+        const double b = beta * Reference::Pi / 180, g = gamma * Reference::Pi / 180;
         const double expected[3] = {std::cos(g) * std::sin(b), std::sin(g) * std::sin(b), std::cos(b)};
         for (int i = 0; i < 3; ++i)
             EXPECT_NEAR(emitter.PlaneWaveVector()[i], k * expected[i], 1e-9 * k);
@@ -155,7 +156,7 @@ TEST(LwScatteringDataTest, PlaneWaveEntries)
 // entry wins, atoms of one name share an entry, and an entry at any
 // position of the document is addressed (here 300 entries, beyond what a
 // signed byte holds).
-TEST(LwScatteringDataTest, PhaseShiftIndexMatchesExactlyAndAddressesEveryEntry)
+TEST(LwScatteringData, PhaseShiftIndexMatchesExactlyAndAddressesEveryEntry)
 {
     LwDocScatteringPhaseShift phase;
     for (int j = 0; j < 300; ++j)
@@ -166,8 +167,9 @@ TEST(LwScatteringDataTest, PhaseShiftIndexMatchesExactlyAndAddressesEveryEntry)
     Entries(phase)[4] = PhaseShift("E", 1000.0000001, {0.3});  // another energy: no match
     Entries(phase)[200].AtomName = "Mid";
 
-    LwCluster cluster = {{Atom("E", "Cu", 0, 0, 0), Atom("Far", "Cu", 0, 0, 2 * kAngstrom),
-                          Atom("Mid", "Cu", 0, 3 * kAngstrom, 0), Atom("Far", "Cu", 4 * kAngstrom, 0, 0)}};
+    LwCluster cluster = {{Atom("E", "Cu", 0, 0, 0), Atom("Far", "Cu", 0, 0, 2 * Reference::Angstrom_m),
+                          Atom("Mid", "Cu", 0, 3 * Reference::Angstrom_m, 0),
+                          Atom("Far", "Cu", 4 * Reference::Angstrom_m, 0, 0)}};
     LwScatteringData record;
     record.SetListScatterer(cluster, {Emitted(1000.0, SingleCoefficient(1, 0, 0))}, 0, 0);
     record.SetEmittedWave({Emitted(1000.0, SingleCoefficient(1, 0, 0))}, 0);
@@ -185,7 +187,7 @@ TEST(LwScatteringDataTest, PhaseShiftIndexMatchesExactlyAndAddressesEveryEntry)
     EXPECT_EQ(record.PhaseShiftIndex[1], -1);
 }
 
-TEST(LwScatteringDataTest, IsotropicU)
+TEST(LwScatteringData, IsotropicU)
 {
     LwClusterAtom atom = Atom("A", "Cu", 0, 0, 0);
     EXPECT_EQ(GetUiso(atom), 0.0);
@@ -199,11 +201,11 @@ TEST(LwScatteringDataTest, IsotropicU)
 }
 
 // Failures of the set-up, each with a message that names the problem.
-TEST(LwScatteringDataTest, SetUpFailures)
+TEST(LwScatteringData, SetUpFailures)
 {
     const LwDocScatteringPhaseShift phase = Phases({"E", "A"}, 500);
     const std::vector<LwEmitterEntry> one = {Emitted(500, SingleCoefficient(1, 0, 0))};
-    LwClusterAtom aniso = Atom("A", "Cu", 0, 0, 2 * kAngstrom);
+    LwClusterAtom aniso = Atom("A", "Cu", 0, 0, 2 * Reference::Angstrom_m);
     aniso.U_.Create(3, 3);
     aniso.U_.SetUnit();
     struct Case
@@ -215,7 +217,7 @@ TEST(LwScatteringDataTest, SetUpFailures)
         LwLong wave;
         std::string message;
     };
-    const LwCluster pair = {{Atom("E", "Cu", 0, 0, 0), Atom("A", "Cu", 0, 0, 2 * kAngstrom)}};
+    const LwCluster pair = {{Atom("E", "Cu", 0, 0, 0), Atom("A", "Cu", 0, 0, 2 * Reference::Angstrom_m)}};
     const Case cases[] = {
         {"structure index", pair, one, 1, 0,
          "Structure index 1 is out of range: the cluster has 1 structures"},
@@ -226,14 +228,14 @@ TEST(LwScatteringDataTest, SetUpFailures)
         {"no emitted wave", pair, {}, 0, 0, "Emitted wave is not defined"},
         {"empty structure", {{}}, one, 0, 0, "Structure 0 has no atoms: there is no emitter"},
         {"unknown element",
-         {{Atom("E", "Cu", 0, 0, 0), Atom("A", "Xx", 0, 0, 2 * kAngstrom)}},
+         {{Atom("E", "Cu", 0, 0, 0), Atom("A", "Xx", 0, 0, 2 * Reference::Angstrom_m)}},
          one,
          0,
          0,
          "Error in element name"},
         {"anisotropic U", {{Atom("E", "Cu", 0, 0, 0), aniso}}, one, 0, 0, "U aniso is not supported"},
         {"no phase shift",
-         {{Atom("E", "Cu", 0, 0, 0), Atom("B", "Cu", 0, 0, 2 * kAngstrom)}},
+         {{Atom("E", "Cu", 0, 0, 0), Atom("B", "Cu", 0, 0, 2 * Reference::Angstrom_m)}},
          one,
          0,
          0,
@@ -252,7 +254,7 @@ TEST(LwScatteringDataTest, SetUpFailures)
 }
 
 // The two-atom record of the scattering pattern matrix.
-TEST(LwScatteringDataTest, DimerOnZ)
+TEST(LwScatteringData, DimerOnZ)
 {
     LwDebye weights;
     weights.LoadAtomicWeight("1 H x 1.008\n2 He x 4.0026\n");
@@ -263,9 +265,10 @@ TEST(LwScatteringDataTest, DimerOnZ)
         bool inCluster, einstein, debye;
         double u;
     };
-    const double einsteinU = 300 * 1.380658e-23 / 70.0;
+    const double einsteinU = 300 * Reference::Boltzmann_JperK / Reference::EinsteinSpring_Nperm;
     const double debyeU =
-        300 * 3.3363705433969256e-68 / (4.0026 * 1.66053873e-27 * 1.380658e-23 * 100.0 * 100.0);
+        300 * (3 * Reference::Hbar_Js * Reference::Hbar_Js) /
+        (4.0026 * Reference::AtomicMassUnit_kg * Reference::Boltzmann_JperK * 100.0 * 100.0);
     for (const Case& k :
          {Case{"cluster U", true, true, true, 0.0}, Case{"Einstein", false, true, true, einsteinU},
           Case{"Debye", false, false, true, debyeU}, Case{"none", false, false, false, 0.0}}) {
@@ -279,11 +282,12 @@ TEST(LwScatteringDataTest, DimerOnZ)
         fluctuation.IsUseUisoDebyeModel_ = k.debye;
         LwScatteringData record;
         record.StIndex = 4;
-        record.SetListScattererDimerOnZ(c, 700, 3 * kAngstrom, "He1", "He", 7, fluctuation, weights);
+        record.SetListScattererDimerOnZ(c, 700, 3 * Reference::Angstrom_m, "He1", "He", 7, fluctuation,
+                                        weights);
         const std::vector<LwPartialWaveSource>& s = record.ListScatterer.Sources();
         ASSERT_EQ(s.size(), 2u);
         EXPECT_EQ(Position(s[0]), (std::vector<double>{0, 0, 0}));
-        EXPECT_EQ(Position(s[1]), (std::vector<double>{0, 0, 3 * kAngstrom}));
+        EXPECT_EQ(Position(s[1]), (std::vector<double>{0, 0, 3 * Reference::Angstrom_m}));
         EXPECT_EQ(s[0].Outgoing()(1, 0), LComplex(0.5, -0.5));
         EXPECT_EQ(s[0].GetAtomicNumber(), 2);
         EXPECT_EQ(s[1].GetAtomicNumber(), 2);

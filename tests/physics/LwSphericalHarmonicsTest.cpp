@@ -3,6 +3,7 @@
 // orthonormality by quadrature.
 #include "physics/LwSphericalHarmonics.h"
 #include "ErrorText.h"
+#include "ReferenceConstants.h"
 
 #include <boost/math/special_functions/spherical_harmonic.hpp>
 #include <gtest/gtest.h>
@@ -18,7 +19,6 @@ namespace {
 using Ref = long double;
 using RefComplex = std::complex<Ref>;
 
-constexpr Ref kPi = 3.141592653589793238462643383279502884L;
 // Y_lm carries 1/sqrt(2 pi) from a double constant: double precision at
 // best, in either build. The Legendre values alone follow LDouble.
 constexpr double kEps = std::numeric_limits<double>::epsilon();
@@ -86,11 +86,11 @@ TEST(LwSphericalHarmonics, NormalizedLegendreAgreesWithBoost)
         CalcNormalizedLegendre(cache, Pn, kMaxL, theta);
         for (LwLong l = 0; l < kMaxL; ++l)
             for (LwLong m = -l; m <= l; ++m) {
-                const Ref ref = std::sqrt(2 * kPi) * BoostY(l, m, theta, 0).real();
+                const Ref ref = std::sqrt(2 * Reference::PiLong) * BoostY(l, m, theta, 0).real();
                 if (std::abs(ref) < kUnderflow)
                     continue;
                 const Ref err = std::abs(static_cast<Ref>(Pn(l, m)) - ref) /
-                                (std::sqrt(2 * kPi) * LocalScale(l, m, theta));
+                                (std::sqrt(2 * Reference::PiLong) * LocalScale(l, m, theta));
                 ASSERT_LT(static_cast<double>(err), kAgreement)
                     << "theta=" << theta << " l=" << l << " m=" << m;
             }
@@ -122,7 +122,7 @@ TEST(LwSphericalHarmonics, OrthonormalOverTheSphere)
     constexpr int nPhi = 2 * L + 1;
     std::vector<Ref> nodes(nTheta), weights(nTheta);
     for (int i = 0; i < nTheta; ++i) {
-        Ref z = std::cos(kPi * (i + 0.75L) / (nTheta + 0.5L));
+        Ref z = std::cos(Reference::PiLong * (i + 0.75L) / (nTheta + 0.5L));
         for (int it = 0; it < 100; ++it) {
             Ref p0 = 1, p1 = z;
             for (int k = 2; k <= nTheta; ++k) {
@@ -147,8 +147,9 @@ TEST(LwSphericalHarmonics, OrthonormalOverTheSphere)
     for (int i = 0; i < nTheta; ++i)
         for (int j = 0; j < nPhi; ++j) {
             samples.emplace_back();
-            CalcSphericalHarmonics(cache, samples.back(), L, std::acos(nodes[i]), 2 * kPi * j / nPhi);
-            w.push_back(weights[i] * 2 * kPi / nPhi);
+            CalcSphericalHarmonics(cache, samples.back(), L, std::acos(nodes[i]),
+                                   2 * Reference::PiLong * j / nPhi);
+            w.push_back(weights[i] * 2 * Reference::PiLong / nPhi);
         }
     const LwLong n = L * L;
     for (LwLong a = 0; a < n; ++a)

@@ -11,6 +11,7 @@
 #include "physics/LwWaveReexpansion.h"
 #include "physics/LwWaveVectorFreeElectron.h"
 #include "ErrorText.h"
+#include "ReferenceConstants.h"
 
 #include <boost/math/special_functions/bessel.hpp>
 #include <boost/math/special_functions/spherical_harmonic.hpp>
@@ -28,7 +29,6 @@
 namespace {
 
 using Complex = std::complex<double>;
-constexpr double kPi = 3.141592653589793;
 constexpr double kEps = std::numeric_limits<double>::epsilon();
 
 struct Vec3
@@ -87,7 +87,7 @@ public:
         const Vec3 p = Cartesian(r, theta, phi);
         const double dx = p.x - d_.x, dy = p.y - d_.y, dz = p.z - d_.z;
         const Complex v =
-            c_ * RefHankelPlus(0, k_ * std::sqrt(dx * dx + dy * dy + dz * dz)) / std::sqrt(4 * kPi);
+            c_ * RefHankelPlus(0, k_ * std::sqrt(dx * dx + dy * dy + dz * dz)) / std::sqrt(4 * Reference::Pi);
         return LComplex(v.real(), v.imag());
     }
     double GetWaveNumber() override { return k_; }
@@ -136,7 +136,7 @@ public:
     explicit FailingWave(bool bareText) : PlaneWave(1e10, 0.4, 0.2), bareText_(bareText) {}
     LComplex GetValue(double r, double theta, double phi) override
     {
-        const double x = theta / kPi * 16;
+        const double x = theta / Reference::Pi * 16;
         const double nearest = std::round(x);
         if (std::abs(x - nearest) < 1e-9 && std::fmod(nearest, 2.0) == 1.0) {
             if (bareText_)
@@ -167,7 +167,7 @@ std::vector<Complex> PlaneWaveCoefficients(LwLong L, double theta, double phi)
     std::vector<Complex> a;
     for (LwLong l = 0; l < L; ++l)
         for (LwLong m = -l; m <= l; ++m)
-            a.push_back(4 * kPi * PowerOfI(l) * std::conj(RefY(l, m, theta, phi)));
+            a.push_back(4 * Reference::Pi * PowerOfI(l) * std::conj(RefY(l, m, theta, phi)));
     return a;
 }
 
@@ -179,7 +179,7 @@ std::vector<Complex> ShiftedSWaveCoefficients(LwLong L, double k, double d, doub
     std::vector<Complex> a;
     for (LwLong l = 0; l < L; ++l)
         for (LwLong m = -l; m <= l; ++m)
-            a.push_back(c / std::sqrt(4 * kPi) * (4 * kPi) * RefHankelPlus(l, k * d) *
+            a.push_back(c / std::sqrt(4 * Reference::Pi) * (4 * Reference::Pi) * RefHankelPlus(l, k * d) *
                         std::conj(RefY(l, m, theta, phi)));
     return a;
 }
@@ -224,12 +224,14 @@ struct PlaneWaveCase
     double eps;
 };
 
-TEST(LwWaveReexpansionTest, PlaneWaveGivesFourPiILConjugateY)
+TEST(LwWaveReexpansion, PlaneWaveGivesFourPiILConjugateY)
 {
     const PlaneWaveCase cases[] = {
         {1, 0.0, 0.0, 1e-5},  // a single sphere at the centre
-        {4, 0.3, 1.1, 1e-4},      {10, 2.2, -0.7, 1e-4}, {16, 1.0, 2.5, 1e-3},  // two sampling spheres
-        {20, kPi / 2, 0.0, 1e-3},
+        {4, 0.3, 1.1, 1e-4},
+        {10, 2.2, -0.7, 1e-4},
+        {16, 1.0, 2.5, 1e-3},  // two sampling spheres
+        {20, Reference::Pi / 2, 0.0, 1e-3},
     };
     for (const PlaneWaveCase& c : cases) {
         SCOPED_TRACE("L = " + std::to_string(c.L) + ", theta = " + std::to_string(c.theta));
@@ -246,7 +248,7 @@ TEST(LwWaveReexpansionTest, PlaneWaveGivesFourPiILConjugateY)
     }
 }
 
-TEST(LwWaveReexpansionTest, OffCentreSWaveFollowsTheAdditionTheorem)
+TEST(LwWaveReexpansion, OffCentreSWaveFollowsTheAdditionTheorem)
 {
     struct Case
     {
@@ -274,7 +276,7 @@ TEST(LwWaveReexpansionTest, OffCentreSWaveFollowsTheAdditionTheorem)
     }
 }
 
-TEST(LwWaveReexpansionTest, ResultDoesNotDependOnTheThreadCount)
+TEST(LwWaveReexpansion, ResultDoesNotDependOnTheThreadCount)
 {
     PlaneWave plane(2.5e10, 0.9, 0.3);
     ShiftedSWave swave(1e11, Cartesian(3e-10, 1.3, 2.9), {0.5, 0.25});
@@ -296,7 +298,7 @@ TEST(LwWaveReexpansionTest, ResultDoesNotDependOnTheThreadCount)
         }
 }
 
-TEST(LwWaveReexpansionTest, ZeroWaveStopsAtTheFirstTest)
+TEST(LwWaveReexpansion, ZeroWaveStopsAtTheFirstTest)
 {
     ZeroWave wave;
     LwWaveReexpansion calc;
@@ -310,7 +312,7 @@ TEST(LwWaveReexpansionTest, ZeroWaveStopsAtTheFirstTest)
 
 // The grid doubling is capped: the run ends with an error that names the
 // accuracy it did not reach, after a bounded number of directions.
-TEST(LwWaveReexpansionTest, NonConvergingWaveEndsWithAnError)
+TEST(LwWaveReexpansion, NonConvergingWaveEndsWithAnError)
 {
     NoiseWave wave;
     LwWaveReexpansion calc;
@@ -322,7 +324,7 @@ TEST(LwWaveReexpansionTest, NonConvergingWaveEndsWithAnError)
     EXPECT_LE(calc.GetIterationLimit(), 40);
 }
 
-TEST(LwWaveReexpansionTest, ErrorInsideTheParallelLoopReachesTheCaller)
+TEST(LwWaveReexpansion, ErrorInsideTheParallelLoopReachesTheCaller)
 {
     for (int threads : {1, 4}) {
         SCOPED_TRACE(threads);
@@ -342,7 +344,7 @@ TEST(LwWaveReexpansionTest, ErrorInsideTheParallelLoopReachesTheCaller)
     }
 }
 
-TEST(LwWaveReexpansionTest, WaveNumberMustBePositive)
+TEST(LwWaveReexpansion, WaveNumberMustBePositive)
 {
     struct StandingWave : ZeroWave
     {
@@ -353,7 +355,7 @@ TEST(LwWaveReexpansionTest, WaveNumberMustBePositive)
     EXPECT_NE(ErrorText([&] { calc.SetSize_l(0); }), "(no error)");
 }
 
-TEST(LwWaveReexpansionTest, RadiiFollowTheWaveNumberAndL)
+TEST(LwWaveReexpansion, RadiiFollowTheWaveNumberAndL)
 {
     LwWaveReexpansion calc;
     EXPECT_EQ(calc.GetSize_l(), 1);
@@ -373,7 +375,7 @@ TEST(LwWaveReexpansionTest, RadiiFollowTheWaveNumberAndL)
     EXPECT_EQ(calc.GetSamplingTable().GetKr(), kr);
 }
 
-TEST(LwWaveReexpansionTest, ExpPhiTableIsEImPhiOverRootTwoPi)
+TEST(LwWaveReexpansion, ExpPhiTableIsEImPhiOverRootTwoPi)
 {
     LwLmComplexArray table;
     const double phi = 0.83;
@@ -381,7 +383,7 @@ TEST(LwWaveReexpansionTest, ExpPhiTableIsEImPhiOverRootTwoPi)
     ASSERT_EQ(table.GetL(), 5);
     for (LwLong l = 0; l < 5; ++l)
         for (LwLong m = -l; m <= l; ++m) {
-            const Complex expected = std::polar(1 / std::sqrt(2 * kPi), m * phi);
+            const Complex expected = std::polar(1 / std::sqrt(2 * Reference::Pi), m * phi);
             const LComplex v = table(l, m);
             EXPECT_NEAR(double(v.real()), expected.real(), 4 * kEps);
             EXPECT_NEAR(double(v.imag()), expected.imag(), 4 * kEps);
@@ -408,7 +410,7 @@ LwVectorFreeElectron AtomAndShiftedSource(const Vec3& atom, const Vec3& source, 
 
 }  // namespace
 
-TEST(LwWaveReexpansionTest, ExpandToSourceMakesTheRegularWaveAboutTheAtom)
+TEST(LwWaveReexpansion, ExpandToSourceMakesTheRegularWaveAboutTheAtom)
 {
     const Vec3 atom = {1e-10, -2e-10, 0.5e-10};
     const Vec3 source = {-1.5e-10, 1e-10, 2.5e-10};
@@ -462,7 +464,7 @@ TEST(LwWaveReexpansionTest, ExpandToSourceMakesTheRegularWaveAboutTheAtom)
     EXPECT_EQ(target.GetValueLocal(0.0009 / k, 0.3, 0.3), LComplex(0, 0));
 }
 
-TEST(LwWaveReexpansionTest, PlaneWaveSourceThroughTheAdapter)
+TEST(LwWaveReexpansion, PlaneWaveSourceThroughTheAdapter)
 {
     LwVectorFreeElectron wave;
     wave.Sources().resize(1);
@@ -485,7 +487,7 @@ TEST(LwWaveReexpansionTest, PlaneWaveSourceThroughTheAdapter)
 
 // Several sources with many coefficients: the realistic hot loop, at one and
 // at several threads, bit for bit.
-TEST(LwWaveReexpansionTest, MultiSourceWaveIsThreadCountIndependent)
+TEST(LwWaveReexpansion, MultiSourceWaveIsThreadCountIndependent)
 {
     LwVectorFreeElectron wave;
     const int sources = 5;

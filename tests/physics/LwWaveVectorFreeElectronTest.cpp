@@ -26,7 +26,7 @@ LwVectorFreeElectron TwoSourceWave()
 
 }  // namespace
 
-TEST(LwWaveVectorFreeElectronTest, NothingAttachedIsAnError)
+TEST(LwWaveVectorFreeElectron, NothingAttachedIsAnError)
 {
     LwWaveVectorFreeElectron adapter;
     EXPECT_EQ(ErrorText([&] { adapter.GetValue(1e-10, 0.1, 0.2); }), "pointer is not defined");
@@ -35,7 +35,7 @@ TEST(LwWaveVectorFreeElectronTest, NothingAttachedIsAnError)
     EXPECT_EQ(ErrorText([&] { adapter.PrepareConcurrentEvaluation(); }), "pointer is not defined");
 }
 
-TEST(LwWaveVectorFreeElectronTest, WaveWithoutSourcesHasNoWaveNumber)
+TEST(LwWaveVectorFreeElectron, WaveWithoutSourcesHasNoWaveNumber)
 {
     LwVectorFreeElectron wave;
     LwWaveVectorFreeElectron adapter;
@@ -49,7 +49,7 @@ TEST(LwWaveVectorFreeElectronTest, WaveWithoutSourcesHasNoWaveNumber)
     EXPECT_EQ(adapter.GetKineticEnergy(), LwVectorFreeElectron::kUndefinedEnergy);
 }
 
-TEST(LwWaveVectorFreeElectronTest, ForwardsTheWave)
+TEST(LwWaveVectorFreeElectron, ForwardsTheWave)
 {
     LwVectorFreeElectron wave = TwoSourceWave();
     LwWaveVectorFreeElectron adapter;

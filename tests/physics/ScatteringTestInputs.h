@@ -79,7 +79,7 @@ inline LwPhaseShiftEntry PhaseShift(const std::string& name, double ek, const st
     entry.TVector.Create(static_cast<int>(delta.size()));
     entry.PhaseShiftValue.Create(static_cast<int>(delta.size()));
     for (std::size_t l = 0; l < delta.size(); ++l) {
-        entry.PhaseShiftValue[static_cast<int>(l)] = delta[l] * 180 / 3.141592653589793;
+        entry.PhaseShiftValue[static_cast<int>(l)] = delta[l] * 180 / Reference::Pi;
         entry.TVector[static_cast<int>(l)] = std::exp(LComplex(0, 2 * delta[l])) - LComplex(1, 0);
     }
     entry.LnX = std::move(lnX);

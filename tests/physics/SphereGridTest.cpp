@@ -38,7 +38,7 @@ std::vector<std::pair<long, long>> CollectDirections(int last, double scale)
 
 }  // namespace
 
-TEST(SphereGridTest, IterationZeroIsThePole)
+TEST(SphereGrid, IterationZeroIsThePole)
 {
     std::vector<double> u;
     std::vector<LwLong> ti, pi;
@@ -50,7 +50,7 @@ TEST(SphereGridTest, IterationZeroIsThePole)
     EXPECT_EQ(pi[0], 0);
 }
 
-TEST(SphereGridTest, EachIterationAddsHalfOfTheDirectionsSoFar)
+TEST(SphereGrid, EachIterationAddsHalfOfTheDirectionsSoFar)
 {
     std::vector<double> u;
     std::vector<LwLong> ti, pi;
@@ -65,7 +65,7 @@ TEST(SphereGridTest, EachIterationAddsHalfOfTheDirectionsSoFar)
 
 // After an even n the directions are exactly the full square grid
 // i / 2^(n/2); after an odd n that grid plus the centres of its cells.
-TEST(SphereGridTest, CumulativeDirectionsFormTheGrid)
+TEST(SphereGrid, CumulativeDirectionsFormTheGrid)
 {
     for (int last = 0; last <= 14; ++last) {
         SCOPED_TRACE(last);
@@ -87,7 +87,7 @@ TEST(SphereGridTest, CumulativeDirectionsFormTheGrid)
     }
 }
 
-TEST(SphereGridTest, OddIterationOrdersThetaOuter)
+TEST(SphereGrid, OddIterationOrdersThetaOuter)
 {
     std::vector<double> u;
     std::vector<LwLong> ti, pi;
@@ -102,7 +102,7 @@ TEST(SphereGridTest, OddIterationOrdersThetaOuter)
     EXPECT_EQ(pi[4], 0);
 }
 
-TEST(SphereGridTest, EvenIterationPairsTheTwoHalfCells)
+TEST(SphereGrid, EvenIterationPairsTheTwoHalfCells)
 {
     std::vector<double> u;
     std::vector<LwLong> ti, pi;

@@ -25,7 +25,7 @@ const IonCase kIonCases[] = {
 
 }  // namespace
 
-TEST(AsfEntryTest, SetIonReadsTheChargeSuffix)
+TEST(AsfEntry, SetIonReadsTheChargeSuffix)
 {
     for (const IonCase& c : kIonCases) {
         SCOPED_TRACE(c.ion);
@@ -38,7 +38,7 @@ TEST(AsfEntryTest, SetIonReadsTheChargeSuffix)
     }
 }
 
-TEST(AsfEntryTest, SetIonRefusesAnAtomicNumberOutsideTheElementTable)
+TEST(AsfEntry, SetIonRefusesAnAtomicNumberOutsideTheElementTable)
 {
     AsfEntry e;
     e.SetIon("Fe", 26);
@@ -49,7 +49,7 @@ TEST(AsfEntryTest, SetIonRefusesAnAtomicNumberOutsideTheElementTable)
     EXPECT_EQ(e.AtomicNumber, 26);
 }
 
-TEST(AsfEntryTest, LoadAsfTableReadsCrSeparatedLines)
+TEST(AsfEntry, LoadAsfTableReadsCrSeparatedLines)
 {
     const std::string text = "Z,Ion,Name,a1,b1,a2,b2,a3,b3,a4,b4,c\r\n"
                              "26,Fe2+,iron,1,2,3,4,5,6,7,8,9,extra\r\n"
@@ -73,7 +73,7 @@ TEST(AsfEntryTest, LoadAsfTableReadsCrSeparatedLines)
     EXPECT_EQ(o.C, -0.25);
 }
 
-TEST(AsfEntryTest, LoadAsfTableYieldsNothingWithoutCarriageReturns)
+TEST(AsfEntry, LoadAsfTableYieldsNothingWithoutCarriageReturns)
 {
     const std::string row = "26,Fe,iron,1,2,3,4,5,6,7,8,9";
     for (const std::string& text : {std::string("header\n") + row + "\n" + row + "\n",
@@ -85,7 +85,7 @@ TEST(AsfEntryTest, LoadAsfTableYieldsNothingWithoutCarriageReturns)
     }
 }
 
-TEST(AsfEntryTest, AtomicFormFactorSumsTheGaussiansOntoC)
+TEST(AsfEntry, AtomicFormFactorSumsTheGaussiansOntoC)
 {
     AsfEntry e;
     e.A = {11.7695, 7.3573, 3.5222, 2.3045};
@@ -98,7 +98,7 @@ TEST(AsfEntryTest, AtomicFormFactorSumsTheGaussiansOntoC)
     EXPECT_NEAR(AtomicFormFactor(e, s), expected, 1e-13);
 }
 
-TEST(AsfEntryTest, FindAsfEntryGivesTheFirstMatch)
+TEST(AsfEntry, FindAsfEntryGivesTheFirstMatch)
 {
     AsfEntryList table(4);
     table[0].SetIon("Fe", 26);

@@ -69,7 +69,7 @@ const Published kPublished[] = {
 
 }  // namespace
 
-TEST(AtomicDataFilesTest, ScatteringTableReadsEveryLine)
+TEST(AtomicDataFiles, ScatteringTableReadsEveryLine)
 {
     const std::string text = ShippedFile("velmora_AtomicScatteringTable.csv");
     AsfEntryList table;
@@ -95,7 +95,7 @@ TEST(AtomicDataFilesTest, ScatteringTableReadsEveryLine)
     }
 }
 
-TEST(AtomicDataFilesTest, ScatteringFactorsAgreeWithThePublishedCoefficients)
+TEST(AtomicDataFiles, ScatteringFactorsAgreeWithThePublishedCoefficients)
 {
     AsfEntryList table;
     LoadAsfTable(table, ShippedFile("velmora_AtomicScatteringTable.csv"));
@@ -116,7 +116,7 @@ TEST(AtomicDataFilesTest, ScatteringFactorsAgreeWithThePublishedCoefficients)
     }
 }
 
-TEST(AtomicDataFilesTest, AtomicWeightsReadEveryLine)
+TEST(AtomicDataFiles, AtomicWeightsReadEveryLine)
 {
     const std::string text = ShippedFile("AtomicWeight.txt");
     std::vector<double> weights;
@@ -133,7 +133,7 @@ TEST(AtomicDataFilesTest, AtomicWeightsReadEveryLine)
         EXPECT_GE(weights[z], static_cast<double>(z)) << z;
 }
 
-TEST(AtomicDataFilesTest, DebyeTemperaturesReadEveryLine)
+TEST(AtomicDataFiles, DebyeTemperaturesReadEveryLine)
 {
     const std::string text = ShippedFile("DebyeTemperature_K.txt");
     DebyeTemperatureMap table;

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-TEST(DebyeTemperatureTableTest, ReadsEntriesAndPassesOverComments)
+TEST(DebyeTemperatureTable, ReadsEntriesAndPassesOverComments)
 {
     DebyeTemperatureMap table;
     LoadDebyeTemperature(table, "# header\r\n13 Al 428\n#26 Fe 1\n\n26 Fe 470 extra\r29,Cu,343.5\n13 Al 470");
@@ -15,13 +15,13 @@ TEST(DebyeTemperatureTableTest, ReadsEntriesAndPassesOverComments)
     EXPECT_EQ(DebyeTemperatureText(table, 79), "not listed");
 }
 
-TEST(DebyeTemperatureTableTest, WritesSixSignificantDigits)
+TEST(DebyeTemperatureTable, WritesSixSignificantDigits)
 {
     DebyeTemperatureMap table{{80, 71.9}, {80, 1234567.0}};
     EXPECT_EQ(DebyeTemperatureText(table, 80), "71.9,1.23457e+06");
 }
 
-TEST(DebyeTemperatureTableTest, RefusesLinesThatDoNotFit)
+TEST(DebyeTemperatureTable, RefusesLinesThatDoNotFit)
 {
     struct Case
     {

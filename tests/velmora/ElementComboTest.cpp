@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-TEST(ElementComboTest, ListsHydrogenToGoldWithCopperSelected)
+TEST(ElementCombo, ListsHydrogenToGoldWithCopperSelected)
 {
     QComboBox combo;
     combo.addItem("left over");

@@ -3,6 +3,7 @@
 #include "apps/velmora/engine/HologramCalculation.h"
 #include "apps/velmora/engine/LwDocPatternVelmora.h"
 #include "ErrorText.h"
+#include "ReferenceConstants.h"
 
 #include <gtest/gtest.h>
 #include <omp.h>
@@ -33,30 +34,23 @@ struct Coefficients
 const Coefficients kFe = {{11.7695, 7.3573, 3.5222, 2.3045}, {4.7611, 0.3072, 15.3535, 76.8805}, 1.0369};
 const Coefficients kO = {{3.0485, 2.2868, 1.5463, 0.867}, {13.2771, 5.7011, 0.3239, 32.9089}, 0.2508};
 
-// Constants as the suite's physics uses them (CODATA 1986).
-constexpr double kPlanck = 6.6260755e-34;  // J s
-constexpr double kLight = 299792458.0;  // m/s
-constexpr double kCharge = 1.60217733e-19;  // C
-constexpr double kAmu = 1.66053873e-27;  // kg
-constexpr double kBoltzmann = 1.380658e-23;  // J/K
-constexpr double kPi = 3.14159265358979323846;
-
 constexpr double kEnergy_eV = 10000;
-const double kLambda_m = kPlanck * kLight / (kEnergy_eV * kCharge);
-const double kK = 2 * kPi / kLambda_m;
+const double kLambda_m =
+    Reference::Planck_Js * Reference::SpeedOfLight_mps / (kEnergy_eV * Reference::ElementaryCharge_C);
+const double kK = 2 * Reference::Pi / kLambda_m;
 
 LwClusterAtom Atom(const std::string& symbol, double xA, double yA, double zA, double valency = 0,
                    double uisoA2 = -1)
 {
     LwClusterAtom atom;
     atom.Atom_ = symbol;
-    atom.Position_[0] = xA * 1e-10;
-    atom.Position_[1] = yA * 1e-10;
-    atom.Position_[2] = zA * 1e-10;
+    atom.Position_[0] = xA * Reference::Angstrom_m;
+    atom.Position_[1] = yA * Reference::Angstrom_m;
+    atom.Position_[2] = zA * Reference::Angstrom_m;
     atom.Valency_ = valency;
     if (uisoA2 >= 0) {
         atom.U_.Create(1, 1);
-        atom.U_(0, 0) = uisoA2 * 1e-20;
+        atom.U_(0, 0) = uisoA2 * Reference::SquareAngstrom_m2;
     }
     return atom;
 }
@@ -64,8 +58,9 @@ LwClusterAtom Atom(const std::string& symbol, double xA, double yA, double zA, d
 // The Debye model written out: U = 3 hbar^2 T / (M u kB ThetaD^2).
 double DebyeU(double temperature, double weight, double thetaD)
 {
-    const double hbar = kPlanck / (2 * kPi);
-    return 3 * hbar * hbar * temperature / (weight * kAmu * kBoltzmann * thetaD * thetaD);
+    const double hbar = Reference::Planck_Js / (2 * Reference::Pi);
+    return 3 * hbar * hbar * temperature /
+           (weight * Reference::AtomicMassUnit_kg * Reference::Boltzmann_JperK * thetaD * thetaD);
 }
 
 // The hologram term of one scatterer, from the physics: the fluorescent wave
@@ -81,13 +76,13 @@ double ReferenceTerm(const double d[3], const double position[3], const Coeffici
     for (int i = 0; i < 3; ++i)
         cosine += d[i] * position[i] / r;
     const double theta = std::acos(std::max(-1.0, std::min(1.0, cosine)));
-    const double s = std::sin(theta / 2) / (kLambda_m * 1e10);
+    const double s = std::sin(theta / 2) / (kLambda_m * Reference::AngstromPerMetre);
     double f0 = f.c;
     for (int i = 0; i < 4; ++i)
         f0 += f.a[i] * std::exp(-f.b[i] * s * s);
     const std::complex<double> amplitude(f0 + f1, f2);
-    const double t =
-        -std::real(amplitude * std::exp(std::complex<double>(0, kK * r * (1 - cosine)))) / (r * 1e10);
+    const double t = -std::real(amplitude * std::exp(std::complex<double>(0, kK * r * (1 - cosine)))) /
+                     (r * Reference::AngstromPerMetre);
     if (u <= 0)
         return t;
     const double damping = std::exp(-kK * kK * u * (1 - cosine));
@@ -144,7 +139,7 @@ TEST_F(HologramCalculationTest, EnergyGivesWavelengthAndWaveNumber)
     EXPECT_EQ(calc.PhotonEnergy_eV, 10000);
     EXPECT_NEAR(calc.WaveLength_A, 1.23984, 5e-6);
     EXPECT_NEAR(calc.WaveNumber_m, 5.06773e10, 5e4);
-    EXPECT_NEAR(calc.WaveNumber_m * calc.WaveLength_A * 1e-10, 2 * kPi, 1e-14);
+    EXPECT_NEAR(calc.WaveNumber_m * calc.WaveLength_A * Reference::Angstrom_m, 2 * Reference::Pi, 1e-14);
 }
 
 TEST_F(HologramCalculationTest, SingleScattererMatchesThePhysics)
@@ -396,7 +391,8 @@ TEST_F(HologramCalculationTest, SameImageAtAnyThreadCountOnEveryShape)
                                              r * std::sqrt(1 - z * z) * std::sin(phi), r * z};
             isFe.push_back(n % 3 != 0);
             s.push_back(Atom(isFe.back() ? "Fe" : "O", p[0], p[1], p[2]));
-            positions.push_back({p[0] * 1e-10, p[1] * 1e-10, p[2] * 1e-10});
+            positions.push_back(
+                {p[0] * Reference::Angstrom_m, p[1] * Reference::Angstrom_m, p[2] * Reference::Angstrom_m});
         }
         std::vector<LwLDoubleMatrix> images;
         for (int threads : {1, 2, 3, 8, 13}) {
@@ -607,7 +603,7 @@ TEST_F(HologramCalculationTest, UnbuiltGridIsRefused)
     EXPECT_EQ(ErrorText([&] { calc.Run(doc, {{Atom("Fe", 0, 0, 0)}}); }), "Pattern grid is not built");
 }
 
-TEST(HologramHelpersTest, InnerProductOfVectors)
+TEST(HologramHelpers, InnerProductOfVectors)
 {
     LwLDoubleMatrix column(3), row(3, 1), square(2, 2), shortColumn(2), empty;
     for (int i = 0; i < 3; ++i) {
@@ -621,7 +617,7 @@ TEST(HologramHelpersTest, InnerProductOfVectors)
     EXPECT_EQ(ErrorText([&] { InnerProduct(column, shortColumn); }), "Vector size is not same");
 }
 
-TEST(HologramHelpersTest, IsStructureCheckedReadsTheSelectionBits)
+TEST(HologramHelpers, IsStructureCheckedReadsTheSelectionBits)
 {
     LwDocPattern_EquidistantCylindrical doc;
     doc.SetRecordSelection(40, false);
@@ -638,7 +634,7 @@ TEST(HologramHelpersTest, IsStructureCheckedReadsTheSelectionBits)
 // ThetaD^2) each, with CODATA 2018 constants written out here. The
 // program's constants are older sets that differ by parts in 1e5; a weight
 // cut to 6 would be 16 % off.
-TEST(HologramHelpersTest, DebyeDisplacementUsesTheTableWeight)
+TEST(HologramHelpers, DebyeDisplacementUsesTheTableWeight)
 {
     HologramCalculation calc;
     LoadAsfTable(calc.AsfTable,
@@ -658,13 +654,14 @@ TEST(HologramHelpersTest, DebyeDisplacementUsesTheTableWeight)
     ASSERT_EQ(list.size(), 1u);
     ASSERT_EQ(list[0].size(), 2u);
     const Scatterer& li = std::prev(list[0].end())->second;
-    const double hbar = 1.054571817e-34, kB = 1.380649e-23, amu = 1.66053906660e-27;
-    const double u = 3 * hbar * hbar * 300 / (6.941 * amu * kB * 344.0 * 344.0);
+    namespace Si = Reference::Codata2018;
+    const double u = 3 * Si::Hbar_Js * Si::Hbar_Js * 300 /
+                     (6.941 * Si::AtomicMassUnit_kg * Si::Boltzmann_JperK * 344.0 * 344.0);
     EXPECT_NEAR(li.U / (2 * u), 1.0, 1e-4);
     EXPECT_EQ(list[0].begin()->second.U, 0.0);  // the emitter's own U went to the scatterer
 }
 
-TEST(HologramHelpersTest, LoadAtomicWeightKeepsTheTableValue)
+TEST(HologramHelpers, LoadAtomicWeightKeepsTheTableValue)
 {
     std::vector<double> weights{9, 9};
     HologramCalculation::LoadAtomicWeight(weights, "1 H hydrogen 1.00794\n2 He helium 4.002602\n"

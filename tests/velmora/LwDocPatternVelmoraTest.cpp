@@ -1,11 +1,12 @@
 #include "apps/velmora/engine/LwDocPatternVelmora.h"
 #include "ErrorText.h"
+#include "ReferenceConstants.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 
-TEST(LwDocPatternVelmoraTest, CosZGridRunsOverTheCosineInEqualSteps)
+TEST(LwDocPatternVelmora, CosZGridRunsOverTheCosineInEqualSteps)
 {
     const LwSphericalMapGrid three = CreateCosZGrid(6, 3);
     EXPECT_EQ(three.Name, "");
@@ -31,7 +32,7 @@ TEST(LwDocPatternVelmoraTest, CosZGridRunsOverTheCosineInEqualSteps)
     EXPECT_EQ(ErrorText([] { CreateCosZGrid(1, -3); }), "CreateCosZGrid: illegal number of points -3");
 }
 
-TEST(LwDocPatternVelmoraTest, CosZDocumentBuildsItsGridWithZeroPlanes)
+TEST(LwDocPatternVelmora, CosZDocumentBuildsItsGridWithZeroPlanes)
 {
     LwDocPattern_CosZ doc;
     EXPECT_EQ(doc.PointCount_, 1024);
@@ -42,7 +43,7 @@ TEST(LwDocPatternVelmoraTest, CosZDocumentBuildsItsGridWithZeroPlanes)
     EXPECT_EQ(doc.Grid.Planes[0](100, 0), 0);
 }
 
-TEST(LwDocPatternVelmoraTest, ThermalAmplitudeIsThatOfAnEinsteinOscillator)
+TEST(LwDocPatternVelmora, ThermalAmplitudeIsThatOfAnEinsteinOscillator)
 {
     LwVectorFreeElectronThermal wave;
     EXPECT_EQ(wave.Temperature_K_, 0);
@@ -52,11 +53,12 @@ TEST(LwDocPatternVelmoraTest, ThermalAmplitudeIsThatOfAnEinsteinOscillator)
     SetThermalAmplitude(wave, 300);
     EXPECT_EQ(wave.Temperature_K_, 300);
     // <x^2> = kB T / K per component; the amplitude is the root of twice it.
-    const double kB = 1.380658e-23;
-    EXPECT_NEAR(wave.ThermalAmplitude_m_, std::sqrt(2 * kB * 300 / 70.0), 1e-15 * 1e-11);
+    EXPECT_NEAR(wave.ThermalAmplitude_m_,
+                std::sqrt(2 * Reference::Boltzmann_JperK * 300 / Reference::EinsteinSpring_Nperm),
+                1e-15 * 1e-11);
 }
 
-TEST(LwDocPatternVelmoraTest, MeanFreePathAttenuationFollowsThePathToTheSurface)
+TEST(LwDocPatternVelmora, MeanFreePathAttenuationFollowsThePathToTheSurface)
 {
     LwDocPattern_AzimuthalEquidistant doc;
     EXPECT_EQ(CalcMeanFreePathAttenuation(doc, 0.3, 1e-9), 1.0);  // not by depth

@@ -13,6 +13,7 @@
 #include "apps/velmora/app/MainWindow.h"
 #include "apps/velmora/app/ScatteringPatternMatrix.h"
 #include "apps/velmora/app/SimulationSettings.h"
+#include "ReferenceConstants.h"
 #include "StandinViewer.h"
 #include "VelmoraAppSupport.h"
 
@@ -62,9 +63,9 @@ LwClusterAtom Atom(const std::string& symbol, double xA, double yA, double zA)
 {
     LwClusterAtom atom;
     atom.Atom_ = atom.Name_ = symbol;
-    atom.Position_[0] = xA * 1e-10;
-    atom.Position_[1] = yA * 1e-10;
-    atom.Position_[2] = zA * 1e-10;
+    atom.Position_[0] = xA * Reference::Angstrom_m;
+    atom.Position_[1] = yA * Reference::Angstrom_m;
+    atom.Position_[2] = zA * Reference::Angstrom_m;
     return atom;
 }
 
@@ -1139,7 +1140,7 @@ TEST_F(VelmoraAppTest, ScatteringPatternMatrixRefusesARangeWithoutDistances)
 
 // Each projection tab shows its whole title when the dialog opens: no scroll
 // arrows, no clipped or elided text.
-TEST(HologramDialogLayoutTest, EveryProjectionTabIsShownWhole)
+TEST(HologramDialogLayout, EveryProjectionTabIsShownWhole)
 {
     DlgHologram dialog;
     dialog.show();
@@ -1159,7 +1160,7 @@ TEST(HologramDialogLayoutTest, EveryProjectionTabIsShownWhole)
 
 // The Japanese names in the projection captions need a font that has their
 // characters; a machine without one shows empty boxes.
-TEST(HologramDialogLayoutTest, ProjectionCaptionsHaveAFontWithTheirCharacters)
+TEST(HologramDialogLayout, ProjectionCaptionsHaveAFontWithTheirCharacters)
 {
     DlgHologram dialog;
     QSet<uint> wide;
@@ -1208,8 +1209,8 @@ TEST_F(ClusterViewTest, AtomsAreDrawnWhereTheRotationPutsThem)
         view.Form().verticalSlider->setValue(v);
         view.DrawCluster();
         ASSERT_NE(view.Scene(), nullptr);
-        const double a = h * 2 * 3.141592653589793 / 180, b = v * 2 * 3.141592653589793 / 180;
-        const LwLDoubleMatrix R = EulerRotationMatrix(a, b, 1.5707963267948966);
+        const double a = h * 2 * Reference::Pi / 180, b = v * 2 * Reference::Pi / 180;
+        const LwLDoubleMatrix R = EulerRotationMatrix(a, b, Reference::Pi / 2);
         const double w = view.Form().graphicsView->width(), hh = view.Form().graphicsView->height();
         // Items in paint order (stacking: later items on top).
         QList<QGraphicsItem*> items = view.Scene()->items(Qt::AscendingOrder);
@@ -1223,8 +1224,8 @@ TEST_F(ClusterViewTest, AtomsAreDrawnWhereTheRotationPutsThem)
             bool found = false;
             for (std::size_t k = 0; k < GetSimulationSettings().Cluster_[0].size(); ++k) {
                 const LwLDoubleMatrix p = R * GetSimulationSettings().Cluster_[0][k].Position_;
-                const double x = p[0] * 1e10 * 4 + w / 2;
-                const double y = hh - (p[2] * 1e10 * 4 + hh / 2);
+                const double x = p[0] * Reference::AngstromPerMetre * 4 + w / 2;
+                const double y = hh - (p[2] * Reference::AngstromPerMetre * 4 + hh / 2);
                 if (std::fabs(centre.x() - x) < 1e-9 && std::fabs(centre.y() - y) < 1e-9) {
                     found = true;
                     depths.push_back(p[1]);

@@ -5,6 +5,7 @@
 #include "apps/velmora/app/MainForm.h"
 #include "apps/velmora/app/MainWindow.h"
 #include "apps/velmora/app/SimulationSettings.h"
+#include "ReferenceConstants.h"
 #include "VelmoraAppSupport.h"
 
 #include "ui_MainWindow.h"
@@ -34,7 +35,7 @@ void ReadRack(SimulationSettings& s, const std::string& text)
     s.LoadSave(doc, "velmor");
 }
 
-TEST(VelmoraSettingsTest, IniRackKeepsItsKeysThroughAWriteAndARead)
+TEST(VelmoraSettings, IniRackKeepsItsKeysThroughAWriteAndARead)
 {
     SimulationSettings written;
     written.CurrentMapTabIndex_ = 2;
@@ -64,7 +65,7 @@ TEST(VelmoraSettingsTest, IniRackKeepsItsKeysThroughAWriteAndARead)
 
 // The values of every element given so far go through the ini file; a file
 // without them (written before they were kept) takes them from its rows.
-TEST(VelmoraSettingsTest, ElementValuesAreKeptPerElementThroughTheIni)
+TEST(VelmoraSettings, ElementValuesAreKeptPerElementThroughTheIni)
 {
     SimulationSettings written;
     written.ListElementRow_ = {{"Na", 0.125, 0, 158}, {"Cl", 0, 0.25, 0}};
@@ -91,7 +92,7 @@ TEST(VelmoraSettingsTest, ElementValuesAreKeptPerElementThroughTheIni)
     ASSERT_EQ(older.ListElementRow_.size(), 2u);
 }
 
-TEST(VelmoraSettingsTest, MissingKeysKeepTheirValuesAndAnEmptyListEmpties)
+TEST(VelmoraSettings, MissingKeysKeepTheirValuesAndAnEmptyListEmpties)
 {
     SimulationSettings s;
     ReadRack(s, "<velmor><Temperature_K_>10</Temperature_K_><IsUseDebye_>maybe</IsUseDebye_></velmor>");
@@ -109,7 +110,7 @@ TEST(VelmoraSettingsTest, MissingKeysKeepTheirValuesAndAnEmptyListEmpties)
     EXPECT_FALSE(s.LoadSave(doc, "velmor"));
 }
 
-TEST(VelmoraSettingsTest, ElementMapTakesTheFirstRowOfASymbolAndTheSwitches)
+TEST(VelmoraSettings, ElementMapTakesTheFirstRowOfASymbolAndTheSwitches)
 {
     SimulationSettings s;
     s.ListElementRow_ = {{"", 9, 9, 9}, {"Fe", 1, 2, 470}, {"O", 3, 4, 500}, {"Fe", 5, 6, 100}};
@@ -229,10 +230,12 @@ TEST_F(MainFormTest, DebyeTemperatureGivesTheVibrationOfTheDebyeModel)
     f.le_TD_1->setText("0");
     f.pushButton_6->click();
     // U = 3 hbar^2 T / (M kB ThetaD^2), written out here.
-    const double hbar = 1.05457266e-34, amu = 1.66053873e-27, kB = 1.380658e-23;
-    const double u = 3 * hbar * hbar * 300 / (56 * amu * kB * 400 * 400);
-    EXPECT_EQ(f.le_amp_0->text(),
-              QString::number(std::sqrt(u) * 1e10, 'g', 6) + "/\t" + QString::number(u * 1e20, 'g', 6));
+    const double hbar = Reference::HbarPrinted_Js;
+    const double u =
+        3 * hbar * hbar * 300 / (56 * Reference::AtomicMassUnit_kg * Reference::Boltzmann_JperK * 400 * 400);
+    EXPECT_EQ(f.le_amp_0->text(), QString::number(std::sqrt(u) * Reference::AngstromPerMetre, 'g', 6) +
+                                      "/\t" +
+                                      QString::number(u * Reference::SquareAngstromPerSquareMetre, 'g', 6));
     EXPECT_EQ(f.le_amp_0->text(), QString("0.0698033/\t0.00487251"));
     EXPECT_EQ(f.le_amp_1->text(), QString("0/\t0"));
     EXPECT_TRUE(f.le_amp_2->text().isEmpty());

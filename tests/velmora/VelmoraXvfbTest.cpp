@@ -174,7 +174,7 @@ bool CopyProgramWithTables(const QTemporaryDir& folder)
     return true;
 }
 
-TEST(VelmoraXvfbTest, ProgramComputesOneHologramAndExitsCleanly)
+TEST(VelmoraXvfb, ProgramComputesOneHologramAndExitsCleanly)
 {
     for (const char* tool : {"Xvfb", "xdotool", "xwd"})
         if (QStandardPaths::findExecutable(tool).isEmpty())
@@ -280,7 +280,7 @@ TEST(VelmoraXvfbTest, ProgramComputesOneHologramAndExitsCleanly)
 // (it used to close its window and end), and each of SIGTERM, SIGINT and
 // SIGHUP ends it as a close does, with exit code 0, even while its error box
 // is open.
-TEST(VelmoraProgramTest, WithoutAViewerItRunsOnAndSignalsEndItCleanly)
+TEST(VelmoraProgram, WithoutAViewerItRunsOnAndSignalsEndItCleanly)
 {
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
