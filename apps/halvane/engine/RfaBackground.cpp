@@ -425,19 +425,34 @@ LwFloatMatrix RfaParameters::FitBackgroundSh(const LwFloatMatrix& image, const R
     return background.Release(true);
 }
 
-void RfaParameters::LogRfaBackground(LwProcessLog& log) const
+namespace {
+
+// The record "RFA_background" of both methods; the least-squares fit's has
+// the flag "MappingIsAzM2_".
+void LogBackgroundRecord(const RfaParameters& p, LwProcessLog& log, bool withLeastSquaresFlag)
 {
     log.LogOpenFunction("RFA_background");
-    log.LogAddDouble("ScreenRadius", Sr_);
-    log.LogAddInt("ScreenMargin", SMargin_);
-    log.LogAddBool("MappingIsGnomonic", MappingIsGnomonic_);
-    log.LogAddBool("MappingIsAz_", MappingIsAz_);
-    log.LogAddBool("MappingIsAzM2_", MappingIsAzM2_);
-    std::ostringstream angle;
-    angle << MappingAzThetaMax_deg_;
-    log.LogAddString("MappingAzThetaMax_deg", angle.str());
-    log.LogAddInt("Size_l", Size_l_);
-    log.LogAddBool("UseAllSphere", UseAllSphere_);
+    log.LogAddDouble("ScreenRadius", p.Sr_);
+    log.LogAddInt("ScreenMargin", p.SMargin_);
+    log.LogAddBool("MappingIsGnomonic", p.MappingIsGnomonic_);
+    log.LogAddBool("MappingIsAz_", p.MappingIsAz_);
+    if (withLeastSquaresFlag)
+        log.LogAddBool("MappingIsAzM2_", p.MappingIsAzM2_);
+    log.LogAddLDouble("MappingAzThetaMax_deg", p.MappingAzThetaMax_deg_);
+    log.LogAddInt("Size_l", p.Size_l_);
+    log.LogAddBool("UseAllSphere", p.UseAllSphere_);
+}
+
+}  // namespace
+
+void RfaParameters::LogRfaBackground(LwProcessLog& log) const
+{
+    LogBackgroundRecord(*this, log, true);
+}
+
+void RfaParameters::LogRfaBackgroundByDegree(LwProcessLog& log) const
+{
+    LogBackgroundRecord(*this, log, false);
 }
 
 LwFloatMatrix RfaParameters::BackgroundShByDegree(const LwFloatMatrix& source) const
