@@ -1,5 +1,6 @@
 // The main form: every value widget's kind, range, decimals, step and
 // initial value, the texts and grid cells, the tab order, the menu.
+#include "apps/halvane/app/RfaParametersForm.h"
 #include "apps/halvane/engine/RfaParameters.h"
 
 #include "ui_MainWindow.h"

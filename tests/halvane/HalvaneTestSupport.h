@@ -5,6 +5,7 @@
 
 #include "apps/halvane/app/HalvaneStartUp.h"
 #include "apps/halvane/app/MainWindow.h"
+#include "apps/halvane/app/RfaParametersForm.h"
 #include "apps/halvane/engine/RfaParameters.h"
 #include "StandinViewer.h"
 #include "ViewerTestSupport.h"

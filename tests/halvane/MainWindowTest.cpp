@@ -405,7 +405,7 @@ TEST_F(HalvaneWindowTest, IniFileIsReadAtStartAndAnUnwritableOneDoesNotStopOpera
     RfaParameters stored;
     stored.Sr_ = 90;
     stored.McpDipR_ = 4;
-    stored.SaveIni();
+    SaveIni(stored);
     const std::int32_t id = Seed(NumberedImage(64, 64));
     Start();
     EXPECT_EQ(Form().dspSr->value(), 90);

@@ -457,6 +457,43 @@ TEST_F(FitTest, DegreeByDegreeAtDegreeZeroIsTheDiscMeanTimesY00Squared)
     EXPECT_EQ(ErrorText([&] { p.BackgroundShByDegree(image); }), "Undefined Mapping Method");
 }
 
+TEST_F(FitTest, BothMethodsLogTheirRecordAndOnlyTheLeastSquaresFitItsFlag)
+{
+    RfaParameters p;
+    p.Sr_ = 40.5;
+    p.SMargin_ = 5;
+    p.MappingIsGnomonic_ = true;
+    p.MappingIsAzM2_ = false;
+    p.MappingAzThetaMax_deg_ = 100.0L / 3;  // six significant digits, as a stream writes it
+    p.Size_l_ = 3;
+    p.UseAllSphere_ = true;
+    auto item = [](const std::string& key, const std::string& value) {
+        return "<i><key>" + key + "</key>\n<value>" + value + "</value>\n</i>\n";
+    };
+    const std::string head = "<func><name>RFA_background</name>\n" + item("ScreenRadius", "40.5") +
+                             item("ScreenMargin", "5") + item("MappingIsGnomonic", "true") +
+                             item("MappingIsAz_", "false");
+    const std::string tail = item("MappingAzThetaMax_deg", "33.3333") + item("Size_l", "3") +
+                             item("UseAllSphere", "true") + "</func>\n</app>\n";
+    const struct
+    {
+        void (RfaParameters::*write)(LwProcessLog&) const;
+        std::string record;
+    } cases[] = {
+        {&RfaParameters::LogRfaBackground, head + item("MappingIsAzM2_", "false") + tail},
+        {&RfaParameters::LogRfaBackgroundByDegree, head + tail},
+    };
+    for (const auto& c : cases) {
+        LwProcessLog log;
+        log.LogOpen("0.0.5");
+        (p.*c.write)(log);
+        const std::string text = log.Render();
+        ASSERT_GE(text.size(), c.record.size());
+        EXPECT_EQ(text.substr(text.size() - c.record.size()), c.record);
+        EXPECT_EQ(text.find("<func>"), text.size() - c.record.size());  // the only record
+    }
+}
+
 TEST(PixelToSphere, MappingsAndTheOpenDisc)
 {
     LDouble theta = -1, phi = -1;

@@ -3,6 +3,7 @@
 // the exchange with the form, which brings values into the widgets' ranges.
 #include "core/LwBarnXml.h"
 #include "core/LwQBarnFile.h"
+#include "apps/halvane/app/RfaParametersForm.h"
 #include "apps/halvane/engine/RfaParameters.h"
 #include "ErrorText.h"
 
@@ -131,7 +132,7 @@ TEST(RfaParameters, IniFileLiesBesideTheProgramAndIsWrittenWhole)
     QFile::remove(ini);
     RfaParameters p;
     p.Sr_ = 123;
-    p.SaveIni();
+    SaveIni(p);
     LwQBarnFile doc(ini, "r");
     RfaParameters back;
     ASSERT_TRUE(back.Serialize(doc, "ini"));
@@ -144,13 +145,13 @@ TEST(RfaParameters, UnwritableIniFileIsAnErrorAndKeepsTheOldFile)
     const QString ini = GetIniFileNameQString(".ini");
     RfaParameters p;
     p.Sr_ = 55;
-    p.SaveIni();
+    SaveIni(p);
     // A folder in place of a file that the writer would need: the ini name
     // is a directory now.
     const QString saved = ini + ".keep";
     QFile::rename(ini, saved);
     ASSERT_TRUE(QDir().mkdir(ini));
-    EXPECT_EQ(ErrorText([&] { p.SaveIni(); }), "FILE CANNOT WRITE:" + ini.toStdString());
+    EXPECT_EQ(ErrorText([&] { SaveIni(p); }), "FILE CANNOT WRITE:" + ini.toStdString());
     QDir().rmdir(ini);
     QFile::rename(saved, ini);
     LwQBarnFile doc(ini, "r");
@@ -180,7 +181,7 @@ TEST_F(ExchangeTest, RecordToFormAndBackClampsPerWidget)
     p.AdjThres_ = 0.001L;
     p.MappingAzThetaMax_deg_ = 170;
     p.MappingIsAzM2_ = false;
-    p.ExchangeWithUi(0, &ui_);
+    ExchangeWithUi(p, 0, ui_);
     EXPECT_TRUE(p.MappingIsAzM2_);
     EXPECT_EQ(ui_.sbMaskRx->value(), 10);
     EXPECT_EQ(ui_.dspSx->value(), 1500);
@@ -191,7 +192,7 @@ TEST_F(ExchangeTest, RecordToFormAndBackClampsPerWidget)
     EXPECT_LT(ui_.dspMaxAngle->value(), 100.01);
 
     p.MappingIsAzM2_ = false;
-    p.ExchangeWithUi(1, &ui_);
+    ExchangeWithUi(p, 1, ui_);
     EXPECT_TRUE(p.MappingIsAzM2_);
     EXPECT_EQ(p.MaskRx_, 10);
     EXPECT_EQ(p.Sx_, 1500);
@@ -205,11 +206,11 @@ TEST_F(ExchangeTest, RecordToFormAndBackClampsPerWidget)
 TEST_F(ExchangeTest, DefaultsSurviveTheFormUnchanged)
 {
     RfaParameters p;
-    p.ExchangeWithUi(0, &ui_);
+    ExchangeWithUi(p, 0, ui_);
     RfaParameters back;
     back.Sx_ = back.Sy_ = back.Sr_ = -1;
     back.IsMoveCenter_ = false;
-    back.ExchangeWithUi(1, &ui_);
+    ExchangeWithUi(back, 1, ui_);
     EXPECT_EQ(Write(back), Write(p));
     EXPECT_TRUE(ui_.cbBgSh->isChecked());
 }
@@ -217,7 +218,7 @@ TEST_F(ExchangeTest, DefaultsSurviveTheFormUnchanged)
 TEST_F(ExchangeTest, ValuesTheFormCannotHoldAreNamedNotClamped)
 {
     const RfaParameters defaults;
-    EXPECT_NO_THROW(defaults.CheckFitsForm(&ui_));
+    EXPECT_NO_THROW(CheckFitsForm(defaults, ui_));
     const double nan = std::numeric_limits<double>::quiet_NaN();
     struct Case
     {
@@ -246,7 +247,7 @@ TEST_F(ExchangeTest, ValuesTheFormCannotHoldAreNamedNotClamped)
         SCOPED_TRACE(k.error);
         RfaParameters p;
         k.set(p);
-        const std::string error = ErrorText([&] { p.CheckFitsForm(&ui_); });
+        const std::string error = ErrorText([&] { CheckFitsForm(p, ui_); });
         if (k.error.empty())
             EXPECT_EQ(error, "(no error)");
         else

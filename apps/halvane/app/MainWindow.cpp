@@ -4,6 +4,8 @@
 #include "core/LwQBarnFile.h"
 #include "fgraph/LwFileDialogs.h"
 #include "fgraph/LwWindowUtilities.h"
+#include "apps/halvane/app/RfaOperations.h"
+#include "apps/halvane/app/RfaParametersForm.h"
 #include "apps/halvane/app/RfaProgressDialog.h"
 #include "apps/halvane/engine/RfaParameters.h"
 
@@ -59,13 +61,13 @@ void MainWindow::onInitTimer()
         if (QFileInfo::exists(ini)) {
             try {
                 const RfaParameters loaded = record.ReadFile(ini);
-                loaded.CheckFitsForm(ui_);
+                CheckFitsForm(loaded, *ui_);
                 record = loaded;
             } catch (const LwError& e) {
                 refused = e.Message() + "\nThe default parameters are shown.";
             }
         }
-        record.ExchangeWithUi(0, ui_);
+        ExchangeWithUi(record, 0, *ui_);
         if (!refused.empty())
             ShowErrorBox(refused, this);
     } catch (const LwError& e) {
@@ -77,7 +79,7 @@ void MainWindow::onInitTimer()
 void MainWindow::SaveIniReported()
 {
     try {
-        GetRfaParameters().SaveIni();
+        SaveIni(GetRfaParameters());
     } catch (const LwError& e) {
         // A program folder without write access must not stop the
         // operations: the failure is shown once, then only logged.
@@ -106,12 +108,12 @@ void MainWindow::RunOperation(bool formBack, const std::function<void(RfaParamet
     SetOperationsEnabled(false);
     try {
         RfaParameters& record = GetRfaParameters();
-        record.ExchangeWithUi(1, ui_);
+        ExchangeWithUi(record, 1, *ui_);
         SaveIniReported();
         RfaParameters parameters = record;
         action(parameters);
         if (formBack)
-            GetRfaParameters().ExchangeWithUi(0, ui_);
+            ExchangeWithUi(GetRfaParameters(), 0, *ui_);
     } catch (const RfaCancelled&) {
         // Stopped by the user before anything changed: nothing to report.
     } catch (const LwError& e) {
@@ -205,7 +207,7 @@ void MainWindow::on_pushButton_7_clicked()
 {
     RunOperation(false, [this](RfaParameters& p) {
         RfaOperationProgress progress("1) Move to center", this, RfaOperationProgress::Stop::NotOffered);
-        p.MoveToCenter(client_);
+        MoveToCenter(p, client_);
     });
 }
 
@@ -213,7 +215,7 @@ void MainWindow::on_pushButton_5_clicked()
 {
     RunOperation(false, [this](RfaParameters& p) {
         RfaOperationProgress progress("2) Remove BG", this);
-        p.RemoveBgSh(client_, progress.Callback());
+        RemoveBgSh(p, client_, progress.Callback());
     });
 }
 
@@ -221,7 +223,7 @@ void MainWindow::on_pushButton_clicked()
 {
     RunOperation(false, [this](RfaParameters& p) {
         RfaOperationProgress progress("3) Remove Az. BG", this, RfaOperationProgress::Stop::NotOffered);
-        p.RemoveBgAzimuthal(client_);
+        RemoveBgAzimuthal(p, client_);
     });
 }
 
@@ -229,7 +231,7 @@ void MainWindow::on_pushButton_2_clicked()
 {
     RunOperation(true, [this](RfaParameters& p) {
         RfaOperationProgress progress("Adjust Screen", this);
-        const int infinite = p.AdjustScreen(client_, progress.Callback());
+        const int infinite = AdjustScreen(p, client_, progress.Callback());
         RfaParameters found = GetRfaParameters();
         found.Sx_ = p.Sx_;
         found.Sy_ = p.Sy_;
@@ -245,14 +247,14 @@ void MainWindow::on_pushButton_2_clicked()
 
 void MainWindow::on_pushButton_8_clicked()
 {
-    RunOperation(false, [this](RfaParameters& p) { p.ApplyCheckedNewImage(this, client_); });
+    RunOperation(false, [this](RfaParameters& p) { ApplyCheckedNewImage(p, this, client_); });
 }
 
 void MainWindow::on_pushButton_9_clicked()
 {
     RunOperation(false, [this](RfaParameters& p) {
         RfaOperationProgress progress("4) Mask MCP dip", this, RfaOperationProgress::Stop::NotOffered);
-        p.MaskMcpDip(client_);
+        MaskMcpDip(p, client_);
     });
 }
 
@@ -260,14 +262,14 @@ void MainWindow::on_pushButton_11_clicked()
 {
     RunOperation(false, [this](RfaParameters& p) {
         RfaOperationProgress progress("5) Mask Outside", this, RfaOperationProgress::Stop::NotOffered);
-        p.MaskOutside(client_);
+        MaskOutside(p, client_);
     });
 }
 
 void MainWindow::on_pushButton_12_clicked()
 {
     RunOperation(true, [this](RfaParameters& p) {
-        p.UpdateMaskFromRegion(client_);
+        UpdateMaskFromRegion(p, client_);
         RfaParameters found = GetRfaParameters();
         found.MaskCx_ = p.MaskCx_;
         found.MaskCy_ = p.MaskCy_;
@@ -281,7 +283,7 @@ void MainWindow::on_pushButton_12_clicked()
 void MainWindow::CheckFoundValuesFit(const RfaParameters& found, const char* operation) const
 {
     try {
-        found.CheckFitsForm(ui_);
+        CheckFitsForm(found, *ui_);
     } catch (const LwError& e) {
         throw LwError(std::string(operation) +
                       " found a value the form cannot show, so it is not taken: " + e.Message());
@@ -300,13 +302,13 @@ void MainWindow::on_actionLoad_parameters_triggered()
         RfaParameters& record = GetRfaParameters();
         const RfaParameters loaded = record.ReadFile(file);
         try {
-            loaded.CheckFitsForm(ui_);
+            CheckFitsForm(loaded, *ui_);
         } catch (const LwError& e) {
             throw LwError("The parameter file " + QStringToStdString(file) +
                           " was not loaded: " + e.Message());
         }
         record = loaded;
-        record.ExchangeWithUi(0, ui_);
+        ExchangeWithUi(record, 0, *ui_);
     } catch (const LwError& e) {
         ShowErrorBox(e.Message(), this);
     } catch (...) {
@@ -318,7 +320,7 @@ void MainWindow::on_actionSave_Parameters_triggered()
 {
     try {
         RfaParameters& record = GetRfaParameters();
-        record.ExchangeWithUi(1, ui_);
+        ExchangeWithUi(record, 1, *ui_);
         const QString file =
             GetSaveFileNameQString(this, "Save paramtrs", kParameterFilter, "paremeter.rfa_bg");
         if (file.isEmpty())

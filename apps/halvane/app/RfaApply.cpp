@@ -4,6 +4,8 @@
 #include "fgraph/LwWindowUtilities.h"
 #include "plugin/LwCmdPackUnpack.h"
 #include "plugin/LwPluginFuncZyvra.h"
+#include "apps/halvane/app/RfaOperations.h"
+#include "apps/halvane/app/RfaParametersForm.h"
 #include "apps/halvane/app/RfaProgressDialog.h"
 #include "apps/halvane/app/RfaViewerSteps.h"
 #include "apps/halvane/engine/LwProcessLog.h"
@@ -48,31 +50,20 @@ QString CleanFolder(const QString& folder)
 
 }  // namespace
 
-std::string RfaParameters::ApplyChecked(LwPluginFuncZyvra& client, std::int32_t source,
-                                        const std::function<std::int32_t()>& openDestination,
-                                        const RfaProgress& progress) const
+std::string ApplyChecked(const RfaParameters& record, LwPluginFuncZyvra& client, std::int32_t source,
+                         const std::function<std::int32_t()>& openDestination, const RfaProgress& progress)
 {
-    LwFloatMatrix image;
-    const int infinite = FetchImageWithData(client, source, image);
-    RfaImageKeys keys;
-    keys.Read(client, source);
-    LwProcessLog log;
-    log.LogOpen(Version_);
-    LogInfinitePixels(log, infinite);
-    ApplyCheckedSteps(image, log, progress);
-    const std::string text = log.Render();
-    const std::int32_t destination = openDestination();
-    keys.text["log"].push_back(text);
-    client.ImageSet(destination, image);
-    keys.Write(client, destination);
+    RfaSourceImage input(client, source);
+    RfaStepOutput output(client, source, record.Version_, input.infinitePixels);
+    record.ApplyCheckedSteps(input.image, output.Log(), progress);
+    const std::string text = output.CloseLog();
+    output.Send(openDestination(), input.image);
     return text;
 }
 
-void RfaParameters::ApplyCheckedNewImage(QWidget* parent, LwPluginFuncZyvra& client) const
+void ApplyCheckedNewImage(const RfaParameters& record, QWidget* parent, LwPluginFuncZyvra& client)
 {
-    const std::int32_t id = client.WindowGetFocusedID();
-    if (!client.GetIsModeImage(id))
-        throw LwError("Please select image window");
+    const std::int32_t id = FocusedImageWindow(client);
     bool isSeries = false;
     client.Call(LwCmdPackUnpack::CmdGetIsModeSeries, &id, nullptr,
                 [&](LwCmdPackUnpack& r) { r.Packer().PackUnpackBool("isModeSeries", isSeries); });
@@ -81,17 +72,18 @@ void RfaParameters::ApplyCheckedNewImage(QWidget* parent, LwPluginFuncZyvra& cli
                         QMessageBox::Yes | QMessageBox::No, parent);
         box.setWindowModality(Qt::WindowModal);
         if (box.exec() == QMessageBox::Yes) {
-            ProcessSeries(parent, client, id);
+            ProcessSeries(record, parent, client, id);
             return;
         }
     }
     RfaOperationProgress progress("New Image (Apply checked operations)", parent);
     ApplyChecked(
-        client, id, [&client] { return client.ImageNewWindow(); }, progress.Callback());
+        record, client, id, [&client] { return client.ImageNewWindow(); }, progress.Callback());
     client.UpdateAll();
 }
 
-void RfaParameters::ProcessSeries(QWidget* parent, LwPluginFuncZyvra& client, std::int32_t source) const
+void ProcessSeries(const RfaParameters& record, QWidget* parent, LwPluginFuncZyvra& client,
+                   std::int32_t source)
 {
     const QString index = GetSaveFileNameQString(parent, "Please move to output folder",
                                                  "index (*.xmlsrs *.*)", "_index.xmlsrs");
@@ -183,7 +175,7 @@ void RfaParameters::ProcessSeries(QWidget* parent, LwPluginFuncZyvra& client, st
             std::string log;
             try {
                 log = ApplyChecked(
-                    client, source,
+                    record, client, source,
                     [&] {
                         client.SeriesImageIndexSet(destination, i);
                         return destination;

@@ -4,110 +4,81 @@
 #include "core/LwError.h"
 #include "core/LwMatrixArithmetic.h"
 #include "plugin/LwPluginFuncZyvra.h"
+#include "apps/halvane/app/RfaOperations.h"
 #include "apps/halvane/app/RfaViewerSteps.h"
 #include "apps/halvane/engine/LwProcessLog.h"
 #include "apps/halvane/engine/RfaParameters.h"
 
 #include <cstdint>
-#include <string>
 
 namespace {
 
-// Steps shared by the two background operations: the background and the
-// source divided by it in two new windows with the keys and the log.
-void SendBackgroundAndRatio(LwPluginFuncZyvra& client, const LwFloatMatrix& source,
-                            const LwFloatMatrix& background, const RfaImageKeys& keys)
-{
-    const std::int32_t w1 = client.ImageNewWindow();
-    client.ImageSet(w1, background);
-    keys.Write(client, w1);
-    const LwFloatMatrix ratio = LwMatrixArithmetic().ElementDivide(source, background);
-    const std::int32_t w2 = client.ImageNewWindow();
-    client.ImageSet(w2, ratio);
-    keys.Write(client, w2);
-    client.UpdateAll();
-}
-
 // The frame of the background operations: the focused image (pixels that
-// are not finite as 0, the number of infinite ones logged),
-// its background by `fit`, the source's keys with one more log (`addLog`
-// adds the record), the background and ratio windows.
-template <class Fit, class Log>
-void RemoveBackground(LwPluginFuncZyvra& client, const std::string& version, Fit fit, Log addLog)
+// are not finite as 0, the number of infinite ones logged), its background
+// by `fit`, then the source's keys with one more log (`logRecord` adds the
+// operation's record), and the background and the source divided by it in
+// two new windows.
+template <class Fit>
+void RemoveBackground(const RfaParameters& record, LwPluginFuncZyvra& client, Fit fit,
+                      void (RfaParameters::*logRecord)(LwProcessLog&) const)
 {
-    const std::int32_t id = client.WindowGetFocusedID();
-    LwFloatMatrix source;
-    const int infinite = FetchImageWithData(client, id, source);
-    const LwFloatMatrix background = fit(source);
-    RfaImageKeys keys;
-    keys.Read(client, id);
-    LwProcessLog log;
-    log.LogOpen(version);
-    LogInfinitePixels(log, infinite);
-    addLog(log);
-    log.LogWrite(keys.text);
-    SendBackgroundAndRatio(client, source, background, keys);
+    const RfaSourceImage source(client, client.WindowGetFocusedID());
+    const LwFloatMatrix background = fit(source.image);
+    RfaStepOutput output(client, source.window, record.Version_, source.infinitePixels);
+    (record.*logRecord)(output.Log());
+    output.CloseLog();
+    output.SendToNewWindow(background);
+    output.SendToNewWindow(LwMatrixArithmetic().ElementDivide(source.image, background));
+    client.UpdateAll();
 }
 
 }  // namespace
 
-void RfaParameters::RemoveBgSh(LwPluginFuncZyvra& client, const RfaProgress& progress) const
+void RemoveBgSh(const RfaParameters& record, LwPluginFuncZyvra& client, const RfaProgress& progress)
 {
-    if (!MappingIsAzM2_) {
-        RemoveBgShByDegree(client);
+    if (!record.MappingIsAzM2_) {
+        RemoveBgShByDegree(record, client);
         return;
     }
-    CheckFitSettings(true);
+    record.CheckFitSettings(true);
     RemoveBackground(
-        client, Version_,
-        [this, &progress](const LwFloatMatrix& source) { return FitBackgroundSh(source, progress); },
-        [this](LwProcessLog& log) { LogRfaBackground(log); });
+        record, client, [&](const LwFloatMatrix& image) { return record.FitBackgroundSh(image, progress); },
+        &RfaParameters::LogRfaBackground);
 }
 
-void RfaParameters::RemoveBgShByDegree(LwPluginFuncZyvra& client) const
+void RemoveBgShByDegree(const RfaParameters& record, LwPluginFuncZyvra& client)
 {
-    CheckFitSettings(!MappingIsGnomonic_);
+    record.CheckFitSettings(!record.MappingIsGnomonic_);
     RemoveBackground(
-        client, Version_, [this](const LwFloatMatrix& source) { return BackgroundShByDegree(source); },
-        [this](LwProcessLog& log) {
-            log.LogOpenFunction("RFA_background");
-            log.LogAddDouble("ScreenRadius", Sr_);
-            log.LogAddInt("ScreenMargin", SMargin_);
-            log.LogAddBool("MappingIsGnomonic", MappingIsGnomonic_);
-            log.LogAddBool("MappingIsAz_", MappingIsAz_);
-            log.LogAddLDouble("MappingAzThetaMax_deg", MappingAzThetaMax_deg_);
-            log.LogAddInt("Size_l", Size_l_);
-            log.LogAddBool("UseAllSphere", UseAllSphere_);
-        });
+        record, client, [&](const LwFloatMatrix& image) { return record.BackgroundShByDegree(image); },
+        &RfaParameters::LogRfaBackgroundByDegree);
 }
 
-void RfaParameters::RemoveBgAzimuthal(LwPluginFuncZyvra& client) const
+void RemoveBgAzimuthal(const RfaParameters& record, LwPluginFuncZyvra& client)
 {
     RemoveBackground(
-        client, Version_, [this](const LwFloatMatrix& source) { return AzimuthalBackground(source); },
-        [this](LwProcessLog& log) { LogAverageAlong(log); });
+        record, client, [&](const LwFloatMatrix& image) { return record.AzimuthalBackground(image); },
+        &RfaParameters::LogAverageAlong);
 }
 
-int RfaParameters::AdjustScreen(LwPluginFuncZyvra& client, const RfaProgress& progress)
+int AdjustScreen(RfaParameters& record, LwPluginFuncZyvra& client, const RfaProgress& progress)
 {
-    const std::int32_t id = client.WindowGetFocusedID();
-    LwFloatMatrix image;
-    const int infinite = FetchImageWithData(client, id, image);
-    const ScreenEdge edge = FindScreenEdge(image, progress);
+    const RfaSourceImage source(client, client.WindowGetFocusedID());
+    const RfaParameters::ScreenEdge edge = record.FindScreenEdge(source.image, progress);
     if (!edge.found)
         throw LwError("Adjust Screen found no screen edge in the image");
-    Sx_ = edge.x;
-    Sy_ = edge.y;
-    Sr_ = edge.radius;
-    const float size = static_cast<float>(2 * Sr_ - 1);
-    client.RegionClear(id);
-    client.RegionAdd(id, "ELLIPSE", edge.x, edge.y, size, size, kRed, true);
+    record.Sx_ = edge.x;
+    record.Sy_ = edge.y;
+    record.Sr_ = edge.radius;
+    const float size = static_cast<float>(2 * record.Sr_ - 1);
+    client.RegionClear(source.window);
+    client.RegionAdd(source.window, "ELLIPSE", edge.x, edge.y, size, size, kRed, true);
     client.UpdateAll();
-    if (IsShowTmp_) {
+    if (record.IsShowTmp_) {
         const std::int32_t w = client.ImageNewWindow();
         client.ImageSet(w, edge.clipped);
         client.RegionAdd(w, "ELLIPSE", edge.x, edge.y, size, size, kRed, true);
         client.UpdateAll();
     }
-    return infinite;
+    return source.infinitePixels;
 }

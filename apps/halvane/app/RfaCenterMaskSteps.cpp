@@ -4,6 +4,7 @@
 #include "imageops/LwInt32Matrix.h"
 #include "plugin/LwCmdPackUnpack.h"
 #include "plugin/LwPluginFuncZyvra.h"
+#include "apps/halvane/app/RfaOperations.h"
 #include "apps/halvane/app/RfaViewerSteps.h"
 #include "apps/halvane/engine/LwProcessLog.h"
 #include "apps/halvane/engine/RfaParameters.h"
@@ -12,26 +13,17 @@
 #include <cstdint>
 #include <string>
 
-void RfaParameters::MoveToCenter(LwPluginFuncZyvra& client) const
+void MoveToCenter(const RfaParameters& record, LwPluginFuncZyvra& client)
 {
-    const std::int32_t id = client.WindowGetFocusedID();
-    LwFloatMatrix image;
-    const int infinite = FetchImageWithData(client, id, image);
-    RfaImageKeys keys;
-    keys.Read(client, id);
-    LwProcessLog log;
-    log.LogOpen(Version_);
-    LogInfinitePixels(log, infinite);
-    LogMoveToCenter(log);
-    log.LogWrite(keys.text);
-    const LwFloatMatrix shifted = ShiftToCenter(image);
-    const std::int32_t w = client.ImageNewWindow();
-    client.ImageSet(w, shifted);
-    keys.Write(client, w);
-    const float cx = static_cast<float>(image.ColSize / 2);
-    const float cy = static_cast<float>(image.RowSize / 2);
-    const float screen = static_cast<float>(2 * Sr_ + 1);
-    const float fit = static_cast<float>(2 * (Sr_ - SMargin_) + 1);
+    const RfaSourceImage source(client, client.WindowGetFocusedID());
+    RfaStepOutput output(client, source.window, record.Version_, source.infinitePixels);
+    record.LogMoveToCenter(output.Log());
+    output.CloseLog();
+    const std::int32_t w = output.SendToNewWindow(record.ShiftToCenter(source.image));
+    const float cx = static_cast<float>(source.image.ColSize / 2);
+    const float cy = static_cast<float>(source.image.RowSize / 2);
+    const float screen = static_cast<float>(2 * record.Sr_ + 1);
+    const float fit = static_cast<float>(2 * (record.Sr_ - record.SMargin_) + 1);
     client.RegionAdd(w, "ELLIPSE", cx, cy, screen, screen, kRed, false);
     client.RegionAdd(w, "ELLIPSE", cx, cy, fit, fit, kRed, false);
     client.UpdateAll();
@@ -39,46 +31,36 @@ void RfaParameters::MoveToCenter(LwPluginFuncZyvra& client) const
 
 namespace {
 
-// The frame of both masks: the focused image window as the viewer holds it,
-// `mask` applied to a copy, the copy in a new window with the keys and the log.
-template <class Log, class Mask>
-void MaskIntoNewWindow(LwPluginFuncZyvra& client, const std::string& version, Log addLog, Mask mask)
+// The frame of both masks: the focused image window as the viewer holds it
+// (no pixel counted as infinite), `mask` applied, the result in a new window
+// with the keys and the log with the mask's record.
+void MaskIntoNewWindow(const RfaParameters& record, LwPluginFuncZyvra& client,
+                       void (RfaParameters::*logRecord)(LwProcessLog&) const,
+                       void (RfaParameters::*mask)(LwFloatMatrix&) const)
 {
-    const std::int32_t id = client.WindowGetFocusedID();
-    if (!client.GetIsModeImage(id))
-        throw LwError("Please select image window");
+    const std::int32_t id = FocusedImageWindow(client);
     LwFloatMatrix image;
     client.ImageGetBySharedMemory(id, image);
-    RfaImageKeys keys;
-    keys.Read(client, id);
-    LwProcessLog log;
-    log.LogOpen(version);
-    addLog(log);
-    LwFloatMatrix result = image;
-    mask(result);
-    log.LogWrite(keys.text);
-    const std::int32_t w = client.ImageNewWindow();
-    client.ImageSet(w, result);
-    keys.Write(client, w);
+    RfaStepOutput output(client, id, record.Version_, 0);
+    (record.*logRecord)(output.Log());
+    (record.*mask)(image);
+    output.CloseLog();
+    output.SendToNewWindow(image);
 }
 
 }  // namespace
 
-void RfaParameters::MaskMcpDip(LwPluginFuncZyvra& client) const
+void MaskMcpDip(const RfaParameters& record, LwPluginFuncZyvra& client)
 {
-    MaskIntoNewWindow(
-        client, Version_, [this](LwProcessLog& log) { LogMaskMcpDip(log); },
-        [this](LwFloatMatrix& m) { ApplyDipMask(m); });
+    MaskIntoNewWindow(record, client, &RfaParameters::LogMaskMcpDip, &RfaParameters::ApplyDipMask);
 }
 
-void RfaParameters::MaskOutside(LwPluginFuncZyvra& client) const
+void MaskOutside(const RfaParameters& record, LwPluginFuncZyvra& client)
 {
-    MaskIntoNewWindow(
-        client, Version_, [this](LwProcessLog& log) { LogMaskOutside(log); },
-        [this](LwFloatMatrix& m) { ApplyOutsideMask(m); });
+    MaskIntoNewWindow(record, client, &RfaParameters::LogMaskOutside, &RfaParameters::ApplyOutsideMask);
 }
 
-void RfaParameters::UpdateMaskFromRegion(LwPluginFuncZyvra& client)
+void UpdateMaskFromRegion(RfaParameters& record, LwPluginFuncZyvra& client)
 {
     std::int32_t id = client.WindowGetFocusedID();
     if (id < 0)
@@ -107,8 +89,8 @@ void RfaParameters::UpdateMaskFromRegion(LwPluginFuncZyvra& client)
         [&](LwCmdPackUnpack& reply) { reply.PackUnpackRegion(type, cx, cy, w, h, color, movable, name); });
     if (!std::isfinite(cx) || !std::isfinite(cy) || !std::isfinite(w) || !std::isfinite(h))
         throw LwError("Region is not a finite ellipse");
-    MaskCx_ = cx;
-    MaskCy_ = cy;
-    MaskRx_ = static_cast<double>(w - 1.0f) * 0.5;
-    MaskRy_ = static_cast<double>(h - 1.0f) * 0.5;
+    record.MaskCx_ = cx;
+    record.MaskCy_ = cy;
+    record.MaskRx_ = static_cast<double>(w - 1.0f) * 0.5;
+    record.MaskRy_ = static_cast<double>(h - 1.0f) * 0.5;
 }

@@ -1,6 +1,5 @@
-// The parameter record against the main form (the exchange with its boxes
-// and the check of the record against their ranges), the ini file beside the
-// program, and the file dialogs' remembered folder.
+#include "apps/halvane/app/RfaParametersForm.h"
+
 #include "core/LwError.h"
 #include "core/LwQBarnFile.h"
 #include "fgraph/LwFileDialogs.h"
@@ -109,19 +108,19 @@ std::string NumberText(double value)
 
 }  // namespace
 
-void RfaParameters::SaveIni() const
+void SaveIni(const RfaParameters& record)
 {
     LwQBarnFile doc(GetIniFileNameQString(".ini"), "w");
-    RfaParameters copy = *this;
+    RfaParameters copy = record;
     copy.Serialize(doc, "ini");
     doc.Save();
 }
 
-void RfaParameters::ExchangeWithUi(const int& toRecord, Ui_MainWindow* form)
+void ExchangeWithUi(RfaParameters& record, int toRecord, Ui_MainWindow& form)
 {
     const bool in = toRecord != 0;
     ForEachFormValue(
-        *this, *form,
+        record, form,
         [in](auto* box, auto& field, const char*) {
             if (in)
                 FromBox(box, field);
@@ -136,11 +135,11 @@ void RfaParameters::ExchangeWithUi(const int& toRecord, Ui_MainWindow* form)
         });
 }
 
-void RfaParameters::CheckFitsForm(const Ui_MainWindow* form) const
+void CheckFitsForm(const RfaParameters& record, const Ui_MainWindow& form)
 {
-    RfaParameters copy = *this;
+    RfaParameters copy = record;
     ForEachFormValue(
-        copy, *form,
+        copy, form,
         [](auto* box, auto& field, const char* key) {
             const double value = static_cast<double>(field);
             const double low = static_cast<double>(box->minimum());

@@ -1,6 +1,13 @@
 #pragma once
-// Pieces that every halvane operation shares with the viewer.
+// Pieces that every halvane operation shares with the viewer. A step that
+// makes new windows reads its source (RfaSourceImage, or FocusedImageWindow
+// and the image as the viewer holds it), reads the source's keys and opens
+// its log (RfaStepOutput), adds its records, closes the log (CloseLog) and
+// sends each result with the keys (SendToNewWindow, Send). Where a step
+// computes between these, and which requests it adds, stays its own: the
+// order of its requests to the viewer is part of its contract.
 
+#include "core/LwError.h"
 #include "core/LwInfoMap.h"
 #include "core/LwMatrix.h"
 #include "plugin/LwCmdPackUnpack.h"
@@ -9,6 +16,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <string>
 
 // The colour of the screen and fit ellipses drawn on a viewer window.
 inline const LwColorRgb kRed{255, 0, 0};
@@ -48,13 +56,30 @@ inline int ClearInfinitePixels(LwFloatMatrix& image)
     return count;
 }
 
-// The image of `window` with every pixel that is not a finite number as a
-// pixel without data; returns the number of infinite ones (NaN pixels are
-// the viewer's usual mark of no data and go uncounted).
-inline int FetchImageWithData(LwPluginFuncZyvra& client, std::int32_t window, LwFloatMatrix& image)
+// The image of a window with every pixel that is not a finite number as a
+// pixel without data, and the number of infinite ones (NaN pixels are the
+// viewer's usual mark of no data and go uncounted). One request.
+struct RfaSourceImage
 {
-    client.ImageGet(window, image, true);
-    return ClearInfinitePixels(image);
+    std::int32_t window;
+    LwFloatMatrix image;
+    int infinitePixels;
+
+    RfaSourceImage(LwPluginFuncZyvra& client, std::int32_t id) : window(id)
+    {
+        client.ImageGet(window, image, true);
+        infinitePixels = ClearInfinitePixels(image);
+    }
+};
+
+// The focused window, when it is an image window; else LwError "Please
+// select image window". Two requests.
+inline std::int32_t FocusedImageWindow(LwPluginFuncZyvra& client)
+{
+    const std::int32_t id = client.WindowGetFocusedID();
+    if (!client.GetIsModeImage(id))
+        throw LwError("Please select image window");
+    return id;
 }
 
 // The record "InfinitePixels" with their "Count", added to an operation's
@@ -66,3 +91,48 @@ inline void LogInfinitePixels(LwProcessLog& log, int count)
     log.LogOpenFunction("InfinitePixels");
     log.LogAddInt("Count", count);
 }
+
+// What a step sends with each image it makes: the source window's keys and
+// the step's log, opened with the program version and the source's
+// "InfinitePixels" record. The step adds its records to Log(); CloseLog then
+// appends the log to the keys' "log" list, and every window sent after it
+// gets the image with those keys.
+class RfaStepOutput
+{
+public:
+    // Reads the keys of `source` (two requests) and opens the log.
+    RfaStepOutput(LwPluginFuncZyvra& client, std::int32_t source, const std::string& version,
+                  int infinitePixels)
+        : client_(client)
+    {
+        keys_.Read(client_, source);
+        log_.LogOpen(version);
+        LogInfinitePixels(log_, infinitePixels);
+    }
+
+    LwProcessLog& Log() { return log_; }
+    // The log's text, appended to the keys.
+    std::string CloseLog()
+    {
+        log_.LogWrite(keys_.text);
+        return keys_.text["log"].back();
+    }
+    // `image` into `window`, then the keys.
+    void Send(std::int32_t window, const LwFloatMatrix& image) const
+    {
+        client_.ImageSet(window, image);
+        keys_.Write(client_, window);
+    }
+    // `image` in a new window with the keys; its id.
+    std::int32_t SendToNewWindow(const LwFloatMatrix& image) const
+    {
+        const std::int32_t window = client_.ImageNewWindow();
+        Send(window, image);
+        return window;
+    }
+
+private:
+    LwPluginFuncZyvra& client_;
+    RfaImageKeys keys_;
+    LwProcessLog log_;
+};

@@ -425,19 +425,34 @@ LwFloatMatrix RfaParameters::FitBackgroundSh(const LwFloatMatrix& image, const R
     return background.Release(true);
 }
 
-void RfaParameters::LogRfaBackground(LwProcessLog& log) const
+namespace {
+
+// The record "RFA_background" of both methods; the least-squares fit's has
+// the flag "MappingIsAzM2_".
+void LogBackgroundRecord(const RfaParameters& p, LwProcessLog& log, bool withLeastSquaresFlag)
 {
     log.LogOpenFunction("RFA_background");
-    log.LogAddDouble("ScreenRadius", Sr_);
-    log.LogAddInt("ScreenMargin", SMargin_);
-    log.LogAddBool("MappingIsGnomonic", MappingIsGnomonic_);
-    log.LogAddBool("MappingIsAz_", MappingIsAz_);
-    log.LogAddBool("MappingIsAzM2_", MappingIsAzM2_);
-    std::ostringstream angle;
-    angle << MappingAzThetaMax_deg_;
-    log.LogAddString("MappingAzThetaMax_deg", angle.str());
-    log.LogAddInt("Size_l", Size_l_);
-    log.LogAddBool("UseAllSphere", UseAllSphere_);
+    log.LogAddDouble("ScreenRadius", p.Sr_);
+    log.LogAddInt("ScreenMargin", p.SMargin_);
+    log.LogAddBool("MappingIsGnomonic", p.MappingIsGnomonic_);
+    log.LogAddBool("MappingIsAz_", p.MappingIsAz_);
+    if (withLeastSquaresFlag)
+        log.LogAddBool("MappingIsAzM2_", p.MappingIsAzM2_);
+    log.LogAddLDouble("MappingAzThetaMax_deg", p.MappingAzThetaMax_deg_);
+    log.LogAddInt("Size_l", p.Size_l_);
+    log.LogAddBool("UseAllSphere", p.UseAllSphere_);
+}
+
+}  // namespace
+
+void RfaParameters::LogRfaBackground(LwProcessLog& log) const
+{
+    LogBackgroundRecord(*this, log, true);
+}
+
+void RfaParameters::LogRfaBackgroundByDegree(LwProcessLog& log) const
+{
+    LogBackgroundRecord(*this, log, false);
 }
 
 LwFloatMatrix RfaParameters::BackgroundShByDegree(const LwFloatMatrix& source) const
@@ -457,32 +472,35 @@ LwFloatMatrix RfaParameters::BackgroundShByDegree(const LwFloatMatrix& source) c
     LwFloatMatrix residual = source;
     LwLmDoubleArray cache;
     LwLmDoubleArray Y;
-    for (int l = 0; l <= L; ++l) {
-        std::vector<LDouble> c(static_cast<std::size_t>(2 * l + 1), 0);
-        int count = 0;
-        auto direction = [&](int x, int y, LDouble& theta, LDouble& phi) {
-            return PixelToSphere(theta, phi, x, y, R, MappingIsGnomonic_, MappingIsAz_, thetaMax);
-        };
+    // `visit(x, y, theta, phi)` for each pixel offset of the square inside
+    // the disc, in storage order, with its direction.
+    auto forEachSample = [&](auto&& visit) {
         for (int iy = 0; iy < square.count; ++iy) {
             const int y = square.first + iy;
             for (int ix = 0; ix < square.count; ++ix) {
                 const int x = square.first + ix;
                 LDouble theta = 0, phi = 0;
-                if (!direction(x, y, theta, phi))
-                    continue;
-                const LDouble value = residual(cx + x, cy + y);
-                ++count;
-                CalcRealSphericalHarmonics(cache, Y, l + 1, theta, phi);
-                for (int m = -l; m <= l; ++m)
-                    c[static_cast<std::size_t>(m + l)] += Y(l, m) * value;
-                if (UseAllSphere_) {
-                    ++count;
-                    CalcRealSphericalHarmonics(cache, Y, l + 1, LwConst::Pi - theta, phi);
-                    for (int m = -l; m <= l; ++m)
-                        c[static_cast<std::size_t>(m + l)] += Y(l, m) * value;
-                }
+                if (PixelToSphere(theta, phi, x, y, R, MappingIsGnomonic_, MappingIsAz_, thetaMax))
+                    visit(x, y, theta, phi);
             }
         }
+    };
+    for (int l = 0; l <= L; ++l) {
+        std::vector<LDouble> c(static_cast<std::size_t>(2 * l + 1), 0);
+        int count = 0;
+        forEachSample([&](int x, int y, const LDouble& theta, const LDouble& phi) {
+            const LDouble value = residual(cx + x, cy + y);
+            ++count;
+            CalcRealSphericalHarmonics(cache, Y, l + 1, theta, phi);
+            for (int m = -l; m <= l; ++m)
+                c[static_cast<std::size_t>(m + l)] += Y(l, m) * value;
+            if (UseAllSphere_) {
+                ++count;
+                CalcRealSphericalHarmonics(cache, Y, l + 1, LwConst::Pi - theta, phi);
+                for (int m = -l; m <= l; ++m)
+                    c[static_cast<std::size_t>(m + l)] += Y(l, m) * value;
+            }
+        });
         if (count == 0)
             throw LwError("No pixel lies inside the fit radius");
         for (int m = -l; m <= l; ++m) {
@@ -490,22 +508,15 @@ LwFloatMatrix RfaParameters::BackgroundShByDegree(const LwFloatMatrix& source) c
             qCDebug(lcHalvaneFit) << "total" << m << static_cast<double>(cm) << count;
             cm /= count;
         }
-        for (int iy = 0; iy < square.count; ++iy) {
-            const int y = square.first + iy;
-            for (int ix = 0; ix < square.count; ++ix) {
-                const int x = square.first + ix;
-                LDouble theta = 0, phi = 0;
-                if (!direction(x, y, theta, phi))
-                    continue;
-                CalcRealSphericalHarmonics(cache, Y, l + 1, theta, phi);
-                LDouble sum = 0;
-                for (int m = -l; m <= l; ++m)
-                    sum += c[static_cast<std::size_t>(m + l)] * Y(l, m);
-                const float layer = static_cast<float>(sum);
-                residual(cx + x, cy + y) -= layer;
-                background(cx + x, cy + y) += layer;
-            }
-        }
+        forEachSample([&](int x, int y, const LDouble& theta, const LDouble& phi) {
+            CalcRealSphericalHarmonics(cache, Y, l + 1, theta, phi);
+            LDouble sum = 0;
+            for (int m = -l; m <= l; ++m)
+                sum += c[static_cast<std::size_t>(m + l)] * Y(l, m);
+            const float layer = static_cast<float>(sum);
+            residual(cx + x, cy + y) -= layer;
+            background(cx + x, cy + y) += layer;
+        });
     }
     return background.Release(true);
 }

@@ -1,28 +1,20 @@
 #pragma once
 // halvane's parameter record: every setting of the RFA operations (screen
 // geometry, background fits, masks, the steps of "New Image (Apply checked
-// operations)"), and the operations themselves as its members.
-//
-// One process-wide record (GetRfaParameters) mirrors the main form. An
-// operation never runs on that record directly: the window's slot copies it
-// when the operation starts and runs the copy's member, so edits made in the
-// form while an operation waits for the viewer cannot change the values it
-// works with. Operations that find values (AdjustScreen, UpdateMaskFromRegion)
-// set them on the copy, and the slot hands those fields back.
+// operations)"), with the computations of those operations on an image held
+// here: the shift to the centre, the masks, the background fits, the
+// screen-edge search and the log records. The operations on the viewer's
+// windows are in apps/halvane/app/RfaOperations.h, the form exchange and the
+// ini file in apps/halvane/app/RfaParametersForm.h.
 //
 // Files. The record is stored as a Barn document whose first top-level rack
 // is "ini", holding one value element per key in the fixed order of
-// Serialize. Two files use it: the ini file beside the program
-// (GetIniFileNameQString(".ini")), read at start and written before every
-// operation, and the parameter files "*.rfa_bg" of the File menu.
+// Serialize. Two files use it: the ini file beside the program (SaveIni),
+// read at start and written before every operation, and the parameter files
+// "*.rfa_bg" of the File menu.
 //
 // Pixel values of 0 mark pixels without data: the masks write 0 and the
-// background fits leave such pixels out. The operations that compute on an
-// image fetch it with every pixel that is not a finite number (NaN or
-// infinite) set to 0, and their operation log records how many infinite
-// ones there were (the record "InfinitePixels", only when there were any).
-//
-// GUI thread only.
+// background fits leave such pixels out.
 
 #include "core/LwError.h"
 #include "core/LwMatrix.h"
@@ -35,10 +27,7 @@
 #include <string>
 
 class LwBarnXml;
-class LwPluginFuncZyvra;
 class LwProcessLog;
-class QWidget;
-class Ui_MainWindow;
 
 // Progress of a long operation: called on the calling thread (never from
 // inside a parallel region) with (done, total), done rising from 0 to total;
@@ -121,9 +110,6 @@ public:
     // file; huge values are brought into range by the form and refused by
     // the operations before any conversion to int.
     bool Serialize(LwBarnXml& doc, const std::string& rackName);
-    // Writes the record to the ini file (atomically: a failed write leaves
-    // the old file). LwError "FILE CANNOT WRITE:<path>" when it cannot.
-    void SaveIni() const;
     // This record with the values of the parameter file `path` on top (a
     // key the file lacks keeps its value). Unlike Serialize, a file that is
     // not a parameter file is refused whole: LwError "Cannot open:<path>",
@@ -135,26 +121,10 @@ public:
     // "true" or "false").
     RfaParameters ReadFile(const QString& path) const;
 
-    // ---- The form ---------------------------------------------------------
-    // Nonzero `toRecord`: the 23 widget values into the record; zero: the
-    // record into the widgets, where each value is brought into the widget's
-    // range and decimals (the integer mask boxes take the value truncated
-    // toward zero). Either way MappingIsAzM2_ becomes true.
-    void ExchangeWithUi(const int& toRecord, Ui_MainWindow* form);
-    // Whether the 17 numbers can be shown in the form as they are: LwError
-    // naming the first value that is not a number or lies outside its
-    // widget's range, as "\"<key>\" = <value> lies outside the form's range
-    // <minimum> to <maximum>". Callers check a record before it reaches the
-    // form, so that ExchangeWithUi never clamps a value found by an operation
-    // or read from a file.
-    void CheckFitsForm(const Ui_MainWindow* form) const;
-
     // ---- Centre and masks -------------------------------------------------
-    // The focused image shifted cyclically so that (Sx_, Sy_) lands on the
-    // image centre (ColSize / 2, RowSize / 2), in a new window with the
-    // source's keys, one more log, the screen circle and the fit circle.
-    void MoveToCenter(LwPluginFuncZyvra& client) const;
-    // The shifted copy (same sizes and begins), flagged. A centre that is
+    // `image` shifted cyclically so that (Sx_, Sy_) lands on the image centre
+    // (ColSize / 2, RowSize / 2): a copy (same sizes and begins), flagged.
+    // A centre that is
     // not finite: LwError "Screen centre is not a finite number"; one more
     // than an image size from the image centre: "Screen Cx = <x> is out of
     // range: it must be from <c - w> to <c + w> (...)" (Cy likewise).
@@ -167,19 +137,6 @@ public:
     // MaskRy_ + 0.5 around (MaskCx_, MaskCy_) set to 0, in place; pixels on
     // the ellipse stay. A semi-axis of 0 or less leaves the image unchanged.
     void ApplyOutsideMask(LwFloatMatrix& image) const;
-    // The focused image window (else LwError "Please select image window"),
-    // fetched as the viewer holds it (NaN stays NaN), masked into a new
-    // window with the source's keys and one more log.
-    void MaskMcpDip(LwPluginFuncZyvra& client) const;
-    void MaskOutside(LwPluginFuncZyvra& client) const;
-    // MaskCx_, MaskCy_, MaskRx_, MaskRy_ from the single region of the
-    // focused window: its centre and (size - 1) / 2. Errors: "Please select
-    // image window" (no focused window), "Please make singe region for mask"
-    // (no region or several), "This is not vector" (a malformed id list),
-    // "Region is not found" (a negative region id), "Region is not a finite
-    // ellipse" (a centre or size that is not finite); the record is then
-    // unchanged.
-    void UpdateMaskFromRegion(LwPluginFuncZyvra& client);
 
     // ---- Backgrounds ------------------------------------------------------
     // The direction (theta, phi), radians, of the pixel at offset (x, y) from
@@ -216,24 +173,15 @@ public:
     // <N> spherical harmonics"; a result that is not finite: "The
     // spherical-harmonics fit gave no finite result".
     LwFloatMatrix FitBackgroundSh(const LwFloatMatrix& image, const RfaProgress& progress = nullptr) const;
-    // "2) Remove BG": the fit (or RemoveBgShByDegree when MappingIsAzM2_ is
-    // false) of the focused image; the background and the image divided by
-    // it in two new windows with the keys and one more log. A cancelled fit
-    // sends nothing back.
-    void RemoveBgSh(LwPluginFuncZyvra& client, const RfaProgress& progress = nullptr) const;
-    // The degree-by-degree projection of the residual image (mapping by
-    // MappingIsGnomonic_ / MappingIsAz_, mirrored samples by UseAllSphere_),
-    // windows as RemoveBgSh.
-    void RemoveBgShByDegree(LwPluginFuncZyvra& client) const;
-    // Its background: degree by degree from 0 to Size_l_, the mean
+    // The background of the degree-by-degree method (the projection of the
+    // residual image, mapping by MappingIsGnomonic_ / MappingIsAz_, mirrored
+    // samples by UseAllSphere_): degree by degree from 0 to Size_l_, the mean
     // projection of the residual on the degree's harmonics over the disc
     // (zeros included) subtracted as one layer; flagged. No sample inside
     // the disc: "No pixel lies inside the fit radius".
     LwFloatMatrix BackgroundShByDegree(const LwFloatMatrix& source) const;
     // The azimuthal average around (Ax_, Ay_), pixels of 0 left out.
     LwFloatMatrix AzimuthalBackground(const LwFloatMatrix& image) const;
-    // "3) Remove Az. BG": background and ratio windows as RemoveBgSh.
-    void RemoveBgAzimuthal(LwPluginFuncZyvra& client) const;
 
     // The screen edge found by "Adjust Screen".
     struct ScreenEdge
@@ -258,74 +206,26 @@ public:
     // the element (0, 0): the matrix range message; distances beyond the
     // 16-bit ring table: "The image is too large for Adjust Screen".
     ScreenEdge FindScreenEdge(const LwFloatMatrix& image, const RfaProgress& progress = nullptr) const;
-    // "Adjust Screen": Sx_, Sy_, Sr_ from the edge of the focused image and
-    // the movable circle (diameter 2 Sr_ - 1) drawn on it; with IsShowTmp_
-    // also the clipped image in a new window. No edge: LwError "Adjust
-    // Screen found no screen edge in the image", the fields unchanged.
-    // Returns the number of infinite pixels, searched as pixels of 0 like
-    // NaN pixels (the operation has no log to record it).
-    int AdjustScreen(LwPluginFuncZyvra& client, const RfaProgress& progress = nullptr);
 
-    // ---- Apply checked operations and series -------------------------------
+    // ---- Apply checked operations ------------------------------------------
     // The checked steps in their order (shift, spherical-harmonics background
     // divided out, azimuthal background divided out, dip mask, outside mask)
     // applied to `image` in place, each adding its record to `log`.
     // `progress` goes to the spherical-harmonics fit (RfaCancelled).
     void ApplyCheckedSteps(LwFloatMatrix& image, LwProcessLog& log,
                            const RfaProgress& progress = nullptr) const;
-    // One image from window `source` (non-finite pixels as 0), with the
-    // source's keys and one more log, to the window that `openDestination`
-    // gives; the log text is returned. The steps run before
-    // `openDestination` is called, so a cancelled fit (RfaCancelled) leaves
-    // the viewer untouched.
-    std::string ApplyChecked(LwPluginFuncZyvra& client, std::int32_t source,
-                             const std::function<std::int32_t()>& openDestination,
-                             const RfaProgress& progress = nullptr) const;
-    // "New Image (Apply checked operations)": the focused image window (else
-    // "Please select image window") into a new window, the fit's progress in
-    // a dialog whose Cancel ends it with nothing changed; for a series the
-    // user may choose to process every image (ProcessSeries).
-    void ApplyCheckedNewImage(QWidget* parent, LwPluginFuncZyvra& client) const;
-    // Every image of the series window `source` into a new series saved
-    // image by image in the folder the user chooses, with one progress
-    // dialog whose bar runs over the whole series (an image's fit moves it
-    // within that image's share) and whose Cancel stops between images,
-    // during the wait for an image's load, and during an image's fit (that
-    // image then gets no entry in the new series). So that no source image
-    // and no output is overwritten, an output folder that is the current
-    // image's folder is refused before the new series window is made, and
-    // an image is refused, before it is saved, when the output folder is its
-    // own folder, when it has no file name, or when an image before it had
-    // the same file name; the images saved before stay.
-    void ProcessSeries(QWidget* parent, LwPluginFuncZyvra& client, std::int32_t source) const;
 
     // ---- Log records ------------------------------------------------------
     void LogRfaBackground(LwProcessLog& log) const;
+    // The record of the degree-by-degree method: "RFA_background" as
+    // LogRfaBackground writes it, without "MappingIsAzM2_".
+    void LogRfaBackgroundByDegree(LwProcessLog& log) const;
     void LogAverageAlong(LwProcessLog& log) const;
     void LogMoveToCenter(LwProcessLog& log) const;
     void LogMaskMcpDip(LwProcessLog& log) const;
     void LogMaskOutside(LwProcessLog& log) const;
 };
 
-// The farthest a pixel position or distance in one image can lie from its
-// origin: an image travels between halvane and the viewer as one
-// shared-memory block of 16 + 4 x columns x rows bytes, at most INT_MAX, so
-// no image side exceeds 536870907 and no distance inside an image 2^30. The
-// form's centre, radius and margin boxes reach this far (MainWindow.ui).
-constexpr int kRfaFormPixelRange = 1 << 30;
-
-// The process-wide record, built with the defaults on first use.
+// The process-wide record, built with the defaults on first use; the main
+// window's, used on the GUI thread only.
 RfaParameters& GetRfaParameters();
-
-// The program file's path with its extension replaced by `extension` (with
-// its dot): a '.' after the last separator and not at position 0 starts the
-// extension. Errors are written as "Error@GetIniFileNameQString" to the debug
-// output and passed on.
-QString GetIniFileNameQString(const QString& extension);
-// Remembers the folder of a chosen file and writes it as the only line of
-// "filepath.ini" (silently nothing when that file cannot be written).
-void WriteFilePathIni(const QString& chosenPath);
-// The save dialog, starting in the remembered folder when `defaultPath` has
-// no directory; the chosen path (remembered) or empty when cancelled.
-QString GetSaveFileNameQString(QWidget* parent, const QString& caption, const QString& filter,
-                               const QString& defaultPath);
