@@ -13,6 +13,7 @@
 #include <cstring>
 #include <exception>
 #include <locale>
+#include <utility>
 
 const char* const kFileNameCtypeLocale = "C.UTF-8";
 
@@ -48,17 +49,39 @@ void ShowUndefinedErrorBox(const QString& message, QWidget* parent, LwUndefinedE
     MakeErrorBox(UndefinedErrorText(message, style), parent)->exec();
 }
 
-bool RunShowingErrors(QWidget* parent, const std::function<void()>& action)
+bool RunShowingErrors(QWidget* parent, const std::function<void()>& action, const LwSlotErrorReport& report)
 {
+    const auto sayNothing = [&report] { return report.SayNothing && report.SayNothing(); };
     try {
         action();
         return true;
     } catch (const LwError& e) {
-        ShowErrorBox(e.Message(), parent);
+        if (!sayNothing())
+            ShowErrorBox(e.Message(), parent);
     } catch (const std::exception& e) {
-        ShowUndefinedErrorBox(QString::fromLocal8Bit(e.what()), parent);
+        if (!sayNothing())
+            ShowUndefinedErrorBox(report.ShowWhat ? QString::fromLocal8Bit(e.what()) : QString(), parent,
+                                  report.Style);
     } catch (...) {
-        ShowUndefinedErrorBox(QString(), parent);
+        if (!sayNothing())
+            ShowUndefinedErrorBox(QString(), parent, report.Style);
+    }
+    return false;
+}
+
+LwIniWriteReporter::LwIniWriteReporter(std::string addendum) : addendum_(std::move(addendum)) {}
+
+bool LwIniWriteReporter::Write(QWidget* parent, const std::function<void()>& write)
+{
+    try {
+        write();
+        return true;
+    } catch (const LwError& e) {
+        qWarning().noquote() << QString::fromStdString(e.Message());
+        if (!shown_) {
+            shown_ = true;
+            ShowErrorBox(e.Message() + addendum_, parent);
+        }
     }
     return false;
 }

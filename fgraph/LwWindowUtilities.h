@@ -1,7 +1,8 @@
 #pragma once
-// Free functions shared by the windows of both graphical programs: the error
-// boxes, the QString forms of the path rules, the ini file name, the
-// character-classification locale and the QString/std::string conversion.
+// Shared by the windows of both graphical programs: the error boxes, the
+// frame of a window slot, the report of an unwritable ini file, the QString
+// forms of the path rules, the ini file name, the character-classification
+// locale and the QString/std::string conversion.
 // Texts cross between QString and std::string as UTF-8. GUI thread only.
 
 #include "core/TextUtilities.h"
@@ -33,10 +34,67 @@ void ShowErrorBox(const std::string& message, QWidget* parent);
 void ShowUndefinedErrorBox(const QString& message, QWidget* parent,
                            LwUndefinedErrorStyle style = LwUndefinedErrorStyle::KeepEmpty);
 
+// A program's way with the exceptions that end a window slot
+// (RunShowingErrors). The defaults are velmora's and fgraph's.
+struct LwSlotErrorReport
+{
+    // The undefined-error box's treatment of an empty text.
+    LwUndefinedErrorStyle Style = LwUndefinedErrorStyle::KeepEmpty;
+    // Whether a std::exception's what() follows "Undefined error:"; halvane's
+    // box names no cause.
+    bool ShowWhat = true;
+    // Asked once the action has thrown: true leaves the box out. For a window
+    // that the user chose to close while the action ran: it closes as soon as
+    // the slot ends, and a box would only hold the close up.
+    std::function<bool()> SayNothing;
+};
+
 // Runs `action` for a window slot or event handler, so that no exception
 // reaches Qt's event loop: an LwError is shown with ShowErrorBox, any other
-// exception with ShowUndefinedErrorBox. Returns whether `action` finished.
-bool RunShowingErrors(QWidget* parent, const std::function<void()>& action);
+// exception with ShowUndefinedErrorBox, both as `report` says. Returns
+// whether `action` finished.
+bool RunShowingErrors(QWidget* parent, const std::function<void()>& action,
+                      const LwSlotErrorReport& report = {});
+
+// RunShowingErrors, where an exception of type Quiet (a cancel by the user,
+// after which nothing has changed) ends `action` without a box. Returns
+// whether `action` finished.
+template <class Quiet>
+bool RunShowingErrorsQuietOn(QWidget* parent, const std::function<void()>& action,
+                             const LwSlotErrorReport& report = {})
+{
+    bool finished = false;
+    RunShowingErrors(
+        parent,
+        [&] {
+            try {
+                action();
+                finished = true;
+            } catch (const Quiet&) {}
+        },
+        report);
+    return finished;
+}
+
+// The write of a program's ini file, which may fail on every run (a program
+// folder without write access) and must not stop the work that follows:
+// each failure goes to Qt's warning output, the first one of this object
+// also to the error box, with the addendum after the message. The object is
+// the scope of "first": velmora keeps one for the run, halvane one per
+// window.
+class LwIniWriteReporter
+{
+public:
+    explicit LwIniWriteReporter(std::string addendum = std::string());
+
+    // Runs `write`; an LwError from it is reported as above and goes no
+    // further. Returns whether `write` finished.
+    bool Write(QWidget* parent, const std::function<void()>& write);
+
+private:
+    std::string addendum_;
+    bool shown_ = false;
+};
 
 // Runs `action` until it finishes or the user gives up: after each error the
 // "ERROR" box shows the message, then an empty line and `question`, with the

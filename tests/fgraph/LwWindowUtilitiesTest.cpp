@@ -10,7 +10,9 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <functional>
 #include <locale>
+#include <stdexcept>
 
 namespace {
 
@@ -253,6 +255,126 @@ TEST(LwWindowUtilities, FailedActionIsOfferedAgainUntilItWorksOrTheUserGivesUp)
         EXPECT_EQ(calls, 3);
         EXPECT_TRUE(answers.texts.empty());
     }
+}
+
+// halvane's slot report: no cause in the undefined-error box.
+LwSlotErrorReport NamelessReport()
+{
+    LwSlotErrorReport report;
+    report.Style = LwUndefinedErrorStyle::NameEmpty;
+    report.ShowWhat = false;
+    return report;
+}
+
+// Each kind of exception ends a slot in the box its program shows, or in
+// none; a slot that finishes shows nothing.
+TEST(LwWindowUtilitiesTest, SlotFrameShowsEachErrorAsTheProgramReportsIt)
+{
+    LwSlotErrorReport silent = NamelessReport();
+    silent.SayNothing = [] { return true; };
+    LwSlotErrorReport speaking = NamelessReport();
+    speaking.SayNothing = [] { return false; };
+    struct Case
+    {
+        const char* name;
+        std::function<void()> action;
+        LwSlotErrorReport report;
+        bool finished;
+        std::vector<QString> boxes;
+    };
+    const std::function<void()> lwError = [] { throw LwError("Illigal Tag Structure"); };
+    const std::function<void()> stdError = [] { throw std::runtime_error("bad"); };
+    const std::function<void()> other = [] { throw 7; };
+    const std::vector<Case> cases = {
+        {"finishes", [] {}, LwSlotErrorReport{}, true, {}},
+        {"LwError", lwError, LwSlotErrorReport{}, false, {"Illigal Tag Structure"}},
+        {"std::exception", stdError, LwSlotErrorReport{}, false, {"Undefined error:bad"}},
+        {"other", other, LwSlotErrorReport{}, false, {"Undefined error:"}},
+        {"LwError, nameless", lwError, NamelessReport(), false, {"Illigal Tag Structure"}},
+        {"std::exception, nameless", stdError, NamelessReport(), false, {"Undefined error:Undefined error"}},
+        {"other, nameless", other, NamelessReport(), false, {"Undefined error:Undefined error"}},
+        {"LwError, closing", lwError, silent, false, {}},
+        {"std::exception, closing", stdError, silent, false, {}},
+        {"other, closing", other, silent, false, {}},
+        {"LwError, staying", lwError, speaking, false, {"Illigal Tag Structure"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        // One answer more than expected, so that a surplus box is counted
+        // rather than left open.
+        BoxAnswers answers(std::vector<QMessageBox::StandardButton>(c.boxes.size() + 1, QMessageBox::Ok));
+        EXPECT_EQ(RunShowingErrors(nullptr, c.action, c.report), c.finished);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(answers.texts, c.boxes);
+    }
+
+    // The user chooses to close while the action runs: asked after it.
+    bool closing = false;
+    LwSlotErrorReport late;
+    late.SayNothing = [&closing] { return closing; };
+    BoxAnswers answers({QMessageBox::Ok});
+    EXPECT_FALSE(RunShowingErrors(
+        nullptr,
+        [&closing] {
+            closing = true;
+            throw LwError("Illigal Tag Structure");
+        },
+        late));
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(answers.texts.empty());
+}
+
+class UserCancel : public LwError
+{
+public:
+    using LwError::LwError;
+};
+
+// The quiet kind ends the slot without a box; every other error is shown.
+TEST(LwWindowUtilitiesTest, SlotFrameIsQuietOnTheCancelKindOnly)
+{
+    BoxAnswers answers({QMessageBox::Ok, QMessageBox::Ok});
+    bool went = false;
+    EXPECT_FALSE(RunShowingErrorsQuietOn<UserCancel>(
+        nullptr, [] { throw UserCancel("The fit was cancelled"); }, NamelessReport()));
+    EXPECT_TRUE(answers.texts.empty());
+    EXPECT_FALSE(RunShowingErrorsQuietOn<UserCancel>(
+        nullptr, [] { throw LwError("FILE CANNOT WRITE:x"); }, NamelessReport()));
+    EXPECT_FALSE(RunShowingErrorsQuietOn<UserCancel>(
+        nullptr, [] { throw 7; }, NamelessReport()));
+    EXPECT_TRUE(RunShowingErrorsQuietOn<UserCancel>(
+        nullptr, [&went] { went = true; }, NamelessReport()));
+    EXPECT_TRUE(went);
+    EXPECT_EQ(answers.texts,
+              (std::vector<QString>{"FILE CANNOT WRITE:x", "Undefined error:Undefined error"}));
+}
+
+// An ini file that cannot be written is shown once per reporter, with the
+// reporter's addendum, and never stops the caller; a write that works shows
+// nothing.
+TEST(LwWindowUtilitiesTest, IniWriteFailureIsShownOncePerReporter)
+{
+    int writes = 0;
+    const auto failing = [&writes] {
+        ++writes;
+        throw LwError("FILE CANNOT WRITE:/ro/prog.ini");
+    };
+    // An answer for every failing write, so that a box too many is counted
+    // rather than left open.
+    BoxAnswers answers(std::vector<QMessageBox::StandardButton>(4, QMessageBox::Ok));
+    LwIniWriteReporter withAddendum("\nThe settings are not kept for the next start.");
+    EXPECT_FALSE(withAddendum.Write(nullptr, failing));
+    EXPECT_FALSE(withAddendum.Write(nullptr, failing));
+    EXPECT_TRUE(withAddendum.Write(nullptr, [&writes] { ++writes; }));
+    LwIniWriteReporter bare;
+    EXPECT_FALSE(bare.Write(nullptr, failing));
+    EXPECT_FALSE(bare.Write(nullptr, failing));
+    EXPECT_EQ(writes, 5);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(
+        answers.texts,
+        (std::vector<QString>{"FILE CANNOT WRITE:/ro/prog.ini\nThe settings are not kept for the next start.",
+                              "FILE CANNOT WRITE:/ro/prog.ini"}));
 }
 
 }  // namespace

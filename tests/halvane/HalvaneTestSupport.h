@@ -150,7 +150,7 @@ struct StartedWindow
         while (window->StartTimer().isActive() && t.elapsed() < 5000)
             Spin(5);
     }
-    Ui_MainWindow& Form() { return *window->Form(); }
+    Ui_MainWindow& Form() { return window->Form(); }
 
     std::unique_ptr<MainWindow> window;
     std::vector<std::string> reports;

@@ -12,7 +12,6 @@
 #include "ui_MainWindow.h"
 
 #include <QCloseEvent>
-#include <QDebug>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QProgressDialog>
@@ -22,26 +21,29 @@ namespace {
 
 const char* const kParameterFilter = "parameter (*.rfa_bg)";
 
-void ShowUndefined(QWidget* parent)
+// halvane's undefined-error box names no cause: "Undefined error:Undefined
+// error".
+LwSlotErrorReport HalvaneErrorReport()
 {
-    ShowUndefinedErrorBox(QString(), parent, LwUndefinedErrorStyle::NameEmpty);
+    LwSlotErrorReport report;
+    report.Style = LwUndefinedErrorStyle::NameEmpty;
+    report.ShowWhat = false;
+    return report;
 }
 
 }  // namespace
 
-MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent, Qt::WindowFlags()), ui_(new Ui_MainWindow)
+MainWindow::MainWindow(QWidget* parent)
+    : QMainWindow(parent, Qt::WindowFlags()), Form_(std::make_unique<Ui_MainWindow>())
 {
-    ui_->setupUi(this);
+    Form_->setupUi(this);
     const RfaParameters& record = GetRfaParameters();
     setWindowTitle(windowTitle() + " " + QString::fromStdString(record.Version_));
     connect(&timer_, &QTimer::timeout, this, &MainWindow::onInitTimer);
     timer_.start(10);
 }
 
-MainWindow::~MainWindow()
-{
-    delete ui_;
-}
+MainWindow::~MainWindow() = default;
 
 void MainWindow::on_pushButton_3_clicked()
 {
@@ -61,13 +63,13 @@ void MainWindow::onInitTimer()
         if (QFileInfo::exists(ini)) {
             try {
                 const RfaParameters loaded = record.ReadFile(ini);
-                CheckFitsForm(loaded, *ui_);
+                CheckFitsForm(loaded, Form());
                 record = loaded;
             } catch (const LwError& e) {
                 refused = e.Message() + "\nThe default parameters are shown.";
             }
         }
-        ExchangeWithUi(record, 0, *ui_);
+        ExchangeWithUi(record, 0, Form());
         if (!refused.empty())
             ShowErrorBox(refused, this);
     } catch (const LwError& e) {
@@ -76,28 +78,14 @@ void MainWindow::onInitTimer()
     }
 }
 
-void MainWindow::SaveIniReported()
-{
-    try {
-        SaveIni(GetRfaParameters());
-    } catch (const LwError& e) {
-        // A program folder without write access must not stop the
-        // operations: the failure is shown once, then only logged.
-        qWarning().noquote() << QString::fromStdString(e.Message());
-        if (!iniFailureShown_) {
-            iniFailureShown_ = true;
-            ShowErrorBox(e.Message(), this);
-        }
-    }
-}
-
 void MainWindow::SetOperationsEnabled(bool enabled)
 {
-    for (QWidget* w : {ui_->pushButton_2, ui_->pushButton_6, ui_->pushButton_7, ui_->pushButton_5,
-                       ui_->pushButton, ui_->pushButton_10, ui_->pushButton_9, ui_->pushButton_4,
-                       ui_->pushButton_12, ui_->pushButton_11, ui_->pushButton_8, ui_->pushButton_3})
+    Ui_MainWindow& f = *Form_;
+    for (QWidget* w :
+         {f.pushButton_2, f.pushButton_6, f.pushButton_7, f.pushButton_5, f.pushButton, f.pushButton_10,
+          f.pushButton_9, f.pushButton_4, f.pushButton_12, f.pushButton_11, f.pushButton_8, f.pushButton_3})
         w->setEnabled(enabled);
-    ui_->actionLoad_parameters->setEnabled(enabled);
+    f.actionLoad_parameters->setEnabled(enabled);
 }
 
 void MainWindow::RunOperation(bool formBack, const std::function<void(RfaParameters&)>& action)
@@ -106,23 +94,22 @@ void MainWindow::RunOperation(bool formBack, const std::function<void(RfaParamet
         return;  // the buttons are disabled; nothing else starts a slot
     running_ = true;
     SetOperationsEnabled(false);
-    try {
-        RfaParameters& record = GetRfaParameters();
-        ExchangeWithUi(record, 1, *ui_);
-        SaveIniReported();
-        RfaParameters parameters = record;
-        action(parameters);
-        if (formBack)
-            ExchangeWithUi(GetRfaParameters(), 0, *ui_);
-    } catch (const RfaCancelled&) {
-        // Stopped by the user before anything changed: nothing to report.
-    } catch (const LwError& e) {
-        if (!closeWhenDone_)
-            ShowErrorBox(e.Message(), this);
-    } catch (...) {
-        if (!closeWhenDone_)
-            ShowUndefined(this);
-    }
+    // A cancel by the user changed nothing: nothing to report. Neither is
+    // anything when the window closes as the operation ends.
+    LwSlotErrorReport report = HalvaneErrorReport();
+    report.SayNothing = [this] { return closeWhenDone_; };
+    RunShowingErrorsQuietOn<RfaCancelled>(
+        this,
+        [&] {
+            RfaParameters& record = GetRfaParameters();
+            ExchangeWithUi(record, 1, Form());
+            iniReporter_.Write(this, [] { SaveIni(GetRfaParameters()); });
+            RfaParameters parameters = record;
+            action(parameters);
+            if (formBack)
+                ExchangeWithUi(GetRfaParameters(), 0, Form());
+        },
+        report);
     SetOperationsEnabled(true);
     running_ = false;
     if (closeWhenDone_) {
@@ -283,7 +270,7 @@ void MainWindow::on_pushButton_12_clicked()
 void MainWindow::CheckFoundValuesFit(const RfaParameters& found, const char* operation) const
 {
     try {
-        CheckFitsForm(found, *ui_);
+        CheckFitsForm(found, *Form_);
     } catch (const LwError& e) {
         throw LwError(std::string(operation) +
                       " found a value the form cannot show, so it is not taken: " + e.Message());
@@ -292,46 +279,44 @@ void MainWindow::CheckFoundValuesFit(const RfaParameters& found, const char* ope
 
 void MainWindow::on_actionLoad_parameters_triggered()
 {
-    try {
-        const QString file = GetOpenFileNameQString(this, "Load paramtrs", kParameterFilter);
-        if (file.isEmpty())
-            return;
-        // The file is read and checked whole first: a file that is no
-        // parameter file, or one with a value the form cannot show, leaves
-        // the record and the form's unsaved edits as they are.
-        RfaParameters& record = GetRfaParameters();
-        const RfaParameters loaded = record.ReadFile(file);
-        try {
-            CheckFitsForm(loaded, *ui_);
-        } catch (const LwError& e) {
-            throw LwError("The parameter file " + QStringToStdString(file) +
-                          " was not loaded: " + e.Message());
-        }
-        record = loaded;
-        ExchangeWithUi(record, 0, *ui_);
-    } catch (const LwError& e) {
-        ShowErrorBox(e.Message(), this);
-    } catch (...) {
-        ShowUndefined(this);
-    }
+    RunShowingErrors(
+        this,
+        [this] {
+            const QString file = GetOpenFileNameQString(this, "Load paramtrs", kParameterFilter);
+            if (file.isEmpty())
+                return;
+            // The file is read and checked whole first: a file that is no
+            // parameter file, or one with a value the form cannot show,
+            // leaves the record and the form's unsaved edits as they are.
+            RfaParameters& record = GetRfaParameters();
+            const RfaParameters loaded = record.ReadFile(file);
+            try {
+                CheckFitsForm(loaded, Form());
+            } catch (const LwError& e) {
+                throw LwError("The parameter file " + QStringToStdString(file) +
+                              " was not loaded: " + e.Message());
+            }
+            record = loaded;
+            ExchangeWithUi(record, 0, Form());
+        },
+        HalvaneErrorReport());
 }
 
 void MainWindow::on_actionSave_Parameters_triggered()
 {
-    try {
-        RfaParameters& record = GetRfaParameters();
-        ExchangeWithUi(record, 1, *ui_);
-        const QString file =
-            GetSaveFileNameQString(this, "Save paramtrs", kParameterFilter, "paremeter.rfa_bg");
-        if (file.isEmpty())
-            return;
-        LwQBarnFile doc(file, "w");
-        RfaParameters copy = record;
-        copy.Serialize(doc, "ini");
-        doc.Save();
-    } catch (const LwError& e) {
-        ShowErrorBox(e.Message(), this);
-    } catch (...) {
-        ShowUndefined(this);
-    }
+    RunShowingErrors(
+        this,
+        [this] {
+            RfaParameters& record = GetRfaParameters();
+            ExchangeWithUi(record, 1, Form());
+            const QString file =
+                GetSaveFileNameQString(this, "Save paramtrs", kParameterFilter, "paremeter.rfa_bg");
+            if (file.isEmpty())
+                return;
+            LwQBarnFile doc(file, "w");
+            RfaParameters copy = record;
+            copy.Serialize(doc, "ini");
+            doc.Save();
+        },
+        HalvaneErrorReport());
 }

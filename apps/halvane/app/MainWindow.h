@@ -24,12 +24,14 @@
 // once. Closing the window meanwhile asks first; a yes stops the operation
 // as its Cancel does and closes the window once it has ended.
 
+#include "fgraph/LwWindowUtilities.h"
 #include "plugin/LwPluginFuncZyvra.h"
 
 #include <QMainWindow>
 #include <QTimer>
 
 #include <functional>
+#include <memory>
 
 class QCloseEvent;
 class QResizeEvent;
@@ -45,7 +47,7 @@ public:
     ~MainWindow() override;
 
     LwPluginFuncZyvra& Client() { return client_; }
-    Ui_MainWindow* Form() { return ui_; }
+    Ui_MainWindow& Form() { return *Form_; }
     QTimer& StartTimer() { return timer_; }
 
 private slots:
@@ -80,15 +82,15 @@ private:
     // LwError "<operation> found a value the form cannot show, ..." unless
     // every value of `found` fits the form.
     void CheckFoundValuesFit(const RfaParameters& found, const char* operation) const;
-    // Writes the ini file; a failure is reported and the slot goes on.
-    void SaveIniReported();
     // Removes the focused window's regions and draws one red ellipse.
     void DrawEllipse(float cx, float cy, double w, double h, bool movable);
 
     LwPluginFuncZyvra client_;
     QTimer timer_;
-    Ui_MainWindow* ui_ = nullptr;
-    bool iniFailureShown_ = false;
+    std::unique_ptr<Ui_MainWindow> Form_;
+    // The ini file written before each operation; a failure is reported
+    // once per window, and the slot goes on.
+    LwIniWriteReporter iniReporter_;
     bool running_ = false;  // a slot's action runs
     bool askingToClose_ = false;
     bool closeWhenDone_ = false;  // the user chose to close during an operation

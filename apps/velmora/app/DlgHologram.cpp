@@ -126,16 +126,8 @@ void ShowInformationBox(const std::string& title, const std::string& text, QWidg
 
 void WriteIniReportingOnce(QWidget* parent)
 {
-    static bool reported = false;
-    try {
-        GetSimulationSettings().WriteIni();
-    } catch (const LwError& e) {
-        qWarning().noquote() << QString::fromStdString(e.Message());
-        if (!reported) {
-            reported = true;
-            ShowErrorBox(e.Message() + "\nThe settings are not kept for the next start.", parent);
-        }
-    }
+    static LwIniWriteReporter reporter("\nThe settings are not kept for the next start.");
+    reporter.Write(parent, [] { GetSimulationSettings().WriteIni(); });
 }
 
 DlgHologram::DlgHologram(QWidget* parent) : QDialog(parent), Form_(std::make_unique<Ui_DlgHologram>())
