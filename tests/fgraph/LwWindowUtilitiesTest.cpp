@@ -268,7 +268,7 @@ LwSlotErrorReport NamelessReport()
 
 // Each kind of exception ends a slot in the box its program shows, or in
 // none; a slot that finishes shows nothing.
-TEST(LwWindowUtilitiesTest, SlotFrameShowsEachErrorAsTheProgramReportsIt)
+TEST(LwWindowUtilities, SlotFrameShowsEachErrorAsTheProgramReportsIt)
 {
     LwSlotErrorReport silent = NamelessReport();
     silent.SayNothing = [] { return true; };
@@ -331,7 +331,7 @@ public:
 };
 
 // The quiet kind ends the slot without a box; every other error is shown.
-TEST(LwWindowUtilitiesTest, SlotFrameIsQuietOnTheCancelKindOnly)
+TEST(LwWindowUtilities, SlotFrameIsQuietOnTheCancelKindOnly)
 {
     BoxAnswers answers({QMessageBox::Ok, QMessageBox::Ok});
     bool went = false;
@@ -352,7 +352,7 @@ TEST(LwWindowUtilitiesTest, SlotFrameIsQuietOnTheCancelKindOnly)
 // An ini file that cannot be written is shown once per reporter, with the
 // reporter's addendum, and never stops the caller; a write that works shows
 // nothing.
-TEST(LwWindowUtilitiesTest, IniWriteFailureIsShownOncePerReporter)
+TEST(LwWindowUtilities, IniWriteFailureIsShownOncePerReporter)
 {
     int writes = 0;
     const auto failing = [&writes] {
