@@ -5,8 +5,9 @@
 //
 // The physical constants are the CODATA 1986 values the suite's physics has
 // always used (the electron's mass 9.1093897e-31 kg, e = 1.60217733e-19 C,
-// h = 6.6260755e-34 J s); changing them shifts every computed wave number in
-// the sixth digit, so they stay as they are.
+// h = 6.6260755e-34 J s, k_B = 1.380658e-23 J/K), but for the atomic mass
+// unit, which is the CODATA 1998 value; changing them shifts every computed
+// wave number in the sixth digit, so they stay as they are.
 
 #include <cmath>
 
