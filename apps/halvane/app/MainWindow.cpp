@@ -7,6 +7,7 @@
 #include "apps/halvane/app/RfaOperations.h"
 #include "apps/halvane/app/RfaParametersForm.h"
 #include "apps/halvane/app/RfaProgressDialog.h"
+#include "apps/halvane/app/RfaViewerSteps.h"
 #include "apps/halvane/engine/RfaParameters.h"
 
 #include "ui_MainWindow.h"
@@ -157,11 +158,8 @@ void MainWindow::resizeEvent(QResizeEvent* event)
 
 void MainWindow::DrawEllipse(float cx, float cy, double w, double h, bool movable)
 {
-    const std::int32_t id = client_.WindowGetFocusedID();
-    client_.RegionClear(id);
-    client_.RegionAdd(id, "ELLIPSE", cx, cy, static_cast<float>(w), static_cast<float>(h),
-                      LwColorRgb{255, 0, 0}, movable);
-    client_.UpdateAll();
+    ShowOnlyEllipse(client_, client_.WindowGetFocusedID(), cx, cy, static_cast<float>(w),
+                    static_cast<float>(h), movable);
 }
 
 void MainWindow::on_pushButton_6_clicked()

@@ -71,9 +71,7 @@ int AdjustScreen(RfaParameters& record, LwPluginFuncZyvra& client, const RfaProg
     record.Sy_ = edge.y;
     record.Sr_ = edge.radius;
     const float size = static_cast<float>(2 * record.Sr_ - 1);
-    client.RegionClear(source.window);
-    client.RegionAdd(source.window, "ELLIPSE", edge.x, edge.y, size, size, kRed, true);
-    client.UpdateAll();
+    ShowOnlyEllipse(client, source.window, edge.x, edge.y, size, size, true);
     if (record.IsShowTmp_) {
         const std::int32_t w = client.ImageNewWindow();
         client.ImageSet(w, edge.clipped);

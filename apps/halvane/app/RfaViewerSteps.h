@@ -21,6 +21,17 @@
 // The colour of the screen and fit ellipses drawn on a viewer window.
 inline const LwColorRgb kRed{255, 0, 0};
 
+// The regions of `window` replaced by one red ellipse around (cx, cy) of
+// full width and height `width` x `height` pixels, movable by the user or
+// not, then the viewer's windows redrawn. Three requests.
+inline void ShowOnlyEllipse(LwPluginFuncZyvra& client, std::int32_t window, float cx, float cy, float width,
+                            float height, bool movable)
+{
+    client.RegionClear(window);
+    client.RegionAdd(window, "ELLIPSE", cx, cy, width, height, kRed, movable);
+    client.UpdateAll();
+}
+
 // The number keys and text keys of a viewer window, read once from the
 // source and written unchanged (but for the log appended to the text keys)
 // to each new window.
