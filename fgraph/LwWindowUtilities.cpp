@@ -46,7 +46,7 @@ void ShowErrorBox(const std::string& message, QWidget* parent)
 
 void ShowUndefinedErrorBox(const QString& message, QWidget* parent, LwUndefinedErrorStyle style)
 {
-    MakeErrorBox(UndefinedErrorText(message, style), parent)->exec();
+    ShowErrorBox(QStringToStdString(UndefinedErrorText(message, style)), parent);
 }
 
 bool RunShowingErrors(QWidget* parent, const std::function<void()>& action, const LwSlotErrorReport& report)

@@ -1,4 +1,5 @@
 #include "core/LwError.h"
+#include "fgraph/LwQuitOnSignals.h"
 #include "fgraph/LwWindowUtilities.h"
 
 #include <QApplication>
@@ -10,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <csignal>
 #include <functional>
 #include <locale>
 #include <stdexcept>
@@ -223,6 +225,19 @@ private:
     std::vector<QMessageBox::StandardButton> buttons_;
     QTimer timer_;
 };
+
+// After a quit signal neither box waits for a click: the program is ending,
+// and its message goes to the warning output.
+TEST(LwWindowUtilities, NoBoxWaitsForAClickAfterAQuitSignal)
+{
+    LwQuitOnSignals quitter;
+    std::raise(SIGTERM);
+    ASSERT_TRUE(LwQuitOnSignals::IsQuitRequested());
+    BoxAnswers answers({QMessageBox::Ok, QMessageBox::Ok});
+    ShowErrorBox("Illigal Tag Structure", nullptr);
+    ShowUndefinedErrorBox("bad_alloc", nullptr);
+    EXPECT_TRUE(answers.texts.empty()) << answers.texts.front().toStdString();
+}
 
 // A send that fails keeps the caller's result: the user is offered to send
 // it again, as often as it fails, and may give up.
