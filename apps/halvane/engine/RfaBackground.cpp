@@ -1,6 +1,6 @@
 // Backgrounds of RFA screen images: the least-squares spherical-harmonics
-// fit, the degree-by-degree projection, the azimuthal average, and the
-// search for the screen edge.
+// fit, the degree-by-degree projection and the azimuthal average. Adjust
+// Screen's edge search is in RfaScreenEdge.cpp.
 #include "core/LwConstants.h"
 #include "core/LwError.h"
 #include "core/LwMatrixArithmetic.h"
@@ -61,14 +61,6 @@ constexpr int kFitBlocks = 16;
 // rows. Without a callback each is one slice.
 constexpr int kFitSumSlices = 32;
 constexpr int kFitFillSlices = 8;
-
-// Calls `progress` (when there is one) and throws RfaCancelled with `what`
-// when it answers false.
-void Report(const RfaProgress& progress, int done, int total, const char* what)
-{
-    if (progress && !progress(done, total))
-        throw RfaCancelled(what);
-}
 
 // The part `slice` of `slices` of the range [from, to).
 int SliceBegin(int from, int to, int slice, int slices)
@@ -260,169 +252,254 @@ void RfaParameters::CheckFitDisc(const LwFloatMatrix& image) const
     throw LwError(text.str());
 }
 
+namespace {
+
+// How the pixels of a fit disc map to directions (RfaParameters::PixelToSphere).
+struct DiscMapping
+{
+    LDouble R;
+    bool gnomonic;
+    bool azimuthal;
+    LDouble thetaMax;
+};
+
+// The one walk over a fit disc: the pixel offsets (x, y) from the centre in
+// rows [rowFrom, rowTo) of `square`, in storage order. `skip(x, y)` passes
+// a pixel over before its direction is computed; every other pixel inside
+// the disc goes to `visit(x, y, theta, phi)`.
+template <class Skip, class Visit>
+void ForEachDiscPixel(const SampleSquare& square, int rowFrom, int rowTo, const DiscMapping& mapping,
+                      Skip&& skip, Visit&& visit)
+{
+    for (int iy = rowFrom; iy < rowTo; ++iy) {
+        const int y = square.first + iy;
+        for (int ix = 0; ix < square.count; ++ix) {
+            const int x = square.first + ix;
+            if (skip(x, y))
+                continue;
+            LDouble theta = 0, phi = 0;
+            if (RfaParameters::PixelToSphere(theta, phi, x, y, mapping.R, mapping.gnomonic, mapping.azimuthal,
+                                             mapping.thetaMax))
+                visit(x, y, theta, phi);
+        }
+    }
+}
+
+constexpr auto kSkipNone = [](int, int) { return false; };
+
+// The least-squares fit of FitBackgroundSh in its steps: gather the normal
+// equations block by block, reduce the blocks in their order, solve, and
+// fill the background. The disc is centred at (ColSize / 2, RowSize / 2).
+class ShFit
+{
+public:
+    ShFit(const LwFloatMatrix& image, double R, int L, const LDouble& thetaMaxDeg,
+          const RfaProgress& progress)
+        : image_(image), R_(R), L_(L), N_((L + 1) * (L + 1)),
+          thetaMaxDeg_(thetaMaxDeg), mapping_{R, false, true, thetaMaxDeg * LwConst::Pi / 180},
+          cx_(image.ColSize / 2), cy_(image.RowSize / 2), square_(MakeSquare(R)), progress_(progress),
+          sumSlices_(progress ? kFitSumSlices : 1), fillSlices_(progress ? kFitFillSlices : 1),
+          threads_(omp_get_max_threads()), caches_(static_cast<std::size_t>(threads_)),
+          harmonics_(static_cast<std::size_t>(threads_))
+    {}
+
+    LwFloatMatrix Run()
+    {
+        Report(0);
+        GatherNormalEquations();
+        LwLDoubleMatrix A(N_, N_);
+        LwLDoubleMatrix b(1, N_);
+        ReduceBlocks(A, b);
+        const std::vector<LDouble> c = Solve(A, b);
+        return FillBackground(c);
+    }
+
+private:
+    void Report(int done) const
+    {
+        ReportRfaProgress(progress_, done, sumSlices_ + fillSlices_,
+                          "The spherical-harmonics fit was cancelled");
+    }
+
+    // Sums the products of the harmonics over the disc's pixels with data
+    // into kFitBlocks sets, one per block of rows of the sample square: the
+    // upper triangle of the normal matrix (k <= k'), packed by rows, and the
+    // right-hand side, with the count of the pixels used.
+    void GatherNormalEquations()
+    {
+        const std::size_t tri = static_cast<std::size_t>(N_) * static_cast<std::size_t>(N_ + 1) / 2;
+        blockA_.assign(kFitBlocks, std::vector<LDouble>(tri, 0));
+        blockB_.assign(kFitBlocks, std::vector<LDouble>(static_cast<std::size_t>(N_), 0));
+        blockCount_.assign(kFitBlocks, 0);
+        std::vector<FitBatch> batches(static_cast<std::size_t>(threads_), FitBatch(N_));
+        LwParallelErrors errors(threads_);
+        for (int slice = 0; slice < sumSlices_; ++slice) {
+#pragma omp parallel for num_threads(threads_) schedule(dynamic, 1)
+            for (int block = 0; block < kFitBlocks; ++block) {
+                errors.Run([&] {
+                    const std::size_t t = static_cast<std::size_t>(omp_get_thread_num());
+                    LwLmDoubleArray& cache = caches_[t];
+                    LwLmDoubleArray& Y = harmonics_[t];
+                    FitBatch& batch = batches[t];
+                    const std::size_t own = static_cast<std::size_t>(block);
+                    std::vector<LDouble>& A = blockA_[own];
+                    std::vector<LDouble>& b = blockB_[own];
+                    long long& used = blockCount_[own];
+                    const int blockFrom = square_.count * block / kFitBlocks;
+                    const int blockTo = square_.count * (block + 1) / kFitBlocks;
+                    ForEachDiscPixel(
+                        square_, SliceBegin(blockFrom, blockTo, slice, sumSlices_),
+                        SliceBegin(blockFrom, blockTo, slice + 1, sumSlices_), mapping_,
+                        [&](int x, int y) { return image_(cx_ + x, cy_ + y) == 0; },
+                        [&](int x, int y, const LDouble& theta, const LDouble& phi) {
+                            CalcRealSphericalHarmonics(cache, Y, L_ + 1, theta, phi);
+                            batch.Add(&Y[0], image_(cx_ + x, cy_ + y));
+                            if (batch.Full())
+                                batch.AddTo(A, b);
+                            ++used;
+                        });
+                    batch.AddTo(A, b);
+                });
+            }
+            errors.RethrowFirst();
+            Report(slice + 1);
+        }
+    }
+
+    // Adds the blocks' sums in block order into the symmetric normal matrix
+    // `A` and the right-hand side `b`; refuses a fit with fewer pixels than
+    // unknowns.
+    void ReduceBlocks(LwLDoubleMatrix& A, LwLDoubleMatrix& b) const
+    {
+        A.SetZero();
+        b.SetZero();
+        long long used = 0;
+        for (int block = 0; block < kFitBlocks; ++block) {
+            used += blockCount_[static_cast<std::size_t>(block)];
+            const std::vector<LDouble>& a = blockA_[static_cast<std::size_t>(block)];
+            std::size_t p = 0;
+            for (int k = 0; k < N_; ++k) {
+                b(0, k) += blockB_[static_cast<std::size_t>(block)][static_cast<std::size_t>(k)];
+                for (int k2 = k; k2 < N_; ++k2)
+                    A(k2, k) += a[p++];
+            }
+        }
+        for (int k = 0; k < N_; ++k)
+            for (int k2 = k + 1; k2 < N_; ++k2)
+                A(k, k2) = A(k2, k);
+        if (used < N_) {
+            std::ostringstream text;
+            text << "Too few pixels with data inside the fit radius: " << used << " for " << N_
+                 << " spherical harmonics";
+            throw LwError(text.str());
+        }
+    }
+
+    // The coefficients of the harmonics; refuses equations too ill-conditioned
+    // for the degree, naming the highest degree that can be fitted.
+    std::vector<LDouble> Solve(const LwLDoubleMatrix& A, const LwLDoubleMatrix& b) const
+    {
+        TraceMatrix("M", A, N_);
+        const RfaNormalEquations equations(A);
+        if (!WellConditioned(equations, L_)) {
+            int usable = -1;  // the highest degree below L that passes, by bisection
+            for (int lo = 0, hi = L_ - 1; lo <= hi;) {
+                const int mid = (lo + hi) / 2;
+                if (WellConditioned(equations, mid)) {
+                    usable = mid;
+                    lo = mid + 1;
+                } else {
+                    hi = mid - 1;
+                }
+            }
+            std::ostringstream text;
+            text << "Number of l = " << L_
+                 << " is too high for this screen (Screen R minus Screen Margin = " << R_
+                 << " pixels, Max angle = " << thetaMaxDeg_
+                 << " degrees): the fit's equations are too ill-conditioned for the pixels with data";
+            if (usable >= 0)
+                text << "; the highest degree that can be fitted here is " << usable;
+            throw LwError(text.str());
+        }
+        TraceInverse(equations, N_);
+        std::vector<LDouble> rhs(static_cast<std::size_t>(N_));
+        for (int k = 0; k < N_; ++k)
+            rhs[static_cast<std::size_t>(k)] = b(0, k);
+        std::vector<LDouble> c = equations.Solve(rhs, N_);
+        for (const LDouble& ck : c)
+            if (!std::isfinite(static_cast<long double>(ck)))
+                throw LwError("The spherical-harmonics fit gave no finite result");
+        return c;
+    }
+
+    // The fitted background at every pixel of the disc, 0 outside, with the
+    // image's begins.
+    LwFloatMatrix FillBackground(const std::vector<LDouble>& c) const
+    {
+        LwFloatMatrix background(image_.ColSize, image_.RowSize);
+        background.ColBegin = image_.ColBegin;
+        background.RowBegin = image_.RowBegin;
+        background.SetZero();
+        LwParallelErrors errors(threads_);
+        for (int slice = 0; slice < fillSlices_; ++slice) {
+            const int rowFrom = SliceBegin(0, square_.count, slice, fillSlices_);
+            const int rowTo = SliceBegin(0, square_.count, slice + 1, fillSlices_);
+#pragma omp parallel for num_threads(threads_) schedule(static)
+            for (int iy = rowFrom; iy < rowTo; ++iy) {
+                errors.Run([&] {
+                    const std::size_t t = static_cast<std::size_t>(omp_get_thread_num());
+                    LwLmDoubleArray& cache = caches_[t];
+                    LwLmDoubleArray& Y = harmonics_[t];
+                    ForEachDiscPixel(square_, iy, iy + 1, mapping_, kSkipNone,
+                                     [&](int x, int y, const LDouble& theta, const LDouble& phi) {
+                                         CalcRealSphericalHarmonics(cache, Y, L_ + 1, theta, phi);
+                                         LDouble sum = 0;
+                                         for (int k = 0; k < N_; ++k)
+                                             sum += c[static_cast<std::size_t>(k)] * Y[k];
+                                         background(cx_ + x, cy_ + y) = static_cast<float>(sum);
+                                     });
+                });
+            }
+            errors.RethrowFirst();
+            if (slice + 1 < fillSlices_)
+                Report(sumSlices_ + slice + 1);
+        }
+        for (int i = 0; i < background.ElementCount(); ++i)
+            if (!std::isfinite(background.Buffer()[i]))
+                throw LwError("The spherical-harmonics fit gave no finite result");
+        Report(sumSlices_ + fillSlices_);
+        return background.Release(true);
+    }
+
+    const LwFloatMatrix& image_;
+    const double R_;
+    const int L_;
+    const int N_;
+    const LDouble thetaMaxDeg_;
+    const DiscMapping mapping_;
+    const int cx_;
+    const int cy_;
+    const SampleSquare square_;
+    const RfaProgress& progress_;
+    const int sumSlices_;
+    const int fillSlices_;
+    const int threads_;
+    // Working arrays of the harmonics, one pair per thread.
+    mutable std::vector<LwLmDoubleArray> caches_;
+    mutable std::vector<LwLmDoubleArray> harmonics_;
+    // The sums of GatherNormalEquations, one set per block.
+    std::vector<std::vector<LDouble>> blockA_;
+    std::vector<std::vector<LDouble>> blockB_;
+    std::vector<long long> blockCount_;
+};
+
+}  // namespace
+
 LwFloatMatrix RfaParameters::FitBackgroundSh(const LwFloatMatrix& image, const RfaProgress& progress) const
 {
     CheckFitSettings(true);
     CheckFitDisc(image);
-    const int L = Size_l_;
-    const int N = (L + 1) * (L + 1);
-    const LDouble thetaMax = MappingAzThetaMax_deg_ * LwConst::Pi / 180;
-    const double R = Sr_ - SMargin_;
-    const LDouble RL = R;
-    const int cx = image.ColSize / 2;
-    const int cy = image.RowSize / 2;
-    const SampleSquare square = MakeSquare(R);
-    const char* const cancelled = "The spherical-harmonics fit was cancelled";
-    const int sumSlices = progress ? kFitSumSlices : 1;
-    const int fillSlices = progress ? kFitFillSlices : 1;
-    const int totalSteps = sumSlices + fillSlices;
-    Report(progress, 0, totalSteps, cancelled);
-
-    // Upper triangle of the normal matrix (k <= k') and the right-hand side,
-    // one set per block.
-    const std::size_t tri = static_cast<std::size_t>(N) * static_cast<std::size_t>(N + 1) / 2;
-    std::vector<std::vector<LDouble>> blockA(kFitBlocks, std::vector<LDouble>(tri, 0));
-    std::vector<std::vector<LDouble>> blockB(kFitBlocks,
-                                             std::vector<LDouble>(static_cast<std::size_t>(N), 0));
-    std::vector<long long> blockCount(kFitBlocks, 0);
-    const int threads = omp_get_max_threads();
-    // Working arrays of the harmonics, one pair per thread.
-    std::vector<LwLmDoubleArray> caches(static_cast<std::size_t>(threads));
-    std::vector<LwLmDoubleArray> harmonics(static_cast<std::size_t>(threads));
-    std::vector<FitBatch> batches(static_cast<std::size_t>(threads), FitBatch(N));
-    LwParallelErrors errors(threads);
-    for (int slice = 0; slice < sumSlices; ++slice) {
-#pragma omp parallel for num_threads(threads) schedule(dynamic, 1)
-        for (int block = 0; block < kFitBlocks; ++block) {
-            errors.Run([&] {
-                const std::size_t t = static_cast<std::size_t>(omp_get_thread_num());
-                LwLmDoubleArray& cache = caches[t];
-                LwLmDoubleArray& Y = harmonics[t];
-                FitBatch& batch = batches[t];
-                std::vector<LDouble>& A = blockA[static_cast<std::size_t>(block)];
-                std::vector<LDouble>& b = blockB[static_cast<std::size_t>(block)];
-                long long& used = blockCount[static_cast<std::size_t>(block)];
-                const int blockFrom = square.count * block / kFitBlocks;
-                const int blockTo = square.count * (block + 1) / kFitBlocks;
-                const int rowFrom = SliceBegin(blockFrom, blockTo, slice, sumSlices);
-                const int rowTo = SliceBegin(blockFrom, blockTo, slice + 1, sumSlices);
-                for (int iy = rowFrom; iy < rowTo; ++iy) {
-                    const int y = square.first + iy;
-                    const float* row = &image(cx + square.first, cy + y);
-                    for (int ix = 0; ix < square.count; ++ix) {
-                        const float f = row[ix];
-                        if (f == 0)
-                            continue;
-                        const int x = square.first + ix;
-                        LDouble theta = 0, phi = 0;
-                        if (!PixelToSphere(theta, phi, x, y, RL, false, true, thetaMax))
-                            continue;
-                        CalcRealSphericalHarmonics(cache, Y, L + 1, theta, phi);
-                        batch.Add(&Y[0], f);
-                        if (batch.Full())
-                            batch.AddTo(A, b);
-                        ++used;
-                    }
-                }
-                batch.AddTo(A, b);
-            });
-        }
-        errors.RethrowFirst();
-        Report(progress, slice + 1, totalSteps, cancelled);
-    }
-
-    long long used = 0;
-    LwLDoubleMatrix A(N, N);
-    LwLDoubleMatrix b(1, N);
-    A.SetZero();
-    b.SetZero();
-    for (int block = 0; block < kFitBlocks; ++block) {
-        used += blockCount[static_cast<std::size_t>(block)];
-        const std::vector<LDouble>& a = blockA[static_cast<std::size_t>(block)];
-        std::size_t p = 0;
-        for (int k = 0; k < N; ++k) {
-            b(0, k) += blockB[static_cast<std::size_t>(block)][static_cast<std::size_t>(k)];
-            for (int k2 = k; k2 < N; ++k2)
-                A(k2, k) += a[p++];
-        }
-    }
-    for (int k = 0; k < N; ++k)
-        for (int k2 = k + 1; k2 < N; ++k2)
-            A(k, k2) = A(k2, k);
-    if (used < N) {
-        std::ostringstream text;
-        text << "Too few pixels with data inside the fit radius: " << used << " for " << N
-             << " spherical harmonics";
-        throw LwError(text.str());
-    }
-
-    TraceMatrix("M", A, N);
-    const RfaNormalEquations equations(A);
-    if (!WellConditioned(equations, L)) {
-        int usable = -1;  // the highest degree below L that passes, by bisection
-        for (int lo = 0, hi = L - 1; lo <= hi;) {
-            const int mid = (lo + hi) / 2;
-            if (WellConditioned(equations, mid)) {
-                usable = mid;
-                lo = mid + 1;
-            } else {
-                hi = mid - 1;
-            }
-        }
-        std::ostringstream text;
-        text << "Number of l = " << L << " is too high for this screen (Screen R minus Screen Margin = " << R
-             << " pixels, Max angle = " << MappingAzThetaMax_deg_
-             << " degrees): the fit's equations are too ill-conditioned for the pixels with data";
-        if (usable >= 0)
-            text << "; the highest degree that can be fitted here is " << usable;
-        throw LwError(text.str());
-    }
-    TraceInverse(equations, N);
-    std::vector<LDouble> rhs(static_cast<std::size_t>(N));
-    for (int k = 0; k < N; ++k)
-        rhs[static_cast<std::size_t>(k)] = b(0, k);
-    const std::vector<LDouble> c = equations.Solve(rhs, N);
-    for (int k = 0; k < N; ++k)
-        if (!std::isfinite(static_cast<long double>(c[static_cast<std::size_t>(k)])))
-            throw LwError("The spherical-harmonics fit gave no finite result");
-
-    LwFloatMatrix background(image.ColSize, image.RowSize);
-    background.ColBegin = image.ColBegin;
-    background.RowBegin = image.RowBegin;
-    background.SetZero();
-    LwParallelErrors fillErrors(threads);
-    for (int slice = 0; slice < fillSlices; ++slice) {
-        const int rowFrom = SliceBegin(0, square.count, slice, fillSlices);
-        const int rowTo = SliceBegin(0, square.count, slice + 1, fillSlices);
-#pragma omp parallel for num_threads(threads) schedule(static)
-        for (int iy = rowFrom; iy < rowTo; ++iy) {
-            fillErrors.Run([&] {
-                const std::size_t t = static_cast<std::size_t>(omp_get_thread_num());
-                LwLmDoubleArray& cache = caches[t];
-                LwLmDoubleArray& Y = harmonics[t];
-                const int y = square.first + iy;
-                for (int ix = 0; ix < square.count; ++ix) {
-                    const int x = square.first + ix;
-                    LDouble theta = 0, phi = 0;
-                    if (!PixelToSphere(theta, phi, x, y, RL, false, true, thetaMax))
-                        continue;
-                    CalcRealSphericalHarmonics(cache, Y, L + 1, theta, phi);
-                    LDouble sum = 0;
-                    for (int k = 0; k < N; ++k)
-                        sum += c[static_cast<std::size_t>(k)] * Y[k];
-                    background(cx + x, cy + y) = static_cast<float>(sum);
-                }
-            });
-        }
-        fillErrors.RethrowFirst();
-        if (slice + 1 < fillSlices)
-            Report(progress, sumSlices + slice + 1, totalSteps, cancelled);
-    }
-    for (int i = 0; i < background.ElementCount(); ++i)
-        if (!std::isfinite(background.Buffer()[i]))
-            throw LwError("The spherical-harmonics fit gave no finite result");
-    Report(progress, totalSteps, totalSteps, cancelled);
-    return background.Release(true);
+    return ShFit(image, Sr_ - SMargin_, Size_l_, MappingAzThetaMax_deg_, progress).Run();
 }
 
 namespace {
@@ -472,18 +549,9 @@ LwFloatMatrix RfaParameters::BackgroundShByDegree(const LwFloatMatrix& source) c
     LwFloatMatrix residual = source;
     LwLmDoubleArray cache;
     LwLmDoubleArray Y;
-    // `visit(x, y, theta, phi)` for each pixel offset of the square inside
-    // the disc, in storage order, with its direction.
+    const DiscMapping mapping{R, MappingIsGnomonic_, MappingIsAz_, thetaMax};
     auto forEachSample = [&](auto&& visit) {
-        for (int iy = 0; iy < square.count; ++iy) {
-            const int y = square.first + iy;
-            for (int ix = 0; ix < square.count; ++ix) {
-                const int x = square.first + ix;
-                LDouble theta = 0, phi = 0;
-                if (PixelToSphere(theta, phi, x, y, R, MappingIsGnomonic_, MappingIsAz_, thetaMax))
-                    visit(x, y, theta, phi);
-            }
-        }
+        ForEachDiscPixel(square, 0, square.count, mapping, kSkipNone, visit);
     };
     for (int l = 0; l <= L; ++l) {
         std::vector<LDouble> c(static_cast<std::size_t>(2 * l + 1), 0);
@@ -533,254 +601,4 @@ void RfaParameters::LogAverageAlong(LwProcessLog& log) const
     log.LogOpenFunction("AverageAlong");
     log.LogAddDouble("CenterX", Ax_);
     log.LogAddDouble("CenterY", Ay_);
-}
-
-namespace {
-
-// The ring of a pixel around a centre, as AverageAlongAzimuthal bins it:
-// floor(r + 0.5) of the single-precision distance, from the squared offset
-// summed in single precision.
-int RingBin(float d2)
-{
-    return static_cast<int>(std::floor(std::sqrt(d2) + 0.5f));
-}
-
-// The centres of the screen-edge search lie on a grid of half pixels, so
-// the offset of a pixel from a centre is (i + px / 2, j + py / 2) with
-// integers i, j and parities px, py of 0 or 1. The ring of every such offset
-// is tabulated once, per parity pair, by its absolute integer parts
-// (|dx| - px / 2, |dy| - py / 2): the offsets are exact in single precision
-// (the image is checked to be small enough), so an entry is the very bin
-// that RingBin gives for the pixel.
-class RingTable
-{
-public:
-    RingTable(int maxAdx, int maxAdy) : width_(maxAdx + 1), height_(maxAdy + 1)
-    {
-        const std::size_t plane = static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_);
-        bins_.resize(4 * plane);
-        int largest = 0;
-        // Float arithmetic and stores into bins_, sized above: nothing in the
-        // loop can throw.
-#pragma omp parallel for schedule(static) reduction(max : largest)
-        for (int line = 0; line < 4 * height_; ++line) {
-            const int parities = line / height_;
-            const int ady = line % height_;
-            const float dy = static_cast<float>(ady) + 0.5f * static_cast<float>(parities >> 1);
-            const float dx0 = 0.5f * static_cast<float>(parities & 1);
-            std::uint16_t* out = &bins_[static_cast<std::size_t>(line) * static_cast<std::size_t>(width_)];
-            for (int adx = 0; adx < width_; ++adx) {
-                const float dx = static_cast<float>(adx) + dx0;
-                const int bin = RingBin(dx * dx + dy * dy);
-                largest = std::max(largest, bin);
-                out[adx] = static_cast<std::uint16_t>(bin);
-            }
-        }
-        largest_ = largest;
-    }
-    // The largest bin of the table.
-    int Largest() const
-    {
-        return largest_;
-    }
-    // The bins of offsets (adx + px / 2, ady + py / 2) for adx = 0, 1, ...
-    const std::uint16_t* Line(int px, int py, int ady) const
-    {
-        const int line = (py * 2 + px) * height_ + ady;
-        return &bins_[static_cast<std::size_t>(line) * static_cast<std::size_t>(width_)];
-    }
-
-private:
-    int width_;
-    int height_;
-    int largest_ = 0;
-    std::vector<std::uint16_t> bins_;
-};
-
-// A centre of the search: x = whole + half / 2 (half 0 or 1).
-struct HalfCoordinate
-{
-    int whole;
-    int half;
-    // |p - x| - half / 2 for an integer p.
-    int Distance(int p) const { return p < whole + half ? whole - p : p - whole - half; }
-};
-
-// Per thread: the ring sums and counts of one centre and the means along
-// the image's diagonal.
-struct RingWork
-{
-    std::vector<double> sum;
-    std::vector<int> count;
-    std::vector<float> mean;
-};
-
-// What one centre gives: the smallest second difference (0 when none is
-// negative) and its diagonal position.
-struct EdgeCandidate
-{
-    float d2 = 0;
-    float r = 0;
-};
-
-// The search at centre (hx, hy): the ring sums and counts in storage order,
-// as AverageAlongAzimuthal takes them (sums in double, means narrowed to
-// float), then the second differences of the means along the diagonal
-// (k, k), k = 0 .. n - 1.
-EdgeCandidate ScanCentre(const LwFloatMatrix& image, const RingTable& table, HalfCoordinate hx,
-                         HalfCoordinate hy, int n, RingWork& work)
-{
-    const int c0 = image.ColBegin, r0 = image.RowBegin;
-    const int cols = image.ColSize, rows = image.RowSize;
-    const std::size_t bins = static_cast<std::size_t>(table.Largest()) + 1;
-    work.sum.assign(bins, 0.0);
-    work.count.assign(bins, 0);
-    double* sum = work.sum.data();
-    int* count = work.count.data();
-    // Columns left of the centre, whose bins fall with the column, and the
-    // rest, whose bins rise.
-    const int left = std::clamp(hx.whole + hx.half - c0, 0, cols);
-    const int leftBase = hx.whole - c0;  // Distance of column c < left: leftBase - c
-    const int rightBase = c0 - hx.whole - hx.half;  // of column c >= left: c + rightBase
-    for (int r = 0; r < rows; ++r) {
-        const std::uint16_t* line = table.Line(hx.half, hy.half, hy.Distance(r0 + r));
-        const float* row = image.Buffer() + static_cast<std::size_t>(r) * static_cast<std::size_t>(cols);
-        for (int c = 0; c < left; ++c) {
-            const std::size_t b = line[leftBase - c];
-            sum[b] += row[c];
-            ++count[b];
-        }
-        for (int c = left; c < cols; ++c) {
-            const std::size_t b = line[c + rightBase];
-            sum[b] += row[c];
-            ++count[b];
-        }
-    }
-
-    const float x = static_cast<float>(hx.whole) + 0.5f * static_cast<float>(hx.half);
-    const float y = static_cast<float>(hy.whole) + 0.5f * static_cast<float>(hy.half);
-    work.mean.resize(static_cast<std::size_t>(n));
-    for (int k = 0; k < n; ++k) {
-        const float dx = static_cast<float>(k) - x;
-        const float dy = static_cast<float>(k) - y;
-        const std::size_t b = static_cast<std::size_t>(RingBin(dx * dx + dy * dy));
-        work.mean[static_cast<std::size_t>(k)] = count[b] > 0 ? static_cast<float>(sum[b] / count[b]) : 0.0f;
-    }
-    // d2[k] = 2 mean[k] - mean[k + 1] - mean[k - 1] for k = 1 .. n - 2 and 0
-    // at both ends; the first smallest entry wins.
-    const float* mean = work.mean.data();
-    EdgeCandidate best;
-    int kmin = 0;
-    for (int k = 1; k <= n - 2; ++k) {
-        const float d2 = 2 * mean[k] - mean[k + 1] - mean[k - 1];
-        if (d2 < best.d2) {
-            best.d2 = d2;
-            kmin = k;
-        }
-    }
-    best.r = static_cast<float>(kmin);
-    return best;
-}
-
-}  // namespace
-
-RfaParameters::ScreenEdge RfaParameters::FindScreenEdge(const LwFloatMatrix& image,
-                                                        const RfaProgress& progress) const
-{
-    if (image.ElementCount() == 0)
-        throw LwError("The image has no pixels");
-    if (!std::isfinite(static_cast<double>(AdjThres_)))
-        throw LwError("Adj Screen: Threshold is not a finite number");
-    LwFloatMatrix clipped = image;
-    float m = clipped.Buffer()[0];
-    for (int i = 0; i < clipped.ElementCount(); ++i)
-        m = std::max(m, clipped.Buffer()[i]);
-    const float clip = static_cast<float>(AdjThres_ * m);
-    for (int i = 0; i < clipped.ElementCount(); ++i)
-        if (clipped.Buffer()[i] > clip)
-            clipped.Buffer()[i] = clip;
-    // The profile is read along the main diagonal, (k, k) for k from 0 to
-    // the end of the shorter side; the candidate centres lie around the
-    // image centre, each coordinate on its own axis.
-    (void)clipped.Index(0, 0);
-    const int n = std::min(clipped.ColBegin + clipped.ColSize, clipped.RowBegin + clipped.RowSize);
-
-    constexpr int kCandidates = 80;
-    const int loX = clipped.ColSize / 2 - 20;
-    const int loY = clipped.RowSize / 2 - 20;
-    float coordX[kCandidates], coordY[kCandidates];
-    HalfCoordinate halfX[kCandidates], halfY[kCandidates];
-    for (int i = 0; i < kCandidates; ++i) {
-        coordX[i] = static_cast<float>(static_cast<LDouble>(loX) + 0.5L * i);
-        coordY[i] = static_cast<float>(static_cast<LDouble>(loY) + 0.5L * i);
-        halfX[i] = HalfCoordinate{loX + i / 2, i % 2};
-        halfY[i] = HalfCoordinate{loY + i / 2, i % 2};
-    }
-
-    // The ring table covers every offset of a pixel from a centre. Its bins
-    // are 16-bit; below that bound the offsets are far inside the range
-    // where single precision holds them exactly.
-    const int colFirst = clipped.ColBegin;
-    const int colLast = clipped.ColBegin + clipped.ColSize - 1;
-    const int rowFirst = clipped.RowBegin;
-    const int rowLast = clipped.RowBegin + clipped.RowSize - 1;
-    int maxAdx = 0, maxAdy = 0;
-    for (const int i : {0, kCandidates - 1}) {
-        maxAdx = std::max({maxAdx, halfX[i].Distance(colFirst), halfX[i].Distance(colLast)});
-        maxAdy = std::max({maxAdy, halfY[i].Distance(rowFirst), halfY[i].Distance(rowLast)});
-    }
-    if (std::hypot(maxAdx + 1.0, maxAdy + 1.0) > 0xFFFF)
-        throw LwError("The image is too large for Adjust Screen");
-    const RingTable table(maxAdx, maxAdy);
-
-    // Per centre: the smallest d2 and its position. The centres of a few
-    // rows of the scan at a time run in parallel, each on its own, handed out
-    // one by one to whichever thread is free; the best is taken in scan
-    // order afterwards, so the thread count changes nothing.
-    constexpr int kRowsPerStep = 4;
-    std::vector<EdgeCandidate> results(static_cast<std::size_t>(kCandidates) * kCandidates);
-    const int threads = omp_get_max_threads();
-    std::vector<RingWork> work(static_cast<std::size_t>(threads));
-    LwParallelErrors errors(threads);
-    for (int firstRow = 0; firstRow < kCandidates; firstRow += kRowsPerStep) {
-        Report(progress, firstRow, kCandidates, "Adjust Screen was cancelled");
-        const int first = firstRow * kCandidates;
-        const int last = std::min(firstRow + kRowsPerStep, kCandidates) * kCandidates;
-#pragma omp parallel for num_threads(threads) schedule(dynamic, 1)
-        for (int i = first; i < last; ++i) {
-            errors.Run([&] {
-                results[static_cast<std::size_t>(i)] =
-                    ScanCentre(clipped, table, halfX[i % kCandidates], halfY[i / kCandidates], n,
-                               work[static_cast<std::size_t>(omp_get_thread_num())]);
-            });
-        }
-        errors.RethrowFirst();
-    }
-    Report(progress, kCandidates, kCandidates, "Adjust Screen was cancelled");
-
-    ScreenEdge edge;
-    float best = 0;
-    for (int iy = 0; iy < kCandidates; ++iy)
-        for (int ix = 0; ix < kCandidates; ++ix) {
-            const EdgeCandidate& r =
-                results[static_cast<std::size_t>(iy) * kCandidates + static_cast<std::size_t>(ix)];
-            if (r.d2 < best) {
-                best = r.d2;
-                edge.found = true;
-                edge.x = coordX[ix];
-                edge.y = coordY[iy];
-                edge.position = r.r;
-            }
-        }
-    if (edge.found) {
-        const LDouble px = static_cast<LDouble>(edge.position) - edge.x;
-        const LDouble py = static_cast<LDouble>(edge.position) - edge.y;
-        const LDouble d = std::sqrt(px * px + py * py);
-        edge.radius = static_cast<int>(std::floor(2 * d + 0.5L) * 0.5L);
-        // An edge at the centre itself (a single dark pixel, say) is no
-        // screen: a circle needs a radius of at least one pixel.
-        edge.found = edge.radius >= 1;
-    }
-    edge.clipped = std::move(clipped);
-    return edge;
 }

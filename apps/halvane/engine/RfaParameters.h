@@ -43,6 +43,14 @@ public:
     using LwError::LwError;
 };
 
+// Calls `progress` (when there is one) with (done, total) and throws
+// RfaCancelled with `what` when it answers false.
+inline void ReportRfaProgress(const RfaProgress& progress, int done, int total, const char* what)
+{
+    if (progress && !progress(done, total))
+        throw RfaCancelled(what);
+}
+
 class RfaParameters
 {
 public:
