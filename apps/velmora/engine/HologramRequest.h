@@ -24,9 +24,10 @@ void CheckSeriesImageNames(const std::vector<double>& energies_keV);
 void CheckPhotonEnergies(const std::vector<double>& energies_keV);
 
 // Grid sizes of the projection tabs: LwError unless the parameters give an
-// image of 1 to kMaxImagePixels pixels with directions in it. The messages
-// name the projection. CheckResolutionGrid takes a projection sized by
-// resolution (LwProjection::IsSizedByResolution), the others the rest.
+// image of 1 to kMaxImagePixels pixels with directions in it.
+// CheckResolutionGrid is for the projections sized by a resolution
+// (LwProjection::IsSizedByResolution; LwProjection::GridSize's LwError for
+// another); the messages of the other two name the projection.
 constexpr long long kMaxImagePixels = 1LL << 24;
 void CheckResolutionGrid(LwProjection projection, double resolutionDeg);
 void CheckSizeGrid(LwProjection projection, int size);
