@@ -12,9 +12,9 @@
 // holograms of a pair of atoms on 1025 points), the same code the button
 // runs; argument: threads (0 = omp_get_num_procs()).
 #include "pattern/LwDocPattern.h"
-#include "apps/velmora/app/ScatteringPatternMatrix.h"
-#include "apps/velmora/app/SimulationSettings.h"
 #include "apps/velmora/engine/HologramCalculation.h"
+#include "apps/velmora/engine/LwDocPatternVelmora.h"
+#include "apps/velmora/engine/ScatteringPatternMatrix.h"
 
 #include <benchmark/benchmark.h>
 #include <omp.h>
@@ -103,15 +103,16 @@ void Hologram(benchmark::State& state)
 void ScatteringPatternMatrix(benchmark::State& state)
 {
     const int threads = state.range(0) == 0 ? omp_get_num_procs() : static_cast<int>(state.range(0));
-    SimulationSettings settings;
-    LoadAsfTable(settings.Calculation_.AsfTable, ShippedTable());
+    HologramCalculation calc;
+    LoadAsfTable(calc.AsfTable, ShippedTable());
+    LwDocPattern_CosZ doc;
     const ScatteringMatrixInputs in;
     const int distances = RadialCount(in);
 
     const int saved = omp_get_max_threads();
     omp_set_num_threads(threads);
     for (auto _ : state) {
-        const LwFloatMatrix image = CalculateScatteringPatternMatrix(settings, in);
+        const LwFloatMatrix image = CalculateScatteringPatternMatrix(calc, doc, in);
         benchmark::DoNotOptimize(image.Buffer());
     }
     omp_set_num_threads(saved);

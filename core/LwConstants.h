@@ -32,6 +32,8 @@ constexpr double SquareAngstrom_m2 = 1e-20;
 // to Angstrom without the rounding of a division by Angstrom_m.
 constexpr double AngstromPerMetre = 1e10;
 constexpr double SquareAngstromPerSquareMetre = 1e20;
+// Multiplying a length in Angstrom by it gives nanometres.
+constexpr double NanometrePerAngstrom = 0.1;
 // The Angstrom in the widest floating type, for conversions done in LDouble:
 // the 80-bit build keeps the digits that the double 1e-10 would round away.
 constexpr long double AngstromLong_m = 1e-10L;

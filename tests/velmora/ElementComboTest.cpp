@@ -1,4 +1,4 @@
-#include "apps/velmora/ElementCombo.h"
+#include "apps/velmora/app/ElementCombo.h"
 
 #include <QComboBox>
 

@@ -11,7 +11,7 @@
 #include "apps/velmora/app/DlgViewClusterStructure.h"
 #include "apps/velmora/app/MainForm.h"
 #include "apps/velmora/app/MainWindow.h"
-#include "apps/velmora/app/ScatteringPatternMatrix.h"
+#include "apps/velmora/app/ScatteringPatternMatrixSend.h"
 #include "apps/velmora/app/SimulationSettings.h"
 #include "ReferenceConstants.h"
 #include "StandinViewer.h"

@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <set>
 
 namespace {
 
@@ -129,6 +130,22 @@ TEST(VelmoraSettings, ElementMapTakesTheFirstRowOfASymbolAndTheSwitches)
     EXPECT_EQ(map.at("Fe").F2, 2.0);
     EXPECT_EQ(map.at("Fe").Debye_K_, 470.0);
     EXPECT_EQ(map.at("O").F2, 4.0);
+}
+
+// Every projection has a document of its own whose grid is that projection.
+TEST(VelmoraSettings, EachProjectionHasADocumentOfItsOwn)
+{
+    SimulationSettings s;
+    std::set<const LwDocPattern*> documents;
+    for (LwProjection p : {LwProjection::AzimuthalEquidistant, LwProjection::EquidistantCylindrical,
+                           LwProjection::Gnomonic, LwProjection::Stereographic, LwProjection::Orthographic}) {
+        SCOPED_TRACE(p.GetName());
+        LwDocPattern& document = s.Document(p);
+        document.InitSphericalMap();
+        EXPECT_EQ(document.Grid.Name, p.GetName());
+        documents.insert(&document);
+    }
+    EXPECT_EQ(documents.size(), 5u);
 }
 
 // The form of a main window (no viewer: the start-up timer is stopped).

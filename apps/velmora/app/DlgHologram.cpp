@@ -102,15 +102,34 @@ private:
 // angle and an image size, checked first.
 template <class Document>
 void ReadAngleAndSize(Document& document, const QLineEdit& angleField, const QLineEdit& sizeField,
-                      const std::string& projection, double maxAngleDeg)
+                      LwProjection projection, double maxAngleDeg)
 {
-    const double angle = FieldDouble(angleField, "Max angle of " + projection);
-    const int size = FieldInt(sizeField, "Image pix size of " + projection);
+    const std::string name = projection.GetName();
+    const double angle = FieldDouble(angleField, "Max angle of " + name);
+    const int size = FieldInt(sizeField, "Image pix size of " + name);
     CheckViewAngle(projection, angle, maxAngleDeg);
     CheckSizeGrid(projection, size);
     document.ViewAngle_deg_ = angle;
     document.ImageSize_ = size;
 }
+
+// The projection tabs in tab order: the projection each one calculates and
+// the fields it reads (none where a tab has no such field).
+struct ProjectionTab
+{
+    LwProjection Projection;
+    QLineEdit* Ui_DlgHologram::*Resolution;  // "Degree/ Pix ="
+    QLineEdit* Ui_DlgHologram::*Angle;  // "Max angle=", below MaxAngleDeg
+    QLineEdit* Ui_DlgHologram::*Size;  // "Image pix size="
+    double MaxAngleDeg;
+};
+const ProjectionTab kProjectionTabs[] = {
+    {LwProjection::AzimuthalEquidistant, &Ui_DlgHologram::lineEdit_2, nullptr, nullptr, 0.0},
+    {LwProjection::Gnomonic, nullptr, &Ui_DlgHologram::lineEdit_3, &Ui_DlgHologram::lineEdit_6, 90.0},
+    {LwProjection::Stereographic, nullptr, &Ui_DlgHologram::lineEdit_4, &Ui_DlgHologram::lineEdit_7, 180.0},
+    {LwProjection::Orthographic, nullptr, nullptr, &Ui_DlgHologram::lineEdit_8, 0.0},
+    {LwProjection::EquidistantCylindrical, &Ui_DlgHologram::lineEdit, nullptr, nullptr, 0.0},
+};
 
 }  // namespace
 
@@ -240,10 +259,7 @@ void DlgHologram::CalculateOnTab(int tab)
         SimulationSettings& s = GetSimulationSettings();
         // Checked before anything else changes.
         CheckPhotonEnergies(s.PhotonEnergyList_keV);
-        LwDocPattern* const documents[5] = {&s.DocAzimuthalEquidistant_, &s.DocDiana_,
-                                            &s.DocStereoProjection_, &s.DocOrthographic_,
-                                            &s.DocEquidistantCylindrical_};
-        s.CurrentDoc_ = documents[tab];
+        s.CurrentDoc_ = &s.Document(kProjectionTabs[tab].Projection);
         TakeStructureSelection();
         ReadTabParameters(tab);
         s.CurrentDoc_->InitSphericalMap();
@@ -281,32 +297,30 @@ void DlgHologram::ReadTabParameters(int tab)
 {
     SimulationSettings& s = GetSimulationSettings();
     Ui_DlgHologram& f = *Form_;
-    switch (tab) {
-    case 0: {
-        const double resolution = FieldDouble(*f.lineEdit_2, "Degree/ Pix =");
-        CheckResolutionGrid(LwProjection(LwProjection::AzimuthalEquidistant).GetName(), resolution);
+    const ProjectionTab& t = kProjectionTabs[tab];
+    switch (t.Projection.GetKind()) {
+    case LwProjection::AzimuthalEquidistant: {
+        const double resolution = FieldDouble(*(f.*t.Resolution), "Degree/ Pix =");
+        CheckResolutionGrid(t.Projection, resolution);
         s.DocAzimuthalEquidistant_.Resolution_deg_ = resolution;
         break;
     }
-    case 1:
-        ReadAngleAndSize(s.DocDiana_, *f.lineEdit_3, *f.lineEdit_6,
-                         LwProjection(LwProjection::Gnomonic).GetName(), 90.0);
+    case LwProjection::Gnomonic:
+        ReadAngleAndSize(s.DocDiana_, *(f.*t.Angle), *(f.*t.Size), t.Projection, t.MaxAngleDeg);
         break;
-    case 2:
-        ReadAngleAndSize(s.DocStereoProjection_, *f.lineEdit_4, *f.lineEdit_7,
-                         LwProjection(LwProjection::Stereographic).GetName(), 180.0);
+    case LwProjection::Stereographic:
+        ReadAngleAndSize(s.DocStereoProjection_, *(f.*t.Angle), *(f.*t.Size), t.Projection, t.MaxAngleDeg);
         break;
-    case 3: {
-        const std::string name = LwProjection(LwProjection::Orthographic).GetName();
-        const int size = FieldInt(*f.lineEdit_8, "Image pix size of " + name);
-        CheckSizeGrid(name, size);
+    case LwProjection::Orthographic: {
+        const int size = FieldInt(*(f.*t.Size), std::string("Image pix size of ") + t.Projection.GetName());
+        CheckSizeGrid(t.Projection, size);
         s.DocOrthographic_.ImageSize_ = size;
         break;
     }
-    default: {
+    case LwProjection::EquidistantCylindrical: {
         const double resolution =
-            static_cast<double>(static_cast<float>(FieldDouble(*f.lineEdit, "Degree/ Pix =")));
-        CheckResolutionGrid(LwProjection(LwProjection::EquidistantCylindrical).GetName(), resolution);
+            static_cast<double>(static_cast<float>(FieldDouble(*(f.*t.Resolution), "Degree/ Pix =")));
+        CheckResolutionGrid(t.Projection, resolution);
         s.DocEquidistantCylindrical_.Resolution_deg_ = resolution;
         break;
     }

@@ -11,11 +11,11 @@
 #include "fgraph/LwFGraph.h"
 #include "fgraph/LwFileDialogs.h"
 #include "fgraph/LwWindowUtilities.h"
-#include "apps/velmora/ElementCombo.h"
 #include "apps/velmora/app/DlgHologram.h"
 #include "apps/velmora/app/DlgViewClusterStructure.h"
+#include "apps/velmora/app/ElementCombo.h"
 #include "apps/velmora/app/MainForm.h"
-#include "apps/velmora/app/ScatteringPatternMatrix.h"
+#include "apps/velmora/app/ScatteringPatternMatrixSend.h"
 #include "apps/velmora/app/SimulationSettings.h"
 #include "apps/velmora/engine/AsfEntry.h"
 
@@ -345,7 +345,9 @@ void MainWindow::on_pushButton_4_clicked()
         in.Division = f.spinBox_2->value();
         in.AtomicNumber = f.comboBox->currentIndex() + 1;
         in.RadialExponent = f.doubleSpinBox_5->value();
-        const LwFloatMatrix image = CalculateScatteringPatternMatrix(GetSimulationSettings(), in);
+        SimulationSettings& s = GetSimulationSettings();
+        s.CurrentDoc_ = &s.DocCosZ_;
+        const LwFloatMatrix image = CalculateScatteringPatternMatrix(s.Calculation_, s.DocCosZ_, in);
         // A send that failed or was cancelled does not lose the image: it is
         // offered again, into a new window.
         RunOfferingRetry(this, "The computed image is kept. Send it to the image viewer again?",

@@ -1,6 +1,7 @@
 #include "apps/velmora/app/SimulationSettings.h"
 
 #include "core/LwBarnXml.h"
+#include "core/LwError.h"
 #include "core/LwQBarnFile.h"
 #include "fgraph/LwWindowUtilities.h"
 
@@ -162,4 +163,16 @@ void SimulationSettings::BuildElementMap()
     c.IsDrawDampingFunction = IsDrawDampingFunction_;
     c.IsNotUseEmitterVibration = IsNotUseEmitterVibration_;
     c.IsUseUiso = IsUseUiso_;
+}
+
+LwDocPattern& SimulationSettings::Document(LwProjection projection)
+{
+    switch (projection.GetKind()) {
+    case LwProjection::AzimuthalEquidistant: return DocAzimuthalEquidistant_;
+    case LwProjection::EquidistantCylindrical: return DocEquidistantCylindrical_;
+    case LwProjection::Gnomonic: return DocDiana_;
+    case LwProjection::Stereographic: return DocStereoProjection_;
+    case LwProjection::Orthographic: return DocOrthographic_;
+    }
+    throw LwError("Undefined mapping method");
 }

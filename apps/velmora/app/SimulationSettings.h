@@ -11,6 +11,7 @@
 
 #include "physics/LwClusterAtom.h"
 #include "pattern/LwDocPattern.h"
+#include "pattern/LwProjection.h"
 #include "apps/velmora/engine/ElementRow.h"
 #include "apps/velmora/engine/HologramCalculation.h"
 #include "apps/velmora/engine/LwDocPatternVelmora.h"
@@ -59,6 +60,8 @@ public:
     // Debye_K_ is 0 unless IsUseDebye_, and the first row of a symbol wins.
     // Copies the temperature and the three test flags into the calculation.
     void BuildElementMap();
+    // The pattern document of `projection`.
+    LwDocPattern& Document(LwProjection projection);
 
     // Fields, in order.
     LwCluster Cluster_;

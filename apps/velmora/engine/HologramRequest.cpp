@@ -6,7 +6,6 @@
 
 #include <cmath>
 #include <cstdio>
-#include <optional>
 #include <sstream>
 
 namespace {
@@ -83,30 +82,27 @@ void CheckPhotonEnergies(const std::vector<double>& energies_keV)
                           " keV (the energy should be a number above 0)");
 }
 
-void CheckResolutionGrid(const std::string& projection, double resolutionDeg)
+void CheckResolutionGrid(LwProjection projection, double resolutionDeg)
 {
     int columns = 0, rows = 0;
-    // Any name but the cylindrical one is sized as the azimuthal image.
-    const bool cylindrical = LwProjection::FromName(projection) == LwProjection::EquidistantCylindrical;
-    LwProjection(cylindrical ? LwProjection::EquidistantCylindrical : LwProjection::AzimuthalEquidistant)
-        .GridSize(resolutionDeg, columns, rows);
+    projection.GridSize(resolutionDeg, columns, rows);
     if (columns < 1 || rows < 2 || static_cast<long long>(columns) * rows > kMaxImagePixels)
         throw LwError("Degree/ Pix = " + DoubleToString(resolutionDeg) + " gives an image of " +
                       IntToString(columns) + " x " + IntToString(rows) + " pixels (at most " +
                       std::to_string(kMaxImagePixels) + ")");
 }
 
-void CheckSizeGrid(const std::string& projection, int size)
+void CheckSizeGrid(LwProjection projection, int size)
 {
     if (size < 2 || static_cast<long long>(size) * size > kMaxImagePixels)
-        throw LwError("Image pix size of " + projection + " should be 2 to " +
+        throw LwError(std::string("Image pix size of ") + projection.GetName() + " should be 2 to " +
                       IntToString(static_cast<int>(std::sqrt(static_cast<double>(kMaxImagePixels)))) + ": " +
                       IntToString(size));
 }
 
-void CheckViewAngle(const std::string& projection, double angleDeg, double maxDeg)
+void CheckViewAngle(LwProjection projection, double angleDeg, double maxDeg)
 {
     if (!(angleDeg > 0) || !(angleDeg < maxDeg))
-        throw LwError("Max angle of " + projection + " should be above 0 and below " +
+        throw LwError(std::string("Max angle of ") + projection.GetName() + " should be above 0 and below " +
                       DoubleToString(maxDeg) + ": " + DoubleToString(angleDeg));
 }

@@ -3,6 +3,7 @@
 // the keys' JSON, the file names of an image series, and the checks of the
 // photon energies and of the projection tabs' grid parameters.
 
+#include "pattern/LwProjection.h"
 #include "apps/velmora/engine/ElementRow.h"
 
 #include <map>
@@ -24,7 +25,10 @@ void CheckPhotonEnergies(const std::vector<double>& energies_keV);
 
 // Grid sizes of the projection tabs: LwError unless the parameters give an
 // image of 1 to kMaxImagePixels pixels with directions in it.
+// CheckResolutionGrid is for the projections sized by a resolution
+// (LwProjection::IsSizedByResolution; LwProjection::GridSize's LwError for
+// another); the messages of the other two name the projection.
 constexpr long long kMaxImagePixels = 1LL << 24;
-void CheckResolutionGrid(const std::string& projection, double resolutionDeg);
-void CheckSizeGrid(const std::string& projection, int size);
-void CheckViewAngle(const std::string& projection, double angleDeg, double maxDeg);
+void CheckResolutionGrid(LwProjection projection, double resolutionDeg);
+void CheckSizeGrid(LwProjection projection, int size);
+void CheckViewAngle(LwProjection projection, double angleDeg, double maxDeg);

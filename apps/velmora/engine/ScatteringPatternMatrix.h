@@ -7,8 +7,8 @@
 
 #include <string>
 
-class LwPluginFuncZyvra;
-class SimulationSettings;
+class HologramCalculation;
+class LwDocPattern_CosZ;
 
 struct ScatteringMatrixInputs
 {
@@ -26,16 +26,13 @@ struct ScatteringMatrixInputs
 int RadialCount(const ScatteringMatrixInputs& in);
 // zn = Division x 1024 + 1; LwError for a Division below 1 or too large.
 int CosZCount(const ScatteringMatrixInputs& in);
+// The element symbol of in.AtomicNumber.
+std::string ScatteringMatrixSymbol(const ScatteringMatrixInputs& in);
 
-// Computes the matrix on this thread with the settings' calculation and
-// DocCosZ_ (left as the current document with the last column's hologram).
-// The loaded cluster is not touched: the two-atom structure is a cluster of
-// its own. LwError for a refused range, an element outside the table and the
-// calculation's errors.
-LwFloatMatrix CalculateScatteringPatternMatrix(SimulationSettings& settings,
+// Computes the matrix on this thread with `calc` (its photon energy set to
+// the inputs' one) and `doc` (left with zn points and the last column's
+// hologram). The two-atom structure is a cluster of its own. LwError for a
+// refused range, an element outside the table and the calculation's errors;
+// a refused range or element changes neither `calc` nor `doc`.
+LwFloatMatrix CalculateScatteringPatternMatrix(HologramCalculation& calc, LwDocPattern_CosZ& doc,
                                                const ScatteringMatrixInputs& in);
-
-// Opens a new viewer window with the image, its axis and parameter keys and
-// the caption "xfh_spattern_<symbol>_<E eV>(eV)RadialExponent=<l>".
-void SendScatteringPatternMatrix(LwPluginFuncZyvra& client, const LwFloatMatrix& image,
-                                 const ScatteringMatrixInputs& in);
