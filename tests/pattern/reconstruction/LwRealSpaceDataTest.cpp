@@ -260,9 +260,11 @@ TEST(LwRealSpaceData, HostileGridRecordsAreRefusedBeforeAllocation)
     const Case cases[] = {
         {"real_space_wrapping_count.xml_rs",
          "Real-space grid: 4194304 x 16385 x 268419073 points do not fit a 32-bit count"},
+        // What can be used is read again at every check and changes with the
+        // machine's load: the message is compared up to that figure.
         {"real_space_huge_grid.xml_rs",
          "Real-space grid: 1290 x 1290 x 1290 points with 9 elements need about " + GigabytesText(hugeBytes) +
-             " of memory; " + GigabytesText(UsableMemoryBytes()) + " can be used here"},
+             " of memory; "},
     };
     EXPECT_EQ(GigabytesText(hugeBytes), "188.9 GB");
     for (const Case& c : cases) {
@@ -271,7 +273,13 @@ TEST(LwRealSpaceData, HostileGridRecordsAreRefusedBeforeAllocation)
         recon_test::SetCubeGrid(r.Grid_, 3, 3, 3, 1e-10f);
         r.CreateFromGrid();
         LwBarnFile in(std::string(LW_TEST_DATA_DIR) + "/" + c.file, "r");
-        EXPECT_EQ(ErrorText([&] { r.LoadSave(in); }), c.message);
+        const std::string message = ErrorText([&] { r.LoadSave(in); });
+        if (c.message.back() == ' ') {
+            EXPECT_EQ(message.substr(0, c.message.size()), c.message);
+            EXPECT_NE(message.find(" GB can be used here", c.message.size()), std::string::npos) << message;
+        } else {
+            EXPECT_EQ(message, c.message);
+        }
         EXPECT_EQ(r.NPoint_, 27);
         EXPECT_EQ(r.NElement_, 1);
         EXPECT_EQ(r.Density_[0].VectorSize(), 27);
