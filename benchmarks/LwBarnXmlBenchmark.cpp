@@ -1,6 +1,7 @@
 // Reading Barn documents with many sibling racks: parsing and consuming the
 // racks one by one must grow linearly with their number; escaping and
-// unescaping a text value must grow linearly with its length (see the
+// unescaping a text value must grow linearly with its length, and splitting
+// an opening tag into its attributes with the number of attributes (see the
 // complexity line of each benchmark).
 
 #include "core/LwBarnXml.h"
@@ -9,6 +10,8 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -132,8 +135,37 @@ void BM_WriteEscapedText(benchmark::State& state)
     state.SetComplexityN(static_cast<std::int64_t>(length));
 }
 
+// Opens a rack whose opening tag holds range(0) attributes ' a<k>="<k>"'.
+void BM_ReadAttributes(benchmark::State& state)
+{
+    const int n = static_cast<int>(state.range(0));
+    std::string text = "<c";
+    for (int k = 0; k < n; ++k)
+        text += " a" + std::to_string(k) + "=\"" + std::to_string(k) + "\"";
+    text += "></c>\n";
+    std::size_t count = 0;
+    for (auto _ : state) {
+        LwBarnXml doc("r");
+        doc.SetDocumentText(text);
+        doc.AnalyzeTagStructure();
+        std::vector<std::pair<std::string, std::string>> attributes;
+        doc.OpenRackWithAttributes("c", attributes);
+        doc.CloseRack("c");
+        count = attributes.size();
+        benchmark::DoNotOptimize(attributes);
+    }
+    state.counters["document_MB"] = static_cast<double>(text.size()) / (1 << 20);
+    state.counters["attributes"] = static_cast<double>(count);
+    state.SetComplexityN(n);
+}
+
 }  // namespace
 
+BENCHMARK(BM_ReadAttributes)
+    ->RangeMultiplier(4)
+    ->Range(1 << 10, 1 << 16)
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity(benchmark::oN);
 BENCHMARK(BM_ReadEscapedText)
     ->Arg(1)
     ->Arg(4)

@@ -281,6 +281,9 @@ public:
     // with children, their tags included). Empty for a rack never closed, a
     // self-closed rack and a rack whose offsets do not fit the text.
     std::string CurrentValueText() const;
+    // Read mode: the value of any rack of the tree, as CurrentValueText gives
+    // it for the current rack; nothing is consumed.
+    std::string ValueTextOf(const LwBarnXmlRack& rack) const;
 
     // The loaded text (read mode); AnalyzeTagStructure parses it.
     const std::string& DocumentText() const { return documentText_; }

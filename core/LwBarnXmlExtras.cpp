@@ -130,26 +130,27 @@ bool LwBarnXml::OpenRackWithAttributes(const std::string& name,
         return true;
     }
     attributes.clear();
-    std::string rest = current_->AttributeText();
+    // One pass: every search starts where the last one ended.
+    const std::string& text = current_->AttributeText();
+    std::size_t at = 0;
     for (;;) {
-        const size_t start = rest.find_first_not_of(' ');
+        const size_t start = text.find_first_not_of(' ', at);
         if (start == std::string::npos)
             break;
-        rest.erase(0, start);
-        const size_t eq = rest.find('=');
+        const size_t eq = text.find('=', start);
         if (eq == std::string::npos)
             throw LwError("Illigal Tag Structure");
-        const size_t blank = rest.find(' ', eq + 1);
+        const size_t blank = text.find(' ', eq + 1);
         std::string value =
-            rest.substr(eq + 1, blank == std::string::npos ? std::string::npos : blank - eq - 1);
+            text.substr(eq + 1, blank == std::string::npos ? std::string::npos : blank - eq - 1);
         if (!value.empty() && value.front() == '"')
             value.erase(0, 1);
         if (!value.empty() && value.back() == '"')
             value.pop_back();
-        attributes.emplace_back(rest.substr(0, eq), value);
+        attributes.emplace_back(text.substr(start, eq - start), std::move(value));
         if (blank == std::string::npos)
             break;
-        rest.erase(0, blank);
+        at = blank;
     }
     return true;
 }

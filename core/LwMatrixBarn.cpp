@@ -4,6 +4,7 @@
 #include "core/LwBinaryDataToText.h"
 #include "core/LwError.h"
 #include "core/LwMatrixArithmetic.h"
+#include "core/TextUtilities.h"
 
 #include <algorithm>
 #include <climits>
@@ -502,6 +503,39 @@ bool SerializeMatrix(LwBarnXml& doc, const std::string& name, LwLongMatrix& m, c
 {
     return SerializeMatrix2D(doc, name, m, format);
 }
+
+template <class M>
+bool DeclaredMatrixSizes(const LwBarnXml& doc, LwBarnXmlRack& parent, const std::string& name,
+                         LwLong& colSize, LwLong& rowSize)
+{
+    LwBarnXmlRack* element = parent.FindChild(name);
+    if (element == nullptr)
+        return false;
+    // The forms in the order SerializeMatrix2D looks for them.
+    for (const char* rack : {kTextRack, kLegacyTextRack, BinaryForm<M>::kRack, BinaryForm<M>::kOlderRack}) {
+        LwBarnXmlRack* form = rack != nullptr ? element->FindChild(rack) : nullptr;
+        if (form == nullptr)
+            continue;
+        // As LwBarnXml::ValueLong reads them.
+        const auto size = [&](const char* key) {
+            LwBarnXmlRack* value = form->FindChild(key);
+            return value != nullptr ? static_cast<LwLong>(StringToInt(doc.ValueTextOf(*value))) : 0;
+        };
+        colSize = size("ColSize");
+        rowSize = size("RowSize");
+        return true;
+    }
+    return false;
+}
+
+template bool DeclaredMatrixSizes<LwFloatMatrix>(const LwBarnXml&, LwBarnXmlRack&, const std::string&,
+                                                 LwLong&, LwLong&);
+template bool DeclaredMatrixSizes<LwDoubleMatrix>(const LwBarnXml&, LwBarnXmlRack&, const std::string&,
+                                                  LwLong&, LwLong&);
+template bool DeclaredMatrixSizes<LwLDoubleMatrix>(const LwBarnXml&, LwBarnXmlRack&, const std::string&,
+                                                   LwLong&, LwLong&);
+template bool DeclaredMatrixSizes<LwLongMatrix>(const LwBarnXml&, LwBarnXmlRack&, const std::string&, LwLong&,
+                                                LwLong&);
 
 bool SerializeMatrix(LwBarnXml& doc, const std::string& name, LwFloatMatrix3D& m, const std::string& format)
 {

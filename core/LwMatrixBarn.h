@@ -61,12 +61,24 @@
 #include <string>
 
 class LwBarnXml;
+class LwBarnXmlRack;
 
 bool SerializeMatrix(LwBarnXml& doc, const std::string& name, LwDoubleMatrix& m, const std::string& format);
 bool SerializeMatrix(LwBarnXml& doc, const std::string& name, LwFloatMatrix& m, const std::string& format);
 bool SerializeMatrix(LwBarnXml& doc, const std::string& name, LwLDoubleMatrix& m, const std::string& format);
 bool SerializeMatrix(LwBarnXml& doc, const std::string& name, LwLongMatrix& m, const std::string& format);
 bool SerializeMatrix(LwBarnXml& doc, const std::string& name, LwFloatMatrix3D& m, const std::string& format);
+
+// Read mode, nothing read or consumed: the "ColSize" and "RowSize" that the
+// element `name` below `parent` declares for a matrix of class M (LwFloatMatrix,
+// LwDoubleMatrix, LwLDoubleMatrix, LwLongMatrix), taken from the form that
+// SerializeMatrix would read; a missing size gives 0, as on reading. False
+// when the element or every known form in it is absent. For checks that
+// compare what a document declares with what it holds before anything is
+// allocated for it.
+template <class M>
+bool DeclaredMatrixSizes(const LwBarnXml& doc, LwBarnXmlRack& parent, const std::string& name,
+                         LwLong& colSize, LwLong& rowSize);
 
 // The inside of a binary rack (at the current rack). Write mode: the data go
 // under "base64b" with `standardBase64`, else "base64" with

@@ -1,7 +1,11 @@
 #include "physics/LwDocFinalState.h"
 
 #include "core/LwBarnXml.h"
+#include "core/LwError.h"
 #include "physics/LwLmArrayBarn.h"
+
+#include <cstddef>
+#include <string>
 
 bool LwEmitterEntry::LoadSave(LwBarnXml& doc, const std::string& itemName)
 {
@@ -13,7 +17,12 @@ bool LwEmitterEntry::LoadSave(LwBarnXml& doc, const std::string& itemName)
     LDouble ratio = Ratio;
     doc.ValueLDouble("Ratio", ratio, 1.0);
     Ratio = double(ratio);
-    LoadSaveLmComplexArray(doc, "coeff", coeff, "t");
+    // A wave that declares coefficients must hold them: refused here, before
+    // its array is sized, rather than read as L zeroed coefficients.
+    if (doc.IsWriteMode())
+        LoadSaveLmComplexArray(doc, "coeff", coeff, "t");
+    else
+        LoadLmComplexArrayRequiringData(doc, "coeff", coeff);
     doc.ValueBool("IsPlaneWave", IsPlaneWave, IsPlaneWave);
     LDouble beta = PlaneWaveBeta_deg;
     doc.ValueLDouble("PlaneWaveBeta_deg", beta, beta);
@@ -38,9 +47,20 @@ bool LoadSaveListEmitter(std::vector<LwEmitterEntry>& entries, LwBarnXml& doc, c
 {
     if (!doc.OpenRack(rackName))
         return false;
-    LoadSaveList(
-        doc, "list_emitter", "i", entries,
-        [](LwEmitterEntry& entry, LwBarnXml& d, const std::string& item) { return entry.LoadSave(d, item); });
+    // Reading: an entry that cannot be read is named in the error, counted
+    // from 1.
+    std::size_t index = 0;
+    LoadSaveList(doc, "list_emitter", "i", entries,
+                 [&index](LwEmitterEntry& entry, LwBarnXml& d, const std::string& item) {
+                     ++index;
+                     if (d.IsWriteMode())
+                         return entry.LoadSave(d, item);
+                     try {
+                         return entry.LoadSave(d, item);
+                     } catch (const LwError& e) {
+                         throw LwError("Emitted wave " + std::to_string(index) + ": " + e.Message());
+                     }
+                 });
     doc.CloseRack(rackName);
     return true;
 }

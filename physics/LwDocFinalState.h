@@ -29,7 +29,9 @@ public:
 
     // The entry as the rack `itemName`. Reading: false (entry unchanged) when
     // the rack is missing; "Ek" and "Ratio" fall back to 1000 and 1, the
-    // other keys keep the entry's values.
+    // other keys keep the entry's values. A "coeff" that declares a Size_l of
+    // 1 or more and holds no coefficients throws an LwError before its array
+    // is sized (LoadLmComplexArrayRequiringData).
     bool LoadSave(LwBarnXml& doc, const std::string& itemName);
 };
 
@@ -48,5 +50,7 @@ public:
 // The rack `rackName` holding "list_emitter". Reading: false when the rack
 // is missing; a missing "list_emitter" leaves the list unchanged (true);
 // otherwise the list is replaced by the entries read, each starting from the
-// defaults of a new entry.
+// defaults of a new entry. An entry that cannot be read stops the reading
+// with an LwError "Emitted wave <n>: <what>", counted from 1, so a document
+// of many damaged entries costs no more than its first.
 bool LoadSaveListEmitter(std::vector<LwEmitterEntry>& entries, LwBarnXml& doc, const std::string& rackName);

@@ -140,43 +140,63 @@ void SaveLmComplexArrayBinaryText(LwBarnXml& doc, const std::string& rackName, L
     doc.CloseRack(rackName);
 }
 
+namespace {
+// The reading half of LoadSaveLmComplexArray (the rack is open). With
+// `requireData`, a declared L >= 1 without a "Value" rack or a "base64"
+// block is refused before the array is sized.
+bool ReadArray(LwBarnXml& doc, const std::string& rackName, LwLmComplexArray& array, bool requireData)
+{
+    LwLong L = 0;
+    doc.ValueLong("Size_l", L, 0);
+    CheckDeclaredSize(rackName, L);
+    if (doc.OpenRack("Value")) {
+        const LwLong lRacks = CountLRacks(doc);
+        if (lRacks < L)
+            throw LwError("Coefficient array \"" + rackName + "\": Size_l " + std::to_string(L) +
+                          " but the \"Value\" rack holds " + std::to_string(lRacks) + " \"l\" racks");
+        array.SetSizeZero(L);
+        ReadText(doc, array);
+    } else {
+        std::string text;
+        if (!doc.ValueRawString("base64", text, "")) {
+            if (requireData && L > 0)
+                throw LwError("Coefficient array \"" + rackName + "\": Size_l " + std::to_string(L) +
+                              " but no coefficients (neither a \"Value\" rack nor a \"base64\" block)");
+            array.SetSizeZero(L);
+        } else if (!ReadBinary(text, L, array)) {
+            array.SetSizeZero(1);
+            doc.CloseRack(rackName);
+            return false;
+        }
+    }
+    doc.CloseRack(rackName);
+    return true;
+}
+}  // namespace
+
 bool LoadSaveLmComplexArray(LwBarnXml& doc, const std::string& rackName, LwLmComplexArray& array,
                             const std::string& format)
 {
     if (!doc.OpenRack(rackName))
         return false;
+    if (!doc.IsWriteMode())
+        return ReadArray(doc, rackName, array, false);
 
-    if (doc.GetMode() == "w") {
-        LwLong L = array.GetL();
-        doc.ValueLong("Size_l", L, 0);
-        if (format == "t")
-            WriteText(doc, array);
-        else if (format == "b")
-            WriteBinary(doc, array);
-        else
-            throw LwError("Write Format Error");
-    } else {
-        LwLong L = 0;
-        doc.ValueLong("Size_l", L, 0);
-        CheckDeclaredSize(rackName, L);
-        if (doc.OpenRack("Value")) {
-            const LwLong lRacks = CountLRacks(doc);
-            if (lRacks < L)
-                throw LwError("Coefficient array \"" + rackName + "\": Size_l " + std::to_string(L) +
-                              " but the \"Value\" rack holds " + std::to_string(lRacks) + " \"l\" racks");
-            array.SetSizeZero(L);
-            ReadText(doc, array);
-        } else {
-            std::string text;
-            if (!doc.ValueRawString("base64", text, "")) {
-                array.SetSizeZero(L);
-            } else if (!ReadBinary(text, L, array)) {
-                array.SetSizeZero(1);
-                doc.CloseRack(rackName);
-                return false;
-            }
-        }
-    }
+    LwLong L = array.GetL();
+    doc.ValueLong("Size_l", L, 0);
+    if (format == "t")
+        WriteText(doc, array);
+    else if (format == "b")
+        WriteBinary(doc, array);
+    else
+        throw LwError("Write Format Error");
     doc.CloseRack(rackName);
     return true;
+}
+
+bool LoadLmComplexArrayRequiringData(LwBarnXml& doc, const std::string& rackName, LwLmComplexArray& array)
+{
+    if (!doc.OpenRack(rackName))
+        return false;
+    return ReadArray(doc, rackName, array, true);
 }

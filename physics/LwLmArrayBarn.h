@@ -35,6 +35,14 @@ constexpr LwLong kMaxStoredSize_l = 1000;
 bool LoadSaveLmComplexArray(LwBarnXml& doc, const std::string& rackName, LwLmComplexArray& array,
                             const std::string& format);
 
+// Reading only (the document's mode is not consulted), as
+// LoadSaveLmComplexArray, except that a rack that declares a "Size_l" of 1 or
+// more and holds neither a "Value" rack nor a "base64" block throws an
+// LwError in words before the array is sized: its coefficients are missing,
+// not zero, and a document of many such racks would otherwise ask for 16 MB
+// per rack from a few bytes.
+bool LoadLmComplexArrayRequiringData(LwBarnXml& doc, const std::string& rackName, LwLmComplexArray& array);
+
 // The "base64" text of the array's binary form, as LoadSaveLmComplexArray
 // writes it with format "b". It depends on the array alone, so the texts of
 // many arrays can be made at the same time on different threads.

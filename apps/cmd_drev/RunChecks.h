@@ -18,9 +18,10 @@ class LwDocFluctuation;
 class LwDocScattering;
 
 // The settings of the pattern step: the resolution gives an image the grid
-// builders accept and whose calculation fits the machine's memory; the
-// cluster-size limit, the lower limit and the mean free path are finite and
-// not negative. Throws LwError naming the option.
+// builders accept and whose calculation fits the memory the machine can give
+// now (UsableMemoryBytes); the cluster-size limit, the lower limit and the
+// mean free path are finite and not negative. Throws LwError naming the
+// option.
 void CheckPatternSettings(const CommandLineParameters& p);
 
 // No output names an input of the run ("Output file is also an input file:

@@ -132,6 +132,10 @@ void LwCalcMemWork::CheckTransformLimits() const
     for (LwLong i = 0; i < k.NList_; ++i) {
         const float ek = i < static_cast<LwLong>(s.Ek_eV_.size()) ? s.Ek_eV_[i] : NAN;
         const float e = i < static_cast<LwLong>(k.E_.size()) ? k.E_[i] : NAN;
+        // An item without "E" reads as 0, which no hologram is taken at.
+        if (e == 0.0f)
+            fail("hologram item " + LongToString(i) + " has no energy (its \"E\" is missing or 0); energy " +
+                 LongToString(i) + " of the scattering-pattern set has Ek_eV = " + FloatToString(ek));
         // Rounding of a stored value, not a different energy.
         const double tolerance =
             1e-5 * std::max(std::fabs(static_cast<double>(e)), std::fabs(static_cast<double>(ek)));

@@ -61,8 +61,9 @@ public:
     // step / finite radius; grid counts XCount, YCount, ZCount that differ
     // from the per-axis counts of the bounds (LwRealSpaceGrid::AxisCounts),
     // or bounds whose points are not the data's point count; a hologram item
-    // whose energy E differs, by more than a relative 1e-5 (rounding of a
-    // stored value), from the pattern set's energy Ek_eV at the same position.
+    // without an energy (E = 0, what an item without "E" reads as), or whose
+    // energy E differs, by more than a relative 1e-5 (rounding of a stored
+    // value), from the pattern set's energy Ek_eV at the same position.
     // Needs the tables built (InitTransposed) and consistent data sets.
     void CheckTransformLimits() const;
 

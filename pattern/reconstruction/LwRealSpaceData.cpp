@@ -21,6 +21,45 @@ LwFloatMatrix FilledRow(LwLong n, float value)
     return m.Release(true);
 }
 
+const char kMissingList[] = "Real-space data: \"real_space_all_3\" has no rack \"list_real_space\"";
+
+// Reading, before the grid is built from the grid record: the record is
+// compared with the data the document holds, so that a document of a few
+// hundred bytes cannot have gigabytes of grid built and filled before it is
+// found wanting. The list of densities must be there, and every density that
+// will be read ("Cal_" of the first NElement "el" racks) must declare one
+// value per grid point. Nothing is read or consumed.
+void CheckDataAgainstGrid(LwBarnXml& doc, const LwRealSpaceGrid& grid)
+{
+    LwBarnXmlRack* list = doc.CurrentRack()->FindChild("list_real_space");
+    if (list == nullptr)
+        throw LwError(kMissingList);
+    const LwBarnXmlRack* countRack = list->FindChild("NElement");
+    const LwLong count =
+        countRack != nullptr ? static_cast<LwLong>(StringToInt(doc.ValueTextOf(*countRack))) : 1;
+    LwLong element = 0;
+    for (const auto& el : list->Children()) {
+        if (element >= count)
+            break;
+        if (el->GetName() != "el")
+            continue;
+        ++element;
+        LwLong colSize = 0, rowSize = 0;
+        if (!DeclaredMatrixSizes<LwFloatMatrix>(doc, *el, "Cal_", colSize, rowSize))
+            continue;
+        LwLong nx = 0, ny = 0, nz = 0;
+        grid.AxisCounts(nx, ny, nz);
+        const double points = static_cast<double>(nx) * ny * nz;
+        if (static_cast<double>(colSize) * rowSize != points)
+            throw LwError("Real-space data not consistent: the grid record gives " + LongToString(nx) +
+                          " x " + LongToString(ny) + " x " + LongToString(nz) +
+                          " points but the density \"Cal_\" of "
+                          "element " +
+                          LongToString(element) + " declares " + LongToString(colSize) + " x " +
+                          LongToString(rowSize));
+    }
+}
+
 }  // namespace
 
 LwRealSpaceData::LwRealSpaceData()
@@ -148,13 +187,15 @@ bool LwRealSpaceData::LoadSave(LwBarnXml& doc)
         return false;
     doc.ValueFloat("TotalPower", TotalPower_, 1.0f);
     Grid_.LoadSave(doc, "RealSpaceFactory");
-    if (reading)
+    if (reading) {
+        CheckDataAgainstGrid(doc, Grid_);
         CreateFromGrid();
+    }
 
     // Without the list the first "el" would fail at the close of a rack of
     // another name; the missing rack is named instead.
     if (!doc.OpenRack("list_real_space"))
-        throw LwError("Real-space data: \"real_space_all_3\" has no rack \"list_real_space\"");
+        throw LwError(kMissingList);
     LwLong count = NElement_;
     doc.ValueLong("NElement", count, 1);
     if (reading) {

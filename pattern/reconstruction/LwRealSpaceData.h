@@ -46,9 +46,14 @@ public:
 
     // Reads or writes the data in the rack "real_space_all_3" by the
     // document's mode; false when that rack is missing (read mode, nothing
-    // read). Reading builds the grid from the grid record (CreateFromGrid)
-    // and then reads the densities; it is not transactional, so what was
-    // read before an error stays read. Ends with CheckConsistency.
+    // read). Reading first compares the grid record with the data the
+    // document holds: a missing "list_real_space", or a density "Cal_" (of
+    // the first NElement "el" racks) that does not declare one value per
+    // point of the record's grid, throws an LwError naming both before the
+    // grid is built. It then builds the grid from the record
+    // (CreateFromGrid) and reads the densities; it is not transactional, so
+    // what was read before a later error stays read. Ends with
+    // CheckConsistency.
     // Throws "SPattern is not setted" (grid element count outside 1 to 9),
     // an LwError naming "list_real_space" when that rack is missing,
     // the grid errors of AllocateGrid, an LwError naming the count when the
@@ -72,9 +77,9 @@ public:
     // The counts are checked before anything is allocated: a step or bound
     // that is not finite, an axis of fewer than 1 point, a total that does not
     // fit a 32-bit count, or vectors (4 + 2 x elements floats per point) that
-    // need more memory than this process may use (UsableMemoryBytes) throw an
-    // LwError naming the counts and, for memory, both figures; the data are
-    // then unchanged.
+    // need more memory than the machine can give now (UsableMemoryBytes)
+    // throw an LwError naming the counts and, for memory, both figures; the
+    // data are then unchanged.
     void AllocateGrid(LwLong elementCount, bool useCutoff, float cutoff);
 
     // n elements and N points: Ux_, Uy_, Uz_, R_ row vectors of N entries;

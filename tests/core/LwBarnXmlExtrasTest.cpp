@@ -136,6 +136,49 @@ TEST(BarnExtras, RackWithAttributesRoundTrips)
     EXPECT_THROW(bad->OpenRackWithAttributes("a", read), LwError);
 }
 
+// How an attribute text splits: a pair runs from the first non-blank to the
+// first '=' (blanks included), its value from there to the next blank, and
+// one quote is taken off each end of the value. Only the blank (0x20)
+// separates; a pair without '=' ends the reading with an error.
+TEST(BarnExtras, AttributeTextsSplitIntoPairs)
+{
+    using Pairs = std::vector<std::pair<std::string, std::string>>;
+    struct Case
+    {
+        const char* tag;
+        Pairs pairs;
+        const char* error;
+    };
+    const Case cases[] = {
+        {"<a>", {}, "(no error)"},
+        {"<a   >", {}, "(no error)"},
+        {"<a x=1>", {{"x", "1"}}, "(no error)"},
+        {"<a   x=\"1\"    y=2   >", {{"x", "1"}, {"y", "2"}}, "(no error)"},
+        {"<a x y=1>", {{"x y", "1"}}, "(no error)"},
+        {"<a x==1>", {{"x", "=1"}}, "(no error)"},
+        {"<a x= y=2>", {{"x", ""}, {"y", "2"}}, "(no error)"},
+        {"<a x=\"\">", {{"x", ""}}, "(no error)"},
+        {"<a x=\">", {{"x", ""}}, "(no error)"},
+        {"<a x=\"\"\">", {{"x", "\""}}, "(no error)"},
+        {"<a =1>", {{"", "1"}}, "(no error)"},
+        {"<a x=1\ty=2>", {{"x", "1\ty=2"}}, "(no error)"},
+        {"<a x=1/>", {{"x", "1/"}}, "(no error)"},
+        {"<a x=\"a b\">", {}, "Illigal Tag Structure"},
+        {"<a x=1 y>", {}, "Illigal Tag Structure"},
+        {"<a />", {}, "Illigal Tag Structure"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.tag);
+        auto doc = Parse(std::string("<d>") + c.tag + "</a></d>");
+        ASSERT_TRUE(doc->OpenRack("d"));
+        Pairs read{{"old", "pair"}};
+        EXPECT_EQ(ErrorText([&] { doc->OpenRackWithAttributes("a", read); }), c.error);
+        if (std::string(c.error) == "(no error)") {
+            EXPECT_EQ(read, c.pairs);
+        }
+    }
+}
+
 TEST(BarnExtras, JsonTextOfWrittenAndParsedTrees)
 {
     LwBarnXml doc("w");

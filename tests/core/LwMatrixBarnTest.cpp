@@ -288,6 +288,60 @@ TEST(LwMatrixBarn, OlderFormsAreRead)
         EXPECT_EQ(fromCustom.Buffer()[i], small.Buffer()[i]);
 }
 
+// The sizes an element declares, from the form SerializeMatrix would read,
+// without reading or consuming anything: the matrix reads afterwards.
+TEST(LwMatrixBarn, DeclaredSizesAreTakenWithoutReading)
+{
+    struct Case
+    {
+        const char* what;
+        std::string text;
+        bool found;
+        LwLong cols, rows;
+    };
+    LwFloatMatrix f = Filled<LwFloatMatrix>(3, 2, 1, -1);
+    LwDoubleMatrix d = Filled<LwDoubleMatrix>(4, 5, 0, 0);
+    std::string older = Written(d, "b");
+    const std::string tag = "LwDoubleMatrixBinary>";
+    for (std::size_t at = older.find(tag); at != std::string::npos; at = older.find(tag))
+        older.replace(at, tag.size(), "TDoubleMatrixBinary>");
+    const Case cases[] = {
+        {"text form", Written(f, "t"), true, 3, 2},
+        {"binary form", Written(f, "b"), true, 3, 2},
+        {"standard base64", Written(f, "bb"), true, 3, 2},
+        {"older text form",
+         "<d><m><LDoubleMatrix><ColSize>7</ColSize><RowSize>1</RowSize></LDoubleMatrix></m></d>", true, 7, 1},
+        {"text form before the binary one",
+         "<d><m><LwFloatMatrixBinary><ColSize>9</ColSize></LwFloatMatrixBinary><lw_matrix><ColSize>2</"
+         "ColSize>"
+         "<RowSize>2</RowSize></lw_matrix></m></d>",
+         true, 2, 2},
+        {"sizes missing", "<d><m><LwFloatMatrixBinary></LwFloatMatrixBinary></m></d>", true, 0, 0},
+        {"another class's binary rack", older, false, -1, -1},
+        {"no known form", "<d><m><other></other></m></d>", false, -1, -1},
+        {"no element", "<d></d>", false, -1, -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto doc = Parse(c.text);
+        ASSERT_TRUE(doc->OpenRack("d"));
+        LwLong cols = -1, rows = -1;
+        EXPECT_EQ(DeclaredMatrixSizes<LwFloatMatrix>(*doc, *doc->CurrentRack(), "m", cols, rows), c.found);
+        EXPECT_EQ(cols, c.cols);
+        EXPECT_EQ(rows, c.rows);
+    }
+    // LwDoubleMatrix reads the older binary rack; the element stays in place.
+    auto doc = Parse(older);
+    ASSERT_TRUE(doc->OpenRack("d"));
+    LwLong cols = 0, rows = 0;
+    EXPECT_TRUE(DeclaredMatrixSizes<LwDoubleMatrix>(*doc, *doc->CurrentRack(), "m", cols, rows));
+    EXPECT_EQ(cols, 4);
+    EXPECT_EQ(rows, 5);
+    LwDoubleMatrix read;
+    ASSERT_TRUE(SerializeMatrix(*doc, "m", read, "b"));
+    ExpectSameShape(read, d);
+}
+
 TEST(LwMatrixBarn, TextFormReadingIsLenientAboutLayout)
 {
     const std::string sizes =

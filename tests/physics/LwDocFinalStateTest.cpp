@@ -4,6 +4,7 @@
 
 #include "core/LwBarnFile.h"
 #include "physics/LwDocFinalState.h"
+#include "physics/LwLmArrayBarn.h"
 #include "BarnText.h"
 #include "ErrorText.h"
 
@@ -134,7 +135,8 @@ TEST(LwDocFinalState, CoefficientsShortOfTheirSizeFail)
     // The second "l" is missing: the "l" racks are counted before the array
     // is sized.
     EXPECT_EQ(ErrorText([&] { LwDocFinalState::LoadSave(entries, *BarnReader(text)); }),
-              "Coefficient array \"coeff\": Size_l 2 but the \"Value\" rack holds 1 \"l\" racks");
+              "Emitted wave 1: Coefficient array \"coeff\": Size_l 2 but the \"Value\" rack holds 1 \"l\" "
+              "racks");
 }
 
 // An 80-byte document that declares 12000 l values (2.3 GB of coefficients)
@@ -144,5 +146,52 @@ TEST(LwDocFinalState, HugeDeclaredSizeWithoutDataIsRefused)
     LwBarnFile file(std::string(LW_TEST_DATA_DIR) + "/emitted_wave_size_l_12000.xml_emt", "r");
     LwDocFinalState doc;
     EXPECT_EQ(ErrorText([&] { doc.LoadSave(file); }),
-              "Coefficient array \"coeff\": Size_l 12000 is not a number of l values from 0 to 1000");
+              "Emitted wave 1: Coefficient array \"coeff\": Size_l 12000 is not a number of l values from 0 "
+              "to 1000");
+}
+
+// Entries that declare 1000 l values (16 MB of coefficients each) and hold
+// none: the reading stops at the first of them, naming it, instead of sizing
+// an array for every entry and leaving the refusal to a check of the whole
+// list. A 1.4 KB file of 24 such entries would otherwise take 384 MB.
+TEST(LwDocFinalState, EntriesDeclaringCoefficientsWithoutDataAreRefusedOneByOne)
+{
+    {
+        LwBarnFile file(std::string(LW_TEST_DATA_DIR) + "/emitted_wave_entries_without_data.xml_emt", "r");
+        LwDocFinalState doc;
+        EXPECT_EQ(ErrorText([&] { doc.LoadSave(file); }),
+                  "Emitted wave 1: Coefficient array \"coeff\": Size_l 1000 but no coefficients (neither a "
+                  "\"Value\" rack nor a \"base64\" block)");
+    }
+    struct Case
+    {
+        const char* what;
+        std::string entries;
+        const char* message;
+    };
+    LwLmComplexArray one;
+    one.SetSizeZero(1);
+    one(0, 0) = LComplex(0.5, -2);
+    const std::string wave = "<i><coeff><Size_l>1</Size_l><Value><l><m><r>1</r></m></l></Value></coeff></i>";
+    const Case cases[] = {
+        {"a sound wave, then one without data", "<i><coeff><Size_l>3</Size_l></coeff></i>",
+         "Emitted wave 2: Coefficient array \"coeff\": Size_l 3 but no coefficients (neither a \"Value\" "
+         "rack nor a \"base64\" block)"},
+        // A plane wave declaring coefficients must hold them too.
+        {"a plane wave without its declared data",
+         "<i><coeff><Size_l>2</Size_l></coeff><IsPlaneWave>true</IsPlaneWave></i>",
+         "Emitted wave 2: Coefficient array \"coeff\": Size_l 2 but no coefficients (neither a \"Value\" "
+         "rack nor a \"base64\" block)"},
+        {"coefficients in binary form",
+         "<i><coeff><Size_l>1</Size_l><base64>" + LmComplexArrayBinaryText(one) + "</base64></coeff></i>",
+         "(no error)"},
+        {"no coefficients declared", "<i><coeff><Size_l>0</Size_l></coeff></i><i></i>", "(no error)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string text = "<emitted_wave_data><data><list_emitter>" + wave + c.entries +
+                                 "</list_emitter></data></emitted_wave_data>";
+        std::vector<LwEmitterEntry> entries;
+        EXPECT_EQ(ErrorText([&] { LwDocFinalState::LoadSave(entries, *BarnReader(text)); }), c.message);
+    }
 }

@@ -207,6 +207,51 @@ TEST(LwLmArrayBarn, DeclaredSizesBeyondTheDataAreRefusedBeforeAllocating)
     }
 }
 
+// The reader that requires data: a declared size without a "Value" rack or a
+// "base64" block is refused before the array is sized (it keeps its old
+// coefficients); whatever holds data, or declares none, reads as
+// LoadSaveLmComplexArray reads it.
+TEST(LwLmArrayBarn, ReadingThatRequiresDataRefusesADeclaredSizeWithoutData)
+{
+    LwLmComplexArray two = Sample(2);
+    const struct
+    {
+        std::string text;
+        const char* error;
+        LwLong L;  // after reading
+    } rows[] = {
+        {"<doc><coeff><Size_l>1000</Size_l></coeff></doc>",
+         "Coefficient array \"coeff\": Size_l 1000 but no coefficients (neither a \"Value\" rack nor a "
+         "\"base64\" block)",
+         3},
+        {"<doc><coeff><Size_l>1</Size_l><Ratio>1</Ratio></coeff></doc>",
+         "Coefficient array \"coeff\": Size_l 1 but no coefficients (neither a \"Value\" rack nor a "
+         "\"base64\" block)",
+         3},
+        {"<doc><coeff><Size_l>12000</Size_l></coeff></doc>",
+         "Coefficient array \"coeff\": Size_l 12000 is not a number of l values from 0 to 1000", 3},
+        {"<doc><coeff><Size_l>0</Size_l></coeff></doc>", "(no error)", 0},
+        {"<doc><coeff></coeff></doc>", "(no error)", 0},
+        {"<doc></doc>", "(no error)", 3},
+        {Write(two, "t"), "(no error)", 2},
+        {Write(two, "b"), "(no error)", 2},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.text);
+        LwLmComplexArray back = Sample(3);
+        EXPECT_EQ(ErrorText([&] {
+                      auto doc = Parse(row.text);
+                      doc->OpenRack("doc");
+                      LoadLmComplexArrayRequiringData(*doc, "coeff", back);
+                  }),
+                  row.error);
+        ASSERT_EQ(back.GetL(), row.L);
+        if (row.text.find("base64") != std::string::npos) {
+            EXPECT_EQ(back(1, -1), two(1, -1));  // bit for bit
+        }
+    }
+}
+
 // The largest accepted size still reads, from either form.
 TEST(LwLmArrayBarn, LargestDeclaredSizeReads)
 {

@@ -410,6 +410,18 @@ TEST(LwCalcMemWork, TransformLimits)
          "Reconstruction: hologram item 1 has the energy E = 1000 but energy 1 of the scattering-pattern set "
          "has Ek_eV = nan (items and pattern energies pair by position)"},
         {"energy rounded", [](LwDocCalcMem& d) { d.ScatteringPattern_.Ek_eV_[1] = 1000.004f; }, "(no error)"},
+        // An item without "E" reads with E = 0 (LwKSpaceData): its energy is
+        // missing, whatever the pattern set holds.
+        {"item without an energy", [](LwDocCalcMem& d) { d.KSpace_.E_[1] = 0.0f; },
+         "Reconstruction: hologram item 1 has no energy (its \"E\" is missing or 0); energy 1 of the "
+         "scattering-pattern set has Ek_eV = 1000"},
+        {"item and pattern energy both 0",
+         [](LwDocCalcMem& d) {
+             d.KSpace_.E_[0] = 0.0f;
+             d.ScatteringPattern_.Ek_eV_[0] = 0.0f;
+         },
+         "Reconstruction: hologram item 0 has no energy (its \"E\" is missing or 0); energy 0 of the "
+         "scattering-pattern set has Ek_eV = 0"},
         {"no item", [](LwDocCalcMem& d) { d.KSpace_.NList_ = 0; },
          "Reconstruction: there is no hologram item"},
     };
