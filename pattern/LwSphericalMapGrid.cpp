@@ -70,8 +70,8 @@ void FillAll(const std::vector<Fill>& fills)
         firstRow[k + 1] = firstRow[k] + fills[k].m->RowSize;
 #pragma omp parallel for schedule(static)
     for (int r = 0; r < totalRows; ++r) {
-        const std::size_t k =
-            static_cast<std::size_t>(std::upper_bound(firstRow.begin(), firstRow.end(), r) - firstRow.begin()) - 1;
+        const auto next = std::upper_bound(firstRow.begin(), firstRow.end(), r);
+        const std::size_t k = static_cast<std::size_t>(next - firstRow.begin()) - 1;
         const Fill& f = fills[k];
         const std::ptrdiff_t columns = f.m->ColSize;
         LDouble* const row = f.m->Buffer() + (r - firstRow[k]) * columns;
