@@ -9,19 +9,28 @@
 // Arguments: points per axis, threads (0 = omp_get_num_procs()).
 //
 // FccIterations: the MEM iterations of an fcc copper emitter (a = 3.61 A,
-// grid step a / 8, the 42 sites of the first three shells), its two
-// holograms of 2000 directions computed from the sites through the same
-// tables, 41^3 points. One benchmark iteration is `loops` MEM iterations from
+// grid step a / 8, the 42 sites of the first three shells), its holograms
+// of 2000 directions computed from the sites through the same tables, 41^3
+// points: two items with random tables, or one item with the copper tables
+// of the example (500 eV, see CopperTable). One benchmark iteration is `loops` MEM iterations from
 // the uniform start, as the job runs them (forward transform, fit, back-
 // projection, MEM step, retry on a rise); the time per MEM iteration is the
 // counter "s_per_loop", that of its forward transform "forward_s_per_loop"
-// (iterations 1 on; iteration 0 has none). Counters: "on_sites", how many of the 42 largest
-// densities lie on sites, and "skipped", the share of the points inside the
-// cut-off sphere that the next forward transform leaves out. Arguments:
-// CutoffRatio x 1e16, threads. The ratio 5e-14 reproduces the cut-off as it
+// (iterations 1 on; iteration 0 has none). The forward transforms follow the
+// job's schedule: the points below the cut-off enter at their densities of
+// the last full transform, and a full transform comes every few iterations,
+// after a restore and in the last iteration. Counters: "on_sites", how many
+// of the 42 largest densities lie on sites; "near_sites", the share of the
+// density within 0.5 A of a site; "skipped", the share of the points inside
+// the cut-off sphere that the next forward transform leaves out. The ratio
+// trades "near_sites" (compare with the row of ratio 0, every point in every
+// transform) for "forward_s_per_loop". Arguments: CutoffRatio x 1e16,
+// threads, tables (0 random, 1 copper), MEM iterations (`loops`). The ratio 5e-14 reproduces the cut-off as it
 // was when the threshold CutoffRatio x max(V R), R in metres (here 1e-4 x
 // about 5e-10 m), was compared with V: only the points of density 0 outside
 // the sphere are left out.
+#include "core/LwBarnFile.h"
+#include "pattern/LwDocScatteringPatternMatrix.h"
 #include "pattern/reconstruction/LwCalcMemCorrection.h"
 #include "pattern/reconstruction/LwCalcMemWork.h"
 #include "pattern/reconstruction/LwDocCalcMem.h"
@@ -32,6 +41,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <random>
 #include <vector>
 
@@ -137,13 +147,71 @@ BENCHMARK(ReconstructionIteration)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
+// The copper tables: the interference term (T - D - S) / max D of the
+// example's Cu emitter (examples/copper: emitted wave and phase shifts at
+// 500 eV) and one Cu scatterer at distance r on the z axis, without thermal
+// damping; rows r = rMin + k rStep, columns cos = -1 ... 1 in zn equal steps
+// (the reconstruction's column of cosine c is (c + 1)(zn / 2) rounded).
+LwFloatMatrix CopperTable(double rMin, double rStep, int rn, int zn)
+{
+    LwDocScatteringPhaseShift phase;
+    LwDocFinalState emitted;
+    {
+        LwBarnFile file(LW_EXAMPLE_DIR "/phaseshift.xml_ph", "r");
+        phase.LoadSave(file);
+    }
+    {
+        LwBarnFile file(LW_EXAMPLE_DIR "/emitter.xml_emt", "r");
+        emitted.LoadSave(file);
+    }
+    LwDocScattering scattering;
+    LwDocFluctuation fluctuation;
+    fluctuation.IsUseUisoInCluster_ = true;
+    LwDebye debye;
+    LwDocScatteringPatternMatrix m;
+    m.PDocScattering_ = &scattering;
+    m.PDocScatteringPhaseShift_ = &phase;
+    m.PDocFinalState_ = &emitted;
+    m.PDocFluctuation_ = &fluctuation;
+    m.PDebye_ = &debye;
+    m.PhaseShiftSelect_.assign(phase.ListScatteringPhaseShift.size(), false);
+    m.PhaseShiftSelect_.at(0) = true;
+    m.RMin_ = rMin;
+    m.RStep_ = rStep;
+    m.RCount_ = rn;
+    m.CosCount_ = zn;
+    // Each distance is a small calculation: on one thread the re-expansion
+    // spends no time waking a team.
+    const int threads = omp_get_max_threads();
+    omp_set_num_threads(1);
+    const auto t0 = std::chrono::steady_clock::now();
+    m.CalcPattern();
+    omp_set_num_threads(threads);
+    std::fprintf(stderr, "copper tables: %g s\n",
+                 std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+    // Divided by the largest direct intensity: the emitted wave has nodes
+    // where D itself is 0.
+    LDouble dMax = 0;
+    for (int e = 0; e < rn; ++e)
+        for (int c = 0; c < zn; ++c)
+            dMax = std::max(dMax, m.IntensityDirect_(e, c));
+    LwFloatMatrix t(rn, zn);
+    for (int e = 0; e < rn; ++e)
+        for (int c = 0; c < zn; ++c)
+            t(e, c) = static_cast<float>(
+                (m.IntensityTotal_(e, c) - m.IntensityDirect_(e, c) - m.IntensityScattered_(e, c)) / dMax);
+    return t;
+}
+
 struct FccCase
 {
     LwDocCalcMem doc;
     std::vector<int> sites;
 };
 
-void BuildFccCase(FccCase& c)
+// copper: the tables of CopperTable (one item, 500 eV, rows from 0.4 A),
+// else random tables (two items).
+void BuildFccCase(FccCase& c, bool copper)
 {
     constexpr int n = 41;
     constexpr float a = 3.61e-10f;
@@ -171,7 +239,7 @@ void BuildFccCase(FccCase& c)
                 c.sites.push_back(((4 * k + n / 2) * n + 4 * j + n / 2) * n + 4 * i + n / 2);
             }
 
-    const int directions = 2000, items = 2;
+    const int directions = 2000, items = copper ? 1 : 2;
     LwKSpaceData& kd = d.KSpace_;
     kd.NPoint_ = directions;
     kd.Ux_.Create(directions);
@@ -186,10 +254,10 @@ void BuildFccCase(FccCase& c)
     }
     LwScatteringPattern& s = d.ScatteringPattern_;
     s.Z_N_ = 181;
-    s.R_N_ = 160;
-    s.R_Min_ = 0.0f;
+    s.R_N_ = copper ? 156 : 160;
+    s.R_Min_ = copper ? 4e-11f : 0.0f;
     s.R_Step_ = 1e-11f;
-    s.Ek_eV_ = {600.0f, 800.0f};
+    s.Ek_eV_ = copper ? std::vector<float>{500.0f} : std::vector<float>{600.0f, 800.0f};
     s.Pattern_.assign(items, std::vector<LwFloatMatrix>());
     kd.NList_ = items;
     kd.E_ = s.Ek_eV_;
@@ -197,8 +265,11 @@ void BuildFccCase(FccCase& c)
     zero.SetZero();
     for (int i = 0; i < items; ++i) {
         LwFloatMatrix p(s.R_N_, s.Z_N_);
-        for (int x = 0; x < p.ElementCount(); ++x)
-            p.Buffer()[x] = uni(rng);
+        if (copper)
+            p = CopperTable(s.R_Min_, s.R_Step_, s.R_N_, s.Z_N_);
+        else
+            for (int x = 0; x < p.ElementCount(); ++x)
+                p.Buffer()[x] = uni(rng);
         s.Pattern_[i].push_back(p);
         // The measured hologram: the table entry of every site, summed in
         // double, with the table indexing of the transforms.
@@ -207,7 +278,7 @@ void BuildFccCase(FccCase& c)
         for (int q = 0; q < directions; ++q) {
             double sum = 0.0;
             for (int site : c.sites) {
-                const int ir = static_cast<int>(r.R_[site] / s.R_Step_ + 0.5);
+                const int ir = static_cast<int>((r.R_[site] - s.R_Min_) / s.R_Step_ + 0.5);
                 const double cosine = static_cast<double>(kd.Ux_[q]) * r.Ux_[site] +
                                       static_cast<double>(kd.Uy_[q]) * r.Uy_[site] +
                                       static_cast<double>(kd.Uz_[q]) * r.Uz_[site];
@@ -229,11 +300,11 @@ void FccIterations(benchmark::State& state)
 {
     const float cutoff = static_cast<float>(static_cast<double>(state.range(0)) * 1e-16);
     const int threads = state.range(1) > 0 ? static_cast<int>(state.range(1)) : omp_get_num_procs();
-    constexpr int loops = 12;
+    const int loops = static_cast<int>(state.range(3));
     omp_set_num_threads(threads);
     FccCase start;
-    BuildFccCase(start);
-    double onSites = 0, skipped = 0, seconds = 0, forward = 0;
+    BuildFccCase(start, state.range(2) != 0);
+    double onSites = 0, nearSites = 0, skipped = 0, seconds = 0, forward = 0;
     for (auto _ : state) {
         state.PauseTiming();
         FccCase c = start;
@@ -248,15 +319,23 @@ void FccIterations(benchmark::State& state)
         double best = 1e100;
         float lambda = 1.0f;
         LwVectorList backup;
+        bool refreshNext = false;
+        d.AutoSave_ = 0;
         for (int loop = 0; loop < loops; ++loop) {
             d.Lambda_ = lambda;
             NormalizeDensity(r.Density_, r);
             for (LwFloatMatrix& cal : d.KSpace_.Cal_)
                 cal.SetZero();
             w.CalcMaxDensity();
+            // As the job: full transforms on its schedule and after a restore,
+            // the last iteration full as well.
+            const bool full = loop != 0 && (refreshNext || w.FullForwardDue(loop) || loop == loops - 1);
+            const bool skippedBefore = w.SkippedAny();
+            refreshNext = false;
             if (loop != 0) {
                 const auto f0 = std::chrono::steady_clock::now();
-                w.ConvertRToK(LwCalcMemWork::Source::Densities);
+                w.ConvertRToK(LwCalcMemWork::Source::Densities,
+                              full ? LwCalcMemWork::Cutoff::Refresh : LwCalcMemWork::Cutoff::Reuse);
                 forward += std::chrono::duration<double>(std::chrono::steady_clock::now() - f0).count();
             }
             w.FitHolograms(false);
@@ -265,8 +344,12 @@ void FccIterations(benchmark::State& state)
                 g.SetZero();
             w.ConvertKToR();
             if (!(best > error)) {
-                if (!backup.empty())
+                if (!backup.empty()) {
                     r.Density_ = backup;
+                    refreshNext = true;
+                }
+                if (full && skippedBefore && loop > 1)
+                    best = error;
                 lambda = static_cast<float>(static_cast<double>(lambda) * 0.9);
                 d.Lambda_ = lambda;
             } else {
@@ -288,6 +371,22 @@ void FccIterations(benchmark::State& state)
         onSites = 0;
         for (std::size_t i = 0; i < m; ++i)
             onSites += std::count(c.sites.begin(), c.sites.end(), order[i]) > 0 ? 1 : 0;
+        // Share of the density within 0.5 A of a site (grid step a / 8 = 0.45 A:
+        // the site points and their six neighbours).
+        double all = 0.0, near = 0.0;
+        for (int p = 0; p < v.ElementCount(); ++p) {
+            all += v.Buffer()[p];
+            const double x = r.Ux_[p] * r.R_[p], y = r.Uy_[p] * r.R_[p], z = r.Uz_[p] * r.R_[p];
+            for (int site : c.sites) {
+                const double dx = x - r.Ux_[site] * r.R_[site], dy = y - r.Uy_[site] * r.R_[site],
+                             dz = z - r.Uz_[site] * r.R_[site];
+                if (dx * dx + dy * dy + dz * dz <= 0.25e-20) {
+                    near += v.Buffer()[p];
+                    break;
+                }
+            }
+        }
+        nearSites = near / all;
         w.CalcMaxDensity();
         const float threshold = d.CutoffRatio_ * w.DensityPeak_;
         // Share of the points inside the cut-off sphere (density not 0).
@@ -301,18 +400,24 @@ void FccIterations(benchmark::State& state)
     state.counters["threads"] = threads;
     state.counters["on_sites"] = onSites;
     state.counters["sites"] = static_cast<double>(start.sites.size());
+    state.counters["near_sites"] = nearSites;
     state.counters["skipped"] = skipped;
     state.counters["s_per_loop"] = seconds / (static_cast<double>(state.iterations()) * loops);
     state.counters["forward_s_per_loop"] = forward / (static_cast<double>(state.iterations()) * (loops - 1));
 }
 
 BENCHMARK(FccIterations)
-    ->Args({500, 1})
-    ->Args({1000000000000, 1})
-    ->Args({100000000000000, 1})
-    ->Args({500, 0})
-    ->Args({1000000000000, 0})
-    ->Args({100000000000000, 0})
+    ->Args({0, 1, 0, 12})
+    ->Args({500, 1, 0, 12})
+    ->Args({1000000000000, 1, 0, 12})
+    ->Args({100000000000000, 1, 0, 12})
+    ->Args({0, 0, 0, 12})
+    ->Args({500, 0, 0, 12})
+    ->Args({1000000000000, 0, 0, 12})
+    ->Args({100000000000000, 0, 0, 12})
+    ->Args({0, 0, 1, 60})
+    ->Args({1000000000000, 0, 1, 60})
+    ->Args({100000000000000, 0, 1, 60})
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();

@@ -5,10 +5,12 @@
 #include "core/TextUtilities.h"
 #include "pattern/LwSphericalMappingConvert.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <limits>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -27,27 +29,54 @@ int PixelCount(double span, double extra, double resolutionDeg)
     return static_cast<int>(n);
 }
 
-// Below this many pixels a grid is filled by the calling thread alone: a
-// team costs more to wake than it saves there, and on a busy machine each
-// region waits for the last of its threads to be given a core.
-constexpr std::ptrdiff_t kMinParallelPixels = std::ptrdiff_t(1) << 16;
+// Below this many elements in all, the matrices of a grid are filled by the
+// calling thread alone: a team costs more to wake than it saves there, and
+// on a busy machine each region waits for the last of its threads to be
+// given a core.
+constexpr std::ptrdiff_t kMinParallelElements = std::ptrdiff_t(1) << 16;
 
-// Sets every element of `m` to `value`, the rows shared out among the
-// threads when the grid is large: a fresh buffer's pages are first touched
-// here, and a page fault costs more than the store. Stores into a buffer
-// sized before the region: nothing in it can throw.
-void FillParallel(LwLDoubleMatrix& m, LDouble value)
+// One matrix to fill and its value.
+struct Fill
 {
-    LDouble* const p = m.Buffer();
-    const std::ptrdiff_t columns = m.ColSize;
-    const int rows = m.RowSize;
-    if (columns * rows < kMinParallelPixels) {
-        std::fill(p, p + columns * rows, value);
+    LwLDoubleMatrix* m;
+    LDouble value;
+};
+
+// Sets every element of each matrix to its value. A fresh buffer's pages are
+// first touched here, and a page fault costs more than the store, so a grid
+// of many elements is filled in one parallel region over the rows of all its
+// matrices (a 1-degree image has a few tens of thousands of pixels per
+// plane, but six or more planes); only a small grid stays on the calling
+// thread. Stores into buffers sized before the region: nothing in it can
+// throw.
+void FillAll(const std::vector<Fill>& fills)
+{
+    std::ptrdiff_t total = 0;
+    int totalRows = 0;
+    for (const Fill& f : fills) {
+        total += static_cast<std::ptrdiff_t>(f.m->ColSize) * f.m->RowSize;
+        totalRows += f.m->RowSize;
+    }
+    if (total < kMinParallelElements) {
+        for (const Fill& f : fills) {
+            LDouble* const p = f.m->Buffer();
+            std::fill(p, p + static_cast<std::ptrdiff_t>(f.m->ColSize) * f.m->RowSize, f.value);
+        }
         return;
     }
+    // Row r of the whole list: matrix k, row r - (rows of the matrices before k).
+    std::vector<int> firstRow(fills.size() + 1, 0);
+    for (std::size_t k = 0; k < fills.size(); ++k)
+        firstRow[k + 1] = firstRow[k] + fills[k].m->RowSize;
 #pragma omp parallel for schedule(static)
-    for (int j = 0; j < rows; ++j)
-        std::fill(p + j * columns, p + (j + 1) * columns, value);
+    for (int r = 0; r < totalRows; ++r) {
+        const auto next = std::upper_bound(firstRow.begin(), firstRow.end(), r);
+        const std::size_t k = static_cast<std::size_t>(next - firstRow.begin()) - 1;
+        const Fill& f = fills[k];
+        const std::ptrdiff_t columns = f.m->ColSize;
+        LDouble* const row = f.m->Buffer() + (r - firstRow[k]) * columns;
+        std::fill(row, row + columns, f.value);
+    }
 }
 
 LwSphericalMapGrid BuildGrid(int N, int columns, int rows, const LwSphericalMappingConvert& convert)
@@ -93,17 +122,19 @@ void LwSphericalMapGrid::Create(int N, int columns, int rows, bool initDirection
     // Size everything in fresh matrices first, so that a failed allocation
     // leaves the grid as it was.
     std::vector<LwLDoubleMatrix> planes(static_cast<std::size_t>(N));
+    std::vector<Fill> fills;
     for (auto& p : planes) {
         p.Create(columns, rows);
-        FillParallel(p, 0);
+        fills.push_back({&p, 0});
     }
     LwLDoubleMatrix x(columns, rows), y(columns, rows), z(columns, rows), w(columns, rows);
     if (initDirections) {
-        FillParallel(x, 0);
-        FillParallel(y, 0);
-        FillParallel(z, 0);
-        FillParallel(w, 1);
+        fills.push_back({&x, 0});
+        fills.push_back({&y, 0});
+        fills.push_back({&z, 0});
+        fills.push_back({&w, 1});
     }
+    FillAll(fills);
     Planes.swap(planes);
     X = x.Release(true);
     Y = y.Release(true);

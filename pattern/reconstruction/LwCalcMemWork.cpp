@@ -146,7 +146,37 @@ void LwCalcMemWork::CheckTransformLimits() const
     }
 }
 
-void LwCalcMemWork::ConvertRToK(Source source)
+bool LwCalcMemWork::FullForwardDue(LwLong loop) const
+{
+    const LwLong autoSave = doc_.AutoSave_;
+    return loop % kFullForwardInterval == 0 || loop == 1 || (autoSave >= 1 && loop % autoSave == 0) ||
+           SaveRequest_.load();
+}
+
+void LwCalcMemWork::ClearCutoffState()
+{
+    skippedImage_.clear();
+    active_.clear();
+    skippedAny_ = false;
+}
+
+bool LwCalcMemWork::HasCutoffState() const
+{
+    const LwKSpaceData& k = doc_.KSpace_;
+    const LwRealSpaceData& r = doc_.RealSpace_;
+    if (skippedImage_.size() != static_cast<std::size_t>(k.NList_) ||
+        active_.size() != static_cast<std::size_t>(r.NElement_))
+        return false;
+    for (const LwFloatMatrix& b : skippedImage_)
+        if (b.ElementCount() != k.NPoint_)
+            return false;
+    for (const std::vector<char>& a : active_)
+        if (a.size() != static_cast<std::size_t>(r.NPoint_))
+            return false;
+    return true;
+}
+
+void LwCalcMemWork::ConvertRToK(Source source, Cutoff cutoff)
 {
     LwDocCalcMem& d = doc_;
     LwKSpaceData& k = d.KSpace_;
@@ -154,31 +184,78 @@ void LwCalcMemWork::ConvertRToK(Source source)
     const LwScatteringPattern& s = d.ScatteringPattern_;
     const TableIndexing ti(s);
     const bool densities = source == Source::Densities;
+    if (densities && cutoff == Cutoff::Reuse && !HasCutoffState())
+        cutoff = Cutoff::Refresh;
+    const bool refresh = densities && cutoff == Cutoff::Refresh;
+    const bool reuse = densities && cutoff == Cutoff::Reuse;
     // The threshold is a share of the largest density and is compared with
     // densities: DensityMax_ carries the radius in metres (about 1e-10) and
     // would make the cut-off ten orders of magnitude too low.
-    const float threshold = densities ? d.CutoffRatio_ * DensityPeak_ : -1e20f;
+    const float threshold = densities && cutoff != Cutoff::Reuse ? d.CutoffRatio_ * DensityPeak_ : -1e20f;
     const int nq = k.NPoint_;
     const int np = r.NPoint_;
     const float* kux = k.Ux_.Buffer();
     const float* kuy = k.Uy_.Buffer();
     const float* kuz = k.Uz_.Buffer();
+    if (refresh) {
+        LwFloatMatrix zero(1, nq);
+        zero.SetZero();
+        skippedImage_.assign(static_cast<std::size_t>(k.NList_), zero);
+        active_.assign(static_cast<std::size_t>(r.NElement_),
+                       std::vector<char>(static_cast<std::size_t>(np), 0));
+        skippedAny_ = false;
+    }
 
-    // The contributing points of one (item, element) pair, gathered once so
-    // that the threads, which split the directions, walk a dense list.
-    std::vector<float> pux, puy, puz, ps;
-    std::vector<const float*> prow;
+    // A list of contributing points, gathered once so that the threads, which
+    // split the directions, walk a dense list.
+    struct PointList
+    {
+        std::vector<float> ux, uy, uz, value;
+        std::vector<const float*> row;
+
+        void Clear()
+        {
+            ux.clear();
+            uy.clear();
+            uz.clear();
+            value.clear();
+            row.clear();
+        }
+    };
+    PointList taken, skipped;
+    // Adds the forward image of the list to o. Each thread owns a block of
+    // directions and sums over every point in ascending order: no two
+    // threads write one output, and the order of the sum is that of a
+    // serial run.
+    const auto addImage = [&](const PointList& list, float* o) {
+        const std::int64_t count = static_cast<std::int64_t>(list.value.size());
+        if (count == 0)
+            return;
+        const float zh = ti.zh;
+        const int threads = std::max(1, std::min(omp_get_max_threads(), nq));
+        ForEachThreadBlock(nq, threads, [&](int, std::int64_t q0, std::int64_t q1) {
+            for (std::int64_t a = 0; a < count; ++a) {
+                const float ux = list.ux[a], uy = list.uy[a], uz = list.uz[a], sp = list.value[a];
+                const float* row = list.row[a];
+                for (std::int64_t q = q0; q < q1; ++q) {
+                    const float c = (kux[q] * ux + kuy[q] * uy) + kuz[q] * uz;
+                    const int idx = ti.Column(static_cast<double>((c + 1.0f) * zh) + 0.5);
+                    o[q] = row[idx] * sp + o[q];
+                }
+            }
+        });
+    };
+
     for (LwLong i = 0; i < k.NList_; ++i) {
         LwFloatMatrix& out = densities ? k.Cal_[i] : k.ForwardGradient_[i];
         for (LwLong e = 0; e < r.NElement_; ++e) {
             LwFloatMatrix& src = densities ? r.Density_[e] : r.Gradient_[e];
             const LwFloatMatrix& table = s.Forward_[i][e];
-            pux.clear();
-            puy.clear();
-            puz.clear();
-            ps.clear();
-            prow.clear();
+            taken.Clear();
+            skipped.Clear();
             float* sv = src.Buffer();
+            char* activeOf =
+                densities && cutoff != Cutoff::Apply ? active_[static_cast<std::size_t>(e)].data() : nullptr;
             for (int p = 0; p < np; ++p) {
                 const float radius = r.R_.Buffer()[p];
                 const int ir = ti.Row(radius);
@@ -189,33 +266,34 @@ void LwCalcMemWork::ConvertRToK(Source source)
                         sv[p] = 0.0f;
                     continue;
                 }
-                if (threshold > sv[p])
+                bool take;
+                if (reuse)
+                    take = activeOf[p] != 0;
+                else
+                    take = !(threshold > sv[p]);
+                if (refresh && i == 0)
+                    activeOf[p] = take ? 1 : 0;
+                PointList* list = take ? &taken : refresh ? &skipped : nullptr;
+                if (!list)
                     continue;
-                pux.push_back(r.Ux_.Buffer()[p]);
-                puy.push_back(r.Uy_.Buffer()[p]);
-                puz.push_back(r.Uz_.Buffer()[p]);
-                ps.push_back(sv[p]);
-                prow.push_back(table.Buffer() + static_cast<std::int64_t>(ir) * table.ColSize);
+                list->ux.push_back(r.Ux_.Buffer()[p]);
+                list->uy.push_back(r.Uy_.Buffer()[p]);
+                list->uz.push_back(r.Uz_.Buffer()[p]);
+                list->value.push_back(sv[p]);
+                list->row.push_back(table.Buffer() + static_cast<std::int64_t>(ir) * table.ColSize);
             }
-            const std::int64_t active = static_cast<std::int64_t>(ps.size());
+            addImage(taken, out.Buffer());
+            if (refresh) {
+                addImage(skipped, skippedImage_[static_cast<std::size_t>(i)].Buffer());
+                skippedAny_ = skippedAny_ || !skipped.value.empty();
+            }
+        }
+        // The skipped points at their densities of the last refresh.
+        if (refresh || reuse) {
             float* o = out.Buffer();
-            const float zh = ti.zh;
-
-            // Each thread owns a block of directions and sums over every point
-            // in ascending order: no two threads write one output, and the
-            // order of the sum is that of a serial run.
-            const int threads = std::max(1, std::min(omp_get_max_threads(), nq));
-            ForEachThreadBlock(nq, threads, [&](int, std::int64_t q0, std::int64_t q1) {
-                for (std::int64_t a = 0; a < active; ++a) {
-                    const float ux = pux[a], uy = puy[a], uz = puz[a], sp = ps[a];
-                    const float* row = prow[a];
-                    for (std::int64_t q = q0; q < q1; ++q) {
-                        const float c = (kux[q] * ux + kuy[q] * uy) + kuz[q] * uz;
-                        const int idx = ti.Column(static_cast<double>((c + 1.0f) * zh) + 0.5);
-                        o[q] = row[idx] * sp + o[q];
-                    }
-                }
-            });
+            const float* b = skippedImage_[static_cast<std::size_t>(i)].Buffer();
+            for (int q = 0; q < nq; ++q)
+                o[q] += b[q];
         }
     }
 }

@@ -67,13 +67,46 @@ public:
     // Needs the tables built (InitTransposed) and consistent data sets.
     void CheckTransformLimits() const;
 
+    // How the forward transform of the densities treats the points below the
+    // cut-off, CutoffRatio x DensityPeak_ (a share of the largest density,
+    // like with like).
+    //
+    // The cut-off trades accuracy for speed: a skipped point saves its share
+    // of the forward transform (most of the grid once the densities have
+    // gathered on the atoms), but while its weight is missing from the fit
+    // the back-projection still updates it, so weight can collect there
+    // unseen and the densities move off the atoms. The job therefore takes
+    // the skipped points into the fit at their densities of the last full
+    // transform (Reuse), and makes a full transform every few iterations
+    // (Refresh, see FullForwardDue), where every point re-enters the fit at
+    // its current density and the set of skipped points is chosen anew.
+    //   Apply: points below the cut-off are left out.
+    //   Refresh: every point contributes; the points below the cut-off are
+    //     recorded, with the forward image of their densities.
+    //   Reuse: the points not recorded at the last Refresh contribute with
+    //     their current densities, the recorded ones with the image kept
+    //     then. Without a Refresh since ClearCutoffState (or for data of
+    //     other sizes) it is a Refresh.
+    enum class Cutoff { Apply, Refresh, Reuse };
+
     // Densities: adds the forward image of every element's densities to each
-    // calculated hologram, skipping points whose density is below CutoffRatio
-    // x DensityPeak_ (a share of the largest density, like with like).
-    // Gradients: adds the forward image of the gradients to each forward
-    // gradient, every point contributing. In both modes a point whose radius
-    // falls outside the table rows has its source value set to 0.
-    void ConvertRToK(Source source);
+    // calculated hologram, the points below the cut-off treated as `cutoff`
+    // says. Gradients: adds the forward image of the gradients to each
+    // forward gradient, every point contributing (`cutoff` is not used). In
+    // both modes a point whose radius falls outside the table rows has its
+    // source value set to 0.
+    void ConvertRToK(Source source, Cutoff cutoff = Cutoff::Apply);
+    // Whether the forward transform of iteration `loop` is a Refresh: every
+    // kFullForwardInterval-th iteration, iteration 1 (the first with a
+    // transform), an iteration whose document the auto-save schedule saves
+    // (a multiple of AutoSave >= 1) and one with a save request, so that a
+    // saved document's holograms and error are those of all its densities.
+    bool FullForwardDue(LwLong loop) const;
+    // Forgets the skipped points and their image (a new run).
+    void ClearCutoffState();
+    // Whether the last Refresh (since ClearCutoffState) left out any point.
+    bool SkippedAny() const { return skippedAny_; }
+    static constexpr LwLong kFullForwardInterval = 4;
     // Adds the back-projection of every residual to the gradients, at the
     // points whose density is not 0 and whose radius has a table row.
     void ConvertKToR();
@@ -114,7 +147,14 @@ public:
     float DensityPeak_ = 0.0f;  // largest density of the current iteration: the cut-off's scale
 
 private:
+    bool HasCutoffState() const;
+
     LwDocCalcMem& doc_;
+    // Per item, the forward image of the points skipped at the last Refresh;
+    // per element, which points were taken (1) then.
+    std::vector<LwFloatMatrix> skippedImage_;
+    std::vector<std::vector<char>> active_;
+    bool skippedAny_ = false;
 };
 
 // Centres X (X - mean, in double, stored as float) and fits Y = a X + b by

@@ -69,6 +69,10 @@ void LwMulCalcMain::MainLoop()
     double best = 1e100;
     LwLong retry = 0;
     LwVectorList backup;
+    // The densities were restored from the backup: the image of the skipped
+    // points belongs to densities that are gone, so the next forward
+    // transform takes every point.
+    bool refreshNext = false;
     // Stopped before the set-up (during the initialisation): the densities of
     // the last run are kept rather than reset for a run that never begins.
     if (StopRequested()) {
@@ -85,6 +89,7 @@ void LwMulCalcMain::MainLoop()
         d.Threshold_ = 0.0f;
         d.ThresholdHistory_.clear();
         work_.InitDensity();
+        work_.ClearCutoffState();
         SetProgress(0);
 
         for (;;) {
@@ -102,8 +107,15 @@ void LwMulCalcMain::MainLoop()
                 c.SetZero();
             work_.CalcMaxDensity();
             work_.PushMaxHistory();
+            // Most iterations leave out the points below the cut-off, taking
+            // them at their densities of the last full transform; every few
+            // iterations a full transform lets them re-enter the fit.
+            const bool full = d.LoopCount_ != 0 && (refreshNext || work_.FullForwardDue(d.LoopCount_));
+            const bool skippedBefore = work_.SkippedAny();
+            refreshNext = false;
             if (d.LoopCount_ != 0)
-                work_.ConvertRToK(LwCalcMemWork::Source::Densities);
+                work_.ConvertRToK(LwCalcMemWork::Source::Densities,
+                                  full ? LwCalcMemWork::Cutoff::Refresh : LwCalcMemWork::Cutoff::Reuse);
 
             SetStatus("calculateing err");
             work_.FitHolograms(d.CorrectionType_ == 1);
@@ -129,8 +141,16 @@ void LwMulCalcMain::MainLoop()
                     // Before any improvement there is no backup and the
                     // current densities stay.
                     ++retry;
-                    if (!backup.empty())
+                    if (!backup.empty()) {
                         r.Density_ = backup;
+                        refreshNext = true;
+                    }
+                    // Between two full transforms the error misses the
+                    // change of the skipped points and runs low; the error of
+                    // a full transform is the reference from here on, or
+                    // every full transform would count as a rise.
+                    if (full && skippedBefore && d.LoopCount_ > 1)
+                        best = error;
                     d.StartLambda_ = static_cast<float>(static_cast<double>(d.Lambda_) * 0.9);
                     ResetWorkingValues();
                 } else {
