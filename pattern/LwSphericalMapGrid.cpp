@@ -5,6 +5,8 @@
 #include "core/TextUtilities.h"
 #include "pattern/LwSphericalMappingConvert.h"
 
+#include <omp.h>
+
 #include <cmath>
 #include <cstddef>
 #include <limits>
@@ -45,7 +47,8 @@ void FillParallel(LwLDoubleMatrix& m, LDouble value)
         std::fill(p, p + columns * rows, value);
         return;
     }
-#pragma omp parallel for schedule(static)
+    const int threads = omp_get_max_threads();
+#pragma omp parallel for num_threads(threads) schedule(static)
     for (int j = 0; j < rows; ++j)
         std::fill(p + j * columns, p + (j + 1) * columns, value);
 }
@@ -121,12 +124,13 @@ void LwSphericalMapGrid::FillDirections(const LwSphericalMappingConvert& convert
     if (W.ColBegin != 0 || W.RowBegin != 0)
         throw LwError("LwSphericalMapGrid::FillDirections(): the grid does not begin at pixel (0, 0)");
 
-        // Each pixel depends on its own (i, j) alone, and the converts keep no
-        // state: the rows go to the threads in contiguous blocks, each thread
-        // writing its own stretch of the buffers. Nothing here can throw: the
-        // sizes and begins are checked above, so every checked access is in
-        // range, and the projections' PixelToDirection only computes.
-#pragma omp parallel for schedule(static)
+    // Each pixel depends on its own (i, j) alone, and the converts keep no
+    // state: the rows go to the threads in contiguous blocks, each thread
+    // writing its own stretch of the buffers. Nothing here can throw: the
+    // sizes and begins are checked above, so every checked access is in
+    // range, and the projections' PixelToDirection only computes.
+    const int threads = omp_get_max_threads();
+#pragma omp parallel for num_threads(threads) schedule(static)
     for (int j = 0; j < rows; ++j) {
         for (int i = 0; i < columns; ++i) {
             double x = 0, y = 0, z = 0, w = 0;
