@@ -562,7 +562,8 @@ public:
         int largest = 0;
         // Float arithmetic and stores into bins_, sized above: nothing in the
         // loop can throw.
-#pragma omp parallel for schedule(static) reduction(max : largest)
+        const int threads = omp_get_max_threads();
+#pragma omp parallel for num_threads(threads) schedule(static) reduction(max : largest)
         for (int line = 0; line < 4 * height_; ++line) {
             const int parities = line / height_;
             const int ady = line % height_;
