@@ -145,7 +145,7 @@ endfunction()
 
 # lw_add_test(<name> LABEL <label> SOURCES <files...> LW_DEPS <libs...>
 #             [VARIANTS <double|extended>...] [DEPS <targets>] [TIMEOUT <s>]
-#             [PROCESSORS <n>] [MAIN <main>] [QT])
+#             [MAIN <main>] [QT])
 # One GoogleTest binary per variant (double unless told): with one variant it
 # is <name>; with both, <name> and <name>_ext, each linking its variant of
 # LW_DEPS. Every test case becomes a CTest test labelled with the library it
@@ -154,17 +154,18 @@ endfunction()
 #   MAIN        a shared main (lw_add_test_main, tests/CMakeLists.txt) in
 #               place of GoogleTest's; a binary whose SOURCES hold a main of
 #               its own needs none (its main wins over GoogleTest's)
-#   PROCESSORS  the cores one test case keeps busy, so that `ctest -j` does
-#               not run more threads at once than the machine has
 #   VARIANT     the same as VARIANTS with one variant
 #
-# Every test runs with
+# No test reserves cores with CTest's PROCESSORS, not even one that runs
+# threads: `ctest -j` bounds the programs that run at once, and teams that
+# overlap share the cores, their waiting threads asleep (below). Every test
+# runs with
 #   OMP_WAIT_POLICY=passive   several test programs run at once, each with its
 #                             own OpenMP team: waiting threads must sleep
 #                             rather than spin, or they starve each other;
 #   QT_QPA_PLATFORM=offscreen no test needs a display.
 function(lw_add_test name)
-  cmake_parse_arguments(ARG "QT" "LABEL;VARIANT;TIMEOUT;PROCESSORS;MAIN" "SOURCES;LW_DEPS;DEPS;VARIANTS" ${ARGN})
+  cmake_parse_arguments(ARG "QT" "LABEL;VARIANT;TIMEOUT;MAIN" "SOURCES;LW_DEPS;DEPS;VARIANTS" ${ARGN})
   set(variants ${ARG_VARIANTS} ${ARG_VARIANT})
   if(NOT variants)
     set(variants double)
@@ -196,15 +197,11 @@ function(lw_add_test name)
     target_compile_definitions(${tgt} PRIVATE
       LW_TEST_DATA_DIR="${CMAKE_CURRENT_SOURCE_DIR}/data"
       LW_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
-    set(processors "")
-    if(ARG_PROCESSORS)
-      set(processors PROCESSORS ${ARG_PROCESSORS})
-    endif()
     # gtest_discover_tests flattens a list-valued property into separate
     # arguments, so the two variables go in two single-valued properties.
     gtest_discover_tests(${tgt}
       DISCOVERY_MODE PRE_TEST
-      PROPERTIES LABELS ${ARG_LABEL} TIMEOUT ${ARG_TIMEOUT} ${processors}
+      PROPERTIES LABELS ${ARG_LABEL} TIMEOUT ${ARG_TIMEOUT}
         ENVIRONMENT OMP_WAIT_POLICY=passive
         ENVIRONMENT_MODIFICATION QT_QPA_PLATFORM=set:offscreen)
   endforeach()

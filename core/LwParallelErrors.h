@@ -12,11 +12,11 @@
 //    the whole result: the wave re-expansion's batch loops
 //    (physics/LwWaveReexpansion.cpp), the coefficient texts of the
 //    scattered-wave document (physics/LwDocScatteringXml.cpp), the
-//    reconstruction's loops (pattern/LwCalcMemWork.cpp), the image operators
-//    (imageops/LwMatrixOperatorDetail.h), the spherical-harmonics fit
-//    (imageops/SphericalHarmonicsImageFit.cpp), velmora's hologram columns
-//    (apps/velmora/engine/HologramCalculation.cpp) and halvane's background
-//    fits (apps/halvane/RfaBackground.cpp).
+//    reconstruction's loops (pattern/reconstruction/LwCalcMemWork.cpp), the
+//    image operators (imageops/LwMatrixOperatorDetail.h), the
+//    spherical-harmonics fit (imageops/SphericalHarmonicsImageFit.cpp),
+//    velmora's hologram columns (apps/velmora/engine/HologramCalculation.cpp)
+//    and halvane's background fits (apps/halvane/engine/RfaBackground.cpp).
 // 2. Per-item drop: a try around one item with an empty catch, where a
 //    failing item is skipped and the others keep their values, because one
 //    bad direction must not cost a whole pattern: the pixel pairs of the

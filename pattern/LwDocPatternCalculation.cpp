@@ -17,7 +17,7 @@
 
 namespace {
 
-constexpr double kHalfPi = 1.5707963267948966;
+constexpr double kHalfPi = LwConst::Pi / 2;
 // Sources with a squared distance from the origin at or below this (m^2,
 // i.e. within 1e-11 m) are the emitter itself.
 constexpr double kEmitterDistance2 = 1e-22;
@@ -67,7 +67,8 @@ void LwDocPattern::CalcDirectionAngles(LwLDoubleMatrix& theta, LwLDoubleMatrix& 
     // blocks, so each thread also first-touches its own part of THETA and PHI.
     // Nothing in the loop can throw: every access is inside the matrices
     // checked above, and the arithmetic raises nothing.
-#pragma omp parallel for schedule(static)
+    const int threads = omp_get_max_threads();
+#pragma omp parallel for num_threads(threads) schedule(static)
     for (int j = 0; j < rows; ++j) {
         for (int i = 0; i < columns; ++i) {
             if (W(i, j) == 0) {

@@ -5,6 +5,8 @@
 #include "core/TextUtilities.h"
 #include "pattern/LwSphericalMappingConvert.h"
 
+#include <omp.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
@@ -68,7 +70,8 @@ void FillAll(const std::vector<Fill>& fills)
     std::vector<int> firstRow(fills.size() + 1, 0);
     for (std::size_t k = 0; k < fills.size(); ++k)
         firstRow[k + 1] = firstRow[k] + fills[k].m->RowSize;
-#pragma omp parallel for schedule(static)
+    const int threads = omp_get_max_threads();
+#pragma omp parallel for num_threads(threads) schedule(static)
     for (int r = 0; r < totalRows; ++r) {
         const auto next = std::upper_bound(firstRow.begin(), firstRow.end(), r);
         const std::size_t k = static_cast<std::size_t>(next - firstRow.begin()) - 1;
@@ -152,12 +155,13 @@ void LwSphericalMapGrid::FillDirections(const LwSphericalMappingConvert& convert
     if (W.ColBegin != 0 || W.RowBegin != 0)
         throw LwError("LwSphericalMapGrid::FillDirections(): the grid does not begin at pixel (0, 0)");
 
-        // Each pixel depends on its own (i, j) alone, and the converts keep no
-        // state: the rows go to the threads in contiguous blocks, each thread
-        // writing its own stretch of the buffers. Nothing here can throw: the
-        // sizes and begins are checked above, so every checked access is in
-        // range, and the projections' PixelToDirection only computes.
-#pragma omp parallel for schedule(static)
+    // Each pixel depends on its own (i, j) alone, and the converts keep no
+    // state: the rows go to the threads in contiguous blocks, each thread
+    // writing its own stretch of the buffers. Nothing here can throw: the
+    // sizes and begins are checked above, so every checked access is in
+    // range, and the projections' PixelToDirection only computes.
+    const int threads = omp_get_max_threads();
+#pragma omp parallel for num_threads(threads) schedule(static)
     for (int j = 0; j < rows; ++j) {
         for (int i = 0; i < columns; ++i) {
             double x = 0, y = 0, z = 0, w = 0;

@@ -6,9 +6,16 @@
 
 #include <cstdio>
 
-namespace {}
-
 CommandLineParameters::CommandLineParameters() = default;
+
+LwProjection CommandLineParameters::Projection() const
+{
+    switch (MappingMethod) {
+    case kAzimuthalEquidistant: return LwProjection::AzimuthalEquidistant;
+    case kEquidistantCylindrical: return LwProjection::EquidistantCylindrical;
+    }
+    throw LwError("Undefined mapping method");
+}
 
 void CommandLineParameters::Parse(int argc, const char* const* argv)
 {

@@ -29,6 +29,10 @@ public:
     // for a bad -M or -MS value.
     void Parse(int argc, const char* const* argv);
 
+    // The projection that MappingMethod names; LwError "Undefined mapping
+    // method" for a number that names none.
+    LwProjection Projection() const;
+
     std::string ClusterFileName = "cluster.xml_cl";
     std::string EmittedWaveFileName = "emitter.xml_emt";
     std::string PhaseShiftFileName = "phaseshift.xml_ph";

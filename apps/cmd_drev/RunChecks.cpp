@@ -51,10 +51,7 @@ std::uint64_t PatternMemoryBytes(int columns, int rows)
 void CheckPatternSettings(const CommandLineParameters& p)
 {
     int columns = 0, rows = 0;
-    LwProjection(p.MappingMethod == CommandLineParameters::kEquidistantCylindrical
-                     ? LwProjection::EquidistantCylindrical
-                     : LwProjection::AzimuthalEquidistant)
-        .GridSize(p.Resolution_deg, columns, rows);
+    p.Projection().GridSize(p.Resolution_deg, columns, rows);
     const std::uint64_t needed = PatternMemoryBytes(columns, rows);
     const std::uint64_t usable = UsableMemoryBytes();
     if (needed > usable)

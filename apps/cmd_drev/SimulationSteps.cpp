@@ -53,7 +53,7 @@ void SavePlane(LwDocData& image, const LwLDoubleMatrix& plane, const std::string
 
 void CalculatePattern(double resolution_deg, double limitClusterSize_m, double lowerLimit_m,
                       const std::string& imageFileName, bool isI0, const std::string& i0FileName,
-                      LwLong mapping, double meanFreePath_m, bool byEmitterDistance, bool byDepth)
+                      LwProjection projection, double meanFreePath_m, bool byEmitterDistance, bool byDepth)
 {
     LwSimulationDocument& sim = LwSimulationDocument::Instance();
     LwNotifyTerminateThreadCalculation stop;
@@ -63,9 +63,8 @@ void CalculatePattern(double resolution_deg, double limitClusterSize_m, double l
     if (meanFreePath_m < 0)
         throw LwError("Mean free path must not be negative");
 
-    if (mapping != LwProjection::AzimuthalEquidistant && mapping != LwProjection::EquidistantCylindrical)
+    if (!projection.IsSizedByResolution())
         throw LwError("Undefined mapping method");
-    const LwProjection projection(static_cast<LwProjection::Kind>(mapping));
     LwDocPattern* pattern = nullptr;
     if (projection == LwProjection::AzimuthalEquidistant) {
         sim.AzimuthalEquidistant.Resolution_deg_ = resolution_deg;

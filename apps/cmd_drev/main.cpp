@@ -126,7 +126,7 @@ int main(int argc, char** argv)
         }
         if (p.IsPatternStep) {
             CalculatePattern(p.Resolution_deg, p.LimitClusterSize_m, p.LowerLimit_m, p.PatternImageFileName,
-                             p.IsI0Image, p.I0ImageFileName, p.MappingMethod, p.MeanFreePath_m,
+                             p.IsI0Image, p.I0ImageFileName, p.Projection(), p.MeanFreePath_m,
                              p.IsMeanFreePathByEmitterDistance, p.IsMeanFreePathByDepth);
         }
         outputs.Keep();

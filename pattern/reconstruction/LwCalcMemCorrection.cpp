@@ -1,5 +1,6 @@
 #include "pattern/reconstruction/LwCalcMemCorrection.h"
 
+#include "core/LwConstants.h"
 #include "core/LwError.h"
 #include "core/LwMatrixArithmetic.h"
 #include "core/TextUtilities.h"
@@ -292,8 +293,9 @@ void MultiplyByRadius(LwVectorList& list, const LwRealSpaceData& real)
     const int n = real.R_.VectorSize();
     for (LwFloatMatrix& v : list)
         for (int p = 0; p < n; ++p)
-            v[v.VectorBegin() + p] = static_cast<float>(v[v.VectorBegin() + p] *
-                                                        (static_cast<double>(real.R_.Buffer()[p]) * 1e10));
+            v[v.VectorBegin() + p] =
+                static_cast<float>(v[v.VectorBegin() + p] *
+                                   (static_cast<double>(real.R_.Buffer()[p]) * LwConst::AngstromPerMetre));
 }
 
 void DivideByRadius(LwVectorList& list, const LwRealSpaceData& real)
@@ -301,7 +303,7 @@ void DivideByRadius(LwVectorList& list, const LwRealSpaceData& real)
     const int n = real.R_.VectorSize();
     for (LwFloatMatrix& v : list)
         for (int p = 0; p < n; ++p) {
-            const double radius = static_cast<double>(real.R_.Buffer()[p]) * 1e10;
+            const double radius = static_cast<double>(real.R_.Buffer()[p]) * LwConst::AngstromPerMetre;
             float& x = v[v.VectorBegin() + p];
             // The origin carries no weight to undo: it stays 0.
             x = radius != 0.0 ? static_cast<float>(x / radius) : 0.0f;

@@ -1,5 +1,6 @@
 #include "core/LwError.h"
 #include "CommandLineParameters.h"
+#include "ErrorText.h"
 
 #include <gtest/gtest.h>
 
@@ -163,4 +164,30 @@ TEST(CommandLine, ValuesAreExaminedAsOptionsToo)
     Parse(q, {"-I", "out.xml_img", "-H"});
     EXPECT_FALSE(q.Proceed);
     EXPECT_TRUE(q.IsPatternStep);
+}
+
+TEST(CommandLine, ProjectionOfTheMappingNumber)
+{
+    const struct
+    {
+        std::vector<const char*> args;
+        LwProjection projection;
+    } rows[] = {
+        {{}, LwProjection::AzimuthalEquidistant},
+        {{"-M", "AE"}, LwProjection::AzimuthalEquidistant},
+        {{"-M", "EC"}, LwProjection::EquidistantCylindrical},
+        {{"-M", "EC", "-M", "AE"}, LwProjection::AzimuthalEquidistant},
+    };
+    for (const auto& r : rows) {
+        CommandLineParameters p;
+        Parse(p, r.args);
+        EXPECT_EQ(p.Projection().GetName(), std::string(LwProjection(r.projection).GetName()))
+            << (r.args.empty() ? "(none)" : r.args.back());
+    }
+    // A number that names neither projection, set past the parser.
+    for (const LwLong number : {LwLong(-1), LwLong(2), LwLong(99)}) {
+        CommandLineParameters p;
+        p.MappingMethod = number;
+        EXPECT_EQ(ErrorText([&] { p.Projection(); }), "Undefined mapping method") << number;
+    }
 }

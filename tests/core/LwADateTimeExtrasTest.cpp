@@ -1,7 +1,7 @@
 // Calendar arithmetic with carry, comparisons, range-checked setters, the
 // short date texts and the weekday of the date-time class.
 #include "core/LwADateTime.h"
-#include "core/LwError.h"
+#include "ErrorText.h"
 
 #include <gtest/gtest.h>
 
@@ -46,16 +46,6 @@ std::vector<std::string> LoadRows(const std::string& kind)
             rows.push_back(line.substr(kind.size() + 1));
     EXPECT_GT(rows.size(), 100u) << kind;
     return rows;
-}
-
-std::string ErrorOf(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const LwError& e) {
-        return e.Message();
-    }
-    return "ok";
 }
 
 }  // namespace
@@ -220,7 +210,7 @@ TEST(LwADateTimeExtras, AmountsBeyondTheFieldsAreRefused)
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         LwADateTime t = row.start;
-        EXPECT_EQ(ErrorOf([&] { row.add(t); }), row.words);
+        EXPECT_EQ(ErrorText([&] { row.add(t); }), row.words);
         EXPECT_TRUE(t.IsEqual(row.start)) << t.ToString();
     }
 }
@@ -331,8 +321,8 @@ TEST(LwADateTimeExtras, SettersCheckTheirRangesAndKeepTheFieldOnError)
         EXPECT_EQ(t.*c.field, c.last);
         (t.*c.set)(0);
         EXPECT_EQ(t.*c.field, 0);
-        EXPECT_EQ(ErrorOf([&] { (t.*c.set)(c.last + 1); }), "error");
-        EXPECT_EQ(ErrorOf([&] { (t.*c.set)(-1); }), "error");
+        EXPECT_EQ(ErrorText([&] { (t.*c.set)(c.last + 1); }), "error");
+        EXPECT_EQ(ErrorText([&] { (t.*c.set)(-1); }), "error");
         EXPECT_EQ(t.*c.field, 0);
     }
 }
@@ -346,16 +336,16 @@ TEST(LwADateTimeExtras, SetDateAndItsTextForm)
     EXPECT_EQ(t.ToDateString(), "1999/12/31");
 
     LwADateTime u = Make(2001, 5, 6);
-    EXPECT_EQ(ErrorOf([&] { u.SetDateFromString("2024/2/30"); }), "illigal date value");
+    EXPECT_EQ(ErrorText([&] { u.SetDateFromString("2024/2/30"); }), "illigal date value");
     EXPECT_EQ(u.Year, 2024);
     EXPECT_EQ(u.Month, 1);
     EXPECT_EQ(u.Day, 5);
-    EXPECT_EQ(ErrorOf([&] { u.SetDateFromString("2023/13/1"); }), "illigal month value");
+    EXPECT_EQ(ErrorText([&] { u.SetDateFromString("2023/13/1"); }), "illigal month value");
 
     for (const char* bad : {"", "2024", "2024/3", "2024-03-05", "a/b/c", "99999999999/1/1"}) {
         SCOPED_TRACE(bad);
         LwADateTime v = Make(2001, 5, 6);
-        EXPECT_EQ(ErrorOf([&] { v.SetDateFromString(bad); }), "illigal String");
+        EXPECT_EQ(ErrorText([&] { v.SetDateFromString(bad); }), "illigal String");
         EXPECT_TRUE(v.IsEqual(Make(2001, 5, 6)));
     }
 }

@@ -1,10 +1,6 @@
-#include "core/LwNotifyTerminate.h"
 #include "core/LwSThCalc.h"
 
 #include <gtest/gtest.h>
-
-#include <thread>
-#include <vector>
 
 namespace {
 
@@ -29,23 +25,6 @@ private:
 };
 
 }  // namespace
-
-TEST(CalculationControl, ConsoleNeverStopsFromAnyThread)
-{
-    LwNotifyTerminateThreadCalculation notify;
-    LwNotifyTerminate& query = notify;
-    std::vector<std::thread> threads;
-    std::vector<int> stops(4, 0);
-    for (int t = 0; t < 4; ++t)
-        threads.emplace_back([&, t] {
-            for (int i = 0; i < 10000; ++i)
-                stops[t] += query.IsTerminate();
-        });
-    for (auto& th : threads)
-        th.join();
-    for (int s : stops)
-        EXPECT_EQ(s, 0);
-}
 
 TEST(CalculationControl, ProgressAndStopRequest)
 {

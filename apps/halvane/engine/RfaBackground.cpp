@@ -1,6 +1,6 @@
 // Backgrounds of RFA screen images: the least-squares spherical-harmonics
 // fit, the degree-by-degree projection and the azimuthal average. Adjust
-// Screen's edge search is in RfaScreenEdge.cpp.
+// Screen's edge search is in ScreenEdgeSearch.cpp.
 #include "core/LwConstants.h"
 #include "core/LwError.h"
 #include "core/LwMatrixArithmetic.h"

@@ -33,7 +33,7 @@ QColor NameColor(std::size_t number)
 std::vector<ClusterViewAtom> ClusterViewAtoms(const std::vector<LwLDoubleMatrix>& positions,
                                               const std::vector<std::string>& names, double a, double b)
 {
-    const LwLDoubleMatrix rotation = EulerRotationMatrix(a, b, 1.5707963267948966);
+    const LwLDoubleMatrix rotation = EulerRotationMatrix(a, b, LwConst::Pi / 2);
     std::map<std::string, std::size_t> numbers;
     for (std::size_t i = 1; i < names.size(); ++i)
         numbers.emplace(names[i], 0);
