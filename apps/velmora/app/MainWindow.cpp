@@ -18,6 +18,7 @@
 #include "apps/velmora/app/ScatteringPatternMatrix.h"
 #include "apps/velmora/app/SimulationSettings.h"
 #include "apps/velmora/engine/AsfEntry.h"
+#include "apps/velmora/engine/HologramRequest.h"
 
 #include "ui_MainWindow.h"
 
@@ -242,6 +243,9 @@ void MainWindow::on_pushButton_5_clicked()
         ReadEnergyList(*Form_);
         ExchangeFormSettings(kToSettings, *Form_);
         s.BuildElementMap();
+        // A value that is no finite number is refused before it reaches the
+        // ini file or the dialog.
+        CheckElementTerms(s.Calculation_.ElementMap, s.Calculation_.Temperature_K);
         WriteIniReportingOnce(this);
         DlgHologram dialog(this);
         dialog.Exec();

@@ -22,9 +22,17 @@ void CheckSeriesImageNames(const std::vector<double>& energies_keV);
 // is a finite number above 0.
 void CheckPhotonEnergies(const std::vector<double>& energies_keV);
 
+// LwError naming the element and the field ("f1", "f2", "TD(K)") unless
+// every f1 and f2 of `elements` is a finite number and every Debye
+// temperature a finite number of 0 K or more; and, when an element vibrates
+// (a Debye temperature above 0), unless the sample temperature is one too.
+void CheckElementTerms(const std::map<std::string, ElementRow>& elements, double temperature_K);
+
 // Grid sizes of the projection tabs: LwError unless the parameters give an
-// image of 1 to kMaxImagePixels pixels with directions in it.
+// image of 1 to kMaxImagePixels pixels with directions in it. The message
+// names the resolution as `shown` (the text the user typed), or in six
+// digits when that is empty.
 constexpr long long kMaxImagePixels = 1LL << 24;
-void CheckResolutionGrid(const std::string& projection, double resolutionDeg);
+void CheckResolutionGrid(const std::string& projection, double resolutionDeg, const std::string& shown = {});
 void CheckSizeGrid(const std::string& projection, int size);
 void CheckViewAngle(const std::string& projection, double angleDeg, double maxDeg);
