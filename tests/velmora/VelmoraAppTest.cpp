@@ -323,6 +323,39 @@ TEST_F(VelmoraAppTest, StartWithoutViewerReportsAndKeepsTheWindow)
     EXPECT_EQ(window, second.PluginClient().WindowGetFocusedID());
 }
 
+// An ini file with element entries that cannot be used is named once, at
+// start, with those entries; one cut short is no failure.
+TEST_F(VelmoraAppTest, UnusableIniEntriesAreToldOnceAtStart)
+{
+    const std::string entries =
+        "<velmor><PhotonEnergyList_keV><i>11</i></PhotonEnergyList_keV><ElementValues>"
+        "<i><Element>Fe</Element><F1>nan</F1><F2>0</F2><Debye_K_>470</Debye_K_></i>"
+        "<i><Element>Fe</Element><F1>1</F1><F2>0</F2><Debye_K_>470</Debye_K_></i>";
+    const std::string ini = GetSimulationSettings().IniFileName().toStdString();
+    {
+        std::ofstream out(ini, std::ios::binary);
+        out << entries << "</ElementValues></velmor>\n";
+    }
+    {
+        ModalAnswerer answers;
+        window_->onInitTimer();
+        ASSERT_EQ(answers.boxes.size(), 1u);
+        EXPECT_EQ(answers.boxes[0].text, "Entries of the ini file " + ini +
+                                             " were not used (the table's or the default values are taken "
+                                             "instead):\n\"ElementValues\" entry 1 (Fe): F1 \"nan\" is not a "
+                                             "finite number");
+        EXPECT_EQ(GetSimulationSettings().ElementValues_.at("Fe").F1, 1.0);
+    }
+    {
+        std::ofstream out(ini, std::ios::binary);
+        out << entries.substr(0, entries.size() - 20);
+    }
+    ModalAnswerer answers;
+    window_->onInitTimer();
+    EXPECT_TRUE(answers.boxes.empty()) << answers.boxes[0].text;
+    EXPECT_EQ(window_->Form().plainTextEdit->toPlainText(), QString("11"));
+}
+
 TEST_F(VelmoraAppTest, LoadClusterFillsTheElementRowsAndShowsTheClusterView)
 {
     const QString xyz = Path("cluster.xyz");
