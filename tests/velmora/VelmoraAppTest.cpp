@@ -686,6 +686,7 @@ TEST_F(VelmoraAppTest, EnergiesThatDifferButShareAFileNameAreRefusedBeforeTheSer
         << answers.boxes[0].text;
     EXPECT_EQ(Count("SeriesNewWindow"), 0);
     EXPECT_FALSE(s.IsCalculating_);
+    EXPECT_EQ(dialog.Form().label_3->text(), QString("Failed"));
 }
 
 // The same energy twice gives the same image: both run and go to one file.

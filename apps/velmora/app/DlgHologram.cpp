@@ -419,6 +419,7 @@ void DlgHologram::CalculateOnTab(int tab)
         LwDocPattern* const documents[5] = {&s.DocAzimuthalEquidistant_, &s.DocDiana_,
                                             &s.DocStereoProjection_, &s.DocOrthographic_,
                                             &s.DocEquidistantCylindrical_};
+        RunOutcome outcome = RunOutcome::NotRun;
         try {
             // Checked before anything else changes.
             CheckPhotonEnergies(s.PhotonEnergyList_keV);
@@ -427,12 +428,13 @@ void DlgHologram::CalculateOnTab(int tab)
             TakeStructureSelection();
             ReadTabParameters(tab);
             s.CurrentDoc_->InitSphericalMap();
+            outcome = CalculateHologram();
         } catch (...) {
             // A refused run is a failed one, not the previous run's time.
             Form_->label_3->setText("Failed");
             throw;
         }
-        switch (CalculateHologram()) {
+        switch (outcome) {
         case RunOutcome::Complete: ShowInformationBox("Information", "Finished", this); break;
         case RunOutcome::Terminated: ShowInformationBox("Information", "Terminated", this); break;
         case RunOutcome::Failed:  // the worker's error has been shown

@@ -4,7 +4,11 @@
 // of the settings in the worker thread QThreadCalc while the dialog polls it
 // every 100 ms, keeps the window responsive, passes a stop request on and
 // sends the growing image to the viewer. One energy gives one image window,
-// several an image series that the viewer saves.
+// several an image series that the viewer saves. A computed image that
+// cannot be sent is kept and offered again (Retry or Discard); a series whose
+// viewer was restarted goes on in a new series window under the same series
+// file, which gets every energy saved so far again. A quit signal stops the
+// calculation, and nothing more is sent.
 //
 // While a calculation runs every Calculate button is disabled and the dialog
 // refuses to close (title-bar button, Close, Escape).
