@@ -30,6 +30,28 @@ const char* const kInitSetCmdline = "void LwPluginFuncZyvra::InitSetCmdline(int,
 const char* const kInitMenuFileWrite = "void LwPluginFuncZyvra::InitMenuFileWrite()";
 
 constexpr int kConnectTries = 5;
+
+// The commands of a series window: a viewer that lost the window or the
+// entry says so in "ReturnCode" rather than in a failed exchange.
+bool IsSeriesCommand(std::int32_t command)
+{
+    return (command >= LwCmdPackUnpack::CmdGetIsModeSeries && command <= 60) ||
+           (command >= LwCmdPackUnpack::CmdSeriesKeyDoubleGet && command <= 72) ||
+           (command >= LwCmdPackUnpack::CmdSeriesSaveRenew && command <= 97);
+}
+
+// LwError naming the command (and window) when the reply holds a
+// "ReturnCode" other than "ok"; a reply without one is success.
+// The reply's call element is open.
+void CheckReturnCode(LwCmdPackUnpack& reply, const std::string& name, const std::int32_t* window)
+{
+    std::string code = "ok";
+    reply.StringValue("ReturnCode", code);
+    if (code == "ok")
+        return;
+    const std::string where = window != nullptr ? " (window " + std::to_string(*window) + ")" : "";
+    throw LwError("The image viewer refused " + name + where + ": " + code);
+}
 constexpr unsigned long kPollSleepMs = 10;
 
 // Tells the wait observer of the end of a wait on every path out of it.
@@ -329,11 +351,17 @@ void LwPluginFuncZyvra::Call(std::int32_t command, const std::int32_t* window,
         args(request);
     request.CloseCmd();
     SendRecv(request, reply);
-    if (results) {
-        reply.OpenCmd();
+    const bool series = IsSeriesCommand(command);
+    if (!results && !series)
+        return;
+    const bool opened = reply.OpenCmd();
+    if (!results && !opened)
+        return;  // a series reply without its call element says nothing
+    if (series)
+        CheckReturnCode(reply, request.FunctionName(command), window);
+    if (results)
         results(reply);
-        reply.CloseCmd();
-    }
+    reply.CloseCmd();
 }
 
 std::vector<std::string> LwPluginStartUp(LwPluginFuncZyvra& client, int argc, char** argv,

@@ -243,7 +243,11 @@ public:
     // the window id when `window` is given, then what `args` packs;
     // `results` reads the reply inside its call element (the reply is not
     // opened without it). Errors are those of SendRecv and of the reply's
-    // parsing. For a command without a method of its own.
+    // parsing. For a command without a method of its own. The reply of a
+    // series command (48 to 60, 65 to 72, 93 to 97) is checked: a
+    // "ReturnCode" other than "ok" (a window or entry the viewer does not
+    // have) fails with "The image viewer refused <command> (window <id>):
+    // <code>".
     void Call(std::int32_t command, const std::int32_t* window,
               const std::function<void(LwCmdPackUnpack&)>& args,
               const std::function<void(LwCmdPackUnpack&)>& results);

@@ -698,6 +698,37 @@ TEST_P(ClientTest, ScriptedSeriesRun)
     EXPECT_FALSE(success);
 }
 
+// A series request that the viewer refuses (a window or an entry it does not
+// have, as after a restart) is an error in words, whichever way it is sent.
+TEST_P(ClientTest, RefusedSeriesRequestsAreErrors)
+{
+    LwPluginFuncZyvra& c = *client_;
+    const std::int32_t gone = 99;
+    const std::vector<std::pair<std::function<void()>, std::string>> requests = {
+        {[&] { c.SeriesSave(gone, "a.xmlsrs"); }, "SeriesSave (window 99): Window is not found"},
+        {[&] { c.SeriesImageSave(gone, 0, "a_1.xml_vra"); },
+         "SeriesImageSave (window 99): Series index is not found"},
+        {[&] {
+             c.SeriesIndexKeyDoubleSet(gone, 0, {{"X", {1.0}}});
+         },
+         "SeriesIndexKeyDoubleSet (window 99): Series index is not found"},
+        {[&] { c.SeriesImageIndexSet(series_, -1); },
+         "SeriesImageIndexSet (window " + std::to_string(series_) + "): Series index is not found"},
+        {[&] { c.Call(LwCmdPackUnpack::CmdSeriesSaveRenew, &gone, nullptr, nullptr); },
+         "SeriesSaveRenew (window 99): Window is not found"},
+    };
+    for (const auto& [request, text] : requests) {
+        SCOPED_TRACE(text);
+        EXPECT_EQ(ErrorText(request), "The image viewer refused " + text);
+    }
+    // The same requests on the series the viewer has go through.
+    c.SeriesImageIndexSet(series_, 1);
+    c.SeriesImageSave(series_, 1, "b_1.xml_vra");
+    c.SeriesIndexKeyDoubleSet(series_, 1, {{"X", {2.0}}});
+    c.SeriesSave(series_, "b.xmlsrs");
+    EXPECT_EQ(Viewer().GetWindow(series_).entries[1].fileName, "b_1.xml_vra");
+}
+
 INSTANTIATE_TEST_SUITE_P(Transports, ClientTest, ::testing::Values(Transport::Tcp, Transport::Local),
                          [](const ::testing::TestParamInfo<Transport>& info) {
                              return info.param == Transport::Tcp ? "Tcp" : "Local";

@@ -26,7 +26,7 @@ struct Box
 };
 
 // Watches for modal windows every 20 ms while the test's slot runs: message
-// boxes are recorded and accepted, a file dialog gets the next queued path
+// boxes are recorded and accepted (or given to `onBox`), a file dialog gets the next queued path
 // (or is cancelled when none is left), any other dialog is handed to
 // `onDialog` once (or closed when that is not set).
 class ModalAnswerer
@@ -40,6 +40,9 @@ public:
     }
     void QueueFile(const QString& path) { files_.push_back(path); }
     std::function<void(QWidget*)> onDialog;
+    // Answers a message box (after it was recorded) instead of accepting it;
+    // it must close the box.
+    std::function<void(QMessageBox*)> onBox;
     std::vector<Box> boxes;
     std::vector<std::string> Texts() const
     {
@@ -64,7 +67,10 @@ private:
                 continue;
             if (auto* box = qobject_cast<QMessageBox*>(w)) {
                 boxes.push_back({box->windowTitle().toStdString(), box->text().toStdString()});
-                box->accept();
+                if (onBox)
+                    onBox(box);
+                else
+                    box->accept();
                 return;
             }
             if (auto* files = qobject_cast<QFileDialog*>(w)) {

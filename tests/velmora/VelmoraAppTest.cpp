@@ -6,6 +6,7 @@
 #include "core/LwMatrixArithmetic.h"
 #include "core/LwQBarnFile.h"
 #include "fgraph/LwFileDialogs.h"
+#include "fgraph/LwQuitOnSignals.h"
 #include "fgraph/LwWaitDialog.h"
 #include "apps/velmora/app/DlgHologram.h"
 #include "apps/velmora/app/DlgViewClusterStructure.h"
@@ -13,6 +14,7 @@
 #include "apps/velmora/app/MainWindow.h"
 #include "apps/velmora/app/ScatteringPatternMatrixSend.h"
 #include "apps/velmora/app/SimulationSettings.h"
+#include "ErrorText.h"
 #include "ReferenceConstants.h"
 #include "StandinViewer.h"
 #include "VelmoraAppSupport.h"
@@ -23,7 +25,10 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QDoubleSpinBox>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFocusEvent>
 #include <QFontDatabase>
 #include <QGraphicsEllipseItem>
 #include <QGraphicsScene>
@@ -39,6 +44,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <csignal>
 #include <cstring>
 #include <fstream>
 #include <limits>
@@ -206,6 +212,15 @@ protected:
         dialog.Form().tabWidget->setCurrentIndex(tab);
         dialog.CalculateButtons()[static_cast<std::size_t>(tab)]->click();
     }
+    // The large cluster, and the dialog shown with every structure checked
+    // and a resolution that makes the run long enough to be stopped.
+    static void ShowLongRun(DlgHologram& dialog)
+    {
+        GetSimulationSettings().Cluster_ = LargeCluster();
+        dialog.FillStructureList();
+        dialog.show();
+        dialog.Form().lineEdit->setText("0.25");
+    }
     standin::StandinViewer& Viewer() { return viewer_.Viewer(); }
     std::vector<std::string> Commands() { return Viewer().Commands(); }
     int Count(const std::string& command)
@@ -306,6 +321,39 @@ TEST_F(VelmoraAppTest, StartWithoutViewerReportsAndKeepsTheWindow)
     const std::int32_t window = Viewer().AddImageWindow(LwFloatMatrix(2, 2));
     Viewer().SetFocused(window);
     EXPECT_EQ(window, second.PluginClient().WindowGetFocusedID());
+}
+
+// An ini file with element entries that cannot be used is named once, at
+// start, with those entries; one cut short is no failure.
+TEST_F(VelmoraAppTest, UnusableIniEntriesAreToldOnceAtStart)
+{
+    const std::string entries =
+        "<velmor><PhotonEnergyList_keV><i>11</i></PhotonEnergyList_keV><ElementValues>"
+        "<i><Element>Fe</Element><F1>nan</F1><F2>0</F2><Debye_K_>470</Debye_K_></i>"
+        "<i><Element>Fe</Element><F1>1</F1><F2>0</F2><Debye_K_>470</Debye_K_></i>";
+    const std::string ini = GetSimulationSettings().IniFileName().toStdString();
+    {
+        std::ofstream out(ini, std::ios::binary);
+        out << entries << "</ElementValues></velmor>\n";
+    }
+    {
+        ModalAnswerer answers;
+        window_->onInitTimer();
+        ASSERT_EQ(answers.boxes.size(), 1u);
+        EXPECT_EQ(answers.boxes[0].text, "Entries of the ini file " + ini +
+                                             " were not used (the table's or the default values are taken "
+                                             "instead):\n\"ElementValues\" entry 1 (Fe): F1 \"nan\" is not a "
+                                             "finite number");
+        EXPECT_EQ(GetSimulationSettings().ElementValues_.at("Fe").F1, 1.0);
+    }
+    {
+        std::ofstream out(ini, std::ios::binary);
+        out << entries.substr(0, entries.size() - 20);
+    }
+    ModalAnswerer answers;
+    window_->onInitTimer();
+    EXPECT_TRUE(answers.boxes.empty()) << answers.boxes[0].text;
+    EXPECT_EQ(window_->Form().plainTextEdit->toPlainText(), QString("11"));
 }
 
 TEST_F(VelmoraAppTest, LoadClusterFillsTheElementRowsAndShowsTheClusterView)
@@ -505,6 +553,7 @@ TEST_P(VelmoraProjectionTest, OneEnergyGivesOneImageWindowEqualToTheEngine)
     const standin::Window& w = windows[0];
     EXPECT_EQ(w.caption, "Pattern");
     EXPECT_EQ(w.keyDouble.at("__XFH.PhotonEnergy_eV"), std::vector<double>{12000.0});
+    EXPECT_EQ(w.keyDouble.at("__XFH.Partial"), std::vector<double>{0.0});
     EXPECT_EQ(w.keyString.at("__SphereProjection.Name"), std::vector<std::string>{kProjectionNames[tab]});
     EXPECT_EQ(w.keyString.at("__XFH.Anormalous"),
               std::vector<std::string>{"[{\"element\":\"Fe\",\"f1\":-1.5,\"f2\":0.4},"
@@ -512,12 +561,13 @@ TEST_P(VelmoraProjectionTest, OneEnergyGivesOneImageWindowEqualToTheEngine)
     EXPECT_TRUE(SameImage(w.image, EngineImage(tab, s.Cluster_, 12000.0)));
 
     // The requests of one send, in order; at least the intermediate send at
-    // the first poll and the final one.
+    // the first poll and the final one. The final one marks its image
+    // complete only after the pixels have gone.
     const std::vector<std::string> send = {
         "GetIsModeImage",           "SetCaption", "ImageKeyDoubleSet", "ImageKeyStringSet", "Update",
-        "FIImageSetBySharedMemory", "Update"};
+        "FIImageSetBySharedMemory", "Update",     "ImageKeyDoubleSet"};
     const std::vector<std::string> log = Commands();
-    ASSERT_GE(log.size(), 2 * send.size() + 1);
+    ASSERT_GE(log.size(), 2 * send.size());
     EXPECT_EQ(log[0], "GetIsModeImage");
     EXPECT_EQ(log[1], "ImageNewWindow");
     EXPECT_EQ(std::vector<std::string>(log.end() - static_cast<long>(send.size()), log.end()), send);
@@ -628,10 +678,15 @@ TEST_F(VelmoraAppTest, EnergiesThatDifferButShareAFileNameAreRefusedBeforeTheSer
     Calculate(dialog, 4);
     ASSERT_EQ(answers.boxes.size(), 1u);
     EXPECT_EQ(answers.boxes[0].title, "ERROR");
-    EXPECT_NE(answers.boxes[0].text.find("same image file name (12000.xml_vra)"), std::string::npos)
+    EXPECT_EQ(
+        answers.boxes[0].text.rfind("Photon energies 12 and 12.0000001 keV give the same image file name "
+                                    "(12000.xml_vra)",
+                                    0),
+        0u)
         << answers.boxes[0].text;
     EXPECT_EQ(Count("SeriesNewWindow"), 0);
     EXPECT_FALSE(s.IsCalculating_);
+    EXPECT_EQ(dialog.Form().label_3->text(), QString("Failed"));
 }
 
 // The same energy twice gives the same image: both run and go to one file.
@@ -687,11 +742,8 @@ TEST_F(VelmoraAppTest, MeaninglessEnergiesAreRefused)
 TEST_F(VelmoraAppTest, TerminateStopsARunThatLocksTheDialog)
 {
     SimulationSettings& s = GetSimulationSettings();
-    s.Cluster_ = LargeCluster();
     DlgHologram dialog(window_.get());
-    dialog.FillStructureList();
-    dialog.show();
-    dialog.Form().lineEdit->setText("0.25");
+    ShowLongRun(dialog);
     dialog.Form().label_3->setText("TIME=1.5");  // as after an earlier run
     ModalAnswerer answers;
     bool locked = true, stayedOpen = false, running = false;
@@ -793,6 +845,133 @@ TEST_F(VelmoraAppTest, TerminateEndsASeries)
     EXPECT_FALSE(s.IsCalculating_);
 }
 
+// The viewer is lost while the second of three energies runs, and a new one
+// is started under the same name. Answered Retry, the series goes on into a
+// new series window under the same series file that holds every energy,
+// the one saved before included, and only then says "Finished"; answered
+// Discard, it stops and names the energies that were not saved.
+TEST_F(VelmoraAppTest, ASeriesCarriesOnIntoARestartedViewerOrNamesWhatWasNotSaved)
+{
+    for (const bool retry : {true, false}) {
+        SCOPED_TRACE(retry ? "Retry" : "Discard");
+        SimulationSettings& s = GetSimulationSettings();
+        s.Cluster_ = SmallCluster();
+        s.PhotonEnergyList_keV = {10.0, 12.0, 14.0};
+        const QString seriesPath = Path(retry ? "kept.xmlsrs" : "stopped.xmlsrs");
+        window_->PluginClient().SetExchangeLimits(1, 50);
+        DlgHologram dialog(window_.get());
+        standin::StandinViewerThread restarted;
+        ModalAnswerer answers;
+        answers.QueueFile(seriesPath);
+        answers.onBox = [&](QMessageBox* box) {
+            if (box->button(QMessageBox::Retry) == nullptr)
+                return box->accept();
+            if (!retry)
+                return box->button(QMessageBox::Discard)->click();
+            EXPECT_TRUE(restarted.Start(0, kLocalName));
+            box->button(QMessageBox::Retry)->click();
+        };
+        // The viewer goes once the second energy has started.
+        QTimer kill;
+        QObject::connect(&kill, &QTimer::timeout, [&] {
+            if (!dialog.Form().label_3->text().startsWith("Calculating 2/3"))
+                return;
+            kill.stop();
+            viewer_.Stop();
+        });
+        kill.start(5);
+        Calculate(dialog, 4);
+        kill.stop();
+
+        ASSERT_GE(answers.boxes.size(), 2u);
+        EXPECT_EQ(answers.boxes[0].text.rfind("The image viewer is not reachable", 0), 0u)
+            << answers.boxes[0].text;
+        EXPECT_NE(answers.boxes[0].text.find("Send it to the image viewer again?"), std::string::npos);
+        ASSERT_EQ(answers.boxes.size(), 2u) << answers.boxes[1].text;
+        if (!retry) {
+            EXPECT_EQ(answers.boxes[1].title, "ERROR");
+            EXPECT_EQ(answers.boxes[1].text,
+                      "The series stopped before every energy was saved: 12, 14 keV not "
+                      "saved (10 keV saved in " +
+                          seriesPath.toStdString() + ")");
+            EXPECT_EQ(dialog.Form().label_3->text(), QString("Failed"));
+            EXPECT_FALSE(s.IsCalculating_);
+            continue;
+        }
+        EXPECT_EQ(answers.boxes[1].text, "Finished");
+        EXPECT_TRUE(dialog.Form().label_3->text().startsWith("TIME="));
+        // The new viewer: one series window under the series file with all
+        // three energies saved, and no plain image window.
+        standin::StandinViewer& viewer = restarted.Viewer();
+        std::vector<standin::Window> series;
+        for (std::int32_t id : viewer.WindowIds()) {
+            const standin::Window w = viewer.GetWindow(id);
+            EXPECT_TRUE(w.isSeries) << "window " << id;
+            if (w.isSeries)
+                series.push_back(w);
+        }
+        ASSERT_EQ(series.size(), 1u);
+        const standin::Window& w = series[0];
+        EXPECT_EQ(w.seriesPath, seriesPath.toStdString());
+        EXPECT_GE(w.saveCount, 1);
+        ASSERT_EQ(w.entries.size(), 3u);
+        const std::string base = Path("kept").toStdString();
+        for (int i = 0; i < 3; ++i) {
+            SCOPED_TRACE(i);
+            const double energy = 10000.0 + 2000.0 * i;
+            const standin::SeriesEntry& e = w.entries[static_cast<std::size_t>(i)];
+            EXPECT_TRUE(e.saved);
+            EXPECT_EQ(e.fileName, base + "_" + std::to_string(static_cast<int>(energy)) + ".xml_vra");
+            EXPECT_EQ(e.indexKeyDouble.at("X"), std::vector<double>{energy});
+            EXPECT_EQ(e.imageKeyDouble.at("__XFH.PhotonEnergy_eV"), std::vector<double>{energy});
+            EXPECT_EQ(e.imageKeyDouble.at("__XFH.Partial"), std::vector<double>{0.0});
+            EXPECT_TRUE(SameImage(e.image, EngineImage(4, s.Cluster_, energy)));
+        }
+        restarted.Stop();
+        ASSERT_TRUE(viewer_.Start(0, kLocalName));  // for the next round
+    }
+}
+
+// A quit signal during a calculation stops it at once and nothing more goes
+// to the viewer: no closing image, no box; what went before says partial.
+TEST_F(VelmoraAppTest, AQuitSignalStopsTheCalculationBeforeAnyFurtherSend)
+{
+    SimulationSettings& s = GetSimulationSettings();
+    DlgHologram dialog(window_.get());
+    ShowLongRun(dialog);
+    LwQuitOnSignals quitOnSignals;
+    ModalAnswerer answers;
+    std::size_t sentBeforeSignal = 0;
+    QTimer signal;
+    QObject::connect(&signal, &QTimer::timeout, [&] {
+        // Between two sends, once the first column is there.
+        if (s.Calculation_.ColumnsDone.load() < 1 || window_->PluginClient().IsBusy())
+            return;
+        signal.stop();
+        sentBeforeSignal = Commands().size();
+        std::raise(SIGTERM);
+    });
+    signal.start(20);
+    QElapsedTimer clock;
+    clock.start();
+    dialog.Form().pushButton_2->click();
+    const qint64 ms = clock.elapsed();
+
+    EXPECT_TRUE(LwQuitOnSignals::IsQuitRequested());
+    ASSERT_GT(sentBeforeSignal, 0u);
+    EXPECT_EQ(Commands().size(), sentBeforeSignal);
+    EXPECT_TRUE(answers.boxes.empty()) << answers.boxes[0].text;
+    EXPECT_LT(s.Calculation_.ColumnsDone.load(), s.DocEquidistantCylindrical_.Grid.Planes[0].ColSize);
+    EXPECT_LT(ms, 60000);
+    for (const standin::Window& w : NewImageWindows())
+        EXPECT_EQ(w.keyDouble.at("__XFH.Partial"), std::vector<double>{1.0});
+    EXPECT_FALSE(s.IsCalculating_);
+    // The signal's quit() came outside the application's loop, and would end
+    // every later modal loop at once: one round of that loop clears it.
+    QTimer::singleShot(0, [] { QCoreApplication::quit(); });
+    QCoreApplication::exec();
+}
+
 // A run that fails shows the worker's error, sends no image and does not
 // say "Finished"; neither does a series whose file dialog is cancelled.
 TEST_F(VelmoraAppTest, FailedOrCancelledRunSendsNoImageAndIsNotFinished)
@@ -874,6 +1053,18 @@ TEST_F(VelmoraAppTest, GridFieldsThatGiveNoGridAreRefused)
         {2, &Ui_DlgHologram::lineEdit_7, "-5", "Image pix size of Stereographic should be 2 to 4096: -5"},
         {3, &Ui_DlgHologram::lineEdit_8, "100000",
          "Image pix size of Orthographic should be 2 to 4096: 100000"},
+        // The resolution is named as typed, before the cylindrical tab's
+        // single precision makes it 0 or inf.
+        {4, &Ui_DlgHologram::lineEdit, "1e-300", "Illegal resolution: 1e-300 (the image would be too large)"},
+        {4, &Ui_DlgHologram::lineEdit, "1e300",
+         "Degree/ Pix = 1e300 gives an image of 0 x 1 pixels: the image "
+         "would be too small"},
+        {4, &Ui_DlgHologram::lineEdit, "360",
+         "Degree/ Pix = 360 gives an image of 1 x 1 pixels: the image would "
+         "be too small"},
+        {0, &Ui_DlgHologram::lineEdit_2, "360",
+         "Degree/ Pix = 360 gives an image of 1 x 1 pixels: the image "
+         "would be too small"},
     };
     SimulationSettings& s = GetSimulationSettings();
     s.Cluster_ = SmallCluster();
@@ -900,10 +1091,111 @@ TEST_F(VelmoraAppTest, NoStructureCheckedIsRefused)
     DlgHologram dialog(window_.get());
     dialog.FillStructureList();
     dialog.Form().pushButton_9->click();  // Clear all
+    dialog.Form().label_3->setText("TIME=1.5");  // as after an earlier run
     ModalAnswerer answers;
     dialog.Form().pushButton_5->click();
     ASSERT_EQ(answers.boxes.size(), 1u);
     EXPECT_EQ(answers.boxes[0].text, "List of Structure is not selected");
+    // A refused run is a failed one: the earlier time goes.
+    EXPECT_EQ(dialog.Form().label_3->text(), QString("Failed"));
+}
+
+// A cluster-size limit typed below the box's smallest one is refused in
+// words, never replaced by the box's previous value; one at it is taken.
+TEST_F(VelmoraAppTest, ClusterSizeLimitBelowTheSmallestIsRefusedAsTyped)
+{
+    SimulationSettings& s = GetSimulationSettings();
+    s.Cluster_ = SmallCluster();
+    Viewer().ClearRequests();
+    for (const char* typed : {"0.5", "1.0"}) {
+        SCOPED_TRACE(typed);
+        DlgHologram dialog(window_.get());
+        dialog.show();
+        dialog.Form().checkBox->setChecked(true);
+        QDoubleSpinBox& box = *dialog.Form().doubleSpinBox;
+        box.setFocus();
+        QLineEdit* edit = box.findChild<QLineEdit*>();
+        ASSERT_NE(edit, nullptr);
+        edit->selectAll();
+        edit->insert(typed);
+        // Leaving the box settles what it holds, as a click on Calculate does.
+        QFocusEvent out(QEvent::FocusOut, Qt::MouseFocusReason);
+        QApplication::sendEvent(&box, &out);
+        ModalAnswerer answers;
+        Calculate(dialog, 4);
+        ASSERT_EQ(answers.boxes.size(), 1u);
+        if (std::string(typed) == "0.5") {
+            EXPECT_EQ(answers.boxes[0].title, "ERROR");
+            EXPECT_EQ(answers.boxes[0].text,
+                      "Use Cluster Size limit(A) 0.5 is below the smallest limit, 1 A");
+            EXPECT_TRUE(Commands().empty());
+        } else {
+            EXPECT_EQ(answers.boxes[0].text, "Finished");
+            EXPECT_EQ(s.DocEquidistantCylindrical_.ClusterSizeLimit_m_, 1.0e-10);
+        }
+    }
+}
+
+// f1, f2 and the temperatures that are no finite number (or a negative
+// temperature) are refused before anything is sent, naming the element and
+// the field, from the dialog and from the main window (which then leaves the
+// ini file as it was).
+TEST_F(VelmoraAppTest, ElementTermsThatAreNoFiniteNumberAreRefused)
+{
+    const double inf = std::numeric_limits<double>::infinity();
+    struct Case
+    {
+        ElementRow row;
+        bool anomalous, debye;
+        double temperature;
+        const char* message;
+    };
+    const Case cases[] = {
+        {{"Fe", inf, 0, 0}, true, false, 300, "Illegal f1 of Fe: inf"},
+        {{"Fe", 0, std::nan(""), 0}, true, false, 300, "Illegal f2 of Fe: nan"},
+        {{"Fe", 0, -inf, 0}, true, false, 300, "Illegal f2 of Fe: -inf"},
+        {{"Fe", 0, 0, -5}, false, true, 300, "Illegal TD(K) of Fe: -5"},
+        {{"Fe", 0, 0, inf}, false, true, 300, "Illegal TD(K) of Fe: inf"},
+        {{"Fe", 0, 0, 470}, false, true, inf, "Illegal Temperature of Sample (K): inf"},
+        {{"Fe", 0, 0, 470}, false, true, -1, "Illegal Temperature of Sample (K): -1"},
+    };
+    SimulationSettings& s = GetSimulationSettings();
+    s.Cluster_ = SmallCluster();
+    Viewer().ClearRequests();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        s.ListElementRow_.assign(6, ElementRow());
+        s.ListElementRow_[0] = c.row;
+        s.IsUseAnomalous_ = c.anomalous;
+        s.IsUseDebye_ = c.debye;
+        s.Temperature_K_ = c.temperature;
+        s.BuildElementMap();
+        DlgHologram dialog(window_.get());
+        ModalAnswerer answers;
+        Calculate(dialog, 4);
+        ASSERT_EQ(answers.boxes.size(), 1u);
+        EXPECT_EQ(answers.boxes[0].title, "ERROR");
+        EXPECT_EQ(answers.boxes[0].text.rfind(c.message, 0), 0u) << answers.boxes[0].text;
+        EXPECT_EQ(dialog.Form().label_3->text(), QString("Failed"));
+    }
+    // Unused terms are not looked at.
+    s.ListElementRow_[0] = {"Fe", inf, inf, 0};
+    s.IsUseAnomalous_ = s.IsUseDebye_ = false;
+    s.BuildElementMap();
+    EXPECT_EQ(ErrorText([&] { CheckElementTerms(s.Calculation_.ElementMap, -1); }), "(no error)");
+    EXPECT_TRUE(Commands().empty());
+
+    // The main window: "inf" typed as f1 of Fe.
+    Ui_MainWindow& f = window_->Form();
+    f.le_el_1_0->setText("Fe");
+    f.le_f1_0->setText("inf");
+    f.rb_use_anomalous->setChecked(true);
+    ModalAnswerer answers;
+    f.pushButton_5->click();
+    ASSERT_EQ(answers.boxes.size(), 1u);
+    EXPECT_EQ(answers.boxes[0].text.rfind("Illegal f1 of Fe: inf", 0), 0u) << answers.boxes[0].text;
+    EXPECT_FALSE(QFile::exists(s.IniFileName()));
+    EXPECT_TRUE(Commands().empty());
 }
 
 TEST_F(VelmoraAppTest, UnwritableIniFileIsReportedOnceAndTheCalculationGoesOn)

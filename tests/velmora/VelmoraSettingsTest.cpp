@@ -93,6 +93,60 @@ TEST(VelmoraSettings, ElementValuesAreKeptPerElementThroughTheIni)
     ASSERT_EQ(older.ListElementRow_.size(), 2u);
 }
 
+// Hand-edited element entries: a value that is no finite number, a negative
+// Debye temperature or a second entry of an element makes the entry unused
+// (its element then shows the table's and the default values), and each
+// such entry is named once; usable entries around them are kept.
+TEST(VelmoraSettings, UnusableElementEntriesAreNotUsedAndNamed)
+{
+    SimulationSettings s;
+    s.Calculation_.DebyeTemperatures.emplace(27, 445.0);
+    ReadRack(s, "<velmor><Anormalous>"
+                "<i><Element>Fe</Element><F1>nan</F1><F2>0.5</F2><Debye_K_>470</Debye_K_></i>"
+                "<i><Element>O</Element><F1>0.05</F1><F2>0.03</F2><Debye_K_>0</Debye_K_></i>"
+                "</Anormalous><ElementValues>"
+                "<i><Element>Cu</Element><F1>1e999</F1><F2>0</F2><Debye_K_>343</Debye_K_></i>"
+                "<i><Element>Ni</Element><F1>0</F1><F2>abc</F2><Debye_K_>450</Debye_K_></i>"
+                "<i><Element>Co</Element><F1>0</F1><F2>0</F2><Debye_K_>-5</Debye_K_></i>"
+                "<i><Element>Zn</Element><F1>-2</F1><F2>0.5</F2><Debye_K_>327</Debye_K_></i>"
+                "<i><Element>Zn</Element><F1>7</F1><F2>7</F2><Debye_K_>7</Debye_K_></i>"
+                "<i><Element>Mn</Element><F1> 1.5 </F1><F2>+2</F2><Debye_K_>inf</Debye_K_></i>"
+                "<i><Element>Cr</Element><F1>1e-3</F1><F2>-0</F2><Debye_K_>630</Debye_K_></i>"
+                "</ElementValues></velmor>");
+    EXPECT_EQ(s.UnusedIniEntries_,
+              (std::vector<std::string>{
+                  "\"Anormalous\" entry 1 (Fe): F1 \"nan\" is not a finite number",
+                  "\"ElementValues\" entry 1 (Cu): F1 \"1e999\" is not a finite number",
+                  "\"ElementValues\" entry 2 (Ni): F2 \"abc\" is not a finite number",
+                  "\"ElementValues\" entry 3 (Co): Debye_K_ \"-5\" is negative",
+                  "\"ElementValues\" entry 5 (Zn): a second entry of Zn",
+                  "\"ElementValues\" entry 6 (Mn): Debye_K_ \"inf\" is not a finite number"}));
+    // The form's rows keep their places; the unusable one is empty.
+    ASSERT_EQ(s.ListElementRow_.size(), 2u);
+    EXPECT_EQ(s.ListElementRow_[0].Element, "");
+    EXPECT_EQ(s.ListElementRow_[1].Element, "O");
+    std::vector<std::string> kept;
+    for (const auto& entry : s.ElementValues_)
+        kept.push_back(entry.first);
+    EXPECT_EQ(kept, (std::vector<std::string>{"Cr", "O", "Zn"}));
+    const ElementRow zn = s.ElementValues_.at("Zn");
+    EXPECT_EQ(zn.F1, -2.0);
+    EXPECT_EQ(zn.Debye_K_, 327.0);
+    EXPECT_EQ(s.ElementValues_.at("Cr").F1, 1e-3);
+    // The elements of unused entries: f1 = f2 = 0 and the table's Debye
+    // temperature.
+    const ElementRow co = s.ElementValues("Co", 27);
+    EXPECT_EQ(co.F1, 0.0);
+    EXPECT_EQ(co.Debye_K_, 445.0);
+    EXPECT_EQ(s.ElementValues("Fe", 26).F1, 0.0);
+
+    // A later read that uses everything names nothing.
+    ReadRack(s,
+             "<velmor><ElementValues><i><Element>Fe</Element><F1>1</F1><F2>2</F2><Debye_K_>3</Debye_K_></i>"
+             "</ElementValues></velmor>");
+    EXPECT_TRUE(s.UnusedIniEntries_.empty());
+}
+
 TEST(VelmoraSettings, MissingKeysKeepTheirValuesAndAnEmptyListEmpties)
 {
     SimulationSettings s;

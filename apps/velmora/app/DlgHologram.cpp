@@ -7,6 +7,7 @@
 #include "core/TextUtilities.h"
 #include "pattern/LwProjection.h"
 #include "fgraph/LwFileDialogs.h"
+#include "fgraph/LwQuitOnSignals.h"
 #include "fgraph/LwWindowUtilities.h"
 #include "plugin/LwPluginFuncZyvra.h"
 #include "apps/velmora/app/QThreadCalc.h"
@@ -25,6 +26,8 @@
 namespace {
 
 constexpr int kPollMs = 100;
+// The smallest cluster-size limit (A) that the hologram dialog takes.
+constexpr double kMinClusterSizeLimit_A = 1.0;
 constexpr int kPollsPerImage = 50;
 
 LwPluginFuncZyvra& Client()
@@ -131,10 +134,185 @@ const ProjectionTab kProjectionTabs[] = {
     {LwProjection::EquidistantCylindrical, &Ui_DlgHologram::lineEdit, nullptr, nullptr, 0.0},
 };
 
+// A hologram image as it goes to the viewer: plane 0 of the document as
+// floats and its keys, kept apart from the document so that it can be sent
+// again after the document has gone on to the next energy.
+struct HologramImage
+{
+    LwFloatMatrix Plane;  // empty when the document has no plane
+    double Energy_eV = 0;
+    bool Partial = true;
+    std::string Projection;
+    std::string Anomalous;
+};
+
+HologramImage CurrentImage(bool partial)
+{
+    const SimulationSettings& s = GetSimulationSettings();
+    HologramImage image;
+    image.Energy_eV = s.Calculation_.PhotonEnergy_eV;
+    image.Partial = partial;
+    image.Projection = s.CurrentDoc_->Grid.Name;
+    image.Anomalous = AnomalousTermsJson(s.Calculation_.ElementMap);
+    if (!s.CurrentDoc_->Grid.Planes.empty()) {
+        LwLDoubleMatrix plane;
+        s.Calculation_.CopyImage(*s.CurrentDoc_, plane);
+        image.Plane = LwMatrixArithmetic().ToFloatMatrix(plane);
+    }
+    return image;
+}
+
+// The image into window `id`: caption, keys, pixels. The keys say
+// "__XFH.Partial" 1 until the pixels of a complete image have gone, so that
+// a send cut short (a quit signal, a lost viewer) never leaves a window
+// marked complete.
+void SendImage(std::int32_t id, const HologramImage& image)
+{
+    LwPluginFuncZyvra& client = Client();
+    client.SetCaption(id, "Pattern");
+    LwPluginFuncZyvra::DoubleMap numbers;
+    numbers["__XFH.PhotonEnergy_eV"] = {image.Energy_eV};
+    numbers["__XFH.Partial"] = {1.0};
+    LwPluginFuncZyvra::StringMap texts;
+    texts["__SphereProjection.Name"] = {image.Projection};
+    texts["__XFH.Anormalous"] = {image.Anomalous};
+    client.ImageKeyDoubleSet(id, numbers);
+    client.ImageKeyStringSet(id, texts);
+    client.UpdateAll();
+    if (image.Plane.ElementCount() == 0)
+        return;
+    client.ImageSet(id, image.Plane);
+    client.UpdateAll();
+    if (!image.Partial) {
+        numbers["__XFH.Partial"] = {0.0};
+        client.ImageKeyDoubleSet(id, numbers);
+    }
+}
+
+// The image into window `id`, a new image window when the viewer has no
+// image window `id` (-1 at first); `id` names the window it went to.
+void SendToImageWindow(std::int32_t& id, const HologramImage& image)
+{
+    LwPluginFuncZyvra& client = Client();
+    if (!client.GetIsModeImage(id))
+        id = client.ImageNewWindow();
+    SendImage(id, image);
+}
+
+// An energy series in the viewer: the series window under one series file,
+// and every energy saved into it with its image kept. A viewer that no
+// longer has the window (it was restarted) gets a new series window under
+// the same file, which holds every saved energy again before the next one
+// goes in.
+class EnergySeries
+{
+public:
+    explicit EnergySeries(const std::string& path) : path_(path), base_(ReplaceExtension(path, "")) {}
+
+    std::int32_t Window() const { return window_; }
+    // The series window with every saved energy in it, made (again) when
+    // there is none or the viewer does not have it.
+    void EnsureWindow()
+    {
+        LwPluginFuncZyvra& client = Client();
+        if (!HasWindow()) {
+            window_ = client.SeriesNewWindow(path_, "image");
+            if (window_ < 0)
+                throw LwError("The image viewer made no series window for " + path_);
+            selected_ = -1;
+            filled_ = saved_.empty();
+        }
+        if (filled_)
+            return;
+        for (const Entry& e : saved_)
+            WriteEntry(e.Index, e.Image);
+        client.SeriesSave(window_, path_);
+        filled_ = true;
+    }
+    // Entry `index` selected, for the images of the energy that runs.
+    void Select(std::int32_t index)
+    {
+        EnsureWindow();
+        SelectInWindow(index);
+    }
+    // The image as entry `index`, not saved (a stopped energy).
+    void Show(std::int32_t index, const HologramImage& image)
+    {
+        Select(index);
+        SendImage(window_, image);
+    }
+    // The image as entry `index` with its file and index key, then the
+    // series file; the energy counts as saved once all of it has gone.
+    void Save(std::int32_t index, const HologramImage& image)
+    {
+        EnsureWindow();
+        WriteEntry(index, image);
+        Client().SeriesSave(window_, path_);
+        Client().UpdateAll();
+        saved_.push_back({index, image});
+    }
+
+private:
+    struct Entry
+    {
+        std::int32_t Index;
+        HologramImage Image;
+    };
+
+    bool HasWindow()
+    {
+        if (window_ < 0)
+            return false;
+        bool series = false;
+        Client().Call(
+            LwCmdPackUnpack::CmdGetIsModeSeries, &window_, nullptr,
+            [&series](LwCmdPackUnpack& reply) { reply.Packer().PackUnpackBool("isModeSeries", series); });
+        return series;
+    }
+    void SelectInWindow(std::int32_t index)
+    {
+        if (selected_ != index)
+            Client().SeriesImageIndexSet(window_, index);
+        selected_ = index;
+    }
+    // Into the window as it is.
+    void WriteEntry(std::int32_t index, const HologramImage& image)
+    {
+        LwPluginFuncZyvra& client = Client();
+        SelectInWindow(index);
+        SendImage(window_, image);
+        client.SeriesImageSave(window_, index, SeriesImageFileName(base_, image.Energy_eV));
+        client.SeriesIndexKeyDoubleSet(window_, index, {{"X", {image.Energy_eV}}});
+    }
+
+    std::string path_;
+    std::string base_;
+    std::int32_t window_ = -1;
+    std::int32_t selected_ = -1;
+    bool filled_ = true;  // the window holds every saved energy
+    std::vector<Entry> saved_;
+};
+
+// "10, 12 keV": energies in six digits, as the time label shows them.
+std::string EnergiesText(const std::vector<double>& energies_keV)
+{
+    std::string text;
+    for (double e : energies_keV)
+        text += (text.empty() ? "" : ", ") + QString::number(e, 'g', 6).toStdString();
+    return text + " keV";
+}
+
+constexpr const char* kKeptQuestion = "The computed hologram is kept. Send it to the image viewer again?";
+
 }  // namespace
 
 void ShowInformationBox(const std::string& title, const std::string& text, QWidget* parent)
 {
+    // After a quit signal no box waits for a click that will not come.
+    if (LwQuitOnSignals::IsQuitRequested()) {
+        qWarning().noquote() << QString::fromUtf8(text.c_str());
+        return;
+    }
     QMessageBox box(parent);
     box.setWindowTitle(QString::fromUtf8(title.c_str()));
     box.setText(QString::fromUtf8(text.c_str()));
@@ -257,16 +435,26 @@ void DlgHologram::CalculateOnTab(int tab)
         b->setEnabled(false);
     RunShowingErrors(this, [this, tab] {
         SimulationSettings& s = GetSimulationSettings();
-        // Checked before anything else changes.
-        CheckPhotonEnergies(s.PhotonEnergyList_keV);
-        s.CurrentDoc_ = &s.Document(kProjectionTabs[tab].Projection);
-        TakeStructureSelection();
-        ReadTabParameters(tab);
-        s.CurrentDoc_->InitSphericalMap();
-        switch (CalculateHologram()) {
+        RunOutcome outcome = RunOutcome::NotRun;
+        try {
+            // Checked before anything else changes.
+            CheckPhotonEnergies(s.PhotonEnergyList_keV);
+            CheckElementTerms(s.Calculation_.ElementMap, s.Calculation_.Temperature_K);
+            s.CurrentDoc_ = &s.Document(kProjectionTabs[tab].Projection);
+            TakeStructureSelection();
+            ReadTabParameters(tab);
+            s.CurrentDoc_->InitSphericalMap();
+            outcome = CalculateHologram();
+        } catch (...) {
+            // A refused run is a failed one, not the previous run's time.
+            Form_->label_3->setText("Failed");
+            throw;
+        }
+        switch (outcome) {
         case RunOutcome::Complete: ShowInformationBox("Information", "Finished", this); break;
         case RunOutcome::Terminated: ShowInformationBox("Information", "Terminated", this); break;
         case RunOutcome::Failed:  // the worker's error has been shown
+        case RunOutcome::Quit:  // the program ends
         case RunOutcome::NotRun: break;
         }
     });
@@ -288,9 +476,14 @@ void DlgHologram::TakeStructureSelection()
     for (std::size_t i = 0; i < bits.size(); ++i)
         doc.SelectRecord(static_cast<int>(i), bits[i]);
     // The box decides every run: unchecked is no limit (0), also when an
-    // earlier run of this document had one.
-    doc.ClusterSizeLimit_m_ =
-        Form_->checkBox->isChecked() ? Form_->doubleSpinBox->value() * LwConst::Angstrom_m : 0.0;
+    // earlier run of this document had one. The box takes any number from 0
+    // up, so that a limit typed below the smallest one is refused here in
+    // words rather than silently replaced by the box's previous value.
+    const double limit_A = Form_->doubleSpinBox->value();
+    if (Form_->checkBox->isChecked() && limit_A < kMinClusterSizeLimit_A)
+        throw LwError("Use Cluster Size limit(A) " + DoubleToString(limit_A) +
+                      " is below the smallest limit, " + DoubleToString(kMinClusterSizeLimit_A) + " A");
+    doc.ClusterSizeLimit_m_ = Form_->checkBox->isChecked() ? limit_A * LwConst::Angstrom_m : 0.0;
 }
 
 void DlgHologram::ReadTabParameters(int tab)
@@ -301,7 +494,7 @@ void DlgHologram::ReadTabParameters(int tab)
     switch (t.Projection.GetKind()) {
     case LwProjection::AzimuthalEquidistant: {
         const double resolution = FieldDouble(*(f.*t.Resolution), "Degree/ Pix =");
-        CheckResolutionGrid(t.Projection, resolution);
+        CheckResolutionGrid(t.Projection, resolution, (f.*t.Resolution)->text().trimmed().toStdString());
         s.DocAzimuthalEquidistant_.Resolution_deg_ = resolution;
         break;
     }
@@ -318,8 +511,11 @@ void DlgHologram::ReadTabParameters(int tab)
         break;
     }
     case LwProjection::EquidistantCylindrical: {
-        const double resolution =
-            static_cast<double>(static_cast<float>(FieldDouble(*(f.*t.Resolution), "Degree/ Pix =")));
+        // The typed number is checked before it is rounded to single
+        // precision, which would make a tiny one 0 and a huge one inf.
+        const double typed = FieldDouble(*(f.*t.Resolution), "Degree/ Pix =");
+        CheckResolutionGrid(t.Projection, typed, (f.*t.Resolution)->text().trimmed().toStdString());
+        const double resolution = static_cast<double>(static_cast<float>(typed));
         CheckResolutionGrid(t.Projection, resolution);
         s.DocEquidistantCylindrical_.Resolution_deg_ = resolution;
         break;
@@ -342,12 +538,20 @@ DlgHologram::RunOutcome DlgHologram::RunSingleEnergy()
     RunStatus status(*Form_->label_3);
     LwADateTime t0, t1;
     t0.SetNow();
-    const RunOutcome outcome = RunOneEnergy(-1, s.PhotonEnergyList_keV.front() * 1000.0);
+    std::int32_t id = -1;
+    const RunOutcome outcome = RunOneEnergy(s.PhotonEnergyList_keV.front() * 1000.0,
+                                            [&id] { SendToImageWindow(id, CurrentImage(true)); });
+    if (outcome == RunOutcome::Complete || outcome == RunOutcome::Terminated) {
+        // The computed hologram stays in the document while the user decides.
+        const HologramImage image = CurrentImage(outcome != RunOutcome::Complete);
+        if (!RunOfferingRetry(this, kKeptQuestion, [&] { SendToImageWindow(id, image); }))
+            throw LwError("The hologram was not sent to the image viewer");
+    }
     t1.SetNow();
     const QString time = "TIME=" + QString::number(t1.DiffSeconds(t0), 'g', 6);
-    status.End(outcome == RunOutcome::Complete     ? time
-               : outcome == RunOutcome::Terminated ? "Terminated"
-                                                   : "Failed");
+    status.End(outcome == RunOutcome::Complete ? time
+               : outcome == RunOutcome::Failed ? "Failed"
+                                               : "Terminated");
     return outcome;
 }
 
@@ -363,34 +567,63 @@ DlgHologram::RunOutcome DlgHologram::RunEnergySeries()
     RunStatus status(*Form_->label_3);
     LwADateTime t0, t1;
     t0.SetNow();
-    LwPluginFuncZyvra& client = Client();
-    const std::int32_t id = client.SeriesNewWindow(path, "image");
-    const std::string base = ReplaceExtension(path, "");
+    EnergySeries series(path);
+    series.EnsureWindow();
     const std::vector<double> energies = s.PhotonEnergyList_keV;
     for (std::size_t i = 0; i < energies.size(); ++i) {
-        const double e = energies[i] * 1000.0;
         const auto index = static_cast<std::int32_t>(i);
         status.Show("Calculating " + QString::number(i + 1) + "/" + QString::number(energies.size()) + ": " +
                     QString::number(energies[i], 'g', 6) + " keV");
-        client.SeriesImageIndexSet(id, index);
-        const RunOutcome outcome = RunOneEnergy(id, e);
-        // A stopped or failed energy ends the series; its image is not saved
-        // as if it were complete. The energies before it stay saved.
-        if (outcome != RunOutcome::Complete) {
-            status.End(outcome == RunOutcome::Terminated ? "Terminated" : "Failed");
+        // The images of the running energy go to its entry; a viewer that
+        // cannot take them costs only these images, never the energy.
+        bool showProgress = true;
+        try {
+            series.Select(index);
+        } catch (const LwError& e) {
+            qWarning().noquote() << QString::fromStdString(e.Message());
+            showProgress = false;
+        }
+        const RunOutcome outcome = RunOneEnergy(
+            energies[i] * 1000.0,
+            [&series] {
+                if (!Client().GetIsModeImage(series.Window()))
+                    throw LwError("The image viewer has no series window " + std::to_string(series.Window()));
+                SendImage(series.Window(), CurrentImage(true));
+            },
+            showProgress);
+        // A failed energy ends the series: the energies before it stay saved.
+        if (outcome == RunOutcome::Failed || outcome == RunOutcome::Quit) {
+            status.End(outcome == RunOutcome::Failed ? "Failed" : "Terminated");
             return outcome;
         }
-        client.SeriesImageSave(id, index, SeriesImageFileName(base, e));
-        client.SeriesIndexKeyDoubleSet(id, index, {{"X", {e}}});
-        client.SeriesSave(id, path);
-        client.UpdateAll();
+        // A complete energy is saved, a stopped one only shown (not as if it
+        // were complete), in a series window that holds every saved energy.
+        const HologramImage image = CurrentImage(outcome != RunOutcome::Complete);
+        if (!RunOfferingRetry(this, kKeptQuestion, [&] {
+                if (outcome == RunOutcome::Complete)
+                    series.Save(index, image);
+                else
+                    series.Show(index, image);
+            })) {
+            const std::vector<double> lost(energies.begin() + static_cast<std::ptrdiff_t>(i), energies.end());
+            const std::vector<double> kept(energies.begin(),
+                                           energies.begin() + static_cast<std::ptrdiff_t>(i));
+            throw LwError(
+                "The series stopped before every energy was saved: " + EnergiesText(lost) + " not saved" +
+                (kept.empty() ? std::string() : " (" + EnergiesText(kept) + " saved in " + path + ")"));
+        }
+        if (outcome == RunOutcome::Terminated) {
+            status.End("Terminated");
+            return outcome;
+        }
     }
     t1.SetNow();
     status.End("TIME=" + QString::number(t1.DiffSeconds(t0), 'g', 6));
     return RunOutcome::Complete;
 }
 
-DlgHologram::RunOutcome DlgHologram::RunOneEnergy(std::int32_t id, double energy_eV)
+DlgHologram::RunOutcome DlgHologram::RunOneEnergy(double energy_eV, const std::function<void()>& sendProgress,
+                                                  bool showProgress)
 {
     SimulationSettings& s = GetSimulationSettings();
     HologramCalculation& calc = s.Calculation_;
@@ -402,19 +635,19 @@ DlgHologram::RunOutcome DlgHologram::RunOneEnergy(std::int32_t id, double energy
     thread.start(QThread::InheritPriority);
     // A failed or cancelled intermediate send (a viewer that does not
     // answer) must not cost the calculation: the intermediate sends stop and
-    // the result goes out at the end, into a new window when the first one
-    // was not made.
-    bool showProgress = true;
+    // the result goes out at the end. A quit signal stops the calculation,
+    // and nothing more is sent.
     for (int i = 0;; ++i) {
         if (thread.isFinished())
             break;
-        if (s.IsTerminateRequest_)
+        const bool quit = LwQuitOnSignals::IsQuitRequested();
+        if (s.IsTerminateRequest_ || quit)
             calc.IsTerminate.store(true);
         QCoreApplication::processEvents();
         QThread::msleep(kPollMs);
-        if (showProgress && i % kPollsPerImage == 0 && calc.ColumnsDone.load() >= 0) {
+        if (showProgress && !quit && i % kPollsPerImage == 0 && calc.ColumnsDone.load() >= 0) {
             try {
-                SendHologramImage(id, true);
+                sendProgress();
             } catch (const LwError& e) {
                 qWarning().noquote() << QString::fromStdString(e.Message());
                 showProgress = false;
@@ -422,39 +655,13 @@ DlgHologram::RunOutcome DlgHologram::RunOneEnergy(std::int32_t id, double energy
         }
     }
     thread.wait();
+    if (LwQuitOnSignals::IsQuitRequested())
+        return RunOutcome::Quit;
     if (!thread.ErrorText().isEmpty()) {
         QMessageBox::information(this, "Warning", thread.ErrorText(), QMessageBox::Ok);
         return RunOutcome::Failed;
     }
     const bool complete = !s.CurrentDoc_->Grid.Planes.empty() &&
                           calc.ColumnsDone.load() >= s.CurrentDoc_->Grid.Planes[0].ColSize;
-    // The computed hologram stays in the document while the user decides.
-    if (!RunOfferingRetry(this, "The computed hologram is kept. Send it to the image viewer again?",
-                          [&] { SendHologramImage(id, !complete); }))
-        throw LwError("The hologram was not sent to the image viewer");
     return complete ? RunOutcome::Complete : RunOutcome::Terminated;
-}
-
-void DlgHologram::SendHologramImage(std::int32_t& id, bool partial)
-{
-    SimulationSettings& s = GetSimulationSettings();
-    LwPluginFuncZyvra& client = Client();
-    if (!client.GetIsModeImage(id))
-        id = client.ImageNewWindow();
-    client.SetCaption(id, "Pattern");
-    LwPluginFuncZyvra::DoubleMap numbers;
-    numbers["__XFH.PhotonEnergy_eV"] = {s.Calculation_.PhotonEnergy_eV};
-    numbers["__XFH.Partial"] = {partial ? 1.0 : 0.0};
-    LwPluginFuncZyvra::StringMap texts;
-    texts["__SphereProjection.Name"] = {s.CurrentDoc_->Grid.Name};
-    texts["__XFH.Anormalous"] = {AnomalousTermsJson(s.Calculation_.ElementMap)};
-    client.ImageKeyDoubleSet(id, numbers);
-    client.ImageKeyStringSet(id, texts);
-    client.UpdateAll();
-    if (s.CurrentDoc_->Grid.Planes.empty())
-        return;
-    LwLDoubleMatrix plane;
-    s.Calculation_.CopyImage(*s.CurrentDoc_, plane);
-    client.ImageSet(id, LwMatrixArithmetic().ToFloatMatrix(plane));
-    client.UpdateAll();
 }

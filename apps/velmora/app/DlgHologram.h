@@ -4,7 +4,11 @@
 // of the settings in the worker thread QThreadCalc while the dialog polls it
 // every 100 ms, keeps the window responsive, passes a stop request on and
 // sends the growing image to the viewer. One energy gives one image window,
-// several an image series that the viewer saves.
+// several an image series that the viewer saves. A computed image that
+// cannot be sent is kept and offered again (Retry or Discard); a series whose
+// viewer was restarted goes on in a new series window under the same series
+// file, which gets every energy saved so far again. A quit signal stops the
+// calculation, and nothing more is sent.
 //
 // While a calculation runs every Calculate button is disabled and the dialog
 // refuses to close (title-bar button, Close, Escape).
@@ -15,6 +19,7 @@
 #include <QDialog>
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -57,8 +62,8 @@ protected:
 
 private:
     // How a Calculate ended. Only a complete run says "Finished"; a failed or
-    // cancelled one sends no image.
-    enum class RunOutcome { NotRun, Complete, Terminated, Failed };
+    // cancelled one sends no image; after a quit signal nothing more is sent.
+    enum class RunOutcome { NotRun, Complete, Terminated, Failed, Quit };
 
     // Calculate on projection tab `tab` (0 to 4).
     void CalculateOnTab(int tab);
@@ -66,15 +71,19 @@ private:
     // The tab's fields into its document's projection parameters, checked.
     void ReadTabParameters(int tab);
     RunOutcome CalculateHologram();
+    // One energy into an image window; its image is kept and offered again
+    // while it cannot be sent.
     RunOutcome RunSingleEnergy();
+    // Every energy saved into one series window under the chosen series
+    // file (see EnergySeries in the source); "Finished" only when every
+    // energy was saved, else an error naming the energies not saved.
     RunOutcome RunEnergySeries();
-    // One energy in the worker thread. Failed: the worker's error was shown
-    // and no final image sent; Terminated: the final image went out marked
-    // partial.
-    RunOutcome RunOneEnergy(std::int32_t id, double energy_eV);
-    // The image and its keys; "__XFH.Partial" is 1 for an image that not
-    // every column has reached yet (or will ever reach), else 0.
-    void SendHologramImage(std::int32_t& id, bool partial);
+    // One energy computed in the worker thread, `sendProgress` called about
+    // every 5 s while `showProgress` (an LwError from it ends these sends).
+    // Failed: the worker's error was shown; Terminated: stopped part-way;
+    // Quit: a quit signal stopped it. The closing image is the caller's.
+    RunOutcome RunOneEnergy(double energy_eV, const std::function<void()>& sendProgress,
+                            bool showProgress = true);
     // Whether a close may go on; shows the caution box when not.
     bool MayClose();
 

@@ -18,6 +18,7 @@
 #include "apps/velmora/app/ScatteringPatternMatrixSend.h"
 #include "apps/velmora/app/SimulationSettings.h"
 #include "apps/velmora/engine/AsfEntry.h"
+#include "apps/velmora/engine/HologramRequest.h"
 
 #include "ui_MainWindow.h"
 
@@ -119,10 +120,19 @@ void MainWindow::onInitTimer()
 {
     InitTimer_.stop();
     SimulationSettings& s = GetSimulationSettings();
+    s.UnusedIniEntries_.clear();
     try {
         s.ReadIni();
     } catch (...) {
         // A missing or broken ini file leaves the construction values.
+    }
+    // Hand-edited entries that could not be used are told once, here.
+    std::string iniReport;
+    if (!s.UnusedIniEntries_.empty()) {
+        iniReport = "Entries of the ini file " + s.IniFileName().toUtf8().toStdString() +
+                    " were not used (the table's or the default values are taken instead):";
+        for (const std::string& entry : s.UnusedIniEntries_)
+            iniReport += "\n" + entry;
     }
     try {
         Ui_MainWindow& f = *Form_;
@@ -173,8 +183,10 @@ void MainWindow::onInitTimer()
         s.Plugin_ = &PluginClient_;
         ShowEnergyList(f);
         FillElementCombo(*f.comboBox);
-        if (!viewerReport.empty())
-            ShowErrorBox(viewerReport, this);
+        const std::string report =
+            iniReport + (iniReport.empty() || viewerReport.empty() ? "" : "\n\n") + viewerReport;
+        if (!report.empty())
+            ShowErrorBox(report, this);
     } catch (const LwError& e) {
         ShowErrorBox(e.Message(), this);
         close();
@@ -242,6 +254,9 @@ void MainWindow::on_pushButton_5_clicked()
         ReadEnergyList(*Form_);
         ExchangeFormSettings(kToSettings, *Form_);
         s.BuildElementMap();
+        // A value that is no finite number is refused before it reaches the
+        // ini file or the dialog.
+        CheckElementTerms(s.Calculation_.ElementMap, s.Calculation_.Temperature_K);
         WriteIniReportingOnce(this);
         DlgHologram dialog(this);
         dialog.Exec();

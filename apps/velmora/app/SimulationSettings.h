@@ -97,16 +97,27 @@ public:
     // Where the ini file lives when not beside the program (tests); empty =
     // beside the program. Not stored.
     QString IniFileName_;
+    // The entries of the element lists ("Anormalous", "ElementValues") that
+    // the last read of the ini rack did not use, one text each: a value that
+    // is no finite number, a negative Debye temperature, a second entry of
+    // an element in "ElementValues". Their elements show the table's and the
+    // default values instead. Not stored.
+    std::vector<std::string> UnusedIniEntries_;
 };
 
 // The one record, made at its first use.
 SimulationSettings& GetSimulationSettings();
 
 // The rack `rackName` of one element row: "Element" (escaped text), "F1",
-// "F2", "Debye_K_"; false when absent in read mode.
-bool LoadSaveElementRow(LwBarnXml& document, const std::string& rackName, ElementRow& row);
+// "F2", "Debye_K_"; false when absent in read mode. In read mode a number
+// that is no finite number (or a negative "Debye_K_") leaves its field as it
+// was and, when `unusable` is given, is described there (empty when every
+// number was usable).
+bool LoadSaveElementRow(LwBarnXml& document, const std::string& rackName, ElementRow& row,
+                        std::string* unusable = nullptr);
 // The list rack `listName` of element rows, one rack `itemName` each; in read
-// mode the list becomes exactly the rows read. False when the list rack is
-// absent in read mode (the list is then unchanged).
+// mode the list becomes exactly the rows read, and `unusable` (when given)
+// one text per row as LoadSaveElementRow gives it. False when the list rack
+// is absent in read mode (the list is then unchanged).
 bool LoadSaveListElementRow(LwBarnXml& document, const std::string& listName, const std::string& itemName,
-                            std::vector<ElementRow>& list);
+                            std::vector<ElementRow>& list, std::vector<std::string>* unusable = nullptr);

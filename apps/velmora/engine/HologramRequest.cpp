@@ -4,6 +4,7 @@
 #include "core/TextUtilities.h"
 #include "pattern/LwProjection.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <sstream>
@@ -16,6 +17,15 @@ std::string StreamNumber(double value)
     std::ostringstream out;
     out << value;
     return out.str();
+}
+
+// The shortest text that reads back as the same double: two energies that
+// differ show different texts.
+std::string ExactNumber(double value)
+{
+    char text[64];
+    const std::to_chars_result r = std::to_chars(text, text + sizeof text, value);
+    return std::string(text, r.ptr);
 }
 
 // A JSON string body: quotes, backslashes and control characters escaped.
@@ -66,7 +76,7 @@ void CheckSeriesImageNames(const std::vector<double>& energies_keV)
         const std::string name = SeriesImageFileName("", e * 1000.0);
         const auto [named, added] = names.emplace(name, e);
         if (!added && named->second != e)
-            throw LwError("Photon energies " + DoubleToString(named->second) + " and " + DoubleToString(e) +
+            throw LwError("Photon energies " + ExactNumber(named->second) + " and " + ExactNumber(e) +
                           " keV give the same image file name (" + name.substr(1) +
                           "): please give energies that differ in six significant digits");
     }
@@ -82,13 +92,45 @@ void CheckPhotonEnergies(const std::vector<double>& energies_keV)
                           " keV (the energy should be a number above 0)");
 }
 
-void CheckResolutionGrid(LwProjection projection, double resolutionDeg)
+void CheckElementTerms(const std::map<std::string, ElementRow>& elements, double temperature_K)
 {
+    bool vibrates = false;
+    for (const auto& [symbol, row] : elements) {
+        const std::pair<const char*, double> terms[] = {{"f1", row.F1}, {"f2", row.F2}};
+        for (const auto& [field, value] : terms)
+            if (!std::isfinite(value))
+                throw LwError("Illegal " + std::string(field) + " of " + symbol + ": " +
+                              DoubleToString(value) + " (a finite number is needed)");
+        if (!std::isfinite(row.Debye_K_) || row.Debye_K_ < 0)
+            throw LwError("Illegal TD(K) of " + symbol + ": " + DoubleToString(row.Debye_K_) +
+                          " (the Debye temperature should be a finite number of 0 K or more)");
+        vibrates = vibrates || row.Debye_K_ > 0;
+    }
+    if (vibrates && (!std::isfinite(temperature_K) || temperature_K < 0))
+        throw LwError("Illegal Temperature of Sample (K): " + DoubleToString(temperature_K) +
+                      " (a finite number of 0 K or more is needed)");
+}
+
+void CheckResolutionGrid(LwProjection projection, double resolutionDeg, const std::string& shown)
+{
+    const std::string named = shown.empty() ? DoubleToString(resolutionDeg) : shown;
+    if (!(resolutionDeg > 0) || !std::isfinite(resolutionDeg))
+        throw LwError("Illegal resolution: " + named + " (a positive number of degrees is needed)");
     int columns = 0, rows = 0;
-    projection.GridSize(resolutionDeg, columns, rows);
-    if (columns < 1 || rows < 2 || static_cast<long long>(columns) * rows > kMaxImagePixels)
-        throw LwError("Degree/ Pix = " + DoubleToString(resolutionDeg) + " gives an image of " +
-                      IntToString(columns) + " x " + IntToString(rows) + " pixels (at most " +
+    if (!projection.IsSizedByResolution())
+        projection.GridSize(resolutionDeg, columns, rows);  // its LwError names the projection
+    try {
+        projection.GridSize(resolutionDeg, columns, rows);
+    } catch (const LwError&) {
+        // A positive resolution whose pixel count does not fit.
+        throw LwError("Illegal resolution: " + named + " (the image would be too large)");
+    }
+    const std::string size = IntToString(columns) + " x " + IntToString(rows) + " pixels";
+    if (columns < 1 || rows < 2)
+        throw LwError("Degree/ Pix = " + named + " gives an image of " + size +
+                      ": the image would be too small (please give fewer degrees per pixel)");
+    if (static_cast<long long>(columns) * rows > kMaxImagePixels)
+        throw LwError("Degree/ Pix = " + named + " gives an image of " + size + " (at most " +
                       std::to_string(kMaxImagePixels) + ")");
 }
 
