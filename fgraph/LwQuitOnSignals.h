@@ -9,7 +9,9 @@
 // async-signal-safe); a QSocketNotifier on the pipe's other end, on the GUI
 // thread, then calls QCoreApplication::quit(). A wait that the user may
 // cancel (LwWaitDialog) also ends when IsQuitRequested(), since quit() does
-// not end a wait that runs the events itself.
+// not end a wait that runs the events itself. The requests that hand one
+// result over to the viewer are not cut in half: within a Deferral the waits
+// go on (StopsWaits is false), and the program ends once they are done.
 //
 // One object per process, made after the application object and before
 // exec(); its end restores the default actions. GUI thread only, except the
@@ -35,6 +37,21 @@ public:
     static bool IsQuitRequested();
     // The number of the last signal that arrived (0 when none).
     static int LastSignal();
+    // Whether a quit signal arrived and no Deferral exists: a wait for the
+    // viewer then ends as cancelled.
+    static bool StopsWaits();
+
+    // While one exists (they nest), a quit signal does not stop the waits:
+    // for the requests of one result, which complete as a whole or, after a
+    // quit signal that came before them, are not started at all.
+    class Deferral
+    {
+    public:
+        Deferral();
+        ~Deferral();
+        Deferral(const Deferral&) = delete;
+        Deferral& operator=(const Deferral&) = delete;
+    };
 
 private:
     void OnPipeReadable();
