@@ -72,9 +72,9 @@ int LwQuitOnSignals::LastSignal()
     return gLastSignal;
 }
 
-bool LwQuitOnSignals::StopsWaits()
+bool LwQuitOnSignals::StopsWaits(std::int64_t waitedMs)
 {
-    return IsQuitRequested() && gDeferrals == 0;
+    return IsQuitRequested() && (gDeferrals == 0 || waitedMs >= kDeferralGraceMs);
 }
 
 LwQuitOnSignals::Deferral::Deferral()

@@ -11,7 +11,8 @@
 // cancel (LwWaitDialog) also ends when IsQuitRequested(), since quit() does
 // not end a wait that runs the events itself. The requests that hand one
 // result over to the viewer are not cut in half: within a Deferral the waits
-// go on (StopsWaits is false), and the program ends once they are done.
+// go on, and the program ends once they are done; only a viewer that has not
+// answered for kDeferralGraceMs is then given up on.
 //
 // One object per process, made after the application object and before
 // exec(); its end restores the default actions. GUI thread only, except the
@@ -19,6 +20,7 @@
 
 #include <QObject>
 
+#include <cstdint>
 #include <memory>
 
 class QSocketNotifier;
@@ -37,9 +39,12 @@ public:
     static bool IsQuitRequested();
     // The number of the last signal that arrived (0 when none).
     static int LastSignal();
-    // Whether a quit signal arrived and no Deferral exists: a wait for the
-    // viewer then ends as cancelled.
-    static bool StopsWaits();
+    // How long a wait within a Deferral may last after a quit signal.
+    static constexpr std::int64_t kDeferralGraceMs = 5000;
+    // Whether a wait for the viewer that has lasted `waitedMs` ends as
+    // cancelled: after a quit signal, at once outside a Deferral, after
+    // kDeferralGraceMs within one.
+    static bool StopsWaits(std::int64_t waitedMs);
 
     // While one exists (they nest), a quit signal does not stop the waits:
     // for the requests of one result, which complete as a whole or, after a

@@ -4,10 +4,10 @@
 // empty window. A quit signal during the fit stops the operation before any
 // send; one during the sends lets them finish, and a series entry is saved
 // whole.
+#include "core/LwMatrixArithmetic.h"
 #include "core/LwWaitObserver.h"
 #include "fgraph/LwQuitOnSignals.h"
 #include "fgraph/LwWaitDialog.h"
-#include "core/LwMatrixArithmetic.h"
 #include "HalvaneTestSupport.h"
 
 #include <QDir>
@@ -173,8 +173,8 @@ TEST_F(RfaSendWholeViewerProcessTest, APausedViewerLeavesNoEmptyWindowAndTheResu
         k.button->click();
         Client().SetWaitObserver(nullptr);
         ASSERT_EQ(retry.texts.size(), 1u) << retry.others;
-        EXPECT_EQ(retry.texts[0].rfind("Sending to the image viewer was cancelled (port " + port_ + ")\nCANCELED",
-                                       0),
+        EXPECT_EQ(retry.texts[0].rfind(
+                      "Sending to the image viewer was cancelled (port " + port_ + ")\nCANCELED", 0),
                   0u)
             << retry.texts[0];
         EXPECT_NE(retry.texts[0].find("Send it to the image viewer again?"), std::string::npos);
@@ -202,7 +202,8 @@ TEST_F(RfaSendWholeViewerProcessTest, AfterTheViewerEndedRetrySendsTheKeptResult
     Client().SetWaitObserver(&end);
     RetryAnswerer retry([this] {
         viewer_ = std::make_unique<viewertest::ViewerProcess>(
-            LW_STANDIN_VIEWER_EXE, "halvanesend2", QStringList{"-P", QString::fromStdString(port_), "-S", "128"});
+            LW_STANDIN_VIEWER_EXE, "halvanesend2",
+            QStringList{"-P", QString::fromStdString(port_), "-S", "128"});
     });
     f.pushButton_5->click();
     Client().SetWaitObserver(nullptr);
@@ -230,7 +231,8 @@ protected:
         QFile::remove(IniPath());
         GetRfaParameters() = RfaParameters();
         ASSERT_TRUE(viewer_.Start(0, "halvanequit"));
-        window_ = std::make_unique<StartedWindow>(std::vector<std::string>{"-P", std::to_string(Viewer().Port())});
+        window_ =
+            std::make_unique<StartedWindow>(std::vector<std::string>{"-P", std::to_string(Viewer().Port())});
         wait_.SetShowAfterMs(5000);
         Client().SetWaitObserver(&wait_);
     }
@@ -308,8 +310,8 @@ TEST_F(RfaSendWholeTest, AQuitSignalDuringTheSendsLetsThemFinishWhole)
     RfaParameters p = GetRfaParameters();
     const LwFloatMatrix background = p.FitBackgroundSh(image);
     EXPECT_TRUE(SameImage(Viewer().GetWindow(ids[1]).image, background));
-    EXPECT_TRUE(SameImage(Viewer().GetWindow(ids[2]).image,
-                          LwMatrixArithmetic().ElementDivide(image, background)));
+    EXPECT_TRUE(
+        SameImage(Viewer().GetWindow(ids[2]).image, LwMatrixArithmetic().ElementDivide(image, background)));
     for (std::size_t k = 1; k < 3; ++k) {
         const standin::Window w = Viewer().GetWindow(ids[k]);
         EXPECT_EQ(w.keyString.at("log").size(), 2u);
