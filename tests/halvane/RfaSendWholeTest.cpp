@@ -177,7 +177,7 @@ TEST_F(RfaSendWholeViewerProcessTest, APausedViewerLeavesNoEmptyWindowAndTheResu
                       "Sending to the image viewer was cancelled (port " + port_ + ")\nCANCELED", 0),
                   0u)
             << retry.texts[0];
-        EXPECT_NE(retry.texts[0].find("Send it to the image viewer again?"), std::string::npos);
+        EXPECT_NE(retry.texts[0].find("kept. Send"), std::string::npos);
         EXPECT_TRUE(retry.others.empty()) << retry.others;
         // Every result in a window of its own, and no window more.
         for (int w = 0; w < k.windows; ++w) {
@@ -208,7 +208,7 @@ TEST_F(RfaSendWholeViewerProcessTest, AfterTheViewerEndedRetrySendsTheKeptResult
     f.pushButton_5->click();
     Client().SetWaitObserver(nullptr);
     ASSERT_EQ(retry.texts.size(), 1u) << retry.others;
-    EXPECT_NE(retry.texts[0].find("Send it to the image viewer again?"), std::string::npos);
+    EXPECT_NE(retry.texts[0].find("kept. Send"), std::string::npos);
     EXPECT_TRUE(retry.others.empty()) << retry.others;
     ASSERT_NE(viewer_->Port(), 0);
     // The new viewer holds its own screen, the background and the ratio,

@@ -29,11 +29,13 @@ void RemoveBackground(const RfaParameters& record, LwPluginFuncZyvra& client, Fi
     output.CloseLog();
     const LwFloatMatrix ratio = LwMatrixArithmetic().ElementDivide(source.image, background);
     RfaResultWindow backgroundWindow, ratioWindow;
-    RfaSendWhole([&] {
-        output.Send(backgroundWindow.Get(client), background);
-        output.Send(ratioWindow.Get(client), ratio);
-        client.UpdateAll();
-    });
+    RfaSendWhole(
+        [&] {
+            output.Send(backgroundWindow.Get(client), background);
+            output.Send(ratioWindow.Get(client), ratio);
+            client.UpdateAll();
+        },
+        "The computed background and ratio are kept. Send them to the image viewer again?");
 }
 
 }  // namespace
@@ -76,17 +78,19 @@ int AdjustScreen(RfaParameters& record, LwPluginFuncZyvra& client, const RfaProg
     record.Sr_ = edge.radius;
     const float size = static_cast<float>(2 * record.Sr_ - 1);
     RfaResultWindow clippedWindow;
-    RfaSendWhole([&] {
-        ShowOnlyEllipse(client, source.window, edge.x, edge.y, size, size, true);
-        if (record.IsShowTmp_) {
-            bool fresh = true;
-            const std::int32_t w = clippedWindow.Get(client, &fresh);
-            client.ImageSet(w, edge.clipped);
-            if (!fresh)
-                client.RegionClear(w);
-            client.RegionAdd(w, "ELLIPSE", edge.x, edge.y, size, size, kRed, true);
-            client.UpdateAll();
-        }
-    });
+    RfaSendWhole(
+        [&] {
+            ShowOnlyEllipse(client, source.window, edge.x, edge.y, size, size, true);
+            if (record.IsShowTmp_) {
+                bool fresh = true;
+                const std::int32_t w = clippedWindow.Get(client, &fresh);
+                client.ImageSet(w, edge.clipped);
+                if (!fresh)
+                    client.RegionClear(w);
+                client.RegionAdd(w, "ELLIPSE", edge.x, edge.y, size, size, kRed, true);
+                client.UpdateAll();
+            }
+        },
+        "The screen found is kept. Show it in the image viewer again?");
     return source.infinitePixels;
 }
