@@ -16,6 +16,8 @@ constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
 volatile std::sig_atomic_t gLastSignal = 0;
 // The write end, read by the handler; -1 when no object is installed.
 volatile std::sig_atomic_t gWriteFd = -1;
+// Deferrals alive (GUI thread only).
+int gDeferrals = 0;
 
 extern "C" void OnQuitSignal(int signo)
 {
@@ -68,6 +70,21 @@ bool LwQuitOnSignals::IsQuitRequested()
 int LwQuitOnSignals::LastSignal()
 {
     return gLastSignal;
+}
+
+bool LwQuitOnSignals::StopsWaits(std::int64_t waitedMs)
+{
+    return IsQuitRequested() && (gDeferrals == 0 || waitedMs >= kDeferralGraceMs);
+}
+
+LwQuitOnSignals::Deferral::Deferral()
+{
+    ++gDeferrals;
+}
+
+LwQuitOnSignals::Deferral::~Deferral()
+{
+    --gDeferrals;
 }
 
 void LwQuitOnSignals::OnPipeReadable()

@@ -51,7 +51,7 @@ void LwWaitDialog::WaitStarted(const std::string& what)
 
 bool LwWaitDialog::IsWaitCancelled(std::int64_t elapsedMs)
 {
-    if (LwQuitOnSignals::IsQuitRequested())
+    if (LwQuitOnSignals::StopsWaits(elapsedMs))
         return true;
     if (!dialog_ && elapsedMs >= showAfterMs_) {
         for (QWidget* w : QApplication::topLevelWidgets()) {

@@ -10,7 +10,8 @@
 //   - once the wait has lasted ShowAfterMs (1000 ms), an application-modal
 //     progress dialog "Waiting for <what> ..." with Cancel shows, and the
 //     program's other windows are disabled until the wait ends;
-//   - Cancel (or a quit signal, LwQuitOnSignals) ends the wait as cancelled.
+//   - Cancel, or a quit signal (LwQuitOnSignals::StopsWaits), ends the wait
+//     as cancelled.
 // A short wait shows nothing and changes no window's state. GUI thread only.
 
 #include "core/LwWaitObserver.h"

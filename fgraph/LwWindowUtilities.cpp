@@ -110,6 +110,14 @@ bool RunOfferingRetry(QWidget* parent, const QString& question, const std::funct
     }
 }
 
+bool RunSendingWhole(QWidget* parent, const QString& question, const std::function<void()>& send)
+{
+    if (LwQuitOnSignals::IsQuitRequested())
+        return false;
+    const LwQuitOnSignals::Deferral whole;
+    return RunOfferingRetry(parent, question, send);
+}
+
 void ShowStartUpReports(const std::vector<std::string>& reports, QWidget* window)
 {
     if (reports.empty())

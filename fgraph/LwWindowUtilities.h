@@ -103,6 +103,15 @@ private:
 // finished; false at once, without a box, after a quit signal.
 bool RunOfferingRetry(QWidget* parent, const QString& question, const std::function<void()>& action);
 
+// The frame of the requests that hand one computed result over to the
+// viewer (`send`), so that the viewer gets it whole or not at all from this
+// try: after a quit signal (LwQuitOnSignals) nothing is sent and false is
+// returned; a quit signal during `send` lets it finish
+// (LwQuitOnSignals::Deferral); a failed `send` is offered again as
+// RunOfferingRetry does. `send` must be safe to run again (reuse the windows
+// it made). Returns whether `send` finished.
+bool RunSendingWhole(QWidget* parent, const QString& question, const std::function<void()>& send);
+
 // The start-up's reports (a refused "-P", an unwritable menu file) in one
 // error box over `window`, one line each, once the event loop runs; nothing
 // when there are none.

@@ -31,10 +31,11 @@ bool LwCommonClientSocket::WriteDevice(QIODevice& device, const std::string& tex
 void LwCommonClientSocket::DiscardDevice(QIODevice& device)
 {
     // waitForReadyRead(0) moves what the system holds into Qt's buffer.
-    device.readAll();
+    QByteArray dropped = device.readAll();
     while (device.waitForReadyRead(0))
-        device.readAll();
-    received_.clear();
+        dropped += device.readAll();
+    received_.assign(dropped.constData(),
+                     strnlen(dropped.constData(), static_cast<std::size_t>(dropped.size())));
 }
 
 LwCommonClientTcpSocket::LwCommonClientTcpSocket(const QString& host, std::int32_t port)

@@ -53,7 +53,8 @@ public:
     virtual bool Write(const std::string& text) = 0;
     virtual void MoveToThread(QThread* thread) = 0;
     // Drops every byte that has arrived and not been read, without waiting,
-    // so that a late reply cannot be taken for the next one.
+    // so that a late reply cannot be taken for the next one. The dropped
+    // bytes (up to a first zero byte) are left in ReceivedText for a look.
     virtual void DiscardPending() = 0;
 
     const std::string& ReceivedText() const { return received_; }

@@ -179,10 +179,17 @@ void LwPluginFuncZyvra::SubConnect()
 {
     try {
         LwCommonClientSocket& socket = GetSocket();
+        if (socket.IsConnected())
+            return;
         for (int i = 0; i < kConnectTries && !socket.IsConnected(); ++i)
             socket.Connect();
         if (!socket.IsConnected())
             throw LwError("ZYVRA-IMAGE main window is not found.");
+        // A new connection may be to another viewer: what was known of the
+        // last one's windows does not hold for it.
+        ++connections_;
+        newWindowUnanswered_ = false;
+        lateNewWindow_ = -1;
     } catch (const LwError&) {
         throw;
     } catch (...) {
@@ -288,8 +295,13 @@ void LwPluginFuncZyvra::SubSendRecv(LwCmdPackUnpack& request, LwCmdPackUnpack& r
         socket.ClearReceivedText();
         replyText_.clear();
         cancel_ = false;
-        // A reply that came after its exchange gave up must not answer this one.
+        // A reply that came after its exchange gave up must not answer this
+        // one; a late reply to an ImageNewWindow names the window it made.
         socket.DiscardPending();
+        std::string dropped = socket.ReceivedText();
+        socket.ClearReceivedText();
+        TakeLateNewWindowReply(dropped);
+        requestWritten_ = false;
         // A viewer started after the program, or restarted, is connected
         // again here rather than failing every later request.
         EnsureConnected();
@@ -300,15 +312,21 @@ void LwPluginFuncZyvra::SubSendRecv(LwCmdPackUnpack& request, LwCmdPackUnpack& r
         bool complete = false;
         for (int send = 0; send < sends && !complete; ++send) {
             socket.Write(requestText_);
+            requestWritten_ = true;
             for (int poll = 0; poll < pollsPerSend_; ++poll) {
                 if (RecvMsg()) {
-                    complete = true;
-                    break;
+                    // The flush's own reply names no window: one that does
+                    // is the late reply, and this one's follows it.
+                    if (!(flushingLateReply_ && TakeLateNewWindowReply(replyText_) && !IsMessageReceived())) {
+                        complete = true;
+                        break;
+                    }
                 }
                 if (wait.IsCancelled())
                     cancel_ = true;
                 if (cancel_)
-                    throw LwError("CANCELED");
+                    throw LwError("Sending to the image viewer was cancelled (" + ViewerPlace() +
+                                  ")\nCANCELED");
                 if (!socket.IsConnected())
                     ThrowLost();
                 PollPause();
@@ -328,6 +346,33 @@ void LwPluginFuncZyvra::SubSendRecv(LwCmdPackUnpack& request, LwCmdPackUnpack& r
         busy_ = false;
         throw LwError(std::string("undefined err:") + kSubSendRecv);
     }
+}
+
+bool LwPluginFuncZyvra::TakeLateNewWindowReply(std::string& text)
+{
+    if (!newWindowUnanswered_)
+        return false;
+    static const std::string endTag = "</vra>";
+    const std::size_t at = text.find(endTag);
+    if (at == std::string::npos || text.size() < at + endTag.size() + 1)
+        return false;
+    const std::size_t length = at + endTag.size() + 1;
+    std::int32_t id = -1;
+    try {
+        LwCmdPackUnpack reply("r", table_);
+        reply.Packer().FromText(text.substr(0, length));
+        reply.OpenCmd();
+        reply.PackUnpackWindowID(id);
+        reply.CloseCmd();
+    } catch (const LwError&) {
+        id = -1;
+    }
+    if (id < 0)
+        return false;
+    newWindowUnanswered_ = false;
+    lateNewWindow_ = id;
+    text.erase(0, length);
+    return true;
 }
 
 void LwPluginFuncZyvra::SendRecv(LwCmdPackUnpack& request, LwCmdPackUnpack& reply)

@@ -29,6 +29,7 @@
 // where the viewer was looked for, then give the exchange's own text:
 //   "The image viewer is not reachable (local socket zyvraimage)\nSocket is not active"
 //   "The image viewer did not answer in time (port 14112)\nNo reply from ZYVRA-IMAGE"
+//   "Sending to the image viewer was cancelled (port 14112)\nCANCELED"
 //
 // Errors are LwError. Wrapping operations append "/" and their signature
 // text (the texts are given with each operation below); an exchange error
@@ -143,6 +144,9 @@ public:
     // SubConnect with every error swallowed; whether connected.
     bool Connect();
     bool IsConnected();
+    // How many connections were made so far: a window id is that of the
+    // viewer of the connection it was made on.
+    std::uint64_t ConnectionCount() const { return connections_; }
 
     // ---- The exchange -----------------------------------------------------
     // Connects first when the connection is down (SubConnect), then sends
@@ -152,8 +156,9 @@ public:
     // another exchange waits (that one goes on); the viewer not reachable,
     // before the request or during its wait (ending "Socket is not active",
     // also printed as "SOCKET IS NOT ACTIVE. \n" on standard output);
-    // "CANCELED" when SetCancel(true) was called or the wait observer
-    // cancelled during the wait; the viewer not answering in time (ending
+    // "Sending to the image viewer was cancelled (<place>)\nCANCELED" when
+    // SetCancel(true) was called or the wait observer cancelled during the
+    // wait; the viewer not answering in time (ending
     // "No reply from ZYVRA-IMAGE"); and the parser's "Illigal Tag Structure".
     void SubSendRecv(LwCmdPackUnpack& request, LwCmdPackUnpack& reply);
     // The same; errors pass on unchanged.
@@ -203,7 +208,12 @@ public:
     void UpdateAll();
     std::int32_t WindowGetFocusedID();
     // Prints "ImageNewWindow()\n" on standard output first; wraps with
-    // "int32_t LwPluginFuncZyvra::ImageNewWindow()".
+    // "int32_t LwPluginFuncZyvra::ImageNewWindow()". When an earlier
+    // ImageNewWindow went out and its wait gave up (cancelled, timed out),
+    // an Update is sent first: a late reply to the earlier one, which comes
+    // before the Update's, names the window the viewer made after all, and
+    // that window is returned (when still an image window) instead of a new
+    // one, so that no empty window is left behind.
     std::int32_t ImageNewWindow();
     void SetCaption(std::int32_t window, const std::string& caption);
     // false when the reply lacks "isModeImage".
@@ -253,6 +263,10 @@ public:
               const std::function<void(LwCmdPackUnpack&)>& results);
 
 private:
+    // When an ImageNewWindow went unanswered: a first whole message of
+    // `text` that names a window is its late reply; the id is kept for the
+    // next ImageNewWindow, the message taken off `text`, and true returned.
+    bool TakeLateNewWindowReply(std::string& text);
     // One read and the completion test.
     bool RecvMsg();
     bool IsMessageReceived() const;
@@ -284,6 +298,14 @@ private:
     std::unique_ptr<QSharedMemory> imageBlock_;
     std::string lastImageKey_;
     std::uint64_t imageSerial_ = 0;
+    std::uint64_t connections_ = 0;
+    // Whether the last exchange wrote its request.
+    bool requestWritten_ = false;
+    // An ImageNewWindow was sent and its reply given up on (its window may
+    // come late); the id its late reply named (-1: none).
+    bool newWindowUnanswered_ = false;
+    bool flushingLateReply_ = false;
+    std::int32_t lateNewWindow_ = -1;
 };
 
 // Steps 2 to 5 of the start-up (see the top of this file) for a client whose

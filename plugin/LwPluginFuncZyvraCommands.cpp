@@ -8,6 +8,7 @@
 #include "plugin/LwPluginFuncZyvra.h"
 
 #include <cstdio>
+#include <utility>
 
 namespace {
 
@@ -35,11 +36,40 @@ std::int32_t LwPluginFuncZyvra::WindowGetFocusedID()
 std::int32_t LwPluginFuncZyvra::ImageNewWindow()
 {
     return LwPluginErrors::Wrap(kImageNewWindow, [&] {
+        // The window of an earlier request whose exchange gave up may have
+        // been made once the viewer went on (a paused viewer, a cancelled
+        // wait): it is taken rather than left empty beside a second one. An
+        // Update brings its late reply, which the viewer sends first.
+        if (newWindowUnanswered_) {
+            flushingLateReply_ = true;
+            try {
+                Call(Message::CmdUpdate, nullptr, nullptr, nullptr);
+            } catch (...) {
+                flushingLateReply_ = false;
+                throw;
+            }
+            flushingLateReply_ = false;
+            // No reply came before the Update's: none will.
+            newWindowUnanswered_ = false;
+        }
+        if (lateNewWindow_ >= 0) {
+            const std::int32_t late = std::exchange(lateNewWindow_, -1);
+            if (GetIsModeImage(late))
+                return late;
+        }
         std::printf("ImageNewWindow()\n");
         std::fflush(stdout);
         std::int32_t id = -1;
-        Call(Message::CmdImageNewWindow, nullptr, nullptr,
-             [&](Message& reply) { reply.PackUnpackWindowID(id); });
+        try {
+            Call(Message::CmdImageNewWindow, nullptr, nullptr,
+                 [&](Message& reply) { reply.PackUnpackWindowID(id); });
+        } catch (const LwError&) {
+            // The request went out and its reply was given up on: the viewer
+            // may still make the window.
+            if (requestWritten_ && !busy_ && IsConnected())
+                newWindowUnanswered_ = true;
+            throw;
+        }
         return id;
     });
 }

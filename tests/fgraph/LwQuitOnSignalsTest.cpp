@@ -36,6 +36,27 @@ TEST(LwQuitOnSignals, EachSignalQuitsTheEventLoop)
     EXPECT_FALSE(LwQuitOnSignals::IsQuitRequested());
 }
 
+// A quit signal stops the waits for the viewer at once, but within a
+// Deferral (nested or not) only once a wait has lasted the grace time.
+TEST(LwQuitOnSignals, ADeferralHoldsTheWaitsForTheGraceTime)
+{
+    LwQuitOnSignals quitter;
+    const std::int64_t grace = LwQuitOnSignals::kDeferralGraceMs;
+    EXPECT_FALSE(LwQuitOnSignals::StopsWaits(grace));
+    std::raise(SIGTERM);
+    EXPECT_TRUE(LwQuitOnSignals::StopsWaits(0));
+    {
+        const LwQuitOnSignals::Deferral outer;
+        {
+            const LwQuitOnSignals::Deferral inner;
+            EXPECT_FALSE(LwQuitOnSignals::StopsWaits(0));
+        }
+        EXPECT_FALSE(LwQuitOnSignals::StopsWaits(grace - 1));
+        EXPECT_TRUE(LwQuitOnSignals::StopsWaits(grace));
+    }
+    EXPECT_TRUE(LwQuitOnSignals::StopsWaits(0));
+}
+
 TEST(LwQuitOnSignals, OnlyOneInstallationAtATime)
 {
     LwQuitOnSignals first;

@@ -239,6 +239,22 @@ TEST(LwWindowUtilities, NoBoxWaitsForAClickAfterAQuitSignal)
     EXPECT_TRUE(answers.texts.empty()) << answers.texts.front().toStdString();
 }
 
+// The sends of one result: none after a quit signal; a quit signal during
+// them lets them finish.
+TEST(LwWindowUtilities, ASendIsNotStartedAfterAQuitSignalAndNotCutByOne)
+{
+    LwQuitOnSignals quitter;
+    bool stopsDuringSend = true;
+    EXPECT_TRUE(RunSendingWhole(nullptr, "Again?", [&] {
+        std::raise(SIGTERM);
+        stopsDuringSend = LwQuitOnSignals::StopsWaits(0);
+    }));
+    EXPECT_FALSE(stopsDuringSend);
+    int calls = 0;
+    EXPECT_FALSE(RunSendingWhole(nullptr, "Again?", [&] { ++calls; }));
+    EXPECT_EQ(calls, 0);
+}
+
 // A send that fails keeps the caller's result: the user is offered to send
 // it again, as often as it fails, and may give up.
 TEST(LwWindowUtilities, FailedActionIsOfferedAgainUntilItWorksOrTheUserGivesUp)

@@ -26,6 +26,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 #include <memory>
 #include <string>
@@ -163,6 +164,16 @@ inline LwFloatMatrix NumberedImage(int cols, int rows)
     for (int r = 0; r < rows; ++r)
         for (int c = 0; c < cols; ++c)
             m(c, r) = 1.0f + static_cast<float>(c) + 1000.0f * static_cast<float>(r);
+    return m;
+}
+
+// A screen: a bright disc of radius 40 around (64, 64) on a dim rim, 128 x 128.
+inline LwFloatMatrix Screen()
+{
+    LwFloatMatrix m(128, 128);
+    for (int y = 0; y < 128; ++y)
+        for (int x = 0; x < 128; ++x)
+            m(x, y) = std::hypot(x - 64.0, y - 64.0) < 40 ? static_cast<float>(50 + (x * 3 + y) % 11) : 2.0f;
     return m;
 }
 

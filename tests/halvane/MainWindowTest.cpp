@@ -6,6 +6,7 @@
 #include "core/LwBarnXml.h"
 #include "core/LwQBarnFile.h"
 #include "apps/halvane/engine/LwProcessLog.h"
+#include "ErrorText.h"
 #include "HalvaneTestSupport.h"
 
 #include <QDir>
@@ -694,16 +695,6 @@ TEST_F(HalvaneWindowTest, SqueezedBelowItsMinimumTheWindowTakesItBack)
 
 // ---- Backgrounds, screen adjustment, checked operations, series --------
 
-// A screen: a bright disc of radius 40 around (64, 64) on a dim rim, 128 x 128.
-LwFloatMatrix Screen()
-{
-    LwFloatMatrix m(128, 128);
-    for (int y = 0; y < 128; ++y)
-        for (int x = 0; x < 128; ++x)
-            m(x, y) = std::hypot(x - 64.0, y - 64.0) < 40 ? static_cast<float>(50 + (x * 3 + y) % 11) : 2.0f;
-    return m;
-}
-
 TEST_F(HalvaneWindowTest, BackgroundButtonsOpenBackgroundAndRatioWithTheirLogs)
 {
     const LwFloatMatrix image = Screen();
@@ -1216,7 +1207,7 @@ TEST_F(SeriesTest, SeriesThatWouldOverwriteAreRefusedBeforeTheImageIsSaved)
         std::function<std::string(int, const QString&)> name;
         bool outputIsInput;
         int saved;  // -1: no new series window at all
-        std::string error;
+        std::string error;  // after the image named, when saved >= 0
     };
     const Case cases[] = {
         {[](int i, const QString& in) { return in.toStdString() + "/s" + std::to_string(i); }, true, -1,
@@ -1228,7 +1219,7 @@ TEST_F(SeriesTest, SeriesThatWouldOverwriteAreRefusedBeforeTheImageIsSaved)
         {[](int i, const QString& in) { return in.toStdString() + (i == 1 ? "/b/same" : "/same"); }, false, 1,
          "Two images of the series have the file name same"},
         {[](int i, const QString& in) { return i == 0 ? in.toStdString() + "/x" : in.toStdString() + "/"; },
-         false, 1, "Image 1 of the series has no file name"},
+         false, 1, "The image has no file name"},
     };
     SetUpSeries();
     ModalWatcher watcher;
@@ -1254,8 +1245,80 @@ TEST_F(SeriesTest, SeriesThatWouldOverwriteAreRefusedBeforeTheImageIsSaved)
         }
         ASSERT_EQ(watcher.boxes.size(), 2u) << watcher.Texts();
         EXPECT_EQ(watcher.boxes[1].title, "ERROR");
-        EXPECT_EQ(watcher.boxes[1].text.rfind(k.error, 0), 0u) << watcher.boxes[1].text;
+        // A refusal of an image names it: the second of three.
+        const std::string named =
+            k.saved < 0 ? std::string() : "Image 2 of 3 of the series (" + k.name(1, in) + "):\n";
+        EXPECT_EQ(watcher.boxes[1].text.rfind(named + k.error, 0), 0u) << watcher.boxes[1].text;
     }
+}
+
+// Settings that an image refuses: for the first image before the new series
+// window is made, for a later one with the images before it saved; either
+// way the error names the image and its file.
+TEST_F(SeriesTest, AnImageThatRefusesTheSettingsIsNamedAndTheFirstLeavesNoSeriesWindow)
+{
+    SetUpSeries();
+    Form().cbMoveCenter->setChecked(true);
+    Form().dspSx->setValue(40);
+    Form().dspSy->setValue(32);
+    ModalWatcher watcher;
+    struct Case
+    {
+        std::vector<int> sizes;
+        int saved;  // -1: no new series window
+        int refused;  // the image named, from 1
+    };
+    const Case cases[] = {{{16, 64}, -1, 1}, {{64, 16, 16}, 1, 2}};
+    for (const Case& k : cases) {
+        const int n = static_cast<int>(k.sizes.size());
+        SCOPED_TRACE(n);
+        std::vector<standin::SeriesEntry> entries(static_cast<std::size_t>(n));
+        for (int i = 0; i < n; ++i) {
+            entries[i].image = NumberedImage(k.sizes[i], k.sizes[i]);
+            entries[i].fileName = In().toStdString() + "/r" + std::to_string(n) + std::to_string(i);
+        }
+        const std::int32_t source = Viewer().AddSeriesWindow(entries, "in.xmlsrs");
+        const std::size_t windows = Viewer().WindowIds().size();
+        watcher.boxes.clear();
+        watcher.files = {Out() + "/_index" + QString::number(n) + ".xmlsrs"};
+        Viewer().SetFocused(source);
+        Form().pushButton_8->click();
+        ASSERT_EQ(watcher.boxes.size(), 2u) << watcher.Texts();
+        LwFloatMatrix refused(k.sizes[k.refused - 1], k.sizes[k.refused - 1]);
+        const std::string reason = ErrorText([&] { GetRfaParameters().ShiftToCenter(refused); });
+        ASSERT_NE(reason, "(no error)");
+        EXPECT_EQ(watcher.boxes[1].text, "Image " + std::to_string(k.refused) + " of " + std::to_string(n) +
+                                             " of the series (" + entries[k.refused - 1].fileName + "):\n" +
+                                             reason);
+        if (k.saved < 0) {
+            EXPECT_EQ(Viewer().WindowIds().size(), windows);
+        } else {
+            const standin::Window out = Newest();
+            ASSERT_TRUE(out.isSeries);
+            ASSERT_EQ(out.entries.size(), static_cast<std::size_t>(k.saved));
+            EXPECT_TRUE(out.entries[0].saved);
+        }
+    }
+}
+
+TEST_F(SeriesTest, AnImageThatCannotBeLoadedIsNamedWithItsFile)
+{
+    const std::int32_t source =
+        SeedSeries(3, [this](int i) { return In().toStdString() + "/u" + std::to_string(i); });
+    SetUpSeries();
+    standin::Faults faults;
+    faults.loadPolls = 2;
+    faults.failLoads = true;
+    Viewer().SetFaults(faults);
+    ModalWatcher watcher;
+    watcher.files = {Out() + "/_index.xmlsrs"};
+    const std::size_t windows = Viewer().WindowIds().size();
+    Viewer().SetFocused(source);
+    Form().pushButton_8->click();
+    ASSERT_EQ(watcher.boxes.size(), 2u) << watcher.Texts();
+    EXPECT_EQ(watcher.boxes[1].text,
+              "Image 1 of 3 of the series (" + In().toStdString() + "/u0):\nFile cannot be loaded.");
+    EXPECT_EQ(Viewer().WindowIds().size(), windows);
 }
 
 TEST_F(SeriesTest, CancellingTheProgressStopsCleanlyWithTheImagesDoneSaved)

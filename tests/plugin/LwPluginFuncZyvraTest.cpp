@@ -401,7 +401,8 @@ TEST_P(ClientTest, NestedCallIsRefusedAndCancelEndsTheWait)
     EXPECT_FALSE(c.IsBusy());
 
     QTimer::singleShot(50, [&] { c.SetCancel(true); });
-    EXPECT_EQ("CANCELED" + kSubSendRecv, ErrorText([&] { c.SeriesGetCount(2); }));
+    EXPECT_EQ("Sending to the image viewer was cancelled (" + Place() + ")\nCANCELED" + kSubSendRecv,
+              ErrorText([&] { c.SeriesGetCount(2); }));
     EXPECT_FALSE(c.IsBusy());
     viewertest::Spin(400);
     Viewer().SetFaults(Faults());
@@ -794,7 +795,8 @@ TEST_P(PausedViewerTest, TheObserverSeesTheWaitAndCanEndIt)
     // Without the cancel this would wait 3 x 100000 polls.
     client.SetExchangeLimits(3, 100000);
     observer.cancelAfterMs = 300;
-    EXPECT_EQ("CANCELED" + kSubSendRecv, ErrorText([&] { client.WindowGetFocusedID(); }));
+    EXPECT_EQ("Sending to the image viewer was cancelled (" + place + ")\nCANCELED" + kSubSendRecv,
+              ErrorText([&] { client.WindowGetFocusedID(); }));
     EXPECT_GE(observer.longest, 300);
     EXPECT_EQ(observer.ended, 2);
     EXPECT_FALSE(client.IsBusy());
@@ -812,6 +814,42 @@ TEST_P(PausedViewerTest, TheObserverSeesTheWaitAndCanEndIt)
     EXPECT_EQ(window, client.WindowGetFocusedID());
     EXPECT_EQ(observer.started.size(), 4u);
     EXPECT_EQ(observer.ended, 4);
+}
+
+// A new window asked for while the viewer was paused, the wait cancelled:
+// once the viewer goes on it makes that window, and the next ImageNewWindow
+// takes it instead of leaving it empty beside a second one. Asked for while
+// the viewer is still paused, it fails without asking for another window.
+TEST_P(PausedViewerTest, AWindowMadeAfterItsWaitWasCancelledIsTakenByTheNextNewWindow)
+{
+    viewertest::ViewerProcess viewer(LW_STANDIN_VIEWER_EXE, "zyvralate", {"-S", "4"});
+    ASSERT_NE(viewer.Port(), 0);
+    LwPluginFuncZyvra client;
+    std::vector<std::string> args = {"/nowhere/velmora", "-P", std::to_string(viewer.Port()), "-L",
+                                     "zyvralate",        "-"};
+    std::vector<char*> argv;
+    for (std::string& a : args)
+        argv.push_back(&a[0]);
+    client.InitSetCmdline(static_cast<int>(argv.size()), argv.data());
+    client.SetUseLocalSocket(GetParam() == Transport::Local);
+    RecordingWaitObserver observer;
+    client.SetWaitObserver(&observer);
+    ASSERT_TRUE(client.Connect());
+    const std::int32_t seeded = client.WindowGetFocusedID();
+    ASSERT_GT(seeded, 0);
+
+    ASSERT_EQ(0, ::kill(static_cast<pid_t>(viewer.Pid()), SIGSTOP));
+    observer.cancelAfterMs = 200;
+    EXPECT_NE(ErrorText([&] { client.ImageNewWindow(); }).find("\nCANCELED"), std::string::npos);
+    EXPECT_NE(ErrorText([&] { client.ImageNewWindow(); }).find("\nCANCELED"), std::string::npos);
+    ASSERT_EQ(0, ::kill(static_cast<pid_t>(viewer.Pid()), SIGCONT));
+    viewertest::Spin(300);  // the late replies arrive
+    observer.cancelAfterMs = -1;
+    // The one window the viewer made is taken; the next is a new one.
+    EXPECT_EQ(seeded + 1, client.ImageNewWindow());
+    EXPECT_EQ(seeded + 1, client.WindowGetFocusedID());
+    EXPECT_EQ(seeded + 2, client.ImageNewWindow());
+    EXPECT_FALSE(client.GetIsModeImage(seeded + 3));
 }
 
 INSTANTIATE_TEST_SUITE_P(Transports, PausedViewerTest, ::testing::Values(Transport::Tcp, Transport::Local),

@@ -1409,7 +1409,11 @@ TEST_F(VelmoraAppTest, AWaitingSendShowsTheWaitDialogAndItsCancelEndsTheSend)
     EXPECT_FALSE(mainEnabledDuringWait);
     EXPECT_EQ(waitText, "Waiting for the image viewer (local socket " + kLocalName + ") ...");
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].rfind("CANCELED/", 0), 0u) << boxes[0];
+    EXPECT_EQ(boxes[0].rfind("Sending to the image viewer was cancelled (local socket " +
+                                 kLocalName.toStdString() + ")\nCANCELED/",
+                             0),
+              0u)
+        << boxes[0];
     EXPECT_NE(boxes[0].find("Send it to the image viewer again?"), std::string::npos) << boxes[0];
     EXPECT_TRUE(window_->isEnabled());
     EXPECT_EQ(wait.Dialog(), nullptr);

@@ -20,6 +20,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <optional>
 #include <set>
 
 namespace {
@@ -40,6 +41,36 @@ void IndexRequest(LwPluginFuncZyvra& client, std::int32_t command, std::int32_t 
         results);
 }
 
+// One image from window `source` (non-finite pixels as 0) through
+// RfaParameters::ApplyCheckedSteps, with the source's keys and one more log,
+// computed and kept, not yet sent: a cancelled fit (RfaCancelled) leaves
+// the viewer untouched.
+struct RfaCheckedImage
+{
+    RfaCheckedImage(const RfaParameters& record, LwPluginFuncZyvra& client, std::int32_t source,
+                    const RfaProgress& progress)
+        : input(client, source), output(client, source, record.Version_, input.infinitePixels)
+    {
+        record.ApplyCheckedSteps(input.image, output.Log(), progress);
+        log = output.CloseLog();
+    }
+
+    RfaSourceImage input;  // the result once the steps have run
+    RfaStepOutput output;
+    std::string log;
+    const LwFloatMatrix& image = input.image;
+};
+
+// "Image <i + 1> of <n> of the series", with the image's file once it is
+// known (`named`).
+std::string SeriesImageName(std::int32_t i, std::int32_t n, const std::string& file, bool named)
+{
+    std::string text = "Image " + std::to_string(i + 1) + " of " + std::to_string(n) + " of the series";
+    if (named)
+        text += file.empty() ? " (no file name)" : " (" + file + ")";
+    return text;
+}
+
 // Folder paths compared as the file system names them.
 QString CleanFolder(const QString& folder)
 {
@@ -49,17 +80,6 @@ QString CleanFolder(const QString& folder)
 }
 
 }  // namespace
-
-std::string ApplyChecked(const RfaParameters& record, LwPluginFuncZyvra& client, std::int32_t source,
-                         const std::function<std::int32_t()>& openDestination, const RfaProgress& progress)
-{
-    RfaSourceImage input(client, source);
-    RfaStepOutput output(client, source, record.Version_, input.infinitePixels);
-    record.ApplyCheckedSteps(input.image, output.Log(), progress);
-    const std::string text = output.CloseLog();
-    output.Send(openDestination(), input.image);
-    return text;
-}
 
 void ApplyCheckedNewImage(const RfaParameters& record, QWidget* parent, LwPluginFuncZyvra& client)
 {
@@ -77,9 +97,12 @@ void ApplyCheckedNewImage(const RfaParameters& record, QWidget* parent, LwPlugin
         }
     }
     RfaOperationProgress progress("New Image (Apply checked operations)", parent);
-    ApplyChecked(
-        record, client, id, [&client] { return client.ImageNewWindow(); }, progress.Callback());
-    client.UpdateAll();
+    const RfaCheckedImage result(record, client, id, progress.Callback());
+    RfaResultWindow window;
+    RfaSendWhole([&] {
+        result.output.Send(window.Get(client), result.image);
+        client.UpdateAll();
+    });
 }
 
 void ProcessSeries(const RfaParameters& record, QWidget* parent, LwPluginFuncZyvra& client,
@@ -108,7 +131,10 @@ void ProcessSeries(const RfaParameters& record, QWidget* parent, LwPluginFuncZyv
     const std::int32_t n = client.SeriesGetCount(source);
     if (n > 0)
         refuseSourceFolder(fileName());
-    const std::int32_t destination = client.SeriesNewWindow(QStringToStdString(index), "image");
+    // The new series window is made with the first entry's send, once the
+    // first image has gone through the steps: parameters that do not suit
+    // the images are refused before it, and leave no empty series behind.
+    std::int32_t destination = -1;
 
     // One measure: the bar runs over the whole series, kStepsPerImage steps
     // per image, moved within an image by its fit; the label names the image.
@@ -125,75 +151,90 @@ void ProcessSeries(const RfaParameters& record, QWidget* parent, LwPluginFuncZyv
             progress.setValue(i * kStepsPerImage);
             if (!RfaKeepProgressAlive(progress))
                 break;
-
-            IndexRequest(client, LwCmdPackUnpack::CmdSeriesImageIndexSetWithLoadImage, source, i);
-            bool isLoaded = false, isSuccess = false;
-            for (int round = 0; round < 1000; ++round) {
-                if (client.IsCancel())
-                    throw LwError("Canceled.");
-                if (isLoaded || progress.wasCanceled())
-                    break;
-                QThread::msleep(100);
-                QCoreApplication::processEvents();
-                client.GetIsLoaded(isLoaded, isSuccess);
-            }
-            if (progress.wasCanceled())
-                break;
-            if (!isSuccess)
-                throw LwError("File cannot be loaded.");
-
-            const std::string name = fileName();
-            LwInfoValueMap numberKeys;
-            LwInfoStringMap textKeys;
-            IndexRequest(client, LwCmdPackUnpack::CmdSeriesIndexKeyDoubleGet, source, i, nullptr,
-                         [&](LwCmdPackUnpack& r) {
-                             r.Packer().PackUnpackDoubleMap("SeriesIndexKeyDouble", numberKeys);
-                         });
-            IndexRequest(client, LwCmdPackUnpack::CmdSeriesIndexKeyStringGet, source, i, nullptr,
-                         [&](LwCmdPackUnpack& r) {
-                             r.Packer().PackUnpackStringMap("SeriesIndexKeyString", textKeys);
-                         });
-            std::string base = GetFileName(name);
-
-            // Never overwrite a source image or an earlier output.
-            if (base.empty())
-                throw LwError("Image " + std::to_string(i) + " of the series has no file name");
-            if (!bases.insert(base).second)
-                throw LwError("Two images of the series have the file name " + base);
-            refuseSourceFolder(name);
-
-            client.UpdateAll();
-            // The fit moves the bar within the image's share; Cancel stops
-            // the series as between images.
-            const RfaProgress fitProgress = [&](int done, int total) {
-                const int share =
-                    total > 0 ? static_cast<int>(static_cast<long long>(kStepsPerImage) * done / total)
-                              : kStepsPerImage;
-                progress.setValue(i * kStepsPerImage + std::min(share, kStepsPerImage - 1));
-                return RfaKeepProgressAlive(progress);
-            };
-            std::string log;
+            // Every error names the image; a cancel stops the series quietly.
+            std::string name;
+            bool named = false;
             try {
-                log = ApplyChecked(
-                    record, client, source,
+                IndexRequest(client, LwCmdPackUnpack::CmdSeriesImageIndexSetWithLoadImage, source, i);
+                bool isLoaded = false, isSuccess = false;
+                for (int round = 0; round < 1000; ++round) {
+                    if (client.IsCancel())
+                        throw LwError("Canceled.");
+                    if (isLoaded || RfaIsStopped(progress))
+                        break;
+                    QThread::msleep(100);
+                    QCoreApplication::processEvents();
+                    client.GetIsLoaded(isLoaded, isSuccess);
+                }
+                if (RfaIsStopped(progress))
+                    break;
+                name = fileName();
+                named = true;
+                if (!isSuccess)
+                    throw LwError("File cannot be loaded.");
+
+                LwInfoValueMap numberKeys;
+                LwInfoStringMap textKeys;
+                IndexRequest(client, LwCmdPackUnpack::CmdSeriesIndexKeyDoubleGet, source, i, nullptr,
+                             [&](LwCmdPackUnpack& r) {
+                                 r.Packer().PackUnpackDoubleMap("SeriesIndexKeyDouble", numberKeys);
+                             });
+                IndexRequest(client, LwCmdPackUnpack::CmdSeriesIndexKeyStringGet, source, i, nullptr,
+                             [&](LwCmdPackUnpack& r) {
+                                 r.Packer().PackUnpackStringMap("SeriesIndexKeyString", textKeys);
+                             });
+                std::string base = GetFileName(name);
+
+                // Never overwrite a source image or an earlier output.
+                if (base.empty())
+                    throw LwError("The image has no file name");
+                if (!bases.insert(base).second)
+                    throw LwError("Two images of the series have the file name " + base);
+                refuseSourceFolder(name);
+
+                client.UpdateAll();
+                // The fit moves the bar within the image's share; Cancel stops
+                // the series as between images.
+                const RfaProgress fitProgress = [&](int done, int total) {
+                    const int share =
+                        total > 0 ? static_cast<int>(static_cast<long long>(kStepsPerImage) * done / total)
+                                  : kStepsPerImage;
+                    progress.setValue(i * kStepsPerImage + std::min(share, kStepsPerImage - 1));
+                    return RfaKeepProgressAlive(progress);
+                };
+                std::optional<RfaCheckedImage> result;
+                try {
+                    result.emplace(record, client, source, fitProgress);
+                } catch (const RfaCancelled&) {
+                    break;
+                }
+                // The per-index keys carry the log too, so that it survives
+                // whichever of the two key sets the saved series keeps.
+                textKeys["log"].push_back(result->log);
+                // The entry is saved whole or not at all: its image, keys,
+                // file and the renewed index go out together, and are offered
+                // again when a send fails; Discard stops the series.
+                RfaSendWhole(
                     [&] {
+                        if (destination < 0)
+                            destination = client.SeriesNewWindow(QStringToStdString(index), "image");
                         client.SeriesImageIndexSet(destination, i);
-                        return destination;
+                        result->output.Send(destination, result->image);
+                        client.SeriesIndexKeyDoubleSet(destination, i, numberKeys);
+                        IndexRequest(client, LwCmdPackUnpack::CmdSeriesIndexKeyStringSet, destination, i,
+                                     [&](LwCmdPackUnpack& r) {
+                                         r.Packer().PackUnpackStringMap("SeriesIndexKeyString", textKeys);
+                                     });
+                        client.SeriesImageSave(destination, i, base);
+                        client.Call(LwCmdPackUnpack::CmdSeriesSaveRenew, &destination, nullptr, nullptr);
                     },
-                    fitProgress);
+                    StdStringToQString(SeriesImageName(i, n, name, named)) +
+                        " is computed and kept. Send it to the image viewer again?");
             } catch (const RfaCancelled&) {
-                break;
+                throw;
+            } catch (const LwError& e) {
+                throw LwError(SeriesImageName(i, n, name, named) + ":\n" + e.Message());
             }
-            // The per-index keys carry the log too, so that it survives
-            // whichever of the two key sets the saved series keeps.
-            textKeys["log"].push_back(log);
-            client.SeriesIndexKeyDoubleSet(destination, i, numberKeys);
-            IndexRequest(client, LwCmdPackUnpack::CmdSeriesIndexKeyStringSet, destination, i,
-                         [&](LwCmdPackUnpack& r) {
-                             r.Packer().PackUnpackStringMap("SeriesIndexKeyString", textKeys);
-                         });
-            client.SeriesImageSave(destination, i, base);
-            client.Call(LwCmdPackUnpack::CmdSeriesSaveRenew, &destination, nullptr, nullptr);
         }
     } catch (...) {
         progress.close();

@@ -27,9 +27,15 @@ void RemoveBackground(const RfaParameters& record, LwPluginFuncZyvra& client, Fi
     RfaStepOutput output(client, source.window, record.Version_, source.infinitePixels);
     (record.*logRecord)(output.Log());
     output.CloseLog();
-    output.SendToNewWindow(background);
-    output.SendToNewWindow(LwMatrixArithmetic().ElementDivide(source.image, background));
-    client.UpdateAll();
+    const LwFloatMatrix ratio = LwMatrixArithmetic().ElementDivide(source.image, background);
+    RfaResultWindow backgroundWindow, ratioWindow;
+    RfaSendWhole(
+        [&] {
+            output.Send(backgroundWindow.Get(client), background);
+            output.Send(ratioWindow.Get(client), ratio);
+            client.UpdateAll();
+        },
+        "The computed background and ratio are kept. Send them to the image viewer again?");
 }
 
 }  // namespace
@@ -71,12 +77,20 @@ int AdjustScreen(RfaParameters& record, LwPluginFuncZyvra& client, const RfaProg
     record.Sy_ = edge.y;
     record.Sr_ = edge.radius;
     const float size = static_cast<float>(2 * record.Sr_ - 1);
-    ShowOnlyEllipse(client, source.window, edge.x, edge.y, size, size, true);
-    if (record.IsShowTmp_) {
-        const std::int32_t w = client.ImageNewWindow();
-        client.ImageSet(w, edge.clipped);
-        client.RegionAdd(w, "ELLIPSE", edge.x, edge.y, size, size, kRed, true);
-        client.UpdateAll();
-    }
+    RfaResultWindow clippedWindow;
+    RfaSendWhole(
+        [&] {
+            ShowOnlyEllipse(client, source.window, edge.x, edge.y, size, size, true);
+            if (record.IsShowTmp_) {
+                bool fresh = true;
+                const std::int32_t w = clippedWindow.Get(client, &fresh);
+                client.ImageSet(w, edge.clipped);
+                if (!fresh)
+                    client.RegionClear(w);
+                client.RegionAdd(w, "ELLIPSE", edge.x, edge.y, size, size, kRed, true);
+                client.UpdateAll();
+            }
+        },
+        "The screen found is kept. Show it in the image viewer again?");
     return source.infinitePixels;
 }

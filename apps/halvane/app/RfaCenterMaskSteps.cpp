@@ -19,14 +19,22 @@ void MoveToCenter(const RfaParameters& record, LwPluginFuncZyvra& client)
     RfaStepOutput output(client, source.window, record.Version_, source.infinitePixels);
     record.LogMoveToCenter(output.Log());
     output.CloseLog();
-    const std::int32_t w = output.SendToNewWindow(record.ShiftToCenter(source.image));
+    const LwFloatMatrix shifted = record.ShiftToCenter(source.image);
     const float cx = static_cast<float>(source.image.ColSize / 2);
     const float cy = static_cast<float>(source.image.RowSize / 2);
     const float screen = static_cast<float>(2 * record.Sr_ + 1);
     const float fit = static_cast<float>(2 * (record.Sr_ - record.SMargin_) + 1);
-    client.RegionAdd(w, "ELLIPSE", cx, cy, screen, screen, kRed, false);
-    client.RegionAdd(w, "ELLIPSE", cx, cy, fit, fit, kRed, false);
-    client.UpdateAll();
+    RfaResultWindow window;
+    RfaSendWhole([&] {
+        bool fresh = true;
+        const std::int32_t w = window.Get(client, &fresh);
+        output.Send(w, shifted);
+        if (!fresh)
+            client.RegionClear(w);
+        client.RegionAdd(w, "ELLIPSE", cx, cy, screen, screen, kRed, false);
+        client.RegionAdd(w, "ELLIPSE", cx, cy, fit, fit, kRed, false);
+        client.UpdateAll();
+    });
 }
 
 namespace {
@@ -45,7 +53,8 @@ void MaskIntoNewWindow(const RfaParameters& record, LwPluginFuncZyvra& client,
     (record.*logRecord)(output.Log());
     (record.*mask)(image);
     output.CloseLog();
-    output.SendToNewWindow(image);
+    RfaResultWindow window;
+    RfaSendWhole([&] { output.Send(window.Get(client), image); });
 }
 
 }  // namespace

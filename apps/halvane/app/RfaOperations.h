@@ -15,6 +15,12 @@
 // records how many infinite ones there were (the record "InfinitePixels",
 // only when there were any).
 //
+// An operation computes every result before it sends the first, and sends
+// them as a whole (RfaSendWhole): a quit signal that came before stops it
+// with nothing sent, one that comes during the sends lets them finish; a
+// send that fails (a viewer paused, cancelled or gone) keeps the results and
+// offers Retry, into the windows already made, or Discard.
+//
 // GUI thread only.
 
 #include "apps/halvane/engine/RfaParameters.h"
@@ -66,14 +72,6 @@ void RemoveBgAzimuthal(const RfaParameters& record, LwPluginFuncZyvra& client);
 int AdjustScreen(RfaParameters& record, LwPluginFuncZyvra& client, const RfaProgress& progress = nullptr);
 
 // ---- Apply checked operations and series ----------------------------------
-// One image from window `source` (non-finite pixels as 0) through
-// RfaParameters::ApplyCheckedSteps, with the source's keys and one more log,
-// to the window that `openDestination` gives; the log text is returned. The
-// steps run before `openDestination` is called, so a cancelled fit
-// (RfaCancelled) leaves the viewer untouched.
-std::string ApplyChecked(const RfaParameters& record, LwPluginFuncZyvra& client, std::int32_t source,
-                         const std::function<std::int32_t()>& openDestination,
-                         const RfaProgress& progress = nullptr);
 // "New Image (Apply checked operations)": the focused image window (else
 // "Please select image window") into a new window, the fit's progress in a
 // dialog whose Cancel ends it with nothing changed; for a series the user
@@ -89,6 +87,11 @@ void ApplyCheckedNewImage(const RfaParameters& record, QWidget* parent, LwPlugin
 // new series window is made, and an image is refused, before it is saved,
 // when the output folder is its own folder, when it has no file name, or
 // when an image before it had the same file name; the images saved before
-// stay.
+// stay. The new series window is made with the first entry, once the first
+// image has gone through the steps, so that settings the images refuse leave
+// no empty series. Each entry (image, keys, file, renewed index) is saved
+// whole or not at all; a quit signal stops the series as Cancel does. Every
+// error names the image: "Image <k> of <n> of the series (<file>):\n" and
+// the reason.
 void ProcessSeries(const RfaParameters& record, QWidget* parent, LwPluginFuncZyvra& client,
                    std::int32_t source);

@@ -1,11 +1,18 @@
 #include "apps/halvane/app/RfaProgressDialog.h"
 
+#include "fgraph/LwQuitOnSignals.h"
+
 #include <QCoreApplication>
 
 bool RfaKeepProgressAlive(const QProgressDialog& dialog)
 {
     QCoreApplication::processEvents();
-    return !dialog.wasCanceled();
+    return !RfaIsStopped(dialog);
+}
+
+bool RfaIsStopped(const QProgressDialog& dialog)
+{
+    return dialog.wasCanceled() || LwQuitOnSignals::IsQuitRequested();
 }
 
 void RfaShowProgressAtOnce(QProgressDialog& dialog)

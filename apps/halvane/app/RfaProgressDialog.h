@@ -9,8 +9,12 @@
 class QWidget;
 
 // Lets the event loop run, so that the dialog repaints and its Cancel
-// button is seen; false once Cancel was pressed.
+// button is seen; false once the operation is to stop (RfaIsStopped).
 bool RfaKeepProgressAlive(const QProgressDialog& dialog);
+// Whether the operation is to stop before its next send: Cancel was pressed,
+// or a quit signal (LwQuitOnSignals) came, which stops an operation as its
+// Cancel does, so that the program can end.
+bool RfaIsStopped(const QProgressDialog& dialog);
 
 // Shows `dialog` window-modal at once and paints it, so that the window
 // never looks frozen and takes no clicks while an operation runs; the bar

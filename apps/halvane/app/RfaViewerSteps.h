@@ -2,20 +2,27 @@
 // Pieces that every halvane operation shares with the viewer. A step that
 // makes new windows reads its source (RfaSourceImage, or FocusedImageWindow
 // and the image as the viewer holds it), reads the source's keys and opens
-// its log (RfaStepOutput), adds its records, closes the log (CloseLog) and
-// sends each result with the keys (SendToNewWindow, Send). Where a step
-// computes between these, and which requests it adds, stays its own: the
-// order of its requests to the viewer is part of its contract.
+// its log (RfaStepOutput), adds its records, closes the log (CloseLog),
+// computes every result, and then sends them with the keys (Send into the
+// windows of RfaResultWindow) inside RfaSendWhole. Where a step computes
+// between these, and which requests it adds, stays its own: the order of its
+// requests to the viewer is part of its contract.
 
 #include "core/LwError.h"
 #include "core/LwInfoMap.h"
 #include "core/LwMatrix.h"
+#include "fgraph/LwWindowUtilities.h"
 #include "plugin/LwCmdPackUnpack.h"
 #include "plugin/LwPluginFuncZyvra.h"
 #include "apps/halvane/engine/LwProcessLog.h"
+#include "apps/halvane/engine/RfaParameters.h"
+
+#include <QApplication>
+#include <QString>
 
 #include <cmath>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 // The colour of the screen and fit ellipses drawn on a viewer window.
@@ -134,16 +141,49 @@ public:
         client_.ImageSet(window, image);
         keys_.Write(client_, window);
     }
-    // `image` in a new window with the keys; its id.
-    std::int32_t SendToNewWindow(const LwFloatMatrix& image) const
-    {
-        const std::int32_t window = client_.ImageNewWindow();
-        Send(window, image);
-        return window;
-    }
 
 private:
     LwPluginFuncZyvra& client_;
     RfaImageKeys keys_;
     LwProcessLog log_;
 };
+
+// The new window of one result of an operation: made when the result is
+// first sent, and used again when it is sent again after a failed try
+// (Retry), so that a viewer that was slow or paused is left no empty window.
+// A window that is gone (closed by the user, or of a viewer that was
+// restarted since) is replaced by a new one.
+class RfaResultWindow
+{
+public:
+    // The window's id; `fresh` tells whether it was made now.
+    std::int32_t Get(LwPluginFuncZyvra& client, bool* fresh = nullptr)
+    {
+        // The check comes first: it connects again to a restarted viewer.
+        const bool keep = id_ >= 0 && client.GetIsModeImage(id_) && connection_ == client.ConnectionCount();
+        if (fresh != nullptr)
+            *fresh = !keep;
+        if (!keep) {
+            id_ = client.ImageNewWindow();
+            connection_ = client.ConnectionCount();
+        }
+        return id_;
+    }
+
+private:
+    std::int32_t id_ = -1;
+    std::uint64_t connection_ = 0;
+};
+
+// The sends of an operation's results (`send`), which run only once every
+// result is computed: as a whole or not at all (RunSendingWhole). A failed
+// send keeps the results and offers Retry or Discard with `question`;
+// Discard, or a quit signal, ends the operation with RfaCancelled, quietly,
+// the results not sent.
+inline void
+RfaSendWhole(const std::function<void()>& send,
+             const QString& question = "The computed image is kept. Send it to the image viewer again?")
+{
+    if (!RunSendingWhole(QApplication::activeWindow(), question, send))
+        throw RfaCancelled("The result was not sent to the image viewer");
+}
