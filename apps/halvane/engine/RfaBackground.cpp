@@ -236,10 +236,10 @@ void RfaParameters::CheckFitSettings(bool usesAngle) const
     if (!usesAngle)
         return;
     const LDouble angle = MappingAzThetaMax_deg_;
-    if (!(angle > 0 && angle <= 180)) {
+    if (!(angle > 0 && angle <= kMaxAngle_deg)) {
         std::ostringstream text;
-        text << "Max angle = " << angle
-             << " is out of range: it must be greater than 0 and at most 180 degrees";
+        text << "Max angle = " << angle << " is out of range: it must be greater than 0 and at most "
+             << kMaxAngle_deg << " degrees";
         throw LwError(text.str());
     }
 }
@@ -269,8 +269,8 @@ LwFloatMatrix RfaParameters::FitBackgroundSh(const LwFloatMatrix& image, const R
     const LDouble thetaMax = MappingAzThetaMax_deg_ * LwConst::Pi / 180;
     const double R = Sr_ - SMargin_;
     const LDouble RL = R;
-    const int cx = image.ColSize / 2;
-    const int cy = image.RowSize / 2;
+    const int cx = image.ColBegin + image.ColSize / 2;
+    const int cy = image.RowBegin + image.RowSize / 2;
     const SampleSquare square = MakeSquare(R);
     const char* const cancelled = "The spherical-harmonics fit was cancelled";
     const int sumSlices = progress ? kFitSumSlices : 1;
@@ -462,8 +462,8 @@ LwFloatMatrix RfaParameters::BackgroundShByDegree(const LwFloatMatrix& source) c
     const int L = Size_l_;
     const LDouble thetaMax = MappingAzThetaMax_deg_ * LwConst::Pi / 180;
     const double R = Sr_ - SMargin_;
-    const int cx = source.ColSize / 2;
-    const int cy = source.RowSize / 2;
+    const int cx = source.ColBegin + source.ColSize / 2;
+    const int cy = source.RowBegin + source.RowSize / 2;
     const SampleSquare square = MakeSquare(R);
     LwFloatMatrix background(source.ColSize, source.RowSize);
     background.ColBegin = source.ColBegin;
@@ -523,9 +523,17 @@ LwFloatMatrix RfaParameters::BackgroundShByDegree(const LwFloatMatrix& source) c
 
 LwFloatMatrix RfaParameters::AzimuthalBackground(const LwFloatMatrix& image) const
 {
+    CheckCentre("Az. BG", Ax_, Ay_, image);
+    // The average runs on the image's own indices: a copy from (0, 0),
+    // element by element, so that a flagged image keeps its buffer.
+    LwFloatMatrix atOrigin(image.ColSize, image.RowSize);
+    std::copy(image.Buffer(), image.Buffer() + image.ElementCount(), atOrigin.Buffer());
     LwLongMatrix radiusMap;
-    return LwMatrixOperator().AverageAlongAzimuthal(image, static_cast<float>(Ax_), static_cast<float>(Ay_),
-                                                    true, radiusMap);
+    LwFloatMatrix background = LwMatrixOperator().AverageAlongAzimuthal(
+        atOrigin, static_cast<float>(Ax_), static_cast<float>(Ay_), true, radiusMap);
+    background.ColBegin = image.ColBegin;
+    background.RowBegin = image.RowBegin;
+    return background.Release(true);
 }
 
 void RfaParameters::LogAverageAlong(LwProcessLog& log) const
@@ -691,7 +699,11 @@ RfaParameters::ScreenEdge RfaParameters::FindScreenEdge(const LwFloatMatrix& ima
         throw LwError("The image has no pixels");
     if (!std::isfinite(static_cast<double>(AdjThres_)))
         throw LwError("Adj Screen: Threshold is not a finite number");
+    // The search runs on the image's own indices, from (0, 0); the clipped
+    // image keeps the source's begins.
     LwFloatMatrix clipped = image;
+    clipped.ColBegin = 0;
+    clipped.RowBegin = 0;
     float m = clipped.Buffer()[0];
     for (int i = 0; i < clipped.ElementCount(); ++i)
         m = std::max(m, clipped.Buffer()[i]);
@@ -702,8 +714,7 @@ RfaParameters::ScreenEdge RfaParameters::FindScreenEdge(const LwFloatMatrix& ima
     // The profile is read along the main diagonal, (k, k) for k from 0 to
     // the end of the shorter side; the candidate centres lie around the
     // image centre, each coordinate on its own axis.
-    (void)clipped.Index(0, 0);
-    const int n = std::min(clipped.ColBegin + clipped.ColSize, clipped.RowBegin + clipped.RowSize);
+    const int n = std::min(clipped.ColSize, clipped.RowSize);
 
     constexpr int kCandidates = 80;
     const int loX = clipped.ColSize / 2 - 20;
@@ -781,6 +792,8 @@ RfaParameters::ScreenEdge RfaParameters::FindScreenEdge(const LwFloatMatrix& ima
         // screen: a circle needs a radius of at least one pixel.
         edge.found = edge.radius >= 1;
     }
+    clipped.ColBegin = image.ColBegin;
+    clipped.RowBegin = image.RowBegin;
     edge.clipped = std::move(clipped);
     return edge;
 }
