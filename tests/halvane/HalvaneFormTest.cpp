@@ -1,11 +1,17 @@
 // The main form: every value widget's kind, range, decimals, step and
-// initial value, the texts and grid cells, the tab order, the menu.
+// initial value, texts the boxes cannot take, the texts and grid cells, the
+// tab order, the menu.
 #include "apps/halvane/app/RfaParametersForm.h"
 #include "apps/halvane/engine/RfaParameters.h"
+#include "ErrorText.h"
 
 #include "ui_MainWindow.h"
 
+#include <QApplication>
+#include <QFocusEvent>
+#include <QKeyEvent>
 #include <QMainWindow>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -75,6 +81,8 @@ TEST_F(FormTest, ValueWidgetsHaveTheirRangesDecimalsStepsAndInitialValues)
         {"sbMaskRx", false, 0, 0, far, 1, 0},
         {"sbMaskRy", false, 0, 0, far, 1, 0},
     };
+    // The fits refuse a Max angle beyond the box's largest value, and say so.
+    EXPECT_EQ(ui_.dspMaxAngle->maximum(), RfaParameters::kMaxAngle_deg);
     // An image crosses to the viewer as one block of at most INT_MAX bytes:
     // 16 bytes of sizes and 4 per pixel.
     EXPECT_EQ(far, kRfaFormPixelRange);
@@ -100,6 +108,73 @@ TEST_F(FormTest, ValueWidgetsHaveTheirRangesDecimalsStepsAndInitialValues)
             EXPECT_EQ(box->value(), static_cast<int>(v.initial));
         }
     }
+}
+
+// A text typed past a box's range, or in a form the box does not hold,
+// stays as typed, shown on a red ground, also when the focus leaves or
+// Return is pressed; the exchange into the record refuses it in words and
+// leaves the record as it was.
+TEST_F(FormTest, TypedTextsTheBoxesCannotTakeStayAndAreRefusedInWords)
+{
+    struct Case
+    {
+        QAbstractSpinBox* box;
+        const char* typed;
+        std::string refusal;  // empty: taken
+    };
+    const Case cases[] = {
+        {ui_.spSizel, "20", "Number of l = 20 is out of range: it must be a whole number from 0 to 14"},
+        {ui_.dspMaxAngle, "120",
+         "Max angle = 120 is out of range: it must be a number from 0 to 100 with at most 1 decimal"},
+        {ui_.sbMaskCy, "126.5",
+         "Mask Cy = 126.5 is not a whole number: it must be a whole number from -1073741824 to 1073741824"},
+        {ui_.dspMaxAngle, "12.34",
+         "Max angle = 12.34 has more decimals than the box holds: it must be a number from 0 to 100 with at "
+         "most 1 decimal"},
+        {ui_.sbAdjSize, "0",
+         "Adj Screen: Search size = 0 is out of range: it must be a whole number from 1 to 10"},
+        {ui_.dsbDipR, "-4",
+         "MCP dip R = -4 is out of range: it must be a number from 0 to 1073741824 with at "
+         "most 1 decimal"},
+        {ui_.spSizel, "", "Number of l is empty: it must be a whole number from 0 to 14"},
+        {ui_.spSizel, "12", ""},
+        {ui_.dspMaxAngle, "45.5", ""},
+    };
+    const QColor normal = ui_.spSizel->palette().color(QPalette::Base);
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.typed);
+        RfaParameters defaults;
+        ExchangeWithUi(defaults, 0, ui_);
+        k.box->selectAll();
+        QTest::keyClick(k.box, Qt::Key_Backspace);
+        QTest::keyClicks(k.box, k.typed);
+        EXPECT_EQ(k.box->text().toStdString(), k.typed);
+        EXPECT_EQ(k.box->hasAcceptableInput(), k.refusal.empty());
+        EXPECT_EQ(k.box->palette().color(QPalette::Base) == normal, k.refusal.empty());
+        EXPECT_EQ(k.box->toolTip().isEmpty(), k.refusal.empty());
+        // Neither Return nor the focus leaving puts another number there.
+        QTest::keyClick(k.box, Qt::Key_Return);
+        QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+        QApplication::sendEvent(k.box, &out);
+        EXPECT_EQ(k.box->text().toStdString(), k.typed);
+        RfaParameters record;
+        record.Sx_ = -7;  // shows whether the record was written
+        const std::string error = ErrorText([&] { ExchangeWithUi(record, 1, ui_); });
+        if (k.refusal.empty()) {
+            EXPECT_EQ(error, "(no error)");
+            EXPECT_EQ(record.Sx_, defaults.Sx_);
+        } else {
+            EXPECT_EQ(error, k.refusal);
+            EXPECT_EQ(record.Sx_, -7);
+        }
+    }
+    // A value set in the box replaces the text and its mark.
+    ui_.spSizel->selectAll();
+    QTest::keyClicks(ui_.spSizel, "20");
+    ui_.spSizel->setValue(3);
+    EXPECT_TRUE(ui_.spSizel->hasAcceptableInput());
+    EXPECT_EQ(ui_.spSizel->palette().color(QPalette::Base), normal);
+    EXPECT_TRUE(ui_.spSizel->toolTip().isEmpty());
 }
 
 TEST_F(FormTest, TextsAndGridCellsFollowTheLayout)

@@ -13,10 +13,13 @@
 #include <QFileInfo>
 #include <QProgressDialog>
 #include <QTcpServer>
+#include <QTest>
 #include <QTextStream>
 #include <QWindow>
 
+#include <algorithm>
 #include <cmath>
+#include <functional>
 #include <limits>
 
 namespace {
@@ -373,8 +376,8 @@ TEST_F(HalvaneWindowTest, ParameterFilesAreSavedAndLoadedWithoutTheIni)
         EXPECT_EQ(saved.Size_l_, 8);
     }
 
-    // A file holding one key changes that widget only; unsaved edits of
-    // other widgets give way to the record.
+    // A file holding one key changes that widget only; the other widgets
+    // keep their unsaved edits.
     const QString partial = folder + "/partial.rfa_bg";
     {
         QFile out(partial);
@@ -382,6 +385,7 @@ TEST_F(HalvaneWindowTest, ParameterFilesAreSavedAndLoadedWithoutTheIni)
         out.write("<ini><Sr_>120</Sr_>\n</ini>\n");
     }
     Form().dspSx->setValue(11);
+    Form().cbBgAz->setChecked(false);
     watcher.files = {QString()};
     started_->window->findChild<QAction*>("actionLoad_parameters")->trigger();
     EXPECT_EQ(Form().dspSx->value(), 11);  // cancelled: the form keeps its edits
@@ -389,7 +393,8 @@ TEST_F(HalvaneWindowTest, ParameterFilesAreSavedAndLoadedWithoutTheIni)
     started_->window->findChild<QAction*>("actionLoad_parameters")->trigger();
     EXPECT_EQ(Form().dspSr->value(), 120);
     EXPECT_EQ(Form().spSizel->value(), 8);
-    EXPECT_EQ(Form().dspSx->value(), 100);
+    EXPECT_EQ(Form().dspSx->value(), 11);
+    EXPECT_FALSE(Form().cbBgAz->isChecked());
     EXPECT_FALSE(QFile::exists(IniPath()));
     EXPECT_TRUE(watcher.boxes.empty()) << watcher.Texts();
 
@@ -652,23 +657,103 @@ TEST_F(HalvaneWindowTest, LoadingAFileThatIsNoParameterFileIsRefusedAndKeepsTheE
     EXPECT_EQ(GetRfaParameters().SMargin_, 150);
 }
 
-TEST_F(HalvaneWindowTest, AnIniFileThatCannotBeUsedIsReportedAndTheDefaultsShown)
+TEST_F(HalvaneWindowTest, AnIniFileKeepsEveryUsableValueAndIsNotOverwrittenUnseen)
 {
+    struct Case
     {
-        QFile out(IniPath());
-        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-        out.write("<ini><Sr_>90</Sr_>\n<Sx_>abc</Sx_>\n</ini>\n");
+        const char* name;
+        QByteArray text;
+        std::vector<std::string> said;  // what the box says, each in turn
+        double sx, sy, sr;  // the form after the start
+        int degree;
+        bool kept;  // a copy of the file is kept aside
+    };
+    const std::string ini = IniPath().toStdString();
+    const Case cases[] = {
+        // Written when the degree box still went to 99.
+        {"older form",
+         "<ini><Sx_>121.5</Sx_>\n<Sy_>133.5</Sy_>\n<Sr_>96</Sr_>\n<Size_l_>20</Size_l_>\n</ini>\n",
+         {"The settings file " + ini + " holds values the form cannot take; its other values are shown.",
+          "\"Size_l_\" = 20 lies outside the form's range 0 to 14: 14 is taken instead."},
+         121.5,
+         133.5,
+         96,
+         14,
+         false},
+        {"negative",
+         "<ini><Sx_>121.5</Sx_>\n<Sr_>-3</Sr_>\n<Size_l_>-2</Size_l_>\n</ini>\n",
+         {"The settings file " + ini,
+          "\"Sr_\" = -3 lies outside the form's range 0 to 1073741824: 0 is taken",
+          "\"Size_l_\" = -2 lies outside the form's range 0 to 14: 0 is taken"},
+         121.5,
+         100,
+         0,
+         0,
+         false},
+        {"text",
+         "<ini><Sr_>90</Sr_>\n<Sx_>abc</Sx_>\n</ini>\n",
+         {"The settings file " + ini,
+          "\"Sx_\" holds \"abc\", which is not a finite number: the default is taken instead."},
+         100,
+         100,
+         90,
+         5,
+         false},
+        {"cut short",
+         "<ini><Sr_>90</Sr_>\n<Sx_>5",
+         {"The parameter file " + ini + " was not loaded: it is cut short",
+          "The default parameters are shown.", "The file is kept as " + ini + ".bak."},
+         100,
+         100,
+         100,
+         5,
+         true},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        GetRfaParameters() = RfaParameters();
+        QFile::remove(IniPath() + ".bak");
+        {
+            QFile out(IniPath());
+            ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+            out.write(k.text);
+        }
+        ModalWatcher watcher;
+        Start();
+        ASSERT_EQ(watcher.boxes.size(), 1u) << watcher.Texts();
+        std::size_t at = 0;
+        for (const std::string& part : k.said) {
+            at = watcher.boxes[0].text.find(part, at);
+            EXPECT_NE(at, std::string::npos) << part << "\n in: " << watcher.boxes[0].text;
+        }
+        EXPECT_EQ(Form().dspSx->value(), k.sx);
+        EXPECT_EQ(Form().dspSy->value(), k.sy);
+        EXPECT_EQ(Form().dspSr->value(), k.sr);
+        EXPECT_EQ(Form().spSizel->value(), k.degree);
+        EXPECT_EQ(QFile::exists(IniPath() + ".bak"), k.kept);
+        if (k.kept) {
+            QFile copy(IniPath() + ".bak");
+            ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
+            EXPECT_EQ(copy.readAll(), k.text);
+        }
+        // The start wrote nothing; the first operation writes what the form
+        // shows.
+        {
+            QFile file(IniPath());
+            ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+            EXPECT_EQ(file.readAll(), k.text);
+        }
+        Form().pushButton_6->click();
+        LwQBarnFile doc(IniPath(), "r");
+        RfaParameters written;
+        ASSERT_TRUE(written.Serialize(doc, "ini"));
+        EXPECT_EQ(written.Sx_, k.sx);
+        EXPECT_EQ(written.Sy_, k.sy);
+        EXPECT_EQ(written.Sr_, k.sr);
+        EXPECT_EQ(written.Size_l_, k.degree);
+        started_.reset();
     }
-    ModalWatcher watcher;
-    Start();
-    ASSERT_EQ(watcher.boxes.size(), 1u) << watcher.Texts();
-    EXPECT_EQ(
-        watcher.boxes[0].text.rfind("The parameter file " + IniPath().toStdString() + " was not loaded: ", 0),
-        0u)
-        << watcher.boxes[0].text;
-    EXPECT_NE(watcher.boxes[0].text.find("\"Sx_\" holds \"abc\""), std::string::npos);
-    EXPECT_EQ(Form().dspSr->value(), 100);
-    EXPECT_EQ(Form().dspSx->value(), 100);
+    QFile::remove(IniPath() + ".bak");
 }
 
 TEST_F(HalvaneWindowTest, SqueezedBelowItsMinimumTheWindowTakesItBack)
@@ -816,7 +901,7 @@ TEST_F(HalvaneWindowTest, FitSettingsThatDoNotSuitTheImageAreNamedWithTheirRange
         std::string error;
     };
     const Case cases[] = {
-        {40, 0, 2, "Max angle = 0 is out of range: it must be greater than 0 and at most 180 degrees"},
+        {40, 0, 2, "Max angle = 0 is out of range: it must be greater than 0 and at most 100 degrees"},
         {80, 90, 2,
          "Screen R minus Screen Margin = 70 pixels reaches beyond the image of 128 x 128 pixels around its "
          "centre (64, 64): it must be less than 64"},
@@ -839,6 +924,160 @@ TEST_F(HalvaneWindowTest, FitSettingsThatDoNotSuitTheImageAreNamedWithTheirRange
         EXPECT_EQ(watcher.boxes[0].text.rfind(k.error, 0), 0u) << watcher.boxes[0].text;
         EXPECT_EQ(Viewer().WindowIds().size(), windows);
     }
+}
+
+// A text typed past a box's range is refused in words when an operation
+// starts: nothing is asked of the viewer beyond the focused window, no
+// window is made, and the box still shows the text.
+TEST_F(HalvaneWindowTest, TextsTheBoxesCannotTakeAreRefusedInWordsAndNothingRuns)
+{
+    Seed(Screen());
+    Start();
+    ModalWatcher watcher;
+    struct Case
+    {
+        QAbstractSpinBox* box;
+        const char* typed;
+        QPushButton* button;
+        std::string error;
+    };
+    const Case cases[] = {
+        {Form().spSizel, "20", Form().pushButton_5,
+         "Number of l = 20 is out of range: it must be a whole number from 0 to 14"},
+        {Form().dspMaxAngle, "120", Form().pushButton_8,
+         "Max angle = 120 is out of range: it must be a number from 0 to 100 with at most 1 decimal"},
+        {Form().sbMaskCy, "126.5", Form().pushButton_11,
+         "Mask Cy = 126.5 is not a whole number: it must be a whole number from -1073741824 to 1073741824"},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.typed);
+        const auto before = Viewer().WindowIds();
+        watcher.boxes.clear();
+        k.box->selectAll();
+        QTest::keyClicks(k.box, k.typed);
+        k.button->click();
+        ASSERT_EQ(watcher.boxes.size(), 1u) << watcher.Texts();
+        EXPECT_EQ(watcher.boxes[0].title, "ERROR");
+        EXPECT_EQ(watcher.boxes[0].text, k.error);
+        EXPECT_EQ(Viewer().WindowIds(), before);
+        EXPECT_EQ(k.box->text(), k.typed);
+        EXPECT_FALSE(QFile::exists(IniPath()));
+        RfaParameters defaults;
+        ExchangeWithUi(defaults, 0, Form());
+    }
+}
+
+// The centres of the azimuthal average and of the masks are checked against
+// the image as the screen centre of Move to center is.
+TEST_F(HalvaneWindowTest, CentresFarFromTheImageAreRefusedWithTheirRangeAndOpenNoWindow)
+{
+    Seed(NumberedImage(64, 48));
+    Start();
+    ModalWatcher watcher;
+    const std::string width =
+        " is out of range: it must be from -32 to 96 (the image centre 32 plus or minus "
+        "the image width)";
+    const std::string height = " is out of range: it must be from -24 to 72 (the image centre 24 plus or "
+                               "minus the image height)";
+    struct Case
+    {
+        std::function<void()> set;
+        QPushButton* button;
+        std::string error;
+    };
+    const Case cases[] = {
+        {[this] { Form().dsbAx->setValue(1e8); }, Form().pushButton, "Az. BG Cx = 1e+08" + width},
+        {[this] { Form().sbMaskCy->setValue(1265); }, Form().pushButton_11, "Mask Cy = 1265" + height},
+        {[this] { Form().dsbDipCx->setValue(96.5); }, Form().pushButton_9, "MCP dip Cx = 96.5" + width},
+        // The checked steps check them too.
+        {[this] {
+             Form().dsbAy->setValue(500);
+             Form().cbBgSh->setChecked(false);
+         },
+         Form().pushButton_8, "Az. BG Cy = 500" + height},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.error);
+        RfaParameters fitting;
+        fitting.Sx_ = 32;
+        fitting.Sy_ = 24;
+        fitting.Ax_ = fitting.Ay_ = 20;
+        fitting.McpDipCx_ = fitting.McpDipCy_ = 20;
+        fitting.MaskCx_ = fitting.MaskCy_ = 20;
+        ExchangeWithUi(fitting, 0, Form());
+        k.set();
+        const auto before = Viewer().WindowIds();
+        watcher.boxes.clear();
+        k.button->click();
+        ASSERT_EQ(watcher.boxes.size(), 1u) << watcher.Texts();
+        EXPECT_EQ(watcher.boxes[0].text, k.error);
+        EXPECT_EQ(Viewer().WindowIds(), before);
+    }
+}
+
+// An image window whose begins are not 0 is processed as the same pixels
+// from (0, 0) are: positions count from the image's first pixel, and every
+// new window keeps the source's begins.
+TEST_F(HalvaneWindowTest, ImagesWhoseBeginsAreNotZeroAreProcessedFromTheirFirstPixel)
+{
+    LwFloatMatrix shifted = Screen();
+    shifted.ColBegin = -50;
+    shifted.RowBegin = 30;
+    const std::int32_t atZero = Seed(Screen());
+    const std::int32_t moved = Seed(shifted);
+    Start();
+    Form().dsbThres->setValue(0.5);
+    Form().dspSx->setValue(62);
+    Form().dspSy->setValue(65);
+    Form().dspSr->setValue(40);
+    Form().spMargin->setValue(5);
+    Form().spSizel->setValue(2);
+    Form().dsbAx->setValue(64);
+    Form().dsbAy->setValue(64);
+    ModalWatcher watcher;
+    // The windows a click on `button` makes with `source` focused.
+    auto made = [&](std::int32_t source, QPushButton* button) {
+        Viewer().SetFocused(source);
+        const auto before = Viewer().WindowIds();
+        button->click();
+        std::vector<standin::Window> windows;
+        for (const std::int32_t id : Viewer().WindowIds())
+            if (std::find(before.begin(), before.end(), id) == before.end())
+                windows.push_back(Viewer().GetWindow(id));
+        return windows;
+    };
+    for (QPushButton* button : {Form().pushButton_5, Form().pushButton_8, Form().pushButton,
+                                Form().pushButton_7, Form().pushButton_9, Form().pushButton_11}) {
+        SCOPED_TRACE(button->text().toStdString());
+        const std::vector<standin::Window> expected = made(atZero, button);
+        const std::vector<standin::Window> got = made(moved, button);
+        EXPECT_TRUE(watcher.boxes.empty()) << watcher.Texts();
+        ASSERT_FALSE(expected.empty());
+        ASSERT_EQ(got.size(), expected.size());
+        for (std::size_t i = 0; i < got.size(); ++i) {
+            LwFloatMatrix back = got[i].image;
+            EXPECT_EQ(back.ColBegin, -50);
+            EXPECT_EQ(back.RowBegin, 30);
+            back.ColBegin = 0;
+            back.RowBegin = 0;
+            EXPECT_TRUE(SameImage(back, expected[i].image));
+        }
+    }
+    // Adjust Screen finds the screen drawn, counted from the first pixel,
+    // and circles it there.
+    RfaParameters p;
+    p.AdjThres_ = 0.5L;
+    const RfaParameters::ScreenEdge edge = p.FindScreenEdge(Screen());
+    ASSERT_TRUE(edge.found);
+    made(moved, Form().pushButton_2);
+    EXPECT_TRUE(watcher.boxes.empty()) << watcher.Texts();
+    EXPECT_EQ(Form().dspSx->value(), edge.x);
+    EXPECT_EQ(Form().dspSy->value(), edge.y);
+    EXPECT_EQ(Form().dspSr->value(), edge.radius);
+    const standin::Window source = Viewer().GetWindow(moved);
+    ASSERT_EQ(source.regions.size(), 1u);
+    EXPECT_EQ(source.regions[0].cx, edge.x);
+    EXPECT_EQ(source.regions[0].cy, edge.y);
 }
 
 TEST_F(HalvaneWindowTest, InfinitePixelsAreTreatedAsPixelsWithoutDataAndCounted)

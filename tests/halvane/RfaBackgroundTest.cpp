@@ -250,17 +250,17 @@ TEST_F(FitTest, UnusableFitsAreErrorsInWords)
         ones.Buffer()[i] = 1;
     EXPECT_EQ(ErrorText([&] { p.FitBackgroundSh(ones); }), "(no error)");
     p.Sr_ = 100;
-    for (const LDouble angle : {0.0L, -5.0L, 180.5L}) {
+    for (const LDouble angle : {0.0L, -5.0L, 100.05L, 180.0L}) {
         p.MappingAzThetaMax_deg_ = angle;
         SCOPED_TRACE(static_cast<double>(angle));
         EXPECT_NE(ErrorText([&] {
                       p.FitBackgroundSh(image);
-                  }).find("is out of range: it must be greater than 0 and at most 180 degrees"),
+                  }).find("is out of range: it must be greater than 0 and at most 100 degrees"),
                   std::string::npos);
     }
     p.MappingAzThetaMax_deg_ = 0;
     EXPECT_EQ(ErrorText([&] { p.FitBackgroundSh(image); }),
-              "Max angle = 0 is out of range: it must be greater than 0 and at most 180 degrees");
+              "Max angle = 0 is out of range: it must be greater than 0 and at most 100 degrees");
 }
 
 // A screen that no low degree describes: a sloped face with rings and a row
@@ -351,7 +351,7 @@ TEST_F(FitTest, TheFormsHighestDegreeFitsAtTheFormsLargestAngle)
     // A screen of radius 90 (25 000 pixels) or more.
     const LwFloatMatrix image = SpottedScreen(200);
     RfaParameters p = FitSettings(95, 5, RfaParameters::kMaxDegree);
-    p.MappingAzThetaMax_deg_ = 99.99L;
+    p.MappingAzThetaMax_deg_ = RfaParameters::kMaxAngle_deg;
     EXPECT_EQ(ErrorText([&] { p.FitBackgroundSh(image); }), "(no error)");
     p.Size_l_ = RfaParameters::kMaxDegree + 1;
     p.MappingAzThetaMax_deg_ = 180;
@@ -538,7 +538,11 @@ RfaParameters::ScreenEdge BruteForceEdge(const RfaParameters& p, const LwFloatMa
 {
     const int all = omp_get_max_threads();
     omp_set_num_threads(1);
+    // Positions count from the first pixel: the search runs on a copy from
+    // (0, 0).
     LwFloatMatrix clipped = image;
+    clipped.ColBegin = 0;
+    clipped.RowBegin = 0;
     float m = clipped.Buffer()[0];
     for (int i = 0; i < clipped.ElementCount(); ++i)
         m = std::max(m, clipped.Buffer()[i]);
@@ -546,7 +550,7 @@ RfaParameters::ScreenEdge BruteForceEdge(const RfaParameters& p, const LwFloatMa
     for (int i = 0; i < clipped.ElementCount(); ++i)
         clipped.Buffer()[i] = std::min(clipped.Buffer()[i], clip);
     // The diagonal runs to the end of the shorter side.
-    const int n = std::min(image.ColBegin + image.ColSize, image.RowBegin + image.RowSize);
+    const int n = std::min(image.ColSize, image.RowSize);
     RfaParameters::ScreenEdge best;
     float bestValue = 0;
     for (int iy = 0; iy < 80; ++iy)
@@ -614,10 +618,11 @@ TEST(ScreenEdge, FindsTheEdgeOfSyntheticScreensAsTheDirectSearchDoes)
         // A symmetric screen: mirror centres tie, the first in scan order wins.
         {"symmetric screen, ties", SyntheticScreen(48, 48, 0, 24, 24, 14, [](int, int) { return 80.0f; }), 24,
          24, 14, 0.5L},
-        // More rows than columns, the first of them above row 0.
+        // More rows than columns, the first of them above row 0; the screen
+        // lies 26 rows below the first.
         {"tall image from row -5",
-         SyntheticScreen(50, 61, -5, 24.5, 26, 15.2, [](int x, int y) { return 60.0f + x - 0.5f * y; }), 24.5,
-         26, 15.2, 0.8L},
+         SyntheticScreen(50, 61, -5, 24.5, 21, 15.2, [](int x, int y) { return 60.0f + x - 0.5f * y; }), 24.5,
+         21, 15.2, 0.8L},
         // A landscape image: the centres' rows come from the row count and
         // the diagonal ends with the last row; the screen sits right of the
         // diagonal's nearest approach to the image centre.
@@ -644,9 +649,9 @@ TEST(ScreenEdge, FindsTheEdgeOfSyntheticScreensAsTheDirectSearchDoes)
             EXPECT_EQ(edge->position, expected.position);
             EXPECT_EQ(edge->radius, expected.radius);
         }
-        // The edge found is the screen drawn.
-        EXPECT_NEAR(one.x, k.cx, 1.0);
-        EXPECT_NEAR(one.y, k.cy, 1.0);
+        // The edge found is the screen drawn, counted from the first pixel.
+        EXPECT_NEAR(one.x, k.cx - k.image.ColBegin, 1.0);
+        EXPECT_NEAR(one.y, k.cy - k.image.RowBegin, 1.0);
         EXPECT_NEAR(one.radius, k.radius, 2.0);
     }
 }
@@ -666,7 +671,7 @@ TEST(ScreenEdge, ConstantEmptyAndShortImages)
     LwFloatMatrix shifted(30, 30);
     shifted.ColBegin = 1;  // no element (0, 0)
     shifted.SetZero();
-    EXPECT_EQ(ErrorText([&] { p.FindScreenEdge(shifted); }).rfind("Matrix over range. access=(", 0), 0u);
+    EXPECT_FALSE(p.FindScreenEdge(shifted).found);
     // The sharpest fall at the centre itself: one dark pixel on a flat
     // image gives the edge at distance 0 from the centre (20, 20), no
     // circle.
@@ -735,6 +740,160 @@ TEST(ApplyCheckedSteps, StepsRunInTheirOrderAndLogOneRecordEach)
     p.ApplyCheckedSteps(none, empty);
     EXPECT_EQ(std::memcmp(none.Buffer(), image.Buffer(), 4 * 64 * 64), 0);
     EXPECT_EQ(empty.Render().find("<func>"), std::string::npos);
+}
+
+// Every operation on an image whose begins are not 0 gives what it gives on
+// the same pixels from (0, 0), with the source's begins: positions count
+// from the first pixel.
+TEST(RfaImageBegins, EveryOperationCountsFromTheFirstPixel)
+{
+    RfaParameters p;
+    p.Sr_ = 40;
+    p.SMargin_ = 5;
+    p.Size_l_ = 2;
+    p.Sx_ = 50;
+    p.Sy_ = 44;
+    p.Ax_ = 46;
+    p.Ay_ = 50;
+    p.McpDipCx_ = 60;
+    p.McpDipCy_ = 30;
+    p.McpDipR_ = 6;
+    p.MaskCx_ = 48;
+    p.MaskCy_ = 45;
+    p.MaskRx_ = 35;
+    p.MaskRy_ = 30;
+    p.AdjThres_ = 0.5L;
+    const int cols = 96, rows = 90;
+    LwFloatMatrix atZero(cols, rows);
+    for (int y = 0; y < rows; ++y)
+        for (int x = 0; x < cols; ++x)
+            atZero(x, y) = std::hypot(x - 47.5, y - 44) < 33
+                               ? 100.0f + 0.5f * static_cast<float>(x) + 0.25f * y
+                               : 3.0f + 0.01f * static_cast<float>(x % 3);
+    LwFloatMatrix shifted = atZero;
+    shifted.ColBegin = -50;
+    shifted.RowBegin = 30;
+
+    const std::vector<std::pair<const char*, std::function<LwFloatMatrix(const LwFloatMatrix&)>>> operations =
+        {
+            {"shift", [&](const LwFloatMatrix& m) { return p.ShiftToCenter(m); }},
+            {"fit", [&](const LwFloatMatrix& m) { return p.FitBackgroundSh(m); }},
+            {"by degree",
+             [&](const LwFloatMatrix& m) {
+                 RfaParameters q = p;
+                 q.MappingIsAz_ = true;
+                 return q.BackgroundShByDegree(m);
+             }},
+            {"azimuthal", [&](const LwFloatMatrix& m) { return p.AzimuthalBackground(m); }},
+            {"dip",
+             [&](const LwFloatMatrix& m) {
+                 LwFloatMatrix out = m;
+                 p.ApplyDipMask(out);
+                 return out;
+             }},
+            {"outside",
+             [&](const LwFloatMatrix& m) {
+                 LwFloatMatrix out = m;
+                 p.ApplyOutsideMask(out);
+                 return out;
+             }},
+            {"clipped", [&](const LwFloatMatrix& m) { return p.FindScreenEdge(m).clipped; }},
+            {"checked",
+             [&](const LwFloatMatrix& m) {
+                 LwFloatMatrix out = m;
+                 LwProcessLog log;
+                 log.LogOpen("0.0.5");
+                 p.ApplyCheckedSteps(out, log);
+                 return out;
+             }},
+        };
+    for (const auto& [name, operation] : operations) {
+        SCOPED_TRACE(name);
+        const LwFloatMatrix expected = operation(atZero);
+        const LwFloatMatrix got = operation(shifted);
+        ASSERT_EQ(got.ColSize, cols);
+        ASSERT_EQ(got.RowSize, rows);
+        EXPECT_EQ(got.ColBegin, -50);
+        EXPECT_EQ(got.RowBegin, 30);
+        EXPECT_EQ(std::memcmp(got.Buffer(), expected.Buffer(), 4 * cols * rows), 0);
+        // Each operation changed the image, so that the comparison shows
+        // where it worked.
+        EXPECT_NE(std::memcmp(got.Buffer(), atZero.Buffer(), 4 * cols * rows), 0);
+    }
+    const RfaParameters::ScreenEdge edge = p.FindScreenEdge(shifted);
+    const RfaParameters::ScreenEdge reference = p.FindScreenEdge(atZero);
+    ASSERT_TRUE(edge.found);
+    EXPECT_EQ(edge.x, reference.x);
+    EXPECT_EQ(edge.y, reference.y);
+    EXPECT_EQ(edge.radius, reference.radius);
+    EXPECT_NEAR(edge.x, 47.5, 1.0);
+    EXPECT_NEAR(edge.y, 44, 1.0);
+}
+
+// The centres of the masks and of the azimuthal average are refused, named
+// with their range, when they lie more than one image size from the image
+// centre, as the screen centre of the shift is.
+TEST(RfaImageBegins, CentresOutOfReachAreNamedWithTheirRange)
+{
+    const LwFloatMatrix image = [] {
+        LwFloatMatrix m(256, 200);
+        m.ColBegin = -50;
+        m.RowBegin = 30;
+        for (int i = 0; i < m.ElementCount(); ++i)
+            m.Buffer()[i] = 1;
+        return m;
+    }();
+    struct Case
+    {
+        std::function<void(RfaParameters&)> set;
+        std::function<void(const RfaParameters&, LwFloatMatrix&)> run;
+        std::string error;
+    };
+    auto dip = [](const RfaParameters& p, LwFloatMatrix& m) { p.ApplyDipMask(m); };
+    auto outside = [](const RfaParameters& p, LwFloatMatrix& m) { p.ApplyOutsideMask(m); };
+    auto azimuthal = [](const RfaParameters& p, LwFloatMatrix& m) { p.AzimuthalBackground(m); };
+    const std::string widthRange =
+        " is out of range: it must be from -128 to 384 (the image centre 128 plus or "
+        "minus the image width)";
+    const std::string heightRange =
+        " is out of range: it must be from -100 to 300 (the image centre 100 plus "
+        "or minus the image height)";
+    const Case cases[] = {
+        {[](RfaParameters& p) { p.Ax_ = 1e8; }, azimuthal, "Az. BG Cx = 1e+08" + widthRange},
+        {[](RfaParameters& p) { p.Ay_ = 300.5; }, azimuthal, "Az. BG Cy = 300.5" + heightRange},
+        {[](RfaParameters& p) {
+             p.Ax_ = -128;
+             p.Ay_ = 300;
+         },
+         azimuthal, "(no error)"},
+        {[](RfaParameters& p) { p.McpDipCx_ = 385; }, dip, "MCP dip Cx = 385" + widthRange},
+        {[](RfaParameters& p) { p.McpDipCy_ = -1e9; }, dip, "MCP dip Cy = -1e+09" + heightRange},
+        {[](RfaParameters& p) {
+             p.McpDipCx_ = 384;
+             p.McpDipCy_ = -100;
+         },
+         dip, "(no error)"},
+        {[](RfaParameters& p) { p.MaskCy_ = 1265; }, outside, "Mask Cy = 1265" + heightRange},
+        {[](RfaParameters& p) { p.MaskCx_ = -129; }, outside, "Mask Cx = -129" + widthRange},
+        // A mask that masks nothing has no centre to check.
+        {[](RfaParameters& p) {
+             p.MaskCx_ = -1e9;
+             p.MaskRx_ = -1;
+         },
+         outside, "(no error)"},
+        {[](RfaParameters& p) { p.MaskCx_ = 384; }, outside, "(no error)"},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.error);
+        RfaParameters p;
+        k.set(p);
+        LwFloatMatrix m = image;
+        EXPECT_EQ(ErrorText([&] { k.run(p, m); }), k.error);
+        // A refusal leaves the image as it was.
+        if (k.error != "(no error)") {
+            EXPECT_EQ(std::memcmp(m.Buffer(), image.Buffer(), 4 * 256 * 200), 0);
+        }
+    }
 }
 
 }  // namespace

@@ -164,9 +164,11 @@ TEST(OutsideMask, KeepsTheEllipseAndZeroesEverythingElse)
         p.ApplyOutsideMask(image);
         const double ax = k.rx + 0.5, ay = k.ry + 0.5;
         int wrong = 0;
+        // Positions count from the first pixel, (-2, 1).
         for (int y = 1; y < 171; ++y)
             for (int x = -2; x < 298; ++x) {
-                const double v = (x - k.cx) * (x - k.cx) / (ax * ax) + (y - k.cy) * (y - k.cy) / (ay * ay);
+                const double dx = x + 2 - k.cx, dy = y - 1 - k.cy;
+                const double v = dx * dx / (ax * ax) + dy * dy / (ay * ay);
                 if (std::fabs(v - 1) < 1e-9)
                     continue;
                 const bool outside = v > 1;

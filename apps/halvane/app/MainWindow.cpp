@@ -13,10 +13,14 @@
 #include "ui_MainWindow.h"
 
 #include <QCloseEvent>
+#include <QFile>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QResizeEvent>
+
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -56,23 +60,39 @@ void MainWindow::onInitTimer()
     timer_.stop();
     try {
         RfaParameters& record = GetRfaParameters();
-        // No ini file yet: the defaults, silently. One that cannot be used
-        // leaves the defaults too, but says so: the user's saved values
-        // would otherwise be replaced unseen at the next operation.
-        std::string refused;
+        // No ini file yet: the defaults, silently. A value the form cannot
+        // take (a file of an older form, edited by hand) is replaced alone
+        // and named, every other value of the file is shown; a file that is
+        // no parameter file at all leaves the defaults and is kept aside.
+        // Either way the next operation writes only what the form shows.
+        std::string report;
         const QString ini = GetIniFileNameQString(".ini");
         if (QFileInfo::exists(ini)) {
             try {
-                const RfaParameters loaded = record.ReadFile(ini);
-                CheckFitsForm(loaded, Form());
+                std::vector<std::string> replaced;
+                RfaParameters loaded = record.ReadFile(ini, nullptr, &replaced);
+                for (std::string& text : replaced)
+                    text += ": the default is taken instead";
+                for (const std::string& text : BringIntoFormRange(loaded, Form()))
+                    replaced.push_back(text);
                 record = loaded;
+                if (!replaced.empty()) {
+                    report = "The settings file " + QStringToStdString(ini) +
+                             " holds values the form cannot take; its other values are shown.";
+                    for (const std::string& text : replaced)
+                        report += "\n" + text + ".";
+                }
             } catch (const LwError& e) {
-                refused = e.Message() + "\nThe default parameters are shown.";
+                report = e.Message() + "\nThe default parameters are shown.";
+                const QString kept = ini + ".bak";
+                QFile::remove(kept);
+                if (QFile::copy(ini, kept))
+                    report += "\nThe file is kept as " + QStringToStdString(kept) + ".";
             }
         }
         ExchangeWithUi(record, 0, Form());
-        if (!refused.empty())
-            ShowErrorBox(refused, this);
+        if (!report.empty())
+            ShowErrorBox(report, this);
     } catch (const LwError& e) {
         ShowErrorBox(e.Message(), this);
         close();
@@ -286,8 +306,11 @@ void MainWindow::on_actionLoad_parameters_triggered()
             // The file is read and checked whole first: a file that is no
             // parameter file, or one with a value the form cannot show,
             // leaves the record and the form's unsaved edits as they are.
+            // A file that holds some of the keys changes those widgets
+            // only; the others keep what the user typed.
             RfaParameters& record = GetRfaParameters();
-            const RfaParameters loaded = record.ReadFile(file);
+            std::vector<std::string> keys;
+            const RfaParameters loaded = record.ReadFile(file, &keys);
             try {
                 CheckFitsForm(loaded, Form());
             } catch (const LwError& e) {
@@ -295,7 +318,7 @@ void MainWindow::on_actionLoad_parameters_triggered()
                               " was not loaded: " + e.Message());
             }
             record = loaded;
-            ExchangeWithUi(record, 0, Form());
+            ShowKeysInForm(record, keys, Form());
         },
         HalvaneErrorReport());
 }

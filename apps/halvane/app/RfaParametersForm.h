@@ -5,6 +5,9 @@
 
 #include <QString>
 
+#include <string>
+#include <vector>
+
 class QWidget;
 class RfaParameters;
 class Ui_MainWindow;
@@ -16,10 +19,13 @@ class Ui_MainWindow;
 // form's centre, radius and margin boxes reach this far (MainWindow.ui).
 constexpr int kRfaFormPixelRange = 1 << 30;
 
-// Nonzero `toRecord`: the 23 widget values into `record`; zero: the record
-// into the widgets, where each value is brought into the widget's range and
-// decimals (the integer mask boxes take the value truncated toward zero).
-// Either way MappingIsAzM2_ becomes true.
+// Nonzero `toRecord`: the 23 widget values into `record`, unless a box
+// holds a text it cannot take (RfaSpinBoxes.h): then LwError "<box name> =
+// <text> is out of range: it must be ..." (RfaBoxRefusal) for the first such
+// box and `record` unchanged; zero: the record into the widgets, where each
+// value is brought into the widget's range and decimals (the integer mask
+// boxes take the value truncated toward zero). Either way MappingIsAzM2_
+// becomes true.
 void ExchangeWithUi(RfaParameters& record, int toRecord, Ui_MainWindow& form);
 // Whether the 17 numbers of `record` can be shown in the form as they are:
 // LwError naming the first value that is not a number or lies outside its
@@ -28,6 +34,15 @@ void ExchangeWithUi(RfaParameters& record, int toRecord, Ui_MainWindow& form);
 // form, so that ExchangeWithUi never clamps a value found by an operation
 // or read from a file.
 void CheckFitsForm(const RfaParameters& record, const Ui_MainWindow& form);
+// Every number of `record` that CheckFitsForm would refuse replaced by the
+// nearest value its widget holds (a value that is not a number by the
+// default), so that a file written for other ranges keeps the rest of its
+// values; one text per replaced value, as "<CheckFitsForm's text>: <value>
+// is taken instead".
+std::vector<std::string> BringIntoFormRange(RfaParameters& record, const Ui_MainWindow& form);
+// The values of `record` whose keys are in `keys` into their widgets, as
+// ExchangeWithUi does; the other widgets keep what they show.
+void ShowKeysInForm(const RfaParameters& record, const std::vector<std::string>& keys, Ui_MainWindow& form);
 
 // Writes `record` to the ini file (atomically: a failed write leaves the
 // old file). LwError "FILE CANNOT WRITE:<path>" when it cannot.

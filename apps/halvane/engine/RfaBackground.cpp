@@ -228,10 +228,10 @@ void RfaParameters::CheckFitSettings(bool usesAngle) const
     if (!usesAngle)
         return;
     const LDouble angle = MappingAzThetaMax_deg_;
-    if (!(angle > 0 && angle <= 180)) {
+    if (!(angle > 0 && angle <= kMaxAngle_deg)) {
         std::ostringstream text;
-        text << "Max angle = " << angle
-             << " is out of range: it must be greater than 0 and at most 180 degrees";
+        text << "Max angle = " << angle << " is out of range: it must be greater than 0 and at most "
+             << kMaxAngle_deg << " degrees";
         throw LwError(text.str());
     }
 }
@@ -297,10 +297,10 @@ public:
           const RfaProgress& progress)
         : image_(image), R_(R), L_(L), N_((L + 1) * (L + 1)),
           thetaMaxDeg_(thetaMaxDeg), mapping_{R, false, true, thetaMaxDeg * LwConst::Pi / 180},
-          cx_(image.ColSize / 2), cy_(image.RowSize / 2), square_(MakeSquare(R)), progress_(progress),
-          sumSlices_(progress ? kFitSumSlices : 1), fillSlices_(progress ? kFitFillSlices : 1),
-          threads_(omp_get_max_threads()), caches_(static_cast<std::size_t>(threads_)),
-          harmonics_(static_cast<std::size_t>(threads_))
+          cx_(image.ColBegin + image.ColSize / 2), cy_(image.RowBegin + image.RowSize / 2),
+          square_(MakeSquare(R)), progress_(progress), sumSlices_(progress ? kFitSumSlices : 1),
+          fillSlices_(progress ? kFitFillSlices : 1), threads_(omp_get_max_threads()),
+          caches_(static_cast<std::size_t>(threads_)), harmonics_(static_cast<std::size_t>(threads_))
     {}
 
     LwFloatMatrix Run()
@@ -539,8 +539,8 @@ LwFloatMatrix RfaParameters::BackgroundShByDegree(const LwFloatMatrix& source) c
     const int L = Size_l_;
     const LDouble thetaMax = MappingAzThetaMax_deg_ * LwConst::Pi / 180;
     const double R = Sr_ - SMargin_;
-    const int cx = source.ColSize / 2;
-    const int cy = source.RowSize / 2;
+    const int cx = source.ColBegin + source.ColSize / 2;
+    const int cy = source.RowBegin + source.RowSize / 2;
     const SampleSquare square = MakeSquare(R);
     LwFloatMatrix background(source.ColSize, source.RowSize);
     background.ColBegin = source.ColBegin;
@@ -591,9 +591,17 @@ LwFloatMatrix RfaParameters::BackgroundShByDegree(const LwFloatMatrix& source) c
 
 LwFloatMatrix RfaParameters::AzimuthalBackground(const LwFloatMatrix& image) const
 {
+    CheckCentre("Az. BG", Ax_, Ay_, image);
+    // The average runs on the image's own indices: a copy from (0, 0),
+    // element by element, so that a flagged image keeps its buffer.
+    LwFloatMatrix atOrigin(image.ColSize, image.RowSize);
+    std::copy(image.Buffer(), image.Buffer() + image.ElementCount(), atOrigin.Buffer());
     LwLongMatrix radiusMap;
-    return LwMatrixOperator().AverageAlongAzimuthal(image, static_cast<float>(Ax_), static_cast<float>(Ay_),
-                                                    true, radiusMap);
+    LwFloatMatrix background = LwMatrixOperator().AverageAlongAzimuthal(
+        atOrigin, static_cast<float>(Ax_), static_cast<float>(Ay_), true, radiusMap);
+    background.ColBegin = image.ColBegin;
+    background.RowBegin = image.RowBegin;
+    return background.Release(true);
 }
 
 void RfaParameters::LogAverageAlong(LwProcessLog& log) const

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <limits>
 #include <sstream>
+#include <string>
 
 namespace {
 
@@ -29,7 +30,48 @@ int TruncatedShift(double v, const char* message)
     return static_cast<int>(std::trunc(v));
 }
 
+// The image with its begins set to 0 while it lives: the masks work on the
+// pixels' positions from the first pixel.
+class AtOrigin
+{
+public:
+    explicit AtOrigin(LwFloatMatrix& m) : m_(m), col_(m.ColBegin), row_(m.RowBegin)
+    {
+        m_.ColBegin = 0;
+        m_.RowBegin = 0;
+    }
+    ~AtOrigin()
+    {
+        m_.ColBegin = col_;
+        m_.RowBegin = row_;
+    }
+    AtOrigin(const AtOrigin&) = delete;
+    AtOrigin& operator=(const AtOrigin&) = delete;
+
+private:
+    LwFloatMatrix& m_;
+    int col_;
+    int row_;
+};
+
+void CheckCentreReach(const std::string& name, double v, int size, const char* side)
+{
+    const int centre = size / 2;
+    if (v >= centre - size && v <= centre + size)
+        return;
+    std::ostringstream text;
+    text << name << " = " << v << " is out of range: it must be from " << centre - size << " to "
+         << centre + size << " (the image centre " << centre << " plus or minus the image " << side << ")";
+    throw LwError(text.str());
+}
+
 }  // namespace
+
+void RfaParameters::CheckCentre(const char* name, double cx, double cy, const LwFloatMatrix& image)
+{
+    CheckCentreReach(std::string(name) + " Cx", cx, image.ColSize, "width");
+    CheckCentreReach(std::string(name) + " Cy", cy, image.RowSize, "height");
+}
 
 LwFloatMatrix RfaParameters::ShiftToCenter(const LwFloatMatrix& image) const
 {
@@ -38,18 +80,7 @@ LwFloatMatrix RfaParameters::ShiftToCenter(const LwFloatMatrix& image) const
     const int dy = TruncatedShift(static_cast<double>(image.RowSize / 2) - Sy_, notFinite);
     // The shift wraps once: a centre up to one image size from the image
     // centre can be brought there, one farther cannot.
-    auto checkReach = [](const char* name, double v, int size, const char* side) {
-        const int centre = size / 2;
-        if (v >= centre - size && v <= centre + size)
-            return;
-        std::ostringstream text;
-        text << name << " = " << v << " is out of range: it must be from " << centre - size << " to "
-             << centre + size << " (the image centre " << centre << " plus or minus the image " << side
-             << ")";
-        throw LwError(text.str());
-    };
-    checkReach("Screen Cx", Sx_, image.ColSize, "width");
-    checkReach("Screen Cy", Sy_, image.RowSize, "height");
+    CheckCentre("Screen", Sx_, Sy_, image);
     LwFloatMatrix result(image.ColSize, image.RowSize);
     result.ColBegin = image.ColBegin;
     result.RowBegin = image.RowBegin;
@@ -82,6 +113,9 @@ void RfaParameters::ApplyDipMask(LwFloatMatrix& m) const
         throw LwError("MCP dip circle is not a finite number");
     if (m.ElementCount() == 0)
         return;
+    if (r > 0)
+        CheckCentre("MCP dip", McpDipCx_, McpDipCy_, m);
+    const AtOrigin origin(m);
     const int colLast = m.ColBegin + m.ColSize - 1;
     const int rowLast = m.RowBegin + m.RowSize - 1;
     const int x0 = RoundHalfUpClamped(cx - r, m.ColBegin, colLast);
@@ -104,6 +138,8 @@ void RfaParameters::ApplyOutsideMask(LwFloatMatrix& m) const
     const double ry = static_cast<double>(static_cast<float>(2 * MaskRy_ + 1)) * 0.5;
     if (!(rx > 0) || !(ry > 0))
         return;
+    CheckCentre("Mask", MaskCx_, MaskCy_, m);
+    const AtOrigin origin(m);
     const float cx = static_cast<float>(MaskCx_);
     const float cy = static_cast<float>(MaskCy_);
     const double rx2 = rx * rx;

@@ -133,7 +133,8 @@ bool RfaParameters::Serialize(LwBarnXml& doc, const std::string& rackName)
     return true;
 }
 
-RfaParameters RfaParameters::ReadFile(const QString& path) const
+RfaParameters RfaParameters::ReadFile(const QString& path, std::vector<std::string>* keysRead,
+                                      std::vector<std::string>* skipped) const
 {
     const std::string refused = "The parameter file " + path.toUtf8().toStdString() + " was not loaded: ";
     std::unique_ptr<LwQBarnFile> doc;
@@ -156,9 +157,15 @@ RfaParameters RfaParameters::ReadFile(const QString& path) const
         if (!doc->ValueRawString(key, text, std::string()))
             return;
         ++found;
+        if (keysRead != nullptr)
+            keysRead->push_back(key);
         const std::string reason = ReadStrict(text, field);
-        if (!reason.empty())
-            throw LwError(refused + "\"" + key + "\" holds \"" + text + "\", which " + reason);
+        if (reason.empty())
+            return;
+        const std::string what = "\"" + std::string(key) + "\" holds \"" + text + "\", which " + reason;
+        if (skipped == nullptr)
+            throw LwError(refused + what);
+        skipped->push_back(what);
     });
     if (found == 0)
         throw LwError(refused + "its rack \"ini\" holds none of the parameters");

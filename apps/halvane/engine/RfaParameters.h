@@ -25,6 +25,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 class LwBarnXml;
 class LwProcessLog;
@@ -81,13 +82,17 @@ public:
     // Highest degree l of the spherical harmonics, 0 .. kMaxDegree.
     std::int32_t Size_l_ = 5;
     // The highest degree the least-squares fit can take from the form: with
-    // Max angle at the form's largest value (99.99 degrees) the condition
+    // Max angle at the form's largest value (kMaxAngle_deg) the condition
     // number of its equations on a fully sampled screen is about 1e17 at
     // degree 14 and 3e18 at degree 15, beyond the fit's limit of 9.2e17
     // (smaller angles and masked pixels only raise it). Its working memory
     // then stays at a few megabytes (16 partial normal matrices of
     // (L + 1)^4 / 2 extended values). The degree box of the form stops here.
     static constexpr std::int32_t kMaxDegree = 14;
+    // The largest Max angle (degrees) the form's box holds: its default
+    // range of 99.99 brought to its one decimal. The fits refuse a larger
+    // one, so that their refusal and the box name the same range.
+    static constexpr double kMaxAngle_deg = 100;
     // Centre of the azimuthal average.
     double Ax_ = 128;
     double Ay_ = 128;
@@ -127,23 +132,43 @@ public:
     // of its key's kind (a number that is not finite or has text after it,
     // an int that is not a whole number in the int range, a flag other than
     // "true" or "false").
-    RfaParameters ReadFile(const QString& path) const;
+    //
+    // `keysRead`, when given, receives the keys the file holds, in the
+    // document's order. `skipped`, when given, makes a value that is not of
+    // its key's kind no refusal: the field keeps this record's value, and
+    // `skipped` receives "\"<key>\" holds \"<text>\", which <reason>" (the
+    // key still counts as held). The file as a whole is refused as above.
+    RfaParameters ReadFile(const QString& path, std::vector<std::string>* keysRead = nullptr,
+                           std::vector<std::string>* skipped = nullptr) const;
 
     // ---- Centre and masks -------------------------------------------------
-    // `image` shifted cyclically so that (Sx_, Sy_) lands on the image centre
-    // (ColSize / 2, RowSize / 2): a copy (same sizes and begins), flagged.
-    // A centre that is
-    // not finite: LwError "Screen centre is not a finite number"; one more
-    // than an image size from the image centre: "Screen Cx = <x> is out of
-    // range: it must be from <c - w> to <c + w> (...)" (Cy likewise).
+    // Positions of every operation (the centres of the screen, of the
+    // masks and of the azimuthal average, the centre that Adjust Screen
+    // finds) count columns and rows from the image's first pixel, whatever
+    // its begin indices; the image centre is (ColSize / 2, RowSize / 2) in
+    // those terms.
+    //
+    // Refuses a centre (cx, cy) more than one image size from the image
+    // centre: LwError "<name> Cx = <x> is out of range: it must be from
+    // <c - w> to <c + w> (the image centre <c> plus or minus the image
+    // width)", Cy likewise with the height. A centre that is not a number is
+    // out of range too.
+    static void CheckCentre(const char* name, double cx, double cy, const LwFloatMatrix& image);
+    // `image` shifted cyclically so that (Sx_, Sy_) lands on the image centre:
+    // a copy (same sizes and begins), flagged. A centre that is not finite:
+    // LwError "Screen centre is not a finite number"; one out of reach:
+    // CheckCentre's error for "Screen".
     LwFloatMatrix ShiftToCenter(const LwFloatMatrix& image) const;
     // Disc of radius McpDipR_ + 0.5 around (McpDipCx_, McpDipCy_) set to 0,
     // in place; the part outside the image is ignored. A centre or radius
-    // that is not finite: LwError "MCP dip circle is not a finite number".
+    // that is not finite: LwError "MCP dip circle is not a finite number";
+    // a centre out of reach (of a disc that masks anything): CheckCentre's
+    // error for "MCP dip".
     void ApplyDipMask(LwFloatMatrix& image) const;
     // Every pixel outside the ellipse of semi-axes MaskRx_ + 0.5 and
     // MaskRy_ + 0.5 around (MaskCx_, MaskCy_) set to 0, in place; pixels on
-    // the ellipse stay. A semi-axis of 0 or less leaves the image unchanged.
+    // the ellipse stay. A semi-axis of 0 or less leaves the image unchanged;
+    // otherwise a centre out of reach is CheckCentre's error for "Mask".
     void ApplyOutsideMask(LwFloatMatrix& image) const;
 
     // ---- Backgrounds ------------------------------------------------------
@@ -157,7 +182,7 @@ public:
     // Refuses settings no fit can use, naming the setting and its range:
     // Size_l_ outside 0 .. kMaxDegree, a fit radius Sr_ - SMargin_ of 0 or
     // less (or absurdly large), and, when `usesAngle` (the azimuthal
-    // mapping), a Max angle outside (0, 180] degrees.
+    // mapping), a Max angle outside (0, kMaxAngle_deg] degrees.
     void CheckFitSettings(bool usesAngle) const;
     // Refuses a fit disc that reaches beyond `image` around its centre,
     // naming the largest fit radius the image allows.
@@ -188,7 +213,8 @@ public:
     // (zeros included) subtracted as one layer; flagged. No sample inside
     // the disc: "No pixel lies inside the fit radius".
     LwFloatMatrix BackgroundShByDegree(const LwFloatMatrix& source) const;
-    // The azimuthal average around (Ax_, Ay_), pixels of 0 left out.
+    // The azimuthal average around (Ax_, Ay_), pixels of 0 left out. A
+    // centre out of reach: CheckCentre's error for "Az. BG".
     LwFloatMatrix AzimuthalBackground(const LwFloatMatrix& image) const;
 
     // The screen edge found by "Adjust Screen".
@@ -210,9 +236,10 @@ public:
     // direct search for any thread count. An edge whose radius comes out
     // below one pixel is no edge (found false). `progress` is called between
     // groups of four rows of centres; false: RfaCancelled "Adjust Screen was
-    // cancelled". An image without pixels: "The image has no pixels"; without
-    // the element (0, 0): the matrix range message; distances beyond the
-    // 16-bit ring table: "The image is too large for Adjust Screen".
+    // cancelled". An image without pixels: "The image has no pixels";
+    // distances beyond the 16-bit ring table: "The image is too large for
+    // Adjust Screen". Centres, diagonal and position count from the image's
+    // first pixel; the clipped image keeps the source's begins.
     ScreenEdge FindScreenEdge(const LwFloatMatrix& image, const RfaProgress& progress = nullptr) const;
 
     // ---- Apply checked operations ------------------------------------------

@@ -169,7 +169,11 @@ RfaParameters::ScreenEdge RfaParameters::FindScreenEdge(const LwFloatMatrix& ima
         throw LwError("The image has no pixels");
     if (!std::isfinite(static_cast<double>(AdjThres_)))
         throw LwError("Adj Screen: Threshold is not a finite number");
+    // The search runs on the image's own indices, from (0, 0); the clipped
+    // image keeps the source's begins.
     LwFloatMatrix clipped = image;
+    clipped.ColBegin = 0;
+    clipped.RowBegin = 0;
     float m = clipped.Buffer()[0];
     for (int i = 0; i < clipped.ElementCount(); ++i)
         m = std::max(m, clipped.Buffer()[i]);
@@ -180,8 +184,7 @@ RfaParameters::ScreenEdge RfaParameters::FindScreenEdge(const LwFloatMatrix& ima
     // The profile is read along the main diagonal, (k, k) for k from 0 to
     // the end of the shorter side; the candidate centres lie around the
     // image centre, each coordinate on its own axis.
-    (void)clipped.Index(0, 0);
-    const int n = std::min(clipped.ColBegin + clipped.ColSize, clipped.RowBegin + clipped.RowSize);
+    const int n = std::min(clipped.ColSize, clipped.RowSize);
 
     constexpr int kCandidates = 80;
     const int loX = clipped.ColSize / 2 - 20;
@@ -259,6 +262,8 @@ RfaParameters::ScreenEdge RfaParameters::FindScreenEdge(const LwFloatMatrix& ima
         // screen: a circle needs a radius of at least one pixel.
         edge.found = edge.radius >= 1;
     }
+    clipped.ColBegin = image.ColBegin;
+    clipped.RowBegin = image.RowBegin;
     edge.clipped = std::move(clipped);
     return edge;
 }
