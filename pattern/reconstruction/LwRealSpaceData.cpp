@@ -53,10 +53,8 @@ void CheckDataAgainstGrid(LwBarnXml& doc, const LwRealSpaceGrid& grid)
         if (static_cast<double>(colSize) * rowSize != points)
             throw LwError("Real-space data not consistent: the grid record gives " + LongToString(nx) +
                           " x " + LongToString(ny) + " x " + LongToString(nz) +
-                          " points but the density \"Cal_\" of "
-                          "element " +
-                          LongToString(element) + " declares " + LongToString(colSize) + " x " +
-                          LongToString(rowSize));
+                          " points but the density \"Cal_\" of element " + LongToString(element) +
+                          " declares " + LongToString(colSize) + " x " + LongToString(rowSize));
     }
 }
 
