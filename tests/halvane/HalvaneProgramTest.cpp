@@ -156,11 +156,10 @@ TEST(HalvaneProgram, RunsOnAnXServerMovesTheImageToTheCentreAndEndsCleanly)
     EXPECT_GE(shot.height(), 500);
     shot.save(LW_HALVANE_SCREENSHOT);
 
-    // The button was disabled while it ran, which moved the focus on to the
-    // next widget, "BG by spherical harmonics"; "Cancel", the last of the
-    // tab order, is 23 further.
+    // The focus is back on the button when the operation has ended;
+    // "Cancel", the last of the tab order, is 24 further.
     keys = QStringList{"key", "--delay", "30"};
-    for (int i = 0; i < 23; ++i)
+    for (int i = 0; i < 24; ++i)
         keys << "Tab";
     keys << "space";
     RunTool(server.Display(), "xdotool", keys);
