@@ -28,6 +28,8 @@ const char* const kInitMenuAdd =
     "std::__cxx11::string, std::__cxx11::string)";
 const char* const kInitSetCmdline = "void LwPluginFuncZyvra::InitSetCmdline(int, char**)";
 const char* const kInitMenuFileWrite = "void LwPluginFuncZyvra::InitMenuFileWrite()";
+const char* const kMenuFileNotWritten =
+    "The menu file through which the image viewer lists this program cannot be written";
 
 constexpr int kConnectTries = 5;
 
@@ -124,25 +126,30 @@ void LwPluginFuncZyvra::InitSetCmdline(int argc, char** argv)
             return;
         programPath_ = argv[0] != nullptr ? argv[0] : "";
         std::string refused;
+        bool refusedIsNumber = true;
         for (int i = 1; i <= argc - 2; ++i) {
             const std::string option = argv[i];
             if (option == "-P") {
                 // What a text stream reads from the start of the value: blanks
-                // skipped, digits up to the first other character, 0 without
-                // digits; an overflow fails the stream and is refused too.
+                // skipped, digits up to the first other character. A value
+                // without digits leaves 0 and is no number; an overflow
+                // leaves the type's limit and is out of range.
                 std::istringstream in(argv[i + 1]);
                 long long value = 0;
                 in >> value;
-                if (in.fail())
-                    value = 0;
-                if (value >= 1 && value <= 65535)
+                const bool isNumber = !in.fail() || value != 0;
+                if (isNumber && value >= 1 && value <= 65535) {
                     port_ = static_cast<std::int32_t>(value);
-                else
+                } else {
                     refused = argv[i + 1];
+                    refusedIsNumber = isNumber;
+                }
             } else if (option == "-L") {
                 localServerName_ = QString::fromUtf8(argv[i + 1]);
             }
         }
+        if (!refused.empty() && !refusedIsNumber)
+            throw LwError("Port number is not a number: " + refused);
         if (!refused.empty())
             throw LwError("Port number is out of range (1 to 65535): " + refused);
     });
@@ -155,12 +162,16 @@ void LwPluginFuncZyvra::InitMenuFileWrite()
         const std::string exe = GetFileName(programPath_);
         for (LwPluginMenuEntry& entry : menuEntries_)
             entry.Exe = exe;
-        LwBarnFile doc(fileName, "w");
-        doc.OpenRack("ZYVRA-MENU");
-        doc.ValueVectorString("FileLoaderExtWithComma_", loaderExtensions_);
-        LoadSaveList(doc, "menuList", "i", menuEntries_, SerializeMenuEntry);
-        doc.CloseRack("ZYVRA-MENU");
-        doc.Save();
+        try {
+            LwBarnFile doc(fileName, "w");
+            doc.OpenRack("ZYVRA-MENU");
+            doc.ValueVectorString("FileLoaderExtWithComma_", loaderExtensions_);
+            LoadSaveList(doc, "menuList", "i", menuEntries_, SerializeMenuEntry);
+            doc.CloseRack("ZYVRA-MENU");
+            doc.Save();
+        } catch (const LwError& e) {
+            throw LwError(std::string(kMenuFileNotWritten) + "\n" + e.Message());
+        }
     });
 }
 

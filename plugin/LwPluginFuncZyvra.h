@@ -127,14 +127,17 @@ public:
     // port from the integer at the start of argv[i + 1] and "-L" the local
     // server name (UTF-8); a later occurrence wins. A port outside 1..65535
     // is refused: the port keeps its value and, after the whole line was
-    // read, LwError "Port number is out of range (1 to 65535): <text>"
-    // is thrown, wrapped with "void LwPluginFuncZyvra::InitSetCmdline(int, char**)".
+    // read, LwError "Port number is out of range (1 to 65535): <text>" (or,
+    // for a value that does not begin with digits, "Port number is not a
+    // number: <text>") is thrown, wrapped with "void
+    // LwPluginFuncZyvra::InitSetCmdline(int, char**)".
     void InitSetCmdline(int argc, char** argv);
     // Writes the menu file: the program path with its extension replaced by
     // ".menu", a Barn document with the root "ZYVRA-MENU" holding the loader
-    // extensions "FileLoaderExtWithComma_" and the entries "menuList". An
-    // uncreatable file throws "Cannot File Open <name>", wrapped with "void
-    // LwPluginFuncZyvra::InitMenuFileWrite()".
+    // extensions "FileLoaderExtWithComma_" and the entries "menuList". A
+    // file that cannot be written throws "The menu file through which the
+    // image viewer lists this program cannot be written\nCannot File Open
+    // <name>", wrapped with "void LwPluginFuncZyvra::InitMenuFileWrite()".
     void InitMenuFileWrite();
     // The transport, made on first use from the current settings (copied).
     LwCommonClientSocket& GetSocket();

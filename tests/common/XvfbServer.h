@@ -19,8 +19,6 @@ public:
     XvfbServer(const XvfbServer&) = delete;
     XvfbServer& operator=(const XvfbServer&) = delete;
 
-    static bool Installed() { return !QStandardPaths::findExecutable("Xvfb").isEmpty(); }
-
     // Starts the server with one screen of `screen` ("WxHxD"); false when
     // Xvfb is missing or reports no display.
     bool Start(const std::string& screen = "1024x768x24")

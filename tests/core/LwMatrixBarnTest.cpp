@@ -8,6 +8,7 @@
 #include "core/LwQBarnFile.h"
 #include "BarnTestText.h"
 #include "BinaryTextTable.h"
+#include "FilledMatrix.h"
 
 #include <QTemporaryDir>
 
@@ -48,17 +49,6 @@ float Sample(int i)
 {
     const int mantissa = (i * 37) % 23 - 11;
     return std::ldexp(static_cast<float>(mantissa) + 0.375f, (i * 7) % 41 - 20);
-}
-
-template <class M>
-M Filled(int cols, int rows, int colBegin, int rowBegin)
-{
-    M m(cols, rows);
-    m.ColBegin = colBegin;
-    m.RowBegin = rowBegin;
-    for (int i = 0; i < m.ElementCount(); ++i)
-        m.Buffer()[i] = Sample(i);
-    return m;
 }
 
 // What the text form gives back for v: printed "%.6e" (seven significant
@@ -125,7 +115,7 @@ void CheckRoundTrips()
                 SCOPED_TRACE(std::string(format) + " begins " + std::to_string(b.col) + "," +
                              std::to_string(b.row) + " shape " + std::to_string(s.cols) + "x" +
                              std::to_string(s.rows));
-                M original = Filled<M>(s.cols, s.rows, b.col, b.row);
+                M original = FilledMatrix<M>(s.cols, s.rows, b.col, b.row, Sample);
                 const std::string text = Written(original, format);
                 M read;
                 ASSERT_TRUE(ReadBack(text, read));
@@ -139,7 +129,7 @@ void CheckRoundTrips()
         }
         // An empty matrix reads back empty, begins 0.
         M empty;
-        M read = Filled<M>(2, 2, 1, 1);
+        M read = FilledMatrix<M>(2, 2, 1, 1, Sample);
         EXPECT_TRUE(ReadBack(Written(empty, format), read)) << format;
         EXPECT_EQ(read.ColSize, 0);
         EXPECT_EQ(read.RowSize, 0);
@@ -253,7 +243,7 @@ TEST(LwMatrixBarn, OlderFormsAreRead)
         EXPECT_EQ(f.Buffer()[i], want[i]) << i;
 
     // "TDoubleMatrixBinary" is read by LwDoubleMatrix only.
-    LwDoubleMatrix d = Filled<LwDoubleMatrix>(2, 3, 4, 5);
+    LwDoubleMatrix d = FilledMatrix<LwDoubleMatrix>(2, 3, 4, 5, Sample);
     std::string older = Written(d, "b");
     for (const char* tag : {"<LwDoubleMatrixBinary>", "</LwDoubleMatrixBinary>"}) {
         std::string t = tag;
@@ -265,7 +255,7 @@ TEST(LwMatrixBarn, OlderFormsAreRead)
     ExpectSameShape(read, d);
     for (int i = 0; i < 6; ++i)
         EXPECT_EQ(read.Buffer()[i], d.Buffer()[i]);
-    LwFloatMatrix untouched = Filled<LwFloatMatrix>(1, 1, 7, 7);
+    LwFloatMatrix untouched = FilledMatrix<LwFloatMatrix>(1, 1, 7, 7, Sample);
     EXPECT_FALSE(ReadBack(older, untouched));
     EXPECT_EQ(untouched.ColBegin, 7);
 
@@ -274,7 +264,7 @@ TEST(LwMatrixBarn, OlderFormsAreRead)
     doc.OpenRack("d");
     doc.OpenRack("m");
     doc.OpenRack("LwFloatMatrixBinary");
-    LwFloatMatrix small = Filled<LwFloatMatrix>(2, 2, -1, 0);
+    LwFloatMatrix small = FilledMatrix<LwFloatMatrix>(2, 2, -1, 0, Sample);
     EXPECT_TRUE(SerializeMatrixBinary(doc, small, false, false));
     doc.CloseRack("LwFloatMatrixBinary");
     doc.CloseRack("m");
@@ -393,7 +383,7 @@ TEST(LwMatrixBarn, TextFormThroughQtFileWithoutLineBreaks)
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString path = dir.filePath("m.xml");
-    LwLDoubleMatrix m = Filled<LwLDoubleMatrix>(4, 3, -2, 6);
+    LwLDoubleMatrix m = FilledMatrix<LwLDoubleMatrix>(4, 3, -2, 6, Sample);
     {
         LwQBarnFile out(path, "w");
         out.OpenRack("d");
@@ -445,12 +435,12 @@ TEST(LwMatrixBarn, MalformedTextFormsFailWithoutTouchingTheMatrix)
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.why);
-        LwLDoubleMatrix ld = Filled<LwLDoubleMatrix>(2, 1, 9, 9);
+        LwLDoubleMatrix ld = FilledMatrix<LwLDoubleMatrix>(2, 1, 9, 9, Sample);
         EXPECT_EQ(ErrorText([&] { ReadBack(r.doc, ld); }), r.error);
         EXPECT_EQ(ld.ColSize, 2);
         EXPECT_EQ(ld.ColBegin, 9);
         EXPECT_EQ(ld.Buffer()[1], static_cast<LDouble>(Sample(1)));
-        LwFloatMatrix f = Filled<LwFloatMatrix>(2, 1, 9, 9);
+        LwFloatMatrix f = FilledMatrix<LwFloatMatrix>(2, 1, 9, 9, Sample);
         EXPECT_EQ(ErrorText([&] { ReadBack(r.doc, f); }), r.error);
         EXPECT_EQ(f.ColBegin, 9);
     }
@@ -471,7 +461,7 @@ TEST(LwMatrixBarn, EmptyShapesOfTheTextForm)
 
 TEST(LwMatrixBarn, BinaryFormShortSurplusMissingAndMalformedData)
 {
-    LwFloatMatrix m = Filled<LwFloatMatrix>(3, 2, 1, 1);
+    LwFloatMatrix m = FilledMatrix<LwFloatMatrix>(3, 2, 1, 1, Sample);
     const std::string good = Written(m, "bb");
     const std::string data = ValueOf(good, "base64b");
     auto withData = [&](const std::string& element, const std::string& text) {
@@ -491,7 +481,7 @@ TEST(LwMatrixBarn, BinaryFormShortSurplusMissingAndMalformedData)
 
     {
         SCOPED_TRACE("one element too few: 1 x 1 zero, false");
-        LwFloatMatrix r = Filled<LwFloatMatrix>(2, 2, 5, 5);
+        LwFloatMatrix r = FilledMatrix<LwFloatMatrix>(2, 2, 5, 5, Sample);
         EXPECT_FALSE(ReadBack(withData("base64b", fiveFloats), r));
         EXPECT_EQ(r.ColSize, 1);
         EXPECT_EQ(r.RowSize, 1);
@@ -522,7 +512,7 @@ TEST(LwMatrixBarn, BinaryFormShortSurplusMissingAndMalformedData)
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.why);
-        LwFloatMatrix kept = Filled<LwFloatMatrix>(2, 2, 5, 5);
+        LwFloatMatrix kept = FilledMatrix<LwFloatMatrix>(2, 2, 5, 5, Sample);
         bool result = true;
         EXPECT_EQ(ErrorText([&] { result = ReadBack(r.doc, kept); }), r.error);
         if (std::string(r.error) == "(no error)") {
@@ -557,7 +547,7 @@ TEST(LwMatrixBarn, BinaryFormHostileSizes)
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.why);
-        LwDoubleMatrix m = Filled<LwDoubleMatrix>(2, 1, 3, 3);
+        LwDoubleMatrix m = FilledMatrix<LwDoubleMatrix>(2, 1, 3, 3, Sample);
         bool result = !r.result;
         EXPECT_EQ(ErrorText([&] { result = ReadBack(r.doc, m); }), r.error);
         if (std::string(r.error) == "(no error)") {
@@ -626,7 +616,7 @@ TEST(LwMatrixBarn, ExtendedDataOfNoKnownWidthAreRefused)
     const std::vector<unsigned char> bytes(2 * 9, 0x3F);
     std::string text;
     LwBinaryDataToText().ToText(bytes.data(), static_cast<int>(bytes.size()), text, true, false);
-    LwLDoubleMatrix kept = Filled<LwLDoubleMatrix>(2, 1, 4, 4);
+    LwLDoubleMatrix kept = FilledMatrix<LwLDoubleMatrix>(2, 1, 4, 4, Sample);
     EXPECT_EQ(ErrorText([&] { ReadBack(LDoubleBinaryDoc(2, 1, text), kept); }),
               "LDoubleMatrixBinary data hold 18 bytes for 2 elements: not 8, 10, 12 or 16 bytes per element");
     EXPECT_EQ(kept.ColBegin, 4);  // unchanged
@@ -661,7 +651,7 @@ TEST(LwMatrixBarn, WriteFormatErrorLeavesTheDocumentWhole)
 {
     LwBarnXml doc("w");
     doc.OpenRack("d");
-    LwFloatMatrix m = Filled<LwFloatMatrix>(1, 1, 0, 0);
+    LwFloatMatrix m = FilledMatrix<LwFloatMatrix>(1, 1, 0, 0, Sample);
     EXPECT_EQ(ErrorText([&] { SerializeMatrix(doc, "m", m, "x"); }), "Write format error");
     EXPECT_TRUE(SerializeMatrix(doc, "n", m, "b"));
     doc.CloseRack("d");

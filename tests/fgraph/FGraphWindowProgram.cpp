@@ -74,7 +74,9 @@ int Grab(int argc, char** argv, const char* png)
     layout->addWidget(curveView);
     layout->addWidget(imageView);
     window.show();
-    if (!QTest::qWaitForWindowExposed(&window))
+    // A first start on a busy machine may take long before the window
+    // shows; the test bounds the whole run.
+    if (!QTest::qWaitForWindowExposed(&window, 180000))
         return 2;
 
     FGraph curve;

@@ -1,5 +1,7 @@
 // The graph widget in programs of their own: the end of a program whose
 // graph outlives the application object, and a real X server (Xvfb).
+#include "XProgram.h"
+#include "XTools.h"
 #include "XvfbServer.h"
 
 #include <QCoreApplication>
@@ -54,21 +56,21 @@ TEST(LwFGraphProcess, GraphOutlivingTheApplicationEndsCleanly)
 
 TEST(LwFGraphProcess, WindowWithCurveAndImageIsGrabbedFromAnXServer)
 {
-    if (!XvfbServer::Installed())
-        GTEST_SKIP() << "Xvfb is not installed";
+    if (!XTools::Installed({"Xvfb", "xwd"}))
+        GTEST_SKIP() << "Xvfb or xwd is not installed";
     XvfbServer server;
     ASSERT_TRUE(server.Start());
 
+    // The program waits for its window to be exposed, draws and grabs it,
+    // and ends.
     const QString png = QCoreApplication::applicationDirPath() + "/fgraph_xvfb_grab.png";
     QFile::remove(png);
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "xcb");
-    env.insert("DISPLAY", server.Display());
-    env.insert("QT_FONT_DPI", "96");
-    const Outcome o = RunWindowProgram({"grab", png}, env);
-    ASSERT_TRUE(o.finished);
-    EXPECT_EQ(o.status, QProcess::NormalExit) << o.errors.toStdString();
-    ASSERT_EQ(o.code, 0) << o.errors.toStdString();
+    XProgram program(server, LW_FGRAPH_WINDOW_PROGRAM, {"grab", png});
+    ASSERT_TRUE(program.Started()) << program.Failure("the start");
+    ASSERT_TRUE(program.WaitFor([&] { return program.Process().state() == QProcess::NotRunning; }))
+        << program.Failure("the grab");
+    EXPECT_EQ(program.Process().exitStatus(), QProcess::NormalExit) << program.Output();
+    ASSERT_EQ(program.Process().exitCode(), 0) << program.Failure("the grab");
 
     // The grab shows both graphs: the red curve and the image's gradation
     // (palette 3 runs through blue and cyan).

@@ -11,6 +11,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QProgressDialog>
 #include <QTcpServer>
 #include <QTest>
@@ -127,7 +128,11 @@ TEST_F(HalvaneWindowTest, WithoutAViewerOrMenuFileTheWindowOpensAndReportsInTheE
     StartedWindow& w = Start({"-P", freePort});
     QDir().rmdir(menu);
     ASSERT_EQ(w.reports.size(), 1u);
-    EXPECT_NE(w.reports[0].find("Cannot File Open"), std::string::npos) << w.reports[0];
+    EXPECT_EQ(w.reports[0].rfind("The menu file through which the image viewer lists this program cannot be "
+                                 "written\nCannot File Open ",
+                                 0),
+              0u)
+        << w.reports[0];
     EXPECT_FALSE(w.window->Client().IsConnected());
     EXPECT_TRUE(w.window->isVisible());
     EXPECT_EQ(w.Form().dspSr->value(), 100);
@@ -154,11 +159,12 @@ TEST_F(HalvaneWindowTest, CommandLinePortsAndTheirRefusal)
         EXPECT_EQ(w.window->Client().Port(), 14112);
     }
     {
-        // A port that is no number is refused and reported; the default stays.
+        // A port that is no number is refused and reported as such; the
+        // default stays.
         StartedWindow w({"-P", "word"});
         EXPECT_EQ(w.window->Client().Port(), 14112);
         ASSERT_EQ(w.reports.size(), 1u);
-        EXPECT_NE(w.reports[0].find("Port number is out of range"), std::string::npos);
+        EXPECT_EQ(w.reports[0].rfind("Port number is not a number: word/", 0), 0u) << w.reports[0];
     }
 }
 
@@ -886,6 +892,150 @@ TEST_F(HalvaneWindowTest, AdjustScreenFindsTheEdgeAndShowsItInTheForm)
     EXPECT_EQ(watcher.boxes[0].text, "Adjust Screen found no screen edge in the image");
     EXPECT_EQ(Form().dspSr->value(), 33);
     EXPECT_EQ(GetRfaParameters().Sr_, 33);
+}
+
+// With no window focused, every operation on the focused image says so in
+// the same words, before it asks for an image.
+TEST_F(HalvaneWindowTest, WithNoWindowFocusedEveryOperationAsksForAnImageWindow)
+{
+    Seed(Screen());
+    Start();
+    ModalWatcher watcher;
+    Viewer().SetFocused(-1);
+    const auto windows = Viewer().WindowIds();
+    for (QPushButton* button :
+         {Form().pushButton_7, Form().pushButton_5, Form().pushButton, Form().pushButton_2,
+          Form().pushButton_9, Form().pushButton_11, Form().pushButton_8, Form().pushButton_12}) {
+        SCOPED_TRACE(button->text().toStdString());
+        watcher.boxes.clear();
+        Viewer().ClearRequests();
+        button->click();
+        ASSERT_EQ(watcher.boxes.size(), 1u) << watcher.Texts();
+        EXPECT_EQ(watcher.boxes[0].title, "ERROR");
+        EXPECT_EQ(watcher.boxes[0].text, "Please select image window");
+        const std::vector<std::string> commands = Viewer().Commands();
+        ASSERT_FALSE(commands.empty());
+        EXPECT_EQ(commands[0], "WindowGetFocusedID");
+        for (const std::string& c : commands)
+            EXPECT_TRUE(c == "WindowGetFocusedID" || c == "GetIsModeImage") << c;
+    }
+    EXPECT_EQ(Viewer().WindowIds(), windows);
+}
+
+// The window closed from its title bar while an operation runs (the
+// system's close, which QWindow::close delivers as the window manager
+// does) asks first: No lets the operation end with its windows, Yes stops
+// it as its Cancel does and closes the window once it has.
+TEST_F(HalvaneWindowTest, ClosingFromTheTitleBarDuringAnOperationAsksFirst)
+{
+    const std::int32_t source = Seed(Screen());
+    Start();
+    Form().dspSr->setValue(40);
+    Form().spMargin->setValue(5);
+    Form().spSizel->setValue(2);
+    const std::string question = "An operation is running. Stop it and close the window?";
+    ModalWatcher watcher;
+    standin::Faults slow;
+    slow.delayMs = 30;
+    for (const bool yes : {false, true}) {
+        SCOPED_TRACE(yes ? "Yes" : "No");
+        watcher.answerYes = yes;
+        watcher.boxes.clear();
+        Viewer().SetFocused(source);
+        Viewer().SetFaults(slow);
+        const auto windows = Viewer().WindowIds().size();
+        bool closedWhileRunning = false;
+        QTimer::singleShot(5, [&] {
+            closedWhileRunning = !Form().pushButton_5->isEnabled();
+            started_->window->windowHandle()->close();
+        });
+        Form().pushButton_5->click();
+        Viewer().SetFaults(standin::Faults());
+        ASSERT_TRUE(closedWhileRunning);
+        ASSERT_EQ(watcher.boxes.size(), 1u) << watcher.Texts();
+        EXPECT_EQ(watcher.boxes[0].text, question);
+        EXPECT_EQ(started_->window->isVisible(), !yes);
+        EXPECT_EQ(Viewer().WindowIds().size(), yes ? windows : windows + 2);
+    }
+}
+
+// A button pressed from the keyboard has the focus again when its
+// operation ends (disabling it moved the focus on), so that the next Space
+// presses it again instead of ticking or unticking the widget after it.
+TEST_F(HalvaneWindowTest, TheFocusGoesBackToThePressedButtonWhenTheOperationEnds)
+{
+    const std::int32_t source = Seed(Screen());
+    Start();
+    Form().dspSr->setValue(40);
+    Form().spMargin->setValue(5);
+    Form().spSizel->setValue(2);
+    ModalWatcher watcher;
+    // Activates the main window, as the window manager does when the
+    // progress dialog closes, and presses Space on its focus widget.
+    auto space = [this] {
+        QApplication::setActiveWindow(started_->window.get());
+        QWidget* target = QApplication::focusWidget();
+        ASSERT_NE(target, nullptr);
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, " ");
+        QApplication::sendEvent(target, &press);
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_Space, Qt::NoModifier, " ");
+        QApplication::sendEvent(target, &release);
+    };
+    for (QPushButton* button : {Form().pushButton_5, Form().pushButton_7, Form().pushButton_2}) {
+        SCOPED_TRACE(button->text().toStdString());
+        QApplication::setActiveWindow(started_->window.get());
+        button->setFocus();
+        ASSERT_EQ(QApplication::focusWidget(), button);
+        const bool azimuthal = Form().cbBgAz->isChecked();
+        const bool spherical = Form().cbBgSh->isChecked();
+        for (int press = 0; press < 2; ++press) {
+            Viewer().SetFocused(source);
+            Viewer().ClearRequests();
+            space();
+            const std::vector<std::string> commands = Viewer().Commands();
+            EXPECT_NE(std::find(commands.begin(), commands.end(), "FIImageGetBySharedMemory"),
+                      commands.end());
+            EXPECT_EQ(started_->window->focusWidget(), button);
+        }
+        EXPECT_EQ(Form().cbBgAz->isChecked(), azimuthal);
+        EXPECT_EQ(Form().cbBgSh->isChecked(), spherical);
+        EXPECT_TRUE(watcher.boxes.empty()) << watcher.Texts();
+    }
+}
+
+// Images on which the edge search cannot find a screen inside the image
+// are refused in words; the record and the form keep their values.
+TEST_F(HalvaneWindowTest, AdjustScreenSaysWhenTheImageIsTooSmallOrTooNarrow)
+{
+    Start();
+    Form().dspSx->setValue(60);
+    ModalWatcher watcher;
+    struct Case
+    {
+        int cols, rows;
+        const char* text;
+    };
+    const Case cases[] = {
+        {16, 16, "The image (16 x 16 pixels) is too small for the edge search of Adjust Screen"},
+        {2048, 64, "The image (2048 x 64 pixels) is too narrow for the edge search of Adjust Screen"},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.text);
+        // A centred screen whose radius is 0.4 of the shorter side.
+        LwFloatMatrix image(k.cols, k.rows);
+        const double radius = 0.4 * std::min(k.cols, k.rows);
+        for (int y = 0; y < k.rows; ++y)
+            for (int x = 0; x < k.cols; ++x)
+                image(x, y) = std::hypot(x - k.cols / 2.0, y - k.rows / 2.0) < radius ? 50.0f : 2.0f;
+        const std::int32_t id = Seed(image);
+        watcher.boxes.clear();
+        Form().pushButton_2->click();
+        ASSERT_EQ(watcher.boxes.size(), 1u);
+        EXPECT_EQ(watcher.boxes[0].text.rfind(k.text, 0), 0u) << watcher.boxes[0].text;
+        EXPECT_TRUE(Viewer().GetWindow(id).regions.empty());
+        EXPECT_EQ(Form().dspSx->value(), 60);
+        EXPECT_EQ(GetRfaParameters().Sx_, 60);
+    }
 }
 
 TEST_F(HalvaneWindowTest, FitSettingsThatDoNotSuitTheImageAreNamedWithTheirRangeAndOpenNoWindow)

@@ -665,10 +665,10 @@ TEST(ScreenEdge, ConstantEmptyAndShortImages)
     EXPECT_FALSE(p.FindScreenEdge(constant).found);
     EXPECT_EQ(ErrorText([&] { p.FindScreenEdge(LwFloatMatrix()); }), "The image has no pixels");
     // A wide image is searched along the diagonal of its rows.
-    LwFloatMatrix wide(40, 30);
+    LwFloatMatrix wide(60, 45);
     wide.SetZero();
     EXPECT_FALSE(p.FindScreenEdge(wide).found);
-    LwFloatMatrix shifted(30, 30);
+    LwFloatMatrix shifted(40, 40);
     shifted.ColBegin = 1;  // no element (0, 0)
     shifted.SetZero();
     EXPECT_FALSE(p.FindScreenEdge(shifted).found);
@@ -686,9 +686,65 @@ TEST(ScreenEdge, ConstantEmptyAndShortImages)
     EXPECT_EQ(calls, 3);
     // Rows so far from the centres that the distances leave the 16-bit ring
     // table.
-    LwFloatMatrix column(1, 140000);
+    LwFloatMatrix column(40, 140000);
     column.SetZero();
     EXPECT_EQ(ErrorText([&] { p.FindScreenEdge(column); }), "The image is too large for Adjust Screen");
+}
+
+// The candidate centres lie within 20 pixels of the image centre, and the
+// profile runs along the diagonal from (0, 0), which passes
+// |cols - rows| / (2 sqrt 2) from the centre. Images that cannot hold the
+// candidates, or whose diagonal misses every screen inside them, are
+// refused in words before the search; on the others a centred screen is
+// found, and the images at the limits are searched.
+TEST(ScreenEdge, ImagesTooSmallOrTooNarrowForTheSearchAreRefused)
+{
+    enum Outcome { Found, Searched, TooSmall, TooNarrow };
+    struct Case
+    {
+        int cols, rows;
+        Outcome outcome;
+    };
+    const Case cases[] = {
+        {16, 16, TooSmall},
+        {39, 300, TooSmall},
+        {300, 39, TooSmall},
+        {40, 40, Found},
+        {96, 64, Found},
+        {64, 96, Found},
+        // sqrt 2 x 64 = 90.5: sides that differ by 90 are searched, by 91 not.
+        {154, 64, Searched},
+        {155, 64, TooNarrow},
+        {64, 154, Searched},
+        {64, 155, TooNarrow},
+        {2048, 64, TooNarrow},
+    };
+    RfaParameters p;
+    p.AdjThres_ = 1;
+    for (const Case& k : cases) {
+        const std::string size = std::to_string(k.cols) + " x " + std::to_string(k.rows);
+        SCOPED_TRACE(size);
+        const double radius = 0.4 * std::min(k.cols, k.rows);
+        const LwFloatMatrix image = SyntheticScreen(k.cols, k.rows, 0, k.cols / 2.0, k.rows / 2.0, radius,
+                                                    [](int, int) { return 100.0f; });
+        if (k.outcome == Found) {
+            const RfaParameters::ScreenEdge edge = p.FindScreenEdge(image);
+            ASSERT_TRUE(edge.found);
+            EXPECT_NEAR(edge.x, k.cols / 2.0, 1.0);
+            EXPECT_NEAR(edge.y, k.rows / 2.0, 1.0);
+            EXPECT_NEAR(edge.radius, radius, 2.0);
+        } else if (k.outcome == Searched) {
+            EXPECT_NO_THROW(p.FindScreenEdge(image));
+        } else {
+            const std::string text = ErrorText([&] { p.FindScreenEdge(image); });
+            const std::string refusal = k.outcome == TooSmall ? "too small" : "too narrow";
+            EXPECT_EQ(text.rfind("The image (" + size + " pixels) is " + refusal +
+                                     " for the edge search of Adjust Screen",
+                                 0),
+                      0u)
+                << text;
+        }
+    }
 }
 
 TEST(ApplyCheckedSteps, StepsRunInTheirOrderAndLogOneRecordEach)

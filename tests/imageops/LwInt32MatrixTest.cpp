@@ -5,6 +5,7 @@
 #include "core/LwMatrixBarn.h"
 #include "imageops/LwInt32Matrix.h"
 #include "BarnTestText.h"
+#include "FilledMatrix.h"
 
 #include <gtest/gtest.h>
 
@@ -35,17 +36,6 @@ std::int32_t Sample(int i)
                                    1000000,
                                    65536};
     return values[i % 11];
-}
-
-template <class M>
-M Filled(int cols, int rows, int colBegin, int rowBegin)
-{
-    M m(cols, rows);
-    m.ColBegin = colBegin;
-    m.RowBegin = rowBegin;
-    for (int i = 0; i < m.ElementCount(); ++i)
-        m.Buffer()[i] = Sample(i);
-    return m;
 }
 
 template <class A, class B>
@@ -87,7 +77,7 @@ bool ReadBack(const std::string& text, LwLongMatrix& m)
 
 TEST(LwInt32Matrix, SetSizeRefusesNegativeSizes)
 {
-    LwInt32Matrix m = Filled<LwInt32Matrix>(3, 2, 4, -5);
+    LwInt32Matrix m = FilledMatrix<LwInt32Matrix>(3, 2, 4, -5, Sample);
     m.ColBegin = 4;
     m.RowBegin = -5;
     EXPECT_EQ(ErrorText([&] { m.SetSize(-1, -1); }), "matrix creation Parameter Error");
@@ -104,7 +94,7 @@ TEST(LwInt32Matrix, SetSizeRefusesNegativeSizes)
 
 TEST(LwInt32Matrix, SetSizeKeepsABufferOfTheSameCount)
 {
-    LwInt32Matrix m = Filled<LwInt32Matrix>(3, 2, 1, 1);
+    LwInt32Matrix m = FilledMatrix<LwInt32Matrix>(3, 2, 1, 1, Sample);
     const std::int32_t* buffer = m.Buffer();
     m.SetSize(2, 3);
     EXPECT_EQ(m.Buffer(), buffer);
@@ -145,7 +135,8 @@ TEST(LwInt32Matrix, ElementRoundTripsInEveryForm)
     for (const char* format : kFormats) {
         for (const Shape& s : shapes) {
             SCOPED_TRACE(std::string(format) + " " + std::to_string(s.cols) + "x" + std::to_string(s.rows));
-            LwInt32Matrix original = Filled<LwInt32Matrix>(s.cols, s.rows, s.colBegin, s.rowBegin);
+            LwInt32Matrix original =
+                FilledMatrix<LwInt32Matrix>(s.cols, s.rows, s.colBegin, s.rowBegin, Sample);
             LwInt32Matrix read;
             ASSERT_TRUE(ReadBack(Written(original, format), read));
             ExpectSameMatrix(read, original);
@@ -154,7 +145,7 @@ TEST(LwInt32Matrix, ElementRoundTripsInEveryForm)
     // An empty matrix reads back empty.
     for (const char* format : kFormats) {
         LwInt32Matrix empty;
-        LwInt32Matrix read = Filled<LwInt32Matrix>(2, 2, 0, 0);
+        LwInt32Matrix read = FilledMatrix<LwInt32Matrix>(2, 2, 0, 0, Sample);
         EXPECT_TRUE(ReadBack(Written(empty, format), read)) << format;
         EXPECT_EQ(read.ElementCount(), 0) << format;
     }
@@ -186,12 +177,12 @@ TEST(LwInt32Matrix, BinaryFormIsSharedWithLwLongMatrix)
 {
     for (const char* format : {"b", "bb"}) {
         SCOPED_TRACE(format);
-        LwLongMatrix longMatrix = Filled<LwLongMatrix>(4, 3, -1, 2);
+        LwLongMatrix longMatrix = FilledMatrix<LwLongMatrix>(4, 3, -1, 2, Sample);
         LwInt32Matrix fromLong;
         ASSERT_TRUE(ReadBack(Written(longMatrix, format), fromLong));
         ExpectSameMatrix(fromLong, longMatrix);
 
-        LwInt32Matrix int32Matrix = Filled<LwInt32Matrix>(2, 5, 3, -3);
+        LwInt32Matrix int32Matrix = FilledMatrix<LwInt32Matrix>(2, 5, 3, -3, Sample);
         LwLongMatrix fromInt32;
         ASSERT_TRUE(ReadBack(Written(int32Matrix, format), fromInt32));
         ExpectSameMatrix(fromInt32, int32Matrix);
@@ -246,7 +237,7 @@ TEST(LwInt32Matrix, MissingElementOrFormLeavesTheMatrix)
     };
     for (const std::string& text : texts) {
         SCOPED_TRACE(text);
-        LwInt32Matrix m = Filled<LwInt32Matrix>(3, 1, 6, 6);
+        LwInt32Matrix m = FilledMatrix<LwInt32Matrix>(3, 1, 6, 6, Sample);
         const LwInt32Matrix before = m;
         EXPECT_FALSE(ReadBack(text, m));
         ExpectSameMatrix(m, before);
@@ -258,7 +249,7 @@ TEST(LwInt32Matrix, NegativeSizesInADocumentAreRefused)
     const std::string text =
         "<d><m><LwLongMatrixBinary><ColSize>-1</ColSize><ColBegin>0</ColBegin><RowSize>2</RowSize>"
         "<RowBegin>0</RowBegin><base64b>BwAAAA==</base64b></LwLongMatrixBinary></m></d>";
-    LwInt32Matrix m = Filled<LwInt32Matrix>(1, 1, 2, 2);
+    LwInt32Matrix m = FilledMatrix<LwInt32Matrix>(1, 1, 2, 2, Sample);
     EXPECT_EQ(ErrorText([&] { ReadBack(text, m); }), "Matrix Parameter Error");
     EXPECT_EQ(m.ColSize, 1);
 }

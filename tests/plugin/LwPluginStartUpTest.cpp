@@ -31,6 +31,7 @@ std::string FileText(const QString& path)
 TEST(LwPluginCommandLine, PortAndLocalServerName)
 {
     const std::string refused = "Port number is out of range (1 to 65535): ";
+    const std::string notNumber = "Port number is not a number: ";
     const std::string signature = "/void LwPluginFuncZyvra::InitSetCmdline(int, char**)";
     struct Case
     {
@@ -51,7 +52,18 @@ TEST(LwPluginCommandLine, PortAndLocalServerName)
          14112,
          "\xe7\x94\xbb\xe5\x83\x8f",
          "(no error)"},
-        {"no digits", {"prog", "-P", "abc"}, 14112, "zyvraimage", refused + "abc" + signature},
+        {"no digits", {"prog", "-P", "abc"}, 14112, "zyvraimage", notNumber + "abc" + signature},
+        {"a sign alone", {"prog", "-P", " -"}, 14112, "zyvraimage", notNumber + " -" + signature},
+        {"the last refusal is named",
+         {"prog", "-P", "0", "-P", "x1"},
+         14112,
+         "zyvraimage",
+         notNumber + "x1" + signature},
+        {"the last refusal is named, a number",
+         {"prog", "-P", "x1", "-P", "0"},
+         14112,
+         "zyvraimage",
+         refused + "0" + signature},
         {"zero", {"prog", "-P", "0"}, 14112, "zyvraimage", refused + "0" + signature},
         {"above 65535", {"prog", "-P", "70000", "-L", "x"}, 14112, "x", refused + "70000" + signature},
         {"no 16-bit wrap (would be 21045)",
@@ -65,6 +77,11 @@ TEST(LwPluginCommandLine, PortAndLocalServerName)
          14112,
          "zyvraimage",
          refused + "99999999999999999999" + signature},
+        {"negative overflow",
+         {"prog", "-P", "-99999999999999999999"},
+         14112,
+         "zyvraimage",
+         refused + "-99999999999999999999" + signature},
         {"highest", {"prog", "-P", "65535"}, 65535, "zyvraimage", "(no error)"},
     };
     for (const Case& c : cases) {
@@ -154,7 +171,9 @@ TEST_F(MenuFileTest, UnwritableMenuFileIsReportedAndStartUpGoesOn)
         LwPluginStartUp(client, static_cast<int>(argv.size()), argv.data(), false);
     const std::vector<std::string> expected = {
         "Port number is out of range (1 to 65535): 0/void LwPluginFuncZyvra::InitSetCmdline(int, char**)",
-        "Cannot File Open " + program + ".menu/void LwPluginFuncZyvra::InitMenuFileWrite()"};
+        "The menu file through which the image viewer lists this program cannot be written\nCannot File "
+        "Open " +
+            program + ".menu/void LwPluginFuncZyvra::InitMenuFileWrite()"};
     EXPECT_EQ(expected, reports);
     EXPECT_TRUE(client.IsConnected());
     EXPECT_EQ(viewer.Port(), client.Port());

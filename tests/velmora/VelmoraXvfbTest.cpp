@@ -4,6 +4,8 @@
 // xdotool; the screen is grabbed with xwd, and the main window and the
 // hologram dialog are kept as PNG files beside the test binary.
 #include "ViewerTestSupport.h"
+#include "XProgram.h"
+#include "XTools.h"
 #include "XvfbServer.h"
 
 #include <QDir>
@@ -11,156 +13,14 @@
 #include <QFile>
 #include <QImage>
 #include <QProcess>
-#include <QRegularExpression>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <signal.h>
 
 namespace {
-
-// xdotool, xwd and friends on the test's display.
-class XTools
-{
-public:
-    explicit XTools(const QString& display) : display_(display) {}
-
-    QString Run(const QString& program, const QStringList& args)
-    {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("DISPLAY", display_);
-        p.setProcessEnvironment(env);
-        p.start(program, args);
-        p.waitForFinished(20000);
-        return QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
-    }
-    // The first visible window whose name matches `pattern`, waiting up to
-    // `ms`; empty when none came.
-    QString WaitWindow(const QString& pattern, int ms = 20000)
-    {
-        for (int waited = 0; waited < ms; waited += 100) {
-            const QString ids = Run("xdotool", {"search", "--onlyvisible", "--name", pattern});
-            if (!ids.isEmpty())
-                return ids.split('\n').front();
-            QThread::msleep(100);
-        }
-        return QString();
-    }
-    // Waits until no visible window matches `pattern`.
-    bool WaitGone(const QString& pattern, int ms = 20000)
-    {
-        for (int waited = 0; waited < ms; waited += 100) {
-            if (Run("xdotool", {"search", "--onlyvisible", "--name", pattern}).isEmpty())
-                return true;
-            QThread::msleep(100);
-        }
-        return false;
-    }
-    void Click(const QString& window, int x, int y)
-    {
-        Run("xdotool", {"mousemove", "--window", window, QString::number(x), QString::number(y)});
-        QThread::msleep(150);
-        Run("xdotool", {"click", "1"});
-        QThread::msleep(300);
-    }
-    // The pointer over the window and the keyboard focus on it.
-    void Focus(const QString& window)
-    {
-        Run("xdotool", {"mousemove", "--window", window, "40", "40"});
-        Run("xdotool", {"windowfocus", window});
-        QThread::msleep(300);
-    }
-    void Keys(const QString& window, const QStringList& keys)
-    {
-        Focus(window);
-        for (const QString& k : keys) {
-            Run("xdotool", {"key", k});
-            QThread::msleep(1000);
-        }
-    }
-    void Type(const QString& window, const QString& text)
-    {
-        Focus(window);
-        Run("xdotool", {"type", "--delay", "20", text});
-    }
-    QRect Geometry(const QString& window)
-    {
-        const QString text = Run("xdotool", {"getwindowgeometry", "--shell", window});
-        auto value = [&text](const char* key) {
-            const QRegularExpressionMatch m = QRegularExpression(QString(key) + "=(\\d+)").match(text);
-            return m.hasMatch() ? m.captured(1).toInt() : 0;
-        };
-        return QRect(value("X"), value("Y"), value("WIDTH"), value("HEIGHT"));
-    }
-    // The screen as xwd writes it (ZPixmap, 24 or 32 bits per pixel), cut
-    // to `area`.
-    QImage Grab(const QRect& area, const QString& scratch)
-    {
-        Run("xwd", {"-silent", "-root", "-out", scratch});
-        QFile file(scratch);
-        if (!file.open(QIODevice::ReadOnly))
-            return QImage();
-        const QByteArray d = file.readAll();
-        auto card = [&d](int i) {
-            const auto* b = reinterpret_cast<const unsigned char*>(d.constData() + 4 * i);
-            return (std::uint32_t(b[0]) << 24) | (std::uint32_t(b[1]) << 16) | (std::uint32_t(b[2]) << 8) |
-                   b[3];
-        };
-        if (d.size() < 100)
-            return QImage();
-        const std::uint32_t headerSize = card(0), width = card(4), height = card(5), byteOrder = card(7);
-        const std::uint32_t bpp = card(11), bytesPerLine = card(12), ncolors = card(19);
-        const std::uint32_t rMask = card(14), gMask = card(15), bMask = card(16);
-        const qint64 offset = headerSize + 12 * qint64(ncolors);
-        if (bpp != 24 && bpp != 32)
-            return QImage();
-        if (d.size() < offset + qint64(bytesPerLine) * height)
-            return QImage();
-        auto shift = [](std::uint32_t mask) {
-            int s = 0;
-            while (mask && !(mask & 1)) {
-                mask >>= 1;
-                ++s;
-            }
-            return s;
-        };
-        QImage screen(int(width), int(height), QImage::Format_RGB32);
-        const int bytes = int(bpp / 8);
-        for (std::uint32_t y = 0; y < height; ++y) {
-            const auto* line =
-                reinterpret_cast<const unsigned char*>(d.constData() + offset + qint64(y) * bytesPerLine);
-            for (std::uint32_t x = 0; x < width; ++x) {
-                std::uint32_t p = 0;
-                for (int k = 0; k < bytes; ++k) {
-                    const std::uint32_t byte = line[x * bytes + k];
-                    p |= byteOrder == 0 ? byte << (8 * k) : byte << (8 * (bytes - 1 - k));
-                }
-                screen.setPixel(int(x), int(y),
-                                qRgb((p & rMask) >> shift(rMask), (p & gMask) >> shift(gMask),
-                                     (p & bMask) >> shift(bMask)));
-            }
-        }
-        return screen.copy(area);
-    }
-
-private:
-    QString display_;
-};
-
-// Pixels that are neither the window grey nor white: text, frames, images.
-int DrawnPixels(const QImage& image)
-{
-    int n = 0;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            n += qGray(image.pixel(x, y)) < 128;
-    return n;
-}
 
 // The program copied into `folder` as "velmora", with its tables beside it.
 bool CopyProgramWithTables(const QTemporaryDir& folder)
@@ -176,12 +36,10 @@ bool CopyProgramWithTables(const QTemporaryDir& folder)
 
 TEST(VelmoraXvfb, ProgramComputesOneHologramAndExitsCleanly)
 {
-    for (const char* tool : {"Xvfb", "xdotool", "xwd"})
-        if (QStandardPaths::findExecutable(tool).isEmpty())
-            GTEST_SKIP() << tool << " is not installed";
+    if (!XTools::Installed({"Xvfb", "xdotool", "xwd"}))
+        GTEST_SKIP() << "Xvfb, xdotool or xwd is not installed";
     XvfbServer server;
     ASSERT_TRUE(server.Start("1280x1024x24"));
-    XTools x(server.Display());
 
     // The program in a folder of its own, with its tables beside it.
     QTemporaryDir folder;
@@ -199,60 +57,59 @@ TEST(VelmoraXvfb, ProgramComputesOneHologramAndExitsCleanly)
         LW_STANDIN_VIEWER_EXE, "velmoraxvfb", QStringList{"-log", log});
     ASSERT_NE(viewer->Port(), 0);
 
-    QProcess program;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("DISPLAY", server.Display());
-    env.insert("QT_QPA_PLATFORM", "xcb");
-    env.insert("QT_FONT_DPI", "96");
-    program.setProcessEnvironment(env);
-    program.setWorkingDirectory(folder.path());
-    program.setProcessChannelMode(QProcess::MergedChannels);
-    program.start(exe, {"-L", "velmoraxvfb"});
-    ASSERT_TRUE(program.waitForStarted(10000));
-    auto output = [&program] { return program.readAll().toStdString(); };
+    XProgram program(server, exe, {"-L", "velmoraxvfb"}, folder.path());
+    ASSERT_TRUE(program.Started()) << program.Failure("the start");
+    const XTools& x = program.X();
 
-    const QString main = x.WaitWindow("^Simulation for X-ray fluorescence hologram");
-    ASSERT_FALSE(main.isEmpty()) << output();
-    QThread::msleep(500);
+    // Ready once the start timer has read the tables and asked the viewer
+    // for its focused window, and the window is drawn.
+    const QString main =
+        program.WaitForWindow("^Simulation for X-ray fluorescence hologram", [&](const QString& window) {
+            return viewer->Report().find("WindowGetFocusedID") != std::string::npos &&
+                   program.Painted(window);
+        });
+    ASSERT_FALSE(main.isEmpty()) << program.Failure("the main window, drawn, and its first request");
     const QRect mainArea = x.Geometry(main);
     EXPECT_TRUE(QFile::exists(folder.filePath("velmora.menu")));
 
     // (1) Load Cluster: the file dialog, then the cluster view.
     x.Click(main, mainArea.width() / 2, 85);
-    const QString files = x.WaitWindow("^select cluster$");
-    ASSERT_FALSE(files.isEmpty()) << output();
+    const QString files = program.WaitForWindow("^select cluster$");
+    ASSERT_FALSE(files.isEmpty()) << program.Failure("the file dialog");
     x.Type(files, cluster);
     // The first Return may only close the name completion.
     for (int i = 0; i < 3 && !x.WaitGone("^select cluster$", 1000); ++i)
         x.Keys(files, {"Return"});
-    const QString view = x.WaitWindow("^Dialog$");
-    ASSERT_FALSE(view.isEmpty()) << output();
-    QThread::msleep(600);
+    const QString view = program.WaitForWindow("^Dialog$");
+    ASSERT_FALSE(view.isEmpty()) << program.Failure("the cluster view");
+    ASSERT_TRUE(program.WaitFor([&] { return program.Painted(view); })) << program.Failure("the view drawn");
     x.Click(view, 120, x.Geometry(view).height() - 24);  // OK
-    ASSERT_TRUE(x.WaitGone("^Dialog$")) << output();
+    ASSERT_TRUE(program.WaitForNoWindow("^Dialog$")) << program.Failure("the cluster view to close");
 
     // (3) Hologram Image: Calculate on the equidistant cylindrical tab.
-    const QImage mainShot = x.Grab(mainArea, folder.filePath("main.xwd"));
+    const QImage mainShot = x.Grab(folder.filePath("main.xwd")).copy(mainArea);
     x.Click(main, mainArea.width() / 2, mainArea.height() - 113);
-    const QString dialog = x.WaitWindow("^Dialog$");
-    ASSERT_FALSE(dialog.isEmpty()) << output();
-    QThread::msleep(500);
+    const QString dialog = program.WaitForWindow("^Dialog$");
+    ASSERT_FALSE(dialog.isEmpty()) << program.Failure("the hologram dialog");
+    ASSERT_TRUE(program.WaitFor([&] { return program.Painted(dialog); }))
+        << program.Failure("the dialog drawn");
     const QRect dialogArea = x.Geometry(dialog);
     x.Click(dialog, dialogArea.width() - 155, 115);
-    const QString finished = x.WaitWindow("^Information$", 60000);
-    ASSERT_FALSE(finished.isEmpty()) << output();
+    const QString finished = program.WaitForWindow("^Information$");
+    ASSERT_FALSE(finished.isEmpty()) << program.Failure("the end of the calculation");
     x.Keys(finished, {"Return"});
-    ASSERT_TRUE(x.WaitGone("^Information$")) << output();
+    ASSERT_TRUE(program.WaitForNoWindow("^Information$")) << program.Failure("the box to close");
     QThread::msleep(500);
-    const QImage dialogShot = x.Grab(x.Geometry(dialog), folder.filePath("dialog.xwd"));
+    const QImage dialogShot = x.Grab(folder.filePath("dialog.xwd")).copy(x.Geometry(dialog));
 
     // Close the dialog, then the program.
     x.Click(dialog, dialogArea.width() - 52, dialogArea.height() - 24);
-    ASSERT_TRUE(x.WaitGone("^Dialog$")) << output();
+    ASSERT_TRUE(program.WaitForNoWindow("^Dialog$")) << program.Failure("the hologram dialog to close");
     x.Click(main, mainArea.width() - 59, mainArea.height() - 53);
-    ASSERT_TRUE(program.waitForFinished(20000)) << output();
-    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(program.exitCode(), 0) << output();
+    ASSERT_TRUE(program.WaitFor([&] { return program.Process().state() == QProcess::NotRunning; }))
+        << program.Failure("the program's end");
+    EXPECT_EQ(program.Process().exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.Process().exitCode(), 0) << program.Output();
 
     // The screenshots: a main window and a dialog with something drawn.
     const QString shots = QCoreApplication::applicationDirPath();
@@ -260,8 +117,8 @@ TEST(VelmoraXvfb, ProgramComputesOneHologramAndExitsCleanly)
     ASSERT_FALSE(dialogShot.isNull());
     EXPECT_TRUE(mainShot.save(shots + "/velmora_xvfb_main.png"));
     EXPECT_TRUE(dialogShot.save(shots + "/velmora_xvfb_hologram_dialog.png"));
-    EXPECT_GT(DrawnPixels(mainShot), 500);
-    EXPECT_GT(DrawnPixels(dialogShot), 500);
+    EXPECT_GT(XTools::DrawnPixels(mainShot), 500);
+    EXPECT_GT(XTools::DrawnPixels(dialogShot), 500);
 
     // The viewer got one image window captioned "Pattern" of 360 x 181.
     ASSERT_EQ(viewer->Quit(), 0);

@@ -150,14 +150,15 @@ class ViewerProcess
 public:
     // Starts standin_viewer with a free port, `localName` and the further
     // arguments `extra`; Port() is 0 when it did not start.
+    // The bounds hold for a first start on a busy machine.
     ViewerProcess(const QString& exe, const QString& localName, const QStringList& extra = {})
     {
         process_.start(exe, QStringList{"-P", "0", "-L", localName} + extra);
-        if (!process_.waitForStarted(5000))
+        if (!process_.waitForStarted(30000))
             return;
         QElapsedTimer t;
         t.start();
-        while (t.elapsed() < 10000 && !process_.canReadLine())
+        while (t.elapsed() < 60000 && !process_.canReadLine())
             process_.waitForReadyRead(100);
         const QByteArray line = process_.readLine().trimmed();
         if (line.startsWith("READY "))
@@ -166,6 +167,25 @@ public:
     ~ViewerProcess() { Quit(); }
     quint16 Port() const { return port_; }
     qint64 Pid() const { return process_.processId(); }
+    // "<window count> <command> <command> ...": the commands received so
+    // far, from the line "report" on its standard input; empty when it did
+    // not answer within 5 s.
+    std::string Report()
+    {
+        process_.readAll();
+        process_.write("report\n");
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < 5000) {
+            process_.waitForReadyRead(100);
+            while (process_.canReadLine()) {
+                const QByteArray line = process_.readLine().trimmed();
+                if (line.startsWith("REPORT "))
+                    return line.mid(7).toStdString();
+            }
+        }
+        return std::string();
+    }
     // Ends the process cleanly; its exit code.
     int Quit()
     {

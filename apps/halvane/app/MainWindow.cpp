@@ -15,7 +15,9 @@
 #include <QCloseEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QMenuBar>
 #include <QMessageBox>
+#include <QPointer>
 #include <QProgressDialog>
 #include <QResizeEvent>
 
@@ -101,6 +103,12 @@ void MainWindow::onInitTimer()
 
 void MainWindow::SetOperationsEnabled(bool enabled)
 {
+    // The form and the menus take no input while a slot runs. The progress
+    // dialogs are not modal for that: a modal dialog would also keep the
+    // close of the window from its title bar away from closeEvent, which
+    // asks whether to stop the operation.
+    centralWidget()->setEnabled(enabled);
+    menuBar()->setEnabled(enabled);
     Ui_MainWindow& f = *Form_;
     for (QWidget* w :
          {f.pushButton_2, f.pushButton_6, f.pushButton_7, f.pushButton_5, f.pushButton, f.pushButton_10,
@@ -114,6 +122,10 @@ void MainWindow::RunOperation(bool formBack, const std::function<void(RfaParamet
     if (running_)
         return;  // the buttons are disabled; nothing else starts a slot
     running_ = true;
+    // The focus goes back where it was (the pressed button) at the end:
+    // disabling it moves the focus on, and a Space meant for the button
+    // would go to the next widget.
+    const QPointer<QWidget> focused = focusWidget();
     SetOperationsEnabled(false);
     // A cancel by the user changed nothing: nothing to report. Neither is
     // anything when the window closes as the operation ends.
@@ -133,6 +145,8 @@ void MainWindow::RunOperation(bool formBack, const std::function<void(RfaParamet
         report);
     SetOperationsEnabled(true);
     running_ = false;
+    if (focused)
+        focused->setFocus();
     if (closeWhenDone_) {
         closeWhenDone_ = false;
         close();

@@ -18,11 +18,13 @@
 //
 // GUI thread only. While the client waits for the viewer the event loop
 // runs. So that no second operation starts inside a running one (the
-// client would refuse its requests), every operation and drawing button,
-// "Cancel" and "Load Parameters" stay disabled from the start of a slot to
-// its end, and the operations show their progress dialog, window-modal, at
-// once. Closing the window meanwhile asks first; a yes stops the operation
-// as its Cancel does and closes the window once it has ended.
+// client would refuse its requests), the form and the menus, with every
+// operation and drawing button, "Cancel" and "Load Parameters", stay
+// disabled from the start of a slot to its end, and the operations show
+// their progress dialog at once; the focus then goes back where it was.
+// Closing the window meanwhile, also from its title bar, asks first; a yes
+// stops the operation as its Cancel does and closes the window once it has
+// ended.
 
 #include "fgraph/LwWindowUtilities.h"
 #include "plugin/LwPluginFuncZyvra.h"

@@ -22,7 +22,7 @@ template <class Fit>
 void RemoveBackground(const RfaParameters& record, LwPluginFuncZyvra& client, Fit fit,
                       void (RfaParameters::*logRecord)(LwProcessLog&) const)
 {
-    const RfaSourceImage source(client, client.WindowGetFocusedID());
+    const RfaSourceImage source = FocusedSourceImage(client);
     const LwFloatMatrix background = fit(source.image);
     RfaStepOutput output(client, source.window, record.Version_, source.infinitePixels);
     (record.*logRecord)(output.Log());
@@ -69,7 +69,7 @@ void RemoveBgAzimuthal(const RfaParameters& record, LwPluginFuncZyvra& client)
 
 int AdjustScreen(RfaParameters& record, LwPluginFuncZyvra& client, const RfaProgress& progress)
 {
-    const RfaSourceImage source(client, client.WindowGetFocusedID());
+    const RfaSourceImage source = FocusedSourceImage(client);
     const RfaParameters::ScreenEdge edge = record.FindScreenEdge(source.image, progress);
     if (!edge.found)
         throw LwError("Adjust Screen found no screen edge in the image");

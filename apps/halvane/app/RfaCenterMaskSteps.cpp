@@ -15,7 +15,7 @@
 
 void MoveToCenter(const RfaParameters& record, LwPluginFuncZyvra& client)
 {
-    const RfaSourceImage source(client, client.WindowGetFocusedID());
+    const RfaSourceImage source = FocusedSourceImage(client);
     RfaStepOutput output(client, source.window, record.Version_, source.infinitePixels);
     record.LogMoveToCenter(output.Log());
     output.CloseLog();

@@ -13,7 +13,8 @@
 // The operations that compute on an image fetch it with every pixel that is
 // not a finite number (NaN or infinite) set to 0, and their operation log
 // records how many infinite ones there were (the record "InfinitePixels",
-// only when there were any).
+// only when there were any). With no window focused, every operation on the
+// focused image says "Please select image window" before it asks for one.
 //
 // An operation computes every result before it sends the first, and sends
 // them as a whole (RfaSendWhole): a quit signal that came before stops it

@@ -17,7 +17,6 @@ bool RfaIsStopped(const QProgressDialog& dialog)
 
 void RfaShowProgressAtOnce(QProgressDialog& dialog)
 {
-    dialog.setWindowModality(Qt::WindowModal);
     // A bar that reaches its maximum must not close or reset the dialog
     // (a reset would also forget a Cancel).
     dialog.setAutoReset(false);

@@ -16,9 +16,10 @@ bool RfaKeepProgressAlive(const QProgressDialog& dialog);
 // Cancel does, so that the program can end.
 bool RfaIsStopped(const QProgressDialog& dialog);
 
-// Shows `dialog` window-modal at once and paints it, so that the window
-// never looks frozen and takes no clicks while an operation runs; the bar
-// stays up until the dialog is destroyed.
+// Shows `dialog` at once and paints it, so that the window never looks
+// frozen while an operation runs; the bar stays up until the dialog is
+// destroyed. The dialog is not modal: the main window keeps its own input
+// off meanwhile, and takes the close from its title bar.
 void RfaShowProgressAtOnce(QProgressDialog& dialog);
 
 // The progress dialog of one long operation, shown at once. Its bar runs as

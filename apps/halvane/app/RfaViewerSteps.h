@@ -90,6 +90,17 @@ struct RfaSourceImage
     }
 };
 
+// The image of the focused window as RfaSourceImage reads it; with no
+// window focused, LwError "Please select image window" before the image is
+// asked for. Two requests.
+inline RfaSourceImage FocusedSourceImage(LwPluginFuncZyvra& client)
+{
+    const std::int32_t id = client.WindowGetFocusedID();
+    if (id < 0)
+        throw LwError("Please select image window");
+    return RfaSourceImage(client, id);
+}
+
 // The focused window, when it is an image window; else LwError "Please
 // select image window". Two requests.
 inline std::int32_t FocusedImageWindow(LwPluginFuncZyvra& client)

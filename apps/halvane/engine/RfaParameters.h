@@ -236,10 +236,15 @@ public:
     // direct search for any thread count. An edge whose radius comes out
     // below one pixel is no edge (found false). `progress` is called between
     // groups of four rows of centres; false: RfaCancelled "Adjust Screen was
-    // cancelled". An image without pixels: "The image has no pixels";
+    // cancelled". An image without pixels: "The image has no pixels"; one
+    // under 40 pixels either way, which cannot hold the candidate centres:
+    // "The image (C x R pixels) is too small for the edge search ...";
     // distances beyond the 16-bit ring table: "The image is too large for
-    // Adjust Screen". Centres, diagonal and position count from the image's
-    // first pixel; the clipped image keeps the source's begins.
+    // Adjust Screen"; sides that differ by sqrt 2 times the shorter or more,
+    // so that the diagonal misses every screen inside the image: "... is too
+    // narrow for the edge search ...". Centres, diagonal and position count
+    // from the image's first pixel; the clipped image keeps the source's
+    // begins.
     ScreenEdge FindScreenEdge(const LwFloatMatrix& image, const RfaProgress& progress = nullptr) const;
 
     // ---- Apply checked operations ------------------------------------------

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace {
@@ -167,6 +168,13 @@ RfaParameters::ScreenEdge RfaParameters::FindScreenEdge(const LwFloatMatrix& ima
 {
     if (image.ElementCount() == 0)
         throw LwError("The image has no pixels");
+    // The candidate centres lie within 20 pixels of the image centre: an
+    // image that cannot hold them gives a centre outside itself.
+    const std::string size = std::to_string(image.ColSize) + " x " + std::to_string(image.RowSize);
+    if (image.ColSize < 40 || image.RowSize < 40)
+        throw LwError("The image (" + size +
+                      " pixels) is too small for the edge search of Adjust Screen, which looks for the "
+                      "screen centre within 20 pixels of the image centre: it needs at least 40 x 40 pixels");
     if (!std::isfinite(static_cast<double>(AdjThres_)))
         throw LwError("Adj Screen: Threshold is not a finite number");
     // The search runs on the image's own indices, from (0, 0); the clipped
@@ -212,6 +220,16 @@ RfaParameters::ScreenEdge RfaParameters::FindScreenEdge(const LwFloatMatrix& ima
     }
     if (std::hypot(maxAdx + 1.0, maxAdy + 1.0) > 0xFFFF)
         throw LwError("The image is too large for Adjust Screen");
+    // The diagonal passes |cols - rows| / (2 sqrt 2) from the image centre;
+    // from sqrt 2 times the shorter side on, that is beyond half the shorter
+    // side, and no screen inside the image crosses it.
+    const double sideDifference = std::abs(static_cast<double>(image.ColSize) - image.RowSize);
+    if (sideDifference >= std::sqrt(2.0) * std::min(image.ColSize, image.RowSize))
+        throw LwError(
+            "The image (" + size +
+            " pixels) is too narrow for the edge search of Adjust Screen, which reads the screen "
+            "edge along the diagonal from pixel (0, 0): the longer side must be less than about 2.4 "
+            "times the shorter side");
     const RingTable table(maxAdx, maxAdy);
 
     // Per centre: the smallest d2 and its position. The centres of a few
