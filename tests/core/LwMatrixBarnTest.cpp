@@ -289,8 +289,8 @@ TEST(LwMatrixBarn, DeclaredSizesAreTakenWithoutReading)
         bool found;
         LwLong cols, rows;
     };
-    LwFloatMatrix f = Filled<LwFloatMatrix>(3, 2, 1, -1);
-    LwDoubleMatrix d = Filled<LwDoubleMatrix>(4, 5, 0, 0);
+    LwFloatMatrix f = FilledMatrix<LwFloatMatrix>(3, 2, 1, -1, Sample);
+    LwDoubleMatrix d = FilledMatrix<LwDoubleMatrix>(4, 5, 0, 0, Sample);
     std::string older = Written(d, "b");
     const std::string tag = "LwDoubleMatrixBinary>";
     for (std::size_t at = older.find(tag); at != std::string::npos; at = older.find(tag))

@@ -335,6 +335,11 @@ TEST_F(RfaSendWholeTest, AQuitSignalDuringASeriesEntrySavesItWholeAndStopsTheSer
     for (QCheckBox* box : {Form().cbMoveCenter, Form().cbBgSh, Form().cbBgAz, Form().cbMaskMcpDip})
         box->setChecked(false);
     Form().cbMaskOutside->setChecked(true);
+    // A mask inside the 16 x 16 images.
+    Form().sbMaskCx->setValue(8);
+    Form().sbMaskCy->setValue(8);
+    Form().sbMaskRx->setValue(5);
+    Form().sbMaskRy->setValue(5);
     LwQuitOnSignals quit;
     ModalWatcher watcher;
     watcher.files = {out + "/_index.xmlsrs"};
@@ -357,7 +362,7 @@ TEST_F(RfaSendWholeTest, AQuitSignalDuringASeriesEntrySavesItWholeAndStopsTheSer
     EXPECT_TRUE(raised_);
     const auto ids = Viewer().WindowIds();
     const standin::Window series = Viewer().GetWindow(ids.back());
-    ASSERT_TRUE(series.isSeries);
+    ASSERT_TRUE(series.isSeries) << watcher.Texts();
     ASSERT_EQ(series.entries.size(), 2u);
     EXPECT_EQ(series.renewCount, 2);
     for (const standin::SeriesEntry& e : series.entries) {
