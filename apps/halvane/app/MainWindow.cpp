@@ -46,8 +46,8 @@ MainWindow::MainWindow(QWidget* parent)
     Form_->setupUi(this);
     const RfaParameters& record = GetRfaParameters();
     setWindowTitle(windowTitle() + " " + QString::fromStdString(record.Version_));
-    connect(&timer_, &QTimer::timeout, this, &MainWindow::onInitTimer);
-    timer_.start(10);
+    connect(&Timer_, &QTimer::timeout, this, &MainWindow::onInitTimer);
+    Timer_.start(10);
 }
 
 MainWindow::~MainWindow() = default;
@@ -59,7 +59,7 @@ void MainWindow::on_pushButton_3_clicked()
 
 void MainWindow::onInitTimer()
 {
-    timer_.stop();
+    Timer_.stop();
     try {
         RfaParameters& record = GetRfaParameters();
         // No ini file yet: the defaults, silently. A value the form cannot
@@ -119,9 +119,9 @@ void MainWindow::SetOperationsEnabled(bool enabled)
 
 void MainWindow::RunOperation(bool formBack, const std::function<void(RfaParameters&)>& action)
 {
-    if (running_)
+    if (Running_)
         return;  // the buttons are disabled; nothing else starts a slot
-    running_ = true;
+    Running_ = true;
     // The focus goes back where it was (the pressed button) at the end:
     // disabling it moves the focus on, and a Space meant for the button
     // would go to the next widget.
@@ -130,13 +130,13 @@ void MainWindow::RunOperation(bool formBack, const std::function<void(RfaParamet
     // A cancel by the user changed nothing: nothing to report. Neither is
     // anything when the window closes as the operation ends.
     LwSlotErrorReport report = HalvaneErrorReport();
-    report.SayNothing = [this] { return closeWhenDone_; };
+    report.SayNothing = [this] { return CloseWhenDone_; };
     RunShowingErrorsQuietOn<RfaCancelled>(
         this,
         [&] {
             RfaParameters& record = GetRfaParameters();
             ExchangeWithUi(record, 1, Form());
-            iniReporter_.Write(this, [] { SaveIni(GetRfaParameters()); });
+            IniReporter_.Write(this, [] { SaveIni(GetRfaParameters()); });
             RfaParameters parameters = record;
             action(parameters);
             if (formBack)
@@ -144,39 +144,39 @@ void MainWindow::RunOperation(bool formBack, const std::function<void(RfaParamet
         },
         report);
     SetOperationsEnabled(true);
-    running_ = false;
+    Running_ = false;
     if (focused)
         focused->setFocus();
-    if (closeWhenDone_) {
-        closeWhenDone_ = false;
+    if (CloseWhenDone_) {
+        CloseWhenDone_ = false;
         close();
     }
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    if (!running_) {
+    if (!Running_) {
         QMainWindow::closeEvent(event);
         return;
     }
     // The operation runs further down this thread's stack: the window closes
     // only once it has returned.
     event->ignore();
-    if (askingToClose_ || closeWhenDone_)
+    if (AskingToClose_ || CloseWhenDone_)
         return;
-    askingToClose_ = true;
+    AskingToClose_ = true;
     QMessageBox box(QMessageBox::Question, windowTitle(),
                     "An operation is running. Stop it and close the window?",
                     QMessageBox::Yes | QMessageBox::No, this);
     box.setDefaultButton(QMessageBox::No);
     const bool stop = box.exec() == QMessageBox::Yes;
-    askingToClose_ = false;
-    if (!stop || !running_) {
+    AskingToClose_ = false;
+    if (!stop || !Running_) {
         if (stop)
             close();
         return;
     }
-    closeWhenDone_ = true;
+    CloseWhenDone_ = true;
     // As the dialogs' Cancel: a fit or series stops at its next report.
     for (QProgressDialog* progress : findChildren<QProgressDialog*>())
         progress->cancel();
@@ -192,7 +192,7 @@ void MainWindow::resizeEvent(QResizeEvent* event)
 
 void MainWindow::DrawEllipse(float cx, float cy, double w, double h, bool movable)
 {
-    ShowOnlyEllipse(client_, client_.WindowGetFocusedID(), cx, cy, static_cast<float>(w),
+    ShowOnlyEllipse(Client_, Client_.WindowGetFocusedID(), cx, cy, static_cast<float>(w),
                     static_cast<float>(h), movable);
 }
 
@@ -226,7 +226,7 @@ void MainWindow::on_pushButton_7_clicked()
 {
     RunOperation(false, [this](RfaParameters& p) {
         RfaOperationProgress progress("1) Move to center", this, RfaOperationProgress::Stop::NotOffered);
-        MoveToCenter(p, client_);
+        MoveToCenter(p, Client_);
     });
 }
 
@@ -234,7 +234,7 @@ void MainWindow::on_pushButton_5_clicked()
 {
     RunOperation(false, [this](RfaParameters& p) {
         RfaOperationProgress progress("2) Remove BG", this);
-        RemoveBgSh(p, client_, progress.Callback());
+        RemoveBgSh(p, Client_, progress.Callback());
     });
 }
 
@@ -242,7 +242,7 @@ void MainWindow::on_pushButton_clicked()
 {
     RunOperation(false, [this](RfaParameters& p) {
         RfaOperationProgress progress("3) Remove Az. BG", this, RfaOperationProgress::Stop::NotOffered);
-        RemoveBgAzimuthal(p, client_);
+        RemoveBgAzimuthal(p, Client_);
     });
 }
 
@@ -250,7 +250,7 @@ void MainWindow::on_pushButton_2_clicked()
 {
     RunOperation(true, [this](RfaParameters& p) {
         RfaOperationProgress progress("Adjust Screen", this);
-        const int infinite = AdjustScreen(p, client_, progress.Callback());
+        const int infinite = AdjustScreen(p, Client_, progress.Callback());
         RfaParameters found = GetRfaParameters();
         found.Sx_ = p.Sx_;
         found.Sy_ = p.Sy_;
@@ -266,14 +266,14 @@ void MainWindow::on_pushButton_2_clicked()
 
 void MainWindow::on_pushButton_8_clicked()
 {
-    RunOperation(false, [this](RfaParameters& p) { ApplyCheckedNewImage(p, this, client_); });
+    RunOperation(false, [this](RfaParameters& p) { ApplyCheckedNewImage(p, this, Client_); });
 }
 
 void MainWindow::on_pushButton_9_clicked()
 {
     RunOperation(false, [this](RfaParameters& p) {
         RfaOperationProgress progress("4) Mask MCP dip", this, RfaOperationProgress::Stop::NotOffered);
-        MaskMcpDip(p, client_);
+        MaskMcpDip(p, Client_);
     });
 }
 
@@ -281,14 +281,14 @@ void MainWindow::on_pushButton_11_clicked()
 {
     RunOperation(false, [this](RfaParameters& p) {
         RfaOperationProgress progress("5) Mask Outside", this, RfaOperationProgress::Stop::NotOffered);
-        MaskOutside(p, client_);
+        MaskOutside(p, Client_);
     });
 }
 
 void MainWindow::on_pushButton_12_clicked()
 {
     RunOperation(true, [this](RfaParameters& p) {
-        UpdateMaskFromRegion(p, client_);
+        UpdateMaskFromRegion(p, Client_);
         RfaParameters found = GetRfaParameters();
         found.MaskCx_ = p.MaskCx_;
         found.MaskCy_ = p.MaskCy_;

@@ -48,9 +48,9 @@ public:
     explicit MainWindow(QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    LwPluginFuncZyvra& Client() { return client_; }
+    LwPluginFuncZyvra& Client() { return Client_; }
     Ui_MainWindow& Form() { return *Form_; }
-    QTimer& StartTimer() { return timer_; }
+    QTimer& StartTimer() { return Timer_; }
 
 private slots:
     void on_pushButton_3_clicked();
@@ -87,13 +87,13 @@ private:
     // Removes the focused window's regions and draws one red ellipse.
     void DrawEllipse(float cx, float cy, double w, double h, bool movable);
 
-    LwPluginFuncZyvra client_;
-    QTimer timer_;
+    LwPluginFuncZyvra Client_;
+    QTimer Timer_;
     std::unique_ptr<Ui_MainWindow> Form_;
     // The ini file written before each operation; a failure is reported
     // once per window, and the slot goes on.
-    LwIniWriteReporter iniReporter_;
-    bool running_ = false;  // a slot's action runs
-    bool askingToClose_ = false;
-    bool closeWhenDone_ = false;  // the user chose to close during an operation
+    LwIniWriteReporter IniReporter_;
+    bool Running_ = false;  // a slot's action runs
+    bool AskingToClose_ = false;
+    bool CloseWhenDone_ = false;  // the user chose to close during an operation
 };
