@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <sstream>
+#include <utility>
 
 namespace {
 
@@ -199,8 +200,9 @@ void LwPluginFuncZyvra::SubConnect()
         // A new connection may be to another viewer: what was known of the
         // last one's windows does not hold for it.
         ++connections_;
-        newWindowUnanswered_ = false;
+        unansweredNewWindow_.clear();
         lateNewWindow_ = -1;
+        lateNewWindowRequest_.clear();
     } catch (const LwError&) {
         throw;
     } catch (...) {
@@ -361,7 +363,7 @@ void LwPluginFuncZyvra::SubSendRecv(LwCmdPackUnpack& request, LwCmdPackUnpack& r
 
 bool LwPluginFuncZyvra::TakeLateNewWindowReply(std::string& text)
 {
-    if (!newWindowUnanswered_)
+    if (unansweredNewWindow_.empty())
         return false;
     static const std::string endTag = "</vra>";
     const std::size_t at = text.find(endTag);
@@ -380,8 +382,8 @@ bool LwPluginFuncZyvra::TakeLateNewWindowReply(std::string& text)
     }
     if (id < 0)
         return false;
-    newWindowUnanswered_ = false;
     lateNewWindow_ = id;
+    lateNewWindowRequest_ = std::exchange(unansweredNewWindow_, std::string());
     text.erase(0, length);
     return true;
 }

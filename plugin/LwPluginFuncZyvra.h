@@ -221,6 +221,8 @@ public:
     void SetCaption(std::int32_t window, const std::string& caption);
     // false when the reply lacks "isModeImage".
     bool GetIsModeImage(std::int32_t window);
+    // false when the reply lacks "isModeSeries".
+    bool GetIsModeSeries(std::int32_t window);
     // The colour is sent as given (the viewer clamps).
     std::int32_t RegionAdd(std::int32_t window, const std::string& regionType, float cx, float cy, float w,
                            float h, LwColorRgb color, bool isMovable);
@@ -233,7 +235,9 @@ public:
                                  LwColorRgb color, bool isMovable, const std::string& name);
     virtual void LineGetIDList(std::int32_t window, LwInt32Matrix& ids);
     // `mode` "image", "image3D" or "wave", else "Error:Please set right
-    // windowMode" before anything is sent.
+    // windowMode" before anything is sent. As ImageNewWindow, it takes the
+    // series window an earlier, given-up request for the same file and mode
+    // made late, when that is still a series window.
     std::int32_t SeriesNewWindow(const std::string& fileNameUtf8, const std::string& mode);
     void SeriesSave(std::int32_t window, const std::string& fileNameUtf8);
     // 0 when the reply lacks "count".
@@ -266,10 +270,19 @@ public:
               const std::function<void(LwCmdPackUnpack&)>& results);
 
 private:
-    // When an ImageNewWindow went unanswered: a first whole message of
-    // `text` that names a window is its late reply; the id is kept for the
-    // next ImageNewWindow, the message taken off `text`, and true returned.
+    // When a request that makes a window went unanswered: a first whole
+    // message of `text` that names a window is its late reply; the id is
+    // kept for the next request of the same kind, the message taken off
+    // `text`, and true returned.
     bool TakeLateNewWindowReply(std::string& text);
+    // The window a given-up request made late, when it was `request` (the
+    // kind, and for a series its mode and file); -1 otherwise. Flushes the
+    // late reply first.
+    std::int32_t TakeLateNewWindow(const std::string& request);
+    // `command`, which makes a window, marked as `request` when its reply is
+    // given up on after it went out.
+    std::int32_t CallMakingWindow(const std::string& request, std::int32_t command,
+                                  const std::function<void(LwCmdPackUnpack&)>& args);
     // One read and the completion test.
     bool RecvMsg();
     bool IsMessageReceived() const;
@@ -304,11 +317,13 @@ private:
     std::uint64_t connections_ = 0;
     // Whether the last exchange wrote its request.
     bool requestWritten_ = false;
-    // An ImageNewWindow was sent and its reply given up on (its window may
-    // come late); the id its late reply named (-1: none).
-    bool newWindowUnanswered_ = false;
+    // A request that makes a window ("image", or "series <mode> <file>")
+    // was sent and its reply given up on (its window may come late): empty
+    // when none; the id its late reply named (-1: none) and its request.
+    std::string unansweredNewWindow_;
     bool flushingLateReply_ = false;
     std::int32_t lateNewWindow_ = -1;
+    std::string lateNewWindowRequest_;
 };
 
 // Steps 2 to 5 of the start-up (see the top of this file) for a client whose

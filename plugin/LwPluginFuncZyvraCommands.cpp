@@ -33,44 +33,56 @@ std::int32_t LwPluginFuncZyvra::WindowGetFocusedID()
     return id;
 }
 
+std::int32_t LwPluginFuncZyvra::TakeLateNewWindow(const std::string& request)
+{
+    // The window of an earlier request whose exchange gave up may have been
+    // made once the viewer went on (a paused viewer, a cancelled wait): it is
+    // taken rather than left empty beside a second one. An Update brings its
+    // late reply, which the viewer sends first.
+    if (!unansweredNewWindow_.empty()) {
+        flushingLateReply_ = true;
+        try {
+            Call(Message::CmdUpdate, nullptr, nullptr, nullptr);
+        } catch (...) {
+            flushingLateReply_ = false;
+            throw;
+        }
+        flushingLateReply_ = false;
+        // No reply came before the Update's: none will.
+        unansweredNewWindow_.clear();
+    }
+    if (lateNewWindow_ < 0)
+        return -1;
+    const std::int32_t late = std::exchange(lateNewWindow_, -1);
+    const bool same = std::exchange(lateNewWindowRequest_, std::string()) == request;
+    return same ? late : -1;
+}
+
+std::int32_t LwPluginFuncZyvra::CallMakingWindow(const std::string& request, std::int32_t command,
+                                                 const std::function<void(LwCmdPackUnpack&)>& args)
+{
+    std::int32_t id = -1;
+    try {
+        Call(command, nullptr, args, [&](Message& reply) { reply.PackUnpackWindowID(id); });
+    } catch (const LwError&) {
+        // The request went out and its reply was given up on: the viewer may
+        // still make the window.
+        if (requestWritten_ && !busy_ && IsConnected())
+            unansweredNewWindow_ = request;
+        throw;
+    }
+    return id;
+}
+
 std::int32_t LwPluginFuncZyvra::ImageNewWindow()
 {
     return LwPluginErrors::Wrap(kImageNewWindow, [&] {
-        // The window of an earlier request whose exchange gave up may have
-        // been made once the viewer went on (a paused viewer, a cancelled
-        // wait): it is taken rather than left empty beside a second one. An
-        // Update brings its late reply, which the viewer sends first.
-        if (newWindowUnanswered_) {
-            flushingLateReply_ = true;
-            try {
-                Call(Message::CmdUpdate, nullptr, nullptr, nullptr);
-            } catch (...) {
-                flushingLateReply_ = false;
-                throw;
-            }
-            flushingLateReply_ = false;
-            // No reply came before the Update's: none will.
-            newWindowUnanswered_ = false;
-        }
-        if (lateNewWindow_ >= 0) {
-            const std::int32_t late = std::exchange(lateNewWindow_, -1);
-            if (GetIsModeImage(late))
-                return late;
-        }
+        const std::int32_t late = TakeLateNewWindow("image");
+        if (late >= 0 && GetIsModeImage(late))
+            return late;
         std::printf("ImageNewWindow()\n");
         std::fflush(stdout);
-        std::int32_t id = -1;
-        try {
-            Call(Message::CmdImageNewWindow, nullptr, nullptr,
-                 [&](Message& reply) { reply.PackUnpackWindowID(id); });
-        } catch (const LwError&) {
-            // The request went out and its reply was given up on: the viewer
-            // may still make the window.
-            if (requestWritten_ && !busy_ && IsConnected())
-                newWindowUnanswered_ = true;
-            throw;
-        }
-        return id;
+        return CallMakingWindow("image", Message::CmdImageNewWindow, nullptr);
     });
 }
 
@@ -87,6 +99,14 @@ bool LwPluginFuncZyvra::GetIsModeImage(std::int32_t window)
     Call(Message::CmdGetIsModeImage, &window, nullptr,
          [&](Message& reply) { reply.Packer().PackUnpackBool("isModeImage", isModeImage); });
     return isModeImage;
+}
+
+bool LwPluginFuncZyvra::GetIsModeSeries(std::int32_t window)
+{
+    bool isModeSeries = false;
+    Call(Message::CmdGetIsModeSeries, &window, nullptr,
+         [&](Message& reply) { reply.Packer().PackUnpackBool("isModeSeries", isModeSeries); });
+    return isModeSeries;
 }
 
 std::int32_t LwPluginFuncZyvra::RegionAdd(std::int32_t window, const std::string& regionType, float cx,
@@ -153,17 +173,17 @@ std::int32_t LwPluginFuncZyvra::SeriesNewWindow(const std::string& fileNameUtf8,
 {
     if (mode != "image" && mode != "image3D" && mode != "wave")
         throw LwError("Error:Please set right windowMode");
-    std::int32_t id = -1;
+    // A series window made late for the same file and mode is taken.
+    const std::string request = "series " + mode + " " + fileNameUtf8;
+    const std::int32_t late = TakeLateNewWindow(request);
+    if (late >= 0 && GetIsModeSeries(late))
+        return late;
     std::string file = fileNameUtf8;
     std::string modeText = mode;
-    Call(
-        Message::CmdSeriesNewWindow, nullptr,
-        [&](Message& request) {
-            request.PutFilenameUtf8(file);
-            request.StringValue("mode", modeText);
-        },
-        [&](Message& reply) { reply.PackUnpackWindowID(id); });
-    return id;
+    return CallMakingWindow(request, Message::CmdSeriesNewWindow, [&](Message& request) {
+        request.PutFilenameUtf8(file);
+        request.StringValue("mode", modeText);
+    });
 }
 
 void LwPluginFuncZyvra::SeriesSave(std::int32_t window, const std::string& fileNameUtf8)

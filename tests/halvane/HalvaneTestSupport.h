@@ -61,6 +61,9 @@ public:
     // with one of `answerNoTo` gets No whatever `answerYes` says.
     bool answerYes = true;
     std::vector<std::string> answerNoTo;
+    // A box offering Retry gets Retry when this says so for its text, else
+    // Discard.
+    std::function<bool(const std::string&)> retry;
 
     std::string Texts() const
     {
@@ -79,7 +82,10 @@ private:
             bool yes = answerYes;
             for (const std::string& no : answerNoTo)
                 yes = yes && boxes.back().text.rfind(no, 0) != 0;
-            if (box->button(QMessageBox::Yes) != nullptr)
+            if (box->button(QMessageBox::Retry) != nullptr)
+                box->button(retry && retry(boxes.back().text) ? QMessageBox::Retry : QMessageBox::Discard)
+                    ->click();
+            else if (box->button(QMessageBox::Yes) != nullptr)
                 box->button(yes ? QMessageBox::Yes : QMessageBox::No)->click();
             else
                 box->done(QMessageBox::Ok);

@@ -5,6 +5,7 @@
 // files of the File menu, and the ini file written before each operation.
 #include "core/LwBarnXml.h"
 #include "core/LwQBarnFile.h"
+#include "core/LwWaitObserver.h"
 #include "apps/halvane/engine/LwProcessLog.h"
 #include "ErrorText.h"
 #include "HalvaneTestSupport.h"
@@ -1918,6 +1919,64 @@ TEST_F(SeriesTest, CancelIsOffDuringASeriesAndClosingAsksFirst)
     EXPECT_EQ(static_cast<int>(out.entries.size()), saved);
     ASSERT_EQ(watcher.boxes.size(), 2u) << watcher.Texts();  // the two questions, no error
     EXPECT_FALSE(started_->window->isVisible());
+}
+
+// The viewer is lost as the second image's entry is saved, and a new one
+// starts on the same port: the output series window is gone with the old
+// viewer, so Retry ends the series with a word on what is saved instead of
+// offering Retry again, and the new viewer is left no window.
+TEST_F(SeriesTest, AViewerRestartedDuringASendStopsTheSeriesNamingWhatIsSaved)
+{
+    const std::int32_t source =
+        SeedSeries(3, [this](int i) { return In().toStdString() + "/v" + std::to_string(i); });
+    SetUpSeries();
+    struct StopAtSecondSave : LwWaitObserver
+    {
+        StopAtSecondSave(LwPluginFuncZyvra& c, standin::StandinViewerThread& v) : client(c), viewer(v) {}
+        void WaitStarted(const std::string&) override
+        {
+            if (client.RequestText().find("SeriesImageSave") != std::string::npos && ++saves == 2)
+                viewer.Stop();
+        }
+        bool IsWaitCancelled(std::int64_t) override { return false; }
+        void WaitEnded() override {}
+        LwPluginFuncZyvra& client;
+        standin::StandinViewerThread& viewer;
+        int saves = 0;
+    } stopper(started_->window->Client(), viewer_);
+    started_->window->Client().SetWaitObserver(&stopper);
+    standin::StandinViewerThread restarted;
+    ModalWatcher watcher;
+    const QString index = Out() + "/_index.xmlsrs";
+    watcher.files = {index};
+    int retries = 0;
+    watcher.retry = [&](const std::string&) {
+        if (retries == 0) {
+            EXPECT_TRUE(restarted.Start(static_cast<std::uint16_t>(std::stoi(port_)), "halvanerestarted"));
+        }
+        return retries++ < 2;  // a box offered again gets Discard
+    };
+    Viewer().SetFocused(source);
+    Form().pushButton_8->click();
+    started_->window->Client().SetWaitObserver(nullptr);
+
+    EXPECT_EQ(retries, 1) << watcher.Texts();
+    ASSERT_EQ(watcher.boxes.size(), 3u) << watcher.Texts();
+    EXPECT_NE(watcher.boxes[1].text.find("is computed and kept. Send it to the image viewer again?"),
+              std::string::npos)
+        << watcher.boxes[1].text;
+    EXPECT_EQ(watcher.boxes[2].text,
+              "Image 2 of 3 of the series (" + In().toStdString() +
+                  "/v1):\nThe image viewer no longer has the output series window (was "
+                  "it closed, or the viewer restarted?).\nImage 1 is saved with " +
+                  index.toStdString() + "; this image and the ones after it are not.");
+    EXPECT_TRUE(restarted.Viewer().WindowIds().empty());
+    // The old viewer's output holds the first image, saved.
+    const standin::Window out = Newest();
+    ASSERT_TRUE(out.isSeries);
+    ASSERT_GE(out.entries.size(), 1u);
+    EXPECT_TRUE(out.entries[0].saved);
+    EXPECT_TRUE(Form().pushButton_8->isEnabled());
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "fgraph/LwQuitOnSignals.h"
 #include "fgraph/LwWaitDialog.h"
 #include "HalvaneTestSupport.h"
+#include "PendingQuit.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -241,6 +242,7 @@ protected:
         Client().SetWaitObserver(nullptr);
         window_.reset();
         QFile::remove(IniPath());
+        ClearPendingQuit();
     }
     standin::StandinViewer& Viewer() { return viewer_.Viewer(); }
     LwPluginFuncZyvra& Client() { return window_->window->Client(); }

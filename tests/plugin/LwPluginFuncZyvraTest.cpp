@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <signal.h>
 #include <sstream>
@@ -767,31 +768,61 @@ public:
 // does not answer is an error in words; once it runs again, the late replies
 // are dropped and the next request gets its own.
 class PausedViewerTest : public ::testing::TestWithParam<Transport>
-{};
+{
+protected:
+    // A stand-in started under `name` with its seeded window (Seeded()),
+    // and the client connected to it over the test's transport, its waits
+    // shown to the observer.
+    void Start(const std::string& name)
+    {
+        viewer_ = std::make_unique<viewertest::ViewerProcess>(
+            LW_STANDIN_VIEWER_EXE, QString::fromStdString(name), QStringList{"-S", "4"});
+        ASSERT_NE(viewer_->Port(), 0);
+        std::vector<std::string> args = {
+            "/nowhere/velmora", "-P", std::to_string(viewer_->Port()), "-L", name, "-"};
+        std::vector<char*> argv;
+        for (std::string& a : args)
+            argv.push_back(&a[0]);
+        client_.InitSetCmdline(static_cast<int>(argv.size()), argv.data());
+        client_.SetUseLocalSocket(GetParam() == Transport::Local);
+        client_.SetWaitObserver(&observer_);
+        ASSERT_TRUE(client_.Connect());
+        seeded_ = client_.WindowGetFocusedID();
+        ASSERT_GT(seeded_, 0);
+    }
+    void Pause() { ASSERT_EQ(0, ::kill(static_cast<pid_t>(viewer_->Pid()), SIGSTOP)); }
+    void Resume() { ASSERT_EQ(0, ::kill(static_cast<pid_t>(viewer_->Pid()), SIGCONT)); }
+    // Each of `requests` sent while the viewer is paused, its wait cancelled
+    // after 200 ms; then the viewer goes on and its late replies arrive.
+    void CancelledWhilePaused(const std::vector<std::function<void()>>& requests)
+    {
+        ASSERT_NO_FATAL_FAILURE(Pause());
+        observer_.cancelAfterMs = 200;
+        for (const std::function<void()>& request : requests)
+            EXPECT_NE(ErrorText(request).find("\nCANCELED"), std::string::npos);
+        ASSERT_NO_FATAL_FAILURE(Resume());
+        viewertest::Spin(300);
+        observer_.cancelAfterMs = -1;
+    }
+
+    std::unique_ptr<viewertest::ViewerProcess> viewer_;
+    RecordingWaitObserver observer_;
+    LwPluginFuncZyvra client_;
+    std::int32_t seeded_ = -1;
+};
 
 TEST_P(PausedViewerTest, TheObserverSeesTheWaitAndCanEndIt)
 {
-    viewertest::ViewerProcess viewer(LW_STANDIN_VIEWER_EXE, "zyvrapaused", {"-S", "4"});
-    ASSERT_NE(viewer.Port(), 0);
+    ASSERT_NO_FATAL_FAILURE(Start("zyvrapaused"));
     const bool local = GetParam() == Transport::Local;
-    const std::string place = local ? "local socket zyvrapaused" : "port " + std::to_string(viewer.Port());
-    LwPluginFuncZyvra client;
-    std::vector<std::string> args = {"/nowhere/velmora", "-P", std::to_string(viewer.Port()), "-L",
-                                     "zyvrapaused",      "-"};
-    std::vector<char*> argv;
-    for (std::string& a : args)
-        argv.push_back(&a[0]);
-    client.InitSetCmdline(static_cast<int>(argv.size()), argv.data());
-    client.SetUseLocalSocket(local);
-    RecordingWaitObserver observer;
-    client.SetWaitObserver(&observer);
-    ASSERT_TRUE(client.Connect());
-    const std::int32_t window = client.WindowGetFocusedID();
-    EXPECT_GT(window, 0);
+    const std::string place = local ? "local socket zyvrapaused" : "port " + std::to_string(viewer_->Port());
+    LwPluginFuncZyvra& client = client_;
+    RecordingWaitObserver& observer = observer_;
+    const std::int32_t window = seeded_;
     ASSERT_EQ(observer.started, std::vector<std::string>{"the image viewer (" + place + ")"});
     EXPECT_EQ(observer.ended, 1);
 
-    ASSERT_EQ(0, ::kill(static_cast<pid_t>(viewer.Pid()), SIGSTOP));
+    ASSERT_NO_FATAL_FAILURE(Pause());
     // Without the cancel this would wait 3 x 100000 polls.
     client.SetExchangeLimits(3, 100000);
     observer.cancelAfterMs = 300;
@@ -808,7 +839,7 @@ TEST_P(PausedViewerTest, TheObserverSeesTheWaitAndCanEndIt)
               ErrorText([&] { client.UpdateAll(); }));
     EXPECT_EQ(observer.ended, 3);
 
-    ASSERT_EQ(0, ::kill(static_cast<pid_t>(viewer.Pid()), SIGCONT));
+    ASSERT_NO_FATAL_FAILURE(Resume());
     viewertest::Spin(300);  // the two late replies arrive
     client.SetExchangeLimits(3, 300);
     EXPECT_EQ(window, client.WindowGetFocusedID());
@@ -822,34 +853,38 @@ TEST_P(PausedViewerTest, TheObserverSeesTheWaitAndCanEndIt)
 // the viewer is still paused, it fails without asking for another window.
 TEST_P(PausedViewerTest, AWindowMadeAfterItsWaitWasCancelledIsTakenByTheNextNewWindow)
 {
-    viewertest::ViewerProcess viewer(LW_STANDIN_VIEWER_EXE, "zyvralate", {"-S", "4"});
-    ASSERT_NE(viewer.Port(), 0);
-    LwPluginFuncZyvra client;
-    std::vector<std::string> args = {"/nowhere/velmora", "-P", std::to_string(viewer.Port()), "-L",
-                                     "zyvralate",        "-"};
-    std::vector<char*> argv;
-    for (std::string& a : args)
-        argv.push_back(&a[0]);
-    client.InitSetCmdline(static_cast<int>(argv.size()), argv.data());
-    client.SetUseLocalSocket(GetParam() == Transport::Local);
-    RecordingWaitObserver observer;
-    client.SetWaitObserver(&observer);
-    ASSERT_TRUE(client.Connect());
-    const std::int32_t seeded = client.WindowGetFocusedID();
-    ASSERT_GT(seeded, 0);
+    ASSERT_NO_FATAL_FAILURE(Start("zyvralate"));
+    LwPluginFuncZyvra& client = client_;
+    const std::int32_t seeded = seeded_;
 
-    ASSERT_EQ(0, ::kill(static_cast<pid_t>(viewer.Pid()), SIGSTOP));
-    observer.cancelAfterMs = 200;
-    EXPECT_NE(ErrorText([&] { client.ImageNewWindow(); }).find("\nCANCELED"), std::string::npos);
-    EXPECT_NE(ErrorText([&] { client.ImageNewWindow(); }).find("\nCANCELED"), std::string::npos);
-    ASSERT_EQ(0, ::kill(static_cast<pid_t>(viewer.Pid()), SIGCONT));
-    viewertest::Spin(300);  // the late replies arrive
-    observer.cancelAfterMs = -1;
+    const auto newWindow = [&] { client.ImageNewWindow(); };
+    ASSERT_NO_FATAL_FAILURE(CancelledWhilePaused({newWindow, newWindow}));
     // The one window the viewer made is taken; the next is a new one.
     EXPECT_EQ(seeded + 1, client.ImageNewWindow());
     EXPECT_EQ(seeded + 1, client.WindowGetFocusedID());
     EXPECT_EQ(seeded + 2, client.ImageNewWindow());
     EXPECT_FALSE(client.GetIsModeImage(seeded + 3));
+}
+
+// The same for a series window: the next SeriesNewWindow for the same file
+// and mode takes the one made late; one for another file makes its own.
+TEST_P(PausedViewerTest, ASeriesWindowMadeAfterItsWaitWasCancelledIsTakenByTheNextForItsFile)
+{
+    ASSERT_NO_FATAL_FAILURE(Start("zyvralateseries"));
+    LwPluginFuncZyvra& client = client_;
+    const std::int32_t seeded = seeded_;
+
+    ASSERT_NO_FATAL_FAILURE(
+        CancelledWhilePaused({[&] { client.SeriesNewWindow("/tmp/a.xmlsrs", "image"); }}));
+    EXPECT_EQ(seeded + 1, client.SeriesNewWindow("/tmp/a.xmlsrs", "image"));
+    EXPECT_TRUE(client.GetIsModeSeries(seeded + 1));
+    EXPECT_FALSE(client.GetIsModeSeries(seeded + 2));
+
+    // Given up on for one file, asked again for another: the late window is
+    // not that one's.
+    ASSERT_NO_FATAL_FAILURE(
+        CancelledWhilePaused({[&] { client.SeriesNewWindow("/tmp/b.xmlsrs", "image"); }}));
+    EXPECT_EQ(seeded + 3, client.SeriesNewWindow("/tmp/c.xmlsrs", "image"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Transports, PausedViewerTest, ::testing::Values(Transport::Tcp, Transport::Local),

@@ -15,6 +15,7 @@
 #include "apps/velmora/app/ScatteringPatternMatrixSend.h"
 #include "apps/velmora/app/SimulationSettings.h"
 #include "ErrorText.h"
+#include "PendingQuit.h"
 #include "ReferenceConstants.h"
 #include "StandinViewer.h"
 #include "VelmoraAppSupport.h"
@@ -966,10 +967,7 @@ TEST_F(VelmoraAppTest, AQuitSignalStopsTheCalculationBeforeAnyFurtherSend)
     for (const standin::Window& w : NewImageWindows())
         EXPECT_EQ(w.keyDouble.at("__XFH.Partial"), std::vector<double>{1.0});
     EXPECT_FALSE(s.IsCalculating_);
-    // The signal's quit() came outside the application's loop, and would end
-    // every later modal loop at once: one round of that loop clears it.
-    QTimer::singleShot(0, [] { QCoreApplication::quit(); });
-    QCoreApplication::exec();
+    ClearPendingQuit();
 }
 
 // A run that fails shows the worker's error, sends no image and does not

@@ -71,6 +71,15 @@ std::string SeriesImageName(std::int32_t i, std::int32_t n, const std::string& f
     return text;
 }
 
+// What a series stopped at image `stopped` (0-based, at least 1) has saved
+// with the index file `index`.
+std::string SavedImagesText(std::int32_t stopped, const std::string& index)
+{
+    const std::string images =
+        stopped == 1 ? "Image 1 is" : "Images 1 to " + std::to_string(stopped) + " are";
+    return images + " saved with " + index;
+}
+
 // Folder paths compared as the file system names them.
 QString CleanFolder(const QString& folder)
 {
@@ -84,10 +93,7 @@ QString CleanFolder(const QString& folder)
 void ApplyCheckedNewImage(const RfaParameters& record, QWidget* parent, LwPluginFuncZyvra& client)
 {
     const std::int32_t id = FocusedImageWindow(client);
-    bool isSeries = false;
-    client.Call(LwCmdPackUnpack::CmdGetIsModeSeries, &id, nullptr,
-                [&](LwCmdPackUnpack& r) { r.Packer().PackUnpackBool("isModeSeries", isSeries); });
-    if (isSeries) {
+    if (client.GetIsModeSeries(id)) {
         QMessageBox box(QMessageBox::NoIcon, "Information", "Process All images?",
                         QMessageBox::Yes | QMessageBox::No, parent);
         box.setWindowModality(Qt::WindowModal);
@@ -135,6 +141,7 @@ void ProcessSeries(const RfaParameters& record, QWidget* parent, LwPluginFuncZyv
     // first image has gone through the steps: parameters that do not suit
     // the images are refused before it, and leave no empty series behind.
     std::int32_t destination = -1;
+    std::uint64_t destinationConnection = 0;
 
     // One measure: the bar runs over the whole series, kStepsPerImage steps
     // per image, moved within an image by its fit; the label names the image.
@@ -214,10 +221,26 @@ void ProcessSeries(const RfaParameters& record, QWidget* parent, LwPluginFuncZyv
                 // The entry is saved whole or not at all: its image, keys,
                 // file and the renewed index go out together, and are offered
                 // again when a send fails; Discard stops the series.
+                // A viewer that lost the output series window (it was closed,
+                // or the viewer restarted, and the source series with it)
+                // ends the series with a word on what was saved.
+                bool outputLost = false;
                 RfaSendWhole(
                     [&] {
-                        if (destination < 0)
+                        if (destination >= 0 && (!client.GetIsModeSeries(destination) ||
+                                                 client.ConnectionCount() != destinationConnection)) {
+                            // Before the first entry is saved the window is
+                            // simply made again.
+                            if (i > 0) {
+                                outputLost = true;
+                                return;
+                            }
+                            destination = -1;
+                        }
+                        if (destination < 0) {
                             destination = client.SeriesNewWindow(QStringToStdString(index), "image");
+                            destinationConnection = client.ConnectionCount();
+                        }
                         client.SeriesImageIndexSet(destination, i);
                         result->output.Send(destination, result->image);
                         client.SeriesIndexKeyDoubleSet(destination, i, numberKeys);
@@ -230,6 +253,11 @@ void ProcessSeries(const RfaParameters& record, QWidget* parent, LwPluginFuncZyv
                     },
                     StdStringToQString(SeriesImageName(i, n, name, named)) +
                         " is computed and kept. Send it to the image viewer again?");
+                if (outputLost)
+                    throw LwError("The image viewer no longer has the output series window (was it "
+                                  "closed, or the viewer restarted?).\n" +
+                                  SavedImagesText(i, QStringToStdString(index)) +
+                                  "; this image and the ones after it are not.");
             } catch (const RfaCancelled&) {
                 throw;
             } catch (const LwError& e) {

@@ -263,11 +263,7 @@ private:
     {
         if (window_ < 0)
             return false;
-        bool series = false;
-        Client().Call(
-            LwCmdPackUnpack::CmdGetIsModeSeries, &window_, nullptr,
-            [&series](LwCmdPackUnpack& reply) { reply.Packer().PackUnpackBool("isModeSeries", series); });
-        return series;
+        return Client().GetIsModeSeries(window_);
     }
     void SelectInWindow(std::int32_t index)
     {
