@@ -177,14 +177,20 @@ std::string LwBarnXml::CurrentValueText() const
 
 std::string LwBarnXml::ValueTextOf(const LwBarnXmlRack& rack) const
 {
+    return std::string(ValueViewOf(rack));
+}
+
+std::string_view LwBarnXml::ValueViewOf(const LwBarnXmlRack& rack) const
+{
     // The length is taken as close '<' minus open '>' minus 1; it is negative
     // for a self-closed rack and for a rack the text never closed (close
     // offsets still 0), and such a rack holds no value.
     const std::int64_t begin = static_cast<std::int64_t>(rack.OpenTagEnd()) + 1;
     const std::int64_t end = rack.CloseTagBegin();
     if (begin < 0 || end <= begin || end > static_cast<std::int64_t>(documentText_.size()))
-        return std::string();
-    return documentText_.substr(static_cast<std::size_t>(begin), static_cast<std::size_t>(end - begin));
+        return std::string_view();
+    return std::string_view(documentText_)
+        .substr(static_cast<std::size_t>(begin), static_cast<std::size_t>(end - begin));
 }
 
 // ---------------------------------------------------------------------------

@@ -284,6 +284,8 @@ public:
     // Read mode: the value of any rack of the tree, as CurrentValueText gives
     // it for the current rack; nothing is consumed.
     std::string ValueTextOf(const LwBarnXmlRack& rack) const;
+    // The same text in place, valid while the document text is unchanged.
+    std::string_view ValueViewOf(const LwBarnXmlRack& rack) const;
 
     // The loaded text (read mode); AnalyzeTagStructure parses it.
     const std::string& DocumentText() const { return documentText_; }

@@ -16,6 +16,7 @@
 #include <limits>
 #include <locale.h>
 #include <string>
+#include <string_view>
 #include <type_traits>
 #include <vector>
 
@@ -504,28 +505,71 @@ bool SerializeMatrix(LwBarnXml& doc, const std::string& name, LwLongMatrix& m, c
     return SerializeMatrix2D(doc, name, m, format);
 }
 
+namespace {
+
+// The form of element `name` below `parent` that SerializeMatrix would read
+// for a matrix of class M; `isText` tells whether it is a text form.
+template <class M>
+LwBarnXmlRack* DeclaredForm(LwBarnXmlRack& parent, const std::string& name, bool& isText)
+{
+    LwBarnXmlRack* element = parent.FindChild(name);
+    if (element == nullptr)
+        return nullptr;
+    // The forms in the order SerializeMatrix2D looks for them.
+    for (const char* rack : {kTextRack, kLegacyTextRack, BinaryForm<M>::kRack, BinaryForm<M>::kOlderRack}) {
+        LwBarnXmlRack* form = rack != nullptr ? element->FindChild(rack) : nullptr;
+        if (form != nullptr) {
+            isText = rack == kTextRack || rack == kLegacyTextRack;
+            return form;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
 template <class M>
 bool DeclaredMatrixSizes(const LwBarnXml& doc, LwBarnXmlRack& parent, const std::string& name,
                          LwLong& colSize, LwLong& rowSize)
 {
-    LwBarnXmlRack* element = parent.FindChild(name);
-    if (element == nullptr)
+    bool isText = false;
+    LwBarnXmlRack* form = DeclaredForm<M>(parent, name, isText);
+    if (form == nullptr)
         return false;
-    // The forms in the order SerializeMatrix2D looks for them.
-    for (const char* rack : {kTextRack, kLegacyTextRack, BinaryForm<M>::kRack, BinaryForm<M>::kOlderRack}) {
-        LwBarnXmlRack* form = rack != nullptr ? element->FindChild(rack) : nullptr;
-        if (form == nullptr)
-            continue;
-        // As LwBarnXml::ValueLong reads them.
-        const auto size = [&](const char* key) {
-            LwBarnXmlRack* value = form->FindChild(key);
-            return value != nullptr ? static_cast<LwLong>(StringToInt(doc.ValueTextOf(*value))) : 0;
-        };
-        colSize = size("ColSize");
-        rowSize = size("RowSize");
-        return true;
+    // As LwBarnXml::ValueLong reads them.
+    const auto size = [&](const char* key) {
+        LwBarnXmlRack* value = form->FindChild(key);
+        return value != nullptr ? static_cast<LwLong>(StringToInt(doc.ValueTextOf(*value))) : 0;
+    };
+    colSize = size("ColSize");
+    rowSize = size("RowSize");
+    return true;
+}
+
+template <class M>
+std::int64_t HeldMatrixValuesBound(const LwBarnXml& doc, LwBarnXmlRack& parent, const std::string& name)
+{
+    bool isText = false;
+    LwBarnXmlRack* form = DeclaredForm<M>(parent, name, isText);
+    if (form == nullptr)
+        return 0;
+    if (isText) {
+        // Every value ends with a comma.
+        LwBarnXmlRack* elements = form->FindChild(kElements);
+        if (elements == nullptr)
+            return 0;
+        const std::string_view text = doc.ValueViewOf(*elements);
+        return static_cast<std::int64_t>(std::count(text.begin(), text.end(), ','));
     }
-    return false;
+    // Every encoding takes four characters for three bytes; the data the
+    // reader takes is the first element present.
+    for (const DataElement& e : kDataElements2D) {
+        if (LwBarnXmlRack* data = form->FindChild(e.name)) {
+            const std::int64_t bytes = static_cast<std::int64_t>(doc.ValueViewOf(*data).size()) / 4 * 3 + 3;
+            return bytes / static_cast<std::int64_t>(sizeof(typename BinaryForm<M>::Stored));
+        }
+    }
+    return 0;
 }
 
 template bool DeclaredMatrixSizes<LwFloatMatrix>(const LwBarnXml&, LwBarnXmlRack&, const std::string&,
@@ -536,6 +580,14 @@ template bool DeclaredMatrixSizes<LwLDoubleMatrix>(const LwBarnXml&, LwBarnXmlRa
                                                    LwLong&, LwLong&);
 template bool DeclaredMatrixSizes<LwLongMatrix>(const LwBarnXml&, LwBarnXmlRack&, const std::string&, LwLong&,
                                                 LwLong&);
+template std::int64_t HeldMatrixValuesBound<LwFloatMatrix>(const LwBarnXml&, LwBarnXmlRack&,
+                                                           const std::string&);
+template std::int64_t HeldMatrixValuesBound<LwDoubleMatrix>(const LwBarnXml&, LwBarnXmlRack&,
+                                                            const std::string&);
+template std::int64_t HeldMatrixValuesBound<LwLDoubleMatrix>(const LwBarnXml&, LwBarnXmlRack&,
+                                                             const std::string&);
+template std::int64_t HeldMatrixValuesBound<LwLongMatrix>(const LwBarnXml&, LwBarnXmlRack&,
+                                                          const std::string&);
 
 bool SerializeMatrix(LwBarnXml& doc, const std::string& name, LwFloatMatrix3D& m, const std::string& format)
 {

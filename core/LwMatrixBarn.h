@@ -58,6 +58,7 @@
 #include "core/LwFloatMatrix3D.h"
 #include "core/LwMatrix.h"
 
+#include <cstdint>
 #include <string>
 
 class LwBarnXml;
@@ -79,6 +80,13 @@ bool SerializeMatrix(LwBarnXml& doc, const std::string& name, LwFloatMatrix3D& m
 template <class M>
 bool DeclaredMatrixSizes(const LwBarnXml& doc, LwBarnXmlRack& parent, const std::string& name,
                          LwLong& colSize, LwLong& rowSize);
+// Read mode, nothing read or consumed: at most how many values the data of
+// that form hold, from the length of their text (the commas of the text
+// form's "elements"; four characters per three bytes of a binary form's
+// data); 0 when the element, the form or its data are absent. For refusing
+// a declaration that the data cannot fill before anything is allocated.
+template <class M>
+std::int64_t HeldMatrixValuesBound(const LwBarnXml& doc, LwBarnXmlRack& parent, const std::string& name);
 
 // The inside of a binary rack (at the current rack). Write mode: the data go
 // under "base64b" with `standardBase64`, else "base64" with

@@ -28,7 +28,8 @@ const char kMissingList[] = "Real-space data: \"real_space_all_3\" has no rack \
 // hundred bytes cannot have gigabytes of grid built and filled before it is
 // found wanting. The list of densities must be there, and every density that
 // will be read ("Cal_" of the first NElement "el" racks) must declare one
-// value per grid point. Nothing is read or consumed.
+// value per grid point, and its data text must be long enough to hold them.
+// Nothing is read or consumed.
 void CheckDataAgainstGrid(LwBarnXml& doc, const LwRealSpaceGrid& grid)
 {
     LwBarnXmlRack* list = doc.CurrentRack()->FindChild("list_real_space");
@@ -55,6 +56,12 @@ void CheckDataAgainstGrid(LwBarnXml& doc, const LwRealSpaceGrid& grid)
                           " x " + LongToString(ny) + " x " + LongToString(nz) +
                           " points but the density \"Cal_\" of element " + LongToString(element) +
                           " declares " + LongToString(colSize) + " x " + LongToString(rowSize));
+        const std::int64_t held = HeldMatrixValuesBound<LwFloatMatrix>(doc, *el, "Cal_");
+        if (static_cast<double>(held) < points)
+            throw LwError("Real-space data not consistent: the density \"Cal_\" of element " +
+                          LongToString(element) + " declares " + LongToString(colSize) + " x " +
+                          LongToString(rowSize) + " values but its data hold at most " +
+                          std::to_string(held));
     }
 }
 

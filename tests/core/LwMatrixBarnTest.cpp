@@ -21,6 +21,7 @@
 #include <fstream>
 #include <iterator>
 #include <limits>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -330,6 +331,48 @@ TEST(LwMatrixBarn, DeclaredSizesAreTakenWithoutReading)
     LwDoubleMatrix read;
     ASSERT_TRUE(SerializeMatrix(*doc, "m", read, "b"));
     ExpectSameShape(read, d);
+}
+
+// The bound on the values an element's data hold never falls below what the
+// reader takes from a whole matrix (any form, any size, every class), and
+// data cut short lower it below the declared count.
+TEST(LwMatrixBarn, HeldValuesBoundCoversWholeDataAndNotDataCutShort)
+{
+    const auto check = [](auto matrix, const char* what) {
+        using M = decltype(matrix);
+        for (const char* format : {"t", "b", "bb"}) {
+            for (int n : {1, 2, 3, 4, 5, 6, 7, 100, 101}) {
+                SCOPED_TRACE(std::string(what) + " " + format + " " + std::to_string(n));
+                M m = FilledMatrix<M>(n, 1, 0, 0, Sample);
+                const std::string text = Written(m, format);
+                auto doc = Parse(text);
+                ASSERT_TRUE(doc->OpenRack("d"));
+                const std::int64_t bound = HeldMatrixValuesBound<M>(*doc, *doc->CurrentRack(), "m");
+                EXPECT_GE(bound, n);
+                EXPECT_LE(bound, n + 4);
+                // Half of the data text gone.
+                if (n < 100)
+                    continue;
+                const std::regex data("<(elements|binary|base64|base64b)>([^<]*)</\\1>");
+                std::smatch found;
+                ASSERT_TRUE(std::regex_search(text, found, data)) << text;
+                const std::string cut = found.prefix().str() + "<" + found[1].str() + ">" +
+                                        found[2].str().substr(0, found[2].length() / 2) + "</" +
+                                        found[1].str() + ">" + found.suffix().str();
+                auto shortDoc = Parse(cut);
+                ASSERT_TRUE(shortDoc->OpenRack("d"));
+                EXPECT_LT(HeldMatrixValuesBound<M>(*shortDoc, *shortDoc->CurrentRack(), "m"), n);
+            }
+        }
+    };
+    check(LwFloatMatrix(), "float");
+    check(LwDoubleMatrix(), "double");
+    check(LwLDoubleMatrix(), "long double");
+    check(LwLongMatrix(), "long");
+    auto doc = Parse("<d><m><LwFloatMatrixBinary><ColSize>9</ColSize></LwFloatMatrixBinary></m></d>");
+    ASSERT_TRUE(doc->OpenRack("d"));
+    EXPECT_EQ(HeldMatrixValuesBound<LwFloatMatrix>(*doc, *doc->CurrentRack(), "m"), 0);
+    EXPECT_EQ(HeldMatrixValuesBound<LwFloatMatrix>(*doc, *doc->CurrentRack(), "none"), 0);
 }
 
 TEST(LwMatrixBarn, TextFormReadingIsLenientAboutLayout)

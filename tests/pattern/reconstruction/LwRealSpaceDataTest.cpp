@@ -293,8 +293,10 @@ TEST(LwRealSpaceData, HostileGridRecordsAreRefusedBeforeAllocation)
 // The grid record is compared with the data the document holds before the
 // grid is built: the refusal leaves the data as they were (27 points), where
 // building first would have filled 1.9 GB ("without data": bounds 0 to 430
-// with step 1 and no list of densities) or 4.2 GB ("bounds not the data's":
-// 560^3 points for densities of 22869 values) before the error.
+// with step 1 and no list of densities; "data short of the declared size":
+// the same bounds and a density declaring their 431^3 values with data for
+// five) or 4.2 GB ("bounds not the data's": 560^3 points for densities of
+// 22869 values) before the error.
 TEST(LwRealSpaceData, GridRecordIsComparedWithTheDataBeforeTheGridIsBuilt)
 {
     const auto density = [](int values, const char* format) {
@@ -307,6 +309,12 @@ TEST(LwRealSpaceData, GridRecordIsComparedWithTheDataBeforeTheGridIsBuilt)
         return "<real_space_all_3><RealSpaceFactory><xmin>0</xmin><xmax>0</xmax><ymin>0</ymin><ymax>0</ymax>"
                "<zmin>0</zmin><zmax>1e-10</zmax><dx>1e-10</dx><NElement>" +
                std::to_string(elements) + "</NElement></RealSpaceFactory>";
+    };
+    // A one-value density that declares two.
+    const auto declaringTwo = [](std::string text) {
+        const std::string one = "<ColSize>1</ColSize>";
+        const std::size_t at = text.find(one);
+        return at == std::string::npos ? text : text.replace(at, one.size(), "<ColSize>2</ColSize>");
     };
     const std::string twoPoints = "the grid record gives 1 x 1 x 2 points";
     struct Case
@@ -322,6 +330,15 @@ TEST(LwRealSpaceData, GridRecordIsComparedWithTheDataBeforeTheGridIsBuilt)
         {"bounds not the data's", barn_test::ReadBytes(data + "real_space_bounds_not_the_data.xml_rs"),
          "Real-space data not consistent: the grid record gives 560 x 560 x 560 points but the density "
          "\"Cal_\" of element 1 declares 22869 x 1"},
+        {"data short of the declared size",
+         barn_test::ReadBytes(data + "real_space_data_short_of_declared.xml_rs"),
+         "Real-space data not consistent: the density \"Cal_\" of element 1 declares 80062991 x 1 values but "
+         "its data hold at most 5"},
+        {"text density with fewer values than declared",
+         grid(1) + "<list_real_space><el>" + declaringTwo(density(1, "t")) +
+             "</el></list_real_space></real_space_all_3>",
+         "Real-space data not consistent: the density \"Cal_\" of element 1 declares 2 x 1 values but its "
+         "data hold at most 1"},
         {"binary density of another size",
          grid(1) + "<list_real_space><el>" + density(5, "b") + "</el></list_real_space></real_space_all_3>",
          "Real-space data not consistent: " + twoPoints +
