@@ -82,14 +82,29 @@ void ReadText(LwBarnXml& doc, LwLmComplexArray& array)
     doc.CloseRack("Value");
 }
 
-// The "l" racks of the current rack ("Value"), counted without reading them.
-LwLong CountLRacks(const LwBarnXml& doc)
+// The racks of the current rack ("Value") checked against L without reading
+// them, so that the array is never sized beyond what the document holds: the
+// first L "l" racks must be there, the l-th with its 2l + 1 "m" racks.
+void CheckTextRacks(const LwBarnXml& doc, const std::string& rackName, LwLong L)
 {
-    LwLong count = 0;
-    for (const auto& child : doc.CurrentRack()->Children())
-        if (child->GetName() == "l")
-            ++count;
-    return count;
+    LwLong l = 0;
+    for (const auto& child : doc.CurrentRack()->Children()) {
+        if (l >= L)
+            return;
+        if (child->GetName() != "l")
+            continue;
+        LwLong ms = 0;
+        for (const auto& m : child->Children())
+            ms += m->GetName() == "m" ? 1 : 0;
+        if (ms < 2 * l + 1)
+            throw LwError("Coefficient array \"" + rackName + "\": Size_l " + std::to_string(L) +
+                          " but \"l\" rack " + std::to_string(l) + " holds " + std::to_string(ms) +
+                          " \"m\" racks, not " + std::to_string(2 * l + 1));
+        ++l;
+    }
+    if (l < L)
+        throw LwError("Coefficient array \"" + rackName + "\": Size_l " + std::to_string(L) +
+                      " but the \"Value\" rack holds " + std::to_string(l) + " \"l\" racks");
 }
 
 // The declared L, refused before anything is allocated for it when no real
@@ -150,10 +165,7 @@ bool ReadArray(LwBarnXml& doc, const std::string& rackName, LwLmComplexArray& ar
     doc.ValueLong("Size_l", L, 0);
     CheckDeclaredSize(rackName, L);
     if (doc.OpenRack("Value")) {
-        const LwLong lRacks = CountLRacks(doc);
-        if (lRacks < L)
-            throw LwError("Coefficient array \"" + rackName + "\": Size_l " + std::to_string(L) +
-                          " but the \"Value\" rack holds " + std::to_string(lRacks) + " \"l\" racks");
+        CheckTextRacks(doc, rackName, L);
         array.SetSizeZero(L);
         ReadText(doc, array);
     } else {

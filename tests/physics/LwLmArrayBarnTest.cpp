@@ -166,8 +166,8 @@ TEST(LwLmArrayBarn, NoBlockGivesZeroCoefficients)
 
 TEST(LwLmArrayBarn, TextFormWithTooFewRacksFails)
 {
-    // Too few "l" racks are counted before the array is sized; too few "m"
-    // racks in an "l" rack show when the missing rack is closed.
+    // Too few "l" racks, or too few "m" racks in an "l" rack, are counted
+    // before the array is sized.
     const std::string fewL =
         "<doc><coeff><Size_l>2</Size_l><Value><l><m><r>1</r><i>2</i></m></l></Value></coeff></doc>";
     LwLmComplexArray back;
@@ -176,7 +176,8 @@ TEST(LwLmArrayBarn, TextFormWithTooFewRacksFails)
     const std::string fewM =
         "<doc><coeff><Size_l>2</Size_l><Value><l><m><r>1</r></m></l><l><m><r>1</r></m></l>"
         "</Value></coeff></doc>";
-    EXPECT_NE(ErrorText([&] { Read(fewM, back); }).find("Invalid Tag Name"), std::string::npos);
+    EXPECT_EQ(ErrorText([&] { Read(fewM, back); }),
+              "Coefficient array \"coeff\": Size_l 2 but \"l\" rack 1 holds 1 \"m\" racks, not 3");
 }
 
 // A declared size is refused before anything is allocated for it when no
@@ -184,9 +185,12 @@ TEST(LwLmArrayBarn, TextFormWithTooFewRacksFails)
 // largest 32-bit size would ask for 16 (2^31 - 1)^2 bytes.
 TEST(LwLmArrayBarn, DeclaredSizesBeyondTheDataAreRefusedBeforeAllocating)
 {
+    std::string emptyLRacks;
+    for (int l = 0; l < 1000; ++l)
+        emptyLRacks += "<l></l>";
     const struct
     {
-        const char* text;
+        std::string text;
         const char* error;
     } rows[] = {
         {"<doc><coeff><Size_l>12000</Size_l></coeff></doc>",
@@ -199,6 +203,8 @@ TEST(LwLmArrayBarn, DeclaredSizesBeyondTheDataAreRefusedBeforeAllocating)
          "Coefficient array \"coeff\": Size_l -1 is not a number of l values from 0 to 1000"},
         {"<doc><coeff><Size_l>1000</Size_l><Value><l><m></m></l></Value></coeff></doc>",
          "Coefficient array \"coeff\": Size_l 1000 but the \"Value\" rack holds 1 \"l\" racks"},
+        {"<doc><coeff><Size_l>1000</Size_l><Value>" + emptyLRacks + "</Value></coeff></doc>",
+         "Coefficient array \"coeff\": Size_l 1000 but \"l\" rack 0 holds 0 \"m\" racks, not 1"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.text);
