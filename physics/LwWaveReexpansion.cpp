@@ -307,7 +307,11 @@ void LwWaveReexpansion::ProjectChunk(LwLong p0, LwLong p1, LwLong first, LwLong 
             const LwLong mBegin = std::max(-l, p0 - centre);
             const LwLong mEnd = std::min(l, p1 - 1 - centre);
             // (Theta * Phi) * V written out, without the NaN recovery of the
-            // library's complex product.
+            // library's complex product. Each m writes its own p, and the
+            // sums do not share storage with the tables, so the m loop runs
+            // in vector lanes; every lane forms its sums with the same
+            // operations in the same order as one m at a time.
+#pragma omp simd
             for (LwLong m = mBegin; m <= mEnd; ++m) {
                 const LwLong p = centre + m;
                 const LDouble tr = theta[p] * phiRe[m];
