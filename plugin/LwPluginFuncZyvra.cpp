@@ -309,7 +309,7 @@ void LwPluginFuncZyvra::SubSendRecv(LwCmdPackUnpack& request, LwCmdPackUnpack& r
         replyText_.clear();
         cancel_ = false;
         // A reply that came after its exchange gave up must not answer this
-        // one; a late reply to an ImageNewWindow names the window it made.
+        // one; a late reply to a request that made a window names it.
         socket.DiscardPending();
         std::string dropped = socket.ReceivedText();
         socket.ClearReceivedText();

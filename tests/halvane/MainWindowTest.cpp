@@ -1511,13 +1511,7 @@ protected:
         QDir().mkpath(In());
         QDir().mkpath(Out());
         Start();
-        for (QCheckBox* box : {Form().cbMoveCenter, Form().cbBgSh, Form().cbBgAz, Form().cbMaskMcpDip})
-            box->setChecked(false);
-        Form().cbMaskOutside->setChecked(true);
-        Form().sbMaskCx->setValue(8);
-        Form().sbMaskCy->setValue(8);
-        Form().sbMaskRx->setValue(5);
-        Form().sbMaskRy->setValue(5);
+        SetMaskOutsideOnly(Form());
         standin::Faults faults;
         faults.loadPolls = 2;
         Viewer().SetFaults(faults);

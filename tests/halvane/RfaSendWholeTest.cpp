@@ -334,14 +334,7 @@ TEST_F(RfaSendWholeTest, AQuitSignalDuringASeriesEntrySavesItWholeAndStopsTheSer
         entries[i].indexKeyDouble = {{"X", {1.0 * i}}};
     }
     const std::int32_t source = Viewer().AddSeriesWindow(entries, "qin.xmlsrs");
-    for (QCheckBox* box : {Form().cbMoveCenter, Form().cbBgSh, Form().cbBgAz, Form().cbMaskMcpDip})
-        box->setChecked(false);
-    Form().cbMaskOutside->setChecked(true);
-    // A mask inside the 16 x 16 images.
-    Form().sbMaskCx->setValue(8);
-    Form().sbMaskCy->setValue(8);
-    Form().sbMaskRx->setValue(5);
-    Form().sbMaskRy->setValue(5);
+    SetMaskOutsideOnly(Form());
     LwQuitOnSignals quit;
     ModalWatcher watcher;
     watcher.files = {out + "/_index.xmlsrs"};

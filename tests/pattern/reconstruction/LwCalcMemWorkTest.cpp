@@ -22,6 +22,44 @@ void RandomFill(LwFloatMatrix& m, std::mt19937& rng, float lo, float hi)
         m.Buffer()[i] = u(rng);
 }
 
+// The densities of element 0 spread over six decades, from one seed.
+void SpreadOverSixDecades(LwRealSpaceData& r)
+{
+    std::mt19937 rng(8);
+    std::uniform_real_distribution<double> decades(-6.0, 0.0);
+    for (int p = 0; p < r.NPoint_; ++p)
+        r.Density_[0][p] = static_cast<float>(std::pow(10.0, decades(rng)));
+}
+
+// The hologram of element 0 against the direct sum (in double, from the
+// geometry) over the points inside the sphere with the densities v; the
+// directions whose table cells lie near an edge are left out.
+void ExpectDirectSums(const LwDocCalcMem& d, const std::vector<double>& v)
+{
+    const LwRealSpaceData& r = d.RealSpace_;
+    int checked = 0;
+    for (int q = 0; q < d.KSpace_.NPoint_; ++q) {
+        double sum = 0.0, scale = 0.0;
+        bool edge = false;
+        for (int p = 0; p < r.NPoint_; ++p) {
+            if (r.R_[p] == 0.0f)
+                continue;
+            int ir, idx;
+            bool nearEdge;
+            recon_test::TableCell(d, p, q, ir, idx, nearEdge);
+            edge = edge || nearEdge;
+            const double term = static_cast<double>(d.ScatteringPattern_.Pattern_[0][0](ir, idx)) * v[p];
+            sum += term;
+            scale += std::fabs(term);
+        }
+        if (edge)
+            continue;
+        ++checked;
+        EXPECT_NEAR(d.KSpace_.Cal_[0][q], sum, 1e-5 * scale) << q;
+    }
+    EXPECT_GT(checked, 20);
+}
+
 // Restores the thread count of the process after a test changes it.
 class ThreadCount
 {
@@ -161,40 +199,22 @@ TEST(LwCalcMemWork, CutoffIsAShareOfTheLargestDensity)
     recon_test::BuildProblem(d, pr);
     LwCalcMemWork w(d);
     LwRealSpaceData& r = d.RealSpace_;
-    std::mt19937 rng(8);
-    std::uniform_real_distribution<double> decades(-6.0, 0.0);
-    for (int p = 0; p < r.NPoint_; ++p)
-        r.Density_[0][p] = static_cast<float>(std::pow(10.0, decades(rng)));
+    SpreadOverSixDecades(r);
     d.CutoffRatio_ = 1e-2f;
     w.CalcMaxDensity();
     const double threshold = static_cast<double>(1e-2f * w.DensityPeak_);
-    std::vector<int> kept;
+    // The densities the transform sees: those of the points it keeps.
+    std::vector<double> kept(static_cast<std::size_t>(r.NPoint_), 0.0);
+    std::size_t keptCount = 0;
     for (int p = 0; p < r.NPoint_; ++p)
-        if (r.R_[p] != 0.0f && r.Density_[0][p] >= threshold)
-            kept.push_back(p);
-    ASSERT_GT(kept.size(), 10u);
-    ASSERT_LT(kept.size(), static_cast<std::size_t>(r.NPoint_) / 2);
-    w.ConvertRToK(LwCalcMemWork::Source::Densities);
-    int checked = 0;
-    for (int q = 0; q < d.KSpace_.NPoint_; ++q) {
-        double sum = 0.0, scale = 0.0;
-        bool edge = false;
-        for (int p : kept) {
-            int ir, idx;
-            bool nearEdge;
-            recon_test::TableCell(d, p, q, ir, idx, nearEdge);
-            edge = edge || nearEdge;
-            const double term =
-                static_cast<double>(d.ScatteringPattern_.Pattern_[0][0](ir, idx)) * r.Density_[0][p];
-            sum += term;
-            scale += std::fabs(term);
+        if (r.R_[p] != 0.0f && r.Density_[0][p] >= threshold) {
+            kept[p] = r.Density_[0][p];
+            ++keptCount;
         }
-        if (edge)
-            continue;
-        ++checked;
-        EXPECT_NEAR(d.KSpace_.Cal_[0][q], sum, 1e-5 * scale) << q;
-    }
-    EXPECT_GT(checked, 20);
+    ASSERT_GT(keptCount, 10u);
+    ASSERT_LT(keptCount, static_cast<std::size_t>(r.NPoint_) / 2);
+    w.ConvertRToK(LwCalcMemWork::Source::Densities);
+    ExpectDirectSums(d, kept);
 }
 
 // The full transform and the reuse of the skipped points' image, against
@@ -214,10 +234,7 @@ TEST(LwCalcMemWork, RefreshAndReuseOfTheSkippedPoints)
         recon_test::BuildProblem(d, pr);
         LwCalcMemWork w(d);
         LwRealSpaceData& r = d.RealSpace_;
-        std::mt19937 rng(8);
-        std::uniform_real_distribution<double> decades(-6.0, 0.0);
-        for (int p = 0; p < r.NPoint_; ++p)
-            r.Density_[0][p] = static_cast<float>(std::pow(10.0, decades(rng)));
+        SpreadOverSixDecades(r);
         d.CutoffRatio_ = 1e-2f;
         w.CalcMaxDensity();
         const float threshold = 1e-2f * w.DensityPeak_;
@@ -232,31 +249,6 @@ TEST(LwCalcMemWork, RefreshAndReuseOfTheSkippedPoints)
         }
         ASSERT_GE(below, 0);
         ASSERT_GE(above, 0);
-        // Cal against the direct sum over every point with the densities v.
-        const auto expectSums = [&](const std::vector<double>& v) {
-            int checked = 0;
-            for (int q = 0; q < d.KSpace_.NPoint_; ++q) {
-                double sum = 0.0, scale = 0.0;
-                bool edge = false;
-                for (int p = 0; p < r.NPoint_; ++p) {
-                    if (r.R_[p] == 0.0f)
-                        continue;
-                    int ir, idx;
-                    bool nearEdge;
-                    recon_test::TableCell(d, p, q, ir, idx, nearEdge);
-                    edge = edge || nearEdge;
-                    const double term =
-                        static_cast<double>(d.ScatteringPattern_.Pattern_[0][0](ir, idx)) * v[p];
-                    sum += term;
-                    scale += std::fabs(term);
-                }
-                if (edge)
-                    continue;
-                ++checked;
-                EXPECT_NEAR(d.KSpace_.Cal_[0][q], sum, 1e-5 * scale) << q;
-            }
-            EXPECT_GT(checked, 20);
-        };
         const auto transform = [&](LwCalcMemWork::Cutoff cutoff) {
             d.KSpace_.Cal_[0].SetZero();
             w.ConvertRToK(LwCalcMemWork::Source::Densities, cutoff);
@@ -266,23 +258,23 @@ TEST(LwCalcMemWork, RefreshAndReuseOfTheSkippedPoints)
         EXPECT_FALSE(w.SkippedAny());
         transform(LwCalcMemWork::Cutoff::Refresh);
         EXPECT_TRUE(w.SkippedAny());
-        expectSums(start);
+        ExpectDirectSums(d, start);
 
         r.Density_[0][below] *= 1000.0f;
         r.Density_[0][above] *= 2.0f;
         std::vector<double> seen = start;
         seen[above] = r.Density_[0][above];
         transform(LwCalcMemWork::Cutoff::Reuse);
-        expectSums(seen);
+        ExpectDirectSums(d, seen);
 
         std::vector<double> now(r.Density_[0].Buffer(), r.Density_[0].Buffer() + r.NPoint_);
         transform(LwCalcMemWork::Cutoff::Refresh);
-        expectSums(now);
+        ExpectDirectSums(d, now);
         // Forgotten: a Reuse is a Refresh again.
         w.ClearCutoffState();
         EXPECT_FALSE(w.SkippedAny());
         transform(LwCalcMemWork::Cutoff::Reuse);
-        expectSums(now);
+        ExpectDirectSums(d, now);
     }
     ASSERT_EQ(bits.size(), 8u);
     for (std::size_t i = 0; i < 4; ++i)
